@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need.
+# Does nothing when everything is already there; safe to run any number of times.
+set -euo pipefail
+
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev
+          libgl-dev fonts-dejavu-core xvfb xauth)
+# Extra groups on request: "fuzz" for clang's libFuzzer and sanitizers.
+for extra in "$@"; do
+    case "$extra" in
+        fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+        screenshot) packages+=(imagemagick) ;;
+        *) echo "deps.sh: unknown group '$extra'" >&2; exit 2 ;;
+    esac
+done
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,3 @@
+target_sources(bin4870logic PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/apperror.h
+)
