@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <array>
+
+// One BIN table. Values are in the table's unit (milliohms or volts);
+// percentValue is a percentage.
+struct BinTable
+{
+    qint16 mode = 0; // 0 "Max - Min", 1 "Min - Step", 2 "Ref - %"
+    qint16 numBins = 0;
+    float maxValue = 0;
+    float minValue = 0;
+    float stepValue = 0;
+    float refValue = 0;
+    float percentValue = 0;
+    std::array<float, 10> upperLimit{};
+    std::array<float, 10> lowerLimit{};
+    std::array<qint16, 10> binCount{}; // 0..8 BIN 1..9, 9 OUT
+    qint16 totalCount = 0;
+
+    bool operator==(const BinTable &other) const;
+};
+
+// Recomputes the limits from mode, numBins and the mode's parameters; rows from
+// numBins up to 8 get 0.0, row 9 is never touched. Computed in double, stored as
+// float. Throws AppError(errors::kOverflow) when a width or limit leaves the float
+// range (rows already computed keep their new limits) and
+// AppError(errors::kSubscriptOutOfRange) when numBins exceeds the arrays.
+void calcBinLimits(BinTable &table);
+
+// binCount 0..9 and totalCount to 0.
+void clrBinCount(BinTable &table);
+
+// Mode read-out of a panel's three option buttons: the index of the first
+// selected one in index order, 0 when none is selected.
+qint16 binModeFromButtons(bool selected0, bool selected1, bool selected2);
+
+// Limit texts of the resistance and voltage panels.
+QString getFormatR(float value);
+QString getFormatV(float value);

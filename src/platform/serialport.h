@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The serial line to the tester, with the operations the program uses.
+// 9600 baud, 8 data bits, no parity, 1 stop bit, no flow control.
+// Every failure throws AppError with a number and a description that names the
+// device tried; an operation that needs an open port on a closed one throws
+// errors::kPortNotOpen (8018).
+class SerialPort
+{
+public:
+    virtual ~SerialPort() = default;
+
+    // Port number, 1 = COM1. Only while the port is closed.
+    virtual void setCommPort(qint16 port) = 0;
+    virtual qint16 commPort() const = 0;
+
+    virtual bool portOpen() const = 0;
+    // true opens the port with the fixed configuration, false closes it.
+    virtual void setPortOpen(bool open) = 0;
+
+    // Discards every received byte not yet read (InBufferCount = 0).
+    virtual void clearInBuffer() = 0;
+    // Transmits the bytes.
+    virtual void output(const QByteArray &data) = 0;
+    // Everything received and not yet read, possibly empty; reading removes it.
+    virtual QByteArray input() = 0;
+};
