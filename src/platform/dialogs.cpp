@@ -1,0 +1,49 @@
+#include "platform/dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProcess>
+
+void QtDialogs::showMessage(const QString &text, const QString &title, Icon icon)
+{
+    QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title, text,
+                    QMessageBox::Ok, m_parent);
+    box.exec();
+}
+
+SaveDialogResult QtDialogs::askSavePath(const SaveDialogSetup &setup)
+{
+    QFileDialog dialog(m_parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(setup.filters);
+    if (setup.selectedFilter >= 0 && setup.selectedFilter < setup.filters.size())
+        dialog.selectNameFilter(setup.filters.at(setup.selectedFilter));
+    dialog.setDefaultSuffix(setup.defaultSuffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !setup.confirmOverwrite);
+    dialog.selectFile(setup.initialPath);
+
+    SaveDialogResult result;
+    if (dialog.exec() != QDialog::Accepted) {
+        result.outcome = SaveDialogResult::Outcome::Cancelled;
+        return result;
+    }
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.first().isEmpty()) {
+        result.outcome = SaveDialogResult::Outcome::Failed;
+        result.error = QStringLiteral("The dialog returned no file name.");
+        return result;
+    }
+    result.outcome = SaveDialogResult::Outcome::Chosen;
+    result.path = chosen.first();
+    return result;
+}
+
+bool QtDialogs::startEditor(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return QProcess::startDetached(QStringLiteral("notepad"), {path});
+#else
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
+#endif
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// How the save dialog is set up for choosing the data file.
+struct SaveDialogSetup
+{
+    QString initialPath;
+    QStringList filters;   // display names with their patterns, e.g. "text (*.csv *.txt *.dat)"
+    int selectedFilter = 0;
+    QString defaultSuffix; // without the dot
+    bool confirmOverwrite = true;
+};
+
+struct SaveDialogResult
+{
+    enum class Outcome { Chosen, Cancelled, Failed };
+    Outcome outcome = Outcome::Cancelled;
+    QString path;  // when Chosen
+    QString error; // when Failed: the platform's description
+};
+
+// Everything the windows show modally or start outside the program. The windows
+// reach it through this interface so tests never meet a real modal dialog.
+class Dialogs
+{
+public:
+    enum class Icon { None, Warning };
+
+    virtual ~Dialogs() = default;
+
+    // A message box with a single OK button.
+    virtual void showMessage(const QString &text, const QString &title, Icon icon) = 0;
+
+    virtual SaveDialogResult askSavePath(const SaveDialogSetup &setup) = 0;
+
+    // Starts the system's text editor on path without waiting for it.
+    // False when the editor could not be started.
+    virtual bool startEditor(const QString &path) = 0;
+};
+
+class QWidget;
+
+class QtDialogs : public Dialogs
+{
+public:
+    explicit QtDialogs(QWidget *parent = nullptr) : m_parent(parent) {}
+    void setParent(QWidget *parent) { m_parent = parent; }
+
+    void showMessage(const QString &text, const QString &title, Icon icon) override;
+    SaveDialogResult askSavePath(const SaveDialogSetup &setup) override;
+    bool startEditor(const QString &path) override;
+
+private:
+    QWidget *m_parent;
+};
