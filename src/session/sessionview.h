@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+
+// What a measurement session shows and switches on the main window. The window
+// implements it over its controls; tests record the calls.
+class SessionView
+{
+public:
+    virtual ~SessionView() = default;
+
+    // Value label t (0 resistance, 1 voltage).
+    virtual void showValue(int t, const QString &text) = 0;
+    // BIN grid cell t * 9 + row (0..17), background as a 0x00BBGGRR colour.
+    virtual void setCellColour(int cell, quint32 bgr) = 0;
+    // Out label t; a caption of nullopt keeps the label's current text.
+    virtual void setOutLabel(int t, const std::optional<QString> &caption, quint32 bgr) = 0;
+
+    // "REC - COUNT".
+    virtual void setRecCountEnabled(bool enabled) = 0;
+    virtual void focusRecCount() = 0;
+
+    // START.
+    virtual void setStartEnabled(bool enabled) = 0;
+    virtual void focusStart() = 0;
+
+    // Everything that must not change during a session, in this order: both BIN
+    // set-up panels, the data-file frame and the "&Settings" menu.
+    virtual void setSetupEnabled(bool enabled) = 0;
+
+    // The data-file path field.
+    virtual QString pathText() const = 0;
+    virtual void setPathText(const QString &text) = 0;
+
+    // A message box with the text, one OK button and the application's title.
+    virtual void showError(const QString &text) = 0;
+};
