@@ -1,0 +1,53 @@
+#include "record/recordline.h"
+
+#include "common/patterns.h"
+
+#include <QDir>
+#include <QTime>
+
+namespace {
+
+// A reading text never legitimately holds a line end; one that slipped in
+// (two replies run together) would split the record across lines.
+QString withoutLineEnds(QString text)
+{
+    text.remove(QLatin1Char('\r'));
+    text.remove(QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace
+
+QByteArray recordLine(const QDateTime &timeStamp, const QString &resistanceText,
+                      const QString &voltageText)
+{
+    const QString line = formatDateTime(timeStamp, QStringLiteral("yyyy/mm/dd"))
+            + QLatin1Char(',') + formatDateTime(timeStamp, QStringLiteral("hh:nn:ss"))
+            + QLatin1Char(',') + withoutLineEnds(resistanceText)
+            + QLatin1Char(',') + withoutLineEnds(voltageText)
+            + QLatin1String("\r\n");
+    // The tester's bytes arrive as Latin-1 and go back out unchanged; anything
+    // beyond Latin-1 becomes "?".
+    return line.toLatin1();
+}
+
+QString defaultDataPath(const QString &programDir, const QDate &today)
+{
+    // Noon in UTC: the date fields are today's whatever the local time zone does
+    // at midnight.
+    const QString fileName =
+            formatDateTime(QDateTime(today, QTime(12, 0), Qt::UTC), QStringLiteral("yyyy-mm-dd"))
+            + QLatin1String(".csv");
+    if (programDir.isEmpty())
+        return fileName;
+    if (programDir.endsWith(QLatin1Char('/')) || programDir.endsWith(QDir::separator()))
+        return programDir + fileName;
+    return programDir + QDir::separator() + fileName;
+}
+
+QString withDefaultExtension(const QString &path)
+{
+    if (path.contains(QLatin1Char('.')))
+        return path;
+    return path + QLatin1String(".csv");
+}
