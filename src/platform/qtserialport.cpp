@@ -1,0 +1,194 @@
+#include "platform/qtserialport.h"
+
+#include "common/apperror.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+constexpr qint32 kBaudRate = 9600;
+
+// "COM1 (/opt/bin4870/COM1 -> /dev/ttyUSB0)": the operator sees both the name
+// chosen in the program and the device behind it.
+QString describeDevice(qint16 port, const QString &device)
+{
+    const QString name = QStringLiteral("COM%1").arg(port);
+    if (device.isEmpty() || device == name)
+        return name;
+    const QFileInfo info(device);
+    if (info.isSymLink())
+        return QStringLiteral("%1 (%2 -> %3)").arg(name, device, info.symLinkTarget());
+    return QStringLiteral("%1 (%2)").arg(name, device);
+}
+
+} // namespace
+
+QString serialDevicePath(qint16 port, const QString &programDir)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(programDir);
+    return QStringLiteral("COM%1").arg(port);
+#else
+    const QString entry = QDir(programDir).filePath(QStringLiteral("COM%1").arg(port));
+    const QFileInfo info(entry);
+    // A dangling link still names the device the operator meant; opening it
+    // then reports that device as missing.
+    if (info.exists() || info.isSymLink())
+        return entry;
+    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+#endif
+}
+
+QtSerialPort::QtSerialPort(QString programDir) : m_programDir(std::move(programDir))
+{
+    QObject::connect(&m_serial, &QSerialPort::errorOccurred, &m_serial,
+            [this](QSerialPort::SerialPortError error) { onError(error); });
+}
+
+QtSerialPort::~QtSerialPort()
+{
+    if (m_serial.isOpen())
+        m_serial.close();
+}
+
+void QtSerialPort::setCommPort(qint16 port)
+{
+    if (m_serial.isOpen())
+        throw AppError(errors::kPortOpenFailed,
+                       QStringLiteral("Cannot change the port number while %1 is open")
+                           .arg(portLabel()));
+    m_commPort = port;
+}
+
+qint16 QtSerialPort::commPort() const
+{
+    return m_commPort;
+}
+
+bool QtSerialPort::portOpen() const
+{
+    return m_serial.isOpen();
+}
+
+void QtSerialPort::setPortOpen(bool open)
+{
+    if (open) {
+        if (!m_serial.isOpen())
+            this->open();
+    } else if (m_serial.isOpen()) {
+        m_serial.close();
+    }
+}
+
+void QtSerialPort::open()
+{
+    const QString name = QStringLiteral("COM%1").arg(m_commPort);
+    if (m_commPort < 1)
+        throw AppError(errors::kPortOpenFailed,
+                       QStringLiteral("Cannot open serial port %1: there is no such port").arg(name));
+
+    m_device = serialDevicePath(m_commPort, m_programDir);
+    m_closedBecause.clear();
+
+    // Open the device behind the link, so that the lock QSerialPort takes is the
+    // device's own whichever name led to it.
+    QString target = m_device;
+    const QFileInfo info(m_device);
+    if (info.isSymLink() && info.exists())
+        target = info.canonicalFilePath();
+
+    m_serial.setPortName(target);
+    m_serial.setBaudRate(kBaudRate);
+    m_serial.setDataBits(QSerialPort::Data8);
+    m_serial.setParity(QSerialPort::NoParity);
+    m_serial.setStopBits(QSerialPort::OneStop);
+    m_serial.setFlowControl(QSerialPort::NoFlowControl);
+
+    if (!m_serial.open(QIODevice::ReadWrite)) {
+        const QString reason = m_serial.errorString();
+        m_serial.clearError();
+        throw AppError(errors::kPortOpenFailed,
+                       QStringLiteral("Cannot open serial port %1: %2")
+                           .arg(describeDevice(m_commPort, m_device), reason));
+    }
+
+    // Some converters and instruments power their line drivers from DTR. A
+    // pseudo-terminal has no modem lines and refuses ("Inappropriate ioctl for
+    // device"); the data flows all the same, so the refusal is no failure.
+    m_ignoreErrors = true;
+    m_serial.setDataTerminalReady(true);
+    m_ignoreErrors = false;
+    m_serial.clearError();
+}
+
+void QtSerialPort::clearInBuffer()
+{
+    if (!m_serial.isOpen())
+        throwNotOpen("clear the input of");
+    m_serial.clear(QSerialPort::Input);
+}
+
+void QtSerialPort::output(const QByteArray &data)
+{
+    if (!m_serial.isOpen())
+        throwNotOpen("write to");
+    m_ioError.clear();
+    const qint64 written = m_serial.write(data);
+    // Hand the bytes to the driver now rather than at the next event, so that a
+    // dead line is reported to this caller. Nothing here waits for the line.
+    if (written == data.size() && m_ioError.isEmpty())
+        m_serial.waitForBytesWritten(0);
+    if (written != data.size() || !m_ioError.isEmpty()) {
+        const QString reason = m_ioError.isEmpty() ? m_serial.errorString() : m_ioError;
+        m_serial.clearError();
+        throw AppError(errors::kPortIoFailed,
+                       QStringLiteral("Cannot write to serial port %1: %2").arg(portLabel(), reason));
+    }
+}
+
+QByteArray QtSerialPort::input()
+{
+    if (!m_serial.isOpen())
+        throwNotOpen("read from");
+    return m_serial.readAll();
+}
+
+qint64 QtSerialPort::bytesWaiting() const
+{
+    return m_serial.isOpen() ? m_serial.bytesAvailable() : 0;
+}
+
+void QtSerialPort::onError(QSerialPort::SerialPortError error)
+{
+    if (m_ignoreErrors || !m_serial.isOpen())
+        return;
+    switch (error) {
+    case QSerialPort::ReadError:
+    case QSerialPort::ResourceError:
+        m_ioError = m_serial.errorString();
+        m_closedBecause = m_ioError;
+        m_serial.close();
+        break;
+    case QSerialPort::WriteError:
+        m_ioError = m_serial.errorString();
+        break;
+    default:
+        break;
+    }
+}
+
+QString QtSerialPort::portLabel() const
+{
+    return describeDevice(m_commPort, m_device);
+}
+
+void QtSerialPort::throwNotOpen(const char *operation) const
+{
+    QString text = QStringLiteral("Cannot %1 serial port COM%2: the port is not open")
+                       .arg(QLatin1String(operation))
+                       .arg(m_commPort);
+    if (!m_closedBecause.isEmpty())
+        text += QStringLiteral(" (closed after: %1)").arg(m_closedBecause);
+    throw AppError(errors::kPortNotOpen, text);
+}

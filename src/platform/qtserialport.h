@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/serialport.h"
+
+#include <QSerialPort>
+#include <QString>
+
+// The device that port number `port` stands for. On Windows "COMn". Elsewhere an
+// entry named COMn in the program's folder wins (normally a symbolic link to the
+// real device, e.g. COM1 -> /dev/ttyUSB0); without one, /dev/ttyS<n-1>.
+QString serialDevicePath(qint16 port, const QString &programDir);
+
+// The serial line over QSerialPort: 9600 baud, 8N1, no flow control, DTR raised
+// where the device supports it. Everything runs on the thread that owns it; the
+// received bytes are collected while the event loop runs.
+//
+// A read failure on an open port (a USB adapter pulled out, the far end of a
+// pseudo-terminal closed) closes the port at once: the platform reports such
+// failures over and over, and one is all the program needs to stop waiting.
+class QtSerialPort : public SerialPort
+{
+public:
+    explicit QtSerialPort(QString programDir);
+    ~QtSerialPort() override;
+
+    QtSerialPort(const QtSerialPort &) = delete;
+    QtSerialPort &operator=(const QtSerialPort &) = delete;
+
+    void setCommPort(qint16 port) override;
+    qint16 commPort() const override;
+
+    bool portOpen() const override;
+    void setPortOpen(bool open) override;
+
+    void clearInBuffer() override;
+    void output(const QByteArray &data) override;
+    QByteArray input() override;
+
+    // Bytes received and held for the next input(); lets a caller see that data
+    // has arrived without taking it.
+    qint64 bytesWaiting() const;
+
+    // Why the port was closed by a failure, empty when it was not.
+    QString closedBecause() const { return m_closedBecause; }
+
+private:
+    void open();
+    void onError(QSerialPort::SerialPortError error);
+    QString portLabel() const;
+    [[noreturn]] void throwNotOpen(const char *operation) const;
+
+    QString m_programDir;
+    qint16 m_commPort = 1;
+    QString m_device;            // what the port number resolved to when last opened
+    QString m_closedBecause;
+    QString m_ioError;           // the last read or write failure, for output()
+    bool m_ignoreErrors = false; // while optional settings (DTR) are tried
+    QSerialPort m_serial;
+};
