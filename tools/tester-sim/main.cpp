@@ -1,0 +1,132 @@
+// tester-sim: a battery tester on a pseudo-terminal, for trying the program and
+// its tests without an instrument. See --help.
+
+#include "replies.h"
+#include "testersim.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto ignored = ::write(g_signalPipe[1], &byte, 1);
+}
+
+[[noreturn]] void fail(const QString &message)
+{
+    std::fprintf(stderr, "tester-sim: %s\n", qPrintable(message));
+    std::exit(2);
+}
+
+int intOption(const QCommandLineParser &parser, const QString &name, int minimum)
+{
+    bool ok = false;
+    const int value = parser.value(name).toInt(&ok);
+    if (!ok || value < minimum)
+        fail(QStringLiteral("--%1 needs a whole number of at least %2").arg(name).arg(minimum));
+    return value;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tester-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulated battery tester on a pseudo-terminal. Links it as COMn in a folder, "
+        "logs every command line it receives and answers \":fetch?\" with "
+        "\"<resistance ohms>,<voltage volts>\" followed by CR LF. By default a cell is put on "
+        "the probes every few seconds; open probes read +9.9E+37,+9.9E+37."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("dir"), QStringLiteral("Folder for the COMn link (default: this program's folder)."), QStringLiteral("path")},
+        {QStringLiteral("port"), QStringLiteral("n of the COMn link (default 1)."), QStringLiteral("n"), QStringLiteral("1")},
+        {QStringLiteral("reply"), QStringLiteral("Answer every :fetch? with this line; \\r \\n \\t \\\\ \\xHH are decoded."), QStringLiteral("text")},
+        {QStringLiteral("script"), QStringLiteral("Answer with the lines of this file in turn, starting over at the end."), QStringLiteral("file")},
+        {QStringLiteral("no-eol"), QStringLiteral("Do not add CR LF to --reply and --script lines.")},
+        {QStringLiteral("garbage"), QStringLiteral("Answer with random printable and binary junk ended by CR LF.")},
+        {QStringLiteral("delay"), QStringLiteral("Wait this long before answering (default 0)."), QStringLiteral("ms"), QStringLiteral("0")},
+        {QStringLiteral("silent"), QStringLiteral("Never answer.")},
+        {QStringLiteral("split"), QStringLiteral("Write each reply in pieces of n bytes, 5 ms apart."), QStringLiteral("n"), QStringLiteral("0")},
+        {QStringLiteral("double"), QStringLiteral("Write two reply lines in one write.")},
+        {QStringLiteral("flood"), QStringLiteral("Once asked, send bytes without a line end for ever.")},
+        {QStringLiteral("hangup-after"), QStringLiteral("After n replies, close the line instead of answering and exit."), QStringLiteral("n")},
+        {QStringLiteral("seed"), QStringLiteral("Seed of the random numbers, for repeatable runs."), QStringLiteral("n")},
+    });
+    parser.process(app);
+
+    SimOptions options;
+    options.dir = parser.isSet(QStringLiteral("dir")) ? parser.value(QStringLiteral("dir"))
+                                                      : QCoreApplication::applicationDirPath();
+    options.port = intOption(parser, QStringLiteral("port"), 1);
+    options.delay = std::chrono::milliseconds(intOption(parser, QStringLiteral("delay"), 0));
+    options.split = intOption(parser, QStringLiteral("split"), 0);
+    options.silent = parser.isSet(QStringLiteral("silent"));
+    options.doubled = parser.isSet(QStringLiteral("double"));
+    options.flood = parser.isSet(QStringLiteral("flood"));
+    if (parser.isSet(QStringLiteral("hangup-after")))
+        options.hangupAfter = intOption(parser, QStringLiteral("hangup-after"), 0);
+
+    QRandomGenerator random = parser.isSet(QStringLiteral("seed"))
+        ? QRandomGenerator(static_cast<quint32>(intOption(parser, QStringLiteral("seed"), 0)))
+        : QRandomGenerator(QRandomGenerator::global()->generate());
+
+    const QByteArray lineEnd = parser.isSet(QStringLiteral("no-eol")) ? QByteArray() : QByteArrayLiteral("\r\n");
+    std::unique_ptr<ReplySource> replies;
+    if (parser.isSet(QStringLiteral("reply"))) {
+        replies = std::make_unique<FixedReplies>(decodeEscapes(parser.value(QStringLiteral("reply")).toLatin1()) + lineEnd);
+    } else if (parser.isSet(QStringLiteral("script"))) {
+        QFile file(parser.value(QStringLiteral("script")));
+        if (!file.open(QIODevice::ReadOnly))
+            fail(QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()));
+        QList<QByteArray> lines;
+        for (QByteArray line : file.readAll().split('\n')) {
+            if (line.endsWith('\r'))
+                line.chop(1);
+            lines.append(line + lineEnd);
+        }
+        if (!lines.isEmpty() && lines.back() == lineEnd)
+            lines.removeLast(); // the file's own final line end
+        if (lines.isEmpty())
+            fail(QStringLiteral("%1 holds no lines").arg(file.fileName()));
+        replies = std::make_unique<ScriptReplies>(lines);
+    } else if (parser.isSet(QStringLiteral("garbage"))) {
+        replies = std::make_unique<GarbageReplies>(random);
+    } else {
+        replies = std::make_unique<BenchScenario>(random);
+    }
+
+    // SIGINT and SIGTERM end the event loop, so the link is removed on the way out.
+    if (::pipe(g_signalPipe) != 0)
+        fail(QStringLiteral("cannot create a pipe"));
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    ::sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
+    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::exit(0); });
+
+    TesterSim sim(options, std::move(replies), random);
+    QString error;
+    if (!sim.start(&error))
+        fail(error);
+    const int status = QCoreApplication::exec();
+    sim.shutdown();
+    return status;
+}

@@ -1,0 +1,108 @@
+#include "replies.h"
+
+#include <cmath>
+
+QByteArray testerNotation(double value)
+{
+    if (value == 0 || !std::isfinite(value))
+        return QByteArrayLiteral("0.0000E+0");
+    int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value)) / 3.0)) * 3;
+    double mantissa = value / std::pow(10.0, exponent);
+    // Five significant digits: 1.2345, 12.345 or 123.45.
+    int decimals = 4 - static_cast<int>(std::floor(std::log10(std::fabs(mantissa))));
+    QByteArray text = QByteArray::number(mantissa, 'f', decimals);
+    // Rounding may carry into the next group of three (999.996E-3 -> 1000.0E-3).
+    if (std::fabs(text.toDouble()) >= 1000.0) {
+        exponent += 3;
+        mantissa /= 1000.0;
+        text = QByteArray::number(mantissa, 'f', 4);
+    }
+    return text + 'E' + (exponent < 0 ? '-' : '+') + QByteArray::number(std::abs(exponent));
+}
+
+QByteArray decodeEscapes(const QByteArray &text)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text.at(i);
+        if (c != '\\' || i + 1 == text.size()) {
+            out += c;
+            continue;
+        }
+        const char e = text.at(++i);
+        switch (e) {
+        case 'r': out += '\r'; break;
+        case 'n': out += '\n'; break;
+        case 't': out += '\t'; break;
+        case '\\': out += '\\'; break;
+        case 'x': {
+            bool ok = false;
+            const int byte = text.mid(i + 1, 2).toInt(&ok, 16);
+            if (ok && i + 2 < text.size()) {
+                out += static_cast<char>(byte);
+                i += 2;
+            } else {
+                out += "\\x";
+            }
+            break;
+        }
+        default:
+            out += '\\';
+            out += e;
+        }
+    }
+    return out;
+}
+
+QByteArray ScriptReplies::next()
+{
+    if (m_lines.isEmpty())
+        return QByteArrayLiteral("\r\n");
+    const QByteArray line = m_lines.at(m_next);
+    m_next = (m_next + 1) % m_lines.size();
+    return line;
+}
+
+QByteArray GarbageReplies::next()
+{
+    const int length = static_cast<int>(m_random.bounded(1, 41));
+    QByteArray junk;
+    junk.reserve(length + 2);
+    for (int i = 0; i < length; ++i) {
+        char c = static_cast<char>(m_random.bounded(256));
+        // The junk must not end the line early; only the final CR LF does.
+        if (c == '\n')
+            c = '?';
+        junk += c;
+    }
+    return junk + "\r\n";
+}
+
+BenchScenario::BenchScenario(QRandomGenerator &random)
+    : m_random(random), m_phaseEnds(Clock::now())
+{
+}
+
+void BenchScenario::advanceTo(Clock::time_point now)
+{
+    while (now >= m_phaseEnds) {
+        m_cellPresent = !m_cellPresent;
+        const auto hold = m_cellPresent ? std::chrono::milliseconds(m_random.bounded(1500, 3500))
+                                        : std::chrono::milliseconds(m_random.bounded(500, 2000));
+        m_phaseEnds += hold;
+        if (m_cellPresent) {
+            m_ohms = (15.0 + 45.0 * m_random.generateDouble()) / 1000.0;
+            m_volts = 3.0 + 1.2 * m_random.generateDouble();
+        }
+    }
+}
+
+QByteArray BenchScenario::next()
+{
+    advanceTo(Clock::now());
+    if (!m_cellPresent)
+        return QByteArray(kOpenProbes);
+    const double ohms = m_ohms * (1.0 + 0.004 * (m_random.generateDouble() - 0.5));
+    const double volts = m_volts + 0.001 * (m_random.generateDouble() - 0.5);
+    return testerNotation(ohms) + ',' + testerNotation(volts) + "\r\n";
+}

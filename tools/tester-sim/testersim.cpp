@@ -1,0 +1,249 @@
+#include "testersim.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTime>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+QString printable(const QByteArray &bytes)
+{
+    QString text;
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\r')
+            text += QStringLiteral("\\r");
+        else if (c == '\n')
+            text += QStringLiteral("\\n");
+        else if (c == '\\')
+            text += QStringLiteral("\\\\");
+        else if (u < 0x20 || u >= 0x7f)
+            text += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        else
+            text += QLatin1Char(c);
+    }
+    return text;
+}
+
+TesterSim::TesterSim(SimOptions options, std::unique_ptr<ReplySource> replies,
+                     QRandomGenerator &random)
+    : m_options(std::move(options)), m_replies(std::move(replies)), m_random(random)
+{
+    m_sendTimer.setSingleShot(true);
+    m_sendTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_sendTimer, &QTimer::timeout, this, &TesterSim::sendDue);
+    m_floodTimer.setInterval(kFloodInterval);
+    connect(&m_floodTimer, &QTimer::timeout, this, &TesterSim::sendFlood);
+}
+
+TesterSim::~TesterSim()
+{
+    shutdown();
+}
+
+bool TesterSim::start(QString *error)
+{
+    char name[256] = {};
+    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
+        *error = QStringLiteral("Cannot open a pseudo-terminal: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    m_devicePath = QString::fromLocal8Bit(name);
+
+    // Raw, so that nothing is echoed or translated; the program sets its own
+    // line settings again when it opens the port.
+    termios settings{};
+    ::tcgetattr(m_slave, &settings);
+    ::cfmakeraw(&settings);
+    ::cfsetispeed(&settings, B9600);
+    ::cfsetospeed(&settings, B9600);
+    ::tcsetattr(m_slave, TCSANOW, &settings);
+    // The slave end stays open here as well: without any holder of it, every
+    // read of the master fails until the program opens the port.
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+
+    m_linkPath = QDir(m_options.dir).absoluteFilePath(QStringLiteral("COM%1").arg(m_options.port));
+    const QFileInfo existing(m_linkPath);
+    if (existing.isSymLink()) {
+        QFile::remove(m_linkPath); // left behind by a simulator that was killed
+    } else if (existing.exists()) {
+        *error = QStringLiteral("%1 exists and is not a link").arg(m_linkPath);
+        m_linkPath.clear();
+        return false;
+    }
+    if (!QFile::link(m_devicePath, m_linkPath)) {
+        *error = QStringLiteral("Cannot create the link %1 -> %2").arg(m_linkPath, m_devicePath);
+        m_linkPath.clear();
+        return false;
+    }
+
+    m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &TesterSim::onReadable);
+    std::printf("ready %s -> %s\n", qPrintable(m_linkPath), qPrintable(m_devicePath));
+    std::fflush(stdout);
+    return true;
+}
+
+void TesterSim::shutdown()
+{
+    m_sendTimer.stop();
+    m_floodTimer.stop();
+    m_notifier.reset();
+    if (!m_linkPath.isEmpty()) {
+        // Remove the link only while it is still ours.
+        if (QFileInfo(m_linkPath).symLinkTarget() == m_devicePath)
+            QFile::remove(m_linkPath);
+        m_linkPath.clear();
+    }
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slave >= 0)
+        ::close(m_slave);
+    m_master = m_slave = -1;
+}
+
+void TesterSim::onReadable()
+{
+    char chunk[4096];
+    const ssize_t n = ::read(m_master, chunk, sizeof chunk);
+    if (n <= 0) {
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            return;
+        log(QStringLiteral("read failed: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        m_notifier->setEnabled(false);
+        return;
+    }
+    m_received.append(chunk, n);
+    for (qsizetype end = m_received.indexOf('\n'); end >= 0; end = m_received.indexOf('\n')) {
+        QByteArray line = m_received.left(end);
+        m_received.remove(0, end + 1);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        handleCommand(line);
+    }
+}
+
+void TesterSim::handleCommand(const QByteArray &line)
+{
+    const QByteArray command = line.trimmed().toLower();
+    if (command == ":fetch?") {
+        log(QStringLiteral("rx %1").arg(printable(line)));
+        answerFetch();
+    } else if (command == "func rv") {
+        log(QStringLiteral("rx %1 (function: resistance and voltage)").arg(printable(line)));
+    } else if (command == "trig:sour imm") {
+        log(QStringLiteral("rx %1 (trigger: immediate)").arg(printable(line)));
+    } else {
+        log(QStringLiteral("rx %1 (unknown command, ignored)").arg(printable(line)));
+    }
+}
+
+void TesterSim::answerFetch()
+{
+    if (m_options.silent || m_hungUp)
+        return;
+    const auto due = Clock::now() + m_options.delay;
+    if (m_options.hangupAfter >= 0 && m_repliesSent >= m_options.hangupAfter) {
+        m_hungUp = true;
+        schedule({due, {}, true});
+        return;
+    }
+    if (m_options.flood) {
+        if (!m_floodTimer.isActive())
+            m_floodTimer.start();
+        return;
+    }
+    QByteArray reply = m_replies->next();
+    if (m_options.doubled)
+        reply += m_replies->next();
+    ++m_repliesSent;
+    if (m_options.split <= 0) {
+        schedule({due, reply});
+        return;
+    }
+    auto pieceDue = due;
+    for (qsizetype at = 0; at < reply.size(); at += m_options.split) {
+        schedule({pieceDue, reply.mid(at, m_options.split)});
+        pieceDue += kSplitGap;
+    }
+}
+
+void TesterSim::schedule(Piece piece)
+{
+    // Pieces leave in order: none overtakes one queued before it.
+    if (!m_outbox.empty() && piece.due < m_outbox.back().due)
+        piece.due = m_outbox.back().due;
+    m_outbox.push_back(std::move(piece));
+    sendDue();
+}
+
+void TesterSim::sendDue()
+{
+    while (!m_outbox.empty()) {
+        const auto now = Clock::now();
+        Piece &front = m_outbox.front();
+        if (front.due > now) {
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(front.due - now);
+            m_sendTimer.start(wait);
+            return;
+        }
+        if (front.hangup) {
+            hangup();
+            return;
+        }
+        writeBytes(front.bytes);
+        m_outbox.pop_front();
+    }
+}
+
+void TesterSim::sendFlood()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 16; ++i)
+        bytes += static_cast<char>(m_random.bounded('!', '~' + 1));
+    writeBytes(bytes);
+}
+
+void TesterSim::writeBytes(const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // Nobody reads the other end and its buffer is full: drop the rest,
+            // as a real line would lose it.
+            log(QStringLiteral("tx dropped %1 bytes: %2")
+                    .arg(bytes.size() - done)
+                    .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            return;
+        }
+        done += n;
+    }
+    if (!m_floodTimer.isActive())
+        log(QStringLiteral("tx %1").arg(printable(bytes)));
+}
+
+void TesterSim::hangup()
+{
+    log(QStringLiteral("hangup after %1 replies").arg(m_repliesSent));
+    m_outbox.clear();
+    shutdown();
+    QCoreApplication::exit(0);
+}
+
+void TesterSim::log(const QString &text)
+{
+    std::printf("%s %s\n", qPrintable(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"))),
+                qPrintable(text));
+    std::fflush(stdout);
+}

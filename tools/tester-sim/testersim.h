@@ -1,0 +1,81 @@
+#pragma once
+
+#include "replies.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <deque>
+#include <memory>
+
+struct SimOptions
+{
+    QString dir;                         // where the COMn link goes
+    int port = 1;                        // n of COMn
+    std::chrono::milliseconds delay{0};  // from ":fetch?" to the first byte of the reply
+    int split = 0;                       // write replies in pieces of this many bytes
+    bool silent = false;                 // never answer
+    bool doubled = false;                // two lines in one write
+    bool flood = false;                  // once asked, send bytes without a line end for ever
+    int hangupAfter = -1;                // hang up instead of giving reply number N + 1
+};
+
+// A battery tester on a pseudo-terminal. Reads command lines, logs each one and
+// answers ":fetch?" from its reply source, shaped by the options.
+class TesterSim : public QObject
+{
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds kSplitGap{5};
+    static constexpr std::chrono::milliseconds kFloodInterval{16};
+
+    TesterSim(SimOptions options, std::unique_ptr<ReplySource> replies, QRandomGenerator &random);
+    ~TesterSim() override;
+
+    // Opens the pseudo-terminal and links it; false with *error set on failure.
+    bool start(QString *error);
+    // Removes the link and closes the pseudo-terminal; safe to call twice.
+    void shutdown();
+
+    QString linkPath() const { return m_linkPath; }
+    QString devicePath() const { return m_devicePath; }
+
+private:
+    struct Piece
+    {
+        Clock::time_point due;
+        QByteArray bytes;
+        bool hangup = false;
+    };
+
+    void onReadable();
+    void handleCommand(const QByteArray &line);
+    void answerFetch();
+    void schedule(Piece piece);
+    void sendDue();
+    void sendFlood();
+    void writeBytes(const QByteArray &bytes);
+    void hangup();
+    static void log(const QString &text);
+
+    SimOptions m_options;
+    std::unique_ptr<ReplySource> m_replies;
+    QRandomGenerator &m_random;
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_linkPath;
+    QString m_devicePath;
+    QByteArray m_received;
+    int m_repliesSent = 0;
+    bool m_hungUp = false;
+    std::deque<Piece> m_outbox;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QTimer m_sendTimer;
+    QTimer m_floodTimer;
+};
+
+QString printable(const QByteArray &bytes);
