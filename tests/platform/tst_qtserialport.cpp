@@ -1,0 +1,200 @@
+#include "testmain.h"
+
+#include "common/apperror.h"
+#include "platform/qteventpump.h"
+#include "platform/qtserialport.h"
+#include "ptypair.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <sys/resource.h>
+#include <termios.h>
+
+namespace {
+
+double threadCpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_THREAD, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+int errorNumberOf(const std::function<void()> &operation, QString *description = nullptr)
+{
+    try {
+        operation();
+    } catch (const AppError &error) {
+        if (description)
+            *description = error.description();
+        return error.number();
+    }
+    return 0;
+}
+
+} // namespace
+
+class TestQtSerialPort : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void portNumberNamesADevice_data()
+    {
+        QTest::addColumn<QString>("entry");  // what the program's folder holds
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("inFolder");
+        QTest::addColumn<QString>("expected"); // when not in the folder
+
+        QTest::newRow("link in the folder wins") << "COM1->/dev/null" << 1 << true << "";
+        QTest::newRow("dangling link still wins") << "COM2->/no/such/ttyUSB0" << 2 << true << "";
+        QTest::newRow("plain file in the folder") << "COM3" << 3 << true << "";
+        QTest::newRow("no entry: first UART") << "" << 1 << false << "/dev/ttyS0";
+        QTest::newRow("other port's link is not used") << "COM1->/dev/null" << 4 << false << "/dev/ttyS3";
+        QTest::newRow("port 30") << "" << 30 << false << "/dev/ttyS29";
+    }
+
+    void portNumberNamesADevice()
+    {
+        QFETCH(QString, entry);
+        QFETCH(int, port);
+        QFETCH(bool, inFolder);
+        QFETCH(QString, expected);
+
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        if (!entry.isEmpty()) {
+            const QStringList parts = entry.split(QStringLiteral("->"));
+            const QString path = folder.filePath(parts.at(0));
+            if (parts.size() == 2) {
+                QVERIFY(QFile::link(parts.at(1), path));
+            } else {
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+            }
+        }
+        const QString device = serialDevicePath(static_cast<qint16>(port), folder.path());
+        QCOMPARE(device, inFolder ? folder.filePath(QStringLiteral("COM%1").arg(port)) : expected);
+    }
+
+    void operationsOnAClosedPortRaise8018()
+    {
+        QTemporaryDir folder;
+        QtSerialPort port(folder.path());
+        QVERIFY(!port.portOpen());
+        QCOMPARE(errorNumberOf([&] { port.clearInBuffer(); }), errors::kPortNotOpen);
+        QCOMPARE(errorNumberOf([&] { port.output("x"); }), errors::kPortNotOpen);
+        QCOMPARE(errorNumberOf([&] { (void)port.input(); }), errors::kPortNotOpen);
+        // Closing a closed port is no failure.
+        QCOMPARE(errorNumberOf([&] { port.setPortOpen(false); }), 0);
+    }
+
+    void portThatCannotBeOpenedNamesTheDevice_data()
+    {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("linkTarget");
+        QTest::addColumn<QStringList>("mentioned");
+
+        QTest::newRow("adapter unplugged")
+            << 2 << "/no/such/ttyUSB7"
+            << QStringList{QStringLiteral("COM2"), QStringLiteral("/no/such/ttyUSB7"),
+                           QStringLiteral("No such file or directory")};
+        QTest::newRow("port 0") << 0 << "" << QStringList{QStringLiteral("COM0")};
+    }
+
+    void portThatCannotBeOpenedNamesTheDevice()
+    {
+        QFETCH(int, port);
+        QFETCH(QString, linkTarget);
+        QFETCH(QStringList, mentioned);
+
+        QTemporaryDir folder;
+        if (!linkTarget.isEmpty())
+            QVERIFY(QFile::link(linkTarget, folder.filePath(QStringLiteral("COM%1").arg(port))));
+        QtSerialPort serial(folder.path());
+        serial.setCommPort(static_cast<qint16>(port));
+        QString description;
+        QCOMPARE(errorNumberOf([&] { serial.setPortOpen(true); }, &description), errors::kPortOpenFailed);
+        for (const QString &text : mentioned)
+            QVERIFY2(description.contains(text), qPrintable(description));
+        QVERIFY(!serial.portOpen());
+    }
+
+    void opensAPseudoTerminalAt9600Baud8N1AndExchangesBytes()
+    {
+        PtyPair pty(3);
+        QVERIFY(pty.isValid());
+        QtSerialPort serial(pty.folder());
+        serial.setCommPort(3);
+        serial.setPortOpen(true); // raising DTR fails on a pty and must not matter
+        QVERIFY(serial.portOpen());
+
+        termios line{};
+        QCOMPARE(::tcgetattr(pty.master(), &line), 0);
+        QCOMPARE(::cfgetospeed(&line), speed_t(B9600));
+        QCOMPARE(::cfgetispeed(&line), speed_t(B9600));
+        QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
+        QCOMPARE(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+        QCOMPARE(line.c_iflag & (IXON | IXOFF), tcflag_t(0));
+
+        serial.output(QByteArrayLiteral("func rv\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(pty.sent(), QByteArrayLiteral("func rv\r\n"), 5000);
+
+        QVERIFY(pty.write(QByteArrayLiteral("\x01\xff" "1.5E-3\r\n")));
+        QByteArray received;
+        QTRY_COMPARE_WITH_TIMEOUT((received += serial.input()), QByteArrayLiteral("\x01\xff" "1.5E-3\r\n"), 5000);
+
+        QVERIFY_THROWS_EXCEPTION(AppError, serial.setCommPort(4));
+        QCOMPARE(serial.commPort(), qint16(3));
+
+        serial.setPortOpen(false);
+        QVERIFY(!serial.portOpen());
+        serial.setPortOpen(true);
+        QVERIFY(serial.portOpen());
+    }
+
+    void clearInBufferDropsWhatWasNotRead()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        QtSerialPort serial(pty.folder());
+        serial.setPortOpen(true);
+        QVERIFY(pty.write(QByteArrayLiteral("stale")));
+        QTRY_COMPARE_WITH_TIMEOUT(serial.bytesWaiting(), qint64(5), 5000);
+        serial.clearInBuffer();
+        QCOMPARE(serial.bytesWaiting(), qint64(0));
+        QCOMPARE(serial.input(), QByteArray());
+        QVERIFY(pty.write(QByteArrayLiteral("new")));
+        QByteArray received;
+        QTRY_COMPARE_WITH_TIMEOUT((received += serial.input()), QByteArrayLiteral("new"), 5000);
+    }
+
+    void farEndClosingClosesThePortWithoutSpinning()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        QtSerialPort serial(pty.folder());
+        serial.setPortOpen(true);
+        pty.closeMaster();
+
+        QtEventPump pump;
+        QElapsedTimer wall;
+        wall.start();
+        const double cpuBefore = threadCpuSeconds();
+        while (serial.portOpen() && wall.elapsed() < 10000)
+            pump.processOnceWaiting();
+        QVERIFY(!serial.portOpen());
+        QVERIFY(!serial.closedBecause().isEmpty());
+        // A handful of passes, not a storm of them.
+        QVERIFY2(threadCpuSeconds() - cpuBefore < 0.1, qPrintable(QString::number(threadCpuSeconds() - cpuBefore)));
+
+        QString description;
+        QCOMPARE(errorNumberOf([&] { (void)serial.input(); }, &description), errors::kPortNotOpen);
+        QVERIFY2(description.contains(QStringLiteral("closed after")), qPrintable(description));
+    }
+};
+
+BIN4870_TEST(TestQtSerialPort)
+#include "tst_qtserialport.moc"
