@@ -30,5 +30,9 @@ bool writeSettingsFile(const QString &programDir, const QByteArray &content)
     // Without commit() the temporary file is discarded and the old one stays.
     if (file.write(content) != content.size())
         return false;
+    // commit() does not look at the outcome of its own final flush, so a full
+    // disk would slip through as a truncated file; flush first and check.
+    if (!file.flush())
+        return false;
     return file.commit();
 }
