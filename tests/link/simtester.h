@@ -1,0 +1,58 @@
+#pragma once
+
+// The simulated tester as a child process, linked as COMn in a temporary
+// program folder. The executable comes from BIN4870_BIN_DIR.
+
+#include <QDir>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+
+class SimTester
+{
+public:
+    // Starts tester-sim with the given options and waits for its "ready" line.
+    bool start(const QStringList &options, int port = 1)
+    {
+        const QString binDir = QProcessEnvironment::systemEnvironment().value(QStringLiteral("BIN4870_BIN_DIR"));
+        const QString program = QDir(binDir.isEmpty() ? QCoreApplication::applicationDirPath() : binDir)
+                                    .filePath(QStringLiteral("tester-sim"));
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.start(program, QStringList{QStringLiteral("--dir"), m_folder.path(),
+                                             QStringLiteral("--port"), QString::number(port),
+                                             QStringLiteral("--seed"), QStringLiteral("4870")}
+                                     + options);
+        if (!m_process.waitForStarted(10000))
+            return false;
+        for (int i = 0; i < 100 && !log().contains("ready "); ++i)
+            QTest::qWait(100);
+        return log().contains("ready ");
+    }
+
+    ~SimTester()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(5000))
+                m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+    QString folder() const { return m_folder.path(); }
+    QProcess &process() { return m_process; }
+
+    // Everything the simulator has logged so far.
+    QByteArray log()
+    {
+        m_log += m_process.readAllStandardOutput();
+        return m_log;
+    }
+
+private:
+    QTemporaryDir m_folder;
+    QProcess m_process;
+    QByteArray m_log;
+};
