@@ -1,0 +1,382 @@
+#include "formmainui.h"
+
+#include "uifonts.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+
+using uifonts::twips;
+
+namespace {
+
+// Geometry of one BIN set-up panel, in pixels inside its frame.
+namespace panel {
+constexpr int kWidth = 265;  // 3975 twips
+constexpr int kHeight = 361; // 5415 twips
+
+// Upper part: "Mode" and its options at the left, three caption/box lines at
+// the right.
+constexpr int kModeLeft = 10;
+constexpr int kModeTop = 22;
+constexpr int kOptionTop = 46;
+constexpr int kOptionWidth = 114;
+constexpr int kOptionHeight = 24;
+constexpr int kCaptionLeft = 126;
+constexpr int kCaptionWidth = 64;
+constexpr int kBoxLeft = 192;
+constexpr int kCountBoxWidth = 38;
+constexpr int kParameterBoxWidth = 63;
+constexpr int kLineTop = 26;
+constexpr int kLinePitch = 30;
+constexpr int kBoxHeight = 24;
+
+constexpr int kSeparatorTop = 121;
+
+// Nine equal rows: caption, lower box, "-", upper box.
+constexpr int kRowTop = 128;
+constexpr int kRowPitch = 25;
+constexpr int kRowHeight = 24;
+constexpr int kRowCaptionLeft = 11;
+constexpr int kRowCaptionWidth = 72;
+constexpr int kRowCaptionGap = 4;
+constexpr int kLimitWidth = 77;
+constexpr int kDashWidth = 12;
+} // namespace panel
+
+// Widest texts the logic puts into the controls; fonts are shrunk until they fit.
+const QString kWidestLimit = QStringLiteral("-12.3457");
+const QString kWidestValue = QStringLiteral("-12.3456mOhm");
+const QString kWidestRowCaption = QStringLiteral("BIN No. 9");
+
+QString indexedName(const char *name, int index)
+{
+    return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
+}
+
+template <typename Widget>
+Widget *make(QWidget *parent, const QString &objectName, const QString &text, const QRect &geometry)
+{
+    auto *widget = new Widget(text, parent);
+    widget->setObjectName(objectName);
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QLineEdit *makeBox(QWidget *parent, const QString &objectName, const QString &text, const QRect &geometry,
+                   const QFont &font)
+{
+    auto *box = new QLineEdit(text, parent);
+    box->setObjectName(objectName);
+    box->setGeometry(geometry);
+    box->setFont(font);
+    return box;
+}
+
+QFrame *makeLine(QWidget *parent, const QString &objectName, const QRect &geometry)
+{
+    auto *line = new QFrame(parent);
+    line->setObjectName(objectName);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(geometry);
+    return line;
+}
+
+// A bordered cell that the logic colours through its palette.
+void makeCell(QLabel *label, const QFont &font)
+{
+    label->setFont(font);
+    label->setAlignment(Qt::AlignCenter);
+    label->setFrameShape(QFrame::Box);
+    label->setLineWidth(1);
+    label->setAutoFillBackground(true);
+}
+
+// 50 x 30 pixel heading of a grid row: one bold letter in the row's colour.
+QPixmap letterPicture(QChar letter, const QColor &colour)
+{
+    QPixmap pixmap(50, 30);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    QFont font = uifonts::msSerif(18);
+    font.setPixelSize(28);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(colour);
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, QString(letter));
+    return pixmap;
+}
+
+QLabel *makePicture(QWidget *parent, const QString &objectName, const QRect &geometry, const QPixmap &pixmap)
+{
+    auto *picture = new QLabel(parent);
+    picture->setObjectName(objectName);
+    picture->setGeometry(geometry);
+    picture->setAlignment(Qt::AlignCenter);
+    picture->setPixmap(pixmap);
+    return picture;
+}
+
+struct PanelControls
+{
+    QGroupBox *frame;
+    QLabel *modeCaption;
+    std::array<QRadioButton *, 3> options;
+    std::array<QLabel *, 3> captions;
+    std::array<QLineEdit *, 3> boxes;
+    QFrame *separator;
+};
+
+// Builds the upper part of a panel; `table` is 0 for resistance, 1 for voltage.
+void buildPanelTop(int table, const char *optionName, const char *boxName, PanelControls &out)
+{
+    using namespace panel;
+    QGroupBox *frame = out.frame;
+    const QFont font = uifonts::tahoma(11.25);
+
+    out.modeCaption = make<QLabel>(frame, indexedName("Label3", table), QStringLiteral("Mode"),
+                                   QRect(kModeLeft, kModeTop, kOptionWidth, kOptionHeight));
+    out.modeCaption->setFont(font);
+    uifonts::fitText(out.modeCaption, out.modeCaption->text());
+
+    static const char *const kModes[3] = {"Max - Min", "Min - Step", "Ref - %"};
+    for (int i = 0; i < 3; ++i) {
+        auto *option = make<QRadioButton>(
+            frame, indexedName(optionName, i), QString::fromLatin1(kModes[i]),
+            QRect(kModeLeft, kOptionTop + i * kOptionHeight, kOptionWidth, kOptionHeight));
+        option->setFont(font);
+        uifonts::fitText(option, option->text());
+        out.options[size_t(i)] = option;
+    }
+
+    static const char *const kCaptions[3] = {"BINs =", "MIN =", "MAX ="};
+    for (int i = 0; i < 3; ++i) {
+        const int top = kLineTop + i * kLinePitch;
+        auto *caption = make<QLabel>(frame, indexedName("Label1", table * 3 + i), QString::fromLatin1(kCaptions[i]),
+                                     QRect(kCaptionLeft, top, kCaptionWidth, kBoxHeight));
+        caption->setFont(font);
+        caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        // "STEP =" is the widest caption a mode gives these lines.
+        uifonts::fitText(caption, QStringLiteral("STEP ="));
+        out.captions[size_t(i)] = caption;
+
+        const int width = i == 0 ? kCountBoxWidth : kParameterBoxWidth;
+        auto *box = makeBox(frame, indexedName(boxName, i), QLatin1String(boxName),
+                            QRect(kBoxLeft, top, width, kBoxHeight), font);
+        uifonts::fitText(box, QStringLiteral("0"));
+        out.boxes[size_t(i)] = box;
+    }
+
+    out.separator = makeLine(frame, indexedName("Line2", table), QRect(4, kSeparatorTop, kWidth - 8, 3));
+}
+
+void buildPanelRows(FormMainUi &ui, int table)
+{
+    using namespace panel;
+    QGroupBox *frame = ui.Frame1[size_t(table)];
+    const QFont font = uifonts::msSerif(12);
+    for (int row = 0; row < 9; ++row) {
+        const size_t index = size_t(table * 9 + row);
+        const int top = kRowTop + row * kRowPitch;
+        int left = kRowCaptionLeft;
+
+        auto *caption = make<QLabel>(frame, indexedName("Label2", int(index)), QStringLiteral("BIN No.1"),
+                                     QRect(left, top, kRowCaptionWidth, kRowHeight));
+        caption->setFont(font);
+        uifonts::fitText(caption, kWidestRowCaption);
+        left += kRowCaptionWidth + kRowCaptionGap;
+
+        ui.Text3[index] = makeBox(frame, indexedName("Text3", int(index)), QStringLiteral("Text3"),
+                                  QRect(left, top, kLimitWidth, kRowHeight), font);
+        uifonts::fitText(ui.Text3[index], kWidestLimit);
+        left += kLimitWidth;
+
+        auto *dash = make<QLabel>(frame, indexedName("Label4", int(index)), QStringLiteral("-"),
+                                  QRect(left, top, kDashWidth, kRowHeight));
+        dash->setFont(font);
+        dash->setAlignment(Qt::AlignCenter);
+        left += kDashWidth;
+
+        ui.Text4[index] = makeBox(frame, indexedName("Text4", int(index)), QStringLiteral("Text4"),
+                                  QRect(left, top, kLimitWidth, kRowHeight), font);
+        uifonts::fitText(ui.Text4[index], kWidestLimit);
+
+        ui.Label2[index] = caption;
+        ui.Label4[index] = dash;
+    }
+}
+
+void buildPanel(FormMainUi &ui, QWidget *parent, int table)
+{
+    static const char *const kTitles[2] = {"RESISTANCE  Unit : mOhm", "VOLTAGE  Unit : V"};
+    const int left = table == 0 ? 120 : 4320;
+    auto *frame = make<QGroupBox>(parent, indexedName("Frame1", table), QString::fromLatin1(kTitles[table]),
+                                  QRect(twips(left), twips(2880), panel::kWidth, panel::kHeight));
+    frame->setFont(uifonts::tahoma(11.25));
+    uifonts::fitText(frame, frame->title());
+    ui.Frame1[size_t(table)] = frame;
+
+    PanelControls controls{};
+    controls.frame = frame;
+    buildPanelTop(table, table == 0 ? "Option1" : "Option2", table == 0 ? "Text2" : "Text6", controls);
+    ui.Label3[size_t(table)] = controls.modeCaption;
+    for (size_t i = 0; i < 3; ++i) {
+        ui.Label1[size_t(table) * 3 + i] = controls.captions[i];
+        if (table == 0) {
+            ui.Option1[i] = controls.options[i];
+            ui.Text2[i] = controls.boxes[i];
+        } else {
+            ui.Option2[i] = controls.options[i];
+            ui.Text6[i] = controls.boxes[i];
+        }
+    }
+    ui.Line2[size_t(table)] = controls.separator;
+    buildPanelRows(ui, table);
+}
+
+void buildResultArea(FormMainUi &ui, QWidget *parent)
+{
+    ui.Frame2 = make<QGroupBox>(parent, QStringLiteral("Frame2"), QStringLiteral("BIN Result - Measurement Value"),
+                                QRect(twips(120), twips(120), twips(9375), twips(1695)));
+    ui.Frame2->setFont(uifonts::tahoma(11.25));
+    QGroupBox *frame = ui.Frame2;
+
+    ui.Picture1 = makePicture(frame, QStringLiteral("Picture1"), QRect(twips(120), twips(360), twips(750), twips(470)),
+                              letterPicture(QLatin1Char('R'), QColor(0x00, 0x90, 0x00)));
+    ui.Picture2 = makePicture(frame, QStringLiteral("Picture2"), QRect(twips(120), twips(960), twips(750), twips(470)),
+                              letterPicture(QLatin1Char('V'), QColor(0x00, 0x00, 0xE0)));
+
+    const QFont gridFont = uifonts::tahoma(15.75, true);
+    for (int i = 0; i < 18; ++i) {
+        const int top = i < 9 ? 360 : 960;
+        auto *cell = make<QLabel>(frame, indexedName("Label7", i), QStringLiteral("1"),
+                                  QRect(twips(960 + 540 * (i % 9)), twips(top), twips(500), twips(450)));
+        makeCell(cell, gridFont);
+        uifonts::fitText(cell, QStringLiteral("9"));
+        ui.Label7[size_t(i)] = cell;
+    }
+
+    const QFont outFont = uifonts::tahoma(15.75);
+    const QFont valueFont = uifonts::msSerif(18);
+    for (int i = 0; i < 2; ++i) {
+        auto *out = make<QLabel>(frame, indexedName("Label8", i), QStringLiteral("-Out"),
+                                 QRect(twips(5880), twips(i == 0 ? 360 : 960), twips(915), twips(450)));
+        makeCell(out, outFont);
+        uifonts::fitText(out, QStringLiteral("+Out"));
+        ui.Label8[size_t(i)] = out;
+
+        auto *value = make<QLabel>(frame, indexedName("Label5", i), QStringLiteral("Label5"),
+                                   QRect(twips(6960), twips(i == 0 ? 400 : 990), twips(2370), twips(375)));
+        value->setFont(valueFont);
+        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        uifonts::fitText(value, kWidestValue);
+        ui.Label5[size_t(i)] = value;
+    }
+
+    // Between the two grid rows, from the row headings to the value displays.
+    ui.Line1 = makeLine(frame, QStringLiteral("Line1"), QRect(twips(120), twips(840), twips(9210) - twips(120), 3));
+}
+
+void buildFileArea(FormMainUi &ui, QWidget *parent)
+{
+    ui.Frame3 = make<QGroupBox>(parent, QStringLiteral("Frame3"), QStringLiteral("Save Measurement Data in File"),
+                                QRect(twips(120), twips(1920), twips(8175), twips(780)));
+    const QFont font = uifonts::tahoma(11.25);
+    ui.Frame3->setFont(font);
+    QGroupBox *frame = ui.Frame3;
+
+    constexpr int kTop = 22;
+    constexpr int kHeight = 24;
+    ui.Label6 = make<QLabel>(frame, QStringLiteral("Label6"), QStringLiteral("File Name"), QRect(8, kTop, 78, kHeight));
+    ui.Label6->setFont(font);
+    uifonts::fitText(ui.Label6, ui.Label6->text());
+
+    ui.TextFileName = makeBox(frame, QStringLiteral("TextFileName"), QStringLiteral("Text1"),
+                              QRect(86, kTop, twips(5655), kHeight), font);
+    uifonts::fitText(ui.TextFileName, QStringLiteral("0"));
+
+    const int buttonLeft = 86 + twips(5655) + 6;
+    ui.Command3 = make<QPushButton>(frame, QStringLiteral("Command3"), QStringLiteral("Browse"),
+                                    QRect(buttonLeft, kTop - 1, frame->width() - 8 - buttonLeft, kHeight + 2));
+    uifonts::fitText(ui.Command3, ui.Command3->text());
+}
+
+void buildButtons(FormMainUi &ui, QWidget *parent)
+{
+    const QSize size(twips(1095), twips(615));
+    auto button = [&](const char *name, const char *caption, int left, int top) {
+        auto *command = make<QPushButton>(parent, QLatin1String(name), QLatin1String(caption),
+                                          QRect(QPoint(twips(left), twips(top)), size));
+        uifonts::fitText(command, command->text());
+        return command;
+    };
+    ui.Command4 = button("Command4", "REC - COUNT", 8400, 2040);
+    ui.Command5 = button("Command5", "DATA", 8400, 3000);
+    ui.Command1 = button("Command1", "START", 8400, 6960);
+    ui.Command2 = button("Command2", "STOP", 8400, 7680);
+}
+
+void buildMenus(FormMainUi &ui, QMainWindow *window)
+{
+    QMenuBar *bar = window->menuBar();
+    bar->setObjectName(QStringLiteral("MenuBar"));
+
+    ui.MenuFile = bar->addMenu(QStringLiteral("&File"));
+    ui.MenuFile->setObjectName(QStringLiteral("MenuFile"));
+    ui.MenuFileItem8 = ui.MenuFile->addAction(QStringLiteral("E&xit"));
+    ui.MenuFileItem8->setObjectName(QStringLiteral("MenuFileItem_8"));
+
+    ui.MenuSetting = bar->addMenu(QStringLiteral("&Settings"));
+    ui.MenuSetting->setObjectName(QStringLiteral("MenuSetting"));
+    ui.MenuSettingItem6 = ui.MenuSetting->addMenu(QStringLiteral("&COMPort..."));
+    ui.MenuSettingItem6->setObjectName(QStringLiteral("MenuSettingItem_6"));
+    for (int i = 0; i < 4; ++i) {
+        QAction *item = ui.MenuSettingItem6->addAction(QStringLiteral("COM%1").arg(i + 1));
+        item->setObjectName(indexedName("MenuCOM", i));
+        item->setCheckable(true);
+        ui.MenuCOM[size_t(i)] = item;
+    }
+
+    ui.MenuHelp = bar->addMenu(QStringLiteral("&Help"));
+    ui.MenuHelp->setObjectName(QStringLiteral("MenuHelp"));
+    ui.MenuHelpItem[0] = ui.MenuHelp->addAction(QStringLiteral("&Help"));
+    ui.MenuHelpItem[1] = ui.MenuHelp->addSeparator();
+    ui.MenuHelpItem[2] = ui.MenuHelp->addAction(QStringLiteral("&Version"));
+    for (int i = 0; i < 3; ++i)
+        ui.MenuHelpItem[size_t(i)]->setObjectName(indexedName("MenuHelpItem", i));
+}
+
+} // namespace
+
+void FormMainUi::setupUi(QMainWindow *window)
+{
+    centralWidget = new QWidget(window);
+    centralWidget->setObjectName(QStringLiteral("centralWidget"));
+    centralWidget->setFixedSize(kClientWidth, kClientHeight);
+    window->setCentralWidget(centralWidget);
+
+    buildResultArea(*this, centralWidget);
+    buildFileArea(*this, centralWidget);
+    buildPanel(*this, centralWidget, 0);
+    buildPanel(*this, centralWidget, 1);
+    buildButtons(*this, centralWidget);
+    buildMenus(*this, window);
+
+    // The window takes exactly the menu bar plus the client area; the user
+    // cannot resize or maximise it.
+    window->layout()->setSizeConstraint(QLayout::SetFixedSize);
+    window->setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    window->setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, true);
+}
