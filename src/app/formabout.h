@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+// The About window: product name, version line and two fixed notices. The
+// caller creates it, shows it with exec() and destroys it afterwards.
+//
+// Keyboard: key presses and typed characters are discarded; releasing Esc
+// closes the window. Enter still presses cmdOK, the default button.
+class FormAbout : public QDialog
+{
+    Q_OBJECT
+public:
+    // Client area: 5160 x 2385 twips.
+    static constexpr int kClientWidth = 344;
+    static constexpr int kClientHeight = 159;
+
+    explicit FormAbout(QWidget *parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QLabel *m_picIcon = nullptr;
+    QLabel *m_lblAppName = nullptr;
+    QLabel *m_lblVersion = nullptr;
+    QLabel *m_lblCopyright1 = nullptr;
+    QLabel *m_lblCopyright2 = nullptr;
+    QPushButton *m_cmdOK = nullptr;
+};
