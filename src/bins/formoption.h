@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDialog>
+
+#include <array>
+#include <functional>
+
+struct BinTable;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+// The BIN counter window: per-BIN, OUT and TOTAL counters of both tables.
+// Label1[0..10] / Label2[0..10] are the resistance rows (BIN 1..9, OUT, TOTAL)
+// in the left frame, Label1[11..21] / Label2[11..21] the voltage rows in the
+// right frame. The values are those of the tables when the window was made or
+// when RESET was last pressed; counts added later show the next time.
+//
+// The window deletes itself when closed; the caller opens it with exec().
+class FormOption : public QDialog
+{
+    Q_OBJECT
+public:
+    // `clrBinCountRV` zeroes the counters of both tables; RESET calls it and
+    // then shows the tables again.
+    FormOption(BinTable &binTableR, BinTable &binTableV, std::function<void()> clrBinCountRV,
+               QWidget *parent = nullptr);
+
+    // Fills every caption and value from the two tables.
+    void showBinCount();
+
+private:
+    void buildGroup(int group);
+
+    BinTable &m_binTableR;
+    BinTable &m_binTableV;
+    std::function<void()> m_clrBinCountRV;
+
+    std::array<QGroupBox *, 2> m_frames{};
+    std::array<QLabel *, 22> m_Label1{};
+    std::array<QLabel *, 22> m_Label2{};
+    QPushButton *m_Command1 = nullptr; // "CLOSE"
+    QPushButton *m_Command2 = nullptr; // "RESET"
+};
