@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
