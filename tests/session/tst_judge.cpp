@@ -1,0 +1,225 @@
+#include "testmain.h"
+
+#include "common/apperror.h"
+#include "common/colours.h"
+#include "session/judge.h"
+
+#include <QTest>
+
+namespace {
+
+BinTable computed(qint16 mode, qint16 numBins, float first, float second)
+{
+    BinTable table;
+    table.mode = mode;
+    table.numBins = numBins;
+    if (mode == 2) {
+        table.refValue = first;
+        table.percentValue = second;
+    } else {
+        table.minValue = first;
+        table.maxValue = second;
+        table.stepValue = second;
+    }
+    calcBinLimits(table);
+    return table;
+}
+
+// Limits set by hand, for gaps and overlaps that no mode produces.
+BinTable handMade(qint16 mode, const QList<QPair<float, float>> &bins)
+{
+    BinTable table;
+    table.mode = mode;
+    table.numBins = qint16(bins.size());
+    for (qsizetype i = 0; i < bins.size(); ++i) {
+        table.lowerLimit[std::size_t(i)] = bins[i].first;
+        table.upperLimit[std::size_t(i)] = bins[i].second;
+    }
+    return table;
+}
+
+// One letter per grid cell: G lit, W in use not lit, - beyond the BIN count.
+QString cellLetters(const std::array<quint32, 9> &colours)
+{
+    QString letters;
+    for (quint32 c : colours)
+        letters += c == colours::kLit ? QLatin1Char('G') : c == colours::kUnlit ? QLatin1Char('W')
+                                                         : c == colours::kUnused ? QLatin1Char('-')
+                                                                                 : QLatin1Char('?');
+    return letters;
+}
+
+QString countDigits(const BinTable &table)
+{
+    QString digits;
+    for (qint16 c : table.binCount)
+        digits += QString::number(c);
+    return digits + QLatin1Char('/') + QString::number(table.totalCount);
+}
+
+const QString kKeep = QStringLiteral("<keep>");
+
+} // namespace
+
+Q_DECLARE_METATYPE(BinTable)
+
+class TestJudge : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void judgesOneReading_data()
+    {
+        QTest::addColumn<BinTable>("table");
+        QTest::addColumn<float>("value");
+        QTest::addColumn<QString>("cells");
+        QTest::addColumn<QString>("outCaption");
+        QTest::addColumn<bool>("outLit");
+        QTest::addColumn<QString>("armedCounts");
+
+        const BinTable zeroToNine = computed(0, 3, 0, 9);
+        QTest::newRow("no BINs reads -Out") << computed(0, 0, 0, 9) << 5.0f << "---------" << "-Out" << true
+                                            << "0000000001/1";
+        QTest::newRow("negative count reads -Out") << computed(0, -1, 0, 9) << 5.0f << "---------" << "-Out"
+                                                   << true << "0000000001/1";
+        QTest::newRow("no BINs, above 1e10 reads +Out") << computed(0, 0, 0, 9) << 1e12f << "---------"
+                                                        << "+Out" << true << "0000000001/1";
+        QTest::newRow("middle BIN") << zeroToNine << 4.5f << "WGW------" << "" << false << "0100000000/1";
+        QTest::newRow("lowest lower limit lights") << zeroToNine << 0.0f << "GWW------" << "" << false
+                                                   << "1000000000/1";
+        QTest::newRow("shared limit belongs to the upper BIN") << zeroToNine << 3.0f << "WGW------" << ""
+                                                               << false << "0100000000/1";
+        QTest::newRow("highest upper limit is out") << zeroToNine << 9.0f << "WWW------" << "+Out" << true
+                                                    << "0000000001/1";
+        QTest::newRow("below all BINs") << zeroToNine << -0.5f << "WWW------" << "-Out" << true
+                                        << "0000000001/1";
+        const BinTable reversed = computed(0, 3, 9, 0);
+        QTest::newRow("reversed limits exchanged") << reversed << 7.0f << "GWW------" << "" << false
+                                                   << "1000000000/1";
+        QTest::newRow("reversed: lowest end lights") << reversed << 0.0f << "WWG------" << "" << false
+                                                     << "0010000000/1";
+        QTest::newRow("reversed: highest end is out") << reversed << 9.0f << "WWW------" << "+Out" << true
+                                                      << "0000000001/1";
+        const BinTable ref = computed(2, 3, 100, 5);
+        QTest::newRow("ref: only the narrowest band lights") << ref << 101.0f << "GWW------" << "" << false
+                                                             << "1000000000/1";
+        QTest::newRow("ref: second band") << ref << 107.0f << "WGW------" << "" << false << "0100000000/1";
+        QTest::newRow("ref: widest upper limit is out") << ref << 115.0f << "WWW------" << "+Out" << true
+                                                        << "0000000001/1";
+        QTest::newRow("overlap outside ref lights each BIN") << handMade(0, {{0, 10}, {5, 15}}) << 7.0f
+                                                             << "GG-------" << "" << false << "1100000000/1";
+        QTest::newRow("gap keeps the previous caption") << handMade(1, {{0, 1}, {2, 3}}) << 1.5f
+                                                        << "WW-------" << kKeep << true << "0000000001/1";
+        QTest::newRow("nine BINs") << computed(1, 9, 0, 1) << 8.5f << "WWWWWWWWG" << "" << false
+                                   << "0000000010/1";
+    }
+    void judgesOneReading()
+    {
+        QFETCH(BinTable, table);
+        QFETCH(float, value);
+        QFETCH(QString, cells);
+        QFETCH(QString, outCaption);
+        QFETCH(bool, outLit);
+        QFETCH(QString, armedCounts);
+
+        const Judgement idle = judgeTable(table, value, false);
+        QCOMPARE(cellLetters(idle.cellColours), cells);
+        QCOMPARE(idle.outCaption.value_or(kKeep), outCaption);
+        QCOMPARE(idle.outColour, outLit ? colours::kLit : colours::kUnused);
+        QCOMPARE(idle.matched, !outLit);
+        QVERIFY(idle.table == table);
+
+        const Judgement armed = judgeTable(table, value, true);
+        QCOMPARE(cellLetters(armed.cellColours), cells);
+        QCOMPARE(countDigits(armed.table), armedCounts);
+        // Only the counters change.
+        BinTable limitsOnly = armed.table;
+        limitsOnly.binCount = table.binCount;
+        limitsOnly.totalCount = table.totalCount;
+        QVERIFY(limitsOnly == table);
+    }
+
+    void countingPastTheLargestCountIsRefused_data()
+    {
+        QTest::addColumn<float>("value");
+        QTest::addColumn<int>("fullCounter"); // 0..9 binCount, 10 totalCount
+        QTest::addColumn<bool>("refused");
+
+        QTest::newRow("lit BIN full") << 4.5f << 1 << true;
+        QTest::newRow("OUT full") << 20.0f << 9 << true;
+        QTest::newRow("total full") << 4.5f << 10 << true;
+        QTest::newRow("another BIN full") << 4.5f << 2 << false;
+        QTest::newRow("OUT full, reading in a BIN") << 4.5f << 9 << false;
+    }
+    void countingPastTheLargestCountIsRefused()
+    {
+        QFETCH(float, value);
+        QFETCH(int, fullCounter);
+        QFETCH(bool, refused);
+
+        BinTable table = computed(0, 3, 0, 9);
+        if (fullCounter == 10)
+            table.totalCount = 32767;
+        else
+            table.binCount[std::size_t(fullCounter)] = 32767;
+        table.totalCount = std::max<qint16>(table.totalCount, 32000);
+
+        try {
+            const Judgement judged = judgeTable(table, value, true);
+            QVERIFY(!refused);
+            QCOMPARE(int(judged.table.totalCount), int(table.totalCount) + 1);
+        } catch (const AppError &error) {
+            QVERIFY(refused);
+            QCOMPARE(error.number(), errors::kOverflow);
+        }
+        // A full counter does not matter while nothing is counted.
+        QVERIFY(judgeTable(table, value, false).table == table);
+    }
+
+    void moreBinsThanGridCellsAreRefused()
+    {
+        BinTable table = computed(1, 9, 0, 1);
+        table.numBins = 10;
+        try {
+            judgeTable(table, 0.5f, true);
+            QFAIL("ten BINs were judged");
+        } catch (const AppError &error) {
+            QCOMPARE(error.number(), errors::kSubscriptOutOfRange);
+        }
+    }
+
+    void readingFieldsBecomeTheTablesUnit_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("t");
+        QTest::addColumn<float>("expected");
+        QTest::addColumn<bool>("overflow");
+
+        QTest::newRow("ohms to milliohms") << "0.01234" << 0 << 12.34f << false;
+        QTest::newRow("exponent") << "1.2345E-3" << 0 << 1.2345f << false;
+        QTest::newRow("no number") << "OVER" << 0 << 0.0f << false;
+        QTest::newRow("volts as they are") << "3.71" << 1 << 3.71f << false;
+        QTest::newRow("negative volts") << "-0.0025" << 1 << -0.0025f << false;
+        QTest::newRow("resistance beyond float") << "4e35" << 0 << 0.0f << true;
+        QTest::newRow("same number as volts fits") << "4e35" << 1 << 4e35f << false;
+        QTest::newRow("voltage beyond float") << "1e39" << 1 << 0.0f << true;
+    }
+    void readingFieldsBecomeTheTablesUnit()
+    {
+        QFETCH(QString, field);
+        QFETCH(int, t);
+        QFETCH(float, expected);
+        QFETCH(bool, overflow);
+
+        try {
+            const float value = judgedValueOf(field, t);
+            QVERIFY(!overflow);
+            QVERIFY2(value == expected, qPrintable(QString::number(double(value), 'g', 9)));
+        } catch (const AppError &error) {
+            QVERIFY(overflow);
+            QCOMPARE(error.number(), errors::kOverflow);
+        }
+    }
+};
+
+BIN4870_TEST(TestJudge)
+#include "tst_judge.moc"
