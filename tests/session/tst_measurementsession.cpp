@@ -11,6 +11,7 @@
 #include "session/sessionview.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -314,6 +315,7 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("earlier\r\n");
         }
+        QSignalSpy counted(&b.session, &MeasurementSession::readingCounted);
         b.session.start();
         b.cycle("5.0E-3,3.2E+0", true);
         QCOMPARE(b.view.values[0], QStringLiteral("5.0mOhm"));
@@ -353,6 +355,7 @@ private Q_SLOTS:
         QCOMPARE(b.tableR.totalCount, qint16(6));
         QCOMPARE(b.tableV.totalCount, qint16(6));
         QCOMPARE(b.port.fetches, 7);
+        QCOMPARE(counted.size(), 6);
         QVERIFY(b.view.errors.isEmpty());
     }
 
