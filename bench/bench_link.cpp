@@ -107,8 +107,10 @@ private:
     {
         static constexpr char kReply[] = "23.456E-3,3.9876E+0\r\n";
         std::this_thread::sleep_for(m_delay);
-        [[maybe_unused]] const auto written = ::write(m_master, kReply, sizeof kReply - 1);
+        // Noted before the write, so that the reader can never finish first; the
+        // figures include the write itself and are an upper bound.
         m_lastWrite = Clock::now().time_since_epoch().count();
+        [[maybe_unused]] const auto written = ::write(m_master, kReply, sizeof kReply - 1);
     }
 
     QTemporaryDir m_folder;
