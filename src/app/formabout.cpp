@@ -49,7 +49,7 @@ FormAbout::FormAbout(QWidget *parent)
     m_picIcon->setPixmap(programIcon().pixmap(32, 32));
 
     // The product name takes two lines beside the icon.
-    m_lblAppName = makeLabel(this, "lblAppName", kAppName, QRect(56, 8, 280, 41), uifonts::tahoma(12, true),
+    m_lblAppName = makeLabel(this, "lblAppName", kAppName, QRect(56, 8, 280, 40), uifonts::tahoma(12, true),
                              Qt::AlignCenter);
     m_lblAppName->setWordWrap(true);
 

@@ -1,0 +1,459 @@
+#include "testmain.h"
+
+#include "geometrycheck.h"
+
+#include "app/formmain.h"
+#include "app/programicon.h"
+
+#include <QAction>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+int px(int twips)
+{
+    return qRound(twips / 15.0);
+}
+
+QStringList arrayNames(const char *name, int count)
+{
+    QStringList names;
+    for (int i = 0; i < count; ++i)
+        names << QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i);
+    return names;
+}
+
+// Whether one line of `text` in the widget's font fits inside the widget with
+// the room its kind needs for frame and margins.
+bool fitsOneLine(const QWidget *widget, const QString &text)
+{
+    const QFontMetrics metrics(widget->font());
+    int width = widget->width();
+    int height = widget->height();
+    if (qobject_cast<const QLineEdit *>(widget)) {
+        width -= 8;
+        height -= 4;
+    } else if (qobject_cast<const QRadioButton *>(widget)) {
+        width -= 18;
+    } else if (qobject_cast<const QPushButton *>(widget)) {
+        width -= 6;
+    } else if (const auto *label = qobject_cast<const QLabel *>(widget)) {
+        width = label->contentsRect().width();
+        height = label->contentsRect().height();
+    }
+    return metrics.horizontalAdvance(text) <= width && metrics.height() <= height;
+}
+
+// Counts pixels whose colour is mostly the given channel.
+int dominantPixels(const QPixmap &pixmap, int channel)
+{
+    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.alpha() < 128)
+                continue;
+            const int values[3] = {c.red(), c.green(), c.blue()};
+            const int mine = values[channel];
+            if (mine > 100 && mine > 2 * values[(channel + 1) % 3] && mine > 2 * values[(channel + 2) % 3])
+                ++count;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+class TestFormLayout : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<FormMain> m_window;
+
+    template <typename T>
+    T *control(const QString &name)
+    {
+        return m_window->findChild<T *>(name);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_window = std::make_unique<FormMain>();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
+    void cleanup() { m_window.reset(); }
+
+    void everyInventoryControlExistsOnceUnderItsName_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("frames") << (QStringList{"Frame2", "Frame3"} + arrayNames("Frame1", 2)) << "QGroupBox";
+        QTest::newRow("labels")
+            << (arrayNames("Label7", 18) + arrayNames("Label8", 2) + arrayNames("Label5", 2) + arrayNames("Label1", 6)
+                + arrayNames("Label2", 18) + arrayNames("Label4", 18) + arrayNames("Label3", 2)
+                + QStringList{"Label6", "Picture1", "Picture2"})
+            << "QLabel";
+        QTest::newRow("boxes") << (arrayNames("Text2", 3) + arrayNames("Text6", 3) + arrayNames("Text3", 18)
+                                   + arrayNames("Text4", 18) + QStringList{"TextFileName"})
+                               << "QLineEdit";
+        QTest::newRow("options") << (arrayNames("Option1", 3) + arrayNames("Option2", 3)) << "QRadioButton";
+        QTest::newRow("buttons") << QStringList{"Command1", "Command2", "Command3", "Command4", "Command5"}
+                                 << "QPushButton";
+        QTest::newRow("lines") << (QStringList{"Line1"} + arrayNames("Line2", 2)) << "QFrame";
+        QTest::newRow("menus") << QStringList{"MenuFile", "MenuSetting", "MenuSettingItem_6", "MenuHelp"} << "QMenu";
+        QTest::newRow("menu items") << (QStringList{"MenuFileItem_8"} + arrayNames("MenuCOM", 4)
+                                        + arrayNames("MenuHelpItem", 3))
+                                    << "QAction";
+    }
+
+    void everyInventoryControlExistsOnceUnderItsName()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QString, kind);
+        for (const QString &name : names) {
+            const QList<QObject *> found = m_window->findChildren<QObject *>(name);
+            QVERIFY2(found.size() == 1, qPrintable(QStringLiteral("%1 found %2 times").arg(name).arg(found.size())));
+            QVERIFY2(found.first()->inherits(kind.toLatin1().constData()), qPrintable(name));
+        }
+    }
+
+    void arraysAreIndexedLikeTheirNames()
+    {
+        const FormMainUi &ui = m_window->ui();
+        for (int i = 0; i < 18; ++i) {
+            QCOMPARE(ui.Label7[size_t(i)]->objectName(), QStringLiteral("Label7_%1").arg(i));
+            QCOMPARE(ui.Text3[size_t(i)]->objectName(), QStringLiteral("Text3_%1").arg(i));
+            QCOMPARE(ui.Text4[size_t(i)]->objectName(), QStringLiteral("Text4_%1").arg(i));
+            QCOMPARE(ui.Label2[size_t(i)]->objectName(), QStringLiteral("Label2_%1").arg(i));
+            QCOMPARE(ui.Label4[size_t(i)]->objectName(), QStringLiteral("Label4_%1").arg(i));
+        }
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(ui.Label1[size_t(i)]->objectName(), QStringLiteral("Label1_%1").arg(i));
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(ui.Option2[size_t(i)]->objectName(), QStringLiteral("Option2_%1").arg(i));
+            QCOMPARE(ui.Text6[size_t(i)]->objectName(), QStringLiteral("Text6_%1").arg(i));
+        }
+        QCOMPARE(ui.MenuCOM[3]->objectName(), QStringLiteral("MenuCOM_3"));
+        QCOMPARE(ui.Command4->objectName(), QStringLiteral("Command4"));
+    }
+
+    void placedControlsStandWhereTheLayoutPutsThem_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("twips");
+        QTest::newRow("Frame2") << "Frame2" << QRect(120, 120, 9375, 1695);
+        QTest::newRow("Picture1") << "Picture1" << QRect(120, 360, 750, 470);
+        QTest::newRow("Picture2") << "Picture2" << QRect(120, 960, 750, 470);
+        QTest::newRow("Label7_0") << "Label7_0" << QRect(960, 360, 500, 450);
+        QTest::newRow("Label7_8") << "Label7_8" << QRect(960 + 540 * 8, 360, 500, 450);
+        QTest::newRow("Label7_12") << "Label7_12" << QRect(960 + 540 * 3, 960, 500, 450);
+        QTest::newRow("Label7_17") << "Label7_17" << QRect(960 + 540 * 8, 960, 500, 450);
+        QTest::newRow("Label8_0") << "Label8_0" << QRect(5880, 360, 915, 450);
+        QTest::newRow("Label8_1") << "Label8_1" << QRect(5880, 960, 915, 450);
+        QTest::newRow("Label5_0") << "Label5_0" << QRect(6960, 400, 2370, 375);
+        QTest::newRow("Label5_1") << "Label5_1" << QRect(6960, 990, 2370, 375);
+        QTest::newRow("Frame3") << "Frame3" << QRect(120, 1920, 8175, 780);
+        QTest::newRow("Frame1_0") << "Frame1_0" << QRect(120, 2880, 3975, 5415);
+        QTest::newRow("Frame1_1") << "Frame1_1" << QRect(4320, 2880, 3975, 5415);
+        QTest::newRow("Command1") << "Command1" << QRect(8400, 6960, 1095, 615);
+        QTest::newRow("Command2") << "Command2" << QRect(8400, 7680, 1095, 615);
+        QTest::newRow("Command4") << "Command4" << QRect(8400, 2040, 1095, 615);
+        QTest::newRow("Command5") << "Command5" << QRect(8400, 3000, 1095, 615);
+    }
+
+    void placedControlsStandWhereTheLayoutPutsThem()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, twips);
+        const QWidget *widget = control<QWidget>(name);
+        QVERIFY(widget);
+        QCOMPARE(widget->geometry(), QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
+    }
+
+    void fileNameBoxHasItsWidthInsideTheFileFrame()
+    {
+        const auto *box = control<QLineEdit>(QStringLiteral("TextFileName"));
+        QCOMPARE(box->width(), px(5655));
+        QCOMPARE(box->parentWidget(), control<QWidget>(QStringLiteral("Frame3")));
+        QCOMPARE(control<QWidget>(QStringLiteral("Label6"))->parentWidget(), box->parentWidget());
+        QCOMPARE(control<QWidget>(QStringLiteral("Command3"))->parentWidget(), box->parentWidget());
+    }
+
+    void windowIsFixedAtItsClientSizeBelowTheMenuBar()
+    {
+        const FormMainUi &ui = m_window->ui();
+        QCOMPARE(ui.centralWidget->size(), QSize(641, 562));
+        QCOMPARE(ui.centralWidget->y(), m_window->menuBar()->geometry().bottom() + 1);
+        QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
+        QCOMPARE(m_window->height(), m_window->menuBar()->height() + 562);
+        QCOMPARE(m_window->width(), 641);
+        QVERIFY(!m_window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+
+        const QSize before = m_window->size();
+        m_window->resize(900, 700);
+        QCOMPARE(m_window->size(), before);
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("BATTERY KELVANO BIN Measurement"));
+    }
+
+    void noControlLeavesItsParentOrCoversASibling_data()
+    {
+        QTest::addColumn<QString>("container");
+        QTest::addColumn<int>("controls");
+        QTest::newRow("client area") << "centralWidget" << 8;
+        QTest::newRow("result area") << "Frame2" << 25;
+        QTest::newRow("file area") << "Frame3" << 3;
+        QTest::newRow("resistance panel") << "Frame1_0" << 47;
+        QTest::newRow("voltage panel") << "Frame1_1" << 47;
+    }
+
+    void noControlLeavesItsParentOrCoversASibling()
+    {
+        QFETCH(QString, container);
+        QFETCH(int, controls);
+        const QWidget *parent = control<QWidget>(container);
+        QVERIFY(parent);
+        QCOMPARE(geometrycheck::placedChildren(parent).size(), controls);
+        const QStringList problems = geometrycheck::placementProblems(parent);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
+    }
+
+    void panelsReadAsModeParametersLineAndNineRows_data()
+    {
+        QTest::addColumn<int>("table");
+        QTest::newRow("resistance") << 0;
+        QTest::newRow("voltage") << 1;
+    }
+
+    void panelsReadAsModeParametersLineAndNineRows()
+    {
+        QFETCH(int, table);
+        const FormMainUi &ui = m_window->ui();
+        const QGroupBox *frame = ui.Frame1[size_t(table)];
+        const auto &options = table == 0 ? ui.Option1 : ui.Option2;
+        const auto &boxes = table == 0 ? ui.Text2 : ui.Text6;
+
+        // Mode and its options at the left, in index order from the top.
+        QCOMPARE(ui.Label3[size_t(table)]->parentWidget(), frame);
+        for (size_t i = 0; i < 3; ++i) {
+            QCOMPARE(options[i]->parentWidget(), frame);
+            QVERIFY(options[i]->y() > ui.Label3[size_t(table)]->y());
+            if (i > 0)
+                QVERIFY(options[i]->y() > options[i - 1]->y());
+        }
+        // Caption and box lines at the right of the options, box after caption.
+        for (size_t i = 0; i < 3; ++i) {
+            const QLabel *caption = ui.Label1[size_t(table) * 3 + i];
+            QCOMPARE(caption->parentWidget(), frame);
+            QCOMPARE(boxes[i]->parentWidget(), frame);
+            QVERIFY(caption->x() > options[i]->geometry().right());
+            QVERIFY(boxes[i]->x() > caption->geometry().right());
+            QCOMPARE(boxes[i]->y(), caption->y());
+        }
+        QVERIFY(boxes[0]->width() < boxes[1]->width());
+        QCOMPARE(boxes[1]->width(), boxes[2]->width());
+
+        // The line closes the upper part and spans most of the frame.
+        const QWidget *line = ui.Line2[size_t(table)];
+        QCOMPARE(line->parentWidget(), frame);
+        QVERIFY(line->y() > options[2]->geometry().bottom());
+        QVERIFY(line->y() > boxes[2]->geometry().bottom());
+        QVERIFY(line->width() > frame->width() * 9 / 10);
+
+        // Nine equal rows below it: caption, lower, dash, upper.
+        int pitch = 0;
+        for (int row = 0; row < 9; ++row) {
+            const size_t i = size_t(table * 9 + row);
+            const QWidget *cells[4] = {ui.Label2[i], ui.Text3[i], ui.Label4[i], ui.Text4[i]};
+            for (int c = 0; c < 4; ++c) {
+                QCOMPARE(cells[c]->parentWidget(), frame);
+                QCOMPARE(cells[c]->y(), cells[0]->y());
+                if (c > 0)
+                    QVERIFY(cells[c]->x() > cells[c - 1]->geometry().right());
+            }
+            QCOMPARE(ui.Text3[i]->width(), ui.Text4[i]->width());
+            if (row == 0) {
+                QVERIFY(cells[0]->y() > line->geometry().bottom());
+            } else {
+                const int step = ui.Label2[i]->y() - ui.Label2[i - 1]->y();
+                QVERIFY(step > 0);
+                if (row > 1)
+                    QCOMPARE(step, pitch);
+                pitch = step;
+            }
+        }
+    }
+
+    void startUpCaptionsFitTheirControls()
+    {
+        const FormMainUi &ui = m_window->ui();
+        QStringList overflowing;
+        auto check = [&overflowing](const QWidget *widget, const QString &text) {
+            if (!fitsOneLine(widget, text))
+                overflowing << QStringLiteral("%1 \"%2\"").arg(widget->objectName(), text);
+        };
+        for (size_t i = 0; i < 18; ++i) {
+            check(ui.Label7[i], QStringLiteral("9"));
+            check(ui.Label2[i], QStringLiteral("BIN No. 9"));
+            check(ui.Label4[i], QStringLiteral("-"));
+            check(ui.Text3[i], QStringLiteral("-12.3457"));
+            check(ui.Text4[i], QStringLiteral("123457"));
+        }
+        for (size_t i = 0; i < 2; ++i) {
+            check(ui.Label8[i], QStringLiteral("+Out"));
+            check(ui.Label5[i], QStringLiteral("12.3456mOhm"));
+            check(ui.Label3[i], QStringLiteral("Mode"));
+        }
+        for (size_t i = 0; i < 6; ++i) {
+            for (const char *caption : {"BINs =", "MIN =", "MAX =", "STEP =", "REF =", "% ="})
+                check(ui.Label1[i], QLatin1String(caption));
+        }
+        for (size_t i = 0; i < 3; ++i) {
+            check(ui.Option1[i], ui.Option1[i]->text());
+            check(ui.Option2[i], ui.Option2[i]->text());
+        }
+        for (const QPushButton *button : {ui.Command1, ui.Command2, ui.Command3, ui.Command4, ui.Command5})
+            check(button, button->text());
+        check(ui.Label6, ui.Label6->text());
+        QVERIFY2(overflowing.isEmpty(), qPrintable(overflowing.join(QStringLiteral(", "))));
+    }
+
+    void fontsKeepTheirFamiliesAndNearlyTheirSizes_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("pixels");
+        QTest::addColumn<bool>("bold");
+        QTest::newRow("grid") << "Label7_5" << "Tahoma" << 21 << true;
+        QTest::newRow("out") << "Label8_1" << "Tahoma" << 21 << false;
+        QTest::newRow("value") << "Label5_0" << "MS Serif" << 24 << false;
+        QTest::newRow("row caption") << "Label2_17" << "MS Serif" << 16 << false;
+        QTest::newRow("dash") << "Label4_3" << "MS Serif" << 16 << false;
+        QTest::newRow("lower limit") << "Text3_0" << "MS Serif" << 16 << false;
+        QTest::newRow("upper limit") << "Text4_9" << "MS Serif" << 16 << false;
+        QTest::newRow("panel frame") << "Frame1_1" << "Tahoma" << 15 << false;
+        QTest::newRow("result frame") << "Frame2" << "Tahoma" << 15 << false;
+        QTest::newRow("parameter caption") << "Label1_4" << "Tahoma" << 15 << false;
+        QTest::newRow("mode caption") << "Label3_0" << "Tahoma" << 15 << false;
+        QTest::newRow("option") << "Option2_1" << "Tahoma" << 15 << false;
+        QTest::newRow("entry box") << "Text6_2" << "Tahoma" << 15 << false;
+        QTest::newRow("file caption") << "Label6" << "Tahoma" << 15 << false;
+        QTest::newRow("file name") << "TextFileName" << "Tahoma" << 15 << false;
+    }
+
+    void fontsKeepTheirFamiliesAndNearlyTheirSizes()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, family);
+        QFETCH(int, pixels);
+        QFETCH(bool, bold);
+        const QWidget *widget = control<QWidget>(name);
+        QVERIFY(widget);
+        const QFont font = widget->font();
+        QVERIFY(!font.families().isEmpty());
+        QCOMPARE(font.families().first(), family);
+        QVERIFY2(font.families().size() > 1, "a fallback family is needed where the first one is missing");
+        // Shrinking to fit is allowed, but only a little.
+        QVERIFY2(font.pixelSize() <= pixels && font.pixelSize() >= pixels * 3 / 4,
+                 qPrintable(QString::number(font.pixelSize())));
+        QCOMPARE(font.bold(), bold);
+    }
+
+    void gridAndOutCellsAreBorderedCentredAndColourable()
+    {
+        const FormMainUi &ui = m_window->ui();
+        QList<QLabel *> cells(ui.Label7.begin(), ui.Label7.end());
+        cells << ui.Label8[0] << ui.Label8[1];
+        for (const QLabel *cell : cells) {
+            QVERIFY2(cell->autoFillBackground(), qPrintable(cell->objectName()));
+            QVERIFY(cell->frameShape() != QFrame::NoFrame);
+            QCOMPARE(cell->alignment(), Qt::Alignment(Qt::AlignCenter));
+        }
+    }
+
+    void rowHeadingsShowAGreenRAndABlueV()
+    {
+        const FormMainUi &ui = m_window->ui();
+        const QPixmap r = ui.Picture1->pixmap();
+        const QPixmap v = ui.Picture2->pixmap();
+        QCOMPARE(r.size(), QSize(50, 30));
+        QCOMPARE(v.size(), QSize(50, 30));
+        QVERIFY(dominantPixels(r, 1) > 20);
+        QCOMPARE(dominantPixels(r, 2), 0);
+        QVERIFY(dominantPixels(v, 2) > 20);
+        QCOMPARE(dominantPixels(v, 1), 0);
+    }
+
+    void menusHoldTheirItemsInOrder()
+    {
+        const QList<QAction *> top = m_window->menuBar()->actions();
+        QCOMPARE(top.size(), 3);
+        QCOMPARE(top[0]->text(), QStringLiteral("&File"));
+        QCOMPARE(top[1]->text(), QStringLiteral("&Settings"));
+        QCOMPARE(top[2]->text(), QStringLiteral("&Help"));
+
+        const FormMainUi &ui = m_window->ui();
+        QCOMPARE(top[0]->menu(), ui.MenuFile);
+        QCOMPARE(ui.MenuFile->actions(), QList<QAction *>{ui.MenuFileItem8});
+        QCOMPARE(ui.MenuFileItem8->text(), QStringLiteral("E&xit"));
+
+        QCOMPARE(top[1]->menu(), ui.MenuSetting);
+        QCOMPARE(ui.MenuSetting->actions(), QList<QAction *>{ui.MenuSettingItem6->menuAction()});
+        QCOMPARE(ui.MenuSettingItem6->title(), QStringLiteral("&COMPort..."));
+        const QList<QAction *> ports = ui.MenuSettingItem6->actions();
+        QCOMPARE(ports.size(), 4);
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(ports[i], ui.MenuCOM[size_t(i)]);
+            QCOMPARE(ports[i]->text(), QStringLiteral("COM%1").arg(i + 1));
+            QVERIFY(ports[i]->isCheckable());
+            QVERIFY(!ports[i]->isChecked());
+        }
+
+        QCOMPARE(top[2]->menu(), ui.MenuHelp);
+        const QList<QAction *> help = ui.MenuHelp->actions();
+        QCOMPARE(help.size(), 3);
+        QCOMPARE(help[0], ui.MenuHelpItem[0]);
+        QCOMPARE(help[0]->text(), QStringLiteral("&Help"));
+        QVERIFY(help[1]->isSeparator());
+        QCOMPARE(help[1], ui.MenuHelpItem[1]);
+        QCOMPARE(help[2], ui.MenuHelpItem[2]);
+        QCOMPARE(help[2]->text(), QStringLiteral("&Version"));
+    }
+
+    void everyControlStartsEnabled()
+    {
+        for (const QWidget *widget : m_window->ui().centralWidget->findChildren<QWidget *>())
+            QVERIFY2(widget->isEnabled(), qPrintable(widget->objectName()));
+    }
+
+    void programIconComesInBothSizes()
+    {
+        const QIcon icon = programIcon();
+        const QList<QSize> sizes = icon.availableSizes();
+        QVERIFY(sizes.contains(QSize(32, 32)));
+        QVERIFY(sizes.contains(QSize(16, 16)));
+        // A grey body and a red display must both be there.
+        const QImage image = icon.pixmap(32, 32).toImage();
+        QVERIFY(dominantPixels(icon.pixmap(32, 32), 0) > 5);
+        QCOMPARE(QColor(image.pixel(16, 26)).red(), QColor(image.pixel(16, 26)).blue());
+        QVERIFY(!m_window->windowIcon().isNull());
+    }
+};
+
+BIN4870_TEST(TestFormLayout)
+#include "tst_formlayout.moc"
