@@ -125,9 +125,6 @@ private Q_SLOTS:
                                                             << "MIN =" << "STEP ="
                                                             << padded({"3.2", "3.32346"})
                                                             << padded({"3.32346", "3.44691"});
-        QTest::newRow("resistance panel writes four decimals") << entries(1, "1", "3.2", "0.123456") << false
-                                                               << 1 << "MIN =" << "STEP =" << padded({"3.2"})
-                                                               << padded({"3.3235"});
     }
     void rebuildsTheTableFromTheEntries()
     {
