@@ -133,26 +133,6 @@ private Q_SLOTS:
         }
     }
 
-    void arraysAreIndexedLikeTheirNames()
-    {
-        const FormMainUi &ui = m_window->ui();
-        for (int i = 0; i < 18; ++i) {
-            QCOMPARE(ui.Label7[size_t(i)]->objectName(), QStringLiteral("Label7_%1").arg(i));
-            QCOMPARE(ui.Text3[size_t(i)]->objectName(), QStringLiteral("Text3_%1").arg(i));
-            QCOMPARE(ui.Text4[size_t(i)]->objectName(), QStringLiteral("Text4_%1").arg(i));
-            QCOMPARE(ui.Label2[size_t(i)]->objectName(), QStringLiteral("Label2_%1").arg(i));
-            QCOMPARE(ui.Label4[size_t(i)]->objectName(), QStringLiteral("Label4_%1").arg(i));
-        }
-        for (int i = 0; i < 6; ++i)
-            QCOMPARE(ui.Label1[size_t(i)]->objectName(), QStringLiteral("Label1_%1").arg(i));
-        for (int i = 0; i < 3; ++i) {
-            QCOMPARE(ui.Option2[size_t(i)]->objectName(), QStringLiteral("Option2_%1").arg(i));
-            QCOMPARE(ui.Text6[size_t(i)]->objectName(), QStringLiteral("Text6_%1").arg(i));
-        }
-        QCOMPARE(ui.MenuCOM[3]->objectName(), QStringLiteral("MenuCOM_3"));
-        QCOMPARE(ui.Command4->objectName(), QStringLiteral("Command4"));
-    }
-
     void placedControlsStandWhereTheLayoutPutsThem_data()
     {
         QTest::addColumn<QString>("name");
@@ -433,12 +413,6 @@ private Q_SLOTS:
         QCOMPARE(help[1], ui.MenuHelpItem[1]);
         QCOMPARE(help[2], ui.MenuHelpItem[2]);
         QCOMPARE(help[2]->text(), QStringLiteral("&Version"));
-    }
-
-    void everyControlStartsEnabled()
-    {
-        for (const QWidget *widget : m_window->ui().centralWidget->findChildren<QWidget *>())
-            QVERIFY2(widget->isEnabled(), qPrintable(widget->objectName()));
     }
 
     void programIconComesInBothSizes()
