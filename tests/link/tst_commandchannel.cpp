@@ -9,6 +9,7 @@
 #include "platform/qtserialport.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
@@ -139,6 +140,11 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(sim.log().count("rx :fetch?") == 5, 5000);
         QVERIFY(sim.log().contains("rx func rv"));
         QVERIFY(sim.log().contains("rx trig:sour imm"));
+
+        // Stopped by a signal, the simulator still removes its link.
+        sim.process().terminate();
+        QTRY_COMPARE_WITH_TIMEOUT(sim.process().state(), QProcess::NotRunning, 5000);
+        QVERIFY(!QFileInfo(QDir(sim.folder()).filePath(QStringLiteral("COM1"))).isSymLink());
     }
 
     void charactersReceivedBeforeTheCommandAreDiscarded()
@@ -283,7 +289,10 @@ private Q_SLOTS:
         QVERIFY(!port.portOpen());
         QVERIFY2(cpu < 0.05, qPrintable(QStringLiteral("%1 s of CPU in the wait").arg(cpu)));
         QVERIFY(sim.log().contains("hangup after 1 replies"));
-        QVERIFY(sim.process().waitForFinished(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(sim.process().state(), QProcess::NotRunning, 5000);
+        QCOMPARE(sim.process().exitCode(), 0);
+        // The simulator removes its link on the way out.
+        QVERIFY(!QFileInfo(QDir(sim.folder()).filePath(QStringLiteral("COM1"))).isSymLink());
     }
 
     void comMenuMarksFollowThePortNumber_data()
