@@ -2,10 +2,405 @@
 
 #include "programicon.h"
 
-FormMain::FormMain(QWidget *parent) : QMainWindow(parent)
+#include "bins/binpanellogic.h"
+#include "bins/bintable.h"
+#include "bins/formoption.h"
+#include "common/apperror.h"
+#include "common/colours.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "record/recordline.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QColor>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPalette>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <chrono>
+
+namespace {
+
+// How often an action waiting for the end of a measurement cycle looks again.
+constexpr std::chrono::milliseconds kBetweenCyclesRetry{20};
+
+QColor toColor(quint32 bgr)
+{
+    return QColor(colours::red(bgr), colours::green(bgr), colours::blue(bgr));
+}
+
+void setBackground(QWidget *widget, quint32 bgr)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, toColor(bgr));
+    widget->setPalette(palette);
+}
+
+bool isEnterKey(const QKeyEvent *event)
+{
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+} // namespace
+
+QString FormMain::applicationTitle()
+{
+    return QStringLiteral("BATTERY KELVANO BIN Measurement");
+}
+
+FormMain::FormMain(SerialPort &port, EventPump &pump, Clock &clock, Dialogs &dialogs,
+                   BinTable &binTableR, BinTable &binTableV, DataFile &dataFile,
+                   QString programDir, QWidget *parent)
+    : QMainWindow(parent),
+      m_dialogs(dialogs),
+      m_clock(clock),
+      m_binTableR(binTableR),
+      m_binTableV(binTableV),
+      m_programDir(std::move(programDir)),
+      m_session(port, pump, clock, binTableR, binTableV, dataFile, *this)
 {
     setObjectName(QStringLiteral("FormMain"));
     m_ui.setupUi(this);
-    setWindowTitle(QStringLiteral("BATTERY KELVANO BIN Measurement"));
+    setWindowTitle(applicationTitle());
     setWindowIcon(programIcon());
+
+    connect(m_ui.Command1, &QPushButton::clicked, this, &FormMain::Command1_Click);
+    connect(m_ui.Command2, &QPushButton::clicked, this, &FormMain::Command2_Click);
+    connect(m_ui.Command3, &QPushButton::clicked, this, &FormMain::Command3_Click);
+    connect(m_ui.Command4, &QPushButton::clicked, this, &FormMain::Command4_Click);
+    connect(m_ui.Command5, &QPushButton::clicked, this, &FormMain::Command5_Click);
+    for (QPushButton *button : {m_ui.Command1, m_ui.Command2, m_ui.Command3, m_ui.Command4, m_ui.Command5})
+        button->installEventFilter(this);
+    for (int i = 0; i < int(m_ui.MenuCOM.size()); ++i)
+        connect(m_ui.MenuCOM[size_t(i)], &QAction::triggered, this, [this, i] { MenuCOM_Click(i); });
+    connectPanels();
+
+    Form_Load();
+}
+
+FormMain::~FormMain() = default;
+
+void FormMain::Form_Load()
+{
+    // The unit texts of the readings were set up with the session's parser.
+    m_ui.TextFileName->setText(defaultDataPath(m_programDir, m_clock.now().date()));
+    for (QLabel *label : m_ui.Label5)
+        label->setText(QString());
+    for (int n = 1; n <= 9; ++n) {
+        const size_t i = size_t(n - 1);
+        const QString rowCaption = QStringLiteral("BIN No. %1").arg(n);
+        m_ui.Label7[i]->setText(QString::number(n));
+        m_ui.Label2[i]->setText(rowCaption);
+        m_ui.Label7[i + 9]->setText(QString::number(n));
+        m_ui.Label2[i + 9]->setText(rowCaption);
+    }
+    for (QLabel *label : m_ui.Label8)
+        label->setText(QStringLiteral("Out"));
+    // The grid and out labels keep the window's background until the first cycle.
+
+    restoreSetup();
+    setComPort(m_comPort);
+}
+
+void FormMain::restoreSetup()
+{
+    m_ui.Option1[0]->setChecked(true);
+    m_ui.Option2[0]->setChecked(true);
+    for (QLineEdit *box : m_ui.Text2)
+        box->setText(QString());
+    for (QLineEdit *box : m_ui.Text6)
+        box->setText(QString());
+}
+
+void FormMain::shutdown()
+{
+    m_session.stop();
+}
+
+void FormMain::closeEvent(QCloseEvent *event)
+{
+    shutdown();
+    event->accept();
+}
+
+// --- BIN set-up panels ---------------------------------------------------------
+
+void FormMain::connectPanels()
+{
+    for (int t = 0; t < 2; ++t) {
+        const auto &options = t == 0 ? m_ui.Option1 : m_ui.Option2;
+        const auto &boxes = t == 0 ? m_ui.Text2 : m_ui.Text6;
+        for (QRadioButton *option : options) {
+            connect(option, &QRadioButton::toggled, this, [this, t](bool checked) {
+                if (checked)
+                    updatePanel(t);
+            });
+        }
+        for (QLineEdit *box : boxes)
+            connect(box, &QLineEdit::textChanged, this, [this, t] { panelTextChanged(t); });
+    }
+}
+
+void FormMain::panelTextChanged(int t)
+{
+    QLineEdit *countBox = t == 0 ? m_ui.Text2[0] : m_ui.Text6[0];
+    // Capping the count is itself a change: it runs this handling again, which
+    // finds 9 and updates; the update below then runs as well.
+    if (binCountNeedsCap(countBox->text()))
+        countBox->setText(QStringLiteral("9"));
+    updatePanel(t);
+}
+
+void FormMain::updatePanel(int t)
+{
+    if (t == 0)
+        updateBinTableR();
+    else
+        updateBinTableV();
+}
+
+void FormMain::updateBinTableR()
+{
+    PanelEntries entries;
+    for (size_t i = 0; i < 3; ++i)
+        entries.modeSelected[i] = m_ui.Option1[i]->isChecked();
+    entries.binCountText = m_ui.Text2[0]->text();
+    entries.firstText = m_ui.Text2[1]->text();
+    entries.secondText = m_ui.Text2[2]->text();
+    try {
+        const PanelDisplay display = updateBinTable(m_binTableR, entries, getFormatR);
+        m_ui.Label1[1]->setText(display.firstCaption);
+        m_ui.Label1[2]->setText(display.secondCaption);
+        for (size_t row = 0; row < 9; ++row) {
+            m_ui.Text3[row]->setText(display.lower[row]);
+            m_ui.Text4[row]->setText(display.upper[row]);
+        }
+    } catch (const AppError &error) {
+        tellOperator(error.description());
+    }
+}
+
+void FormMain::updateBinTableV()
+{
+    PanelEntries entries;
+    for (size_t i = 0; i < 3; ++i)
+        entries.modeSelected[i] = m_ui.Option2[i]->isChecked();
+    entries.binCountText = m_ui.Text6[0]->text();
+    entries.firstText = m_ui.Text6[1]->text();
+    entries.secondText = m_ui.Text6[2]->text();
+    try {
+        const PanelDisplay display = updateBinTable(m_binTableV, entries, getFormatV);
+        m_ui.Label1[4]->setText(display.firstCaption);
+        m_ui.Label1[5]->setText(display.secondCaption);
+        for (size_t row = 0; row < 9; ++row) {
+            m_ui.Text3[row + 9]->setText(display.lower[row]);
+            m_ui.Text4[row + 9]->setText(display.upper[row]);
+        }
+    } catch (const AppError &error) {
+        tellOperator(error.description());
+    }
+}
+
+// A refused entry is reported once the edit has been handled, never from inside
+// the box's own change notice, and a message already waiting is not repeated.
+void FormMain::tellOperator(const QString &text)
+{
+    if (m_pendingMessages.contains(text))
+        return;
+    m_pendingMessages.append(text);
+    QTimer::singleShot(0, this, [this, text] {
+        m_pendingMessages.removeOne(text);
+        m_dialogs.showMessage(text, applicationTitle(), Dialogs::Icon::Warning);
+    });
+}
+
+void FormMain::clrBinCountRV()
+{
+    clrBinCount(m_binTableR);
+    clrBinCount(m_binTableV);
+}
+
+// --- Data file -------------------------------------------------------------------
+
+bool FormMain::selectSaveFile()
+{
+    SaveDialogSetup setup;
+    setup.initialPath = defaultDataPath(m_programDir, m_clock.now().date());
+    setup.filters = QStringList{QStringLiteral("text (*.csv *.txt *.dat)"), QStringLiteral("all (*.*)")};
+    setup.selectedFilter = 0;
+    setup.defaultSuffix = QStringLiteral("csv");
+    setup.confirmOverwrite = true;
+
+    const SaveDialogResult result = m_dialogs.askSavePath(setup);
+    switch (result.outcome) {
+    case SaveDialogResult::Outcome::Chosen:
+        m_ui.TextFileName->setText(result.path);
+        return true;
+    case SaveDialogResult::Outcome::Cancelled:
+        return false;
+    case SaveDialogResult::Outcome::Failed:
+        m_dialogs.showMessage(result.error, applicationTitle(), Dialogs::Icon::None);
+        return false;
+    }
+    return false;
+}
+
+// --- Buttons and menus -------------------------------------------------------------
+
+void FormMain::Command1_Click()
+{
+    // START traps its own failures.
+    m_session.start();
+}
+
+void FormMain::Command2_Click()
+{
+    m_session.stop();
+}
+
+void FormMain::Command3_Click()
+{
+    runBetweenCycles([this] { selectSaveFile(); });
+}
+
+void FormMain::Command4_Click()
+{
+    m_session.recCount();
+}
+
+void FormMain::Command5_Click()
+{
+    runBetweenCycles([this] {
+        // The counter window deletes itself when it closes.
+        auto *form = new FormOption(m_binTableR, m_binTableV, [this] { clrBinCountRV(); }, this);
+        form->exec();
+    });
+}
+
+void FormMain::MenuCOM_Click(int index)
+{
+    setComPort(qint16(index + 1));
+}
+
+void FormMain::setComPort(qint16 comPort)
+{
+    m_comPort = comPort;
+    try {
+        const std::array<bool, 4> checked = m_session.setComPort(m_comPort);
+        for (size_t i = 0; i < checked.size(); ++i)
+            m_ui.MenuCOM[i]->setChecked(checked[i]);
+    } catch (const AppError &error) {
+        showError(error.description());
+    }
+}
+
+void FormMain::runBetweenCycles(std::function<void()> action)
+{
+    if (!m_session.cycleRunning()) {
+        action();
+        return;
+    }
+    QTimer::singleShot(kBetweenCyclesRetry, this,
+                       [this, action = std::move(action)]() mutable { runBetweenCycles(std::move(action)); });
+}
+
+// --- Keyboard ------------------------------------------------------------------------
+
+bool FormMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && isEnterKey(static_cast<QKeyEvent *>(event))) {
+        if (auto *button = qobject_cast<QPushButton *>(watched)) {
+            if (button->isEnabled())
+                button->click();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void FormMain::keyPressEvent(QKeyEvent *event)
+{
+    if (isEnterKey(event)) {
+        if (m_ui.Command4->isEnabled())
+            m_ui.Command4->click();
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+// --- SessionView -----------------------------------------------------------------------
+
+void FormMain::showValue(int t, const QString &text)
+{
+    m_ui.Label5[size_t(t)]->setText(text);
+}
+
+void FormMain::setCellColour(int cell, quint32 bgr)
+{
+    setBackground(m_ui.Label7[size_t(cell)], bgr);
+}
+
+void FormMain::setOutLabel(int t, const std::optional<QString> &caption, quint32 bgr)
+{
+    QLabel *label = m_ui.Label8[size_t(t)];
+    if (caption)
+        label->setText(*caption);
+    setBackground(label, bgr);
+}
+
+void FormMain::setRecCountEnabled(bool enabled)
+{
+    // A disabled button hands its focus to the next control, which would make a
+    // second Enter press that one (DATA); the window keeps the focus instead, so
+    // Enter does nothing until the armed reading has been counted.
+    if (!enabled && focusWidget() == m_ui.Command4)
+        m_ui.centralWidget->setFocus(Qt::OtherFocusReason);
+    m_ui.Command4->setEnabled(enabled);
+}
+
+void FormMain::focusRecCount()
+{
+    m_ui.Command4->setFocus(Qt::OtherFocusReason);
+}
+
+void FormMain::setStartEnabled(bool enabled)
+{
+    m_ui.Command1->setEnabled(enabled);
+}
+
+void FormMain::focusStart()
+{
+    m_ui.Command1->setFocus(Qt::OtherFocusReason);
+}
+
+void FormMain::setSetupEnabled(bool enabled)
+{
+    m_ui.Frame1[0]->setEnabled(enabled);
+    m_ui.Frame1[1]->setEnabled(enabled);
+    m_ui.Frame3->setEnabled(enabled);
+    m_ui.MenuSetting->setEnabled(enabled);
+    m_ui.MenuSetting->menuAction()->setEnabled(enabled);
+}
+
+QString FormMain::pathText() const
+{
+    return m_ui.TextFileName->text();
+}
+
+void FormMain::setPathText(const QString &text)
+{
+    m_ui.TextFileName->setText(text);
+}
+
+void FormMain::showError(const QString &text)
+{
+    m_dialogs.showMessage(text, applicationTitle(), Dialogs::Icon::None);
 }

@@ -1,5 +1,6 @@
 #include "testmain.h"
 
+#include "formmainharness.h"
 #include "geometrycheck.h"
 
 #include "app/formmain.h"
@@ -15,6 +16,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -81,7 +83,9 @@ class TestFormLayout : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<FormMain> m_window;
+    QTemporaryDir m_programDir;
+    std::unique_ptr<FormMainHarness> m_harness;
+    FormMain *m_window = nullptr;
 
     template <typename T>
     T *control(const QString &name)
@@ -92,12 +96,17 @@ private:
 private Q_SLOTS:
     void init()
     {
-        m_window = std::make_unique<FormMain>();
+        m_harness = std::make_unique<FormMainHarness>(m_programDir.path());
+        m_window = m_harness->window.get();
         m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
     }
 
-    void cleanup() { m_window.reset(); }
+    void cleanup()
+    {
+        m_window = nullptr;
+        m_harness.reset();
+    }
 
     void everyInventoryControlExistsOnceUnderItsName_data()
     {
@@ -401,7 +410,8 @@ private Q_SLOTS:
             QCOMPARE(ports[i], ui.MenuCOM[size_t(i)]);
             QCOMPARE(ports[i]->text(), QStringLiteral("COM%1").arg(i + 1));
             QVERIFY(ports[i]->isCheckable());
-            QVERIFY(!ports[i]->isChecked());
+            // Start-up marks the port in use, COM1 without settings.
+            QCOMPARE(ports[i]->isChecked(), i == 0);
         }
 
         QCOMPARE(top[2]->menu(), ui.MenuHelp);
