@@ -1,0 +1,606 @@
+#include "testmain.h"
+
+#include "formmainharness.h"
+#include "../link/simtester.h"
+
+#include "common/colours.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+// Replies of the scripted tester, in turn: resistance in ohms, voltage in volts.
+// With the resistance panel at 3 BINs from 10 to 40 mOhm and the voltage panel at
+// 2 BINs from 3 to 4 V, each line falls where kRowR / kRowV say (9 = OUT).
+const char *const kScript[] = {
+    "15.000E-3,3.2000E+0", "25.000E-3,3.7000E+0", "35.000E-3,3.3000E+0",
+    "45.000E-3,3.8000E+0", "12.000E-3,4.1000E+0", "5.0000E-3,2.9000E+0",
+};
+constexpr int kScriptLines = 6;
+constexpr int kRowR[kScriptLines] = {0, 1, 2, 9, 0, 9};
+constexpr int kRowV[kScriptLines] = {0, 1, 0, 1, 9, 9};
+
+QColor colourOf(quint32 bgr)
+{
+    return QColor(colours::red(bgr), colours::green(bgr), colours::blue(bgr));
+}
+
+QColor background(const QWidget *widget)
+{
+    return widget->palette().color(QPalette::Window);
+}
+
+void retype(QLineEdit *box, const QString &text)
+{
+    box->clear();
+    QTest::keyClicks(box, text);
+}
+
+QList<QByteArray> fileLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = file.readAll().split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+} // namespace
+
+class TestFormMain : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SimTester> m_sim;
+    std::unique_ptr<FormMainHarness> m_h;
+
+    FormMain &window() { return *m_h->window; }
+    const FormMainUi &ui() { return m_h->window->ui(); }
+
+    // A window on a program folder of its own, without a tester.
+    void makeWindow()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_h = std::make_unique<FormMainHarness>(m_dir->path());
+        window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+    }
+
+    // A window on the simulated tester's folder; script replies with the lines of
+    // kScript unless options are given.
+    void makeWindowWithTester(QStringList options = {})
+    {
+        m_sim = std::make_unique<SimTester>();
+        if (options.isEmpty()) {
+            QFile script(m_sim->folder() + QStringLiteral("/replies.txt"));
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            for (const char *line : kScript)
+                script.write(QByteArray(line) + '\n');
+            script.close();
+            options = QStringList{QStringLiteral("--script"), script.fileName()};
+        }
+        QVERIFY2(m_sim->start(options), m_sim->log().constData());
+        m_h = std::make_unique<FormMainHarness>(m_sim->folder());
+        window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+    }
+
+    void setUpScriptPanels()
+    {
+        retype(ui().Text2[0], QStringLiteral("3"));
+        retype(ui().Text2[1], QStringLiteral("10"));
+        retype(ui().Text2[2], QStringLiteral("40"));
+        retype(ui().Text6[0], QStringLiteral("2"));
+        retype(ui().Text6[1], QStringLiteral("3"));
+        retype(ui().Text6[2], QStringLiteral("4"));
+    }
+
+    int shownLine()
+    {
+        const QString shown = window().session().readingFields()[0];
+        for (int i = 0; i < kScriptLines; ++i) {
+            if (shown == QString::fromLatin1(kScript[i]).section(QLatin1Char(','), 0, 0))
+                return i;
+        }
+        return -1;
+    }
+
+    // Presses "REC - COUNT" between two cycles and waits until the next reading
+    // is counted; returns the script line that reading came from.
+    int countNextReading(const QDateTime &stamp, bool byEnter = false)
+    {
+        const int expected = (shownLine() + 1) % kScriptLines;
+        m_h->clock.current = stamp;
+        if (byEnter)
+            QTest::keyClick(window().focusWidget(), Qt::Key_Return);
+        else
+            QTest::mouseClick(ui().Command4, Qt::LeftButton);
+        if (!window().session().recordArmed())
+            return -2;
+        if (!QTest::qWaitFor([this] { return ui().Command4->isEnabled(); }, 5000))
+            return -3;
+        return shownLine() == expected ? expected : -4;
+    }
+
+    void verifyIdle()
+    {
+        QVERIFY(!window().session().timerEnabled());
+        QVERIFY(!m_h->port.portOpen());
+        QVERIFY(!m_h->dataFile.isOpen());
+        for (const QWidget *widget : {static_cast<QWidget *>(ui().Command1), static_cast<QWidget *>(ui().Frame1[0]),
+                                      static_cast<QWidget *>(ui().Frame1[1]), static_cast<QWidget *>(ui().Frame3)})
+            QVERIFY2(widget->isEnabled(), qPrintable(widget->objectName()));
+        QVERIFY(ui().MenuSetting->menuAction()->isEnabled());
+        QCOMPARE(window().focusWidget(), ui().Command1);
+    }
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        m_h.reset();
+        m_sim.reset();
+        m_dir.reset();
+    }
+
+    void startUpLeavesTheWindowIdleWithEmptyPanels()
+    {
+        makeWindow();
+        QCOMPARE(ui().TextFileName->text(), m_dir->path() + QStringLiteral("/2012-08-02.csv"));
+        for (int t = 0; t < 2; ++t) {
+            QCOMPARE(ui().Label5[size_t(t)]->text(), QString());
+            QCOMPARE(ui().Label8[size_t(t)]->text(), QStringLiteral("Out"));
+            QCOMPARE(background(ui().Label8[size_t(t)]), background(&window()));
+        }
+        for (int i = 0; i < 18; ++i) {
+            QCOMPARE(ui().Label7[size_t(i)]->text(), QString::number(i % 9 + 1));
+            QCOMPARE(ui().Label2[size_t(i)]->text(), QStringLiteral("BIN No. %1").arg(i % 9 + 1));
+            QCOMPARE(background(ui().Label7[size_t(i)]), background(&window()));
+            QCOMPARE(ui().Text3[size_t(i)]->text(), QStringLiteral("0.0"));
+            QCOMPARE(ui().Text4[size_t(i)]->text(), QStringLiteral("0.0"));
+        }
+        QVERIFY(ui().Option1[0]->isChecked());
+        QVERIFY(ui().Option2[0]->isChecked());
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(ui().Text2[size_t(i)]->text(), QString());
+            QCOMPARE(ui().Text6[size_t(i)]->text(), QString());
+        }
+        QCOMPARE(ui().Label1[1]->text(), QStringLiteral("MIN ="));
+        QCOMPARE(ui().Label1[5]->text(), QStringLiteral("MAX ="));
+        QCOMPARE(m_h->binTableR.numBins, qint16(0));
+        QCOMPARE(m_h->binTableV.numBins, qint16(0));
+        QCOMPARE(window().comPort(), qint16(1));
+        QCOMPARE(m_h->port.commPort(), qint16(1));
+        QVERIFY(!window().session().timerEnabled());
+        QVERIFY(!m_h->port.portOpen());
+        QVERIFY(m_h->dialogs.messages.isEmpty());
+    }
+
+    void binCountIsCappedAtNineWhileTyping_data()
+    {
+        QTest::addColumn<int>("panel");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("bins");
+        QTest::newRow("10 becomes 9") << 0 << "10" << "9" << 9;
+        QTest::newRow("voltage 10 becomes 9") << 1 << "10" << "9" << 9;
+        QTest::newRow("8.5 halves to even") << 0 << "8.5" << "8.5" << 8;
+        QTest::newRow("9.4 becomes 9") << 1 << "9.4" << "9" << 9;
+        QTest::newRow("9.0 stays") << 0 << "9.0" << "9.0" << 9;
+        QTest::newRow("blanks inside the digits") << 0 << " 1 2" << "9" << 9;
+        QTest::newRow("trailing letter") << 1 << "3 x" << "3 x" << 3;
+        QTest::newRow("letters only") << 0 << "abc" << "abc" << 0;
+    }
+
+    void binCountIsCappedAtNineWhileTyping()
+    {
+        QFETCH(int, panel);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(int, bins);
+        makeWindow();
+        const auto &boxes = panel == 0 ? ui().Text2 : ui().Text6;
+        BinTable &table = panel == 0 ? m_h->binTableR : m_h->binTableV;
+        BinTable &other = panel == 0 ? m_h->binTableV : m_h->binTableR;
+        QTest::keyClicks(boxes[1], QStringLiteral("0"));
+        QTest::keyClicks(boxes[2], QStringLiteral("90"));
+        table.binCount[3] = 7;
+        other.binCount[3] = 7;
+
+        QTest::keyClicks(boxes[0], typed);
+
+        QCOMPARE(boxes[0]->text(), shown);
+        QCOMPARE(int(table.numBins), bins);
+        QCOMPARE(table.binCount[3], qint16(0));
+        QCOMPARE(other.binCount[3], qint16(7));
+        for (int row = 0; row < 9; ++row) {
+            const size_t i = size_t(panel * 9 + row);
+            if (row >= bins) {
+                QCOMPARE(ui().Text3[i]->text(), QStringLiteral("0.0"));
+                QCOMPARE(ui().Text4[i]->text(), QStringLiteral("0.0"));
+            } else if (row == bins - 1) {
+                QCOMPARE(ui().Text4[i]->text(), QStringLiteral("90.0"));
+            }
+        }
+        QVERIFY(m_h->dialogs.messages.isEmpty());
+    }
+
+    void oneThenTenGivesOneBinThenNine()
+    {
+        makeWindow();
+        QTest::keyClicks(ui().Text2[2], QStringLiteral("9"));
+        QTest::keyClick(ui().Text2[0], Qt::Key_1);
+        QCOMPARE(m_h->binTableR.numBins, qint16(1));
+        QCOMPARE(ui().Text4[0]->text(), QStringLiteral("9.0"));
+        QCOMPARE(ui().Text4[1]->text(), QStringLiteral("0.0"));
+        QTest::keyClick(ui().Text2[0], Qt::Key_0);
+        QCOMPARE(ui().Text2[0]->text(), QStringLiteral("9"));
+        QCOMPARE(m_h->binTableR.numBins, qint16(9));
+        QCOMPARE(ui().Text4[0]->text(), QStringLiteral("1.0"));
+        QCOMPARE(ui().Text4[8]->text(), QStringLiteral("9.0"));
+    }
+
+    void switchingTheModeRereadsTheSameTexts()
+    {
+        makeWindow();
+        QTest::keyClicks(ui().Text2[0], QStringLiteral("1"));
+        QTest::keyClicks(ui().Text2[1], QStringLiteral("10"));
+        QTest::keyClicks(ui().Text2[2], QStringLiteral("20"));
+        QCOMPARE(ui().Text3[0]->text(), QStringLiteral("10.0"));
+        QCOMPARE(ui().Text4[0]->text(), QStringLiteral("20.0"));
+        m_h->binTableR.totalCount = 4;
+        const BinTable voltageBefore = m_h->binTableV;
+
+        QTest::mouseClick(ui().Option1[2], Qt::LeftButton, {}, QPoint(6, ui().Option1[2]->height() / 2));
+
+        QVERIFY(ui().Option1[2]->isChecked());
+        QVERIFY(!ui().Option1[0]->isChecked());
+        QCOMPARE(ui().Text2[1]->text(), QStringLiteral("10"));
+        QCOMPARE(ui().Text2[2]->text(), QStringLiteral("20"));
+        QCOMPARE(ui().Label1[1]->text(), QStringLiteral("REF ="));
+        QCOMPARE(ui().Label1[2]->text(), QStringLiteral("% ="));
+        QCOMPARE(ui().Text3[0]->text(), QStringLiteral("8.0"));
+        QCOMPARE(ui().Text4[0]->text(), QStringLiteral("12.0"));
+        QCOMPARE(m_h->binTableR.mode, qint16(2));
+        QCOMPARE(m_h->binTableR.totalCount, qint16(0));
+        QVERIFY(m_h->binTableV == voltageBefore);
+        QCOMPARE(ui().Label1[4]->text(), QStringLiteral("MIN ="));
+    }
+
+    void refusedEntryKeepsTableAndLimitsAndTellsOnce_data()
+    {
+        QTest::addColumn<QStringList>("setup");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QString>("lastKey");
+        QTest::newRow("parameter beyond float")
+            << QStringList{"Text2_0=2", "Text2_1=0", "Text2_2=10"} << "Text2_2" << "e3" << "9";
+        QTest::newRow("limits overflow")
+            << QStringList{"Text6_0=1", "Text6_1=-3e38", "Text6_2=3e3"} << "Text6_2" << "" << "8";
+        QTest::newRow("count below 16 bits")
+            << QStringList{"Text6_1=1", "Text6_2=2", "Text6_0=-9999"} << "Text6_0" << "" << "9";
+    }
+
+    void refusedEntryKeepsTableAndLimitsAndTellsOnce()
+    {
+        QFETCH(QStringList, setup);
+        QFETCH(QString, box);
+        QFETCH(QString, prefix);
+        QFETCH(QString, lastKey);
+        makeWindow();
+        for (const QString &entry : setup)
+            QTest::keyClicks(window().findChild<QLineEdit *>(entry.section(QLatin1Char('='), 0, 0)),
+                             entry.section(QLatin1Char('='), 1));
+        auto *edited = window().findChild<QLineEdit *>(box);
+        QTest::keyClicks(edited, prefix);
+        QTest::qWait(20);
+        QVERIFY(m_h->dialogs.messages.isEmpty());
+        QStringList limitsBefore;
+        for (size_t i = 0; i < 18; ++i)
+            limitsBefore << ui().Text3[i]->text() << ui().Text4[i]->text();
+        const BinTable rBefore = m_h->binTableR;
+        const BinTable vBefore = m_h->binTableV;
+
+        QTest::keyClicks(edited, lastKey);
+
+        QStringList limitsAfter;
+        for (size_t i = 0; i < 18; ++i)
+            limitsAfter << ui().Text3[i]->text() << ui().Text4[i]->text();
+        QCOMPARE(limitsAfter, limitsBefore);
+        QVERIFY(m_h->binTableR == rBefore);
+        QVERIFY(m_h->binTableV == vBefore);
+        QVERIFY(edited->text().endsWith(lastKey));
+        QTRY_COMPARE(m_h->dialogs.messages.size(), 1);
+        QVERIFY(!m_h->dialogs.messages[0].text.isEmpty());
+        QCOMPARE(m_h->dialogs.messages[0].title, FormMain::applicationTitle());
+        QTest::qWait(50);
+        QCOMPARE(m_h->dialogs.messages.size(), 1);
+    }
+
+    void browseTakesOnlyAChosenPath_data()
+    {
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("chosen") << int(SaveDialogResult::Outcome::Chosen) << true << "";
+        QTest::newRow("cancelled") << int(SaveDialogResult::Outcome::Cancelled) << false << "";
+        QTest::newRow("failed") << int(SaveDialogResult::Outcome::Failed) << false << "The dialog broke";
+    }
+
+    void browseTakesOnlyAChosenPath()
+    {
+        QFETCH(int, outcome);
+        QFETCH(bool, taken);
+        QFETCH(QString, message);
+        makeWindow();
+        const QString typed = QStringLiteral("/elsewhere/typed.csv");
+        ui().TextFileName->setText(typed);
+        m_h->clock.current = QDateTime(QDate(2013, 1, 31), QTime(23, 0));
+        const QString chosen = m_dir->path() + QStringLiteral("/chosen.dat");
+        m_h->dialogs.saveResults = {
+            SaveDialogResult{SaveDialogResult::Outcome(outcome), chosen, message},
+            SaveDialogResult{SaveDialogResult::Outcome(outcome), chosen, message},
+        };
+
+        QCOMPARE(window().selectSaveFile(), taken);
+        QCOMPARE(ui().TextFileName->text(), taken ? chosen : typed);
+        ui().TextFileName->setText(typed);
+        QTest::mouseClick(ui().Command3, Qt::LeftButton);
+        QCOMPARE(ui().TextFileName->text(), taken ? chosen : typed);
+
+        QCOMPARE(m_h->dialogs.saveSetups.size(), 2);
+        const SaveDialogSetup &setup = m_h->dialogs.saveSetups.first();
+        QCOMPARE(setup.initialPath, m_dir->path() + QStringLiteral("/2013-01-31.csv"));
+        QCOMPARE(setup.filters, (QStringList{"text (*.csv *.txt *.dat)", "all (*.*)"}));
+        QCOMPARE(setup.selectedFilter, 0);
+        QCOMPARE(setup.defaultSuffix, QStringLiteral("csv"));
+        QVERIFY(setup.confirmOverwrite);
+        const QStringList expectedMessages = message.isEmpty() ? QStringList() : QStringList{message, message};
+        QCOMPARE(m_h->dialogs.messageTexts(), expectedMessages);
+    }
+
+    void dataShowsTheCounterWindowWhoseResetClearsBothTables()
+    {
+        makeWindow();
+        m_h->binTableR.binCount[2] = 5;
+        m_h->binTableR.totalCount = 5;
+        m_h->binTableV.binCount[9] = 3;
+        m_h->binTableV.totalCount = 3;
+        QString seen;
+        auto closeModal = [&seen] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (!modal)
+                return;
+            seen = QString::fromLatin1(modal->metaObject()->className());
+            for (QPushButton *button : modal->findChildren<QPushButton *>()) {
+                if (button->text() == QStringLiteral("RESET"))
+                    button->click();
+            }
+            modal->close();
+        };
+        QTimer::singleShot(200, this, closeModal);
+        QTimer::singleShot(3000, this, closeModal); // never leave the test inside the window
+
+        QTest::mouseClick(ui().Command5, Qt::LeftButton);
+
+        QCOMPARE(seen, QStringLiteral("FormOption"));
+        QCOMPARE(m_h->binTableR.binCount[2], qint16(0));
+        QCOMPARE(m_h->binTableR.totalCount, qint16(0));
+        QCOMPARE(m_h->binTableV.binCount[9], qint16(0));
+        QCOMPARE(m_h->binTableV.totalCount, qint16(0));
+    }
+
+    void comMenuSetsThePortAndItsCheckMark()
+    {
+        makeWindow();
+        ui().MenuCOM[2]->trigger();
+        QCOMPARE(window().comPort(), qint16(3));
+        QCOMPARE(m_h->port.commPort(), qint16(3));
+        for (size_t i = 0; i < 4; ++i)
+            QCOMPARE(ui().MenuCOM[i]->isChecked(), i == 2);
+        window().setComPort(12);
+        QCOMPARE(m_h->port.commPort(), qint16(12));
+        for (size_t i = 0; i < 4; ++i)
+            QVERIFY(!ui().MenuCOM[i]->isChecked());
+    }
+
+    void sessionsCountJudgeAndAppendToOneFile()
+    {
+        makeWindowWithTester();
+        setUpScriptPanels();
+        const QString path = ui().TextFileName->text();
+        const QDateTime base(QDate(2012, 8, 2), QTime(14, 5, 0));
+
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QVERIFY(window().session().timerEnabled());
+        QVERIFY(m_h->port.portOpen());
+        QVERIFY(!ui().Command1->isEnabled());
+        QVERIFY(!ui().Frame1[0]->isEnabled());
+        QVERIFY(!ui().Frame1[1]->isEnabled());
+        QVERIFY(!ui().Frame3->isEnabled());
+        QVERIFY(!ui().MenuSetting->menuAction()->isEnabled());
+        QCOMPARE(window().focusWidget(), ui().Command4);
+
+        // Five cells in a row: every BIN of the resistance table, its OUT and the
+        // voltage table's OUT.
+        QList<int> counted;
+        for (int k = 0; k < 5; ++k) {
+            counted << countNextReading(base.addSecs(k));
+            QVERIFY2(counted.last() >= 0, qPrintable(QString::number(counted.last())));
+            const int line = counted.last();
+            QCOMPARE(ui().Label5[0]->text(), window().session().parser().displayText(0));
+            QCOMPARE(ui().Label5[1]->text(), window().session().parser().displayText(1));
+            for (int t = 0; t < 2; ++t) {
+                const int row = t == 0 ? kRowR[line] : kRowV[line];
+                const int used = t == 0 ? 3 : 2;
+                for (int r = 0; r < 9; ++r) {
+                    const quint32 expected = r == row ? colours::kLit : r < used ? colours::kUnlit : colours::kUnused;
+                    QCOMPARE(background(ui().Label7[size_t(t * 9 + r)]), colourOf(expected));
+                }
+                const QLabel *out = ui().Label8[size_t(t)];
+                if (row == 9) {
+                    QCOMPARE(out->text(), QStringLiteral("+Out"));
+                    QCOMPARE(background(out), colourOf(colours::kLit));
+                } else {
+                    QCOMPARE(out->text(), QString());
+                    QCOMPARE(background(out), colourOf(colours::kUnused));
+                }
+            }
+        }
+        QCOMPARE(counted, (QList<int>{0, 1, 2, 3, 4}));
+        QTRY_COMPARE(shownLine(), 5);
+        QCOMPARE(ui().Label8[0]->text(), QStringLiteral("-Out"));
+        QCOMPARE(ui().Label8[1]->text(), QStringLiteral("-Out"));
+
+        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        verifyIdle();
+
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QVERIFY(window().session().timerEnabled());
+        counted << countNextReading(base.addSecs(60));
+        QVERIFY(counted.last() >= 0);
+        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        verifyIdle();
+
+        QList<QByteArray> expected;
+        std::array<qint16, 10> countR{};
+        std::array<qint16, 10> countV{};
+        for (int k = 0; k < counted.size(); ++k) {
+            const QDateTime stamp = base.addSecs(k < 5 ? k : 60);
+            expected << stamp.toString(QStringLiteral("yyyy/MM/dd,hh:mm:ss,")).toLatin1() + kScript[counted[k]] + '\r';
+            ++countR[size_t(kRowR[counted[k]])];
+            ++countV[size_t(kRowV[counted[k]])];
+        }
+        QCOMPARE(fileLines(path), expected);
+        QCOMPARE(m_h->binTableR.binCount, countR);
+        QCOMPARE(m_h->binTableV.binCount, countV);
+        QCOMPARE(m_h->binTableR.totalCount, qint16(6));
+        QCOMPARE(m_h->binTableV.totalCount, qint16(6));
+
+        const QByteArray log = m_sim->log();
+        const qsizetype setUp = log.indexOf("rx func rv");
+        QVERIFY(setUp >= 0);
+        QVERIFY(log.indexOf("rx trig:sour imm", setUp) > setUp);
+        QVERIFY(log.indexOf("rx :fetch?", setUp) > log.indexOf("rx trig:sour imm", setUp));
+        QVERIFY(m_h->dialogs.messages.isEmpty());
+    }
+
+    void enterCountsAndASecondEnterWaitsForTheReading()
+    {
+        makeWindowWithTester({QStringLiteral("--reply"), QStringLiteral("20.000E-3,3.6000E+0")});
+        const QString path = ui().TextFileName->text();
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QCOMPARE(window().focusWidget(), ui().Command4);
+
+        QTest::keyClick(window().focusWidget(), Qt::Key_Return);
+        QVERIFY(window().session().recordArmed());
+        QVERIFY(!ui().Command4->isEnabled());
+        // The second Enter lands on the window, not on DATA, and does nothing.
+        QVERIFY(window().focusWidget() != ui().Command5);
+        QTest::keyClick(window().focusWidget() ? window().focusWidget() : &window(), Qt::Key_Return);
+        QVERIFY(!QApplication::activeModalWidget());
+        QTRY_VERIFY(ui().Command4->isEnabled());
+        QCOMPARE(fileLines(path).size(), 1);
+        QCOMPARE(window().focusWidget(), ui().Command4);
+
+        // Enter on a control that does not take it counts as well.
+        QTest::keyClick(ui().Label5[0], Qt::Key_Enter);
+        QVERIFY(window().session().recordArmed());
+        QTRY_VERIFY(ui().Command4->isEnabled());
+        QCOMPARE(fileLines(path).size(), 2);
+
+        // On another push button Enter presses that button.
+        QTest::keyClick(ui().Command2, Qt::Key_Return);
+        verifyIdle();
+        QCOMPARE(m_h->binTableR.binCount[0], qint16(0));
+        QCOMPARE(m_h->binTableR.totalCount, qint16(2));
+    }
+
+    void startFailureOnTheFileIsReportedAndUndone()
+    {
+        makeWindow();
+        const QString path = m_dir->path() + QStringLiteral("/missing/data.csv");
+        ui().TextFileName->setText(path);
+        QFile probe(path);
+        QVERIFY(!probe.open(QIODevice::Append));
+
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+
+        QCOMPARE(m_h->dialogs.messages.size(), 1);
+        QVERIFY2(m_h->dialogs.messages[0].text.contains(probe.errorString()),
+                 qPrintable(m_h->dialogs.messages[0].text));
+        QCOMPARE(m_h->dialogs.messages[0].title, FormMain::applicationTitle());
+        QCOMPARE(int(m_h->dialogs.messages[0].icon), int(Dialogs::Icon::None));
+        verifyIdle();
+        QCOMPARE(ui().TextFileName->text(), path);
+    }
+
+    void startFailureOnThePortNamesItAndKeepsTheExtension()
+    {
+        makeWindow();
+        QVERIFY(QFile::link(m_dir->path() + QStringLiteral("/no-such-tty"), m_dir->path() + QStringLiteral("/COM2")));
+        ui().MenuCOM[1]->trigger();
+        const QString path = m_dir->path() + QStringLiteral("/session");
+        ui().TextFileName->setText(path);
+
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+
+        QCOMPARE(m_h->dialogs.messages.size(), 1);
+        QVERIFY2(m_h->dialogs.messages[0].text.contains(QStringLiteral("COM2")),
+                 qPrintable(m_h->dialogs.messages[0].text));
+        QCOMPARE(ui().TextFileName->text(), path + QStringLiteral(".csv"));
+        QVERIFY(QFile::exists(path + QStringLiteral(".csv")));
+        QCOMPARE(QFile(path + QStringLiteral(".csv")).size(), 0);
+        verifyIdle();
+    }
+
+    void stopEndsAWaitingCycleAtOnce()
+    {
+        makeWindowWithTester({QStringLiteral("--silent")});
+        bool cycleWasRunning = false;
+        bool deferredRanInside = false;
+        bool deferredRan = false;
+        QElapsedTimer sinceStop;
+        QTimer::singleShot(800, this, [&] {
+            cycleWasRunning = window().session().cycleRunning();
+            window().runBetweenCycles([&deferredRan] { deferredRan = true; });
+            deferredRanInside = deferredRan;
+            QTest::mouseClick(ui().Command2, Qt::LeftButton);
+            sinceStop.start();
+        });
+
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(sinceStop.isValid(), 5000);
+        QVERIFY(sinceStop.elapsed() < 1000);
+        QVERIFY(cycleWasRunning);
+        QVERIFY(!deferredRanInside);
+        QTRY_VERIFY(deferredRan);
+        verifyIdle();
+
+        const qsizetype fetches = m_sim->log().count("rx :fetch?");
+        QCOMPARE(fetches, qsizetype(1));
+        QTest::qWait(700);
+        QCOMPARE(m_sim->log().count("rx :fetch?"), fetches);
+        QCOMPARE(ui().Label5[0]->text(), QString());
+    }
+};
+
+BIN4870_TEST(TestFormMain)
+#include "tst_formmain.moc"
