@@ -1,0 +1,464 @@
+#include "testmain.h"
+
+#include "formmainharness.h"
+#include "../link/simtester.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QTest>
+#include <QTextDocument>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <sys/resource.h>
+
+// The main window against a misbehaving tester, a broken line and a hostile
+// file system. Every case checks what the operator sees and that no counted
+// cell is lost or counted twice: the data file's lines against the presses.
+
+namespace {
+
+const QDateTime kStamp(QDate(2012, 8, 2), QTime(14, 5, 9));
+// Date and time fields of a record stamped kStamp, with their commas.
+const QByteArray kStampFields = "2012/08/02,14:05:09,";
+
+double processCpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+qint64 residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+QList<QByteArray> fileLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = file.readAll().split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// The bytes the simulator logged as "tx <text>", with its escapes undone.
+QList<QByteArray> sentReplies(const QByteArray &log)
+{
+    QList<QByteArray> replies;
+    for (const QByteArray &entry : log.split('\n')) {
+        const qsizetype at = entry.indexOf(" tx ");
+        if (at < 0 || entry.mid(at + 4).startsWith("dropped "))
+            continue;
+        const QByteArray text = entry.mid(at + 4);
+        QByteArray bytes;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i] != '\\' || i + 1 == text.size()) {
+                bytes += text[i];
+                continue;
+            }
+            const char e = text[++i];
+            if (e == 'r')
+                bytes += '\r';
+            else if (e == 'n')
+                bytes += '\n';
+            else if (e == 'x')
+                bytes += char(text.mid(i + 1, 2).toInt(nullptr, 16)), i += 2;
+            else
+                bytes += e;
+        }
+        replies << bytes;
+    }
+    return replies;
+}
+
+// A second simulator in a folder that already exists, as when the tester is
+// switched on again after it went away.
+class RestartedTester
+{
+public:
+    bool start(const QString &folder, const QStringList &options)
+    {
+        const QString binDir = qEnvironmentVariable("BIN4870_BIN_DIR", QCoreApplication::applicationDirPath());
+        m_process.start(binDir + QStringLiteral("/tester-sim"),
+                        QStringList{QStringLiteral("--dir"), folder} + options);
+        if (!m_process.waitForStarted(10000))
+            return false;
+        for (int i = 0; i < 100 && !m_log.contains("ready "); ++i) {
+            QTest::qWait(100);
+            m_log += m_process.readAllStandardOutput();
+        }
+        return m_log.contains("ready ");
+    }
+
+    ~RestartedTester()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+
+private:
+    QProcess m_process;
+    QByteArray m_log;
+};
+
+} // namespace
+
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<SimTester> m_sim;
+    std::unique_ptr<FormMainHarness> m_h;
+    // Set when a guard timer had to end a wait the window should have ended itself.
+    bool m_guardNeeded = false;
+
+    FormMain &window() { return *m_h->window; }
+    const FormMainUi &ui() { return m_h->window->ui(); }
+
+    void makeWindowWithTester(const QStringList &options, int port = 1)
+    {
+        m_sim = std::make_unique<SimTester>();
+        QVERIFY2(m_sim->start(options, port), m_sim->log().constData());
+        m_h = std::make_unique<FormMainHarness>(m_sim->folder());
+        m_h->clock.current = kStamp;
+        if (port != 1)
+            ui().MenuCOM[size_t(port - 1)]->trigger();
+        window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+    }
+
+    // Ends a session that is still waiting after `after`, so that a window stuck
+    // in its wait fails the test instead of hanging it.
+    void guardAgainstHanging(std::chrono::milliseconds after)
+    {
+        QTimer::singleShot(after, &window(), [this] {
+            if (window().session().cycleRunning()) {
+                m_guardNeeded = true;
+                window().session().stop();
+            }
+        });
+    }
+
+    // Presses "REC - COUNT" and waits until the armed reading has been counted.
+    bool countOne()
+    {
+        QTest::mouseClick(ui().Command4, Qt::LeftButton);
+        if (!window().session().recordArmed())
+            return false;
+        return QTest::qWaitFor([this] { return !window().session().recordArmed(); }, 10000);
+    }
+
+    void verifyIdle()
+    {
+        QVERIFY(!window().session().timerEnabled());
+        QVERIFY(!window().session().cycleRunning());
+        QVERIFY(!m_h->port.portOpen());
+        QVERIFY(!m_h->dataFile.isOpen());
+        QVERIFY(ui().Command1->isEnabled());
+        QVERIFY(ui().Frame3->isEnabled());
+        QVERIFY(ui().MenuSetting->menuAction()->isEnabled());
+    }
+
+    QStringList messages() const { return m_h->dialogs.messageTexts(); }
+
+private Q_SLOTS:
+    void init() { m_guardNeeded = false; }
+
+    void cleanup()
+    {
+        m_h.reset();
+        m_sim.reset();
+    }
+
+    void silentTesterIsWaitedForWithoutSpinningAndStopEndsIt()
+    {
+        makeWindowWithTester({QStringLiteral("--silent")});
+        double cpuWaiting = -1;
+        bool wasWaiting = false;
+        QElapsedTimer sinceStop;
+        QTimer::singleShot(500, &window(), [&] {
+            const double cpuStart = processCpuSeconds();
+            QTimer::singleShot(1000, &window(), [&, cpuStart] {
+                cpuWaiting = processCpuSeconds() - cpuStart;
+                wasWaiting = window().session().cycleRunning();
+                QTest::mouseClick(ui().Command2, Qt::LeftButton);
+                sinceStop.start();
+            });
+        });
+        guardAgainstHanging(std::chrono::seconds(5));
+
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(sinceStop.isValid(), 8000);
+        QVERIFY(sinceStop.elapsed() < 500);
+        QVERIFY(!m_guardNeeded);
+        QVERIFY(wasWaiting);
+        // A wait that polls without sleeping burns a whole core here.
+        QVERIFY2(cpuWaiting >= 0 && cpuWaiting < 0.25, qPrintable(QString::number(cpuWaiting)));
+        verifyIdle();
+        QVERIFY(messages().isEmpty());
+        QCOMPARE(ui().Label5[0]->text(), QString());
+    }
+
+    void garbageRepliesCountOnlyWholeLinesAndShowTheirFields()
+    {
+        makeWindowWithTester({QStringLiteral("--garbage")});
+        const QString path = ui().TextFileName->text();
+        guardAgainstHanging(std::chrono::seconds(60));
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QVERIFY(window().session().timerEnabled());
+
+        constexpr int kPresses = 8;
+        for (int k = 0; k < kPresses; ++k) {
+            QVERIFY2(countOne(), qPrintable(QStringLiteral("press %1").arg(k)));
+            for (int t = 0; t < 2; ++t) {
+                const QString shown = ui().Label5[size_t(t)]->text();
+                QCOMPARE(shown, window().session().parser().displayText(t));
+                QVERIFY(!shown.contains(QLatin1Char('\r')) && !shown.contains(QLatin1Char('\n')));
+            }
+        }
+        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        verifyIdle();
+        QVERIFY(!m_guardNeeded);
+
+        // Every record holds the first two fields of the last line of one reply
+        // the tester sent whole.
+        const QList<QByteArray> replies = sentReplies(m_sim->log());
+        QVERIFY(replies.size() >= kPresses);
+        const QList<QByteArray> lines = fileLines(path);
+        QCOMPARE(lines.size(), kPresses);
+        for (const QByteArray &line : lines) {
+            QVERIFY(line.startsWith(kStampFields));
+            QVERIFY(line.endsWith('\r'));
+            const QByteArray fields = line.mid(kStampFields.size()).chopped(1);
+            bool found = false;
+            for (const QByteArray &reply : replies) {
+                QVERIFY(reply.endsWith("\r\n"));
+                const QList<QByteArray> parts = reply.chopped(2).split('\r');
+                QByteArray last;
+                for (const QByteArray &part : parts) {
+                    if (!part.isEmpty())
+                        last = part;
+                }
+                // Without a comma in the line the voltage field is empty.
+                if ((last + ",,").startsWith(fields + ','))
+                    found = true;
+            }
+            QVERIFY2(found, fields.toHex().constData());
+        }
+        QCOMPARE(m_h->binTableR.totalCount, qint16(kPresses));
+        QCOMPARE(m_h->binTableV.totalCount, qint16(kPresses));
+        QVERIFY(messages().isEmpty());
+    }
+
+    void markupFromTheTesterIsShownAsText()
+    {
+        makeWindowWithTester({QStringLiteral("--reply"), QStringLiteral("<b>12.5</b>E-3,3.7E+0")});
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTRY_COMPARE(window().session().readingFields()[0], QStringLiteral("<b>12.5</b>E-3"));
+        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        const QLabel *label = ui().Label5[0];
+        QCOMPARE(label->text(), QStringLiteral("<b>12.5</b>mOhm"));
+        // A label left to guess the format renders the tags and shows "12.5mOhm".
+        const bool rendersAsMarkup = label->textFormat() == Qt::RichText
+            || (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
+        QEXPECT_FAIL("", "the value labels still guess the text format of the tester's text", Continue);
+        QVERIFY(!rendersAsMarkup);
+    }
+
+    void oneBytePiecesAreCountedAsWholeReadings()
+    {
+        const QByteArrayList script = {"15.000E-3,3.2000E+0", "25.000E-3,3.7000E+0", "35.000E-3,3.3000E+0"};
+        auto scriptFile = std::make_unique<QTemporaryFile>();
+        QVERIFY(scriptFile->open());
+        scriptFile->write(script.join('\n') + '\n');
+        scriptFile->close();
+        makeWindowWithTester({QStringLiteral("--split"), QStringLiteral("1"), QStringLiteral("--script"),
+                              scriptFile->fileName()});
+        const QString path = ui().TextFileName->text();
+        QByteArrayList counted;
+        connect(&window().session(), &MeasurementSession::readingCounted, this, [&] {
+            const auto &fields = window().session().readingFields();
+            counted << (fields[0] + QLatin1Char(',') + fields[1]).toLatin1();
+        });
+        guardAgainstHanging(std::chrono::seconds(60));
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+
+        constexpr int kPresses = 4;
+        for (int k = 0; k < kPresses; ++k)
+            QVERIFY(countOne());
+        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        verifyIdle();
+        QVERIFY(!m_guardNeeded);
+
+        QCOMPARE(counted.size(), kPresses);
+        const QList<QByteArray> lines = fileLines(path);
+        QCOMPARE(lines.size(), kPresses);
+        for (int k = 0; k < kPresses; ++k) {
+            QVERIFY2(script.contains(counted[k]), counted[k].constData());
+            QCOMPARE(lines[k], kStampFields + counted[k] + '\r');
+        }
+        // The simulator really wrote one byte at a time.
+        QVERIFY(m_sim->log().count("tx ") > 20 * kPresses);
+        QCOMPARE(m_h->binTableR.totalCount, qint16(kPresses));
+        QVERIFY(messages().isEmpty());
+    }
+
+    void floodWithoutLineEndCountsNothingAndStopEndsIt()
+    {
+        makeWindowWithTester({QStringLiteral("--flood")});
+        const QString path = ui().TextFileName->text();
+        qint64 rssBefore = -1;
+        qint64 rssAfter = -1;
+        double cpuFlooded = -1;
+        bool wasWaiting = false;
+        QElapsedTimer sinceStop;
+        QTimer::singleShot(500, &window(), [&] {
+            QTest::mouseClick(ui().Command4, Qt::LeftButton);
+            rssBefore = residentKiB();
+            const double cpuStart = processCpuSeconds();
+            QTimer::singleShot(2000, &window(), [&, cpuStart] {
+                cpuFlooded = processCpuSeconds() - cpuStart;
+                rssAfter = residentKiB();
+                wasWaiting = window().session().cycleRunning();
+                QTest::mouseClick(ui().Command2, Qt::LeftButton);
+                sinceStop.start();
+            });
+        });
+        guardAgainstHanging(std::chrono::seconds(6));
+
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(sinceStop.isValid(), 10000);
+        QVERIFY(sinceStop.elapsed() < 500);
+        QVERIFY(!m_guardNeeded);
+        QVERIFY(wasWaiting);
+        verifyIdle();
+        QVERIFY(m_sim->log().contains("rx :fetch?"));
+
+        // The arming is still pending: nothing arrived that could be counted.
+        QVERIFY(window().session().recordArmed());
+        QVERIFY(fileLines(path).isEmpty());
+        QCOMPARE(m_h->binTableR.totalCount, qint16(0));
+        QCOMPARE(m_h->binTableV.totalCount, qint16(0));
+        QCOMPARE(ui().Label5[0]->text(), QString());
+        QVERIFY(rssBefore > 0 && rssAfter > 0);
+        QVERIFY2(rssAfter - rssBefore < 16 * 1024, qPrintable(QStringLiteral("%1 -> %2 KiB").arg(rssBefore).arg(rssAfter)));
+        QVERIFY2(cpuFlooded >= 0 && cpuFlooded < 0.5, qPrintable(QString::number(cpuFlooded)));
+        QVERIFY(messages().isEmpty());
+    }
+
+    void testerHangingUpNeitherSpinsNorHangsAndTheSessionRecovers()
+    {
+        // Port 2: once its link is gone the port falls back to a device that does
+        // not exist here, so START must fail rather than open something else.
+        QVERIFY(!QFile::exists(QStringLiteral("/dev/ttyS1")));
+        const QString reply = QStringLiteral("20.000E-3,3.6000E+0");
+        makeWindowWithTester({QStringLiteral("--reply"), reply, QStringLiteral("--hangup-after"), QStringLiteral("3")}, 2);
+        const QString path = ui().TextFileName->text();
+        guardAgainstHanging(std::chrono::seconds(8));
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QVERIFY(window().session().timerEnabled());
+        QVERIFY(countOne());
+
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim->process().state() == QProcess::NotRunning, 6000);
+        QTRY_VERIFY(!m_h->port.portOpen());
+        QVERIFY(!m_guardNeeded);
+        QVERIFY(!m_h->port.closedBecause().isEmpty());
+
+        // The session still runs: its ticks now fail at once and quietly.
+        const double cpuStart = processCpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        QTest::qWait(1000);
+        const double cpu = processCpuSeconds() - cpuStart;
+        QVERIFY2(cpu < 0.25 * double(wall.elapsed()) / 1000.0, qPrintable(QString::number(cpu)));
+        QVERIFY(window().session().timerEnabled());
+        QVERIFY(!window().session().cycleRunning());
+        QVERIFY(messages().isEmpty());
+
+        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        verifyIdle();
+
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QCOMPARE(messages().size(), 1);
+        QVERIFY2(messages()[0].contains(QStringLiteral("COM2")), qPrintable(messages()[0]));
+        verifyIdle();
+
+        RestartedTester again;
+        QVERIFY(again.start(m_sim->folder(), {QStringLiteral("--port"), QStringLiteral("2"), QStringLiteral("--reply"), reply}));
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QVERIFY(window().session().timerEnabled());
+        QVERIFY(m_h->port.portOpen());
+        QVERIFY(countOne());
+        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        verifyIdle();
+
+        const QByteArray record = kStampFields + reply.toLatin1() + '\r';
+        QCOMPARE(fileLines(path), (QList<QByteArray>{record, record}));
+        QCOMPARE(m_h->binTableR.totalCount, qint16(2));
+        QCOMPARE(messages().size(), 1);
+    }
+
+    void fullDeviceTellsTheOperatorAndTheSessionGoesOn()
+    {
+        const QString reply = QStringLiteral("20.000E-3,3.6000E+0");
+        makeWindowWithTester({QStringLiteral("--reply"), reply});
+        // A "." in the path keeps ".csv" from being appended.
+        const QString path = QStringLiteral("/dev/./full");
+        ui().TextFileName->setText(path);
+        guardAgainstHanging(std::chrono::seconds(30));
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QVERIFY(window().session().timerEnabled());
+        QCOMPARE(ui().TextFileName->text(), path);
+
+        const QString systemText = QString::fromLocal8Bit(std::strerror(ENOSPC));
+        for (int k = 1; k <= 2; ++k) {
+            QVERIFY(countOne());
+            QTRY_COMPARE(messages().size(), k);
+            QVERIFY2(messages().last().contains(systemText), qPrintable(messages().last()));
+            QVERIFY(window().session().timerEnabled());
+            QVERIFY(ui().Command4->isEnabled());
+        }
+        // The cells were counted all the same; the operator knows their records
+        // are missing.
+        QCOMPARE(m_h->binTableR.totalCount, qint16(2));
+        QCOMPARE(m_h->binTableV.totalCount, qint16(2));
+        // Readings go on arriving.
+        const qsizetype fetches = m_sim->log().count("rx :fetch?");
+        QTRY_VERIFY(m_sim->log().count("rx :fetch?") > fetches + 1);
+        QCOMPARE(messages().size(), 2);
+        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        verifyIdle();
+        QVERIFY(!m_guardNeeded);
+    }
+};
+
+BIN4870_TEST(TestFaults)
+#include "tst_faults.moc"
