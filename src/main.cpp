@@ -24,6 +24,8 @@ int main(int argc, char **argv)
     DataFile dataFile;
 
     FormMain window(port, pump, clock, dialogs, binTableR, binTableV, dataFile, programDir);
+    // Closing the window ends the program, also from inside a modal window.
+    window.setEndsProgram(true);
     dialogs.setParent(&window);
     window.show();
     return app.exec();

@@ -1,6 +1,8 @@
 #include "formmain.h"
 
+#include "formabout.h"
 #include "programicon.h"
+#include "setupstore.h"
 
 #include "bins/binpanellogic.h"
 #include "bins/bintable.h"
@@ -9,11 +11,18 @@
 #include "common/colours.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/eventpump.h"
+#include "record/datafile.h"
 #include "record/recordline.h"
+#include "settings/settingscodec.h"
+#include "settings/settingsfile.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QColor>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -59,8 +68,10 @@ FormMain::FormMain(SerialPort &port, EventPump &pump, Clock &clock, Dialogs &dia
                    BinTable &binTableR, BinTable &binTableV, DataFile &dataFile,
                    QString programDir, QWidget *parent)
     : QMainWindow(parent),
+      m_pump(pump),
       m_dialogs(dialogs),
       m_clock(clock),
+      m_dataFile(dataFile),
       m_binTableR(binTableR),
       m_binTableV(binTableV),
       m_programDir(std::move(programDir)),
@@ -80,6 +91,9 @@ FormMain::FormMain(SerialPort &port, EventPump &pump, Clock &clock, Dialogs &dia
         button->installEventFilter(this);
     for (int i = 0; i < int(m_ui.MenuCOM.size()); ++i)
         connect(m_ui.MenuCOM[size_t(i)], &QAction::triggered, this, [this, i] { MenuCOM_Click(i); });
+    connect(m_ui.MenuFileItem8, &QAction::triggered, this, [this] { MenuFileItem_Click(8); });
+    for (int i = 0; i < int(m_ui.MenuHelpItem.size()); ++i)
+        connect(m_ui.MenuHelpItem[size_t(i)], &QAction::triggered, this, [this, i] { MenuHelpItem_Click(i); });
     connectPanels();
 
     Form_Load();
@@ -105,29 +119,67 @@ void FormMain::Form_Load()
         label->setText(QStringLiteral("Out"));
     // The grid and out labels keep the window's background until the first cycle.
 
-    restoreSetup();
+    loadSettings();
+}
+
+// --- Settings and shutdown ---------------------------------------------------------
+
+void FormMain::loadSettings()
+{
+    // Loading reports nothing, not even a panel entry a table would refuse.
+    m_loadingSettings = true;
+    const std::optional<QByteArray> content = readSettingsFile(m_programDir);
+    if (content) {
+        const StoredSettings stored = readSettings(*content);
+        m_comPort = stored.comPort;
+        setupstore::showStoredSetup(m_ui, *this, stored);
+    } else {
+        m_comPort = 1;
+        setupstore::showFallbackSetup(m_ui);
+    }
+    // Selecting an option that was already selected changes nothing the panel
+    // would notice, and neither does emptying an empty box.
+    updateBinTableR();
+    updateBinTableV();
+    m_loadingSettings = false;
     setComPort(m_comPort);
 }
 
-void FormMain::restoreSetup()
+void FormMain::saveSettings()
 {
-    m_ui.Option1[0]->setChecked(true);
-    m_ui.Option2[0]->setChecked(true);
-    for (QLineEdit *box : m_ui.Text2)
-        box->setText(QString());
-    for (QLineEdit *box : m_ui.Text6)
-        box->setText(QString());
+    // The data file is the only file the program keeps open.
+    m_dataFile.close();
+    m_pump.processPending();
+    writeSettingsFile(m_programDir, writeSettings(setupstore::collectSetup(m_ui, *this, m_comPort)));
 }
 
 void FormMain::shutdown()
 {
     m_session.stop();
+    closeSecondaryWindows();
+    saveSettings();
+    if (m_endsProgram)
+        QCoreApplication::exit(0);
+}
+
+// The counter window, the About window and any message box are children of
+// this window; each leaves its modal loop when it is rejected.
+void FormMain::closeSecondaryWindows()
+{
+    for (QDialog *dialog : findChildren<QDialog *>()) {
+        if (dialog->isVisible())
+            dialog->reject();
+    }
 }
 
 void FormMain::closeEvent(QCloseEvent *event)
 {
-    shutdown();
     event->accept();
+    // Events processed while saving may close the window a second time.
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    shutdown();
 }
 
 // --- BIN set-up panels ---------------------------------------------------------
@@ -212,11 +264,13 @@ void FormMain::updateBinTableV()
 // the box's own change notice, and a message already waiting is not repeated.
 void FormMain::tellOperator(const QString &text)
 {
-    if (m_pendingMessages.contains(text))
+    if (m_loadingSettings || m_shutDown || m_pendingMessages.contains(text))
         return;
     m_pendingMessages.append(text);
     QTimer::singleShot(0, this, [this, text] {
         m_pendingMessages.removeOne(text);
+        if (m_shutDown)
+            return;
         m_dialogs.showMessage(text, applicationTitle(), Dialogs::Icon::Warning);
     });
 }
@@ -289,6 +343,41 @@ void FormMain::MenuCOM_Click(int index)
     setComPort(qint16(index + 1));
 }
 
+void FormMain::MenuFileItem_Click(int index)
+{
+    if (index == 8)
+        close();
+}
+
+void FormMain::MenuHelpItem_Click(int index)
+{
+    if (index == 0)
+        runBetweenCycles([this] { openReadme(); });
+    else if (index == 2)
+        runBetweenCycles([this] { showAbout(); });
+}
+
+QString FormMain::readmePath(const QString &programDir)
+{
+    QString path = programDir;
+    if (!path.endsWith(QLatin1Char('/')) && !path.endsWith(QDir::separator()))
+        path += QLatin1Char('/');
+    return path + QStringLiteral("readmeE.txt");
+}
+
+void FormMain::openReadme()
+{
+    // The editor reports a missing file itself; only a failed start is ours.
+    if (!m_dialogs.startEditor(readmePath(m_programDir)))
+        m_dialogs.showMessage(QStringLiteral("cannot open readme.txt"), applicationTitle(), Dialogs::Icon::Warning);
+}
+
+void FormMain::showAbout()
+{
+    FormAbout about(this);
+    about.exec();
+}
+
 void FormMain::setComPort(qint16 comPort)
 {
     m_comPort = comPort;
@@ -303,6 +392,8 @@ void FormMain::setComPort(qint16 comPort)
 
 void FormMain::runBetweenCycles(std::function<void()> action)
 {
+    if (m_shutDown)
+        return;
     if (!m_session.cycleRunning()) {
         action();
         return;

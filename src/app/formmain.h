@@ -31,6 +31,11 @@ struct BinTable;
 // window can run in the middle of a measurement cycle; no handler lets an
 // AppError escape into the event loop, and modal windows are opened only
 // between cycles.
+//
+// The set-up (port, both panels, window position) is read from Settings.ini in
+// programDir when the window is made and written there when it closes. Closing
+// cannot be refused: it stops a running session, closes the counter and About
+// windows, saves the set-up and, for the program's own window, ends the program.
 class FormMain : public QMainWindow, public SessionView
 {
     Q_OBJECT
@@ -40,7 +45,8 @@ public:
 
     // Builds the controls and runs the start-up: unit texts, the dated default
     // path, the captions of the value labels, grid, row labels and out labels,
-    // the BIN panels (both tables built), then the port number. Opens nothing.
+    // then the stored set-up: both BIN panels (both tables built), the window
+    // position and the port number. Opens nothing.
     FormMain(SerialPort &port, EventPump &pump, Clock &clock, Dialogs &dialogs,
              BinTable &binTableR, BinTable &binTableV, DataFile &dataFile,
              QString programDir, QWidget *parent = nullptr);
@@ -73,7 +79,19 @@ public:
     // Runs action now when no measurement cycle is in progress, otherwise as soon
     // as the running cycle has ended. Modal windows are opened through it, so a
     // cycle is never held inside one and the ticks go on while it is open.
+    // Once the window has closed, actions are dropped.
     void runBetweenCycles(std::function<void()> action);
+
+    // When set (the program's own window), closing the window ends every running
+    // event loop of the application, nested modal ones included, so the program
+    // ends at once. Off by default: a window made without it only closes, which
+    // leaves a caller's own event loops alone.
+    void setEndsProgram(bool endsProgram) { m_endsProgram = endsProgram; }
+    bool isShutDown() const { return m_shutDown; }
+
+    // <programDir>/readmeE.txt, with no second separator when programDir
+    // already ends with one.
+    static QString readmePath(const QString &programDir);
 
     // SessionView
     void showValue(int t, const QString &text) override;
@@ -97,12 +115,20 @@ protected:
 
 private:
     void Form_Load();
-    // Puts both panels into their starting set-up; every change runs the panel's
-    // own change handling, so both tables are built from it.
-    void restoreSetup();
-    // Ends the program's work when the window closes: stops a running session,
-    // which closes the port and the data file.
+    // Restores the port number, both panels and the window position from
+    // Settings.ini, or the first-run set-up when it cannot be read; both tables
+    // are rebuilt from the restored panels and the port number is applied.
+    // Reports nothing.
+    void loadSettings();
+    // Closes every open file, lets pending events run once and writes the
+    // set-up to Settings.ini. A file that cannot be written is passed over
+    // silently and the previous one stays as it was.
+    void saveSettings();
+    // The close handling: stops a running session (which ends a waiting cycle,
+    // stops Timer1 and closes the port), closes the secondary windows, saves
+    // the settings and ends the program when asked to.
     void shutdown();
+    void closeSecondaryWindows();
 
     void connectPanels();
     void panelTextChanged(int t);
@@ -115,14 +141,23 @@ private:
     void Command4_Click();
     void Command5_Click();
     void MenuCOM_Click(int index);
+    void MenuFileItem_Click(int index);
+    void MenuHelpItem_Click(int index);
+    void openReadme();
+    void showAbout();
 
     FormMainUi m_ui;
+    EventPump &m_pump;
     Dialogs &m_dialogs;
     Clock &m_clock;
+    DataFile &m_dataFile;
     BinTable &m_binTableR;
     BinTable &m_binTableV;
     QString m_programDir;
     qint16 m_comPort = 1;
     QStringList m_pendingMessages;
+    bool m_loadingSettings = false;
+    bool m_shutDown = false;
+    bool m_endsProgram = false;
     MeasurementSession m_session;
 };
