@@ -3,14 +3,20 @@
 #include "formmainharness.h"
 #include "../link/simtester.h"
 
+#include "common/numericvalue.h"
+#include "settings/settingscodec.h"
+
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -20,6 +26,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <csignal>
 #include <memory>
 #include <sys/resource.h>
 
@@ -127,6 +134,49 @@ private:
     QProcess m_process;
     QByteArray m_log;
 };
+
+// Lowers the limit on the size of files this process writes to nothing, so
+// every write to a regular file fails (EFBIG) whoever runs the test, root
+// included. Restores the limit when it goes.
+class NoFileWrites
+{
+public:
+    NoFileWrites()
+    {
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit none = m_old;
+        none.rlim_cur = 0;
+        m_ok = ::setrlimit(RLIMIT_FSIZE, &none) == 0;
+    }
+    ~NoFileWrites()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    NoFileWrites(const NoFileWrites &) = delete;
+    NoFileWrites &operator=(const NoFileWrites &) = delete;
+    bool isValid() const { return m_ok; }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_ok = false;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+enum class Damage { FolderRemoved, FolderIsAFile, SettingsIsAFolder, NoRoomForWrites };
 
 } // namespace
 
@@ -424,6 +474,160 @@ private Q_SLOTS:
         QCOMPARE(fileLines(path), (QList<QByteArray>{record, record}));
         QCOMPARE(m_h->binTableR.totalCount, qint16(2));
         QCOMPARE(messages().size(), 1);
+    }
+
+    void damagedSettingsStartWithinRanges_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QRandomGenerator random(4870);
+        auto bytes = [&random](int size, const QByteArray &alphabet) {
+            QByteArray out;
+            for (int i = 0; i < size; ++i)
+                out += alphabet.isEmpty() ? char(random.bounded(256)) : alphabet[random.bounded(alphabet.size())];
+            return out;
+        };
+        QTest::newRow("binary") << bytes(300, {});
+        QTest::newRow("binary with NUL lines") << bytes(64, {}) + QByteArray(40, '\0') + "\r\n" + bytes(64, {});
+        QTest::newRow("number characters") << bytes(400, "0123456789.-+eEdD &HhOo\r\n\r\n");
+        QTest::newRow("huge numbers") << QByteArray("1e39\r\n-1e39\r\n9e99\r\n1e38\r\n-3e38\r\n&HFFFFFFFF\r\n"
+                                                    "1e-45\r\nnan\r\ninf\r\n-inf\r\n1e10000\r\n");
+        QTest::newRow("one long line") << QByteArray(200000, '7');
+    }
+
+    void damagedSettingsStartWithinRanges()
+    {
+        QFETCH(QByteArray, content);
+        QTemporaryDir dir;
+        QVERIFY(writeFile(settingsPath(dir.path()), content));
+        m_h = std::make_unique<FormMainHarness>(dir.path());
+
+        auto checkRanges = [this] {
+            QVERIFY(window().comPort() >= 1 && window().comPort() <= 30);
+            QCOMPARE(m_h->port.commPort(), window().comPort());
+            for (int t = 0; t < 2; ++t) {
+                const auto &options = t == 0 ? ui().Option1 : ui().Option2;
+                const auto &boxes = t == 0 ? ui().Text2 : ui().Text6;
+                const BinTable &table = t == 0 ? m_h->binTableR : m_h->binTableV;
+                QCOMPARE(int(options[0]->isChecked()) + int(options[1]->isChecked()) + int(options[2]->isChecked()), 1);
+                const double count = numericValue(boxes[0]->text());
+                QVERIFY2(count >= 0 && count <= 9, qPrintable(boxes[0]->text()));
+                QVERIFY(table.numBins >= 0 && table.numBins <= 9);
+                for (size_t i = 1; i < 3; ++i) {
+                    const double value = numericValue(boxes[i]->text());
+                    QVERIFY2(value >= -99999 && value <= 99999, qPrintable(boxes[i]->text()));
+                }
+            }
+            QVERIFY(window().x() >= 0 && window().x() <= 10000 / 15 + 1);
+            QVERIFY(window().y() >= 0 && window().y() <= 5000 / 15 + 1);
+            QVERIFY(messages().isEmpty());
+        };
+        checkRanges();
+        if (QTest::currentTestFailed())
+            return;
+
+        // What the damaged file gave is saved as a sound file that a second start
+        // shows the same way.
+        QStringList shown;
+        for (QLineEdit *box : ui().Text2)
+            shown << box->text();
+        for (QLineEdit *box : ui().Text6)
+            shown << box->text();
+        const qint16 port = window().comPort();
+        window().close();
+        QVERIFY(window().isShutDown());
+        const QByteArray saved = readAll(settingsPath(dir.path()));
+        QCOMPARE(saved.count("\r\n"), qsizetype(11));
+        m_h.reset();
+        m_h = std::make_unique<FormMainHarness>(dir.path());
+        checkRanges();
+        QStringList again;
+        for (QLineEdit *box : ui().Text2)
+            again << box->text();
+        for (QLineEdit *box : ui().Text6)
+            again << box->text();
+        QCOMPARE(again, shown);
+        QCOMPARE(window().comPort(), port);
+    }
+
+    void unwritableProgramFolderAtShutdown_data()
+    {
+        QTest::addColumn<int>("damage");
+        QTest::newRow("folder removed") << int(Damage::FolderRemoved);
+        QTest::newRow("folder replaced by a file") << int(Damage::FolderIsAFile);
+        QTest::newRow("Settings.ini is a folder") << int(Damage::SettingsIsAFolder);
+        QTest::newRow("no file may grow") << int(Damage::NoRoomForWrites);
+    }
+
+    void unwritableProgramFolderAtShutdown()
+    {
+        QFETCH(int, damage);
+        QTemporaryDir parent;
+        const QString dir = parent.path() + QStringLiteral("/program");
+        QVERIFY(QDir().mkdir(dir));
+        const QString settings = settingsPath(dir);
+        const QByteArray previous = " 3 \r\n 1 \r\n9\r\n10\r\n2.5\r\n 2 \r\n5\r\n3.7\r\n1\r\n 1200 \r\n 900 \r\n";
+        if (Damage(damage) != Damage::SettingsIsAFolder)
+            QVERIFY(writeFile(settings, previous));
+        m_h = std::make_unique<FormMainHarness>(dir);
+        window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+        // A set-up that differs from the stored one, so that a save would show.
+        ui().Text2[0]->setText(QStringLiteral("4"));
+        ui().MenuCOM[1]->trigger();
+
+        const QByteArray fileInPlace = "not a folder";
+        switch (Damage(damage)) {
+        case Damage::FolderRemoved:
+            QVERIFY(QDir(dir).removeRecursively());
+            break;
+        case Damage::FolderIsAFile:
+            QVERIFY(QDir(dir).removeRecursively());
+            QVERIFY(writeFile(dir, fileInPlace));
+            break;
+        case Damage::SettingsIsAFolder:
+            QVERIFY(QDir().mkdir(settings));
+            break;
+        case Damage::NoRoomForWrites:
+            break;
+        }
+        {
+            std::unique_ptr<NoFileWrites> limit;
+            if (Damage(damage) == Damage::NoRoomForWrites) {
+                limit = std::make_unique<NoFileWrites>();
+                QVERIFY(limit->isValid());
+            }
+            window().close();
+        }
+        QVERIFY(window().isShutDown());
+        QVERIFY(!window().isVisible());
+        QVERIFY(messages().isEmpty());
+        QTest::qWait(50); // nothing reported late either
+        QVERIFY(messages().isEmpty());
+
+        switch (Damage(damage)) {
+        case Damage::FolderRemoved:
+            QVERIFY(!QFileInfo::exists(dir));
+            break;
+        case Damage::FolderIsAFile:
+            QCOMPARE(readAll(dir), fileInPlace);
+            break;
+        case Damage::SettingsIsAFolder:
+            QVERIFY(QFileInfo(settings).isDir());
+            QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList());
+            break;
+        case Damage::NoRoomForWrites:
+            QCOMPARE(readAll(settings), previous);
+            QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Settings.ini")});
+            // The same close with room to write does save the changed set-up.
+            m_h.reset();
+            m_h = std::make_unique<FormMainHarness>(dir);
+            ui().Text2[0]->setText(QStringLiteral("4"));
+            window().close();
+            QVERIFY(readAll(settings) != previous);
+            break;
+        }
+        m_h.reset();
+        QFile::remove(dir);
     }
 
     void fullDeviceTellsTheOperatorAndTheSessionGoesOn()
