@@ -6,12 +6,15 @@
 #include "common/colours.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -70,7 +73,11 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<SimTester> m_sim;
     std::unique_ptr<FormMainHarness> m_h;
+    // Context of the timers a test sets: they die with the test, so none fires
+    // into the next one.
+    std::unique_ptr<QObject> m_scope;
 
+    QObject *scope() { return m_scope.get(); }
     FormMain &window() { return *m_h->window; }
     const FormMainUi &ui() { return m_h->window->ui(); }
 
@@ -153,8 +160,11 @@ private:
     }
 
 private Q_SLOTS:
+    void init() { m_scope = std::make_unique<QObject>(); }
+
     void cleanup()
     {
+        m_scope.reset();
         m_h.reset();
         m_sim.reset();
         m_dir.reset();
@@ -391,8 +401,8 @@ private Q_SLOTS:
             }
             modal->close();
         };
-        QTimer::singleShot(200, this, closeModal);
-        QTimer::singleShot(3000, this, closeModal); // never leave the test inside the window
+        QTimer::singleShot(200, scope(), closeModal);
+        QTimer::singleShot(3000, scope(), closeModal); // never leave the test inside the window
 
         QTest::mouseClick(ui().Command5, Qt::LeftButton);
 
@@ -574,7 +584,7 @@ private Q_SLOTS:
         bool deferredRanInside = false;
         bool deferredRan = false;
         QElapsedTimer sinceStop;
-        QTimer::singleShot(800, this, [&] {
+        QTimer::singleShot(800, scope(), [&] {
             cycleWasRunning = window().session().cycleRunning();
             window().runBetweenCycles([&deferredRan] { deferredRan = true; });
             deferredRanInside = deferredRan;
@@ -601,14 +611,14 @@ private Q_SLOTS:
     {
         makeWindowWithTester({QStringLiteral("--silent")});
         bool closedInsideCycle = false;
-        QTimer::singleShot(800, this, [&] {
+        QTimer::singleShot(800, scope(), [&] {
             closedInsideCycle = window().session().cycleRunning();
             window().close();
         });
         // Should the close leave the cycle waiting, STOP ends it so the test fails
         // instead of hanging.
         bool neededStop = false;
-        QTimer::singleShot(3000, this, [&] {
+        QTimer::singleShot(3000, scope(), [&] {
             neededStop = window().session().cycleRunning();
             window().session().stop();
         });
@@ -619,6 +629,166 @@ private Q_SLOTS:
         QVERIFY(!window().session().timerEnabled());
         QVERIFY(!m_h->port.portOpen());
         QVERIFY(!m_h->dataFile.isOpen());
+    }
+
+    void counterWindowShowsTheCountsOfItsOpeningAndResetStartsAgain()
+    {
+        makeWindowWithTester();
+        setUpScriptPanels();
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        const QDateTime base(QDate(2012, 8, 2), QTime(15, 0, 0));
+        for (int k = 0; k < 3; ++k)
+            QCOMPARE(countNextReading(base.addSecs(k)), k);
+
+        QStringList shown;
+        QStringList afterReset;
+        qsizetype fetchesAtOpen = -1;
+        qsizetype fetchesAtClose = -1;
+        auto valuesOf = [](QWidget *form) {
+            QStringList values;
+            for (int i = 0; i < 22; ++i) {
+                const auto *label = form->findChild<QLabel *>(QStringLiteral("Label2_%1").arg(i));
+                values << (label ? label->text() : QStringLiteral("?"));
+            }
+            return values;
+        };
+        QTimer::singleShot(100, scope(), [&] {
+            QWidget *form = QApplication::activeModalWidget();
+            if (!form)
+                return;
+            shown = valuesOf(form);
+            fetchesAtOpen = m_sim->log().count("rx :fetch?");
+            for (QPushButton *button : form->findChildren<QPushButton *>()) {
+                if (button->text() == QStringLiteral("RESET"))
+                    button->click();
+            }
+            afterReset = valuesOf(form);
+            // Measuring goes on underneath while the window is open.
+            QTimer::singleShot(900, form, [&, form] {
+                fetchesAtClose = m_sim->log().count("rx :fetch?");
+                for (QPushButton *button : form->findChildren<QPushButton *>()) {
+                    if (button->text() == QStringLiteral("CLOSE"))
+                        button->click();
+                }
+            });
+        });
+        QTimer::singleShot(5000, scope(), [] {
+            if (QWidget *modal = QApplication::activeModalWidget())
+                modal->close();
+        });
+
+        QTest::mouseClick(ui().Command5, Qt::LeftButton);
+
+        // Lines 0, 1, 2: resistance BINs 1, 2, 3; voltage BINs 1, 2, 1.
+        QCOMPARE(shown, (QStringList{"1", "1", "1", "0", "0", "0", "0", "0", "0", "0", "3",
+                                     "2", "1", "0", "0", "0", "0", "0", "0", "0", "0", "3"}));
+        QCOMPARE(afterReset, QStringList(22, QStringLiteral("0")));
+        QVERIFY2(fetchesAtClose >= fetchesAtOpen + 2, qPrintable(QStringLiteral("%1 -> %2").arg(fetchesAtOpen).arg(fetchesAtClose)));
+        QVERIFY(!QApplication::activeModalWidget());
+        QVERIFY(!window().findChild<QDialog *>());
+
+        // The next counted reading starts from one.
+        const int line = countNextReading(base.addSecs(10));
+        QVERIFY2(line >= 0, qPrintable(QString::number(line)));
+        QCOMPARE(m_h->binTableR.binCount[size_t(kRowR[line])], qint16(1));
+        QCOMPARE(m_h->binTableV.binCount[size_t(kRowV[line])], qint16(1));
+        QCOMPARE(m_h->binTableR.totalCount, qint16(1));
+        QCOMPARE(m_h->binTableV.totalCount, qint16(1));
+        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+    }
+
+    void closingDuringASessionEndsTheProgram_data()
+    {
+        QTest::addColumn<QString>("openFirst");
+        QTest::addColumn<bool>("byMenu");
+        QTest::newRow("close box") << "" << false;
+        QTest::newRow("Exit") << "" << true;
+        QTest::newRow("Exit while the counter window is open") << "DATA" << true;
+        QTest::newRow("close box while the About window is open") << "Version" << false;
+    }
+
+    // The program's own window: closing it in the middle of a waiting cycle,
+    // with a reading armed, ends the application's event loop, nested modal
+    // ones included, and nothing more is measured, counted or recorded.
+    void closingDuringASessionEndsTheProgram()
+    {
+        QFETCH(QString, openFirst);
+        QFETCH(bool, byMenu);
+        // Closing the application's last window inside its loop would also post a
+        // quit, which no loop of the test takes: it would end the next test's
+        // first loop at once.
+        QGuiApplication::setQuitOnLastWindowClosed(false);
+        const auto restoreQuit = qScopeGuard([] { QGuiApplication::setQuitOnLastWindowClosed(true); });
+        makeWindowWithTester({QStringLiteral("--reply"), QStringLiteral("20.000E-3,3.6000E+0"),
+                              QStringLiteral("--delay"), QStringLiteral("200")});
+        window().setEndsProgram(true);
+        retype(ui().Text2[0], QStringLiteral("4"));
+        retype(ui().Text2[2], QStringLiteral("40"));
+        const QString path = ui().TextFileName->text();
+        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QVERIFY(window().session().timerEnabled());
+        QTRY_VERIFY(!ui().Label5[0]->text().isEmpty());
+        QVERIFY(ui().MenuFile->menuAction()->isEnabled());
+        QVERIFY(ui().MenuHelp->menuAction()->isEnabled());
+        QVERIFY(!ui().MenuSetting->menuAction()->isEnabled());
+
+        QPointer<QWidget> modal;
+        bool armed = false;
+        bool closedMidWait = false;
+        QTimer poll;
+        poll.setInterval(5);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (!openFirst.isEmpty() && !modal) {
+                modal = QApplication::activeModalWidget();
+                return;
+            }
+            if (!window().session().cycleRunning())
+                return;
+            poll.stop();
+            ui().Command4->click();
+            armed = window().session().recordArmed();
+            closedMidWait = window().session().cycleRunning();
+            if (byMenu)
+                ui().MenuFileItem8->trigger();
+            else
+                window().close();
+        });
+        QTimer::singleShot(0, scope(), [&] {
+            poll.start();
+            if (openFirst == QStringLiteral("DATA"))
+                ui().Command5->click();
+            else if (openFirst == QStringLiteral("Version"))
+                ui().MenuHelpItem[2]->trigger();
+        });
+        // Should the loop not end, this ends it with a code the test refuses.
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, this, [] { QCoreApplication::exit(99); });
+        guard.start(15000);
+
+        const int exitCode = QCoreApplication::exec();
+
+        QCOMPARE(exitCode, 0);
+        QVERIFY(armed);
+        QVERIFY(closedMidWait);
+        if (!openFirst.isEmpty())
+            QVERIFY(modal.isNull());
+        QVERIFY(!QApplication::activeModalWidget());
+        QVERIFY(!window().isVisible());
+        QVERIFY(!window().session().timerEnabled());
+        QVERIFY(!window().session().cycleRunning());
+        QVERIFY(!m_h->port.portOpen());
+        QVERIFY(!m_h->dataFile.isOpen());
+        const QList<QByteArray> settings = fileLines(m_sim->folder() + QStringLiteral("/Settings.ini"));
+        QCOMPARE(settings.size(), 11);
+        QCOMPARE(settings[2], QByteArray("4\r"));
+        QCOMPARE(settings[4], QByteArray("40\r"));
+        const qsizetype fetches = m_sim->log().count("rx :fetch?");
+        QTest::qWait(700);
+        QCOMPARE(m_sim->log().count("rx :fetch?"), fetches);
+        QCOMPARE(fileLines(path).size(), 0);
+        QCOMPARE(m_h->binTableR.totalCount, qint16(0));
+        QVERIFY(m_h->dialogs.messages.isEmpty());
     }
 };
 
