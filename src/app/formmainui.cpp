@@ -281,6 +281,8 @@ void buildResultArea(FormMainUi &ui, QWidget *parent)
                                    QRect(twips(6960), twips(i == 0 ? 400 : 990), twips(2370), twips(375)));
         value->setFont(valueFont);
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        // The tester's text is shown as it came, never read as markup.
+        value->setTextFormat(Qt::PlainText);
         uifonts::fitText(value, kWidestValue);
         ui.Label5[size_t(i)] = value;
     }
