@@ -71,6 +71,7 @@ void MeasurementSession::start()
         m_channel.sendCommand(QStringLiteral("trig:sour imm"));
 
         m_channel.stopRequested = false;
+        m_lineLossReported = false;
         m_timer1.start();
     } catch (const AppError &error) {
         if (error.number() != errors::kPortNotOpen)
@@ -117,8 +118,18 @@ void MeasurementSession::Timer1_Timer()
 {
     try {
         measure();
-    } catch (const AppError &) {
-        // A failed cycle ends quietly; the next tick starts afresh.
+    } catch (const AppError &error) {
+        // A failed cycle ends quietly; the next tick starts afresh. A port that
+        // closed under a running session (adapter pulled out, tester hung up)
+        // would otherwise leave frozen readings and a REC - COUNT that never
+        // counts: say so once, until the next START.
+        if (error.number() == errors::kPortNotOpen && m_timer1.isActive()
+            && !m_channel.stopRequested && !m_lineLossReported) {
+            m_lineLossReported = true;
+            m_view.showError(QStringLiteral("The tester can no longer be reached. %1. "
+                                            "Press STOP, check the connection, then press START.")
+                                 .arg(error.description()));
+        }
     }
 }
 

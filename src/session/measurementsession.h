@@ -59,7 +59,8 @@ public:
     // A cycle that finds the session stopped after showing the reading ends there.
     void measure();
 
-    // The tick of Timer1: measure() with every AppError ending the tick silently.
+    // The tick of Timer1: measure() with every AppError ending the tick silently,
+    // except that a port found closed under a running session is reported once.
     void Timer1_Timer();
 
     bool timerEnabled() const { return m_timer1.isActive(); }
@@ -103,4 +104,5 @@ private:
     QTimer m_timer1;
     bool m_recordArmed = false;
     bool m_inCycle = false;
+    bool m_lineLossReported = false;
 };
