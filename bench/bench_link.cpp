@@ -6,123 +6,23 @@
 //
 //   bench_link [--exchanges N] [--delay-ms MS] [--silent-seconds S]
 
+#include "benchsupport.h"
 #include "link/commandchannel.h"
 #include "platform/qteventpump.h"
 #include "platform/qtserialport.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <pty.h>
-#include <poll.h>
-#include <sys/resource.h>
-#include <termios.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 namespace {
-
-double threadCpuSeconds()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_THREAD, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// The reference: process the events without waiting and read again at once.
-class BusyPump : public EventPump
-{
-public:
-    void processOnceWaiting() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-    void processPending() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-};
-
-// A tester on its own thread, at the master end of a pseudo-terminal: answers
-// every ":fetch?" after `delay` and notes when the reply's last byte was written.
-class ThreadTester
-{
-public:
-    explicit ThreadTester(std::chrono::milliseconds delay) : m_delay(delay)
-    {
-        char name[256] = {};
-        if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
-            return;
-        termios settings{};
-        ::tcgetattr(m_slave, &settings);
-        ::cfmakeraw(&settings);
-        ::tcsetattr(m_slave, TCSANOW, &settings);
-        m_ok = QFile::link(QString::fromLocal8Bit(name), QDir(m_folder.path()).filePath(QStringLiteral("COM1")));
-        m_thread = std::thread([this] { run(); });
-    }
-
-    ~ThreadTester()
-    {
-        m_quit = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        ::close(m_master);
-        ::close(m_slave);
-    }
-
-    bool isValid() const { return m_ok; }
-    QString folder() const { return m_folder.path(); }
-    void setSilent(bool silent) { m_silent = silent; }
-    Clock::time_point lastWrite() const { return Clock::time_point(Clock::duration(m_lastWrite.load())); }
-
-private:
-    void run()
-    {
-        std::string received;
-        while (!m_quit) {
-            pollfd fd{m_master, POLLIN, 0};
-            if (::poll(&fd, 1, 50) <= 0)
-                continue;
-            char chunk[256];
-            const ssize_t n = ::read(m_master, chunk, sizeof chunk);
-            if (n <= 0)
-                continue;
-            received.append(chunk, static_cast<size_t>(n));
-            for (auto end = received.find('\n'); end != std::string::npos; end = received.find('\n')) {
-                const bool fetch = received.compare(0, end + 1, ":fetch?\r\n") == 0;
-                received.erase(0, end + 1);
-                if (fetch && !m_silent)
-                    answer();
-            }
-        }
-    }
-
-    void answer()
-    {
-        static constexpr char kReply[] = "23.456E-3,3.9876E+0\r\n";
-        std::this_thread::sleep_for(m_delay);
-        // Noted before the write, so that the reader can never finish first; the
-        // figures include the write itself and are an upper bound.
-        m_lastWrite = Clock::now().time_since_epoch().count();
-        [[maybe_unused]] const auto written = ::write(m_master, kReply, sizeof kReply - 1);
-    }
-
-    QTemporaryDir m_folder;
-    std::chrono::milliseconds m_delay;
-    int m_master = -1;
-    int m_slave = -1;
-    bool m_ok = false;
-    std::atomic<bool> m_quit{false};
-    std::atomic<bool> m_silent{false};
-    std::atomic<Clock::rep> m_lastWrite{0};
-    std::thread m_thread;
-};
 
 struct Figures
 {
@@ -134,15 +34,6 @@ struct Figures
     double silentCpu = 0;
     double silentWall = 0;
 };
-
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5);
-    return values[index];
-}
 
 Figures measure(ThreadTester &tester, EventPump &pump, int exchanges, std::chrono::seconds silentFor)
 {
@@ -168,7 +59,7 @@ Figures measure(ThreadTester &tester, EventPump &pump, int exchanges, std::chron
             ++figures.failed;
             continue;
         }
-        latencies.push_back(std::chrono::duration<double, std::micro>(returned - tester.lastWrite()).count());
+        latencies.push_back(std::chrono::duration<double, std::micro>(returned - tester.lastByte()).count());
     }
     const double scale = 100.0 / exchanges;
     figures.cpuPer100 = (threadCpuSeconds() - cpuStart) * scale;
@@ -194,12 +85,6 @@ Figures measure(ThreadTester &tester, EventPump &pump, int exchanges, std::chron
     return figures;
 }
 
-int intArgument(const QStringList &arguments, const QString &name, int fallback)
-{
-    const auto at = arguments.indexOf(name);
-    return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1).toInt() : fallback;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -210,7 +95,8 @@ int main(int argc, char **argv)
     const auto delay = std::chrono::milliseconds(std::max(0, intArgument(arguments, QStringLiteral("--delay-ms"), 20)));
     const auto silentFor = std::chrono::seconds(std::max(1, intArgument(arguments, QStringLiteral("--silent-seconds"), 10)));
 
-    ThreadTester tester(delay);
+    // Answers every ":fetch?" after `delay` with the whole reply at once.
+    ThreadTester tester(delay, false, {"23.456E-3,3.9876E+0\r\n"});
     if (!tester.isValid()) {
         std::fprintf(stderr, "bench_link: cannot set up a pseudo-terminal\n");
         return 1;

@@ -24,6 +24,7 @@
 // the real line. Replies alternate between two readings in different BINs so
 // that the grid changes in every cycle.
 
+#include "benchsupport.h"
 #include "app/formmain.h"
 #include "bins/bintable.h"
 #include "platform/clock.h"
@@ -33,27 +34,18 @@
 #include "record/datafile.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QEvent>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <functional>
 #include <fstream>
-#include <poll.h>
-#include <pty.h>
 #include <string>
-#include <sys/resource.h>
-#include <termios.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -63,14 +55,6 @@ using namespace std::chrono_literals;
 namespace {
 
 const SteadyClock::time_point kMainEntered = SteadyClock::now();
-
-double threadCpuSeconds()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_THREAD, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // Seconds since the kernel started this process, from /proc (clock ticks).
 double secondsSinceExec()
@@ -105,22 +89,6 @@ double micros(SteadyClock::duration d)
     return std::chrono::duration<double, std::micro>(d).count();
 }
 
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::size_t(fraction * double(values.size() - 1) + 0.5)];
-}
-
-// The reference: processes the events without waiting and reads again at once.
-class BusyPump : public EventPump
-{
-public:
-    void processOnceWaiting() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-    void processPending() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-};
-
 class QuietDialogs : public Dialogs
 {
 public:
@@ -128,92 +96,6 @@ public:
     SaveDialogResult askSavePath(const SaveDialogSetup &) override { return {}; }
     bool startEditor(const QString &) override { return false; }
     QStringList messages;
-};
-
-// A tester on its own thread at the master end of a pseudo-terminal, linked as
-// COM1 in a folder of its own.
-class ThreadTester
-{
-public:
-    ThreadTester(std::chrono::milliseconds delay, bool paced) : m_delay(delay), m_paced(paced)
-    {
-        char name[256] = {};
-        if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
-            return;
-        termios settings{};
-        ::tcgetattr(m_slave, &settings);
-        ::cfmakeraw(&settings);
-        ::tcsetattr(m_slave, TCSANOW, &settings);
-        m_ok = m_folder.isValid()
-            && QFile::link(QString::fromLocal8Bit(name), QDir(m_folder.path()).filePath(QStringLiteral("COM1")));
-        m_thread = std::thread([this] { run(); });
-    }
-
-    ~ThreadTester()
-    {
-        m_quit = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        ::close(m_master);
-        ::close(m_slave);
-    }
-
-    bool isValid() const { return m_ok; }
-    QString folder() const { return m_folder.path(); }
-    void setSilent(bool silent) { m_silent = silent; }
-    SteadyClock::time_point lastByte() const { return SteadyClock::time_point(SteadyClock::duration(m_lastByte.load())); }
-    int replies() const { return m_replies.load(); }
-
-private:
-    void run()
-    {
-        std::string received;
-        while (!m_quit) {
-            pollfd fd{m_master, POLLIN, 0};
-            if (::poll(&fd, 1, 50) <= 0)
-                continue;
-            char chunk[256];
-            const ssize_t n = ::read(m_master, chunk, sizeof chunk);
-            if (n <= 0)
-                continue;
-            received.append(chunk, std::size_t(n));
-            for (auto end = received.find('\n'); end != std::string::npos; end = received.find('\n')) {
-                const bool fetch = received.compare(0, end + 1, ":fetch?\r\n") == 0;
-                received.erase(0, end + 1);
-                if (fetch && !m_silent)
-                    answer();
-            }
-        }
-    }
-
-    void answer()
-    {
-        static constexpr const char *kReplies[] = {"15.000E-3,3.2000E+0\r\n", "25.000E-3,3.7000E+0\r\n"};
-        const std::string reply = kReplies[m_replies % 2];
-        std::this_thread::sleep_for(m_delay);
-        const std::size_t head = m_paced ? reply.size() - 1 : 0;
-        auto next = SteadyClock::now();
-        for (std::size_t at = 0; at < head; ++at) {
-            [[maybe_unused]] const auto w = ::write(m_master, reply.data() + at, 1);
-            next += 1042us; // 10 bits at 9600 baud
-            std::this_thread::sleep_until(next);
-        }
-        m_lastByte = SteadyClock::now().time_since_epoch().count();
-        [[maybe_unused]] const auto w = ::write(m_master, reply.data() + head, reply.size() - head);
-        ++m_replies;
-    }
-
-    QTemporaryDir m_folder;
-    std::chrono::milliseconds m_delay;
-    bool m_paced;
-    int m_master = -1;
-    int m_slave = -1;
-    bool m_ok = false;
-    std::atomic<bool> m_quit{false};
-    std::atomic<bool> m_silent{false};
-    std::atomic<int> m_replies{0};
-    std::atomic<SteadyClock::rep> m_lastByte{0};
-    std::thread m_thread;
 };
 
 // The program's window, noting when a reading's judgement reaches the grid.
@@ -386,12 +268,6 @@ Figures measure(Program &program, ThreadTester &tester, int cycles, std::chrono:
     return figures;
 }
 
-int intArgument(const QStringList &arguments, const QString &name, int fallback)
-{
-    const auto at = arguments.indexOf(name);
-    return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1).toInt() : fallback;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -405,7 +281,8 @@ int main(int argc, char **argv)
     const auto silentFor = std::chrono::seconds(std::max(1, intArgument(arguments, QStringLiteral("--silent-seconds"), 10)));
     const bool paced = !arguments.contains(QStringLiteral("--unpaced"));
 
-    ThreadTester tester(delay, paced);
+    // Two readings in different BINs, in turn, so that the grid changes in every cycle.
+    ThreadTester tester(delay, paced, {"15.000E-3,3.2000E+0\r\n", "25.000E-3,3.7000E+0\r\n"});
     if (!tester.isValid()) {
         std::fprintf(stderr, "bench_session: cannot set up a pseudo-terminal\n");
         return 1;
