@@ -64,6 +64,18 @@ private:
 // A reply that never comes would hang the test; this ends it after a while.
 constexpr auto kWatchdog = 10s;
 
+// The program's end of the line to a tester whose COM1 is in `folder`: the port
+// opened and a channel on it, waiting with `Pump`.
+template <typename Pump = QtEventPump>
+struct OpenLine
+{
+    explicit OpenLine(const QString &folder) : port(folder), channel(port, pump) { port.setPortOpen(true); }
+
+    QtSerialPort port;
+    Pump pump;
+    CommandChannel channel;
+};
+
 } // namespace
 
 class TestCommandChannel : public QObject
@@ -99,14 +111,11 @@ private Q_SLOTS:
 
         SimTester sim;
         QVERIFY(sim.start(options));
-        QtSerialPort port(sim.folder());
-        QtEventPump pump;
-        CommandChannel channel(port, pump);
-        port.setPortOpen(true);
+        OpenLine<> line(sim.folder());
 
-        StopButton watchdog(channel, kWatchdog);
-        channel.sendCommand(QStringLiteral(":fetch?"));
-        const Reply reply = channel.readReply();
+        StopButton watchdog(line.channel, kWatchdog);
+        line.channel.sendCommand(QStringLiteral(":fetch?"));
+        const Reply reply = line.channel.readReply();
         QVERIFY2(reply.complete, qPrintable(QString::fromLatin1(sim.log())));
         QCOMPARE(reply.text, expected);
     }
@@ -115,26 +124,23 @@ private Q_SLOTS:
     {
         SimTester sim;
         QVERIFY(sim.start({}));
-        QtSerialPort port(sim.folder());
-        QtEventPump pump;
-        CommandChannel channel(port, pump);
-        port.setPortOpen(true);
-        channel.sendCommand(QStringLiteral("func rv"));
-        channel.sendCommand(QStringLiteral("trig:sour imm"));
+        OpenLine<> line(sim.folder());
+        line.channel.sendCommand(QStringLiteral("func rv"));
+        line.channel.sendCommand(QStringLiteral("trig:sour imm"));
 
         const QRegularExpression number(QStringLiteral("^[+-]?\\d+\\.\\d+E[+-]\\d+$"));
-        StopButton watchdog(channel, kWatchdog);
+        StopButton watchdog(line.channel, kWatchdog);
         for (int i = 0; i < 5; ++i) {
-            channel.sendCommand(QStringLiteral(":fetch?"));
-            const QString line = channel.readResponse();
-            const QStringList fields = line.split(QLatin1Char(','));
+            line.channel.sendCommand(QStringLiteral(":fetch?"));
+            const QString response = line.channel.readResponse();
+            const QStringList fields = response.split(QLatin1Char(','));
             QCOMPARE(fields.size(), 2);
-            QVERIFY2(number.match(fields[0]).hasMatch() && number.match(fields[1]).hasMatch(), qPrintable(line));
+            QVERIFY2(number.match(fields[0]).hasMatch() && number.match(fields[1]).hasMatch(), qPrintable(response));
             const double ohms = fields[0].toDouble();
             const double volts = fields[1].toDouble();
             const bool openProbes = ohms > 1e37 && volts > 1e37;
             const bool cell = ohms >= 0.0149 && ohms <= 0.0601 && volts >= 2.99 && volts <= 4.21;
-            QVERIFY2(openProbes || cell, qPrintable(line));
+            QVERIFY2(openProbes || cell, qPrintable(response));
         }
         // The simulator sees what the program sends, line by line.
         QTRY_VERIFY_WITH_TIMEOUT(sim.log().count("rx :fetch?") == 5, 5000);
@@ -151,17 +157,14 @@ private Q_SLOTS:
     {
         PtyPair pty;
         QVERIFY(pty.isValid());
-        QtSerialPort port(pty.folder());
-        QtEventPump pump;
-        CommandChannel channel(port, pump);
-        port.setPortOpen(true);
+        OpenLine<> line(pty.folder());
 
         QVERIFY(pty.write(QByteArrayLiteral("9.9E-3,1.0E+0\r\nstale")));
-        QTRY_COMPARE_WITH_TIMEOUT(port.bytesWaiting(), qint64(20), 5000);
-        channel.sendCommand(QStringLiteral(":fetch?"));
+        QTRY_COMPARE_WITH_TIMEOUT(line.port.bytesWaiting(), qint64(20), 5000);
+        line.channel.sendCommand(QStringLiteral(":fetch?"));
         QTRY_COMPARE_WITH_TIMEOUT(pty.sent(), QByteArrayLiteral(":fetch?\r\n"), 5000);
         QVERIFY(pty.write(QByteArrayLiteral("1.2345E-3,3.9876E+0\r\n")));
-        QCOMPARE(channel.readResponse(), QStringLiteral("1.2345E-3,3.9876E+0"));
+        QCOMPARE(line.channel.readResponse(), QStringLiteral("1.2345E-3,3.9876E+0"));
     }
 
     void stopDuringTheWaitReturnsWhatArrived_data()
@@ -181,20 +184,17 @@ private Q_SLOTS:
 
         PtyPair pty;
         QVERIFY(pty.isValid());
-        QtSerialPort port(pty.folder());
-        QtEventPump pump;
-        CommandChannel channel(port, pump);
-        port.setPortOpen(true);
-        channel.sendCommand(QStringLiteral(":fetch?"));
+        OpenLine<> line(pty.folder());
+        line.channel.sendCommand(QStringLiteral(":fetch?"));
         QVERIFY(pty.write(arrived));
-        QTRY_COMPARE_WITH_TIMEOUT(port.bytesWaiting(), qint64(arrived.size()), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(line.port.bytesWaiting(), qint64(arrived.size()), 5000);
 
-        StopButton stop(channel, 20ms);
-        const Reply reply = channel.readReply();
-        QVERIFY(channel.stopRequested);
+        StopButton stop(line.channel, 20ms);
+        const Reply reply = line.channel.readReply();
+        QVERIFY(line.channel.stopRequested);
         QVERIFY(!reply.complete);
         QCOMPARE(reply.text, expected);
-        QVERIFY(port.portOpen());
+        QVERIFY(line.port.portOpen());
     }
 
     void stopEndsTheWaitOnASilentOrFloodingTester_data()
@@ -212,14 +212,11 @@ private Q_SLOTS:
 
         SimTester sim;
         QVERIFY(sim.start({mode}));
-        QtSerialPort port(sim.folder());
-        QtEventPump pump;
-        CommandChannel channel(port, pump);
-        port.setPortOpen(true);
-        channel.sendCommand(QStringLiteral(":fetch?"));
+        OpenLine<> line(sim.folder());
+        line.channel.sendCommand(QStringLiteral(":fetch?"));
 
-        StopButton stop(channel, 300ms);
-        const Reply reply = channel.readReply();
+        StopButton stop(line.channel, 300ms);
+        const Reply reply = line.channel.readReply();
         QVERIFY(!reply.complete);
         QCOMPARE(!reply.text.isEmpty(), textExpected);
         QVERIFY(!reply.text.contains(QLatin1Char('\n')));
@@ -230,19 +227,16 @@ private Q_SLOTS:
     {
         PtyPair pty;
         QVERIFY(pty.isValid());
-        QtSerialPort port(pty.folder());
-        CountingPump pump;
-        CommandChannel channel(port, pump);
-        port.setPortOpen(true);
+        OpenLine<CountingPump> line(pty.folder());
         QVERIFY(pty.write(QByteArrayLiteral("1.0E-3\r\n")));
-        QTRY_COMPARE_WITH_TIMEOUT(port.bytesWaiting(), qint64(8), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(line.port.bytesWaiting(), qint64(8), 5000);
 
-        channel.stopRequested = true;
-        const Reply reply = channel.readReply();
+        line.channel.stopRequested = true;
+        const Reply reply = line.channel.readReply();
         QCOMPARE(reply.text, QString());
         QVERIFY(!reply.complete);
-        QCOMPARE(pump.waits, 0);
-        QCOMPARE(port.bytesWaiting(), qint64(8));
+        QCOMPARE(line.pump.waits, 0);
+        QCOMPARE(line.port.bytesWaiting(), qint64(8));
     }
 
     void closedPortEndsTheWaitAfterOnePass()
@@ -270,23 +264,20 @@ private Q_SLOTS:
         SimTester sim;
         QVERIFY(sim.start({QStringLiteral("--hangup-after"), QStringLiteral("1"),
                            QStringLiteral("--delay"), QStringLiteral("100")}));
-        QtSerialPort port(sim.folder());
-        QtEventPump pump;
-        CommandChannel channel(port, pump);
-        port.setPortOpen(true);
-        StopButton watchdog(channel, kWatchdog);
+        OpenLine<> line(sim.folder());
+        StopButton watchdog(line.channel, kWatchdog);
 
-        channel.sendCommand(QStringLiteral(":fetch?"));
-        QVERIFY(channel.readReply().complete);
+        line.channel.sendCommand(QStringLiteral(":fetch?"));
+        QVERIFY(line.channel.readReply().complete);
 
-        channel.sendCommand(QStringLiteral(":fetch?"));
+        line.channel.sendCommand(QStringLiteral(":fetch?"));
         const double cpuBefore = threadCpuSeconds();
-        const Reply reply = channel.readReply();
+        const Reply reply = line.channel.readReply();
         const double cpu = threadCpuSeconds() - cpuBefore;
-        QVERIFY(!channel.stopRequested); // ended by the hang-up, not by the watchdog
+        QVERIFY(!line.channel.stopRequested); // ended by the hang-up, not by the watchdog
         QVERIFY(!reply.complete);
         QCOMPARE(reply.text, QString());
-        QVERIFY(!port.portOpen());
+        QVERIFY(!line.port.portOpen());
         QVERIFY2(cpu < 0.05, qPrintable(QStringLiteral("%1 s of CPU in the wait").arg(cpu)));
         QVERIFY(sim.log().contains("hangup after 1 replies"));
         QTRY_COMPARE_WITH_TIMEOUT(sim.process().state(), QProcess::NotRunning, 5000);
