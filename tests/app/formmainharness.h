@@ -12,8 +12,12 @@
 #include "platform/qtserialport.h"
 #include "record/datafile.h"
 
+#include <QByteArray>
+#include <QFile>
+#include <QLineEdit>
 #include <QList>
 #include <QStringList>
+#include <QTest>
 
 #include <memory>
 
@@ -91,3 +95,23 @@ struct FormMainHarness
     DataFile dataFile;
     std::unique_ptr<FormMain> window;
 };
+
+// The lines of a file without their LF (a CR before it stays), no empty line
+// after the last LF; none when the file cannot be read.
+inline QList<QByteArray> fileLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = file.readAll().split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// Replaces a box's text the way the operator does: cleared, then typed key by key.
+inline void retype(QLineEdit *box, const QString &text)
+{
+    box->clear();
+    QTest::keyClicks(box, text);
+}

@@ -60,17 +60,6 @@ qint64 residentKiB()
     return -1;
 }
 
-QList<QByteArray> fileLines(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
 // The bytes the simulator logged as "tx <text>", with its escapes undone.
 QList<QByteArray> sentReplies(const QByteArray &log)
 {

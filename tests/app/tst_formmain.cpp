@@ -46,23 +46,6 @@ QColor background(const QWidget *widget)
     return widget->palette().color(QPalette::Window);
 }
 
-void retype(QLineEdit *box, const QString &text)
-{
-    box->clear();
-    QTest::keyClicks(box, text);
-}
-
-QList<QByteArray> fileLines(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
 } // namespace
 
 class TestFormMain : public QObject

@@ -26,12 +26,6 @@ namespace {
 
 const QString kSettingsName = QStringLiteral("Settings.ini");
 
-void retype(QLineEdit *box, const QString &text)
-{
-    box->clear();
-    QTest::keyClicks(box, text);
-}
-
 QByteArray fileContent(const QString &path)
 {
     QFile file(path);
