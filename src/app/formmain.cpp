@@ -220,40 +220,37 @@ void FormMain::updatePanel(int t)
 
 void FormMain::updateBinTableR()
 {
-    PanelEntries entries;
-    for (size_t i = 0; i < 3; ++i)
-        entries.modeSelected[i] = m_ui.Option1[i]->isChecked();
-    entries.binCountText = m_ui.Text2[0]->text();
-    entries.firstText = m_ui.Text2[1]->text();
-    entries.secondText = m_ui.Text2[2]->text();
-    try {
-        const PanelDisplay display = updateBinTable(m_binTableR, entries, getFormatR);
-        m_ui.Label1[1]->setText(display.firstCaption);
-        m_ui.Label1[2]->setText(display.secondCaption);
-        for (size_t row = 0; row < 9; ++row) {
-            m_ui.Text3[row]->setText(display.lower[row]);
-            m_ui.Text4[row]->setText(display.upper[row]);
-        }
-    } catch (const AppError &error) {
-        tellOperator(error.description());
-    }
+    updateBinTableOf(0);
 }
 
 void FormMain::updateBinTableV()
 {
+    updateBinTableOf(1);
+}
+
+void FormMain::updateBinTableOf(int t)
+{
+    const auto &options = t == 0 ? m_ui.Option1 : m_ui.Option2;
+    const auto &boxes = t == 0 ? m_ui.Text2 : m_ui.Text6;
+    BinTable &table = t == 0 ? m_binTableR : m_binTableV;
+    QString (*const format)(float) = t == 0 ? getFormatR : getFormatV;
     PanelEntries entries;
     for (size_t i = 0; i < 3; ++i)
-        entries.modeSelected[i] = m_ui.Option2[i]->isChecked();
-    entries.binCountText = m_ui.Text6[0]->text();
-    entries.firstText = m_ui.Text6[1]->text();
-    entries.secondText = m_ui.Text6[2]->text();
+        entries.modeSelected[i] = options[i]->isChecked();
+    entries.binCountText = boxes[0]->text();
+    entries.firstText = boxes[1]->text();
+    entries.secondText = boxes[2]->text();
     try {
-        const PanelDisplay display = updateBinTable(m_binTableV, entries, getFormatV);
-        m_ui.Label1[4]->setText(display.firstCaption);
-        m_ui.Label1[5]->setText(display.secondCaption);
+        const PanelDisplay display = updateBinTable(table, entries, format);
+        // Each panel has three box captions (the BIN count's and the two
+        // entries') and nine rows of limit boxes, the resistance panel's first.
+        const size_t caption = size_t(t) * 3;
+        m_ui.Label1[caption + 1]->setText(display.firstCaption);
+        m_ui.Label1[caption + 2]->setText(display.secondCaption);
+        const size_t limits = size_t(t) * 9;
         for (size_t row = 0; row < 9; ++row) {
-            m_ui.Text3[row + 9]->setText(display.lower[row]);
-            m_ui.Text4[row + 9]->setText(display.upper[row]);
+            m_ui.Text3[limits + row]->setText(display.lower[row]);
+            m_ui.Text4[limits + row]->setText(display.upper[row]);
         }
     } catch (const AppError &error) {
         tellOperator(error.description());

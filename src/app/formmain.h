@@ -133,6 +133,8 @@ private:
     void connectPanels();
     void panelTextChanged(int t);
     void updatePanel(int t);
+    // updateBinTableR (t = 0) or updateBinTableV (t = 1).
+    void updateBinTableOf(int t);
     void tellOperator(const QString &text);
 
     void Command1_Click();
