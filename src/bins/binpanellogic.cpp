@@ -10,6 +10,22 @@ namespace {
 
 constexpr double kMaxBinsOnPanel = 9;
 
+// What the panel's two entry boxes mean in each mode: their captions and the
+// table fields they set.
+struct ModeEntries
+{
+    const char *firstCaption;
+    const char *secondCaption;
+    float BinTable::*firstField;
+    float BinTable::*secondField;
+};
+
+constexpr ModeEntries kModeEntries[3] = {
+    {"MIN =", "MAX =", &BinTable::minValue, &BinTable::maxValue},
+    {"MIN =", "STEP =", &BinTable::minValue, &BinTable::stepValue},
+    {"REF =", "% =", &BinTable::refValue, &BinTable::percentValue},
+};
+
 QString numberForMessage(double value)
 {
     return QString::number(value, 'g', 7);
@@ -60,26 +76,12 @@ PanelDisplay updateBinTable(BinTable &table, const PanelEntries &entries, QStrin
                                    entries.modeSelected[2]);
     work.numBins = readBinCount(entries.binCountText);
 
-    switch (work.mode) {
-    case 0:
-        display.firstCaption = QStringLiteral("MIN =");
-        display.secondCaption = QStringLiteral("MAX =");
-        work.minValue = readParameter(entries.firstText, display.firstCaption);
-        work.maxValue = readParameter(entries.secondText, display.secondCaption);
-        break;
-    case 1:
-        display.firstCaption = QStringLiteral("MIN =");
-        display.secondCaption = QStringLiteral("STEP =");
-        work.minValue = readParameter(entries.firstText, display.firstCaption);
-        work.stepValue = readParameter(entries.secondText, display.secondCaption);
-        break;
-    default: // 2: the read-out of the buttons never gives another mode
-        display.firstCaption = QStringLiteral("REF =");
-        display.secondCaption = QStringLiteral("% =");
-        work.refValue = readParameter(entries.firstText, display.firstCaption);
-        work.percentValue = readParameter(entries.secondText, display.secondCaption);
-        break;
-    }
+    // The read-out of the buttons never gives a mode outside 0..2.
+    const ModeEntries &mode = kModeEntries[work.mode == 0 || work.mode == 1 ? work.mode : 2];
+    display.firstCaption = QLatin1String(mode.firstCaption);
+    display.secondCaption = QLatin1String(mode.secondCaption);
+    work.*mode.firstField = readParameter(entries.firstText, display.firstCaption);
+    work.*mode.secondField = readParameter(entries.secondText, display.secondCaption);
 
     try {
         calcBinLimits(work);
