@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev
-          libgl-dev fonts-dejavu-core xvfb xauth)
+          libgl-dev fonts-dejavu-core fonts-dejavu-extra xvfb xauth)
 # Extra groups on request: "fuzz" for clang's libFuzzer and sanitizers.
 for extra in "$@"; do
     case "$extra" in
