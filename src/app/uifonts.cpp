@@ -125,9 +125,4 @@ void fitText(QWidget *widget, const QString &widest)
     widget->setFont(font);
 }
 
-bool textFits(const QWidget *widget, const QString &text)
-{
-    return fitsWith(widget, widget->font(), text);
-}
-
 } // namespace uifonts

@@ -28,11 +28,8 @@ QFont arial(double points, bool bold = false);
 
 // Narrows the widget's font to a semi-condensed face, then shrinks it one
 // pixel at a time, until `widest` fits the room that the widget leaves for its
-// text on one line. A font that fits is left alone; none goes below 8 px. Word-wrapped labels are only checked for
-// the height of one line.
+// text on one line. A font that fits is left alone; none goes below 8 px.
+// Word-wrapped labels are only checked for the height of one line.
 void fitText(QWidget *widget, const QString &widest);
-
-// Whether `text` fits the widget's text room with its current font.
-bool textFits(const QWidget *widget, const QString &text);
 
 } // namespace uifonts
