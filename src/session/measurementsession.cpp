@@ -69,7 +69,7 @@ void MeasurementSession::start()
         m_recordArmed = false;
         m_view.setRecCountEnabled(true);
         m_view.focusRecCount();
-        m_view.showStatus(QString());
+        setStatus(QString());
         if (m_stale) {
             m_stale = false;
             m_view.showStale(QString());
@@ -108,7 +108,7 @@ void MeasurementSession::stop()
     m_reconnectTimer.stop();
     if (m_reconnecting) {
         m_reconnecting = false;
-        m_view.showStatus(QString());
+        setStatus(QString());
     }
     m_dataFile.close();
     closePort();
@@ -216,7 +216,7 @@ void MeasurementSession::judgeReading()
         // A full counter: the arming waits until the counters are cleared.
         if (!m_counterFullTold) {
             m_counterFullTold = true;
-            m_view.showStatus(counterFullText());
+            setStatus(counterFullText());
         }
         return;
     }
@@ -228,7 +228,7 @@ void MeasurementSession::judgeReading()
     m_binTableV = judgedV->table;
     if (m_counterFullTold) {
         m_counterFullTold = false;
-        m_view.showStatus(QString());
+        setStatus(QString());
     }
     const bool written = m_dataFile.writeRecord(m_clock.now(), fields[0], fields[1]);
     m_recordArmed = false;
@@ -250,6 +250,14 @@ void MeasurementSession::onTimedOut()
 {
     if (m_running)
         markStale(noAnswerText());
+}
+
+void MeasurementSession::setStatus(const QString &text)
+{
+    if (text == m_status)
+        return;
+    m_status = text;
+    m_view.showStatus(text);
 }
 
 void MeasurementSession::markStale(const QString &notice)
@@ -277,7 +285,7 @@ void MeasurementSession::loseLine(const QString &reason)
         }
     }
     markStale(noAnswerText());
-    m_view.showStatus(lineLostText(m_port.commPort(), reason));
+    setStatus(lineLostText(m_port.commPort(), reason));
     m_reconnectTimer.start();
 }
 
@@ -297,12 +305,12 @@ void MeasurementSession::tryReconnect()
             } catch (const AppError &) {
             }
         }
-        m_view.showStatus(lineLostText(m_port.commPort(), error.description()));
+        setStatus(lineLostText(m_port.commPort(), error.description()));
         return;
     }
     m_reconnecting = false;
     m_reconnectTimer.stop();
-    m_view.showStatus(lineBackText(m_port.commPort()));
+    setStatus(lineBackText(m_port.commPort()));
     m_timer1.start();
 }
 

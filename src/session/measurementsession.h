@@ -102,6 +102,7 @@ private:
     void tryReconnect();
     void setUpTester();
     void markStale(const QString &notice);
+    void setStatus(const QString &text);
     // Judges the reading in readingFields; counts and records it when armed.
     void judgeReading();
     void closePort();
@@ -124,4 +125,5 @@ private:
     bool m_reconnecting = false;
     bool m_counterFullTold = false;
     int m_badReplies = 0;
+    QString m_status;
 };
