@@ -244,6 +244,25 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo(QDir(sim.folder()).filePath(QStringLiteral("COM1"))).isSymLink());
     }
 
+    void replyTextLosesOnlyTheTrailingLineEnd_data()
+    {
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("CR LF") << QByteArray("3.75\r\n") << "3.75";
+        QTest::newRow("LF alone") << QByteArray("3.75\n") << "3.75";
+        QTest::newRow("CR alone") << QByteArray("3.75\r") << "3.75";
+        QTest::newRow("LF CR") << QByteArray("3.75\n\r") << "3.75";
+        QTest::newRow("line end only") << QByteArray("\r\n") << "";
+        QTest::newRow("inner line end stays") << QByteArray("1\r\n2\r\n") << "1\r\n2";
+        QTest::newRow("trailing blank stays") << QByteArray("3.75 \n") << "3.75 ";
+    }
+    void replyTextLosesOnlyTheTrailingLineEnd()
+    {
+        QFETCH(QByteArray, received);
+        QFETCH(QString, text);
+        QCOMPARE(CommandChannel::replyText(received), text);
+    }
+
     void comMenuMarksFollowThePortNumber_data()
     {
         QTest::addColumn<int>("comPort");
