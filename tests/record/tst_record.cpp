@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "specialfiles.h"
 
 #include "common/apperror.h"
 #include "record/datafile.h"
@@ -16,10 +17,7 @@
 #include <csignal>
 #include <sys/mount.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -70,48 +68,6 @@ const QDateTime kStamp(QDate(2012, 8, 2), QTime(14, 5, 9));
 QByteArray recordAt(int second)
 {
     return recordLine(kStamp.addSecs(second), QString::number(second), QStringLiteral("3.7"));
-}
-
-// What may stand where the data file belongs.
-enum class Special { Pipe, LinkToPipe, DeviceNode, LinkToDeviceNode, Socket, Folder };
-
-// Makes one at path. False (with a reason for QSKIP) when this user cannot.
-bool makeSpecial(Special kind, const QString &path, QString *why)
-{
-    const QByteArray name = QFile::encodeName(path);
-    const QByteArray target = QFile::encodeName(path + QStringLiteral(".target"));
-    switch (kind) {
-    case Special::Pipe:
-        return ::mkfifo(name.constData(), 0666) == 0;
-    case Special::LinkToPipe:
-        return ::mkfifo(target.constData(), 0666) == 0 && ::symlink(target.constData(), name.constData()) == 0;
-    case Special::DeviceNode:
-    case Special::LinkToDeviceNode: {
-        // A null device of its own, in the test's folder: the system's stays untouched.
-        const QByteArray node = kind == Special::DeviceNode ? name : target;
-        if (::mknod(node.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
-            *why = QStringLiteral("cannot make a device node here (needs root)");
-            return false;
-        }
-        return kind == Special::DeviceNode || ::symlink(target.constData(), name.constData()) == 0;
-    }
-    case Special::Socket: {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (fd < 0 || size_t(name.size()) >= sizeof address.sun_path) {
-            *why = QStringLiteral("socket path too long");
-            return false;
-        }
-        qstrcpy(address.sun_path, name.constData());
-        const bool bound = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
-        ::close(fd);
-        return bound;
-    }
-    case Special::Folder:
-        return QDir().mkdir(path);
-    }
-    return false;
 }
 
 // A tiny file system of its own, so that a write meets a really full device.
