@@ -15,7 +15,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -69,28 +68,6 @@ QByteArray recordAt(int second)
 {
     return recordLine(kStamp.addSecs(second), QString::number(second), QStringLiteral("3.7"));
 }
-
-// A tiny file system of its own, so that a write meets a really full device.
-// Needs root; mounted over a temporary folder and gone with the object.
-class TinyFileSystem
-{
-public:
-    explicit TinyFileSystem(const QString &folder) : m_folder(QFile::encodeName(folder))
-    {
-        m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", MS_NOSUID | MS_NODEV,
-                            "size=8k") == 0;
-    }
-    ~TinyFileSystem()
-    {
-        if (m_mounted)
-            ::umount2(m_folder.constData(), MNT_DETACH);
-    }
-    bool isMounted() const { return m_mounted; }
-
-private:
-    QByteArray m_folder;
-    bool m_mounted = false;
-};
 
 } // namespace
 
@@ -239,14 +216,7 @@ private Q_SLOTS:
         TinyFileSystem tiny(mountPoint);
         if (!tiny.isMounted())
             QSKIP("cannot mount a small file system here (needs root)");
-        {
-            // Fill it up to the last block.
-            QFile filler(mountPoint + "/filler");
-            QVERIFY(filler.open(QIODevice::WriteOnly));
-            const QByteArray block(512, 'x');
-            while (filler.write(block) == block.size() && filler.flush()) {
-            }
-        }
+        QVERIFY(tiny.fill());
         const QString path = mountPoint + "/d.csv";
         DataFile file;
         file.open(path);

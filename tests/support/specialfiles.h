@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QString>
 
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -63,3 +64,37 @@ inline mode_t typeAt(const QString &path)
     struct stat info {};
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? (info.st_mode & S_IFMT) : 0;
 }
+
+// A tiny file system of its own, so that a write meets a really full device.
+// Needs root; mounted over a temporary folder and gone with the object.
+class TinyFileSystem
+{
+public:
+    explicit TinyFileSystem(const QString &folder) : m_folder(QFile::encodeName(folder))
+    {
+        m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                            "size=8k") == 0;
+    }
+    ~TinyFileSystem()
+    {
+        if (m_mounted)
+            ::umount2(m_folder.constData(), MNT_DETACH);
+    }
+    bool isMounted() const { return m_mounted; }
+
+    // Takes every free block with a file named "filler"; removing it makes room again.
+    bool fill() const
+    {
+        QFile filler(QFile::decodeName(m_folder) + QStringLiteral("/filler"));
+        if (!filler.open(QIODevice::WriteOnly))
+            return false;
+        const QByteArray block(512, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+        return true;
+    }
+
+private:
+    QByteArray m_folder;
+    bool m_mounted = false;
+};
