@@ -2,12 +2,15 @@
 
 #include "formmainui.h"
 
+#include "bins/binpanellogic.h"
 #include "session/measurementsession.h"
 #include "session/sessionview.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+
+#include <array>
 
 class Clock;
 class DataFile;
@@ -107,6 +110,7 @@ public:
     QString pathText() const override;
     void setPathText(const QString &text) override;
     void showError(const QString &text) override;
+    void showRecordNotice(const QString &text) override;
 
 protected:
     // Enter or Return presses "REC - COUNT" while it is enabled; on another
@@ -163,6 +167,8 @@ private:
     BinTable &m_binTableV;
     QString m_programDir;
     qint16 m_comPort = 1;
+    // The panel entries each BIN table was last built from (resistance first).
+    std::array<PanelEntries, 2> m_entriesInUse;
     QStringList m_pendingMessages;
     bool m_loadingSettings = false;
     bool m_shutDown = false;

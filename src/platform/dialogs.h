@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -37,6 +38,14 @@ public:
     // Opens a message box with a single OK button.
     virtual void showMessage(const QString &text, const QString &title, Icon icon) = 0;
 
+    // A warning that does not hold the program up: it stays on screen while the
+    // operator goes on, and a later notice replaces the text of one still shown
+    // instead of opening another.
+    virtual void showNotice(const QString &text, const QString &title)
+    {
+        showMessage(text, title, Icon::Warning);
+    }
+
     // Opens the save dialog; done receives the outcome once the operator has
     // answered. done is not called when the dialog's parent goes away first.
     virtual void askSavePath(const SaveDialogSetup &setup,
@@ -47,6 +56,7 @@ public:
     virtual bool startEditor(const QString &path) = 0;
 };
 
+class QMessageBox;
 class QWidget;
 
 class QtDialogs : public Dialogs
@@ -56,10 +66,12 @@ public:
     void setParent(QWidget *parent) { m_parent = parent; }
 
     void showMessage(const QString &text, const QString &title, Icon icon) override;
+    void showNotice(const QString &text, const QString &title) override;
     void askSavePath(const SaveDialogSetup &setup,
                      std::function<void(const SaveDialogResult &)> done) override;
     bool startEditor(const QString &path) override;
 
 private:
     QWidget *m_parent;
+    QPointer<QMessageBox> m_notice;
 };

@@ -6,6 +6,7 @@
 #include "platform/serialport.h"
 #include "record/datafile.h"
 #include "record/recordline.h"
+#include "record/recordnotices.h"
 #include "session/judge.h"
 #include "session/sessionview.h"
 
@@ -89,6 +90,7 @@ void MeasurementSession::start()
         m_running = true;
         m_reconnecting = false;
         m_counterFullTold = false;
+        m_recordNotices.reset();
         m_timer1.start();
     } catch (const AppError &error) {
         if (error.number() != errors::kPortNotOpen)
@@ -230,12 +232,13 @@ void MeasurementSession::judgeReading()
         m_counterFullTold = false;
         setStatus(QString());
     }
-    const bool written = m_dataFile.writeRecord(m_clock.now(), fields[0], fields[1]);
+    const RecordOutcome outcome = m_dataFile.writeRecord(m_clock.now(), fields[0], fields[1]);
     m_recordArmed = false;
     m_view.focusRecCount();
     Q_EMIT readingCounted();
-    if (!written)
-        m_view.showError(m_dataFile.errorString());
+    // What became of the record (not saved, or saved in a data file opened afresh).
+    if (const std::optional<QString> notice = m_recordNotices.after(outcome))
+        m_view.showRecordNotice(*notice);
 }
 
 void MeasurementSession::onBadReply()

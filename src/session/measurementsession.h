@@ -2,6 +2,7 @@
 
 #include "link/commandchannel.h"
 #include "link/readingparser.h"
+#include "record/recordnotices.h"
 
 #include <QObject>
 #include <QString>
@@ -126,4 +127,5 @@ private:
     bool m_counterFullTold = false;
     int m_badReplies = 0;
     QString m_status;
+    RecordNotices m_recordNotices;
 };
