@@ -107,19 +107,16 @@ class BenchWindow : public FormMain
 public:
     using FormMain::FormMain;
 
-    void setCellColour(int cell, quint32 bgr) override
+    void showJudgement(const ReadingJudgement &judgement) override
     {
-        QLabel *label = ui().Label7[std::size_t(cell)];
-        if (label->palette().color(QPalette::Window).rgb() != QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)).rgb())
-            m_changed.push_back(label);
-        FormMain::setCellColour(cell, bgr);
-    }
-
-    void setOutLabel(int t, const std::optional<QString> &caption, quint32 bgr) override
-    {
-        FormMain::setOutLabel(t, caption, bgr);
-        if (t != 1)
-            return;
+        std::vector<QColor> before;
+        for (QLabel *label : ui().Label7)
+            before.push_back(label->palette().color(QPalette::Window));
+        FormMain::showJudgement(judgement);
+        for (std::size_t i = 0; i < ui().Label7.size(); ++i) {
+            if (ui().Label7[i]->palette().color(QPalette::Window) != before[i])
+                m_changed.push_back(ui().Label7[i]);
+        }
         ++judged;
         judgementSet = SteadyClock::now();
         paintedThisCycle = false;

@@ -6,9 +6,9 @@
 
 #include "bins/binpanellogic.h"
 #include "bins/bintable.h"
-#include "bins/formoption.h"
+#include "app/formoption.h"
 #include "common/apperror.h"
-#include "common/colours.h"
+#include "app/colours.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "record/datafile.h"
@@ -421,9 +421,11 @@ void FormMain::setComPort(qint16 comPort)
 {
     m_comPort = comPort;
     try {
-        const std::array<bool, 4> checked = m_session.setComPort(m_comPort);
-        for (size_t i = 0; i < checked.size(); ++i)
-            m_ui.MenuCOM[i]->setChecked(checked[i]);
+        m_session.setComPort(m_comPort);
+        // COM1..COM4 carry the mark of their number; a number above 4, which
+        // only Settings.ini can bring, marks none.
+        for (size_t i = 0; i < m_ui.MenuCOM.size(); ++i)
+            m_ui.MenuCOM[i]->setChecked(m_comPort == qint16(i + 1));
     } catch (const AppError &error) {
         showError(error.description());
     }
@@ -461,17 +463,36 @@ void FormMain::showValue(int t, const QString &text)
     m_ui.Label5[size_t(t)]->setText(text);
 }
 
-void FormMain::setCellColour(int cell, quint32 bgr)
+void FormMain::showJudgement(const ReadingJudgement &judgement)
 {
-    setBackground(m_ui.Label7[size_t(cell)], bgr);
-}
-
-void FormMain::setOutLabel(int t, const std::optional<QString> &caption, quint32 bgr)
-{
-    QLabel *label = m_ui.Label8[size_t(t)];
-    if (caption)
-        label->setText(*caption);
-    setBackground(label, bgr);
+    for (size_t t = 0; t < judgement.tables.size(); ++t) {
+        const ReadingJudgement::Table &table = judgement.tables[t];
+        // The lit BIN light green, the other BINs in use white, the rest grey.
+        for (int row = 0; row < 9; ++row) {
+            const quint32 colour = table.lit[size_t(row)]  ? colours::kLit
+                                   : row < table.binsInUse ? colours::kUnlit
+                                                           : colours::kUnused;
+            setBackground(m_ui.Label7[t * 9 + size_t(row)], colour);
+        }
+        QLabel *outLabel = m_ui.Label8[t];
+        switch (table.out) {
+        case OutSide::None:
+            outLabel->setText(QString());
+            break;
+        case OutSide::Above:
+            outLabel->setText(QStringLiteral("+Out"));
+            break;
+        case OutSide::Below:
+            outLabel->setText(QStringLiteral("-Out"));
+            break;
+        case OutSide::Between:
+            break; // the caption stays as it is
+        }
+        setBackground(outLabel, table.out == OutSide::None ? colours::kUnused : colours::kLit);
+    }
+    // Ready for the next cell: Enter counts it.
+    if (judgement.counted)
+        focusRecCount();
 }
 
 void FormMain::clearJudgement()

@@ -97,8 +97,7 @@ public:
 
     // SessionView
     void showValue(int t, const QString &text) override;
-    void setCellColour(int cell, quint32 bgr) override;
-    void setOutLabel(int t, const std::optional<QString> &caption, quint32 bgr) override;
+    void showJudgement(const ReadingJudgement &judgement) override;
     void clearJudgement() override;
     void showStale(const QString &notice) override;
     void showStatus(const QString &text) override;

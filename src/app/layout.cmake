@@ -1,4 +1,5 @@
 target_sources(bin4870ui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/colours.h
     ${CMAKE_CURRENT_LIST_DIR}/formabout.h
     ${CMAKE_CURRENT_LIST_DIR}/formabout.cpp
     ${CMAKE_CURRENT_LIST_DIR}/formmainui.h

@@ -15,9 +15,9 @@ namespace setupstore {
 
 namespace {
 
-void selectMode(const std::array<QRadioButton *, 3> &options, qint16 mode)
+void selectMode(const std::array<QRadioButton *, 3> &options, qint16 storedMode)
 {
-    options[mode >= 0 && mode <= 2 ? size_t(mode) : 0]->setChecked(true);
+    options[size_t(binModeFromNumber(storedMode))]->setChecked(true);
 }
 
 void showBoxes(const std::array<QLineEdit *, 3> &boxes, const std::array<QString, 3> &texts)
@@ -70,7 +70,7 @@ StoredSettings setupInUse(const std::array<PanelEntries, 2> &entries, const QWid
                           qint16 comPort)
 {
     auto modeOfEntries = [](const PanelEntries &panel) {
-        return binModeFromButtons(panel.modeSelected[0], panel.modeSelected[1], panel.modeSelected[2]);
+        return qint16(binModeFromButtons(panel.modeSelected[0], panel.modeSelected[1], panel.modeSelected[2]));
     };
     auto boxesOf = [](const PanelEntries &panel) {
         return std::array<QString, 3>{panel.binCountText, panel.firstText, panel.secondText};

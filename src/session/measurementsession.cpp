@@ -93,7 +93,7 @@ void MeasurementSession::start()
         m_recordNotices.reset();
         m_timer1.start();
     } catch (const AppError &error) {
-        if (error.number() != errors::kPortNotOpen)
+        if (error.kind() != ErrorKind::PortNotOpen)
             m_view.showError(error.description());
         m_dataFile.close();
         closePort();
@@ -137,9 +137,9 @@ void MeasurementSession::Timer1_Timer()
     }
 }
 
-std::array<bool, 4> MeasurementSession::setComPort(qint16 comPort)
+void MeasurementSession::setComPort(qint16 comPort)
 {
-    return ::setComPort(m_port, comPort);
+    m_port.setCommPort(comPort);
 }
 
 qint16 MeasurementSession::comPort() const
@@ -199,7 +199,7 @@ void MeasurementSession::judgeReading()
             judgedR = judgeTable(m_binTableR, *valueR, true);
             judgedV = judgeTable(m_binTableV, *valueV, true);
         } catch (const AppError &error) {
-            if (error.number() != errors::kOverflow)
+            if (error.kind() != ErrorKind::Overflow)
                 throw;
             counted = false;
         }
@@ -208,13 +208,12 @@ void MeasurementSession::judgeReading()
         judgedR = judgeTable(m_binTableR, *valueR, false);
         judgedV = judgeTable(m_binTableV, *valueV, false);
     }
-    for (const auto &[t, judgement] : {std::pair{0, &*judgedR}, std::pair{1, &*judgedV}}) {
-        for (int row = 0; row < 9; ++row)
-            m_view.setCellColour(t * 9 + row, judgement->cellColours[size_t(row)]);
-        m_view.setOutLabel(t, judgement->outCaption, judgement->outColour);
-    }
+    ReadingJudgement shown;
+    for (const auto &[t, judgement] : {std::pair{0, &*judgedR}, std::pair{1, &*judgedV}})
+        shown.tables[size_t(t)] = ReadingJudgement::Table{judgement->lit, judgement->binsInUse, judgement->out};
 
     if (m_recordArmed && !counted) {
+        m_view.showJudgement(shown);
         // A full counter: the arming waits until the counters are cleared.
         if (!m_counterFullTold) {
             m_counterFullTold = true;
@@ -223,18 +222,21 @@ void MeasurementSession::judgeReading()
         return;
     }
     m_view.setRecCountEnabled(true);
-    if (!counted)
+    if (!counted) {
+        m_view.showJudgement(shown);
         return;
+    }
 
     m_binTableR = judgedR->table;
     m_binTableV = judgedV->table;
+    m_recordArmed = false;
+    shown.counted = true;
+    m_view.showJudgement(shown);
     if (m_counterFullTold) {
         m_counterFullTold = false;
         setStatus(QString());
     }
     const RecordOutcome outcome = m_dataFile.writeRecord(m_clock.now(), fields[0], fields[1]);
-    m_recordArmed = false;
-    m_view.focusRecCount();
     Q_EMIT readingCounted();
     // What became of the record (not saved, or saved in a data file opened afresh).
     if (const std::optional<QString> notice = m_recordNotices.after(outcome))

@@ -77,9 +77,9 @@ public:
     const ReadingParser &parser() const { return m_parser; }
 
     // Applies the port number to the port, which must be closed (the COM menu is
-    // disabled during a session); returns the check marks of COM1..COM4. START
-    // opens the port with the number applied last.
-    std::array<bool, 4> setComPort(qint16 comPort);
+    // disabled during a session). START opens the port with the number applied
+    // last. Throws the port's AppError when it refuses the number.
+    void setComPort(qint16 comPort);
     qint16 comPort() const;
 
     // The status-line texts.

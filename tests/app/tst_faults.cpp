@@ -1,5 +1,6 @@
 #include "testmain.h"
 
+#include "eventwait.h"
 #include "formmainharness.h"
 #include "specialfiles.h"
 #include "../link/simtester.h"
@@ -369,7 +370,7 @@ private Q_SLOTS:
         QVERIFY(window().isShutDown());
         QVERIFY(!window().isVisible());
         QVERIFY(messages().isEmpty());
-        QTest::qWait(50); // nothing reported late either
+        QVERIFY(eventwait::queuedEventsRun()); // nothing reported late either
         QVERIFY(messages().isEmpty());
 
         switch (Damage(damage)) {

@@ -1,15 +1,16 @@
 #include "testmain.h"
 
+#include "eventwait.h"
 #include "formmainharness.h"
 #include "../link/simtester.h"
 
-#include "bins/formoption.h"
-#include "common/colours.h"
+#include "app/formoption.h"
+#include "app/colours.h"
 
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -268,7 +269,7 @@ private Q_SLOTS:
         QCOMPARE(ui().Label1[2]->text(), QStringLiteral("% ="));
         QCOMPARE(ui().Text3[0]->text(), QStringLiteral("8.0"));
         QCOMPARE(ui().Text4[0]->text(), QStringLiteral("12.0"));
-        QCOMPARE(m_h->binTableR.mode, qint16(2));
+        QCOMPARE(m_h->binTableR.mode, BinMode::RefPercent);
         QCOMPARE(m_h->binTableR.totalCount, qint16(0));
         QVERIFY(m_h->binTableV == voltageBefore);
         QCOMPARE(ui().Label1[4]->text(), QStringLiteral("MIN ="));
@@ -300,7 +301,7 @@ private Q_SLOTS:
                              entry.section(QLatin1Char('='), 1));
         auto *edited = window().findChild<QLineEdit *>(box);
         QTest::keyClicks(edited, prefix);
-        QTest::qWait(20);
+        QVERIFY(eventwait::queuedEventsRun());
         QVERIFY(m_h->dialogs.messages.isEmpty());
         QStringList limitsBefore;
         for (size_t i = 0; i < 18; ++i)
@@ -320,7 +321,7 @@ private Q_SLOTS:
         QTRY_COMPARE(m_h->dialogs.messages.size(), 1);
         QVERIFY(!m_h->dialogs.messages[0].text.isEmpty());
         QCOMPARE(m_h->dialogs.messages[0].title, FormMain::applicationTitle());
-        QTest::qWait(50);
+        QVERIFY(eventwait::queuedEventsRun());
         QCOMPARE(m_h->dialogs.messages.size(), 1);
     }
 
@@ -391,6 +392,35 @@ private Q_SLOTS:
         QCOMPARE(m_h->binTableV.totalCount, qint16(0));
         form->close();
         QTRY_VERIFY(!window().findChild<FormOption *>());
+    }
+
+    void comMenuMarksFollowThePortNumber_data()
+    {
+        QTest::addColumn<int>("comPort");
+        QTest::addColumn<int>("checkedItem"); // -1: none
+
+        QTest::newRow("COM1") << 1 << 0;
+        QTest::newRow("COM2") << 2 << 1;
+        QTest::newRow("COM3") << 3 << 2;
+        QTest::newRow("COM4") << 4 << 3;
+        QTest::newRow("COM5 from the settings") << 5 << -1;
+        QTest::newRow("COM7 from the settings") << 7 << -1;
+        QTest::newRow("COM30 from the settings") << 30 << -1;
+        QTest::newRow("0") << 0 << -1;
+        QTest::newRow("-1") << -1 << -1;
+    }
+
+    void comMenuMarksFollowThePortNumber()
+    {
+        QFETCH(int, comPort);
+        QFETCH(int, checkedItem);
+
+        makeWindow();
+        ui().MenuCOM[1]->trigger();
+        window().setComPort(qint16(comPort));
+        QCOMPARE(m_h->port.commPort(), qint16(comPort));
+        for (int item = 0; item < 4; ++item)
+            QCOMPARE(ui().MenuCOM[size_t(item)]->isChecked(), item == checkedItem);
     }
 
     void comMenuSetsThePortAndItsCheckMark()
@@ -569,8 +599,8 @@ private Q_SLOTS:
 
         const qsizetype fetches = m_sim->log().count("rx :fetch?");
         QCOMPARE(fetches, qsizetype(1));
-        QTest::qWait(700);
-        QCOMPARE(m_sim->log().count("rx :fetch?"), fetches);
+        // Two poll intervals and more: no further request reaches the tester.
+        QVERIFY(!QTest::qWaitFor([&] { return m_sim->log().count("rx :fetch?") > fetches; }, 700));
         QCOMPARE(ui().Label5[0]->text(), QString());
     }
 
@@ -740,11 +770,13 @@ private Q_SLOTS:
         QCOMPARE(settings.size(), 11);
         QCOMPARE(settings[2], QByteArray("4\r"));
         QCOMPARE(settings[4], QByteArray("40\r"));
-        // The last request may still be on its way to the simulator's log.
-        QTest::qWait(300);
+        // The last request may still be on its way to the simulator's log:
+        // it has arrived once the log stays quiet. After it, none follows.
+        QSignalSpy simLogged(&m_sim->process(), &QProcess::readyReadStandardOutput);
+        while (simLogged.wait(300)) {
+        }
         const qsizetype fetches = m_sim->log().count("rx :fetch?");
-        QTest::qWait(700);
-        QCOMPARE(m_sim->log().count("rx :fetch?"), fetches);
+        QVERIFY(!QTest::qWaitFor([&] { return m_sim->log().count("rx :fetch?") > fetches; }, 700));
         QCOMPARE(fileLines(path).size(), 0);
         QCOMPARE(m_h->binTableR.totalCount, qint16(0));
         QVERIFY(m_h->dialogs.messages.isEmpty());

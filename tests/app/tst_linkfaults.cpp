@@ -1,10 +1,11 @@
 #include "testmain.h"
 
 #include "formmainharness.h"
+#include "processfigures.h"
 #include "../link/simtester.h"
 
 #include "app/formabout.h"
-#include "bins/formoption.h"
+#include "app/formoption.h"
 
 #include <QFile>
 #include <QLabel>
@@ -24,18 +25,6 @@ namespace {
 const QDateTime kStamp(QDate(2012, 8, 2), QTime(14, 5, 9));
 const QByteArray kStampFields = "2012/08/02,14:05:09,";
 const QString kReading = QStringLiteral("20.000E-3,3.6000E+0");
-
-qint64 residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 } // namespace
 
@@ -192,7 +181,9 @@ private Q_SLOTS:
         int counted = 0;
         connect(&session(), &MeasurementSession::readingCounted, this, [&counted] { ++counted; });
         QVERIFY(countOne());
-        QTest::qWait(1000); // several more ticks
+        // Several more readings come and go uncounted.
+        const qsizetype fetchesAfterCount = fetches();
+        QTRY_VERIFY_WITH_TIMEOUT(fetches() >= fetchesAfterCount + 3, 10000);
         QCOMPARE(counted, 1);
         QCOMPARE(records(), QList<QByteArray>{kStampFields + kReading.toLatin1() + '\r'});
         QCOMPARE(m_h->binTableR.totalCount, qint16(1));
@@ -247,9 +238,9 @@ private Q_SLOTS:
         QVERIFY(statusLine()->text().isEmpty());
         SimTester again;
         QVERIFY(again.startIn(m_sim->folder(), {QStringLiteral("--reply"), kReading}));
-        QTest::qWait(1500);
-        QVERIFY(!m_h->port.portOpen());
-        QVERIFY(!again.log().contains("rx "));
+        // Longer than a retry takes: the program neither opens the port nor sends.
+        QVERIFY(!QTest::qWaitFor([&] { return m_h->port.portOpen() || again.log().contains("rx "); },
+                                 int(MeasurementSession::kReconnectInterval.count()) + 500));
     }
 
     void repliesThatAreNoReadingsAreNeverCounted_data()

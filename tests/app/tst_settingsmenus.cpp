@@ -1,5 +1,6 @@
 #include "testmain.h"
 
+#include "eventwait.h"
 #include "app/formabout.h"
 
 #include "formmainharness.h"
@@ -7,7 +8,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -128,7 +128,7 @@ private Q_SLOTS:
         QTRY_COMPARE(window().pos(), QPoint(80, 60));
         const BinTable tableR = m_h->binTableR;
         const BinTable tableV = m_h->binTableV;
-        QCOMPARE(tableR.mode, qint16(1));
+        QCOMPARE(tableR.mode, BinMode::MinStep);
         QCOMPARE(tableV.numBins, qint16(5));
 
         QVERIFY(window().close());
@@ -273,7 +273,7 @@ private Q_SLOTS:
 
         QVERIFY(window().isShutDown());
         QVERIFY(!window().isVisible());
-        QTest::qWait(20);
+        QVERIFY(eventwait::queuedEventsRun());
         QCOMPARE(m_h->dialogs.messages.size(), told);
         if (removeFolder) {
             QVERIFY(!QFileInfo::exists(programDir));

@@ -1,7 +1,7 @@
 #include "testmain.h"
 
 #include "bins/bintable.h"
-#include "bins/formoption.h"
+#include "app/formoption.h"
 
 #include <QGroupBox>
 #include <QLabel>

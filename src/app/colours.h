@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-// Colours are kept as 0x00BBGGRR values.
+// The colours of the BIN grid and the out labels, kept as 0x00BBGGRR values.
 namespace colours {
 constexpr quint32 kLit = 0x50FF80;    // light green: the lit BIN; an out label when outside
 constexpr quint32 kUnlit = 0xFFFFFF;  // white: a BIN in use that does not light
