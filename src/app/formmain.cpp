@@ -1,5 +1,6 @@
 #include "formmain.h"
 
+#include "batchlauncher.h"
 #include "formabout.h"
 #include "programicon.h"
 #include "setupstore.h"
@@ -95,6 +96,8 @@ FormMain::FormMain(SerialPort &port, EventPump &pump, Clock &clock, Dialogs &dia
     for (int i = 0; i < int(m_ui.MenuHelpItem.size()); ++i)
         connect(m_ui.MenuHelpItem[size_t(i)], &QAction::triggered, this, [this, i] { MenuHelpItem_Click(i); });
     connectPanels();
+    // BATCH and File > Batch...; the launcher passes counted cells on.
+    new BatchLauncher(*this, binTableR, binTableV);
 
     Form_Load();
 }

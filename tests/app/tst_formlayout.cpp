@@ -204,7 +204,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("container");
         QTest::addColumn<int>("controls");
-        QTest::newRow("client area") << "centralWidget" << 8;
+        QTest::newRow("client area") << "centralWidget" << 9;
         QTest::newRow("result area") << "Frame2" << 25;
         QTest::newRow("file area") << "Frame3" << 3;
         QTest::newRow("resistance panel") << "Frame1_0" << 47;

@@ -1,0 +1,211 @@
+#include "app/batchcharts.h"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace batchcharts {
+
+namespace {
+
+constexpr int kMinBars = 10;
+constexpr int kMaxBars = 60;
+const char *const kUnits[2] = {"Resistance (mOhm)", "Voltage (V)"};
+
+struct Range
+{
+    double low = 0;
+    double high = 0;
+    void include(double value)
+    {
+        low = std::min(low, value);
+        high = std::max(high, value);
+    }
+};
+
+// All readings of t and every limit in use, with a small margin.
+Range rangeOf(int t, const std::vector<RecordReading> &readings, const BatchSummary &summary)
+{
+    Range range{1e300, -1e300};
+    for (const RecordReading &reading : readings)
+        range.include(t == 0 ? reading.resistance : reading.voltage);
+    const BinTable &table = summary.table(t);
+    for (int r = 0; r < summary.binsInUse(t); ++r) {
+        range.include(table.lowerLimit[std::size_t(r)]);
+        range.include(table.upperLimit[std::size_t(r)]);
+    }
+    if (range.low > range.high)
+        return Range{0, 1};
+    const double margin = std::max((range.high - range.low) * 0.03, std::max(std::fabs(range.high), 1.0) * 1e-6);
+    return Range{range.low - margin, range.high + margin};
+}
+
+void hideFromLegend(QChart *chart, QAbstractSeries *series)
+{
+    for (QLegendMarker *marker : chart->legend()->markers(series))
+        marker->setVisible(false);
+}
+
+void setAxes(QChart *chart, const QString &xTitle, const QString &yTitle, double xMin, double xMax, double yMin,
+             double yMax)
+{
+    auto *axisX = new QValueAxis(chart);
+    axisX->setTitleText(xTitle);
+    axisX->setRange(xMin, xMax);
+    axisX->setLabelFormat(QStringLiteral("%.4g"));
+    auto *axisY = new QValueAxis(chart);
+    axisY->setTitleText(yTitle);
+    axisY->setRange(yMin, yMax);
+    axisY->setLabelFormat(QStringLiteral("%.4g"));
+    if (yTitle == QLatin1String("cells")) {
+        axisY->applyNiceNumbers();
+        axisY->setLabelFormat(QStringLiteral("%.0f"));
+    }
+    chart->addAxis(axisX, Qt::AlignBottom);
+    chart->addAxis(axisY, Qt::AlignLeft);
+    for (QAbstractSeries *series : chart->series()) {
+        series->attachAxis(axisX);
+        series->attachAxis(axisY);
+    }
+}
+
+void clearChart(QChart *chart)
+{
+    chart->removeAllSeries();
+    for (QAbstractAxis *axis : chart->axes()) {
+        chart->removeAxis(axis);
+        delete axis;
+    }
+}
+
+} // namespace
+
+QColor binColour(int row)
+{
+    // Nine hues far enough apart to tell neighbouring BINs apart.
+    static const QRgb kColours[9] = {0x1f77b4, 0x2ca02c, 0xff7f0e, 0x9467bd, 0x17becf,
+                                     0x8c564b, 0xe377c2, 0xbcbd22, 0x7f7f7f};
+    return QColor::fromRgb(kColours[std::clamp(row, 0, 8)]);
+}
+
+QColor outColour()
+{
+    return QColor(0xd6, 0x27, 0x28);
+}
+
+void fillHistogram(QChart *chart, int t, const std::vector<RecordReading> &readings, const BatchSummary &summary)
+{
+    clearChart(chart);
+    const Range range = rangeOf(t, readings, summary);
+    const int bars = std::clamp(int(std::sqrt(double(readings.size()))), kMinBars, kMaxBars);
+    const double width = (range.high - range.low) / bars;
+    std::vector<qint64> counts(std::size_t(bars), 0);
+    for (const RecordReading &reading : readings) {
+        const double value = t == 0 ? reading.resistance : reading.voltage;
+        const int bar = std::clamp(int((value - range.low) / width), 0, bars - 1);
+        ++counts[std::size_t(bar)];
+    }
+    const qint64 highest = std::max<qint64>(1, *std::max_element(counts.begin(), counts.end()));
+    const double top = double(highest) * 1.25;
+
+    // BIN bands first, so the histogram is drawn over them.
+    const BinTable &table = summary.table(t);
+    for (int r = 0; r < summary.binsInUse(t); ++r) {
+        const double lo = std::min(table.lowerLimit[std::size_t(r)], table.upperLimit[std::size_t(r)]);
+        const double hi = std::max(table.lowerLimit[std::size_t(r)], table.upperLimit[std::size_t(r)]);
+        auto *upper = new QLineSeries;
+        upper->append(lo, top);
+        upper->append(hi, top);
+        auto *lower = new QLineSeries;
+        lower->append(lo, 0);
+        lower->append(hi, 0);
+        auto *band = new QAreaSeries(upper, lower);
+        // The lines go with the band when a refresh removes it.
+        upper->setParent(band);
+        lower->setParent(band);
+        band->setName(slotCaption(r));
+        QColor fill = binColour(r);
+        fill.setAlpha(45);
+        band->setBrush(fill);
+        band->setPen(QPen(binColour(r), 1));
+        chart->addSeries(band);
+
+        // The band's number, staggered so nested bands keep their labels apart.
+        auto *label = new QScatterSeries(chart);
+        label->append(lo, top * (0.96 - 0.07 * (r % 4)));
+        label->setMarkerSize(1);
+        label->setColor(Qt::transparent);
+        label->setBorderColor(Qt::transparent);
+        label->setPointLabelsFormat(QString::number(r + 1));
+        label->setPointLabelsColor(binColour(r).darker(150));
+        label->setPointLabelsVisible(true);
+        label->setPointLabelsClipping(false);
+        chart->addSeries(label);
+        hideFromLegend(chart, label);
+    }
+
+    auto *outline = new QLineSeries;
+    auto *base = new QLineSeries;
+    for (int bar = 0; bar < bars; ++bar) {
+        const double x0 = range.low + bar * width;
+        outline->append(x0, double(counts[std::size_t(bar)]));
+        outline->append(x0 + width, double(counts[std::size_t(bar)]));
+    }
+    base->append(range.low, 0);
+    base->append(range.high, 0);
+    auto *histogram = new QAreaSeries(outline, base);
+    outline->setParent(histogram);
+    base->setParent(histogram);
+    histogram->setName(QStringLiteral("cells"));
+    histogram->setBrush(QColor(60, 60, 60, 150));
+    histogram->setPen(QPen(QColor(30, 30, 30), 1));
+    chart->addSeries(histogram);
+
+    setAxes(chart, QString::fromLatin1(kUnits[t]), QStringLiteral("cells"), range.low, range.high, 0, top);
+}
+
+void fillScatter(QChart *chart, const std::vector<RecordReading> &readings, const BatchSummary &summary,
+                 int maxPoints)
+{
+    clearChart(chart);
+    const std::size_t step = readings.empty() ? 1 : (readings.size() + std::size_t(maxPoints) - 1) / std::size_t(maxPoints);
+    // One group per BIN pair in row order; -1 collects every out reading.
+    std::map<int, QList<QPointF>> groups;
+    for (std::size_t i = 0; i < readings.size(); i += std::max<std::size_t>(step, 1)) {
+        const RecordReading &reading = readings[i];
+        const int r = summary.place(0, reading.resistance);
+        const int v = summary.place(1, reading.voltage);
+        const int key = (r < 9 && v < 9) ? r * 9 + v : -1;
+        groups[key].append(QPointF(reading.resistance, reading.voltage));
+    }
+    for (auto &[key, points] : groups) {
+        auto *series = new QScatterSeries(chart);
+        series->setMarkerSize(7);
+        series->setBorderColor(Qt::transparent);
+        if (key < 0) {
+            series->setName(QStringLiteral("Out"));
+            series->setColor(outColour());
+            series->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+        } else {
+            const int r = key / 9;
+            const int v = key % 9;
+            series->setName(QStringLiteral("R%1 V%2").arg(r + 1).arg(v + 1));
+            // The resistance BIN gives the hue, the voltage BIN the shade.
+            series->setColor(binColour(r).darker(100 + 40 * v));
+        }
+        series->replace(points);
+        chart->addSeries(series);
+    }
+    const Range x = rangeOf(0, readings, summary);
+    const Range y = rangeOf(1, readings, summary);
+    setAxes(chart, QString::fromLatin1(kUnits[0]), QString::fromLatin1(kUnits[1]), x.low, x.high, y.low, y.high);
+}
+
+} // namespace batchcharts
