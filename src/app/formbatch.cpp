@@ -390,8 +390,8 @@ bool FormBatch::saveTable(const QString &path, QString *error) const
 
 void FormBatch::askExportPath(bool plots)
 {
-    if (m_exportDialog)
-        m_exportDialog->close();
+    // One save dialog at a time; an earlier one may still wait for deletion.
+    delete m_exportDialog;
     auto *dialog = new QFileDialog(this);
     dialog->setObjectName(QStringLiteral("exportDialog"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
