@@ -53,26 +53,47 @@ void hideFromLegend(QChart *chart, QAbstractSeries *series)
         marker->setVisible(false);
 }
 
+// x and y in nice round steps; the count axis (from 0 to a round top) in
+// whole-number steps.
 void setAxes(QChart *chart, const QString &xTitle, const QString &yTitle, double xMin, double xMax, double yMin,
-             double yMax)
+             double yMax, bool countAxis)
 {
     auto *axisX = new QValueAxis(chart);
     axisX->setTitleText(xTitle);
     axisX->setRange(xMin, xMax);
+    axisX->applyNiceNumbers();
     axisX->setLabelFormat(QStringLiteral("%.4g"));
     auto *axisY = new QValueAxis(chart);
     axisY->setTitleText(yTitle);
     axisY->setRange(yMin, yMax);
-    axisY->setLabelFormat(QStringLiteral("%.4g"));
-    if (yTitle == QLatin1String("cells")) {
-        axisY->applyNiceNumbers();
+    if (countAxis) {
+        axisY->setTickType(QValueAxis::TicksDynamic);
+        axisY->setTickAnchor(0);
+        axisY->setTickInterval(yMax / 5);
         axisY->setLabelFormat(QStringLiteral("%.0f"));
+    } else {
+        axisY->applyNiceNumbers();
+        axisY->setLabelFormat(QStringLiteral("%.4g"));
     }
     chart->addAxis(axisX, Qt::AlignBottom);
     chart->addAxis(axisY, Qt::AlignLeft);
     for (QAbstractSeries *series : chart->series()) {
         series->attachAxis(axisX);
         series->attachAxis(axisY);
+    }
+}
+
+// The smallest of 5, 10, 20, 25, 50, 100, 200, 250, ... at or above value, so
+// that a fifth of it is a whole number.
+double roundTop(double value)
+{
+    double decade = 1;
+    while (true) {
+        for (const double step : {5.0, 10.0, 20.0, 25.0}) {
+            if (step * decade >= value)
+                return step * decade;
+        }
+        decade *= 10;
     }
 }
 
@@ -113,7 +134,7 @@ void fillHistogram(QChart *chart, int t, const std::vector<RecordReading> &readi
         ++counts[std::size_t(bar)];
     }
     const qint64 highest = std::max<qint64>(1, *std::max_element(counts.begin(), counts.end()));
-    const double top = double(highest) * 1.25;
+    const double top = roundTop(double(highest) * 1.25);
 
     // BIN bands first, so the histogram is drawn over them.
     const BinTable &table = summary.table(t);
@@ -168,7 +189,7 @@ void fillHistogram(QChart *chart, int t, const std::vector<RecordReading> &readi
     histogram->setPen(QPen(QColor(30, 30, 30), 1));
     chart->addSeries(histogram);
 
-    setAxes(chart, QString::fromLatin1(kUnits[t]), QStringLiteral("cells"), range.low, range.high, 0, top);
+    setAxes(chart, QString::fromLatin1(kUnits[t]), QStringLiteral("cells"), range.low, range.high, 0, top, true);
 }
 
 void fillScatter(QChart *chart, const std::vector<RecordReading> &readings, const BatchSummary &summary,
@@ -205,7 +226,7 @@ void fillScatter(QChart *chart, const std::vector<RecordReading> &readings, cons
     }
     const Range x = rangeOf(0, readings, summary);
     const Range y = rangeOf(1, readings, summary);
-    setAxes(chart, QString::fromLatin1(kUnits[0]), QString::fromLatin1(kUnits[1]), x.low, x.high, y.low, y.high);
+    setAxes(chart, QString::fromLatin1(kUnits[0]), QString::fromLatin1(kUnits[1]), x.low, x.high, y.low, y.high, false);
 }
 
 } // namespace batchcharts

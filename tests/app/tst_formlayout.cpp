@@ -398,7 +398,13 @@ private Q_SLOTS:
 
         const FormMainUi &ui = m_window->ui();
         QCOMPARE(top[0]->menu(), ui.MenuFile);
-        QCOMPARE(ui.MenuFile->actions(), QList<QAction *>{ui.MenuFileItem8});
+        // The batch window's item, a separator, then Exit.
+        const QList<QAction *> fileItems = ui.MenuFile->actions();
+        QCOMPARE(fileItems.size(), 3);
+        QCOMPARE(fileItems[0]->objectName(), QStringLiteral("batchMenuItem"));
+        QCOMPARE(fileItems[0]->text(), QStringLiteral("&Batch..."));
+        QVERIFY(fileItems[1]->isSeparator());
+        QCOMPARE(fileItems[2], ui.MenuFileItem8);
         QCOMPARE(ui.MenuFileItem8->text(), QStringLiteral("E&xit"));
 
         QCOMPARE(top[1]->menu(), ui.MenuSetting);
