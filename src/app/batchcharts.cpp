@@ -19,32 +19,26 @@ constexpr int kMinBars = 10;
 constexpr int kMaxBars = 60;
 const char *const kUnits[2] = {"Resistance (mOhm)", "Voltage (V)"};
 
-struct Range
+// All readings of t and every limit in use, with a small margin.
+Span spanOf(int t, const std::vector<RecordReading> &readings, const BatchSummary &summary)
 {
-    double low = 0;
-    double high = 0;
-    void include(double value)
-    {
+    double low = 1e300;
+    double high = -1e300;
+    auto include = [&](double value) {
         low = std::min(low, value);
         high = std::max(high, value);
-    }
-};
-
-// All readings of t and every limit in use, with a small margin.
-Range rangeOf(int t, const std::vector<RecordReading> &readings, const BatchSummary &summary)
-{
-    Range range{1e300, -1e300};
+    };
     for (const RecordReading &reading : readings)
-        range.include(t == 0 ? reading.resistance : reading.voltage);
+        include(t == 0 ? reading.resistance : reading.voltage);
     const BinTable &table = summary.table(t);
     for (int r = 0; r < summary.binsInUse(t); ++r) {
-        range.include(table.lowerLimit[std::size_t(r)]);
-        range.include(table.upperLimit[std::size_t(r)]);
+        include(table.lowerLimit[std::size_t(r)]);
+        include(table.upperLimit[std::size_t(r)]);
     }
-    if (range.low > range.high)
-        return Range{0, 1};
-    const double margin = std::max((range.high - range.low) * 0.03, std::max(std::fabs(range.high), 1.0) * 1e-6);
-    return Range{range.low - margin, range.high + margin};
+    if (low > high)
+        return Span{0, 1};
+    const double margin = std::max((high - low) * 0.03, std::max(std::fabs(high), 1.0) * 1e-6);
+    return Span{low - margin, high + margin};
 }
 
 void hideFromLegend(QChart *chart, QAbstractSeries *series)
@@ -121,19 +115,43 @@ QColor outColour()
     return QColor(0xd6, 0x27, 0x28);
 }
 
-void fillHistogram(QChart *chart, int t, const std::vector<RecordReading> &readings, const BatchSummary &summary)
+Plots preparePlots(const std::vector<RecordReading> &readings, const BatchSummary &summary, int maxPoints)
+{
+    Plots plots;
+    for (int t = 0; t < 2; ++t) {
+        Histogram &histogram = plots.histograms[std::size_t(t)];
+        histogram.span = spanOf(t, readings, summary);
+        const int bars = std::clamp(int(std::sqrt(double(readings.size()))), kMinBars, kMaxBars);
+        const double width = (histogram.span.high - histogram.span.low) / bars;
+        histogram.counts.assign(std::size_t(bars), 0);
+        for (const RecordReading &reading : readings) {
+            const double value = t == 0 ? reading.resistance : reading.voltage;
+            ++histogram.counts[std::size_t(std::clamp(int((value - histogram.span.low) / width), 0, bars - 1))];
+        }
+    }
+
+    plots.scatterStep = std::max<std::size_t>(1, (readings.size() + std::size_t(maxPoints) - 1) / std::size_t(maxPoints));
+    std::map<int, QList<QPointF>> groups;
+    for (std::size_t i = 0; i < readings.size(); i += plots.scatterStep) {
+        const RecordReading &reading = readings[i];
+        const int r = summary.place(0, reading.resistance);
+        const int v = summary.place(1, reading.voltage);
+        groups[(r < 9 && v < 9) ? r * 9 + v : -1].append(QPointF(reading.resistance, reading.voltage));
+    }
+    for (auto &[key, points] : groups)
+        plots.scatter.groups.emplace_back(key, std::move(points));
+    plots.scatter.resistance = plots.histograms[0].span;
+    plots.scatter.voltage = plots.histograms[1].span;
+    return plots;
+}
+
+void fillHistogram(QChart *chart, int t, const Histogram &histogram, const BatchSummary &summary)
 {
     clearChart(chart);
-    const Range range = rangeOf(t, readings, summary);
-    const int bars = std::clamp(int(std::sqrt(double(readings.size()))), kMinBars, kMaxBars);
-    const double width = (range.high - range.low) / bars;
-    std::vector<qint64> counts(std::size_t(bars), 0);
-    for (const RecordReading &reading : readings) {
-        const double value = t == 0 ? reading.resistance : reading.voltage;
-        const int bar = std::clamp(int((value - range.low) / width), 0, bars - 1);
-        ++counts[std::size_t(bar)];
-    }
-    const qint64 highest = std::max<qint64>(1, *std::max_element(counts.begin(), counts.end()));
+    const auto &counts = histogram.counts;
+    const int bars = int(counts.size());
+    const double width = (histogram.span.high - histogram.span.low) / std::max(bars, 1);
+    const qint64 highest = counts.empty() ? 1 : std::max<qint64>(1, *std::max_element(counts.begin(), counts.end()));
     const double top = roundTop(double(highest) * 1.25);
 
     // BIN bands first, so the histogram is drawn over them.
@@ -175,38 +193,28 @@ void fillHistogram(QChart *chart, int t, const std::vector<RecordReading> &readi
     auto *outline = new QLineSeries;
     auto *base = new QLineSeries;
     for (int bar = 0; bar < bars; ++bar) {
-        const double x0 = range.low + bar * width;
+        const double x0 = histogram.span.low + bar * width;
         outline->append(x0, double(counts[std::size_t(bar)]));
         outline->append(x0 + width, double(counts[std::size_t(bar)]));
     }
-    base->append(range.low, 0);
-    base->append(range.high, 0);
-    auto *histogram = new QAreaSeries(outline, base);
-    outline->setParent(histogram);
-    base->setParent(histogram);
-    histogram->setName(QStringLiteral("cells"));
-    histogram->setBrush(QColor(60, 60, 60, 150));
-    histogram->setPen(QPen(QColor(30, 30, 30), 1));
-    chart->addSeries(histogram);
+    base->append(histogram.span.low, 0);
+    base->append(histogram.span.high, 0);
+    auto *area = new QAreaSeries(outline, base);
+    outline->setParent(area);
+    base->setParent(area);
+    area->setName(QStringLiteral("cells"));
+    area->setBrush(QColor(60, 60, 60, 150));
+    area->setPen(QPen(QColor(30, 30, 30), 1));
+    chart->addSeries(area);
 
-    setAxes(chart, QString::fromLatin1(kUnits[t]), QStringLiteral("cells"), range.low, range.high, 0, top, true);
+    setAxes(chart, QString::fromLatin1(kUnits[t]), QStringLiteral("cells"), histogram.span.low, histogram.span.high,
+            0, top, true);
 }
 
-void fillScatter(QChart *chart, const std::vector<RecordReading> &readings, const BatchSummary &summary,
-                 int maxPoints)
+void fillScatter(QChart *chart, const Scatter &scatter)
 {
     clearChart(chart);
-    const std::size_t step = readings.empty() ? 1 : (readings.size() + std::size_t(maxPoints) - 1) / std::size_t(maxPoints);
-    // One group per BIN pair in row order; -1 collects every out reading.
-    std::map<int, QList<QPointF>> groups;
-    for (std::size_t i = 0; i < readings.size(); i += std::max<std::size_t>(step, 1)) {
-        const RecordReading &reading = readings[i];
-        const int r = summary.place(0, reading.resistance);
-        const int v = summary.place(1, reading.voltage);
-        const int key = (r < 9 && v < 9) ? r * 9 + v : -1;
-        groups[key].append(QPointF(reading.resistance, reading.voltage));
-    }
-    for (auto &[key, points] : groups) {
+    for (const auto &[key, points] : scatter.groups) {
         auto *series = new QScatterSeries(chart);
         series->setMarkerSize(7);
         series->setBorderColor(Qt::transparent);
@@ -224,9 +232,8 @@ void fillScatter(QChart *chart, const std::vector<RecordReading> &readings, cons
         series->replace(points);
         chart->addSeries(series);
     }
-    const Range x = rangeOf(0, readings, summary);
-    const Range y = rangeOf(1, readings, summary);
-    setAxes(chart, QString::fromLatin1(kUnits[0]), QString::fromLatin1(kUnits[1]), x.low, x.high, y.low, y.high, false);
+    setAxes(chart, QString::fromLatin1(kUnits[0]), QString::fromLatin1(kUnits[1]), scatter.resistance.low,
+            scatter.resistance.high, scatter.voltage.low, scatter.voltage.high, false);
 }
 
 } // namespace batchcharts

@@ -29,7 +29,7 @@
 namespace {
 
 // More points than this make the scatter plot slow without showing more.
-constexpr int kScatterPoints = 4000;
+constexpr int kScatterPoints = 2000;
 // Reads shorter than this finish too soon for a progress bar to mean anything.
 constexpr qint64 kProgressShownFrom = qint64(1) << 20;
 constexpr int kProgressSteps = 1000;
@@ -77,7 +77,9 @@ FormBatch::FormBatch(const BinTable &binTableR, const BinTable &binTableV, QStri
       m_binTableR(binTableR),
       m_binTableV(binTableV),
       m_path(std::move(path)),
-      m_summary(binTableR, binTableV)
+      m_readings(std::make_shared<const std::vector<RecordReading>>()),
+      m_summary(binTableR, binTableV),
+      m_plots(batchcharts::preparePlots(*m_readings, m_summary, kScatterPoints))
 {
     setObjectName(QStringLiteral("FormBatch"));
     setWindowTitle(QStringLiteral("BATCH - %1").arg(QFileInfo(m_path).fileName()));
@@ -222,23 +224,39 @@ void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
     const QString path = m_path;
     // A pass from the start judges against fresh copies of the tables.
     const BatchSummary fresh(base.table(0), base.table(1));
+    const Readings before = m_readings;
     m_progressBar->setValue(0);
     const qint64 size = QFileInfo(m_path).size();
     m_progressBar->setVisible(size - fromOffset >= kProgressShownFrom);
     m_cancelButton->setEnabled(true);
     m_watcher.setFuture(QtConcurrent::run(
-        [path, fromOffset, base, fresh](QPromise<Pass> &promise) {
+        [path, fromOffset, base, fresh, before](QPromise<Pass> &promise) {
             promise.setProgressRange(0, kProgressSteps);
             Pass pass;
             pass.tail = readRecordFile(path, fromOffset, [&promise](qint64 done, qint64 total) {
                 promise.setProgressValue(total > 0 ? int(done * kProgressSteps / total) : kProgressSteps);
                 return !promise.isCanceled();
             });
-            if (pass.tail.cancelled)
+            if (pass.tail.cancelled || !pass.tail.error.isEmpty()) {
+                pass.tail.readings = {};
+                promise.addResult(std::move(pass));
                 return;
-            pass.summary = pass.tail.restarted || pass.tail.startOffset == 0 ? fresh : base;
+            }
+            const bool fromStart = pass.tail.startOffset == 0;
+            pass.summary = fromStart ? fresh : base;
             for (const RecordReading &reading : pass.tail.readings)
                 pass.summary.add(reading);
+            if (fromStart) {
+                pass.readings = std::make_shared<const std::vector<RecordReading>>(std::move(pass.tail.readings));
+            } else {
+                auto all = std::make_shared<std::vector<RecordReading>>();
+                all->reserve(before->size() + pass.tail.readings.size());
+                all->insert(all->end(), before->begin(), before->end());
+                all->insert(all->end(), pass.tail.readings.begin(), pass.tail.readings.end());
+                pass.readings = std::move(all);
+            }
+            pass.tail.readings = {};
+            pass.plots = batchcharts::preparePlots(*pass.readings, pass.summary, kScatterPoints);
             promise.addResult(std::move(pass));
         }));
 }
@@ -253,22 +271,18 @@ void FormBatch::passEnded()
         Q_EMIT readingEnded();
         return;
     }
-    // A copy: taking the result out would leave the watcher a future that
-    // never reports itself finished again.
-    Pass pass = future.result();
+    // A copy of the handles only: taking the result out would leave the
+    // watcher a future that never reports itself finished again.
+    const Pass pass = future.result();
     m_readError = pass.tail.error;
     if (pass.tail.error.isEmpty()) {
-        if (pass.tail.startOffset == 0) {
-            m_readings.clear();
+        if (pass.tail.startOffset == 0)
             m_linesNotRead = 0;
-        }
-        if (m_readings.empty())
-            m_readings = std::move(pass.tail.readings);
-        else
-            m_readings.insert(m_readings.end(), pass.tail.readings.begin(), pass.tail.readings.end());
+        m_readings = pass.readings;
         m_linesNotRead += pass.tail.linesNotRead;
         m_offset = pass.tail.endOffset;
-        m_summary = std::move(pass.summary);
+        m_summary = pass.summary;
+        m_plots = pass.plots;
         showAll();
     } else {
         showStatus();
@@ -285,13 +299,13 @@ void FormBatch::passEnded()
 
 void FormBatch::showAll()
 {
-    batchcharts::fillHistogram(m_histogramR, 0, m_readings, m_summary);
-    batchcharts::fillHistogram(m_histogramV, 1, m_readings, m_summary);
-    batchcharts::fillScatter(m_scatter, m_readings, m_summary, kScatterPoints);
-    if (m_readings.size() > std::size_t(kScatterPoints))
+    batchcharts::fillHistogram(m_histogramR, 0, m_plots.histograms[0], m_summary);
+    batchcharts::fillHistogram(m_histogramV, 1, m_plots.histograms[1], m_summary);
+    batchcharts::fillScatter(m_scatter, m_plots.scatter);
+    if (m_plots.scatterStep > 1)
         m_scatter->setTitle(QStringLiteral("Resistance against voltage (every %1th of %2 cells)")
-                                .arg((m_readings.size() + kScatterPoints - 1) / kScatterPoints)
-                                .arg(m_readings.size()));
+                                .arg(m_plots.scatterStep)
+                                .arg(m_readings->size()));
     else
         m_scatter->setTitle(QStringLiteral("Resistance against voltage"));
     fillTable(m_tableR, 0);

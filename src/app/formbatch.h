@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/batchcharts.h"
 #include "bins/batchsummary.h"
 #include "record/recordfilereader.h"
 
@@ -8,6 +9,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 struct BinTable;
@@ -52,7 +54,7 @@ public:
 
     bool isReading() const { return m_watcher.isRunning(); }
     const BatchSummary &summary() const { return m_summary; }
-    const std::vector<RecordReading> &readings() const { return m_readings; }
+    const std::vector<RecordReading> &readings() const { return *m_readings; }
     qint64 linesNotRead() const { return m_linesNotRead; }
 
     // The three plots in one PNG picture / the per-BIN table as CSV. False with
@@ -66,10 +68,16 @@ Q_SIGNALS:
     void readingEnded();
 
 private:
+    using Readings = std::shared_ptr<const std::vector<RecordReading>>;
+
+    // What a read hands back: everything the window shows, worked out on the
+    // reading thread so that the user-interface thread only draws it.
     struct Pass
     {
-        RecordTail tail;
+        RecordTail tail; // without its readings, which are in `readings`
+        Readings readings;
         BatchSummary summary;
+        batchcharts::Plots plots;
     };
 
     void buildUi();
@@ -87,8 +95,9 @@ private:
     const BinTable &m_binTableV;
     QString m_path;
 
-    std::vector<RecordReading> m_readings;
+    Readings m_readings;
     BatchSummary m_summary;
+    batchcharts::Plots m_plots;
     qint64 m_offset = 0;
     qint64 m_linesNotRead = 0;
     bool m_appendedWaiting = false;
