@@ -180,11 +180,10 @@ void FormBatch::reload()
     m_stopped = false;
     if (isReading()) {
         // The running read's outcome is dropped; this one starts afresh.
-        m_watcher.disconnect(this);
+        disconnect(&m_watcher, &QFutureWatcher<Pass>::finished, this, &FormBatch::passEnded);
         m_watcher.cancel();
         m_watcher.waitForFinished();
         connect(&m_watcher, &QFutureWatcher<Pass>::finished, this, &FormBatch::passEnded);
-        connect(&m_watcher, &QFutureWatcher<Pass>::progressValueChanged, m_progressBar, &QProgressBar::setValue);
     }
     m_appendedWaiting = false;
     startPass(0, BatchSummary(m_binTableR, m_binTableV));
