@@ -2,7 +2,6 @@
 #include "bins/bintable.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "platform/qteventpump.h"
 #include "platform/qtserialport.h"
 #include "record/datafile.h"
 
@@ -16,15 +15,14 @@ int main(int argc, char **argv)
     // Everything the main window works with lives for the whole run and is
     // destroyed after it.
     QtSerialPort port(programDir);
-    QtEventPump pump;
     SystemClock clock;
     QtDialogs dialogs;
     BinTable binTableR;
     BinTable binTableV;
     DataFile dataFile;
 
-    FormMain window(port, pump, clock, dialogs, binTableR, binTableV, dataFile, programDir);
-    // Closing the window ends the program, also from inside a modal window.
+    FormMain window(port, clock, dialogs, binTableR, binTableV, dataFile, programDir);
+    // Closing the window ends the program.
     window.setEndsProgram(true);
     dialogs.setParent(&window);
     window.show();

@@ -2,18 +2,22 @@
 
 #include "formmainui.h"
 
+#include "bins/binpanellogic.h"
 #include "session/measurementsession.h"
 #include "session/sessionview.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
-#include <functional>
+#include <array>
 
 class Clock;
 class DataFile;
 class Dialogs;
-class EventPump;
+class FormAbout;
+class FormOption;
+class QLabel;
 class SerialPort;
 struct BinTable;
 
@@ -22,15 +26,20 @@ struct BinTable;
 // "REC - COUNT" to its measurement session, which drives the window back
 // through SessionView.
 //
-// Everything it works with is handed in and must outlive it: the serial port,
-// the event pump and the clock the session uses, the dialogs through which it
-// asks and tells the operator, the two program-wide BIN tables and the data
-// file. programDir is the program's folder (default data path, port links).
+// Everything it works with is handed in and must outlive it: the serial port
+// and the clock the session uses, the dialogs through which it asks and tells
+// the operator, the two program-wide BIN tables and the data file. programDir
+// is the program's folder (default data path, port links).
 //
-// The session's wait processes events, so clicks, timer ticks and closing the
-// window can run in the middle of a measurement cycle; no handler lets an
-// AppError escape into the event loop, and modal windows are opened only
-// between cycles.
+// No handler waits: the counter window, the About window, the save dialog and
+// message boxes open window-modal and return at once, and the measurement
+// ticks go on behind them. No handler lets an AppError escape into the event
+// loop.
+//
+// Besides the inventory controls the window has two of its own: a notice in
+// the result frame (objectName "replyNotice") that says when the reading shown
+// is stale, and a status line below the client area ("statusLine") for the
+// state of the line and for full counters.
 //
 // The set-up (port, both panels, window position) is read from Settings.ini in
 // programDir when the window is made and written there when it closes. Closing
@@ -47,7 +56,7 @@ public:
     // path, the captions of the value labels, grid, row labels and out labels,
     // then the stored set-up: both BIN panels (both tables built), the window
     // position and the port number. Opens nothing.
-    FormMain(SerialPort &port, EventPump &pump, Clock &clock, Dialogs &dialogs,
+    FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
              BinTable &binTableR, BinTable &binTableV, DataFile &dataFile,
              QString programDir, QWidget *parent = nullptr);
     ~FormMain() override;
@@ -62,10 +71,10 @@ public:
     void updateBinTableR();
     void updateBinTableV();
 
-    // "Browse": asks for the data file, proposing today's default path. True
-    // when a path was taken into the path field; false when cancelled (silent)
-    // or when the dialog failed (the operator is told why).
-    bool selectSaveFile();
+    // "Browse": opens the save dialog for the data file, proposing today's
+    // default path. A chosen path goes into the path field once the operator
+    // answers; a cancel is silent and a failed dialog is reported.
+    void selectSaveFile();
 
     // Zeroes the counters of both BIN tables (RESET of the BIN counter window).
     void clrBinCountRV();
@@ -76,16 +85,9 @@ public:
     qint16 comPort() const { return m_comPort; }
     void setComPort(qint16 comPort);
 
-    // Runs action now when no measurement cycle is in progress, otherwise as soon
-    // as the running cycle has ended. Modal windows are opened through it, so a
-    // cycle is never held inside one and the ticks go on while it is open.
-    // Once the window has closed, actions are dropped.
-    void runBetweenCycles(std::function<void()> action);
-
-    // When set (the program's own window), closing the window ends every running
-    // event loop of the application, nested modal ones included, so the program
-    // ends at once. Off by default: a window made without it only closes, which
-    // leaves a caller's own event loops alone.
+    // When set (the program's own window), closing the window ends the
+    // application's event loop, so the program ends at once. Off by default: a
+    // window made without it only closes, which leaves a caller's loop alone.
     void setEndsProgram(bool endsProgram) { m_endsProgram = endsProgram; }
     bool isShutDown() const { return m_shutDown; }
 
@@ -97,6 +99,9 @@ public:
     void showValue(int t, const QString &text) override;
     void setCellColour(int cell, quint32 bgr) override;
     void setOutLabel(int t, const std::optional<QString> &caption, quint32 bgr) override;
+    void clearJudgement() override;
+    void showStale(const QString &notice) override;
+    void showStatus(const QString &text) override;
     void setRecCountEnabled(bool enabled) override;
     void focusRecCount() override;
     void setStartEnabled(bool enabled) override;
@@ -105,6 +110,7 @@ public:
     QString pathText() const override;
     void setPathText(const QString &text) override;
     void showError(const QString &text) override;
+    void showRecordNotice(const QString &text) override;
 
 protected:
     // Enter or Return presses "REC - COUNT" while it is enabled; on another
@@ -120,8 +126,7 @@ private:
     // are rebuilt from the restored panels and the port number is applied.
     // Reports nothing.
     void loadSettings();
-    // Closes every open file, lets pending events run once and writes the
-    // set-up to Settings.ini. A file that cannot be written is passed over
+    // Closes every open file and writes the set-up to Settings.ini. A file that cannot be written is passed over
     // silently and the previous one stays as it was.
     void saveSettings();
     // The close handling: stops a running session (which ends a waiting cycle,
@@ -147,9 +152,14 @@ private:
     void MenuHelpItem_Click(int index);
     void openReadme();
     void showAbout();
+    void showCounterWindow();
+    void buildStateControls();
 
     FormMainUi m_ui;
-    EventPump &m_pump;
+    QLabel *m_replyNotice = nullptr;
+    QLabel *m_statusLine = nullptr;
+    QPointer<FormOption> m_counterWindow;
+    QPointer<FormAbout> m_aboutWindow;
     Dialogs &m_dialogs;
     Clock &m_clock;
     DataFile &m_dataFile;
@@ -157,6 +167,8 @@ private:
     BinTable &m_binTableV;
     QString m_programDir;
     qint16 m_comPort = 1;
+    // The panel entries each BIN table was last built from (resistance first).
+    std::array<PanelEntries, 2> m_entriesInUse;
     QStringList m_pendingMessages;
     bool m_loadingSettings = false;
     bool m_shutDown = false;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 // How the save dialog is set up for choosing the data file.
 struct SaveDialogSetup
@@ -23,6 +26,8 @@ struct SaveDialogResult
 
 // Everything the windows show modally or start outside the program. The windows
 // reach it through this interface so tests never meet a real modal dialog.
+// Nothing here waits for the operator: dialogs open window-modal and return at
+// once, and answers come back through a callback.
 class Dialogs
 {
 public:
@@ -30,16 +35,28 @@ public:
 
     virtual ~Dialogs() = default;
 
-    // A message box with a single OK button.
+    // Opens a message box with a single OK button.
     virtual void showMessage(const QString &text, const QString &title, Icon icon) = 0;
 
-    virtual SaveDialogResult askSavePath(const SaveDialogSetup &setup) = 0;
+    // A warning that does not hold the program up: it stays on screen while the
+    // operator goes on, and a later notice replaces the text of one still shown
+    // instead of opening another.
+    virtual void showNotice(const QString &text, const QString &title)
+    {
+        showMessage(text, title, Icon::Warning);
+    }
+
+    // Opens the save dialog; done receives the outcome once the operator has
+    // answered. done is not called when the dialog's parent goes away first.
+    virtual void askSavePath(const SaveDialogSetup &setup,
+                             std::function<void(const SaveDialogResult &)> done) = 0;
 
     // Starts the system's text editor on path without waiting for it.
     // False when the editor could not be started.
     virtual bool startEditor(const QString &path) = 0;
 };
 
+class QMessageBox;
 class QWidget;
 
 class QtDialogs : public Dialogs
@@ -49,9 +66,12 @@ public:
     void setParent(QWidget *parent) { m_parent = parent; }
 
     void showMessage(const QString &text, const QString &title, Icon icon) override;
-    SaveDialogResult askSavePath(const SaveDialogSetup &setup) override;
+    void showNotice(const QString &text, const QString &title) override;
+    void askSavePath(const SaveDialogSetup &setup,
+                     std::function<void(const SaveDialogResult &)> done) override;
     bool startEditor(const QString &path) override;
 
 private:
     QWidget *m_parent;
+    QPointer<QMessageBox> m_notice;
 };
