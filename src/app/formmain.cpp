@@ -1,6 +1,7 @@
 #include "formmain.h"
 
 #include "formabout.h"
+#include "portchooser.h"
 #include "programicon.h"
 #include "setupstore.h"
 
@@ -66,7 +67,7 @@ QString FormMain::applicationTitle()
 
 FormMain::FormMain(SerialPort &port, EventPump &pump, Clock &clock, Dialogs &dialogs,
                    BinTable &binTableR, BinTable &binTableV, DataFile &dataFile,
-                   QString programDir, QWidget *parent)
+                   FileLocations locations, QWidget *parent)
     : QMainWindow(parent),
       m_pump(pump),
       m_dialogs(dialogs),
@@ -74,7 +75,7 @@ FormMain::FormMain(SerialPort &port, EventPump &pump, Clock &clock, Dialogs &dia
       m_dataFile(dataFile),
       m_binTableR(binTableR),
       m_binTableV(binTableV),
-      m_programDir(std::move(programDir)),
+      m_locations(std::move(locations)),
       m_session(port, pump, clock, binTableR, binTableV, dataFile, *this)
 {
     setObjectName(QStringLiteral("FormMain"));
@@ -95,16 +96,26 @@ FormMain::FormMain(SerialPort &port, EventPump &pump, Clock &clock, Dialogs &dia
     for (int i = 0; i < int(m_ui.MenuHelpItem.size()); ++i)
         connect(m_ui.MenuHelpItem[size_t(i)], &QAction::triggered, this, [this, i] { MenuHelpItem_Click(i); });
     connectPanels();
+    // The chooser refuses while the Settings menu is disabled, i.e. during a session.
+    m_portChooser = new PortChooser(m_ui.MenuSettingItem6, m_locations.settingsDir, presentSerialDevices,
+                                    [this] { return m_ui.MenuSetting->isEnabled(); }, this);
+    connect(m_portChooser, &PortChooser::portConnected, this, [this](qint16 port) { setComPort(port); });
+    connect(m_portChooser, &PortChooser::problem, this, &FormMain::showError);
 
     Form_Load();
 }
 
 FormMain::~FormMain() = default;
 
+void FormMain::setSerialDeviceList(SerialDeviceList devices)
+{
+    m_portChooser->setDeviceList(std::move(devices));
+}
+
 void FormMain::Form_Load()
 {
     // The unit texts of the readings were set up with the session's parser.
-    m_ui.TextFileName->setText(defaultDataPath(m_programDir, m_clock.now().date()));
+    m_ui.TextFileName->setText(defaultDataPath(m_locations.dataDir, m_clock.now().date()));
     for (QLabel *label : m_ui.Label5)
         label->setText(QString());
     for (int n = 1; n <= 9; ++n) {
@@ -128,7 +139,7 @@ void FormMain::loadSettings()
 {
     // Loading reports nothing, not even a panel entry a table would refuse.
     m_loadingSettings = true;
-    const std::optional<QByteArray> content = readSettingsFile(m_programDir);
+    const std::optional<QByteArray> content = readSettingsFile(m_locations.settingsDir);
     if (content) {
         const StoredSettings stored = readSettings(*content);
         m_comPort = stored.comPort;
@@ -150,7 +161,9 @@ void FormMain::saveSettings()
     // The data file is the only file the program keeps open.
     m_dataFile.close();
     m_pump.processPending();
-    writeSettingsFile(m_programDir, writeSettings(setupstore::collectSetup(m_ui, *this, m_comPort)));
+    // The user's own folder may not exist before the first save.
+    m_locations.makeSettingsDir();
+    writeSettingsFile(m_locations.settingsDir, writeSettings(setupstore::collectSetup(m_ui, *this, m_comPort)));
 }
 
 void FormMain::shutdown()
@@ -283,7 +296,7 @@ void FormMain::clrBinCountRV()
 bool FormMain::selectSaveFile()
 {
     SaveDialogSetup setup;
-    setup.initialPath = defaultDataPath(m_programDir, m_clock.now().date());
+    setup.initialPath = defaultDataPath(m_locations.dataDir, m_clock.now().date());
     setup.filters = QStringList{QStringLiteral("text (*.csv *.txt *.dat)"), QStringLiteral("all (*.*)")};
     setup.selectedFilter = 0;
     setup.defaultSuffix = QStringLiteral("csv");
@@ -365,7 +378,7 @@ QString FormMain::readmePath(const QString &programDir)
 void FormMain::openReadme()
 {
     // The editor reports a missing file itself; only a failed start is ours.
-    if (!m_dialogs.startEditor(readmePath(m_programDir)))
+    if (!m_dialogs.startEditor(readmePath(m_locations.docDir)))
         m_dialogs.showMessage(QStringLiteral("cannot open readme.txt"), applicationTitle(), Dialogs::Icon::Warning);
 }
 

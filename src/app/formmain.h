@@ -2,6 +2,9 @@
 
 #include "formmainui.h"
 
+#include "platform/filelocations.h"
+#include "platform/serialdevices.h"
+
 #include "session/measurementsession.h"
 #include "session/sessionview.h"
 
@@ -14,6 +17,7 @@ class Clock;
 class DataFile;
 class Dialogs;
 class EventPump;
+class PortChooser;
 class SerialPort;
 struct BinTable;
 
@@ -25,7 +29,8 @@ struct BinTable;
 // Everything it works with is handed in and must outlive it: the serial port,
 // the event pump and the clock the session uses, the dialogs through which it
 // asks and tells the operator, the two program-wide BIN tables and the data
-// file. programDir is the program's folder (default data path, port links).
+// file. locations tells where Settings.ini and the port links live, where the
+// default data file goes and where the operator's guide is.
 //
 // The session's wait processes events, so clicks, timer ticks and closing the
 // window can run in the middle of a measurement cycle; no handler lets an
@@ -33,7 +38,7 @@ struct BinTable;
 // between cycles.
 //
 // The set-up (port, both panels, window position) is read from Settings.ini in
-// programDir when the window is made and written there when it closes. Closing
+// the settings folder when the window is made and written there when it closes. Closing
 // cannot be refused: it stops a running session, closes the counter and About
 // windows, saves the set-up and, for the program's own window, ends the program.
 class FormMain : public QMainWindow, public SessionView
@@ -49,12 +54,17 @@ public:
     // position and the port number. Opens nothing.
     FormMain(SerialPort &port, EventPump &pump, Clock &clock, Dialogs &dialogs,
              BinTable &binTableR, BinTable &binTableV, DataFile &dataFile,
-             QString programDir, QWidget *parent = nullptr);
+             FileLocations locations, QWidget *parent = nullptr);
     ~FormMain() override;
 
     const FormMainUi &ui() const { return m_ui; }
     MeasurementSession &session() { return m_session; }
-    const QString &programDir() const { return m_programDir; }
+    const QString &programDir() const { return m_locations.programDir; }
+    const FileLocations &locations() const { return m_locations; }
+
+    // Settings > COMPort's list of serial devices; the present ones unless set.
+    PortChooser &portChooser() { return *m_portChooser; }
+    void setSerialDeviceList(SerialDeviceList devices);
 
     // Rebuilds binTableR (binTableV) from its panel and shows its captions and
     // limits. A number the table cannot hold keeps the previous table and
@@ -155,7 +165,8 @@ private:
     DataFile &m_dataFile;
     BinTable &m_binTableR;
     BinTable &m_binTableV;
-    QString m_programDir;
+    FileLocations m_locations;
+    PortChooser *m_portChooser = nullptr;
     qint16 m_comPort = 1;
     QStringList m_pendingMessages;
     bool m_loadingSettings = false;
