@@ -3,8 +3,12 @@
 # installed: no test, benchmark or fuzz executable.
 set(BIN4870_APP_ID "org.bin4870.BIN4870")
 
+# The Qt libraries come from the system: the installed executables need no
+# run-time search path of their own.
+set_target_properties(bin4870 PROPERTIES INSTALL_RPATH "")
 install(TARGETS bin4870 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET tester-sim)
+    set_target_properties(tester-sim PROPERTIES INSTALL_RPATH "")
     install(TARGETS tester-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/docs/readmeE.txt DESTINATION ${CMAKE_INSTALL_DOCDIR})
