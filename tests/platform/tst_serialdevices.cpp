@@ -89,24 +89,6 @@ private Q_SLOTS:
         QCOMPARE(stableNameOf(device, root.filePath(QStringLiteral("no-by-id"))), QString());
     }
 
-    void captionsNameTheDeviceAndWhereEachPortLeads()
-    {
-        SerialDevice full{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/serial/by-id/usb-X"),
-                          QStringLiteral("USB UART"), QStringLiteral("Maker"), QStringLiteral("A1B2")};
-        QCOMPARE(deviceCaption(full), QStringLiteral("USB UART - Maker, serial A1B2 (/dev/serial/by-id/usb-X)"));
-        SerialDevice bare{QStringLiteral("/dev/ttyS0"), QString(), QString(), QString(), QString()};
-        QCOMPARE(deviceCaption(bare), QStringLiteral("ttyS0 (/dev/ttyS0)"));
-
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        QVERIFY(QFile::link(QStringLiteral("/dev/null"), dir.filePath(QStringLiteral("COM1"))));
-        QVERIFY(QFile::link(QStringLiteral("/no/such/ttyUSB9"), dir.filePath(QStringLiteral("COM2"))));
-        QCOMPARE(comPortCaption(1, dir.path()), QStringLiteral("COM1 -> /dev/null"));
-        QCOMPARE(comPortCaption(2, dir.path()), QStringLiteral("COM2 -> /no/such/ttyUSB9 (missing)"));
-        const QString third = comPortCaption(3, dir.path());
-        QVERIFY2(third.startsWith(QStringLiteral("COM3 -> /dev/ttyS2")), qPrintable(third));
-    }
-
     void openFailureTellsTheOperatorWhatToDo_data()
     {
         QTest::addColumn<int>("problem");
