@@ -137,9 +137,12 @@ void FormMain::Form_Load()
 
 void FormMain::loadSettings()
 {
-    // Loading reports nothing, not even a panel entry a table would refuse.
+    // Loading reports nothing, not even a panel entry a table would refuse,
+    // except a Settings.ini that is no file at all.
     m_loadingSettings = true;
-    const std::optional<QByteArray> content = readSettingsFile(m_locations.settingsDir);
+    removeInterruptedSaves(m_locations.settingsDir);
+    QString refusal;
+    const std::optional<QByteArray> content = readSettingsFile(m_locations.settingsDir, &refusal);
     if (content) {
         const StoredSettings stored = readSettings(*content);
         m_comPort = stored.comPort;
@@ -154,6 +157,16 @@ void FormMain::loadSettings()
     updateBinTableV();
     m_loadingSettings = false;
     setComPort(m_comPort);
+    if (!refusal.isEmpty()) {
+        // Told once the window is up.
+        const QString text = QStringLiteral("%1. The set-up was not read from it and is not saved "
+                                            "to it; the program starts with the first-run set-up.")
+                                     .arg(refusal);
+        QTimer::singleShot(0, this, [this, text] {
+            if (!m_shutDown)
+                m_dialogs.showNotice(text, applicationTitle());
+        });
+    }
 }
 
 void FormMain::saveSettings()
@@ -163,7 +176,14 @@ void FormMain::saveSettings()
     m_pump.processPending();
     // The user's own folder may not exist before the first save.
     m_locations.makeSettingsDir();
-    writeSettingsFile(m_locations.settingsDir, writeSettings(setupstore::collectSetup(m_ui, *this, m_comPort)));
+    // Saved as in use: a refused panel entry is saved as the entry its table
+    // kept, and the window's position within the range it is read back in.
+    QString refusal;
+    if (!writeSettingsFile(m_locations.settingsDir,
+                           writeSettings(setupstore::setupInUse(m_entriesInUse, *this, m_comPort)),
+                           &refusal)
+        && !refusal.isEmpty())
+        qWarning("%s; the set-up was not saved.", qUtf8Printable(refusal));
 }
 
 void FormMain::shutdown()
@@ -255,6 +275,7 @@ void FormMain::updateBinTableOf(int t)
     entries.secondText = boxes[2]->text();
     try {
         const PanelDisplay display = updateBinTable(table, entries, format);
+        m_entriesInUse[size_t(t)] = entries;
         // Each panel has three box captions (the BIN count's and the two
         // entries') and nine rows of limit boxes, the resistance panel's first.
         const size_t caption = size_t(t) * 3;
@@ -504,4 +525,9 @@ void FormMain::setPathText(const QString &text)
 void FormMain::showError(const QString &text)
 {
     m_dialogs.showMessage(text, applicationTitle(), Dialogs::Icon::None);
+}
+
+void FormMain::showRecordNotice(const QString &text)
+{
+    m_dialogs.showNotice(text, applicationTitle());
 }

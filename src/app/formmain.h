@@ -2,15 +2,16 @@
 
 #include "formmainui.h"
 
+#include "bins/binpanellogic.h"
 #include "platform/filelocations.h"
 #include "platform/serialdevices.h"
-
 #include "session/measurementsession.h"
 #include "session/sessionview.h"
 
 #include <QMainWindow>
 #include <QString>
 
+#include <array>
 #include <functional>
 
 class Clock;
@@ -115,6 +116,7 @@ public:
     QString pathText() const override;
     void setPathText(const QString &text) override;
     void showError(const QString &text) override;
+    void showRecordNotice(const QString &text) override;
 
 protected:
     // Enter or Return presses "REC - COUNT" while it is enabled; on another
@@ -168,6 +170,8 @@ private:
     FileLocations m_locations;
     PortChooser *m_portChooser = nullptr;
     qint16 m_comPort = 1;
+    // The panel entries each BIN table was last built from (resistance first).
+    std::array<PanelEntries, 2> m_entriesInUse;
     QStringList m_pendingMessages;
     bool m_loadingSettings = false;
     bool m_shutDown = false;

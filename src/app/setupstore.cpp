@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace setupstore {
@@ -19,23 +20,10 @@ void selectMode(const std::array<QRadioButton *, 3> &options, qint16 mode)
     options[mode >= 0 && mode <= 2 ? size_t(mode) : 0]->setChecked(true);
 }
 
-qint16 modeOf(const std::array<QRadioButton *, 3> &options)
-{
-    return binModeFromButtons(options[0]->isChecked(), options[1]->isChecked(), options[2]->isChecked());
-}
-
 void showBoxes(const std::array<QLineEdit *, 3> &boxes, const std::array<QString, 3> &texts)
 {
     for (size_t i = 0; i < boxes.size(); ++i)
         boxes[i]->setText(texts[i]);
-}
-
-std::array<QString, 3> textsOf(const std::array<QLineEdit *, 3> &boxes)
-{
-    std::array<QString, 3> texts;
-    for (size_t i = 0; i < boxes.size(); ++i)
-        texts[i] = boxes[i]->text();
-    return texts;
 }
 
 } // namespace
@@ -70,17 +58,31 @@ void showStoredSetup(FormMainUi &ui, QWidget &window, const StoredSettings &sett
     window.move(twipsToPixels(settings.left), twipsToPixels(settings.top));
 }
 
-StoredSettings collectSetup(const FormMainUi &ui, const QWidget &window, qint16 comPort)
+float storedPosition(int pixels, float limit)
 {
+    // A window at the right or bottom edge of the stored range can sit one
+    // pixel beyond it (667 px is 10005 twips); the edge of the range puts it
+    // back on the same pixel (10000 twips is 666.7 px) or the nearest one inside.
+    return std::clamp(pixelsToTwips(pixels), 0.0f, limit);
+}
+
+StoredSettings setupInUse(const std::array<PanelEntries, 2> &entries, const QWidget &window,
+                          qint16 comPort)
+{
+    auto modeOfEntries = [](const PanelEntries &panel) {
+        return binModeFromButtons(panel.modeSelected[0], panel.modeSelected[1], panel.modeSelected[2]);
+    };
+    auto boxesOf = [](const PanelEntries &panel) {
+        return std::array<QString, 3>{panel.binCountText, panel.firstText, panel.secondText};
+    };
     StoredSettings settings;
     settings.comPort = comPort;
-    settings.modeR = modeOf(ui.Option1);
-    settings.boxesR = textsOf(ui.Text2);
-    settings.modeV = modeOf(ui.Option2);
-    settings.boxesV = textsOf(ui.Text6);
-    // pos() is the frame's position, the one move() sets when loading.
-    settings.left = pixelsToTwips(window.pos().x());
-    settings.top = pixelsToTwips(window.pos().y());
+    settings.modeR = modeOfEntries(entries[0]);
+    settings.boxesR = boxesOf(entries[0]);
+    settings.modeV = modeOfEntries(entries[1]);
+    settings.boxesV = boxesOf(entries[1]);
+    settings.left = storedPosition(window.pos().x(), kMaxLeft);
+    settings.top = storedPosition(window.pos().y(), kMaxTop);
     return settings;
 }
 

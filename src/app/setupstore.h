@@ -1,6 +1,9 @@
 #pragma once
 
+#include "bins/binpanellogic.h"
 #include "settings/settingscodec.h"
+
+#include <array>
 
 struct FormMainUi;
 class QWidget;
@@ -29,7 +32,14 @@ void showFallbackSetup(FormMainUi &ui);
 // outside 0..2 selects "Max - Min".
 void showStoredSetup(FormMainUi &ui, QWidget &window, const StoredSettings &settings);
 
-// The set-up as the controls and the window's frame position hold it now.
-StoredSettings collectSetup(const FormMainUi &ui, const QWidget &window, qint16 comPort);
+// The set-up in use: the panel entries each BIN table was last built from
+// (resistance first), which differ from the boxes while a typed entry is
+// refused, and the window's frame position brought within the range a stored
+// position is read back in.
+StoredSettings setupInUse(const std::array<PanelEntries, 2> &entries, const QWidget &window,
+                          qint16 comPort);
+
+// A frame position in pixels as twips that read back within 0..limit.
+float storedPosition(int pixels, float limit);
 
 } // namespace setupstore

@@ -11,6 +11,20 @@ void QtDialogs::showMessage(const QString &text, const QString &title, Icon icon
     box.exec();
 }
 
+void QtDialogs::showNotice(const QString &text, const QString &title)
+{
+    if (!m_notice) {
+        m_notice = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, m_parent);
+        m_notice->setObjectName(QStringLiteral("notice"));
+        m_notice->setAttribute(Qt::WA_DeleteOnClose);
+        m_notice->setWindowModality(Qt::NonModal);
+    }
+    m_notice->setWindowTitle(title);
+    m_notice->setText(text);
+    m_notice->show();
+    m_notice->raise();
+}
+
 SaveDialogResult QtDialogs::askSavePath(const SaveDialogSetup &setup)
 {
     QFileDialog dialog(m_parent);

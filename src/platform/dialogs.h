@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -33,6 +34,14 @@ public:
     // A message box with a single OK button.
     virtual void showMessage(const QString &text, const QString &title, Icon icon) = 0;
 
+    // A warning that does not hold the program up: it stays on screen while the
+    // operator goes on, and a later notice replaces the text of one still shown
+    // instead of opening another.
+    virtual void showNotice(const QString &text, const QString &title)
+    {
+        showMessage(text, title, Icon::Warning);
+    }
+
     virtual SaveDialogResult askSavePath(const SaveDialogSetup &setup) = 0;
 
     // Starts the system's text editor on path without waiting for it.
@@ -40,6 +49,7 @@ public:
     virtual bool startEditor(const QString &path) = 0;
 };
 
+class QMessageBox;
 class QWidget;
 
 class QtDialogs : public Dialogs
@@ -49,9 +59,11 @@ public:
     void setParent(QWidget *parent) { m_parent = parent; }
 
     void showMessage(const QString &text, const QString &title, Icon icon) override;
+    void showNotice(const QString &text, const QString &title) override;
     SaveDialogResult askSavePath(const SaveDialogSetup &setup) override;
     bool startEditor(const QString &path) override;
 
 private:
     QWidget *m_parent;
+    QPointer<QMessageBox> m_notice;
 };

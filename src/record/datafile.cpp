@@ -5,25 +5,48 @@
 
 #include <QDir>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 void DataFile::open(const QString &path)
 {
     close();
-    m_file.setFileName(path);
+    m_path = path;
+    if (!openPath()) {
+        m_path.clear();
+        throw AppError(errors::kFileIo, m_error);
+    }
+}
+
+bool DataFile::openPath()
+{
+    const regularfile::Opened opened =
+            regularfile::open(m_path, O_WRONLY | O_APPEND | O_CREAT);
+    if (opened.fd < 0) {
+        m_error = opened.error;
+        return false;
+    }
     // Unbuffered: every record goes straight to the operating system, and a
     // failed write leaves nothing behind in a buffer to be written again with
     // the next record. No text mode: the line already ends in CR LF.
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        m_error = m_file.errorString();
-        throw AppError(errors::kFileIo,
-                       QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), m_error));
+    if (!m_file.open(opened.fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                     QFileDevice::AutoCloseHandle)) {
+        ::close(opened.fd);
+        m_error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), m_file.errorString());
+        return false;
     }
+    m_identity = regularfile::identityOf(opened.fd);
     m_error.clear();
+    return true;
 }
 
 void DataFile::close()
 {
     if (m_file.isOpen())
         m_file.close();
+    m_path.clear();
+    m_identity.reset();
 }
 
 bool DataFile::isOpen() const
@@ -31,13 +54,40 @@ bool DataFile::isOpen() const
     return m_file.isOpen();
 }
 
-bool DataFile::writeRecord(const QDateTime &timeStamp, const QString &resistanceText,
-                           const QString &voltageText)
+bool DataFile::replacedAtPath() const
 {
-    if (!m_file.isOpen()) {
+    int errorNumber = 0;
+    const std::optional<regularfile::Identity> atPath = regularfile::identityOf(m_path, &errorNumber);
+    if (!atPath)
+        // Gone (or its folder gone). A path that merely cannot be looked at
+        // right now (no search permission) keeps the open file.
+        return errorNumber == ENOENT || errorNumber == ENOTDIR;
+    return !m_identity || *atPath != *m_identity;
+}
+
+RecordOutcome DataFile::writeRecord(const QDateTime &timeStamp, const QString &resistanceText,
+                                    const QString &voltageText)
+{
+    RecordOutcome outcome;
+    outcome.path = QDir::toNativeSeparators(m_path);
+    if (m_path.isEmpty()) {
         m_error = QStringLiteral("No data file is open");
-        return false;
+        outcome.reason = m_error;
+        return outcome;
     }
+    if (m_file.isOpen() && replacedAtPath()) {
+        m_file.close();
+        outcome.reopened = true;
+    }
+    // Closed here or by an earlier reopen that failed: the path is tried again.
+    if (!m_file.isOpen()) {
+        if (!openPath()) {
+            outcome.reason = m_error;
+            return outcome;
+        }
+        outcome.reopened = true;
+    }
+
     const QByteArray line = recordLine(timeStamp, resistanceText, voltageText);
     const qint64 sizeBefore = m_file.size();
     qint64 written = 0;
@@ -51,15 +101,17 @@ bool DataFile::writeRecord(const QDateTime &timeStamp, const QString &resistance
     }
     if (written == line.size() && m_file.flush()) {
         m_error.clear();
-        return true;
+        outcome.written = true;
+        return outcome;
     }
     m_error = m_file.errorString();
     if (m_error.isEmpty() || m_file.error() == QFileDevice::NoError)
-        m_error = QStringLiteral("Could not write to %1").arg(QDir::toNativeSeparators(m_file.fileName()));
+        m_error = QStringLiteral("Could not write to %1").arg(outcome.path);
+    outcome.reason = m_error;
     // Cut a partly written line off again, so the next record starts on a
     // line of its own and the file holds whole records only.
     if (written > 0)
         m_file.resize(sizeBefore);
     m_file.unsetError();
-    return false;
+    return outcome;
 }

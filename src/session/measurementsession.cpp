@@ -7,6 +7,7 @@
 #include "platform/serialport.h"
 #include "record/datafile.h"
 #include "record/recordline.h"
+#include "record/recordnotices.h"
 #include "session/judge.h"
 #include "session/sessionview.h"
 
@@ -72,6 +73,7 @@ void MeasurementSession::start()
 
         m_channel.stopRequested = false;
         m_lineLossReported = false;
+        m_recordNotices.reset();
         m_timer1.start();
     } catch (const AppError &error) {
         if (error.number() != errors::kPortNotOpen)
@@ -104,14 +106,14 @@ void MeasurementSession::measure()
 {
     if (m_inCycle)
         return;
-    std::optional<QString> recordError;
+    std::optional<QString> recordNotice;
     {
         CycleGuard guard(m_inCycle);
-        recordError = runCycle();
+        recordNotice = runCycle();
     }
-    // The message box processes events; the next ticks may run meanwhile.
-    if (recordError)
-        m_view.showError(*recordError);
+    // Showing it may process events; the next ticks may run meanwhile.
+    if (recordNotice)
+        m_view.showRecordNotice(*recordNotice);
 }
 
 void MeasurementSession::Timer1_Timer()
@@ -171,13 +173,11 @@ std::optional<QString> MeasurementSession::runCycle()
         return std::nullopt;
 
     const auto &fields = m_parser.readingFields();
-    const bool written = m_dataFile.writeRecord(m_clock.now(), fields[0], fields[1]);
+    const RecordOutcome outcome = m_dataFile.writeRecord(m_clock.now(), fields[0], fields[1]);
     m_recordArmed = false;
     m_view.focusRecCount();
     Q_EMIT readingCounted();
-    if (!written)
-        return m_dataFile.errorString();
-    return std::nullopt;
+    return m_recordNotices.after(outcome);
 }
 
 // Judges readingFields[t] against table and writes the table back only when

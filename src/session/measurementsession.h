@@ -2,6 +2,7 @@
 
 #include "link/commandchannel.h"
 #include "link/readingparser.h"
+#include "record/recordnotices.h"
 
 #include <QObject>
 #include <QString>
@@ -84,8 +85,8 @@ Q_SIGNALS:
     void readingCounted();
 
 private:
-    // The cycle itself; returns the system's text of a record that could not be
-    // written.
+    // The cycle itself; returns what the operator is to be told about its
+    // record (not saved, or saved in a data file opened afresh).
     std::optional<QString> runCycle();
     void judge(int t, BinTable &table);
     void closePort();
@@ -105,4 +106,5 @@ private:
     bool m_recordArmed = false;
     bool m_inCycle = false;
     bool m_lineLossReported = false;
+    RecordNotices m_recordNotices;
 };

@@ -37,4 +37,8 @@ public:
 
     // A message box with the text, one OK button and the application's title.
     virtual void showError(const QString &text) = 0;
+
+    // What became of a counted cell's record. A newer notice replaces the one
+    // still shown instead of stacking on it.
+    virtual void showRecordNotice(const QString &text) { showError(text); }
 };

@@ -230,8 +230,8 @@ StoredSettings readSettings(const QByteArray &content)
     settings.boxesV[0] = singleToText(holder.next(0, 9, 0));
     settings.boxesV[1] = singleToText(holder.next(-kParameterLimit, kParameterLimit, 0));
     settings.boxesV[2] = singleToText(holder.next(-kParameterLimit, kParameterLimit, 0));
-    settings.left = holder.next(0, 10000, 1000);
-    settings.top = holder.next(0, 5000, 500);
+    settings.left = holder.next(0, kMaxLeft, 1000);
+    settings.top = holder.next(0, kMaxTop, 500);
     return settings;
 }
 

@@ -17,6 +17,11 @@ struct StoredSettings
     float top = 0;
 };
 
+// The window position a file may hold, in twips; a stored edge outside
+// 0..kMaxLeft (0..kMaxTop) is read back as 1000 (500).
+constexpr float kMaxLeft = 10000;
+constexpr float kMaxTop = 5000;
+
 // The eleven written lines: integers and numbers as blank-number-blank (a minus
 // sign in place of the leading blank), box texts bare.
 QByteArray writeSettings(const StoredSettings &settings);

@@ -6,13 +6,26 @@
 #include <optional>
 
 // Settings.ini in the program's folder (settingsPath). Neither call throws or
-// shows anything: loading and saving skip what fails and go on.
+// shows anything: loading and saving skip what fails and go on. Only a regular
+// file (or a symbolic link to one) is read or replaced; a named pipe, a device,
+// a socket or a folder at that name is left alone without waiting on it.
 
-// The file's content, or nothing when it is missing or cannot be read.
-std::optional<QByteArray> readSettingsFile(const QString &programDir);
+// The file's content, or nothing when it is missing, cannot be read or is not a
+// regular file. In the last case refusal (if given) receives a text naming the
+// path; it stays empty otherwise.
+std::optional<QByteArray> readSettingsFile(const QString &programDir, QString *refusal = nullptr);
 
 // Replaces the file as a whole: the content goes to a temporary file in the
 // same folder, which then takes the old file's place. A crash or a full disk
 // therefore never leaves a truncated file; on failure the previous file stays
-// as it was. Returns false on any failure.
-bool writeSettingsFile(const QString &programDir, const QByteArray &content);
+// as it was. A symbolic link is written through to the regular file it leads
+// to. Returns false on any failure; reason (if given) then says why when the
+// file was refused.
+bool writeSettingsFile(const QString &programDir, const QByteArray &content,
+                       QString *reason = nullptr);
+
+// Removes the temporary files ("Settings.ini." and six letters or digits) that
+// a save cut short by a crash or kill left in the program's folder, and in the
+// folder a symbolic Settings.ini leads to. Only regular files are removed.
+// Returns how many were removed.
+int removeInterruptedSaves(const QString &programDir);

@@ -1,6 +1,7 @@
 #include "testmain.h"
 
 #include "formmainharness.h"
+#include "specialfiles.h"
 #include "../link/simtester.h"
 
 #include "common/numericvalue.h"
@@ -621,36 +622,68 @@ private Q_SLOTS:
         QFile::remove(dir);
     }
 
+    void fullDeviceTellsTheOperatorAndTheSessionGoesOn_data()
+    {
+        QTest::addColumn<bool>("realDevice");
+        QTest::newRow("full device") << true;
+        QTest::newRow("no file may grow") << false;
+    }
     void fullDeviceTellsTheOperatorAndTheSessionGoesOn()
     {
+        QFETCH(bool, realDevice);
         const QString reply = QStringLiteral("20.000E-3,3.6000E+0");
         makeWindowWithTester({QStringLiteral("--reply"), reply});
-        // A "." in the path keeps ".csv" from being appended.
-        const QString path = QStringLiteral("/dev/./full");
+        const QString mountPoint = m_sim->folder() + QStringLiteral("/tiny");
+        QVERIFY(QDir().mkdir(mountPoint));
+        std::unique_ptr<TinyFileSystem> tiny;
+        std::unique_ptr<NoFileWrites> noWrites;
+        if (realDevice) {
+            tiny = std::make_unique<TinyFileSystem>(mountPoint);
+            if (!tiny->isMounted())
+                QSKIP("cannot mount a small file system here (needs root)");
+        }
+        const QString path = mountPoint + QStringLiteral("/data.csv");
         ui().TextFileName->setText(path);
         guardAgainstHanging(std::chrono::seconds(30));
         QTest::mouseClick(ui().Command1, Qt::LeftButton);
         QVERIFY(window().session().timerEnabled());
-        QCOMPARE(ui().TextFileName->text(), path);
+        if (realDevice) {
+            QVERIFY(tiny->fill());
+        } else {
+            noWrites = std::make_unique<NoFileWrites>();
+            QVERIFY(noWrites->isValid());
+        }
 
-        const QString systemText = QString::fromLocal8Bit(std::strerror(ENOSPC));
-        for (int k = 1; k <= 2; ++k) {
+        const QString systemText = QString::fromLocal8Bit(std::strerror(realDevice ? ENOSPC : EFBIG));
+        const QString loss = QStringLiteral("not saved: the data file %1 could not be written (%2).")
+                                     .arg(path, systemText);
+        for (int k = 1; k <= 3; ++k) {
             QVERIFY(countOne());
             QTRY_COMPARE(messages().size(), k);
-            QVERIFY2(messages().last().contains(systemText), qPrintable(messages().last()));
+            // Each loss names the file and the reason; a run of them is one
+            // growing count.
+            QVERIFY2(messages().last().contains(loss), qPrintable(messages().last()));
+            QCOMPARE(messages().last().startsWith(QStringLiteral("%1 counted cells in a row").arg(k)), k > 1);
             QVERIFY(window().session().timerEnabled());
             QVERIFY(ui().Command4->isEnabled());
         }
         // The cells were counted all the same; the operator knows their records
         // are missing.
-        QCOMPARE(m_h->binTableR.totalCount, qint16(2));
-        QCOMPARE(m_h->binTableV.totalCount, qint16(2));
+        QCOMPARE(m_h->binTableR.totalCount, qint16(3));
+        QCOMPARE(m_h->binTableV.totalCount, qint16(3));
         // Readings go on arriving.
         const qsizetype fetches = m_sim->log().count("rx :fetch?");
         QTRY_VERIFY(m_sim->log().count("rx :fetch?") > fetches + 1);
-        QCOMPARE(messages().size(), 2);
+        QCOMPARE(messages().size(), 3);
+        // With room again the next cell is saved, and nothing is told.
+        noWrites.reset();
+        if (tiny)
+            QVERIFY(QFile::remove(mountPoint + QStringLiteral("/filler")));
+        QVERIFY(countOne());
         QTest::mouseClick(ui().Command2, Qt::LeftButton);
         verifyIdle();
+        QCOMPARE(messages().size(), 3);
+        QCOMPARE(fileLines(path), QList<QByteArray>{kStampFields + reply.toLatin1() + '\r'});
         QVERIFY(!m_guardNeeded);
     }
 };

@@ -1,16 +1,23 @@
 #include "testmain.h"
+#include "specialfiles.h"
 
 #include "common/apperror.h"
 #include "record/datafile.h"
 #include "record/recordline.h"
+#include "record/recordnotices.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstring>
+
+#include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -56,6 +63,11 @@ private:
 };
 
 const QDateTime kStamp(QDate(2012, 8, 2), QTime(14, 5, 9));
+
+QByteArray recordAt(int second)
+{
+    return recordLine(kStamp.addSecs(second), QString::number(second), QStringLiteral("3.7"));
+}
 
 } // namespace
 
@@ -196,17 +208,191 @@ private Q_SLOTS:
         QVERIFY(!file.errorString().isEmpty());
     }
 
-    void fullDiskIsReportedNotSwallowed()
+    void fullDeviceIsReportedWithFileAndReason()
     {
-        if (!QFile::exists("/dev/full"))
-            QSKIP("no /dev/full here");
+        QTemporaryDir dir;
+        const QString mountPoint = dir.filePath("tiny");
+        QVERIFY(QDir().mkdir(mountPoint));
+        TinyFileSystem tiny(mountPoint);
+        if (!tiny.isMounted())
+            QSKIP("cannot mount a small file system here (needs root)");
+        QVERIFY(tiny.fill());
+        const QString path = mountPoint + "/d.csv";
         DataFile file;
-        file.open("/dev/full");
-        QVERIFY(!file.writeRecord(kStamp, "1", "2"));
-        QVERIFY2(file.errorString().contains("No space left on device"),
-                 qPrintable(file.errorString()));
+        file.open(path);
+        RecordOutcome outcome = file.writeRecord(kStamp, "1", "2");
+        QVERIFY(!outcome);
+        QCOMPARE(outcome.reason, QString::fromLocal8Bit(std::strerror(ENOSPC)));
+        QCOMPARE(outcome.path, path);
         // Nothing is held back to come out with a later record.
         QVERIFY(!file.writeRecord(kStamp, "3", "4"));
+        QVERIFY(QFile::remove(mountPoint + "/filler"));
+        QVERIFY(file.writeRecord(kStamp, "5", "6"));
+        file.close();
+        QCOMPARE(contentOf(path), QByteArray("2012/08/02,14:05:09,5,6\r\n"));
+
+        RecordNotices notices;
+        const std::optional<QString> text = notices.after(outcome);
+        QVERIFY(text);
+        QCOMPARE(*text, QStringLiteral("The counted cell was not saved: the data file %1 could not be "
+                                       "written (No space left on device). The cell is in the BIN "
+                                       "counters but not in the file.").arg(path));
+    }
+
+    void deletedOrReplacedFileIsOpenedAgainAtItsPath_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("deleted") << "rm";
+        QTest::newRow("another file moved in") << "mv other";
+        QTest::newRow("moved away") << "mv away";
+        QTest::newRow("truncated in place") << "truncate";
+    }
+    void deletedOrReplacedFileIsOpenedAgainAtItsPath()
+    {
+        QFETCH(QString, change);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("d.csv");
+        const QByteArray other = "2011/01/01,00:00:00,other,file\r\n";
+        writeFile(dir.filePath("other.csv"), other);
+
+        DataFile file;
+        file.open(path);
+        QByteArray expected;
+        for (int k = 0; k < 2; ++k) {
+            const RecordOutcome outcome = file.writeRecord(kStamp.addSecs(k), QString::number(k), "3.7");
+            QVERIFY(outcome && !outcome.reopened);
+            expected += recordAt(k);
+        }
+        QCOMPARE(contentOf(path), expected);
+
+        bool replaced = true;
+        if (change == "rm") {
+            QVERIFY(QFile::remove(path));
+            expected.clear();
+        } else if (change == "mv other") {
+            QVERIFY(::rename(QFile::encodeName(dir.filePath("other.csv")), QFile::encodeName(path)) == 0);
+            expected = other;
+        } else if (change == "mv away") {
+            QVERIFY(QFile::rename(path, dir.filePath("kept.csv")));
+            expected.clear();
+        } else {
+            QVERIFY(QFile::resize(path, 0));
+            expected.clear();
+            replaced = false;
+        }
+
+        for (int k = 2; k < 5; ++k) {
+            const RecordOutcome outcome = file.writeRecord(kStamp.addSecs(k), QString::number(k), "3.7");
+            QVERIFY(outcome);
+            // Told with the first record after the change, not again.
+            QCOMPARE(outcome.reopened, replaced && k == 2);
+            QCOMPARE(outcome.path, path);
+            expected += recordAt(k);
+        }
+        QCOMPARE(contentOf(path), expected);
+        if (change == "mv away")
+            QCOMPARE(contentOf(dir.filePath("kept.csv")), recordAt(0) + recordAt(1));
+    }
+
+    void specialFilesAreRefusedWithoutWaiting_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("named pipe") << int(Special::Pipe) << "a named pipe";
+        QTest::newRow("link to a named pipe") << int(Special::LinkToPipe) << "a named pipe";
+        QTest::newRow("device node") << int(Special::DeviceNode) << "a device";
+        QTest::newRow("link to a device node") << int(Special::LinkToDeviceNode) << "a device";
+        QTest::newRow("socket") << int(Special::Socket) << "a socket";
+        QTest::newRow("folder") << int(Special::Folder) << "a folder";
+    }
+    void specialFilesAreRefusedWithoutWaiting()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, named);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("d.csv");
+        QString why;
+        if (!makeSpecial(Special(kind), path, &why))
+            QSKIP(qPrintable(why.isEmpty() ? QStringLiteral("cannot make it") : why));
+
+        // A pipe without a reader would hold a blocking open for good: getting
+        // past open() at all is the point.
+        DataFile file;
+        try {
+            file.open(path);
+            QFAIL("a special file was opened for records");
+        } catch (const AppError &error) {
+            QCOMPARE(error.number(), errors::kFileIo);
+            QCOMPARE(error.description(), QStringLiteral("%1 is %2, not a regular file").arg(path, named));
+        }
+        QVERIFY(!file.isOpen());
+    }
+
+    void pipeReplacingTheFileIsNotWrittenAndTheFileComesBack()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("d.csv");
+        DataFile file;
+        file.open(path);
+        QVERIFY(file.writeRecord(kStamp, "0", "3.7"));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0666) == 0);
+
+        // Refused at once, for every record while the pipe is there.
+        for (int k = 1; k <= 2; ++k) {
+            const RecordOutcome outcome = file.writeRecord(kStamp.addSecs(k), "1", "3.7");
+            QVERIFY(!outcome);
+            QCOMPARE(outcome.reason, QStringLiteral("%1 is a named pipe, not a regular file").arg(path));
+        }
+        // Once a file can be made there again, records go to it.
+        QVERIFY(QFile::remove(path));
+        const RecordOutcome outcome = file.writeRecord(kStamp.addSecs(3), "3", "3.7");
+        QVERIFY(outcome && outcome.reopened);
+        QCOMPARE(contentOf(path), recordAt(3));
+    }
+
+    void noticesTellEachLossAndSummariseRepeats()
+    {
+        auto failed = [](const QString &path, const QString &reason) {
+            RecordOutcome outcome;
+            outcome.path = path;
+            outcome.reason = reason;
+            return outcome;
+        };
+        RecordOutcome written;
+        written.written = true;
+        written.path = "/data/d.csv";
+        RecordOutcome reopened = written;
+        reopened.reopened = true;
+
+        RecordNotices notices;
+        QVERIFY(!notices.after(written));
+        // A run of the same failure is one growing count, each notice naming
+        // the file and the reason.
+        const QString full = "No space left on device";
+        for (int k = 1; k <= 3; ++k) {
+            const std::optional<QString> text = notices.after(failed("/data/d.csv", full));
+            QVERIFY(text);
+            QCOMPARE(notices.failuresInRow(), k);
+            QVERIFY2(text->contains("/data/d.csv") && text->contains(full) && text->contains("not saved"),
+                     qPrintable(*text));
+            QCOMPARE(text->startsWith(QStringLiteral("%1 counted cells in a row").arg(k)), k > 1);
+        }
+        // Another reason starts a count of its own.
+        std::optional<QString> text = notices.after(failed("/data/d.csv", "Input/output error"));
+        QCOMPARE(notices.failuresInRow(), 1);
+        QVERIFY(text->startsWith("The counted cell was not saved") && text->contains("Input/output error"));
+        // A record written ends the run; a file opened afresh is told once.
+        text = notices.after(reopened);
+        QVERIFY(text);
+        QCOMPARE(*text, dataFileReplacedText("/data/d.csv"));
+        QVERIFY(text->contains("/data/d.csv"));
+        QCOMPARE(notices.failuresInRow(), 0);
+        QVERIFY(!notices.after(written));
+        text = notices.after(failed("/data/d.csv", full));
+        QCOMPARE(notices.failuresInRow(), 1);
+        notices.reset();
+        QVERIFY(notices.after(failed("/data/d.csv", full))->startsWith("The counted cell"));
     }
 
     void partlyWrittenRecordIsCutBack()

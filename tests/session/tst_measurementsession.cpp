@@ -10,6 +10,7 @@
 #include "session/measurementsession.h"
 #include "session/sessionview.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -510,30 +511,34 @@ private Q_SLOTS:
 
     void unwritableRecordIsReportedAndTheSessionGoesOn_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("closeUnderSession");
-        QTest::newRow("file closed under the session") << "" << true;
-        QTest::newRow("disk full") << "/dev/./full" << false;
+        QTest::addColumn<bool>("removeFolder");
+        QTest::newRow("file closed under the session") << false;
+        QTest::newRow("its folder removed under the session") << true;
     }
     void unwritableRecordIsReportedAndTheSessionGoesOn()
     {
-        QFETCH(QString, path);
-        QFETCH(bool, closeUnderSession);
-        if (!path.isEmpty() && !QFile::exists(path))
-            QSKIP("no full device on this system");
+        QFETCH(bool, removeFolder);
         Bench b;
-        if (!path.isEmpty())
-            b.view.path = path;
+        QVERIFY(QDir(b.dir.path()).mkdir(QStringLiteral("day")));
+        b.view.path = b.dir.filePath(QStringLiteral("day/cells.csv"));
         b.session.start();
         QVERIFY(b.view.errors.isEmpty());
-        if (closeUnderSession)
+        QString reason;
+        if (removeFolder) {
+            QVERIFY(QDir(b.dir.filePath(QStringLiteral("day"))).removeRecursively());
+            reason = QStringLiteral("No such file or directory");
+        } else {
             b.dataFile.close();
+            reason = QStringLiteral("No data file is open");
+        }
 
         b.cycle("5.0E-3,3.2E+0", true);
-
         QCOMPARE(b.view.errors.size(), 1);
-        QVERIFY(!b.view.errors[0].isEmpty());
-        QCOMPARE(b.view.errors[0], b.dataFile.errorString());
+        QVERIFY2(b.view.errors[0].startsWith(QStringLiteral("The counted cell was not saved"))
+                     && b.view.errors[0].contains(reason),
+                 qPrintable(b.view.errors[0]));
+        if (removeFolder)
+            QVERIFY(b.view.errors[0].contains(b.view.path));
         QCOMPARE(b.tableR.totalCount, qint16(1));
         QVERIFY(!b.session.recordArmed());
         QVERIFY(b.view.recCountEnabled);
@@ -542,6 +547,37 @@ private Q_SLOTS:
         b.cycle("1.5E-2,3.7E+0", false); // the next tick still measures
         QCOMPARE(b.view.values[0], QStringLiteral("1.5E-2"));
         QCOMPARE(b.view.errors.size(), 1);
+        // The next loss is told as the second in a row.
+        b.cycle("1.5E-2,3.7E+0", true);
+        QCOMPARE(b.view.errors.size(), 2);
+        QVERIFY2(b.view.errors[1].startsWith(QStringLiteral("2 counted cells in a row were not saved")),
+                 qPrintable(b.view.errors[1]));
+        // A new session counts afresh.
+        b.session.stop();
+        QVERIFY(QDir(b.dir.path()).mkpath(QStringLiteral("day")));
+        b.session.start();
+        if (!removeFolder)
+            b.dataFile.close();
+        b.cycle("1.5E-2,3.7E+0", true);
+        QCOMPARE(b.view.errors.size(), removeFolder ? 2 : 3);
+        if (!removeFolder)
+            QVERIFY(b.view.errors[2].startsWith(QStringLiteral("The counted cell was not saved")));
+    }
+
+    void deletedFileMidSessionKeepsEveryCellAndIsToldOnce()
+    {
+        Bench b;
+        b.session.start();
+        b.cycle("5.0E-3,3.2E+0", true);
+        QVERIFY(QFile::remove(b.view.path));
+        for (int k = 0; k < 3; ++k)
+            b.cycle("5.0E-3,3.2E+0", true);
+        QCOMPARE(b.tableR.totalCount, qint16(4));
+        // The three cells counted after the removal are all in the file at the path.
+        QCOMPARE(b.file().count("\r\n"), qsizetype(3));
+        QCOMPARE(b.view.errors.size(), 1);
+        QVERIFY2(b.view.errors[0].contains(b.view.path) && b.view.errors[0].contains("deleted or replaced"),
+                 qPrintable(b.view.errors[0]));
     }
 };
 

@@ -1,10 +1,12 @@
 #include "testmain.h"
+#include "specialfiles.h"
 
 #include "settings/settingscodec.h"
 #include "settings/settingsfile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -249,13 +251,104 @@ private Q_SLOTS:
         QCOMPARE(contentOf(dir.filePath("plain")), QByteArray());
     }
 
-    void settingsNamedFolderIsNotRead()
+    void specialFileIsNeitherReadNorReplaced_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("named");
+        // The kinds themselves are told apart with the data file; here what
+        // matters is a name, a link, and a folder the save must not replace.
+        QTest::newRow("named pipe") << int(Special::Pipe) << "a named pipe";
+        QTest::newRow("link to a device node") << int(Special::LinkToDeviceNode) << "a device";
+        QTest::newRow("folder") << int(Special::Folder) << "a folder";
+    }
+    void specialFileIsNeitherReadNorReplaced()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, named);
+        QTemporaryDir dir;
+        const QString path = settingsPath(dir.path());
+        QString why;
+        if (!makeSpecial(Special(kind), path, &why))
+            QSKIP(qPrintable(why.isEmpty() ? QStringLiteral("cannot make it") : why));
+        const QString linkTarget = path + "-target";
+        const mode_t before = typeAt(path);
+        const mode_t targetBefore = typeAt(linkTarget);
+
+        // Returning at all is the point for a pipe: a blocking open would wait
+        // for a writer for good.
+        const QString refusal = QStringLiteral("%1 is %2, not a regular file").arg(path, named);
+        QString told;
+        QVERIFY(!readSettingsFile(dir.path(), &told).has_value());
+        QCOMPARE(told, refusal);
+        QString reason;
+        QVERIFY(!writeSettingsFile(dir.path(), kExampleFile, &reason));
+        QCOMPARE(reason, refusal);
+        // Neither the name nor what a link leads to was replaced, and no
+        // temporary file was left.
+        QCOMPARE(typeAt(path), before);
+        QCOMPARE(typeAt(linkTarget), targetBefore);
+        QStringList expected{"Settings.ini"};
+        if (targetBefore)
+            expected << "Settings.ini-target";
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+                 expected);
+    }
+
+    void linkToARegularFileIsWrittenThrough_data()
+    {
+        QTest::addColumn<bool>("targetExists");
+        QTest::newRow("to an existing file") << true;
+        QTest::newRow("to a file not made yet") << false;
+    }
+    void linkToARegularFileIsWrittenThrough()
+    {
+        QFETCH(bool, targetExists);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("kept"));
+        const QString target = dir.filePath("kept/bench.ini");
+        if (targetExists) {
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("old\r\n") == 5);
+        }
+        QVERIFY(QFile::link(target, settingsPath(dir.path())));
+
+        QVERIFY(writeSettingsFile(dir.path(), kExampleFile));
+        QCOMPARE(typeAt(settingsPath(dir.path())), mode_t(S_IFLNK));
+        QCOMPARE(contentOf(target), kExampleFile);
+        QString told;
+        QCOMPARE(*readSettingsFile(dir.path(), &told), kExampleFile);
+        QVERIFY(told.isEmpty());
+    }
+
+    void interruptedSavesAreRemoved()
     {
         QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("Settings.ini"));
-        QVERIFY(!readSettingsFile(dir.path()).has_value());
-        QVERIFY(!writeSettingsFile(dir.path(), kExampleFile));
-        QVERIFY(QFileInfo(dir.filePath("Settings.ini")).isDir());
+        QVERIFY(QDir(dir.path()).mkdir("kept"));
+        auto touch = [](const QString &path) {
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(" 3 \r\n") == 5;
+        };
+        // What a save cut short leaves: the name, a dot and six letters or digits.
+        for (const QString name : {"Settings.ini.sYTZJX", "Settings.ini.0a9Z1b", "kept/bench.ini.hocNID"})
+            QVERIFY(touch(dir.filePath(name)));
+        QVERIFY(touch(dir.filePath("kept/bench.ini")));
+        QVERIFY(QFile::link(dir.filePath("kept/bench.ini"), settingsPath(dir.path())));
+        // Look-alikes that are not the program's and things that are no file.
+        const QStringList others{"Settings.ini.bak", "Settings.ini.abcde", "Settings.ini.abcdefg",
+                                 "Settings.ini.abc-de", "Other.ini.abcdef", "kept/Settings.ini.abcdef"};
+        for (const QString &name : others)
+            QVERIFY(touch(dir.filePath(name)));
+        QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("Settings.ini.fifo01")).constData(), 0666) == 0);
+        QVERIFY(QFile::link(dir.filePath("kept/bench.ini"), dir.filePath("Settings.ini.link01")));
+
+        QCOMPARE(removeInterruptedSaves(dir.path()), 3);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+                 (QStringList{"kept", "Other.ini.abcdef", "Settings.ini", "Settings.ini.abc-de",
+                              "Settings.ini.abcde", "Settings.ini.abcdefg", "Settings.ini.bak",
+                              "Settings.ini.fifo01", "Settings.ini.link01"}));
+        QCOMPARE(QDir(dir.filePath("kept")).entryList(QDir::Files),
+                 (QStringList{"bench.ini", "Settings.ini.abcdef"}));
+        QCOMPARE(removeInterruptedSaves(dir.filePath("no such folder")), 0);
     }
 
     void failedSaveKeepsThePreviousFileWhole()

@@ -1,0 +1,156 @@
+#include "platform/regularfile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace regularfile {
+
+namespace {
+
+Kind kindOfMode(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return Kind::Regular;
+    if (S_ISDIR(mode))
+        return Kind::Directory;
+    if (S_ISFIFO(mode))
+        return Kind::Pipe;
+    if (S_ISCHR(mode))
+        return Kind::CharacterDevice;
+    if (S_ISBLK(mode))
+        return Kind::BlockDevice;
+    if (S_ISSOCK(mode))
+        return Kind::Socket;
+    return Kind::Unknown;
+}
+
+QString systemText(int errorNumber)
+{
+    return qt_error_string(errorNumber);
+}
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+Kind kindOf(const QString &path, QString *errorText)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0)
+        return kindOfMode(info.st_mode);
+    const int errorNumber = errno;
+    // A dangling link or a missing name; a missing folder on the way counts as
+    // missing too, opening then says why.
+    if (errorNumber == ENOENT || errorNumber == ENOTDIR)
+        return Kind::Missing;
+    if (errorText)
+        *errorText = systemText(errorNumber);
+    return Kind::Unknown;
+}
+
+bool isSymbolicLink(const QString &path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+QString describe(Kind kind)
+{
+    switch (kind) {
+    case Kind::Missing:
+        return QStringLiteral("missing");
+    case Kind::Regular:
+        return QStringLiteral("a regular file");
+    case Kind::Directory:
+        return QStringLiteral("a folder");
+    case Kind::Pipe:
+        return QStringLiteral("a named pipe");
+    case Kind::CharacterDevice:
+    case Kind::BlockDevice:
+        return QStringLiteral("a device");
+    case Kind::Socket:
+        return QStringLiteral("a socket");
+    case Kind::Unknown:
+        break;
+    }
+    return QStringLiteral("not a file");
+}
+
+QString refusalText(const QString &path, Kind kind)
+{
+    if (kind == Kind::Missing || kind == Kind::Regular || kind == Kind::Unknown)
+        return QString();
+    return QStringLiteral("%1 is %2, not a regular file").arg(shown(path), describe(kind));
+}
+
+Opened open(const QString &path, int flags)
+{
+    Opened result;
+    const QByteArray name = QFile::encodeName(path);
+    // Looked at before opening: opening a device can have effects of its own.
+    const Kind before = kindOf(path);
+    if (const QString refusal = refusalText(path, before); !refusal.isEmpty()) {
+        result.error = refusal;
+        return result;
+    }
+    const int fd = ::open(name.constData(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) {
+        const int errorNumber = errno;
+        // Only a pipe without a reader answers a non-blocking open for writing
+        // with ENXIO: it turned up after the look above.
+        if (errorNumber == ENXIO)
+            result.error = refusalText(path, Kind::Pipe);
+        else
+            result.error = QStringLiteral("%1: %2").arg(shown(path), systemText(errorNumber));
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const Kind kind = kindOfMode(info.st_mode);
+        ::close(fd);
+        result.error = refusalText(path, kind == Kind::Regular ? Kind::Unknown : kind);
+        if (result.error.isEmpty())
+            result.error = QStringLiteral("%1 is not a regular file").arg(shown(path));
+        return result;
+    }
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) {
+        const int errorNumber = errno;
+        ::close(fd);
+        result.error = QStringLiteral("%1: %2").arg(shown(path), systemText(errorNumber));
+        return result;
+    }
+    result.fd = fd;
+    return result;
+}
+
+std::optional<Identity> identityOf(int fd)
+{
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return std::nullopt;
+    return Identity{info.st_dev, info.st_ino};
+}
+
+std::optional<Identity> identityOf(const QString &path, int *errorNumber)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        if (errorNumber)
+            *errorNumber = errno;
+        return std::nullopt;
+    }
+    if (errorNumber)
+        *errorNumber = 0;
+    return Identity{info.st_dev, info.st_ino};
+}
+
+} // namespace regularfile

@@ -1,0 +1,46 @@
+#include "record/recordnotices.h"
+
+#include "record/datafile.h"
+
+QString recordNotSavedText(const QString &path, const QString &reason, int cells)
+{
+    const QString what = cells <= 1
+            ? QStringLiteral("The counted cell was not saved")
+            : QStringLiteral("%1 counted cells in a row were not saved").arg(cells);
+    return QStringLiteral("%1: the data file %2 could not be written (%3). "
+                          "The cell is in the BIN counters but not in the file.")
+            .arg(what, path, reason);
+}
+
+QString dataFileReplacedText(const QString &path)
+{
+    return QStringLiteral("The data file %1 was deleted or replaced during the session. "
+                          "It has been opened again: this cell and the next ones are saved in %1; "
+                          "earlier records are not in it.")
+            .arg(path);
+}
+
+void RecordNotices::reset()
+{
+    m_lastPath.clear();
+    m_lastReason.clear();
+    m_failuresInRow = 0;
+}
+
+std::optional<QString> RecordNotices::after(const RecordOutcome &outcome)
+{
+    if (outcome.written) {
+        m_failuresInRow = 0;
+        if (outcome.reopened)
+            return dataFileReplacedText(outcome.path);
+        return std::nullopt;
+    }
+    if (m_failuresInRow > 0 && outcome.path == m_lastPath && outcome.reason == m_lastReason) {
+        ++m_failuresInRow;
+    } else {
+        m_failuresInRow = 1;
+        m_lastPath = outcome.path;
+        m_lastReason = outcome.reason;
+    }
+    return recordNotSavedText(m_lastPath, m_lastReason, m_failuresInRow);
+}
