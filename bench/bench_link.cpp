@@ -1,14 +1,13 @@
-// bench_link: what the wait for a reply costs. Runs the same request/reply
-// exchange over a pseudo-terminal with the sleeping wait the program uses and
-// with a busy-polling loop for reference, and prints for both the CPU time per
-// 100 exchanges, the time from the reply's last byte to readResponse returning,
-// and the CPU time spent waiting on a silent tester.
+// bench_link: what a request/reply exchange costs. Runs request after request
+// over a pseudo-terminal through the program's channel, driven by the event
+// loop, and prints the CPU time per 100 exchanges, the time from the reply's
+// last byte to the channel's replyReceived signal, and the CPU time spent on a
+// silent tester (requests timing out one after the other).
 //
 //   bench_link [--exchanges N] [--delay-ms MS] [--silent-seconds S]
 
 #include "benchsupport.h"
 #include "link/commandchannel.h"
-#include "platform/qteventpump.h"
 #include "platform/qtserialport.h"
 
 #include <QCoreApplication>
@@ -17,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 using Clock = std::chrono::steady_clock;
@@ -33,53 +33,64 @@ struct Figures
     int failed = 0;
     double silentCpu = 0;
     double silentWall = 0;
+    int timeouts = 0;
 };
 
-Figures measure(ThreadTester &tester, EventPump &pump, int exchanges, std::chrono::seconds silentFor)
+void runUntil(const std::function<bool()> &done)
+{
+    QTimer wake;
+    wake.start(50);
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+Figures measure(ThreadTester &tester, int exchanges, std::chrono::seconds silentFor)
 {
     Figures figures;
     QtSerialPort port(tester.folder());
-    CommandChannel channel(port, pump);
+    CommandChannel channel(port);
     port.setPortOpen(true);
 
-    // A few exchanges first, so that nothing is measured cold.
-    for (int i = 0; i < 3; ++i) {
-        channel.sendCommand(QStringLiteral(":fetch?"));
-        channel.readResponse();
-    }
-
     std::vector<double> latencies;
+    int answered = 0;
+    QObject context;
+    QObject::connect(&channel, &CommandChannel::replyReceived, &context, [&](const QString &reply) {
+        const auto now = Clock::now();
+        ++answered;
+        if (reply != QLatin1String("23.456E-3,3.9876E+0"))
+            ++figures.failed;
+        else if (answered > 3) // the first few warm up
+            latencies.push_back(std::chrono::duration<double, std::micro>(now - tester.lastByte()).count());
+        if (answered < exchanges + 3)
+            channel.request(QStringLiteral(":fetch?"));
+    });
+    QObject::connect(&channel, &CommandChannel::timedOut, &context, [&] {
+        ++figures.timeouts;
+        if (tester.silent())
+            channel.request(QStringLiteral(":fetch?"));
+    });
+
+    channel.request(QStringLiteral(":fetch?"));
+    runUntil([&] { return answered >= 3; });
     const double cpuStart = threadCpuSeconds();
     const auto wallStart = Clock::now();
-    for (int i = 0; i < exchanges; ++i) {
-        channel.sendCommand(QStringLiteral(":fetch?"));
-        const QString reply = channel.readResponse();
-        const auto returned = Clock::now();
-        if (reply != QLatin1String("23.456E-3,3.9876E+0")) {
-            ++figures.failed;
-            continue;
-        }
-        latencies.push_back(std::chrono::duration<double, std::micro>(returned - tester.lastByte()).count());
-    }
+    runUntil([&] { return answered >= exchanges + 3 || figures.timeouts > 0; });
     const double scale = 100.0 / exchanges;
     figures.cpuPer100 = (threadCpuSeconds() - cpuStart) * scale;
     figures.wallPer100 = std::chrono::duration<double>(Clock::now() - wallStart).count() * scale;
     figures.medianUs = percentile(latencies, 0.5);
     figures.p95Us = percentile(latencies, 0.95);
 
-    // A tester that never answers: the wait lasts until STOP.
+    // A tester that never answers: every request ends in its time-out.
     tester.setSilent(true);
-    QTimer stop;
-    stop.setSingleShot(true);
-    stop.setInterval(silentFor);
-    QObject::connect(&stop, &QTimer::timeout, &stop, [&channel] { channel.stopRequested = true; });
-    channel.sendCommand(QStringLiteral(":fetch?"));
+    figures.timeouts = 0;
+    channel.request(QStringLiteral(":fetch?"));
     const double silentCpuStart = threadCpuSeconds();
     const auto silentStart = Clock::now();
-    stop.start();
-    channel.readResponse();
+    runUntil([&] { return Clock::now() - silentStart >= silentFor; });
     figures.silentCpu = threadCpuSeconds() - silentCpuStart;
     figures.silentWall = std::chrono::duration<double>(Clock::now() - silentStart).count();
+    channel.cancel();
     tester.setSilent(false);
     port.setPortOpen(false);
     return figures;
@@ -102,21 +113,17 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    QtEventPump sleeping;
-    BusyPump busy;
-    const Figures waiting = measure(tester, sleeping, exchanges, silentFor);
-    const Figures polling = measure(tester, busy, exchanges, silentFor);
+    const Figures f = measure(tester, exchanges, silentFor);
 
     std::printf("exchanges: %d, tester answers after %lld ms, silent tester for %lld s\n\n", exchanges,
                 static_cast<long long>(delay.count()), static_cast<long long>(silentFor.count()));
-    std::printf("%-44s %14s %14s\n", "", "sleeping wait", "busy polling");
-    std::printf("%-44s %14.4f %14.4f\n", "CPU s per 100 exchanges (UI thread)", waiting.cpuPer100, polling.cpuPer100);
-    std::printf("%-44s %14.3f %14.3f\n", "wall s per 100 exchanges", waiting.wallPer100, polling.wallPer100);
-    std::printf("%-44s %14.1f %14.1f\n", "last byte -> readResponse returns, median us", waiting.medianUs, polling.medianUs);
-    std::printf("%-44s %14.1f %14.1f\n", "last byte -> readResponse returns, p95 us", waiting.p95Us, polling.p95Us);
-    std::printf("%-44s %14.4f %14.4f\n", "CPU s while the tester is silent", waiting.silentCpu, polling.silentCpu);
-    std::printf("%-44s %14.2f %14.2f\n", "  that is, % of one core",
-                100.0 * waiting.silentCpu / waiting.silentWall, 100.0 * polling.silentCpu / polling.silentWall);
-    std::printf("%-44s %14d %14d\n", "wrong replies", waiting.failed, polling.failed);
-    return waiting.failed + polling.failed == 0 ? 0 : 1;
+    std::printf("%-48s %14.4f\n", "CPU s per 100 exchanges (UI thread)", f.cpuPer100);
+    std::printf("%-48s %14.3f\n", "wall s per 100 exchanges", f.wallPer100);
+    std::printf("%-48s %14.1f\n", "last byte -> replyReceived, median us", f.medianUs);
+    std::printf("%-48s %14.1f\n", "last byte -> replyReceived, p95 us", f.p95Us);
+    std::printf("%-48s %14.4f\n", "CPU s while the tester is silent", f.silentCpu);
+    std::printf("%-48s %14.2f\n", "  that is, % of one core", 100.0 * f.silentCpu / f.silentWall);
+    std::printf("%-48s %14d\n", "requests timed out while silent", f.timeouts);
+    std::printf("%-48s %14d\n", "wrong replies", f.failed);
+    return f.failed == 0 ? 0 : 1;
 }

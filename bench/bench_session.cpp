@@ -3,11 +3,12 @@
 //
 //   bench_session [--cycles N] [--delay-ms MS] [--silent-seconds S] [--unpaced]
 //
-// The window runs its measurement cycle twice: once with the program's own
-// event pump, which sleeps until serial data or another event arrives, and once
-// with a reference pump that polls without ever sleeping. For both it prints
+// The window runs its measurement cycle as the program does, driven by the
+// port's data signal and its timers from the application's event loop. It
+// prints
 //   - CPU seconds of the user-interface thread per 100 cycles, live tester;
-//   - CPU seconds over S seconds of a session waiting on a silent tester;
+//   - CPU seconds over S seconds of a session on a silent tester (every
+//     request ends in its time-out);
 //   - the time from the reply's last byte to the judgement on the grid, median
 //     and 95th percentile, in two steps: "set" is when the window has coloured
 //     its last grid element for the reading (the voltage out label, through the
@@ -29,7 +30,6 @@
 #include "bins/bintable.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "platform/qteventpump.h"
 #include "platform/qtserialport.h"
 #include "record/datafile.h"
 
@@ -93,7 +93,10 @@ class QuietDialogs : public Dialogs
 {
 public:
     void showMessage(const QString &text, const QString &, Icon) override { messages << text; }
-    SaveDialogResult askSavePath(const SaveDialogSetup &) override { return {}; }
+    void askSavePath(const SaveDialogSetup &, std::function<void(const SaveDialogResult &)> done) override
+    {
+        done(SaveDialogResult{});
+    }
     bool startEditor(const QString &) override { return false; }
     QStringList messages;
 };
@@ -172,15 +175,14 @@ struct Figures
 // Everything the window works with, built in the program's order.
 struct Program
 {
-    Program(EventPump &eventPump, const QString &dir) : port(dir), pump(eventPump)
+    explicit Program(const QString &dir) : port(dir)
     {
-        window = std::make_unique<BenchWindow>(port, pump, clock, dialogs, binTableR, binTableV, dataFile, dir);
+        window = std::make_unique<BenchWindow>(port, clock, dialogs, binTableR, binTableV, dataFile, dir);
         window->watchPaints();
     }
     ~Program() { window.reset(); }
 
     QtSerialPort port;
-    EventPump &pump;
     SystemClock clock;
     QuietDialogs dialogs;
     BinTable binTableR;
@@ -246,7 +248,7 @@ Figures measure(Program &program, ThreadTester &tester, int cycles, std::chrono:
     figures.paintedP95Us = percentile(painted, 0.95);
     window.session().stop();
 
-    // A session on a tester that never answers: the cycle waits until STOP.
+    // A session on a tester that never answers: request after request times out.
     tester.setSilent(true);
     window.session().start();
     double silentCpuStart = 0;
@@ -288,13 +290,11 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    QtEventPump sleeping;
-    BusyPump busy;
     Figures waiting;
     double startupFromMain = 0;
     double startupFromExec = 0;
     {
-        Program program(sleeping, tester.folder());
+        Program program(tester.folder());
         program.window->show();
         waitUntil([&] { return program.window->firstPaint.has_value(); }, 30s);
         if (program.window->firstPaint) {
@@ -304,37 +304,29 @@ int main(int argc, char **argv)
         }
         waiting = measure(program, tester, cycles, silentFor);
     }
-    Figures polling;
-    {
-        Program program(busy, tester.folder());
-        program.window->show();
-        waitUntil([&] { return program.window->firstPaint.has_value(); }, 30s);
-        polling = measure(program, tester, cycles, silentFor);
-    }
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
 
     std::printf("cycles: %d, tester answers after %lld ms, %s; silent tester for %lld s\n\n", cycles,
                 static_cast<long long>(delay.count()), paced ? "paced at 9600 baud" : "unpaced",
                 static_cast<long long>(silentFor.count()));
-    std::printf("%-52s %14s %14s %8s\n", "", "sleeping wait", "busy polling", "ratio");
-    std::printf("%-52s %14.4f %14.4f %8.1f\n", "CPU s per 100 cycles, live tester (UI thread)", waiting.liveCpuPer100,
-                polling.liveCpuPer100, waiting.liveCpuPer100 > 0 ? polling.liveCpuPer100 / waiting.liveCpuPer100 : 0.0);
-    std::printf("%-52s %14.3f %14.3f\n", "wall s per 100 cycles", waiting.liveWallPer100, polling.liveWallPer100);
-    std::printf("%-52s %14.4f %14.4f %8.1f\n", "CPU s while waiting on a silent tester", waiting.silentCpu,
-                polling.silentCpu, waiting.silentCpu > 0 ? polling.silentCpu / waiting.silentCpu : 0.0);
-    std::printf("%-52s %14.2f %14.2f\n", "  that is, % of one core",
-                waiting.silentWall > 0 ? 100.0 * waiting.silentCpu / waiting.silentWall : 0.0,
-                polling.silentWall > 0 ? 100.0 * polling.silentCpu / polling.silentWall : 0.0);
-    std::printf("%-52s %14.1f %14.1f\n", "last byte -> judgement set on the grid, median us", waiting.setMedianUs, polling.setMedianUs);
-    std::printf("%-52s %14.1f %14.1f\n", "last byte -> judgement set on the grid, p95 us", waiting.setP95Us, polling.setP95Us);
-    std::printf("%-52s %14.1f %14.1f\n", "last byte -> changed cell painted, median us", waiting.paintedMedianUs, polling.paintedMedianUs);
-    std::printf("%-52s %14.1f %14.1f\n", "last byte -> changed cell painted, p95 us", waiting.paintedP95Us, polling.paintedP95Us);
-    std::printf("%-52s %14d %14d\n", "cycles without a paint of a changed cell", waiting.unpainted, polling.unpainted);
+    std::printf("%-52s %14s\n", "", "event-driven");
+    std::printf("%-52s %14.4f\n", "CPU s per 100 cycles, live tester (UI thread)", waiting.liveCpuPer100);
+    std::printf("%-52s %14.2f\n", "  that is, % of one core",
+                waiting.liveWallPer100 > 0 ? 100.0 * waiting.liveCpuPer100 / waiting.liveWallPer100 : 0.0);
+    std::printf("%-52s %14.3f\n", "wall s per 100 cycles", waiting.liveWallPer100);
+    std::printf("%-52s %14.4f\n", "CPU s on a silent tester", waiting.silentCpu);
+    std::printf("%-52s %14.2f\n", "  that is, % of one core",
+                waiting.silentWall > 0 ? 100.0 * waiting.silentCpu / waiting.silentWall : 0.0);
+    std::printf("%-52s %14.1f\n", "last byte -> judgement set on the grid, median us", waiting.setMedianUs);
+    std::printf("%-52s %14.1f\n", "last byte -> judgement set on the grid, p95 us", waiting.setP95Us);
+    std::printf("%-52s %14.1f\n", "last byte -> changed cell painted, median us", waiting.paintedMedianUs);
+    std::printf("%-52s %14.1f\n", "last byte -> changed cell painted, p95 us", waiting.paintedP95Us);
+    std::printf("%-52s %14d\n", "cycles without a paint of a changed cell", waiting.unpainted);
     std::printf("\n%-52s %14.1f\n", "start-up: main() -> first window painted, ms", startupFromMain);
     std::printf("%-52s %14.1f\n", "start-up: process start -> first window painted, ms", startupFromExec);
     std::printf("%-52s %14ld\n", "peak resident memory, KiB (ru_maxrss)", usage.ru_maxrss);
-    for (const QString &message : waiting.messages + polling.messages)
+    for (const QString &message : waiting.messages)
         std::printf("window message: %s\n", qPrintable(message));
     return 0;
 }

@@ -1,10 +1,8 @@
 #pragma once
 
 // What the benchmarks share: a tester on its own thread at the master end of a
-// pseudo-terminal, a busy-polling event pump for reference, the CPU time of the
-// calling thread, percentiles and command-line numbers.
-
-#include "platform/eventpump.h"
+// pseudo-terminal, the CPU time of the calling thread, percentiles and
+// command-line numbers.
 
 #include "ptypair.h"
 
@@ -50,14 +48,6 @@ inline int intArgument(const QStringList &arguments, const QString &name, int fa
     return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1).toInt() : fallback;
 }
 
-// The reference: processes the events without waiting and reads again at once.
-class BusyPump : public EventPump
-{
-public:
-    void processOnceWaiting() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-    void processPending() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-};
-
 // A tester on its own thread at the master end of a pseudo-terminal, linked as
 // COM1 in a folder of its own. It answers every ":fetch?" line after `delay`
 // with the next of `replies` in turn. Paced, it writes all but the last byte at
@@ -89,6 +79,7 @@ public:
     bool isValid() const { return m_thread.joinable(); }
     QString folder() const { return m_pty.folder(); }
     void setSilent(bool silent) { m_silent = silent; }
+    bool silent() const { return m_silent; }
     SteadyClock::time_point lastByte() const { return SteadyClock::time_point(SteadyClock::duration(m_lastByte.load())); }
 
 private:

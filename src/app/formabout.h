@@ -6,7 +6,7 @@ class QLabel;
 class QPushButton;
 
 // The About window: product name, version line and two fixed notices. The
-// caller creates it, shows it with exec() and destroys it afterwards.
+// caller creates it and shows it with open(); it deletes itself when closed.
 //
 // Keyboard: key presses and typed characters are discarded; releasing Esc
 // closes the window. Enter still presses cmdOK, the default button.

@@ -12,7 +12,6 @@
 #include "common/colours.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "platform/eventpump.h"
 #include "record/datafile.h"
 #include "record/recordline.h"
 #include "settings/settingscodec.h"
@@ -32,14 +31,10 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTimer>
 
-#include <chrono>
-
 namespace {
-
-// How often an action waiting for the end of a measurement cycle looks again.
-constexpr std::chrono::milliseconds kBetweenCyclesRetry{20};
 
 QColor toColor(quint32 bgr)
 {
@@ -65,21 +60,21 @@ QString FormMain::applicationTitle()
     return QStringLiteral("BATTERY KELVANO BIN Measurement");
 }
 
-FormMain::FormMain(SerialPort &port, EventPump &pump, Clock &clock, Dialogs &dialogs,
+FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
                    BinTable &binTableR, BinTable &binTableV, DataFile &dataFile,
                    FileLocations locations, QWidget *parent)
     : QMainWindow(parent),
-      m_pump(pump),
       m_dialogs(dialogs),
       m_clock(clock),
       m_dataFile(dataFile),
       m_binTableR(binTableR),
       m_binTableV(binTableV),
       m_locations(std::move(locations)),
-      m_session(port, pump, clock, binTableR, binTableV, dataFile, *this)
+      m_session(port, clock, binTableR, binTableV, dataFile, *this)
 {
     setObjectName(QStringLiteral("FormMain"));
     m_ui.setupUi(this);
+    buildStateControls();
     setWindowTitle(applicationTitle());
     setWindowIcon(programIcon());
 
@@ -173,7 +168,6 @@ void FormMain::saveSettings()
 {
     // The data file is the only file the program keeps open.
     m_dataFile.close();
-    m_pump.processPending();
     // The user's own folder may not exist before the first save.
     m_locations.makeSettingsDir();
     // Saved as in use: a refused panel entry is saved as the entry its table
@@ -195,8 +189,8 @@ void FormMain::shutdown()
         QCoreApplication::exit(0);
 }
 
-// The counter window, the About window and any message box are children of
-// this window; each leaves its modal loop when it is rejected.
+// The counter window, the About window, the save dialog and any message box
+// are children of this window.
 void FormMain::closeSecondaryWindows()
 {
     for (QDialog *dialog : findChildren<QDialog *>()) {
@@ -314,7 +308,7 @@ void FormMain::clrBinCountRV()
 
 // --- Data file -------------------------------------------------------------------
 
-bool FormMain::selectSaveFile()
+void FormMain::selectSaveFile()
 {
     SaveDialogSetup setup;
     setup.initialPath = defaultDataPath(m_locations.dataDir, m_clock.now().date());
@@ -323,18 +317,24 @@ bool FormMain::selectSaveFile()
     setup.defaultSuffix = QStringLiteral("csv");
     setup.confirmOverwrite = true;
 
-    const SaveDialogResult result = m_dialogs.askSavePath(setup);
-    switch (result.outcome) {
-    case SaveDialogResult::Outcome::Chosen:
-        m_ui.TextFileName->setText(result.path);
-        return true;
-    case SaveDialogResult::Outcome::Cancelled:
-        return false;
-    case SaveDialogResult::Outcome::Failed:
-        m_dialogs.showMessage(result.error, applicationTitle(), Dialogs::Icon::None);
-        return false;
-    }
-    return false;
+    QPointer<FormMain> self(this);
+    m_dialogs.askSavePath(setup, [self](const SaveDialogResult &result) {
+        if (!self || self->m_shutDown)
+            return;
+        switch (result.outcome) {
+        case SaveDialogResult::Outcome::Chosen:
+            // START may have run while the dialog was open; the path of a
+            // running session stays.
+            if (self->m_ui.Frame3->isEnabled())
+                self->m_ui.TextFileName->setText(result.path);
+            break;
+        case SaveDialogResult::Outcome::Cancelled:
+            break;
+        case SaveDialogResult::Outcome::Failed:
+            self->m_dialogs.showMessage(result.error, applicationTitle(), Dialogs::Icon::None);
+            break;
+        }
+    });
 }
 
 // --- Buttons and menus -------------------------------------------------------------
@@ -352,7 +352,7 @@ void FormMain::Command2_Click()
 
 void FormMain::Command3_Click()
 {
-    runBetweenCycles([this] { selectSaveFile(); });
+    selectSaveFile();
 }
 
 void FormMain::Command4_Click()
@@ -362,11 +362,23 @@ void FormMain::Command4_Click()
 
 void FormMain::Command5_Click()
 {
-    runBetweenCycles([this] {
-        // The counter window deletes itself when it closes.
-        auto *form = new FormOption(m_binTableR, m_binTableV, [this] { clrBinCountRV(); }, this);
-        form->exec();
-    });
+    showCounterWindow();
+}
+
+void FormMain::showCounterWindow()
+{
+    if (m_shutDown)
+        return;
+    // One counter window at a time: a second DATA brings the open one forward.
+    if (m_counterWindow) {
+        m_counterWindow->raise();
+        m_counterWindow->activateWindow();
+        return;
+    }
+    // The counter window deletes itself when it closes.
+    m_counterWindow = new FormOption(m_binTableR, m_binTableV, [this] { clrBinCountRV(); }, this);
+    m_counterWindow->setWindowModality(Qt::WindowModal);
+    m_counterWindow->open();
 }
 
 void FormMain::MenuCOM_Click(int index)
@@ -383,9 +395,9 @@ void FormMain::MenuFileItem_Click(int index)
 void FormMain::MenuHelpItem_Click(int index)
 {
     if (index == 0)
-        runBetweenCycles([this] { openReadme(); });
+        openReadme();
     else if (index == 2)
-        runBetweenCycles([this] { showAbout(); });
+        showAbout();
 }
 
 QString FormMain::readmePath(const QString &programDir)
@@ -405,8 +417,17 @@ void FormMain::openReadme()
 
 void FormMain::showAbout()
 {
-    FormAbout about(this);
-    about.exec();
+    if (m_shutDown)
+        return;
+    if (m_aboutWindow) {
+        m_aboutWindow->raise();
+        m_aboutWindow->activateWindow();
+        return;
+    }
+    m_aboutWindow = new FormAbout(this);
+    m_aboutWindow->setAttribute(Qt::WA_DeleteOnClose);
+    m_aboutWindow->setWindowModality(Qt::WindowModal);
+    m_aboutWindow->open();
 }
 
 void FormMain::setComPort(qint16 comPort)
@@ -419,18 +440,6 @@ void FormMain::setComPort(qint16 comPort)
     } catch (const AppError &error) {
         showError(error.description());
     }
-}
-
-void FormMain::runBetweenCycles(std::function<void()> action)
-{
-    if (m_shutDown)
-        return;
-    if (!m_session.cycleRunning()) {
-        action();
-        return;
-    }
-    QTimer::singleShot(kBetweenCyclesRetry, this,
-                       [this, action = std::move(action)]() mutable { runBetweenCycles(std::move(action)); });
 }
 
 // --- Keyboard ------------------------------------------------------------------------
@@ -476,6 +485,57 @@ void FormMain::setOutLabel(int t, const std::optional<QString> &caption, quint32
     if (caption)
         label->setText(*caption);
     setBackground(label, bgr);
+}
+
+void FormMain::clearJudgement()
+{
+    // Back to the window's background, as before the first reading.
+    for (QLabel *cell : m_ui.Label7)
+        cell->setPalette(cell->parentWidget()->palette());
+    for (QLabel *label : m_ui.Label8)
+        label->setPalette(label->parentWidget()->palette());
+}
+
+void FormMain::showStale(const QString &notice)
+{
+    const bool stale = !notice.isEmpty();
+    if (stale)
+        clearJudgement();
+    // A disabled label draws its text in the palette's grey.
+    for (QLabel *value : m_ui.Label5)
+        value->setEnabled(!stale);
+    m_replyNotice->setText(notice);
+    m_replyNotice->setVisible(stale);
+}
+
+void FormMain::showStatus(const QString &text)
+{
+    m_statusLine->setText(text);
+}
+
+void FormMain::buildStateControls()
+{
+    // Below the two grid rows, inside the result frame.
+    m_replyNotice = new QLabel(m_ui.Frame2);
+    m_replyNotice->setObjectName(QStringLiteral("replyNotice"));
+    const int top = m_ui.Picture2->geometry().bottom() + 2;
+    m_replyNotice->setGeometry(m_ui.Picture2->x(), top, m_ui.Frame2->width() - 2 * m_ui.Picture2->x(),
+                               m_ui.Frame2->height() - top - 2);
+    m_replyNotice->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont font = m_replyNotice->font();
+    font.setPointSizeF(8);
+    font.setBold(true);
+    m_replyNotice->setFont(font);
+    QPalette palette = m_replyNotice->palette();
+    palette.setColor(QPalette::WindowText, QColor(0xB0, 0x00, 0x00));
+    m_replyNotice->setPalette(palette);
+    m_replyNotice->hide();
+
+    m_statusLine = new QLabel(this);
+    m_statusLine->setObjectName(QStringLiteral("statusLine"));
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(m_statusLine, 1);
 }
 
 void FormMain::setRecCountEnabled(bool enabled)

@@ -9,16 +9,18 @@
 #include "session/sessionview.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <array>
-#include <functional>
 
 class Clock;
 class DataFile;
 class Dialogs;
-class EventPump;
+class FormAbout;
+class FormOption;
 class PortChooser;
+class QLabel;
 class SerialPort;
 struct BinTable;
 
@@ -27,16 +29,21 @@ struct BinTable;
 // "REC - COUNT" to its measurement session, which drives the window back
 // through SessionView.
 //
-// Everything it works with is handed in and must outlive it: the serial port,
-// the event pump and the clock the session uses, the dialogs through which it
-// asks and tells the operator, the two program-wide BIN tables and the data
-// file. locations tells where Settings.ini and the port links live, where the
-// default data file goes and where the operator's guide is.
+// Everything it works with is handed in and must outlive it: the serial port
+// and the clock the session uses, the dialogs through which it asks and tells
+// the operator, the two program-wide BIN tables and the data file. locations
+// tells where Settings.ini and the port links live, where the default data
+// file goes and where the operator's guide is.
 //
-// The session's wait processes events, so clicks, timer ticks and closing the
-// window can run in the middle of a measurement cycle; no handler lets an
-// AppError escape into the event loop, and modal windows are opened only
-// between cycles.
+// No handler waits: the counter window, the About window, the save dialog and
+// message boxes open window-modal and return at once, and the measurement
+// ticks go on behind them. No handler lets an AppError escape into the event
+// loop.
+//
+// Besides the inventory controls the window has two of its own: a notice in
+// the result frame (objectName "replyNotice") that says when the reading shown
+// is stale, and a status line below the client area ("statusLine") for the
+// state of the line and for full counters.
 //
 // The set-up (port, both panels, window position) is read from Settings.ini in
 // the settings folder when the window is made and written there when it closes. Closing
@@ -53,7 +60,7 @@ public:
     // path, the captions of the value labels, grid, row labels and out labels,
     // then the stored set-up: both BIN panels (both tables built), the window
     // position and the port number. Opens nothing.
-    FormMain(SerialPort &port, EventPump &pump, Clock &clock, Dialogs &dialogs,
+    FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
              BinTable &binTableR, BinTable &binTableV, DataFile &dataFile,
              FileLocations locations, QWidget *parent = nullptr);
     ~FormMain() override;
@@ -73,10 +80,10 @@ public:
     void updateBinTableR();
     void updateBinTableV();
 
-    // "Browse": asks for the data file, proposing today's default path. True
-    // when a path was taken into the path field; false when cancelled (silent)
-    // or when the dialog failed (the operator is told why).
-    bool selectSaveFile();
+    // "Browse": opens the save dialog for the data file, proposing today's
+    // default path. A chosen path goes into the path field once the operator
+    // answers; a cancel is silent and a failed dialog is reported.
+    void selectSaveFile();
 
     // Zeroes the counters of both BIN tables (RESET of the BIN counter window).
     void clrBinCountRV();
@@ -87,16 +94,9 @@ public:
     qint16 comPort() const { return m_comPort; }
     void setComPort(qint16 comPort);
 
-    // Runs action now when no measurement cycle is in progress, otherwise as soon
-    // as the running cycle has ended. Modal windows are opened through it, so a
-    // cycle is never held inside one and the ticks go on while it is open.
-    // Once the window has closed, actions are dropped.
-    void runBetweenCycles(std::function<void()> action);
-
-    // When set (the program's own window), closing the window ends every running
-    // event loop of the application, nested modal ones included, so the program
-    // ends at once. Off by default: a window made without it only closes, which
-    // leaves a caller's own event loops alone.
+    // When set (the program's own window), closing the window ends the
+    // application's event loop, so the program ends at once. Off by default: a
+    // window made without it only closes, which leaves a caller's loop alone.
     void setEndsProgram(bool endsProgram) { m_endsProgram = endsProgram; }
     bool isShutDown() const { return m_shutDown; }
 
@@ -108,6 +108,9 @@ public:
     void showValue(int t, const QString &text) override;
     void setCellColour(int cell, quint32 bgr) override;
     void setOutLabel(int t, const std::optional<QString> &caption, quint32 bgr) override;
+    void clearJudgement() override;
+    void showStale(const QString &notice) override;
+    void showStatus(const QString &text) override;
     void setRecCountEnabled(bool enabled) override;
     void focusRecCount() override;
     void setStartEnabled(bool enabled) override;
@@ -132,8 +135,7 @@ private:
     // are rebuilt from the restored panels and the port number is applied.
     // Reports nothing.
     void loadSettings();
-    // Closes every open file, lets pending events run once and writes the
-    // set-up to Settings.ini. A file that cannot be written is passed over
+    // Closes every open file and writes the set-up to Settings.ini. A file that cannot be written is passed over
     // silently and the previous one stays as it was.
     void saveSettings();
     // The close handling: stops a running session (which ends a waiting cycle,
@@ -159,9 +161,14 @@ private:
     void MenuHelpItem_Click(int index);
     void openReadme();
     void showAbout();
+    void showCounterWindow();
+    void buildStateControls();
 
     FormMainUi m_ui;
-    EventPump &m_pump;
+    QLabel *m_replyNotice = nullptr;
+    QLabel *m_statusLine = nullptr;
+    QPointer<FormOption> m_counterWindow;
+    QPointer<FormAbout> m_aboutWindow;
     Dialogs &m_dialogs;
     Clock &m_clock;
     DataFile &m_dataFile;

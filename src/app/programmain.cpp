@@ -6,7 +6,6 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/filelocations.h"
-#include "platform/qteventpump.h"
 #include "platform/qtserialport.h"
 #include "platform/terminationsignals.h"
 #include "record/datafile.h"
@@ -27,15 +26,14 @@ int runProgram(int argc, char **argv, const std::function<void(FormMain &)> &sho
     // Everything the main window works with lives for the whole run and is
     // destroyed after it.
     QtSerialPort port(locations.settingsDir);
-    QtEventPump pump;
     SystemClock clock;
     QtDialogs dialogs;
     BinTable binTableR;
     BinTable binTableV;
     DataFile dataFile;
 
-    FormMain window(port, pump, clock, dialogs, binTableR, binTableV, dataFile, locations);
-    // Closing the window ends the program, also from inside a modal window.
+    FormMain window(port, clock, dialogs, binTableR, binTableV, dataFile, locations);
+    // Closing the window ends the program.
     window.setEndsProgram(true);
     dialogs.setParent(&window);
 

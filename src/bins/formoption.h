@@ -16,7 +16,7 @@ class QPushButton;
 // right frame. The values are those of the tables when the window was made or
 // when RESET was last pressed; counts added later show the next time.
 //
-// The window deletes itself when closed; the caller opens it with exec().
+// The window deletes itself when closed; the caller opens it with open().
 class FormOption : public QDialog
 {
     Q_OBJECT

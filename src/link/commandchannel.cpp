@@ -1,15 +1,15 @@
 #include "link/commandchannel.h"
 
 #include "common/apperror.h"
-#include "platform/eventpump.h"
 #include "platform/serialport.h"
 
-namespace {
-constexpr QLatin1Char kLineFeed('\n');
-constexpr qsizetype kLineEndLength = 2;
-} // namespace
-
-CommandChannel::CommandChannel(SerialPort &port, EventPump &pump) : m_port(port), m_pump(pump) {}
+CommandChannel::CommandChannel(SerialPort &port, QObject *parent) : QObject(parent), m_port(port)
+{
+    m_replyTimer.setSingleShot(true);
+    m_replyTimer.setInterval(kReplyTimeout);
+    connect(&m_replyTimer, &QTimer::timeout, this, &CommandChannel::onTimeout);
+    connect(&m_port, &SerialPort::dataArrived, this, &CommandChannel::onDataArrived);
+}
 
 void CommandChannel::sendCommand(const QString &command)
 {
@@ -17,37 +17,72 @@ void CommandChannel::sendCommand(const QString &command)
     m_port.output((command + QStringLiteral("\r\n")).toLatin1());
 }
 
-QString CommandChannel::readResponse()
+void CommandChannel::request(const QString &command)
 {
-    return readReply().text;
+    cancel();
+    sendCommand(command);
+    m_state = State::AwaitingReply;
+    m_replyTimer.start();
 }
 
-Reply CommandChannel::readReply()
+void CommandChannel::cancel()
 {
-    Reply reply;
-    QString buffer;
-    for (;;) {
-        if (stopRequested)
-            break;
-        m_pump.processOnceWaiting();
-        if (!m_port.portOpen())
-            break;
-        try {
-            buffer += QString::fromLatin1(m_port.input());
-        } catch (const AppError &) {
-            // A port that fails while being read ends the wait like a closed one.
-            break;
-        }
-        if (!buffer.isEmpty() && buffer.back() == kLineFeed) {
-            reply.complete = true;
-            break;
-        }
+    m_state = State::Idle;
+    m_replyTimer.stop();
+    m_buffer.clear();
+}
+
+QString CommandChannel::replyText(const QByteArray &received)
+{
+    qsizetype end = received.size();
+    while (end > 0 && (received.at(end - 1) == '\r' || received.at(end - 1) == '\n'))
+        --end;
+    return QString::fromLatin1(received.constData(), end);
+}
+
+void CommandChannel::onDataArrived()
+{
+    QByteArray arrived;
+    try {
+        arrived = m_port.input();
+    } catch (const AppError &) {
+        return; // the port closed under us; portLost tells the session
     }
-    // The last two characters go unseen: the CR LF of a complete line, or
-    // whatever had arrived last when STOP or a closed port ended the wait.
-    if (buffer.size() > kLineEndLength)
-        reply.text = buffer.left(buffer.size() - kLineEndLength);
-    return reply;
+    // Bytes with no request outstanding answer nothing the program asked.
+    if (m_state != State::AwaitingReply)
+        return;
+
+    m_buffer += arrived;
+    const qsizetype lineEnd = m_buffer.lastIndexOf('\n');
+    if (lineEnd < 0) {
+        if (m_buffer.size() > kMaxReplyLength) {
+            finish();
+            Q_EMIT badReply();
+        }
+        return;
+    }
+    // Whatever follows the last line end belongs to no request of ours.
+    const QByteArray line = m_buffer.left(lineEnd + 1);
+    finish();
+    if (line.size() > kMaxReplyLength + 2)
+        Q_EMIT badReply();
+    else
+        Q_EMIT replyReceived(replyText(line));
+}
+
+void CommandChannel::onTimeout()
+{
+    if (m_state != State::AwaitingReply)
+        return;
+    finish();
+    Q_EMIT timedOut();
+}
+
+void CommandChannel::finish()
+{
+    m_state = State::Idle;
+    m_replyTimer.stop();
+    m_buffer.clear();
 }
 
 std::array<bool, 4> setComPort(SerialPort &port, qint16 comPort)

@@ -6,9 +6,11 @@
 
 void QtDialogs::showMessage(const QString &text, const QString &title, Icon icon)
 {
-    QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title, text,
-                    QMessageBox::Ok, m_parent);
-    box.exec();
+    auto *box = new QMessageBox(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title,
+                                text, QMessageBox::Ok, m_parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(m_parent ? Qt::WindowModal : Qt::ApplicationModal);
+    box->open();
 }
 
 void QtDialogs::showNotice(const QString &text, const QString &title)
@@ -25,32 +27,39 @@ void QtDialogs::showNotice(const QString &text, const QString &title)
     m_notice->raise();
 }
 
-SaveDialogResult QtDialogs::askSavePath(const SaveDialogSetup &setup)
+void QtDialogs::askSavePath(const SaveDialogSetup &setup,
+                            std::function<void(const SaveDialogResult &)> done)
 {
-    QFileDialog dialog(m_parent);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters(setup.filters);
+    auto *dialog = new QFileDialog(m_parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(m_parent ? Qt::WindowModal : Qt::ApplicationModal);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilters(setup.filters);
     if (setup.selectedFilter >= 0 && setup.selectedFilter < setup.filters.size())
-        dialog.selectNameFilter(setup.filters.at(setup.selectedFilter));
-    dialog.setDefaultSuffix(setup.defaultSuffix);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, !setup.confirmOverwrite);
-    dialog.selectFile(setup.initialPath);
+        dialog->selectNameFilter(setup.filters.at(setup.selectedFilter));
+    dialog->setDefaultSuffix(setup.defaultSuffix);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, !setup.confirmOverwrite);
+    dialog->selectFile(setup.initialPath);
 
-    SaveDialogResult result;
-    if (dialog.exec() != QDialog::Accepted) {
-        result.outcome = SaveDialogResult::Outcome::Cancelled;
-        return result;
-    }
-    const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty() || chosen.first().isEmpty()) {
-        result.outcome = SaveDialogResult::Outcome::Failed;
-        result.error = QStringLiteral("The dialog returned no file name.");
-        return result;
-    }
-    result.outcome = SaveDialogResult::Outcome::Chosen;
-    result.path = chosen.first();
-    return result;
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, done = std::move(done)](int code) {
+        SaveDialogResult result;
+        if (code != QDialog::Accepted) {
+            result.outcome = SaveDialogResult::Outcome::Cancelled;
+        } else {
+            const QStringList chosen = dialog->selectedFiles();
+            if (chosen.isEmpty() || chosen.first().isEmpty()) {
+                result.outcome = SaveDialogResult::Outcome::Failed;
+                result.error = QStringLiteral("The dialog returned no file name.");
+            } else {
+                result.outcome = SaveDialogResult::Outcome::Chosen;
+                result.path = chosen.first();
+            }
+        }
+        if (done)
+            done(result);
+    });
+    dialog->open();
 }
 
 bool QtDialogs::startEditor(const QString &path)

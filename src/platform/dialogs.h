@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // How the save dialog is set up for choosing the data file.
 struct SaveDialogSetup
 {
@@ -24,6 +26,8 @@ struct SaveDialogResult
 
 // Everything the windows show modally or start outside the program. The windows
 // reach it through this interface so tests never meet a real modal dialog.
+// Nothing here waits for the operator: dialogs open window-modal and return at
+// once, and answers come back through a callback.
 class Dialogs
 {
 public:
@@ -31,7 +35,7 @@ public:
 
     virtual ~Dialogs() = default;
 
-    // A message box with a single OK button.
+    // Opens a message box with a single OK button.
     virtual void showMessage(const QString &text, const QString &title, Icon icon) = 0;
 
     // A warning that does not hold the program up: it stays on screen while the
@@ -42,7 +46,10 @@ public:
         showMessage(text, title, Icon::Warning);
     }
 
-    virtual SaveDialogResult askSavePath(const SaveDialogSetup &setup) = 0;
+    // Opens the save dialog; done receives the outcome once the operator has
+    // answered. done is not called when the dialog's parent goes away first.
+    virtual void askSavePath(const SaveDialogSetup &setup,
+                             std::function<void(const SaveDialogResult &)> done) = 0;
 
     // Starts the system's text editor on path without waiting for it.
     // False when the editor could not be started.
@@ -60,7 +67,8 @@ public:
 
     void showMessage(const QString &text, const QString &title, Icon icon) override;
     void showNotice(const QString &text, const QString &title) override;
-    SaveDialogResult askSavePath(const SaveDialogSetup &setup) override;
+    void askSavePath(const SaveDialogSetup &setup,
+                     std::function<void(const SaveDialogResult &)> done) override;
     bool startEditor(const QString &path) override;
 
 private:

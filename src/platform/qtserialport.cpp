@@ -41,10 +41,11 @@ QString serialDevicePath(qint16 port, const QString &programDir)
 #endif
 }
 
-QtSerialPort::QtSerialPort(QString programDir) : m_programDir(std::move(programDir))
+QtSerialPort::QtSerialPort(QString programDir, QObject *parent)
+    : SerialPort(parent), m_programDir(std::move(programDir))
 {
-    QObject::connect(&m_serial, &QSerialPort::errorOccurred, &m_serial,
-            [this](QSerialPort::SerialPortError error) { onError(error); });
+    connect(&m_serial, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
+    connect(&m_serial, &QSerialPort::readyRead, this, &SerialPort::dataArrived);
 }
 
 QtSerialPort::~QtSerialPort()
@@ -169,6 +170,13 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error)
         m_ioError = m_serial.errorString();
         m_closedBecause = m_ioError;
         m_serial.close();
+        // Queued, so that whoever is inside a port call when the failure is
+        // found finishes before the loss is handled.
+        QMetaObject::invokeMethod(this, [this, reason = m_closedBecause] {
+                if (!m_serial.isOpen())
+                    Q_EMIT portLost(reason);
+            },
+                                  Qt::QueuedConnection);
         break;
     case QSerialPort::WriteError:
         m_ioError = m_serial.errorString();

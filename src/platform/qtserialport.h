@@ -6,21 +6,23 @@
 #include <QString>
 
 // The device that port number `port` stands for. On Windows "COMn". Elsewhere an
-// entry named COMn in the program's folder wins (normally a symbolic link to the
+// entry named COMn in the folder of the port links wins (normally a symbolic link to the
 // real device, e.g. COM1 -> /dev/ttyUSB0); without one, /dev/ttyS<n-1>.
 QString serialDevicePath(qint16 port, const QString &programDir);
 
 // The serial line over QSerialPort: 9600 baud, 8N1, no flow control, DTR raised
 // where the device supports it. Everything runs on the thread that owns it; the
-// received bytes are collected while the event loop runs.
+// received bytes are collected while the event loop runs and announced with
+// dataArrived().
 //
 // A read failure on an open port (a USB adapter pulled out, the far end of a
-// pseudo-terminal closed) closes the port at once: the platform reports such
-// failures over and over, and one is all the program needs to stop waiting.
+// pseudo-terminal closed) closes the port at once and emits portLost() once:
+// the platform reports such failures over and over, and one is all the program
+// needs.
 class QtSerialPort : public SerialPort
 {
 public:
-    explicit QtSerialPort(QString programDir);
+    explicit QtSerialPort(QString programDir, QObject *parent = nullptr);
     ~QtSerialPort() override;
 
     QtSerialPort(const QtSerialPort &) = delete;

@@ -1,8 +1,5 @@
 target_sources(bin4870logic PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/serialport.h
-    ${CMAKE_CURRENT_LIST_DIR}/eventpump.h
     ${CMAKE_CURRENT_LIST_DIR}/qtserialport.h
     ${CMAKE_CURRENT_LIST_DIR}/qtserialport.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/qteventpump.h
-    ${CMAKE_CURRENT_LIST_DIR}/qteventpump.cpp
 )

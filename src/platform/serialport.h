@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 
 // The serial line to the tester, with the operations the program uses.
@@ -8,10 +9,15 @@
 // Every failure throws AppError with a number and a description that names the
 // device tried; an operation that needs an open port on a closed one throws
 // errors::kPortNotOpen (8018).
-class SerialPort
+//
+// Nothing here waits: received bytes are announced by dataArrived() and a port
+// that fails under the program by portLost().
+class SerialPort : public QObject
 {
+    Q_OBJECT
 public:
-    virtual ~SerialPort() = default;
+    using QObject::QObject;
+    ~SerialPort() override = default;
 
     // Port number, 1 = COM1. Only while the port is closed.
     virtual void setCommPort(qint16 port) = 0;
@@ -27,4 +33,11 @@ public:
     virtual void output(const QByteArray &data) = 0;
     // Everything received and not yet read, possibly empty; reading removes it.
     virtual QByteArray input() = 0;
+
+Q_SIGNALS:
+    // New bytes wait to be taken with input().
+    void dataArrived();
+    // The open port failed and has been closed (adapter pulled out, far end
+    // hung up). Emitted once per failure; reason is the platform's text.
+    void portLost(const QString &reason);
 };

@@ -4,6 +4,8 @@
 #include "common/colours.h"
 #include "common/numericvalue.h"
 
+#include <QRegularExpression>
+
 #include <cstddef>
 #include <limits>
 #include <utility>
@@ -92,5 +94,20 @@ float judgedValueOf(const QString &field, int t)
     default:
         throw AppError(errors::kSubscriptOutOfRange,
                        QStringLiteral("Subscript out of range: table %1").arg(t));
+    }
+}
+
+std::optional<float> readingValueOf(const QString &field, int t)
+{
+    // Sign, digits with an optional decimal point, optional exponent: the
+    // notations the tester writes its numbers in.
+    static const QRegularExpression number(
+        QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([EeDd][+-]?\\d+)?\\s*$"));
+    if (!number.match(field).hasMatch())
+        return std::nullopt;
+    try {
+        return judgedValueOf(field, t);
+    } catch (const AppError &) {
+        return std::nullopt;
     }
 }

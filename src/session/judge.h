@@ -27,3 +27,9 @@ Judgement judgeTable(const BinTable &table, float judgedValue, bool armed);
 // as volts, rounded to a 32-bit float. Throws AppError(errors::kOverflow) when it
 // leaves the float range.
 float judgedValueOf(const QString &field, int t);
+
+// The value field t is judged as, or nullopt when the field is no reading: not
+// a plain number (an error text such as "ERR" or "OVER", an empty field, a
+// number followed by other characters) or a value that leaves the float range.
+// Blanks around the number are allowed.
+std::optional<float> readingValueOf(const QString &field, int t);

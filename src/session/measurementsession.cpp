@@ -3,7 +3,6 @@
 #include "bins/bintable.h"
 #include "common/apperror.h"
 #include "platform/clock.h"
-#include "platform/eventpump.h"
 #include "platform/serialport.h"
 #include "record/datafile.h"
 #include "record/recordline.h"
@@ -11,42 +10,54 @@
 #include "session/judge.h"
 #include "session/sessionview.h"
 
-namespace {
+#include <optional>
 
-// Showing a reading lets the window redraw both labels before judging starts.
-constexpr int kRedrawPasses = 5;
-
-// Marks the cycle as running for as long as it is in scope, also when a step
-// throws.
-class CycleGuard
-{
-public:
-    explicit CycleGuard(bool &flag) : m_flag(flag) { m_flag = true; }
-    ~CycleGuard() { m_flag = false; }
-    CycleGuard(const CycleGuard &) = delete;
-    CycleGuard &operator=(const CycleGuard &) = delete;
-
-private:
-    bool &m_flag;
-};
-
-} // namespace
-
-MeasurementSession::MeasurementSession(SerialPort &port, EventPump &pump, Clock &clock,
-                                       BinTable &binTableR, BinTable &binTableV,
-                                       DataFile &dataFile, SessionView &view, QObject *parent)
+MeasurementSession::MeasurementSession(SerialPort &port, Clock &clock, BinTable &binTableR,
+                                       BinTable &binTableV, DataFile &dataFile, SessionView &view,
+                                       QObject *parent)
     : QObject(parent),
       m_port(port),
-      m_pump(pump),
       m_clock(clock),
       m_binTableR(binTableR),
       m_binTableV(binTableV),
       m_dataFile(dataFile),
       m_view(view),
-      m_channel(port, pump)
+      m_channel(port)
 {
     m_timer1.setInterval(kPollInterval);
     connect(&m_timer1, &QTimer::timeout, this, &MeasurementSession::Timer1_Timer);
+    m_reconnectTimer.setInterval(kReconnectInterval);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, &MeasurementSession::tryReconnect);
+    connect(&m_channel, &CommandChannel::replyReceived, this, &MeasurementSession::onReply);
+    connect(&m_channel, &CommandChannel::badReply, this, &MeasurementSession::onBadReply);
+    connect(&m_channel, &CommandChannel::timedOut, this, &MeasurementSession::onTimedOut);
+    connect(&m_port, &SerialPort::portLost, this, &MeasurementSession::onPortLost);
+}
+
+QString MeasurementSession::lineLostText(qint16 comPort, const QString &reason)
+{
+    return QStringLiteral("line lost, retrying COM%1 (%2)").arg(comPort).arg(reason);
+}
+
+QString MeasurementSession::lineBackText(qint16 comPort)
+{
+    return QStringLiteral("line back on COM%1, measuring again").arg(comPort);
+}
+
+QString MeasurementSession::counterFullText()
+{
+    return QStringLiteral("A BIN counter is full (32767): readings are not counted. "
+                          "Press DATA, then RESET to clear the counters.");
+}
+
+QString MeasurementSession::noAnswerText()
+{
+    return QStringLiteral("The tester does not answer - the values shown are old.");
+}
+
+QString MeasurementSession::badReplyText()
+{
+    return QStringLiteral("The tester's reply cannot be read - the values shown are old.");
 }
 
 void MeasurementSession::start()
@@ -59,6 +70,11 @@ void MeasurementSession::start()
         m_recordArmed = false;
         m_view.setRecCountEnabled(true);
         m_view.focusRecCount();
+        setStatus(QString());
+        if (m_stale) {
+            m_stale = false;
+            m_view.showStale(QString());
+        }
 
         const QString path = withDefaultExtension(m_view.pathText());
         if (path != m_view.pathText())
@@ -68,11 +84,12 @@ void MeasurementSession::start()
 
         if (!m_port.portOpen())
             m_port.setPortOpen(true);
-        m_channel.sendCommand(QStringLiteral("func rv"));
-        m_channel.sendCommand(QStringLiteral("trig:sour imm"));
+        setUpTester();
 
-        m_channel.stopRequested = false;
-        m_lineLossReported = false;
+        m_channel.cancel();
+        m_running = true;
+        m_reconnecting = false;
+        m_counterFullTold = false;
         m_recordNotices.reset();
         m_timer1.start();
     } catch (const AppError &error) {
@@ -86,9 +103,15 @@ void MeasurementSession::start()
 
 void MeasurementSession::stop()
 {
-    // First, so that a cycle waiting for its reply leaves the wait at its next check.
-    m_channel.stopRequested = true;
+    // First, so that nothing the outstanding request brings is taken.
+    m_channel.cancel();
+    m_running = false;
     m_timer1.stop();
+    m_reconnectTimer.stop();
+    if (m_reconnecting) {
+        m_reconnecting = false;
+        setStatus(QString());
+    }
     m_dataFile.close();
     closePort();
     enableSetup();
@@ -96,42 +119,21 @@ void MeasurementSession::stop()
 
 void MeasurementSession::recCount()
 {
-    if (!m_timer1.isActive())
+    if (!m_running)
         return;
     m_recordArmed = true;
     m_view.setRecCountEnabled(false);
 }
 
-void MeasurementSession::measure()
-{
-    if (m_inCycle)
-        return;
-    std::optional<QString> recordNotice;
-    {
-        CycleGuard guard(m_inCycle);
-        recordNotice = runCycle();
-    }
-    // Showing it may process events; the next ticks may run meanwhile.
-    if (recordNotice)
-        m_view.showRecordNotice(*recordNotice);
-}
-
 void MeasurementSession::Timer1_Timer()
 {
+    if (!m_running || m_reconnecting || m_channel.awaitingReply())
+        return;
     try {
-        measure();
+        m_channel.request(QStringLiteral(":fetch?"));
     } catch (const AppError &error) {
-        // A failed cycle ends quietly; the next tick starts afresh. A port that
-        // closed under a running session (adapter pulled out, tester hung up)
-        // would otherwise leave frozen readings and a REC - COUNT that never
-        // counts: say so once, until the next START.
-        if (error.number() == errors::kPortNotOpen && m_timer1.isActive()
-            && !m_channel.stopRequested && !m_lineLossReported) {
-            m_lineLossReported = true;
-            m_view.showError(QStringLiteral("The tester can no longer be reached. %1. "
-                                            "Press STOP, check the connection, then press START.")
-                                 .arg(error.description()));
-        }
+        // The port closed or refuses to write: the line is gone.
+        loseLine(error.description());
     }
 }
 
@@ -145,51 +147,174 @@ qint16 MeasurementSession::comPort() const
     return m_port.commPort();
 }
 
-std::optional<QString> MeasurementSession::runCycle()
+void MeasurementSession::setUpTester()
 {
-    m_channel.sendCommand(QStringLiteral(":fetch?"));
-    const Reply reply = m_channel.readReply();
-    // A wait ended by STOP or a closed port holds at best a cut-off line, and an
-    // empty reply carries no reading: neither may be shown, counted or recorded.
-    if (!reply.complete || reply.text.isEmpty())
-        return std::nullopt;
-    if (!m_parser.parseReading(reply.text))
-        return std::nullopt;
+    m_channel.sendCommand(QStringLiteral("func rv"));
+    m_channel.sendCommand(QStringLiteral("trig:sour imm"));
+}
 
+void MeasurementSession::onReply(const QString &line)
+{
+    if (!m_running)
+        return;
+    if (!m_parser.parseReading(line)) {
+        // An empty line answers the request but carries no reading.
+        ++m_badReplies;
+        return;
+    }
+    if (m_stale) {
+        m_stale = false;
+        m_view.showStale(QString());
+    }
     m_view.showValue(0, m_parser.displayText(0));
     m_view.showValue(1, m_parser.displayText(1));
-    for (int pass = 0; pass < kRedrawPasses; ++pass)
-        m_pump.processPending();
-    // STOP ran while the reading was on its way to the screen: the file is
-    // closed, so the reading is neither counted nor recorded.
-    if (m_channel.stopRequested)
-        return std::nullopt;
+    try {
+        judgeReading();
+    } catch (const AppError &) {
+        // A table the grid cannot show (more BINs than cells): the reading stays
+        // on screen unjudged and an arming waits.
+        m_view.clearJudgement();
+    }
+}
 
-    judge(0, m_binTableR);
-    judge(1, m_binTableV);
-
-    m_view.setRecCountEnabled(true);
-    if (!m_recordArmed)
-        return std::nullopt;
-
+void MeasurementSession::judgeReading()
+{
     const auto &fields = m_parser.readingFields();
+    const std::optional<float> valueR = readingValueOf(fields[0], 0);
+    const std::optional<float> valueV = readingValueOf(fields[1], 1);
+    if (!valueR || !valueV) {
+        // Shown as text, but no reading to judge, count or record; an arming
+        // waits for a real one.
+        m_view.clearJudgement();
+        return;
+    }
+
+    // Both tables are judged before either is written back, so the counters of
+    // the two tables and the data file never disagree.
+    std::optional<Judgement> judgedR;
+    std::optional<Judgement> judgedV;
+    bool counted = m_recordArmed;
+    if (m_recordArmed) {
+        try {
+            judgedR = judgeTable(m_binTableR, *valueR, true);
+            judgedV = judgeTable(m_binTableV, *valueV, true);
+        } catch (const AppError &error) {
+            if (error.number() != errors::kOverflow)
+                throw;
+            counted = false;
+        }
+    }
+    if (!counted) {
+        judgedR = judgeTable(m_binTableR, *valueR, false);
+        judgedV = judgeTable(m_binTableV, *valueV, false);
+    }
+    for (const auto &[t, judgement] : {std::pair{0, &*judgedR}, std::pair{1, &*judgedV}}) {
+        for (int row = 0; row < 9; ++row)
+            m_view.setCellColour(t * 9 + row, judgement->cellColours[size_t(row)]);
+        m_view.setOutLabel(t, judgement->outCaption, judgement->outColour);
+    }
+
+    if (m_recordArmed && !counted) {
+        // A full counter: the arming waits until the counters are cleared.
+        if (!m_counterFullTold) {
+            m_counterFullTold = true;
+            setStatus(counterFullText());
+        }
+        return;
+    }
+    m_view.setRecCountEnabled(true);
+    if (!counted)
+        return;
+
+    m_binTableR = judgedR->table;
+    m_binTableV = judgedV->table;
+    if (m_counterFullTold) {
+        m_counterFullTold = false;
+        setStatus(QString());
+    }
     const RecordOutcome outcome = m_dataFile.writeRecord(m_clock.now(), fields[0], fields[1]);
     m_recordArmed = false;
     m_view.focusRecCount();
     Q_EMIT readingCounted();
-    return m_recordNotices.after(outcome);
+    // What became of the record (not saved, or saved in a data file opened afresh).
+    if (const std::optional<QString> notice = m_recordNotices.after(outcome))
+        m_view.showRecordNotice(*notice);
 }
 
-// Judges readingFields[t] against table and writes the table back only when
-// the whole judging of that table succeeded.
-void MeasurementSession::judge(int t, BinTable &table)
+void MeasurementSession::onBadReply()
 {
-    const float value = judgedValueOf(m_parser.readingFields()[t], t);
-    const Judgement judgement = judgeTable(table, value, m_recordArmed);
-    for (int row = 0; row < 9; ++row)
-        m_view.setCellColour(t * 9 + row, judgement.cellColours[row]);
-    m_view.setOutLabel(t, judgement.outCaption, judgement.outColour);
-    table = judgement.table;
+    if (!m_running)
+        return;
+    ++m_badReplies;
+    markStale(badReplyText());
+}
+
+void MeasurementSession::onTimedOut()
+{
+    if (m_running)
+        markStale(noAnswerText());
+}
+
+void MeasurementSession::setStatus(const QString &text)
+{
+    if (text == m_status)
+        return;
+    m_status = text;
+    m_view.showStatus(text);
+}
+
+void MeasurementSession::markStale(const QString &notice)
+{
+    m_stale = true;
+    m_view.showStale(notice);
+}
+
+void MeasurementSession::onPortLost(const QString &reason)
+{
+    if (m_running && !m_reconnecting)
+        loseLine(reason);
+}
+
+void MeasurementSession::loseLine(const QString &reason)
+{
+    m_channel.cancel();
+    m_timer1.stop();
+    m_reconnecting = true;
+    if (m_port.portOpen()) {
+        try {
+            m_port.setPortOpen(false);
+        } catch (const AppError &) {
+            // Reopening below tells whether the port can still be used.
+        }
+    }
+    markStale(noAnswerText());
+    setStatus(lineLostText(m_port.commPort(), reason));
+    m_reconnectTimer.start();
+}
+
+void MeasurementSession::tryReconnect()
+{
+    if (!m_running || !m_reconnecting) {
+        m_reconnectTimer.stop();
+        return;
+    }
+    try {
+        m_port.setPortOpen(true);
+        setUpTester();
+    } catch (const AppError &error) {
+        if (m_port.portOpen()) {
+            try {
+                m_port.setPortOpen(false);
+            } catch (const AppError &) {
+            }
+        }
+        setStatus(lineLostText(m_port.commPort(), error.description()));
+        return;
+    }
+    m_reconnecting = false;
+    m_reconnectTimer.stop();
+    setStatus(lineBackText(m_port.commPort()));
+    m_timer1.start();
 }
 
 void MeasurementSession::closePort()

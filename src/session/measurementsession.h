@@ -10,32 +10,37 @@
 
 #include <array>
 #include <chrono>
-#include <optional>
 
 class Clock;
 class DataFile;
-class EventPump;
 class SerialPort;
 class SessionView;
 struct BinTable;
 
 // A measurement session: START and STOP, the 300 ms measurement cycle that
 // shows, judges, counts and records the tester's readings, and "REC - COUNT",
-// which arms the next cycle to count and record. The main window forwards the
-// clicks of its buttons here; the session drives the window through SessionView.
+// which arms the next reading to be counted and recorded. The main window
+// forwards the clicks of its buttons here; the session drives the window
+// through SessionView.
 //
-// Everything runs on the user-interface thread. The cycle lets the window
-// process its events while it waits for the reply and after showing it, so
-// stop() and recCount() may run in the middle of a cycle.
+// Everything runs on the user-interface thread and nothing waits: a tick sends
+// ":fetch?" when no request is outstanding, and the reply (or its time-out)
+// arrives later as a signal of the channel. STOP drops the outstanding request,
+// so nothing it brings is shown, counted or recorded.
+//
+// A request left unanswered for CommandChannel::kReplyTimeout marks the reading
+// on screen as stale until the next complete reply. A port lost under a running
+// session is reopened every kReconnectInterval, the tester set up again and
+// polling resumed, until STOP.
 class MeasurementSession : public QObject
 {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds kPollInterval{300};
+    static constexpr std::chrono::milliseconds kReconnectInterval{1000};
 
-    MeasurementSession(SerialPort &port, EventPump &pump, Clock &clock,
-                       BinTable &binTableR, BinTable &binTableV, DataFile &dataFile,
-                       SessionView &view, QObject *parent = nullptr);
+    MeasurementSession(SerialPort &port, Clock &clock, BinTable &binTableR, BinTable &binTableV,
+                       DataFile &dataFile, SessionView &view, QObject *parent = nullptr);
 
     // START: disables the set-up, opens the data file for appending (".csv"
     // appended to a path without any "."), opens the port, sets the tester up and
@@ -44,29 +49,27 @@ public:
     // set-up again. A leftover arming of an earlier session is dropped.
     void start();
 
-    // STOP: ends the wait of a running cycle, stops the timer, closes the data
-    // file and the port, enables the set-up. Leaves an arming alone.
+    // STOP: drops the outstanding request, stops polling and reconnecting,
+    // closes the data file and the port, enables the set-up. Leaves an arming
+    // alone.
     void stop();
 
-    // "REC - COUNT": while a session runs, arms the next complete reading to be
-    // counted and recorded and disables the button until that happens.
+    // "REC - COUNT": while a session runs, arms the next reading to be counted
+    // and recorded and disables the button until that happens.
     void recCount();
 
-    // One measurement cycle. Throws the AppError of a failing step; what was
-    // shown or written back before it stays. Returns at once while another cycle
-    // is in progress (a tick that falls due during the wait). A cycle whose wait
-    // did not end on a complete, non-empty reply ends after the wait: nothing is
-    // shown, judged, counted or recorded, and an arming waits for the next one.
-    // A cycle that finds the session stopped after showing the reading ends there.
-    void measure();
-
-    // The tick of Timer1: measure() with every AppError ending the tick silently,
-    // except that a port found closed under a running session is reported once.
+    // The tick of Timer1: sends ":fetch?" unless a request is outstanding or
+    // the line is being reconnected.
     void Timer1_Timer();
 
+    bool running() const { return m_running; }
     bool timerEnabled() const { return m_timer1.isActive(); }
     bool recordArmed() const { return m_recordArmed; }
-    bool cycleRunning() const { return m_inCycle; }
+    bool awaitingReply() const { return m_channel.awaitingReply(); }
+    bool stale() const { return m_stale; }
+    bool reconnecting() const { return m_reconnecting; }
+    // Replies that carried no reading: empty, over-long or unreadable lines.
+    int badReplies() const { return m_badReplies; }
     const std::array<QString, 2> &readingFields() const { return m_parser.readingFields(); }
 
     CommandChannel &channel() { return m_channel; }
@@ -79,21 +82,34 @@ public:
     std::array<bool, 4> setComPort(qint16 comPort);
     qint16 comPort() const;
 
+    // The status-line texts.
+    static QString lineLostText(qint16 comPort, const QString &reason);
+    static QString lineBackText(qint16 comPort);
+    static QString counterFullText();
+    static QString noAnswerText();
+    static QString badReplyText();
+
 Q_SIGNALS:
-    // A cycle has counted a reading (and tried to record it); the counters of
-    // both tables changed.
+    // A reading has been counted (and its record tried); the counters of both
+    // tables changed.
     void readingCounted();
 
 private:
-    // The cycle itself; returns what the operator is to be told about its
-    // record (not saved, or saved in a data file opened afresh).
-    std::optional<QString> runCycle();
-    void judge(int t, BinTable &table);
+    void onReply(const QString &line);
+    void onBadReply();
+    void onTimedOut();
+    void onPortLost(const QString &reason);
+    void loseLine(const QString &reason);
+    void tryReconnect();
+    void setUpTester();
+    void markStale(const QString &notice);
+    void setStatus(const QString &text);
+    // Judges the reading in readingFields; counts and records it when armed.
+    void judgeReading();
     void closePort();
     void enableSetup();
 
     SerialPort &m_port;
-    EventPump &m_pump;
     Clock &m_clock;
     BinTable &m_binTableR;
     BinTable &m_binTableV;
@@ -103,8 +119,13 @@ private:
     CommandChannel m_channel;
     ReadingParser m_parser;
     QTimer m_timer1;
+    QTimer m_reconnectTimer;
+    bool m_running = false;
     bool m_recordArmed = false;
-    bool m_inCycle = false;
-    bool m_lineLossReported = false;
+    bool m_stale = false;
+    bool m_reconnecting = false;
+    bool m_counterFullTold = false;
+    int m_badReplies = 0;
+    QString m_status;
     RecordNotices m_recordNotices;
 };

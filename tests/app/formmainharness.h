@@ -8,7 +8,6 @@
 #include "bins/bintable.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "platform/qteventpump.h"
 #include "platform/qtserialport.h"
 #include "record/datafile.h"
 
@@ -43,11 +42,13 @@ public:
         messages.append(Message{text, title, icon});
     }
 
-    // Answers with the scripted results in turn; cancelled when none is left.
-    SaveDialogResult askSavePath(const SaveDialogSetup &setup) override
+    // Answers at once with the scripted results in turn; cancelled when none
+    // is left.
+    void askSavePath(const SaveDialogSetup &setup,
+                     std::function<void(const SaveDialogResult &)> done) override
     {
         saveSetups.append(setup);
-        return saveResults.isEmpty() ? SaveDialogResult{} : saveResults.takeFirst();
+        done(saveResults.isEmpty() ? SaveDialogResult{} : saveResults.takeFirst());
     }
 
     bool startEditor(const QString &path) override
@@ -76,7 +77,7 @@ struct FormMainHarness
     // A folder alone is a portable program: everything lives in it.
     explicit FormMainHarness(const FileLocations &where) : programDir(where.programDir), port(where.settingsDir)
     {
-        window = std::make_unique<FormMain>(port, pump, clock, dialogs, binTableR, binTableV,
+        window = std::make_unique<FormMain>(port, clock, dialogs, binTableR, binTableV,
                                             dataFile, where);
     }
 
@@ -88,7 +89,6 @@ struct FormMainHarness
 
     QString programDir;
     QtSerialPort port;
-    QtEventPump pump;
     FakeClock clock;
     FakeDialogs dialogs;
     BinTable binTableR;

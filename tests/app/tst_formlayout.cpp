@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QStatusBar>
 #include <QTest>
 
 #include <memory>
@@ -190,7 +191,8 @@ private Q_SLOTS:
         QCOMPARE(ui.centralWidget->size(), QSize(641, 562));
         QCOMPARE(ui.centralWidget->y(), m_window->menuBar()->geometry().bottom() + 1);
         QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
-        QCOMPARE(m_window->height(), m_window->menuBar()->height() + 562);
+        // Below the client area, the status line.
+        QCOMPARE(m_window->height(), m_window->menuBar()->height() + 562 + m_window->statusBar()->height());
         QCOMPARE(m_window->width(), 641);
         QVERIFY(!m_window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
 
@@ -205,7 +207,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("container");
         QTest::addColumn<int>("controls");
         QTest::newRow("client area") << "centralWidget" << 8;
-        QTest::newRow("result area") << "Frame2" << 25;
+        QTest::newRow("result area") << "Frame2" << 26; // with the stale-reading notice
         QTest::newRow("file area") << "Frame3" << 3;
         QTest::newRow("resistance panel") << "Frame1_0" << 47;
         QTest::newRow("voltage panel") << "Frame1_1" << 47;

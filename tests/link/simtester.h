@@ -14,13 +14,16 @@ class SimTester
 {
 public:
     // Starts tester-sim with the given options and waits for its "ready" line.
-    bool start(const QStringList &options, int port = 1)
+    bool start(const QStringList &options, int port = 1) { return startIn(m_folder.path(), options, port); }
+
+    // The same in another folder, e.g. where an earlier simulator left its link.
+    bool startIn(const QString &folder, const QStringList &options, int port = 1)
     {
         const QString binDir = QProcessEnvironment::systemEnvironment().value(QStringLiteral("BIN4870_BIN_DIR"));
         const QString program = QDir(binDir.isEmpty() ? QCoreApplication::applicationDirPath() : binDir)
                                     .filePath(QStringLiteral("tester-sim"));
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start(program, QStringList{QStringLiteral("--dir"), m_folder.path(),
+        m_process.start(program, QStringList{QStringLiteral("--dir"), folder,
                                              QStringLiteral("--port"), QString::number(port),
                                              QStringLiteral("--seed"), QStringLiteral("4870")}
                                      + options);

@@ -5,74 +5,58 @@
 
 #include "common/apperror.h"
 #include "link/commandchannel.h"
-#include "platform/qteventpump.h"
 #include "platform/qtserialport.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
+#include <QSignalSpy>
 #include <QTimer>
 
 #include <chrono>
-#include <sys/resource.h>
 
 using namespace std::chrono_literals;
 
 namespace {
 
-// Counts the passes of the wait.
-class CountingPump : public EventPump
+// The outcome of one request, as the channel reports it.
+struct Exchange
 {
-public:
-    void processOnceWaiting() override
+    explicit Exchange(CommandChannel &channel)
     {
-        ++waits;
-        m_pump.processOnceWaiting();
+        QObject::connect(&channel, &CommandChannel::replyReceived, &m_context,
+                         [this](const QString &line) { finished("reply", line); });
+        QObject::connect(&channel, &CommandChannel::badReply, &m_context, [this] { finished("bad", {}); });
+        QObject::connect(&channel, &CommandChannel::timedOut, &m_context, [this] { finished("timeout", {}); });
     }
-    void processPending() override { m_pump.processPending(); }
-    int waits = 0;
-
-private:
-    QtEventPump m_pump;
-};
-
-double threadCpuSeconds()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_THREAD, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Sets stopRequested from inside the wait after `delay`, as STOP does.
-class StopButton
-{
-public:
-    StopButton(CommandChannel &channel, std::chrono::milliseconds delay)
+    // Waits for the request to finish; false when it did not within the limit.
+    bool wait(int ms = 10000)
     {
-        m_timer.setSingleShot(true);
-        m_timer.setInterval(delay);
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [&channel] { channel.stopRequested = true; });
-        m_timer.start();
+        return QTest::qWaitFor([this] { return !outcome.isEmpty(); }, ms);
+    }
+    void finished(const QString &how, const QString &line)
+    {
+        ++finishes;
+        outcome = how;
+        text = line;
     }
 
-private:
-    QTimer m_timer;
-};
+    QString outcome; // "reply", "bad" or "timeout"
+    QString text;
+    int finishes = 0;
 
-// A reply that never comes would hang the test; this ends it after a while.
-constexpr auto kWatchdog = 10s;
+private:
+    QObject m_context;
+};
 
 // The program's end of the line to a tester whose COM1 is in `folder`: the port
-// opened and a channel on it, waiting with `Pump`.
-template <typename Pump = QtEventPump>
+// opened and a channel on it.
 struct OpenLine
 {
-    explicit OpenLine(const QString &folder) : port(folder), channel(port, pump) { port.setPortOpen(true); }
+    explicit OpenLine(const QString &folder) : port(folder), channel(port) { port.setPortOpen(true); }
 
     QtSerialPort port;
-    Pump pump;
     CommandChannel channel;
 };
 
@@ -93,12 +77,14 @@ private Q_SLOTS:
         QTest::newRow("pieces of 4, late") << QStringList{"--reply", reading, "--split", "4", "--delay", "50"} << reading;
         QTest::newRow("CR LF alone") << QStringList{"--reply", ""} << "";
         QTest::newRow("one character and CR LF") << QStringList{"--reply", "A"} << "A";
-        QTest::newRow("one character and LF") << QStringList{"--reply", "A\\n", "--no-eol"} << "";
-        QTest::newRow("LF alone ends the line, a character is lost")
-            << QStringList{"--reply", reading + "\\n", "--no-eol"} << "1.2345E-3,3.9876E+";
+        QTest::newRow("one character and LF") << QStringList{"--reply", "A\\n", "--no-eol"} << "A";
+        QTest::newRow("LF alone ends the line and keeps every digit")
+            << QStringList{"--reply", "15.000E-3,3.75\\n", "--no-eol"} << "15.000E-3,3.75";
+        QTest::newRow("CR CR LF")
+            << QStringList{"--reply", reading + "\\r\\r\\n", "--no-eol"} << reading;
         QTest::newRow("two lines in one write")
             << QStringList{"--reply", reading, "--double"} << reading + "\r\n" + reading;
-        QTest::newRow("LF inside the read does not end it")
+        QTest::newRow("LF inside the line stays inside")
             << QStringList{"--reply", "1.0E-3\\n,3.9E+0"} << "1.0E-3\n,3.9E+0";
         QTest::newRow("Latin-1 bytes pass unchanged")
             << QStringList{"--reply", "\\xb5\\x01,3"} << QString::fromLatin1("\xb5\x01,3");
@@ -111,28 +97,32 @@ private Q_SLOTS:
 
         SimTester sim;
         QVERIFY(sim.start(options));
-        OpenLine<> line(sim.folder());
+        OpenLine line(sim.folder());
 
-        StopButton watchdog(line.channel, kWatchdog);
-        line.channel.sendCommand(QStringLiteral(":fetch?"));
-        const Reply reply = line.channel.readReply();
-        QVERIFY2(reply.complete, qPrintable(QString::fromLatin1(sim.log())));
-        QCOMPARE(reply.text, expected);
+        Exchange exchange(line.channel);
+        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(line.channel.awaitingReply());
+        QVERIFY(exchange.wait());
+        QVERIFY2(exchange.outcome == "reply", qPrintable(QString::fromLatin1(sim.log())));
+        QCOMPARE(exchange.text, expected);
+        QVERIFY(!line.channel.awaitingReply());
     }
 
     void benchScenarioAnswersReadingsInTheTestersNotation()
     {
         SimTester sim;
         QVERIFY(sim.start({}));
-        OpenLine<> line(sim.folder());
+        OpenLine line(sim.folder());
         line.channel.sendCommand(QStringLiteral("func rv"));
         line.channel.sendCommand(QStringLiteral("trig:sour imm"));
 
         const QRegularExpression number(QStringLiteral("^[+-]?\\d+\\.\\d+E[+-]\\d+$"));
-        StopButton watchdog(line.channel, kWatchdog);
         for (int i = 0; i < 5; ++i) {
-            line.channel.sendCommand(QStringLiteral(":fetch?"));
-            const QString response = line.channel.readResponse();
+            Exchange exchange(line.channel);
+            line.channel.request(QStringLiteral(":fetch?"));
+            QVERIFY(exchange.wait());
+            QCOMPARE(exchange.outcome, QStringLiteral("reply"));
+            const QString response = exchange.text;
             const QStringList fields = response.split(QLatin1Char(','));
             QCOMPARE(fields.size(), 2);
             QVERIFY2(number.match(fields[0]).hasMatch() && number.match(fields[1]).hasMatch(), qPrintable(response));
@@ -153,137 +143,124 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo(QDir(sim.folder()).filePath(QStringLiteral("COM1"))).isSymLink());
     }
 
-    void charactersReceivedBeforeTheCommandAreDiscarded()
+    void bytesArrivingWithoutARequestAreDropped()
     {
         PtyPair pty;
         QVERIFY(pty.isValid());
-        OpenLine<> line(pty.folder());
+        OpenLine line(pty.folder());
+        Exchange exchange(line.channel);
 
+        QSignalSpy arrived(&line.port, &SerialPort::dataArrived);
         QVERIFY(pty.write(QByteArrayLiteral("9.9E-3,1.0E+0\r\nstale")));
-        QTRY_COMPARE_WITH_TIMEOUT(line.port.bytesWaiting(), qint64(20), 5000);
-        line.channel.sendCommand(QStringLiteral(":fetch?"));
+        QVERIFY(arrived.wait(5000));
+        QCOMPARE(exchange.finishes, 0);
+        line.channel.request(QStringLiteral(":fetch?"));
         QTRY_COMPARE_WITH_TIMEOUT(pty.sent(), QByteArrayLiteral(":fetch?\r\n"), 5000);
         QVERIFY(pty.write(QByteArrayLiteral("1.2345E-3,3.9876E+0\r\n")));
-        QCOMPARE(line.channel.readResponse(), QStringLiteral("1.2345E-3,3.9876E+0"));
+        QVERIFY(exchange.wait());
+        QCOMPARE(exchange.text, QStringLiteral("1.2345E-3,3.9876E+0"));
     }
 
-    void stopDuringTheWaitReturnsWhatArrived_data()
+    void cancelledRequestReportsNothing()
     {
-        QTest::addColumn<QByteArray>("arrived");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("part of a line") << QByteArray("1.2345E-3,3.98") << "1.2345E-3,3.";
-        QTest::newRow("three characters") << QByteArray("1.2") << "1";
-        QTest::newRow("two characters") << QByteArray("1.") << "";
-        QTest::newRow("nothing") << QByteArray() << "";
-    }
-
-    void stopDuringTheWaitReturnsWhatArrived()
-    {
-        QFETCH(QByteArray, arrived);
-        QFETCH(QString, expected);
-
         PtyPair pty;
         QVERIFY(pty.isValid());
-        OpenLine<> line(pty.folder());
-        line.channel.sendCommand(QStringLiteral(":fetch?"));
-        QVERIFY(pty.write(arrived));
-        QTRY_COMPARE_WITH_TIMEOUT(line.port.bytesWaiting(), qint64(arrived.size()), 5000);
+        OpenLine line(pty.folder());
+        Exchange exchange(line.channel);
+        QSignalSpy arrived(&line.port, &SerialPort::dataArrived);
 
-        StopButton stop(line.channel, 20ms);
-        const Reply reply = line.channel.readReply();
-        QVERIFY(line.channel.stopRequested);
-        QVERIFY(!reply.complete);
-        QCOMPARE(reply.text, expected);
-        QVERIFY(line.port.portOpen());
+        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(pty.write(QByteArrayLiteral("1.2345E-3,3.98")));
+        QVERIFY(arrived.wait(5000));
+        line.channel.cancel();
+        QVERIFY(!line.channel.awaitingReply());
+        QVERIFY(pty.write(QByteArrayLiteral("76E+0\r\n")));
+        QVERIFY(arrived.wait(5000));
+        // Past the time-out, too: a cancelled request never times out.
+        QTest::qWait(int(CommandChannel::kReplyTimeout.count()) + 200);
+        QCOMPARE(exchange.finishes, 0);
     }
 
-    void stopEndsTheWaitOnASilentOrFloodingTester_data()
+    void silentTesterTimesOutAndAFloodIsABadReply_data()
     {
         QTest::addColumn<QString>("mode");
-        QTest::addColumn<bool>("textExpected");
-        QTest::newRow("silent") << "--silent" << false;
-        QTest::newRow("flood without a line end") << "--flood" << true;
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("silent") << "--silent" << "timeout";
+        QTest::newRow("flood without a line end") << "--flood --flood-chunk 4096" << "bad";
     }
 
-    void stopEndsTheWaitOnASilentOrFloodingTester()
+    void silentTesterTimesOutAndAFloodIsABadReply()
     {
         QFETCH(QString, mode);
-        QFETCH(bool, textExpected);
+        QFETCH(QString, outcome);
 
         SimTester sim;
-        QVERIFY(sim.start({mode}));
-        OpenLine<> line(sim.folder());
-        line.channel.sendCommand(QStringLiteral(":fetch?"));
-
-        StopButton stop(line.channel, 300ms);
-        const Reply reply = line.channel.readReply();
-        QVERIFY(!reply.complete);
-        QCOMPARE(!reply.text.isEmpty(), textExpected);
-        QVERIFY(!reply.text.contains(QLatin1Char('\n')));
+        QVERIFY(sim.start(mode.split(QLatin1Char(' '))));
+        OpenLine line(sim.folder());
+        Exchange exchange(line.channel);
+        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(exchange.wait(15000));
+        QCOMPARE(exchange.outcome, outcome);
+        QCOMPARE(exchange.finishes, 1);
+        QVERIFY(!line.channel.awaitingReply());
         QVERIFY(sim.log().contains("rx :fetch?"));
     }
 
-    void stopAlreadyRequestedReadsNothing()
-    {
-        PtyPair pty;
-        QVERIFY(pty.isValid());
-        OpenLine<CountingPump> line(pty.folder());
-        QVERIFY(pty.write(QByteArrayLiteral("1.0E-3\r\n")));
-        QTRY_COMPARE_WITH_TIMEOUT(line.port.bytesWaiting(), qint64(8), 5000);
-
-        line.channel.stopRequested = true;
-        const Reply reply = line.channel.readReply();
-        QCOMPARE(reply.text, QString());
-        QVERIFY(!reply.complete);
-        QCOMPARE(line.pump.waits, 0);
-        QCOMPARE(line.port.bytesWaiting(), qint64(8));
-    }
-
-    void closedPortEndsTheWaitAfterOnePass()
+    void requestOnAClosedPortFailsAndLeavesNothingOutstanding()
     {
         QTemporaryDir folder;
         QtSerialPort port(folder.path());
-        CountingPump pump;
-        CommandChannel channel(port, pump);
-
-        const Reply reply = channel.readReply();
-        QCOMPARE(reply.text, QString());
-        QVERIFY(!reply.complete);
-        QCOMPARE(pump.waits, 1);
-
+        CommandChannel channel(port);
         try {
-            channel.sendCommand(QStringLiteral(":fetch?"));
-            QFAIL("sendCommand on a closed port must fail");
+            channel.request(QStringLiteral(":fetch?"));
+            QFAIL("a request on a closed port must fail");
         } catch (const AppError &error) {
             QCOMPARE(error.number(), errors::kPortNotOpen);
         }
+        QVERIFY(!channel.awaitingReply());
     }
 
-    void farEndHangingUpEndsTheWait()
+    void farEndHangingUpReportsTheLossOnce()
     {
         SimTester sim;
         QVERIFY(sim.start({QStringLiteral("--hangup-after"), QStringLiteral("1"),
                            QStringLiteral("--delay"), QStringLiteral("100")}));
-        OpenLine<> line(sim.folder());
-        StopButton watchdog(line.channel, kWatchdog);
+        OpenLine line(sim.folder());
+        QSignalSpy lost(&line.port, &SerialPort::portLost);
 
-        line.channel.sendCommand(QStringLiteral(":fetch?"));
-        QVERIFY(line.channel.readReply().complete);
+        Exchange first(line.channel);
+        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(first.wait());
+        QCOMPARE(first.outcome, QStringLiteral("reply"));
 
-        line.channel.sendCommand(QStringLiteral(":fetch?"));
-        const double cpuBefore = threadCpuSeconds();
-        const Reply reply = line.channel.readReply();
-        const double cpu = threadCpuSeconds() - cpuBefore;
-        QVERIFY(!line.channel.stopRequested); // ended by the hang-up, not by the watchdog
-        QVERIFY(!reply.complete);
-        QCOMPARE(reply.text, QString());
+        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(lost.wait(10000));
         QVERIFY(!line.port.portOpen());
-        QVERIFY2(cpu < 0.05, qPrintable(QStringLiteral("%1 s of CPU in the wait").arg(cpu)));
         QVERIFY(sim.log().contains("hangup after 1 replies"));
         QTRY_COMPARE_WITH_TIMEOUT(sim.process().state(), QProcess::NotRunning, 5000);
         QCOMPARE(sim.process().exitCode(), 0);
+        QCOMPARE(lost.size(), 1);
         // The simulator removes its link on the way out.
         QVERIFY(!QFileInfo(QDir(sim.folder()).filePath(QStringLiteral("COM1"))).isSymLink());
+    }
+
+    void replyTextLosesOnlyTheTrailingLineEnd_data()
+    {
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("CR LF") << QByteArray("3.75\r\n") << "3.75";
+        QTest::newRow("LF alone") << QByteArray("3.75\n") << "3.75";
+        QTest::newRow("CR alone") << QByteArray("3.75\r") << "3.75";
+        QTest::newRow("LF CR") << QByteArray("3.75\n\r") << "3.75";
+        QTest::newRow("line end only") << QByteArray("\r\n") << "";
+        QTest::newRow("inner line end stays") << QByteArray("1\r\n2\r\n") << "1\r\n2";
+        QTest::newRow("trailing blank stays") << QByteArray("3.75 \n") << "3.75 ";
+    }
+    void replyTextLosesOnlyTheTrailingLineEnd()
+    {
+        QFETCH(QByteArray, received);
+        QFETCH(QString, text);
+        QCOMPARE(CommandChannel::replyText(received), text);
     }
 
     void comMenuMarksFollowThePortNumber_data()

@@ -219,6 +219,42 @@ private Q_SLOTS:
             QCOMPARE(error.number(), errors::kOverflow);
         }
     }
+
+    void onlyPlainNumbersInTheFloatRangeAreReadings_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("table");
+        QTest::addColumn<bool>("reading");
+        QTest::addColumn<float>("value");
+
+        QTest::newRow("milliohms from ohms") << "20.000E-3" << 0 << true << 20.0f;
+        QTest::newRow("volts with sign") << "+3.9876E+0" << 1 << true << 3.9876f;
+        QTest::newRow("no exponent") << "3.75" << 1 << true << 3.75f;
+        QTest::newRow("blanks around") << " 3.75 " << 1 << true << 3.75f;
+        QTest::newRow("D exponent") << "1.5D0" << 1 << true << 1.5f;
+        QTest::newRow("leading point") << ".5" << 1 << true << 0.5f;
+        QTest::newRow("open probes, voltage") << "+9.9E+37" << 1 << true << 9.9e37f;
+        QTest::newRow("open probes, resistance in milliohms leaves the range") << "+9.9E+37" << 0 << false << 0.0f;
+        QTest::newRow("voltage beyond float range") << "1e39" << 1 << false << 0.0f;
+        QTest::newRow("error text") << "ERR" << 0 << false << 0.0f;
+        QTest::newRow("overflow text") << "OVER" << 1 << false << 0.0f;
+        QTest::newRow("empty field") << "" << 1 << false << 0.0f;
+        QTest::newRow("number then junk") << "3.7V" << 1 << false << 0.0f;
+        QTest::newRow("hexadecimal") << "&H10" << 1 << false << 0.0f;
+        QTest::newRow("two numbers") << "3.7 3.8" << 1 << false << 0.0f;
+        QTest::newRow("sign alone") << "-" << 1 << false << 0.0f;
+    }
+    void onlyPlainNumbersInTheFloatRangeAreReadings()
+    {
+        QFETCH(QString, field);
+        QFETCH(int, table);
+        QFETCH(bool, reading);
+        QFETCH(float, value);
+        const std::optional<float> result = readingValueOf(field, table);
+        QCOMPARE(result.has_value(), reading);
+        if (reading)
+            QCOMPARE(*result, value);
+    }
 };
 
 BIN4870_TEST(TestJudge)

@@ -4,7 +4,6 @@
 #include "common/apperror.h"
 #include "common/colours.h"
 #include "platform/clock.h"
-#include "platform/eventpump.h"
 #include "platform/serialport.h"
 #include "record/datafile.h"
 #include "session/measurementsession.h"
@@ -20,11 +19,43 @@
 
 namespace {
 
-// A port whose replies are scripted per ":fetch?", arriving one piece per read.
+// A port whose replies are scripted per ":fetch?". deliver() hands the next
+// piece of the current reply to the channel as the real port's data signal does.
 class FakePort : public SerialPort
 {
 public:
     explicit FakePort(QStringList &trace) : m_trace(trace) {}
+
+    // Delivers every queued piece of the current reply, one signal per piece.
+    void deliver()
+    {
+        while (!m_pieces.isEmpty()) {
+            m_ready = m_pieces.takeFirst();
+            Q_EMIT dataArrived();
+        }
+    }
+    // Delivers one piece; false when none was left.
+    bool deliverOne()
+    {
+        if (m_pieces.isEmpty())
+            return false;
+        m_ready = m_pieces.takeFirst();
+        Q_EMIT dataArrived();
+        return true;
+    }
+    // Bytes arrive whether asked for or not.
+    void arrive(const QByteArray &bytes)
+    {
+        m_ready += bytes;
+        Q_EMIT dataArrived();
+    }
+    // The line dies under the program: the port closes and says so.
+    void lose(const QString &reason)
+    {
+        m_open = false;
+        m_pieces.clear();
+        Q_EMIT portLost(reason);
+    }
 
     void setCommPort(qint16 port) override { m_commPort = port; }
     qint16 commPort() const override { return m_commPort; }
@@ -37,9 +68,15 @@ public:
             throw *openError;
         m_open = open;
         m_pieces.clear();
+        m_ready.clear();
         m_trace << (open ? "port open" : "port close");
     }
-    void clearInBuffer() override { m_pieces.clear(); }
+    void clearInBuffer() override
+    {
+        if (!m_open)
+            throw AppError(errors::kPortNotOpen, QStringLiteral("Port not open"));
+        m_ready.clear();
+    }
     void output(const QByteArray &data) override
     {
         if (!m_open)
@@ -50,7 +87,7 @@ public:
             m_pieces = replies.isEmpty() ? QList<QByteArray>() : replies.takeFirst();
         }
     }
-    QByteArray input() override { return m_pieces.isEmpty() ? QByteArray() : m_pieces.takeFirst(); }
+    QByteArray input() override { return std::exchange(m_ready, QByteArray()); }
 
     QList<QList<QByteArray>> replies;
     std::optional<AppError> openError;
@@ -61,33 +98,9 @@ public:
 private:
     QStringList &m_trace;
     QList<QByteArray> m_pieces;
+    QByteArray m_ready;
     qint16 m_commPort = 1;
     bool m_open = false;
-};
-
-// Stands for the window's event loop: each pass of the wait runs onWait, the
-// place where clicks and ticks reach the session in the program.
-class FakePump : public EventPump
-{
-public:
-    void processOnceWaiting() override
-    {
-        ++waits;
-        if (onWait)
-            onWait(waits);
-        if (waits > 1000 && channel)
-            channel->stopRequested = true; // a reply that never comes must not hang the test
-    }
-    void processPending() override
-    {
-        if (onPending)
-            onPending();
-    }
-
-    std::function<void(int)> onWait;
-    std::function<void()> onPending;
-    CommandChannel *channel = nullptr;
-    int waits = 0;
 };
 
 class FakeClock : public Clock
@@ -111,6 +124,22 @@ public:
         if (caption)
             outCaption.at(t) = *caption;
         outColour.at(t) = bgr;
+    }
+    void clearJudgement() override
+    {
+        cells.fill(kCleared);
+        outColour.fill(kCleared);
+    }
+    void showStale(const QString &text) override
+    {
+        notice = text;
+        if (!text.isEmpty())
+            clearJudgement();
+    }
+    void showStatus(const QString &text) override
+    {
+        status = text;
+        m_trace << "status " + text;
     }
     void setRecCountEnabled(bool enabled) override
     {
@@ -151,6 +180,9 @@ public:
     QString focused;
     QString path;
     QStringList errors;
+    QString notice;
+    QString status;
+    static constexpr quint32 kCleared = 0xFF000000; // no judgement colour
 
 private:
     void focus(bool enabled, const QString &control)
@@ -179,7 +211,6 @@ struct Bench
 {
     Bench()
     {
-        pump.channel = &session.channel();
         view.path = dir.filePath(QStringLiteral("cells.csv"));
         clock.time = QDateTime(QDate(2012, 8, 2), QTime(14, 5, 9));
     }
@@ -188,7 +219,7 @@ struct Bench
     // Queues the reply to the next ":fetch?", one read per piece.
     void reply(const QList<QByteArray> &pieces) { port.replies << pieces; }
     void reply(const QByteArray &line) { reply(QList<QByteArray>{line + "\r\n"}); }
-    // One tick with a fresh reading, armed first when asked.
+    // One tick whose reply arrives in full, armed first when asked.
     void cycle(const QByteArray &line, bool armed)
     {
         if (armed)
@@ -196,6 +227,7 @@ struct Bench
         reply(line);
         clock.time = clock.time.addSecs(1);
         session.Timer1_Timer();
+        port.deliver();
     }
     QByteArray file() const
     {
@@ -206,13 +238,12 @@ struct Bench
     QTemporaryDir dir;
     QStringList trace;
     FakePort port{trace};
-    FakePump pump;
     FakeClock clock;
     BinTable tableR = threeBins(0, 10);   // milliohms
     BinTable tableV = threeBins(3, 0.5f); // volts
     DataFile dataFile;
     FakeView view{trace};
-    MeasurementSession session{port, pump, clock, tableR, tableV, dataFile, view};
+    MeasurementSession session{port, clock, tableR, tableV, dataFile, view};
 };
 
 const QStringList kUndone{QStringLiteral("start on"), QStringLiteral("setup on"),
@@ -238,7 +269,7 @@ private Q_SLOTS:
         QCOMPARE(b.port.sent, QByteArray("func rv\r\ntrig:sour imm\r\n"));
         QVERIFY(b.dataFile.isOpen());
         QVERIFY(QFile::exists(b.dir.filePath("cells.csv")));
-        QVERIFY(!b.session.channel().stopRequested);
+        QVERIFY(b.session.running());
         QVERIFY(b.session.timerEnabled());
         QCOMPARE(b.port.fetches, 0); // the first query waits for the first tick
         QVERIFY(b.view.errors.isEmpty());
@@ -305,7 +336,7 @@ private Q_SLOTS:
         QCOMPARE(b.trace, kUndone);
         QVERIFY(!b.session.recordArmed());
         QCOMPARE(b.port.openAttempts, 0);
-        QVERIFY(b.session.channel().stopRequested);
+        QVERIFY(!b.session.running());
     }
 
     void twoSessionsCountAndRecordEveryPressOnce()
@@ -360,46 +391,48 @@ private Q_SLOTS:
         QVERIFY(b.view.errors.isEmpty());
     }
 
-    void tickDuringTheWaitDoesNotStartASecondCycle()
+    void tickWhileARequestIsOutstandingSendsNothing()
     {
         Bench b;
         b.session.start();
         b.session.recCount();
         b.reply({"1.5E-2,", "3.7E+0\r\n"});
-        b.reply("2.5E-2,4.2E+0"); // what a nested cycle would fetch and count
-        int fetchesAfterNestedTick = -1;
-        b.pump.onWait = [&](int pass) {
-            if (pass == 1) {
-                b.session.Timer1_Timer();
-                fetchesAfterNestedTick = b.port.fetches;
-            }
-        };
+        b.reply("2.5E-2,4.2E+0"); // what a second request would fetch and count
         b.session.Timer1_Timer();
+        QVERIFY(b.port.deliverOne());
+        b.session.Timer1_Timer();
+        QCOMPARE(b.port.fetches, 1);
+        QVERIFY(b.session.awaitingReply());
+        b.port.deliver();
 
-        QCOMPARE(fetchesAfterNestedTick, 1);
         QCOMPARE(b.port.fetches, 1);
         QCOMPARE(b.tableR.binCount[1], qint16(1));
         QCOMPARE(b.tableR.totalCount, qint16(1));
         QCOMPARE(b.file(), QByteArray("2012/08/02,14:05:09,1.5E-2,3.7E+0\r\n"));
-        QVERIFY(!b.session.cycleRunning());
+        QVERIFY(!b.session.awaitingReply());
     }
 
     void onlyACompleteReplyIsCounted_data()
     {
         QTest::addColumn<QList<QByteArray>>("pieces");
-        QTest::addColumn<QString>("during"); // what happens on the third pass of the wait
+        QTest::addColumn<QString>("then"); // what happens once the pieces have arrived
 
         QTest::newRow("stop before anything arrived") << QList<QByteArray>() << "stop";
         QTest::newRow("stop mid-line") << QList<QByteArray>{"2.5E-2,4."} << "stop";
-        QTest::newRow("LF not last when stopped")
-            << QList<QByteArray>{"2.5E-2,4.2E+0\r\nxx"} << "stop";
-        QTest::newRow("port closed mid-line") << QList<QByteArray>{"2.5E-2,4.2E+0\r"} << "close";
+        QTest::newRow("port lost mid-line") << QList<QByteArray>{"2.5E-2,4.2E+0\r"} << "lose";
         QTest::newRow("CR LF alone") << QList<QByteArray>{"\r\n"} << "";
+        QTest::newRow("not a number") << QList<QByteArray>{"ERR,ERR\r\n"} << "";
+        QTest::newRow("overflow marker") << QList<QByteArray>{"OVER\r\n"} << "";
+        QTest::newRow("number with junk") << QList<QByteArray>{"1.5E-2x,3.7E+0\r\n"} << "";
+        QTest::newRow("voltage beyond float range") << QList<QByteArray>{"20.000E-3,1e39\r\n"} << "";
+        QTest::newRow("resistance beyond float range") << QList<QByteArray>{"1E+36,3.2E+0\r\n"} << "";
+        QTest::newRow("over-long line") << QList<QByteArray>{QByteArray(1100, '1') + "\r\n"} << "";
+        QTest::newRow("digits without end") << QList<QByteArray>(3, QByteArray(400, '7')) << "";
     }
     void onlyACompleteReplyIsCounted()
     {
         QFETCH(QList<QByteArray>, pieces);
-        QFETCH(QString, during);
+        QFETCH(QString, then);
         Bench b;
         b.session.start();
         b.cycle("5.0E-3,3.2E+0", true);
@@ -408,50 +441,147 @@ private Q_SLOTS:
 
         b.session.recCount();
         b.reply(pieces);
-        b.pump.waits = 0;
-        b.pump.onWait = [&](int pass) {
-            if (pass == 3 && during == "stop")
-                b.session.stop();
-            if (pass == 3 && during == "close")
-                b.port.setPortOpen(false);
-        };
         b.session.Timer1_Timer();
-        b.pump.onWait = nullptr;
+        b.port.deliver();
+        if (then == "stop")
+            b.session.stop();
+        if (then == "lose")
+            b.port.lose(QStringLiteral("Input/output error"));
 
-        QVERIFY(b.pump.waits < 1000);
         QCOMPARE(b.file(), firstRecord);
         QCOMPARE(b.tableR.totalCount, qint16(1));
         QCOMPARE(b.tableV.totalCount, qint16(1));
-        QCOMPARE(b.view.values[0], QStringLiteral("5.0mOhm"));
         QVERIFY(b.session.recordArmed());
         QVERIFY(!b.view.recCountEnabled);
         QVERIFY(b.view.errors.isEmpty());
-        if (during == "stop") {
+        if (then == "stop") {
             QVERIFY(!b.session.timerEnabled());
             QVERIFY(!b.port.portOpen());
             QVERIFY(!b.dataFile.isOpen());
             QCOMPARE(b.trace.mid(b.trace.size() - 3), kUndone);
         }
-        if (during.isEmpty()) { // the arming waits for the next complete reading
-            b.reply("1.5E-2,3.7E+0");
-            b.session.Timer1_Timer();
+        if (then.isEmpty()) { // nothing judged; the arming waits for the next real reading
+            QVERIFY(!b.session.awaitingReply());
+            for (quint32 cell : b.view.cells)
+                QVERIFY(cell == FakeView::kCleared || cell == colours::kLit || cell == colours::kUnlit
+                        || cell == colours::kUnused);
+            b.cycle("1.5E-2,3.7E+0", false);
             QCOMPARE(b.file().count('\n'), 2);
             QVERIFY(b.file().endsWith(",1.5E-2,3.7E+0\r\n"));
             QCOMPARE(b.tableR.binCount[1], qint16(1));
+            QCOMPARE(b.tableR.totalCount, qint16(2));
+            QCOMPARE(b.tableV.totalCount, qint16(2));
             QVERIFY(!b.session.recordArmed());
+            QVERIFY(b.view.notice.isEmpty());
         }
     }
 
-    void stopWhileTheReadingIsShownEndsTheCycle()
+    void notANumberIsShownButLightsNothing()
     {
         Bench b;
         b.session.start();
-        b.pump.onPending = [&] { b.session.stop(); };
-        b.cycle("5.0E-3,3.2E+0", true);
-        QCOMPARE(b.view.values[0], QStringLiteral("5.0mOhm"));
+        b.cycle("5.0E-3,3.2E+0", false);
+        QCOMPARE(b.view.cells[0], colours::kLit);
+        b.cycle("ERR,ERR", true);
+        QCOMPARE(b.view.values[0], QStringLiteral("ERR"));
+        QCOMPARE(b.view.cells[0], FakeView::kCleared);
+        QCOMPARE(b.view.outColour[1], FakeView::kCleared);
+        QVERIFY(b.session.recordArmed());
+        QCOMPARE(b.tableR.binCount[0], qint16(0));
+    }
+
+    void lfOnlyRepliesKeepEveryDigit()
+    {
+        Bench b;
+        b.session.start();
+        b.reply(QList<QByteArray>{"15.000E-3,3.75\n"});
+        b.session.recCount();
+        b.session.Timer1_Timer();
+        b.port.deliver();
+        QCOMPARE(b.session.readingFields()[1], QStringLiteral("3.75"));
+        QVERIFY(b.file().endsWith(",15.000E-3,3.75\r\n"));
+    }
+
+    void stopThenStartDropsTheOldRequest()
+    {
+        Bench b;
+        b.session.start();
+        b.reply({"2.5E-2,", "4.2E+0\r\n"});
+        b.session.Timer1_Timer();
+        QVERIFY(b.port.deliverOne());
+        b.session.recCount();
+        b.session.stop();
+        b.session.start(); // one pass: the old request is dropped
+        QVERIFY(!b.session.awaitingReply());
+        b.port.arrive("4.2E+0\r\n"); // the rest of the old reply comes late
         QCOMPARE(b.tableR.totalCount, qint16(0));
-        QCOMPARE(b.file(), QByteArray());
+        QCOMPARE(b.view.values[0], QString());
+
+        b.cycle("1.5E-2,3.7E+0", true);
+        QCOMPARE(b.port.fetches, 2);
+        QCOMPARE(b.tableR.totalCount, qint16(1));
+        QCOMPARE(b.tableV.totalCount, qint16(1));
+        QCOMPARE(b.file(), QByteArray("2012/08/02,14:05:10,1.5E-2,3.7E+0\r\n"));
+    }
+
+    void unansweredRequestMarksTheReadingStaleUntilTheNextReply()
+    {
+        Bench b;
+        b.session.start();
+        b.cycle("5.0E-3,3.2E+0", false);
+        b.session.recCount();
+        QSignalSpy timedOut(&b.session.channel(), &CommandChannel::timedOut);
+        b.session.Timer1_Timer(); // no reply queued: the tester keeps quiet
+        QVERIFY(timedOut.wait(5000));
+        QVERIFY(b.session.stale());
+        QCOMPARE(b.view.notice, MeasurementSession::noAnswerText());
+        QCOMPARE(b.view.cells[0], FakeView::kCleared);
+        QVERIFY(b.session.recordArmed());
+        QVERIFY(!b.session.awaitingReply());
+
+        b.cycle("1.5E-2,3.7E+0", false); // the arming takes this one
+        QVERIFY(!b.session.stale());
+        QVERIFY(b.view.notice.isEmpty());
+        QCOMPARE(b.view.cells[1], colours::kLit);
+        QCOMPARE(b.tableR.totalCount, qint16(1));
+        QCOMPARE(b.port.fetches, 3);
+    }
+
+    void lostPortIsReopenedAndTheTesterSetUpAgain()
+    {
+        Bench b;
+        b.session.start();
+        b.cycle("5.0E-3,3.2E+0", true);
+        b.session.Timer1_Timer();
+        b.port.lose(QStringLiteral("Input/output error"));
+        QVERIFY(b.session.reconnecting());
+        QCOMPARE(b.view.status, MeasurementSession::lineLostText(1, QStringLiteral("Input/output error")));
+        QVERIFY(b.session.stale());
         QVERIFY(b.view.errors.isEmpty());
+
+        b.port.openError = AppError(errors::kPortOpenFailed, QStringLiteral("no such device"));
+        QTRY_COMPARE_WITH_TIMEOUT(b.port.openAttempts, 2, 5000);
+        QVERIFY(b.view.status.contains(QStringLiteral("no such device")));
+        b.port.openError.reset();
+        b.port.sent.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(!b.session.reconnecting(), 5000);
+        QCOMPARE(b.view.status, MeasurementSession::lineBackText(1));
+        QCOMPARE(b.port.sent, QByteArray("func rv\r\ntrig:sour imm\r\n"));
+        QVERIFY(b.session.timerEnabled());
+
+        b.cycle("1.5E-2,3.7E+0", true);
+        QCOMPARE(b.tableR.totalCount, qint16(2));
+        QVERIFY(!b.session.stale());
+        QCOMPARE(b.file().count('\n'), 2);
+
+        // STOP ends the retrying.
+        b.port.lose(QStringLiteral("Input/output error"));
+        b.session.stop();
+        const int attempts = b.port.openAttempts;
+        QTest::qWait(int(MeasurementSession::kReconnectInterval.count()) + 300);
+        QCOMPARE(b.port.openAttempts, attempts);
+        QVERIFY(!b.session.reconnecting());
+        QVERIFY(b.view.status.isEmpty());
     }
 
     void startDropsAnArmingLeftFromTheLastSession()
@@ -475,38 +605,46 @@ private Q_SLOTS:
         QCOMPARE(b.file(), QByteArray());
     }
 
-    void failedJudgingKeepsTheArming_data()
+    void fullCounterCountsNeitherTableAndSaysSoOnce_data()
     {
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<bool>("voltageCounterFull");
-        QTest::addColumn<int>("resistanceTotal");
-
-        // Resistance is judged and written back before voltage fails.
-        QTest::newRow("voltage counter full") << QByteArray("5.0E-3,3.2E+0") << true << 1;
-        QTest::newRow("resistance beyond float range") << QByteArray("1E+36,3.2E+0") << false << 0;
+        QTest::addColumn<bool>("voltageFull"); // else the resistance total is full
+        QTest::newRow("voltage BIN counter full") << true;
+        QTest::newRow("resistance total full") << false;
     }
-    void failedJudgingKeepsTheArming()
+    void fullCounterCountsNeitherTableAndSaysSoOnce()
     {
-        QFETCH(QByteArray, reply);
-        QFETCH(bool, voltageCounterFull);
-        QFETCH(int, resistanceTotal);
+        QFETCH(bool, voltageFull);
         Bench b;
-        if (voltageCounterFull)
+        if (voltageFull)
             b.tableV.binCount[0] = 32767;
+        else
+            b.tableR.totalCount = 32767;
+        const BinTable resistanceBefore = b.tableR;
         const BinTable voltageBefore = b.tableV;
         b.session.start();
 
-        b.cycle(reply, true); // the tick's trap must swallow the failure
+        b.cycle("5.0E-3,3.2E+0", true);
+        b.cycle("5.0E-3,3.2E+0", false);
 
-        QCOMPARE(int(b.tableR.totalCount), resistanceTotal);
-        QCOMPARE(int(b.tableR.binCount[0]), resistanceTotal);
+        QVERIFY(b.tableR == resistanceBefore);
         QVERIFY(b.tableV == voltageBefore);
+        QCOMPARE(b.file(), QByteArray());
         QVERIFY(b.session.recordArmed());
         QVERIFY(!b.view.recCountEnabled);
-        QCOMPARE(b.file(), QByteArray());
-        QVERIFY(b.session.timerEnabled());
-        QVERIFY(!b.session.cycleRunning());
+        // The grid still shows the judgement.
+        QCOMPARE(b.view.cells[0], colours::kLit);
+        QCOMPARE(b.view.cells[9], colours::kLit);
+        QCOMPARE(b.trace.count("status " + MeasurementSession::counterFullText()), 1);
         QVERIFY(b.view.errors.isEmpty());
+
+        // RESET in the counter window clears the tables; the arming is taken.
+        clrBinCount(b.tableR);
+        clrBinCount(b.tableV);
+        b.cycle("5.0E-3,3.2E+0", false);
+        QCOMPARE(b.tableR.totalCount, qint16(1));
+        QCOMPARE(b.tableV.totalCount, qint16(1));
+        QCOMPARE(b.file().count('\n'), 1);
+        QVERIFY(b.view.status.isEmpty());
     }
 
     void unwritableRecordIsReportedAndTheSessionGoesOn_data()

@@ -66,6 +66,8 @@ int main(int argc, char **argv)
         {QStringLiteral("split"), QStringLiteral("Write each reply in pieces of n bytes, 5 ms apart."), QStringLiteral("n"), QStringLiteral("0")},
         {QStringLiteral("double"), QStringLiteral("Write two reply lines in one write.")},
         {QStringLiteral("flood"), QStringLiteral("Once asked, send bytes without a line end for ever.")},
+        {QStringLiteral("flood-chunk"), QStringLiteral("Bytes per flood write, one write every 16 ms (default 16, about the line's speed)."), QStringLiteral("n"), QStringLiteral("16")},
+        {QStringLiteral("drop"), QStringLiteral("Leave the n-th :fetch? unanswered (1 = the first)."), QStringLiteral("n")},
         {QStringLiteral("hangup-after"), QStringLiteral("After n replies, close the line instead of answering and exit."), QStringLiteral("n")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the random numbers, for repeatable runs."), QStringLiteral("n")},
     });
@@ -85,6 +87,9 @@ int main(int argc, char **argv)
     options.silent = parser.isSet(QStringLiteral("silent"));
     options.doubled = parser.isSet(QStringLiteral("double"));
     options.flood = parser.isSet(QStringLiteral("flood"));
+    options.floodChunk = intOption(parser, QStringLiteral("flood-chunk"), 1);
+    if (parser.isSet(QStringLiteral("drop")))
+        options.dropReply = intOption(parser, QStringLiteral("drop"), 1);
     if (parser.isSet(QStringLiteral("hangup-after")))
         options.hangupAfter = intOption(parser, QStringLiteral("hangup-after"), 0);
 

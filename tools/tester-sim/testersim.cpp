@@ -150,6 +150,10 @@ void TesterSim::answerFetch()
 {
     if (m_options.silent || m_hungUp)
         return;
+    if (++m_fetches == m_options.dropReply) {
+        log(QStringLiteral("dropped reply to request %1").arg(m_fetches));
+        return;
+    }
     const auto due = Clock::now() + m_options.delay;
     if (m_options.hangupAfter >= 0 && m_repliesSent >= m_options.hangupAfter) {
         m_hungUp = true;
@@ -207,7 +211,7 @@ void TesterSim::sendDue()
 void TesterSim::sendFlood()
 {
     QByteArray bytes;
-    for (int i = 0; i < 16; ++i)
+    for (int i = 0; i < m_options.floodChunk; ++i)
         bytes += static_cast<char>(m_random.bounded('!', '~' + 1));
     writeBytes(bytes);
 }

@@ -21,6 +21,8 @@ struct SimOptions
     bool silent = false;                 // never answer
     bool doubled = false;                // two lines in one write
     bool flood = false;                  // once asked, send bytes without a line end for ever
+    int floodChunk = 16;                 // bytes per flood write, one write every kFloodInterval
+    int dropReply = -1;                  // leave request number N (1-based) unanswered
     int hangupAfter = -1;                // hang up instead of giving reply number N + 1
 };
 
@@ -71,6 +73,7 @@ private:
     QString m_devicePath;
     QByteArray m_received;
     int m_repliesSent = 0;
+    int m_fetches = 0;
     bool m_hungUp = false;
     std::deque<Piece> m_outbox;
     std::unique_ptr<QSocketNotifier> m_notifier;
