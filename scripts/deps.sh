@@ -3,13 +3,15 @@
 # Does nothing when everything is already there; safe to run any number of times.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev
           libgl-dev fonts-dejavu-core fonts-dejavu-extra xvfb xauth)
-# Extra groups on request: "fuzz" for clang's libFuzzer and sanitizers.
+# Extra groups on request: "fuzz" for clang's libFuzzer and sanitizers,
+# "package" for building and checking the .deb (scripts/package.sh).
 for extra in "$@"; do
     case "$extra" in
         fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
         screenshot) packages+=(imagemagick) ;;
+        package) packages+=(dpkg-dev file desktop-file-utils appstream) ;;
         *) echo "deps.sh: unknown group '$extra'" >&2; exit 2 ;;
     esac
 done
