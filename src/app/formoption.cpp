@@ -50,16 +50,16 @@ FormOption::FormOption(BinTable &binTableR, BinTable &binTableV, std::function<v
     buildGroup(0);
     buildGroup(1);
 
-    m_Command1 = new QPushButton(QStringLiteral("CLOSE"), this);
-    m_Command1->setObjectName(QStringLiteral("Command1"));
-    m_Command1->setGeometry(kMargin + (kFrameWidth - kButtonWidth) / 2, kButtonTop, kButtonWidth, kButtonHeight);
-    connect(m_Command1, &QPushButton::clicked, this, &QDialog::close);
+    m_closeButton = new QPushButton(QStringLiteral("CLOSE"), this);
+    m_closeButton->setObjectName(QStringLiteral("Command1"));
+    m_closeButton->setGeometry(kMargin + (kFrameWidth - kButtonWidth) / 2, kButtonTop, kButtonWidth, kButtonHeight);
+    connect(m_closeButton, &QPushButton::clicked, this, &QDialog::close);
 
-    m_Command2 = new QPushButton(QStringLiteral("RESET"), this);
-    m_Command2->setObjectName(QStringLiteral("Command2"));
-    m_Command2->setGeometry(2 * kMargin + kFrameWidth + (kFrameWidth - kButtonWidth) / 2, kButtonTop, kButtonWidth,
+    m_resetButton = new QPushButton(QStringLiteral("RESET"), this);
+    m_resetButton->setObjectName(QStringLiteral("Command2"));
+    m_resetButton->setGeometry(2 * kMargin + kFrameWidth + (kFrameWidth - kButtonWidth) / 2, kButtonTop, kButtonWidth,
                             kButtonHeight);
-    connect(m_Command2, &QPushButton::clicked, this, [this] {
+    connect(m_resetButton, &QPushButton::clicked, this, [this] {
         m_clrBinCountRV();
         showBinCount();
     });
@@ -88,7 +88,7 @@ void FormOption::buildGroup(int group)
         caption->setFont(font);
         caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         uifonts::fitText(caption, QStringLiteral("TOTAL"));
-        m_Label1[size_t(index)] = caption;
+        m_captions[size_t(index)] = caption;
 
         auto *value = new QLabel(frame);
         value->setObjectName(QStringLiteral("Label2_%1").arg(index));
@@ -97,10 +97,10 @@ void FormOption::buildGroup(int group)
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         value->setContentsMargins(0, 0, 4, 0);
         uifonts::fitText(value, QStringLiteral("-32768"));
-        m_Label2[size_t(index)] = value;
+        m_counts[size_t(index)] = value;
     }
-    m_Label1[size_t(group * kRowsPerGroup + 9)]->setText(QStringLiteral("OUT"));
-    m_Label1[size_t(group * kRowsPerGroup + 10)]->setText(QStringLiteral("TOTAL"));
+    m_captions[size_t(group * kRowsPerGroup + 9)]->setText(QStringLiteral("OUT"));
+    m_captions[size_t(group * kRowsPerGroup + 10)]->setText(QStringLiteral("TOTAL"));
 }
 
 void FormOption::showBinCount()
@@ -108,13 +108,13 @@ void FormOption::showBinCount()
     for (int k = 1; k <= 9; ++k) {
         const size_t r = size_t(k - 1);
         const size_t v = size_t(k + 10);
-        m_Label1[r]->setText(binCaption(k));
-        m_Label2[r]->setText(QString::number(m_binTableR.binCount[r]));
-        m_Label1[v]->setText(binCaption(k));
-        m_Label2[v]->setText(QString::number(m_binTableV.binCount[r]));
+        m_captions[r]->setText(binCaption(k));
+        m_counts[r]->setText(QString::number(m_binTableR.binCount[r]));
+        m_captions[v]->setText(binCaption(k));
+        m_counts[v]->setText(QString::number(m_binTableV.binCount[r]));
     }
-    m_Label2[9]->setText(QString::number(m_binTableR.binCount[9]));
-    m_Label2[20]->setText(QString::number(m_binTableV.binCount[9]));
-    m_Label2[10]->setText(QString::number(m_binTableR.totalCount));
-    m_Label2[21]->setText(QString::number(m_binTableV.totalCount));
+    m_counts[9]->setText(QString::number(m_binTableR.binCount[9]));
+    m_counts[20]->setText(QString::number(m_binTableV.binCount[9]));
+    m_counts[10]->setText(QString::number(m_binTableR.totalCount));
+    m_counts[21]->setText(QString::number(m_binTableV.totalCount));
 }

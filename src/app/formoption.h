@@ -11,10 +11,11 @@ class QLabel;
 class QPushButton;
 
 // The BIN counter window: per-BIN, OUT and TOTAL counters of both tables.
-// Label1[0..10] / Label2[0..10] are the resistance rows (BIN 1..9, OUT, TOTAL)
-// in the left frame, Label1[11..21] / Label2[11..21] the voltage rows in the
-// right frame. The values are those of the tables when the window was made or
-// when RESET was last pressed; counts added later show the next time.
+// Captions and counts 0..10 are the resistance rows (BIN 1..9, OUT, TOTAL) in
+// the left frame, 11..21 the voltage rows in the right frame. The values are
+// those of the tables when the window was made or when RESET was last pressed;
+// counts added later show the next time. Each control keeps its inventory name
+// as objectName, set where it is made.
 //
 // The window deletes itself when closed; the caller opens it with open().
 class FormOption : public QDialog
@@ -37,8 +38,8 @@ private:
     std::function<void()> m_clrBinCountRV;
 
     std::array<QGroupBox *, 2> m_frames{};
-    std::array<QLabel *, 22> m_Label1{};
-    std::array<QLabel *, 22> m_Label2{};
-    QPushButton *m_Command1 = nullptr; // "CLOSE"
-    QPushButton *m_Command2 = nullptr; // "RESET"
+    std::array<QLabel *, 22> m_captions{};
+    std::array<QLabel *, 22> m_counts{};
+    QPushButton *m_closeButton = nullptr;
+    QPushButton *m_resetButton = nullptr;
 };

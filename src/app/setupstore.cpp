@@ -41,20 +41,20 @@ float pixelsToTwips(int pixels)
 
 void showFallbackSetup(FormMainUi &ui)
 {
-    ui.Option1[0]->setChecked(true);
-    ui.Option2[0]->setChecked(true);
+    ui.resistanceModes[0]->setChecked(true);
+    ui.voltageModes[0]->setChecked(true);
     for (size_t i = 0; i < 3; ++i) {
-        ui.Text2[i]->setText(QString());
-        ui.Text6[i]->setText(QString());
+        ui.resistanceEntries[i]->setText(QString());
+        ui.voltageEntries[i]->setText(QString());
     }
 }
 
 void showStoredSetup(FormMainUi &ui, QWidget &window, const StoredSettings &settings)
 {
-    selectMode(ui.Option1, settings.modeR);
-    showBoxes(ui.Text2, settings.boxesR);
-    selectMode(ui.Option2, settings.modeV);
-    showBoxes(ui.Text6, settings.boxesV);
+    selectMode(ui.resistanceModes, settings.modeR);
+    showBoxes(ui.resistanceEntries, settings.boxesR);
+    selectMode(ui.voltageModes, settings.modeV);
+    showBoxes(ui.voltageEntries, settings.boxesV);
     window.move(twipsToPixels(settings.left), twipsToPixels(settings.top));
 }
 

@@ -24,8 +24,9 @@ MeasurementSession::MeasurementSession(SerialPort &port, Clock &clock, BinTable 
       m_view(view),
       m_channel(port)
 {
-    m_timer1.setInterval(kPollInterval);
-    connect(&m_timer1, &QTimer::timeout, this, &MeasurementSession::Timer1_Timer);
+    m_pollTimer.setObjectName(QStringLiteral("Timer1"));
+    m_pollTimer.setInterval(kPollInterval);
+    connect(&m_pollTimer, &QTimer::timeout, this, &MeasurementSession::onPollTick);
     m_reconnectTimer.setInterval(kReconnectInterval);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &MeasurementSession::tryReconnect);
     connect(&m_channel, &CommandChannel::replyReceived, this, &MeasurementSession::onReply);
@@ -91,7 +92,7 @@ void MeasurementSession::start()
         m_reconnecting = false;
         m_counterFullTold = false;
         m_recordNotices.reset();
-        m_timer1.start();
+        m_pollTimer.start();
     } catch (const AppError &error) {
         if (error.kind() != ErrorKind::PortNotOpen)
             m_view.showError(error.description());
@@ -106,7 +107,7 @@ void MeasurementSession::stop()
     // First, so that nothing the outstanding request brings is taken.
     m_channel.cancel();
     m_running = false;
-    m_timer1.stop();
+    m_pollTimer.stop();
     m_reconnectTimer.stop();
     if (m_reconnecting) {
         m_reconnecting = false;
@@ -125,7 +126,7 @@ void MeasurementSession::recCount()
     m_view.setRecCountEnabled(false);
 }
 
-void MeasurementSession::Timer1_Timer()
+void MeasurementSession::onPollTick()
 {
     if (!m_running || m_reconnecting || m_channel.awaitingReply())
         return;
@@ -280,7 +281,7 @@ void MeasurementSession::onPortLost(const QString &reason)
 void MeasurementSession::loseLine(const QString &reason)
 {
     m_channel.cancel();
-    m_timer1.stop();
+    m_pollTimer.stop();
     m_reconnecting = true;
     if (m_port.portOpen()) {
         try {
@@ -316,7 +317,7 @@ void MeasurementSession::tryReconnect()
     m_reconnecting = false;
     m_reconnectTimer.stop();
     setStatus(lineBackText(m_port.commPort()));
-    m_timer1.start();
+    m_pollTimer.start();
 }
 
 void MeasurementSession::closePort()

@@ -58,12 +58,12 @@ public:
     // and recorded and disables the button until that happens.
     void recCount();
 
-    // The tick of Timer1: sends ":fetch?" unless a request is outstanding or
+    // The poll timer's tick: sends ":fetch?" unless a request is outstanding or
     // the line is being reconnected.
-    void Timer1_Timer();
+    void onPollTick();
 
     bool running() const { return m_running; }
-    bool timerEnabled() const { return m_timer1.isActive(); }
+    bool timerEnabled() const { return m_pollTimer.isActive(); }
     bool recordArmed() const { return m_recordArmed; }
     bool awaitingReply() const { return m_channel.awaitingReply(); }
     bool stale() const { return m_stale; }
@@ -118,7 +118,7 @@ private:
 
     CommandChannel m_channel;
     ReadingParser m_parser;
-    QTimer m_timer1;
+    QTimer m_pollTimer;
     QTimer m_reconnectTimer;
     bool m_running = false;
     bool m_recordArmed = false;

@@ -235,21 +235,21 @@ private Q_SLOTS:
     {
         QFETCH(int, table);
         const FormMainUi &ui = m_window->ui();
-        const QGroupBox *frame = ui.Frame1[size_t(table)];
-        const auto &options = table == 0 ? ui.Option1 : ui.Option2;
-        const auto &boxes = table == 0 ? ui.Text2 : ui.Text6;
+        const QGroupBox *frame = ui.setupPanels[size_t(table)];
+        const auto &options = table == 0 ? ui.resistanceModes : ui.voltageModes;
+        const auto &boxes = table == 0 ? ui.resistanceEntries : ui.voltageEntries;
 
         // Mode and its options at the left, in index order from the top.
-        QCOMPARE(ui.Label3[size_t(table)]->parentWidget(), frame);
+        QCOMPARE(ui.modeCaptions[size_t(table)]->parentWidget(), frame);
         for (size_t i = 0; i < 3; ++i) {
             QCOMPARE(options[i]->parentWidget(), frame);
-            QVERIFY(options[i]->y() > ui.Label3[size_t(table)]->y());
+            QVERIFY(options[i]->y() > ui.modeCaptions[size_t(table)]->y());
             if (i > 0)
                 QVERIFY(options[i]->y() > options[i - 1]->y());
         }
         // Caption and box lines at the right of the options, box after caption.
         for (size_t i = 0; i < 3; ++i) {
-            const QLabel *caption = ui.Label1[size_t(table) * 3 + i];
+            const QLabel *caption = ui.parameterCaptions[size_t(table) * 3 + i];
             QCOMPARE(caption->parentWidget(), frame);
             QCOMPARE(boxes[i]->parentWidget(), frame);
             QVERIFY(caption->x() > options[i]->geometry().right());
@@ -260,7 +260,7 @@ private Q_SLOTS:
         QCOMPARE(boxes[1]->width(), boxes[2]->width());
 
         // The line closes the upper part and spans most of the frame.
-        const QWidget *line = ui.Line2[size_t(table)];
+        const QWidget *line = ui.panelDividers[size_t(table)];
         QCOMPARE(line->parentWidget(), frame);
         QVERIFY(line->y() > options[2]->geometry().bottom());
         QVERIFY(line->y() > boxes[2]->geometry().bottom());
@@ -270,18 +270,18 @@ private Q_SLOTS:
         int pitch = 0;
         for (int row = 0; row < 9; ++row) {
             const size_t i = size_t(table * 9 + row);
-            const QWidget *cells[4] = {ui.Label2[i], ui.Text3[i], ui.Label4[i], ui.Text4[i]};
+            const QWidget *cells[4] = {ui.rowCaptions[i], ui.lowerLimits[i], ui.limitDashes[i], ui.upperLimits[i]};
             for (int c = 0; c < 4; ++c) {
                 QCOMPARE(cells[c]->parentWidget(), frame);
                 QCOMPARE(cells[c]->y(), cells[0]->y());
                 if (c > 0)
                     QVERIFY(cells[c]->x() > cells[c - 1]->geometry().right());
             }
-            QCOMPARE(ui.Text3[i]->width(), ui.Text4[i]->width());
+            QCOMPARE(ui.lowerLimits[i]->width(), ui.upperLimits[i]->width());
             if (row == 0) {
                 QVERIFY(cells[0]->y() > line->geometry().bottom());
             } else {
-                const int step = ui.Label2[i]->y() - ui.Label2[i - 1]->y();
+                const int step = ui.rowCaptions[i]->y() - ui.rowCaptions[i - 1]->y();
                 QVERIFY(step > 0);
                 if (row > 1)
                     QCOMPARE(step, pitch);
@@ -299,28 +299,28 @@ private Q_SLOTS:
                 overflowing << QStringLiteral("%1 \"%2\"").arg(widget->objectName(), text);
         };
         for (size_t i = 0; i < 18; ++i) {
-            check(ui.Label7[i], QStringLiteral("9"));
-            check(ui.Label2[i], QStringLiteral("BIN No. 9"));
-            check(ui.Label4[i], QStringLiteral("-"));
-            check(ui.Text3[i], QStringLiteral("-12.3457"));
-            check(ui.Text4[i], QStringLiteral("123457"));
+            check(ui.binCells[i], QStringLiteral("9"));
+            check(ui.rowCaptions[i], QStringLiteral("BIN No. 9"));
+            check(ui.limitDashes[i], QStringLiteral("-"));
+            check(ui.lowerLimits[i], QStringLiteral("-12.3457"));
+            check(ui.upperLimits[i], QStringLiteral("123457"));
         }
         for (size_t i = 0; i < 2; ++i) {
-            check(ui.Label8[i], QStringLiteral("+Out"));
-            check(ui.Label5[i], QStringLiteral("12.3456mOhm"));
-            check(ui.Label3[i], QStringLiteral("Mode"));
+            check(ui.outLabels[i], QStringLiteral("+Out"));
+            check(ui.valueLabels[i], QStringLiteral("12.3456mOhm"));
+            check(ui.modeCaptions[i], QStringLiteral("Mode"));
         }
         for (size_t i = 0; i < 6; ++i) {
             for (const char *caption : {"BINs =", "MIN =", "MAX =", "STEP =", "REF =", "% ="})
-                check(ui.Label1[i], QLatin1String(caption));
+                check(ui.parameterCaptions[i], QLatin1String(caption));
         }
         for (size_t i = 0; i < 3; ++i) {
-            check(ui.Option1[i], ui.Option1[i]->text());
-            check(ui.Option2[i], ui.Option2[i]->text());
+            check(ui.resistanceModes[i], ui.resistanceModes[i]->text());
+            check(ui.voltageModes[i], ui.voltageModes[i]->text());
         }
-        for (const QPushButton *button : {ui.Command1, ui.Command2, ui.Command3, ui.Command4, ui.Command5})
+        for (const QPushButton *button : {ui.startButton, ui.stopButton, ui.browseButton, ui.recCountButton, ui.dataButton})
             check(button, button->text());
-        check(ui.Label6, ui.Label6->text());
+        check(ui.fileNameCaption, ui.fileNameCaption->text());
         QVERIFY2(overflowing.isEmpty(), qPrintable(overflowing.join(QStringLiteral(", "))));
     }
 
@@ -368,8 +368,8 @@ private Q_SLOTS:
     void gridAndOutCellsAreBorderedCentredAndColourable()
     {
         const FormMainUi &ui = m_window->ui();
-        QList<QLabel *> cells(ui.Label7.begin(), ui.Label7.end());
-        cells << ui.Label8[0] << ui.Label8[1];
+        QList<QLabel *> cells(ui.binCells.begin(), ui.binCells.end());
+        cells << ui.outLabels[0] << ui.outLabels[1];
         for (const QLabel *cell : cells) {
             QVERIFY2(cell->autoFillBackground(), qPrintable(cell->objectName()));
             QVERIFY(cell->frameShape() != QFrame::NoFrame);
@@ -380,8 +380,8 @@ private Q_SLOTS:
     void rowHeadingsShowAGreenRAndABlueV()
     {
         const FormMainUi &ui = m_window->ui();
-        const QPixmap r = ui.Picture1->pixmap();
-        const QPixmap v = ui.Picture2->pixmap();
+        const QPixmap r = ui.resistanceHeading->pixmap();
+        const QPixmap v = ui.voltageHeading->pixmap();
         QCOMPARE(r.size(), QSize(50, 30));
         QCOMPARE(v.size(), QSize(50, 30));
         QVERIFY(dominantPixels(r, 1) > 20);
@@ -399,21 +399,21 @@ private Q_SLOTS:
         QCOMPARE(top[2]->text(), QStringLiteral("&Help"));
 
         const FormMainUi &ui = m_window->ui();
-        QCOMPARE(top[0]->menu(), ui.MenuFile);
+        QCOMPARE(top[0]->menu(), ui.fileMenu);
         // The batch window's item, a separator, then Exit.
-        const QList<QAction *> fileItems = ui.MenuFile->actions();
+        const QList<QAction *> fileItems = ui.fileMenu->actions();
         QCOMPARE(fileItems.size(), 3);
         QCOMPARE(fileItems[0]->objectName(), QStringLiteral("batchMenuItem"));
         QCOMPARE(fileItems[0]->text(), QStringLiteral("&Batch..."));
         QVERIFY(fileItems[1]->isSeparator());
-        QCOMPARE(fileItems[2], ui.MenuFileItem8);
-        QCOMPARE(ui.MenuFileItem8->text(), QStringLiteral("E&xit"));
+        QCOMPARE(fileItems[2], ui.exitAction);
+        QCOMPARE(ui.exitAction->text(), QStringLiteral("E&xit"));
 
-        QCOMPARE(top[1]->menu(), ui.MenuSetting);
-        QCOMPARE(ui.MenuSetting->actions(), QList<QAction *>{ui.MenuSettingItem6->menuAction()});
-        QCOMPARE(ui.MenuSettingItem6->title(), QStringLiteral("&COMPort..."));
+        QCOMPARE(top[1]->menu(), ui.settingsMenu);
+        QCOMPARE(ui.settingsMenu->actions(), QList<QAction *>{ui.comPortMenu->menuAction()});
+        QCOMPARE(ui.comPortMenu->title(), QStringLiteral("&COMPort..."));
         // COM1..COM4 first; the port chooser's lines and submenus follow them.
-        const QList<QAction *> ports = ui.MenuSettingItem6->actions();
+        const QList<QAction *> ports = ui.comPortMenu->actions();
         QCOMPARE(ports.size(), 4 + 1 + 4 + 1 + 4);
         QVERIFY(ports[4]->isSeparator());
         for (int i = 0; i < 4; ++i) {
@@ -422,21 +422,21 @@ private Q_SLOTS:
             QVERIFY(ports[10 + i]->menu());
         }
         for (int i = 0; i < 4; ++i) {
-            QCOMPARE(ports[i], ui.MenuCOM[size_t(i)]);
+            QCOMPARE(ports[i], ui.comPortActions[size_t(i)]);
             QCOMPARE(ports[i]->text(), QStringLiteral("COM%1").arg(i + 1));
             QVERIFY(ports[i]->isCheckable());
             // Start-up marks the port in use, COM1 without settings.
             QCOMPARE(ports[i]->isChecked(), i == 0);
         }
 
-        QCOMPARE(top[2]->menu(), ui.MenuHelp);
-        const QList<QAction *> help = ui.MenuHelp->actions();
+        QCOMPARE(top[2]->menu(), ui.helpMenu);
+        const QList<QAction *> help = ui.helpMenu->actions();
         QCOMPARE(help.size(), 3);
-        QCOMPARE(help[0], ui.MenuHelpItem[0]);
+        QCOMPARE(help[0], ui.helpAction);
         QCOMPARE(help[0]->text(), QStringLiteral("&Help"));
         QVERIFY(help[1]->isSeparator());
-        QCOMPARE(help[1], ui.MenuHelpItem[1]);
-        QCOMPARE(help[2], ui.MenuHelpItem[2]);
+        QCOMPARE(help[1], ui.helpSeparator);
+        QCOMPARE(help[2], ui.versionAction);
         QCOMPARE(help[2]->text(), QStringLiteral("&Version"));
     }
 

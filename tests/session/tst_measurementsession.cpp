@@ -246,7 +246,7 @@ struct Bench
             session.recCount();
         reply(line);
         clock.time = clock.time.addSecs(1);
-        session.Timer1_Timer();
+        session.onPollTick();
         port.deliver();
     }
     QByteArray file() const
@@ -418,9 +418,9 @@ private Q_SLOTS:
         b.session.recCount();
         b.reply({"1.5E-2,", "3.7E+0\r\n"});
         b.reply("2.5E-2,4.2E+0"); // what a second request would fetch and count
-        b.session.Timer1_Timer();
+        b.session.onPollTick();
         QVERIFY(b.port.deliverOne());
-        b.session.Timer1_Timer();
+        b.session.onPollTick();
         QCOMPARE(b.port.fetches, 1);
         QVERIFY(b.session.awaitingReply());
         b.port.deliver();
@@ -461,7 +461,7 @@ private Q_SLOTS:
 
         b.session.recCount();
         b.reply(pieces);
-        b.session.Timer1_Timer();
+        b.session.onPollTick();
         b.port.deliver();
         if (then == "stop")
             b.session.stop();
@@ -516,7 +516,7 @@ private Q_SLOTS:
         b.session.start();
         b.reply(QList<QByteArray>{"15.000E-3,3.75\n"});
         b.session.recCount();
-        b.session.Timer1_Timer();
+        b.session.onPollTick();
         b.port.deliver();
         QCOMPARE(b.session.readingFields()[1], QStringLiteral("3.75"));
         QVERIFY(b.file().endsWith(",15.000E-3,3.75\r\n"));
@@ -527,7 +527,7 @@ private Q_SLOTS:
         Bench b;
         b.session.start();
         b.reply({"2.5E-2,", "4.2E+0\r\n"});
-        b.session.Timer1_Timer();
+        b.session.onPollTick();
         QVERIFY(b.port.deliverOne());
         b.session.recCount();
         b.session.stop();
@@ -551,7 +551,7 @@ private Q_SLOTS:
         b.cycle("5.0E-3,3.2E+0", false);
         b.session.recCount();
         QSignalSpy timedOut(&b.session.channel(), &CommandChannel::timedOut);
-        b.session.Timer1_Timer(); // no reply queued: the tester keeps quiet
+        b.session.onPollTick(); // no reply queued: the tester keeps quiet
         QVERIFY(timedOut.wait(5000));
         QVERIFY(b.session.stale());
         QCOMPARE(b.view.notice, MeasurementSession::noAnswerText());
@@ -572,7 +572,7 @@ private Q_SLOTS:
         Bench b;
         b.session.start();
         b.cycle("5.0E-3,3.2E+0", true);
-        b.session.Timer1_Timer();
+        b.session.onPollTick();
         b.port.lose(QStringLiteral("Input/output error"));
         QVERIFY(b.session.reconnecting());
         QCOMPARE(b.view.status, MeasurementSession::lineLostText(1, QStringLiteral("Input/output error")));
