@@ -1,6 +1,7 @@
 #include "formmain.h"
 
 #include "formabout.h"
+#include "handsfreecontrols.h"
 #include "programicon.h"
 #include "setupstore.h"
 
@@ -74,6 +75,8 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     setObjectName(QStringLiteral("FormMain"));
     m_ui.setupUi(this);
     buildStateControls();
+    m_handsFree = new HandsFreeControls(this, m_ui.MenuSetting, statusBar(), m_session, m_dialogs,
+                                        applicationTitle(), settingsFolder());
     setWindowTitle(applicationTitle());
     setWindowIcon(programIcon());
 

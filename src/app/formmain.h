@@ -17,6 +17,7 @@ class DataFile;
 class Dialogs;
 class FormAbout;
 class FormOption;
+class HandsFreeControls;
 class QLabel;
 class SerialPort;
 struct BinTable;
@@ -63,6 +64,10 @@ public:
 
     const FormMainUi &ui() const { return m_ui; }
     MeasurementSession &session() { return m_session; }
+    // Auto record, the sound cue and their options (Settings menu, status bar).
+    HandsFreeControls &handsFree() { return *m_handsFree; }
+    // The folder Settings.ini and the hands-free options live in.
+    QString settingsFolder() const { return m_programDir; }
     const QString &programDir() const { return m_programDir; }
 
     // Rebuilds binTableR (binTableV) from its panel and shows its captions and
@@ -158,6 +163,7 @@ private:
     FormMainUi m_ui;
     QLabel *m_replyNotice = nullptr;
     QLabel *m_statusLine = nullptr;
+    HandsFreeControls *m_handsFree = nullptr;
     QPointer<FormOption> m_counterWindow;
     QPointer<FormAbout> m_aboutWindow;
     Dialogs &m_dialogs;
