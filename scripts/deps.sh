@@ -5,11 +5,13 @@ set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
           libgl-dev fonts-dejavu-core fonts-dejavu-extra xvfb xauth)
-# Extra groups on request: "fuzz" for clang's libFuzzer and sanitizers.
+# Extra groups on request: "fuzz" for clang's libFuzzer and sanitizers,
+# "package" for building and checking the .deb (scripts/package.sh).
 for extra in "$@"; do
     case "$extra" in
         fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
         screenshot) packages+=(imagemagick) ;;
+        package) packages+=(dpkg-dev file desktop-file-utils appstream) ;;
         *) echo "deps.sh: unknown group '$extra'" >&2; exit 2 ;;
     esac
 done

@@ -2,6 +2,7 @@
 
 #include "formabout.h"
 #include "handsfreecontrols.h"
+#include "portchooser.h"
 #include "programicon.h"
 #include "setupstore.h"
 
@@ -62,14 +63,14 @@ QString FormMain::applicationTitle()
 
 FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
                    BinTable &binTableR, BinTable &binTableV, DataFile &dataFile,
-                   QString programDir, QWidget *parent)
+                   FileLocations locations, QWidget *parent)
     : QMainWindow(parent),
       m_dialogs(dialogs),
       m_clock(clock),
       m_dataFile(dataFile),
       m_binTableR(binTableR),
       m_binTableV(binTableV),
-      m_programDir(std::move(programDir)),
+      m_locations(std::move(locations)),
       m_session(port, clock, binTableR, binTableV, dataFile, *this)
 {
     setObjectName(QStringLiteral("FormMain"));
@@ -93,16 +94,26 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     for (int i = 0; i < int(m_ui.MenuHelpItem.size()); ++i)
         connect(m_ui.MenuHelpItem[size_t(i)], &QAction::triggered, this, [this, i] { MenuHelpItem_Click(i); });
     connectPanels();
+    // The chooser refuses while the Settings menu is disabled, i.e. during a session.
+    m_portChooser = new PortChooser(m_ui.MenuSettingItem6, m_locations.settingsDir, presentSerialDevices,
+                                    [this] { return m_ui.MenuSetting->isEnabled(); }, this);
+    connect(m_portChooser, &PortChooser::portConnected, this, [this](qint16 port) { setComPort(port); });
+    connect(m_portChooser, &PortChooser::problem, this, &FormMain::showError);
 
     Form_Load();
 }
 
 FormMain::~FormMain() = default;
 
+void FormMain::setSerialDeviceList(SerialDeviceList devices)
+{
+    m_portChooser->setDeviceList(std::move(devices));
+}
+
 void FormMain::Form_Load()
 {
     // The unit texts of the readings were set up with the session's parser.
-    m_ui.TextFileName->setText(defaultDataPath(m_programDir, m_clock.now().date()));
+    m_ui.TextFileName->setText(defaultDataPath(m_locations.dataDir, m_clock.now().date()));
     for (QLabel *label : m_ui.Label5)
         label->setText(QString());
     for (int n = 1; n <= 9; ++n) {
@@ -127,9 +138,9 @@ void FormMain::loadSettings()
     // Loading reports nothing, not even a panel entry a table would refuse,
     // except a Settings.ini that is no file at all.
     m_loadingSettings = true;
-    removeInterruptedSaves(m_programDir);
+    removeInterruptedSaves(m_locations.settingsDir);
     QString refusal;
-    const std::optional<QByteArray> content = readSettingsFile(m_programDir, &refusal);
+    const std::optional<QByteArray> content = readSettingsFile(m_locations.settingsDir, &refusal);
     if (content) {
         const StoredSettings stored = readSettings(*content);
         m_comPort = stored.comPort;
@@ -160,10 +171,12 @@ void FormMain::saveSettings()
 {
     // The data file is the only file the program keeps open.
     m_dataFile.close();
+    // The user's own folder may not exist before the first save.
+    m_locations.makeSettingsDir();
     // Saved as in use: a refused panel entry is saved as the entry its table
     // kept, and the window's position within the range it is read back in.
     QString refusal;
-    if (!writeSettingsFile(m_programDir,
+    if (!writeSettingsFile(m_locations.settingsDir,
                            writeSettings(setupstore::setupInUse(m_entriesInUse, *this, m_comPort)),
                            &refusal)
         && !refusal.isEmpty())
@@ -301,7 +314,7 @@ void FormMain::clrBinCountRV()
 void FormMain::selectSaveFile()
 {
     SaveDialogSetup setup;
-    setup.initialPath = defaultDataPath(m_programDir, m_clock.now().date());
+    setup.initialPath = defaultDataPath(m_locations.dataDir, m_clock.now().date());
     setup.filters = QStringList{QStringLiteral("text (*.csv *.txt *.dat)"), QStringLiteral("all (*.*)")};
     setup.selectedFilter = 0;
     setup.defaultSuffix = QStringLiteral("csv");
@@ -401,7 +414,7 @@ QString FormMain::readmePath(const QString &programDir)
 void FormMain::openReadme()
 {
     // The editor reports a missing file itself; only a failed start is ours.
-    if (!m_dialogs.startEditor(readmePath(m_programDir)))
+    if (!m_dialogs.startEditor(readmePath(m_locations.docDir)))
         m_dialogs.showMessage(QStringLiteral("cannot open readme.txt"), applicationTitle(), Dialogs::Icon::Warning);
 }
 

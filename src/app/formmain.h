@@ -3,6 +3,8 @@
 #include "formmainui.h"
 
 #include "bins/binpanellogic.h"
+#include "platform/filelocations.h"
+#include "platform/serialdevices.h"
 #include "session/measurementsession.h"
 #include "session/sessionview.h"
 
@@ -18,6 +20,7 @@ class Dialogs;
 class FormAbout;
 class FormOption;
 class HandsFreeControls;
+class PortChooser;
 class QLabel;
 class SerialPort;
 struct BinTable;
@@ -29,8 +32,9 @@ struct BinTable;
 //
 // Everything it works with is handed in and must outlive it: the serial port
 // and the clock the session uses, the dialogs through which it asks and tells
-// the operator, the two program-wide BIN tables and the data file. programDir
-// is the program's folder (default data path, port links).
+// the operator, the two program-wide BIN tables and the data file. locations
+// tells where Settings.ini and the port links live, where the default data
+// file goes and where the operator's guide is.
 //
 // No handler waits: the counter window, the About window, the save dialog and
 // message boxes open window-modal and return at once, and the measurement
@@ -43,7 +47,7 @@ struct BinTable;
 // state of the line and for full counters.
 //
 // The set-up (port, both panels, window position) is read from Settings.ini in
-// programDir when the window is made and written there when it closes. Closing
+// the settings folder when the window is made and written there when it closes. Closing
 // cannot be refused: it stops a running session, closes the counter and About
 // windows, saves the set-up and, for the program's own window, ends the program.
 class FormMain : public QMainWindow, public SessionView
@@ -59,7 +63,7 @@ public:
     // position and the port number. Opens nothing.
     FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
              BinTable &binTableR, BinTable &binTableV, DataFile &dataFile,
-             QString programDir, QWidget *parent = nullptr);
+             FileLocations locations, QWidget *parent = nullptr);
     ~FormMain() override;
 
     const FormMainUi &ui() const { return m_ui; }
@@ -67,8 +71,13 @@ public:
     // Auto record, the sound cue and their options (Settings menu, status bar).
     HandsFreeControls &handsFree() { return *m_handsFree; }
     // The folder Settings.ini and the hands-free options live in.
-    QString settingsFolder() const { return m_programDir; }
-    const QString &programDir() const { return m_programDir; }
+    QString settingsFolder() const { return m_locations.settingsDir; }
+    const QString &programDir() const { return m_locations.programDir; }
+    const FileLocations &locations() const { return m_locations; }
+
+    // Settings > COMPort's list of serial devices; the present ones unless set.
+    PortChooser &portChooser() { return *m_portChooser; }
+    void setSerialDeviceList(SerialDeviceList devices);
 
     // Rebuilds binTableR (binTableV) from its panel and shows its captions and
     // limits. A number the table cannot hold keeps the previous table and
@@ -171,7 +180,8 @@ private:
     DataFile &m_dataFile;
     BinTable &m_binTableR;
     BinTable &m_binTableV;
-    QString m_programDir;
+    FileLocations m_locations;
+    PortChooser *m_portChooser = nullptr;
     qint16 m_comPort = 1;
     // The panel entries each BIN table was last built from (resistance first).
     std::array<PanelEntries, 2> m_entriesInUse;

@@ -1,6 +1,7 @@
 #include "platform/qtserialport.h"
 
 #include "common/apperror.h"
+#include "platform/porterrors.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -108,10 +109,9 @@ void QtSerialPort::open()
 
     if (!m_serial.open(QIODevice::ReadWrite)) {
         const QString reason = m_serial.errorString();
+        const PortOpenProblem problem = classifyOpenFailure(m_serial.error(), target);
         m_serial.clearError();
-        throw AppError(errors::kPortOpenFailed,
-                       QStringLiteral("Cannot open serial port %1: %2")
-                           .arg(describeDevice(m_commPort, m_device), reason));
+        throw AppError(errors::kPortOpenFailed, portOpenFailureText(m_commPort, m_device, problem, reason));
     }
 
     // Some converters and instruments power their line drivers from DTR. A

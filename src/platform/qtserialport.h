@@ -6,7 +6,7 @@
 #include <QString>
 
 // The device that port number `port` stands for. On Windows "COMn". Elsewhere an
-// entry named COMn in the program's folder wins (normally a symbolic link to the
+// entry named COMn in the folder of the port links wins (normally a symbolic link to the
 // real device, e.g. COM1 -> /dev/ttyUSB0); without one, /dev/ttyS<n-1>.
 QString serialDevicePath(qint16 port, const QString &programDir);
 

@@ -74,10 +74,11 @@ public:
 
 struct FormMainHarness
 {
-    explicit FormMainHarness(const QString &dir) : programDir(dir), port(dir)
+    // A folder alone is a portable program: everything lives in it.
+    explicit FormMainHarness(const FileLocations &where) : programDir(where.programDir), port(where.settingsDir)
     {
         window = std::make_unique<FormMain>(port, clock, dialogs, binTableR, binTableV,
-                                            dataFile, programDir);
+                                            dataFile, where);
     }
 
     ~FormMainHarness()

@@ -406,8 +406,15 @@ private Q_SLOTS:
         QCOMPARE(top[1]->menu(), ui.MenuSetting);
         QCOMPARE(ui.MenuSetting->actions(), QList<QAction *>{ui.MenuSettingItem6->menuAction()});
         QCOMPARE(ui.MenuSettingItem6->title(), QStringLiteral("&COMPort..."));
+        // COM1..COM4 first; the port chooser's lines and submenus follow them.
         const QList<QAction *> ports = ui.MenuSettingItem6->actions();
-        QCOMPARE(ports.size(), 4);
+        QCOMPARE(ports.size(), 4 + 1 + 4 + 1 + 4);
+        QVERIFY(ports[4]->isSeparator());
+        for (int i = 0; i < 4; ++i) {
+            QVERIFY(ports[5 + i]->text().startsWith(QStringLiteral("COM%1 -> ").arg(i + 1)));
+            QCOMPARE(ports[10 + i]->text(), QStringLiteral("Connect COM%1 to").arg(i + 1));
+            QVERIFY(ports[10 + i]->menu());
+        }
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(ports[i], ui.MenuCOM[size_t(i)]);
             QCOMPARE(ports[i]->text(), QStringLiteral("COM%1").arg(i + 1));

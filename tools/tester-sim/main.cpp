@@ -2,10 +2,12 @@
 // its tests without an instrument. See --help.
 
 #include "replies.h"
+#include "platform/filelocations.h"
 #include "testersim.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTime>
@@ -110,7 +112,7 @@ int main(int argc, char **argv)
         "the probes every few seconds; open probes read +9.9E+37,+9.9E+37."));
     parser.addHelpOption();
     parser.addOptions({
-        {QStringLiteral("dir"), QStringLiteral("Folder for the COMn link (default: this program's folder)."), QStringLiteral("path")},
+        {QStringLiteral("dir"), QStringLiteral("Folder for the COMn link (default: where bin4870 beside this program looks: this folder in a build tree, ~/.config/bin4870 when installed)."), QStringLiteral("path")},
         {QStringLiteral("port"), QStringLiteral("n of the COMn link (default 1)."), QStringLiteral("n"), QStringLiteral("1")},
         {QStringLiteral("reply"), QStringLiteral("Answer every :fetch? with this line; \\r \\n \\t \\\\ \\xHH are decoded."), QStringLiteral("text")},
         {QStringLiteral("script"), QStringLiteral("Answer with the lines of this file in turn, starting over at the end."), QStringLiteral("file")},
@@ -137,8 +139,13 @@ int main(int argc, char **argv)
     parser.process(app);
 
     SimOptions options;
-    options.dir = parser.isSet(QStringLiteral("dir")) ? parser.value(QStringLiteral("dir"))
-                                                      : QCoreApplication::applicationDirPath();
+    // By default the link goes where the program looks for it: beside both
+    // programs in a build tree, in the user's folder for an installed program.
+    options.dir = parser.isSet(QStringLiteral("dir"))
+        ? parser.value(QStringLiteral("dir"))
+        : FileLocations::detect(QCoreApplication::applicationDirPath(), programConfigDir()).settingsDir;
+    if (!parser.isSet(QStringLiteral("dir")) && !QDir().mkpath(options.dir))
+        fail(QStringLiteral("cannot create %1").arg(options.dir));
     options.port = intOption(parser, QStringLiteral("port"), 1);
     options.delay = std::chrono::milliseconds(intOption(parser, QStringLiteral("delay"), 0));
     options.split = intOption(parser, QStringLiteral("split"), 0);

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds the Debian package with CPack into build/ (or $BUILD_DIR) and checks it:
+# the desktop entry, icon and metainfo are inside, no test or benchmark
+# executable is, and the installed desktop entry and metainfo validate.
+#   bash scripts/package.sh        # prints the path of the .deb last
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${BUILD_DIR:-$root/build}"
+"$root/scripts/deps.sh" package
+"$root/scripts/build.sh"
+(cd "$build" && cpack -G DEB >/dev/null)
+deb="$(ls -t "$build"/bin4870_*.deb | head -n 1)"
+
+contents="$(dpkg-deb --contents "$deb")"
+status=0
+for wanted in ./usr/bin/bin4870 ./usr/bin/tester-sim ./usr/share/doc/bin4870/readmeE.txt \
+        ./usr/share/applications/org.bin4870.BIN4870.desktop \
+        ./usr/share/icons/hicolor/scalable/apps/org.bin4870.BIN4870.svg \
+        ./usr/share/metainfo/org.bin4870.BIN4870.metainfo.xml; do
+    if ! grep -q " $wanted\$" <<<"$contents"; then
+        echo "package.sh: $wanted is missing from $deb" >&2; status=1
+    fi
+done
+if grep -E '/(tst_|bench_|fuzz_)[^/]*$' <<<"$contents"; then
+    echo "package.sh: test, benchmark or fuzz executables in $deb" >&2; status=1
+fi
+depends="$(dpkg-deb --field "$deb" Depends)"
+echo "Depends: $depends"
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6; do
+    grep -q "$lib" <<<"$depends" || { echo "package.sh: Depends lacks $lib" >&2; status=1; }
+done
+if grep -q -- '-dev' <<<"$depends"; then
+    echo "package.sh: Depends names a -dev package" >&2; status=1
+fi
+
+unpacked="$(mktemp -d)"
+trap 'rm -rf "$unpacked"' EXIT
+dpkg-deb -x "$deb" "$unpacked"
+desktop-file-validate "$unpacked/usr/share/applications/org.bin4870.BIN4870.desktop" || status=1
+appstreamcli validate --no-net "$unpacked/usr/share/metainfo/org.bin4870.BIN4870.metainfo.xml" || status=1
+
+[ "$status" -eq 0 ] || exit "$status"
+echo "$deb"

@@ -1,0 +1,67 @@
+#include "platform/filelocations.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#ifndef BIN4870_RELATIVE_DOCDIR
+#define BIN4870_RELATIVE_DOCDIR "../share/doc/bin4870"
+#endif
+
+namespace {
+const QString kReadme = QStringLiteral("readmeE.txt");
+const QString kProgramName = QStringLiteral("bin4870");
+} // namespace
+
+FileLocations::FileLocations(const QString &programDirectory)
+    : programDir(programDirectory), settingsDir(programDirectory), dataDir(programDirectory),
+      docDir(programDirectory)
+{
+}
+
+FileLocations FileLocations::choose(const Facts &facts)
+{
+    if (facts.programDirWritable && !facts.installed)
+        return FileLocations(facts.programDir);
+
+    FileLocations locations;
+    locations.programDir = facts.programDir;
+    locations.perUser = true;
+    locations.settingsDir = facts.configDir;
+    // A home without a documents folder gets the data files itself rather
+    // than a folder it did not ask for.
+    locations.dataDir = !facts.documentsDir.isEmpty() && facts.documentsDirExists ? facts.documentsDir
+                                                                                   : facts.homeDir;
+    locations.docDir = facts.installed ? installedDocDir(facts.programDir) : facts.programDir;
+    return locations;
+}
+
+FileLocations FileLocations::detect(const QString &programDir, const QString &configDir)
+{
+    Facts facts;
+    facts.programDir = programDir;
+    facts.programDirWritable = QFileInfo(programDir).isWritable();
+    facts.installed = QFileInfo::exists(QDir(installedDocDir(programDir)).filePath(kReadme));
+    facts.configDir = configDir;
+    facts.documentsDir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    facts.documentsDirExists = !facts.documentsDir.isEmpty() && QFileInfo(facts.documentsDir).isDir();
+    facts.homeDir = QDir::homePath();
+    return choose(facts);
+}
+
+bool FileLocations::makeSettingsDir() const
+{
+    if (!perUser)
+        return QFileInfo(settingsDir).isDir();
+    return QDir().mkpath(settingsDir);
+}
+
+QString programConfigDir()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)).filePath(kProgramName);
+}
+
+QString installedDocDir(const QString &programDir)
+{
+    return QDir::cleanPath(QDir(programDir).filePath(QStringLiteral(BIN4870_RELATIVE_DOCDIR)));
+}

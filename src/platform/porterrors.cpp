@@ -1,0 +1,63 @@
+#include "platform/porterrors.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace {
+
+QString deviceBehind(const QString &entry)
+{
+    const QFileInfo info(entry);
+    if (!info.isSymLink())
+        return entry;
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.symLinkTarget() : canonical;
+}
+
+} // namespace
+
+PortOpenProblem classifyOpenFailure(QSerialPort::SerialPortError error, const QString &device)
+{
+    if (error == QSerialPort::DeviceNotFoundError)
+        return PortOpenProblem::Missing;
+    if (error == QSerialPort::PermissionError) {
+        const QByteArray name = QFile::encodeName(device);
+        if (::access(name.constData(), R_OK | W_OK) != 0 && errno == EACCES)
+            return PortOpenProblem::AccessDenied;
+    }
+    return PortOpenProblem::Other;
+}
+
+QString portOpenFailureText(qint16 port, const QString &entry, PortOpenProblem problem, const QString &reason)
+{
+    const QString name = QStringLiteral("COM%1").arg(port);
+    const QFileInfo info(entry);
+    switch (problem) {
+    case PortOpenProblem::Missing:
+        if (info.isSymLink())
+            return QStringLiteral("Cannot open serial port %1: the link %2 leads to %3, which does not exist (%4). "
+                                  "Plug the adapter in, or connect %1 to a device in Settings > COMPort.")
+                .arg(name, entry, info.symLinkTarget(), reason);
+        return QStringLiteral("Cannot open serial port %1: %2 does not exist (%3). "
+                              "Connect %1 to a device in Settings > COMPort.")
+            .arg(name, entry, reason);
+    case PortOpenProblem::AccessDenied: {
+        const QString device = deviceBehind(entry);
+        const QString via = device == entry ? QString() : QStringLiteral(" (%1)").arg(entry);
+        return QStringLiteral("Cannot open serial port %1: permission denied on %2%3. "
+                              "Your user may not use this device: ask for membership of the group \"dialout\" "
+                              "(sudo usermod -aG dialout $USER), then log out and log in again.")
+            .arg(name, device, via);
+    }
+    case PortOpenProblem::Other:
+        break;
+    }
+    if (entry.isEmpty() || entry == name)
+        return QStringLiteral("Cannot open serial port %1: %2").arg(name, reason);
+    if (info.isSymLink())
+        return QStringLiteral("Cannot open serial port %1 (%2 -> %3): %4").arg(name, entry, info.symLinkTarget(), reason);
+    return QStringLiteral("Cannot open serial port %1 (%2): %3").arg(name, entry, reason);
+}

@@ -1,0 +1,152 @@
+#include "testmain.h"
+
+#include "platform/porterrors.h"
+#include "platform/qtserialport.h"
+#include "platform/serialdevices.h"
+#include "common/apperror.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+// The port chooser's pieces without a window: naming devices, making the COMn
+// links, and the messages of a port that cannot be opened.
+class TestSerialDevices : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void linkComPortCreatesOrReplacesTheLink_data()
+    {
+        QTest::addColumn<QString>("before"); // what COM2 is beforehand
+        QTest::newRow("no folder yet") << "nofolder";
+        QTest::newRow("no link yet") << "";
+        QTest::newRow("link to another device") << "link";
+        QTest::newRow("dangling link") << "dangling";
+        QTest::newRow("plain file") << "file";
+    }
+
+    void linkComPortCreatesOrReplacesTheLink()
+    {
+        QFETCH(QString, before);
+        QTemporaryDir root;
+        QVERIFY(root.isValid());
+        const QString dir = before == QLatin1String("nofolder") ? root.filePath(QStringLiteral("a/b")) : root.path();
+        const QString link = QDir(dir).filePath(QStringLiteral("COM2"));
+        if (before == QLatin1String("link"))
+            QVERIFY(QFile::link(QStringLiteral("/dev/null"), link));
+        else if (before == QLatin1String("dangling"))
+            QVERIFY(QFile::link(QStringLiteral("/no/such/ttyUSB3"), link));
+        else if (before == QLatin1String("file"))
+            QVERIFY(QFile(link).open(QIODevice::WriteOnly));
+
+        QString error;
+        QVERIFY2(linkComPort(2, QStringLiteral("/dev/serial/by-id/usb-Maker_Adapter_X1-if00-port0"), dir, &error),
+                 qPrintable(error));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(QFileInfo(link).symLinkTarget(), QStringLiteral("/dev/serial/by-id/usb-Maker_Adapter_X1-if00-port0"));
+        // Nothing else is left behind.
+        QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("COM2")});
+        // The port's own resolution now goes through the new link.
+        QCOMPARE(serialDevicePath(2, dir), link);
+    }
+
+    void linkComPortLeavesWhatItCannotReplace()
+    {
+        QTemporaryDir root;
+        QVERIFY(root.isValid());
+        const QString occupied = root.filePath(QStringLiteral("COM1"));
+        QVERIFY(QDir().mkpath(occupied + QStringLiteral("/inside")));
+        QString error;
+        QVERIFY(!linkComPort(1, QStringLiteral("/dev/ttyUSB0"), root.path(), &error));
+        QVERIFY2(error.contains(occupied), qPrintable(error));
+        QVERIFY(QFileInfo(occupied).isDir());
+        QCOMPARE(QDir(root.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("COM1")});
+
+        QVERIFY(!linkComPort(1, QString(), root.path(), &error));
+    }
+
+    void stableNameIsTheByIdEntryLeadingToTheDevice()
+    {
+        QTemporaryDir root;
+        QVERIFY(root.isValid());
+        const QString device = root.filePath(QStringLiteral("ttyUSB0"));
+        const QString other = root.filePath(QStringLiteral("ttyUSB1"));
+        QVERIFY(QFile(device).open(QIODevice::WriteOnly));
+        QVERIFY(QFile(other).open(QIODevice::WriteOnly));
+        const QString byId = root.filePath(QStringLiteral("by-id"));
+        QVERIFY(QDir().mkpath(byId));
+        QVERIFY(QFile::link(other, byId + QStringLiteral("/usb-Other-if00-port0")));
+        QVERIFY(QFile::link(QStringLiteral("../ttyUSB0"), byId + QStringLiteral("/usb-Maker_X1_A1B2-if00-port0")));
+
+        QCOMPARE(stableNameOf(device, byId), byId + QStringLiteral("/usb-Maker_X1_A1B2-if00-port0"));
+        QCOMPARE(stableNameOf(root.filePath(QStringLiteral("ttyACM0")), byId), QString());
+        QCOMPARE(stableNameOf(device, root.filePath(QStringLiteral("no-by-id"))), QString());
+    }
+
+    void openFailureTellsTheOperatorWhatToDo_data()
+    {
+        QTest::addColumn<int>("problem");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QStringList>("mentioned");
+
+        QTest::newRow("adapter unplugged") << int(PortOpenProblem::Missing) << "COM1->/dev/ttyUSB7"
+                                           << QStringList{"COM1", "link", "/dev/ttyUSB7", "does not exist",
+                                                          "Settings > COMPort"};
+        QTest::newRow("no UART") << int(PortOpenProblem::Missing) << "/dev/ttyS29"
+                                 << QStringList{"COM1", "/dev/ttyS29", "does not exist"};
+        QTest::newRow("not in dialout") << int(PortOpenProblem::AccessDenied) << "/dev/ttyS0"
+                                        << QStringList{"COM1", "/dev/ttyS0", "permission denied", "\"dialout\"",
+                                                       "log in again"};
+        QTest::newRow("in use") << int(PortOpenProblem::Other) << "/dev/ttyS0"
+                                << QStringList{"COM1", "/dev/ttyS0", "the platform's reason"};
+    }
+
+    void openFailureTellsTheOperatorWhatToDo()
+    {
+        QFETCH(int, problem);
+        QFETCH(QString, entry);
+        QFETCH(QStringList, mentioned);
+        QTemporaryDir dir;
+        if (entry.startsWith(QLatin1String("COM1->"))) {
+            const QString target = entry.mid(6);
+            entry = dir.filePath(QStringLiteral("COM1"));
+            QVERIFY(QFile::link(target, entry));
+            mentioned << entry;
+        }
+        const QString text = portOpenFailureText(1, entry, PortOpenProblem(problem), QStringLiteral("the platform's reason"));
+        for (const QString &part : mentioned)
+            QVERIFY2(text.contains(part), qPrintable(text));
+        QCOMPARE(text.contains(QLatin1String("dialout")), PortOpenProblem(problem) == PortOpenProblem::AccessDenied);
+    }
+
+    void aDeviceTheUserMayNotOpenNamesTheDialoutGroup()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root may open every device");
+        QTemporaryDir dir;
+        const QString device = dir.filePath(QStringLiteral("ttyLocked"));
+        QFile file(device);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(file.setPermissions(QFileDevice::Permissions()));
+        QVERIFY(QFile::link(device, dir.filePath(QStringLiteral("COM1"))));
+        QtSerialPort port(dir.path());
+        port.setCommPort(1);
+        try {
+            port.setPortOpen(true);
+            QFAIL("a device without access rights was opened");
+        } catch (const AppError &error) {
+            QVERIFY2(error.description().contains(device), qPrintable(error.description()));
+            QVERIFY2(error.description().contains(QLatin1String("dialout")), qPrintable(error.description()));
+        }
+    }
+};
+
+BIN4870_TEST(TestSerialDevices)
+#include "tst_serialdevices.moc"
