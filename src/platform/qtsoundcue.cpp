@@ -5,6 +5,23 @@
 #include <QSoundEffect>
 #include <QUrl>
 
+namespace {
+
+// Looking for an audio output on a machine without a sound server makes the
+// audio backend complain on the log; without a device the cues are simply
+// silent, so the look-up says nothing.
+void quietDuringProbe(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+bool audioOutputPresent()
+{
+    const QtMessageHandler outer = qInstallMessageHandler(quietDuringProbe);
+    const bool present = !QMediaDevices::audioOutputs().isEmpty();
+    qInstallMessageHandler(outer);
+    return present;
+}
+
+} // namespace
+
 QtSoundCue::QtSoundCue(QObject *parent) : QObject(parent) {}
 
 QtSoundCue::~QtSoundCue() = default;
@@ -14,7 +31,7 @@ bool QtSoundCue::prepare()
     if (m_prepared)
         return m_available;
     m_prepared = true;
-    if (QMediaDevices::audioOutputs().isEmpty())
+    if (!audioOutputPresent())
         return false;
     const auto effect = [this](const char *resource) {
         auto sound = std::make_unique<QSoundEffect>(this);

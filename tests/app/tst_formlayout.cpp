@@ -404,7 +404,14 @@ private Q_SLOTS:
         QCOMPARE(ui.MenuFileItem8->text(), QStringLiteral("E&xit"));
 
         QCOMPARE(top[1]->menu(), ui.MenuSetting);
-        QCOMPARE(ui.MenuSetting->actions(), QList<QAction *>{ui.MenuSettingItem6->menuAction()});
+        // The COMPort submenu first, then the hands-free items after a separator.
+        const QList<QAction *> settingItems = ui.MenuSetting->actions();
+        QCOMPARE(settingItems.size(), 5);
+        QCOMPARE(settingItems[0], ui.MenuSettingItem6->menuAction());
+        QVERIFY(settingItems[1]->isSeparator());
+        QCOMPARE(settingItems[2]->objectName(), QStringLiteral("autoRecordAction"));
+        QCOMPARE(settingItems[3]->objectName(), QStringLiteral("soundCueAction"));
+        QCOMPARE(settingItems[4]->objectName(), QStringLiteral("handsFreeOptionsAction"));
         QCOMPARE(ui.MenuSettingItem6->title(), QStringLiteral("&COMPort..."));
         // COM1..COM4 first; the port chooser's lines and submenus follow them.
         const QList<QAction *> ports = ui.MenuSettingItem6->actions();
