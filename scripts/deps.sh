@@ -3,7 +3,8 @@
 # Does nothing when everything is already there; safe to run any number of times.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev
+          qt6-multimedia-dev
           libgl-dev fonts-dejavu-core fonts-dejavu-extra xvfb xauth)
 # Extra groups on request: "fuzz" for clang's libFuzzer and sanitizers,
 # "package" for building and checking the .deb (scripts/package.sh).

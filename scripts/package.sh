@@ -26,7 +26,7 @@ if grep -E '/(tst_|bench_|fuzz_)[^/]*$' <<<"$contents"; then
 fi
 depends="$(dpkg-deb --field "$deb" Depends)"
 echo "Depends: $depends"
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6charts6; do
     grep -q "$lib" <<<"$depends" || { echo "package.sh: Depends lacks $lib" >&2; status=1; }
 done
 if grep -q -- '-dev' <<<"$depends"; then

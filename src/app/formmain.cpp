@@ -1,5 +1,6 @@
 #include "formmain.h"
 
+#include "batchlauncher.h"
 #include "formabout.h"
 #include "handsfreecontrols.h"
 #include "portchooser.h"
@@ -99,6 +100,8 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
                                     [this] { return m_ui.MenuSetting->isEnabled(); }, this);
     connect(m_portChooser, &PortChooser::portConnected, this, [this](qint16 port) { setComPort(port); });
     connect(m_portChooser, &PortChooser::problem, this, &FormMain::showError);
+    // BATCH and File > Batch...; the launcher passes counted cells on.
+    new BatchLauncher(*this, binTableR, binTableV);
 
     Form_Load();
 }

@@ -206,7 +206,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("container");
         QTest::addColumn<int>("controls");
-        QTest::newRow("client area") << "centralWidget" << 8;
+        QTest::newRow("client area") << "centralWidget" << 9; // with BATCH
         QTest::newRow("result area") << "Frame2" << 26; // with the stale-reading notice
         QTest::newRow("file area") << "Frame3" << 3;
         QTest::newRow("resistance panel") << "Frame1_0" << 47;
@@ -400,7 +400,13 @@ private Q_SLOTS:
 
         const FormMainUi &ui = m_window->ui();
         QCOMPARE(top[0]->menu(), ui.MenuFile);
-        QCOMPARE(ui.MenuFile->actions(), QList<QAction *>{ui.MenuFileItem8});
+        // The batch window's item, a separator, then Exit.
+        const QList<QAction *> fileItems = ui.MenuFile->actions();
+        QCOMPARE(fileItems.size(), 3);
+        QCOMPARE(fileItems[0]->objectName(), QStringLiteral("batchMenuItem"));
+        QCOMPARE(fileItems[0]->text(), QStringLiteral("&Batch..."));
+        QVERIFY(fileItems[1]->isSeparator());
+        QCOMPARE(fileItems[2], ui.MenuFileItem8);
         QCOMPARE(ui.MenuFileItem8->text(), QStringLiteral("E&xit"));
 
         QCOMPARE(top[1]->menu(), ui.MenuSetting);

@@ -1,0 +1,140 @@
+// Reads and summarises a generated data file of 1,000,000 records (or the
+// number after --records) the way the batch window does, and prints the time
+// of the plain record parse alone beside it, and the process's peak memory.
+// Then opens the batch window itself (offscreen) on the same file and prints
+// the time until it shows the batch and the longest the user-interface thread
+// went without serving a 5 ms timer meanwhile.
+
+#include "app/formbatch.h"
+#include "bins/batchsummary.h"
+#include "bins/bintable.h"
+#include "record/recordfilereader.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <random>
+#include <sys/resource.h>
+
+namespace {
+
+int intArgument(const QStringList &arguments, const QString &name, int fallback)
+{
+    const auto at = arguments.indexOf(name);
+    return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1).toInt() : fallback;
+}
+
+double peakMegabytes()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+// Records like the tester's: five significant digits, resistance in mOhm
+// written as E-3 ohms, voltage in volts.
+bool writeFile(const QString &path, int records)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    std::mt19937 random(4870);
+    std::normal_distribution<double> resistance(35.0, 6.0);
+    std::normal_distribution<double> voltage(3.65, 0.08);
+    QByteArray chunk;
+    for (int i = 0; i < records; ++i) {
+        chunk += "2026/12/07,14:05:09,";
+        chunk += QByteArray::number(resistance(random), 'f', 3) + "E-3,";
+        chunk += QByteArray::number(voltage(random), 'f', 4) + "E+0\r\n";
+        if (chunk.size() > (1 << 20)) {
+            file.write(chunk);
+            chunk.clear();
+        }
+    }
+    file.write(chunk);
+    return file.error() == QFileDevice::NoError;
+}
+
+BinTable table(qint16 numBins, float min, float max)
+{
+    BinTable t;
+    t.mode = 0;
+    t.numBins = numBins;
+    t.minValue = min;
+    t.maxValue = max;
+    calcBinLimits(t);
+    return t;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int records = intArgument(app.arguments(), QStringLiteral("--records"), 1000000);
+    const double baseline = peakMegabytes();
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("batch.csv"));
+    if (!folder.isValid() || !writeFile(path, records)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return 1;
+    }
+    std::printf("%d records, %.1f MB file\n", records, double(QFile(path).size()) / 1e6);
+
+    QElapsedTimer timer;
+    timer.start();
+    const RecordTail parsed = readRecordFile(path, 0);
+    const double parseSeconds = double(timer.nsecsElapsed()) / 1e9;
+    std::printf("plain parse:          %.3f s  (%zu records, %lld lines not read)\n", parseSeconds,
+                parsed.readings.size(), static_cast<long long>(parsed.linesNotRead));
+
+    timer.restart();
+    const BinTable binTableR = table(5, 15, 60);
+    const BinTable binTableV = table(4, 3.0f, 4.2f);
+    BatchSummary summary(binTableR, binTableV);
+    for (const RecordReading &reading : parsed.readings)
+        summary.add(reading);
+    const double judgeSeconds = double(timer.nsecsElapsed()) / 1e9;
+    std::printf("judged and summarised: %.3f s\n", judgeSeconds);
+    std::printf("read and summarised:  %.3f s\n", parseSeconds + judgeSeconds);
+    std::printf("peak memory:          %.1f MB (%.1f MB before the file was read)\n", peakMegabytes(), baseline);
+    std::printf("BIN 1..5 of resistance: %lld %lld %lld %lld %lld, +Out %lld, -Out %lld\n",
+                static_cast<long long>(summary.row(0, 0).count), static_cast<long long>(summary.row(0, 1).count),
+                static_cast<long long>(summary.row(0, 2).count), static_cast<long long>(summary.row(0, 3).count),
+                static_cast<long long>(summary.row(0, 4).count),
+                static_cast<long long>(summary.row(0, slot::kPlusOut).count),
+                static_cast<long long>(summary.row(0, slot::kMinusOut).count));
+
+    // The window: reading and judging on its worker, drawing on this thread.
+    QElapsedTimer gapClock;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, &app, [&] {
+        longestGap = std::max(longestGap, gapClock.restart());
+    });
+    timer.restart();
+    FormBatch window(binTableR, binTableV, path);
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    QObject::connect(&window, &FormBatch::readingEnded, &app, [&] {
+        std::printf("window shows it after: %.3f s (%lld cells)\n", double(timer.nsecsElapsed()) / 1e9,
+                    static_cast<long long>(window.summary().count()));
+        // Let it paint once more before the figures are taken.
+        QTimer::singleShot(200, &app, [&] { app.quit(); });
+    });
+    window.show();
+    gapClock.start();
+    ticker.start();
+    app.exec();
+    std::printf("longest UI-thread gap: %lld ms (5 ms timer)\n", static_cast<long long>(longestGap));
+    std::printf("peak memory with the window: %.1f MB\n", peakMegabytes());
+    return 0;
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "bins/batchsummary.h"
+#include "record/recordfilereader.h"
+
+#include <QColor>
+#include <QList>
+#include <QPointF>
+
+#include <array>
+#include <utility>
+#include <vector>
+
+class QChart;
+
+// The batch window's three plots, drawn by Qt Charts. What they show is worked
+// out first by preparePlots, which touches no widget and so can run on the
+// reading thread; the fill functions only hand it to the charts.
+namespace batchcharts {
+
+struct Span
+{
+    double low = 0;
+    double high = 1;
+};
+
+struct Histogram
+{
+    Span span;                  // holds every reading and every BIN limit
+    std::vector<qint64> counts; // equal bars across the span
+};
+
+struct Scatter
+{
+    Span resistance;
+    Span voltage;
+    // Key r * 9 + v for BIN pair (r, v); -1 for readings out in either table.
+    std::vector<std::pair<int, QList<QPointF>>> groups;
+};
+
+struct Plots
+{
+    std::array<Histogram, 2> histograms;
+    Scatter scatter;
+    std::size_t scatterStep = 1; // every n-th reading is drawn
+};
+
+// At most maxPoints points go to the scatter plot: every n-th reading when
+// there are more.
+Plots preparePlots(const std::vector<RecordReading> &readings, const BatchSummary &summary, int maxPoints);
+
+// Colour of BIN row r (0..8) of a band or a scatter group.
+QColor binColour(int row);
+// The colour of readings outside the BINs.
+QColor outColour();
+
+// Histogram of quantity t (0 resistance in mOhm, 1 voltage in V) with every
+// BIN in use drawn over it as a shaded band labelled with its number.
+void fillHistogram(QChart *chart, int t, const Histogram &histogram, const BatchSummary &summary);
+
+// Resistance against voltage, one group per BIN pair present; a reading out
+// of either table is drawn in the out colour.
+void fillScatter(QChart *chart, const Scatter &scatter);
+
+} // namespace batchcharts

@@ -1,0 +1,49 @@
+#include "app/batchlauncher.h"
+
+#include "app/formbatch.h"
+#include "app/formmain.h"
+#include "app/uifonts.h"
+#include "record/recordline.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPushButton>
+
+using uifonts::twips;
+
+BatchLauncher::BatchLauncher(FormMain &window, const BinTable &binTableR, const BinTable &binTableV)
+    : QObject(&window), m_window(window), m_binTableR(binTableR), m_binTableV(binTableV)
+{
+    const FormMainUi &ui = window.ui();
+    // In the button column, in the free space under DATA, as large as DATA.
+    m_button = new QPushButton(QStringLiteral("BATCH"), ui.centralWidget);
+    m_button->setObjectName(QStringLiteral("batchButton"));
+    m_button->setGeometry(QRect(QPoint(twips(8400), twips(3720)), ui.Command5->size()));
+    uifonts::fitText(m_button, m_button->text());
+    connect(m_button, &QPushButton::clicked, this, &BatchLauncher::openBatch);
+
+    m_menuItem = new QAction(QStringLiteral("&Batch..."), ui.MenuFile);
+    m_menuItem->setObjectName(QStringLiteral("batchMenuItem"));
+    ui.MenuFile->insertAction(ui.MenuFileItem8, m_menuItem);
+    ui.MenuFile->insertSeparator(ui.MenuFileItem8);
+    connect(m_menuItem, &QAction::triggered, this, &BatchLauncher::openBatch);
+
+    connect(&window.session(), &MeasurementSession::readingCounted, this, [this] {
+        if (m_form)
+            m_form->takeAppended();
+    });
+}
+
+void BatchLauncher::openBatch()
+{
+    if (m_window.isShutDown())
+        return;
+    if (!m_form) {
+        // START opens the path with ".csv" added when it has no ".", so that is
+        // the file the session writes.
+        m_form = new FormBatch(m_binTableR, m_binTableV, withDefaultExtension(m_window.pathText()), &m_window);
+    }
+    m_form->show();
+    m_form->raise();
+    m_form->activateWindow();
+}

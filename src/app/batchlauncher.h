@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/formbatch.h"
+
+#include <QObject>
+#include <QPointer>
+
+class FormMain;
+class QAction;
+class QPushButton;
+struct BinTable;
+
+// Opens the batch window from the main window's BATCH button (under DATA) and
+// its File > Batch... item, on the data file named in the path field, and
+// passes every cell the session counts on to an open batch window.
+class BatchLauncher : public QObject
+{
+    Q_OBJECT
+public:
+    BatchLauncher(FormMain &window, const BinTable &binTableR, const BinTable &binTableV);
+
+    // Opens the window, or brings an open one to the front.
+    void openBatch();
+    FormBatch *batchWindow() const { return m_form; }
+    QPushButton *button() const { return m_button; }
+    QAction *menuItem() const { return m_menuItem; }
+
+private:
+    FormMain &m_window;
+    const BinTable &m_binTableR;
+    const BinTable &m_binTableV;
+    QPushButton *m_button = nullptr;
+    QAction *m_menuItem = nullptr;
+    QPointer<FormBatch> m_form;
+};

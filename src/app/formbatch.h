@@ -1,0 +1,124 @@
+#pragma once
+
+#include "app/batchcharts.h"
+#include "bins/batchsummary.h"
+#include "record/recordfilereader.h"
+
+#include <QDialog>
+#include <QFutureWatcher>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+struct BinTable;
+class QChart;
+class QChartView;
+class QFileDialog;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+
+// The batch window: the records of one data file judged against the current
+// BIN limits, as two histograms with the BINs drawn as bands, a scatter plot of
+// resistance against voltage coloured by BIN pair, and a table per quantity
+// with count, share, mean, spread and range per BIN. The data file stores no
+// BIN, so the window says that the BINs come from the current limits.
+//
+// Reading runs on a worker thread with a progress bar and CANCEL; the file is
+// never changed. takeAppended() reads only what was added since the last read,
+// so the window can follow a running session cell by cell. It is not modal and
+// deletes itself when closed.
+class FormBatch : public QDialog
+{
+    Q_OBJECT
+public:
+    // The two tables are the program-wide ones: their limits are copied at
+    // every full read and checked again before every appended read.
+    FormBatch(const BinTable &binTableR, const BinTable &binTableV, QString path, QWidget *parent = nullptr);
+    ~FormBatch() override;
+
+    const QString &path() const { return m_path; }
+
+    // Reads what was appended to the file since the last read and adds it. When
+    // the limits have changed meanwhile, the whole file is judged again; when
+    // the file was cut, it is read again from the start. While a read runs the
+    // request waits for it; after CANCEL nothing is read until RELOAD.
+    void takeAppended();
+    // RELOAD: reads the whole file again with the current limits.
+    void reload();
+    // CANCEL: stops a running read; what was shown before stays.
+    void cancelReading();
+
+    bool isReading() const { return m_watcher.isRunning(); }
+    const BatchSummary &summary() const { return m_summary; }
+    const std::vector<RecordReading> &readings() const { return *m_readings; }
+    qint64 linesNotRead() const { return m_linesNotRead; }
+
+    // The three plots in one PNG picture / the per-BIN table as CSV. False with
+    // the system's reason in *error when the file cannot be written.
+    bool savePlots(const QString &path, QString *error) const;
+    bool saveTable(const QString &path, QString *error) const;
+
+Q_SIGNALS:
+    // A read has ended (finished, cancelled or failed) and the window shows its
+    // outcome.
+    void readingEnded();
+
+private:
+    using Readings = std::shared_ptr<const std::vector<RecordReading>>;
+
+    // What a read hands back: everything the window shows, worked out on the
+    // reading thread so that the user-interface thread only draws it.
+    struct Pass
+    {
+        RecordTail tail; // without its readings, which are in `readings`
+        Readings readings;
+        BatchSummary summary;
+        batchcharts::Plots plots;
+    };
+
+    void buildUi();
+    void startPass(qint64 fromOffset, const BatchSummary &base);
+    void passEnded();
+    void showAll();
+    void showStatus();
+    void fillTable(QTableWidget *table, int t);
+    bool limitsChanged() const;
+    void askExportPath(bool plots);
+    void exportTo(bool plots, const QString &path);
+    void tell(const QString &text);
+
+    const BinTable &m_binTableR;
+    const BinTable &m_binTableV;
+    QString m_path;
+
+    Readings m_readings;
+    BatchSummary m_summary;
+    batchcharts::Plots m_plots;
+    qint64 m_offset = 0;
+    qint64 m_linesNotRead = 0;
+    bool m_appendedWaiting = false;
+    bool m_stopped = false;
+    QString m_readError;
+    QFutureWatcher<Pass> m_watcher;
+
+    QLabel *m_bannerLabel = nullptr;
+    QLabel *m_statusLabel = nullptr;
+    QProgressBar *m_progressBar = nullptr;
+    QPushButton *m_cancelButton = nullptr;
+    QPushButton *m_reloadButton = nullptr;
+    QPushButton *m_exportPlotsButton = nullptr;
+    QPushButton *m_exportTableButton = nullptr;
+    QChart *m_histogramR = nullptr;
+    QChart *m_histogramV = nullptr;
+    QChart *m_scatter = nullptr;
+    QChartView *m_histogramRView = nullptr;
+    QChartView *m_histogramVView = nullptr;
+    QChartView *m_scatterView = nullptr;
+    QTableWidget *m_tableR = nullptr;
+    QTableWidget *m_tableV = nullptr;
+    QPointer<QFileDialog> m_exportDialog;
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+// One counted cell as the program judges it: the resistance in milliohms (the
+// record's ohm text x 1000) and the voltage in volts, both rounded to 32-bit
+// floats exactly as the measurement cycle rounds them.
+struct RecordReading
+{
+    float resistance = 0; // mOhm
+    float voltage = 0;    // V
+};
+
+// The reading of one data-file line (without its line end; a trailing CR is
+// allowed), or nullopt when the line is not a record: not four fields, a date
+// or time that is not "dddd?dd?dd" / "dd?dd?dd", a reading text that is not
+// wholly a number, or a reading the tester marks as overflow (magnitude 1e9
+// or more, shown as "OF" in the window).
+std::optional<RecordReading> parseRecordLine(std::string_view line);
+
+// The value of a reading text as the program's text-to-number rule reads it,
+// for a text that is wholly a number: [blanks] [sign] digits [. digits]
+// [E|D [sign] digits] [blanks]; nullopt for anything else.
+std::optional<double> recordNumber(std::string_view text);
+
+// What one pass over a data file found.
+struct RecordTail
+{
+    std::vector<RecordReading> readings;
+    qint64 linesNotRead = 0;   // complete lines that are not records
+    qint64 startOffset = 0;    // where this pass began (0 after a restart)
+    qint64 endOffset = 0;      // just after the last complete line read
+    qint64 fileSize = 0;       // size seen when the pass began
+    bool restarted = false;    // the file was shorter than the offset asked for
+    bool cancelled = false;    // progress asked to stop; the rest is unread
+    QString error;             // the file could not be opened or read
+};
+
+// Called after every chunk with the bytes read so far and the bytes the pass
+// will read; returning false stops the pass.
+using ReadProgress = std::function<bool(qint64 done, qint64 total)>;
+
+// Reads the complete lines of the file from byte `fromOffset` on, never
+// changing the file. A last line without its line end is left for the next
+// pass (it may still be being written). A file now shorter than `fromOffset`
+// was cut or replaced: the pass reads it from the start and says so. A file
+// that shrinks or grows while it is read ends the pass at what was read.
+RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress = {});

@@ -1,0 +1,292 @@
+#include "testmain.h"
+
+#include "formmainharness.h"
+
+#include "app/formbatch.h"
+#include "bins/batchsummary.h"
+#include "bins/bintable.h"
+
+#include <QAction>
+#include <QAreaSeries>
+#include <QChart>
+#include <QChartView>
+#include <QFileDialog>
+#include <QImage>
+#include <QLabel>
+#include <QLineSeries>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int kWait = 20000;
+
+BinTable maxMin(qint16 numBins, float min, float max)
+{
+    BinTable t;
+    t.numBins = numBins;
+    t.minValue = min;
+    t.maxValue = max;
+    calcBinLimits(t);
+    return t;
+}
+
+QByteArray record(const char *ohms, const char *volts)
+{
+    return QByteArray("2026/12/07,14:05:09,") + ohms + ',' + volts + "\r\n";
+}
+
+// Resistance 10..40 mOhm in 3 BINs, voltage 3.0..4.0 V in 2 BINs.
+const QByteArray kBatch = record("10E-3", "3.2") + record("15E-3", "3.6") + "date,time,R,V\r\n"
+                          + record("25E-3", "3.7") + record("45E-3", "3.1") + record("2E-3", "4.5")
+                          + "2026/12/07,14:05:09,OF,3.6\r\n";
+
+void writeFile(const QString &path, const QByteArray &content, QIODevice::OpenMode mode = QIODevice::WriteOnly)
+{
+    QFile file(path);
+    QVERIFY(file.open(mode));
+    QCOMPARE(file.write(content), content.size());
+}
+
+QString cellText(const QTableWidget *table, int row, int column)
+{
+    const QTableWidgetItem *item = table->item(row, column);
+    return item ? item->text() : QStringLiteral("<none>");
+}
+
+template <typename T>
+T *child(const QObject *parent, const char *name)
+{
+    return parent->findChild<T *>(QLatin1String(name));
+}
+
+} // namespace
+
+class TestFormBatch : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    BinTable m_binTableR = maxMin(3, 10, 40);
+    BinTable m_binTableV = maxMin(2, 3.0f, 4.0f);
+
+    QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
+
+    // A window on `file`, once its first read has ended.
+    std::unique_ptr<FormBatch> openOn(const QString &file)
+    {
+        auto form = std::make_unique<FormBatch>(m_binTableR, m_binTableV, file);
+        form->setAttribute(Qt::WA_DeleteOnClose, false);
+        QSignalSpy ended(form.get(), &FormBatch::readingEnded);
+        form->show();
+        if (!ended.wait(kWait))
+            return nullptr;
+        return form;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void showsTheBatchAgainstTheCurrentLimits()
+    {
+        const QString file = path("batch.csv");
+        writeFile(file, kBatch);
+        const auto form = openOn(file);
+        QVERIFY(form);
+
+        const auto *status = child<QLabel>(form.get(), "statusLabel");
+        QCOMPARE(status->text(), QStringLiteral("5 cells, 2 lines not read."));
+        QVERIFY(child<QLabel>(form.get(), "bannerLabel")->text().contains(QStringLiteral("current limits")));
+
+        // Rows BIN 1..3, +Out, -Out, Total.
+        const auto *table = child<QTableWidget>(form.get(), "resistanceTable");
+        QCOMPARE(table->rowCount(), 6);
+        QCOMPARE(table->verticalHeaderItem(3)->text(), QStringLiteral("+Out"));
+        const QStringList counts{QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1"),
+                                 QStringLiteral("1"), QStringLiteral("5")};
+        for (int row = 0; row < 6; ++row)
+            QCOMPARE(cellText(table, row, 1), counts.at(row));
+        QCOMPARE(cellText(table, 0, 0), QStringLiteral("10.0 - 20.0"));
+        QCOMPARE(cellText(table, 0, 2), QStringLiteral("40.00"));
+        QCOMPARE(cellText(table, 0, 3), QStringLiteral("12.5"));
+        QCOMPARE(cellText(table, 2, 3), QString());
+        const auto *voltage = child<QTableWidget>(form.get(), "voltageTable");
+        QCOMPARE(cellText(voltage, 2, 1), QStringLiteral("1")); // +Out: 4.5 V
+
+        // Each BIN is a band over the histogram from its lower to its upper limit.
+        const QChart *histogram = child<QChartView>(form.get(), "histogramR")->chart();
+        QStringList bands;
+        for (QAbstractSeries *series : histogram->series()) {
+            if (auto *area = qobject_cast<QAreaSeries *>(series); area && area->name().startsWith(QLatin1String("BIN"))) {
+                const QList<QPointF> edge = area->lowerSeries()->points();
+                bands << QStringLiteral("%1 %2-%3").arg(area->name()).arg(edge.first().x()).arg(edge.last().x());
+            }
+        }
+        QCOMPARE(bands, QStringList({QStringLiteral("BIN 1 10-20"), QStringLiteral("BIN 2 20-30"),
+                                     QStringLiteral("BIN 3 30-40")}));
+
+        // Out of either table draws the point in the out group: 45 mOhm, 2 mOhm.
+        const QChart *scatter = child<QChartView>(form.get(), "scatterPlot")->chart();
+        QStringList groups;
+        for (QAbstractSeries *series : scatter->series()) {
+            const auto *points = qobject_cast<QScatterSeries *>(series);
+            QVERIFY(points);
+            groups << QStringLiteral("%1:%2").arg(points->name()).arg(points->count());
+        }
+        QCOMPARE(groups, QStringList({QStringLiteral("Out:2"), QStringLiteral("R1 V1:1"), QStringLiteral("R1 V2:1"),
+                                      QStringLiteral("R2 V2:1")}));
+    }
+
+    void followsAppendedCellsWithoutReadingTheFileAgain()
+    {
+        const QString file = path("live.csv");
+        writeFile(file, kBatch);
+        const auto form = openOn(file);
+        QVERIFY(form);
+        QSignalSpy ended(form.get(), &FormBatch::readingEnded);
+
+        // What was read already is spoilt: read again, it would count as damaged.
+        QByteArray content = kBatch;
+        content.replace(0, 10, QByteArray(10, '#'));
+        writeFile(file, content + record("35E-3", "3.5") + "2026/12/07,14:05:09,20E-3,3.");
+        form->takeAppended();
+        QVERIFY(ended.wait(kWait));
+        QCOMPARE(form->summary().count(), qint64(6));
+        QCOMPARE(form->linesNotRead(), qint64(2));
+        QCOMPARE(form->summary().row(0, 2).count, qint64(1));
+
+        // A request during a read waits for it; both cells arrive.
+        writeFile(file, "5\r\n" + record("12E-3", "3.5"), QIODevice::Append);
+        form->takeAppended();
+        form->takeAppended();
+        QTRY_COMPARE_WITH_TIMEOUT(form->summary().count(), qint64(8), kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(!form->isReading(), kWait);
+
+        // New limits: the whole file is judged again against them, and a cut
+        // file is read from its start.
+        m_binTableR = maxMin(1, 0, 100);
+        writeFile(file, kBatch);
+        ended.clear();
+        form->takeAppended();
+        QTRY_VERIFY_WITH_TIMEOUT(!form->isReading() && !ended.isEmpty(), kWait);
+        QCOMPARE(form->summary().count(), qint64(5));
+        QCOMPARE(form->summary().row(0, 0).count, qint64(5));
+        QCOMPARE(form->linesNotRead(), qint64(2));
+        m_binTableR = maxMin(3, 10, 40);
+    }
+
+    void aLargeFileShowsProgressAndCanBeCancelled()
+    {
+        const QString file = path("large.csv");
+        {
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            const QByteArray block = kBatch.repeated(20000); // about 5 MB
+            for (int i = 0; i < 6; ++i)
+                out.write(block);
+        }
+        FormBatch form(m_binTableR, m_binTableV, file);
+        form.setAttribute(Qt::WA_DeleteOnClose, false);
+        QSignalSpy ended(&form, &FormBatch::readingEnded);
+        auto *progress = child<QProgressBar>(&form, "progressBar");
+        auto *cancel = child<QPushButton>(&form, "cancelButton");
+        QVERIFY(form.isReading());
+        QVERIFY(!progress->isHidden());
+        QVERIFY(cancel->isEnabled());
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QVERIFY(ended.wait(kWait));
+        QVERIFY(progress->isHidden());
+        QCOMPARE(form.summary().count(), qint64(0));
+        QVERIFY(child<QLabel>(&form, "statusLabel")->text().contains(QStringLiteral("cancelled")));
+
+        // Nothing more is read until RELOAD, which reads everything.
+        form.takeAppended();
+        QVERIFY(!form.isReading());
+        QTest::mouseClick(child<QPushButton>(&form, "reloadButton"), Qt::LeftButton);
+        QVERIFY(ended.wait(kWait));
+        QCOMPARE(form.summary().count(), qint64(5 * 20000 * 6));
+        QCOMPARE(form.linesNotRead(), qint64(2 * 20000 * 6));
+    }
+
+    void exportsThePlotsAndTheTableThroughASaveDialog()
+    {
+        const QString file = path("export.csv");
+        writeFile(file, kBatch);
+        const auto form = openOn(file);
+        QVERIFY(form);
+
+        auto chooseIn = [&](const char *button, const QString &target) {
+            QTest::mouseClick(child<QPushButton>(form.get(), button), Qt::LeftButton);
+            auto *dialog = child<QFileDialog>(form.get(), "exportDialog");
+            QVERIFY(dialog && dialog->isVisible());
+            QCOMPARE(dialog->windowModality(), Qt::WindowModal); // open(), not exec()
+            dialog->selectFile(target);
+            static_cast<QDialog *>(dialog)->accept();
+        };
+        const QString table = path("bins.csv");
+        chooseIn("exportTableButton", table);
+        QFile saved(table);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), summaryCsv(form->summary()));
+
+        const QString plots = path("plots.png");
+        chooseIn("exportPlotsButton", plots);
+        const QImage image(plots);
+        QVERIFY(!image.isNull());
+        QVERIFY(image.width() >= 2 * 360 && image.height() >= 2 * 260);
+
+        // A folder that does not exist: the operator is told, nothing hangs.
+        chooseIn("exportTableButton", path("missing/bins.csv"));
+        QTRY_VERIFY_WITH_TIMEOUT(child<QMessageBox>(form.get(), "batchMessage") != nullptr, kWait);
+        auto *message = child<QMessageBox>(form.get(), "batchMessage");
+        QVERIFY(message->text().contains(QStringLiteral("could not be saved")));
+        message->close();
+    }
+
+    void theMainWindowOpensItAndPassesCountedCellsOn()
+    {
+        QTemporaryDir programDir;
+        FormMainHarness harness(programDir.path());
+        FormMain &window = *harness.window;
+        const QString file = programDir.filePath(QStringLiteral("cells"));
+        writeFile(file + QStringLiteral(".csv"), record("15E-3", "3.6"));
+        window.ui().TextFileName->setText(file);
+        window.updateBinTableR();
+
+        auto *button = window.findChild<QPushButton *>(QStringLiteral("batchButton"));
+        QVERIFY(button);
+        QCOMPARE(button->text(), QStringLiteral("BATCH"));
+        QTest::mouseClick(button, Qt::LeftButton);
+        auto *form = window.findChild<FormBatch *>();
+        QVERIFY(form && form->isVisible());
+        // The session adds ".csv" to a name without "."; so does the batch window.
+        QCOMPARE(form->path(), file + QStringLiteral(".csv"));
+        QTRY_COMPARE_WITH_TIMEOUT(form->summary().count(), qint64(1), kWait);
+
+        writeFile(file + QStringLiteral(".csv"), record("25E-3", "3.6"), QIODevice::Append);
+        Q_EMIT window.session().readingCounted();
+        QTRY_COMPARE_WITH_TIMEOUT(form->summary().count(), qint64(2), kWait);
+
+        // The menu item brings the same window forward rather than a second one.
+        auto *item = window.findChild<QAction *>(QStringLiteral("batchMenuItem"));
+        QVERIFY(item);
+        item->trigger();
+        QCOMPARE(window.findChildren<FormBatch *>().size(), 1);
+
+        // Closing the main window closes it.
+        window.close();
+        QTRY_VERIFY_WITH_TIMEOUT(window.findChildren<FormBatch *>().isEmpty() || !form->isVisible(), kWait);
+    }
+};
+
+BIN4870_TEST(TestFormBatch)
+#include "tst_formbatch.moc"
