@@ -2,6 +2,7 @@
 
 #include "batchlauncher.h"
 #include "formabout.h"
+#include "handsfreecontrols.h"
 #include "portchooser.h"
 #include "programicon.h"
 #include "setupstore.h"
@@ -76,6 +77,8 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     setObjectName(QStringLiteral("FormMain"));
     m_ui.setupUi(this);
     buildStateControls();
+    m_handsFree = new HandsFreeControls(this, m_ui.settingsMenu, statusBar(), m_session, m_dialogs,
+                                        applicationTitle(), settingsFolder());
     setWindowTitle(applicationTitle());
     setWindowIcon(programIcon());
 

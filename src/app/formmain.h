@@ -19,6 +19,7 @@ class DataFile;
 class Dialogs;
 class FormAbout;
 class FormOption;
+class HandsFreeControls;
 class PortChooser;
 class QLabel;
 class SerialPort;
@@ -67,6 +68,10 @@ public:
 
     const FormMainUi &ui() const { return m_ui; }
     MeasurementSession &session() { return m_session; }
+    // Auto record, the sound cue and their options (Settings menu, status bar).
+    HandsFreeControls &handsFree() { return *m_handsFree; }
+    // The folder Settings.ini and the hands-free options live in.
+    QString settingsFolder() const { return m_locations.settingsDir; }
     const QString &programDir() const { return m_locations.programDir; }
     const FileLocations &locations() const { return m_locations; }
 
@@ -167,6 +172,7 @@ private:
     FormMainUi m_ui;
     QLabel *m_replyNotice = nullptr;
     QLabel *m_statusLine = nullptr;
+    HandsFreeControls *m_handsFree = nullptr;
     QPointer<FormOption> m_counterWindow;
     QPointer<FormAbout> m_aboutWindow;
     Dialogs &m_dialogs;

@@ -9,6 +9,7 @@
 #include "record/recordnotices.h"
 #include "session/judge.h"
 #include "session/sessionview.h"
+#include "session/settlerule.h"
 
 #include <optional>
 
@@ -68,7 +69,7 @@ void MeasurementSession::start()
         m_view.setSetupEnabled(false);
         // A press left armed by the previous session belongs to a cell of that
         // session; dropping it also makes the button focusable again.
-        m_recordArmed = false;
+        m_arming.reset();
         m_view.setRecCountEnabled(true);
         m_view.focusRecCount();
         setStatus(QString());
@@ -122,8 +123,13 @@ void MeasurementSession::recCount()
 {
     if (!m_running)
         return;
-    m_recordArmed = true;
+    m_arming.press();
     m_view.setRecCountEnabled(false);
+}
+
+void MeasurementSession::setAutoRecord(bool enabled)
+{
+    m_arming.setAutoRecord(enabled);
 }
 
 void MeasurementSession::onPollTick()
@@ -161,6 +167,7 @@ void MeasurementSession::onReply(const QString &line)
     if (!m_parser.parseReading(line)) {
         // An empty line answers the request but carries no reading.
         ++m_badReplies;
+        m_arming.fires(ProbeSample::none());
         return;
     }
     if (m_stale) {
@@ -181,6 +188,10 @@ void MeasurementSession::onReply(const QString &line)
 void MeasurementSession::judgeReading()
 {
     const auto &fields = m_parser.readingFields();
+    const ProbeSample sample = classifyReading(fields);
+    // A settled reading arms itself; a press armed already is the same arming.
+    const bool fired = m_arming.fires(sample);
+    const bool armed = m_arming.pressed() || fired;
     const std::optional<float> valueR = readingValueOf(fields[0], 0);
     const std::optional<float> valueV = readingValueOf(fields[1], 1);
     if (!valueR || !valueV) {
@@ -194,8 +205,8 @@ void MeasurementSession::judgeReading()
     // the two tables and the data file never disagree.
     std::optional<Judgement> judgedR;
     std::optional<Judgement> judgedV;
-    bool counted = m_recordArmed;
-    if (m_recordArmed) {
+    bool counted = armed;
+    if (armed) {
         try {
             judgedR = judgeTable(m_binTableR, *valueR, true);
             judgedV = judgeTable(m_binTableV, *valueV, true);
@@ -213,9 +224,10 @@ void MeasurementSession::judgeReading()
     for (const auto &[t, judgement] : {std::pair{0, &*judgedR}, std::pair{1, &*judgedV}})
         shown.tables[size_t(t)] = ReadingJudgement::Table{judgement->lit, judgement->binsInUse, judgement->out};
 
-    if (m_recordArmed && !counted) {
+    if (armed && !counted) {
         m_view.showJudgement(shown);
-        // A full counter: the arming waits until the counters are cleared.
+        // A full counter: a press waits until the counters are cleared; an
+        // automatic record comes again with the next settled reading.
         if (!m_counterFullTold) {
             m_counterFullTold = true;
             setStatus(counterFullText());
@@ -230,7 +242,6 @@ void MeasurementSession::judgeReading()
 
     m_binTableR = judgedR->table;
     m_binTableV = judgedV->table;
-    m_recordArmed = false;
     shown.counted = true;
     m_view.showJudgement(shown);
     if (m_counterFullTold) {
@@ -238,7 +249,9 @@ void MeasurementSession::judgeReading()
         setStatus(QString());
     }
     const RecordOutcome outcome = m_dataFile.writeRecord(m_clock.now(), fields[0], fields[1]);
+    m_arming.recorded(sample);
     Q_EMIT readingCounted();
+    Q_EMIT cellRecorded(judgedR->matched() && judgedV->matched());
     // What became of the record (not saved, or saved in a data file opened afresh).
     if (const std::optional<QString> notice = m_recordNotices.after(outcome))
         m_view.showRecordNotice(*notice);
@@ -249,13 +262,16 @@ void MeasurementSession::onBadReply()
     if (!m_running)
         return;
     ++m_badReplies;
+    m_arming.fires(ProbeSample::none());
     markStale(badReplyText());
 }
 
 void MeasurementSession::onTimedOut()
 {
-    if (m_running)
-        markStale(noAnswerText());
+    if (!m_running)
+        return;
+    m_arming.fires(ProbeSample::none());
+    markStale(noAnswerText());
 }
 
 void MeasurementSession::setStatus(const QString &text)
@@ -283,6 +299,7 @@ void MeasurementSession::loseLine(const QString &reason)
     m_channel.cancel();
     m_pollTimer.stop();
     m_reconnecting = true;
+    m_arming.fires(ProbeSample::none());
     if (m_port.portOpen()) {
         try {
             m_port.setPortOpen(false);

@@ -3,6 +3,7 @@
 #include "link/commandchannel.h"
 #include "link/readingparser.h"
 #include "record/recordnotices.h"
+#include "session/recordarming.h"
 
 #include <QObject>
 #include <QString>
@@ -58,13 +59,22 @@ public:
     // and recorded and disables the button until that happens.
     void recCount();
 
+    // Auto record: a cell is counted and recorded, as if "REC - COUNT" had been
+    // pressed, once its reading has settled (RecordArming, SettleDetector).
+    // May be switched at any time; switched off, nothing more is recorded
+    // without a press.
+    void setAutoRecord(bool enabled);
+    bool autoRecord() const { return m_arming.autoRecord(); }
+    void setSettleRule(const SettleRule &rule) { m_arming.setRule(rule); }
+    const RecordArming &arming() const { return m_arming; }
+
     // The poll timer's tick: sends ":fetch?" unless a request is outstanding or
     // the line is being reconnected.
     void onPollTick();
 
     bool running() const { return m_running; }
     bool timerEnabled() const { return m_pollTimer.isActive(); }
-    bool recordArmed() const { return m_recordArmed; }
+    bool recordArmed() const { return m_arming.pressed(); }
     bool awaitingReply() const { return m_channel.awaitingReply(); }
     bool stale() const { return m_stale; }
     bool reconnecting() const { return m_reconnecting; }
@@ -93,6 +103,9 @@ Q_SIGNALS:
     // A reading has been counted (and its record tried); the counters of both
     // tables changed.
     void readingCounted();
+    // A cell was counted and recorded (by a press or automatically); bothInBin
+    // when each reading lit a BIN of its table, false when either was Out.
+    void cellRecorded(bool bothInBin);
 
 private:
     void onReply(const QString &line);
@@ -121,7 +134,7 @@ private:
     QTimer m_pollTimer;
     QTimer m_reconnectTimer;
     bool m_running = false;
-    bool m_recordArmed = false;
+    RecordArming m_arming;
     bool m_stale = false;
     bool m_reconnecting = false;
     bool m_counterFullTold = false;

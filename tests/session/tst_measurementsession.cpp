@@ -737,6 +737,73 @@ private Q_SLOTS:
         QVERIFY2(b.view.errors[0].contains(b.view.path) && b.view.errors[0].contains("deleted or replaced"),
                  qPrintable(b.view.errors[0]));
     }
+
+    void autoRecordCountsEachSettledCellOnceUntilTheProbesAreLifted()
+    {
+        Bench b;
+        QSignalSpy recorded(&b.session, &MeasurementSession::cellRecorded);
+        b.session.setAutoRecord(true);
+        b.session.start();
+
+        // Settling, then held: the third steady reading is counted, once.
+        for (const char *line : {"9.0E-3,3.40E+0", "5.0E-3,3.60E+0", "5.0E-3,3.6E+0", "5.0E-3,3.6E+0",
+                                 "5.0E-3,3.6E+0", "5.0E-3,3.6E+0"})
+            b.cycle(line, false);
+        QCOMPARE(b.file(), QByteArray("2012/08/02,14:05:13,5.0E-3,3.6E+0\r\n"));
+        QCOMPARE(b.tableR.totalCount, qint16(1));
+        QCOMPARE(b.tableV.binCount[1], qint16(1));
+        QCOMPARE(recorded.size(), 1);
+        QCOMPARE(recorded.at(0).at(0).toBool(), true);
+        QVERIFY(b.view.recCountEnabled);
+        QVERIFY(!b.session.recordArmed());
+
+        // A reply without a reading is no lift: the held cell is not counted again.
+        b.cycle("ERR,ERR", false);
+        for (int i = 0; i < 4; ++i)
+            b.cycle("5.0E-3,3.6E+0", false);
+        QCOMPARE(b.tableR.totalCount, qint16(1));
+
+        // Lifted, the next cell (resistance Out) is counted once.
+        b.cycle("+9.9E+37,+9.9E+37", false);
+        for (int i = 0; i < 4; ++i)
+            b.cycle("45.0E-3,3.6E+0", false);
+        QCOMPARE(b.tableR.totalCount, qint16(2));
+        QCOMPARE(b.tableR.binCount[9], qint16(1));
+        QCOMPARE(b.file().count('\n'), 2);
+        QCOMPARE(recorded.size(), 2);
+        QCOMPARE(recorded.at(1).at(0).toBool(), false);
+
+        // Switched off mid-cell: nothing more.
+        b.cycle("+9.9E+37,+9.9E+37", false);
+        b.cycle("5.0E-3,3.6E+0", false);
+        b.session.setAutoRecord(false);
+        for (int i = 0; i < 4; ++i)
+            b.cycle("5.0E-3,3.6E+0", false);
+        QCOMPARE(b.tableR.totalCount, qint16(2));
+        QVERIFY(b.view.errors.isEmpty());
+    }
+
+    void settledCellRefusedByAFullCounterIsCountedAfterReset()
+    {
+        Bench b;
+        b.tableR.totalCount = 32767;
+        b.session.setAutoRecord(true);
+        b.session.start();
+        for (int i = 0; i < 5; ++i)
+            b.cycle("5.0E-3,3.6E+0", false);
+        QCOMPARE(b.file(), QByteArray());
+        // An automatic record does not leave REC - COUNT armed.
+        QVERIFY(!b.session.recordArmed());
+        QVERIFY(b.view.recCountEnabled);
+        QCOMPARE(b.trace.count("status " + MeasurementSession::counterFullText()), 1);
+
+        clrBinCount(b.tableR);
+        clrBinCount(b.tableV);
+        b.cycle("5.0E-3,3.6E+0", false);
+        b.cycle("5.0E-3,3.6E+0", false);
+        QCOMPARE(b.tableR.totalCount, qint16(1));
+        QCOMPARE(b.file().count('\n'), 1);
+    }
 };
 
 BIN4870_TEST(TestMeasurementSession)

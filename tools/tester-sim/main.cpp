@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSocketNotifier>
+#include <QTime>
 
 #include <csignal>
 #include <cstdio>
@@ -38,6 +39,62 @@ int intOption(const QCommandLineParser &parser, const QString &name, int minimum
     if (!ok || value < minimum)
         fail(QStringLiteral("--%1 needs a whole number of at least %2").arg(name).arg(minimum));
     return value;
+}
+
+// A "min:max" pair of milliseconds.
+void rangeOption(const QCommandLineParser &parser, const QString &name, double *low, double *high)
+{
+    if (!parser.isSet(name))
+        return;
+    const QStringList parts = parser.value(name).split(QLatin1Char(':'));
+    bool okLow = false;
+    bool okHigh = false;
+    const double first = parts.value(0).toDouble(&okLow);
+    const double second = parts.value(1).toDouble(&okHigh);
+    if (parts.size() != 2 || !okLow || !okHigh || first < 0 || second < first)
+        fail(QStringLiteral("--%1 needs min:max in milliseconds, min not above max").arg(name));
+    *low = first;
+    *high = second;
+}
+
+std::unique_ptr<ReplySource> cellLineReplies(const QCommandLineParser &parser, QRandomGenerator &random)
+{
+    CellLine::Settings settings;
+    const QString kinds = parser.value(QStringLiteral("cell-line"));
+    if (kinds != QLatin1String("random") && (!CellLine::parsePattern(kinds, &settings.pattern) || settings.pattern.isEmpty()))
+        fail(QStringLiteral("--cell-line needs \"random\" or kinds held, brief, creep separated by \",\""));
+    if (parser.isSet(QStringLiteral("cells")))
+        settings.cells = intOption(parser, QStringLiteral("cells"), 1);
+    rangeOption(parser, QStringLiteral("gap-ms"), &settings.gapMinMs, &settings.gapMaxMs);
+    rangeOption(parser, QStringLiteral("hold-ms"), &settings.holdMinMs, &settings.holdMaxMs);
+
+    // The ground truth, flushed line by line so that a reader sees every cell
+    // as soon as it is made.
+    static QFile truth;
+    if (parser.isSet(QStringLiteral("truth"))) {
+        truth.setFileName(parser.value(QStringLiteral("truth")));
+        if (!truth.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+            fail(QStringLiteral("cannot write %1: %2").arg(truth.fileName(), truth.errorString()));
+    }
+    const auto stamp = [] { return QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")); };
+    auto announce = [stamp](const CellLine::Cell &cell) {
+        const QByteArray line = CellLine::truthLine(cell);
+        std::printf("%s %s\n", qPrintable(stamp()), line.constData());
+        std::fflush(stdout);
+        if (truth.isOpen()) {
+            truth.write(line + '\n');
+            truth.flush();
+        }
+    };
+    auto done = [stamp] {
+        std::printf("%s cell line done\n", qPrintable(stamp()));
+        std::fflush(stdout);
+        if (truth.isOpen()) {
+            truth.write("done\n");
+            truth.flush();
+        }
+    };
+    return std::make_unique<CellLineReplies>(settings, random.generate(), announce, done);
 }
 
 } // namespace
@@ -70,6 +127,14 @@ int main(int argc, char **argv)
         {QStringLiteral("drop"), QStringLiteral("Leave the n-th :fetch? unanswered (1 = the first)."), QStringLiteral("n")},
         {QStringLiteral("hangup-after"), QStringLiteral("After n replies, close the line instead of answering and exit."), QStringLiteral("n")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the random numbers, for repeatable runs."), QStringLiteral("n")},
+        {QStringLiteral("cell-line"), QStringLiteral("Play a line of cells: \"random\" for a mix, or kinds in turn such as "
+                                                     "\"held,brief,creep\" (held: settles and is held; brief: lifted before it "
+                                                     "settles; creep: never settles). Time starts at the first :fetch?."),
+         QStringLiteral("kinds")},
+        {QStringLiteral("cells"), QStringLiteral("End the cell line after n cells; the probes then stay open."), QStringLiteral("n")},
+        {QStringLiteral("gap-ms"), QStringLiteral("Open probes before each cell, a random time in min:max (default 500:2000)."), QStringLiteral("min:max")},
+        {QStringLiteral("hold-ms"), QStringLiteral("How long a held or creeping cell stays on, min:max (default 1500:3500)."), QStringLiteral("min:max")},
+        {QStringLiteral("truth"), QStringLiteral("Write the cell line's ground truth to this file, one line per cell."), QStringLiteral("file")},
     });
     parser.process(app);
 
@@ -116,6 +181,8 @@ int main(int argc, char **argv)
         if (lines.isEmpty())
             fail(QStringLiteral("%1 holds no lines").arg(file.fileName()));
         replies = std::make_unique<ScriptReplies>(lines);
+    } else if (parser.isSet(QStringLiteral("cell-line"))) {
+        replies = cellLineReplies(parser, random);
     } else if (parser.isSet(QStringLiteral("garbage"))) {
         replies = std::make_unique<GarbageReplies>(random);
     } else {

@@ -106,3 +106,28 @@ QByteArray BenchScenario::next()
     const double volts = m_volts + 0.001 * (m_random.generateDouble() - 0.5);
     return testerNotation(ohms) + ',' + testerNotation(volts) + "\r\n";
 }
+
+CellLineReplies::CellLineReplies(CellLine::Settings settings, quint32 seed,
+                                 std::function<void(const CellLine::Cell &)> announce,
+                                 std::function<void()> done)
+    : m_line(std::move(settings), seed), m_done(std::move(done))
+{
+    m_line.onCell = std::move(announce);
+}
+
+QByteArray CellLineReplies::next()
+{
+    const auto now = Clock::now();
+    if (!m_started) {
+        m_started = true;
+        m_start = now;
+    }
+    const double t = std::chrono::duration<double, std::milli>(now - m_start).count();
+    const QByteArray reply = m_line.replyAt(t);
+    if (!m_doneTold && m_line.finished(t)) {
+        m_doneTold = true;
+        if (m_done)
+            m_done();
+    }
+    return reply;
+}

@@ -5,6 +5,9 @@
 #include <QRandomGenerator>
 
 #include <chrono>
+#include <functional>
+
+#include "cellline.h"
 
 // A number in the tester's notation: an engineering mantissa with five
 // significant digits, a capital E and a signed exponent that is a multiple of
@@ -78,4 +81,26 @@ private:
     Clock::time_point m_phaseEnds;
     double m_ohms = 0;
     double m_volts = 0;
+};
+
+// The cell line (CellLine) in real time from the first request: every reply
+// reads the cell on the probes at that moment. Each cell is handed to
+// `announce` as it is made, and `done` is called once after the last cell of
+// a finite line has been lifted.
+class CellLineReplies : public ReplySource
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    CellLineReplies(CellLine::Settings settings, quint32 seed,
+                    std::function<void(const CellLine::Cell &)> announce,
+                    std::function<void()> done);
+    QByteArray next() override;
+
+private:
+    CellLine m_line;
+    std::function<void()> m_done;
+    bool m_started = false;
+    bool m_doneTold = false;
+    Clock::time_point m_start;
 };

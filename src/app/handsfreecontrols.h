@@ -1,0 +1,70 @@
+#pragma once
+
+#include "settings/handsfreeoptions.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class Dialogs;
+class HandsFreeDialog;
+class MeasurementSession;
+class QAction;
+class QCheckBox;
+class QMenu;
+class QStatusBar;
+class QWidget;
+class SoundCue;
+
+// The window's hands-free controls: the items "Auto record", "Sound cue" and
+// "Hands-free options..." of the Settings menu, and an "Auto record" check box
+// in the status bar, which stays usable during a session (the Settings menu
+// does not). Loads the options from the folder Settings.ini lives in, applies
+// them to the session, saves every change at once, and plays the cue of each
+// recorded cell when the sound is on.
+class HandsFreeControls : public QObject
+{
+    Q_OBJECT
+public:
+    HandsFreeControls(QWidget *window, QMenu *settingsMenu, QStatusBar *statusBar,
+                      MeasurementSession &session, Dialogs &dialogs, QString title,
+                      QString settingsFolder);
+    ~HandsFreeControls() override;
+
+    const HandsFreeOptions &options() const { return m_options; }
+    // Applies and saves; a file that cannot be written is reported.
+    void setOptions(const HandsFreeOptions &options);
+
+    // The sound the cues go to; by default the platform's (QtSoundCue), made
+    // on first use. Not owned when set.
+    void setSoundCue(SoundCue *sound) { m_sound = sound; }
+
+    // Opens the options dialog window-modal without waiting; a second call
+    // brings the open one forward.
+    void openDialog();
+    HandsFreeDialog *dialog() const;
+
+    QAction *autoRecordAction() const { return m_autoRecordAction; }
+    QAction *soundAction() const { return m_soundAction; }
+    QAction *optionsAction() const { return m_optionsAction; }
+    QCheckBox *autoRecordToggle() const { return m_autoRecordToggle; }
+
+private:
+    void apply();
+    void onCellRecorded(bool bothInBin);
+
+    QWidget *m_window;
+    MeasurementSession &m_session;
+    Dialogs &m_dialogs;
+    QString m_title;
+    QString m_settingsFolder;
+    HandsFreeOptions m_options;
+    QAction *m_autoRecordAction = nullptr;
+    QAction *m_soundAction = nullptr;
+    QAction *m_optionsAction = nullptr;
+    QCheckBox *m_autoRecordToggle = nullptr;
+    QPointer<HandsFreeDialog> m_dialog;
+    std::unique_ptr<SoundCue> m_platformSound;
+    SoundCue *m_sound = nullptr;
+};

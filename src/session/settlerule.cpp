@@ -1,0 +1,101 @@
+#include "session/settlerule.h"
+
+#include "common/numericvalue.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+std::optional<double> plainNumber(const QString &field)
+{
+    // The notations the tester writes its numbers in; anything else is no number.
+    static const QRegularExpression number(
+        QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([EeDd][+-]?\\d+)?\\s*$"));
+    if (!number.match(field).hasMatch())
+        return std::nullopt;
+    const double value = numericValue(field);
+    if (!std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+ProbeSample classifyReading(const std::array<QString, 2> &fields)
+{
+    const std::optional<double> ohms = plainNumber(fields[0]);
+    const std::optional<double> volts = plainNumber(fields[1]);
+    // One overflow marker is enough: an open probe rarely reads the same on both.
+    if ((ohms && std::fabs(*ohms) >= kOverflowMagnitude) || (volts && std::fabs(*volts) >= kOverflowMagnitude))
+        return ProbeSample::open();
+    if (!ohms || !volts)
+        return ProbeSample::none();
+    return ProbeSample::reading(*ohms, *volts);
+}
+
+double SettleRule::resistanceTolerance(double ohms) const
+{
+    return std::max(std::fabs(ohms) * resistancePercent / 100.0, resistanceFloorOhms);
+}
+
+double SettleRule::voltageTolerance(double volts) const
+{
+    return std::max(std::fabs(volts) * voltagePercent / 100.0, voltageFloorVolts);
+}
+
+void SettleDetector::setRule(const SettleRule &rule)
+{
+    m_rule = rule;
+    reset();
+}
+
+void SettleDetector::reset()
+{
+    m_run.clear();
+    m_holding = false;
+}
+
+bool SettleDetector::lifts(const ProbeSample &sample) const
+{
+    return sample.kind == ProbeSample::Kind::Open
+        || (sample.kind == ProbeSample::Kind::Reading && std::fabs(sample.volts) < m_rule.liftVolts);
+}
+
+bool SettleDetector::feed(const ProbeSample &sample)
+{
+    if (lifts(sample)) {
+        m_holding = false;
+        m_run.clear();
+        return false;
+    }
+    if (sample.kind != ProbeSample::Kind::Reading) {
+        m_run.clear();
+        return false;
+    }
+    if (m_holding)
+        return false;
+    m_run.push_back(sample);
+    while (int(m_run.size()) > std::max(1, m_rule.settleCount))
+        m_run.pop_front();
+    return int(m_run.size()) >= m_rule.settleCount && runSettled();
+}
+
+void SettleDetector::recorded()
+{
+    m_holding = true;
+    m_run.clear();
+}
+
+bool SettleDetector::runSettled() const
+{
+    const auto [minR, maxR] = std::minmax_element(m_run.begin(), m_run.end(),
+        [](const ProbeSample &a, const ProbeSample &b) { return a.ohms < b.ohms; });
+    const auto [minV, maxV] = std::minmax_element(m_run.begin(), m_run.end(),
+        [](const ProbeSample &a, const ProbeSample &b) { return a.volts < b.volts; });
+    const ProbeSample &last = m_run.back();
+    return maxR->ohms - minR->ohms <= m_rule.resistanceTolerance(last.ohms)
+        && maxV->volts - minV->volts <= m_rule.voltageTolerance(last.volts);
+}

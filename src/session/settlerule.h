@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <deque>
+#include <optional>
+
+// What one reply says about the probes, as far as recording a cell goes.
+struct ProbeSample
+{
+    enum class Kind {
+        Reading,   // both fields are numbers inside the tester's range
+        Open,      // the tester reports an overflow or open circuit
+        NoReading, // no number (error text, empty field), a time-out or a stale line
+    };
+    Kind kind = Kind::NoReading;
+    double ohms = 0;
+    double volts = 0;
+
+    static ProbeSample reading(double ohms, double volts) { return {Kind::Reading, ohms, volts}; }
+    static ProbeSample open() { return {Kind::Open, 0, 0}; }
+    static ProbeSample none() { return {}; }
+};
+
+// The tester writes an overflow or an open circuit as a number of magnitude
+// 1e9 or more in either field.
+inline constexpr double kOverflowMagnitude = 1e9;
+
+// Sorts a reply's two fields (ohms, volts, as the tester sent them).
+ProbeSample classifyReading(const std::array<QString, 2> &fields);
+
+// When a reading counts as settled, and when the probes count as lifted.
+struct SettleRule
+{
+    int settleCount = 3;                 // consecutive readings within tolerance
+    double resistancePercent = 1.0;      // of the resistance
+    double resistanceFloorOhms = 0.0001; // 0.1 mOhm
+    double voltagePercent = 0.2;         // of the voltage
+    double voltageFloorVolts = 0.002;    // 2 mV
+    double liftVolts = 0.1;              // below this the probes are off the cell
+
+    bool operator==(const SettleRule &other) const
+    {
+        return settleCount == other.settleCount && resistancePercent == other.resistancePercent
+            && resistanceFloorOhms == other.resistanceFloorOhms && voltagePercent == other.voltagePercent
+            && voltageFloorVolts == other.voltageFloorVolts && liftVolts == other.liftVolts;
+    }
+
+    // Widest spread of settleCount readings still taken as one settled value.
+    double resistanceTolerance(double ohms) const;
+    double voltageTolerance(double volts) const;
+};
+
+// Decides when a cell on the probes has settled enough to be recorded, and
+// holds off after a record until the probes have been lifted. Fed every
+// complete reply in order; has no timers and no widgets.
+//
+// A reading fires once the last settleCount readings, with no gap between
+// them, lie within the rule's tolerances of each other. After a record (by
+// whichever path: a fire or the operator's press) nothing fires until the
+// tester reports an open circuit or the voltage falls below liftVolts. A reply
+// without a reading breaks the run of readings but is no lift: the cell may
+// still be on the probes when the line comes back.
+class SettleDetector
+{
+public:
+    explicit SettleDetector(SettleRule rule = {}) : m_rule(rule) {}
+
+    const SettleRule &rule() const { return m_rule; }
+    // A new rule starts afresh (as reset()).
+    void setRule(const SettleRule &rule);
+
+    // True when this reading is the one to record now.
+    bool feed(const ProbeSample &sample);
+    // The reading just fed was recorded: wait for the lift.
+    void recorded();
+    // Forgets the run and the hold (session start, new rule).
+    void reset();
+    // Forgets the run only: the readings so far no longer count towards a fire.
+    void breakRun() { m_run.clear(); }
+    // Whether the sample says the probes are off the cell.
+    bool lifts(const ProbeSample &sample) const;
+
+    bool holding() const { return m_holding; }
+    int runLength() const { return int(m_run.size()); }
+
+private:
+    bool runSettled() const;
+
+    SettleRule m_rule;
+    std::deque<ProbeSample> m_run;
+    bool m_holding = false;
+};

@@ -1,0 +1,162 @@
+#include "settings/handsfreeoptions.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSettings>
+
+#include <cmath>
+
+namespace {
+
+const QString kAutoRecordKey = QStringLiteral("AutoRecord/enabled");
+const QString kSoundKey = QStringLiteral("Sound/enabled");
+
+QString boundText(double value)
+{
+    return QLocale::c().toString(value, 'g', 6);
+}
+
+bool inBounds(const SettleParameterSpec &spec, double value)
+{
+    return std::isfinite(value) && value >= spec.minimum && value <= spec.maximum
+        && (!spec.whole || value == std::floor(value));
+}
+
+} // namespace
+
+bool HandsFreeOptions::operator==(const HandsFreeOptions &other) const
+{
+    return autoRecord == other.autoRecord && sound == other.sound && rule == other.rule;
+}
+
+const std::array<SettleParameterSpec, 6> &settleParameterSpecs()
+{
+    static const std::array<SettleParameterSpec, 6> specs{{
+        {SettleParameter::SettleCount, "settleReadings", QStringLiteral("Readings to settle"), QString(), 2, 10, true},
+        {SettleParameter::ResistancePercent, "resistanceTolerance", QStringLiteral("Resistance tolerance"), QStringLiteral("%"), 0.01, 20, false},
+        {SettleParameter::ResistanceFloor, "resistanceFloor", QStringLiteral("Resistance tolerance at least"), QStringLiteral("mOhm"), 0, 100, false},
+        {SettleParameter::VoltagePercent, "voltageTolerance", QStringLiteral("Voltage tolerance"), QStringLiteral("%"), 0.01, 10, false},
+        {SettleParameter::VoltageFloor, "voltageFloor", QStringLiteral("Voltage tolerance at least"), QStringLiteral("mV"), 0, 1000, false},
+        {SettleParameter::LiftVolts, "liftVoltage", QStringLiteral("Lifted below"), QStringLiteral("V"), 0.01, 5, false},
+    }};
+    return specs;
+}
+
+double parameterValue(const SettleRule &rule, SettleParameter parameter)
+{
+    switch (parameter) {
+    case SettleParameter::SettleCount: return rule.settleCount;
+    case SettleParameter::ResistancePercent: return rule.resistancePercent;
+    case SettleParameter::ResistanceFloor: return rule.resistanceFloorOhms * 1000.0;
+    case SettleParameter::VoltagePercent: return rule.voltagePercent;
+    case SettleParameter::VoltageFloor: return rule.voltageFloorVolts * 1000.0;
+    case SettleParameter::LiftVolts: return rule.liftVolts;
+    }
+    return 0;
+}
+
+void setParameterValue(SettleRule &rule, SettleParameter parameter, double value)
+{
+    switch (parameter) {
+    case SettleParameter::SettleCount: rule.settleCount = int(value); break;
+    case SettleParameter::ResistancePercent: rule.resistancePercent = value; break;
+    case SettleParameter::ResistanceFloor: rule.resistanceFloorOhms = value / 1000.0; break;
+    case SettleParameter::VoltagePercent: rule.voltagePercent = value; break;
+    case SettleParameter::VoltageFloor: rule.voltageFloorVolts = value / 1000.0; break;
+    case SettleParameter::LiftVolts: rule.liftVolts = value; break;
+    }
+}
+
+static const SettleParameterSpec &specOf(SettleParameter parameter)
+{
+    for (const SettleParameterSpec &spec : settleParameterSpecs()) {
+        if (spec.parameter == parameter)
+            return spec;
+    }
+    return settleParameterSpecs().front();
+}
+
+std::optional<QString> parseParameter(const QString &text, SettleParameter parameter, SettleRule &rule)
+{
+    const SettleParameterSpec &spec = specOf(parameter);
+    bool ok = false;
+    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(value)) {
+        return QStringLiteral("%1: \"%2\" is not a number. Use digits and \".\" as the decimal point.")
+            .arg(spec.label, text.trimmed());
+    }
+    if (!inBounds(spec, value)) {
+        const QString unit = spec.unit.isEmpty() ? QString() : QLatin1Char(' ') + spec.unit;
+        return QStringLiteral("%1 must be %2 from %3 to %4%5.")
+            .arg(spec.label, spec.whole ? QStringLiteral("a whole number") : QStringLiteral("a number"),
+                 boundText(spec.minimum), boundText(spec.maximum), unit);
+    }
+    setParameterValue(rule, parameter, value);
+    return std::nullopt;
+}
+
+QString parameterText(const SettleRule &rule, SettleParameter parameter)
+{
+    return boundText(parameterValue(rule, parameter));
+}
+
+QString handsFreeOptionsPath(const QString &folder)
+{
+    return QDir(folder).filePath(QString::fromLatin1(kHandsFreeFileName));
+}
+
+HandsFreeOptions loadHandsFreeOptions(const QString &folder)
+{
+    HandsFreeOptions options;
+    const QString path = handsFreeOptionsPath(folder);
+    // Only a regular file is read: a pipe or device at that name is left alone.
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile())
+        return options;
+    const QSettings stored(path, QSettings::IniFormat);
+    const auto flag = [&stored](const QString &key, bool fallback) {
+        const QString text = stored.value(key).toString().trimmed().toLower();
+        if (text == QLatin1String("true") || text == QLatin1String("1"))
+            return true;
+        if (text == QLatin1String("false") || text == QLatin1String("0"))
+            return false;
+        return fallback;
+    };
+    options.autoRecord = flag(kAutoRecordKey, options.autoRecord);
+    options.sound = flag(kSoundKey, options.sound);
+    for (const SettleParameterSpec &spec : settleParameterSpecs()) {
+        const QVariant value = stored.value(QStringLiteral("AutoRecord/%1").arg(QLatin1String(spec.key)));
+        if (!value.isValid())
+            continue;
+        SettleRule candidate = options.rule;
+        if (!parseParameter(value.toString(), spec.parameter, candidate))
+            options.rule = candidate;
+    }
+    return options;
+}
+
+bool saveHandsFreeOptions(const QString &folder, const HandsFreeOptions &options, QString *reason)
+{
+    const QString path = handsFreeOptionsPath(folder);
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        if (reason)
+            *reason = QStringLiteral("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    QSettings stored(path, QSettings::IniFormat);
+    stored.setValue(kAutoRecordKey, options.autoRecord);
+    for (const SettleParameterSpec &spec : settleParameterSpecs()) {
+        stored.setValue(QStringLiteral("AutoRecord/%1").arg(QLatin1String(spec.key)),
+                        parameterText(options.rule, spec.parameter));
+    }
+    stored.setValue(kSoundKey, options.sound);
+    stored.sync();
+    if (stored.status() != QSettings::NoError) {
+        if (reason)
+            *reason = QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    return true;
+}

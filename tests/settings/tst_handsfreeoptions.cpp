@@ -1,0 +1,169 @@
+#include "testmain.h"
+
+#include "settings/handsfreeoptions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+
+// The hands-free options: what the operator may type for each parameter, and
+// the INI file beside Settings.ini.
+
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+}
+
+} // namespace
+
+class TestHandsFreeOptions : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void parameterEntriesAreCheckedAgainstTheirBounds_data()
+    {
+        QTest::addColumn<int>("parameter");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value"); // in the operator's unit; NaN when refused
+        QTest::addColumn<QString>("error");
+
+        const double refused = qQNaN();
+        const int count = int(SettleParameter::SettleCount);
+        const int rPercent = int(SettleParameter::ResistancePercent);
+        const int rFloor = int(SettleParameter::ResistanceFloor);
+        const int vFloor = int(SettleParameter::VoltageFloor);
+        const int lift = int(SettleParameter::LiftVolts);
+        QTest::newRow("count") << count << "5" << 5.0 << "";
+        QTest::newRow("count with blanks") << count << " 4 " << 4.0 << "";
+        QTest::newRow("count at its lowest") << count << "2" << 2.0 << "";
+        QTest::newRow("count of one is too few")
+            << count << "1" << refused << "Readings to settle must be a whole number from 2 to 10.";
+        QTest::newRow("count not whole")
+            << count << "3.5" << refused << "Readings to settle must be a whole number from 2 to 10.";
+        QTest::newRow("letters")
+            << rPercent << "abc" << refused
+            << "Resistance tolerance: \"abc\" is not a number. Use digits and \".\" as the decimal point.";
+        QTest::newRow("empty") << rPercent << "" << refused
+                               << "Resistance tolerance: \"\" is not a number. Use digits and \".\" as the decimal point.";
+        QTest::newRow("decimal comma") << rPercent << "1,5" << refused
+                                       << "Resistance tolerance: \"1,5\" is not a number. Use digits and \".\" as the decimal point.";
+        QTest::newRow("percent") << rPercent << "0.5" << 0.5 << "";
+        QTest::newRow("percent too wide") << rPercent << "25" << refused
+                                          << "Resistance tolerance must be a number from 0.01 to 20 %.";
+        QTest::newRow("infinity") << rPercent << "inf" << refused
+                                  << "Resistance tolerance: \"inf\" is not a number. Use digits and \".\" as the decimal point.";
+        QTest::newRow("floor of zero") << rFloor << "0" << 0.0 << "";
+        QTest::newRow("negative floor") << rFloor << "-0.1" << refused
+                                        << "Resistance tolerance at least must be a number from 0 to 100 mOhm.";
+        QTest::newRow("voltage floor") << vFloor << "5" << 5.0 << "";
+        QTest::newRow("lift") << lift << "0.25" << 0.25 << "";
+        QTest::newRow("lift of zero would never lift on voltage")
+            << lift << "0" << refused << "Lifted below must be a number from 0.01 to 5 V.";
+    }
+
+    void parameterEntriesAreCheckedAgainstTheirBounds()
+    {
+        QFETCH(int, parameter);
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QFETCH(QString, error);
+        SettleRule rule;
+        const SettleRule before = rule;
+        const std::optional<QString> result = parseParameter(text, SettleParameter(parameter), rule);
+        if (qIsNaN(value)) {
+            QVERIFY(result);
+            QCOMPARE(*result, error);
+            QVERIFY(rule == before);
+        } else {
+            QVERIFY2(!result, qPrintable(result.value_or(QString())));
+            QCOMPARE(parameterValue(rule, SettleParameter(parameter)), value);
+        }
+    }
+
+    void unitsAreConvertedToOhmsAndVolts()
+    {
+        SettleRule rule;
+        QVERIFY(!parseParameter(QStringLiteral("0.5"), SettleParameter::ResistanceFloor, rule));
+        QVERIFY(!parseParameter(QStringLiteral("3"), SettleParameter::VoltageFloor, rule));
+        QCOMPARE(rule.resistanceFloorOhms, 0.0005);
+        QCOMPARE(rule.voltageFloorVolts, 0.003);
+        QCOMPARE(parameterText(rule, SettleParameter::ResistanceFloor), QStringLiteral("0.5"));
+    }
+
+    void missingFileGivesTheDefaults()
+    {
+        QTemporaryDir dir;
+        const HandsFreeOptions options = loadHandsFreeOptions(dir.path());
+        QVERIFY(options == HandsFreeOptions());
+        QVERIFY(!options.autoRecord);
+        QVERIFY(!options.sound);
+        QCOMPARE(options.rule.settleCount, 3);
+        QCOMPARE(options.rule.resistancePercent, 1.0);
+        QCOMPARE(options.rule.voltagePercent, 0.2);
+        QCOMPARE(options.rule.liftVolts, 0.1);
+    }
+
+    void savedOptionsComeBack()
+    {
+        QTemporaryDir dir;
+        HandsFreeOptions options;
+        options.autoRecord = true;
+        options.sound = true;
+        options.rule.settleCount = 4;
+        options.rule.resistancePercent = 0.5;
+        options.rule.resistanceFloorOhms = 0.0002;
+        options.rule.voltagePercent = 0.1;
+        options.rule.voltageFloorVolts = 0.001;
+        options.rule.liftVolts = 0.3;
+        QVERIFY(saveHandsFreeOptions(dir.path(), options));
+        QVERIFY(loadHandsFreeOptions(dir.path()) == options);
+        // Only its own file: Settings.ini is not touched.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("HandsFree.ini")});
+    }
+
+    void damagedValuesFallBackOneByOne()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeFile(handsFreeOptionsPath(dir.path()),
+                          "[AutoRecord]\nenabled=true\nsettleReadings=1\nresistanceTolerance=abc\n"
+                          "voltageTolerance=0.5\nliftVoltage=99\n[Sound]\nenabled=maybe\n\x01\xff garbage\n"));
+        const HandsFreeOptions options = loadHandsFreeOptions(dir.path());
+        QVERIFY(options.autoRecord);
+        QVERIFY(!options.sound);
+        QCOMPARE(options.rule.settleCount, 3);
+        QCOMPARE(options.rule.resistancePercent, 1.0);
+        QCOMPARE(options.rule.voltagePercent, 0.5);
+        QCOMPARE(options.rule.liftVolts, 0.1);
+    }
+
+    void unwritableFolderIsReported()
+    {
+        // A "folder" that is a regular file cannot hold the options, whoever runs.
+        QTemporaryDir dir;
+        const QString notAFolder = QDir(dir.path()).filePath(QStringLiteral("plain"));
+        QVERIFY(writeFile(notAFolder, "x"));
+        QString reason;
+        QVERIFY(!saveHandsFreeOptions(notAFolder, HandsFreeOptions(), &reason));
+        QVERIFY2(reason.contains(QStringLiteral("HandsFree.ini")), qPrintable(reason));
+    }
+
+    void aFolderInTheFilesPlaceIsNeitherReadNorReplaced()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("HandsFree.ini")));
+        QVERIFY(loadHandsFreeOptions(dir.path()) == HandsFreeOptions());
+        QString reason;
+        QVERIFY(!saveHandsFreeOptions(dir.path(), HandsFreeOptions(), &reason));
+        QVERIFY(reason.contains(QStringLiteral("not a regular file")));
+        QVERIFY(QFileInfo(handsFreeOptionsPath(dir.path())).isDir());
+    }
+};
+
+BIN4870_TEST(TestHandsFreeOptions)
+#include "tst_handsfreeoptions.moc"
