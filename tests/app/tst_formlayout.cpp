@@ -20,6 +20,7 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include <array>
 #include <memory>
 
 namespace {
@@ -143,37 +144,54 @@ private Q_SLOTS:
         }
     }
 
-    void placedControlsStandWhereTheLayoutPutsThem_data()
+    // The window reads as the operator expects: two grid rows of nine equal
+    // cells, BIN 1 to 9 from the left, each row beside its heading and followed
+    // by its out label and its value; the result area above the file area above
+    // the two panels side by side; REC - COUNT and DATA at the top of the right
+    // column, START and STOP at its foot.
+    void controlsReadInTheirOrder()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("twips");
-        QTest::newRow("Frame2") << "Frame2" << QRect(120, 120, 9375, 1695);
-        QTest::newRow("Picture1") << "Picture1" << QRect(120, 360, 750, 470);
-        QTest::newRow("Picture2") << "Picture2" << QRect(120, 960, 750, 470);
-        QTest::newRow("Label7_0") << "Label7_0" << QRect(960, 360, 500, 450);
-        QTest::newRow("Label7_8") << "Label7_8" << QRect(960 + 540 * 8, 360, 500, 450);
-        QTest::newRow("Label7_12") << "Label7_12" << QRect(960 + 540 * 3, 960, 500, 450);
-        QTest::newRow("Label7_17") << "Label7_17" << QRect(960 + 540 * 8, 960, 500, 450);
-        QTest::newRow("Label8_0") << "Label8_0" << QRect(5880, 360, 915, 450);
-        QTest::newRow("Label8_1") << "Label8_1" << QRect(5880, 960, 915, 450);
-        QTest::newRow("Label5_0") << "Label5_0" << QRect(6960, 400, 2370, 375);
-        QTest::newRow("Label5_1") << "Label5_1" << QRect(6960, 990, 2370, 375);
-        QTest::newRow("Frame3") << "Frame3" << QRect(120, 1920, 8175, 780);
-        QTest::newRow("Frame1_0") << "Frame1_0" << QRect(120, 2880, 3975, 5415);
-        QTest::newRow("Frame1_1") << "Frame1_1" << QRect(4320, 2880, 3975, 5415);
-        QTest::newRow("Command1") << "Command1" << QRect(8400, 6960, 1095, 615);
-        QTest::newRow("Command2") << "Command2" << QRect(8400, 7680, 1095, 615);
-        QTest::newRow("Command4") << "Command4" << QRect(8400, 2040, 1095, 615);
-        QTest::newRow("Command5") << "Command5" << QRect(8400, 3000, 1095, 615);
-    }
+        const FormMainUi &ui = m_window->ui();
+        const std::array<QLabel *, 2> headings{ui.resistanceHeading, ui.voltageHeading};
+        for (size_t t = 0; t < 2; ++t) {
+            const QRect first = ui.binCells[t * 9]->geometry();
+            QVERIFY(first.left() > headings[t]->geometry().right());
+            QVERIFY(first.intersects(QRect(0, headings[t]->y(), 10000, headings[t]->height())));
+            const int pitch = ui.binCells[t * 9 + 1]->x() - first.x();
+            QVERIFY(pitch > first.width());
+            for (size_t row = 0; row < 9; ++row) {
+                const QRect cell = ui.binCells[t * 9 + row]->geometry();
+                QCOMPARE(cell.size(), first.size());
+                QCOMPARE(cell.top(), first.top());
+                QCOMPARE(cell.left(), first.left() + int(row) * pitch);
+                if (t == 1)
+                    QCOMPARE(cell.left(), ui.binCells[row]->x());
+            }
+            const QRect out = ui.outLabels[t]->geometry();
+            const QRect value = ui.valueLabels[t]->geometry();
+            QVERIFY(out.left() > ui.binCells[t * 9 + 8]->geometry().right());
+            QVERIFY(value.left() > out.right());
+            QVERIFY(out.center().y() > first.top() && out.center().y() < first.bottom());
+            QVERIFY(value.center().y() > first.top() && value.center().y() < first.bottom());
+        }
+        QVERIFY(ui.binCells[9]->y() > ui.binCells[0]->geometry().bottom());
 
-    void placedControlsStandWhereTheLayoutPutsThem()
-    {
-        QFETCH(QString, name);
-        QFETCH(QRect, twips);
-        const QWidget *widget = control<QWidget>(name);
-        QVERIFY(widget);
-        QCOMPARE(widget->geometry(), QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
+        QVERIFY(ui.dataFileFrame->y() > ui.resultFrame->geometry().bottom());
+        for (QGroupBox *panel : ui.setupPanels)
+            QVERIFY(panel->y() > ui.dataFileFrame->geometry().bottom());
+        QCOMPARE(ui.setupPanels[0]->y(), ui.setupPanels[1]->y());
+        QVERIFY(ui.setupPanels[1]->x() > ui.setupPanels[0]->geometry().right());
+
+        const QList<QPushButton *> column{ui.recCountButton, ui.dataButton, ui.startButton, ui.stopButton};
+        for (qsizetype i = 0; i < column.size(); ++i) {
+            QCOMPARE(column[i]->x(), ui.recCountButton->x());
+            QCOMPARE(column[i]->size(), ui.recCountButton->size());
+            QVERIFY(column[i]->x() > ui.setupPanels[1]->geometry().right());
+            if (i > 0)
+                QVERIFY(column[i]->y() > column[i - 1]->geometry().bottom());
+        }
+        QVERIFY(ui.recCountButton->y() < ui.setupPanels[1]->y());
+        QVERIFY(ui.stopButton->geometry().bottom() >= ui.setupPanels[1]->geometry().bottom() - ui.stopButton->height());
     }
 
     void fileNameBoxHasItsWidthInsideTheFileFrame()
