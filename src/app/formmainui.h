@@ -19,7 +19,7 @@ class QWidget;
 // carries the name the window's control inventory gives it as its objectName,
 // which is how the tests, accessibility tools and the operator's guide find
 // it; kInventory below is the one place where the two meet. Members of a
-// control array add "_" and their index to the name ("Label7_12", "MenuCOM_2").
+// control array add "_" and their index to the name.
 //
 // Arrays are indexed table 0 (resistance) first: binCells[0..8] are the
 // resistance BINs 1..9 and binCells[9..17] the voltage BINs.
