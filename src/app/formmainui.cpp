@@ -1,5 +1,6 @@
 #include "formmainui.h"
 
+#include "cachedgroupbox.h"
 #include "uifonts.h"
 
 #include <QAction>
@@ -248,7 +249,8 @@ void buildPanel(FormMainUi &ui, QWidget *parent, int table)
 
 void buildResultArea(FormMainUi &ui, QWidget *parent)
 {
-    ui.Frame2 = make<QGroupBox>(parent, QStringLiteral("Frame2"), QStringLiteral("BIN Result - Measurement Value"),
+    // Repainted beneath the value displays with every reading: from a picture.
+    ui.Frame2 = make<CachedGroupBox>(parent, QStringLiteral("Frame2"), QStringLiteral("BIN Result - Measurement Value"),
                                 QRect(twips(120), twips(120), twips(9375), twips(1695)));
     ui.Frame2->setFont(uifonts::tahoma(11.25));
     QGroupBox *frame = ui.Frame2;
