@@ -44,13 +44,13 @@ int main(int argc, char **argv)
     file.close();
 
     BinTable r;
-    r.mode = 0;
+    r.mode = BinMode::MaxMin;
     r.numBins = 4;
     r.minValue = 25;
     r.maxValue = 45;
     calcBinLimits(r);
     BinTable v;
-    v.mode = 1;
+    v.mode = BinMode::MinStep;
     v.numBins = 4;
     v.minValue = 3.5f;
     v.stepValue = 0.05f;

@@ -63,7 +63,7 @@ bool writeFile(const QString &path, int records)
 BinTable table(qint16 numBins, float min, float max)
 {
     BinTable t;
-    t.mode = 0;
+    t.mode = BinMode::MaxMin;
     t.numBins = numBins;
     t.minValue = min;
     t.maxValue = max;

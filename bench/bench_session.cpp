@@ -107,19 +107,16 @@ class BenchWindow : public FormMain
 public:
     using FormMain::FormMain;
 
-    void setCellColour(int cell, quint32 bgr) override
+    void showJudgement(const ReadingJudgement &judgement) override
     {
-        QLabel *label = ui().Label7[std::size_t(cell)];
-        if (label->palette().color(QPalette::Window).rgb() != QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)).rgb())
-            m_changed.push_back(label);
-        FormMain::setCellColour(cell, bgr);
-    }
-
-    void setOutLabel(int t, const std::optional<QString> &caption, quint32 bgr) override
-    {
-        FormMain::setOutLabel(t, caption, bgr);
-        if (t != 1)
-            return;
+        std::vector<QColor> before;
+        for (QLabel *label : ui().binCells)
+            before.push_back(label->palette().color(QPalette::Window));
+        FormMain::showJudgement(judgement);
+        for (std::size_t i = 0; i < ui().binCells.size(); ++i) {
+            if (ui().binCells[i]->palette().color(QPalette::Window) != before[i])
+                m_changed.push_back(ui().binCells[i]);
+        }
         ++judged;
         judgementSet = SteadyClock::now();
         paintedThisCycle = false;
@@ -143,7 +140,7 @@ public:
     void watchPaints()
     {
         installEventFilter(this);
-        for (QLabel *cell : ui().Label7)
+        for (QLabel *cell : ui().binCells)
             cell->installEventFilter(this);
     }
 
@@ -212,12 +209,12 @@ Figures measure(Program &program, ThreadTester &tester, int cycles, std::chrono:
     const FormMainUi &ui = window.ui();
     // 3 BINs from 10 to 40 mOhm, 2 BINs from 3 to 4 V: the two replies light
     // different cells in both rows.
-    ui.Text2[0]->setText(QStringLiteral("3"));
-    ui.Text2[1]->setText(QStringLiteral("10"));
-    ui.Text2[2]->setText(QStringLiteral("40"));
-    ui.Text6[0]->setText(QStringLiteral("2"));
-    ui.Text6[1]->setText(QStringLiteral("3"));
-    ui.Text6[2]->setText(QStringLiteral("4"));
+    ui.resistanceEntries[0]->setText(QStringLiteral("3"));
+    ui.resistanceEntries[1]->setText(QStringLiteral("10"));
+    ui.resistanceEntries[2]->setText(QStringLiteral("40"));
+    ui.voltageEntries[0]->setText(QStringLiteral("2"));
+    ui.voltageEntries[1]->setText(QStringLiteral("3"));
+    ui.voltageEntries[2]->setText(QStringLiteral("4"));
 
     tester.setSilent(false);
     window.session().start();

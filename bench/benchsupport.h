@@ -4,6 +4,7 @@
 // pseudo-terminal, the CPU time of the calling thread, percentiles and
 // command-line numbers.
 
+#include "processfigures.h"
 #include "ptypair.h"
 
 #include <QCoreApplication>
@@ -20,15 +21,6 @@
 #include <unistd.h>
 #include <utility>
 #include <vector>
-
-// CPU seconds, user and system, the calling thread has used so far.
-inline double threadCpuSeconds()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_THREAD, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // The value at `fraction` (0.5 the median, 0.95 the 95th percentile) of the
 // sorted values, nearest rank; 0 for none.

@@ -18,14 +18,14 @@ BatchLauncher::BatchLauncher(FormMain &window, const BinTable &binTableR, const 
     // In the button column, in the free space under DATA, as large as DATA.
     m_button = new QPushButton(QStringLiteral("BATCH"), ui.centralWidget);
     m_button->setObjectName(QStringLiteral("batchButton"));
-    m_button->setGeometry(QRect(QPoint(twips(8400), twips(3720)), ui.Command5->size()));
+    m_button->setGeometry(QRect(QPoint(twips(8400), twips(3720)), ui.dataButton->size()));
     uifonts::fitText(m_button, m_button->text());
     connect(m_button, &QPushButton::clicked, this, &BatchLauncher::openBatch);
 
-    m_menuItem = new QAction(QStringLiteral("&Batch..."), ui.MenuFile);
+    m_menuItem = new QAction(QStringLiteral("&Batch..."), ui.fileMenu);
     m_menuItem->setObjectName(QStringLiteral("batchMenuItem"));
-    ui.MenuFile->insertAction(ui.MenuFileItem8, m_menuItem);
-    ui.MenuFile->insertSeparator(ui.MenuFileItem8);
+    ui.fileMenu->insertAction(ui.exitAction, m_menuItem);
+    ui.fileMenu->insertSeparator(ui.exitAction);
     connect(m_menuItem, &QAction::triggered, this, &BatchLauncher::openBatch);
 
     connect(&window.session(), &MeasurementSession::readingCounted, this, [this] {

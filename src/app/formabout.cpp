@@ -10,10 +10,12 @@
 #include <QPushButton>
 #include <QScreen>
 
+using uifonts::twips;
+
 namespace {
 
 const QString kAppName = QStringLiteral("BATTERY KELVANO BIN Measurement");
-const QString kCopyright = QStringLiteral("Copyright (C) 2026 The BIN4870 developers. All rights reserved.");
+const QString kCopyright = QStringLiteral("Copyright (C) 2026 BIN4870 team");
 const QString kNotice = QStringLiteral("Check the BIN limits before each batch of cells.");
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry, const QFont &font,
@@ -43,33 +45,36 @@ FormAbout::FormAbout(QWidget *parent)
     setWindowIcon(programIcon());
     setFixedSize(kClientWidth, kClientHeight);
 
+    // Every control sits where the window definition puts it (twips / 15).
     m_picIcon = new QLabel(this);
     m_picIcon->setObjectName(QStringLiteral("picIcon"));
-    m_picIcon->setGeometry(16, 8, 32, 32);
+    m_picIcon->setGeometry(twips(240), twips(120), twips(480), twips(480));
     m_picIcon->setPixmap(programIcon().pixmap(32, 32));
 
-    // The product name takes two lines beside the icon.
-    m_lblAppName = makeLabel(this, "lblAppName", kAppName, QRect(56, 8, 280, 40), uifonts::tahoma(12, true),
-                             Qt::AlignCenter);
+    // The product name takes two lines beside the icon; its label starts under
+    // the icon's right edge, the centred text clear of it.
+    m_lblAppName = makeLabel(this, "lblAppName", kAppName, QRect(twips(600), twips(120), twips(4215), twips(615)),
+                             uifonts::tahoma(12, true), Qt::AlignCenter);
     m_lblAppName->setWordWrap(true);
 
     m_lblVersion = makeLabel(this, "lblVersion", versionLine(version::kMajor, version::kMinor, version::kRevision),
-                             QRect(96, 48, 153, 25), uifonts::msSansSerif(12), Qt::AlignCenter);
+                             QRect(twips(1440), twips(720), twips(2295), twips(375)), uifonts::msSansSerif(12),
+                             Qt::AlignCenter);
     uifonts::fitText(m_lblVersion, versionLine(99, 99, 999));
 
-    // The copyright line is longer than one line of the window at this size:
-    // it takes the full width and two lines.
-    m_lblCopyright1 = makeLabel(this, "lblCopyright1", kCopyright, QRect(8, 74, 328, 32), uifonts::arial(9.75),
+    // One line: the notice is short enough for the label's width.
+    m_lblCopyright1 = makeLabel(this, "lblCopyright1", kCopyright,
+                                QRect(twips(600), twips(1170), twips(3975), twips(255)), uifonts::arial(9.75),
                                 Qt::AlignCenter);
-    m_lblCopyright1->setWordWrap(true);
+    uifonts::fitText(m_lblCopyright1, kCopyright);
 
-    m_lblCopyright2 = makeLabel(this, "lblCopyright2", kNotice, QRect(8, 106, 328, 14), uifonts::msSerif(8.25),
-                                Qt::AlignLeft | Qt::AlignVCenter);
-    uifonts::fitText(m_lblCopyright2, kNotice);
+    m_lblCopyright2 = makeLabel(this, "lblCopyright2", kNotice, QRect(twips(360), twips(1440), twips(4695), twips(450)),
+                                uifonts::msSerif(8.25), Qt::AlignLeft | Qt::AlignVCenter);
+    m_lblCopyright2->setWordWrap(true);
 
     m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
     m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    m_cmdOK->setGeometry(136, 124, 77, 23);
+    m_cmdOK->setGeometry(twips(2040), twips(1800), twips(1155), twips(345));
     m_cmdOK->setDefault(true);
     m_cmdOK->installEventFilter(this);
     connect(m_cmdOK, &QPushButton::clicked, this, &QDialog::accept);

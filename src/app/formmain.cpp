@@ -9,9 +9,9 @@
 
 #include "bins/binpanellogic.h"
 #include "bins/bintable.h"
-#include "bins/formoption.h"
+#include "app/formoption.h"
 #include "common/apperror.h"
-#include "common/colours.h"
+#include "app/colours.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "record/datafile.h"
@@ -84,33 +84,33 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     setObjectName(QStringLiteral("FormMain"));
     m_ui.setupUi(this);
     buildStateControls();
-    m_handsFree = new HandsFreeControls(this, m_ui.MenuSetting, statusBar(), m_session, m_dialogs,
+    m_handsFree = new HandsFreeControls(this, m_ui.settingsMenu, statusBar(), m_session, m_dialogs,
                                         applicationTitle(), settingsFolder());
     setWindowTitle(applicationTitle());
     setWindowIcon(programIcon());
 
-    connect(m_ui.Command1, &QPushButton::clicked, this, &FormMain::Command1_Click);
-    connect(m_ui.Command2, &QPushButton::clicked, this, &FormMain::Command2_Click);
-    connect(m_ui.Command3, &QPushButton::clicked, this, &FormMain::Command3_Click);
-    connect(m_ui.Command4, &QPushButton::clicked, this, &FormMain::Command4_Click);
-    connect(m_ui.Command5, &QPushButton::clicked, this, &FormMain::Command5_Click);
-    for (QPushButton *button : {m_ui.Command1, m_ui.Command2, m_ui.Command3, m_ui.Command4, m_ui.Command5})
+    connect(m_ui.startButton, &QPushButton::clicked, this, &FormMain::onStartClicked);
+    connect(m_ui.stopButton, &QPushButton::clicked, this, &FormMain::onStopClicked);
+    connect(m_ui.browseButton, &QPushButton::clicked, this, &FormMain::onBrowseClicked);
+    connect(m_ui.recCountButton, &QPushButton::clicked, this, &FormMain::onRecCountClicked);
+    connect(m_ui.dataButton, &QPushButton::clicked, this, &FormMain::onDataClicked);
+    for (QPushButton *button : {m_ui.startButton, m_ui.stopButton, m_ui.browseButton, m_ui.recCountButton, m_ui.dataButton})
         button->installEventFilter(this);
-    for (int i = 0; i < int(m_ui.MenuCOM.size()); ++i)
-        connect(m_ui.MenuCOM[size_t(i)], &QAction::triggered, this, [this, i] { MenuCOM_Click(i); });
-    connect(m_ui.MenuFileItem8, &QAction::triggered, this, [this] { MenuFileItem_Click(8); });
-    for (int i = 0; i < int(m_ui.MenuHelpItem.size()); ++i)
-        connect(m_ui.MenuHelpItem[size_t(i)], &QAction::triggered, this, [this, i] { MenuHelpItem_Click(i); });
+    for (int i = 0; i < int(m_ui.comPortActions.size()); ++i)
+        connect(m_ui.comPortActions[size_t(i)], &QAction::triggered, this, [this, i] { onComPortChosen(qint16(i + 1)); });
+    connect(m_ui.exitAction, &QAction::triggered, this, &FormMain::close);
+    connect(m_ui.helpAction, &QAction::triggered, this, &FormMain::openReadme);
+    connect(m_ui.versionAction, &QAction::triggered, this, &FormMain::showAbout);
     connectPanels();
     // The chooser refuses while the Settings menu is disabled, i.e. during a session.
-    m_portChooser = new PortChooser(m_ui.MenuSettingItem6, m_locations.settingsDir, presentSerialDevices,
-                                    [this] { return m_ui.MenuSetting->isEnabled(); }, this);
+    m_portChooser = new PortChooser(m_ui.comPortMenu, m_locations.settingsDir, presentSerialDevices,
+                                    [this] { return m_ui.settingsMenu->isEnabled(); }, this);
     connect(m_portChooser, &PortChooser::portConnected, this, [this](qint16 port) { setComPort(port); });
     connect(m_portChooser, &PortChooser::problem, this, &FormMain::showError);
     // BATCH and File > Batch...; the launcher passes counted cells on.
     new BatchLauncher(*this, binTableR, binTableV);
 
-    Form_Load();
+    startUp();
 }
 
 FormMain::~FormMain() = default;
@@ -120,21 +120,21 @@ void FormMain::setSerialDeviceList(SerialDeviceList devices)
     m_portChooser->setDeviceList(std::move(devices));
 }
 
-void FormMain::Form_Load()
+void FormMain::startUp()
 {
     // The unit texts of the readings were set up with the session's parser.
-    m_ui.TextFileName->setText(defaultDataPath(m_locations.dataDir, m_clock.now().date()));
-    for (QLabel *label : m_ui.Label5)
+    m_ui.dataFilePath->setText(defaultDataPath(m_locations.dataDir, m_clock.now().date()));
+    for (QLabel *label : m_ui.valueLabels)
         label->setText(QString());
     for (int n = 1; n <= 9; ++n) {
         const size_t i = size_t(n - 1);
         const QString rowCaption = QStringLiteral("BIN No. %1").arg(n);
-        m_ui.Label7[i]->setText(QString::number(n));
-        m_ui.Label2[i]->setText(rowCaption);
-        m_ui.Label7[i + 9]->setText(QString::number(n));
-        m_ui.Label2[i + 9]->setText(rowCaption);
+        m_ui.binCells[i]->setText(QString::number(n));
+        m_ui.rowCaptions[i]->setText(rowCaption);
+        m_ui.binCells[i + 9]->setText(QString::number(n));
+        m_ui.rowCaptions[i + 9]->setText(rowCaption);
     }
-    for (QLabel *label : m_ui.Label8)
+    for (QLabel *label : m_ui.outLabels)
         label->setText(QStringLiteral("Out"));
     // The grid and out labels keep the window's background until the first cycle.
 
@@ -227,8 +227,8 @@ void FormMain::closeEvent(QCloseEvent *event)
 void FormMain::connectPanels()
 {
     for (int t = 0; t < 2; ++t) {
-        const auto &options = t == 0 ? m_ui.Option1 : m_ui.Option2;
-        const auto &boxes = t == 0 ? m_ui.Text2 : m_ui.Text6;
+        const auto &options = t == 0 ? m_ui.resistanceModes : m_ui.voltageModes;
+        const auto &boxes = t == 0 ? m_ui.resistanceEntries : m_ui.voltageEntries;
         for (QRadioButton *option : options) {
             connect(option, &QRadioButton::toggled, this, [this, t](bool checked) {
                 if (checked)
@@ -242,7 +242,7 @@ void FormMain::connectPanels()
 
 void FormMain::panelTextChanged(int t)
 {
-    QLineEdit *countBox = t == 0 ? m_ui.Text2[0] : m_ui.Text6[0];
+    QLineEdit *countBox = t == 0 ? m_ui.resistanceEntries[0] : m_ui.voltageEntries[0];
     // Capping the count is itself a change: it runs this handling again, which
     // finds 9 and updates; the update below then runs as well.
     if (binCountNeedsCap(countBox->text()))
@@ -270,8 +270,8 @@ void FormMain::updateBinTableV()
 
 void FormMain::updateBinTableOf(int t)
 {
-    const auto &options = t == 0 ? m_ui.Option1 : m_ui.Option2;
-    const auto &boxes = t == 0 ? m_ui.Text2 : m_ui.Text6;
+    const auto &options = t == 0 ? m_ui.resistanceModes : m_ui.voltageModes;
+    const auto &boxes = t == 0 ? m_ui.resistanceEntries : m_ui.voltageEntries;
     BinTable &table = t == 0 ? m_binTableR : m_binTableV;
     QString (*const format)(float) = t == 0 ? getFormatR : getFormatV;
     PanelEntries entries;
@@ -286,12 +286,12 @@ void FormMain::updateBinTableOf(int t)
         // Each panel has three box captions (the BIN count's and the two
         // entries') and nine rows of limit boxes, the resistance panel's first.
         const size_t caption = size_t(t) * 3;
-        m_ui.Label1[caption + 1]->setText(display.firstCaption);
-        m_ui.Label1[caption + 2]->setText(display.secondCaption);
+        m_ui.parameterCaptions[caption + 1]->setText(display.firstCaption);
+        m_ui.parameterCaptions[caption + 2]->setText(display.secondCaption);
         const size_t limits = size_t(t) * 9;
         for (size_t row = 0; row < 9; ++row) {
-            m_ui.Text3[limits + row]->setText(display.lower[row]);
-            m_ui.Text4[limits + row]->setText(display.upper[row]);
+            m_ui.lowerLimits[limits + row]->setText(display.lower[row]);
+            m_ui.upperLimits[limits + row]->setText(display.upper[row]);
         }
     } catch (const AppError &error) {
         tellOperator(error.description());
@@ -338,8 +338,8 @@ void FormMain::selectSaveFile()
         case SaveDialogResult::Outcome::Chosen:
             // START may have run while the dialog was open; the path of a
             // running session stays.
-            if (self->m_ui.Frame3->isEnabled())
-                self->m_ui.TextFileName->setText(result.path);
+            if (self->m_ui.dataFileFrame->isEnabled())
+                self->m_ui.dataFilePath->setText(result.path);
             break;
         case SaveDialogResult::Outcome::Cancelled:
             break;
@@ -352,28 +352,28 @@ void FormMain::selectSaveFile()
 
 // --- Buttons and menus -------------------------------------------------------------
 
-void FormMain::Command1_Click()
+void FormMain::onStartClicked()
 {
     // START traps its own failures.
     m_session.start();
 }
 
-void FormMain::Command2_Click()
+void FormMain::onStopClicked()
 {
     m_session.stop();
 }
 
-void FormMain::Command3_Click()
+void FormMain::onBrowseClicked()
 {
     selectSaveFile();
 }
 
-void FormMain::Command4_Click()
+void FormMain::onRecCountClicked()
 {
     m_session.recCount();
 }
 
-void FormMain::Command5_Click()
+void FormMain::onDataClicked()
 {
     showCounterWindow();
 }
@@ -394,23 +394,9 @@ void FormMain::showCounterWindow()
     m_counterWindow->open();
 }
 
-void FormMain::MenuCOM_Click(int index)
+void FormMain::onComPortChosen(qint16 comPort)
 {
-    setComPort(qint16(index + 1));
-}
-
-void FormMain::MenuFileItem_Click(int index)
-{
-    if (index == 8)
-        close();
-}
-
-void FormMain::MenuHelpItem_Click(int index)
-{
-    if (index == 0)
-        openReadme();
-    else if (index == 2)
-        showAbout();
+    setComPort(comPort);
 }
 
 QString FormMain::readmePath(const QString &programDir)
@@ -447,9 +433,11 @@ void FormMain::setComPort(qint16 comPort)
 {
     m_comPort = comPort;
     try {
-        const std::array<bool, 4> checked = m_session.setComPort(m_comPort);
-        for (size_t i = 0; i < checked.size(); ++i)
-            m_ui.MenuCOM[i]->setChecked(checked[i]);
+        m_session.setComPort(m_comPort);
+        // COM1..COM4 carry the mark of their number; a number above 4, which
+        // only Settings.ini can bring, marks none.
+        for (size_t i = 0; i < m_ui.comPortActions.size(); ++i)
+            m_ui.comPortActions[i]->setChecked(m_comPort == qint16(i + 1));
     } catch (const AppError &error) {
         showError(error.description());
     }
@@ -472,8 +460,8 @@ bool FormMain::eventFilter(QObject *watched, QEvent *event)
 void FormMain::keyPressEvent(QKeyEvent *event)
 {
     if (isEnterKey(event)) {
-        if (m_ui.Command4->isEnabled())
-            m_ui.Command4->click();
+        if (m_ui.recCountButton->isEnabled())
+            m_ui.recCountButton->click();
         event->accept();
         return;
     }
@@ -484,28 +472,47 @@ void FormMain::keyPressEvent(QKeyEvent *event)
 
 void FormMain::showValue(int t, const QString &text)
 {
-    m_ui.Label5[size_t(t)]->setText(text);
+    m_ui.valueLabels[size_t(t)]->setText(text);
 }
 
-void FormMain::setCellColour(int cell, quint32 bgr)
+void FormMain::showJudgement(const ReadingJudgement &judgement)
 {
-    setBackground(m_ui.Label7[size_t(cell)], bgr);
-}
-
-void FormMain::setOutLabel(int t, const std::optional<QString> &caption, quint32 bgr)
-{
-    QLabel *label = m_ui.Label8[size_t(t)];
-    if (caption)
-        label->setText(*caption);
-    setBackground(label, bgr);
+    for (size_t t = 0; t < judgement.tables.size(); ++t) {
+        const ReadingJudgement::Table &table = judgement.tables[t];
+        // The lit BIN light green, the other BINs in use white, the rest grey.
+        for (int row = 0; row < 9; ++row) {
+            const quint32 colour = table.lit[size_t(row)]  ? colours::kLit
+                                   : row < table.binsInUse ? colours::kUnlit
+                                                           : colours::kUnused;
+            setBackground(m_ui.binCells[t * 9 + size_t(row)], colour);
+        }
+        QLabel *outLabel = m_ui.outLabels[t];
+        switch (table.out) {
+        case OutSide::None:
+            outLabel->setText(QString());
+            break;
+        case OutSide::Above:
+            outLabel->setText(QStringLiteral("+Out"));
+            break;
+        case OutSide::Below:
+            outLabel->setText(QStringLiteral("-Out"));
+            break;
+        case OutSide::Between:
+            break; // the caption stays as it is
+        }
+        setBackground(outLabel, table.out == OutSide::None ? colours::kUnused : colours::kLit);
+    }
+    // Ready for the next cell: Enter counts it.
+    if (judgement.counted)
+        focusRecCount();
 }
 
 void FormMain::clearJudgement()
 {
     // Back to the window's background, as before the first reading.
-    for (QLabel *cell : m_ui.Label7)
+    for (QLabel *cell : m_ui.binCells)
         cell->setPalette(cell->parentWidget()->palette());
-    for (QLabel *label : m_ui.Label8)
+    for (QLabel *label : m_ui.outLabels)
         label->setPalette(label->parentWidget()->palette());
 }
 
@@ -515,7 +522,7 @@ void FormMain::showStale(const QString &notice)
     if (stale)
         clearJudgement();
     // A disabled label draws its text in the palette's grey.
-    for (QLabel *value : m_ui.Label5)
+    for (QLabel *value : m_ui.valueLabels)
         value->setEnabled(!stale);
     m_replyNotice->setText(notice);
     m_replyNotice->setVisible(stale);
@@ -529,11 +536,11 @@ void FormMain::showStatus(const QString &text)
 void FormMain::buildStateControls()
 {
     // Below the two grid rows, inside the result frame.
-    m_replyNotice = new QLabel(m_ui.Frame2);
+    m_replyNotice = new QLabel(m_ui.resultFrame);
     m_replyNotice->setObjectName(QStringLiteral("replyNotice"));
-    const int top = m_ui.Picture2->geometry().bottom() + 2;
-    m_replyNotice->setGeometry(m_ui.Picture2->x(), top, m_ui.Frame2->width() - 2 * m_ui.Picture2->x(),
-                               m_ui.Frame2->height() - top - 2);
+    const int top = m_ui.voltageHeading->geometry().bottom() + 2;
+    m_replyNotice->setGeometry(m_ui.voltageHeading->x(), top, m_ui.resultFrame->width() - 2 * m_ui.voltageHeading->x(),
+                               m_ui.resultFrame->height() - top - 2);
     m_replyNotice->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QFont font = m_replyNotice->font();
     font.setPointSizeF(8);
@@ -556,43 +563,43 @@ void FormMain::setRecCountEnabled(bool enabled)
     // A disabled button hands its focus to the next control, which would make a
     // second Enter press that one (DATA); the window keeps the focus instead, so
     // Enter does nothing until the armed reading has been counted.
-    if (!enabled && focusWidget() == m_ui.Command4)
+    if (!enabled && focusWidget() == m_ui.recCountButton)
         m_ui.centralWidget->setFocus(Qt::OtherFocusReason);
-    m_ui.Command4->setEnabled(enabled);
+    m_ui.recCountButton->setEnabled(enabled);
 }
 
 void FormMain::focusRecCount()
 {
-    m_ui.Command4->setFocus(Qt::OtherFocusReason);
+    m_ui.recCountButton->setFocus(Qt::OtherFocusReason);
 }
 
 void FormMain::setStartEnabled(bool enabled)
 {
-    m_ui.Command1->setEnabled(enabled);
+    m_ui.startButton->setEnabled(enabled);
 }
 
 void FormMain::focusStart()
 {
-    m_ui.Command1->setFocus(Qt::OtherFocusReason);
+    m_ui.startButton->setFocus(Qt::OtherFocusReason);
 }
 
 void FormMain::setSetupEnabled(bool enabled)
 {
-    m_ui.Frame1[0]->setEnabled(enabled);
-    m_ui.Frame1[1]->setEnabled(enabled);
-    m_ui.Frame3->setEnabled(enabled);
-    m_ui.MenuSetting->setEnabled(enabled);
-    m_ui.MenuSetting->menuAction()->setEnabled(enabled);
+    m_ui.setupPanels[0]->setEnabled(enabled);
+    m_ui.setupPanels[1]->setEnabled(enabled);
+    m_ui.dataFileFrame->setEnabled(enabled);
+    m_ui.settingsMenu->setEnabled(enabled);
+    m_ui.settingsMenu->menuAction()->setEnabled(enabled);
 }
 
 QString FormMain::pathText() const
 {
-    return m_ui.TextFileName->text();
+    return m_ui.dataFilePath->text();
 }
 
 void FormMain::setPathText(const QString &text)
 {
-    m_ui.TextFileName->setText(text);
+    m_ui.dataFilePath->setText(text);
 }
 
 void FormMain::showError(const QString &text)

@@ -111,8 +111,7 @@ public:
 
     // SessionView
     void showValue(int t, const QString &text) override;
-    void setCellColour(int cell, quint32 bgr) override;
-    void setOutLabel(int t, const std::optional<QString> &caption, quint32 bgr) override;
+    void showJudgement(const ReadingJudgement &judgement) override;
     void clearJudgement() override;
     void showStale(const QString &notice) override;
     void showStatus(const QString &text) override;
@@ -134,7 +133,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void Form_Load();
+    // Start-up: the unit texts, the dated default path, the captions of the
+    // value labels, grid, row labels and out labels, then the stored set-up.
+    void startUp();
     // Restores the port number, both panels and the window position from
     // Settings.ini, or the first-run set-up when it cannot be read; both tables
     // are rebuilt from the restored panels and the port number is applied.
@@ -143,8 +144,8 @@ private:
     // Closes every open file and writes the set-up to Settings.ini. A file that cannot be written is passed over
     // silently and the previous one stays as it was.
     void saveSettings();
-    // The close handling: stops a running session (which ends a waiting cycle,
-    // stops Timer1 and closes the port), closes the secondary windows, saves
+    // The close handling: stops a running session (which drops an outstanding
+    // request, stops polling and closes the port), closes the secondary windows, saves
     // the settings and ends the program when asked to.
     void shutdown();
     void closeSecondaryWindows();
@@ -156,14 +157,13 @@ private:
     void updateBinTableOf(int t);
     void tellOperator(const QString &text);
 
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command4_Click();
-    void Command5_Click();
-    void MenuCOM_Click(int index);
-    void MenuFileItem_Click(int index);
-    void MenuHelpItem_Click(int index);
+    void onStartClicked();
+    void onStopClicked();
+    void onBrowseClicked();
+    void onRecCountClicked();
+    void onDataClicked();
+    // COM1..COM4 of Settings > COMPort....
+    void onComPortChosen(qint16 comPort);
     void openReadme();
     void showAbout();
     void showCounterWindow();

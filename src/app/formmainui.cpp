@@ -60,9 +60,16 @@ const QString kWidestLimit = QStringLiteral("-12.3457");
 const QString kWidestValue = QStringLiteral("-12.3456mOhm");
 const QString kWidestRowCaption = QStringLiteral("BIN No. 9");
 
-QString indexedName(const char *name, int index)
+using Control = FormMainUi::Control;
+
+QString name(Control control)
 {
-    return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
+    return QLatin1String(FormMainUi::inventoryName(control));
+}
+
+QString indexedName(Control control, int index)
+{
+    return QStringLiteral("%1_%2").arg(name(control)).arg(index);
 }
 
 template <typename Widget>
@@ -141,13 +148,13 @@ struct PanelControls
 };
 
 // Builds the upper part of a panel; `table` is 0 for resistance, 1 for voltage.
-void buildPanelTop(int table, const char *optionName, const char *boxName, PanelControls &out)
+void buildPanelTop(int table, Control options, Control boxes, PanelControls &out)
 {
     using namespace panel;
     QGroupBox *frame = out.frame;
     const QFont font = uifonts::tahoma(11.25);
 
-    out.modeCaption = make<QLabel>(frame, indexedName("Label3", table), QStringLiteral("Mode"),
+    out.modeCaption = make<QLabel>(frame, indexedName(Control::ModeCaptions, table), QStringLiteral("Mode"),
                                    QRect(kModeLeft, kModeTop, kOptionWidth, kOptionHeight));
     out.modeCaption->setFont(font);
     uifonts::fitText(out.modeCaption, out.modeCaption->text());
@@ -155,7 +162,7 @@ void buildPanelTop(int table, const char *optionName, const char *boxName, Panel
     static const char *const kModes[3] = {"Max - Min", "Min - Step", "Ref - %"};
     for (int i = 0; i < 3; ++i) {
         auto *option = make<QRadioButton>(
-            frame, indexedName(optionName, i), QString::fromLatin1(kModes[i]),
+            frame, indexedName(options, i), QString::fromLatin1(kModes[i]),
             QRect(kModeLeft, kOptionTop + i * kOptionHeight, kOptionWidth, kOptionHeight));
         option->setFont(font);
         uifonts::fitText(option, option->text());
@@ -165,7 +172,7 @@ void buildPanelTop(int table, const char *optionName, const char *boxName, Panel
     static const char *const kCaptions[3] = {"BINs =", "MIN =", "MAX ="};
     for (int i = 0; i < 3; ++i) {
         const int top = kLineTop + i * kLinePitch;
-        auto *caption = make<QLabel>(frame, indexedName("Label1", table * 3 + i), QString::fromLatin1(kCaptions[i]),
+        auto *caption = make<QLabel>(frame, indexedName(Control::ParameterCaptions, table * 3 + i), QString::fromLatin1(kCaptions[i]),
                                      QRect(kCaptionLeft, top, kCaptionWidth, kBoxHeight));
         caption->setFont(font);
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -174,48 +181,48 @@ void buildPanelTop(int table, const char *optionName, const char *boxName, Panel
         out.captions[size_t(i)] = caption;
 
         const int width = i == 0 ? kCountBoxWidth : kParameterBoxWidth;
-        auto *box = makeBox(frame, indexedName(boxName, i), QLatin1String(boxName),
+        auto *box = makeBox(frame, indexedName(boxes, i), QString(),
                             QRect(kBoxLeft, top, width, kBoxHeight), font);
         uifonts::fitText(box, QStringLiteral("0"));
         out.boxes[size_t(i)] = box;
     }
 
-    out.separator = makeLine(frame, indexedName("Line2", table), QRect(4, kSeparatorTop, kWidth - 8, 3));
+    out.separator = makeLine(frame, indexedName(Control::PanelDividers, table), QRect(4, kSeparatorTop, kWidth - 8, 3));
 }
 
 void buildPanelRows(FormMainUi &ui, int table)
 {
     using namespace panel;
-    QGroupBox *frame = ui.Frame1[size_t(table)];
+    QGroupBox *frame = ui.setupPanels[size_t(table)];
     const QFont font = uifonts::msSerif(12);
     for (int row = 0; row < 9; ++row) {
         const size_t index = size_t(table * 9 + row);
         const int top = kRowTop + row * kRowPitch;
         int left = kRowCaptionLeft;
 
-        auto *caption = make<QLabel>(frame, indexedName("Label2", int(index)), QStringLiteral("BIN No.1"),
+        auto *caption = make<QLabel>(frame, indexedName(Control::RowCaptions, int(index)), QStringLiteral("BIN No.1"),
                                      QRect(left, top, kRowCaptionWidth, kRowHeight));
         caption->setFont(font);
         uifonts::fitText(caption, kWidestRowCaption);
         left += kRowCaptionWidth + kRowCaptionGap;
 
-        ui.Text3[index] = makeBox(frame, indexedName("Text3", int(index)), QStringLiteral("Text3"),
+        ui.lowerLimits[index] = makeBox(frame, indexedName(Control::LowerLimits, int(index)), QString(),
                                   QRect(left, top, kLimitWidth, kRowHeight), font);
-        uifonts::fitText(ui.Text3[index], kWidestLimit);
+        uifonts::fitText(ui.lowerLimits[index], kWidestLimit);
         left += kLimitWidth;
 
-        auto *dash = make<QLabel>(frame, indexedName("Label4", int(index)), QStringLiteral("-"),
+        auto *dash = make<QLabel>(frame, indexedName(Control::LimitDashes, int(index)), QStringLiteral("-"),
                                   QRect(left, top, kDashWidth, kRowHeight));
         dash->setFont(font);
         dash->setAlignment(Qt::AlignCenter);
         left += kDashWidth;
 
-        ui.Text4[index] = makeBox(frame, indexedName("Text4", int(index)), QStringLiteral("Text4"),
+        ui.upperLimits[index] = makeBox(frame, indexedName(Control::UpperLimits, int(index)), QString(),
                                   QRect(left, top, kLimitWidth, kRowHeight), font);
-        uifonts::fitText(ui.Text4[index], kWidestLimit);
+        uifonts::fitText(ui.upperLimits[index], kWidestLimit);
 
-        ui.Label2[index] = caption;
-        ui.Label4[index] = dash;
+        ui.rowCaptions[index] = caption;
+        ui.limitDashes[index] = dash;
     }
 }
 
@@ -223,113 +230,114 @@ void buildPanel(FormMainUi &ui, QWidget *parent, int table)
 {
     static const char *const kTitles[2] = {"RESISTANCE  Unit : mOhm", "VOLTAGE  Unit : V"};
     const int left = table == 0 ? 120 : 4320;
-    auto *frame = make<QGroupBox>(parent, indexedName("Frame1", table), QString::fromLatin1(kTitles[table]),
+    auto *frame = make<QGroupBox>(parent, indexedName(Control::SetupPanels, table), QString::fromLatin1(kTitles[table]),
                                   QRect(twips(left), twips(2880), panel::kWidth, panel::kHeight));
     frame->setFont(uifonts::tahoma(11.25));
     uifonts::fitText(frame, frame->title());
-    ui.Frame1[size_t(table)] = frame;
+    ui.setupPanels[size_t(table)] = frame;
 
     PanelControls controls{};
     controls.frame = frame;
-    buildPanelTop(table, table == 0 ? "Option1" : "Option2", table == 0 ? "Text2" : "Text6", controls);
-    ui.Label3[size_t(table)] = controls.modeCaption;
+    buildPanelTop(table, table == 0 ? Control::ResistanceModes : Control::VoltageModes,
+                  table == 0 ? Control::ResistanceEntries : Control::VoltageEntries, controls);
+    ui.modeCaptions[size_t(table)] = controls.modeCaption;
     for (size_t i = 0; i < 3; ++i) {
-        ui.Label1[size_t(table) * 3 + i] = controls.captions[i];
+        ui.parameterCaptions[size_t(table) * 3 + i] = controls.captions[i];
         if (table == 0) {
-            ui.Option1[i] = controls.options[i];
-            ui.Text2[i] = controls.boxes[i];
+            ui.resistanceModes[i] = controls.options[i];
+            ui.resistanceEntries[i] = controls.boxes[i];
         } else {
-            ui.Option2[i] = controls.options[i];
-            ui.Text6[i] = controls.boxes[i];
+            ui.voltageModes[i] = controls.options[i];
+            ui.voltageEntries[i] = controls.boxes[i];
         }
     }
-    ui.Line2[size_t(table)] = controls.separator;
+    ui.panelDividers[size_t(table)] = controls.separator;
     buildPanelRows(ui, table);
 }
 
 void buildResultArea(FormMainUi &ui, QWidget *parent)
 {
     // Repainted beneath the value displays with every reading: from a picture.
-    ui.Frame2 = make<CachedGroupBox>(parent, QStringLiteral("Frame2"), QStringLiteral("BIN Result - Measurement Value"),
+    ui.resultFrame = make<CachedGroupBox>(parent, name(Control::ResultFrame), QStringLiteral("BIN Result - Measurement Value"),
                                 QRect(twips(120), twips(120), twips(9375), twips(1695)));
-    ui.Frame2->setFont(uifonts::tahoma(11.25));
-    QGroupBox *frame = ui.Frame2;
+    ui.resultFrame->setFont(uifonts::tahoma(11.25));
+    QGroupBox *frame = ui.resultFrame;
 
-    ui.Picture1 = makePicture(frame, QStringLiteral("Picture1"), QRect(twips(120), twips(360), twips(750), twips(470)),
+    ui.resistanceHeading = makePicture(frame, name(Control::ResistanceHeading), QRect(twips(120), twips(360), twips(750), twips(470)),
                               letterPicture(QLatin1Char('R'), QColor(0x00, 0x90, 0x00)));
-    ui.Picture2 = makePicture(frame, QStringLiteral("Picture2"), QRect(twips(120), twips(960), twips(750), twips(470)),
+    ui.voltageHeading = makePicture(frame, name(Control::VoltageHeading), QRect(twips(120), twips(960), twips(750), twips(470)),
                               letterPicture(QLatin1Char('V'), QColor(0x00, 0x00, 0xE0)));
 
     const QFont gridFont = uifonts::tahoma(15.75, true);
     for (int i = 0; i < 18; ++i) {
         const int top = i < 9 ? 360 : 960;
-        auto *cell = make<QLabel>(frame, indexedName("Label7", i), QStringLiteral("1"),
+        auto *cell = make<QLabel>(frame, indexedName(Control::BinCells, i), QStringLiteral("1"),
                                   QRect(twips(960 + 540 * (i % 9)), twips(top), twips(500), twips(450)));
         makeCell(cell, gridFont);
         uifonts::fitText(cell, QStringLiteral("9"));
-        ui.Label7[size_t(i)] = cell;
+        ui.binCells[size_t(i)] = cell;
     }
 
     const QFont outFont = uifonts::tahoma(15.75);
     const QFont valueFont = uifonts::msSerif(18);
     for (int i = 0; i < 2; ++i) {
-        auto *out = make<QLabel>(frame, indexedName("Label8", i), QStringLiteral("-Out"),
+        auto *out = make<QLabel>(frame, indexedName(Control::OutLabels, i), QStringLiteral("-Out"),
                                  QRect(twips(5880), twips(i == 0 ? 360 : 960), twips(915), twips(450)));
         makeCell(out, outFont);
         uifonts::fitText(out, QStringLiteral("+Out"));
-        ui.Label8[size_t(i)] = out;
+        ui.outLabels[size_t(i)] = out;
 
-        auto *value = make<QLabel>(frame, indexedName("Label5", i), QStringLiteral("Label5"),
+        auto *value = make<QLabel>(frame, indexedName(Control::ValueLabels, i), QString(),
                                    QRect(twips(6960), twips(i == 0 ? 400 : 990), twips(2370), twips(375)));
         value->setFont(valueFont);
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         // The tester's text is shown as it came, never read as markup.
         value->setTextFormat(Qt::PlainText);
         uifonts::fitText(value, kWidestValue);
-        ui.Label5[size_t(i)] = value;
+        ui.valueLabels[size_t(i)] = value;
     }
 
     // Between the two grid rows, from the row headings to the value displays.
-    ui.Line1 = makeLine(frame, QStringLiteral("Line1"), QRect(twips(120), twips(840), twips(9210) - twips(120), 3));
+    ui.gridDivider = makeLine(frame, name(Control::GridDivider), QRect(twips(120), twips(840), twips(9210) - twips(120), 3));
 }
 
 void buildFileArea(FormMainUi &ui, QWidget *parent)
 {
-    ui.Frame3 = make<QGroupBox>(parent, QStringLiteral("Frame3"), QStringLiteral("Save Measurement Data in File"),
+    ui.dataFileFrame = make<QGroupBox>(parent, name(Control::DataFileFrame), QStringLiteral("Save Measurement Data in File"),
                                 QRect(twips(120), twips(1920), twips(8175), twips(780)));
     const QFont font = uifonts::tahoma(11.25);
-    ui.Frame3->setFont(font);
-    QGroupBox *frame = ui.Frame3;
+    ui.dataFileFrame->setFont(font);
+    QGroupBox *frame = ui.dataFileFrame;
 
     constexpr int kTop = 22;
     constexpr int kHeight = 24;
-    ui.Label6 = make<QLabel>(frame, QStringLiteral("Label6"), QStringLiteral("File Name"), QRect(8, kTop, 78, kHeight));
-    ui.Label6->setFont(font);
-    uifonts::fitText(ui.Label6, ui.Label6->text());
+    ui.fileNameCaption = make<QLabel>(frame, name(Control::FileNameCaption), QStringLiteral("File Name"), QRect(8, kTop, 78, kHeight));
+    ui.fileNameCaption->setFont(font);
+    uifonts::fitText(ui.fileNameCaption, ui.fileNameCaption->text());
 
-    ui.TextFileName = makeBox(frame, QStringLiteral("TextFileName"), QStringLiteral("Text1"),
+    ui.dataFilePath = makeBox(frame, name(Control::DataFilePath), QString(),
                               QRect(86, kTop, twips(5655), kHeight), font);
-    uifonts::fitText(ui.TextFileName, QStringLiteral("0"));
+    uifonts::fitText(ui.dataFilePath, QStringLiteral("0"));
 
     const int buttonLeft = 86 + twips(5655) + 6;
-    ui.Command3 = make<QPushButton>(frame, QStringLiteral("Command3"), QStringLiteral("Browse"),
+    ui.browseButton = make<QPushButton>(frame, name(Control::BrowseButton), QStringLiteral("Browse"),
                                     QRect(buttonLeft, kTop - 1, frame->width() - 8 - buttonLeft, kHeight + 2));
-    uifonts::fitText(ui.Command3, ui.Command3->text());
+    uifonts::fitText(ui.browseButton, ui.browseButton->text());
 }
 
 void buildButtons(FormMainUi &ui, QWidget *parent)
 {
     const QSize size(twips(1095), twips(615));
-    auto button = [&](const char *name, const char *caption, int left, int top) {
-        auto *command = make<QPushButton>(parent, QLatin1String(name), QLatin1String(caption),
+    auto button = [&](Control control, const char *caption, int left, int top) {
+        auto *command = make<QPushButton>(parent, name(control), QLatin1String(caption),
                                           QRect(QPoint(twips(left), twips(top)), size));
         uifonts::fitText(command, command->text());
         return command;
     };
-    ui.Command4 = button("Command4", "REC - COUNT", 8400, 2040);
-    ui.Command5 = button("Command5", "DATA", 8400, 3000);
-    ui.Command1 = button("Command1", "START", 8400, 6960);
-    ui.Command2 = button("Command2", "STOP", 8400, 7680);
+    ui.recCountButton = button(Control::RecCountButton, "REC - COUNT", 8400, 2040);
+    ui.dataButton = button(Control::DataButton, "DATA", 8400, 3000);
+    ui.startButton = button(Control::StartButton, "START", 8400, 6960);
+    ui.stopButton = button(Control::StopButton, "STOP", 8400, 7680);
 }
 
 void buildMenus(FormMainUi &ui, QMainWindow *window)
@@ -337,29 +345,30 @@ void buildMenus(FormMainUi &ui, QMainWindow *window)
     QMenuBar *bar = window->menuBar();
     bar->setObjectName(QStringLiteral("MenuBar"));
 
-    ui.MenuFile = bar->addMenu(QStringLiteral("&File"));
-    ui.MenuFile->setObjectName(QStringLiteral("MenuFile"));
-    ui.MenuFileItem8 = ui.MenuFile->addAction(QStringLiteral("E&xit"));
-    ui.MenuFileItem8->setObjectName(QStringLiteral("MenuFileItem_8"));
+    ui.fileMenu = bar->addMenu(QStringLiteral("&File"));
+    ui.fileMenu->setObjectName(name(Control::FileMenu));
+    ui.exitAction = ui.fileMenu->addAction(QStringLiteral("E&xit"));
+    ui.exitAction->setObjectName(name(Control::ExitAction));
 
-    ui.MenuSetting = bar->addMenu(QStringLiteral("&Settings"));
-    ui.MenuSetting->setObjectName(QStringLiteral("MenuSetting"));
-    ui.MenuSettingItem6 = ui.MenuSetting->addMenu(QStringLiteral("&COMPort..."));
-    ui.MenuSettingItem6->setObjectName(QStringLiteral("MenuSettingItem_6"));
+    ui.settingsMenu = bar->addMenu(QStringLiteral("&Settings"));
+    ui.settingsMenu->setObjectName(name(Control::SettingsMenu));
+    ui.comPortMenu = ui.settingsMenu->addMenu(QStringLiteral("&COMPort..."));
+    ui.comPortMenu->setObjectName(name(Control::ComPortMenu));
     for (int i = 0; i < 4; ++i) {
-        QAction *item = ui.MenuSettingItem6->addAction(QStringLiteral("COM%1").arg(i + 1));
-        item->setObjectName(indexedName("MenuCOM", i));
+        QAction *item = ui.comPortMenu->addAction(QStringLiteral("COM%1").arg(i + 1));
+        item->setObjectName(indexedName(Control::ComPortActions, i));
         item->setCheckable(true);
-        ui.MenuCOM[size_t(i)] = item;
+        ui.comPortActions[size_t(i)] = item;
     }
 
-    ui.MenuHelp = bar->addMenu(QStringLiteral("&Help"));
-    ui.MenuHelp->setObjectName(QStringLiteral("MenuHelp"));
-    ui.MenuHelpItem[0] = ui.MenuHelp->addAction(QStringLiteral("&Help"));
-    ui.MenuHelpItem[1] = ui.MenuHelp->addSeparator();
-    ui.MenuHelpItem[2] = ui.MenuHelp->addAction(QStringLiteral("&Version"));
+    ui.helpMenu = bar->addMenu(QStringLiteral("&Help"));
+    ui.helpMenu->setObjectName(name(Control::HelpMenu));
+    ui.helpAction = ui.helpMenu->addAction(QStringLiteral("&Help"));
+    ui.helpSeparator = ui.helpMenu->addSeparator();
+    ui.versionAction = ui.helpMenu->addAction(QStringLiteral("&Version"));
+    const std::array<QAction *, 3> helpItems{ui.helpAction, ui.helpSeparator, ui.versionAction};
     for (int i = 0; i < 3; ++i)
-        ui.MenuHelpItem[size_t(i)]->setObjectName(indexedName("MenuHelpItem", i));
+        helpItems[size_t(i)]->setObjectName(indexedName(Control::HelpActions, i));
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <utility>
 
 class QAction;
 class QFrame;
@@ -13,15 +15,94 @@ class QPushButton;
 class QRadioButton;
 class QWidget;
 
-// The controls of the main window, created and placed by setupUi. Control
-// arrays are indexed as the window's handlers address them: table 0
-// (resistance) first, e.g. Label7[0..8] the resistance BINs 1..9 and
-// Label7[9..17] the voltage BINs. Every control carries its name as objectName,
-// with "_" and the index for array members ("Label7_12", "MenuCOM_2").
-// The captions are those of the window definition; the start-up captions and
-// every behaviour are set by the window's logic.
+// The controls of the main window, named by what they do. Every control also
+// carries the name the window's control inventory gives it as its objectName,
+// which is how the tests, accessibility tools and the operator's guide find
+// it; kInventory below is the one place where the two meet. Members of a
+// control array add "_" and their index to the name.
+//
+// Arrays are indexed table 0 (resistance) first: binCells[0..8] are the
+// resistance BINs 1..9 and binCells[9..17] the voltage BINs.
 struct FormMainUi
 {
+    // The window's controls by role.
+    enum class Control : std::size_t {
+        ResultFrame,
+        ResistanceHeading,
+        VoltageHeading,
+        BinCells,
+        OutLabels,
+        ValueLabels,
+        GridDivider,
+        DataFileFrame,
+        FileNameCaption,
+        DataFilePath,
+        BrowseButton,
+        SetupPanels,
+        ModeCaptions,
+        ResistanceModes,
+        VoltageModes,
+        ParameterCaptions,
+        ResistanceEntries,
+        VoltageEntries,
+        PanelDividers,
+        RowCaptions,
+        LowerLimits,
+        LimitDashes,
+        UpperLimits,
+        StartButton,
+        StopButton,
+        RecCountButton,
+        DataButton,
+        FileMenu,
+        ExitAction,
+        SettingsMenu,
+        ComPortMenu,
+        ComPortActions,
+        HelpMenu,
+        HelpActions,
+    };
+
+    // Role -> inventory name, in the order of Control.
+    static constexpr std::pair<Control, const char *> kInventory[] = {
+        {Control::ResultFrame, "Frame2"},
+        {Control::ResistanceHeading, "Picture1"},
+        {Control::VoltageHeading, "Picture2"},
+        {Control::BinCells, "Label7"},
+        {Control::OutLabels, "Label8"},
+        {Control::ValueLabels, "Label5"},
+        {Control::GridDivider, "Line1"},
+        {Control::DataFileFrame, "Frame3"},
+        {Control::FileNameCaption, "Label6"},
+        {Control::DataFilePath, "TextFileName"},
+        {Control::BrowseButton, "Command3"},
+        {Control::SetupPanels, "Frame1"},
+        {Control::ModeCaptions, "Label3"},
+        {Control::ResistanceModes, "Option1"},
+        {Control::VoltageModes, "Option2"},
+        {Control::ParameterCaptions, "Label1"},
+        {Control::ResistanceEntries, "Text2"},
+        {Control::VoltageEntries, "Text6"},
+        {Control::PanelDividers, "Line2"},
+        {Control::RowCaptions, "Label2"},
+        {Control::LowerLimits, "Text3"},
+        {Control::LimitDashes, "Label4"},
+        {Control::UpperLimits, "Text4"},
+        {Control::StartButton, "Command1"},
+        {Control::StopButton, "Command2"},
+        {Control::RecCountButton, "Command4"},
+        {Control::DataButton, "Command5"},
+        {Control::FileMenu, "MenuFile"},
+        {Control::ExitAction, "MenuFileItem_8"},
+        {Control::SettingsMenu, "MenuSetting"},
+        {Control::ComPortMenu, "MenuSettingItem_6"},
+        {Control::ComPortActions, "MenuCOM"},
+        {Control::HelpMenu, "MenuHelp"},
+        {Control::HelpActions, "MenuHelpItem"},
+    };
+
+    static constexpr const char *inventoryName(Control control) { return kInventory[std::size_t(control)].second; }
+
     // Client area: 9615 x 8430 twips.
     static constexpr int kClientWidth = 641;
     static constexpr int kClientHeight = 562;
@@ -32,46 +113,59 @@ struct FormMainUi
     QWidget *centralWidget = nullptr;
 
     // Result area: the BIN grid, the out labels and the value displays.
-    QGroupBox *Frame2 = nullptr;
-    QLabel *Picture1 = nullptr; // green R heading the resistance row
-    QLabel *Picture2 = nullptr; // blue V heading the voltage row
-    std::array<QLabel *, 18> Label7{}; // BIN grid cells, bordered, autoFillBackground
-    std::array<QLabel *, 2> Label8{};  // out labels, bordered, autoFillBackground
-    std::array<QLabel *, 2> Label5{};  // value displays
-    QFrame *Line1 = nullptr;           // between the two grid rows
+    QGroupBox *resultFrame = nullptr;
+    QLabel *resistanceHeading = nullptr;      // green R heading the resistance row
+    QLabel *voltageHeading = nullptr;         // blue V heading the voltage row
+    std::array<QLabel *, 18> binCells{};      // BIN grid, bordered, autoFillBackground
+    std::array<QLabel *, 2> outLabels{};      // "+Out" / "-Out", bordered, autoFillBackground
+    std::array<QLabel *, 2> valueLabels{};    // the readings
+    QFrame *gridDivider = nullptr;            // between the two grid rows
 
     // Data-file area.
-    QGroupBox *Frame3 = nullptr;
-    QLabel *Label6 = nullptr;
-    QLineEdit *TextFileName = nullptr;
-    QPushButton *Command3 = nullptr; // "Browse"
+    QGroupBox *dataFileFrame = nullptr;
+    QLabel *fileNameCaption = nullptr;
+    QLineEdit *dataFilePath = nullptr;
+    QPushButton *browseButton = nullptr;
 
     // BIN set-up panels: index 0 resistance (left), 1 voltage (right).
-    std::array<QGroupBox *, 2> Frame1{};
-    std::array<QLabel *, 2> Label3{};        // "Mode"
-    std::array<QRadioButton *, 3> Option1{}; // resistance modes
-    std::array<QRadioButton *, 3> Option2{}; // voltage modes
-    std::array<QLabel *, 6> Label1{};        // 0..2 resistance, 3..5 voltage parameter captions
-    std::array<QLineEdit *, 3> Text2{};      // resistance BIN count, first and second parameter
-    std::array<QLineEdit *, 3> Text6{};      // voltage BIN count, first and second parameter
-    std::array<QFrame *, 2> Line2{};         // closes the upper part of each panel
-    std::array<QLabel *, 18> Label2{};       // row captions, 0..8 resistance, 9..17 voltage
-    std::array<QLineEdit *, 18> Text3{};     // lower limits
-    std::array<QLabel *, 18> Label4{};       // "-" between the limits
-    std::array<QLineEdit *, 18> Text4{};     // upper limits
+    std::array<QGroupBox *, 2> setupPanels{};
+    std::array<QLabel *, 2> modeCaptions{};          // "Mode"
+    std::array<QRadioButton *, 3> resistanceModes{}; // indexed by BinMode
+    std::array<QRadioButton *, 3> voltageModes{};
+    std::array<QLabel *, 6> parameterCaptions{};     // 0..2 resistance, 3..5 voltage
+    std::array<QLineEdit *, 3> resistanceEntries{};  // BIN count, first and second parameter
+    std::array<QLineEdit *, 3> voltageEntries{};
+    std::array<QFrame *, 2> panelDividers{};         // closes the upper part of each panel
+    std::array<QLabel *, 18> rowCaptions{};          // "BIN No. n", 0..8 resistance, 9..17 voltage
+    std::array<QLineEdit *, 18> lowerLimits{};
+    std::array<QLabel *, 18> limitDashes{};          // "-" between the limits
+    std::array<QLineEdit *, 18> upperLimits{};
 
-    QPushButton *Command1 = nullptr; // "START"
-    QPushButton *Command2 = nullptr; // "STOP"
-    QPushButton *Command4 = nullptr; // "REC - COUNT"
-    QPushButton *Command5 = nullptr; // "DATA"
+    QPushButton *startButton = nullptr;
+    QPushButton *stopButton = nullptr;
+    QPushButton *recCountButton = nullptr; // "REC - COUNT"
+    QPushButton *dataButton = nullptr;     // "DATA": the counter window
 
-    // Menus. Only the items in use exist; the single items keep their index
-    // in their member name.
-    QMenu *MenuFile = nullptr;
-    QAction *MenuFileItem8 = nullptr; // "E&xit"
-    QMenu *MenuSetting = nullptr;
-    QMenu *MenuSettingItem6 = nullptr;   // "&COMPort..." submenu
-    std::array<QAction *, 4> MenuCOM{};  // "COM1".."COM4", checkable
-    QMenu *MenuHelp = nullptr;
-    std::array<QAction *, 3> MenuHelpItem{}; // "&Help", separator, "&Version"
+    // Menus.
+    QMenu *fileMenu = nullptr;
+    QAction *exitAction = nullptr;
+    QMenu *settingsMenu = nullptr;
+    QMenu *comPortMenu = nullptr;               // "&COMPort..." submenu
+    std::array<QAction *, 4> comPortActions{};  // "COM1".."COM4", checkable
+    QMenu *helpMenu = nullptr;
+    QAction *helpAction = nullptr;              // "&Help": the operator's guide
+    QAction *helpSeparator = nullptr;
+    QAction *versionAction = nullptr;           // "&Version": the About window
 };
+
+namespace formmainui_check {
+constexpr bool inventoryInRoleOrder()
+{
+    for (std::size_t i = 0; i < std::size(FormMainUi::kInventory); ++i) {
+        if (std::size_t(FormMainUi::kInventory[i].first) != i)
+            return false;
+    }
+    return true;
+}
+static_assert(inventoryInRoleOrder(), "kInventory must list the roles in the order of Control");
+} // namespace formmainui_check

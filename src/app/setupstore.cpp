@@ -15,9 +15,9 @@ namespace setupstore {
 
 namespace {
 
-void selectMode(const std::array<QRadioButton *, 3> &options, qint16 mode)
+void selectMode(const std::array<QRadioButton *, 3> &options, qint16 storedMode)
 {
-    options[mode >= 0 && mode <= 2 ? size_t(mode) : 0]->setChecked(true);
+    options[size_t(binModeFromNumber(storedMode))]->setChecked(true);
 }
 
 void showBoxes(const std::array<QLineEdit *, 3> &boxes, const std::array<QString, 3> &texts)
@@ -41,20 +41,20 @@ float pixelsToTwips(int pixels)
 
 void showFallbackSetup(FormMainUi &ui)
 {
-    ui.Option1[0]->setChecked(true);
-    ui.Option2[0]->setChecked(true);
+    ui.resistanceModes[0]->setChecked(true);
+    ui.voltageModes[0]->setChecked(true);
     for (size_t i = 0; i < 3; ++i) {
-        ui.Text2[i]->setText(QString());
-        ui.Text6[i]->setText(QString());
+        ui.resistanceEntries[i]->setText(QString());
+        ui.voltageEntries[i]->setText(QString());
     }
 }
 
 void showStoredSetup(FormMainUi &ui, QWidget &window, const StoredSettings &settings)
 {
-    selectMode(ui.Option1, settings.modeR);
-    showBoxes(ui.Text2, settings.boxesR);
-    selectMode(ui.Option2, settings.modeV);
-    showBoxes(ui.Text6, settings.boxesV);
+    selectMode(ui.resistanceModes, settings.modeR);
+    showBoxes(ui.resistanceEntries, settings.boxesR);
+    selectMode(ui.voltageModes, settings.modeV);
+    showBoxes(ui.voltageEntries, settings.boxesV);
     window.move(twipsToPixels(settings.left), twipsToPixels(settings.top));
 }
 
@@ -70,7 +70,7 @@ StoredSettings setupInUse(const std::array<PanelEntries, 2> &entries, const QWid
                           qint16 comPort)
 {
     auto modeOfEntries = [](const PanelEntries &panel) {
-        return binModeFromButtons(panel.modeSelected[0], panel.modeSelected[1], panel.modeSelected[2]);
+        return qint16(binModeFromButtons(panel.modeSelected[0], panel.modeSelected[1], panel.modeSelected[2]));
     };
     auto boxesOf = [](const PanelEntries &panel) {
         return std::array<QString, 3>{panel.binCountText, panel.firstText, panel.secondText};

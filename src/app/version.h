@@ -2,11 +2,11 @@
 
 #include <QString>
 
-// Version of the program, fixed at build time.
+// Version of the program, fixed at build time from the project's version.
 namespace version {
-constexpr int kMajor = 1;
-constexpr int kMinor = 2;
-constexpr int kRevision = 0;
+constexpr int kMajor = BIN4870_VERSION_MAJOR;
+constexpr int kMinor = BIN4870_VERSION_MINOR;
+constexpr int kRevision = BIN4870_VERSION_PATCH;
 } // namespace version
 
 // "Version " + major + "." + minor as two digits, then "." + revision when the

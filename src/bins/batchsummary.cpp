@@ -1,7 +1,6 @@
 #include "bins/batchsummary.h"
 
 #include "common/apperror.h"
-#include "common/colours.h"
 #include "session/judge.h"
 
 #include <QList>
@@ -41,15 +40,13 @@ int BatchSummary::place(int t, float value) const
 {
     try {
         const Judgement judgement = judgeTable(table(t), value, false);
-        if (judgement.matched) {
-            for (int r = 0; r < 9; ++r) {
-                if (judgement.cellColours[std::size_t(r)] == colours::kLit)
-                    return r;
-            }
+        for (int r = 0; r < 9; ++r) {
+            if (judgement.lit[std::size_t(r)])
+                return r;
         }
-        if (judgement.outCaption == QStringLiteral("-Out"))
+        if (judgement.out == OutSide::Below)
             return slot::kMinusOut;
-        if (judgement.outCaption == QStringLiteral("+Out"))
+        if (judgement.out == OutSide::Above)
             return slot::kPlusOut;
     } catch (const AppError &) {
         // A table the grid cannot show lights nothing.

@@ -20,6 +20,7 @@ struct ModeEntries
     float BinTable::*secondField;
 };
 
+// Indexed by the mode's number.
 constexpr ModeEntries kModeEntries[3] = {
     {"MIN =", "MAX =", &BinTable::minValue, &BinTable::maxValue},
     {"MIN =", "STEP =", &BinTable::minValue, &BinTable::stepValue},
@@ -37,11 +38,11 @@ qint16 readBinCount(const QString &text)
     // The cap to 9 is the panel's own check; a count that still arrives here
     // above 9 would name BINs that have no row on the panel nor a cell in the grid.
     if (std::isnan(count) || count > kMaxBinsOnPanel)
-        throw AppError(errors::kSubscriptOutOfRange,
+        throw AppError(ErrorKind::SubscriptOutOfRange,
                        QStringLiteral("The BIN count %1 is too large; at most 9 BINs can be set up.")
                            .arg(numberForMessage(count)));
     if (count < -32768)
-        throw AppError(errors::kOverflow,
+        throw AppError(ErrorKind::Overflow,
                        QStringLiteral("The BIN count %1 is too small.").arg(numberForMessage(count)));
     return qint16(count);
 }
@@ -53,7 +54,7 @@ float readParameter(const QString &text, const QString &caption)
         return toSingle(value);
     } catch (const AppError &) {
         const QString name = caption.chopped(2); // "MIN =" -> "MIN"
-        throw AppError(errors::kOverflow,
+        throw AppError(ErrorKind::Overflow,
                        QStringLiteral("The %1 value %2 is too %3 for a BIN table.")
                            .arg(name, numberForMessage(value),
                                 value < 0 ? QStringLiteral("small") : QStringLiteral("large")));
@@ -76,8 +77,7 @@ PanelDisplay updateBinTable(BinTable &table, const PanelEntries &entries, QStrin
                                    entries.modeSelected[2]);
     work.numBins = readBinCount(entries.binCountText);
 
-    // The read-out of the buttons never gives a mode outside 0..2.
-    const ModeEntries &mode = kModeEntries[work.mode == 0 || work.mode == 1 ? work.mode : 2];
+    const ModeEntries &mode = kModeEntries[std::size_t(work.mode)];
     display.firstCaption = QLatin1String(mode.firstCaption);
     display.secondCaption = QLatin1String(mode.secondCaption);
     work.*mode.firstField = readParameter(entries.firstText, display.firstCaption);
@@ -86,7 +86,7 @@ PanelDisplay updateBinTable(BinTable &table, const PanelEntries &entries, QStrin
     try {
         calcBinLimits(work);
     } catch (const AppError &error) {
-        throw AppError(error.number(),
+        throw AppError(error.kind(),
                        QStringLiteral("The BIN limits of this set-up lie outside the range of numbers "
                                       "a BIN table can hold."));
     }

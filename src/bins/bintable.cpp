@@ -19,12 +19,12 @@ void calcBinLimits(BinTable &table)
 {
     const int n = table.numBins;
     if (n > int(table.upperLimit.size()))
-        throw AppError(errors::kSubscriptOutOfRange,
+        throw AppError(ErrorKind::SubscriptOutOfRange,
                        QStringLiteral("Subscript out of range: %1 BINs").arg(n));
 
     const double minValue = table.minValue;
     switch (table.mode) {
-    case 0: {
+    case BinMode::MaxMin: {
         // The width is used as the float it would be stored as, so that every
         // row's lower limit repeats the previous row's upper limit exactly.
         const double width = n > 0 ? double(toSingle((double(table.maxValue) - minValue) / n)) : 0.0;
@@ -34,7 +34,7 @@ void calcBinLimits(BinTable &table)
         }
         break;
     }
-    case 1: {
+    case BinMode::MinStep: {
         const double step = table.stepValue;
         for (int i = 0; i < n; ++i) {
             table.lowerLimit[std::size_t(i)] = toSingle(minValue + i * step);
@@ -42,7 +42,7 @@ void calcBinLimits(BinTable &table)
         }
         break;
     }
-    case 2: {
+    case BinMode::RefPercent: {
         const double ref = table.refValue;
         for (int i = 0; i < n; ++i) {
             const double p = double(table.percentValue) * 0.01 * (i + 1);
@@ -68,15 +68,27 @@ void clrBinCount(BinTable &table)
     table.totalCount = 0;
 }
 
-qint16 binModeFromButtons(bool selected0, bool selected1, bool selected2)
+BinMode binModeFromButtons(bool selected0, bool selected1, bool selected2)
 {
     if (selected0)
-        return 0;
+        return BinMode::MaxMin;
     if (selected1)
-        return 1;
+        return BinMode::MinStep;
     if (selected2)
-        return 2;
-    return 0;
+        return BinMode::RefPercent;
+    return BinMode::MaxMin;
+}
+
+BinMode binModeFromNumber(int number)
+{
+    switch (number) {
+    case int(BinMode::MinStep):
+        return BinMode::MinStep;
+    case int(BinMode::RefPercent):
+        return BinMode::RefPercent;
+    default:
+        return BinMode::MaxMin;
+    }
 }
 
 QString getFormatR(float value)

@@ -5,11 +5,19 @@
 
 #include <array>
 
+// How a table's limits are set up; the value is the index of the panel's
+// option button and the number kept in Settings.ini.
+enum class BinMode : qint16 {
+    MaxMin = 0,     // "Max - Min": n equal BINs from min to max
+    MinStep = 1,    // "Min - Step": n BINs of width step from min
+    RefPercent = 2, // "Ref - %": nested bands of +-percent around ref
+};
+
 // One BIN table. Values are in the table's unit (milliohms or volts);
 // percentValue is a percentage.
 struct BinTable
 {
-    qint16 mode = 0; // 0 "Max - Min", 1 "Min - Step", 2 "Ref - %"
+    BinMode mode = BinMode::MaxMin;
     qint16 numBins = 0;
     float maxValue = 0;
     float minValue = 0;
@@ -26,17 +34,21 @@ struct BinTable
 
 // Recomputes the limits from mode, numBins and the mode's parameters; rows from
 // numBins up to 8 get 0.0, row 9 is never touched. Computed in double, stored as
-// float. Throws AppError(errors::kOverflow) when a width or limit leaves the float
+// float. Throws AppError(ErrorKind::Overflow) when a width or limit leaves the float
 // range (rows already computed keep their new limits) and
-// AppError(errors::kSubscriptOutOfRange) when numBins exceeds the arrays.
+// AppError(ErrorKind::SubscriptOutOfRange) when numBins exceeds the arrays.
 void calcBinLimits(BinTable &table);
 
 // binCount 0..9 and totalCount to 0.
 void clrBinCount(BinTable &table);
 
 // Mode read-out of a panel's three option buttons: the index of the first
-// selected one in index order, 0 when none is selected.
-qint16 binModeFromButtons(bool selected0, bool selected1, bool selected2);
+// selected one in index order, "Max - Min" when none is selected.
+BinMode binModeFromButtons(bool selected0, bool selected1, bool selected2);
+
+// The mode a number kept in Settings.ini stands for; "Max - Min" for a number
+// outside 0..2.
+BinMode binModeFromNumber(int number);
 
 // Limit texts of the resistance and voltage panels.
 QString getFormatR(float value);

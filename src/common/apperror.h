@@ -4,39 +4,42 @@
 
 #include <exception>
 
-// A failure raised by one of the program's components: a number and the
+// What kind of failure a component raised. The values are the numbers a
+// message may quote; the program itself only tells the kinds apart.
+enum class ErrorKind : int {
+    // Arithmetic overflow: a value that leaves its type's range, a counter past 32767.
+    Overflow = 6,
+    // An index outside an array.
+    SubscriptOutOfRange = 9,
+    // File could not be opened, read or written.
+    FileIo = 75,
+    // The serial port could not be opened (no such device, in use, no permission).
+    PortOpenFailed = 8002,
+    // An operation that needs an open port was attempted on a closed one.
+    PortNotOpen = 8018,
+    // A serial read or write failed on an open port.
+    PortIoFailed = 8020,
+};
+
+// A failure raised by one of the program's components: its kind and the
 // component's own description. Handlers that trap failures (START, the
 // measurement tick, loading and saving the settings) catch this type.
 class AppError : public std::exception
 {
 public:
-    AppError(int number, QString description)
-        : m_number(number), m_description(std::move(description)),
-          m_what(m_description.toLocal8Bit())
+    AppError(ErrorKind kind, QString description)
+        : m_kind(kind), m_description(std::move(description)), m_what(m_description.toLocal8Bit())
     {
     }
 
-    int number() const noexcept { return m_number; }
+    ErrorKind kind() const noexcept { return m_kind; }
+    // The kind's number, for a message that quotes it.
+    int number() const noexcept { return int(m_kind); }
     const QString &description() const noexcept { return m_description; }
     const char *what() const noexcept override { return m_what.constData(); }
 
 private:
-    int m_number;
+    ErrorKind m_kind;
     QString m_description;
     QByteArray m_what;
 };
-
-namespace errors {
-// Arithmetic overflow: a value that leaves its type's range, a counter past 32767.
-constexpr int kOverflow = 6;
-// An index outside an array.
-constexpr int kSubscriptOutOfRange = 9;
-// File could not be opened, read or written.
-constexpr int kFileIo = 75;
-// The serial port could not be opened (no such device, in use, no permission).
-constexpr int kPortOpenFailed = 8002;
-// A serial read or write failed on an open port.
-constexpr int kPortIoFailed = 8020;
-// An operation that needs an open port was attempted on a closed one.
-constexpr int kPortNotOpen = 8018;
-} // namespace errors

@@ -91,10 +91,10 @@ QString formatNumber(double value, const QString &pattern)
     while (decimalText.size() > std::size_t(parsed.requiredDecimals) && decimalText.back() == '0')
         decimalText.pop_back();
 
-    // A value that rounds to zero is shown without a sign.
-    const bool isZero = digits.find_first_not_of('0') == std::string::npos;
+    // A negative value keeps its sign even where it rounds to zero ("-0.0"),
+    // so that a limit just below zero does not read as zero itself.
     std::string result;
-    if (value < 0 && !isZero)
+    if (value < 0)
         result += '-';
     result += integerText;
     if (!decimalText.empty())

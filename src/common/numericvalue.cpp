@@ -164,7 +164,7 @@ constexpr double kFloatOverflow = 0x1.ffffffp+127;
 
 [[noreturn]] void throwOverflow()
 {
-    throw AppError(errors::kOverflow, QStringLiteral("Overflow"));
+    throw AppError(ErrorKind::Overflow, QStringLiteral("Overflow"));
 }
 } // namespace
 

@@ -14,10 +14,10 @@ double numericValue(const QString &text);
 // Nearest whole number, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
 double roundHalfEven(double value);
 
-// value rounded to a 32-bit float; throws AppError(errors::kOverflow) when the
+// value rounded to a 32-bit float; throws AppError(ErrorKind::Overflow) when the
 // result leaves the float range (or value is not a number).
 float toSingle(double value);
 
 // value rounded half-even to a 16-bit signed integer; throws
-// AppError(errors::kOverflow) outside -32768..32767.
+// AppError(ErrorKind::Overflow) outside -32768..32767.
 qint16 toInt16(double value);

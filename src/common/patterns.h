@@ -7,7 +7,9 @@
 // the point is the integer part (at least one digit), "0" after it a decimal
 // always written, "#" a decimal written only when it is not a trailing zero.
 // The value is rounded to the last decimal allowed, halves away from zero,
-// judged on the exact binary value. Always writes "." as the decimal point.
+// judged on the exact binary value. A negative value keeps its "-" when it
+// rounds to zero; zero itself, -0.0 included, has no sign. Always writes "."
+// as the decimal point.
 QString formatNumber(double value, const QString &pattern);
 
 // Date/time patterns built from yyyy, mm, dd, hh, nn, ss and literal separators:

@@ -84,12 +84,3 @@ void CommandChannel::finish()
     m_replyTimer.stop();
     m_buffer.clear();
 }
-
-std::array<bool, 4> setComPort(SerialPort &port, qint16 comPort)
-{
-    port.setCommPort(comPort);
-    std::array<bool, 4> checked{};
-    if (comPort >= 1 && comPort <= static_cast<qint16>(checked.size()))
-        checked[static_cast<std::size_t>(comPort - 1)] = true;
-    return checked;
-}

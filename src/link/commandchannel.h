@@ -1,14 +1,13 @@
 #pragma once
 
+#include "platform/serialport.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-#include <array>
 #include <chrono>
-
-class SerialPort;
 
 // The command channel to the tester: one request at a time, answered by one
 // line or given up after kReplyTimeout. Nothing here waits; the channel is a
@@ -22,7 +21,7 @@ public:
     // How long a request waits for its complete line.
     static constexpr std::chrono::milliseconds kReplyTimeout{1000};
     // The port's receive buffer: a reply line longer than this is not a reading.
-    static constexpr qsizetype kMaxReplyLength = 1024;
+    static constexpr qsizetype kMaxReplyLength = SerialPort::kReceiveBufferSize;
 
     explicit CommandChannel(SerialPort &port, QObject *parent = nullptr);
 
@@ -63,7 +62,3 @@ private:
     QByteArray m_buffer;
     QTimer m_replyTimer;
 };
-
-// Applies comPort to the port (closed) and returns the check marks of the menu
-// items COM1..COM4: only item comPort-1 for 1..4, none otherwise.
-std::array<bool, 4> setComPort(SerialPort &port, qint16 comPort);

@@ -47,6 +47,6 @@ bool ReadingParser::parseReading(const QString &reply)
 QString ReadingParser::displayText(int t) const
 {
     if (t < 0 || t >= int(m_readingFields.size()))
-        throw AppError(errors::kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+        throw AppError(ErrorKind::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
     return fmtEngValue(m_readingFields[size_t(t)], qint16(t), m_units);
 }

@@ -12,7 +12,7 @@ qint16 Token(QString &StrSub, QVector<QString> &str, const QString &strSepa)
     bool found = true;
     while (found && i < kMaxPieces) {
         if (i >= str.size())
-            throw AppError(errors::kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+            throw AppError(ErrorKind::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
         // An empty separator never matches: the whole text is one piece.
         const qsizetype p = strSepa.isEmpty() ? -1 : StrSub.indexOf(strSepa, 0, Qt::CaseSensitive);
         found = p >= 0;

@@ -57,7 +57,7 @@ QtSerialPort::~QtSerialPort()
 void QtSerialPort::setCommPort(qint16 port)
 {
     if (m_serial.isOpen())
-        throw AppError(errors::kPortOpenFailed,
+        throw AppError(ErrorKind::PortOpenFailed,
                        QStringLiteral("Cannot change the port number while %1 is open")
                            .arg(portLabel()));
     m_commPort = port;
@@ -87,7 +87,7 @@ void QtSerialPort::open()
 {
     const QString name = QStringLiteral("COM%1").arg(m_commPort);
     if (m_commPort < 1)
-        throw AppError(errors::kPortOpenFailed,
+        throw AppError(ErrorKind::PortOpenFailed,
                        QStringLiteral("Cannot open serial port %1: there is no such port").arg(name));
 
     m_device = serialDevicePath(m_commPort, m_programDir);
@@ -106,12 +106,13 @@ void QtSerialPort::open()
     m_serial.setParity(QSerialPort::NoParity);
     m_serial.setStopBits(QSerialPort::OneStop);
     m_serial.setFlowControl(QSerialPort::NoFlowControl);
+    m_serial.setReadBufferSize(kReceiveBufferSize);
 
     if (!m_serial.open(QIODevice::ReadWrite)) {
         const QString reason = m_serial.errorString();
         const PortOpenProblem problem = classifyOpenFailure(m_serial.error(), target);
         m_serial.clearError();
-        throw AppError(errors::kPortOpenFailed, portOpenFailureText(m_commPort, m_device, problem, reason));
+        throw AppError(ErrorKind::PortOpenFailed, portOpenFailureText(m_commPort, m_device, problem, reason));
     }
 
     // Some converters and instruments power their line drivers from DTR. A
@@ -134,6 +135,14 @@ void QtSerialPort::output(const QByteArray &data)
 {
     if (!m_serial.isOpen())
         throwNotOpen("write to");
+    if (m_serial.bytesToWrite() + data.size() > kTransmitBufferSize)
+        throw AppError(ErrorKind::PortIoFailed,
+                       QStringLiteral("Cannot write to serial port %1: %2 bytes do not fit the transmit buffer "
+                                      "(%3 bytes, %4 still waiting)")
+                           .arg(portLabel())
+                           .arg(data.size())
+                           .arg(kTransmitBufferSize)
+                           .arg(m_serial.bytesToWrite()));
     m_ioError.clear();
     const qint64 written = m_serial.write(data);
     // Hand the bytes to the driver now rather than at the next event, so that a
@@ -143,7 +152,7 @@ void QtSerialPort::output(const QByteArray &data)
     if (written != data.size() || !m_ioError.isEmpty()) {
         const QString reason = m_ioError.isEmpty() ? m_serial.errorString() : m_ioError;
         m_serial.clearError();
-        throw AppError(errors::kPortIoFailed,
+        throw AppError(ErrorKind::PortIoFailed,
                        QStringLiteral("Cannot write to serial port %1: %2").arg(portLabel(), reason));
     }
 }
@@ -152,7 +161,19 @@ QByteArray QtSerialPort::input()
 {
     if (!m_serial.isOpen())
         throwNotOpen("read from");
-    return m_serial.readAll();
+    // One read hands over at most a receive buffer's worth; what is left is
+    // announced again once the caller is done with this piece.
+    QByteArray data = m_serial.read(kReceiveBufferSize);
+    if (m_serial.bytesAvailable() > 0 && !m_moreAnnounced) {
+        m_moreAnnounced = true;
+        QMetaObject::invokeMethod(this, [this] {
+                m_moreAnnounced = false;
+                if (m_serial.isOpen() && m_serial.bytesAvailable() > 0)
+                    Q_EMIT dataArrived();
+            },
+                                  Qt::QueuedConnection);
+    }
+    return data;
 }
 
 qint64 QtSerialPort::bytesWaiting() const
@@ -198,5 +219,5 @@ void QtSerialPort::throwNotOpen(const char *operation) const
                        .arg(m_commPort);
     if (!m_closedBecause.isEmpty())
         text += QStringLiteral(" (closed after: %1)").arg(m_closedBecause);
-    throw AppError(errors::kPortNotOpen, text);
+    throw AppError(ErrorKind::PortNotOpen, text);
 }

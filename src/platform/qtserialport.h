@@ -13,7 +13,8 @@ QString serialDevicePath(qint16 port, const QString &programDir);
 // The serial line over QSerialPort: 9600 baud, 8N1, no flow control, DTR raised
 // where the device supports it. Everything runs on the thread that owns it; the
 // received bytes are collected while the event loop runs and announced with
-// dataArrived().
+// dataArrived(); one input() takes at most kReceiveBufferSize of them and the
+// rest is announced again.
 //
 // A read failure on an open port (a USB adapter pulled out, the far end of a
 // pseudo-terminal closed) closes the port at once and emits portLost() once:
@@ -57,5 +58,6 @@ private:
     QString m_closedBecause;
     QString m_ioError;           // the last read or write failure, for output()
     bool m_ignoreErrors = false; // while optional settings (DTR) are tried
+    bool m_moreAnnounced = false; // received bytes beyond one read are announced again
     QSerialPort m_serial;
 };

@@ -5,10 +5,11 @@
 #include <QString>
 
 // The serial line to the tester, with the operations the program uses.
-// 9600 baud, 8 data bits, no parity, 1 stop bit, no flow control.
+// 9600 baud, 8 data bits, no parity, 1 stop bit, no flow control; a receive
+// buffer of 1024 bytes and a transmit buffer of 512.
 // Every failure throws AppError with a number and a description that names the
 // device tried; an operation that needs an open port on a closed one throws
-// errors::kPortNotOpen (8018).
+// ErrorKind::PortNotOpen.
 //
 // Nothing here waits: received bytes are announced by dataArrived() and a port
 // that fails under the program by portLost().
@@ -16,6 +17,13 @@ class SerialPort : public QObject
 {
     Q_OBJECT
 public:
+    // The port holds at most this many received bytes not yet taken with
+    // input(); more wait in the driver until they are.
+    static constexpr qint64 kReceiveBufferSize = 1024;
+    // At most this many bytes handed to output() wait to be sent; a command
+    // that would overfill the transmit buffer is refused.
+    static constexpr qint64 kTransmitBufferSize = 512;
+
     using QObject::QObject;
     ~SerialPort() override = default;
 
@@ -29,9 +37,12 @@ public:
 
     // Discards every received byte not yet read (InBufferCount = 0).
     virtual void clearInBuffer() = 0;
-    // Transmits the bytes.
+    // Transmits the bytes; throws ErrorKind::PortIoFailed when they do not fit
+    // the transmit buffer beside the bytes still waiting there.
     virtual void output(const QByteArray &data) = 0;
-    // Everything received and not yet read, possibly empty; reading removes it.
+    // What was received and not yet read, possibly empty, at most
+    // kReceiveBufferSize bytes; reading removes it. Bytes left over are
+    // announced again with dataArrived().
     virtual QByteArray input() = 0;
 
 Q_SIGNALS:

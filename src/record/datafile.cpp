@@ -15,7 +15,7 @@ void DataFile::open(const QString &path)
     m_path = path;
     if (!openPath()) {
         m_path.clear();
-        throw AppError(errors::kFileIo, m_error);
+        throw AppError(ErrorKind::FileIo, m_error);
     }
 }
 

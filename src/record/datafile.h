@@ -31,7 +31,7 @@ struct RecordOutcome
 class DataFile
 {
 public:
-    // Closes any open file first. Throws AppError(errors::kFileIo) with a text
+    // Closes any open file first. Throws AppError(ErrorKind::FileIo) with a text
     // that names the path and gives the reason when the file cannot be opened
     // or is not a regular file.
     void open(const QString &path);

@@ -1,7 +1,6 @@
 #include "session/judge.h"
 
 #include "common/apperror.h"
-#include "common/colours.h"
 #include "common/numericvalue.h"
 
 #include <QRegularExpression>
@@ -12,6 +11,7 @@
 
 namespace {
 
+constexpr int kBinsPerTable = 9;
 constexpr float kStartMax = -1e10f;
 constexpr float kStartMin = 1e10f;
 
@@ -19,7 +19,7 @@ constexpr float kStartMin = 1e10f;
 void countOne(qint16 &counter)
 {
     if (counter == std::numeric_limits<qint16>::max())
-        throw AppError(errors::kOverflow, QStringLiteral("Overflow"));
+        throw AppError(ErrorKind::Overflow, QStringLiteral("Overflow"));
     ++counter;
 }
 
@@ -30,8 +30,8 @@ Judgement judgeTable(const BinTable &table, float judgedValue, bool armed)
     Judgement result;
     // Every BIN needs its own cell in the grid row, and binCount entry 9 is the
     // OUT counter, so a tenth BIN could be neither shown nor counted.
-    if (table.numBins > int(result.cellColours.size()))
-        throw AppError(errors::kSubscriptOutOfRange,
+    if (table.numBins > kBinsPerTable)
+        throw AppError(ErrorKind::SubscriptOutOfRange,
                        QStringLiteral("Subscript out of range: %1 BINs").arg(table.numBins));
 
     result.table = table;
@@ -39,6 +39,7 @@ Judgement judgeTable(const BinTable &table, float judgedValue, bool armed)
     float overallMax = kStartMax;
     float overallMin = kStartMin;
     const std::size_t rowsInUse = table.numBins > 0 ? std::size_t(table.numBins) : 0;
+    result.binsInUse = int(rowsInUse);
 
     for (std::size_t r = 0; r < rowsInUse; ++r) {
         float hi = work.upperLimit[r];
@@ -52,32 +53,26 @@ Judgement judgeTable(const BinTable &table, float judgedValue, bool armed)
 
         const bool inBin = lo <= judgedValue && judgedValue < hi;
         // "Ref - %" BINs are nested bands: the first (narrowest) match is the result.
-        if (inBin && !(work.mode == 2 && result.matched)) {
-            result.cellColours[r] = colours::kLit;
+        if (inBin && !(work.mode == BinMode::RefPercent && result.matched())) {
+            result.lit.set(r);
             if (armed)
                 countOne(work.binCount[r]);
-            result.matched = true;
-        } else {
-            result.cellColours[r] = colours::kUnlit;
         }
     }
-    for (std::size_t r = rowsInUse; r < result.cellColours.size(); ++r)
-        result.cellColours[r] = colours::kUnused;
 
-    if (result.matched) {
-        result.outCaption = QString();
-        result.outColour = colours::kUnused;
+    if (result.matched()) {
+        result.out = OutSide::None;
     } else {
         // Both tests run; with no BINs both hold and "-Out" is what stays.
+        result.out = OutSide::Between;
         if (judgedValue >= overallMax)
-            result.outCaption = QStringLiteral("+Out");
+            result.out = OutSide::Above;
         if (judgedValue <= overallMin)
-            result.outCaption = QStringLiteral("-Out");
-        result.outColour = colours::kLit;
+            result.out = OutSide::Below;
     }
 
     if (armed) {
-        if (!result.matched)
+        if (!result.matched())
             countOne(work.binCount[9]);
         countOne(work.totalCount);
     }
@@ -92,7 +87,7 @@ float judgedValueOf(const QString &field, int t)
     case 1:
         return toSingle(numericValue(field));
     default:
-        throw AppError(errors::kSubscriptOutOfRange,
+        throw AppError(ErrorKind::SubscriptOutOfRange,
                        QStringLiteral("Subscript out of range: table %1").arg(t));
     }
 }

@@ -25,8 +25,9 @@ MeasurementSession::MeasurementSession(SerialPort &port, Clock &clock, BinTable 
       m_view(view),
       m_channel(port)
 {
-    m_timer1.setInterval(kPollInterval);
-    connect(&m_timer1, &QTimer::timeout, this, &MeasurementSession::Timer1_Timer);
+    m_pollTimer.setObjectName(QStringLiteral("Timer1"));
+    m_pollTimer.setInterval(kPollInterval);
+    connect(&m_pollTimer, &QTimer::timeout, this, &MeasurementSession::onPollTick);
     m_reconnectTimer.setInterval(kReconnectInterval);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &MeasurementSession::tryReconnect);
     connect(&m_channel, &CommandChannel::replyReceived, this, &MeasurementSession::onReply);
@@ -92,9 +93,9 @@ void MeasurementSession::start()
         m_reconnecting = false;
         m_counterFullTold = false;
         m_recordNotices.reset();
-        m_timer1.start();
+        m_pollTimer.start();
     } catch (const AppError &error) {
-        if (error.number() != errors::kPortNotOpen)
+        if (error.kind() != ErrorKind::PortNotOpen)
             m_view.showError(error.description());
         m_dataFile.close();
         closePort();
@@ -107,7 +108,7 @@ void MeasurementSession::stop()
     // First, so that nothing the outstanding request brings is taken.
     m_channel.cancel();
     m_running = false;
-    m_timer1.stop();
+    m_pollTimer.stop();
     m_reconnectTimer.stop();
     if (m_reconnecting) {
         m_reconnecting = false;
@@ -131,7 +132,7 @@ void MeasurementSession::setAutoRecord(bool enabled)
     m_arming.setAutoRecord(enabled);
 }
 
-void MeasurementSession::Timer1_Timer()
+void MeasurementSession::onPollTick()
 {
     if (!m_running || m_reconnecting || m_channel.awaitingReply())
         return;
@@ -143,9 +144,9 @@ void MeasurementSession::Timer1_Timer()
     }
 }
 
-std::array<bool, 4> MeasurementSession::setComPort(qint16 comPort)
+void MeasurementSession::setComPort(qint16 comPort)
 {
-    return ::setComPort(m_port, comPort);
+    m_port.setCommPort(comPort);
 }
 
 qint16 MeasurementSession::comPort() const
@@ -210,7 +211,7 @@ void MeasurementSession::judgeReading()
             judgedR = judgeTable(m_binTableR, *valueR, true);
             judgedV = judgeTable(m_binTableV, *valueV, true);
         } catch (const AppError &error) {
-            if (error.number() != errors::kOverflow)
+            if (error.kind() != ErrorKind::Overflow)
                 throw;
             counted = false;
         }
@@ -219,13 +220,12 @@ void MeasurementSession::judgeReading()
         judgedR = judgeTable(m_binTableR, *valueR, false);
         judgedV = judgeTable(m_binTableV, *valueV, false);
     }
-    for (const auto &[t, judgement] : {std::pair{0, &*judgedR}, std::pair{1, &*judgedV}}) {
-        for (int row = 0; row < 9; ++row)
-            m_view.setCellColour(t * 9 + row, judgement->cellColours[size_t(row)]);
-        m_view.setOutLabel(t, judgement->outCaption, judgement->outColour);
-    }
+    ReadingJudgement shown;
+    for (const auto &[t, judgement] : {std::pair{0, &*judgedR}, std::pair{1, &*judgedV}})
+        shown.tables[size_t(t)] = ReadingJudgement::Table{judgement->lit, judgement->binsInUse, judgement->out};
 
     if (armed && !counted) {
+        m_view.showJudgement(shown);
         // A full counter: a press waits until the counters are cleared; an
         // automatic record comes again with the next settled reading.
         if (!m_counterFullTold) {
@@ -235,20 +235,23 @@ void MeasurementSession::judgeReading()
         return;
     }
     m_view.setRecCountEnabled(true);
-    if (!counted)
+    if (!counted) {
+        m_view.showJudgement(shown);
         return;
+    }
 
     m_binTableR = judgedR->table;
     m_binTableV = judgedV->table;
+    shown.counted = true;
+    m_view.showJudgement(shown);
     if (m_counterFullTold) {
         m_counterFullTold = false;
         setStatus(QString());
     }
     const RecordOutcome outcome = m_dataFile.writeRecord(m_clock.now(), fields[0], fields[1]);
     m_arming.recorded(sample);
-    m_view.focusRecCount();
     Q_EMIT readingCounted();
-    Q_EMIT cellRecorded(judgedR->matched && judgedV->matched);
+    Q_EMIT cellRecorded(judgedR->matched() && judgedV->matched());
     // What became of the record (not saved, or saved in a data file opened afresh).
     if (const std::optional<QString> notice = m_recordNotices.after(outcome))
         m_view.showRecordNotice(*notice);
@@ -294,7 +297,7 @@ void MeasurementSession::onPortLost(const QString &reason)
 void MeasurementSession::loseLine(const QString &reason)
 {
     m_channel.cancel();
-    m_timer1.stop();
+    m_pollTimer.stop();
     m_reconnecting = true;
     m_arming.fires(ProbeSample::none());
     if (m_port.portOpen()) {
@@ -331,7 +334,7 @@ void MeasurementSession::tryReconnect()
     m_reconnecting = false;
     m_reconnectTimer.stop();
     setStatus(lineBackText(m_port.commPort()));
-    m_timer1.start();
+    m_pollTimer.start();
 }
 
 void MeasurementSession::closePort()

@@ -68,12 +68,12 @@ public:
     void setSettleRule(const SettleRule &rule) { m_arming.setRule(rule); }
     const RecordArming &arming() const { return m_arming; }
 
-    // The tick of Timer1: sends ":fetch?" unless a request is outstanding or
+    // The poll timer's tick: sends ":fetch?" unless a request is outstanding or
     // the line is being reconnected.
-    void Timer1_Timer();
+    void onPollTick();
 
     bool running() const { return m_running; }
-    bool timerEnabled() const { return m_timer1.isActive(); }
+    bool timerEnabled() const { return m_pollTimer.isActive(); }
     bool recordArmed() const { return m_arming.pressed(); }
     bool awaitingReply() const { return m_channel.awaitingReply(); }
     bool stale() const { return m_stale; }
@@ -87,9 +87,9 @@ public:
     const ReadingParser &parser() const { return m_parser; }
 
     // Applies the port number to the port, which must be closed (the COM menu is
-    // disabled during a session); returns the check marks of COM1..COM4. START
-    // opens the port with the number applied last.
-    std::array<bool, 4> setComPort(qint16 comPort);
+    // disabled during a session). START opens the port with the number applied
+    // last. Throws the port's AppError when it refuses the number.
+    void setComPort(qint16 comPort);
     qint16 comPort() const;
 
     // The status-line texts.
@@ -131,7 +131,7 @@ private:
 
     CommandChannel m_channel;
     ReadingParser m_parser;
-    QTimer m_timer1;
+    QTimer m_pollTimer;
     QTimer m_reconnectTimer;
     bool m_running = false;
     RecordArming m_arming;

@@ -1,9 +1,28 @@
 #pragma once
 
+#include "session/judge.h"
+
 #include <QString>
 #include <QtGlobal>
 
+#include <array>
+#include <bitset>
 #include <optional>
+
+// What one reading was judged as against both tables.
+struct ReadingJudgement
+{
+    struct Table
+    {
+        std::bitset<9> lit; // rows of the lit BINs
+        int binsInUse = 0;  // rows 0..binsInUse-1 are BINs in use
+        OutSide out = OutSide::Below;
+    };
+    std::array<Table, 2> tables; // 0 resistance, 1 voltage
+    // The reading was counted and its record written: the window makes ready
+    // for the next cell.
+    bool counted = false;
+};
 
 // What a measurement session shows and switches on the main window. The window
 // implements it over its controls; tests record the calls.
@@ -14,12 +33,11 @@ public:
 
     // Value label t (0 resistance, 1 voltage).
     virtual void showValue(int t, const QString &text) = 0;
-    // BIN grid cell t * 9 + row (0..17), background as a 0x00BBGGRR colour.
-    virtual void setCellColour(int cell, quint32 bgr) = 0;
-    // Out label t; a caption of nullopt keeps the label's current text.
-    virtual void setOutLabel(int t, const std::optional<QString> &caption, quint32 bgr) = 0;
-    // Grid cells and out labels lose their judgement colours: the reading on
-    // screen lit nothing (it was no number).
+    // Shows the judgement on the BIN grid and the out labels. A counted reading
+    // also gives "REC - COUNT" the input focus again; it is enabled by then.
+    virtual void showJudgement(const ReadingJudgement &judgement) = 0;
+    // Grid cells and out labels show no judgement: the reading on screen lit
+    // nothing (it was no number).
     virtual void clearJudgement() = 0;
 
     // A non-empty notice marks the reading on screen as stale: the notice is
@@ -30,7 +48,7 @@ public:
     // The window's status line (link state, full counters); empty hides it.
     virtual void showStatus(const QString &text) = 0;
 
-    // "REC - COUNT".
+    // "REC - COUNT"; START gives it the focus.
     virtual void setRecCountEnabled(bool enabled) = 0;
     virtual void focusRecCount() = 0;
 

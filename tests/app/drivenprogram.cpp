@@ -35,7 +35,7 @@ int main(int argc, char **argv)
             cells = std::atoi(argv[i + 1]);
     }
     return runProgram(argc, argv, [cells](FormMain &window) {
-        say(QStringLiteral("path ") + window.ui().TextFileName->text());
+        say(QStringLiteral("path ") + window.ui().dataFilePath->text());
         if (cells <= 0)
             return;
         auto *remote = new QTimer(&window);
@@ -43,16 +43,16 @@ int main(int argc, char **argv)
         QObject::connect(remote, &QTimer::timeout, &window, [&window, remote, cells, presses] {
             const FormMainUi &ui = window.ui();
             if (*presses < 0) {
-                ui.Command1->click();
+                ui.startButton->click();
                 *presses = 0;
                 return;
             }
             // START is disabled while the session runs; REC - COUNT while a
             // pressed count waits for its reading.
-            if (ui.Command1->isEnabled() || !ui.Command4->isEnabled())
+            if (ui.startButton->isEnabled() || !ui.recCountButton->isEnabled())
                 return;
             if (*presses < cells) {
-                ui.Command4->click();
+                ui.recCountButton->click();
                 ++*presses;
                 return;
             }

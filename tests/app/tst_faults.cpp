@@ -1,5 +1,6 @@
 #include "testmain.h"
 
+#include "eventwait.h"
 #include "formmainharness.h"
 #include "specialfiles.h"
 #include "../link/simtester.h"
@@ -105,7 +106,7 @@ private:
         m_h = std::make_unique<FormMainHarness>(m_sim->folder());
         m_h->clock.current = kStamp;
         if (port != 1)
-            ui().MenuCOM[size_t(port - 1)]->trigger();
+            ui().comPortActions[size_t(port - 1)]->trigger();
         window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
     }
@@ -125,7 +126,7 @@ private:
     // Presses "REC - COUNT" and waits until the armed reading has been counted.
     bool countOne()
     {
-        QTest::mouseClick(ui().Command4, Qt::LeftButton);
+        QTest::mouseClick(ui().recCountButton, Qt::LeftButton);
         if (!window().session().recordArmed())
             return false;
         return QTest::qWaitFor([this] { return !window().session().recordArmed(); }, 10000);
@@ -137,9 +138,9 @@ private:
         QVERIFY(!window().session().awaitingReply());
         QVERIFY(!m_h->port.portOpen());
         QVERIFY(!m_h->dataFile.isOpen());
-        QVERIFY(ui().Command1->isEnabled());
-        QVERIFY(ui().Frame3->isEnabled());
-        QVERIFY(ui().MenuSetting->menuAction()->isEnabled());
+        QVERIFY(ui().startButton->isEnabled());
+        QVERIFY(ui().dataFileFrame->isEnabled());
+        QVERIFY(ui().settingsMenu->menuAction()->isEnabled());
     }
 
     QStringList messages() const { return m_h->dialogs.messageTexts(); }
@@ -156,29 +157,29 @@ private Q_SLOTS:
     void garbageRepliesAreShownAsTextAndNeverCounted()
     {
         makeWindowWithTester({QStringLiteral("--garbage")});
-        const QString path = ui().TextFileName->text();
+        const QString path = ui().dataFilePath->text();
         guardAgainstHanging(std::chrono::seconds(60));
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QVERIFY(window().session().timerEnabled());
-        QTest::mouseClick(ui().Command4, Qt::LeftButton);
+        QTest::mouseClick(ui().recCountButton, Qt::LeftButton);
         QVERIFY(window().session().recordArmed());
 
         int shownReplies = 0;
         const qsizetype start = m_sim->log().count("rx :fetch?");
         while (m_sim->log().count("rx :fetch?") < start + 8) {
-            const QString before = ui().Label5[0]->text() + QLatin1Char('|') + ui().Label5[1]->text();
+            const QString before = ui().valueLabels[0]->text() + QLatin1Char('|') + ui().valueLabels[1]->text();
             QVERIFY(QTest::qWaitFor([&] {
-                return ui().Label5[0]->text() + QLatin1Char('|') + ui().Label5[1]->text() != before
+                return ui().valueLabels[0]->text() + QLatin1Char('|') + ui().valueLabels[1]->text() != before
                     || m_sim->log().count("rx :fetch?") >= start + 8;
             }, 5000));
             for (int t = 0; t < 2; ++t) {
-                const QString shown = ui().Label5[size_t(t)]->text();
+                const QString shown = ui().valueLabels[size_t(t)]->text();
                 QCOMPARE(shown, window().session().parser().displayText(t));
                 QVERIFY(!shown.contains(QLatin1Char('\r')) && !shown.contains(QLatin1Char('\n')));
             }
             ++shownReplies;
         }
-        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        QTest::mouseClick(ui().stopButton, Qt::LeftButton);
         verifyIdle();
         QVERIFY(!m_guardNeeded);
         QVERIFY(shownReplies > 0);
@@ -195,10 +196,10 @@ private Q_SLOTS:
     void markupFromTheTesterIsShownAsText()
     {
         makeWindowWithTester({QStringLiteral("--reply"), QStringLiteral("<b>12.5</b>E-3,3.7E+0")});
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QTRY_COMPARE(window().session().readingFields()[0], QStringLiteral("<b>12.5</b>E-3"));
-        QTest::mouseClick(ui().Command2, Qt::LeftButton);
-        const QLabel *label = ui().Label5[0];
+        QTest::mouseClick(ui().stopButton, Qt::LeftButton);
+        const QLabel *label = ui().valueLabels[0];
         QCOMPARE(label->text(), QStringLiteral("<b>12.5</b>mOhm"));
         // A label left to guess the format renders the tags and shows "12.5mOhm".
         const bool rendersAsMarkup = label->textFormat() == Qt::RichText
@@ -215,19 +216,19 @@ private Q_SLOTS:
         scriptFile->close();
         makeWindowWithTester({QStringLiteral("--split"), QStringLiteral("1"), QStringLiteral("--script"),
                               scriptFile->fileName()});
-        const QString path = ui().TextFileName->text();
+        const QString path = ui().dataFilePath->text();
         QByteArrayList counted;
         connect(&window().session(), &MeasurementSession::readingCounted, this, [&] {
             const auto &fields = window().session().readingFields();
             counted << (fields[0] + QLatin1Char(',') + fields[1]).toLatin1();
         });
         guardAgainstHanging(std::chrono::seconds(60));
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
 
         constexpr int kPresses = 4;
         for (int k = 0; k < kPresses; ++k)
             QVERIFY(countOne());
-        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        QTest::mouseClick(ui().stopButton, Qt::LeftButton);
         verifyIdle();
         QVERIFY(!m_guardNeeded);
 
@@ -273,8 +274,8 @@ private Q_SLOTS:
             QVERIFY(window().comPort() >= 1 && window().comPort() <= 30);
             QCOMPARE(m_h->port.commPort(), window().comPort());
             for (int t = 0; t < 2; ++t) {
-                const auto &options = t == 0 ? ui().Option1 : ui().Option2;
-                const auto &boxes = t == 0 ? ui().Text2 : ui().Text6;
+                const auto &options = t == 0 ? ui().resistanceModes : ui().voltageModes;
+                const auto &boxes = t == 0 ? ui().resistanceEntries : ui().voltageEntries;
                 const BinTable &table = t == 0 ? m_h->binTableR : m_h->binTableV;
                 QCOMPARE(int(options[0]->isChecked()) + int(options[1]->isChecked()) + int(options[2]->isChecked()), 1);
                 const double count = numericValue(boxes[0]->text());
@@ -296,9 +297,9 @@ private Q_SLOTS:
         // What the damaged file gave is saved as a sound file that a second start
         // shows the same way.
         QStringList shown;
-        for (QLineEdit *box : ui().Text2)
+        for (QLineEdit *box : ui().resistanceEntries)
             shown << box->text();
-        for (QLineEdit *box : ui().Text6)
+        for (QLineEdit *box : ui().voltageEntries)
             shown << box->text();
         const qint16 port = window().comPort();
         window().close();
@@ -309,9 +310,9 @@ private Q_SLOTS:
         m_h = std::make_unique<FormMainHarness>(dir.path());
         checkRanges();
         QStringList again;
-        for (QLineEdit *box : ui().Text2)
+        for (QLineEdit *box : ui().resistanceEntries)
             again << box->text();
-        for (QLineEdit *box : ui().Text6)
+        for (QLineEdit *box : ui().voltageEntries)
             again << box->text();
         QCOMPARE(again, shown);
         QCOMPARE(window().comPort(), port);
@@ -340,8 +341,8 @@ private Q_SLOTS:
         window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
         // A set-up that differs from the stored one, so that a save would show.
-        ui().Text2[0]->setText(QStringLiteral("4"));
-        ui().MenuCOM[1]->trigger();
+        ui().resistanceEntries[0]->setText(QStringLiteral("4"));
+        ui().comPortActions[1]->trigger();
 
         const QByteArray fileInPlace = "not a folder";
         switch (Damage(damage)) {
@@ -369,7 +370,7 @@ private Q_SLOTS:
         QVERIFY(window().isShutDown());
         QVERIFY(!window().isVisible());
         QVERIFY(messages().isEmpty());
-        QTest::qWait(50); // nothing reported late either
+        QVERIFY(eventwait::queuedEventsRun()); // nothing reported late either
         QVERIFY(messages().isEmpty());
 
         switch (Damage(damage)) {
@@ -389,7 +390,7 @@ private Q_SLOTS:
             // The same close with room to write does save the changed set-up.
             m_h.reset();
             m_h = std::make_unique<FormMainHarness>(dir);
-            ui().Text2[0]->setText(QStringLiteral("4"));
+            ui().resistanceEntries[0]->setText(QStringLiteral("4"));
             window().close();
             QVERIFY(readAll(settings) != previous);
             break;
@@ -419,9 +420,9 @@ private Q_SLOTS:
                 QSKIP("cannot mount a small file system here (needs root)");
         }
         const QString path = mountPoint + QStringLiteral("/data.csv");
-        ui().TextFileName->setText(path);
+        ui().dataFilePath->setText(path);
         guardAgainstHanging(std::chrono::seconds(30));
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QVERIFY(window().session().timerEnabled());
         if (realDevice) {
             QVERIFY(tiny->fill());
@@ -441,7 +442,7 @@ private Q_SLOTS:
             QVERIFY2(messages().last().contains(loss), qPrintable(messages().last()));
             QCOMPARE(messages().last().startsWith(QStringLiteral("%1 counted cells in a row").arg(k)), k > 1);
             QVERIFY(window().session().timerEnabled());
-            QVERIFY(ui().Command4->isEnabled());
+            QVERIFY(ui().recCountButton->isEnabled());
         }
         // The cells were counted all the same; the operator knows their records
         // are missing.
@@ -456,7 +457,7 @@ private Q_SLOTS:
         if (tiny)
             QVERIFY(QFile::remove(mountPoint + QStringLiteral("/filler")));
         QVERIFY(countOne());
-        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        QTest::mouseClick(ui().stopButton, Qt::LeftButton);
         verifyIdle();
         QCOMPARE(messages().size(), 3);
         QCOMPARE(fileLines(path), QList<QByteArray>{kStampFields + reply.toLatin1() + '\r'});

@@ -259,7 +259,7 @@ private Q_SLOTS:
         FormMain &window = *harness.window;
         const QString file = programDir.filePath(QStringLiteral("cells"));
         writeFile(file + QStringLiteral(".csv"), record("15E-3", "3.6"));
-        window.ui().TextFileName->setText(file);
+        window.ui().dataFilePath->setText(file);
         window.updateBinTableR();
 
         auto *button = window.findChild<QPushButton *>(QStringLiteral("batchButton"));

@@ -20,6 +20,7 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include <array>
 #include <memory>
 
 namespace {
@@ -143,37 +144,54 @@ private Q_SLOTS:
         }
     }
 
-    void placedControlsStandWhereTheLayoutPutsThem_data()
+    // The window reads as the operator expects: two grid rows of nine equal
+    // cells, BIN 1 to 9 from the left, each row beside its heading and followed
+    // by its out label and its value; the result area above the file area above
+    // the two panels side by side; REC - COUNT and DATA at the top of the right
+    // column, START and STOP at its foot.
+    void controlsReadInTheirOrder()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("twips");
-        QTest::newRow("Frame2") << "Frame2" << QRect(120, 120, 9375, 1695);
-        QTest::newRow("Picture1") << "Picture1" << QRect(120, 360, 750, 470);
-        QTest::newRow("Picture2") << "Picture2" << QRect(120, 960, 750, 470);
-        QTest::newRow("Label7_0") << "Label7_0" << QRect(960, 360, 500, 450);
-        QTest::newRow("Label7_8") << "Label7_8" << QRect(960 + 540 * 8, 360, 500, 450);
-        QTest::newRow("Label7_12") << "Label7_12" << QRect(960 + 540 * 3, 960, 500, 450);
-        QTest::newRow("Label7_17") << "Label7_17" << QRect(960 + 540 * 8, 960, 500, 450);
-        QTest::newRow("Label8_0") << "Label8_0" << QRect(5880, 360, 915, 450);
-        QTest::newRow("Label8_1") << "Label8_1" << QRect(5880, 960, 915, 450);
-        QTest::newRow("Label5_0") << "Label5_0" << QRect(6960, 400, 2370, 375);
-        QTest::newRow("Label5_1") << "Label5_1" << QRect(6960, 990, 2370, 375);
-        QTest::newRow("Frame3") << "Frame3" << QRect(120, 1920, 8175, 780);
-        QTest::newRow("Frame1_0") << "Frame1_0" << QRect(120, 2880, 3975, 5415);
-        QTest::newRow("Frame1_1") << "Frame1_1" << QRect(4320, 2880, 3975, 5415);
-        QTest::newRow("Command1") << "Command1" << QRect(8400, 6960, 1095, 615);
-        QTest::newRow("Command2") << "Command2" << QRect(8400, 7680, 1095, 615);
-        QTest::newRow("Command4") << "Command4" << QRect(8400, 2040, 1095, 615);
-        QTest::newRow("Command5") << "Command5" << QRect(8400, 3000, 1095, 615);
-    }
+        const FormMainUi &ui = m_window->ui();
+        const std::array<QLabel *, 2> headings{ui.resistanceHeading, ui.voltageHeading};
+        for (size_t t = 0; t < 2; ++t) {
+            const QRect first = ui.binCells[t * 9]->geometry();
+            QVERIFY(first.left() > headings[t]->geometry().right());
+            QVERIFY(first.intersects(QRect(0, headings[t]->y(), 10000, headings[t]->height())));
+            const int pitch = ui.binCells[t * 9 + 1]->x() - first.x();
+            QVERIFY(pitch > first.width());
+            for (size_t row = 0; row < 9; ++row) {
+                const QRect cell = ui.binCells[t * 9 + row]->geometry();
+                QCOMPARE(cell.size(), first.size());
+                QCOMPARE(cell.top(), first.top());
+                QCOMPARE(cell.left(), first.left() + int(row) * pitch);
+                if (t == 1)
+                    QCOMPARE(cell.left(), ui.binCells[row]->x());
+            }
+            const QRect out = ui.outLabels[t]->geometry();
+            const QRect value = ui.valueLabels[t]->geometry();
+            QVERIFY(out.left() > ui.binCells[t * 9 + 8]->geometry().right());
+            QVERIFY(value.left() > out.right());
+            QVERIFY(out.center().y() > first.top() && out.center().y() < first.bottom());
+            QVERIFY(value.center().y() > first.top() && value.center().y() < first.bottom());
+        }
+        QVERIFY(ui.binCells[9]->y() > ui.binCells[0]->geometry().bottom());
 
-    void placedControlsStandWhereTheLayoutPutsThem()
-    {
-        QFETCH(QString, name);
-        QFETCH(QRect, twips);
-        const QWidget *widget = control<QWidget>(name);
-        QVERIFY(widget);
-        QCOMPARE(widget->geometry(), QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
+        QVERIFY(ui.dataFileFrame->y() > ui.resultFrame->geometry().bottom());
+        for (QGroupBox *panel : ui.setupPanels)
+            QVERIFY(panel->y() > ui.dataFileFrame->geometry().bottom());
+        QCOMPARE(ui.setupPanels[0]->y(), ui.setupPanels[1]->y());
+        QVERIFY(ui.setupPanels[1]->x() > ui.setupPanels[0]->geometry().right());
+
+        const QList<QPushButton *> column{ui.recCountButton, ui.dataButton, ui.startButton, ui.stopButton};
+        for (qsizetype i = 0; i < column.size(); ++i) {
+            QCOMPARE(column[i]->x(), ui.recCountButton->x());
+            QCOMPARE(column[i]->size(), ui.recCountButton->size());
+            QVERIFY(column[i]->x() > ui.setupPanels[1]->geometry().right());
+            if (i > 0)
+                QVERIFY(column[i]->y() > column[i - 1]->geometry().bottom());
+        }
+        QVERIFY(ui.recCountButton->y() < ui.setupPanels[1]->y());
+        QVERIFY(ui.stopButton->geometry().bottom() >= ui.setupPanels[1]->geometry().bottom() - ui.stopButton->height());
     }
 
     void fileNameBoxHasItsWidthInsideTheFileFrame()
@@ -235,21 +253,21 @@ private Q_SLOTS:
     {
         QFETCH(int, table);
         const FormMainUi &ui = m_window->ui();
-        const QGroupBox *frame = ui.Frame1[size_t(table)];
-        const auto &options = table == 0 ? ui.Option1 : ui.Option2;
-        const auto &boxes = table == 0 ? ui.Text2 : ui.Text6;
+        const QGroupBox *frame = ui.setupPanels[size_t(table)];
+        const auto &options = table == 0 ? ui.resistanceModes : ui.voltageModes;
+        const auto &boxes = table == 0 ? ui.resistanceEntries : ui.voltageEntries;
 
         // Mode and its options at the left, in index order from the top.
-        QCOMPARE(ui.Label3[size_t(table)]->parentWidget(), frame);
+        QCOMPARE(ui.modeCaptions[size_t(table)]->parentWidget(), frame);
         for (size_t i = 0; i < 3; ++i) {
             QCOMPARE(options[i]->parentWidget(), frame);
-            QVERIFY(options[i]->y() > ui.Label3[size_t(table)]->y());
+            QVERIFY(options[i]->y() > ui.modeCaptions[size_t(table)]->y());
             if (i > 0)
                 QVERIFY(options[i]->y() > options[i - 1]->y());
         }
         // Caption and box lines at the right of the options, box after caption.
         for (size_t i = 0; i < 3; ++i) {
-            const QLabel *caption = ui.Label1[size_t(table) * 3 + i];
+            const QLabel *caption = ui.parameterCaptions[size_t(table) * 3 + i];
             QCOMPARE(caption->parentWidget(), frame);
             QCOMPARE(boxes[i]->parentWidget(), frame);
             QVERIFY(caption->x() > options[i]->geometry().right());
@@ -260,7 +278,7 @@ private Q_SLOTS:
         QCOMPARE(boxes[1]->width(), boxes[2]->width());
 
         // The line closes the upper part and spans most of the frame.
-        const QWidget *line = ui.Line2[size_t(table)];
+        const QWidget *line = ui.panelDividers[size_t(table)];
         QCOMPARE(line->parentWidget(), frame);
         QVERIFY(line->y() > options[2]->geometry().bottom());
         QVERIFY(line->y() > boxes[2]->geometry().bottom());
@@ -270,18 +288,18 @@ private Q_SLOTS:
         int pitch = 0;
         for (int row = 0; row < 9; ++row) {
             const size_t i = size_t(table * 9 + row);
-            const QWidget *cells[4] = {ui.Label2[i], ui.Text3[i], ui.Label4[i], ui.Text4[i]};
+            const QWidget *cells[4] = {ui.rowCaptions[i], ui.lowerLimits[i], ui.limitDashes[i], ui.upperLimits[i]};
             for (int c = 0; c < 4; ++c) {
                 QCOMPARE(cells[c]->parentWidget(), frame);
                 QCOMPARE(cells[c]->y(), cells[0]->y());
                 if (c > 0)
                     QVERIFY(cells[c]->x() > cells[c - 1]->geometry().right());
             }
-            QCOMPARE(ui.Text3[i]->width(), ui.Text4[i]->width());
+            QCOMPARE(ui.lowerLimits[i]->width(), ui.upperLimits[i]->width());
             if (row == 0) {
                 QVERIFY(cells[0]->y() > line->geometry().bottom());
             } else {
-                const int step = ui.Label2[i]->y() - ui.Label2[i - 1]->y();
+                const int step = ui.rowCaptions[i]->y() - ui.rowCaptions[i - 1]->y();
                 QVERIFY(step > 0);
                 if (row > 1)
                     QCOMPARE(step, pitch);
@@ -299,28 +317,28 @@ private Q_SLOTS:
                 overflowing << QStringLiteral("%1 \"%2\"").arg(widget->objectName(), text);
         };
         for (size_t i = 0; i < 18; ++i) {
-            check(ui.Label7[i], QStringLiteral("9"));
-            check(ui.Label2[i], QStringLiteral("BIN No. 9"));
-            check(ui.Label4[i], QStringLiteral("-"));
-            check(ui.Text3[i], QStringLiteral("-12.3457"));
-            check(ui.Text4[i], QStringLiteral("123457"));
+            check(ui.binCells[i], QStringLiteral("9"));
+            check(ui.rowCaptions[i], QStringLiteral("BIN No. 9"));
+            check(ui.limitDashes[i], QStringLiteral("-"));
+            check(ui.lowerLimits[i], QStringLiteral("-12.3457"));
+            check(ui.upperLimits[i], QStringLiteral("123457"));
         }
         for (size_t i = 0; i < 2; ++i) {
-            check(ui.Label8[i], QStringLiteral("+Out"));
-            check(ui.Label5[i], QStringLiteral("12.3456mOhm"));
-            check(ui.Label3[i], QStringLiteral("Mode"));
+            check(ui.outLabels[i], QStringLiteral("+Out"));
+            check(ui.valueLabels[i], QStringLiteral("12.3456mOhm"));
+            check(ui.modeCaptions[i], QStringLiteral("Mode"));
         }
         for (size_t i = 0; i < 6; ++i) {
             for (const char *caption : {"BINs =", "MIN =", "MAX =", "STEP =", "REF =", "% ="})
-                check(ui.Label1[i], QLatin1String(caption));
+                check(ui.parameterCaptions[i], QLatin1String(caption));
         }
         for (size_t i = 0; i < 3; ++i) {
-            check(ui.Option1[i], ui.Option1[i]->text());
-            check(ui.Option2[i], ui.Option2[i]->text());
+            check(ui.resistanceModes[i], ui.resistanceModes[i]->text());
+            check(ui.voltageModes[i], ui.voltageModes[i]->text());
         }
-        for (const QPushButton *button : {ui.Command1, ui.Command2, ui.Command3, ui.Command4, ui.Command5})
+        for (const QPushButton *button : {ui.startButton, ui.stopButton, ui.browseButton, ui.recCountButton, ui.dataButton})
             check(button, button->text());
-        check(ui.Label6, ui.Label6->text());
+        check(ui.fileNameCaption, ui.fileNameCaption->text());
         QVERIFY2(overflowing.isEmpty(), qPrintable(overflowing.join(QStringLiteral(", "))));
     }
 
@@ -368,8 +386,8 @@ private Q_SLOTS:
     void gridAndOutCellsAreBorderedCentredAndColourable()
     {
         const FormMainUi &ui = m_window->ui();
-        QList<QLabel *> cells(ui.Label7.begin(), ui.Label7.end());
-        cells << ui.Label8[0] << ui.Label8[1];
+        QList<QLabel *> cells(ui.binCells.begin(), ui.binCells.end());
+        cells << ui.outLabels[0] << ui.outLabels[1];
         for (const QLabel *cell : cells) {
             QVERIFY2(cell->autoFillBackground(), qPrintable(cell->objectName()));
             QVERIFY(cell->frameShape() != QFrame::NoFrame);
@@ -380,8 +398,8 @@ private Q_SLOTS:
     void rowHeadingsShowAGreenRAndABlueV()
     {
         const FormMainUi &ui = m_window->ui();
-        const QPixmap r = ui.Picture1->pixmap();
-        const QPixmap v = ui.Picture2->pixmap();
+        const QPixmap r = ui.resistanceHeading->pixmap();
+        const QPixmap v = ui.voltageHeading->pixmap();
         QCOMPARE(r.size(), QSize(50, 30));
         QCOMPARE(v.size(), QSize(50, 30));
         QVERIFY(dominantPixels(r, 1) > 20);
@@ -399,28 +417,28 @@ private Q_SLOTS:
         QCOMPARE(top[2]->text(), QStringLiteral("&Help"));
 
         const FormMainUi &ui = m_window->ui();
-        QCOMPARE(top[0]->menu(), ui.MenuFile);
+        QCOMPARE(top[0]->menu(), ui.fileMenu);
         // The batch window's item, a separator, then Exit.
-        const QList<QAction *> fileItems = ui.MenuFile->actions();
+        const QList<QAction *> fileItems = ui.fileMenu->actions();
         QCOMPARE(fileItems.size(), 3);
         QCOMPARE(fileItems[0]->objectName(), QStringLiteral("batchMenuItem"));
         QCOMPARE(fileItems[0]->text(), QStringLiteral("&Batch..."));
         QVERIFY(fileItems[1]->isSeparator());
-        QCOMPARE(fileItems[2], ui.MenuFileItem8);
-        QCOMPARE(ui.MenuFileItem8->text(), QStringLiteral("E&xit"));
+        QCOMPARE(fileItems[2], ui.exitAction);
+        QCOMPARE(ui.exitAction->text(), QStringLiteral("E&xit"));
 
-        QCOMPARE(top[1]->menu(), ui.MenuSetting);
+        QCOMPARE(top[1]->menu(), ui.settingsMenu);
         // The COMPort submenu first, then the hands-free items after a separator.
-        const QList<QAction *> settingItems = ui.MenuSetting->actions();
+        const QList<QAction *> settingItems = ui.settingsMenu->actions();
         QCOMPARE(settingItems.size(), 5);
-        QCOMPARE(settingItems[0], ui.MenuSettingItem6->menuAction());
+        QCOMPARE(settingItems[0], ui.comPortMenu->menuAction());
         QVERIFY(settingItems[1]->isSeparator());
         QCOMPARE(settingItems[2]->objectName(), QStringLiteral("autoRecordAction"));
         QCOMPARE(settingItems[3]->objectName(), QStringLiteral("soundCueAction"));
         QCOMPARE(settingItems[4]->objectName(), QStringLiteral("handsFreeOptionsAction"));
-        QCOMPARE(ui.MenuSettingItem6->title(), QStringLiteral("&COMPort..."));
+        QCOMPARE(ui.comPortMenu->title(), QStringLiteral("&COMPort..."));
         // COM1..COM4 first; the port chooser's lines and submenus follow them.
-        const QList<QAction *> ports = ui.MenuSettingItem6->actions();
+        const QList<QAction *> ports = ui.comPortMenu->actions();
         QCOMPARE(ports.size(), 4 + 1 + 4 + 1 + 4);
         QVERIFY(ports[4]->isSeparator());
         for (int i = 0; i < 4; ++i) {
@@ -429,21 +447,21 @@ private Q_SLOTS:
             QVERIFY(ports[10 + i]->menu());
         }
         for (int i = 0; i < 4; ++i) {
-            QCOMPARE(ports[i], ui.MenuCOM[size_t(i)]);
+            QCOMPARE(ports[i], ui.comPortActions[size_t(i)]);
             QCOMPARE(ports[i]->text(), QStringLiteral("COM%1").arg(i + 1));
             QVERIFY(ports[i]->isCheckable());
             // Start-up marks the port in use, COM1 without settings.
             QCOMPARE(ports[i]->isChecked(), i == 0);
         }
 
-        QCOMPARE(top[2]->menu(), ui.MenuHelp);
-        const QList<QAction *> help = ui.MenuHelp->actions();
+        QCOMPARE(top[2]->menu(), ui.helpMenu);
+        const QList<QAction *> help = ui.helpMenu->actions();
         QCOMPARE(help.size(), 3);
-        QCOMPARE(help[0], ui.MenuHelpItem[0]);
+        QCOMPARE(help[0], ui.helpAction);
         QCOMPARE(help[0]->text(), QStringLiteral("&Help"));
         QVERIFY(help[1]->isSeparator());
-        QCOMPARE(help[1], ui.MenuHelpItem[1]);
-        QCOMPARE(help[2], ui.MenuHelpItem[2]);
+        QCOMPARE(help[1], ui.helpSeparator);
+        QCOMPARE(help[2], ui.versionAction);
         QCOMPARE(help[2]->text(), QStringLiteral("&Version"));
     }
 

@@ -1,15 +1,16 @@
 #include "testmain.h"
 
+#include "eventwait.h"
 #include "formmainharness.h"
 #include "../link/simtester.h"
 
-#include "bins/formoption.h"
-#include "common/colours.h"
+#include "app/formoption.h"
+#include "app/colours.h"
 
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -96,12 +97,12 @@ private:
 
     void setUpScriptPanels()
     {
-        retype(ui().Text2[0], QStringLiteral("3"));
-        retype(ui().Text2[1], QStringLiteral("10"));
-        retype(ui().Text2[2], QStringLiteral("40"));
-        retype(ui().Text6[0], QStringLiteral("2"));
-        retype(ui().Text6[1], QStringLiteral("3"));
-        retype(ui().Text6[2], QStringLiteral("4"));
+        retype(ui().resistanceEntries[0], QStringLiteral("3"));
+        retype(ui().resistanceEntries[1], QStringLiteral("10"));
+        retype(ui().resistanceEntries[2], QStringLiteral("40"));
+        retype(ui().voltageEntries[0], QStringLiteral("2"));
+        retype(ui().voltageEntries[1], QStringLiteral("3"));
+        retype(ui().voltageEntries[2], QStringLiteral("4"));
     }
 
     int shownLine()
@@ -123,10 +124,10 @@ private:
         if (byEnter)
             QTest::keyClick(window().focusWidget(), Qt::Key_Return);
         else
-            QTest::mouseClick(ui().Command4, Qt::LeftButton);
+            QTest::mouseClick(ui().recCountButton, Qt::LeftButton);
         if (!window().session().recordArmed())
             return -2;
-        if (!QTest::qWaitFor([this] { return ui().Command4->isEnabled(); }, 5000))
+        if (!QTest::qWaitFor([this] { return ui().recCountButton->isEnabled(); }, 5000))
             return -3;
         return shownLine() == expected ? expected : -4;
     }
@@ -136,11 +137,11 @@ private:
         QVERIFY(!window().session().timerEnabled());
         QVERIFY(!m_h->port.portOpen());
         QVERIFY(!m_h->dataFile.isOpen());
-        for (const QWidget *widget : {static_cast<QWidget *>(ui().Command1), static_cast<QWidget *>(ui().Frame1[0]),
-                                      static_cast<QWidget *>(ui().Frame1[1]), static_cast<QWidget *>(ui().Frame3)})
+        for (const QWidget *widget : {static_cast<QWidget *>(ui().startButton), static_cast<QWidget *>(ui().setupPanels[0]),
+                                      static_cast<QWidget *>(ui().setupPanels[1]), static_cast<QWidget *>(ui().dataFileFrame)})
             QVERIFY2(widget->isEnabled(), qPrintable(widget->objectName()));
-        QVERIFY(ui().MenuSetting->menuAction()->isEnabled());
-        QCOMPARE(window().focusWidget(), ui().Command1);
+        QVERIFY(ui().settingsMenu->menuAction()->isEnabled());
+        QCOMPARE(window().focusWidget(), ui().startButton);
     }
 
 private Q_SLOTS:
@@ -157,27 +158,27 @@ private Q_SLOTS:
     void startUpLeavesTheWindowIdleWithEmptyPanels()
     {
         makeWindow();
-        QCOMPARE(ui().TextFileName->text(), m_dir->path() + QStringLiteral("/2012-08-02.csv"));
+        QCOMPARE(ui().dataFilePath->text(), m_dir->path() + QStringLiteral("/2012-08-02.csv"));
         for (int t = 0; t < 2; ++t) {
-            QCOMPARE(ui().Label5[size_t(t)]->text(), QString());
-            QCOMPARE(ui().Label8[size_t(t)]->text(), QStringLiteral("Out"));
-            QCOMPARE(background(ui().Label8[size_t(t)]), background(&window()));
+            QCOMPARE(ui().valueLabels[size_t(t)]->text(), QString());
+            QCOMPARE(ui().outLabels[size_t(t)]->text(), QStringLiteral("Out"));
+            QCOMPARE(background(ui().outLabels[size_t(t)]), background(&window()));
         }
         for (int i = 0; i < 18; ++i) {
-            QCOMPARE(ui().Label7[size_t(i)]->text(), QString::number(i % 9 + 1));
-            QCOMPARE(ui().Label2[size_t(i)]->text(), QStringLiteral("BIN No. %1").arg(i % 9 + 1));
-            QCOMPARE(background(ui().Label7[size_t(i)]), background(&window()));
-            QCOMPARE(ui().Text3[size_t(i)]->text(), QStringLiteral("0.0"));
-            QCOMPARE(ui().Text4[size_t(i)]->text(), QStringLiteral("0.0"));
+            QCOMPARE(ui().binCells[size_t(i)]->text(), QString::number(i % 9 + 1));
+            QCOMPARE(ui().rowCaptions[size_t(i)]->text(), QStringLiteral("BIN No. %1").arg(i % 9 + 1));
+            QCOMPARE(background(ui().binCells[size_t(i)]), background(&window()));
+            QCOMPARE(ui().lowerLimits[size_t(i)]->text(), QStringLiteral("0.0"));
+            QCOMPARE(ui().upperLimits[size_t(i)]->text(), QStringLiteral("0.0"));
         }
-        QVERIFY(ui().Option1[0]->isChecked());
-        QVERIFY(ui().Option2[0]->isChecked());
+        QVERIFY(ui().resistanceModes[0]->isChecked());
+        QVERIFY(ui().voltageModes[0]->isChecked());
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(ui().Text2[size_t(i)]->text(), QString());
-            QCOMPARE(ui().Text6[size_t(i)]->text(), QString());
+            QCOMPARE(ui().resistanceEntries[size_t(i)]->text(), QString());
+            QCOMPARE(ui().voltageEntries[size_t(i)]->text(), QString());
         }
-        QCOMPARE(ui().Label1[1]->text(), QStringLiteral("MIN ="));
-        QCOMPARE(ui().Label1[5]->text(), QStringLiteral("MAX ="));
+        QCOMPARE(ui().parameterCaptions[1]->text(), QStringLiteral("MIN ="));
+        QCOMPARE(ui().parameterCaptions[5]->text(), QStringLiteral("MAX ="));
         QCOMPARE(m_h->binTableR.numBins, qint16(0));
         QCOMPARE(m_h->binTableV.numBins, qint16(0));
         QCOMPARE(window().comPort(), qint16(1));
@@ -206,7 +207,7 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         QFETCH(int, bins);
         makeWindow();
-        const auto &boxes = panel == 0 ? ui().Text2 : ui().Text6;
+        const auto &boxes = panel == 0 ? ui().resistanceEntries : ui().voltageEntries;
         BinTable &table = panel == 0 ? m_h->binTableR : m_h->binTableV;
         BinTable &other = panel == 0 ? m_h->binTableV : m_h->binTableR;
         QTest::keyClicks(boxes[1], QStringLiteral("0"));
@@ -223,10 +224,10 @@ private Q_SLOTS:
         for (int row = 0; row < 9; ++row) {
             const size_t i = size_t(panel * 9 + row);
             if (row >= bins) {
-                QCOMPARE(ui().Text3[i]->text(), QStringLiteral("0.0"));
-                QCOMPARE(ui().Text4[i]->text(), QStringLiteral("0.0"));
+                QCOMPARE(ui().lowerLimits[i]->text(), QStringLiteral("0.0"));
+                QCOMPARE(ui().upperLimits[i]->text(), QStringLiteral("0.0"));
             } else if (row == bins - 1) {
-                QCOMPARE(ui().Text4[i]->text(), QStringLiteral("90.0"));
+                QCOMPARE(ui().upperLimits[i]->text(), QStringLiteral("90.0"));
             }
         }
         QVERIFY(m_h->dialogs.messages.isEmpty());
@@ -235,43 +236,43 @@ private Q_SLOTS:
     void oneThenTenGivesOneBinThenNine()
     {
         makeWindow();
-        QTest::keyClicks(ui().Text2[2], QStringLiteral("9"));
-        QTest::keyClick(ui().Text2[0], Qt::Key_1);
+        QTest::keyClicks(ui().resistanceEntries[2], QStringLiteral("9"));
+        QTest::keyClick(ui().resistanceEntries[0], Qt::Key_1);
         QCOMPARE(m_h->binTableR.numBins, qint16(1));
-        QCOMPARE(ui().Text4[0]->text(), QStringLiteral("9.0"));
-        QCOMPARE(ui().Text4[1]->text(), QStringLiteral("0.0"));
-        QTest::keyClick(ui().Text2[0], Qt::Key_0);
-        QCOMPARE(ui().Text2[0]->text(), QStringLiteral("9"));
+        QCOMPARE(ui().upperLimits[0]->text(), QStringLiteral("9.0"));
+        QCOMPARE(ui().upperLimits[1]->text(), QStringLiteral("0.0"));
+        QTest::keyClick(ui().resistanceEntries[0], Qt::Key_0);
+        QCOMPARE(ui().resistanceEntries[0]->text(), QStringLiteral("9"));
         QCOMPARE(m_h->binTableR.numBins, qint16(9));
-        QCOMPARE(ui().Text4[0]->text(), QStringLiteral("1.0"));
-        QCOMPARE(ui().Text4[8]->text(), QStringLiteral("9.0"));
+        QCOMPARE(ui().upperLimits[0]->text(), QStringLiteral("1.0"));
+        QCOMPARE(ui().upperLimits[8]->text(), QStringLiteral("9.0"));
     }
 
     void switchingTheModeRereadsTheSameTexts()
     {
         makeWindow();
-        QTest::keyClicks(ui().Text2[0], QStringLiteral("1"));
-        QTest::keyClicks(ui().Text2[1], QStringLiteral("10"));
-        QTest::keyClicks(ui().Text2[2], QStringLiteral("20"));
-        QCOMPARE(ui().Text3[0]->text(), QStringLiteral("10.0"));
-        QCOMPARE(ui().Text4[0]->text(), QStringLiteral("20.0"));
+        QTest::keyClicks(ui().resistanceEntries[0], QStringLiteral("1"));
+        QTest::keyClicks(ui().resistanceEntries[1], QStringLiteral("10"));
+        QTest::keyClicks(ui().resistanceEntries[2], QStringLiteral("20"));
+        QCOMPARE(ui().lowerLimits[0]->text(), QStringLiteral("10.0"));
+        QCOMPARE(ui().upperLimits[0]->text(), QStringLiteral("20.0"));
         m_h->binTableR.totalCount = 4;
         const BinTable voltageBefore = m_h->binTableV;
 
-        QTest::mouseClick(ui().Option1[2], Qt::LeftButton, {}, QPoint(6, ui().Option1[2]->height() / 2));
+        QTest::mouseClick(ui().resistanceModes[2], Qt::LeftButton, {}, QPoint(6, ui().resistanceModes[2]->height() / 2));
 
-        QVERIFY(ui().Option1[2]->isChecked());
-        QVERIFY(!ui().Option1[0]->isChecked());
-        QCOMPARE(ui().Text2[1]->text(), QStringLiteral("10"));
-        QCOMPARE(ui().Text2[2]->text(), QStringLiteral("20"));
-        QCOMPARE(ui().Label1[1]->text(), QStringLiteral("REF ="));
-        QCOMPARE(ui().Label1[2]->text(), QStringLiteral("% ="));
-        QCOMPARE(ui().Text3[0]->text(), QStringLiteral("8.0"));
-        QCOMPARE(ui().Text4[0]->text(), QStringLiteral("12.0"));
-        QCOMPARE(m_h->binTableR.mode, qint16(2));
+        QVERIFY(ui().resistanceModes[2]->isChecked());
+        QVERIFY(!ui().resistanceModes[0]->isChecked());
+        QCOMPARE(ui().resistanceEntries[1]->text(), QStringLiteral("10"));
+        QCOMPARE(ui().resistanceEntries[2]->text(), QStringLiteral("20"));
+        QCOMPARE(ui().parameterCaptions[1]->text(), QStringLiteral("REF ="));
+        QCOMPARE(ui().parameterCaptions[2]->text(), QStringLiteral("% ="));
+        QCOMPARE(ui().lowerLimits[0]->text(), QStringLiteral("8.0"));
+        QCOMPARE(ui().upperLimits[0]->text(), QStringLiteral("12.0"));
+        QCOMPARE(m_h->binTableR.mode, BinMode::RefPercent);
         QCOMPARE(m_h->binTableR.totalCount, qint16(0));
         QVERIFY(m_h->binTableV == voltageBefore);
-        QCOMPARE(ui().Label1[4]->text(), QStringLiteral("MIN ="));
+        QCOMPARE(ui().parameterCaptions[4]->text(), QStringLiteral("MIN ="));
     }
 
     void refusedEntryKeepsTableAndLimitsAndTellsOnce_data()
@@ -300,11 +301,11 @@ private Q_SLOTS:
                              entry.section(QLatin1Char('='), 1));
         auto *edited = window().findChild<QLineEdit *>(box);
         QTest::keyClicks(edited, prefix);
-        QTest::qWait(20);
+        QVERIFY(eventwait::queuedEventsRun());
         QVERIFY(m_h->dialogs.messages.isEmpty());
         QStringList limitsBefore;
         for (size_t i = 0; i < 18; ++i)
-            limitsBefore << ui().Text3[i]->text() << ui().Text4[i]->text();
+            limitsBefore << ui().lowerLimits[i]->text() << ui().upperLimits[i]->text();
         const BinTable rBefore = m_h->binTableR;
         const BinTable vBefore = m_h->binTableV;
 
@@ -312,7 +313,7 @@ private Q_SLOTS:
 
         QStringList limitsAfter;
         for (size_t i = 0; i < 18; ++i)
-            limitsAfter << ui().Text3[i]->text() << ui().Text4[i]->text();
+            limitsAfter << ui().lowerLimits[i]->text() << ui().upperLimits[i]->text();
         QCOMPARE(limitsAfter, limitsBefore);
         QVERIFY(m_h->binTableR == rBefore);
         QVERIFY(m_h->binTableV == vBefore);
@@ -320,7 +321,7 @@ private Q_SLOTS:
         QTRY_COMPARE(m_h->dialogs.messages.size(), 1);
         QVERIFY(!m_h->dialogs.messages[0].text.isEmpty());
         QCOMPARE(m_h->dialogs.messages[0].title, FormMain::applicationTitle());
-        QTest::qWait(50);
+        QVERIFY(eventwait::queuedEventsRun());
         QCOMPARE(m_h->dialogs.messages.size(), 1);
     }
 
@@ -341,7 +342,7 @@ private Q_SLOTS:
         QFETCH(QString, message);
         makeWindow();
         const QString typed = QStringLiteral("/elsewhere/typed.csv");
-        ui().TextFileName->setText(typed);
+        ui().dataFilePath->setText(typed);
         m_h->clock.current = QDateTime(QDate(2013, 1, 31), QTime(23, 0));
         const QString chosen = m_dir->path() + QStringLiteral("/chosen.dat");
         m_h->dialogs.saveResults = {
@@ -350,10 +351,10 @@ private Q_SLOTS:
         };
 
         window().selectSaveFile();
-        QCOMPARE(ui().TextFileName->text(), taken ? chosen : typed);
-        ui().TextFileName->setText(typed);
-        QTest::mouseClick(ui().Command3, Qt::LeftButton);
-        QCOMPARE(ui().TextFileName->text(), taken ? chosen : typed);
+        QCOMPARE(ui().dataFilePath->text(), taken ? chosen : typed);
+        ui().dataFilePath->setText(typed);
+        QTest::mouseClick(ui().browseButton, Qt::LeftButton);
+        QCOMPARE(ui().dataFilePath->text(), taken ? chosen : typed);
 
         QCOMPARE(m_h->dialogs.saveSetups.size(), 2);
         const SaveDialogSetup &setup = m_h->dialogs.saveSetups.first();
@@ -374,7 +375,7 @@ private Q_SLOTS:
         m_h->binTableV.binCount[9] = 3;
         m_h->binTableV.totalCount = 3;
 
-        QTest::mouseClick(ui().Command5, Qt::LeftButton);
+        QTest::mouseClick(ui().dataButton, Qt::LeftButton);
 
         // Open as soon as the click has been handled, modal to the main window.
         auto *form = window().findChild<FormOption *>();
@@ -393,36 +394,65 @@ private Q_SLOTS:
         QTRY_VERIFY(!window().findChild<FormOption *>());
     }
 
+    void comMenuMarksFollowThePortNumber_data()
+    {
+        QTest::addColumn<int>("comPort");
+        QTest::addColumn<int>("checkedItem"); // -1: none
+
+        QTest::newRow("COM1") << 1 << 0;
+        QTest::newRow("COM2") << 2 << 1;
+        QTest::newRow("COM3") << 3 << 2;
+        QTest::newRow("COM4") << 4 << 3;
+        QTest::newRow("COM5 from the settings") << 5 << -1;
+        QTest::newRow("COM7 from the settings") << 7 << -1;
+        QTest::newRow("COM30 from the settings") << 30 << -1;
+        QTest::newRow("0") << 0 << -1;
+        QTest::newRow("-1") << -1 << -1;
+    }
+
+    void comMenuMarksFollowThePortNumber()
+    {
+        QFETCH(int, comPort);
+        QFETCH(int, checkedItem);
+
+        makeWindow();
+        ui().comPortActions[1]->trigger();
+        window().setComPort(qint16(comPort));
+        QCOMPARE(m_h->port.commPort(), qint16(comPort));
+        for (int item = 0; item < 4; ++item)
+            QCOMPARE(ui().comPortActions[size_t(item)]->isChecked(), item == checkedItem);
+    }
+
     void comMenuSetsThePortAndItsCheckMark()
     {
         makeWindow();
-        ui().MenuCOM[2]->trigger();
+        ui().comPortActions[2]->trigger();
         QCOMPARE(window().comPort(), qint16(3));
         QCOMPARE(m_h->port.commPort(), qint16(3));
         for (size_t i = 0; i < 4; ++i)
-            QCOMPARE(ui().MenuCOM[i]->isChecked(), i == 2);
+            QCOMPARE(ui().comPortActions[i]->isChecked(), i == 2);
         window().setComPort(12);
         QCOMPARE(m_h->port.commPort(), qint16(12));
         for (size_t i = 0; i < 4; ++i)
-            QVERIFY(!ui().MenuCOM[i]->isChecked());
+            QVERIFY(!ui().comPortActions[i]->isChecked());
     }
 
     void sessionsCountJudgeAndAppendToOneFile()
     {
         makeWindowWithTester();
         setUpScriptPanels();
-        const QString path = ui().TextFileName->text();
+        const QString path = ui().dataFilePath->text();
         const QDateTime base(QDate(2012, 8, 2), QTime(14, 5, 0));
 
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QVERIFY(window().session().timerEnabled());
         QVERIFY(m_h->port.portOpen());
-        QVERIFY(!ui().Command1->isEnabled());
-        QVERIFY(!ui().Frame1[0]->isEnabled());
-        QVERIFY(!ui().Frame1[1]->isEnabled());
-        QVERIFY(!ui().Frame3->isEnabled());
-        QVERIFY(!ui().MenuSetting->menuAction()->isEnabled());
-        QCOMPARE(window().focusWidget(), ui().Command4);
+        QVERIFY(!ui().startButton->isEnabled());
+        QVERIFY(!ui().setupPanels[0]->isEnabled());
+        QVERIFY(!ui().setupPanels[1]->isEnabled());
+        QVERIFY(!ui().dataFileFrame->isEnabled());
+        QVERIFY(!ui().settingsMenu->menuAction()->isEnabled());
+        QCOMPARE(window().focusWidget(), ui().recCountButton);
 
         // Five cells in a row: every BIN of the resistance table, its OUT and the
         // voltage table's OUT.
@@ -431,16 +461,16 @@ private Q_SLOTS:
             counted << countNextReading(base.addSecs(k));
             QVERIFY2(counted.last() >= 0, qPrintable(QString::number(counted.last())));
             const int line = counted.last();
-            QCOMPARE(ui().Label5[0]->text(), window().session().parser().displayText(0));
-            QCOMPARE(ui().Label5[1]->text(), window().session().parser().displayText(1));
+            QCOMPARE(ui().valueLabels[0]->text(), window().session().parser().displayText(0));
+            QCOMPARE(ui().valueLabels[1]->text(), window().session().parser().displayText(1));
             for (int t = 0; t < 2; ++t) {
                 const int row = t == 0 ? kRowR[line] : kRowV[line];
                 const int used = t == 0 ? 3 : 2;
                 for (int r = 0; r < 9; ++r) {
                     const quint32 expected = r == row ? colours::kLit : r < used ? colours::kUnlit : colours::kUnused;
-                    QCOMPARE(background(ui().Label7[size_t(t * 9 + r)]), colourOf(expected));
+                    QCOMPARE(background(ui().binCells[size_t(t * 9 + r)]), colourOf(expected));
                 }
-                const QLabel *out = ui().Label8[size_t(t)];
+                const QLabel *out = ui().outLabels[size_t(t)];
                 if (row == 9) {
                     QCOMPARE(out->text(), QStringLiteral("+Out"));
                     QCOMPARE(background(out), colourOf(colours::kLit));
@@ -452,17 +482,17 @@ private Q_SLOTS:
         }
         QCOMPARE(counted, (QList<int>{0, 1, 2, 3, 4}));
         QTRY_COMPARE(shownLine(), 5);
-        QCOMPARE(ui().Label8[0]->text(), QStringLiteral("-Out"));
-        QCOMPARE(ui().Label8[1]->text(), QStringLiteral("-Out"));
+        QCOMPARE(ui().outLabels[0]->text(), QStringLiteral("-Out"));
+        QCOMPARE(ui().outLabels[1]->text(), QStringLiteral("-Out"));
 
-        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        QTest::mouseClick(ui().stopButton, Qt::LeftButton);
         verifyIdle();
 
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QVERIFY(window().session().timerEnabled());
         counted << countNextReading(base.addSecs(60));
         QVERIFY(counted.last() >= 0);
-        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        QTest::mouseClick(ui().stopButton, Qt::LeftButton);
         verifyIdle();
 
         QList<QByteArray> expected;
@@ -491,29 +521,29 @@ private Q_SLOTS:
     void enterCountsAndASecondEnterWaitsForTheReading()
     {
         makeWindowWithTester({QStringLiteral("--reply"), QStringLiteral("20.000E-3,3.6000E+0")});
-        const QString path = ui().TextFileName->text();
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
-        QCOMPARE(window().focusWidget(), ui().Command4);
+        const QString path = ui().dataFilePath->text();
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        QCOMPARE(window().focusWidget(), ui().recCountButton);
 
         QTest::keyClick(window().focusWidget(), Qt::Key_Return);
         QVERIFY(window().session().recordArmed());
-        QVERIFY(!ui().Command4->isEnabled());
+        QVERIFY(!ui().recCountButton->isEnabled());
         // The second Enter lands on the window, not on DATA, and does nothing.
-        QVERIFY(window().focusWidget() != ui().Command5);
+        QVERIFY(window().focusWidget() != ui().dataButton);
         QTest::keyClick(window().focusWidget() ? window().focusWidget() : &window(), Qt::Key_Return);
         QVERIFY(!QApplication::activeModalWidget());
-        QTRY_VERIFY(ui().Command4->isEnabled());
+        QTRY_VERIFY(ui().recCountButton->isEnabled());
         QCOMPARE(fileLines(path).size(), 1);
-        QCOMPARE(window().focusWidget(), ui().Command4);
+        QCOMPARE(window().focusWidget(), ui().recCountButton);
 
         // Enter on a control that does not take it counts as well.
-        QTest::keyClick(ui().Label5[0], Qt::Key_Enter);
+        QTest::keyClick(ui().valueLabels[0], Qt::Key_Enter);
         QVERIFY(window().session().recordArmed());
-        QTRY_VERIFY(ui().Command4->isEnabled());
+        QTRY_VERIFY(ui().recCountButton->isEnabled());
         QCOMPARE(fileLines(path).size(), 2);
 
         // On another push button Enter presses that button.
-        QTest::keyClick(ui().Command2, Qt::Key_Return);
+        QTest::keyClick(ui().stopButton, Qt::Key_Return);
         verifyIdle();
         QCOMPARE(m_h->binTableR.binCount[0], qint16(0));
         QCOMPARE(m_h->binTableR.totalCount, qint16(2));
@@ -523,11 +553,11 @@ private Q_SLOTS:
     {
         makeWindow();
         const QString path = m_dir->path() + QStringLiteral("/missing/data.csv");
-        ui().TextFileName->setText(path);
+        ui().dataFilePath->setText(path);
         QFile probe(path);
         QVERIFY(!probe.open(QIODevice::Append));
 
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
 
         QCOMPARE(m_h->dialogs.messages.size(), 1);
         QVERIFY2(m_h->dialogs.messages[0].text.contains(probe.errorString()),
@@ -535,23 +565,23 @@ private Q_SLOTS:
         QCOMPARE(m_h->dialogs.messages[0].title, FormMain::applicationTitle());
         QCOMPARE(int(m_h->dialogs.messages[0].icon), int(Dialogs::Icon::None));
         verifyIdle();
-        QCOMPARE(ui().TextFileName->text(), path);
+        QCOMPARE(ui().dataFilePath->text(), path);
     }
 
     void startFailureOnThePortNamesItAndKeepsTheExtension()
     {
         makeWindow();
         QVERIFY(QFile::link(m_dir->path() + QStringLiteral("/no-such-tty"), m_dir->path() + QStringLiteral("/COM2")));
-        ui().MenuCOM[1]->trigger();
+        ui().comPortActions[1]->trigger();
         const QString path = m_dir->path() + QStringLiteral("/session");
-        ui().TextFileName->setText(path);
+        ui().dataFilePath->setText(path);
 
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
 
         QCOMPARE(m_h->dialogs.messages.size(), 1);
         QVERIFY2(m_h->dialogs.messages[0].text.contains(QStringLiteral("COM2")),
                  qPrintable(m_h->dialogs.messages[0].text));
-        QCOMPARE(ui().TextFileName->text(), path + QStringLiteral(".csv"));
+        QCOMPARE(ui().dataFilePath->text(), path + QStringLiteral(".csv"));
         QVERIFY(QFile::exists(path + QStringLiteral(".csv")));
         QCOMPARE(QFile(path + QStringLiteral(".csv")).size(), 0);
         verifyIdle();
@@ -560,24 +590,24 @@ private Q_SLOTS:
     void stopDropsTheOutstandingRequestAtOnce()
     {
         makeWindowWithTester({QStringLiteral("--silent")});
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QTRY_VERIFY(window().session().awaitingReply());
 
-        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        QTest::mouseClick(ui().stopButton, Qt::LeftButton);
         QVERIFY(!window().session().awaitingReply());
         verifyIdle();
 
         const qsizetype fetches = m_sim->log().count("rx :fetch?");
         QCOMPARE(fetches, qsizetype(1));
-        QTest::qWait(700);
-        QCOMPARE(m_sim->log().count("rx :fetch?"), fetches);
-        QCOMPARE(ui().Label5[0]->text(), QString());
+        // Two poll intervals and more: no further request reaches the tester.
+        QVERIFY(!QTest::qWaitFor([&] { return m_sim->log().count("rx :fetch?") > fetches; }, 700));
+        QCOMPARE(ui().valueLabels[0]->text(), QString());
     }
 
     void closingWithARequestOutstandingEndsTheSession()
     {
         makeWindowWithTester({QStringLiteral("--silent")});
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QTRY_VERIFY(window().session().awaitingReply());
         window().close();
         QVERIFY(!window().isVisible());
@@ -591,7 +621,7 @@ private Q_SLOTS:
     {
         makeWindowWithTester();
         setUpScriptPanels();
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
         const QDateTime base(QDate(2012, 8, 2), QTime(15, 0, 0));
         for (int k = 0; k < 3; ++k)
             QCOMPARE(countNextReading(base.addSecs(k)), k);
@@ -633,7 +663,7 @@ private Q_SLOTS:
                 modal->close();
         });
 
-        QTest::mouseClick(ui().Command5, Qt::LeftButton);
+        QTest::mouseClick(ui().dataButton, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(fetchesAtClose >= 0 && !window().findChild<QDialog *>(), 8000);
 
         // Lines 0, 1, 2: resistance BINs 1, 2, 3; voltage BINs 1, 2, 1.
@@ -651,7 +681,7 @@ private Q_SLOTS:
         QCOMPARE(m_h->binTableV.binCount[size_t(kRowV[line])], qint16(1));
         QCOMPARE(m_h->binTableR.totalCount, qint16(1));
         QCOMPARE(m_h->binTableV.totalCount, qint16(1));
-        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        QTest::mouseClick(ui().stopButton, Qt::LeftButton);
     }
 
     void closingDuringASessionEndsTheProgram_data()
@@ -679,15 +709,15 @@ private Q_SLOTS:
         makeWindowWithTester({QStringLiteral("--reply"), QStringLiteral("20.000E-3,3.6000E+0"),
                               QStringLiteral("--delay"), QStringLiteral("200")});
         window().setEndsProgram(true);
-        retype(ui().Text2[0], QStringLiteral("4"));
-        retype(ui().Text2[2], QStringLiteral("40"));
-        const QString path = ui().TextFileName->text();
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        retype(ui().resistanceEntries[0], QStringLiteral("4"));
+        retype(ui().resistanceEntries[2], QStringLiteral("40"));
+        const QString path = ui().dataFilePath->text();
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QVERIFY(window().session().timerEnabled());
-        QTRY_VERIFY(!ui().Label5[0]->text().isEmpty());
-        QVERIFY(ui().MenuFile->menuAction()->isEnabled());
-        QVERIFY(ui().MenuHelp->menuAction()->isEnabled());
-        QVERIFY(!ui().MenuSetting->menuAction()->isEnabled());
+        QTRY_VERIFY(!ui().valueLabels[0]->text().isEmpty());
+        QVERIFY(ui().fileMenu->menuAction()->isEnabled());
+        QVERIFY(ui().helpMenu->menuAction()->isEnabled());
+        QVERIFY(!ui().settingsMenu->menuAction()->isEnabled());
 
         QPointer<QWidget> modal;
         bool armed = false;
@@ -702,20 +732,20 @@ private Q_SLOTS:
             if (!window().session().awaitingReply())
                 return;
             poll.stop();
-            ui().Command4->click();
+            ui().recCountButton->click();
             armed = window().session().recordArmed();
             closedMidWait = window().session().awaitingReply();
             if (byMenu)
-                ui().MenuFileItem8->trigger();
+                ui().exitAction->trigger();
             else
                 window().close();
         });
         QTimer::singleShot(0, scope(), [&] {
             poll.start();
             if (openFirst == QStringLiteral("DATA"))
-                ui().Command5->click();
+                ui().dataButton->click();
             else if (openFirst == QStringLiteral("Version"))
-                ui().MenuHelpItem[2]->trigger();
+                ui().versionAction->trigger();
         });
         // Should the loop not end, this ends it with a code the test refuses.
         QTimer guard;
@@ -740,11 +770,13 @@ private Q_SLOTS:
         QCOMPARE(settings.size(), 11);
         QCOMPARE(settings[2], QByteArray("4\r"));
         QCOMPARE(settings[4], QByteArray("40\r"));
-        // The last request may still be on its way to the simulator's log.
-        QTest::qWait(300);
+        // The last request may still be on its way to the simulator's log:
+        // it has arrived once the log stays quiet. After it, none follows.
+        QSignalSpy simLogged(&m_sim->process(), &QProcess::readyReadStandardOutput);
+        while (simLogged.wait(300)) {
+        }
         const qsizetype fetches = m_sim->log().count("rx :fetch?");
-        QTest::qWait(700);
-        QCOMPARE(m_sim->log().count("rx :fetch?"), fetches);
+        QVERIFY(!QTest::qWaitFor([&] { return m_sim->log().count("rx :fetch?") > fetches; }, 700));
         QCOMPARE(fileLines(path).size(), 0);
         QCOMPARE(m_h->binTableR.totalCount, qint16(0));
         QVERIFY(m_h->dialogs.messages.isEmpty());

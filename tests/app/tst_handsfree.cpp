@@ -73,19 +73,19 @@ class TestHandsFree : public QObject
     const FormMainUi &ui() { return m_h->window->ui(); }
     MeasurementSession &session() { return m_h->window->session(); }
     HandsFreeControls &handsFree() { return m_h->window->handsFree(); }
-    QList<QByteArray> records() { return fileLines(ui().TextFileName->text()); }
+    QList<QByteArray> records() { return fileLines(ui().dataFilePath->text()); }
     bool lineDone() { return m_sim->log().contains("cell line done"); }
 
     void makeWindow(const QString &folder)
     {
         m_h = std::make_unique<FormMainHarness>(folder);
         // One BIN per table: 10..30 mOhm and 3..4 V.
-        retype(ui().Text2[0], QStringLiteral("1"));
-        retype(ui().Text2[1], QStringLiteral("10"));
-        retype(ui().Text2[2], QStringLiteral("30"));
-        retype(ui().Text6[0], QStringLiteral("1"));
-        retype(ui().Text6[1], QStringLiteral("3"));
-        retype(ui().Text6[2], QStringLiteral("4"));
+        retype(ui().resistanceEntries[0], QStringLiteral("1"));
+        retype(ui().resistanceEntries[1], QStringLiteral("10"));
+        retype(ui().resistanceEntries[2], QStringLiteral("30"));
+        retype(ui().voltageEntries[0], QStringLiteral("1"));
+        retype(ui().voltageEntries[1], QStringLiteral("3"));
+        retype(ui().voltageEntries[2], QStringLiteral("4"));
         handsFree().setSoundCue(&m_sound);
         window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
@@ -141,10 +141,10 @@ private Q_SLOTS:
         switchAutoRecord(true);
         handsFree().soundAction()->trigger();
         QVERIFY(handsFree().options().sound);
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QVERIFY(session().running());
         // The Settings menu is shut during a session; the status-bar switch is not.
-        QVERIFY(!ui().MenuSetting->isEnabled());
+        QVERIFY(!ui().settingsMenu->isEnabled());
 
         QTRY_VERIFY_WITH_TIMEOUT(lineDone(), 60000);
         // The last lift has been read by the time the line is done.
@@ -171,7 +171,7 @@ private Q_SLOTS:
         QCOMPARE(m_sound.cues, expectedCues);
         QCOMPARE(int(m_h->binTableR.totalCount), 3);
         QCOMPARE(int(m_h->binTableV.totalCount), 3);
-        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        QTest::mouseClick(ui().stopButton, Qt::LeftButton);
         QVERIFY(m_h->dialogs.messages.isEmpty());
     }
 
@@ -179,10 +179,10 @@ private Q_SLOTS:
     {
         startCellLine(QStringLiteral("held"), 2, QStringLiteral("2400:2800"));
         switchAutoRecord(true);
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
         // The first reading of cell 1 is in: press while it settles.
         QTRY_VERIFY_WITH_TIMEOUT(session().arming().detector().runLength() >= 1, 10000);
-        QTest::mouseClick(ui().Command4, Qt::LeftButton);
+        QTest::mouseClick(ui().recCountButton, Qt::LeftButton);
         QVERIFY(session().recordArmed());
         QTRY_COMPARE_WITH_TIMEOUT(records().size(), 1, 5000);
         QVERIFY(!session().recordArmed());
@@ -204,7 +204,7 @@ private Q_SLOTS:
     {
         startCellLine(QStringLiteral("held"), 3, QStringLiteral("1800:2200"));
         switchAutoRecord(true);
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(records().size(), 1, 15000);
         // Cell 1 lifted and cell 2 on the probes, not settled yet.
         QTRY_VERIFY_WITH_TIMEOUT(!session().arming().detector().holding()
@@ -214,7 +214,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(lineDone(), 30000);
         QCOMPARE(records().size(), 1);
         QVERIFY(!loadHandsFreeOptions(m_sim->folder()).autoRecord);
-        QVERIFY(ui().Command4->isEnabled());
+        QVERIFY(ui().recCountButton->isEnabled());
     }
 
     void optionsDialogRefusesBadEntriesAndSavesGoodOnes()
@@ -222,7 +222,7 @@ private Q_SLOTS:
         QTemporaryDir folder;
         makeWindow(folder.path());
         QVERIFY(handsFree().optionsAction()->isEnabled());
-        QVERIFY(ui().MenuSetting->actions().contains(handsFree().optionsAction()));
+        QVERIFY(ui().settingsMenu->actions().contains(handsFree().optionsAction()));
         handsFree().optionsAction()->trigger();
         HandsFreeDialog *dialog = handsFree().dialog();
         QVERIFY(dialog);

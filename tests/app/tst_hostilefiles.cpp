@@ -77,7 +77,7 @@ private:
 
     bool countOne()
     {
-        QTest::mouseClick(ui().Command4, Qt::LeftButton);
+        QTest::mouseClick(ui().recCountButton, Qt::LeftButton);
         if (!window().session().recordArmed())
             return false;
         return QTest::qWaitFor([this] { return !window().session().recordArmed(); }, 10000);
@@ -88,8 +88,8 @@ private:
         QVERIFY(!window().session().timerEnabled());
         QVERIFY(!m_h->port.portOpen());
         QVERIFY(!m_h->dataFile.isOpen());
-        QVERIFY(ui().Command1->isEnabled());
-        QVERIFY(ui().Frame3->isEnabled());
+        QVERIFY(ui().startButton->isEnabled());
+        QVERIFY(ui().dataFileFrame->isEnabled());
     }
 
 private Q_SLOTS:
@@ -117,8 +117,8 @@ private Q_SLOTS:
         const QString other = m_sim->folder() + QStringLiteral("/other.csv");
         const QByteArray otherContent = "2011/01/01,00:00:00,1,2\r\n";
         QVERIFY(writeFile(other, otherContent));
-        ui().TextFileName->setText(path);
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
+        ui().dataFilePath->setText(path);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QVERIFY(window().session().timerEnabled());
 
         QVERIFY(countOne());
@@ -129,7 +129,7 @@ private Q_SLOTS:
             QVERIFY(QFile::remove(path));
         for (int k = 0; k < 3; ++k)
             QVERIFY(countOne());
-        QTest::mouseClick(ui().Command2, Qt::LeftButton);
+        QTest::mouseClick(ui().stopButton, Qt::LeftButton);
         verifyIdle();
 
         QCOMPARE(m_h->binTableR.totalCount, qint16(5));
@@ -159,12 +159,12 @@ private Q_SLOTS:
         if (!makeSpecial(Special(kind), path, &why))
             QSKIP(qPrintable(why));
         makeWindow(dir);
-        ui().TextFileName->setText(path);
+        ui().dataFilePath->setText(path);
 
         // START returns (a blocking open would wait here for a reader for good),
         // tells why, and leaves the window as it was.
         for (int press = 1; press <= 2; ++press) {
-            QTest::mouseClick(ui().Command1, Qt::LeftButton);
+            QTest::mouseClick(ui().startButton, Qt::LeftButton);
             verifyIdle();
             QCOMPARE(messages().size(), press);
             QCOMPARE(messages().last(), QStringLiteral("%1 is %2, not a regular file").arg(path, named));
@@ -196,13 +196,13 @@ private Q_SLOTS:
         // The window comes up (reading a pipe with no writer would never return)
         // with the first-run set-up, and says why.
         makeWindow(dir);
-        QCOMPARE(ui().Text2[0]->text(), QString());
-        QVERIFY(ui().Option1[0]->isChecked());
+        QCOMPARE(ui().resistanceEntries[0]->text(), QString());
+        QVERIFY(ui().resistanceModes[0]->isChecked());
         QTRY_COMPARE(messages().size(), 1);
         QVERIFY2(messages()[0].startsWith(QStringLiteral("%1 is %2, not a regular file").arg(settings, named)),
                  qPrintable(messages()[0]));
         // It answers the operator as ever.
-        retype(ui().Text2[0], QStringLiteral("4"));
+        retype(ui().resistanceEntries[0], QStringLiteral("4"));
         QCOMPARE(m_h->binTableR.numBins, qint16(4));
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("is %1, not a regular file").arg(named)));
@@ -239,25 +239,25 @@ private Q_SLOTS:
         QFETCH(QString, restored);
         const QString dir = makeDir();
         makeWindow(dir);
-        ui().Text2[0]->setText(QStringLiteral("3"));
-        ui().Text2[1]->setText(QStringLiteral("10"));
-        ui().Text2[2]->setText(QStringLiteral("40"));
-        ui().Text6[0]->setText(QStringLiteral("2"));
+        ui().resistanceEntries[0]->setText(QStringLiteral("3"));
+        ui().resistanceEntries[1]->setText(QStringLiteral("10"));
+        ui().resistanceEntries[2]->setText(QStringLiteral("40"));
+        ui().voltageEntries[0]->setText(QStringLiteral("2"));
         if (typed)
-            retype(ui().Text2[size_t(box)], entry);
+            retype(ui().resistanceEntries[size_t(box)], entry);
         else
-            ui().Text2[size_t(box)]->setText(entry);
+            ui().resistanceEntries[size_t(box)]->setText(entry);
         QTRY_COMPARE(messages().size(), 1);
-        QCOMPARE(ui().Text2[size_t(box)]->text(), entry);
+        QCOMPARE(ui().resistanceEntries[size_t(box)]->text(), entry);
         const BinTable inUse = m_h->binTableR;
-        const QStringList limitsInUse{ui().Text3[0]->text(), ui().Text4[2]->text()};
+        const QStringList limitsInUse{ui().lowerLimits[0]->text(), ui().upperLimits[2]->text()};
         window().close();
 
         m_h.reset();
         makeWindow(dir);
-        QCOMPARE(ui().Text2[size_t(box)]->text(), restored);
+        QCOMPARE(ui().resistanceEntries[size_t(box)]->text(), restored);
         QVERIFY(m_h->binTableR == inUse);
-        QCOMPARE((QStringList{ui().Text3[0]->text(), ui().Text4[2]->text()}), limitsInUse);
+        QCOMPARE((QStringList{ui().lowerLimits[0]->text(), ui().upperLimits[2]->text()}), limitsInUse);
         QCOMPARE(m_h->binTableV.numBins, qint16(2));
         QCOMPARE(messages().size(), 0);
     }

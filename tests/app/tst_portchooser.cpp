@@ -79,7 +79,7 @@ private Q_SLOTS:
         m_present = {kAdapter, kOnboard};
         makeWindow(dir.path());
 
-        Q_EMIT ui().MenuSettingItem6->aboutToShow();
+        Q_EMIT ui().comPortMenu->aboutToShow();
         QCOMPARE(chooser().targetItem(1)->text(), QStringLiteral("COM2 -> /no/such/ttyUSB5 (missing)"));
         QVERIFY(!chooser().targetItem(1)->isEnabled());
 
@@ -91,7 +91,7 @@ private Q_SLOTS:
         // The stable name goes into the link, replacing the dangling one.
         QCOMPARE(linkTarget(dir.path(), 2), kAdapter.stablePath);
         QCOMPARE(window().comPort(), qint16(2));
-        QVERIFY(ui().MenuCOM[1]->isChecked());
+        QVERIFY(ui().comPortActions[1]->isChecked());
         QCOMPARE(chooser().targetItem(1)->text(), QStringLiteral("COM2 -> %1 (missing)").arg(kAdapter.stablePath));
 
         // Without a stable name the system's name is used; the list is read anew
@@ -139,9 +139,9 @@ private Q_SLOTS:
         QVERIFY(!before.isEmpty());
         m_present = {kAdapter};
         makeWindow(sim.folder());
-        QTest::mouseClick(ui().Command1, Qt::LeftButton);
-        QVERIFY(!ui().Command1->isEnabled());
-        QVERIFY(!ui().MenuSetting->menuAction()->isEnabled());
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        QVERIFY(!ui().startButton->isEnabled());
+        QVERIFY(!ui().settingsMenu->menuAction()->isEnabled());
 
         openConnectMenu(1)->actions().at(0)->trigger();
         QCOMPARE(linkTarget(sim.folder(), 1), before);
@@ -149,8 +149,8 @@ private Q_SLOTS:
         QVERIFY2(m_h->dialogs.messages.at(0).text.contains(QLatin1String("STOP")),
                  qPrintable(m_h->dialogs.messages.at(0).text));
 
-        QTest::mouseClick(ui().Command2, Qt::LeftButton);
-        QTRY_VERIFY(ui().Command1->isEnabled());
+        QTest::mouseClick(ui().stopButton, Qt::LeftButton);
+        QTRY_VERIFY(ui().startButton->isEnabled());
         openConnectMenu(1)->actions().at(0)->trigger();
         QCOMPARE(linkTarget(sim.folder(), 1), kAdapter.stablePath);
         QCOMPARE(m_h->dialogs.messages.size(), 1);

@@ -1,5 +1,6 @@
 #include "testmain.h"
 
+#include "eventwait.h"
 #include "app/formabout.h"
 
 #include "formmainharness.h"
@@ -7,7 +8,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,9 +37,9 @@ QByteArray fileContent(const QString &path)
 QStringList boxTexts(const FormMainUi &ui)
 {
     QStringList texts;
-    for (const QLineEdit *box : ui.Text2)
+    for (const QLineEdit *box : ui.resistanceEntries)
         texts << box->text();
-    for (const QLineEdit *box : ui.Text6)
+    for (const QLineEdit *box : ui.voltageEntries)
         texts << box->text();
     return texts;
 }
@@ -57,8 +57,8 @@ int checkedIndex(const std::array<QRadioButton *, 3> &options)
 int checkedCom(const FormMainUi &ui)
 {
     int index = -1;
-    for (size_t i = 0; i < ui.MenuCOM.size(); ++i) {
-        if (ui.MenuCOM[i]->isChecked())
+    for (size_t i = 0; i < ui.comPortActions.size(); ++i) {
+        if (ui.comPortActions[i]->isChecked())
             index = index == -1 ? int(i) : -2;
     }
     return index;
@@ -115,20 +115,20 @@ private Q_SLOTS:
     {
         makeDir();
         makeWindow(m_dir->path());
-        ui().MenuCOM[2]->trigger();
-        QTest::mouseClick(ui().Option1[1], Qt::LeftButton, {}, QPoint(6, ui().Option1[1]->height() / 2));
-        retype(ui().Text2[0], QStringLiteral("9"));
-        retype(ui().Text2[1], QStringLiteral("10"));
-        retype(ui().Text2[2], QStringLiteral("2.5"));
-        QTest::mouseClick(ui().Option2[2], Qt::LeftButton, {}, QPoint(6, ui().Option2[2]->height() / 2));
-        retype(ui().Text6[0], QStringLiteral("5"));
-        retype(ui().Text6[1], QStringLiteral("3.7"));
-        retype(ui().Text6[2], QStringLiteral("1"));
+        ui().comPortActions[2]->trigger();
+        QTest::mouseClick(ui().resistanceModes[1], Qt::LeftButton, {}, QPoint(6, ui().resistanceModes[1]->height() / 2));
+        retype(ui().resistanceEntries[0], QStringLiteral("9"));
+        retype(ui().resistanceEntries[1], QStringLiteral("10"));
+        retype(ui().resistanceEntries[2], QStringLiteral("2.5"));
+        QTest::mouseClick(ui().voltageModes[2], Qt::LeftButton, {}, QPoint(6, ui().voltageModes[2]->height() / 2));
+        retype(ui().voltageEntries[0], QStringLiteral("5"));
+        retype(ui().voltageEntries[1], QStringLiteral("3.7"));
+        retype(ui().voltageEntries[2], QStringLiteral("1"));
         window().move(80, 60);
         QTRY_COMPARE(window().pos(), QPoint(80, 60));
         const BinTable tableR = m_h->binTableR;
         const BinTable tableV = m_h->binTableV;
-        QCOMPARE(tableR.mode, qint16(1));
+        QCOMPARE(tableR.mode, BinMode::MinStep);
         QCOMPARE(tableV.numBins, qint16(5));
 
         QVERIFY(window().close());
@@ -141,12 +141,12 @@ private Q_SLOTS:
         m_h.reset();
         makeWindow(m_dir->path());
         QCOMPARE(boxTexts(ui()), (QStringList{"9", "10", "2.5", "5", "3.7", "1"}));
-        QCOMPARE(checkedIndex(ui().Option1), 1);
-        QCOMPARE(checkedIndex(ui().Option2), 2);
+        QCOMPARE(checkedIndex(ui().resistanceModes), 1);
+        QCOMPARE(checkedIndex(ui().voltageModes), 2);
         QVERIFY(m_h->binTableR == tableR);
         QVERIFY(m_h->binTableV == tableV);
-        QCOMPARE(ui().Text4[8]->text(), QStringLiteral("32.5"));
-        QCOMPARE(ui().Label1[4]->text(), QStringLiteral("REF ="));
+        QCOMPARE(ui().upperLimits[8]->text(), QStringLiteral("32.5"));
+        QCOMPARE(ui().parameterCaptions[4]->text(), QStringLiteral("REF ="));
         QCOMPARE(window().comPort(), qint16(3));
         QCOMPARE(m_h->port.commPort(), qint16(3));
         QCOMPARE(checkedCom(ui()), 2);
@@ -211,8 +211,8 @@ private Q_SLOTS:
         QCOMPARE(int(window().comPort()), port);
         QCOMPARE(int(m_h->port.commPort()), port);
         QCOMPARE(checkedCom(ui()), com);
-        QCOMPARE(checkedIndex(ui().Option1), modeR);
-        QCOMPARE(checkedIndex(ui().Option2), modeV);
+        QCOMPARE(checkedIndex(ui().resistanceModes), modeR);
+        QCOMPARE(checkedIndex(ui().voltageModes), modeV);
         QCOMPARE(boxTexts(ui()), boxes);
         QCOMPARE(int(m_h->binTableR.mode), modeR);
         QCOMPARE(int(m_h->binTableV.mode), modeV);
@@ -234,10 +234,10 @@ private Q_SLOTS:
         makeDir();
         writeSettingsFile(" 1 \r\n 0 \r\n3\r\n10\r\n40\r\n 0 \r\n2\r\n3\r\n4\r\n 0 \r\n 0 \r\n");
         makeWindow(m_dir->path());
-        QCOMPARE(ui().Text3[0]->text(), QStringLiteral("10.0"));
-        QCOMPARE(ui().Text4[2]->text(), QStringLiteral("40.0"));
-        QCOMPARE(ui().Text4[3]->text(), QStringLiteral("0.0"));
-        QCOMPARE(ui().Text3[10]->text(), QStringLiteral("3.5"));
+        QCOMPARE(ui().lowerLimits[0]->text(), QStringLiteral("10.0"));
+        QCOMPARE(ui().upperLimits[2]->text(), QStringLiteral("40.0"));
+        QCOMPARE(ui().upperLimits[3]->text(), QStringLiteral("0.0"));
+        QCOMPARE(ui().lowerLimits[10]->text(), QStringLiteral("3.5"));
         QCOMPARE(m_h->binTableV.upperLimit[1], 4.0f);
     }
 
@@ -265,7 +265,7 @@ private Q_SLOTS:
                      qPrintable(m_h->dialogs.messages[0].text));
         }
         const qsizetype told = m_h->dialogs.messages.size();
-        retype(ui().Text2[0], QStringLiteral("4"));
+        retype(ui().resistanceEntries[0], QStringLiteral("4"));
         if (removeFolder)
             QVERIFY(QDir(programDir).removeRecursively());
 
@@ -273,7 +273,7 @@ private Q_SLOTS:
 
         QVERIFY(window().isShutDown());
         QVERIFY(!window().isVisible());
-        QTest::qWait(20);
+        QVERIFY(eventwait::queuedEventsRun());
         QCOMPARE(m_h->dialogs.messages.size(), told);
         if (removeFolder) {
             QVERIFY(!QFileInfo::exists(programDir));
@@ -309,7 +309,7 @@ private Q_SLOTS:
         makeDir();
         makeWindow(m_dir->path() + suffix);
 
-        ui().MenuHelpItem[0]->trigger();
+        ui().helpAction->trigger();
 
         QCOMPARE(m_h->dialogs.editorPaths, QStringList{m_dir->path() + QStringLiteral("/readmeE.txt")});
         QVERIFY(m_h->dialogs.messages.isEmpty());
@@ -321,7 +321,7 @@ private Q_SLOTS:
         makeWindow(m_dir->path());
         m_h->dialogs.editorStarts = false;
 
-        ui().MenuHelpItem[0]->trigger();
+        ui().helpAction->trigger();
 
         QCOMPARE(m_h->dialogs.editorPaths.size(), 1);
         QCOMPARE(m_h->dialogs.messages.size(), 1);
@@ -336,7 +336,7 @@ private Q_SLOTS:
         makeDir();
         makeWindow(m_dir->path());
 
-        ui().MenuHelpItem[2]->trigger();
+        ui().versionAction->trigger();
 
         // Open once the menu item has been handled, blocking the main window.
         QPointer<QWidget> seen = QApplication::activeModalWidget();
@@ -346,7 +346,7 @@ private Q_SLOTS:
         QCOMPARE(seen->windowModality(), Qt::WindowModal);
         QCOMPARE(seen->parentWidget(), &window());
         // A second Version brings the same window forward.
-        ui().MenuHelpItem[2]->trigger();
+        ui().versionAction->trigger();
         QCOMPARE(window().findChildren<FormAbout *>().size(), 1);
         seen->close();
         QTRY_VERIFY(seen.isNull()); // created for this showing only
@@ -366,9 +366,9 @@ private Q_SLOTS:
         makeDir();
         makeWindow(m_dir->path());
         if (opener == QStringLiteral("DATA"))
-            QTest::mouseClick(ui().Command5, Qt::LeftButton);
+            QTest::mouseClick(ui().dataButton, Qt::LeftButton);
         else
-            ui().MenuHelpItem[2]->trigger();
+            ui().versionAction->trigger();
         QPointer<QWidget> modal = QApplication::activeModalWidget();
         QVERIFY(modal);
 
@@ -383,9 +383,9 @@ private Q_SLOTS:
     {
         makeDir();
         makeWindow(m_dir->path());
-        retype(ui().Text6[0], QStringLiteral("2"));
+        retype(ui().voltageEntries[0], QStringLiteral("2"));
 
-        ui().MenuFileItem8->trigger();
+        ui().exitAction->trigger();
 
         QVERIFY(!window().isVisible());
         QVERIFY(window().isShutDown());

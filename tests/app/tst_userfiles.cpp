@@ -55,11 +55,11 @@ private Q_SLOTS:
 
         auto h = std::make_unique<FormMainHarness>(where);
         FormMain &window = *h->window;
-        QCOMPARE(window.ui().TextFileName->text(), where.dataDir + QStringLiteral("/2012-08-02.csv"));
-        QTest::mouseClick(window.ui().Command3, Qt::LeftButton);
+        QCOMPARE(window.ui().dataFilePath->text(), where.dataDir + QStringLiteral("/2012-08-02.csv"));
+        QTest::mouseClick(window.ui().browseButton, Qt::LeftButton);
         QCOMPARE(h->dialogs.saveSetups.size(), 1);
         QCOMPARE(h->dialogs.saveSetups.at(0).initialPath, where.dataDir + QStringLiteral("/2012-08-02.csv"));
-        window.ui().MenuHelpItem[0]->trigger();
+        window.ui().helpAction->trigger();
         QCOMPARE(h->dialogs.editorPaths, QStringList{where.docDir + QStringLiteral("/readmeE.txt")});
 
         window.setSerialDeviceList([] {
@@ -69,7 +69,7 @@ private Q_SLOTS:
         Q_EMIT connectCom3->aboutToShow();
         connectCom3->actions().at(0)->trigger();
         QCOMPARE(QFileInfo(where.settingsDir + QStringLiteral("/COM3")).symLinkTarget(), QStringLiteral("/dev/null"));
-        window.ui().Text2[0]->setText(QStringLiteral("7"));
+        window.ui().resistanceEntries[0]->setText(QStringLiteral("7"));
         window.close();
         h.reset();
 
@@ -78,8 +78,8 @@ private Q_SLOTS:
 
         h = std::make_unique<FormMainHarness>(where);
         QCOMPARE(h->window->comPort(), qint16(3));
-        QVERIFY(h->window->ui().MenuCOM[2]->isChecked());
-        QCOMPARE(h->window->ui().Text2[0]->text(), QStringLiteral("7"));
+        QVERIFY(h->window->ui().comPortActions[2]->isChecked());
+        QCOMPARE(h->window->ui().resistanceEntries[0]->text(), QStringLiteral("7"));
         QCOMPARE(h->port.commPort(), qint16(3));
         h.reset();
         QCOMPARE(everythingUnder(root.filePath(QStringLiteral("prefix"))), prefixBefore);

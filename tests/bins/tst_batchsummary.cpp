@@ -15,7 +15,7 @@ namespace {
 BinTable table(qint16 mode, qint16 numBins, float first, float second)
 {
     BinTable t;
-    t.mode = mode;
+    t.mode = BinMode(mode);
     t.numBins = numBins;
     t.minValue = first;
     t.refValue = first;

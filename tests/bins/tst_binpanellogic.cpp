@@ -34,7 +34,7 @@ QStringList toList(const std::array<QString, 9> &texts)
 BinTable countedTable()
 {
     BinTable table;
-    table.mode = 1;
+    table.mode = BinMode::MinStep;
     table.numBins = 2;
     table.minValue = 1;
     table.stepValue = 1;
@@ -185,21 +185,21 @@ private Q_SLOTS:
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("message");
 
-        QTest::newRow("count too large") << entries(1, "40000", "0", "1") << int(errors::kSubscriptOutOfRange)
+        QTest::newRow("count too large") << entries(1, "40000", "0", "1") << int(ErrorKind::SubscriptOutOfRange)
                                          << "The BIN count 40000 is too large; at most 9 BINs can be set up.";
-        QTest::newRow("count not capped") << entries(1, "10", "0", "1") << int(errors::kSubscriptOutOfRange)
+        QTest::newRow("count not capped") << entries(1, "10", "0", "1") << int(ErrorKind::SubscriptOutOfRange)
                                           << "The BIN count 10 is too large; at most 9 BINs can be set up.";
-        QTest::newRow("count below 16 bits") << entries(1, "-40000", "0", "1") << int(errors::kOverflow)
+        QTest::newRow("count below 16 bits") << entries(1, "-40000", "0", "1") << int(ErrorKind::Overflow)
                                              << "The BIN count -40000 is too small.";
-        QTest::newRow("first beyond float") << entries(1, "3", "1e39", "1") << int(errors::kOverflow)
+        QTest::newRow("first beyond float") << entries(1, "3", "1e39", "1") << int(ErrorKind::Overflow)
                                             << "The MIN value 1e+39 is too large for a BIN table.";
-        QTest::newRow("second beyond float") << entries(2, "3", "1", "-1e39") << int(errors::kOverflow)
+        QTest::newRow("second beyond float") << entries(2, "3", "1", "-1e39") << int(ErrorKind::Overflow)
                                              << "The % value -1e+39 is too small for a BIN table.";
         const QString limitsMessage = QStringLiteral(
             "The BIN limits of this set-up lie outside the range of numbers a BIN table can hold.");
-        QTest::newRow("width beyond float") << entries(0, "1", "-3e38", "3e38") << int(errors::kOverflow)
+        QTest::newRow("width beyond float") << entries(0, "1", "-3e38", "3e38") << int(ErrorKind::Overflow)
                                             << limitsMessage;
-        QTest::newRow("later row beyond float") << entries(1, "5", "1e38", "1e38") << int(errors::kOverflow)
+        QTest::newRow("later row beyond float") << entries(1, "5", "1e38", "1e38") << int(ErrorKind::Overflow)
                                                 << limitsMessage;
     }
     void numbersTheTableCannotHoldLeaveItUntouched()
@@ -214,7 +214,7 @@ private Q_SLOTS:
             updateBinTable(table, panel, getFormatR);
             QFAIL("the entries were accepted");
         } catch (const AppError &error) {
-            QCOMPARE(error.number(), number);
+            QCOMPARE(error.kind(), ErrorKind(number));
             QCOMPARE(error.description(), message);
         }
         QVERIFY(table == before);

@@ -12,7 +12,7 @@ namespace {
 BinTable setUp(qint16 mode, qint16 numBins, float first, float second)
 {
     BinTable table;
-    table.mode = mode;
+    table.mode = BinMode(mode);
     table.numBins = numBins;
     switch (mode) {
     case 0:
@@ -126,7 +126,7 @@ private Q_SLOTS:
             calcBinLimits(table);
             QFAIL("11 BINs were accepted");
         } catch (const AppError &error) {
-            QCOMPARE(error.number(), errors::kSubscriptOutOfRange);
+            QCOMPARE(error.kind(), ErrorKind::SubscriptOutOfRange);
         }
         QVERIFY(table == before);
     }
@@ -153,7 +153,7 @@ private Q_SLOTS:
             calcBinLimits(table);
             QFAIL("no overflow reported");
         } catch (const AppError &error) {
-            QCOMPARE(error.number(), errors::kOverflow);
+            QCOMPARE(error.kind(), ErrorKind::Overflow);
         }
         QCOMPARE(firstNine(table.lowerLimit).mid(0, newRows), newLower);
         for (int i = newRows + 1; i < 9; ++i) {
@@ -245,6 +245,9 @@ private Q_SLOTS:
         QTest::newRow("V 100.0625 three decimals") << true << 100.0625f << "100.063";
         QTest::newRow("V 0") << true << 0.0f << "0.0";
         QTest::newRow("V negative") << true << -3.2f << "-3.2";
+        // A limit just below zero must not read as zero or as a positive limit.
+        QTest::newRow("R negative rounding to zero") << false << -0.00004f << "-0.0";
+        QTest::newRow("V negative rounding to zero") << true << -0.000004f << "-0.0";
     }
     void limitTextsChooseThePatternByValue()
     {

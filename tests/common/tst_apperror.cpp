@@ -8,13 +8,15 @@ class TestAppError : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void carriesNumberAndDescriptionToTheTrap()
+    void carriesKindAndDescriptionToTheTrap()
     {
         try {
-            throw AppError(errors::kPortNotOpen, QStringLiteral("Port not open: /dev/ttyS0"));
+            throw AppError(ErrorKind::PortNotOpen, QStringLiteral("Port not open: /dev/ttyS0"));
         } catch (const std::exception &e) {
             const auto *error = dynamic_cast<const AppError *>(&e);
             QVERIFY(error);
+            QCOMPARE(error->kind(), ErrorKind::PortNotOpen);
+            // The number a message quotes for the kind.
             QCOMPARE(error->number(), 8018);
             QCOMPARE(error->description(), QStringLiteral("Port not open: /dev/ttyS0"));
             QCOMPARE(QByteArray(e.what()), QByteArray("Port not open: /dev/ttyS0"));

@@ -19,7 +19,8 @@ private Q_SLOTS:
         QTest::newRow("integer pattern below one") << 0.4 << "0" << "0";
         QTest::newRow("leading zero written") << 0.25 << "0.0#" << "0.25";
         QTest::newRow("negative") << -2.5 << "0.0" << "-2.5";
-        QTest::newRow("negative rounding to zero has no sign") << -0.00004 << "0.0###" << "0.0";
+        QTest::newRow("negative rounding to zero keeps its sign") << -0.00004 << "0.0###" << "-0.0";
+        QTest::newRow("negative rounding to integer zero keeps its sign") << -0.4 << "0" << "-0";
         QTest::newRow("negative zero has no sign") << -0.0 << "0.0" << "0.0";
         QTest::newRow("carry into the integer part") << 9.999996 << "0.0####" << "10.0";
         QTest::newRow("carry adds a digit") << 999999.5 << "0" << "1000000";

@@ -140,7 +140,7 @@ private Q_SLOTS:
             QCOMPARE(f, static_cast<float>(value));
         } catch (const AppError &e) {
             QVERIFY2(overflows, qPrintable(e.description()));
-            QCOMPARE(e.number(), errors::kOverflow);
+            QCOMPARE(e.kind(), ErrorKind::Overflow);
             QCOMPARE(e.description(), QStringLiteral("Overflow"));
         }
     }
@@ -173,7 +173,7 @@ private Q_SLOTS:
             QCOMPARE(int(n), expected);
         } catch (const AppError &e) {
             QVERIFY2(overflows, qPrintable(e.description()));
-            QCOMPARE(e.number(), errors::kOverflow);
+            QCOMPARE(e.kind(), ErrorKind::Overflow);
         }
     }
 

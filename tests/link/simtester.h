@@ -29,9 +29,7 @@ public:
                                      + options);
         if (!m_process.waitForStarted(10000))
             return false;
-        for (int i = 0; i < 100 && !log().contains("ready "); ++i)
-            QTest::qWait(100);
-        return log().contains("ready ");
+        return QTest::qWaitFor([this] { return log().contains("ready "); }, 10000);
     }
 
     ~SimTester()

@@ -7,7 +7,6 @@
 #include "link/commandchannel.h"
 #include "platform/qtserialport.h"
 
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
@@ -168,6 +167,7 @@ private Q_SLOTS:
         OpenLine line(pty.folder());
         Exchange exchange(line.channel);
         QSignalSpy arrived(&line.port, &SerialPort::dataArrived);
+        QSignalSpy timedOut(&line.channel, &CommandChannel::timedOut);
 
         line.channel.request(QStringLiteral(":fetch?"));
         QVERIFY(pty.write(QByteArrayLiteral("1.2345E-3,3.98")));
@@ -177,7 +177,7 @@ private Q_SLOTS:
         QVERIFY(pty.write(QByteArrayLiteral("76E+0\r\n")));
         QVERIFY(arrived.wait(5000));
         // Past the time-out, too: a cancelled request never times out.
-        QTest::qWait(int(CommandChannel::kReplyTimeout.count()) + 200);
+        QVERIFY(!timedOut.wait(int(CommandChannel::kReplyTimeout.count()) + 200));
         QCOMPARE(exchange.finishes, 0);
     }
 
@@ -215,7 +215,7 @@ private Q_SLOTS:
             channel.request(QStringLiteral(":fetch?"));
             QFAIL("a request on a closed port must fail");
         } catch (const AppError &error) {
-            QCOMPARE(error.number(), errors::kPortNotOpen);
+            QCOMPARE(error.kind(), ErrorKind::PortNotOpen);
         }
         QVERIFY(!channel.awaitingReply());
     }
@@ -263,35 +263,6 @@ private Q_SLOTS:
         QCOMPARE(CommandChannel::replyText(received), text);
     }
 
-    void comMenuMarksFollowThePortNumber_data()
-    {
-        QTest::addColumn<int>("comPort");
-        QTest::addColumn<int>("checkedItem"); // -1: none
-
-        QTest::newRow("COM1") << 1 << 0;
-        QTest::newRow("COM2") << 2 << 1;
-        QTest::newRow("COM3") << 3 << 2;
-        QTest::newRow("COM4") << 4 << 3;
-        QTest::newRow("COM5 from the settings") << 5 << -1;
-        QTest::newRow("COM7 from the settings") << 7 << -1;
-        QTest::newRow("COM30 from the settings") << 30 << -1;
-        QTest::newRow("0") << 0 << -1;
-        QTest::newRow("-1") << -1 << -1;
-    }
-
-    void comMenuMarksFollowThePortNumber()
-    {
-        QFETCH(int, comPort);
-        QFETCH(int, checkedItem);
-
-        QTemporaryDir folder;
-        QtSerialPort port(folder.path());
-        port.setCommPort(2);
-        const std::array<bool, 4> marks = setComPort(port, static_cast<qint16>(comPort));
-        QCOMPARE(port.commPort(), qint16(comPort));
-        for (int item = 0; item < 4; ++item)
-            QCOMPARE(marks[static_cast<std::size_t>(item)], item == checkedItem);
-    }
 };
 
 BIN4870_TEST(TestCommandChannel)

@@ -57,7 +57,7 @@ private Q_SLOTS:
             Token(strSub, str, QStringLiteral(","));
             QFAIL("expected an error");
         } catch (const AppError &e) {
-            QCOMPARE(e.number(), errors::kSubscriptOutOfRange);
+            QCOMPARE(e.kind(), ErrorKind::SubscriptOutOfRange);
             QCOMPARE(e.description(), QStringLiteral("Subscript out of range"));
         }
         QCOMPARE(str[0], QStringLiteral("a"));

@@ -199,7 +199,7 @@ private Q_SLOTS:
             file.open(path);
             QFAIL("open succeeded");
         } catch (const AppError &error) {
-            QCOMPARE(error.number(), errors::kFileIo);
+            QCOMPARE(error.kind(), ErrorKind::FileIo);
             QVERIFY2(error.description().contains(QDir::toNativeSeparators(path)),
                      qPrintable(error.description()));
         }
@@ -322,7 +322,7 @@ private Q_SLOTS:
             file.open(path);
             QFAIL("a special file was opened for records");
         } catch (const AppError &error) {
-            QCOMPARE(error.number(), errors::kFileIo);
+            QCOMPARE(error.kind(), ErrorKind::FileIo);
             QCOMPARE(error.description(), QStringLiteral("%1 is %2, not a regular file").arg(path, named));
         }
         QVERIFY(!file.isOpen());

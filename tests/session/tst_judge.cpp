@@ -1,7 +1,6 @@
 #include "testmain.h"
 
 #include "common/apperror.h"
-#include "common/colours.h"
 #include "session/judge.h"
 
 #include <QTest>
@@ -11,7 +10,7 @@ namespace {
 BinTable computed(qint16 mode, qint16 numBins, float first, float second)
 {
     BinTable table;
-    table.mode = mode;
+    table.mode = BinMode(mode);
     table.numBins = numBins;
     if (mode == 2) {
         table.refValue = first;
@@ -29,7 +28,7 @@ BinTable computed(qint16 mode, qint16 numBins, float first, float second)
 BinTable handMade(qint16 mode, const QList<QPair<float, float>> &bins)
 {
     BinTable table;
-    table.mode = mode;
+    table.mode = BinMode(mode);
     table.numBins = qint16(bins.size());
     for (qsizetype i = 0; i < bins.size(); ++i) {
         table.lowerLimit[std::size_t(i)] = bins[i].first;
@@ -38,14 +37,14 @@ BinTable handMade(qint16 mode, const QList<QPair<float, float>> &bins)
     return table;
 }
 
-// One letter per grid cell: G lit, W in use not lit, - beyond the BIN count.
-QString cellLetters(const std::array<quint32, 9> &colours)
+// One letter per grid row: G lit, W in use not lit, - beyond the BIN count.
+QString cellLetters(const Judgement &judgement)
 {
     QString letters;
-    for (quint32 c : colours)
-        letters += c == colours::kLit ? QLatin1Char('G') : c == colours::kUnlit ? QLatin1Char('W')
-                                                         : c == colours::kUnused ? QLatin1Char('-')
-                                                                                 : QLatin1Char('?');
+    for (int row = 0; row < 9; ++row)
+        letters += judgement.lit[size_t(row)]  ? QLatin1Char('G')
+                   : row < judgement.binsInUse ? QLatin1Char('W')
+                                               : QLatin1Char('-');
     return letters;
 }
 
@@ -58,6 +57,22 @@ QString countDigits(const BinTable &table)
 }
 
 const QString kKeep = QStringLiteral("<keep>");
+
+// The out label's caption for the side; kKeep where the caption stays.
+QString outCaptionOf(OutSide side)
+{
+    switch (side) {
+    case OutSide::None:
+        return QString();
+    case OutSide::Above:
+        return QStringLiteral("+Out");
+    case OutSide::Below:
+        return QStringLiteral("-Out");
+    case OutSide::Between:
+        break;
+    }
+    return kKeep;
+}
 
 } // namespace
 
@@ -122,14 +137,15 @@ private Q_SLOTS:
         QFETCH(QString, armedCounts);
 
         const Judgement idle = judgeTable(table, value, false);
-        QCOMPARE(cellLetters(idle.cellColours), cells);
-        QCOMPARE(idle.outCaption.value_or(kKeep), outCaption);
-        QCOMPARE(idle.outColour, outLit ? colours::kLit : colours::kUnused);
-        QCOMPARE(idle.matched, !outLit);
+        QCOMPARE(cellLetters(idle), cells);
+        QCOMPARE(outCaptionOf(idle.out), outCaption);
+        QCOMPARE(idle.out != OutSide::None, outLit);
+        QCOMPARE(idle.matched(), !outLit);
         QVERIFY(idle.table == table);
 
         const Judgement armed = judgeTable(table, value, true);
-        QCOMPARE(cellLetters(armed.cellColours), cells);
+        QCOMPARE(cellLetters(armed), cells);
+        QCOMPARE(armed.out, idle.out);
         QCOMPARE(countDigits(armed.table), armedCounts);
         // Only the counters change.
         BinTable limitsOnly = armed.table;
@@ -169,7 +185,7 @@ private Q_SLOTS:
             QCOMPARE(int(judged.table.totalCount), int(table.totalCount) + 1);
         } catch (const AppError &error) {
             QVERIFY(refused);
-            QCOMPARE(error.number(), errors::kOverflow);
+            QCOMPARE(error.kind(), ErrorKind::Overflow);
         }
         // A full counter does not matter while nothing is counted.
         QVERIFY(judgeTable(table, value, false).table == table);
@@ -183,7 +199,7 @@ private Q_SLOTS:
             judgeTable(table, 0.5f, true);
             QFAIL("ten BINs were judged");
         } catch (const AppError &error) {
-            QCOMPARE(error.number(), errors::kSubscriptOutOfRange);
+            QCOMPARE(error.kind(), ErrorKind::SubscriptOutOfRange);
         }
     }
 
@@ -216,7 +232,7 @@ private Q_SLOTS:
             QVERIFY2(value == expected, qPrintable(QString::number(double(value), 'g', 9)));
         } catch (const AppError &error) {
             QVERIFY(overflow);
-            QCOMPARE(error.number(), errors::kOverflow);
+            QCOMPARE(error.kind(), ErrorKind::Overflow);
         }
     }
 

@@ -3,8 +3,9 @@
 #include <QObject>
 #include <functional>
 
-// Lets several test classes share one executable per subsystem.
-// In a test source:   BIN4870_TEST(TestBinLimits)
+// Names the test class of an executable, which holds exactly one; the shared
+// main runs it with the command line, so that a test function can be run by
+// name.   In a test source:   BIN4870_TEST(TestBinLimits)
 namespace testsupport {
 using Factory = std::function<QObject *()>;
 bool registerTest(const char *name, Factory factory);

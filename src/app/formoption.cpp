@@ -1,0 +1,120 @@
+#include "formoption.h"
+
+#include "app/programicon.h"
+#include "app/uifonts.h"
+#include "bins/bintable.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+constexpr int kRowsPerGroup = 11; // BIN 1..9, OUT, TOTAL
+constexpr int kMargin = 8;
+constexpr int kFrameWidth = 200;
+constexpr int kTitleHeight = 26;
+constexpr int kRowPitch = 26;
+constexpr int kRowHeight = 24;
+constexpr int kFrameHeight = kTitleHeight + kRowsPerGroup * kRowPitch + 8;
+constexpr int kCaptionLeft = 12;
+constexpr int kCaptionWidth = 80;
+constexpr int kValueWidth = 84;
+constexpr int kButtonWidth = 90;
+constexpr int kButtonHeight = 30;
+constexpr int kWindowWidth = 3 * kMargin + 2 * kFrameWidth;
+constexpr int kButtonTop = kMargin + kFrameHeight + 10;
+constexpr int kWindowHeight = kButtonTop + kButtonHeight + 10;
+
+QString binCaption(int bin)
+{
+    return QStringLiteral("BIN %1").arg(bin, 2);
+}
+
+} // namespace
+
+FormOption::FormOption(BinTable &binTableR, BinTable &binTableV, std::function<void()> clrBinCountRV,
+                       QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                          | Qt::MSWindowsFixedSizeDialogHint),
+      m_binTableR(binTableR),
+      m_binTableV(binTableV),
+      m_clrBinCountRV(std::move(clrBinCountRV))
+{
+    setObjectName(QStringLiteral("FormOption"));
+    setWindowTitle(QStringLiteral("BIN COUNTER"));
+    setWindowIcon(programIcon());
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(kWindowWidth, kWindowHeight);
+
+    buildGroup(0);
+    buildGroup(1);
+
+    m_closeButton = new QPushButton(QStringLiteral("CLOSE"), this);
+    m_closeButton->setObjectName(QStringLiteral("Command1"));
+    m_closeButton->setGeometry(kMargin + (kFrameWidth - kButtonWidth) / 2, kButtonTop, kButtonWidth, kButtonHeight);
+    connect(m_closeButton, &QPushButton::clicked, this, &QDialog::close);
+
+    m_resetButton = new QPushButton(QStringLiteral("RESET"), this);
+    m_resetButton->setObjectName(QStringLiteral("Command2"));
+    m_resetButton->setGeometry(2 * kMargin + kFrameWidth + (kFrameWidth - kButtonWidth) / 2, kButtonTop, kButtonWidth,
+                            kButtonHeight);
+    connect(m_resetButton, &QPushButton::clicked, this, [this] {
+        m_clrBinCountRV();
+        showBinCount();
+    });
+
+    showBinCount();
+}
+
+void FormOption::buildGroup(int group)
+{
+    static const char *const kTitles[2] = {"RESISTANCE BIN NUM", "VOLTAGE BIN NUM"};
+    auto *frame = new QGroupBox(QString::fromLatin1(kTitles[group]), this);
+    frame->setObjectName(QStringLiteral("Frame%1").arg(group + 1));
+    frame->setGeometry(kMargin + group * (kFrameWidth + kMargin), kMargin, kFrameWidth, kFrameHeight);
+    frame->setFont(uifonts::arial(12));
+    uifonts::fitText(frame, frame->title());
+    m_frames[size_t(group)] = frame;
+
+    const QFont font = uifonts::arial(12);
+    for (int row = 0; row < kRowsPerGroup; ++row) {
+        const int index = group * kRowsPerGroup + row;
+        const int top = kTitleHeight + row * kRowPitch;
+
+        auto *caption = new QLabel(frame);
+        caption->setObjectName(QStringLiteral("Label1_%1").arg(index));
+        caption->setGeometry(kCaptionLeft, top, kCaptionWidth, kRowHeight);
+        caption->setFont(font);
+        caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        uifonts::fitText(caption, QStringLiteral("TOTAL"));
+        m_captions[size_t(index)] = caption;
+
+        auto *value = new QLabel(frame);
+        value->setObjectName(QStringLiteral("Label2_%1").arg(index));
+        value->setGeometry(kFrameWidth - kCaptionLeft - kValueWidth, top, kValueWidth, kRowHeight);
+        value->setFont(font);
+        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        value->setContentsMargins(0, 0, 4, 0);
+        uifonts::fitText(value, QStringLiteral("-32768"));
+        m_counts[size_t(index)] = value;
+    }
+    m_captions[size_t(group * kRowsPerGroup + 9)]->setText(QStringLiteral("OUT"));
+    m_captions[size_t(group * kRowsPerGroup + 10)]->setText(QStringLiteral("TOTAL"));
+}
+
+void FormOption::showBinCount()
+{
+    for (int k = 1; k <= 9; ++k) {
+        const size_t r = size_t(k - 1);
+        const size_t v = size_t(k + 10);
+        m_captions[r]->setText(binCaption(k));
+        m_counts[r]->setText(QString::number(m_binTableR.binCount[r]));
+        m_captions[v]->setText(binCaption(k));
+        m_counts[v]->setText(QString::number(m_binTableV.binCount[r]));
+    }
+    m_counts[9]->setText(QString::number(m_binTableR.binCount[9]));
+    m_counts[20]->setText(QString::number(m_binTableV.binCount[9]));
+    m_counts[10]->setText(QString::number(m_binTableR.totalCount));
+    m_counts[21]->setText(QString::number(m_binTableV.totalCount));
+}

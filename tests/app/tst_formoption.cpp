@@ -1,0 +1,186 @@
+#include "testmain.h"
+
+#include "bins/bintable.h"
+#include "app/formoption.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+class TestFormOption : public QObject
+{
+    Q_OBJECT
+
+private:
+    BinTable m_r;
+    BinTable m_v;
+    int m_clears = 0;
+    QPointer<FormOption> m_window;
+
+    void open()
+    {
+        m_window = new FormOption(m_r, m_v, [this] {
+            ++m_clears;
+            clrBinCount(m_r);
+            clrBinCount(m_v);
+        });
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.data()));
+    }
+
+    QString caption(int index) const
+    {
+        return m_window->findChild<QLabel *>(QStringLiteral("Label1_%1").arg(index))->text();
+    }
+
+    QString value(int index) const
+    {
+        return m_window->findChild<QLabel *>(QStringLiteral("Label2_%1").arg(index))->text();
+    }
+
+    QPushButton *button(const char *name) const { return m_window->findChild<QPushButton *>(QLatin1String(name)); }
+
+    void countSomeCells()
+    {
+        m_r.binCount[0] = 1;
+        m_r.binCount[2] = 17;
+        m_r.binCount[8] = 32767;
+        m_r.binCount[9] = 4;
+        m_r.totalCount = 30000;
+        m_v.binCount[0] = 5;
+        m_v.binCount[4] = 12;
+        m_v.binCount[9] = 2;
+        m_v.totalCount = 19;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_r = BinTable{};
+        m_v = BinTable{};
+        m_clears = 0;
+    }
+
+    void cleanup() { delete m_window.data(); }
+
+    void rowsAreCaptionedPerTable_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("frame");
+        QTest::newRow("resistance BIN 1") << 0 << "BIN  1" << "RESISTANCE BIN NUM";
+        QTest::newRow("resistance BIN 9") << 8 << "BIN  9" << "RESISTANCE BIN NUM";
+        QTest::newRow("resistance OUT") << 9 << "OUT" << "RESISTANCE BIN NUM";
+        QTest::newRow("resistance TOTAL") << 10 << "TOTAL" << "RESISTANCE BIN NUM";
+        QTest::newRow("voltage BIN 1") << 11 << "BIN  1" << "VOLTAGE BIN NUM";
+        QTest::newRow("voltage BIN 5") << 15 << "BIN  5" << "VOLTAGE BIN NUM";
+        QTest::newRow("voltage BIN 9") << 19 << "BIN  9" << "VOLTAGE BIN NUM";
+        QTest::newRow("voltage OUT") << 20 << "OUT" << "VOLTAGE BIN NUM";
+        QTest::newRow("voltage TOTAL") << 21 << "TOTAL" << "VOLTAGE BIN NUM";
+    }
+
+    void rowsAreCaptionedPerTable()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, caption);
+        QFETCH(QString, frame);
+        open();
+        QCOMPARE(this->caption(index), caption);
+        const auto *captionLabel = m_window->findChild<QLabel *>(QStringLiteral("Label1_%1").arg(index));
+        const auto *valueLabel = m_window->findChild<QLabel *>(QStringLiteral("Label2_%1").arg(index));
+        const auto *group = qobject_cast<QGroupBox *>(captionLabel->parentWidget());
+        QVERIFY(group);
+        QCOMPARE(group->title(), frame);
+        QCOMPARE(valueLabel->parentWidget(), group);
+        QCOMPARE(valueLabel->y(), captionLabel->y());
+        QVERIFY(valueLabel->x() > captionLabel->geometry().right());
+        QCOMPARE(captionLabel->font().families().first(), QStringLiteral("Arial"));
+    }
+
+    void freshTablesShowZeroEverywhere()
+    {
+        open();
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("BIN COUNTER"));
+        for (int i = 0; i < 22; ++i)
+            QCOMPARE(value(i), QStringLiteral("0"));
+    }
+
+    void valuesComeFromTheirTableAndRow()
+    {
+        countSomeCells();
+        open();
+        const QStringList expected = {
+            "1", "0", "17", "0", "0", "0", "0", "0", "32767", "4", "30000", // resistance
+            "5", "0", "0",  "0", "12", "0", "0", "0", "0",    "2", "19",    // voltage
+        };
+        for (int i = 0; i < 22; ++i)
+            QCOMPARE(value(i), expected[i]);
+    }
+
+    void laterCountsShowOnlyWhenAskedAgain()
+    {
+        open();
+        m_r.binCount[3] = 8;
+        m_r.totalCount = 8;
+        QCOMPARE(value(3), QStringLiteral("0"));
+        QCOMPARE(value(10), QStringLiteral("0"));
+        m_window->showBinCount();
+        QCOMPARE(value(3), QStringLiteral("8"));
+        QCOMPARE(value(10), QStringLiteral("8"));
+    }
+
+    void resetClearsBothTablesThenShowsThem()
+    {
+        countSomeCells();
+        open();
+        QCOMPARE(value(2), QStringLiteral("17"));
+        QTest::mouseClick(button("Command2"), Qt::LeftButton);
+        QCOMPARE(m_clears, 1);
+        QCOMPARE(m_r.totalCount, qint16(0));
+        QCOMPARE(m_v.binCount[9], qint16(0));
+        for (int i = 0; i < 22; ++i)
+            QCOMPARE(value(i), QStringLiteral("0"));
+        for (int i = 0; i < 9; ++i)
+            QCOMPARE(caption(i), QStringLiteral("BIN  %1").arg(i + 1));
+        QVERIFY(m_window->isVisible());
+
+        // Counting restarts from zero.
+        m_r.binCount[0] = 1;
+        m_r.totalCount = 1;
+        m_window->showBinCount();
+        QCOMPARE(value(0), QStringLiteral("1"));
+        QCOMPARE(value(10), QStringLiteral("1"));
+    }
+
+    void closeRemovesTheWindow()
+    {
+        open();
+        QPushButton *close = button("Command1");
+        QCOMPARE(close->text(), QStringLiteral("CLOSE"));
+        QCOMPARE(button("Command2")->text(), QStringLiteral("RESET"));
+        QVERIFY(close->x() < button("Command2")->x());
+        QTest::mouseClick(close, Qt::LeftButton);
+        QVERIFY(!m_window->isVisible());
+        QTRY_VERIFY(m_window.isNull());
+        QCOMPARE(m_clears, 0);
+    }
+
+    void controlsStayInsideTheirFrames()
+    {
+        open();
+        for (const QLabel *label : m_window->findChildren<QLabel *>()) {
+            const QWidget *parent = label->parentWidget();
+            QVERIFY2(QRect(QPoint(0, 0), parent->size()).contains(label->geometry()), qPrintable(label->objectName()));
+            QVERIFY2(QFontMetrics(label->font()).horizontalAdvance(QStringLiteral("TOTAL"))
+                         <= label->contentsRect().width(),
+                     qPrintable(label->objectName()));
+        }
+        for (const QWidget *widget : m_window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(m_window->rect().contains(widget->geometry()), qPrintable(widget->objectName()));
+    }
+};
+
+BIN4870_TEST(TestFormOption)
+#include "tst_formoption.moc"

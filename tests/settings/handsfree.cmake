@@ -1,2 +1,0 @@
-list(APPEND TEST_SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_handsfreeoptions.cpp)
-list(APPEND TEST_LIBS bin4870logic)
