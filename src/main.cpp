@@ -1,6 +1,10 @@
 #include "app/programmain.h"
 
+#include <QApplication>
+
 int main(int argc, char **argv)
 {
-    return runProgram(argc, argv);
+    QApplication app(argc, argv);
+    Program program;
+    return app.exec();
 }

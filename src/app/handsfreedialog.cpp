@@ -19,14 +19,14 @@ HandsFreeDialog::HandsFreeDialog(const HandsFreeOptions &options, QWidget *paren
     layout->addWidget(m_autoRecordBox);
 
     auto *form = new QFormLayout;
-    const auto &specs = settleParameterSpecs();
-    for (size_t i = 0; i < specs.size(); ++i) {
+    const auto &infos = settleParameterInfos();
+    for (size_t i = 0; i < infos.size(); ++i) {
         auto *edit = new QLineEdit(this);
-        edit->setObjectName(QLatin1String(specs[i].key));
+        edit->setObjectName(QLatin1String(infos[i].key));
         edit->setMaxLength(16);
-        const QString caption = specs[i].unit.isEmpty()
-            ? specs[i].label
-            : QStringLiteral("%1 (%2)").arg(specs[i].label, specs[i].unit);
+        const QString caption = infos[i].unit.isEmpty()
+            ? infos[i].label
+            : QStringLiteral("%1 (%2)").arg(infos[i].label, infos[i].unit);
         form->addRow(caption + QLatin1Char(':'), edit);
         m_fields[i] = edit;
     }
@@ -63,9 +63,9 @@ HandsFreeDialog::HandsFreeDialog(const HandsFreeOptions &options, QWidget *paren
 
 QLineEdit *HandsFreeDialog::field(SettleParameter parameter) const
 {
-    const auto &specs = settleParameterSpecs();
-    for (size_t i = 0; i < specs.size(); ++i) {
-        if (specs[i].parameter == parameter)
+    const auto &infos = settleParameterInfos();
+    for (size_t i = 0; i < infos.size(); ++i) {
+        if (infos[i].parameter == parameter)
             return m_fields[i];
     }
     return nullptr;
@@ -75,9 +75,9 @@ void HandsFreeDialog::showOptions(const HandsFreeOptions &options)
 {
     m_autoRecordBox->setChecked(options.autoRecord);
     m_soundBox->setChecked(options.sound);
-    const auto &specs = settleParameterSpecs();
-    for (size_t i = 0; i < specs.size(); ++i)
-        m_fields[i]->setText(parameterText(options.rule, specs[i].parameter));
+    const auto &infos = settleParameterInfos();
+    for (size_t i = 0; i < infos.size(); ++i)
+        m_fields[i]->setText(parameterText(options.rule, infos[i].parameter));
     m_errorText->clear();
     m_errorText->hide();
 }
@@ -89,9 +89,9 @@ void HandsFreeDialog::onOk()
     options.sound = m_soundBox->isChecked();
     QStringList errors;
     QLineEdit *firstBad = nullptr;
-    const auto &specs = settleParameterSpecs();
-    for (size_t i = 0; i < specs.size(); ++i) {
-        if (const std::optional<QString> error = parseParameter(m_fields[i]->text(), specs[i].parameter, options.rule)) {
+    const auto &infos = settleParameterInfos();
+    for (size_t i = 0; i < infos.size(); ++i) {
+        if (const std::optional<QString> error = parseParameter(m_fields[i]->text(), infos[i].parameter, options.rule)) {
             errors << *error;
             if (!firstBad)
                 firstBad = m_fields[i];

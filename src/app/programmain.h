@@ -1,12 +1,37 @@
 #pragma once
 
-#include <functional>
+#include "formmain.h"
 
-class FormMain;
+#include "bins/bintable.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/filelocations.h"
+#include "platform/qtserialport.h"
+#include "platform/terminationsignals.h"
+#include "record/datafile.h"
 
-// The whole program: builds the serial port, clock, dialogs, BIN tables and
-// data file, finds where the user's files live, shows the main window and runs
-// until it closes. SIGTERM, SIGINT and SIGHUP close the window as File > Exit
-// does. `shown`, when given, is called once the window is shown (a test's
-// remote control); the program itself passes nothing. Returns the exit status.
-int runProgram(int argc, char **argv, const std::function<void(FormMain &)> &shown = {});
+// The whole program but its event loop: finds where the user's files live,
+// builds the serial port, clock, dialogs, BIN tables and data file, and shows
+// the main window, which ends the program when it closes. SIGTERM, SIGINT and
+// SIGHUP close the window as File > Exit does. Made once in main() after the
+// QApplication and destroyed before it; main() runs the event loop.
+class Program
+{
+public:
+    Program();
+
+    FormMain &window() { return m_window; }
+
+private:
+    // Members are destroyed in reverse order: the window goes first, while
+    // everything it works with still exists.
+    FileLocations m_locations;
+    QtSerialPort m_port;
+    SystemClock m_clock;
+    QtDialogs m_dialogs;
+    BinTable m_binTableR;
+    BinTable m_binTableV;
+    DataFile m_dataFile;
+    FormMain m_window;
+    TerminationSignals m_terminationSignals;
+};

@@ -17,10 +17,10 @@ QString boundText(double value)
     return QLocale::c().toString(value, 'g', 6);
 }
 
-bool inBounds(const SettleParameterSpec &spec, double value)
+bool inBounds(const SettleParameterInfo &info, double value)
 {
-    return std::isfinite(value) && value >= spec.minimum && value <= spec.maximum
-        && (!spec.whole || value == std::floor(value));
+    return std::isfinite(value) && value >= info.minimum && value <= info.maximum
+        && (!info.whole || value == std::floor(value));
 }
 
 } // namespace
@@ -30,9 +30,9 @@ bool HandsFreeOptions::operator==(const HandsFreeOptions &other) const
     return autoRecord == other.autoRecord && sound == other.sound && rule == other.rule;
 }
 
-const std::array<SettleParameterSpec, 6> &settleParameterSpecs()
+const std::array<SettleParameterInfo, 6> &settleParameterInfos()
 {
-    static const std::array<SettleParameterSpec, 6> specs{{
+    static const std::array<SettleParameterInfo, 6> infos{{
         {SettleParameter::SettleCount, "settleReadings", QStringLiteral("Readings to settle"), QString(), 2, 10, true},
         {SettleParameter::ResistancePercent, "resistanceTolerance", QStringLiteral("Resistance tolerance"), QStringLiteral("%"), 0.01, 20, false},
         {SettleParameter::ResistanceFloor, "resistanceFloor", QStringLiteral("Resistance tolerance at least"), QStringLiteral("mOhm"), 0, 100, false},
@@ -40,7 +40,7 @@ const std::array<SettleParameterSpec, 6> &settleParameterSpecs()
         {SettleParameter::VoltageFloor, "voltageFloor", QStringLiteral("Voltage tolerance at least"), QStringLiteral("mV"), 0, 1000, false},
         {SettleParameter::LiftVolts, "liftVoltage", QStringLiteral("Lifted below"), QStringLiteral("V"), 0.01, 5, false},
     }};
-    return specs;
+    return infos;
 }
 
 double parameterValue(const SettleRule &rule, SettleParameter parameter)
@@ -68,29 +68,29 @@ void setParameterValue(SettleRule &rule, SettleParameter parameter, double value
     }
 }
 
-static const SettleParameterSpec &specOf(SettleParameter parameter)
+static const SettleParameterInfo &infoOf(SettleParameter parameter)
 {
-    for (const SettleParameterSpec &spec : settleParameterSpecs()) {
-        if (spec.parameter == parameter)
-            return spec;
+    for (const SettleParameterInfo &info : settleParameterInfos()) {
+        if (info.parameter == parameter)
+            return info;
     }
-    return settleParameterSpecs().front();
+    return settleParameterInfos().front();
 }
 
 std::optional<QString> parseParameter(const QString &text, SettleParameter parameter, SettleRule &rule)
 {
-    const SettleParameterSpec &spec = specOf(parameter);
+    const SettleParameterInfo &info = infoOf(parameter);
     bool ok = false;
     const double value = QLocale::c().toDouble(text.trimmed(), &ok);
     if (!ok || !std::isfinite(value)) {
         return QStringLiteral("%1: \"%2\" is not a number. Use digits and \".\" as the decimal point.")
-            .arg(spec.label, text.trimmed());
+            .arg(info.label, text.trimmed());
     }
-    if (!inBounds(spec, value)) {
-        const QString unit = spec.unit.isEmpty() ? QString() : QLatin1Char(' ') + spec.unit;
+    if (!inBounds(info, value)) {
+        const QString unit = info.unit.isEmpty() ? QString() : QLatin1Char(' ') + info.unit;
         return QStringLiteral("%1 must be %2 from %3 to %4%5.")
-            .arg(spec.label, spec.whole ? QStringLiteral("a whole number") : QStringLiteral("a number"),
-                 boundText(spec.minimum), boundText(spec.maximum), unit);
+            .arg(info.label, info.whole ? QStringLiteral("a whole number") : QStringLiteral("a number"),
+                 boundText(info.minimum), boundText(info.maximum), unit);
     }
     setParameterValue(rule, parameter, value);
     return std::nullopt;
@@ -125,12 +125,12 @@ HandsFreeOptions loadHandsFreeOptions(const QString &folder)
     };
     options.autoRecord = flag(kAutoRecordKey, options.autoRecord);
     options.sound = flag(kSoundKey, options.sound);
-    for (const SettleParameterSpec &spec : settleParameterSpecs()) {
-        const QVariant value = stored.value(QStringLiteral("AutoRecord/%1").arg(QLatin1String(spec.key)));
+    for (const SettleParameterInfo &info : settleParameterInfos()) {
+        const QVariant value = stored.value(QStringLiteral("AutoRecord/%1").arg(QLatin1String(info.key)));
         if (!value.isValid())
             continue;
         SettleRule candidate = options.rule;
-        if (!parseParameter(value.toString(), spec.parameter, candidate))
+        if (!parseParameter(value.toString(), info.parameter, candidate))
             options.rule = candidate;
     }
     return options;
@@ -147,9 +147,9 @@ bool saveHandsFreeOptions(const QString &folder, const HandsFreeOptions &options
     }
     QSettings stored(path, QSettings::IniFormat);
     stored.setValue(kAutoRecordKey, options.autoRecord);
-    for (const SettleParameterSpec &spec : settleParameterSpecs()) {
-        stored.setValue(QStringLiteral("AutoRecord/%1").arg(QLatin1String(spec.key)),
-                        parameterText(options.rule, spec.parameter));
+    for (const SettleParameterInfo &info : settleParameterInfos()) {
+        stored.setValue(QStringLiteral("AutoRecord/%1").arg(QLatin1String(info.key)),
+                        parameterText(options.rule, info.parameter));
     }
     stored.setValue(kSoundKey, options.sound);
     stored.sync();

@@ -25,7 +25,7 @@ inline constexpr const char *kHandsFreeFileName = "HandsFree.ini";
 // bounds and default.
 enum class SettleParameter { SettleCount, ResistancePercent, ResistanceFloor, VoltagePercent, VoltageFloor, LiftVolts };
 
-struct SettleParameterSpec
+struct SettleParameterInfo
 {
     SettleParameter parameter;
     const char *key;   // INI key and the dialog field's role name
@@ -36,7 +36,7 @@ struct SettleParameterSpec
     bool whole;        // a whole number
 };
 
-const std::array<SettleParameterSpec, 6> &settleParameterSpecs();
+const std::array<SettleParameterInfo, 6> &settleParameterInfos();
 
 // The parameter's value in the operator's unit (mOhm, mV, ...), and back.
 double parameterValue(const SettleRule &rule, SettleParameter parameter);

@@ -8,6 +8,7 @@
 #include "app/formmainui.h"
 #include "app/programmain.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -25,6 +26,36 @@ void say(const QString &line)
     std::fflush(stdout);
 }
 
+// Prints the data file path, then presses START and REC - COUNT `cells` times.
+void startRemoteControl(FormMain &window, int cells)
+{
+    say(QStringLiteral("path ") + window.ui().dataFilePath->text());
+    if (cells <= 0)
+        return;
+    auto *remote = new QTimer(&window);
+    auto presses = std::make_shared<int>(-1); // -1: START not pressed yet
+    QObject::connect(remote, &QTimer::timeout, &window, [&window, remote, cells, presses] {
+        const FormMainUi &ui = window.ui();
+        if (*presses < 0) {
+            ui.startButton->click();
+            *presses = 0;
+            return;
+        }
+        // START is disabled while the session runs; REC - COUNT while a
+        // pressed count waits for its reading.
+        if (ui.startButton->isEnabled() || !ui.recCountButton->isEnabled())
+            return;
+        if (*presses < cells) {
+            ui.recCountButton->click();
+            ++*presses;
+            return;
+        }
+        say(QStringLiteral("counted %1").arg(cells));
+        remote->stop();
+    });
+    remote->start(20);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -34,31 +65,8 @@ int main(int argc, char **argv)
         if (std::strcmp(argv[i], "--count") == 0)
             cells = std::atoi(argv[i + 1]);
     }
-    return runProgram(argc, argv, [cells](FormMain &window) {
-        say(QStringLiteral("path ") + window.ui().dataFilePath->text());
-        if (cells <= 0)
-            return;
-        auto *remote = new QTimer(&window);
-        auto presses = std::make_shared<int>(-1); // -1: START not pressed yet
-        QObject::connect(remote, &QTimer::timeout, &window, [&window, remote, cells, presses] {
-            const FormMainUi &ui = window.ui();
-            if (*presses < 0) {
-                ui.startButton->click();
-                *presses = 0;
-                return;
-            }
-            // START is disabled while the session runs; REC - COUNT while a
-            // pressed count waits for its reading.
-            if (ui.startButton->isEnabled() || !ui.recCountButton->isEnabled())
-                return;
-            if (*presses < cells) {
-                ui.recCountButton->click();
-                ++*presses;
-                return;
-            }
-            say(QStringLiteral("counted %1").arg(cells));
-            remote->stop();
-        });
-        remote->start(20);
-    });
+    QApplication app(argc, argv);
+    Program program;
+    startRemoteControl(program.window(), cells);
+    return app.exec();
 }
