@@ -188,12 +188,17 @@ struct Program
     std::unique_ptr<BenchWindow> window;
 };
 
+// Runs the event loop until `done` or the limit. The loop wakes only for
+// the program's own events and once at the limit, so that the figures hold
+// no wake-ups of the measuring itself.
 void waitUntil(const std::function<bool()> &done, std::chrono::seconds limit)
 {
-    const auto until = SteadyClock::now() + limit;
+    bool expired = false;
     QTimer wake;
-    wake.start(50); // never sleep past the limit
-    while (!done() && SteadyClock::now() < until)
+    wake.setSingleShot(true);
+    QObject::connect(&wake, &QTimer::timeout, &wake, [&expired] { expired = true; });
+    wake.start(limit);
+    while (!done() && !expired)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 

@@ -45,8 +45,15 @@ QColor toColor(quint32 bgr)
 
 void setBackground(QWidget *widget, quint32 bgr)
 {
+    // Every reading sets all 20 colours, and most of them are the ones shown
+    // already; setting a palette costs far more than comparing one.
+    const QColor colour = toColor(bgr);
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, toColor(bgr));
+    if (palette.color(QPalette::Active, QPalette::Window) == colour
+        && palette.color(QPalette::Inactive, QPalette::Window) == colour
+        && palette.color(QPalette::Disabled, QPalette::Window) == colour)
+        return;
+    palette.setColor(QPalette::Window, colour);
     widget->setPalette(palette);
 }
 

@@ -1,5 +1,6 @@
 #include "formmainui.h"
 
+#include "cachedgroupbox.h"
 #include "uifonts.h"
 
 #include <QAction>
@@ -256,7 +257,8 @@ void buildPanel(FormMainUi &ui, QWidget *parent, int table)
 
 void buildResultArea(FormMainUi &ui, QWidget *parent)
 {
-    ui.resultFrame = make<QGroupBox>(parent, name(Control::ResultFrame), QStringLiteral("BIN Result - Measurement Value"),
+    // Repainted beneath the value displays with every reading: from a picture.
+    ui.resultFrame = make<CachedGroupBox>(parent, name(Control::ResultFrame), QStringLiteral("BIN Result - Measurement Value"),
                                 QRect(twips(120), twips(120), twips(9375), twips(1695)));
     ui.resultFrame->setFont(uifonts::tahoma(11.25));
     QGroupBox *frame = ui.resultFrame;
