@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QList>
+#include <QPushButton>
 #include <QStringList>
 #include <QTest>
 
@@ -115,4 +116,25 @@ inline void retype(QLineEdit *box, const QString &text)
 {
     box->clear();
     QTest::keyClicks(box, text);
+}
+
+// One BIN per table, 10..30 mOhm and 3..4 V, typed into the set-up panels.
+inline void setOneBinPerTable(const FormMainUi &ui)
+{
+    retype(ui.resistanceEntries[0], QStringLiteral("1"));
+    retype(ui.resistanceEntries[1], QStringLiteral("10"));
+    retype(ui.resistanceEntries[2], QStringLiteral("30"));
+    retype(ui.voltageEntries[0], QStringLiteral("1"));
+    retype(ui.voltageEntries[1], QStringLiteral("3"));
+    retype(ui.voltageEntries[2], QStringLiteral("4"));
+}
+
+// Presses "REC - COUNT" and waits until the armed reading has been counted.
+// False when the press armed nothing or no reading was counted in time.
+inline bool countOne(FormMain &window)
+{
+    QTest::mouseClick(window.ui().recCountButton, Qt::LeftButton);
+    if (!window.session().recordArmed())
+        return false;
+    return QTest::qWaitFor([&window] { return !window.session().recordArmed(); }, 10000);
 }

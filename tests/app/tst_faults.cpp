@@ -123,15 +123,6 @@ private:
         });
     }
 
-    // Presses "REC - COUNT" and waits until the armed reading has been counted.
-    bool countOne()
-    {
-        QTest::mouseClick(ui().recCountButton, Qt::LeftButton);
-        if (!window().session().recordArmed())
-            return false;
-        return QTest::qWaitFor([this] { return !window().session().recordArmed(); }, 10000);
-    }
-
     void verifyIdle()
     {
         QVERIFY(!window().session().timerEnabled());
@@ -227,7 +218,7 @@ private Q_SLOTS:
 
         constexpr int kPresses = 4;
         for (int k = 0; k < kPresses; ++k)
-            QVERIFY(countOne());
+            QVERIFY(countOne(window()));
         QTest::mouseClick(ui().stopButton, Qt::LeftButton);
         verifyIdle();
         QVERIFY(!m_guardNeeded);
@@ -435,7 +426,7 @@ private Q_SLOTS:
         const QString loss = QStringLiteral("not saved: the data file %1 could not be written (%2).")
                                      .arg(path, systemText);
         for (int k = 1; k <= 3; ++k) {
-            QVERIFY(countOne());
+            QVERIFY(countOne(window()));
             QTRY_COMPARE(messages().size(), k);
             // Each loss names the file and the reason; a run of them is one
             // growing count.
@@ -456,7 +447,7 @@ private Q_SLOTS:
         noWrites.reset();
         if (tiny)
             QVERIFY(QFile::remove(mountPoint + QStringLiteral("/filler")));
-        QVERIFY(countOne());
+        QVERIFY(countOne(window()));
         QTest::mouseClick(ui().stopButton, Qt::LeftButton);
         verifyIdle();
         QCOMPARE(messages().size(), 3);

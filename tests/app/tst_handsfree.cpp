@@ -80,12 +80,7 @@ class TestHandsFree : public QObject
     {
         m_h = std::make_unique<FormMainHarness>(folder);
         // One BIN per table: 10..30 mOhm and 3..4 V.
-        retype(ui().resistanceEntries[0], QStringLiteral("1"));
-        retype(ui().resistanceEntries[1], QStringLiteral("10"));
-        retype(ui().resistanceEntries[2], QStringLiteral("30"));
-        retype(ui().voltageEntries[0], QStringLiteral("1"));
-        retype(ui().voltageEntries[1], QStringLiteral("3"));
-        retype(ui().voltageEntries[2], QStringLiteral("4"));
+        setOneBinPerTable(ui());
         handsFree().setSoundCue(&m_sound);
         window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));

@@ -75,14 +75,6 @@ private:
         return m_dir->path();
     }
 
-    bool countOne()
-    {
-        QTest::mouseClick(ui().recCountButton, Qt::LeftButton);
-        if (!window().session().recordArmed())
-            return false;
-        return QTest::qWaitFor([this] { return !window().session().recordArmed(); }, 10000);
-    }
-
     void verifyIdle()
     {
         QVERIFY(!window().session().timerEnabled());
@@ -121,14 +113,14 @@ private Q_SLOTS:
         QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QVERIFY(window().session().timerEnabled());
 
-        QVERIFY(countOne());
-        QVERIFY(countOne());
+        QVERIFY(countOne(window()));
+        QVERIFY(countOne(window()));
         if (replace)
             QVERIFY(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()) == 0);
         else
             QVERIFY(QFile::remove(path));
         for (int k = 0; k < 3; ++k)
-            QVERIFY(countOne());
+            QVERIFY(countOne(window()));
         QTest::mouseClick(ui().stopButton, Qt::LeftButton);
         verifyIdle();
 

@@ -50,23 +50,9 @@ class TestLinkFaults : public QObject
         m_h->clock.current = kStamp;
         // One BIN per table around the simulator's reading, so a counted
         // reading shows in BIN 1 of both rows.
-        retype(ui().resistanceEntries[0], QStringLiteral("1"));
-        retype(ui().resistanceEntries[1], QStringLiteral("10"));
-        retype(ui().resistanceEntries[2], QStringLiteral("30"));
-        retype(ui().voltageEntries[0], QStringLiteral("1"));
-        retype(ui().voltageEntries[1], QStringLiteral("3"));
-        retype(ui().voltageEntries[2], QStringLiteral("4"));
+        setOneBinPerTable(ui());
         window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
-    }
-
-    // Presses "REC - COUNT" and waits until the armed reading has been counted.
-    bool countOne()
-    {
-        QTest::mouseClick(ui().recCountButton, Qt::LeftButton);
-        if (!session().recordArmed())
-            return false;
-        return QTest::qWaitFor([this] { return !session().recordArmed(); }, 10000);
     }
 
     void verifyStale(bool stale)
@@ -117,7 +103,7 @@ private Q_SLOTS:
         QCOMPARE(ui().binCells[0]->palette().color(QPalette::Window), lit);
         const qsizetype before = fetches();
         QTRY_VERIFY(fetches() >= before + 3);
-        QVERIFY(countOne());
+        QVERIFY(countOne(window()));
         QCOMPARE(records(), QList<QByteArray>{kStampFields + kReading.toLatin1() + '\r'});
         stopAndVerifyIdle();
         QVERIFY(m_h->dialogs.messages.isEmpty());
@@ -180,7 +166,7 @@ private Q_SLOTS:
 
         int counted = 0;
         connect(&session(), &MeasurementSession::readingCounted, this, [&counted] { ++counted; });
-        QVERIFY(countOne());
+        QVERIFY(countOne(window()));
         // Several more readings come and go uncounted.
         const qsizetype fetchesAfterCount = fetches();
         QTRY_VERIFY_WITH_TIMEOUT(fetches() >= fetchesAfterCount + 3, 10000);
@@ -195,7 +181,7 @@ private Q_SLOTS:
     {
         makeWindowWithTester({QStringLiteral("--reply"), kReading});
         QTest::mouseClick(ui().startButton, Qt::LeftButton);
-        QVERIFY(countOne());
+        QVERIFY(countOne(window()));
 
         m_sim->process().kill();
         QTRY_VERIFY_WITH_TIMEOUT(session().reconnecting(), 5000);
@@ -295,7 +281,7 @@ private Q_SLOTS:
         QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QTRY_COMPARE(ui().valueLabels[0]->text(), QStringLiteral("ERR"));
         for (int k = 0; k < 3; ++k)
-            QVERIFY(countOne());
+            QVERIFY(countOne(window()));
         const QByteArray record = kStampFields + kReading.toLatin1() + '\r';
         QCOMPARE(records(), (QList<QByteArray>{record, record, record}));
         QCOMPARE(m_h->binTableR.binCount[0], qint16(3));
