@@ -592,6 +592,9 @@ private Q_SLOTS:
         makeWindowWithTester({QStringLiteral("--silent")});
         QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QTRY_VERIFY(window().session().awaitingReply());
+        // The simulator logs a request a moment after the program has sent it.
+        QTRY_COMPARE(m_sim->log().count("rx :fetch?"), qsizetype(1));
+        QVERIFY(window().session().awaitingReply());
 
         QTest::mouseClick(ui().stopButton, Qt::LeftButton);
         QVERIFY(!window().session().awaitingReply());
