@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "filecontent.h"
 
 #include "eventwait.h"
 #include "formmainharness.h"
@@ -69,18 +70,6 @@ private:
     void (*m_oldHandler)(int) = nullptr;
     bool m_ok = false;
 };
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
 
 enum class Damage { FolderRemoved, FolderIsAFile, SettingsIsAFolder, NoRoomForWrites };
 

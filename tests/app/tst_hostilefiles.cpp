@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "filecontent.h"
 
 #include "formmainharness.h"
 #include "specialfiles.h"
@@ -28,18 +29,6 @@
 namespace {
 
 const QDateTime kStamp(QDate(2012, 8, 2), QTime(14, 5, 9));
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
 
 QStringList entriesOf(const QString &folder)
 {

@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "filecontent.h"
 
 #include "settings/handsfreeoptions.h"
 
@@ -12,12 +13,6 @@
 // the INI file beside Settings.ini.
 
 namespace {
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-}
 
 } // namespace
 
