@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <cstdio>
 #include <random>
@@ -62,7 +63,7 @@ int main(int argc, char **argv)
     window.show();
     if (!ended.wait(10000))
         return 1;
-    QSignalSpy painted(&window, &QObject::destroyed); // just lets the window paint for a moment
-    painted.wait(500);
+    // Give the charts a moment for their first paint before the grab.
+    QTest::qWait(500);
     return window.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
 }
