@@ -24,8 +24,9 @@ std::optional<QByteArray> readSettingsFile(const QString &programDir, QString *r
 bool writeSettingsFile(const QString &programDir, const QByteArray &content,
                        QString *reason = nullptr);
 
-// Removes the temporary files ("Settings.ini." and six letters or digits) that
-// a save cut short by a crash or kill left in the program's folder, and in the
-// folder a symbolic Settings.ini leads to. Only regular files are removed.
-// Returns how many were removed.
+// Removes the temporary files ("Settings.ini.bin4870-save-" and six letters or
+// digits) that a save cut short by a crash or kill left in the program's
+// folder, and in the folder a symbolic Settings.ini leads to. Only regular
+// files of this user with that name are removed; a file the operator named
+// ("Settings.ini.backup") is never touched. Returns how many were removed.
 int removeInterruptedSaves(const QString &programDir);
