@@ -17,7 +17,7 @@
 namespace {
 // Eleven short lines; anything past this is not a settings file worth reading
 // whole.
-constexpr qint64 kMaxBytes = 1024 * 1024;
+constexpr qint64 kMaxBytes = kMaxSetupFileBytes;
 
 // A save writes "<name>.bin4870-save-XXXXXX" beside the file it replaces and
 // renames it over that file. The marker is what lets start-up tell a save's

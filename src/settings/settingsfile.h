@@ -5,6 +5,9 @@
 
 #include <optional>
 
+// The largest set-up file (Settings.ini, HandsFree.ini) the program reads.
+inline constexpr qint64 kMaxSetupFileBytes = 1024 * 1024;
+
 // Settings.ini in the program's folder (settingsPath). Neither call throws or
 // shows anything: loading and saving skip what fails and go on. Only a regular
 // file (or a symbolic link to one) is read or replaced; a named pipe, a device,
