@@ -165,9 +165,11 @@ void MeasurementSession::onReply(const QString &line)
     if (!m_running)
         return;
     if (!m_parser.parseReading(line)) {
-        // An empty line answers the request but carries no reading.
+        // An empty line answers the request but carries no reading: what is
+        // on screen is as old as after a time-out.
         ++m_badReplies;
         m_arming.fires(ProbeSample::none());
+        markStale(badReplyText());
         return;
     }
     if (m_stale) {

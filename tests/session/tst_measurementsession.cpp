@@ -567,6 +567,24 @@ private Q_SLOTS:
         QCOMPARE(b.port.fetches, 3);
     }
 
+    void emptyReplyMarksTheReadingStaleUntilTheNextReading()
+    {
+        Bench b;
+        b.session.start();
+        b.cycle("5.0E-3,3.2E+0", false);
+        QCOMPARE(b.view.cells[0], FakeView::kLit);
+        b.cycle("", true); // CR LF alone: answered, but no reading
+        QVERIFY(b.session.stale());
+        QCOMPARE(b.view.notice, MeasurementSession::badReplyText());
+        QCOMPARE(b.view.cells[0], FakeView::kCleared);
+        QCOMPARE(b.tableR.totalCount, qint16(0));
+
+        b.cycle("1.5E-2,3.7E+0", false); // the arming takes this one
+        QVERIFY(!b.session.stale());
+        QVERIFY(b.view.notice.isEmpty());
+        QCOMPARE(b.tableR.binCount[1], qint16(1));
+    }
+
     void lostPortIsReopenedAndTheTesterSetUpAgain()
     {
         Bench b;
