@@ -67,6 +67,13 @@ std::unique_ptr<ReplySource> cellLineReplies(const QCommandLineParser &parser, Q
         settings.cells = intOption(parser, QStringLiteral("cells"), 1);
     rangeOption(parser, QStringLiteral("gap-ms"), &settings.gapMinMs, &settings.gapMaxMs);
     rangeOption(parser, QStringLiteral("hold-ms"), &settings.holdMinMs, &settings.holdMaxMs);
+    if (parser.isSet(QStringLiteral("bounce"))) {
+        bool ok = false;
+        settings.bounceShare = parser.value(QStringLiteral("bounce")).toDouble(&ok);
+        if (!ok || settings.bounceShare < 0 || settings.bounceShare > 1)
+            fail(QStringLiteral("--bounce needs a share from 0 to 1"));
+    }
+    rangeOption(parser, QStringLiteral("bounce-ms"), &settings.bounceMinMs, &settings.bounceMaxMs);
 
     // The ground truth, flushed line by line so that a reader sees every cell
     // as soon as it is made.
@@ -134,6 +141,8 @@ int main(int argc, char **argv)
         {QStringLiteral("cells"), QStringLiteral("End the cell line after n cells; the probes then stay open."), QStringLiteral("n")},
         {QStringLiteral("gap-ms"), QStringLiteral("Open probes before each cell, a random time in min:max (default 500:2000)."), QStringLiteral("min:max")},
         {QStringLiteral("hold-ms"), QStringLiteral("How long a held or creeping cell stays on, min:max (default 1500:3500)."), QStringLiteral("min:max")},
+        {QStringLiteral("bounce"), QStringLiteral("Share (0 to 1) of held cells that lose contact once after settling and read open meanwhile (default 0)."), QStringLiteral("share")},
+        {QStringLiteral("bounce-ms"), QStringLiteral("How long a bounce reads open, min:max (default 50:250)."), QStringLiteral("min:max")},
         {QStringLiteral("truth"), QStringLiteral("Write the cell line's ground truth to this file, one line per cell."), QStringLiteral("file")},
     });
     parser.process(app);
