@@ -134,7 +134,9 @@ void MeasurementSession::setAutoRecord(bool enabled)
 
 void MeasurementSession::onPollTick()
 {
-    if (!m_running || m_reconnecting || m_channel.awaitingReply())
+    // A late reply to an earlier request still owed would pass for the
+    // answer to this one.
+    if (!m_running || m_reconnecting || !m_channel.ready())
         return;
     try {
         m_channel.request(QStringLiteral(":fetch?"));

@@ -558,6 +558,15 @@ private Q_SLOTS:
         QCOMPARE(b.view.cells[0], FakeView::kCleared);
         QVERIFY(b.session.recordArmed());
         QVERIFY(!b.session.awaitingReply());
+        // No request goes out while its late reply may still come, and that
+        // reply, when it comes, is dropped.
+        const QString shown = b.view.values[0];
+        b.session.onPollTick();
+        QCOMPARE(b.port.fetches, 2);
+        b.port.arrive("2.5E-2,4.2E+0\r\n");
+        QVERIFY(b.session.stale());
+        QCOMPARE(b.view.values[0], shown);
+        QCOMPARE(b.tableR.totalCount, qint16(0));
 
         b.cycle("1.5E-2,3.7E+0", false); // the arming takes this one
         QVERIFY(!b.session.stale());
