@@ -151,6 +151,38 @@ private Q_SLOTS:
         QVERIFY(records().isEmpty());
     }
 
+    void emptyOrLateRepliesNeverPassForCurrentReadings_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("told");
+        QTest::addColumn<QString>("shown"); // the resistance label throughout
+
+        QTest::newRow("CR LF alone after one reading")
+            << QStringList{"--reply", kReading, "--empty-after", "1"} << MeasurementSession::badReplyText()
+            << "20.000mOhm";
+        QTest::newRow("every reply after the time-out")
+            << QStringList{"--reply", kReading, "--delay", "1250"} << MeasurementSession::noAnswerText() << "";
+    }
+    void emptyOrLateRepliesNeverPassForCurrentReadings()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, told);
+        QFETCH(QString, shown);
+        makeWindowWithTester(options);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(session().stale(), 5000);
+        // It stays so while the tester goes on answering.
+        const qsizetype before = m_sim->log().count("tx ");
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim->log().count("tx ") >= before + 2, 10000);
+        QVERIFY(session().stale());
+        QVERIFY(notice()->isVisible());
+        QCOMPARE(notice()->text(), told);
+        QVERIFY(!ui().valueLabels[0]->isEnabled());
+        QCOMPARE(ui().valueLabels[0]->text(), shown);
+        stopAndVerifyIdle();
+        QVERIFY(records().isEmpty());
+    }
+
     void stopAndStartInOnePassStartCleanly()
     {
         makeWindowWithTester({QStringLiteral("--reply"), kReading, QStringLiteral("--delay"), QStringLiteral("150")});

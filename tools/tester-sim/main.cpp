@@ -125,7 +125,7 @@ int main(int argc, char **argv)
         {QStringLiteral("script"), QStringLiteral("Answer with the lines of this file in turn, starting over at the end."), QStringLiteral("file")},
         {QStringLiteral("no-eol"), QStringLiteral("Do not add CR LF to --reply and --script lines.")},
         {QStringLiteral("garbage"), QStringLiteral("Answer with random printable and binary junk ended by CR LF.")},
-        {QStringLiteral("delay"), QStringLiteral("Wait this long before answering (default 0)."), QStringLiteral("ms"), QStringLiteral("0")},
+        {QStringLiteral("delay"), QStringLiteral("Wait this long before answering (default 0); above 1000 the reply comes after the program's time-out."), QStringLiteral("ms"), QStringLiteral("0")},
         {QStringLiteral("silent"), QStringLiteral("Never answer.")},
         {QStringLiteral("split"), QStringLiteral("Write each reply in pieces of n bytes, 5 ms apart."), QStringLiteral("n"), QStringLiteral("0")},
         {QStringLiteral("double"), QStringLiteral("Write two reply lines in one write.")},
@@ -133,6 +133,7 @@ int main(int argc, char **argv)
         {QStringLiteral("flood-chunk"), QStringLiteral("Bytes per flood write, one write every 16 ms (default 16, about the line's speed)."), QStringLiteral("n"), QStringLiteral("16")},
         {QStringLiteral("drop"), QStringLiteral("Leave the n-th :fetch? unanswered (1 = the first)."), QStringLiteral("n")},
         {QStringLiteral("hangup-after"), QStringLiteral("After n replies, close the line instead of answering and exit."), QStringLiteral("n")},
+        {QStringLiteral("empty-after"), QStringLiteral("After n replies, answer with CR LF alone."), QStringLiteral("n")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the random numbers, for repeatable runs."), QStringLiteral("n")},
         {QStringLiteral("cell-line"), QStringLiteral("Play a line of cells: \"random\" for a mix, or kinds in turn such as "
                                                      "\"held,brief,creep\" (held: settles and is held; brief: lifted before it "
@@ -164,6 +165,8 @@ int main(int argc, char **argv)
     options.floodChunk = intOption(parser, QStringLiteral("flood-chunk"), 1);
     if (parser.isSet(QStringLiteral("drop")))
         options.dropReply = intOption(parser, QStringLiteral("drop"), 1);
+    if (parser.isSet(QStringLiteral("empty-after")))
+        options.emptyAfter = intOption(parser, QStringLiteral("empty-after"), 0);
     if (parser.isSet(QStringLiteral("hangup-after")))
         options.hangupAfter = intOption(parser, QStringLiteral("hangup-after"), 0);
 
