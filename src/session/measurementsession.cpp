@@ -323,7 +323,9 @@ void MeasurementSession::tryReconnect()
         return;
     }
     try {
-        m_port.setPortOpen(true);
+        // The device the session started on, never another one behind the
+        // operator's back.
+        m_port.reopen();
         setUpTester();
     } catch (const AppError &error) {
         if (m_port.portOpen()) {

@@ -7,7 +7,9 @@
 #include "app/formabout.h"
 #include "app/formoption.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryFile>
@@ -209,14 +211,35 @@ private Q_SLOTS:
         stopAndVerifyIdle();
     }
 
+    void restartedTesterIsReconnectedWithoutStopAndStart_data()
+    {
+        QTest::addColumn<bool>("linkRemoved");
+        QTest::newRow("killed: its link stays") << false;
+        // The retry must not fall back to /dev/ttyS0 meanwhile.
+        QTest::newRow("stopped: its link goes with it") << true;
+    }
     void restartedTesterIsReconnectedWithoutStopAndStart()
     {
+        QFETCH(bool, linkRemoved);
         makeWindowWithTester({QStringLiteral("--reply"), kReading});
         QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QVERIFY(countOne(window()));
 
-        m_sim->process().kill();
+        if (linkRemoved) {
+            m_sim->process().terminate();
+            QVERIFY(m_sim->process().waitForFinished(5000));
+            QVERIFY(!QFileInfo(QDir(m_sim->folder()).filePath(QStringLiteral("COM1"))).isSymLink());
+        } else {
+            m_sim->process().kill();
+        }
         QTRY_VERIFY_WITH_TIMEOUT(session().reconnecting(), 5000);
+        if (linkRemoved) {
+            // Retried on the missing link, and still lost.
+            const QString link = QDir(m_sim->folder()).filePath(QStringLiteral("COM1"));
+            QTRY_VERIFY_WITH_TIMEOUT(statusLine()->text().contains(link), 5000);
+            QVERIFY(session().reconnecting());
+            QVERIFY2(!statusLine()->text().contains(QStringLiteral("/dev/ttyS")), qPrintable(statusLine()->text()));
+        }
         QVERIFY2(statusLine()->text().startsWith(QStringLiteral("line lost, retrying COM1 (")),
                  qPrintable(statusLine()->text()));
         verifyStale(true);
