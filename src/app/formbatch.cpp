@@ -94,10 +94,10 @@ FormBatch::FormBatch(const BinTable &binTableR, const BinTable &binTableV, QStri
 
 FormBatch::~FormBatch()
 {
-    // The worker reads into its own copies; it only has to stop.
+    // The worker reads into its own copies; it only has to stop, and nothing
+    // here waits for it.
     m_watcher.disconnect(this);
     m_watcher.cancel();
-    m_watcher.waitForFinished();
 }
 
 void FormBatch::buildUi()
@@ -178,14 +178,15 @@ void FormBatch::buildUi()
 void FormBatch::reload()
 {
     m_stopped = false;
-    if (isReading()) {
-        // The running read's outcome is dropped; this one starts afresh.
-        disconnect(&m_watcher, &QFutureWatcher<Pass>::finished, this, &FormBatch::passEnded);
-        m_watcher.cancel();
-        m_watcher.waitForFinished();
-        connect(&m_watcher, &QFutureWatcher<Pass>::finished, this, &FormBatch::passEnded);
-    }
     m_appendedWaiting = false;
+    if (isReading()) {
+        // The running read's outcome is dropped and a read from the start
+        // follows it; the window does not wait for it to stop.
+        m_reloadWaiting = true;
+        m_watcher.cancel();
+        return;
+    }
+    m_reloadWaiting = false;
     startPass(0, BatchSummary(m_binTableR, m_binTableV));
 }
 
@@ -210,6 +211,7 @@ void FormBatch::cancelReading()
         return;
     m_stopped = true;
     m_appendedWaiting = false;
+    m_reloadWaiting = false;
     m_watcher.cancel();
 }
 
@@ -262,6 +264,11 @@ void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
 
 void FormBatch::passEnded()
 {
+    if (m_reloadWaiting) {
+        m_reloadWaiting = false;
+        startPass(0, BatchSummary(m_binTableR, m_binTableV));
+        return;
+    }
     m_progressBar->setVisible(false);
     m_cancelButton->setEnabled(false);
     QFuture<Pass> future = m_watcher.future();

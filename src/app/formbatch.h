@@ -101,6 +101,7 @@ private:
     qint64 m_offset = 0;
     qint64 m_linesNotRead = 0;
     bool m_appendedWaiting = false;
+    bool m_reloadWaiting = false; // a read from the start follows the one being cancelled
     bool m_stopped = false;
     QString m_readError;
     QFutureWatcher<Pass> m_watcher;

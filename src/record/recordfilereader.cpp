@@ -1,10 +1,13 @@
 #include "record/recordfilereader.h"
 
 #include "common/numericvalue.h"
+#include "platform/regularfile.h"
 
 #include <QFile>
 
 #include <charconv>
+#include <fcntl.h>
+#include <unistd.h>
 #include <cmath>
 #include <cstring>
 #include <system_error>
@@ -137,9 +140,14 @@ std::optional<RecordReading> parseRecordLine(std::string_view line)
 RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress)
 {
     RecordTail tail;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        tail.error = file.errorString();
+    // Like the data file itself: a regular file only, and opening never waits
+    // (a named pipe would block here until something wrote to it).
+    const regularfile::Opened opened = regularfile::open(path, O_RDONLY);
+    QFile file;
+    if (opened.fd < 0 || !file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (opened.fd >= 0)
+            ::close(opened.fd);
+        tail.error = opened.fd < 0 ? opened.error : file.errorString();
         tail.startOffset = tail.endOffset = fromOffset;
         return tail;
     }

@@ -50,5 +50,7 @@ using ReadProgress = std::function<bool(qint64 done, qint64 total)>;
 // changing the file. A last line without its line end is left for the next
 // pass (it may still be being written). A file now shorter than `fromOffset`
 // was cut or replaced: the pass reads it from the start and says so. A file
-// that shrinks or grows while it is read ends the pass at what was read.
+// that shrinks or grows while it is read ends the pass at what was read. Only
+// a regular file is read: a named pipe, a device or a folder is refused at
+// once with an error.
 RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress = {});

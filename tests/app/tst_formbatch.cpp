@@ -24,6 +24,8 @@
 #include <QTest>
 
 #include <memory>
+#include <sys/stat.h>
+#include <cstdio>
 
 namespace {
 
@@ -182,6 +184,21 @@ private Q_SLOTS:
         QCOMPARE(form->summary().row(0, 0).count, qint64(5));
         QCOMPARE(form->linesNotRead(), qint64(2));
         m_binTableR = maxMin(3, 10, 40);
+    }
+
+    void aNamedPipeIsRefusedAndNothingWaitsForIt()
+    {
+        const QString fifo = path("pipe.csv");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const auto form = openOn(fifo);
+        QVERIFY(form);
+        const QString status = child<QLabel>(form.get(), "statusLabel")->text();
+        QVERIFY2(status.contains(QStringLiteral("named pipe")), qPrintable(status));
+
+        QSignalSpy ended(form.get(), &FormBatch::readingEnded);
+        child<QPushButton>(form.get(), "reloadButton")->click();
+        QVERIFY(ended.wait(kWait));
+        QVERIFY(!form->isReading());
     }
 
     void aLargeFileShowsProgressAndCanBeCancelled()
