@@ -223,6 +223,9 @@ bool FormBatch::limitsChanged() const
 void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
 {
     const QString path = m_path;
+    // Read on only in the file read so far; another one at the path is read
+    // from its start.
+    const std::optional<regularfile::Identity> readBefore = fromOffset > 0 ? m_fileRead : std::nullopt;
     // A pass from the start judges against fresh copies of the tables.
     const BatchSummary fresh(base.table(0), base.table(1));
     const Readings before = m_readings;
@@ -231,13 +234,13 @@ void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
     m_progressBar->setVisible(size - fromOffset >= kProgressShownFrom);
     m_cancelButton->setEnabled(true);
     m_watcher.setFuture(QtConcurrent::run(
-        [path, fromOffset, base, fresh, before](QPromise<Pass> &promise) {
+        [path, fromOffset, readBefore, base, fresh, before](QPromise<Pass> &promise) {
             promise.setProgressRange(0, kProgressSteps);
             Pass pass;
             pass.tail = readRecordFile(path, fromOffset, [&promise](qint64 done, qint64 total) {
                 promise.setProgressValue(total > 0 ? int(done * kProgressSteps / total) : kProgressSteps);
                 return !promise.isCanceled();
-            });
+            }, readBefore);
             if (pass.tail.cancelled || !pass.tail.error.isEmpty()) {
                 pass.tail.readings = {};
                 promise.addResult(std::move(pass));
@@ -287,6 +290,7 @@ void FormBatch::passEnded()
         m_readings = pass.readings;
         m_linesNotRead += pass.tail.linesNotRead;
         m_offset = pass.tail.endOffset;
+        m_fileRead = pass.tail.file;
         m_summary = pass.summary;
         m_plots = pass.plots;
         showAll();

@@ -137,7 +137,8 @@ std::optional<RecordReading> parseRecordLine(std::string_view line)
     return RecordReading{static_cast<float>(*ohms * 1000.0), static_cast<float>(*volts)};
 }
 
-RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress)
+RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress,
+                          const std::optional<regularfile::Identity> &readBefore)
 {
     RecordTail tail;
     // Like the data file itself: a regular file only, and opening never waits
@@ -151,9 +152,12 @@ RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProg
         tail.startOffset = tail.endOffset = fromOffset;
         return tail;
     }
+    tail.file = regularfile::identityOf(opened.fd);
     tail.fileSize = file.size();
-    if (fromOffset < 0 || fromOffset > tail.fileSize) {
-        tail.restarted = fromOffset > tail.fileSize;
+    // Another file moved to the path is read from its start, however long.
+    const bool otherFile = readBefore && tail.file != readBefore;
+    if (fromOffset < 0 || fromOffset > tail.fileSize || otherFile) {
+        tail.restarted = fromOffset > tail.fileSize || (otherFile && fromOffset > 0);
         fromOffset = 0;
     }
     tail.startOffset = tail.endOffset = fromOffset;

@@ -186,6 +186,27 @@ private Q_SLOTS:
         m_binTableR = maxMin(3, 10, 40);
     }
 
+    void aFileMovedOverTheDataFileIsReadFromItsStart()
+    {
+        const QString file = path("moved.csv");
+        writeFile(file, kBatch);
+        const auto form = openOn(file);
+        QVERIFY(form);
+        QSignalSpy ended(form.get(), &FormBatch::readingEnded);
+
+        // Another file, longer than the first, takes its name.
+        QByteArray other;
+        for (int i = 0; i < 12; ++i)
+            other += record("35E-3", "3.5");
+        const QString replacement = path("moved.csv.new");
+        writeFile(replacement, other);
+        QCOMPARE(::rename(QFile::encodeName(replacement).constData(), QFile::encodeName(file).constData()), 0);
+        form->takeAppended();
+        QVERIFY(ended.wait(kWait));
+        QCOMPARE(form->summary().count(), qint64(12));
+        QCOMPARE(form->linesNotRead(), qint64(0));
+    }
+
     void aNamedPipeIsRefusedAndNothingWaitsForIt()
     {
         const QString fifo = path("pipe.csv");
