@@ -3,6 +3,8 @@
 
 #include "replies.h"
 #include "platform/filelocations.h"
+#include "settings/settingscodec.h"
+#include "settings/settingsfile.h"
 #include "testersim.h"
 
 #include <QCommandLineParser>
@@ -145,8 +147,16 @@ int main(int argc, char **argv)
         {QStringLiteral("bounce"), QStringLiteral("Share (0 to 1) of held cells that lose contact once after settling and read open meanwhile (default 0)."), QStringLiteral("share")},
         {QStringLiteral("bounce-ms"), QStringLiteral("How long a bounce reads open, min:max (default 50:250)."), QStringLiteral("min:max")},
         {QStringLiteral("truth"), QStringLiteral("Write the cell line's ground truth to this file, one line per cell."), QStringLiteral("file")},
+        {QStringLiteral("print-port"), QStringLiteral("Print n of the COMn bin4870 opens with the Settings.ini in this folder (1 without one), then exit."), QStringLiteral("folder")},
     });
     parser.process(app);
+
+    if (parser.isSet(QStringLiteral("print-port"))) {
+        // The program's own reading of Settings.ini, range check and all.
+        const std::optional<QByteArray> content = readSettingsFile(parser.value(QStringLiteral("print-port")));
+        std::printf("%d\n", content ? int(readSettings(*content).comPort) : 1);
+        return 0;
+    }
 
     SimOptions options;
     // By default the link goes where the program looks for it: beside both
