@@ -1,6 +1,7 @@
 #include "app/formbatch.h"
 
 #include "app/batchcharts.h"
+#include "app/controlcharts.h"
 #include "app/programicon.h"
 #include "bins/bintable.h"
 
@@ -16,10 +17,12 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPromise>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -30,6 +33,8 @@ namespace {
 
 // More points than this make the scatter plot slow without showing more.
 constexpr int kScatterPoints = 2000;
+// Points per control chart; more cells are drawn as each stretch's extremes.
+constexpr int kControlChartPoints = 4000;
 // Reads shorter than this finish too soon for a progress bar to mean anything.
 constexpr qint64 kProgressShownFrom = qint64(1) << 20;
 constexpr int kProgressSteps = 1000;
@@ -164,13 +169,51 @@ void FormBatch::buildUi()
     m_tableR = makeTable("resistanceTable", "RESISTANCE (mOhm)");
     m_tableV = makeTable("voltageTable", "VOLTAGE (V)");
     grid->addLayout(tables, 1, 1);
-    layout->addLayout(grid, 1);
+    auto *tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("batchTabs"));
+    auto *distribution = new QWidget(tabs);
+    distribution->setLayout(grid);
+    grid->setContentsMargins(0, 0, 0, 0);
+    tabs->addTab(distribution, QStringLiteral("Distribution"));
+    tabs->addTab(buildStabilityTab(), QStringLiteral("Stability and capability"));
+    layout->addWidget(tabs, 1);
 
     connect(m_cancelButton, &QPushButton::clicked, this, &FormBatch::cancelReading);
     connect(m_reloadButton, &QPushButton::clicked, this, &FormBatch::reload);
     connect(m_exportPlotsButton, &QPushButton::clicked, this, [this] { askExportPath(true); });
     connect(m_exportTableButton, &QPushButton::clicked, this, [this] { askExportPath(false); });
     resize(1200, 820);
+}
+
+QWidget *FormBatch::buildStabilityTab()
+{
+    auto *tab = new QWidget(this);
+    auto *grid = new QGridLayout(tab);
+    const char *const names[4] = {"individualsR", "movingRangeR", "individualsV", "movingRangeV"};
+    for (int i = 0; i < 4; ++i) {
+        QChartView *view = makeChartView(tab, QLatin1String(names[i]), QString(), m_controlCharts[std::size_t(i)]);
+        view->setMinimumSize(360, 200);
+        m_controlCharts[std::size_t(i)]->legend()->setAlignment(Qt::AlignBottom);
+        grid->addWidget(view, i % 2, i / 2);
+    }
+    grid->setRowStretch(0, 3);
+    grid->setRowStretch(1, 2);
+    m_stabilityText = new QPlainTextEdit(tab);
+    m_stabilityText->setObjectName(QStringLiteral("stabilityText"));
+    m_stabilityText->setReadOnly(true);
+    m_stabilityText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    grid->addWidget(m_stabilityText, 2, 0);
+    m_yieldTable = new QTableWidget(0, 4, tab);
+    m_yieldTable->setObjectName(QStringLiteral("yieldTable"));
+    m_yieldTable->setHorizontalHeaderLabels(
+        {QStringLiteral("Hour"), QStringLiteral("Cells"), QStringLiteral("In BIN"), QStringLiteral("Yield %")});
+    m_yieldTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_yieldTable->verticalHeader()->setVisible(false);
+    m_yieldTable->verticalHeader()->setDefaultSectionSize(20);
+    m_yieldTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->addWidget(m_yieldTable, 2, 1);
+    grid->setRowStretch(2, 2);
+    return tab;
 }
 
 // --- Reading ------------------------------------------------------------------------
@@ -256,6 +299,11 @@ void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
             }
             pass.tail.readings = {};
             pass.plots = batchcharts::preparePlots(*pass.readings, pass.summary, kScatterPoints);
+            ReadingsSource source(*pass.readings, QStringLiteral("Data file %1").arg(QDir::toNativeSeparators(path)),
+                                  QFileInfo(path).completeBaseName());
+            QString ignored; // the readings are in memory: only CANCEL stops it
+            analyseShift(source, RecordFilter{}, pass.summary.table(0), pass.summary.table(1), kControlChartPoints,
+                         &pass.analysis, &ignored, [&promise] { return !promise.isCanceled(); });
             promise.addResult(std::move(pass));
         }));
 }
@@ -282,6 +330,7 @@ void FormBatch::passEnded()
         m_offset = pass.tail.endOffset;
         m_summary = pass.summary;
         m_plots = pass.plots;
+        m_analysis = pass.analysis;
         showAll();
     } else {
         showStatus();
@@ -309,7 +358,43 @@ void FormBatch::showAll()
         m_scatter->setTitle(QStringLiteral("Resistance against voltage"));
     fillTable(m_tableR, 0);
     fillTable(m_tableV, 1);
+    showStability();
     showStatus();
+}
+
+void FormBatch::showStability()
+{
+    for (int i = 0; i < 4; ++i) {
+        controlcharts::fillControlChart(m_controlCharts[std::size_t(i)], i / 2, i % 2 == 1,
+                                        m_analysis.quantities[std::size_t(i / 2)], m_analysis.pointStep);
+    }
+    QStringList text{QStringLiteral("Capability against the outer BIN limits")};
+    for (int t = 0; t < 2; ++t)
+        text << controlcharts::capabilityText(t, m_analysis.quantities[std::size_t(t)]);
+    text << QString() << QStringLiteral("Control limits and run rules");
+    for (int t = 0; t < 2; ++t)
+        text << controlcharts::limitsText(t, m_analysis.quantities[std::size_t(t)]);
+    text << QString() << QStringLiteral("Marked cells");
+    for (int t = 0; t < 2; ++t) {
+        const QString marks = controlcharts::marksText(t, m_analysis.quantities[std::size_t(t)], 200);
+        if (!marks.isEmpty())
+            text << marks;
+    }
+    m_stabilityText->setPlainText(text.join(QLatin1Char('\n')));
+
+    const auto &hours = m_analysis.yield.hours();
+    m_yieldTable->setRowCount(int(hours.size()) + 1);
+    int row = 0;
+    auto put = [this, &row](const QString &caption, const spc::HourYield &y) {
+        m_yieldTable->setItem(row, 0, cell(caption));
+        m_yieldTable->setItem(row, 1, cell(QString::number(y.cells)));
+        m_yieldTable->setItem(row, 2, cell(QString::number(y.inBins)));
+        m_yieldTable->setItem(row, 3, cell(QString::number(y.percent(), 'f', 2)));
+        ++row;
+    };
+    for (const auto &[start, y] : hours)
+        put(controlcharts::hourCaption(start), y);
+    put(QStringLiteral("Total"), m_analysis.yield.total());
 }
 
 void FormBatch::showStatus()

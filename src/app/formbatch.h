@@ -2,6 +2,7 @@
 
 #include "app/batchcharts.h"
 #include "bins/batchsummary.h"
+#include "bins/shiftanalysis.h"
 #include "record/recordfilereader.h"
 
 #include <QDialog>
@@ -17,6 +18,7 @@ class QChart;
 class QChartView;
 class QFileDialog;
 class QLabel;
+class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
@@ -54,6 +56,8 @@ public:
 
     bool isReading() const { return m_watcher.isRunning(); }
     const BatchSummary &summary() const { return m_summary; }
+    // Control limits, run rules, capability and hourly yield of the cells read.
+    const ShiftAnalysis &analysis() const { return m_analysis; }
     const std::vector<RecordReading> &readings() const { return *m_readings; }
     qint64 linesNotRead() const { return m_linesNotRead; }
 
@@ -78,6 +82,7 @@ private:
         Readings readings;
         BatchSummary summary;
         batchcharts::Plots plots;
+        ShiftAnalysis analysis;
     };
 
     void buildUi();
@@ -86,6 +91,8 @@ private:
     void showAll();
     void showStatus();
     void fillTable(QTableWidget *table, int t);
+    QWidget *buildStabilityTab();
+    void showStability();
     bool limitsChanged() const;
     void askExportPath(bool plots);
     void exportTo(bool plots, const QString &path);
@@ -98,6 +105,7 @@ private:
     Readings m_readings;
     BatchSummary m_summary;
     batchcharts::Plots m_plots;
+    ShiftAnalysis m_analysis;
     qint64 m_offset = 0;
     qint64 m_linesNotRead = 0;
     bool m_appendedWaiting = false;
@@ -120,5 +128,9 @@ private:
     QChartView *m_scatterView = nullptr;
     QTableWidget *m_tableR = nullptr;
     QTableWidget *m_tableV = nullptr;
+    // Stability: individuals and moving range of resistance and voltage.
+    std::array<QChart *, 4> m_controlCharts{};
+    QPlainTextEdit *m_stabilityText = nullptr;
+    QTableWidget *m_yieldTable = nullptr;
     QPointer<QFileDialog> m_exportDialog;
 };

@@ -122,9 +122,9 @@ bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTab
         for (int t = 0; t < 2; ++t) {
             const double value = valueOf(t, reading);
             scanners[std::size_t(t)].add(value);
-            thinners[std::size_t(2 * t)].add(index, value);
+            thinners[std::size_t(2 * t)].add(index + 1, value);
             if (index > 0)
-                thinners[std::size_t(2 * t + 1)].add(index, std::fabs(value - previous[std::size_t(t)]));
+                thinners[std::size_t(2 * t + 1)].add(index + 1, std::fabs(value - previous[std::size_t(t)]));
             previous[std::size_t(t)] = value;
         }
         ++index;

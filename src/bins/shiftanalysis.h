@@ -20,7 +20,8 @@ struct QuantityAnalysis
     std::vector<spc::RuleMark> marks; // the first ones, with their values
     qint64 markedPoints = 0;
     std::array<qint64, spc::kRuleCount> ruleCounts{};
-    // x: the record's position in order, y: the individual / the moving range.
+    // x: the cell's number in record order from 1, y: the individual / the
+    // moving range ending there.
     // With more records than points to draw, each stretch of `pointStep`
     // records is drawn as its lowest and highest value, in the order they came.
     std::vector<QPointF> individuals;
