@@ -1,5 +1,6 @@
 #include "record/recordsource.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
@@ -11,6 +12,28 @@ bool takesBench(const RecordFilter &filter, const QString &bench)
 }
 
 } // namespace
+
+std::optional<qint64> parseWallClock(const QString &text, const QDate &today)
+{
+    const QString trimmed = text.trimmed();
+    for (const char *format : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-ddTHH:mm"}) {
+        const QDateTime t = QDateTime::fromString(trimmed, QLatin1String(format));
+        if (t.isValid()) {
+            const QDate d = t.date();
+            const QTime h = t.time();
+            return wallClockSeconds(d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second());
+        }
+    }
+    const QDate date = QDate::fromString(trimmed, QStringLiteral("yyyy-MM-dd"));
+    if (date.isValid())
+        return wallClockSeconds(date.year(), date.month(), date.day(), 0, 0, 0);
+    for (const char *format : {"HH:mm:ss", "HH:mm"}) {
+        const QTime time = QTime::fromString(trimmed, QLatin1String(format));
+        if (time.isValid() && today.isValid())
+            return wallClockSeconds(today.year(), today.month(), today.day(), time.hour(), time.minute(), time.second());
+    }
+    return std::nullopt;
+}
 
 DataFileSource::DataFileSource(QString path, QString bench)
     : m_path(std::move(path)), m_bench(bench.isEmpty() ? QFileInfo(m_path).completeBaseName() : std::move(bench))

@@ -2,6 +2,7 @@
 
 #include "record/recordfilereader.h"
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +20,11 @@ struct RecordFilter
 
     bool takesTime(qint64 stamp) const { return (!from || stamp >= *from) && (!to || stamp < *to); }
 };
+
+// A wall-clock time as the user types it: "2026-12-07 14:05[:09]" (or with a
+// "T"), "2026-12-07" (its midnight) or "14:05[:09]" (on `today`), as
+// RecordReading::stamp; nullopt for anything else.
+std::optional<qint64> parseWallClock(const QString &text, const QDate &today);
 
 // Called for every record taken, in record order, with the index of its bench
 // in RecordSource::benches(); returning false stops the pass.
