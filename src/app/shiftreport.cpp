@@ -157,7 +157,7 @@ bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *e
         escaped(a.source), escaped(a.filter.bench.isEmpty() ? QStringLiteral("all") : a.filter.bench),
         escaped(rangeText(a)), QString::number(a.summary.count()));
     if (a.recordsNotRead > 0)
-        html += QStringLiteral(", %1 damaged lines not read").arg(a.recordsNotRead);
+        html += QStringLiteral("<br>Damaged lines not read: %1").arg(a.recordsNotRead);
     html += QStringLiteral("<br>Made %1 by BIN4870 %2</p>")
                 .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                      escaped(versionLine(version::kMajor, version::kMinor, version::kRevision)));
