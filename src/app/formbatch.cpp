@@ -3,6 +3,7 @@
 #include "app/batchcharts.h"
 #include "app/controlcharts.h"
 #include "app/programicon.h"
+#include "app/shiftreport.h"
 #include "bins/bintable.h"
 
 #include <QChart>
@@ -140,6 +141,7 @@ void FormBatch::buildUi()
     m_reloadButton = button("reloadButton", "RELOAD");
     m_exportPlotsButton = button("exportPlotsButton", "PLOTS AS PNG...");
     m_exportTableButton = button("exportTableButton", "TABLE AS CSV...");
+    m_exportReportButton = button("exportReportButton", "REPORT AS PDF...");
     m_cancelButton->setEnabled(false);
     layout->addLayout(bar);
 
@@ -180,8 +182,9 @@ void FormBatch::buildUi()
 
     connect(m_cancelButton, &QPushButton::clicked, this, &FormBatch::cancelReading);
     connect(m_reloadButton, &QPushButton::clicked, this, &FormBatch::reload);
-    connect(m_exportPlotsButton, &QPushButton::clicked, this, [this] { askExportPath(true); });
-    connect(m_exportTableButton, &QPushButton::clicked, this, [this] { askExportPath(false); });
+    connect(m_exportPlotsButton, &QPushButton::clicked, this, [this] { askExportPath(Export::Plots); });
+    connect(m_exportTableButton, &QPushButton::clicked, this, [this] { askExportPath(Export::Table); });
+    connect(m_exportReportButton, &QPushButton::clicked, this, [this] { askExportPath(Export::Report); });
     resize(1200, 820);
 }
 
@@ -486,7 +489,13 @@ bool FormBatch::saveTable(const QString &path, QString *error) const
     return true;
 }
 
-void FormBatch::askExportPath(bool plots)
+bool FormBatch::saveReport(const QString &path, QString *error) const
+{
+    // The analysis is done; drawing a report takes the same time for any number of cells.
+    return writeShiftReport(m_analysis, path, error);
+}
+
+void FormBatch::askExportPath(Export what)
 {
     // One save dialog at a time; an earlier one may still wait for deletion.
     delete m_exportDialog;
@@ -497,24 +506,33 @@ void FormBatch::askExportPath(bool plots)
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     const QFileInfo data(m_path);
-    if (plots) {
-        dialog->setNameFilters({QStringLiteral("PNG picture (*.png)")});
-        dialog->setDefaultSuffix(QStringLiteral("png"));
-        dialog->selectFile(data.dir().filePath(data.completeBaseName() + QStringLiteral("-plots.png")));
-    } else {
-        dialog->setNameFilters({QStringLiteral("CSV table (*.csv)")});
-        dialog->setDefaultSuffix(QStringLiteral("csv"));
-        dialog->selectFile(data.dir().filePath(data.completeBaseName() + QStringLiteral("-bins.csv")));
+    auto offer = [&](const char *filter, const char *suffix, const char *ending) {
+        dialog->setNameFilters({QLatin1String(filter)});
+        dialog->setDefaultSuffix(QLatin1String(suffix));
+        dialog->selectFile(data.dir().filePath(data.completeBaseName() + QLatin1String(ending)));
+    };
+    switch (what) {
+    case Export::Plots:
+        offer("PNG picture (*.png)", "png", "-plots.png");
+        break;
+    case Export::Table:
+        offer("CSV table (*.csv)", "csv", "-bins.csv");
+        break;
+    case Export::Report:
+        offer("PDF document (*.pdf)", "pdf", "-report.pdf");
+        break;
     }
-    connect(dialog, &QFileDialog::fileSelected, this, [this, plots](const QString &path) { exportTo(plots, path); });
+    connect(dialog, &QFileDialog::fileSelected, this, [this, what](const QString &path) { exportTo(what, path); });
     m_exportDialog = dialog;
     dialog->open();
 }
 
-void FormBatch::exportTo(bool plots, const QString &path)
+void FormBatch::exportTo(Export what, const QString &path)
 {
     QString error;
-    const bool saved = plots ? savePlots(path, &error) : saveTable(path, &error);
+    const bool saved = what == Export::Plots ? savePlots(path, &error)
+                       : what == Export::Table ? saveTable(path, &error)
+                                               : saveReport(path, &error);
     if (!saved)
         tell(QStringLiteral("%1 could not be saved: %2").arg(QDir::toNativeSeparators(path), error));
 }

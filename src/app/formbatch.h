@@ -65,6 +65,8 @@ public:
     // the system's reason in *error when the file cannot be written.
     bool savePlots(const QString &path, QString *error) const;
     bool saveTable(const QString &path, QString *error) const;
+    // The shift report of the cells shown, as one A4 PDF.
+    bool saveReport(const QString &path, QString *error) const;
 
 Q_SIGNALS:
     // A read has ended (finished, cancelled or failed) and the window shows its
@@ -94,8 +96,9 @@ private:
     QWidget *buildStabilityTab();
     void showStability();
     bool limitsChanged() const;
-    void askExportPath(bool plots);
-    void exportTo(bool plots, const QString &path);
+    enum class Export { Plots, Table, Report };
+    void askExportPath(Export what);
+    void exportTo(Export what, const QString &path);
     void tell(const QString &text);
 
     const BinTable &m_binTableR;
@@ -120,6 +123,7 @@ private:
     QPushButton *m_reloadButton = nullptr;
     QPushButton *m_exportPlotsButton = nullptr;
     QPushButton *m_exportTableButton = nullptr;
+    QPushButton *m_exportReportButton = nullptr;
     QChart *m_histogramR = nullptr;
     QChart *m_histogramV = nullptr;
     QChart *m_scatter = nullptr;

@@ -138,7 +138,8 @@ int runReportCommand(int argc, char **argv)
     if (!analyseShift(*records, filter, tables[0], tables[1], kChartPoints, &analysis, &error))
         return fail(1, QStringLiteral("the cells cannot be read: %1").arg(error));
     if (!writeShiftReport(analysis, pdfPath, &error))
-        return fail(1, QStringLiteral("the report cannot be written: %1").arg(error));
+        return fail(1, QStringLiteral("the report cannot be written: %1: %2")
+                           .arg(QDir::toNativeSeparators(pdfPath), error));
     std::printf("bin4870: wrote %s: %lld cells\n", qUtf8Printable(QDir::toNativeSeparators(pdfPath)),
                 static_cast<long long>(analysis.summary.count()));
     return 0;

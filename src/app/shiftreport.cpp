@@ -215,7 +215,7 @@ bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *e
     QSaveFile file(pdfPath);
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(pdfPath), file.errorString());
+            *error = file.errorString();
         return false;
     }
     {
@@ -229,7 +229,7 @@ bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *e
     }
     if (!file.commit()) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(pdfPath), file.errorString());
+            *error = file.errorString();
         return false;
     }
     return true;

@@ -10,6 +10,6 @@
 // set-up the cells were judged against. Needs a QApplication (the charts are
 // drawn by Qt Charts) but no display: the offscreen platform serves.
 //
-// False with the reason in *error when the file cannot be written; the file
+// False with the system's reason in *error when the file cannot be written; the file
 // is then left as it was (written to a temporary file first).
 bool writeShiftReport(const ShiftAnalysis &analysis, const QString &pdfPath, QString *error);
