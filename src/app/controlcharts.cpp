@@ -153,7 +153,7 @@ void fillControlChart(QChart *chart, int t, bool movingRange, const QuantityAnal
     axisX->setRange(x0, x1);
     axisX->setLabelFormat(QStringLiteral("%.0f"));
     auto *axisY = new QValueAxis(chart);
-    axisY->setTitleText(QStringLiteral("%1 (%2)").arg(movingRange ? QStringLiteral("MR") : QLatin1String(kNames[t]),
+    axisY->setTitleText(QStringLiteral("%1 (%2)").arg(movingRange ? QStringLiteral("MR") : QString(QLatin1Char(kNames[t][0])),
                                                       QLatin1String(kUnits[t])));
     axisY->setRange(movingRange ? 0.0 : low - margin, high + margin);
     axisY->setLabelFormat(QStringLiteral("%.4g"));

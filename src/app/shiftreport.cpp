@@ -144,8 +144,8 @@ QString rangeText(const ShiftAnalysis &a)
 bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *error)
 {
     QTextDocument document;
-    const QSize chartSize(640, 280);
-    const QSize rangeSize(640, 200);
+    const QSize chartSize(600, 250);
+    const QSize rangeSize(600, 200);
     for (int i = 0; i < 4; ++i) {
         document.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("chart%1").arg(i)),
                              chartPicture(i / 2, i % 2 == 1, a, i % 2 == 1 ? rangeSize : chartSize));
@@ -166,6 +166,18 @@ bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *e
     for (int t = 0; t < 2; ++t)
         html += preformatted(controlcharts::capabilityText(t, a.quantities[std::size_t(t)]));
 
+    html += QStringLiteral("<h3>Stability (I-MR charts)</h3>");
+    // One paragraph per chart: the layout then moves a chart that would cross
+    // the end of a page to the next one instead of cutting it in two.
+    for (int i = 0; i < 4; ++i) {
+        const QSize size = i % 2 == 1 ? rangeSize : chartSize;
+        html += QStringLiteral("<p style=\"margin:0\"><img src=\"chart%1\" width=\"%2\" height=\"%3\"></p>")
+                    .arg(i)
+                    .arg(size.width())
+                    .arg(size.height());
+    }
+    for (int t = 0; t < 2; ++t)
+        html += preformatted(controlcharts::limitsText(t, a.quantities[std::size_t(t)]));
     html += QStringLiteral("<h3>Yield</h3><p>In-BIN share: cells in a BIN of both tables. Whole range: %1 % of %2 cells.</p>")
                 .arg(QString::number(a.yield.total().percent(), 'f', 2))
                 .arg(a.yield.total().cells);
@@ -189,13 +201,6 @@ bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *e
     html += htmlTable({QStringLiteral("Hour"), QStringLiteral("Cells"), QStringLiteral("In BIN"), QStringLiteral("Yield %")},
                   hourRows);
 
-    html += QStringLiteral("<h3>Stability (I-MR charts)</h3>");
-    for (int i = 0; i < 4; ++i) {
-        const QSize size = i % 2 == 1 ? rangeSize : chartSize;
-        html += QStringLiteral("<p><img src=\"chart%1\" width=\"%2\" height=\"%3\"></p>").arg(i).arg(size.width()).arg(size.height());
-    }
-    for (int t = 0; t < 2; ++t)
-        html += preformatted(controlcharts::limitsText(t, a.quantities[std::size_t(t)]));
     html += QStringLiteral("<p><b>Marked cells</b> (the first 40 of each quantity)</p>");
     for (int t = 0; t < 2; ++t) {
         const QString marks = controlcharts::marksText(t, a.quantities[std::size_t(t)], 40);
