@@ -8,6 +8,8 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
+#include <QDateTimeEdit>
 #include <QFileDialog>
 #include <QDir>
 #include <QFileInfo>
@@ -94,6 +96,19 @@ FormBatch::FormBatch(const BinTable &binTableR, const BinTable &binTableV, QStri
     buildUi();
     connect(&m_watcher, &QFutureWatcher<Pass>::finished, this, &FormBatch::passEnded);
     connect(&m_watcher, &QFutureWatcher<Pass>::progressValueChanged, m_progressBar, &QProgressBar::setValue);
+    connect(&m_analysisWatcher, &QFutureWatcher<ShiftAnalysis>::finished, this, [this] {
+        // Readings replaced meanwhile are analysed afresh.
+        if (m_analysisWatcher.future().resultCount() > 0 && m_analysedReadings == m_readings) {
+            m_analysis = m_analysisWatcher.future().result();
+            showStability();
+        } else {
+            m_rangeWaiting = true;
+        }
+        if (m_rangeWaiting)
+            analyseRange();
+        else
+            Q_EMIT analysisShown();
+    });
     showAll();
     reload();
 }
@@ -104,6 +119,8 @@ FormBatch::~FormBatch()
     m_watcher.disconnect(this);
     m_watcher.cancel();
     m_watcher.waitForFinished();
+    m_analysisWatcher.disconnect(this);
+    m_analysisWatcher.waitForFinished();
 }
 
 void FormBatch::buildUi()
@@ -191,7 +208,42 @@ void FormBatch::buildUi()
 QWidget *FormBatch::buildStabilityTab()
 {
     auto *tab = new QWidget(this);
-    auto *grid = new QGridLayout(tab);
+    auto *outer = new QVBoxLayout(tab);
+    auto *rangeBar = new QHBoxLayout;
+    rangeBar->addWidget(new QLabel(QStringLiteral("Cells:"), tab));
+    m_rangeBox = new QComboBox(tab);
+    m_rangeBox->setObjectName(QStringLiteral("rangeBox"));
+    m_rangeBox->addItems({QStringLiteral("All in the file"), QStringLiteral("Today"), QStringLiteral("Last 8 hours"),
+                          QStringLiteral("From - to")});
+    rangeBar->addWidget(m_rangeBox);
+    const QDateTime now = QDateTime::currentDateTime();
+    auto makeEdit = [tab, rangeBar](const char *name, const QDateTime &value) {
+        auto *edit = new QDateTimeEdit(value, tab);
+        edit->setObjectName(QLatin1String(name));
+        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
+        edit->setCalendarPopup(true);
+        edit->setEnabled(false);
+        rangeBar->addWidget(edit);
+        return edit;
+    };
+    m_fromEdit = makeEdit("fromEdit", QDateTime(now.date(), QTime(now.time().hour(), 0)).addSecs(-8 * 3600));
+    rangeBar->addWidget(new QLabel(QStringLiteral("to"), tab));
+    m_toEdit = makeEdit("toEdit", QDateTime(now.date(), QTime(now.time().hour(), 0)).addSecs(3600));
+    rangeBar->addStretch(1);
+    outer->addLayout(rangeBar);
+    connect(m_rangeBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        m_fromEdit->setEnabled(index == int(Range::FromTo));
+        m_toEdit->setEnabled(index == int(Range::FromTo));
+        analyseRange();
+    });
+    for (QDateTimeEdit *edit : {m_fromEdit, m_toEdit})
+        connect(edit, &QDateTimeEdit::dateTimeChanged, this, [this] {
+            if (m_rangeBox->currentIndex() == int(Range::FromTo))
+                analyseRange();
+        });
+
+    auto *grid = new QGridLayout;
+    outer->addLayout(grid, 1);
     const char *const names[4] = {"individualsR", "movingRangeR", "individualsV", "movingRangeV"};
     for (int i = 0; i < 4; ++i) {
         QChartView *view = makeChartView(tab, QLatin1String(names[i]), QString(), m_controlCharts[std::size_t(i)]);
@@ -217,6 +269,61 @@ QWidget *FormBatch::buildStabilityTab()
     grid->addWidget(m_yieldTable, 2, 1);
     grid->setRowStretch(2, 2);
     return tab;
+}
+
+void FormBatch::setRange(Range range)
+{
+    m_rangeBox->setCurrentIndex(int(range));
+}
+
+RecordFilter FormBatch::rangeFilter() const
+{
+    auto seconds = [](const QDateTime &t) {
+        const QDate d = t.date();
+        const QTime h = t.time();
+        return wallClockSeconds(d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second());
+    };
+    RecordFilter filter;
+    const QDateTime now = QDateTime::currentDateTime();
+    switch (Range(m_rangeBox->currentIndex())) {
+    case Range::All:
+        break;
+    case Range::Today:
+        filter.from = seconds(now.date().startOfDay());
+        filter.to = *filter.from + 86400;
+        break;
+    case Range::LastEightHours:
+        filter.from = seconds(now) - 8 * 3600;
+        break;
+    case Range::FromTo:
+        filter.from = seconds(m_fromEdit->dateTime());
+        filter.to = seconds(m_toEdit->dateTime());
+        break;
+    }
+    return filter;
+}
+
+void FormBatch::analyseRange()
+{
+    // A read under way analyses the range when it ends; one analysis at a time.
+    if (isReading() || m_analysisWatcher.isRunning()) {
+        m_rangeWaiting = true;
+        return;
+    }
+    m_rangeWaiting = false;
+    const Readings readings = m_readings;
+    m_analysedReadings = readings;
+    const RecordFilter filter = rangeFilter();
+    const BatchSummary tables(m_summary.table(0), m_summary.table(1));
+    const QString path = m_path;
+    m_analysisWatcher.setFuture(QtConcurrent::run([readings, filter, tables, path] {
+        ReadingsSource source(*readings, QStringLiteral("Data file %1").arg(QDir::toNativeSeparators(path)),
+                              QFileInfo(path).completeBaseName());
+        ShiftAnalysis analysis;
+        QString ignored; // readings in memory cannot fail
+        analyseShift(source, filter, tables.table(0), tables.table(1), kControlChartPoints, &analysis, &ignored);
+        return analysis;
+    }));
 }
 
 // --- Reading ------------------------------------------------------------------------
@@ -270,12 +377,13 @@ void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
     // A pass from the start judges against fresh copies of the tables.
     const BatchSummary fresh(base.table(0), base.table(1));
     const Readings before = m_readings;
+    const RecordFilter range = rangeFilter();
     m_progressBar->setValue(0);
     const qint64 size = QFileInfo(m_path).size();
     m_progressBar->setVisible(size - fromOffset >= kProgressShownFrom);
     m_cancelButton->setEnabled(true);
     m_watcher.setFuture(QtConcurrent::run(
-        [path, fromOffset, base, fresh, before](QPromise<Pass> &promise) {
+        [path, fromOffset, base, fresh, before, range](QPromise<Pass> &promise) {
             promise.setProgressRange(0, kProgressSteps);
             Pass pass;
             pass.tail = readRecordFile(path, fromOffset, [&promise](qint64 done, qint64 total) {
@@ -305,7 +413,7 @@ void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
             ReadingsSource source(*pass.readings, QStringLiteral("Data file %1").arg(QDir::toNativeSeparators(path)),
                                   QFileInfo(path).completeBaseName());
             QString ignored; // the readings are in memory: only CANCEL stops it
-            analyseShift(source, RecordFilter{}, pass.summary.table(0), pass.summary.table(1), kControlChartPoints,
+            analyseShift(source, range, pass.summary.table(0), pass.summary.table(1), kControlChartPoints,
                          &pass.analysis, &ignored, [&promise] { return !promise.isCanceled(); });
             promise.addResult(std::move(pass));
         }));
@@ -343,6 +451,8 @@ void FormBatch::passEnded()
         m_appendedWaiting = false;
         takeAppended();
     }
+    if (m_rangeWaiting && !isReading())
+        analyseRange();
     Q_EMIT readingEnded();
 }
 

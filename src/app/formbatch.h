@@ -16,6 +16,8 @@
 struct BinTable;
 class QChart;
 class QChartView;
+class QComboBox;
+class QDateTimeEdit;
 class QFileDialog;
 class QLabel;
 class QPlainTextEdit;
@@ -68,7 +70,15 @@ public:
     // The shift report of the cells shown, as one A4 PDF.
     bool saveReport(const QString &path, QString *error) const;
 
+    // The cells the stability tab takes: all, today's, the last eight hours'
+    // or those from - to (the date-time boxes), by the records' own clock.
+    enum class Range { All, Today, LastEightHours, FromTo };
+    void setRange(Range range);
+    bool isAnalysing() const { return m_analysisWatcher.isRunning(); }
+
 Q_SIGNALS:
+    // The stability tab shows the analysis of the range chosen.
+    void analysisShown();
     // A read has ended (finished, cancelled or failed) and the window shows its
     // outcome.
     void readingEnded();
@@ -95,6 +105,8 @@ private:
     void fillTable(QTableWidget *table, int t);
     QWidget *buildStabilityTab();
     void showStability();
+    RecordFilter rangeFilter() const;
+    void analyseRange();
     bool limitsChanged() const;
     enum class Export { Plots, Table, Report };
     void askExportPath(Export what);
@@ -109,6 +121,9 @@ private:
     BatchSummary m_summary;
     batchcharts::Plots m_plots;
     ShiftAnalysis m_analysis;
+    QFutureWatcher<ShiftAnalysis> m_analysisWatcher;
+    Readings m_analysedReadings;
+    bool m_rangeWaiting = false;
     qint64 m_offset = 0;
     qint64 m_linesNotRead = 0;
     bool m_appendedWaiting = false;
@@ -135,6 +150,9 @@ private:
     // Stability: individuals and moving range of resistance and voltage.
     std::array<QChart *, 4> m_controlCharts{};
     QPlainTextEdit *m_stabilityText = nullptr;
+    QComboBox *m_rangeBox = nullptr;
+    QDateTimeEdit *m_fromEdit = nullptr;
+    QDateTimeEdit *m_toEdit = nullptr;
     QTableWidget *m_yieldTable = nullptr;
     QPointer<QFileDialog> m_exportDialog;
 };

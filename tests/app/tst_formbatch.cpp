@@ -10,6 +10,7 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QDateTimeEdit>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
@@ -163,6 +164,31 @@ private Q_SLOTS:
         QCOMPARE(cellText(yield, 0, 0), QStringLiteral("2026-12-07 14:00"));
         QCOMPARE(cellText(yield, 0, 2), QStringLiteral("3"));
         QCOMPARE(cellText(yield, 0, 3), QStringLiteral("60.00"));
+    }
+
+    // The stability tab takes the range chosen; the distribution stays whole.
+    void theStabilityTabTakesTheChosenRange()
+    {
+        const QString file = path("range.csv");
+        writeFile(file, "2026/12/06,23:59:59,20E-3,3.5\r\n2026/12/07,06:00:00,30E-3,3.5\r\n"
+                        "2026/12/07,13:59:00,35E-3,3.5\r\n2026/12/07,14:00:00,50E-3,3.5\r\n");
+        const auto form = openOn(file);
+        QVERIFY(form);
+        QCOMPARE(form->analysis().summary.count(), qint64(4));
+        child<QDateTimeEdit>(form.get(), "fromEdit")->setDateTime(QDateTime(QDate(2026, 12, 7), QTime(6, 0)));
+        child<QDateTimeEdit>(form.get(), "toEdit")->setDateTime(QDateTime(QDate(2026, 12, 7), QTime(14, 0)));
+        QSignalSpy shown(form.get(), &FormBatch::analysisShown);
+        form->setRange(FormBatch::Range::FromTo);
+        QVERIFY(shown.wait(kWait));
+        QCOMPARE(form->analysis().summary.count(), qint64(2));
+        QCOMPARE(form->analysis().quantities[0].limits.centre, 32.5);
+        QCOMPARE(cellText(child<QTableWidget>(form.get(), "yieldTable"), 0, 0), QStringLiteral("2026-12-07 06:00"));
+        QCOMPARE(form->summary().count(), qint64(4));
+
+        // Back to every cell of the file.
+        form->setRange(FormBatch::Range::All);
+        QVERIFY(shown.wait(kWait));
+        QCOMPARE(form->analysis().summary.count(), qint64(4));
     }
 
     void followsAppendedCellsWithoutReadingTheFileAgain()
