@@ -29,7 +29,9 @@ class QTableWidget;
 // BIN limits, as two histograms with the BINs drawn as bands, a scatter plot of
 // resistance against voltage coloured by BIN pair, and a table per quantity
 // with count, share, mean, spread and range per BIN. The data file stores no
-// BIN, so the window says that the BINs come from the current limits.
+// BIN, so the window says that the BINs come from the current limits. A second
+// tab shows the cells' stability (I-MR charts with run rules), capability and
+// yield per hour over a chosen time range, which the shift report prints.
 //
 // Reading runs on a worker thread with a progress bar and CANCEL; the file is
 // never changed. takeAppended() reads only what was added since the last read,
@@ -74,7 +76,6 @@ public:
     // or those from - to (the date-time boxes), by the records' own clock.
     enum class Range { All, Today, LastEightHours, FromTo };
     void setRange(Range range);
-    bool isAnalysing() const { return m_analysisWatcher.isRunning(); }
 
 Q_SIGNALS:
     // The stability tab shows the analysis of the range chosen.
