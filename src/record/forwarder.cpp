@@ -19,6 +19,14 @@ QString nextConnectionPrefix()
 
 } // namespace
 
+CentralStatus CentralStatus::connecting()
+{
+    CentralStatus status;
+    status.enabled = true;
+    status.reason = QStringLiteral("connecting");
+    return status;
+}
+
 QString CentralStatus::text() const
 {
     if (!enabled)
@@ -36,7 +44,7 @@ CentralForwarder::CentralForwarder(QString journalPath, CentralSettings settings
       m_pgConnection(connectionPrefix + QStringLiteral("-central")),
       m_journal(std::make_unique<Journal>(connectionPrefix + QStringLiteral("-journal")))
 {
-    m_lastStatus.enabled = true;
+    m_lastStatus = CentralStatus::connecting();
 }
 
 CentralForwarder::~CentralForwarder()
@@ -68,14 +76,19 @@ void CentralForwarder::stop()
 
 void CentralForwarder::wake()
 {
-    ++m_waiting;
     if (m_stopped)
         return;
     if (m_retrying) {
-        // The server is still away: only the count changes.
+        // The server is still away: only the count changes, read from the
+        // journal itself so that a wake for a cell counted already is no
+        // second cell.
+        const qint64 waiting = m_journal->isOpen() ? m_journal->waitingCount() : -1;
+        if (waiting >= 0)
+            m_waiting = waiting;
         report(m_lastStatus.reason);
         return;
     }
+    ++m_waiting;
     if (!m_timer->isActive())
         scheduleNow();
 }
@@ -135,6 +148,8 @@ void CentralForwarder::step()
             m_waiting = waiting;
     }
     if (!m_connected) {
+        if (m_lastStatus.reason == CentralStatus::connecting().reason)
+            report(m_lastStatus.reason);
         central::Outcome outcome = central::connect(m_pgConnection, m_settings);
         if (outcome.ok)
             outcome = central::prepareSchema(m_pgConnection, m_settings);
@@ -206,7 +221,7 @@ CentralForwarderThread::CentralForwarderThread(const QString &journalPath, const
 {
     qRegisterMetaType<CentralStatus>();
     m_thread->setObjectName(QStringLiteral("central record"));
-    m_status.enabled = true;
+    m_status = CentralStatus::connecting();
     m_forwarder = new CentralForwarder(journalPath, settings, nextConnectionPrefix());
     m_forwarder->moveToThread(m_thread);
     connect(m_thread, &QThread::started, m_forwarder, &CentralForwarder::start);

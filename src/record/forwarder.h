@@ -22,6 +22,8 @@ struct CentralStatus
     {
         return enabled == other.enabled && waiting == other.waiting && reason == other.reason;
     }
+    // Before the first contact with the server.
+    static CentralStatus connecting();
     bool upToDate() const { return waiting == 0 && reason.isEmpty(); }
     // "Central record: up to date", "Central record: 37 cells waiting (reason)",
     // or empty when the central record is off.
