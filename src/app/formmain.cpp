@@ -1,6 +1,7 @@
 #include "formmain.h"
 
 #include "batchlauncher.h"
+#include "centralrecordcontrols.h"
 #include "formabout.h"
 #include "handsfreecontrols.h"
 #include "portchooser.h"
@@ -86,6 +87,9 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     buildStateControls();
     m_handsFree = new HandsFreeControls(this, m_ui.settingsMenu, statusBar(), m_session, m_dialogs,
                                         applicationTitle(), settingsFolder());
+    m_centralRecord = new CentralRecordControls(this, m_ui.settingsMenu, statusBar(), m_dialogs, applicationTitle(),
+                                                settingsFolder(),
+                                                QDir(m_locations.journalDir).filePath(QStringLiteral("journal.sqlite")));
     setWindowTitle(applicationTitle());
     setWindowIcon(programIcon());
 
@@ -197,6 +201,10 @@ void FormMain::shutdown()
 {
     m_session.stop();
     closeSecondaryWindows();
+    // Cells the central database has not confirmed stay in the journal.
+    const QString waiting = m_centralRecord->shutdown();
+    if (!waiting.isEmpty())
+        qWarning("%s", qUtf8Printable(waiting));
     saveSettings();
     if (m_endsProgram)
         QCoreApplication::exit(0);
