@@ -7,6 +7,7 @@
 #include "portchooser.h"
 #include "programicon.h"
 #include "setupstore.h"
+#include "version.h"
 
 #include "bins/binpanellogic.h"
 #include "bins/bintable.h"
@@ -90,6 +91,12 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     m_centralRecord = new CentralRecordControls(this, m_ui.settingsMenu, statusBar(), m_dialogs, applicationTitle(),
                                                 settingsFolder(),
                                                 QDir(m_locations.journalDir).filePath(QStringLiteral("journal.sqlite")));
+    // Every counted cell goes to the journal after the data file.
+    m_session.addRecordSink(&m_centralRecord->journalSink());
+    m_session.setBenchName(m_centralRecord->settings().benchName());
+    m_session.setProgramVersion(QStringLiteral("%1.%2.%3").arg(version::kMajor).arg(version::kMinor).arg(version::kRevision));
+    connect(m_centralRecord, &CentralRecordControls::benchChanged, this,
+            [this](const QString &bench) { m_session.setBenchName(bench); });
     setWindowTitle(applicationTitle());
     setWindowIcon(programIcon());
 
