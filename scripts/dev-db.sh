@@ -27,7 +27,7 @@ for candidate in /usr/lib/postgresql/15/bin $(ls -d /usr/lib/postgresql/*/bin 2>
     if [ -x "$candidate/initdb" ] && [ -x "$candidate/pg_ctl" ]; then bindir=$candidate; break; fi
 done
 if [ -z "$bindir" ]; then
-    echo "dev-db.sh: no PostgreSQL server found; run: bash scripts/deps.sh" >&2
+    echo "dev-db.sh: no PostgreSQL server found; run: bash scripts/deps.sh test" >&2
     exit 1
 fi
 
