@@ -15,10 +15,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
 #include <functional>
 
 namespace {
@@ -57,6 +61,8 @@ bool fill(const QString &path, int cells, const BinSetup &setup)
 // journal commit, timed per cell.
 void commits(const QString &folder, int cells, CentralForwarderThread *forwarder, const char *label)
 {
+    if (cells <= 0)
+        return;
     const QString path = QDir(folder).filePath(QStringLiteral("journal-commits.sqlite"));
     Journal journal(QStringLiteral("commits"));
     if (!journal.open(path).ok)
@@ -90,6 +96,27 @@ void commits(const QString &folder, int cells, CentralForwarderThread *forwarder
                 cells, percentile(ms, 0.5), percentile(ms, 0.95), *std::max_element(ms.begin(), ms.end()));
 }
 
+// The floor under any durable commit here: a 4 KiB write and fdatasync.
+void rawSyncs(const QString &folder, int count)
+{
+    const QByteArray path = QFile::encodeName(QDir(folder).filePath(QStringLiteral("sync-probe")));
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+        return;
+    const std::string block(4096, 'x');
+    std::vector<double> ms;
+    for (int n = 0; n < count; ++n) {
+        QElapsedTimer timer;
+        timer.start();
+        if (::write(fd, block.data(), block.size()) != ssize_t(block.size()) || ::fdatasync(fd) != 0)
+            break;
+        ms.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    ::close(fd);
+    std::printf("4 KiB write + fdatasync in the same folder, %d times: median %.2f ms, p95 %.2f ms\n", count,
+                percentile(ms, 0.5), percentile(ms, 0.95));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -109,6 +136,7 @@ int main(int argc, char **argv)
     }
     const BinSetup setup = cellfixtures::setup();
 
+    rawSyncs(folder.path(), commitCells / 4);
     commits(folder.path(), commitCells, nullptr, "central record off");
     {
         CentralForwarderThread forwarder(QDir(folder.path()).filePath(QStringLiteral("journal-commits.sqlite")),

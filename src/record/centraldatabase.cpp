@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <array>
+
 namespace central {
 
 namespace {
@@ -98,6 +100,15 @@ QString withoutNul(QString text)
     // The server's text type holds no NUL character.
     text.remove(QChar(0));
     return text;
+}
+
+// One element of an array literal: quoted, with backslash and quote escaped.
+QString arrayElement(const QString &text)
+{
+    QString element = withoutNul(text);
+    element.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    element.replace(QLatin1Char('"'), QLatin1String("\\\""));
+    return QLatin1Char('"') + element + QLatin1Char('"');
 }
 
 } // namespace
@@ -259,36 +270,36 @@ Outcome send(const QString &connectionName, const CentralSettings &settings,
             return rollback(query.lastError());
     }
 
-    // One statement for the whole batch, in the journal's order, so the
-    // server's arrival order follows the bench's.
-    QString statement = QStringLiteral(
-            "INSERT INTO cells (id, bench, measured_at, resistance_text, voltage_text, resistance_ohm, voltage_v,"
-            " resistance_bin, voltage_bin, setup_hash, cell_id, program_version) VALUES ");
-    const QString row = QStringLiteral("(?::uuid, ?, ?::timestamptz, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    statement.reserve(statement.size() + int(records.size()) * (row.size() + 1) + 32);
-    for (size_t i = 0; i < records.size(); ++i) {
-        if (i > 0)
-            statement += QLatin1Char(',');
-        statement += row;
-    }
-    statement += QLatin1String(" ON CONFLICT (id) DO NOTHING");
-    if (!query.prepare(statement))
-        return rollback(query.lastError());
+    // One statement for the whole batch: each column an array, unnested in
+    // the journal's order, so the server's arrival order follows the bench's.
+    // The statement is the same for every batch, whatever its size.
+    std::array<QStringList, 12> columns;
+    for (QStringList &column : columns)
+        column.reserve(int(records.size()));
     for (const Journal::Pending &pending : records) {
         const CellRecord &r = pending.record;
-        query.addBindValue(r.id.toString(QUuid::WithoutBraces));
-        query.addBindValue(withoutNul(r.bench));
-        query.addBindValue(r.measuredAtText());
-        query.addBindValue(withoutNul(r.resistanceText));
-        query.addBindValue(withoutNul(r.voltageText));
-        query.addBindValue(r.resistanceOhm);
-        query.addBindValue(r.voltageV);
-        query.addBindValue(r.resistanceBin);
-        query.addBindValue(r.voltageBin);
-        query.addBindValue(r.setupHash);
-        query.addBindValue(r.cellId.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(withoutNul(r.cellId)));
-        query.addBindValue(withoutNul(r.programVersion));
+        columns[0] << arrayElement(r.id.toString(QUuid::WithoutBraces));
+        columns[1] << arrayElement(r.bench);
+        columns[2] << arrayElement(r.measuredAtText());
+        columns[3] << arrayElement(r.resistanceText);
+        columns[4] << arrayElement(r.voltageText);
+        columns[5] << arrayElement(QString::number(r.resistanceOhm, 'g', 17));
+        columns[6] << arrayElement(QString::number(r.voltageV, 'g', 17));
+        columns[7] << arrayElement(r.resistanceBin);
+        columns[8] << arrayElement(r.voltageBin);
+        columns[9] << arrayElement(r.setupHash);
+        columns[10] << (r.cellId.isEmpty() ? QStringLiteral("NULL") : arrayElement(r.cellId));
+        columns[11] << arrayElement(r.programVersion);
     }
+    if (!query.prepare(QStringLiteral(
+                "INSERT INTO cells (id, bench, measured_at, resistance_text, voltage_text, resistance_ohm, voltage_v,"
+                " resistance_bin, voltage_bin, setup_hash, cell_id, program_version)"
+                " SELECT * FROM unnest(?::uuid[], ?::text[], ?::timestamptz[], ?::text[], ?::text[],"
+                " ?::float8[], ?::float8[], ?::text[], ?::text[], ?::text[], ?::text[], ?::text[])"
+                " ON CONFLICT (id) DO NOTHING")))
+        return rollback(query.lastError());
+    for (const QStringList &column : columns)
+        query.addBindValue(QString(QLatin1Char('{') + column.join(QLatin1Char(',')) + QLatin1Char('}')));
     if (!query.exec())
         return rollback(query.lastError());
     query.finish();

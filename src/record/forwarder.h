@@ -44,7 +44,7 @@ class CentralForwarder : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kBatchSize = 500;
+    static constexpr int kBatchSize = 2000;
     static constexpr std::chrono::milliseconds kFirstRetry{1000};
     static constexpr std::chrono::milliseconds kLongestRetry{30000};
 

@@ -89,12 +89,19 @@ private Q_SLOTS:
 
         QVERIFY(db.start());
         count(journal, forwarder, written, 20, setup);
+        // Texts with the characters that quote and separate arrive as they are.
+        CellRecord odd = cellfixtures::record(QStringLiteral("bench-1"), 999, setup);
+        odd.cellId = QStringLiteral("C \"7\" \\ {x},y 'z' NULL");
+        QVERIFY(journal.append(odd, setup).written);
+        written.push_back(odd);
+        forwarder.wake();
         QTRY_VERIFY_WITH_TIMEOUT(forwarder.status().upToDate(), kArrivalWait);
         QCOMPARE(arrivedIds(db, QStringLiteral("bench-1")), idsOf(written));
-        QCOMPARE(db.column(QStringLiteral("SELECT count(DISTINCT id) FROM cells")), QStringList{QStringLiteral("320")});
+        QCOMPARE(db.column(QStringLiteral("SELECT count(DISTINCT id) FROM cells")), QStringList{QStringLiteral("321")});
+        QCOMPARE(db.column(QStringLiteral("SELECT cell_id FROM cells WHERE cell_id IS NOT NULL")), QStringList{odd.cellId});
         QCOMPARE(db.column(QStringLiteral("SELECT setup FROM bin_setups")), QStringList{setup.text});
         // The values arrive as the bench kept them.
-        const CellRecord &last = written.back();
+        const CellRecord &last = written[written.size() - 2];
         QCOMPARE(db.column(QStringLiteral("SELECT resistance_text || '|' || voltage_bin || '|' || setup_hash || '|' "
                                           "|| to_char(measured_at AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS.MS') "
                                           "|| '|' || (cell_id IS NULL) FROM cells WHERE id = '%1'")
