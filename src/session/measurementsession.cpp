@@ -1,15 +1,15 @@
 #include "session/measurementsession.h"
 
-#include "bins/bintable.h"
+#include "bins/bintables.h"
+#include "bins/judge.h"
 #include "common/apperror.h"
+#include "link/testernumber.h"
 #include "platform/clock.h"
 #include "platform/serialport.h"
 #include "record/datafile.h"
 #include "record/recordline.h"
 #include "record/binsetup.h"
 #include "record/cellrecord.h"
-#include "common/numericvalue.h"
-#include "session/judge.h"
 #include "session/sessionview.h"
 #include "session/settlerule.h"
 
@@ -44,14 +44,13 @@ QString countedBin(const Judgement &judgement)
 
 } // namespace
 
-MeasurementSession::MeasurementSession(SerialPort &port, Clock &clock, BinTable &binTableR,
-                                       BinTable &binTableV, DataFile &dataFile, SessionView &view,
+MeasurementSession::MeasurementSession(SerialPort &port, Clock &clock, BinTables &binTables,
+                                       DataFile &dataFile, SessionView &view,
                                        QObject *parent)
     : QObject(parent),
       m_port(port),
       m_clock(clock),
-      m_binTableR(binTableR),
-      m_binTableV(binTableV),
+      m_binTables(binTables),
       m_dataFile(dataFile),
       m_view(view),
       m_channel(port),
@@ -226,8 +225,8 @@ void MeasurementSession::judgeReading()
     // A settled reading arms itself; a press armed already is the same arming.
     const bool fired = m_arming.fires(sample);
     const bool armed = m_arming.pressed() || fired;
-    const std::optional<float> valueR = readingValueOf(fields[0], 0);
-    const std::optional<float> valueV = readingValueOf(fields[1], 1);
+    const std::optional<float> valueR = readingValueOf(fields[0], Quantity::Resistance);
+    const std::optional<float> valueV = readingValueOf(fields[1], Quantity::Voltage);
     if (!valueR || !valueV) {
         // Shown as text, but no reading to judge, count or record; an arming
         // waits for a real one.
@@ -237,25 +236,11 @@ void MeasurementSession::judgeReading()
 
     // Both tables are judged before either is written back, so the counters of
     // the two tables and the data file never disagree.
-    std::optional<Judgement> judgedR;
-    std::optional<Judgement> judgedV;
-    bool counted = armed;
-    if (armed) {
-        try {
-            judgedR = judgeTable(m_binTableR, *valueR, true);
-            judgedV = judgeTable(m_binTableV, *valueV, true);
-        } catch (const AppError &error) {
-            if (error.kind() != ErrorKind::Overflow)
-                throw;
-            counted = false;
-        }
-    }
-    if (!counted) {
-        judgedR = judgeTable(m_binTableR, *valueR, false);
-        judgedV = judgeTable(m_binTableV, *valueV, false);
-    }
+    const Judgement judgedR = judgeTable(m_binTables.resistance(), *valueR, armed);
+    const Judgement judgedV = judgeTable(m_binTables.voltage(), *valueV, armed);
+    const bool counted = armed && !judgedR.counterFull && !judgedV.counterFull;
     ReadingJudgement shown;
-    for (const auto &[t, judgement] : {std::pair{0, &*judgedR}, std::pair{1, &*judgedV}})
+    for (const auto &[t, judgement] : {std::pair{0, &judgedR}, std::pair{1, &judgedV}})
         shown.tables[size_t(t)] = ReadingJudgement::Table{judgement->lit, judgement->binsInUse, judgement->out};
 
     if (armed && !counted) {
@@ -274,18 +259,17 @@ void MeasurementSession::judgeReading()
         return;
     }
 
-    m_binTableR = judgedR->table;
-    m_binTableV = judgedV->table;
+    m_binTables.setTables(judgedR.table, judgedV.table);
     shown.counted = true;
     m_view.showJudgement(shown);
     if (m_counterFullTold) {
         m_counterFullTold = false;
         setStatus(QString());
     }
-    recordCell(m_clock.now(), *judgedR, *judgedV);
+    recordCell(m_clock.now(), judgedR, judgedV);
     m_arming.recorded(sample);
     Q_EMIT readingCounted();
-    Q_EMIT cellRecorded(judgedR->matched() && judgedV->matched());
+    Q_EMIT cellRecorded(judgedR.matched() && judgedV.matched());
 }
 
 void MeasurementSession::recordCell(const QDateTime &timeStamp, const Judgement &judgedR, const Judgement &judgedV)
@@ -297,11 +281,11 @@ void MeasurementSession::recordCell(const QDateTime &timeStamp, const Judgement 
     record.measuredAt = timeStamp;
     record.resistanceText = fields[0];
     record.voltageText = fields[1];
-    record.resistanceOhm = numericValue(fields[0]);
-    record.voltageV = numericValue(fields[1]);
+    record.resistanceOhm = testerNumber(fields[0]).value_or(0.0);
+    record.voltageV = testerNumber(fields[1]).value_or(0.0);
     record.resistanceBin = countedBin(judgedR);
     record.voltageBin = countedBin(judgedV);
-    const BinSetup setup = BinSetup::of(m_binTableR, m_binTableV);
+    const BinSetup setup = BinSetup::of(m_binTables.resistance(), m_binTables.voltage());
     record.setupHash = setup.hash;
     record.programVersion = m_programVersion;
 

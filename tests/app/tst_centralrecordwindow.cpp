@@ -3,7 +3,7 @@
 #include "filecontent.h"
 
 #include "formmainharness.h"
-#include "../link/simtester.h"
+#include "simtester.h"
 
 #include "app/centralrecordcontrols.h"
 #include "app/centralrecorddialog.h"
