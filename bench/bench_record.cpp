@@ -170,11 +170,14 @@ int main(int argc, char **argv)
         timer.start();
         CentralForwarderThread forwarder(path, db.settings(QStringLiteral("bench-memory")));
         std::vector<std::pair<qint64, qint64>> samples;
+        QElapsedTimer sampled;
+        sampled.start();
         waitFor([&] {
             peak = std::max(peak, residentKiB());
-            const qint64 waiting = forwarder.status().waiting;
-            if (samples.empty() || samples.back().first - waiting >= memoryCells / 5)
-                samples.emplace_back(waiting, residentKiB());
+            if (sampled.elapsed() >= 30000) {
+                samples.emplace_back(forwarder.status().waiting, residentKiB());
+                sampled.restart();
+            }
             return forwarder.status().upToDate();
         }, 3600);
         std::printf("memory with %d cells waiting: %lld KiB before forwarding, peak %lld KiB while they drained "
