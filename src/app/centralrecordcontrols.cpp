@@ -12,6 +12,17 @@
 #include <QStatusBar>
 #include <QTimer>
 
+namespace {
+
+// Each window's journal connection has a name of its own.
+QString nextJournalConnection()
+{
+    static int counter = 0;
+    return QStringLiteral("bin4870-journal-%1").arg(++counter);
+}
+
+} // namespace
+
 CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMenu, QStatusBar *statusBar,
                                              Dialogs &dialogs, QString title, QString settingsFolder,
                                              QString journalPath)
@@ -21,7 +32,7 @@ CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMen
       m_title(std::move(title)),
       m_settingsFolder(std::move(settingsFolder)),
       m_journalPath(std::move(journalPath)),
-      m_journal(QStringLiteral("bin4870-journal")),
+      m_journal(nextJournalConnection()),
       m_sink(m_journal)
 {
     m_action = settingsMenu->addAction(QStringLiteral("&Central record..."));
