@@ -26,11 +26,16 @@ if grep -E '/(tst_|bench_|fuzz_)[^/]*$' <<<"$contents"; then
 fi
 depends="$(dpkg-deb --field "$deb" Depends)"
 echo "Depends: $depends"
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6charts6; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6charts6 libqt6sql6-sqlite; do
     grep -q "$lib" <<<"$depends" || { echo "package.sh: Depends lacks $lib" >&2; status=1; }
 done
 if grep -q -- '-dev' <<<"$depends"; then
     echo "package.sh: Depends names a -dev package" >&2; status=1
+fi
+recommends="$(dpkg-deb --field "$deb" Recommends)"
+grep -q libqt6sql6-psql <<<"$recommends" || { echo "package.sh: Recommends lacks libqt6sql6-psql" >&2; status=1; }
+if grep -q postgresql <<<"$depends $recommends"; then
+    echo "package.sh: the package pulls in a PostgreSQL server" >&2; status=1
 fi
 
 unpacked="$(mktemp -d)"

@@ -1,11 +1,13 @@
 #include "formmain.h"
 
 #include "batchlauncher.h"
+#include "centralrecordcontrols.h"
 #include "formabout.h"
 #include "handsfreecontrols.h"
 #include "portchooser.h"
 #include "programicon.h"
 #include "setupstore.h"
+#include "version.h"
 
 #include "bins/binpanellogic.h"
 #include "bins/bintables.h"
@@ -85,6 +87,15 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     buildStateControls();
     m_handsFree = new HandsFreeControls(this, m_ui.settingsMenu, statusBar(), m_session, m_dialogs,
                                         applicationTitle(), settingsFolder());
+    m_centralRecord = new CentralRecordControls(this, m_ui.settingsMenu, statusBar(), m_dialogs, applicationTitle(),
+                                                settingsFolder(),
+                                                QDir(m_locations.journalDir).filePath(QStringLiteral("journal.sqlite")));
+    // Every counted cell goes to the journal after the data file.
+    m_session.addRecordSink(&m_centralRecord->journalSink());
+    m_session.setBenchName(m_centralRecord->settings().benchName());
+    m_session.setProgramVersion(QStringLiteral("%1.%2.%3").arg(version::kMajor).arg(version::kMinor).arg(version::kRevision));
+    connect(m_centralRecord, &CentralRecordControls::benchChanged, this,
+            [this](const QString &bench) { m_session.setBenchName(bench); });
     setWindowTitle(applicationTitle());
     setWindowIcon(programIcon());
 
@@ -196,6 +207,10 @@ void FormMain::shutdown()
 {
     m_session.stop();
     closeSecondaryWindows();
+    // Cells the central database has not confirmed stay in the journal.
+    const QString waiting = m_centralRecord->shutdown();
+    if (!waiting.isEmpty())
+        qWarning("%s", qUtf8Printable(waiting));
     saveSettings();
     if (m_endsProgram)
         QCoreApplication::exit(0);
