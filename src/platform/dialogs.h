@@ -14,6 +14,8 @@ struct SaveDialogSetup
     int selectedFilter = 0;
     QString defaultSuffix; // without the dot
     bool confirmOverwrite = true;
+    // Shown in the dialog's title: what happens to a file that exists.
+    QString note;
 };
 
 struct SaveDialogResult

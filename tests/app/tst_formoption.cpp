@@ -5,6 +5,7 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -38,6 +39,16 @@ private:
     QString value(int index) const
     {
         return m_window->findChild<QLabel *>(QStringLiteral("Label2_%1").arg(index))->text();
+    }
+
+    // The open RESET question, if any.
+    QMessageBox *resetQuestion() const
+    {
+        for (QMessageBox *box : m_window->findChildren<QMessageBox *>()) {
+            if (box->isVisible())
+                return box;
+        }
+        return nullptr;
     }
 
     QPushButton *button(const char *name) const { return m_window->findChild<QPushButton *>(QLatin1String(name)); }
@@ -137,6 +148,10 @@ private Q_SLOTS:
         open();
         QCOMPARE(value(2), QStringLiteral("17"));
         QTest::mouseClick(button("Command2"), Qt::LeftButton);
+        QMessageBox *question = resetQuestion();
+        QVERIFY(question);
+        QCOMPARE(m_clears, 0);
+        question->button(QMessageBox::Yes)->click();
         QCOMPARE(m_clears, 1);
         QCOMPARE(m_r.totalCount, qint16(0));
         QCOMPARE(m_v.binCount[9], qint16(0));
@@ -152,6 +167,25 @@ private Q_SLOTS:
         m_window->showBinCount();
         QCOMPARE(value(0), QStringLiteral("1"));
         QCOMPARE(value(10), QStringLiteral("1"));
+    }
+
+    void resetAsksFirstAndEnterKeepsTheCounts()
+    {
+        countSomeCells();
+        open();
+        button("Command2")->setFocus();
+        QTest::keyClick(button("Command2"), Qt::Key_Space);
+        QMessageBox *question = resetQuestion();
+        QVERIFY(question);
+        QCOMPARE(question->text(), QStringLiteral("Clear all BIN counters?"));
+        QCOMPARE(question->defaultButton(), question->button(QMessageBox::No));
+        QCOMPARE(question->windowModality(), Qt::WindowModal);
+        // The operator's Enter after an accidental Tab answers No.
+        QTest::keyClick(question, Qt::Key_Return);
+        QTRY_VERIFY(!resetQuestion());
+        QCOMPARE(m_clears, 0);
+        QCOMPARE(m_r.binCount[2], qint16(17));
+        QCOMPARE(value(2), QStringLiteral("17"));
     }
 
     void closeRemovesTheWindow()
