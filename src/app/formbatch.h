@@ -85,6 +85,7 @@ private:
     void passEnded();
     void showAll();
     void showStatus();
+    void describeCharts();
     void fillTable(QTableWidget *table, int t);
     bool limitsChanged() const;
     void askExportPath(bool plots);
@@ -118,6 +119,7 @@ private:
     QChartView *m_histogramRView = nullptr;
     QChartView *m_histogramVView = nullptr;
     QChartView *m_scatterView = nullptr;
+    QLabel *m_scatterLegend = nullptr;
     QTableWidget *m_tableR = nullptr;
     QTableWidget *m_tableV = nullptr;
     QPointer<QFileDialog> m_exportDialog;
