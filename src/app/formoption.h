@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 #include <array>
 #include <functional>
@@ -8,6 +9,7 @@
 struct BinTable;
 class QGroupBox;
 class QLabel;
+class QMessageBox;
 class QPushButton;
 
 // The BIN counter window: per-BIN, OUT and TOTAL counters of both tables.
@@ -22,8 +24,8 @@ class FormOption : public QDialog
 {
     Q_OBJECT
 public:
-    // `clrBinCountRV` zeroes the counters of both tables; RESET calls it and
-    // then shows the tables again.
+    // `clrBinCountRV` zeroes the counters of both tables; RESET, once the
+    // operator has confirmed, calls it and then shows the tables again.
     FormOption(BinTable &binTableR, BinTable &binTableV, std::function<void()> clrBinCountRV,
                QWidget *parent = nullptr);
 
@@ -31,6 +33,9 @@ public:
     void showBinCount();
 
 private:
+    // RESET: asks "Clear all BIN counters?" (window-modal, default No) and
+    // clears only on Yes.
+    void askReset();
     void buildGroup(int group);
 
     BinTable &m_binTableR;
@@ -42,4 +47,5 @@ private:
     std::array<QLabel *, 22> m_counts{};
     QPushButton *m_closeButton = nullptr;
     QPushButton *m_resetButton = nullptr;
+    QPointer<QMessageBox> m_resetQuestion;
 };

@@ -40,6 +40,8 @@ void QtDialogs::askSavePath(const SaveDialogSetup &setup,
         dialog->selectNameFilter(setup.filters.at(setup.selectedFilter));
     dialog->setDefaultSuffix(setup.defaultSuffix);
     dialog->setOption(QFileDialog::DontConfirmOverwrite, !setup.confirmOverwrite);
+    if (!setup.note.isEmpty())
+        dialog->setWindowTitle(setup.note);
     dialog->selectFile(setup.initialPath);
 
     QObject::connect(dialog, &QDialog::finished, dialog, [dialog, done = std::move(done)](int code) {

@@ -37,14 +37,26 @@ std::optional<DeviceRights> deviceRights(const QString &device)
     return rights;
 }
 
-QString accessDeniedText(qint16 port, const QString &device, const QString &via, const DeviceRights &)
+QString accessDeniedText(qint16 port, const QString &device, const QString &via, const DeviceRights &rights)
 {
     const QString name = QStringLiteral("COM%1").arg(port);
     const QString where = via.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(via);
-    return QStringLiteral("Cannot open serial port %1: permission denied on %2%3. "
-                          "Your user may not use this device: ask for membership of the group \"dialout\" "
-                          "(sudo usermod -aG dialout $USER), then log out and log in again.")
-        .arg(name, device, where);
+    const QString denied = QStringLiteral("Cannot open serial port %1: permission denied on %2%3. ").arg(name, device, where);
+    // Joining the group helps only when the group may read and write the device.
+    const bool groupMayUse = (rights.mode & 060u) == 060u;
+    if (!rights.group.isEmpty() && groupMayUse && !rights.groupIsRoot) {
+        return denied
+               + QStringLiteral("Your user may not use this device: ask for membership of the group \"%1\" "
+                                "(sudo usermod -aG %1 $USER), then log out and log in again.")
+                     .arg(rights.group);
+    }
+    return denied
+           + QStringLiteral("The device belongs to owner %1, group %2, mode %3, so joining a group does not help: "
+                            "ask the administrator to let a group you can join read and write it "
+                            "(mode 0660, for instance with a udev rule).")
+                 .arg(rights.owner.isEmpty() ? QStringLiteral("?") : rights.owner,
+                      rights.group.isEmpty() ? QStringLiteral("?") : rights.group,
+                      QStringLiteral("0%1").arg(rights.mode, 3, 8, QLatin1Char('0')));
 }
 
 PortOpenProblem classifyOpenFailure(QSerialPort::SerialPortError error, const QString &device)

@@ -2,6 +2,7 @@
 
 #include "bins/bintable.h"
 #include "common/apperror.h"
+#include "common/logcategories.h"
 #include "platform/clock.h"
 #include "platform/serialport.h"
 #include "record/datafile.h"
@@ -253,6 +254,10 @@ void MeasurementSession::judgeReading()
     Q_EMIT readingCounted();
     Q_EMIT cellRecorded(judgedR->matched() && judgedV->matched());
     // What became of the record (not saved, or saved in a data file opened afresh).
+    if (!outcome.written) {
+        qCWarning(lcRecord, "counted cell %s,%s not saved to %s: %s", qUtf8Printable(fields[0]),
+                  qUtf8Printable(fields[1]), qUtf8Printable(outcome.path), qUtf8Printable(outcome.reason));
+    }
     if (const std::optional<QString> notice = m_recordNotices.after(outcome))
         m_view.showRecordNotice(*notice);
 }
@@ -309,6 +314,7 @@ void MeasurementSession::loseLine(const QString &reason)
     }
     markStale(noAnswerText());
     setStatus(lineLostText(m_port.commPort(), reason));
+    qCWarning(lcLine, "line to the tester lost on COM%d (%s); retrying", int(m_port.commPort()), qUtf8Printable(reason));
     m_reconnectTimer.start();
 }
 
@@ -334,6 +340,7 @@ void MeasurementSession::tryReconnect()
     m_reconnecting = false;
     m_reconnectTimer.stop();
     setStatus(lineBackText(m_port.commPort()));
+    qCInfo(lcLine, "line to the tester back on COM%d", int(m_port.commPort()));
     m_pollTimer.start();
 }
 

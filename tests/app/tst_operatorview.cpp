@@ -4,9 +4,13 @@
 #include "formmainharness.h"
 
 #include "app/guidewindow.h"
+#include "app/handsfreecontrols.h"
 #include "session/measurementsession.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QKeySequence>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -181,11 +185,13 @@ private Q_SLOTS:
             window().showStatus(text);
             auto *line = window().findChild<QLabel *>(QStringLiteral("statusLine"));
             QTRY_VERIFY(line->isVisible());
-            QVERIFY(eventwait::queuedEventsRun());
             QCOMPARE(line->text(), text);
-            const bool fitsOnOneLine = line->fontMetrics().horizontalAdvance(text) <= line->contentsRect().width();
-            const bool wrapsWhole = line->wordWrap() && line->height() >= line->heightForWidth(line->width());
-            QVERIFY2(fitsOnOneLine || wrapsWhole, qPrintable(text));
+            const auto shownWhole = [line, &text] {
+                const bool fitsOnOneLine = line->fontMetrics().horizontalAdvance(text) <= line->contentsRect().width();
+                const bool wrapsWhole = line->wordWrap() && line->height() >= line->heightForWidth(line->width());
+                return fitsOnOneLine || wrapsWhole;
+            };
+            QTRY_VERIFY2(shownWhole(), qPrintable(text));
             QVERIFY(QFontInfo(line->font()).pixelSize() >= 15);
         }
 
@@ -195,6 +201,36 @@ private Q_SLOTS:
         QVERIFY(QFontInfo(notice->font()).pixelSize() >= 18);
         const bool fits = notice->fontMetrics().horizontalAdvance(notice->text()) <= notice->contentsRect().width();
         QVERIFY(fits || (notice->wordWrap() && notice->height() >= notice->heightForWidth(notice->width())));
+    }
+
+    void everyButtonHasItsOwnAltKey()
+    {
+        makeWindow();
+        auto *batch = window().findChild<QPushButton *>(QStringLiteral("batchButton"));
+        auto *autoRecord = window().findChild<QCheckBox *>(QStringLiteral("autoRecordToggle"));
+        // The menu bar's own: File, Settings, Help.
+        QList<QKeySequence> keys{QKeySequence(Qt::ALT | Qt::Key_F), QKeySequence(Qt::ALT | Qt::Key_S),
+                                 QKeySequence(Qt::ALT | Qt::Key_H)};
+        for (QAbstractButton *button : std::initializer_list<QAbstractButton *>{
+                 ui().startButton, ui().stopButton, ui().recCountButton, ui().dataButton, batch, autoRecord,
+                 ui().browseButton}) {
+            const QKeySequence key = QKeySequence::mnemonic(button->text());
+            QVERIFY2(!key.isEmpty(), qPrintable(button->text()));
+            QVERIFY2(!keys.contains(key), qPrintable(button->text()));
+            keys << key;
+        }
+
+        window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window()));
+        QVERIFY(!autoRecord->isChecked());
+        QTest::keyClick(&window(), Qt::Key_A, Qt::AltModifier);
+        QTRY_VERIFY(autoRecord->isChecked());
+        QVERIFY(window().handsFree().options().autoRecord);
+        QTest::keyClick(&window(), Qt::Key_A, Qt::AltModifier);
+        QTRY_VERIFY(!autoRecord->isChecked());
+
+        QTest::keyClick(&window(), Qt::Key_D, Qt::AltModifier);
+        QTRY_VERIFY(window().findChild<QDialog *>(QStringLiteral("FormOption")));
     }
 
     void aFullCounterSaysSoOnRecCount()

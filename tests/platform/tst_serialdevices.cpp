@@ -100,9 +100,9 @@ private Q_SLOTS:
                                                           "Settings > COMPort"};
         QTest::newRow("no UART") << int(PortOpenProblem::Missing) << "/dev/ttyS29"
                                  << QStringList{"COM1", "/dev/ttyS29", "does not exist"};
-        QTest::newRow("not in dialout") << int(PortOpenProblem::AccessDenied) << "/dev/ttyS0"
-                                        << QStringList{"COM1", "/dev/ttyS0", "permission denied", "\"dialout\"",
-                                                       "log in again"};
+        // What it advises depends on the device's rights: accessAdviceFollowsTheDevicesRights.
+        QTest::newRow("access denied") << int(PortOpenProblem::AccessDenied) << "/dev/ttyS0"
+                                       << QStringList{"COM1", "/dev/ttyS0", "permission denied"};
         QTest::newRow("in use") << int(PortOpenProblem::Other) << "/dev/ttyS0"
                                 << QStringList{"COM1", "/dev/ttyS0", "the platform's reason"};
     }
@@ -122,7 +122,8 @@ private Q_SLOTS:
         const QString text = portOpenFailureText(1, entry, PortOpenProblem(problem), QStringLiteral("the platform's reason"));
         for (const QString &part : mentioned)
             QVERIFY2(text.contains(part), qPrintable(text));
-        QCOMPARE(text.contains(QLatin1String("dialout")), PortOpenProblem(problem) == PortOpenProblem::AccessDenied);
+        if (PortOpenProblem(problem) != PortOpenProblem::AccessDenied)
+            QVERIFY(!text.contains(QLatin1String("dialout")));
     }
 
     void accessAdviceFollowsTheDevicesRights_data()
