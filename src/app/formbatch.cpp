@@ -2,7 +2,7 @@
 
 #include "app/batchcharts.h"
 #include "app/programicon.h"
-#include "bins/bintable.h"
+#include "bins/bintables.h"
 
 #include <QChart>
 #include <QChartView>
@@ -38,12 +38,6 @@ const QStringList kColumns{QStringLiteral("Limits"), QStringLiteral("Count"), QS
                            QStringLiteral("Mean"), QStringLiteral("Std dev"), QStringLiteral("Min"),
                            QStringLiteral("Max")};
 
-bool sameLimits(const BinTable &a, const BinTable &b)
-{
-    return a.mode == b.mode && a.numBins == b.numBins && a.lowerLimit == b.lowerLimit
-        && a.upperLimit == b.upperLimit;
-}
-
 QChartView *makeChartView(QWidget *parent, const QString &objectName, const QString &title, QChart *&chart)
 {
     chart = new QChart;
@@ -72,22 +66,31 @@ QString lineCount(qint64 n)
 
 } // namespace
 
-FormBatch::FormBatch(const BinTable &binTableR, const BinTable &binTableV, QString path, QWidget *parent)
+FormBatch::FormBatch(const BinTables &binTables, QString path, QWidget *parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-      m_binTableR(binTableR),
-      m_binTableV(binTableV),
+      m_binTables(binTables),
       m_path(std::move(path)),
       m_readings(std::make_shared<const std::vector<RecordReading>>()),
-      m_summary(binTableR, binTableV),
+      m_summary(binTables.resistance(), binTables.voltage()),
       m_plots(batchcharts::preparePlots(*m_readings, m_summary, kScatterPoints))
 {
     setObjectName(QStringLiteral("FormBatch"));
-    setWindowTitle(QStringLiteral("BATCH - %1").arg(QFileInfo(m_path).fileName()));
+    setWindowTitle(tr("BATCH - %1").arg(QFileInfo(m_path).fileName()));
     setWindowIcon(programIcon());
     setAttribute(Qt::WA_DeleteOnClose);
     buildUi();
     connect(&m_watcher, &QFutureWatcher<Pass>::finished, this, &FormBatch::passEnded);
     connect(&m_watcher, &QFutureWatcher<Pass>::progressValueChanged, m_progressBar, &QProgressBar::setValue);
+    // New limits judge the whole file again, once a running read has ended; a
+    // read the operator cancelled stays cancelled.
+    connect(&binTables, &BinTables::limitsChanged, this, [this] {
+        if (m_stopped)
+            return;
+        if (isReading())
+            m_appendedWaiting = true;
+        else if (limitsChanged())
+            reload();
+    });
     showAll();
     reload();
 }
@@ -108,7 +111,7 @@ void FormBatch::buildUi()
     m_bannerLabel->setObjectName(QStringLiteral("bannerLabel"));
     m_bannerLabel->setWordWrap(true);
     m_bannerLabel->setTextFormat(Qt::PlainText);
-    m_bannerLabel->setText(QStringLiteral("File: %1\nThe data file stores no BIN: every BIN shown here is worked out "
+    m_bannerLabel->setText(tr("File: %1\nThe data file stores no BIN: every BIN shown here is worked out "
                                           "from the current limits of the BIN set-up panels.")
                                .arg(QDir::toNativeSeparators(m_path)));
     layout->addWidget(m_bannerLabel);
@@ -140,9 +143,9 @@ void FormBatch::buildUi()
     layout->addLayout(bar);
 
     auto *grid = new QGridLayout;
-    m_histogramRView = makeChartView(this, QStringLiteral("histogramR"), QStringLiteral("Resistance"), m_histogramR);
-    m_histogramVView = makeChartView(this, QStringLiteral("histogramV"), QStringLiteral("Voltage"), m_histogramV);
-    m_scatterView = makeChartView(this, QStringLiteral("scatterPlot"), QStringLiteral("Resistance against voltage"),
+    m_histogramRView = makeChartView(this, QStringLiteral("histogramR"), tr("Resistance"), m_histogramR);
+    m_histogramVView = makeChartView(this, QStringLiteral("histogramV"), tr("Voltage"), m_histogramV);
+    m_scatterView = makeChartView(this, QStringLiteral("scatterPlot"), tr("Resistance against voltage"),
                                   m_scatter);
     m_histogramRView->setAccessibleName(tr("Resistance histogram"));
     m_histogramVView->setAccessibleName(tr("Voltage histogram"));
@@ -201,7 +204,7 @@ void FormBatch::reload()
         connect(&m_watcher, &QFutureWatcher<Pass>::finished, this, &FormBatch::passEnded);
     }
     m_appendedWaiting = false;
-    startPass(0, BatchSummary(m_binTableR, m_binTableV));
+    startPass(0, BatchSummary(m_binTables.resistance(), m_binTables.voltage()));
 }
 
 void FormBatch::takeAppended()
@@ -230,7 +233,8 @@ void FormBatch::cancelReading()
 
 bool FormBatch::limitsChanged() const
 {
-    return !sameLimits(m_summary.table(0), m_binTableR) || !sameLimits(m_summary.table(1), m_binTableV);
+    return !sameLimits(m_summary.table(0), m_binTables.resistance())
+        || !sameLimits(m_summary.table(1), m_binTables.voltage());
 }
 
 void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
@@ -360,7 +364,7 @@ void FormBatch::showStatus()
 {
     QString text;
     if (!m_readError.isEmpty())
-        text = QStringLiteral("The data file cannot be read: %1. ").arg(m_readError);
+        text = tr("The data file cannot be read: %1. ").arg(m_readError);
     text += QStringLiteral("%1 cells, %2.").arg(m_summary.count()).arg(lineCount(m_linesNotRead));
     if (isReading())
         text += QStringLiteral(" Reading...");
@@ -387,7 +391,7 @@ void FormBatch::fillTable(QTableWidget *table, int t)
         const bool total = i == int(slots.size());
         const int s = total ? -1 : slots.at(i);
         const SpreadStats &stats = total ? m_summary.total(t) : m_summary.row(t, s);
-        captions << (total ? QStringLiteral("Total") : slotCaption(s));
+        captions << (total ? tr("Total") : slotCaption(s));
         QString range;
         if (!total && s < 9) {
             const float lo = std::min(limits.lowerLimit[std::size_t(s)], limits.upperLimit[std::size_t(s)]);
@@ -457,11 +461,11 @@ void FormBatch::askExportPath(bool plots)
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     const QFileInfo data(m_path);
     if (plots) {
-        dialog->setNameFilters({QStringLiteral("PNG picture (*.png)")});
+        dialog->setNameFilters({tr("PNG picture (*.png)")});
         dialog->setDefaultSuffix(QStringLiteral("png"));
         dialog->selectFile(data.dir().filePath(data.completeBaseName() + QStringLiteral("-plots.png")));
     } else {
-        dialog->setNameFilters({QStringLiteral("CSV table (*.csv)")});
+        dialog->setNameFilters({tr("CSV table (*.csv)")});
         dialog->setDefaultSuffix(QStringLiteral("csv"));
         dialog->selectFile(data.dir().filePath(data.completeBaseName() + QStringLiteral("-bins.csv")));
     }

@@ -10,7 +10,7 @@
 #include "uifonts.h"
 
 #include "bins/binpanellogic.h"
-#include "bins/bintable.h"
+#include "bins/bintables.h"
 #include "app/formoption.h"
 #include "common/apperror.h"
 #include "common/logcategories.h"
@@ -110,16 +110,15 @@ QString FormMain::spokenJudgement(const ReadingJudgement &judgement)
 }
 
 FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
-                   BinTable &binTableR, BinTable &binTableV, DataFile &dataFile,
+                   BinTables &binTables, DataFile &dataFile,
                    FileLocations locations, QWidget *parent)
     : QMainWindow(parent),
       m_dialogs(dialogs),
       m_clock(clock),
       m_dataFile(dataFile),
-      m_binTableR(binTableR),
-      m_binTableV(binTableV),
+      m_binTables(binTables),
       m_locations(std::move(locations)),
-      m_session(port, clock, binTableR, binTableV, dataFile, *this)
+      m_session(port, clock, binTables, dataFile, *this)
 {
     setObjectName(QStringLiteral("FormMain"));
     m_ui.setupUi(this);
@@ -148,7 +147,7 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     connect(m_portChooser, &PortChooser::portConnected, this, [this](qint16 port) { setComPort(port); });
     connect(m_portChooser, &PortChooser::problem, this, &FormMain::showError);
     // BATCH and File > Batch...; the launcher passes counted cells on.
-    new BatchLauncher(*this, binTableR, binTableV);
+    new BatchLauncher(*this, binTables);
 
     startUp();
 }
@@ -168,14 +167,14 @@ void FormMain::startUp()
         label->setText(QString());
     for (int n = 1; n <= 9; ++n) {
         const size_t i = size_t(n - 1);
-        const QString rowCaption = QStringLiteral("BIN No. %1").arg(n);
+        const QString rowCaption = tr("BIN No. %1").arg(n);
         m_ui.binCells[i]->setText(QString::number(n));
         m_ui.rowCaptions[i]->setText(rowCaption);
         m_ui.binCells[i + 9]->setText(QString::number(n));
         m_ui.rowCaptions[i + 9]->setText(rowCaption);
     }
     for (QLabel *label : m_ui.outLabels)
-        label->setText(QStringLiteral("Out"));
+        label->setText(tr("Out"));
     // The grid and out labels keep the window's background until the first cycle.
 
     loadSettings();
@@ -315,7 +314,7 @@ void FormMain::updateBinTableOf(int t)
 {
     const auto &options = t == 0 ? m_ui.resistanceModes : m_ui.voltageModes;
     const auto &boxes = t == 0 ? m_ui.resistanceEntries : m_ui.voltageEntries;
-    BinTable &table = t == 0 ? m_binTableR : m_binTableV;
+    BinTable table = m_binTables.table(t);
     QString (*const format)(float) = t == 0 ? getFormatR : getFormatV;
     PanelEntries entries;
     for (size_t i = 0; i < 3; ++i)
@@ -325,6 +324,7 @@ void FormMain::updateBinTableOf(int t)
     entries.secondText = boxes[2]->text();
     try {
         const PanelDisplay display = updateBinTable(table, entries, format);
+        m_binTables.setTable(t, table);
         m_entriesInUse[size_t(t)] = entries;
         // Each panel has three box captions (the BIN count's and the two
         // entries') and nine rows of limit boxes, the resistance panel's first.
@@ -358,13 +358,9 @@ void FormMain::tellOperator(const QString &text)
     });
 }
 
-void FormMain::clrBinCountRV()
+void FormMain::clearCounts()
 {
-    qCInfo(lcCounters, "BIN counters reset; resistance total was %d (%s), voltage total was %d (%s)",
-           int(m_binTableR.totalCount), qUtf8Printable(describeCounts(m_binTableR)), int(m_binTableV.totalCount),
-           qUtf8Printable(describeCounts(m_binTableV)));
-    clrBinCount(m_binTableR);
-    clrBinCount(m_binTableV);
+    m_binTables.clearCounts();
 }
 
 // --- Data file -------------------------------------------------------------------
@@ -373,7 +369,7 @@ void FormMain::selectSaveFile()
 {
     SaveDialogSetup setup;
     setup.initialPath = defaultDataPath(m_locations.dataDir, m_clock.now().date());
-    setup.filters = QStringList{QStringLiteral("text (*.csv *.txt *.dat)"), QStringLiteral("all (*.*)")};
+    setup.filters = QStringList{tr("text (*.csv *.txt *.dat)"), tr("all (*.*)")};
     setup.selectedFilter = 0;
     setup.defaultSuffix = QStringLiteral("csv");
     // Records are appended to a file that exists: nothing is replaced, so
@@ -424,7 +420,7 @@ void FormMain::logChangedLimits()
 
 std::array<QString, 2> FormMain::limitsInUse() const
 {
-    return {describeLimits(m_binTableR, getFormatR), describeLimits(m_binTableV, getFormatV)};
+    return {describeLimits(m_binTables.resistance(), getFormatR), describeLimits(m_binTables.voltage(), getFormatV)};
 }
 
 void FormMain::onStopClicked()
@@ -458,7 +454,7 @@ void FormMain::showCounterWindow()
         return;
     }
     // The counter window deletes itself when it closes.
-    m_counterWindow = new FormOption(m_binTableR, m_binTableV, [this] { clrBinCountRV(); }, this);
+    m_counterWindow = new FormOption(m_binTables, this);
     m_counterWindow->setWindowModality(Qt::WindowModal);
     m_counterWindow->open();
 }

@@ -4,9 +4,8 @@
 #include <QPointer>
 
 #include <array>
-#include <functional>
 
-struct BinTable;
+class BinTables;
 class QGroupBox;
 class QLabel;
 class QMessageBox;
@@ -14,20 +13,18 @@ class QPushButton;
 
 // The BIN counter window: per-BIN, OUT and TOTAL counters of both tables.
 // Captions and counts 0..10 are the resistance rows (BIN 1..9, OUT, TOTAL) in
-// the left frame, 11..21 the voltage rows in the right frame. The values are
-// those of the tables when the window was made or when RESET was last pressed;
-// counts added later show the next time. Each control keeps its inventory name
-// as objectName, set where it is made.
+// the left frame, 11..21 the voltage rows in the right frame. The values follow
+// the tables' counters while the window is open. Each control keeps its
+// inventory name as objectName, set where it is made.
 //
 // The window deletes itself when closed; the caller opens it with open().
 class FormOption : public QDialog
 {
     Q_OBJECT
 public:
-    // `clrBinCountRV` zeroes the counters of both tables; RESET, once the
-    // operator has confirmed, calls it and then shows the tables again.
-    FormOption(BinTable &binTableR, BinTable &binTableV, std::function<void()> clrBinCountRV,
-               QWidget *parent = nullptr);
+    // RESET, once the operator has confirmed, zeroes the counters of both
+    // tables; the counts follow the tables while the window is open.
+    explicit FormOption(BinTables &binTables, QWidget *parent = nullptr);
 
     // Fills every caption and value from the two tables.
     void showBinCount();
@@ -38,9 +35,7 @@ private:
     void askReset();
     void buildGroup(int group);
 
-    BinTable &m_binTableR;
-    BinTable &m_binTableV;
-    std::function<void()> m_clrBinCountRV;
+    BinTables &m_binTables;
 
     std::array<QGroupBox *, 2> m_frames{};
     std::array<QLabel *, 22> m_captions{};

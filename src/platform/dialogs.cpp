@@ -2,7 +2,6 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QProcess>
 
 void QtDialogs::showMessage(const QString &text, const QString &title, Icon icon)
 {
@@ -62,13 +61,4 @@ void QtDialogs::askSavePath(const SaveDialogSetup &setup,
             done(result);
     });
     dialog->open();
-}
-
-bool QtDialogs::startEditor(const QString &path)
-{
-#ifdef Q_OS_WIN
-    return QProcess::startDetached(QStringLiteral("notepad"), {path});
-#else
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
-#endif
 }

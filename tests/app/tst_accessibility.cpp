@@ -4,6 +4,7 @@
 
 #include "app/formbatch.h"
 #include "app/formoption.h"
+#include "bins/bintables.h"
 
 #include <QAbstractScrollArea>
 #include <QAccessible>
@@ -136,10 +137,11 @@ private Q_SLOTS:
         QCOMPARE(name(h.window->ui().binCells[9]), QStringLiteral("Voltage BIN 1, not lit"));
         QCOMPARE(name(h.window->ui().binCells[10]), QStringLiteral("Voltage BIN 2, not in use"));
 
-        BinTable tableR;
-        BinTable tableV;
-        tableR.binCount[2] = 7;
-        FormOption counter(tableR, tableV, [] {});
+        BinTables tables;
+        BinTable counted;
+        counted.binCount[2] = 7;
+        tables.setTable(0, counted);
+        FormOption counter(tables);
         counter.setAttribute(Qt::WA_DeleteOnClose, false);
         counter.show();
         QVERIFY(QTest::qWaitForWindowExposed(&counter));
@@ -155,7 +157,7 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("2026/12/07,14:05:09,10E-3,3.2\r\n2026/12/07,14:05:10,15E-3,3.6\r\n");
         file.close();
-        FormBatch batch(h.binTableR, h.binTableV, path);
+        FormBatch batch(h.binTables, path);
         batch.setAttribute(Qt::WA_DeleteOnClose, false);
         QSignalSpy ended(&batch, &FormBatch::readingEnded);
         batch.show();

@@ -26,6 +26,22 @@
 // boxes that take no typing, a save dialog that does not threaten to replace
 // the data file, the guide in a window of its own, and notices shown whole.
 
+namespace {
+
+// The program's own log lines ("bin4870.*") while installed.
+QStringList g_logged;
+QtMessageHandler g_previousHandler = nullptr;
+
+void keepProgramLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (context.category && QByteArray(context.category).startsWith("bin4870."))
+        g_logged << QStringLiteral("%1: %2").arg(QLatin1String(context.category), message);
+    else if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+
+} // namespace
+
 class TestOperatorView : public QObject
 {
     Q_OBJECT
@@ -231,6 +247,35 @@ private Q_SLOTS:
 
         QTest::keyClick(&window(), Qt::Key_D, Qt::AltModifier);
         QTRY_VERIFY(window().findChild<QDialog *>(QStringLiteral("FormOption")));
+    }
+
+    void theLogTellsChangedLimitsAndResetsAndNothingElse()
+    {
+        g_logged.clear();
+        g_previousHandler = qInstallMessageHandler(keepProgramLog);
+        makeWindow();
+        // START with the limits of the start-up: nothing to tell (no port here,
+        // so the session itself does not start).
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        const QStringList normalRun = g_logged;
+        setOneBinPerTable(ui());
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        const QStringList changed = g_logged;
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        const QStringList unchanged = g_logged;
+        m_h->binTables.clearCounts();
+        const QStringList reset = g_logged;
+        qInstallMessageHandler(g_previousHandler);
+
+        QVERIFY2(normalRun.isEmpty(), qPrintable(normalRun.join(QLatin1Char('\n'))));
+        QCOMPARE(changed.size(), 2);
+        QVERIFY2(changed.at(0).startsWith(QLatin1String("bin4870.setup: resistance BIN limits changed from [")),
+                 qPrintable(changed.at(0)));
+        QVERIFY2(changed.at(0).endsWith(QLatin1String("to [1: 10.0-30.0]")), qPrintable(changed.at(0)));
+        QVERIFY2(changed.at(1).endsWith(QLatin1String("to [1: 3.0-4.0]")), qPrintable(changed.at(1)));
+        QCOMPARE(unchanged, changed);
+        QCOMPARE(reset.size(), 3);
+        QVERIFY2(reset.at(2).startsWith(QLatin1String("bin4870.counters: BIN counters reset")), qPrintable(reset.at(2)));
     }
 
     void aFullCounterSaysSoOnRecCount()

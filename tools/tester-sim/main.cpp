@@ -3,6 +3,8 @@
 
 #include "replies.h"
 #include "platform/filelocations.h"
+#include "settings/settingscodec.h"
+#include "settings/settingsfile.h"
 #include "testersim.h"
 
 #include <QCommandLineParser>
@@ -137,8 +139,16 @@ int main(int argc, char **argv)
         {QStringLiteral("gap-ms"), QStringLiteral("Open probes before each cell, a random time in min:max (default 500:2000)."), QStringLiteral("min:max")},
         {QStringLiteral("hold-ms"), QStringLiteral("How long a held or creeping cell stays on, min:max (default 1500:3500)."), QStringLiteral("min:max")},
         {QStringLiteral("truth"), QStringLiteral("Write the cell line's ground truth to this file, one line per cell."), QStringLiteral("file")},
+        {QStringLiteral("print-port"), QStringLiteral("Print n of the COMn bin4870 opens with the Settings.ini in this folder (1 without one), then exit."), QStringLiteral("folder")},
     });
     parser.process(app);
+
+    if (parser.isSet(QStringLiteral("print-port"))) {
+        // The program's own reading of Settings.ini, range check and all.
+        const std::optional<QByteArray> content = readSettingsFile(parser.value(QStringLiteral("print-port")));
+        std::printf("%d\n", content ? int(readSettings(*content).comPort) : 1);
+        return 0;
+    }
 
     SimOptions options;
     // By default the link goes where the program looks for it: beside both
