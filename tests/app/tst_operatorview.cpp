@@ -254,14 +254,18 @@ private Q_SLOTS:
         g_logged.clear();
         g_previousHandler = qInstallMessageHandler(keepProgramLog);
         makeWindow();
-        // START with the limits of the start-up: nothing to tell (no port here,
-        // so the session itself does not start).
-        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        // START (and STOP, should a port open) with the limits of the start-up:
+        // nothing to tell.
+        const auto startAndStop = [this] {
+            QTest::mouseClick(ui().startButton, Qt::LeftButton);
+            QTest::mouseClick(ui().stopButton, Qt::LeftButton);
+        };
+        startAndStop();
         const QStringList normalRun = g_logged;
         setOneBinPerTable(ui());
-        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        startAndStop();
         const QStringList changed = g_logged;
-        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        startAndStop();
         const QStringList unchanged = g_logged;
         m_h->binTables.clearCounts();
         const QStringList reset = g_logged;
