@@ -362,7 +362,7 @@ private Q_SLOTS:
         QCOMPARE(setup.filters, (QStringList{"text (*.csv *.txt *.dat)", "all (*.*)"}));
         QCOMPARE(setup.selectedFilter, 0);
         QCOMPARE(setup.defaultSuffix, QStringLiteral("csv"));
-        QVERIFY(setup.confirmOverwrite);
+        QVERIFY(!setup.confirmOverwrite); // records are appended: nothing to replace
         const QStringList expectedMessages = message.isEmpty() ? QStringList() : QStringList{message, message};
         QCOMPARE(m_h->dialogs.messageTexts(), expectedMessages);
     }
