@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/programmain.h"
+#include "app/reportcommand.h"
 
 #include <QApplication>
 
@@ -7,6 +8,8 @@
 
 int main(int argc, char **argv)
 {
+    if (isReportCommand(argc, argv))
+        return runReportCommand(argc, argv);
     {
         // --help and --version are answered before any window, so they need
         // no display.

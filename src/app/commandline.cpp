@@ -49,6 +49,27 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                      QCoreApplication::translate("CommandLine", "Displays the version and exits."));
     parser.addOption(help);
     parser.addOption(version);
+    // The shift report runs without a window; main() hands such a command line
+    // to the report command before it gets here. Listed for --help.
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("report"),
+        QCoreApplication::translate("CommandLine", "Writes the shift report as a PDF file and exits, without a "
+                                                   "window."),
+        QStringLiteral("FILE.pdf")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("source"),
+        QCoreApplication::translate("CommandLine", "With --report: the cells to report, file:PATH (a data file), "
+                                                   "journal or central."),
+        QStringLiteral("SOURCE")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("bench"), QCoreApplication::translate("CommandLine", "With --report: one bench only."),
+        QStringLiteral("NAME")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("from"), QCoreApplication::translate("CommandLine", "With --report: cells from this time on."),
+        QStringLiteral("TIME")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("to"), QCoreApplication::translate("CommandLine", "With --report: cells up to this time."),
+        QStringLiteral("TIME")));
     acceptQtOptions(parser);
 
     CommandLine line;
