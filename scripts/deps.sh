@@ -13,7 +13,7 @@ for extra in "$@"; do
     case "$extra" in
         fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
         screenshot) packages+=(imagemagick) ;;
-        package) packages+=(dpkg-dev file desktop-file-utils appstream) ;;
+        package) packages+=(dpkg-dev file desktop-file-utils appstream lintian) ;;
         test) packages+=(postgresql) ;;
         *) echo "deps.sh: unknown group '$extra'" >&2; exit 2 ;;
     esac

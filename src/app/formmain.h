@@ -20,6 +20,7 @@ class DataFile;
 class Dialogs;
 class FormAbout;
 class FormOption;
+class GuideWindow;
 class HandsFreeControls;
 class PortChooser;
 class QLabel;
@@ -57,6 +58,9 @@ class FormMain : public QMainWindow, public SessionView
 public:
     // Title of the window and of every message box.
     static QString applicationTitle();
+    // What a judgement is told to assistive technology as:
+    // "Resistance BIN 3, Voltage -Out".
+    static QString spokenJudgement(const ReadingJudgement &judgement);
 
     // Builds the controls and runs the start-up: unit texts, the dated default
     // path, the captions of the value labels, grid, row labels and out labels,
@@ -128,6 +132,11 @@ public:
     void showError(const QString &text) override;
     void showRecordNotice(const QString &text) override;
 
+Q_SIGNALS:
+    // A changed judgement was told to assistive technology (an alert from the
+    // result frame, whose description holds the text).
+    void judgementAnnounced(const QString &text);
+
 protected:
     // Enter or Return presses "REC - COUNT" while it is enabled; on another
     // focused push button it presses that button.
@@ -167,7 +176,14 @@ private:
     void onDataClicked();
     // COM1..COM4 of Settings > COMPort....
     void onComPortChosen(qint16 comPort);
+    // Help: the operator's guide in the program's own window; a guide that
+    // cannot be read is told with its path and the reason.
     void openReadme();
+    void announceJudgement(const QString &text);
+    // Logs the BIN limits a session starts with when they differ from those
+    // the last session (or the start-up) had.
+    void logChangedLimits();
+    std::array<QString, 2> limitsInUse() const;
     void showAbout();
     void showCounterWindow();
     void buildStateControls();
@@ -179,6 +195,10 @@ private:
     CentralRecordControls *m_centralRecord = nullptr;
     QPointer<FormOption> m_counterWindow;
     QPointer<FormAbout> m_aboutWindow;
+    QPointer<GuideWindow> m_guideWindow;
+    QString m_spokenJudgement;
+    QString m_recCountDescription;
+    std::array<QString, 2> m_loggedLimits;
     Dialogs &m_dialogs;
     Clock &m_clock;
     DataFile &m_dataFile;

@@ -1,5 +1,6 @@
 #include "record/recordsinks.h"
 
+#include "common/logcategories.h"
 #include "record/datafile.h"
 #include "record/journal.h"
 
@@ -7,7 +8,12 @@
 
 std::optional<QString> DataFileSink::keep(const CellRecord &record, const BinSetup &)
 {
-    return m_notices.after(m_file.writeRecord(record.measuredAt, record.resistanceText, record.voltageText));
+    const RecordOutcome outcome = m_file.writeRecord(record.measuredAt, record.resistanceText, record.voltageText);
+    if (!outcome.written) {
+        qCWarning(lcRecord, "counted cell %s,%s not saved to %s: %s", qUtf8Printable(record.resistanceText),
+                  qUtf8Printable(record.voltageText), qUtf8Printable(outcome.path), qUtf8Printable(outcome.reason));
+    }
+    return m_notices.after(outcome);
 }
 
 JournalSink::JournalSink(Journal &journal, QObject *parent) : QObject(parent), m_journal(journal) {}

@@ -3,6 +3,7 @@
 #include "bins/bintables.h"
 #include "bins/judge.h"
 #include "common/apperror.h"
+#include "common/logcategories.h"
 #include "link/testernumber.h"
 #include "platform/clock.h"
 #include "platform/serialport.h"
@@ -359,6 +360,7 @@ void MeasurementSession::loseLine(const QString &reason)
     }
     markStale(noAnswerText());
     setStatus(lineLostText(m_port.commPort(), reason));
+    qCWarning(lcLine, "line to the tester lost on COM%d (%s); retrying", int(m_port.commPort()), qUtf8Printable(reason));
     m_reconnectTimer.start();
 }
 
@@ -386,6 +388,7 @@ void MeasurementSession::tryReconnect()
     m_reconnecting = false;
     m_reconnectTimer.stop();
     setStatus(lineBackText(m_port.commPort()));
+    qCInfo(lcLine, "line to the tester back on COM%d", int(m_port.commPort()));
     m_pollTimer.start();
 }
 

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -40,8 +41,11 @@ QStringList arrayNames(const char *name, int count)
 
 // Whether one line of `text` in the widget's font fits inside the widget with
 // the room its kind needs for frame and margins.
-bool fitsOneLine(const QWidget *widget, const QString &text)
+bool fitsOneLine(const QWidget *widget, const QString &caption)
 {
+    // A mnemonic's "&" is not drawn; "&&" is drawn as one "&".
+    QString text = caption;
+    text.replace(QRegularExpression(QStringLiteral("&(.)")), QStringLiteral("\\1"));
     const QFontMetrics metrics(widget->font());
     int width = widget->width();
     int height = widget->height();
