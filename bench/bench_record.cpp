@@ -82,7 +82,7 @@ void commits(const QString &folder, int cells, CentralForwarderThread *forwarder
     for (int n = 0; n < cells; ++n) {
         QElapsedTimer timer;
         timer.start();
-        const BinSetup setup = BinSetup::of(r, v);
+        const BinSetup setup = binSetupOf(r, v);
         CellRecord record = cellfixtures::record(QStringLiteral("bench-1"), n, setup);
         if (sink.keep(record, setup))
             std::printf("  journal write failed at cell %d\n", n);

@@ -2,11 +2,9 @@
 
 #include <QString>
 
-struct BinTable;
-
-// One BIN set-up as the records refer to it: both tables' mode, parameters and
-// every limit in use, as a canonical JSON text, and the SHA-256 of that text
-// (lower-case hex). Equal set-ups give equal texts and hashes; the counters
+// One BIN set-up as the records refer to it (made by binSetupOf in
+// bins/setuphash.h): both tables' mode, parameters and every limit in use, as
+// a canonical JSON text, and the SHA-256 of that text (lower-case hex). Equal set-ups give equal texts and hashes; the counters
 // play no part.
 //
 // The text: {"resistance":{...},"voltage":{...}}, each table
@@ -18,6 +16,5 @@ struct BinSetup
     QString hash;
     QString text;
 
-    static BinSetup of(const BinTable &resistance, const BinTable &voltage);
     bool operator==(const BinSetup &other) const { return hash == other.hash && text == other.text; }
 };

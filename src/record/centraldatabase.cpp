@@ -1,6 +1,6 @@
 #include "record/centraldatabase.h"
 
-#include "settings/centralsettings.h"
+#include "record/centralconnection.h"
 
 #include <QDir>
 #include <QSqlError>

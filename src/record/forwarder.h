@@ -1,7 +1,7 @@
 #pragma once
 
 #include "record/journal.h"
-#include "settings/centralsettings.h"
+#include "record/centralconnection.h"
 
 #include <QObject>
 #include <QString>

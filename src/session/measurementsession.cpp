@@ -8,6 +8,7 @@
 #include "platform/serialport.h"
 #include "record/datafile.h"
 #include "record/recordline.h"
+#include "bins/setuphash.h"
 #include "record/binsetup.h"
 #include "record/cellrecord.h"
 #include "session/sessionview.h"
@@ -285,7 +286,7 @@ void MeasurementSession::recordCell(const QDateTime &timeStamp, const Judgement 
     record.voltageV = testerNumber(fields[1]).value_or(0.0);
     record.resistanceBin = countedBin(judgedR);
     record.voltageBin = countedBin(judgedV);
-    const BinSetup setup = BinSetup::of(m_binTables.resistance(), m_binTables.voltage());
+    const BinSetup setup = binSetupOf(m_binTables.resistance(), m_binTables.voltage());
     record.setupHash = setup.hash;
     record.programVersion = m_programVersion;
 

@@ -107,7 +107,7 @@ private Q_SLOTS:
         const QString offset = kStamp.toOffsetFromUtc(kStamp.offsetFromUtc()).toString(Qt::ISODateWithMs);
         const QString expected = QStringLiteral("%1|%2|20.000E-3|3.6000E+0|0.02|3.6|1|1|%3|1|1.2.0|0")
                                          .arg(QSysInfo::machineHostName(), offset,
-                                              BinSetup::of(m_h->binTableR, m_h->binTableV).hash);
+                                              binSetupOf(m_h->binTableR, m_h->binTableV).hash);
         const QStringList rows = journalRows(
                 m_sim->folder(), QStringLiteral("bench || '|' || measured_at || '|' || resistance_text || '|' || "
                                                 "voltage_text || '|' || resistance_ohm || '|' || voltage_v || '|' || "

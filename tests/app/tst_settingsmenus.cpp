@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "filecontent.h"
 
 #include "eventwait.h"
 #include "app/formabout.h"
@@ -136,7 +137,7 @@ private Q_SLOTS:
         QVERIFY(window().isShutDown());
         QCOMPARE(fileContent(settingsPath()),
                  QByteArray(" 3 \r\n 1 \r\n9\r\n10\r\n2.5\r\n 2 \r\n5\r\n3.7\r\n1\r\n 1200 \r\n 900 \r\n"));
-        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{kSettingsName});
+        QCOMPARE(withoutJournal(QDir(m_dir->path()).entryList(QDir::Files)), QStringList{kSettingsName});
 
         m_h.reset();
         makeWindow(m_dir->path());
@@ -279,7 +280,7 @@ private Q_SLOTS:
             QVERIFY(!QFileInfo::exists(programDir));
         } else {
             QVERIFY(QFileInfo(settings).isDir());
-            QCOMPARE(QDir(programDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{kSettingsName});
+            QCOMPARE(withoutJournal(QDir(programDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot)), QStringList{kSettingsName});
         }
     }
 

@@ -62,18 +62,18 @@ private Q_SLOTS:
         v.refValue = 3.7f;
         v.percentValue = 0.1f;
         calcBinLimits(v);
-        const BinSetup base = BinSetup::of(r, v);
+        const BinSetup base = binSetupOf(r, v);
 
         BinTable counted = r;
         counted.binCount[1] = 17;
         counted.totalCount = 17;
-        QCOMPARE(BinSetup::of(counted, v), base);
+        QCOMPARE(binSetupOf(counted, v), base);
 
         BinTable moved = r;
         moved.upperLimit[2] = std::nextafter(moved.upperLimit[2], 100.0f);
-        QVERIFY(BinSetup::of(moved, v).hash != base.hash);
+        QVERIFY(binSetupOf(moved, v).hash != base.hash);
         // Swapping the tables is another set-up.
-        QVERIFY(BinSetup::of(v, r).hash != base.hash);
+        QVERIFY(binSetupOf(v, r).hash != base.hash);
         QCOMPARE(base.hash.size(), 64);
         // Floats written as the short decimals the operator typed.
         QVERIFY2(base.text.contains(QLatin1String("\"percent\":0.1,")), qPrintable(base.text));

@@ -5,6 +5,7 @@
 // journals and expect in it.
 
 #include "bins/bintable.h"
+#include "bins/setuphash.h"
 #include "record/binsetup.h"
 #include "record/cellrecord.h"
 #include "settings/centralsettings.h"
@@ -124,7 +125,7 @@ inline BinSetup setup(float firstLimit = 15.0f)
     voltage.minValue = 3.0f;
     voltage.maxValue = 4.2f;
     calcBinLimits(voltage);
-    return BinSetup::of(resistance, voltage);
+    return binSetupOf(resistance, voltage);
 }
 
 // Cell n of a bench: texts and values that tell the cells apart.

@@ -1,4 +1,4 @@
-#include "record/binsetup.h"
+#include "bins/setuphash.h"
 
 #include "bins/bintable.h"
 
@@ -61,7 +61,7 @@ QJsonObject tableObject(const BinTable &table, const char *unit)
 
 } // namespace
 
-BinSetup BinSetup::of(const BinTable &resistance, const BinTable &voltage)
+BinSetup binSetupOf(const BinTable &resistance, const BinTable &voltage)
 {
     const QJsonObject setup{
         {QStringLiteral("resistance"), tableObject(resistance, "mOhm")},
