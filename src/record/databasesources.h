@@ -1,7 +1,7 @@
 #pragma once
 
 #include "record/recordsource.h"
-#include "settings/centralsettings.h"
+#include "record/centralconnection.h"
 
 #include <QString>
 #include <QStringList>

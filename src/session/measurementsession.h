@@ -69,8 +69,9 @@ public:
     void setSettleRule(const SettleRule &rule) { m_arming.setRule(rule); }
     const RecordArming &arming() const { return m_arming; }
 
-    // The poll timer's tick: sends ":fetch?" unless a request is outstanding or
-    // the line is being reconnected.
+    // The poll timer's tick: sends ":fetch?" unless a request is outstanding,
+    // the late reply to one that timed out may still come, or the line is
+    // being reconnected.
     void onPollTick();
 
     bool running() const { return m_running; }
