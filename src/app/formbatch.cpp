@@ -216,6 +216,7 @@ void FormBatch::buildUi()
     grid->addLayout(tables, 1, 1);
     auto *tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("batchTabs"));
+    tabs->setAccessibleName(tr("Distribution or stability and capability"));
     auto *distribution = new QWidget(tabs);
     distribution->setLayout(grid);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -271,8 +272,10 @@ QWidget *FormBatch::buildStabilityTab()
         return edit;
     };
     m_fromEdit = makeEdit("fromEdit", QDateTime(now.date(), QTime(now.time().hour(), 0)).addSecs(-8 * 3600));
+    m_fromEdit->setAccessibleName(tr("Cells from"));
     rangeBar->addWidget(new QLabel(QStringLiteral("to"), tab));
     m_toEdit = makeEdit("toEdit", QDateTime(now.date(), QTime(now.time().hour(), 0)).addSecs(3600));
+    m_toEdit->setAccessibleName(tr("Cells up to"));
     rangeBar->addStretch(1);
     outer->addLayout(rangeBar);
     m_sourceLabel = new QLabel(tab);
@@ -282,6 +285,7 @@ QWidget *FormBatch::buildStabilityTab()
     outer->addWidget(m_sourceLabel);
     m_lineTable = new QTableWidget(0, 6, tab);
     m_lineTable->setObjectName(QStringLiteral("lineTable"));
+    m_lineTable->setAccessibleName(tr("Line view: one row per bench"));
     m_lineTable->setHorizontalHeaderLabels({QStringLiteral("Bench"), QStringLiteral("Cells"), QStringLiteral("Yield %"),
                                             QStringLiteral("Cpk R"), QStringLiteral("Cpk V"),
                                             QStringLiteral("Last record")});
@@ -306,8 +310,11 @@ QWidget *FormBatch::buildStabilityTab()
     auto *grid = new QGridLayout;
     outer->addLayout(grid, 1);
     const char *const names[4] = {"individualsR", "movingRangeR", "individualsV", "movingRangeV"};
+    const QString spoken[4] = {tr("Individuals chart of resistance"), tr("Moving-range chart of resistance"),
+                               tr("Individuals chart of voltage"), tr("Moving-range chart of voltage")};
     for (int i = 0; i < 4; ++i) {
         QChartView *view = makeChartView(tab, QLatin1String(names[i]), QString(), m_controlCharts[std::size_t(i)]);
+        view->setAccessibleName(spoken[i]);
         view->setMinimumSize(360, 200);
         m_controlCharts[std::size_t(i)]->legend()->setAlignment(Qt::AlignBottom);
         grid->addWidget(view, i % 2, i / 2);
@@ -316,11 +323,13 @@ QWidget *FormBatch::buildStabilityTab()
     grid->setRowStretch(1, 2);
     m_stabilityText = new QPlainTextEdit(tab);
     m_stabilityText->setObjectName(QStringLiteral("stabilityText"));
+    m_stabilityText->setAccessibleName(tr("Capability, control limits, run rules and marked cells"));
     m_stabilityText->setReadOnly(true);
     m_stabilityText->setLineWrapMode(QPlainTextEdit::NoWrap);
     grid->addWidget(m_stabilityText, 2, 0);
     m_yieldTable = new QTableWidget(0, 4, tab);
     m_yieldTable->setObjectName(QStringLiteral("yieldTable"));
+    m_yieldTable->setAccessibleName(tr("Yield per hour"));
     m_yieldTable->setHorizontalHeaderLabels(
         {QStringLiteral("Hour"), QStringLiteral("Cells"), QStringLiteral("In BIN"), QStringLiteral("Yield %")});
     m_yieldTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);

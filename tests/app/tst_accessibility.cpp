@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -164,6 +165,13 @@ private Q_SLOTS:
         QVERIFY(ended.wait(20000));
         unnamed = unnamedIn(&batch, &visited);
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
+        // The stability tab's controls as well.
+        auto *tabs = batch.findChild<QTabWidget *>(QStringLiteral("batchTabs"));
+        QVERIFY(tabs);
+        tabs->setCurrentIndex(1);
+        unnamed = unnamedIn(&batch, &visited);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
+        tabs->setCurrentIndex(0);
         // The charts' text alternative gives their main figures.
         const QString histogram = batch.findChild<QWidget *>(QStringLiteral("histogramR"))->accessibleDescription();
         QVERIFY2(histogram.contains(QLatin1String("2 cells")) && histogram.contains(QLatin1String("BIN 1: 2 cells")),
