@@ -21,6 +21,7 @@ class FormAbout;
 class FormOption;
 class HandsFreeControls;
 class PortChooser;
+class ProfileControls;
 class QLabel;
 class SerialPort;
 struct BinTable;
@@ -44,7 +45,8 @@ struct BinTable;
 // Besides the inventory controls the window has two of its own: a notice in
 // the result frame (objectName "replyNotice") that says when the reading shown
 // is stale, and a status line below the client area ("statusLine") for the
-// state of the line and for full counters.
+// state of the line and for full counters. Beside it the status bar shows the
+// tester's own pass/fail word when its profile reads one ("testerVerdict").
 //
 // The set-up (port, both panels, window position) is read from Settings.ini in
 // the settings folder when the window is made and written there when it closes. Closing
@@ -70,6 +72,8 @@ public:
     MeasurementSession &session() { return m_session; }
     // Auto record, the sound cue and their options (Settings menu, status bar).
     HandsFreeControls &handsFree() { return *m_handsFree; }
+    // Settings > Tester profile and the profile shown in the status bar.
+    ProfileControls &profiles() { return *m_profiles; }
     // The folder Settings.ini and the hands-free options live in.
     QString settingsFolder() const { return m_locations.settingsDir; }
     const QString &programDir() const { return m_locations.programDir; }
@@ -114,6 +118,7 @@ public:
     void showJudgement(const ReadingJudgement &judgement) override;
     void clearJudgement() override;
     void showStale(const QString &notice) override;
+    void showTesterVerdict(const QString &word, TesterVerdict verdict) override;
     void showStatus(const QString &text) override;
     void setRecCountEnabled(bool enabled) override;
     void focusRecCount() override;
@@ -173,6 +178,8 @@ private:
     QLabel *m_replyNotice = nullptr;
     QLabel *m_statusLine = nullptr;
     HandsFreeControls *m_handsFree = nullptr;
+    ProfileControls *m_profiles = nullptr;
+    QLabel *m_testerVerdict = nullptr;
     QPointer<FormOption> m_counterWindow;
     QPointer<FormAbout> m_aboutWindow;
     Dialogs &m_dialogs;

@@ -113,13 +113,20 @@ std::optional<RecordReading> parseRecordLine(std::string_view line)
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
 
+    // Four fields, and a fifth when the tester judged the cell itself.
     std::string_view fields[4];
     std::size_t start = 0;
     for (int f = 0; f < 4; ++f) {
         const std::size_t comma = line.find(',', start);
-        if ((f < 3) == (comma == std::string_view::npos))
-            return std::nullopt; // fewer or more than four fields
-        const std::size_t end = f < 3 ? comma : line.size();
+        if (f < 3 && comma == std::string_view::npos)
+            return std::nullopt; // fewer than four fields
+        std::size_t end = f < 3 ? comma : line.size();
+        if (f == 3 && comma != std::string_view::npos) {
+            const std::string_view word = line.substr(comma + 1);
+            if (word.empty() || word.find(',') != std::string_view::npos)
+                return std::nullopt; // more than five fields, or an empty word
+            end = comma;
+        }
         fields[f] = line.substr(start, end - start);
         start = end + 1;
     }

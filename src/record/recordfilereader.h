@@ -18,7 +18,8 @@ struct RecordReading
 };
 
 // The reading of one data-file line (without its line end; a trailing CR is
-// allowed), or nullopt when the line is not a record: not four fields, a date
+// allowed), or nullopt when the line is not a record: not four fields (or five,
+// the fifth the tester's own word), a date
 // or time that is not "dddd?dd?dd" / "dd?dd?dd", a reading text that is not
 // wholly a number, or a reading the tester marks as overflow (magnitude 1e9
 // or more, shown as "OF" in the window).

@@ -65,6 +65,13 @@ QString MeasurementSession::badReplyText()
 void MeasurementSession::start()
 {
     try {
+        // Before anything is opened: a profile that cannot be read starts nothing.
+        const ProfileLoad load = m_profileSource ? m_profileSource()
+                                                 : ProfileLoad{builtInProfile(kDefaultProfileName), QString()};
+        if (!load.profile)
+            throw AppError(ErrorKind::FileIo, load.error);
+        applyProfile(*load.profile);
+
         m_view.setStartEnabled(false);
         m_view.setSetupEnabled(false);
         // A press left armed by the previous session belongs to a cell of that
@@ -86,9 +93,9 @@ void MeasurementSession::start()
 
         if (!m_port.portOpen())
             m_port.setPortOpen(true);
+        m_channel.cancel();
         setUpTester();
 
-        m_channel.cancel();
         m_running = true;
         m_reconnecting = false;
         m_counterFullTold = false;
@@ -132,12 +139,28 @@ void MeasurementSession::setAutoRecord(bool enabled)
     m_arming.setAutoRecord(enabled);
 }
 
+void MeasurementSession::applyProfile(const TesterProfile &profile)
+{
+    m_parser.setProfile(profile);
+    m_port.setLineSettings(profile.line);
+    m_channel.setFraming({profile.requestEnd, profile.replyTerminator(), profile.replyTimeout});
+    m_pollTimer.setInterval(profile.pollInterval);
+    m_view.showTesterVerdict(QString(), TesterVerdict::None);
+}
+
 void MeasurementSession::onPollTick()
 {
-    if (!m_running || m_reconnecting || m_channel.awaitingReply())
+    if (!m_running || m_reconnecting)
+        return;
+    if (profile().pushes()) {
+        if (const std::optional<QString> line = m_channel.takeLatest())
+            onReply(*line);
+        return;
+    }
+    if (m_channel.awaitingReply())
         return;
     try {
-        m_channel.request(QStringLiteral(":fetch?"));
+        m_channel.request(profile().request);
     } catch (const AppError &error) {
         // The port closed or refuses to write: the line is gone.
         loseLine(error.description());
@@ -156,8 +179,10 @@ qint16 MeasurementSession::comPort() const
 
 void MeasurementSession::setUpTester()
 {
-    m_channel.sendCommand(QStringLiteral("func rv"));
-    m_channel.sendCommand(QStringLiteral("trig:sour imm"));
+    for (const QString &command : profile().setupCommands)
+        m_channel.sendCommand(command);
+    if (profile().pushes())
+        m_channel.listen();
 }
 
 void MeasurementSession::onReply(const QString &line)
@@ -176,6 +201,8 @@ void MeasurementSession::onReply(const QString &line)
     }
     m_view.showValue(0, m_parser.displayText(0));
     m_view.showValue(1, m_parser.displayText(1));
+    if (profile().judgement.present())
+        m_view.showTesterVerdict(m_parser.testerWord(), m_parser.testerVerdict());
     try {
         judgeReading();
     } catch (const AppError &) {
@@ -248,7 +275,8 @@ void MeasurementSession::judgeReading()
         m_counterFullTold = false;
         setStatus(QString());
     }
-    const RecordOutcome outcome = m_dataFile.writeRecord(m_clock.now(), fields[0], fields[1]);
+    const RecordOutcome outcome = m_dataFile.writeRecord(m_clock.now(), fields[0], fields[1],
+                                                           m_parser.testerWord());
     m_arming.recorded(sample);
     Q_EMIT readingCounted();
     Q_EMIT cellRecorded(judgedR->matched() && judgedV->matched());
