@@ -108,7 +108,7 @@ int main(int argc, char **argv)
     parser.setApplicationDescription(QStringLiteral(
         "Simulated battery tester on a pseudo-terminal. Links it as COMn in a folder, "
         "logs every command line it receives and answers \":fetch?\" with "
-        "\"<resistance ohms>,<voltage volts>\" followed by CR LF. By default a cell is put on "
+        "\"<resistance ohms>,<voltage volts>\" followed by CR LF (or as --profile says). By default a cell is put on "
         "the probes every few seconds; open probes read +9.9E+37,+9.9E+37."));
     parser.addHelpOption();
     parser.addOptions({
@@ -135,10 +135,24 @@ int main(int argc, char **argv)
         {QStringLiteral("gap-ms"), QStringLiteral("Open probes before each cell, a random time in min:max (default 500:2000)."), QStringLiteral("min:max")},
         {QStringLiteral("hold-ms"), QStringLiteral("How long a held or creeping cell stays on, min:max (default 1500:3500)."), QStringLiteral("min:max")},
         {QStringLiteral("truth"), QStringLiteral("Write the cell line's ground truth to this file, one line per cell."), QStringLiteral("file")},
+        {QStringLiteral("profile"), QStringLiteral("Be a tester of this profile: a built-in one (default, query-judging, push) "
+                                                   "or a profile file. Its request is answered (a pushing tester writes a "
+                                                   "reading every 100 ms unasked), its set-up commands are logged, and the "
+                                                   "simulated cells are written in its notation; --reply and --script lines "
+                                                   "are sent as given."),
+         QStringLiteral("name|file")},
     });
     parser.process(app);
 
     SimOptions options;
+    if (parser.isSet(QStringLiteral("profile"))) {
+        const QString wanted = parser.value(QStringLiteral("profile"));
+        std::optional<TesterProfile> builtIn = builtInProfile(wanted);
+        const ProfileLoad load = builtIn ? ProfileLoad{std::move(builtIn), QString()} : readTesterProfileFile(wanted);
+        if (!load)
+            fail(load.error);
+        options.profile = *load.profile;
+    }
     // By default the link goes where the program looks for it: beside both
     // programs in a build tree, in the user's folder for an installed program.
     options.dir = parser.isSet(QStringLiteral("dir"))
@@ -188,6 +202,11 @@ int main(int argc, char **argv)
     } else {
         replies = std::make_unique<BenchScenario>(random);
     }
+    // The simulated cells in the notation of the profile's tester.
+    const bool generated = !parser.isSet(QStringLiteral("reply")) && !parser.isSet(QStringLiteral("script"))
+        && !parser.isSet(QStringLiteral("garbage"));
+    if (generated && options.profile.name != kDefaultProfileName)
+        replies = std::make_unique<ProfileReplies>(std::move(replies), options.profile);
 
     // SIGINT and SIGTERM end the event loop, so the link is removed on the way out.
     if (::pipe(g_signalPipe) != 0)
