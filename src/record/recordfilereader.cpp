@@ -108,6 +108,19 @@ std::optional<double> recordNumber(std::string_view text)
     return value == 0 ? 0.0 : value;
 }
 
+// The tester's own pass/fail word: a letter, then letters, digits, "-" or "_".
+bool isTesterWord(std::string_view text)
+{
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (text.empty() || !letter(text.front()))
+        return false;
+    for (const char c : text) {
+        if (!letter(c) && !(c >= '0' && c <= '9') && c != '-' && c != '_')
+            return false;
+    }
+    return true;
+}
+
 std::optional<RecordReading> parseRecordLine(std::string_view line)
 {
     if (!line.empty() && line.back() == '\r')
@@ -122,9 +135,8 @@ std::optional<RecordReading> parseRecordLine(std::string_view line)
             return std::nullopt; // fewer than four fields
         std::size_t end = f < 3 ? comma : line.size();
         if (f == 3 && comma != std::string_view::npos) {
-            const std::string_view word = line.substr(comma + 1);
-            if (word.empty() || word.find(',') != std::string_view::npos)
-                return std::nullopt; // more than five fields, or an empty word
+            if (!isTesterWord(line.substr(comma + 1)))
+                return std::nullopt; // more than five fields, or a fifth that is no word
             end = comma;
         }
         fields[f] = line.substr(start, end - start);

@@ -160,6 +160,38 @@ private Q_SLOTS:
         QCOMPARE(exchange.text, QStringLiteral("1.2345E-3,3.9876E+0"));
     }
 
+    // A tester that sends by itself: the newest complete line is taken, the
+    // tail of a line begun before listening is not, and silence times out.
+    void listeningTakesTheNewestCompleteLine()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        OpenLine line(pty.folder());
+        line.channel.setFraming({QByteArrayLiteral("\r"), '\r', 300ms});
+        QSignalSpy arrived(&line.port, &SerialPort::dataArrived);
+        QSignalSpy timedOut(&line.channel, &CommandChannel::timedOut);
+
+        line.channel.sendCommand(QStringLiteral("STREAM ON"));
+        QTRY_COMPARE_WITH_TIMEOUT(pty.sent(), QByteArrayLiteral("STREAM ON\r"), 5000);
+        line.channel.listen();
+        QVERIFY(pty.write(QByteArrayLiteral("E-3\r3.8 21.0E-3\r3.9876 23.456E-3\r3.9 2")));
+        std::optional<QString> latest;
+        QVERIFY(QTest::qWaitFor([&] { return (latest = line.channel.takeLatest()).has_value(); }, 5000));
+        QCOMPARE(*latest, QStringLiteral("3.9876 23.456E-3"));
+        QCOMPARE(line.channel.takeLatest(), std::nullopt);
+        // The rest of the line comes, a CR LF tester's LF included.
+        QVERIFY(pty.write(QByteArrayLiteral("0E-3\r\n\r")));
+        QVERIFY(QTest::qWaitFor([&] { return (latest = line.channel.takeLatest()).has_value(); }, 5000));
+        QCOMPARE(*latest, QStringLiteral("3.9 20E-3"));
+        QCOMPARE(timedOut.size(), 0);
+
+        QVERIFY(timedOut.wait(2000));
+        line.channel.cancel();
+        QVERIFY(pty.write(QByteArrayLiteral("3.9 1\r")));
+        QVERIFY(arrived.wait(5000));
+        QCOMPARE(line.channel.takeLatest(), std::nullopt);
+    }
+
     void cancelledRequestReportsNothing()
     {
         PtyPair pty;
