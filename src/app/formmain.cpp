@@ -85,11 +85,12 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     setObjectName(QStringLiteral("FormMain"));
     m_ui.setupUi(this);
     buildStateControls();
-    m_handsFree = new HandsFreeControls(this, m_ui.settingsMenu, statusBar(), m_session, m_dialogs,
-                                        applicationTitle(), settingsFolder());
+    // Settings: COMPort..., Tester profile, then the hands-free items.
     m_profiles = new ProfileControls(this, m_ui.settingsMenu, statusBar(), m_dialogs, applicationTitle(),
                                      settingsFolder());
     m_session.setProfileSource([this] { return m_profiles->load(); });
+    m_handsFree = new HandsFreeControls(this, m_ui.settingsMenu, statusBar(), m_session, m_dialogs,
+                                        applicationTitle(), settingsFolder());
     setWindowTitle(applicationTitle());
     setWindowIcon(programIcon());
 
