@@ -42,5 +42,5 @@ QString ReadingParser::displayText(int t) const
 {
     if (t < 0 || t >= int(m_readingFields.size()))
         throw AppError(ErrorKind::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
-    return fmtEngValue(m_readingFields[size_t(t)], qint16(t), m_units);
+    return fmtEngValue(m_readingFields[size_t(t)], Quantity(t), m_units);
 }

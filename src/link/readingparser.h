@@ -33,7 +33,7 @@ public:
     const QString &testerWord() const { return m_testerWord; }
     TesterVerdict testerVerdict() const { return m_verdict; }
 
-    // Display text of field t (fmtEngValue with kind t).
+    // Display text of field t (0 resistance, 1 voltage).
     QString displayText(int t) const;
 
     const Units &units() const { return m_units; }

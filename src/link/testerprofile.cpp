@@ -1,7 +1,6 @@
 #include "link/testerprofile.h"
 
-#include "common/numericvalue.h"
-#include "link/token.h"
+#include "link/fieldsplitter.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -18,10 +17,7 @@
 
 namespace {
 
-// The program's own notation: from this magnitude a field is an overflow, and
-// from the second there is no reading at all.
-constexpr double kProgramOverflowFrom = 1e9;
-constexpr double kProgramNoReadingFrom = 1e10;
+// The program's own overflow and no-reading marks (testernumber.h).
 const QString kOverflowMark = QStringLiteral("+1.0E+9");
 const QString kNegativeOverflowMark = QStringLiteral("-1.0E+9");
 const QString kNoReadingMark = QStringLiteral("+9.9E+37");
@@ -426,13 +422,6 @@ bool listHas(const QStringList &words, const QString &word)
     return words.contains(word, Qt::CaseInsensitive);
 }
 
-bool isPlainNumber(const QString &text)
-{
-    static const QRegularExpression number(
-        QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([EeDd][+-]?\\d+)?\\s*$"));
-    return number.match(text).hasMatch();
-}
-
 // The tester's notation the program writes converted numbers in: five
 // significant digits, an exponent that is a multiple of three (23.456E-3).
 QString engineeringText(double value)
@@ -459,11 +448,14 @@ QString programText(const TesterProfile &profile, const TesterProfile::Field &fi
         if (listHas(profile.overflow.words, word))
             return kOverflowMark;
     }
-    const bool ownNotation = field.scale == 1.0 && profile.overflow.from == kProgramOverflowFrom
-        && profile.noReading.from == kProgramNoReadingFrom;
-    if (ownNotation || !isPlainNumber(text))
+    const bool ownNotation = field.scale == 1.0 && profile.overflow.from == kOverflowFrom
+        && profile.noReading.from == kNoReadingFrom;
+    if (ownNotation)
         return text;
-    const double value = numericValue(text);
+    const std::optional<double> number = testerNumber(text);
+    if (!number || !std::isfinite(*number))
+        return text;
+    const double value = *number;
     if (std::fabs(value) >= profile.noReading.from)
         return kNoReadingMark;
     if (std::fabs(value) >= profile.overflow.from)
@@ -473,7 +465,7 @@ QString programText(const TesterProfile &profile, const TesterProfile::Field &fi
     return engineeringText(value * field.scale);
 }
 
-QStringList splitFields(const TesterProfile &profile, const QString &line)
+QStringList replyFields(const TesterProfile &profile, const QString &line)
 {
     // A blank separator stands for any run of blanks or tabs, as testers pad
     // their columns.
@@ -485,7 +477,7 @@ QStringList splitFields(const TesterProfile &profile, const QString &line)
         separator = QStringLiteral(" ");
     }
     QVector<QString> fields(TesterProfile::kMaxFieldIndex + 2);
-    const qint16 last = Token(rest, fields, separator);
+    const qint16 last = splitFields(rest, fields, separator);
     return QStringList(fields.begin(), fields.begin() + last + 1);
 }
 
@@ -500,7 +492,7 @@ QString TesterProfile::displayName() const
 
 DecodedReply decodeReply(const TesterProfile &profile, const QString &line)
 {
-    const QStringList parts = splitFields(profile, line);
+    const QStringList parts = replyFields(profile, line);
     DecodedReply decoded;
     decoded.fields[0] = programText(profile, profile.resistance, parts.value(profile.resistance.index));
     decoded.fields[1] = programText(profile, profile.voltage, parts.value(profile.voltage.index));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/testernumber.h"
 #include "platform/serialport.h"
 
 #include <QByteArray>
@@ -34,7 +35,7 @@ struct TesterProfile
     // (of the number as the tester wrote it) or one of the words.
     struct Mark
     {
-        double from = 0;
+        double from;
         QStringList words;
     };
 
@@ -70,8 +71,9 @@ struct TesterProfile
     QString separator = QStringLiteral(",");
     Field resistance{0, 1.0};
     Field voltage{1, 1.0};
-    Mark overflow;
-    Mark noReading;
+    // The program's own number rules unless the profile says otherwise.
+    Mark overflow{kOverflowFrom, {}};
+    Mark noReading{kNoReadingFrom, {}};
     JudgementField judgement;
 
     bool pushes() const { return mode == Mode::Push; }

@@ -18,7 +18,7 @@ class Clock;
 class DataFile;
 class SerialPort;
 class SessionView;
-struct BinTable;
+class BinTables;
 
 // A measurement session: START and STOP, the 300 ms measurement cycle that
 // shows, judges, counts and records the tester's readings, and "REC - COUNT",
@@ -53,8 +53,7 @@ public:
     // Gives the profile to use; called at every START.
     using ProfileSource = std::function<ProfileLoad()>;
 
-    MeasurementSession(SerialPort &port, Clock &clock, BinTable &binTableR, BinTable &binTableV,
-                       DataFile &dataFile, SessionView &view, QObject *parent = nullptr);
+    MeasurementSession(SerialPort &port, Clock &clock, BinTables &binTables, DataFile &dataFile, SessionView &view, QObject *parent = nullptr);
 
     // Where START takes the tester's profile from; the built-in default until set.
     void setProfileSource(ProfileSource source) { m_profileSource = std::move(source); }
@@ -144,8 +143,7 @@ private:
 
     SerialPort &m_port;
     Clock &m_clock;
-    BinTable &m_binTableR;
-    BinTable &m_binTableV;
+    BinTables &m_binTables;
     DataFile &m_dataFile;
     SessionView &m_view;
     ProfileSource m_profileSource;

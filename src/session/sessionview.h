@@ -1,7 +1,7 @@
 #pragma once
 
+#include "bins/judge.h"
 #include "link/testerprofile.h"
-#include "session/judge.h"
 
 #include <QString>
 #include <QtGlobal>

@@ -1,8 +1,8 @@
 #include "testmain.h"
 
 #include "formmainharness.h"
-#include "../link/simtester.h"
-#include "../platform/ptypair.h"
+#include "simtester.h"
+#include "ptypair.h"
 
 #include "app/profilecontrols.h"
 #include "link/testerprofile.h"

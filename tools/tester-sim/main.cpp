@@ -3,6 +3,8 @@
 
 #include "replies.h"
 #include "platform/filelocations.h"
+#include "settings/settingscodec.h"
+#include "settings/settingsfile.h"
 #include "testersim.h"
 
 #include <QCommandLineParser>
@@ -141,8 +143,16 @@ int main(int argc, char **argv)
                                                    "simulated cells are written in its notation; --reply and --script lines "
                                                    "are sent as given."),
          QStringLiteral("name|file")},
+        {QStringLiteral("print-port"), QStringLiteral("Print n of the COMn bin4870 opens with the Settings.ini in this folder (1 without one), then exit."), QStringLiteral("folder")},
     });
     parser.process(app);
+
+    if (parser.isSet(QStringLiteral("print-port"))) {
+        // The program's own reading of Settings.ini, range check and all.
+        const std::optional<QByteArray> content = readSettingsFile(parser.value(QStringLiteral("print-port")));
+        std::printf("%d\n", content ? int(readSettings(*content).comPort) : 1);
+        return 0;
+    }
 
     SimOptions options;
     if (parser.isSet(QStringLiteral("profile"))) {
