@@ -422,23 +422,6 @@ bool listHas(const QStringList &words, const QString &word)
     return words.contains(word, Qt::CaseInsensitive);
 }
 
-// The tester's notation the program writes converted numbers in: five
-// significant digits, an exponent that is a multiple of three (23.456E-3).
-QString engineeringText(double value)
-{
-    if (value == 0 || !std::isfinite(value))
-        return QStringLiteral("0.0000E+0");
-    int exponent = int(std::floor(std::log10(std::fabs(value)) / 3.0)) * 3;
-    double mantissa = value / std::pow(10.0, exponent);
-    int decimals = 4 - int(std::floor(std::log10(std::fabs(mantissa))));
-    QString text = QString::number(mantissa, 'f', decimals);
-    if (std::fabs(text.toDouble()) >= 1000.0) {
-        exponent += 3;
-        text = QString::number(mantissa / 1000.0, 'f', 4);
-    }
-    return text + QLatin1Char('E') + QLatin1Char(exponent < 0 ? '-' : '+') + QString::number(std::abs(exponent));
-}
-
 QString programText(const TesterProfile &profile, const TesterProfile::Field &field, const QString &text)
 {
     const QString word = text.trimmed();
@@ -462,7 +445,7 @@ QString programText(const TesterProfile &profile, const TesterProfile::Field &fi
         return value < 0 ? kNegativeOverflowMark : kOverflowMark;
     if (field.scale == 1.0)
         return text;
-    return engineeringText(value * field.scale);
+    return testerNotation(value * field.scale);
 }
 
 QStringList replyFields(const TesterProfile &profile, const QString &line)
@@ -518,7 +501,7 @@ QByteArray encodeReply(const TesterProfile &profile, double ohms, double volts, 
                 return profile.noReading.words.first();
             return numberText(std::max(profile.noReading.from, 9.9e37));
         }
-        return engineeringText(value / field.scale);
+        return testerNotation(value / field.scale);
     };
     int last = std::max(profile.resistance.index, profile.voltage.index);
     if (profile.judgement.present())
