@@ -361,7 +361,7 @@ private Q_SLOTS:
     {
         makeDir();
         QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("profiles")));
-        for (const QString name : {QStringLiteral("b.json"), QStringLiteral("a.json"), QStringLiteral("notes.txt")}) {
+        for (const QString &name : {QStringLiteral("b.json"), QStringLiteral("a.json"), QStringLiteral("notes.txt")}) {
             QFile file(QDir(m_dir->path()).filePath(QStringLiteral("profiles/") + name));
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(QByteArray(builtInProfileJson(QStringLiteral("push"))).replace("\"name\": \"push\"", "\"name\": \"line4\""));
