@@ -10,6 +10,13 @@ CommandChannel::CommandChannel(SerialPort &port, QObject *parent) : QObject(pare
     m_replyTimer.setSingleShot(true);
     m_replyTimer.setInterval(kReplyTimeout);
     connect(&m_replyTimer, &QTimer::timeout, this, &CommandChannel::onTimeout);
+    m_owedTimer.setSingleShot(true);
+    m_owedTimer.setInterval(kLateReplyWait);
+    connect(&m_owedTimer, &QTimer::timeout, this, [this] {
+        m_owedLines = 0;
+        if (m_state == State::Idle)
+            m_buffer.clear();
+    });
     connect(&m_port, &SerialPort::dataArrived, this, &CommandChannel::onDataArrived);
 }
 
@@ -18,6 +25,8 @@ void CommandChannel::setFraming(const Framing &framing)
     cancel();
     m_framing = framing;
     m_replyTimer.setInterval(framing.replyTimeout);
+    // A late line is owed as long again as a reply is awaited.
+    m_owedTimer.setInterval(framing.replyTimeout);
 }
 
 void CommandChannel::sendCommand(const QString &command)
@@ -37,6 +46,9 @@ void CommandChannel::request(const QString &command)
 void CommandChannel::listen()
 {
     cancel();
+    // Pushed lines answer no request: nothing is owed while listening.
+    m_owedLines = 0;
+    m_owedTimer.stop();
     m_state = State::Listening;
     m_inStep = false;
     m_replyTimer.start();
@@ -49,10 +61,10 @@ std::optional<QString> CommandChannel::takeLatest()
 
 void CommandChannel::cancel()
 {
-    m_state = State::Idle;
-    m_replyTimer.stop();
-    m_buffer.clear();
-    m_latest.reset();
+    if (m_state == State::AwaitingReply)
+        oweLine();
+    else
+        finish();
 }
 
 QString CommandChannel::replyText(const QByteArray &received)
@@ -76,11 +88,18 @@ void CommandChannel::onDataArrived()
         takeListenedLines();
         return;
     }
-    // Bytes with no request outstanding answer nothing the program asked.
-    if (m_state != State::AwaitingReply)
+    // Bytes with no request outstanding and no line owed answer nothing the
+    // program asked.
+    if (m_state != State::AwaitingReply && m_owedLines == 0)
         return;
 
     m_buffer += arrived;
+    dropOwedLines();
+    if (m_state != State::AwaitingReply) {
+        if (m_owedLines == 0 || m_buffer.size() > kMaxReplyLength)
+            m_buffer.clear();
+        return;
+    }
     const qsizetype lineEnd = m_buffer.lastIndexOf(m_framing.replyTerminator);
     if (lineEnd < 0) {
         if (m_buffer.size() > kMaxReplyLength) {
@@ -140,6 +159,18 @@ void CommandChannel::takeListenedLines()
         m_latest = replyText(*newest);
 }
 
+void CommandChannel::dropOwedLines()
+{
+    while (m_owedLines > 0) {
+        const qsizetype lineEnd = m_buffer.indexOf(m_framing.replyTerminator);
+        if (lineEnd < 0)
+            return;
+        m_buffer.remove(0, lineEnd + 1);
+        if (--m_owedLines == 0)
+            m_owedTimer.stop();
+    }
+}
+
 void CommandChannel::onTimeout()
 {
     if (m_state == State::Listening) {
@@ -150,8 +181,17 @@ void CommandChannel::onTimeout()
     }
     if (m_state != State::AwaitingReply)
         return;
-    finish();
+    oweLine();
     Q_EMIT timedOut();
+}
+
+void CommandChannel::oweLine()
+{
+    m_state = State::Idle;
+    m_replyTimer.stop();
+    // A part of the late line that has come already is dropped with its rest.
+    ++m_owedLines;
+    m_owedTimer.start();
 }
 
 void CommandChannel::finish()
@@ -159,4 +199,5 @@ void CommandChannel::finish()
     m_state = State::Idle;
     m_replyTimer.stop();
     m_buffer.clear();
+    m_latest.reset();
 }

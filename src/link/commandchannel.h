@@ -16,9 +16,15 @@
 // port's dataArrived() and its own time-out timer, and it finishes every
 // request with exactly one of replyReceived, badReply or timedOut.
 //
+// A tester that answers after the time-out still answers: its late line would
+// pass for the reply to the next request. So a request that timed out (or was
+// cancelled while outstanding) is owed one line, which is dropped when it
+// comes; after one more reply time-out without it, nothing more is owed.
+//
 // A tester that sends its readings by itself is listened to instead: the
 // channel keeps the latest complete line for takeLatest() and reports
-// timedOut when no complete line came for a whole reply time-out.
+// timedOut when no complete line came for a whole reply time-out. Nothing is
+// owed there: every pushed line is a reading of its own moment.
 //
 // The line ends and the time-out come from the tester's profile (setFraming);
 // by default commands end in CR LF, replies in LF and the time-out is
@@ -29,6 +35,9 @@ class CommandChannel : public QObject
 public:
     // How long a request waits for its complete line.
     static constexpr std::chrono::milliseconds kReplyTimeout{1000};
+    // How long a line is still owed after its request was given up, unless
+    // the profile's reply time-out replaces it (setFraming).
+    static constexpr std::chrono::milliseconds kLateReplyWait{1000};
     // The port's receive buffer: a reply line longer than this is not a reading.
     static constexpr qsizetype kMaxReplyLength = SerialPort::kReceiveBufferSize;
 
@@ -67,6 +76,9 @@ public:
 
     bool awaitingReply() const { return m_state == State::AwaitingReply; }
     bool listening() const { return m_state == State::Listening; }
+    // No request outstanding and no late line owed: the next request's reply
+    // cannot be mistaken for an older one.
+    bool ready() const { return m_state == State::Idle && m_owedLines == 0; }
 
     // The line without the CR and LF characters that end it. When more than
     // one line arrived at once, all of them up to the last line end.
@@ -86,6 +98,10 @@ private:
     void takeListenedLines();
     void onTimeout();
     void finish();
+    // The outstanding request is given up; its line, if it comes, is dropped.
+    void oweLine();
+    // Drops owed lines from the front of the buffer.
+    void dropOwedLines();
 
     SerialPort &m_port;
     Framing m_framing;
@@ -94,4 +110,6 @@ private:
     std::optional<QString> m_latest;
     bool m_inStep = false; // listening: a line end has been seen
     QTimer m_replyTimer;
+    int m_owedLines = 0;
+    QTimer m_owedTimer;
 };

@@ -86,7 +86,8 @@ public:
     void setSettleRule(const SettleRule &rule) { m_arming.setRule(rule); }
     const RecordArming &arming() const { return m_arming; }
 
-    // The poll timer's tick: sends the request unless one is outstanding or the
+    // The poll timer's tick: sends the profile's request unless one is
+    // outstanding, the late reply to one that timed out may still come, or the
     // line is being reconnected; for a pushing tester, takes its newest line.
     void onPollTick();
 

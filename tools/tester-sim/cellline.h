@@ -35,6 +35,10 @@ public:
         double holdMinMs = 1500, holdMaxMs = 3500; // a held or creeping cell
         double briefMinMs = 100, briefMaxMs = 400;
         double settleTauMinMs = 30, settleTauMaxMs = 90; // time constant of the settling
+        // Contact bounce: this share of held cells loses contact once after
+        // settling, for a time shorter than a poll, and reads open meanwhile.
+        double bounceShare = 0;
+        double bounceMinMs = 50, bounceMaxMs = 250;
     };
 
     struct Cell
@@ -44,6 +48,8 @@ public:
         double contactMs = 0; // probes on
         double settledMs = -1; // reading within a tenth of the default tolerance; -1 never
         double liftMs = 0;    // probes off
+        double bounceMs = -1;     // contact lost at this time; -1 never
+        double bounceEndMs = -1;  // and back at this time
         double ohms = 0;      // settled values
         double volts = 0;
         // Shape of this cell's settling.
@@ -74,7 +80,8 @@ public:
 
     static QString kindName(Kind kind);
     // One line of the ground-truth log:
-    // "cell,<n>,<kind>,contact,<ms>,settled,<ms or never>,lift,<ms>,ohms,<text>,volts,<text>"
+    // "cell,<n>,<kind>,contact,<ms>,settled,<ms or never>,lift,<ms>,ohms,<text>,volts,<text>",
+    // followed by ",bounce,<ms>,<ms>" for a cell that bounces
     static QByteArray truthLine(const Cell &cell);
     // Parses a kind list such as "held,brief,creep"; false on an unknown name.
     static bool parsePattern(const QString &text, QList<Kind> *pattern);

@@ -26,6 +26,7 @@ struct SimOptions
     int floodChunk = 16;                 // bytes per flood write, one write every kFloodInterval
     int dropReply = -1;                  // leave request number N (1-based) unanswered
     int hangupAfter = -1;                // hang up instead of giving reply number N + 1
+    int emptyAfter = -1;                 // answer CR LF alone from reply number N + 1 on
     // What the tester understands and how it answers; the built-in default
     // unless --profile says otherwise.
     TesterProfile profile = *builtInProfile(kDefaultProfileName);
