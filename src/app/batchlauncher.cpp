@@ -16,13 +16,14 @@ BatchLauncher::BatchLauncher(FormMain &window, const BinTables &binTables)
 {
     const FormMainUi &ui = window.ui();
     // In the button column, in the free space under DATA, as large as DATA.
-    m_button = new QPushButton(QStringLiteral("BATCH"), ui.centralWidget);
+    m_button = new QPushButton(tr("&BATCH"), ui.centralWidget);
     m_button->setObjectName(QStringLiteral("batchButton"));
     m_button->setGeometry(QRect(QPoint(twips(8400), twips(3720)), ui.dataButton->size()));
-    uifonts::fitText(m_button, m_button->text());
+    uifonts::fitText(m_button, QStringLiteral("BATCH"));
+    m_button->setAccessibleDescription(tr("Show the cells of the data file against the BIN limits"));
     connect(m_button, &QPushButton::clicked, this, &BatchLauncher::openBatch);
 
-    m_menuItem = new QAction(QStringLiteral("&Batch..."), ui.fileMenu);
+    m_menuItem = new QAction(tr("&Batch..."), ui.fileMenu);
     m_menuItem->setObjectName(QStringLiteral("batchMenuItem"));
     ui.fileMenu->insertAction(ui.exitAction, m_menuItem);
     ui.fileMenu->insertSeparator(ui.exitAction);

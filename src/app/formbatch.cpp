@@ -84,7 +84,7 @@ FormBatch::FormBatch(const BinTables &binTables, QString path, QWidget *parent)
       m_plots(batchcharts::preparePlots(*m_readings, m_summary, kScatterPoints))
 {
     setObjectName(QStringLiteral("FormBatch"));
-    setWindowTitle(QStringLiteral("BATCH - %1").arg(QFileInfo(m_path).fileName()));
+    setWindowTitle(tr("BATCH - %1").arg(QFileInfo(m_path).fileName()));
     setWindowIcon(programIcon());
     setAttribute(Qt::WA_DeleteOnClose);
     buildUi();
@@ -135,7 +135,7 @@ void FormBatch::buildUi()
     m_bannerLabel->setObjectName(QStringLiteral("bannerLabel"));
     m_bannerLabel->setWordWrap(true);
     m_bannerLabel->setTextFormat(Qt::PlainText);
-    m_bannerLabel->setText(QStringLiteral("File: %1\nThe data file stores no BIN: every BIN shown here is worked out "
+    m_bannerLabel->setText(tr("File: %1\nThe data file stores no BIN: every BIN shown here is worked out "
                                           "from the current limits of the BIN set-up panels.")
                                .arg(QDir::toNativeSeparators(m_path)));
     layout->addWidget(m_bannerLabel);
@@ -150,37 +150,52 @@ void FormBatch::buildUi()
     m_progressBar->setRange(0, kProgressSteps);
     m_progressBar->setTextVisible(false);
     m_progressBar->setVisible(false);
+    m_progressBar->setAccessibleName(tr("Reading progress"));
     bar->addWidget(m_progressBar);
-    auto button = [this, bar](const char *name, const char *caption) {
-        auto *b = new QPushButton(QString::fromLatin1(caption), this);
+    auto button = [this, bar](const char *name, const QString &caption) {
+        auto *b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
         b->setAutoDefault(false);
         bar->addWidget(b);
         return b;
     };
-    m_cancelButton = button("cancelButton", "CANCEL");
-    m_reloadButton = button("reloadButton", "RELOAD");
-    m_exportPlotsButton = button("exportPlotsButton", "PLOTS AS PNG...");
-    m_exportTableButton = button("exportTableButton", "TABLE AS CSV...");
-    m_exportReportButton = button("exportReportButton", "REPORT AS PDF...");
+    m_cancelButton = button("cancelButton", tr("&CANCEL"));
+    m_reloadButton = button("reloadButton", tr("R&ELOAD"));
+    m_exportPlotsButton = button("exportPlotsButton", tr("&PLOTS AS PNG..."));
+    m_exportTableButton = button("exportTableButton", tr("&TABLE AS CSV..."));
+    m_exportReportButton = button("exportReportButton", tr("RE&PORT AS PDF..."));
     m_cancelButton->setEnabled(false);
     layout->addLayout(bar);
 
     auto *grid = new QGridLayout;
-    m_histogramRView = makeChartView(this, QStringLiteral("histogramR"), QStringLiteral("Resistance"), m_histogramR);
-    m_histogramVView = makeChartView(this, QStringLiteral("histogramV"), QStringLiteral("Voltage"), m_histogramV);
-    m_scatterView = makeChartView(this, QStringLiteral("scatterPlot"), QStringLiteral("Resistance against voltage"),
+    m_histogramRView = makeChartView(this, QStringLiteral("histogramR"), tr("Resistance"), m_histogramR);
+    m_histogramVView = makeChartView(this, QStringLiteral("histogramV"), tr("Voltage"), m_histogramV);
+    m_scatterView = makeChartView(this, QStringLiteral("scatterPlot"), tr("Resistance against voltage"),
                                   m_scatter);
+    m_histogramRView->setAccessibleName(tr("Resistance histogram"));
+    m_histogramVView->setAccessibleName(tr("Voltage histogram"));
+    m_scatterView->setAccessibleName(tr("Resistance against voltage"));
+    m_scatterLegend = new QLabel(this);
+    m_scatterLegend->setObjectName(QStringLiteral("scatterLegend"));
+    m_scatterLegend->setTextFormat(Qt::RichText);
+    m_scatterLegend->setWordWrap(true);
+    m_scatterLegend->setAccessibleName(tr("Legend of the scatter plot"));
+    auto *scatterColumn = new QVBoxLayout;
+    scatterColumn->addWidget(m_scatterView, 1);
+    scatterColumn->addWidget(m_scatterLegend);
     grid->addWidget(m_histogramRView, 0, 0);
     grid->addWidget(m_histogramVView, 0, 1);
-    grid->addWidget(m_scatterView, 1, 0);
+    grid->addLayout(scatterColumn, 1, 0);
 
     auto *tables = new QVBoxLayout;
-    auto makeTable = [this, tables](const char *name, const char *caption) {
-        auto *label = new QLabel(QString::fromLatin1(caption), this);
+    auto makeTable = [this, tables](const char *name, const QString &caption, const QString &accessibleName) {
+        auto *label = new QLabel(caption, this);
         tables->addWidget(label);
         auto *table = new QTableWidget(0, int(kColumns.size()), this);
         table->setObjectName(QLatin1String(name));
+        label->setBuddy(table);
+        table->setAccessibleName(accessibleName);
+        table->setAccessibleDescription(tr("Count, share, mean, standard deviation, minimum and maximum per BIN"));
         table->setHorizontalHeaderLabels(kColumns);
         table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
         table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
@@ -189,8 +204,8 @@ void FormBatch::buildUi()
         tables->addWidget(table);
         return table;
     };
-    m_tableR = makeTable("resistanceTable", "RESISTANCE (mOhm)");
-    m_tableV = makeTable("voltageTable", "VOLTAGE (V)");
+    m_tableR = makeTable("resistanceTable", tr("&RESISTANCE (mOhm)"), tr("Resistance per BIN"));
+    m_tableV = makeTable("voltageTable", tr("&VOLTAGE (V)"), tr("Voltage per BIN"));
     grid->addLayout(tables, 1, 1);
     auto *tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("batchTabs"));
@@ -437,6 +452,7 @@ void FormBatch::passEnded()
         return;
     }
     m_progressBar->setVisible(false);
+    m_progressBar->setAccessibleName(tr("Reading progress"));
     m_cancelButton->setEnabled(false);
     QFuture<Pass> future = m_watcher.future();
     if (future.isCanceled() || future.resultCount() == 0) {
@@ -480,15 +496,43 @@ void FormBatch::showAll()
     batchcharts::fillHistogram(m_histogramV, 1, m_plots.histograms[1], m_summary);
     batchcharts::fillScatter(m_scatter, m_plots.scatter);
     if (m_plots.scatterStep > 1)
-        m_scatter->setTitle(QStringLiteral("Resistance against voltage (every %1th of %2 cells)")
-                                .arg(m_plots.scatterStep)
+        m_scatter->setTitle(tr("Resistance against voltage (every %1 of %2 cells)")
+                                .arg(batchcharts::ordinal(qint64(m_plots.scatterStep)))
                                 .arg(m_readings->size()));
     else
-        m_scatter->setTitle(QStringLiteral("Resistance against voltage"));
+        m_scatter->setTitle(tr("Resistance against voltage"));
+    m_scatterLegend->setText(batchcharts::scatterLegend(m_plots.scatter));
     fillTable(m_tableR, 0);
     fillTable(m_tableV, 1);
+    describeCharts();
     showStability();
     showStatus();
+}
+
+// What a screen reader says for each chart: what it shows and its main figures.
+void FormBatch::describeCharts()
+{
+    for (int t = 0; t < 2; ++t) {
+        QString (*const format)(float) = t == 0 ? getFormatR : getFormatV;
+        const SpreadStats &total = m_summary.total(t);
+        QStringList parts;
+        parts << tr("%1 cells").arg(total.count);
+        if (total.count > 0) {
+            parts << tr("from %1 to %2, mean %3").arg(format(total.min), format(total.max), format(float(total.mean)));
+        }
+        for (int r = 0; r < m_summary.binsInUse(t); ++r)
+            parts << tr("%1: %2 cells").arg(slotCaption(r)).arg(m_summary.row(t, r).count);
+        parts << tr("+Out: %1 cells").arg(m_summary.row(t, slot::kPlusOut).count);
+        parts << tr("-Out: %1 cells").arg(m_summary.row(t, slot::kMinusOut).count);
+        (t == 0 ? m_histogramRView : m_histogramVView)
+            ->setAccessibleDescription(tr("Histogram of %1 (%2) with the BINs as bands: %3")
+                                           .arg(t == 0 ? tr("resistance") : tr("voltage"),
+                                                QLatin1String(t == 0 ? "mOhm" : "V"), parts.join(QStringLiteral("; "))));
+    }
+    QStringList groups;
+    for (const auto &[key, points] : m_plots.scatter.groups)
+        groups << tr("%1: %2 points").arg(batchcharts::groupName(key)).arg(points.size());
+    m_scatterView->setAccessibleDescription(tr("%1. %2").arg(m_scatter->title(), groups.join(QStringLiteral("; "))));
 }
 
 void FormBatch::showStability()
@@ -530,7 +574,7 @@ void FormBatch::showStatus()
 {
     QString text;
     if (!m_readError.isEmpty())
-        text = QStringLiteral("The data file cannot be read: %1. ").arg(m_readError);
+        text = tr("The data file cannot be read: %1. ").arg(m_readError);
     text += QStringLiteral("%1 cells, %2.").arg(m_summary.count()).arg(lineCount(m_linesNotRead));
     if (isReading())
         text += QStringLiteral(" Reading...");
@@ -557,7 +601,7 @@ void FormBatch::fillTable(QTableWidget *table, int t)
         const bool total = i == int(slots.size());
         const int s = total ? -1 : slots.at(i);
         const SpreadStats &stats = total ? m_summary.total(t) : m_summary.row(t, s);
-        captions << (total ? QStringLiteral("Total") : slotCaption(s));
+        captions << (total ? tr("Total") : slotCaption(s));
         QString range;
         if (!total && s < 9) {
             const float lo = std::min(limits.lowerLimit[std::size_t(s)], limits.upperLimit[std::size_t(s)]);
@@ -632,20 +676,20 @@ void FormBatch::askExportPath(Export what)
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     const QFileInfo data(m_path);
-    auto offer = [&](const char *filter, const char *suffix, const char *ending) {
-        dialog->setNameFilters({QLatin1String(filter)});
+    auto offer = [&](const QString &filter, const char *suffix, const char *ending) {
+        dialog->setNameFilters({filter});
         dialog->setDefaultSuffix(QLatin1String(suffix));
         dialog->selectFile(data.dir().filePath(data.completeBaseName() + QLatin1String(ending)));
     };
     switch (what) {
     case Export::Plots:
-        offer("PNG picture (*.png)", "png", "-plots.png");
+        offer(tr("PNG picture (*.png)"), "png", "-plots.png");
         break;
     case Export::Table:
-        offer("CSV table (*.csv)", "csv", "-bins.csv");
+        offer(tr("CSV table (*.csv)"), "csv", "-bins.csv");
         break;
     case Export::Report:
-        offer("PDF document (*.pdf)", "pdf", "-report.pdf");
+        offer(tr("PDF document (*.pdf)"), "pdf", "-report.pdf");
         break;
     }
     connect(dialog, &QFileDialog::fileSelected, this, [this, what](const QString &path) { exportTo(what, path); });

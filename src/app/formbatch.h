@@ -103,6 +103,7 @@ private:
     void passEnded();
     void showAll();
     void showStatus();
+    void describeCharts();
     void fillTable(QTableWidget *table, int t);
     QWidget *buildStabilityTab();
     void showStability();
@@ -147,6 +148,7 @@ private:
     QChartView *m_histogramRView = nullptr;
     QChartView *m_histogramVView = nullptr;
     QChartView *m_scatterView = nullptr;
+    QLabel *m_scatterLegend = nullptr;
     QTableWidget *m_tableR = nullptr;
     QTableWidget *m_tableV = nullptr;
     // Stability: individuals and moving range of resistance and voltage.

@@ -14,11 +14,13 @@
 
 #include <array>
 
+class CentralRecordControls;
 class Clock;
 class DataFile;
 class Dialogs;
 class FormAbout;
 class FormOption;
+class GuideWindow;
 class HandsFreeControls;
 class PortChooser;
 class ProfileControls;
@@ -58,6 +60,9 @@ class FormMain : public QMainWindow, public SessionView
 public:
     // Title of the window and of every message box.
     static QString applicationTitle();
+    // What a judgement is told to assistive technology as:
+    // "Resistance BIN 3, Voltage -Out".
+    static QString spokenJudgement(const ReadingJudgement &judgement);
 
     // Builds the controls and runs the start-up: unit texts, the dated default
     // path, the captions of the value labels, grid, row labels and out labels,
@@ -74,6 +79,8 @@ public:
     HandsFreeControls &handsFree() { return *m_handsFree; }
     // Settings > Tester profile and the profile shown in the status bar.
     ProfileControls &profiles() { return *m_profiles; }
+    // The record journal and the central record (Settings menu, status bar).
+    CentralRecordControls &centralRecord() { return *m_centralRecord; }
     // The folder Settings.ini and the hands-free options live in.
     QString settingsFolder() const { return m_locations.settingsDir; }
     const QString &programDir() const { return m_locations.programDir; }
@@ -130,6 +137,11 @@ public:
     void showError(const QString &text) override;
     void showRecordNotice(const QString &text) override;
 
+Q_SIGNALS:
+    // A changed judgement was told to assistive technology (an alert from the
+    // result frame, whose description holds the text).
+    void judgementAnnounced(const QString &text);
+
 protected:
     // Enter or Return presses "REC - COUNT" while it is enabled; on another
     // focused push button it presses that button.
@@ -169,7 +181,14 @@ private:
     void onDataClicked();
     // COM1..COM4 of Settings > COMPort....
     void onComPortChosen(qint16 comPort);
+    // Help: the operator's guide in the program's own window; a guide that
+    // cannot be read is told with its path and the reason.
     void openReadme();
+    void announceJudgement(const QString &text);
+    // Logs the BIN limits a session starts with when they differ from those
+    // the last session (or the start-up) had.
+    void logChangedLimits();
+    std::array<QString, 2> limitsInUse() const;
     void showAbout();
     void showCounterWindow();
     void buildStateControls();
@@ -180,8 +199,13 @@ private:
     HandsFreeControls *m_handsFree = nullptr;
     ProfileControls *m_profiles = nullptr;
     QLabel *m_testerVerdict = nullptr;
+    CentralRecordControls *m_centralRecord = nullptr;
     QPointer<FormOption> m_counterWindow;
     QPointer<FormAbout> m_aboutWindow;
+    QPointer<GuideWindow> m_guideWindow;
+    QString m_spokenJudgement;
+    QString m_recCountDescription;
+    std::array<QString, 2> m_loggedLimits;
     Dialogs &m_dialogs;
     Clock &m_clock;
     DataFile &m_dataFile;

@@ -3,16 +3,48 @@
 #include "bins/bintables.h"
 #include "bins/judge.h"
 #include "common/apperror.h"
+#include "common/logcategories.h"
 #include "link/testernumber.h"
 #include "platform/clock.h"
 #include "platform/serialport.h"
 #include "record/datafile.h"
 #include "record/recordline.h"
-#include "record/recordnotices.h"
+#include "bins/setuphash.h"
+#include "record/binsetup.h"
+#include "record/cellrecord.h"
 #include "session/sessionview.h"
 #include "session/settlerule.h"
 
+#include <QStringList>
+#include <QUuid>
+
 #include <optional>
+
+namespace {
+
+// The BIN a counted reading went into: "1".."9" ("2,3" for a reading in two
+// overlapping BINs, each of which counted it), "+Out" or "-Out", and "Out"
+// for a reading between BINs.
+QString countedBin(const Judgement &judgement)
+{
+    QStringList bins;
+    for (size_t row = 0; row < judgement.lit.size(); ++row) {
+        if (judgement.lit.test(row))
+            bins << QString::number(row + 1);
+    }
+    if (!bins.isEmpty())
+        return bins.join(QLatin1Char(','));
+    switch (judgement.out) {
+    case OutSide::Above:
+        return QStringLiteral("+Out");
+    case OutSide::Below:
+        return QStringLiteral("-Out");
+    default:
+        return QStringLiteral("Out");
+    }
+}
+
+} // namespace
 
 MeasurementSession::MeasurementSession(SerialPort &port, Clock &clock, BinTables &binTables,
                                        DataFile &dataFile, SessionView &view,
@@ -23,7 +55,8 @@ MeasurementSession::MeasurementSession(SerialPort &port, Clock &clock, BinTables
       m_binTables(binTables),
       m_dataFile(dataFile),
       m_view(view),
-      m_channel(port)
+      m_channel(port),
+      m_dataFileSink(dataFile)
 {
     m_pollTimer.setObjectName(QStringLiteral("Timer1"));
     m_pollTimer.setInterval(kPollInterval);
@@ -99,7 +132,9 @@ void MeasurementSession::start()
         m_running = true;
         m_reconnecting = false;
         m_counterFullTold = false;
-        m_recordNotices.reset();
+        m_dataFileSink.beginSession();
+        for (RecordSink *sink : m_sinks)
+            sink->beginSession();
         m_pollTimer.start();
     } catch (const AppError &error) {
         if (error.kind() != ErrorKind::PortNotOpen)
@@ -264,14 +299,41 @@ void MeasurementSession::judgeReading()
         m_counterFullTold = false;
         setStatus(QString());
     }
-    const RecordOutcome outcome = m_dataFile.writeRecord(m_clock.now(), fields[0], fields[1],
-                                                           m_parser.testerWord());
+    recordCell(m_clock.now(), judgedR, judgedV);
     m_arming.recorded(sample);
     Q_EMIT readingCounted();
     Q_EMIT cellRecorded(judgedR.matched() && judgedV.matched());
-    // What became of the record (not saved, or saved in a data file opened afresh).
-    if (const std::optional<QString> notice = m_recordNotices.after(outcome))
-        m_view.showRecordNotice(*notice);
+}
+
+void MeasurementSession::recordCell(const QDateTime &timeStamp, const Judgement &judgedR, const Judgement &judgedV)
+{
+    const auto &fields = m_parser.readingFields();
+    CellRecord record;
+    record.id = QUuid::createUuid();
+    record.bench = m_benchName;
+    record.measuredAt = timeStamp;
+    record.resistanceText = fields[0];
+    record.voltageText = fields[1];
+    record.resistanceOhm = testerNumber(fields[0]).value_or(0.0);
+    record.voltageV = testerNumber(fields[1]).value_or(0.0);
+    record.resistanceBin = countedBin(judgedR);
+    record.voltageBin = countedBin(judgedV);
+    const BinSetup setup = binSetupOf(m_binTables.resistance(), m_binTables.voltage());
+    record.setupHash = setup.hash;
+    record.programVersion = m_programVersion;
+    record.testerWord = m_parser.testerWord();
+
+    // What became of the record in each sink (not saved, or saved in a data
+    // file opened afresh), told together so no notice hides another.
+    QStringList notices;
+    if (const std::optional<QString> notice = m_dataFileSink.keep(record, setup))
+        notices << *notice;
+    for (RecordSink *sink : m_sinks) {
+        if (const std::optional<QString> notice = sink->keep(record, setup))
+            notices << *notice;
+    }
+    if (!notices.isEmpty())
+        m_view.showRecordNotice(notices.join(QStringLiteral("\n\n")));
 }
 
 void MeasurementSession::onBadReply()
@@ -326,6 +388,7 @@ void MeasurementSession::loseLine(const QString &reason)
     }
     markStale(noAnswerText());
     setStatus(lineLostText(m_port.commPort(), reason));
+    qCWarning(lcLine, "line to the tester lost on COM%d (%s); retrying", int(m_port.commPort()), qUtf8Printable(reason));
     m_reconnectTimer.start();
 }
 
@@ -353,6 +416,7 @@ void MeasurementSession::tryReconnect()
     m_reconnecting = false;
     m_reconnectTimer.stop();
     setStatus(lineBackText(m_port.commPort()));
+    qCInfo(lcLine, "line to the tester back on COM%d", int(m_port.commPort()));
     m_pollTimer.start();
 }
 

@@ -3,7 +3,7 @@
 #include "link/commandchannel.h"
 #include "link/readingparser.h"
 #include "link/testerprofile.h"
-#include "record/recordnotices.h"
+#include "record/recordsinks.h"
 #include "session/recordarming.h"
 
 #include <QObject>
@@ -13,12 +13,14 @@
 #include <array>
 #include <chrono>
 #include <functional>
+#include <vector>
 
 class Clock;
 class DataFile;
 class SerialPort;
 class SessionView;
 class BinTables;
+struct Judgement;
 
 // A measurement session: START and STOP, the 300 ms measurement cycle that
 // shows, judges, counts and records the tester's readings, and "REC - COUNT",
@@ -111,6 +113,13 @@ public:
     void setComPort(qint16 comPort);
     qint16 comPort() const;
 
+    // Counting a cell hands its record to the data file and then to each
+    // sink added here (the journal), in order. Not owned.
+    void addRecordSink(RecordSink *sink) { m_sinks.push_back(sink); }
+    // What every record carries: the bench's name and the program's version.
+    void setBenchName(const QString &bench) { m_benchName = bench; }
+    void setProgramVersion(const QString &version) { m_programVersion = version; }
+
     // The status-line texts.
     static QString lineLostText(qint16 comPort, const QString &reason);
     static QString lineBackText(qint16 comPort);
@@ -139,6 +148,9 @@ private:
     void setStatus(const QString &text);
     // Judges the reading in readingFields; counts and records it when armed.
     void judgeReading();
+    // Hands the counted reading's record to every sink; what went wrong, told
+    // in one notice.
+    void recordCell(const QDateTime &timeStamp, const Judgement &judgedR, const Judgement &judgedV);
     void closePort();
     void enableSetup();
 
@@ -160,5 +172,8 @@ private:
     bool m_counterFullTold = false;
     int m_badReplies = 0;
     QString m_status;
-    RecordNotices m_recordNotices;
+    DataFileSink m_dataFileSink;
+    std::vector<RecordSink *> m_sinks;
+    QString m_benchName;
+    QString m_programVersion;
 };

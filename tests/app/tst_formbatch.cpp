@@ -193,6 +193,48 @@ private Q_SLOTS:
         QCOMPARE(form->analysis().summary.count(), qint64(4));
     }
 
+    void scatterLegendNamesEveryPairAndTellsShadesApart()
+    {
+        // 5 resistance BINs against 4 voltage BINs, one cell in each pair.
+        m_tables.setTables(maxMin(5, 10, 60), maxMin(4, 3.0f, 4.2f));
+        QByteArray content;
+        for (int r = 0; r < 5; ++r) {
+            for (int v = 0; v < 4; ++v)
+                content += record(QByteArray::number(15 + 10 * r) + "E-3", QByteArray::number(3.15 + 0.3 * v));
+        }
+        const QString file = path("pairs.csv");
+        writeFile(file, content);
+        const auto form = openOn(file);
+        QVERIFY(form);
+
+        const QString legend = child<QLabel>(form.get(), "scatterLegend")->text();
+        for (int r = 1; r <= 5; ++r) {
+            for (int v = 1; v <= 4; ++v)
+                QVERIFY2(legend.contains(QStringLiteral("R%1 V%2").arg(r).arg(v)), qPrintable(legend));
+        }
+        QVERIFY2(child<QLabel>(form.get(), "scatterLegend")->isVisible(), "the legend is shown");
+
+        // Within a resistance BIN the voltage BINs differ in shade and in marker shape.
+        for (int r = 0; r < 9; ++r) {
+            for (int v = 1; v < 9; ++v) {
+                const QColor a = batchcharts::pairColour(r, v - 1);
+                const QColor b = batchcharts::pairColour(r, v);
+                QVERIFY(std::abs(a.lightness() - b.lightness()) >= 12);
+                QVERIFY(batchcharts::pairShape(v - 1) != batchcharts::pairShape(v));
+            }
+        }
+        QVERIFY(batchcharts::pairColour(0, 8).lightness() > 40);
+    }
+
+    void scatterTitleCountsInOrdinals()
+    {
+        const QStringList expected{"1st", "2nd", "3rd", "4th", "11th", "12th", "13th", "21st", "22nd", "23rd", "101st",
+                                   "111th"};
+        const int numbers[] = {1, 2, 3, 4, 11, 12, 13, 21, 22, 23, 101, 111};
+        for (int i = 0; i < expected.size(); ++i)
+            QCOMPARE(batchcharts::ordinal(numbers[i]), expected.at(i));
+    }
+
     void followsAppendedCellsWithoutReadingTheFileAgain()
     {
         const QString file = path("live.csv");
@@ -351,7 +393,7 @@ private Q_SLOTS:
 
         auto *button = window.findChild<QPushButton *>(QStringLiteral("batchButton"));
         QVERIFY(button);
-        QCOMPARE(button->text(), QStringLiteral("BATCH"));
+        QCOMPARE(button->text(), QStringLiteral("&BATCH"));
         QTest::mouseClick(button, Qt::LeftButton);
         auto *form = window.findChild<FormBatch *>();
         QVERIFY(form && form->isVisible());

@@ -112,6 +112,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tester-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(BIN4870_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -120,6 +121,7 @@ int main(int argc, char **argv)
         "\"<resistance ohms>,<voltage volts>\" followed by CR LF (or as --profile says). By default a cell is put on "
         "the probes every few seconds; open probes read +9.9E+37,+9.9E+37."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("dir"), QStringLiteral("Folder for the COMn link (default: where bin4870 beside this program looks: this folder in a build tree, ~/.config/bin4870 when installed)."), QStringLiteral("path")},
         {QStringLiteral("port"), QStringLiteral("n of the COMn link (default 1)."), QStringLiteral("n"), QStringLiteral("1")},

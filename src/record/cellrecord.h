@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QUuid>
+
+// One counted cell as every record sink keeps it: the data file, the local
+// journal and, through the journal, the central database.
+struct CellRecord
+{
+    QUuid id;                 // made when the cell is counted
+    QString bench;            // the bench's name (Database.ini's Bench, the host name by default)
+    QDateTime measuredAt;     // local time of the count, with its UTC offset
+    QString resistanceText;   // exactly as the tester sent it (ohms)
+    QString voltageText;      // exactly as the tester sent it (volts)
+    double resistanceOhm = 0;
+    double voltageV = 0;
+    QString resistanceBin;    // the counted BIN "1".."9", "+Out" or "-Out"
+    QString voltageBin;
+    QString setupHash;        // the BIN set-up that judged it (BinSetup::hash)
+    QString programVersion;
+    QString cellId;           // empty until cells carry an identity of their own
+    QString testerWord;       // the tester's own pass/fail word, when its profile reads one
+
+    // The time stamp as ISO 8601 with milliseconds and the UTC offset
+    // ("2026-12-07T16:05:09.123+01:00"), as the journal and the database keep it.
+    QString measuredAtText() const;
+};
