@@ -6,6 +6,7 @@
 #include "record/recordline.h"
 
 #include <QAction>
+#include <QDir>
 #include <QMenu>
 #include <QPushButton>
 
@@ -43,6 +44,8 @@ void BatchLauncher::openBatch()
         // START opens the path with ".csv" added when it has no ".", so that is
         // the file the session writes.
         m_form = new FormBatch(m_binTables, withDefaultExtension(m_window.pathText()), &m_window);
+        m_form->setRecordPlaces(QDir(m_window.locations().journalDir).filePath(QStringLiteral("journal.sqlite")),
+                                m_window.settingsFolder());
     }
     m_form->show();
     m_form->raise();

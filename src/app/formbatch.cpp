@@ -6,6 +6,8 @@
 #include "app/shiftreport.h"
 #include "bins/bintable.h"
 #include "bins/bintables.h"
+#include "record/databasesources.h"
+#include "settings/centralsettings.h"
 
 #include <QChart>
 #include <QChartView>
@@ -32,6 +34,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -89,10 +92,12 @@ FormBatch::FormBatch(const BinTables &binTables, QString path, QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     buildUi();
     connect(&m_watcher, &QFutureWatcher<Pass>::finished, this, &FormBatch::passEnded);
+    connect(&m_sourceWatcher, &QFutureWatcher<SourceView>::finished, this, &FormBatch::sourceEnded);
     connect(&m_watcher, &QFutureWatcher<Pass>::progressValueChanged, m_progressBar, &QProgressBar::setValue);
     connect(&m_analysisWatcher, &QFutureWatcher<ShiftAnalysis>::finished, this, [this] {
         // Readings replaced meanwhile are analysed afresh.
-        if (m_analysisWatcher.future().resultCount() > 0 && m_analysedReadings == m_readings) {
+        if (m_analysisWatcher.future().resultCount() > 0 && m_analysedReadings == m_readings
+            && Source(m_sourceBox->currentIndex()) == Source::DataFile) {
             m_analysis = m_analysisWatcher.future().result();
             showStability();
         } else {
@@ -125,6 +130,8 @@ FormBatch::~FormBatch()
     m_watcher.cancel();
     m_analysisWatcher.disconnect(this);
     m_analysisWatcher.waitForFinished();
+    m_sourceWatcher.disconnect(this);
+    m_sourceWatcher.waitForFinished();
 }
 
 void FormBatch::buildUi()
@@ -229,6 +236,24 @@ QWidget *FormBatch::buildStabilityTab()
     auto *tab = new QWidget(this);
     auto *outer = new QVBoxLayout(tab);
     auto *rangeBar = new QHBoxLayout;
+    rangeBar->addWidget(new QLabel(QStringLiteral("Source:"), tab));
+    m_sourceBox = new QComboBox(tab);
+    m_sourceBox->setObjectName(QStringLiteral("sourceBox"));
+    m_sourceBox->addItems({QStringLiteral("Data file"), QStringLiteral("Local journal"), QStringLiteral("Shared database")});
+    rangeBar->addWidget(m_sourceBox);
+    rangeBar->addWidget(new QLabel(QStringLiteral("Bench:"), tab));
+    m_benchBox = new QComboBox(tab);
+    m_benchBox->setObjectName(QStringLiteral("benchBox"));
+    m_benchBox->setMinimumContentsLength(12);
+    m_benchBox->addItem(QStringLiteral("All benches"), QString());
+    m_benchBox->setEnabled(false);
+    rangeBar->addWidget(m_benchBox);
+    connect(m_sourceBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        m_benchBox->setEnabled(index != int(Source::DataFile));
+        m_lineTable->setVisible(index == int(Source::Central));
+        analyseRange();
+    });
+    connect(m_benchBox, &QComboBox::activated, this, [this] { analyseRange(); });
     rangeBar->addWidget(new QLabel(QStringLiteral("Cells:"), tab));
     m_rangeBox = new QComboBox(tab);
     m_rangeBox->setObjectName(QStringLiteral("rangeBox"));
@@ -250,6 +275,23 @@ QWidget *FormBatch::buildStabilityTab()
     m_toEdit = makeEdit("toEdit", QDateTime(now.date(), QTime(now.time().hour(), 0)).addSecs(3600));
     rangeBar->addStretch(1);
     outer->addLayout(rangeBar);
+    m_sourceLabel = new QLabel(tab);
+    m_sourceLabel->setObjectName(QStringLiteral("sourceLabel"));
+    m_sourceLabel->setTextFormat(Qt::PlainText);
+    m_sourceLabel->setWordWrap(true);
+    outer->addWidget(m_sourceLabel);
+    m_lineTable = new QTableWidget(0, 6, tab);
+    m_lineTable->setObjectName(QStringLiteral("lineTable"));
+    m_lineTable->setHorizontalHeaderLabels({QStringLiteral("Bench"), QStringLiteral("Cells"), QStringLiteral("Yield %"),
+                                            QStringLiteral("Cpk R"), QStringLiteral("Cpk V"),
+                                            QStringLiteral("Last record")});
+    m_lineTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_lineTable->verticalHeader()->setVisible(false);
+    m_lineTable->verticalHeader()->setDefaultSectionSize(20);
+    m_lineTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_lineTable->setMaximumHeight(160);
+    m_lineTable->setVisible(false);
+    outer->addWidget(m_lineTable);
     connect(m_rangeBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         m_fromEdit->setEnabled(index == int(Range::FromTo));
         m_toEdit->setEnabled(index == int(Range::FromTo));
@@ -295,6 +337,28 @@ void FormBatch::setRange(Range range)
     m_rangeBox->setCurrentIndex(int(range));
 }
 
+void FormBatch::setRecordPlaces(QString journalPath, QString settingsFolder)
+{
+    m_journalPath = std::move(journalPath);
+    m_settingsFolder = std::move(settingsFolder);
+}
+
+void FormBatch::setSource(Source source)
+{
+    m_sourceBox->setCurrentIndex(int(source));
+}
+
+void FormBatch::setBench(const QString &bench)
+{
+    int index = m_benchBox->findData(bench);
+    if (index < 0) {
+        m_benchBox->addItem(bench, bench);
+        index = m_benchBox->count() - 1;
+    }
+    m_benchBox->setCurrentIndex(index);
+    analyseRange();
+}
+
 RecordFilter FormBatch::rangeFilter() const
 {
     auto seconds = [](const QDateTime &t) {
@@ -324,8 +388,12 @@ RecordFilter FormBatch::rangeFilter() const
 
 void FormBatch::analyseRange()
 {
+    if (Source(m_sourceBox->currentIndex()) != Source::DataFile) {
+        analyseSource();
+        return;
+    }
     // A read under way analyses the range when it ends; one analysis at a time.
-    if (isReading() || m_analysisWatcher.isRunning()) {
+    if (isReading() || m_analysisWatcher.isRunning() || m_sourceWatcher.isRunning()) {
         m_rangeWaiting = true;
         return;
     }
@@ -343,6 +411,93 @@ void FormBatch::analyseRange()
         analyseShift(source, filter, tables.table(0), tables.table(1), kControlChartPoints, &analysis, &ignored);
         return analysis;
     }));
+}
+
+void FormBatch::analyseSource()
+{
+    if (m_analysisWatcher.isRunning() || m_sourceWatcher.isRunning()) {
+        m_rangeWaiting = true;
+        return;
+    }
+    m_rangeWaiting = false;
+    const Source kind = Source(m_sourceBox->currentIndex());
+    RecordFilter filter = rangeFilter();
+    filter.bench = m_benchBox->currentData().toString();
+    const BatchSummary tables(m_summary.table(0), m_summary.table(1));
+    const QString journalPath = m_journalPath;
+    const CentralSettings settings = loadCentralSettings(m_settingsFolder);
+    m_sourceLabel->setText(QStringLiteral("Reading %1...")
+                               .arg(kind == Source::Journal ? QStringLiteral("the local journal")
+                                                            : QStringLiteral("the shared database")));
+    m_sourceWatcher.setFuture(QtConcurrent::run([kind, filter, tables, journalPath, settings] {
+        SourceView view;
+        std::unique_ptr<RecordSource> source;
+        if (kind == Source::Journal) {
+            auto journal = std::make_unique<JournalSource>(journalPath);
+            if (!journal->load(&view.error))
+                return view;
+            source = std::move(journal);
+        } else {
+            auto central = std::make_unique<CentralSource>(settings);
+            if (!central->load(&view.error))
+                return view;
+            std::vector<LineRow> rows;
+            if (!readLineView(settings, filter, &rows, &view.error))
+                return view;
+            for (const LineRow &row : rows)
+                view.line.push_back(benchFigures(row, tables.table(0), tables.table(1)));
+            source = std::move(central);
+        }
+        view.benches = source->benches();
+        analyseShift(*source, filter, tables.table(0), tables.table(1), kControlChartPoints, &view.analysis,
+                     &view.error);
+        return view;
+    }));
+}
+
+void FormBatch::sourceEnded()
+{
+    const SourceView view = m_sourceWatcher.future().result();
+    const bool dataFile = Source(m_sourceBox->currentIndex()) == Source::DataFile;
+    if (!dataFile) {
+        m_sourceError = view.error;
+        const QString chosen = m_benchBox->currentData().toString();
+        for (const QString &bench : view.benches) {
+            if (m_benchBox->findData(bench) < 0)
+                m_benchBox->addItem(bench, bench);
+        }
+        m_benchBox->setCurrentIndex(std::max(0, m_benchBox->findData(chosen)));
+        if (view.error.isEmpty()) {
+            m_analysis = view.analysis;
+            m_lineView = view.line;
+            m_sourceLabel->setText(QStringLiteral("%1: %2 cells.").arg(m_analysis.source).arg(m_analysis.summary.count()));
+        } else {
+            m_analysis = ShiftAnalysis{};
+            m_lineView.clear();
+            m_sourceLabel->setText(QStringLiteral("The cells cannot be read: %1").arg(view.error));
+        }
+        showStability();
+        showLineView();
+    }
+    if (m_rangeWaiting || dataFile)
+        analyseRange();
+    else
+        Q_EMIT analysisShown();
+}
+
+void FormBatch::showLineView()
+{
+    m_lineTable->setRowCount(int(m_lineView.size()));
+    int row = 0;
+    for (const BenchFigures &b : m_lineView) {
+        m_lineTable->setItem(row, 0, cell(b.bench));
+        m_lineTable->setItem(row, 1, cell(QString::number(b.cells)));
+        m_lineTable->setItem(row, 2, cell(QString::number(b.yieldPercent(), 'f', 2)));
+        m_lineTable->setItem(row, 3, cell(controlcharts::indexText(b.capability[0].cpk)));
+        m_lineTable->setItem(row, 4, cell(controlcharts::indexText(b.capability[1].cpk)));
+        m_lineTable->setItem(row, 5, cell(controlcharts::timeCaption(b.lastStamp)));
+        ++row;
+    }
 }
 
 // --- Reading ------------------------------------------------------------------------
@@ -473,7 +628,8 @@ void FormBatch::passEnded()
         m_fileRead = pass.tail.file;
         m_summary = pass.summary;
         m_plots = pass.plots;
-        m_analysis = pass.analysis;
+        if (Source(m_sourceBox->currentIndex()) == Source::DataFile)
+            m_analysis = pass.analysis;
         showAll();
     } else {
         showStatus();

@@ -53,6 +53,9 @@ private:
 };
 
 ControlLimits controlLimits(const std::vector<double> &values);
+// The limits of `count` values with this mean and this sum of the count - 1
+// moving ranges (as a database sums them).
+ControlLimits limitsFrom(qint64 count, double mean, double movingRangeSum);
 
 // The run rules a point can break.
 enum Rule : unsigned {

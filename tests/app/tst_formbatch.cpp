@@ -1,10 +1,13 @@
 #include "testmain.h"
 
+#include "devdb.h"
 #include "formmainharness.h"
 
 #include "app/formbatch.h"
 #include "bins/batchsummary.h"
 #include "bins/bintables.h"
+#include "record/centraldatabase.h"
+#include "record/journal.h"
 
 #include <QAction>
 #include <QAreaSeries>
@@ -233,6 +236,67 @@ private Q_SLOTS:
         const int numbers[] = {1, 2, 3, 4, 11, 12, 13, 21, 22, 23, 101, 111};
         for (int i = 0; i < expected.size(); ++i)
             QCOMPARE(batchcharts::ordinal(numbers[i]), expected.at(i));
+    }
+
+    // The local journal and the shared database as the stability tab's
+    // source: all benches or one, and with the shared database the line view
+    // of one row per bench; a database that is down is told in the window.
+    void theJournalAndTheSharedDatabaseAsSources()
+    {
+        const auto form = openOn(path("sources.csv"));
+        QVERIFY(form);
+        QTemporaryDir places;
+        const BinSetup setup = cellfixtures::setup();
+        std::vector<Journal::Pending> cells;
+        {
+            Journal journal(QStringLiteral("window-test"));
+            QVERIFY(journal.open(places.filePath(QStringLiteral("journal.sqlite"))).ok);
+            std::vector<CellRecord> records;
+            for (int n = 0; n < 30; ++n) {
+                records.push_back(cellfixtures::record(n < 20 ? QStringLiteral("line-1") : QStringLiteral("line-2"), n, setup));
+                cells.push_back({n + 1, records.back()});
+            }
+            QVERIFY(journal.appendAll(records, setup).written);
+        }
+        DevDatabase db;
+        QVERIFY(db.start());
+        QVERIFY(central::connect(QStringLiteral("window-fill"), db.settings()).ok);
+        QVERIFY(central::prepareSchema(QStringLiteral("window-fill"), db.settings()).ok);
+        QVERIFY(central::send(QStringLiteral("window-fill"), db.settings(), cells, {{setup.hash, setup.text}}).ok);
+        central::disconnect(QStringLiteral("window-fill"));
+        QVERIFY(saveCentralSettings(places.path(), db.settings()));
+        form->setRecordPlaces(places.filePath(QStringLiteral("journal.sqlite")), places.path());
+
+        QSignalSpy shown(form.get(), &FormBatch::analysisShown);
+        form->setSource(FormBatch::Source::Journal);
+        QVERIFY(shown.wait(kWait));
+        QCOMPARE(form->analysis().summary.count(), qint64(30));
+        QVERIFY(child<QTableWidget>(form.get(), "lineTable")->isHidden());
+        form->setBench(QStringLiteral("line-2"));
+        QVERIFY(shown.wait(kWait));
+        QCOMPARE(form->analysis().summary.count(), qint64(10));
+
+        form->setSource(FormBatch::Source::Central);
+        QVERIFY(shown.wait(kWait));
+        QVERIFY2(form->sourceError().isEmpty(), qPrintable(form->sourceError()));
+        QCOMPARE(form->analysis().summary.count(), qint64(10));
+        QCOMPARE(form->lineView().size(), std::size_t(1));
+        form->setBench(QString());
+        QVERIFY(shown.wait(kWait));
+        QCOMPARE(form->analysis().summary.count(), qint64(30));
+        const auto *line = child<QTableWidget>(form.get(), "lineTable");
+        QVERIFY(!line->isHidden());
+        QCOMPARE(line->rowCount(), 2);
+        QCOMPARE(cellText(line, 0, 0), QStringLiteral("line-1"));
+        QCOMPARE(cellText(line, 0, 1), QStringLiteral("20"));
+        QCOMPARE(cellText(line, 1, 1), QStringLiteral("10"));
+
+        QVERIFY(db.stop());
+        form->setRange(FormBatch::Range::Today);
+        QVERIFY(shown.wait(kWait));
+        QVERIFY2(form->sourceError().contains(QLatin1String("cannot be reached")), qPrintable(form->sourceError()));
+        QVERIFY(child<QLabel>(form.get(), "sourceLabel")->text().contains(QLatin1String("cannot be reached")));
+        QCOMPARE(line->rowCount(), 0);
     }
 
     void followsAppendedCellsWithoutReadingTheFileAgain()
