@@ -6,6 +6,7 @@
 #include "guidewindow.h"
 #include "handsfreecontrols.h"
 #include "portchooser.h"
+#include "profilecontrols.h"
 #include "programicon.h"
 #include "setupstore.h"
 #include "uifonts.h"
@@ -125,6 +126,10 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     setObjectName(QStringLiteral("FormMain"));
     m_ui.setupUi(this);
     buildStateControls();
+    // Settings: COMPort..., Tester profile, then the hands-free items.
+    m_profiles = new ProfileControls(this, m_ui.settingsMenu, statusBar(), m_dialogs, applicationTitle(),
+                                     settingsFolder());
+    m_session.setProfileSource([this] { return m_profiles->load(); });
     m_handsFree = new HandsFreeControls(this, m_ui.settingsMenu, statusBar(), m_session, m_dialogs,
                                         applicationTitle(), settingsFolder());
     m_centralRecord = new CentralRecordControls(this, m_ui.settingsMenu, statusBar(), m_dialogs, applicationTitle(),
@@ -518,6 +523,7 @@ void FormMain::showAbout()
         return;
     }
     m_aboutWindow = new FormAbout(this);
+    m_aboutWindow->setTesterProfile(m_profiles->inUseText());
     m_aboutWindow->setAttribute(Qt::WA_DeleteOnClose);
     m_aboutWindow->setWindowModality(Qt::WindowModal);
     m_aboutWindow->open();
@@ -699,6 +705,25 @@ void FormMain::buildStateControls()
     statusBar()->setObjectName(QStringLiteral("statusBar"));
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(m_statusLine, 1);
+
+    m_testerVerdict = new QLabel(this);
+    m_testerVerdict->setObjectName(QStringLiteral("testerVerdict"));
+    m_testerVerdict->setAutoFillBackground(true);
+    m_testerVerdict->setContentsMargins(4, 0, 4, 0);
+    statusBar()->addPermanentWidget(m_testerVerdict);
+    m_testerVerdict->hide();
+}
+
+void FormMain::showTesterVerdict(const QString &word, TesterVerdict verdict)
+{
+    if (word.isEmpty()) {
+        m_testerVerdict->hide();
+        return;
+    }
+    m_testerVerdict->setText(QStringLiteral("Tester: %1").arg(word));
+    // The grid's colours: lit green for a pass, white for anything else.
+    setBackground(m_testerVerdict, verdict == TesterVerdict::Pass ? colours::kLit : colours::kUnlit);
+    m_testerVerdict->show();
 }
 
 void FormMain::setRecCountEnabled(bool enabled)

@@ -23,6 +23,7 @@ class FormOption;
 class GuideWindow;
 class HandsFreeControls;
 class PortChooser;
+class ProfileControls;
 class QLabel;
 class SerialPort;
 class BinTables;
@@ -46,7 +47,8 @@ class BinTables;
 // Besides the inventory controls the window has two of its own: a notice in
 // the result frame (objectName "replyNotice") that says when the reading shown
 // is stale, and a status line below the client area ("statusLine") for the
-// state of the line and for full counters.
+// state of the line and for full counters. Beside it the status bar shows the
+// tester's own pass/fail word when its profile reads one ("testerVerdict").
 //
 // The set-up (port, both panels, window position) is read from Settings.ini in
 // the settings folder when the window is made and written there when it closes. Closing
@@ -75,6 +77,8 @@ public:
     MeasurementSession &session() { return m_session; }
     // Auto record, the sound cue and their options (Settings menu, status bar).
     HandsFreeControls &handsFree() { return *m_handsFree; }
+    // Settings > Tester profile and the profile shown in the status bar.
+    ProfileControls &profiles() { return *m_profiles; }
     // The record journal and the central record (Settings menu, status bar).
     CentralRecordControls &centralRecord() { return *m_centralRecord; }
     // The folder Settings.ini and the hands-free options live in.
@@ -121,6 +125,7 @@ public:
     void showJudgement(const ReadingJudgement &judgement) override;
     void clearJudgement() override;
     void showStale(const QString &notice) override;
+    void showTesterVerdict(const QString &word, TesterVerdict verdict) override;
     void showStatus(const QString &text) override;
     void setRecCountEnabled(bool enabled) override;
     void focusRecCount() override;
@@ -192,6 +197,8 @@ private:
     QLabel *m_replyNotice = nullptr;
     QLabel *m_statusLine = nullptr;
     HandsFreeControls *m_handsFree = nullptr;
+    ProfileControls *m_profiles = nullptr;
+    QLabel *m_testerVerdict = nullptr;
     CentralRecordControls *m_centralRecord = nullptr;
     QPointer<FormOption> m_counterWindow;
     QPointer<FormAbout> m_aboutWindow;

@@ -20,6 +20,7 @@ struct CellRecord
     QString setupHash;        // the BIN set-up that judged it (BinSetup::hash)
     QString programVersion;
     QString cellId;           // empty until cells carry an identity of their own
+    QString testerWord;       // the tester's own pass/fail word, when its profile reads one
 
     // The time stamp as ISO 8601 with milliseconds and the UTC offset
     // ("2026-12-07T16:05:09.123+01:00"), as the journal and the database keep it.

@@ -43,6 +43,19 @@ bool isDigitGroups(std::string_view text, std::initializer_list<int> groups)
     return at == text.size();
 }
 
+// The tester's own pass/fail word: a letter, then letters, digits, "-" or "_".
+bool isTesterWord(std::string_view text)
+{
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (text.empty() || !letter(text.front()))
+        return false;
+    for (const char c : text) {
+        if (!letter(c) && !(c >= '0' && c <= '9') && c != '-' && c != '_')
+            return false;
+    }
+    return true;
+}
+
 int twoDigits(std::string_view text, std::size_t at)
 {
     return (text[at] - '0') * 10 + (text[at + 1] - '0');
@@ -67,13 +80,19 @@ std::optional<RecordReading> parseRecordLine(std::string_view line)
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
 
+    // Four fields, and a fifth when the tester judged the cell itself.
     std::string_view fields[4];
     std::size_t start = 0;
     for (int f = 0; f < 4; ++f) {
         const std::size_t comma = line.find(',', start);
-        if ((f < 3) == (comma == std::string_view::npos))
-            return std::nullopt; // fewer or more than four fields
-        const std::size_t end = f < 3 ? comma : line.size();
+        if (f < 3 && comma == std::string_view::npos)
+            return std::nullopt; // fewer than four fields
+        std::size_t end = f < 3 ? comma : line.size();
+        if (f == 3 && comma != std::string_view::npos) {
+            if (!isTesterWord(line.substr(comma + 1)))
+                return std::nullopt; // more than five fields, or a fifth that is no word
+            end = comma;
+        }
         fields[f] = line.substr(start, end - start);
         start = end + 1;
     }

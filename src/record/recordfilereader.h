@@ -28,7 +28,8 @@ struct RecordReading
 qint64 wallClockSeconds(int year, int month, int day, int hour, int minute, int second);
 
 // The reading of one data-file line (without its line end; a trailing CR is
-// allowed), or nullopt when the line is not a record: not four fields, a date
+// allowed), or nullopt when the line is not a record: not four fields (or five,
+// the fifth the tester's own word), a date
 // or time that is not "dddd?dd?dd" / "dd?dd?dd", a reading text that is not
 // wholly a number (testerNumber), or a reading the tester marks as overflow
 // (isOverflowMark, shown as "OF" in the window).

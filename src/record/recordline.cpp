@@ -19,13 +19,17 @@ QString withoutLineEnds(QString text)
 } // namespace
 
 QByteArray recordLine(const QDateTime &timeStamp, const QString &resistanceText,
-                      const QString &voltageText)
+                      const QString &voltageText, const QString &testerWord)
 {
-    const QString line = formatDateTime(timeStamp, QStringLiteral("yyyy/mm/dd"))
+    QString line = formatDateTime(timeStamp, QStringLiteral("yyyy/mm/dd"))
             + QLatin1Char(',') + formatDateTime(timeStamp, QStringLiteral("hh:nn:ss"))
             + QLatin1Char(',') + withoutLineEnds(resistanceText)
-            + QLatin1Char(',') + withoutLineEnds(voltageText)
-            + QLatin1String("\r\n");
+            + QLatin1Char(',') + withoutLineEnds(voltageText);
+    // The word is one field: a comma in it would make a sixth.
+    const QString word = withoutLineEnds(testerWord).remove(QLatin1Char(','));
+    if (!word.isEmpty())
+        line += QLatin1Char(',') + word;
+    line += QLatin1String("\r\n");
     // The tester's bytes arrive as Latin-1 and go back out unchanged; anything
     // beyond Latin-1 becomes "?".
     return line.toLatin1();

@@ -98,6 +98,13 @@ QString MeasurementSession::badReplyText()
 void MeasurementSession::start()
 {
     try {
+        // Before anything is opened: a profile that cannot be read starts nothing.
+        const ProfileLoad load = m_profileSource ? m_profileSource()
+                                                 : ProfileLoad{builtInProfile(kDefaultProfileName), QString()};
+        if (!load.profile)
+            throw AppError(ErrorKind::FileIo, load.error);
+        applyProfile(*load.profile);
+
         m_view.setStartEnabled(false);
         m_view.setSetupEnabled(false);
         // A press left armed by the previous session belongs to a cell of that
@@ -119,9 +126,9 @@ void MeasurementSession::start()
 
         if (!m_port.portOpen())
             m_port.setPortOpen(true);
+        m_channel.cancel();
         setUpTester();
 
-        m_channel.cancel();
         m_running = true;
         m_reconnecting = false;
         m_counterFullTold = false;
@@ -167,14 +174,30 @@ void MeasurementSession::setAutoRecord(bool enabled)
     m_arming.setAutoRecord(enabled);
 }
 
+void MeasurementSession::applyProfile(const TesterProfile &profile)
+{
+    m_parser.setProfile(profile);
+    m_port.setLineSettings(profile.line);
+    m_channel.setFraming({profile.requestEnd, profile.replyTerminator(), profile.replyTimeout});
+    m_pollTimer.setInterval(profile.pollInterval);
+    m_view.showTesterVerdict(QString(), TesterVerdict::None);
+}
+
 void MeasurementSession::onPollTick()
 {
+    if (!m_running || m_reconnecting)
+        return;
+    if (profile().pushes()) {
+        if (const std::optional<QString> line = m_channel.takeLatest())
+            onReply(*line);
+        return;
+    }
     // A late reply to an earlier request still owed would pass for the
     // answer to this one.
-    if (!m_running || m_reconnecting || !m_channel.ready())
+    if (!m_channel.ready())
         return;
     try {
-        m_channel.request(QStringLiteral(":fetch?"));
+        m_channel.request(profile().request);
     } catch (const AppError &error) {
         // The port closed or refuses to write: the line is gone.
         loseLine(error.description());
@@ -193,8 +216,10 @@ qint16 MeasurementSession::comPort() const
 
 void MeasurementSession::setUpTester()
 {
-    m_channel.sendCommand(QStringLiteral("func rv"));
-    m_channel.sendCommand(QStringLiteral("trig:sour imm"));
+    for (const QString &command : profile().setupCommands)
+        m_channel.sendCommand(command);
+    if (profile().pushes())
+        m_channel.listen();
 }
 
 void MeasurementSession::onReply(const QString &line)
@@ -215,6 +240,8 @@ void MeasurementSession::onReply(const QString &line)
     }
     m_view.showValue(0, m_parser.displayText(0));
     m_view.showValue(1, m_parser.displayText(1));
+    if (profile().judgement.present())
+        m_view.showTesterVerdict(m_parser.testerWord(), m_parser.testerVerdict());
     try {
         judgeReading();
     } catch (const AppError &) {
@@ -294,6 +321,7 @@ void MeasurementSession::recordCell(const QDateTime &timeStamp, const Judgement 
     const BinSetup setup = binSetupOf(m_binTables.resistance(), m_binTables.voltage());
     record.setupHash = setup.hash;
     record.programVersion = m_programVersion;
+    record.testerWord = m_parser.testerWord();
 
     // What became of the record in each sink (not saved, or saved in a data
     // file opened afresh), told together so no notice hides another.

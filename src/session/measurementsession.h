@@ -2,6 +2,7 @@
 
 #include "link/commandchannel.h"
 #include "link/readingparser.h"
+#include "link/testerprofile.h"
 #include "record/recordsinks.h"
 #include "session/recordarming.h"
 
@@ -11,6 +12,7 @@
 
 #include <array>
 #include <chrono>
+#include <functional>
 #include <vector>
 
 class Clock;
@@ -26,27 +28,44 @@ struct Judgement;
 // forwards the clicks of its buttons here; the session drives the window
 // through SessionView.
 //
-// Everything runs on the user-interface thread and nothing waits: a tick sends
-// ":fetch?" when no request is outstanding, and the reply (or its time-out)
-// arrives later as a signal of the channel. STOP drops the outstanding request,
-// so nothing it brings is shown, counted or recorded.
+// How the tester is talked to comes from its profile (TesterProfile), read
+// afresh at every START: a profile that cannot be read stops START with a
+// message that names the file, the key and the fault.
 //
-// A request left unanswered for CommandChannel::kReplyTimeout marks the reading
-// on screen as stale until the next complete reply. A port lost under a running
+// Everything runs on the user-interface thread and nothing waits: a tick sends
+// the profile's request (":fetch?") when no request is outstanding, and the
+// reply (or its time-out) arrives later as a signal of the channel. STOP drops
+// the outstanding request, so nothing it brings is shown, counted or recorded.
+// A tester that sends readings by itself is listened to instead, and each tick
+// takes the newest complete line that came since the tick before.
+//
+// A request left unanswered for the profile's reply time-out (silence as long
+// in push mode) marks the reading on screen as stale until the next complete
+// reply. A port lost under a running
 // session is reopened every kReconnectInterval, the tester set up again and
 // polling resumed, until STOP.
 class MeasurementSession : public QObject
 {
     Q_OBJECT
 public:
+    // The default profile's poll interval.
     static constexpr std::chrono::milliseconds kPollInterval{300};
     static constexpr std::chrono::milliseconds kReconnectInterval{1000};
 
+    // Gives the profile to use; called at every START.
+    using ProfileSource = std::function<ProfileLoad()>;
+
     MeasurementSession(SerialPort &port, Clock &clock, BinTables &binTables, DataFile &dataFile, SessionView &view, QObject *parent = nullptr);
 
-    // START: disables the set-up, opens the data file for appending (".csv"
-    // appended to a path without any "."), opens the port, sets the tester up and
-    // starts the timer. A failure shows the component's description (silently
+    // Where START takes the tester's profile from; the built-in default until set.
+    void setProfileSource(ProfileSource source) { m_profileSource = std::move(source); }
+    // The profile of the running (or last) session.
+    const TesterProfile &profile() const { return m_parser.profile(); }
+
+    // START: reads the tester's profile, disables the set-up, opens the data
+    // file for appending (".csv" appended to a path without any "."), opens the
+    // port with the profile's line settings, sets the tester up and starts the
+    // timer. A failure shows the component's description (silently
     // for an operation on a closed port), closes file and port and enables the
     // set-up again. A leftover arming of an earlier session is dropped.
     void start();
@@ -69,9 +88,9 @@ public:
     void setSettleRule(const SettleRule &rule) { m_arming.setRule(rule); }
     const RecordArming &arming() const { return m_arming; }
 
-    // The poll timer's tick: sends ":fetch?" unless a request is outstanding,
-    // the late reply to one that timed out may still come, or the line is
-    // being reconnected.
+    // The poll timer's tick: sends the profile's request unless one is
+    // outstanding, the late reply to one that timed out may still come, or the
+    // line is being reconnected; for a pushing tester, takes its newest line.
     void onPollTick();
 
     bool running() const { return m_running; }
@@ -124,6 +143,7 @@ private:
     void loseLine(const QString &reason);
     void tryReconnect();
     void setUpTester();
+    void applyProfile(const TesterProfile &profile);
     void markStale(const QString &notice);
     void setStatus(const QString &text);
     // Judges the reading in readingFields; counts and records it when armed.
@@ -139,6 +159,7 @@ private:
     BinTables &m_binTables;
     DataFile &m_dataFile;
     SessionView &m_view;
+    ProfileSource m_profileSource;
 
     CommandChannel m_channel;
     ReadingParser m_parser;

@@ -432,17 +432,18 @@ private Q_SLOTS:
         QCOMPARE(ui.exitAction->text(), QStringLiteral("E&xit"));
 
         QCOMPARE(top[1]->menu(), ui.settingsMenu);
-        // The COMPort submenu first, then the hands-free items after a separator,
-        // then the central record.
+        // The COMPort and Tester profile submenus first, then the hands-free
+        // items after a separator, then the central record.
         const QList<QAction *> settingItems = ui.settingsMenu->actions();
-        QCOMPARE(settingItems.size(), 6);
+        QCOMPARE(settingItems.size(), 7);
         QCOMPARE(settingItems[0], ui.comPortMenu->menuAction());
-        QVERIFY(settingItems[1]->isSeparator());
-        QCOMPARE(settingItems[2]->objectName(), QStringLiteral("autoRecordAction"));
-        QCOMPARE(settingItems[3]->objectName(), QStringLiteral("soundCueAction"));
-        QCOMPARE(settingItems[4]->objectName(), QStringLiteral("handsFreeOptionsAction"));
-        QCOMPARE(settingItems[5]->objectName(), QStringLiteral("centralRecordAction"));
-        QCOMPARE(settingItems[5]->text(), QStringLiteral("&Central record..."));
+        QCOMPARE(settingItems[1]->menu()->objectName(), QStringLiteral("testerProfileMenu"));
+        QVERIFY(settingItems[2]->isSeparator());
+        QCOMPARE(settingItems[3]->objectName(), QStringLiteral("autoRecordAction"));
+        QCOMPARE(settingItems[4]->objectName(), QStringLiteral("soundCueAction"));
+        QCOMPARE(settingItems[5]->objectName(), QStringLiteral("handsFreeOptionsAction"));
+        QCOMPARE(settingItems[6]->objectName(), QStringLiteral("centralRecordAction"));
+        QCOMPARE(settingItems[6]->text(), QStringLiteral("&Central record..."));
         QCOMPARE(ui.comPortMenu->title(), QStringLiteral("&COMPort..."));
         // COM1..COM4 first; the port chooser's lines and submenus follow them.
         const QList<QAction *> ports = ui.comPortMenu->actions();

@@ -4,6 +4,7 @@
 #include "eventwait.h"
 #include "app/formabout.h"
 #include "app/guidewindow.h"
+#include "link/testerprofile.h"
 
 #include "formmainharness.h"
 
@@ -359,6 +360,50 @@ private Q_SLOTS:
         seen->close();
         QTRY_VERIFY(seen.isNull()); // created for this showing only
         QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    // Settings > Tester profile offers the built-in profiles and the files in
+    // the profiles folder; the choice goes to its own file, is kept across
+    // windows and shows in the status bar and the About window.
+    void testerProfileMenuListsAndKeepsTheChoice()
+    {
+        makeDir();
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("profiles")));
+        for (const QString &name : {QStringLiteral("b.json"), QStringLiteral("a.json"), QStringLiteral("notes.txt")}) {
+            QFile file(QDir(m_dir->path()).filePath(QStringLiteral("profiles/") + name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(builtInProfileJson(QStringLiteral("push"))).replace("\"name\": \"push\"", "\"name\": \"line4\""));
+        }
+        makeWindow(m_dir->path());
+        QMenu *menu = window().findChild<QMenu *>(QStringLiteral("testerProfileMenu"));
+        QVERIFY(menu);
+        Q_EMIT menu->aboutToShow();
+        QStringList items;
+        for (const QAction *action : menu->actions()) {
+            if (!action->isSeparator())
+                items << action->text() + (action->isChecked() ? QStringLiteral(" *") : QString());
+        }
+        QCOMPARE(items, (QStringList{"default (built-in) *", "query-judging (built-in)", "push (built-in)", "a.json", "b.json"}));
+        const QLabel *label = window().findChild<QLabel *>(QStringLiteral("testerProfileLabel"));
+        QCOMPARE(label->text(), QStringLiteral("Profile: default (built-in)"));
+
+        menu->actions().at(4)->trigger();
+        QCOMPARE(label->text(), QStringLiteral("Profile: line4 (a.json)"));
+        QVERIFY(m_h->dialogs.messages.isEmpty());
+        ui().versionAction->trigger();
+        const QLabel *about = window().findChild<QLabel *>(QStringLiteral("lblTesterProfile"));
+        QVERIFY(about && about->isVisible());
+        QCOMPARE(about->text(), QStringLiteral("Tester profile:\nline4 (a.json)"));
+        window().findChild<FormAbout *>()->close();
+
+        QVERIFY(window().close());
+        QCOMPARE(fileContent(QDir(m_dir->path()).filePath(QStringLiteral("TesterProfile.ini"))),
+                 QByteArray("[Profile]\nuse=a.json\n"));
+        QCOMPARE(fileContent(settingsPath()).count('\n'), 11);
+        m_h.reset();
+        makeWindow(m_dir->path());
+        QCOMPARE(window().findChild<QLabel *>(QStringLiteral("testerProfileLabel"))->text(),
+                 QStringLiteral("Profile: line4 (a.json)"));
     }
 
     void closingTheWindowTakesItsModalWindowsAlong_data()

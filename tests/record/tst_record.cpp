@@ -102,6 +102,18 @@ private Q_SLOTS:
         QFETCH(QString, voltage);
         QFETCH(QByteArray, line);
         QCOMPARE(recordLine(stamp, resistance, voltage), line);
+        // No word from the tester: the same four fields.
+        QCOMPARE(recordLine(stamp, resistance, voltage, QString()), line);
+    }
+
+    // The tester's own word is a fifth field of its own: no comma or line end
+    // in it can make a sixth or split the record.
+    void testersWordIsAFifthField()
+    {
+        QCOMPARE(recordLine(kStamp, "23.456E-3", "3.9876", "PASS"),
+                 QByteArray("2012/08/02,14:05:09,23.456E-3,3.9876,PASS\r\n"));
+        QCOMPARE(recordLine(kStamp, "1", "2", "NO,GO\r\n"), QByteArray("2012/08/02,14:05:09,1,2,NOGO\r\n"));
+        QCOMPARE(recordLine(kStamp, "1", "2", ",\r\n"), QByteArray("2012/08/02,14:05:09,1,2\r\n"));
     }
 
     void defaultPathIsTodayInTheProgramFolder_data()

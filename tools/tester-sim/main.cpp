@@ -118,7 +118,7 @@ int main(int argc, char **argv)
     parser.setApplicationDescription(QStringLiteral(
         "Simulated battery tester on a pseudo-terminal. Links it as COMn in a folder, "
         "logs every command line it receives and answers \":fetch?\" with "
-        "\"<resistance ohms>,<voltage volts>\" followed by CR LF. By default a cell is put on "
+        "\"<resistance ohms>,<voltage volts>\" followed by CR LF (or as --profile says). By default a cell is put on "
         "the probes every few seconds; open probes read +9.9E+37,+9.9E+37."));
     parser.addHelpOption();
     parser.addVersionOption();
@@ -137,7 +137,7 @@ int main(int argc, char **argv)
         {QStringLiteral("flood-chunk"), QStringLiteral("Bytes per flood write, one write every 16 ms (default 16, about the line's speed)."), QStringLiteral("n"), QStringLiteral("16")},
         {QStringLiteral("drop"), QStringLiteral("Leave the n-th :fetch? unanswered (1 = the first)."), QStringLiteral("n")},
         {QStringLiteral("hangup-after"), QStringLiteral("After n replies, close the line instead of answering and exit."), QStringLiteral("n")},
-        {QStringLiteral("empty-after"), QStringLiteral("After n replies, answer with CR LF alone."), QStringLiteral("n")},
+        {QStringLiteral("empty-after"), QStringLiteral("After n replies, answer with the reply line end alone (CR LF by default)."), QStringLiteral("n")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the random numbers, for repeatable runs."), QStringLiteral("n")},
         {QStringLiteral("cell-line"), QStringLiteral("Play a line of cells: \"random\" for a mix, or kinds in turn such as "
                                                      "\"held,brief,creep\" (held: settles and is held; brief: lifted before it "
@@ -149,6 +149,12 @@ int main(int argc, char **argv)
         {QStringLiteral("bounce"), QStringLiteral("Share (0 to 1) of held cells that lose contact once after settling and read open meanwhile (default 0)."), QStringLiteral("share")},
         {QStringLiteral("bounce-ms"), QStringLiteral("How long a bounce reads open, min:max (default 50:250)."), QStringLiteral("min:max")},
         {QStringLiteral("truth"), QStringLiteral("Write the cell line's ground truth to this file, one line per cell."), QStringLiteral("file")},
+        {QStringLiteral("profile"), QStringLiteral("Be a tester of this profile: a built-in one (default, query-judging, push) "
+                                                   "or a profile file. Its request is answered (a pushing tester writes a "
+                                                   "reading every 100 ms unasked), its set-up commands are logged, and the "
+                                                   "simulated cells are written in its notation; --reply and --script lines "
+                                                   "are sent as given."),
+         QStringLiteral("name|file")},
         {QStringLiteral("print-port"), QStringLiteral("Print n of the COMn bin4870 opens with the Settings.ini in this folder (1 without one), then exit."), QStringLiteral("folder")},
     });
     parser.process(app);
@@ -161,6 +167,14 @@ int main(int argc, char **argv)
     }
 
     SimOptions options;
+    if (parser.isSet(QStringLiteral("profile"))) {
+        const QString wanted = parser.value(QStringLiteral("profile"));
+        std::optional<TesterProfile> builtIn = builtInProfile(wanted);
+        const ProfileLoad load = builtIn ? ProfileLoad{std::move(builtIn), QString()} : readTesterProfileFile(wanted);
+        if (!load)
+            fail(load.error);
+        options.profile = *load.profile;
+    }
     // By default the link goes where the program looks for it: beside both
     // programs in a build tree, in the user's folder for an installed program.
     options.dir = parser.isSet(QStringLiteral("dir"))
@@ -212,6 +226,11 @@ int main(int argc, char **argv)
     } else {
         replies = std::make_unique<BenchScenario>(random);
     }
+    // The simulated cells in the notation of the profile's tester.
+    const bool generated = !parser.isSet(QStringLiteral("reply")) && !parser.isSet(QStringLiteral("script"))
+        && !parser.isSet(QStringLiteral("garbage"));
+    if (generated && options.profile.name != kDefaultProfileName)
+        replies = std::make_unique<ProfileReplies>(std::move(replies), options.profile);
 
     // SIGINT and SIGTERM end the event loop, so the link is removed on the way out.
     if (::pipe(g_signalPipe) != 0)
