@@ -8,6 +8,7 @@
 #include "bins/bintables.h"
 #include "record/databasesources.h"
 #include "settings/centralsettings.h"
+#include "settings/shifttimes.h"
 
 #include <QChart>
 #include <QChartView>
@@ -258,8 +259,8 @@ QWidget *FormBatch::buildStabilityTab()
     rangeBar->addWidget(new QLabel(QStringLiteral("Cells:"), tab));
     m_rangeBox = new QComboBox(tab);
     m_rangeBox->setObjectName(QStringLiteral("rangeBox"));
-    m_rangeBox->addItems({QStringLiteral("All in the file"), QStringLiteral("Today"), QStringLiteral("Last 8 hours"),
-                          QStringLiteral("From - to")});
+    m_rangeBox->addItems({QStringLiteral("All in the file"), QStringLiteral("This shift"), QStringLiteral("Today"),
+                          QStringLiteral("Last 8 hours"), QStringLiteral("From - to")});
     rangeBar->addWidget(m_rangeBox);
     const QDateTime now = QDateTime::currentDateTime();
     auto makeEdit = [tab, rangeBar](const char *name, const QDateTime &value) {
@@ -368,18 +369,21 @@ void FormBatch::setBench(const QString &bench)
     analyseRange();
 }
 
-RecordFilter FormBatch::rangeFilter() const
+RecordFilter FormBatch::rangeFilter(QString *notice) const
 {
-    auto seconds = [](const QDateTime &t) {
-        const QDate d = t.date();
-        const QTime h = t.time();
-        return wallClockSeconds(d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second());
-    };
+    auto seconds = [](const QDateTime &t) { return wallClockOf(t); };
     RecordFilter filter;
     const QDateTime now = QDateTime::currentDateTime();
+    notice->clear();
     switch (Range(m_rangeBox->currentIndex())) {
     case Range::All:
         break;
+    case Range::ThisShift: {
+        const ShiftSpan shift = shiftSpan(loadShiftTimes(m_settingsFolder, notice), seconds(now));
+        filter.from = shift.from;
+        filter.to = shift.to;
+        break;
+    }
     case Range::Today:
         filter.from = seconds(now.date().startOfDay());
         filter.to = *filter.from + 86400;
@@ -409,7 +413,8 @@ void FormBatch::analyseRange()
     m_rangeWaiting = false;
     const Readings readings = m_readings;
     m_analysedReadings = readings;
-    const RecordFilter filter = rangeFilter();
+    const RecordFilter filter = rangeFilter(&m_rangeNotice);
+    showSourceText(QString());
     const BatchSummary tables(m_summary.table(0), m_summary.table(1));
     const QString path = m_path;
     m_analysisWatcher.setFuture(QtConcurrent::run([readings, filter, tables, path] {
@@ -430,14 +435,14 @@ void FormBatch::analyseSource()
     }
     m_rangeWaiting = false;
     const Source kind = Source(m_sourceBox->currentIndex());
-    RecordFilter filter = rangeFilter();
+    RecordFilter filter = rangeFilter(&m_rangeNotice);
     filter.bench = m_benchBox->currentData().toString();
     const BatchSummary tables(m_summary.table(0), m_summary.table(1));
     const QString journalPath = m_journalPath;
     const CentralSettings settings = loadCentralSettings(m_settingsFolder);
-    m_sourceLabel->setText(QStringLiteral("Reading %1...")
-                               .arg(kind == Source::Journal ? QStringLiteral("the local journal")
-                                                            : QStringLiteral("the shared database")));
+    showSourceText(QStringLiteral("Reading %1...")
+                       .arg(kind == Source::Journal ? QStringLiteral("the local journal")
+                                                    : QStringLiteral("the shared database")));
     m_sourceWatcher.setFuture(QtConcurrent::run([kind, filter, tables, journalPath, settings] {
         SourceView view;
         std::unique_ptr<RecordSource> source;
@@ -479,11 +484,11 @@ void FormBatch::sourceEnded()
         if (view.error.isEmpty()) {
             m_analysis = view.analysis;
             m_lineView = view.line;
-            m_sourceLabel->setText(QStringLiteral("%1: %2 cells.").arg(m_analysis.source).arg(m_analysis.summary.count()));
+            showSourceText(QStringLiteral("%1: %2 cells.").arg(m_analysis.source).arg(m_analysis.summary.count()));
         } else {
             m_analysis = ShiftAnalysis{};
             m_lineView.clear();
-            m_sourceLabel->setText(QStringLiteral("The cells cannot be read: %1").arg(view.error));
+            showSourceText(QStringLiteral("The cells cannot be read: %1").arg(view.error));
         }
         showStability();
         showLineView();
@@ -492,6 +497,13 @@ void FormBatch::sourceEnded()
         analyseRange();
     else
         Q_EMIT analysisShown();
+}
+
+void FormBatch::showSourceText(const QString &text)
+{
+    QStringList lines{text, m_rangeNotice};
+    lines.removeAll(QString());
+    m_sourceLabel->setText(lines.join(QLatin1Char('\n')));
 }
 
 void FormBatch::showLineView()
@@ -566,7 +578,12 @@ void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
     // A pass from the start judges against fresh copies of the tables.
     const BatchSummary fresh(base.table(0), base.table(1));
     const Readings before = m_readings;
-    const RecordFilter range = rangeFilter();
+    QString notice;
+    const RecordFilter range = rangeFilter(&notice);
+    if (Source(m_sourceBox->currentIndex()) == Source::DataFile) {
+        m_rangeNotice = notice;
+        showSourceText(QString());
+    }
     m_progressBar->setValue(0);
     const qint64 size = QFileInfo(m_path).size();
     m_progressBar->setVisible(size - fromOffset >= kProgressShownFrom);

@@ -118,7 +118,7 @@ bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTab
         line.reserve(std::size_t(std::min<qint64>(count, 2 * qint64(maxPoints) + 2)));
     qint64 index = 0;
     std::array<double, 2> previous{};
-    const bool secondPass = source.read(filter, [&](int, const RecordReading &reading) {
+    const bool secondPass = source.readValues(filter, [&](int, const RecordReading &reading) {
         if (keepGoing && !keepGoing()) {
             stopped = true;
             return false;
