@@ -13,13 +13,20 @@
 #include "benchsupport.h"
 #include "devdb.h"
 
+#include "app/formbatch.h"
 #include "app/shiftreport.h"
+#include "bins/bintables.h"
 #include "bins/shiftanalysis.h"
 #include "record/centraldatabase.h"
 #include "record/databasesources.h"
+#include "settings/centralsettings.h"
 
 #include <QApplication>
+#include <QDateTimeEdit>
 #include <QDir>
+#include <QEventLoop>
+#include <QTableWidget>
+#include <QTimer>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
@@ -194,5 +201,49 @@ int main(int argc, char **argv)
                 "memory now %.1f MB\n",
                 static_cast<long long>(analysis.summary.count()), reports.front(), percentile(reports, 0.5),
                 double(residentKiB()) / 1024);
-    return 0;
+
+    // The batch window: the shift chosen, then "Shared database" as the
+    // source, until the line view and the charts are shown.
+    if (!saveCentralSettings(folder.path(), db.settings(), &error)) {
+        std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
+        return 1;
+    }
+    BinTables tables;
+    tables.setTables(resistance, BinTable{});
+    FormBatch window(tables, QDir(folder.path()).filePath(QStringLiteral("none.csv")));
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    window.setRecordPlaces(QDir(folder.path()).filePath(QStringLiteral("journal.sqlite")), folder.path());
+    window.show();
+    auto waitShown = [&window] {
+        QEventLoop loop;
+        QObject::connect(&window, &FormBatch::analysisShown, &loop, &QEventLoop::quit);
+        QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    const auto toDateTime = [](qint64 stamp) { return QDateTime(QDate(1970, 1, 1), QTime(0, 0)).addSecs(stamp); };
+    window.findChild<QDateTimeEdit *>(QStringLiteral("fromEdit"))->setDateTime(toDateTime(*shift.from));
+    window.findChild<QDateTimeEdit *>(QStringLiteral("toEdit"))->setDateTime(toDateTime(*shift.to));
+    window.setRange(FormBatch::Range::FromTo);
+    waitShown();
+    std::vector<double> lineShown;
+    std::vector<double> shown;
+    for (int run = 0; run < std::min(runs, 3); ++run) {
+        window.setSource(FormBatch::Source::DataFile);
+        waitShown();
+        QElapsedTimer t;
+        t.start();
+        QObject::connect(&window, &FormBatch::lineViewShown, &window,
+                         [&] { lineShown.push_back(double(t.nsecsElapsed()) / 1e6); }, Qt::SingleShotConnection);
+        window.setSource(FormBatch::Source::Central);
+        waitShown();
+        shown.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    const auto *line = window.findChild<QTableWidget *>(QStringLiteral("lineTable"));
+    std::printf("batch window, \"Shared database\" chosen: line view (%d rows) shown after first %.0f ms, median "
+                "%.0f ms; charts of %lld cells shown after first %.0f ms, median %.0f ms; resident memory now "
+                "%.1f MB\n",
+                line->rowCount(), lineShown.empty() ? 0.0 : lineShown.front(), percentile(lineShown, 0.5),
+                static_cast<long long>(window.analysis().summary.count()), shown.front(), percentile(shown, 0.5),
+                double(residentKiB()) / 1024);
+    return window.sourceError().isEmpty() ? 0 : 1;
 }

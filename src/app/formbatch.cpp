@@ -94,6 +94,7 @@ FormBatch::FormBatch(const BinTables &binTables, QString path, QWidget *parent)
     buildUi();
     connect(&m_watcher, &QFutureWatcher<Pass>::finished, this, &FormBatch::passEnded);
     connect(&m_sourceWatcher, &QFutureWatcher<SourceView>::finished, this, &FormBatch::sourceEnded);
+    connect(&m_sourceWatcher, &QFutureWatcher<SourceView>::resultReadyAt, this, &FormBatch::lineViewReady);
     connect(&m_watcher, &QFutureWatcher<Pass>::progressValueChanged, m_progressBar, &QProgressBar::setValue);
     connect(&m_analysisWatcher, &QFutureWatcher<ShiftAnalysis>::finished, this, [this] {
         // Readings replaced meanwhile are analysed afresh.
@@ -443,35 +444,55 @@ void FormBatch::analyseSource()
     showSourceText(QStringLiteral("Reading %1...")
                        .arg(kind == Source::Journal ? QStringLiteral("the local journal")
                                                     : QStringLiteral("the shared database")));
-    m_sourceWatcher.setFuture(QtConcurrent::run([kind, filter, tables, journalPath, settings] {
+    m_sourceWatcher.setFuture(QtConcurrent::run([kind, filter, tables, journalPath, settings](
+                                                    QPromise<SourceView> &promise) {
         SourceView view;
         std::unique_ptr<RecordSource> source;
         if (kind == Source::Journal) {
             auto journal = std::make_unique<JournalSource>(journalPath);
-            if (!journal->load(&view.error))
-                return view;
+            if (!journal->load(&view.error)) {
+                promise.addResult(std::move(view));
+                return;
+            }
             source = std::move(journal);
         } else {
             auto central = std::make_unique<CentralSource>(settings);
-            if (!central->load(&view.error))
-                return view;
             std::vector<LineRow> rows;
-            if (!readLineView(settings, filter, &rows, &view.error))
-                return view;
+            if (!central->load(&view.error) || !readLineView(settings, filter, &rows, &view.error)) {
+                promise.addResult(std::move(view));
+                return;
+            }
             for (const LineRow &row : rows)
                 view.line.push_back(benchFigures(row, tables.table(0), tables.table(1)));
+            // The line view is shown while the charts' cells are read.
+            view.benches = central->benches();
+            SourceView lineOnly = view;
+            lineOnly.lineOnly = true;
+            promise.addResult(std::move(lineOnly));
             source = std::move(central);
         }
         view.benches = source->benches();
         analyseShift(*source, filter, tables.table(0), tables.table(1), kControlChartPoints, &view.analysis,
                      &view.error);
-        return view;
+        promise.addResult(std::move(view));
     }));
+}
+
+void FormBatch::lineViewReady(int index)
+{
+    const SourceView view = m_sourceWatcher.future().resultAt(index);
+    if (!view.lineOnly || m_rangeWaiting || Source(m_sourceBox->currentIndex()) != Source::Central)
+        return;
+    m_lineView = view.line;
+    showLineView();
+    showSourceText(QStringLiteral("Reading the cells for the charts..."));
+    Q_EMIT lineViewShown();
 }
 
 void FormBatch::sourceEnded()
 {
-    const SourceView view = m_sourceWatcher.future().result();
+    const QFuture<SourceView> future = m_sourceWatcher.future();
+    const SourceView view = future.resultAt(future.resultCount() - 1);
     const bool dataFile = Source(m_sourceBox->currentIndex()) == Source::DataFile;
     if (!dataFile) {
         m_sourceError = view.error;

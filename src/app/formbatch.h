@@ -96,6 +96,9 @@ public:
 Q_SIGNALS:
     // The stability tab shows the analysis of the range chosen.
     void analysisShown();
+    // The line view shows the shared database's rows of the range chosen,
+    // before the charts when they take longer.
+    void lineViewShown();
     // A read has ended (finished, cancelled or failed) and the window shows its
     // outcome.
     void readingEnded();
@@ -112,6 +115,7 @@ private:
         std::vector<BenchFigures> line;
         QStringList benches;
         QString error;
+        bool lineOnly = false; // the line view, before the analysis
     };
 
     struct Pass
@@ -137,6 +141,7 @@ private:
     void analyseRange();
     void analyseSource();
     void sourceEnded();
+    void lineViewReady(int index);
     void showLineView();
     // The source's state in the stability tab, with a refused Shifts.ini below.
     void showSourceText(const QString &text);
