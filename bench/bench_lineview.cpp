@@ -181,6 +181,25 @@ int main(int argc, char **argv)
                 static_cast<long long>(analysis.summary.count()), pulls.front(), percentile(pulls, 0.5),
                 double(residentKiB()) / 1024);
 
+    // Each kind of pass alone, with a visitor that only counts.
+    for (const bool valuesOnly : {false, true}) {
+        std::vector<double> passes;
+        qint64 taken = 0;
+        for (int run = 0; run < std::min(runs, 3); ++run) {
+            QElapsedTimer t;
+            t.start();
+            taken = 0;
+            const auto count = [&taken](int, const RecordReading &) { return ++taken > 0; };
+            if (!(valuesOnly ? source.readValues(shift, count, &error) : source.read(shift, count, &error))) {
+                std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
+                return 1;
+            }
+            passes.push_back(double(t.nsecsElapsed()) / 1e6);
+        }
+        std::printf("  one pass of %lld cells, %s: first %.0f ms, median %.0f ms\n", static_cast<long long>(taken),
+                    valuesOnly ? "values alone" : "bench, time and values", passes.front(), percentile(passes, 0.5));
+    }
+
     // The shift report of it, as `bin4870 --report --source central` makes it
     // once the source is open: set-ups, analysis and PDF.
     QTemporaryDir folder;
@@ -228,8 +247,10 @@ int main(int argc, char **argv)
     std::vector<double> lineShown;
     std::vector<double> shown;
     for (int run = 0; run < std::min(runs, 3); ++run) {
-        window.setSource(FormBatch::Source::DataFile);
-        waitShown();
+        if (run > 0) {
+            window.setSource(FormBatch::Source::DataFile);
+            waitShown();
+        }
         QElapsedTimer t;
         t.start();
         QObject::connect(&window, &FormBatch::lineViewShown, &window,
