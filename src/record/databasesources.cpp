@@ -378,10 +378,15 @@ bool CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const Reco
     QString sql = QStringLiteral("DECLARE pass NO SCROLL CURSOR FOR SELECT resistance_ohm, voltage_v%1"
                                  " FROM cells%2 ORDER BY measured_at, arrival")
                           .arg(valuesOnly ? QString() : QStringLiteral(", bench, ") + kCentralStamp, c.sql);
+    // Left to right, past each value put in: a bench's name may hold a "?".
+    qsizetype at = 0;
     for (const QVariant &value : c.values) {
         QSqlField field(QString(), value.metaType());
         field.setValue(value);
-        sql.replace(sql.indexOf(QLatin1Char('?')), 1, db.driver()->formatValue(field));
+        const QString quoted = db.driver()->formatValue(field);
+        at = sql.indexOf(QLatin1Char('?'), at);
+        sql.replace(at, 1, quoted);
+        at += quoted.size();
     }
     auto failed = [&](const QSqlError &failure) {
         setError(error, connection.describe(driverText(failure)));

@@ -177,12 +177,12 @@ private Q_SLOTS:
     // is quoted, never run as SQL.
     void passesTakeManyCellsInBlocks()
     {
-        const QString bench = QStringLiteral("O'Neil \"7\"");
+        const QString bench = QStringLiteral("O'Neil \"7\"?");
         constexpr int kMany = 25001;
         const QStringList done = m_db.column(QStringLiteral(
             "INSERT INTO cells (id, bench, measured_at, resistance_text, voltage_text, resistance_ohm, voltage_v,"
             " resistance_bin, voltage_bin, setup_hash, program_version)"
-            " SELECT gen_random_uuid(), 'O''Neil \"7\"', timestamptz '2026-12-08 00:00+00' + g * interval '1 s',"
+            " SELECT gen_random_uuid(), 'O''Neil \"7\"?', timestamptz '2026-12-08 00:00+00' + g * interval '1 s',"
             " '', '', g * 1e-6, 3.5, '1', '1', '%1', '1.2.0' FROM generate_series(0, %2) AS g").arg(m_setup.hash).arg(kMany - 1));
         QVERIFY2(done.isEmpty(), qPrintable(done.join(QLatin1Char(' '))));
         CentralSource source(m_db.settings());
