@@ -123,6 +123,10 @@ bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTab
             stopped = true;
             return false;
         }
+        // A live source may have gained cells since the first pass; the
+        // charts keep to the cells the limits stand for.
+        if (index == count)
+            return false;
         for (int t = 0; t < 2; ++t) {
             const double value = valueOf(t, reading);
             scanners[std::size_t(t)].add(value);
