@@ -415,6 +415,7 @@ void FormBatch::analyseRange()
     const Readings readings = m_readings;
     m_analysedReadings = readings;
     const RecordFilter filter = rangeFilter(&m_rangeNotice);
+    showRangeBounds(filter);
     showSourceText(QString());
     const BatchSummary tables(m_summary.table(0), m_summary.table(1));
     const QString path = m_path;
@@ -437,6 +438,7 @@ void FormBatch::analyseSource()
     m_rangeWaiting = false;
     const Source kind = Source(m_sourceBox->currentIndex());
     RecordFilter filter = rangeFilter(&m_rangeNotice);
+    showRangeBounds(filter);
     filter.bench = m_benchBox->currentData().toString();
     const BatchSummary tables(m_summary.table(0), m_summary.table(1));
     const QString journalPath = m_journalPath;
@@ -518,6 +520,19 @@ void FormBatch::sourceEnded()
         analyseRange();
     else
         Q_EMIT analysisShown();
+}
+
+void FormBatch::showRangeBounds(const RecordFilter &filter)
+{
+    // The boxes, which only "From - to" lets the user change, show which
+    // shift or day is taken.
+    if (Range(m_rangeBox->currentIndex()) == Range::FromTo || !filter.from || !filter.to)
+        return;
+    for (auto [edit, stamp] : {std::pair{m_fromEdit, *filter.from}, std::pair{m_toEdit, *filter.to}}) {
+        const QSignalBlocker quiet(edit);
+        const QDateTime wallClock = QDateTime(QDate(1970, 1, 1), QTime(0, 0), Qt::UTC).addSecs(stamp);
+        edit->setDateTime(QDateTime(wallClock.date(), wallClock.time()));
+    }
 }
 
 void FormBatch::showSourceText(const QString &text)

@@ -143,6 +143,7 @@ private:
     void sourceEnded();
     void lineViewReady(int index);
     void showLineView();
+    void showRangeBounds(const RecordFilter &filter);
     // The source's state in the stability tab, with a refused Shifts.ini below.
     void showSourceText(const QString &text);
     bool limitsChanged() const;

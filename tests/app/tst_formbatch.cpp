@@ -219,6 +219,8 @@ private Q_SLOTS:
         QVERIFY(shown.wait(kWait));
         QCOMPARE(form->analysis().summary.count(), qint64(2));
         QVERIFY(child<QLabel>(form.get(), "sourceLabel")->text().isEmpty());
+        QCOMPARE(child<QDateTimeEdit>(form.get(), "fromEdit")->dateTime(), start);
+        QCOMPARE(child<QDateTimeEdit>(form.get(), "toEdit")->dateTime(), start.addSecs(7200));
 
         writeFile(places.filePath(QStringLiteral("Shifts.ini")), "[Shifts]\nStarts=morning\n");
         form->setRange(FormBatch::Range::All);
