@@ -3,7 +3,8 @@
 // cells of ten benches by one generate_series per million, then the line view
 // of one eight-hour shift in the middle of the cells (one GROUP BY on the
 // server), the same shift's cells pulled and analysed as the charts do, and
-// the whole shift report of it (analysis and PDF).
+// the whole shift report of it (analysis and PDF), then a report of every
+// cell for the memory.
 //
 //   bench_lineview [--cells 10000000] [--runs 5] [--db DIR]
 //
@@ -220,6 +221,28 @@ int main(int argc, char **argv)
                 "memory now %.1f MB\n",
                 static_cast<long long>(analysis.summary.count()), reports.front(), percentile(reports, 0.5),
                 double(residentKiB()) / 1024);
+
+    // Memory against the number of cells: the report of every cell in the
+    // database, ten to a hundred times the shift's. The peak stays where the
+    // shift's reports left it.
+    {
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        const double peakBefore = double(usage.ru_maxrss) / 1024;
+        QElapsedTimer t;
+        t.start();
+        const RecordFilter everything;
+        if (!analyseShift(source, everything, resistance, BinTable{}, 4000, &analysis, &error)
+            || !writeShiftReport(analysis, QDir(folder.path()).filePath(QStringLiteral("all.pdf")), &error)) {
+            std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
+            return 1;
+        }
+        ::getrusage(RUSAGE_SELF, &usage);
+        std::printf("report of all %lld cells (analysis and PDF): %.1f s; peak resident memory before / after it: "
+                    "%.1f / %.1f MB\n",
+                    static_cast<long long>(analysis.summary.count()), double(t.elapsed()) / 1000, peakBefore,
+                    double(usage.ru_maxrss) / 1024);
+    }
 
     // The batch window: the shift chosen, then "Shared database" as the
     // source, until the line view and the charts are shown.
