@@ -43,7 +43,7 @@ public:
     // the path is opened afresh and the record goes there; when that fails the
     // record is not written and the next record tries again. Never throws.
     RecordOutcome writeRecord(const QDateTime &timeStamp, const QString &resistanceText,
-                              const QString &voltageText);
+                              const QString &voltageText, const QString &cellId = QString());
     QString errorString() const { return m_error; }
 
 private:

@@ -108,24 +108,36 @@ std::optional<double> recordNumber(std::string_view text)
     return value == 0 ? 0.0 : value;
 }
 
-std::optional<RecordReading> parseRecordLine(std::string_view line)
+std::optional<RecordFields> splitRecordLine(std::string_view line)
 {
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
 
-    std::string_view fields[4];
+    std::string_view fields[5];
     std::size_t start = 0;
-    for (int f = 0; f < 4; ++f) {
+    int count = 0;
+    for (; count < 5; ++count) {
         const std::size_t comma = line.find(',', start);
-        if ((f < 3) == (comma == std::string_view::npos))
-            return std::nullopt; // fewer or more than four fields
-        const std::size_t end = f < 3 ? comma : line.size();
-        fields[f] = line.substr(start, end - start);
+        const std::size_t end = comma == std::string_view::npos ? line.size() : comma;
+        fields[count] = line.substr(start, end - start);
         start = end + 1;
+        if (comma == std::string_view::npos)
+            break;
     }
+    // Four fields, or five with an ID and no comma after it.
+    if (count < 3 || count > 4 || (count == 4 && fields[4].empty()))
+        return std::nullopt;
     if (!isDigitGroups(fields[0], {4, 2, 2}) || !isDigitGroups(fields[1], {2, 2, 2}))
         return std::nullopt;
+    return RecordFields{fields[0], fields[1], fields[2], fields[3], fields[4]};
+}
 
+std::optional<RecordReading> parseRecordLine(std::string_view line)
+{
+    const std::optional<RecordFields> split = splitRecordLine(line);
+    if (!split)
+        return std::nullopt;
+    const std::string_view fields[4] = {split->date, split->time, split->resistance, split->voltage};
     const std::optional<double> ohms = recordNumber(fields[2]);
     const std::optional<double> volts = recordNumber(fields[3]);
     if (!ohms || !volts || std::fabs(*ohms) >= kOverflowMagnitude || std::fabs(*volts) >= kOverflowMagnitude)

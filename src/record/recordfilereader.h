@@ -17,8 +17,23 @@ struct RecordReading
     float voltage = 0;    // V
 };
 
-// The reading of one data-file line (without its line end; a trailing CR is
-// allowed), or nullopt when the line is not a record: not four fields, a date
+// The fields of one data-file line (without its line end; a trailing CR is
+// allowed): date, time, the two reading texts and, in the five-field form
+// written when cell IDs go to the data file, the cell's ID (empty in the
+// four-field form). nullopt when the line has neither four fields nor five
+// with a non-empty fifth, or its date or time is not "dddd?dd?dd" / "dd?dd?dd".
+struct RecordFields
+{
+    std::string_view date;
+    std::string_view time;
+    std::string_view resistance;
+    std::string_view voltage;
+    std::string_view cellId;
+};
+std::optional<RecordFields> splitRecordLine(std::string_view line);
+
+// The reading of one data-file line in either form (see splitRecordLine), or
+// nullopt when the line is not a record: not four or five fields, a date
 // or time that is not "dddd?dd?dd" / "dd?dd?dd", a reading text that is not
 // wholly a number, or a reading the tester marks as overflow (magnitude 1e9
 // or more, shown as "OF" in the window).

@@ -19,13 +19,19 @@ QString withoutLineEnds(QString text)
 } // namespace
 
 QByteArray recordLine(const QDateTime &timeStamp, const QString &resistanceText,
-                      const QString &voltageText)
+                      const QString &voltageText, const QString &cellId)
 {
-    const QString line = formatDateTime(timeStamp, QStringLiteral("yyyy/mm/dd"))
+    QString line = formatDateTime(timeStamp, QStringLiteral("yyyy/mm/dd"))
             + QLatin1Char(',') + formatDateTime(timeStamp, QStringLiteral("hh:nn:ss"))
             + QLatin1Char(',') + withoutLineEnds(resistanceText)
-            + QLatin1Char(',') + withoutLineEnds(voltageText)
-            + QLatin1String("\r\n");
+            + QLatin1Char(',') + withoutLineEnds(voltageText);
+    if (!cellId.isEmpty()) {
+        // A checked ID holds neither; a comma would shift the fields of the line.
+        QString id = withoutLineEnds(cellId);
+        id.remove(QLatin1Char(','));
+        line += QLatin1Char(',') + id;
+    }
+    line += QLatin1String("\r\n");
     // The tester's bytes arrive as Latin-1 and go back out unchanged; anything
     // beyond Latin-1 becomes "?".
     return line.toLatin1();

@@ -7,11 +7,26 @@
 #include "record/datafile.h"
 #include "record/recordline.h"
 #include "record/recordnotices.h"
+#include "session/celltagger.h"
 #include "session/judge.h"
 #include "session/sessionview.h"
 #include "session/settlerule.h"
 
 #include <optional>
+
+namespace {
+
+// The BIN a counted reading went to, as a record names it.
+QString countedBin(const Judgement &judgement)
+{
+    for (int row = 0; row < 9; ++row) {
+        if (judgement.lit[size_t(row)])
+            return QString::number(row + 1);
+    }
+    return judgement.out == OutSide::Above ? QStringLiteral("+Out") : QStringLiteral("-Out");
+}
+
+} // namespace
 
 MeasurementSession::MeasurementSession(SerialPort &port, Clock &clock, BinTable &binTableR,
                                        BinTable &binTableV, DataFile &dataFile, SessionView &view,
@@ -123,6 +138,8 @@ void MeasurementSession::recCount()
 {
     if (!m_running)
         return;
+    if (m_tagger && !m_tagger->mayCount(false))
+        return;
     m_arming.press();
     m_view.setRecCountEnabled(false);
 }
@@ -191,7 +208,11 @@ void MeasurementSession::judgeReading()
     const ProbeSample sample = classifyReading(fields);
     // A settled reading arms itself; a press armed already is the same arming.
     const bool fired = m_arming.fires(sample);
-    const bool armed = m_arming.pressed() || fired;
+    bool armed = m_arming.pressed() || fired;
+    // A settled cell without the ID it needs waits; it fires again with its
+    // next settled reading, once the ID has come.
+    if (armed && !m_arming.pressed() && m_tagger && !m_tagger->mayCount(true))
+        armed = false;
     const std::optional<float> valueR = readingValueOf(fields[0], 0);
     const std::optional<float> valueV = readingValueOf(fields[1], 1);
     if (!valueR || !valueV) {
@@ -200,6 +221,8 @@ void MeasurementSession::judgeReading()
         m_view.clearJudgement();
         return;
     }
+    if (m_tagger)
+        m_tagger->readingJudged(*valueR, *valueV);
 
     // Both tables are judged before either is written back, so the counters of
     // the two tables and the data file never disagree.
@@ -248,7 +271,14 @@ void MeasurementSession::judgeReading()
         m_counterFullTold = false;
         setStatus(QString());
     }
-    const RecordOutcome outcome = m_dataFile.writeRecord(m_clock.now(), fields[0], fields[1]);
+    const QDateTime now = m_clock.now();
+    CellTag tag;
+    if (m_tagger) {
+        tag = m_tagger->counted(CountedCell{now, fields[0], fields[1], *valueR / 1000.0, *valueV,
+                                            countedBin(*judgedR), countedBin(*judgedV)});
+    }
+    const RecordOutcome outcome =
+            m_dataFile.writeRecord(now, fields[0], fields[1], tag.toDataFile ? tag.cellId : QString());
     m_arming.recorded(sample);
     Q_EMIT readingCounted();
     Q_EMIT cellRecorded(judgedR->matched() && judgedV->matched());

@@ -12,6 +12,7 @@
 #include <array>
 #include <chrono>
 
+class CellTagger;
 class Clock;
 class DataFile;
 class SerialPort;
@@ -67,6 +68,10 @@ public:
     bool autoRecord() const { return m_arming.autoRecord(); }
     void setSettleRule(const SettleRule &rule) { m_arming.setRule(rule); }
     const RecordArming &arming() const { return m_arming; }
+
+    // Cell IDs: asked before each count and given every counted cell; none
+    // (the default) counts cells without an ID. Not owned.
+    void setCellTagger(CellTagger *tagger) { m_tagger = tagger; }
 
     // The poll timer's tick: sends ":fetch?" unless a request is outstanding or
     // the line is being reconnected.
@@ -141,4 +146,5 @@ private:
     int m_badReplies = 0;
     QString m_status;
     RecordNotices m_recordNotices;
+    CellTagger *m_tagger = nullptr;
 };
