@@ -1,6 +1,7 @@
 #include "formmain.h"
 
 #include "batchlauncher.h"
+#include "cellidcontrols.h"
 #include "formabout.h"
 #include "handsfreecontrols.h"
 #include "portchooser.h"
@@ -109,8 +110,21 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     connect(m_portChooser, &PortChooser::problem, this, &FormMain::showError);
     // BATCH and File > Batch...; the launcher passes counted cells on.
     new BatchLauncher(*this, binTableR, binTableV);
+    m_cellIds = new CellIdControls(this, m_ui.settingsMenu, m_ui.fileMenu, m_session, m_dialogs, m_clock,
+                                   binTableR, binTableV, applicationTitle(), settingsFolder(),
+                                   [this] { return pathText(); }, [this] {
+                                       if (m_ui.recCountButton->isEnabled())
+                                           m_ui.recCountButton->click();
+                                   });
+    // A session may write to another data file: its cells' records are read anew.
+    connect(m_ui.startButton, &QPushButton::clicked, m_cellIds, [this] {
+        if (m_session.running() && m_cellIds->options().enabled)
+            m_cellIds->reloadHistory();
+    });
 
     startUp();
+    if (m_cellIds->options().enabled)
+        m_cellIds->reloadHistory();
 }
 
 FormMain::~FormMain() = default;
@@ -570,6 +584,9 @@ void FormMain::setRecCountEnabled(bool enabled)
 
 void FormMain::focusRecCount()
 {
+    // With cell IDs on, the Cell ID field waits for the next cell's scan.
+    if (m_cellIds && m_cellIds->focusField())
+        return;
     m_ui.recCountButton->setFocus(Qt::OtherFocusReason);
 }
 

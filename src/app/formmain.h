@@ -14,6 +14,7 @@
 
 #include <array>
 
+class CellIdControls;
 class Clock;
 class DataFile;
 class Dialogs;
@@ -70,6 +71,8 @@ public:
     MeasurementSession &session() { return m_session; }
     // Auto record, the sound cue and their options (Settings menu, status bar).
     HandsFreeControls &handsFree() { return *m_handsFree; }
+    // Cell IDs: their options, the Cell ID field and the cell history.
+    CellIdControls &cellIds() { return *m_cellIds; }
     // The folder Settings.ini and the hands-free options live in.
     QString settingsFolder() const { return m_locations.settingsDir; }
     const QString &programDir() const { return m_locations.programDir; }
@@ -173,6 +176,7 @@ private:
     QLabel *m_replyNotice = nullptr;
     QLabel *m_statusLine = nullptr;
     HandsFreeControls *m_handsFree = nullptr;
+    CellIdControls *m_cellIds = nullptr;
     QPointer<FormOption> m_counterWindow;
     QPointer<FormAbout> m_aboutWindow;
     Dialogs &m_dialogs;

@@ -1,7 +1,20 @@
 #pragma once
 
+#include "session/judge.h"
+
 #include <QDateTime>
 #include <QString>
+
+// The BIN a judged reading goes to, as a record names it: "1".."9", "+Out" or
+// "-Out".
+inline QString recordedBinName(const Judgement &judgement)
+{
+    for (int row = 0; row < 9; ++row) {
+        if (judgement.lit[size_t(row)])
+            return QString::number(row + 1);
+    }
+    return judgement.out == OutSide::Above ? QStringLiteral("+Out") : QStringLiteral("-Out");
+}
 
 // A cell as the session counted it, handed to the cell tagger.
 struct CountedCell

@@ -14,20 +14,6 @@
 
 #include <optional>
 
-namespace {
-
-// The BIN a counted reading went to, as a record names it.
-QString countedBin(const Judgement &judgement)
-{
-    for (int row = 0; row < 9; ++row) {
-        if (judgement.lit[size_t(row)])
-            return QString::number(row + 1);
-    }
-    return judgement.out == OutSide::Above ? QStringLiteral("+Out") : QStringLiteral("-Out");
-}
-
-} // namespace
-
 MeasurementSession::MeasurementSession(SerialPort &port, Clock &clock, BinTable &binTableR,
                                        BinTable &binTableV, DataFile &dataFile, SessionView &view,
                                        QObject *parent)
@@ -275,7 +261,7 @@ void MeasurementSession::judgeReading()
     CellTag tag;
     if (m_tagger) {
         tag = m_tagger->counted(CountedCell{now, fields[0], fields[1], *valueR / 1000.0, *valueV,
-                                            countedBin(*judgedR), countedBin(*judgedV)});
+                                            recordedBinName(*judgedR), recordedBinName(*judgedV)});
     }
     const RecordOutcome outcome =
             m_dataFile.writeRecord(now, fields[0], fields[1], tag.toDataFile ? tag.cellId : QString());

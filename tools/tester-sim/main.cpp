@@ -12,6 +12,7 @@
 #include <QSocketNotifier>
 #include <QTime>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -67,6 +68,18 @@ std::unique_ptr<ReplySource> cellLineReplies(const QCommandLineParser &parser, Q
         settings.cells = intOption(parser, QStringLiteral("cells"), 1);
     rangeOption(parser, QStringLiteral("gap-ms"), &settings.gapMinMs, &settings.gapMaxMs);
     rangeOption(parser, QStringLiteral("hold-ms"), &settings.holdMinMs, &settings.holdMaxMs);
+    if (parser.isSet(QStringLiteral("id-prefix")))
+        settings.idPrefix = parser.value(QStringLiteral("id-prefix"));
+    if (parser.isSet(QStringLiteral("id-cycle")))
+        settings.idCycle = intOption(parser, QStringLiteral("id-cycle"), 1);
+    if (parser.isSet(QStringLiteral("drift-mv-per-day"))) {
+        bool ok = false;
+        settings.driftVoltsPerDay = parser.value(QStringLiteral("drift-mv-per-day")).toDouble(&ok) / 1000.0;
+        if (!ok || !std::isfinite(settings.driftVoltsPerDay))
+            fail(QStringLiteral("--drift-mv-per-day needs a number"));
+    }
+    if (parser.isSet(QStringLiteral("day-ms")))
+        settings.dayMs = intOption(parser, QStringLiteral("day-ms"), 1);
 
     // The ground truth, flushed line by line so that a reader sees every cell
     // as soon as it is made.
@@ -135,6 +148,10 @@ int main(int argc, char **argv)
         {QStringLiteral("gap-ms"), QStringLiteral("Open probes before each cell, a random time in min:max (default 500:2000)."), QStringLiteral("min:max")},
         {QStringLiteral("hold-ms"), QStringLiteral("How long a held or creeping cell stays on, min:max (default 1500:3500)."), QStringLiteral("min:max")},
         {QStringLiteral("truth"), QStringLiteral("Write the cell line's ground truth to this file, one line per cell."), QStringLiteral("file")},
+        {QStringLiteral("id-prefix"), QStringLiteral("Cell IDs are this prefix and the cell's number, 6 digits (default SIM-)."), QStringLiteral("text")},
+        {QStringLiteral("id-cycle"), QStringLiteral("Bring cell 1 back after n cells, then cell 2, ...: the same IDs measured again."), QStringLiteral("n")},
+        {QStringLiteral("drift-mv-per-day"), QStringLiteral("Every cell's voltage falls this much per simulated day (default 0)."), QStringLiteral("mV")},
+        {QStringLiteral("day-ms"), QStringLiteral("Length of a simulated day in the line's milliseconds (default 86400000)."), QStringLiteral("ms")},
     });
     parser.process(app);
 

@@ -1,0 +1,141 @@
+#pragma once
+
+#include "record/cellhistory.h"
+#include "record/cellid.h"
+#include "session/celltagger.h"
+#include "settings/cellidoptions.h"
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <vector>
+
+class CellHistoryWindow;
+class CellIdOptionsDialog;
+class Clock;
+class Dialogs;
+class MeasurementSession;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMainWindow;
+class QMenu;
+class QToolBar;
+struct BinTable;
+
+// Cell IDs at the bench: the "Cell IDs..." options (Settings menu), "Cell
+// history..." (File menu) and, while cell IDs are on, a strip below the
+// window's client area with the "Cell ID" field, the K-value of the cell and
+// a notice line. It gives the session's counted cells their ID.
+//
+// The field has the keyboard focus between counts. Enter in the field:
+// - ends a scan or a typed ID: the ID is checked and, when good, taken for the
+//   next count; the notice says whether the cell has records already (the
+//   repeat warning). Such an Enter never counts, so the warning is seen
+//   before the cell is counted;
+// - pressed again on a taken ID (nothing typed since, and not the fast end of
+//   a scan) counts the cell, as "REC - COUNT" does.
+// A scan is the field's text typed as a burst (ScanDetector) or framed by the
+// scanner's prefix and suffix; a scanner that ends its codes with Tab ends
+// them here as with Enter. A taken ID is selected, so the next scan replaces
+// it. REC - COUNT takes an ID typed but not yet ended with Enter.
+class CellIdControls : public QObject, public CellTagger
+{
+    Q_OBJECT
+public:
+    CellIdControls(QMainWindow *window, QMenu *settingsMenu, QMenu *fileMenu, MeasurementSession &session,
+                   Dialogs &dialogs, Clock &clock, const BinTable &binTableR, const BinTable &binTableV,
+                   QString title, QString settingsFolder, std::function<QString()> dataPath,
+                   std::function<void()> pressRecCount);
+    ~CellIdControls() override;
+
+    const CellIdOptions &options() const { return m_options; }
+    // Applies and saves; a file that cannot be written is reported.
+    void setOptions(const CellIdOptions &options);
+
+    // Gives the field the focus when cell IDs are on; false when they are off.
+    bool focusField();
+
+    // Reads the records with IDs from the data files beside the data file, on
+    // a worker thread; historyLoaded() tells when they are in.
+    void reloadHistory();
+    bool historyLoading() const { return m_loading; }
+    // Every record of the ID, oldest first, with re-test marks, K-values and
+    // (for records read from data files) the BINs the set-up in force gives.
+    std::vector<CellRecord> historyOf(const QString &cellId) const;
+
+    void openOptionsDialog();
+    void openHistoryWindow();
+    CellIdOptionsDialog *optionsDialog() const;
+    CellHistoryWindow *historyWindow() const;
+
+    // The ID taken for the next count; empty when none.
+    const QString &takenId() const { return m_taken; }
+    QLineEdit *field() const { return m_field; }
+    QLabel *notice() const { return m_notice; }
+    QLabel *kValueLabel() const { return m_kValue; }
+    QToolBar *strip() const { return m_strip; }
+    QAction *optionsAction() const { return m_optionsAction; }
+    QAction *historyAction() const { return m_historyAction; }
+    // The monotonic milliseconds key presses are timed with (tests set it).
+    void setKeyClock(std::function<qint64()> msecs) { m_msecs = std::move(msecs); }
+
+    static QString noIdText();
+
+    // CellTagger
+    bool mayCount(bool automatic) override;
+    void readingJudged(double resistanceMilliohm, double voltageV) override;
+    CellTag counted(const CountedCell &cell) override;
+
+Q_SIGNALS:
+    void historyLoaded();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void apply();
+    // Checks the field's text and takes it as the next cell's ID; false (and
+    // the notice says why) when it is no good ID.
+    bool takeField();
+    void showNotice(const QString &text, bool warning);
+    void onHistoryRead();
+
+    QMainWindow *m_window;
+    MeasurementSession &m_session;
+    Dialogs &m_dialogs;
+    Clock &m_clock;
+    const BinTable &m_binTableR;
+    const BinTable &m_binTableV;
+    QString m_title;
+    QString m_settingsFolder;
+    std::function<QString()> m_dataPath;
+    std::function<void()> m_pressRecCount;
+    std::function<qint64()> m_msecs;
+    CellIdOptions m_options;
+    QRegularExpression m_pattern;
+    QString m_bench;
+
+    QToolBar *m_strip = nullptr;
+    QLineEdit *m_field = nullptr;
+    QLabel *m_kValue = nullptr;
+    QLabel *m_notice = nullptr;
+    QAction *m_optionsAction = nullptr;
+    QAction *m_historyAction = nullptr;
+    QPointer<CellIdOptionsDialog> m_optionsDialog;
+    QPointer<CellHistoryWindow> m_historyWindow;
+
+    ScanDetector m_scan;
+    QString m_taken;
+    bool m_edited = false;
+    QString m_refusalShown;
+
+    CellRecordIndex m_index;
+    // Cells counted in this run, kept across a reload of the data files.
+    std::vector<CellRecord> m_counted;
+    QFutureWatcher<CellRecordIndex> m_reader;
+    bool m_loading = false;
+    bool m_reloadWanted = false;
+};
