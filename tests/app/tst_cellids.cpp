@@ -8,6 +8,7 @@
 #include "app/cellidcontrols.h"
 #include "app/cellidoptionsdialog.h"
 #include "app/handsfreecontrols.h"
+#include "cellline.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -241,6 +242,31 @@ private Q_SLOTS:
         QTest::keyClick(historyWindow->idField(), Qt::Key_Return);
         QCOMPARE(historyWindow->table()->rowCount(), 0);
         QVERIFY(historyWindow->summary()->text().contains(QStringLiteral("a comma")));
+    }
+
+    void theSimulatedLineBringsCellsBackWithTheirDrift()
+    {
+        // Two cells in turn, then both again; 3 mV lost per simulated day, a
+        // day being 10 s of the line's time.
+        CellLine::Settings settings;
+        settings.pattern = {CellLine::Kind::Held};
+        settings.cells = 4;
+        settings.idCycle = 2;
+        settings.driftVoltsPerDay = 0.003;
+        settings.dayMs = 10000;
+        CellLine line(settings, 4870);
+        QVERIFY(!line.finished(0));
+        QVERIFY(line.finished(1e6)); // cells are made as the time passes them
+        const std::vector<CellLine::Cell> &cells = line.cells();
+        QCOMPARE(cells.size(), std::size_t(4));
+        QCOMPARE(cells[0].id, QStringLiteral("SIM-000001"));
+        QCOMPARE(cells[1].id, QStringLiteral("SIM-000002"));
+        QCOMPARE(cells[2].id, cells[0].id);
+        QCOMPARE(cells[3].id, cells[1].id);
+        QCOMPARE(cells[2].ohms, cells[0].ohms);
+        const double lost = 0.003 * (cells[2].contactMs - cells[0].contactMs) / 10000.0;
+        QVERIFY(qAbs((cells[0].volts - cells[2].volts) - lost) < 1e-12);
+        QVERIFY(CellLine::truthLine(cells[2]).endsWith(",id,SIM-000001"));
     }
 
     void optionsDialogChecksItsFieldsAndSavesBesideSettings()

@@ -146,6 +146,27 @@ private Q_SLOTS:
                                       QStringLiteral("R2 V2:1")}));
     }
 
+    void readsLinesWithACellIdLikeTheOthers()
+    {
+        // The same batch, three of its cells with an ID as a fifth field, and a
+        // line with a sixth field, which is no record.
+        QByteArray batch = kBatch;
+        batch.replace("15E-3,3.6\r\n", "15E-3,3.6,C-0001\r\n");
+        batch.replace("25E-3,3.7\r\n", "25E-3,3.7,C-0002\r\n");
+        batch.replace("2E-3,4.5\r\n", "2E-3,4.5,C-0001\r\n");
+        batch += "2026/12/07,14:05:09,15E-3,3.6,C-3,x\r\n";
+        const QString file = path("batch-ids.csv");
+        writeFile(file, batch);
+        const auto form = openOn(file);
+        QVERIFY(form);
+        QCOMPARE(child<QLabel>(form.get(), "statusLabel")->text(), QStringLiteral("5 cells, 3 lines not read."));
+        const auto *table = child<QTableWidget>(form.get(), "resistanceTable");
+        const QStringList counts{QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1"),
+                                 QStringLiteral("1"), QStringLiteral("5")};
+        for (int row = 0; row < 6; ++row)
+            QCOMPARE(cellText(table, row, 1), counts.at(row));
+    }
+
     void followsAppendedCellsWithoutReadingTheFileAgain()
     {
         const QString file = path("live.csv");
