@@ -76,8 +76,15 @@ CellIdControls::CellIdControls(QMainWindow *window, QMenu *settingsMenu, QMenu *
     connect(m_optionsAction, &QAction::triggered, this, &CellIdControls::openOptionsDialog);
     m_historyAction = new QAction(QStringLiteral("Cell &history..."), fileMenu);
     m_historyAction->setObjectName(QStringLiteral("cellHistoryAction"));
-    const QList<QAction *> fileItems = fileMenu->actions();
-    fileMenu->insertAction(fileItems.isEmpty() ? nullptr : fileItems.last(), m_historyAction);
+    // With the other windows' items, before the separator above Exit.
+    QAction *before = nullptr;
+    for (QAction *item : fileMenu->actions()) {
+        if (item->isSeparator()) {
+            before = item;
+            break;
+        }
+    }
+    fileMenu->insertAction(before, m_historyAction);
     connect(m_historyAction, &QAction::triggered, this, &CellIdControls::openHistoryWindow);
 
     // A strip below the client area, so that the window's own layout stays.
@@ -123,9 +130,10 @@ CellIdControls::CellIdControls(QMainWindow *window, QMenu *settingsMenu, QMenu *
     apply();
 }
 
+// The window's session is gone by now (a member of the window, this a child):
+// it is not touched here.
 CellIdControls::~CellIdControls()
 {
-    m_session.setCellTagger(nullptr);
     // The worker only reads files; its result is dropped.
     m_reader.waitForFinished();
 }

@@ -418,19 +418,22 @@ private Q_SLOTS:
 
         const FormMainUi &ui = m_window->ui();
         QCOMPARE(top[0]->menu(), ui.fileMenu);
-        // The batch window's item, a separator, then Exit.
+        // The batch and cell history windows' items, a separator, then Exit.
         const QList<QAction *> fileItems = ui.fileMenu->actions();
-        QCOMPARE(fileItems.size(), 3);
+        QCOMPARE(fileItems.size(), 4);
         QCOMPARE(fileItems[0]->objectName(), QStringLiteral("batchMenuItem"));
         QCOMPARE(fileItems[0]->text(), QStringLiteral("&Batch..."));
-        QVERIFY(fileItems[1]->isSeparator());
-        QCOMPARE(fileItems[2], ui.exitAction);
+        QCOMPARE(fileItems[1]->objectName(), QStringLiteral("cellHistoryAction"));
+        QVERIFY(fileItems[2]->isSeparator());
+        QCOMPARE(fileItems[3], ui.exitAction);
         QCOMPARE(ui.exitAction->text(), QStringLiteral("E&xit"));
 
         QCOMPARE(top[1]->menu(), ui.settingsMenu);
-        // The COMPort submenu first, then the hands-free items after a separator.
+        // The COMPort submenu first, then the hands-free items after a
+        // separator, then the cell-ID options.
         const QList<QAction *> settingItems = ui.settingsMenu->actions();
-        QCOMPARE(settingItems.size(), 5);
+        QCOMPARE(settingItems.size(), 6);
+        QCOMPARE(settingItems[5]->objectName(), QStringLiteral("cellIdOptionsAction"));
         QCOMPARE(settingItems[0], ui.comPortMenu->menuAction());
         QVERIFY(settingItems[1]->isSeparator());
         QCOMPARE(settingItems[2]->objectName(), QStringLiteral("autoRecordAction"));
