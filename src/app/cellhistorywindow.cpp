@@ -65,7 +65,7 @@ void CellHistoryWindow::showCell(const QString &cellId)
     const QString id = normalisedCellId(cellId);
     m_table->setRowCount(int(found.records.size()));
     for (int r = 0; r < int(found.records.size()); ++r) {
-        const CellRecord &record = found.records[size_t(r)];
+        const CellHistoryEntry &record = found.records[size_t(r)];
         const auto bin = [](const QString &text) { return text.isEmpty() ? QStringLiteral("?") : text; };
         const QStringList cells{
             historyTimeText(record.measuredAt),

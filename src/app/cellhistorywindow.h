@@ -21,7 +21,7 @@ class CellHistoryWindow : public QDialog
 public:
     struct LookUp
     {
-        std::vector<CellRecord> records;
+        std::vector<CellHistoryEntry> records;
         QString problem; // the ID cannot be looked up; empty otherwise
         double kLimit = 0;
     };

@@ -26,7 +26,7 @@
 
 namespace {
 
-bool sameRecord(const CellRecord &a, const CellRecord &b)
+bool sameRecord(const CellHistoryEntry &a, const CellHistoryEntry &b)
 {
     return a.cellId == b.cellId && a.measuredAt == b.measuredAt && a.resistanceText == b.resistanceText
         && a.voltageText == b.voltageText;
@@ -218,7 +218,7 @@ bool CellIdControls::takeField()
     m_taken = id;
     m_field->setText(id);
     m_field->selectAll();
-    const std::vector<CellRecord> records = historyOf(id);
+    const std::vector<CellHistoryEntry> records = historyOf(id);
     if (records.empty()) {
         showNotice(m_loading ? QStringLiteral("Cell %1: ready (the earlier records are still being read).").arg(id)
                              : QStringLiteral("Cell %1: ready, no earlier record.").arg(id),
@@ -272,10 +272,10 @@ void CellIdControls::readingJudged(double, double voltageV)
 {
     if (m_taken.isEmpty())
         return;
-    const std::vector<CellRecord> records = historyOf(m_taken);
+    const std::vector<CellHistoryEntry> records = historyOf(m_taken);
     if (records.empty())
         return;
-    const CellRecord &first = records.front();
+    const CellHistoryEntry &first = records.front();
     const std::optional<double> k =
         kValue(first.voltageV, first.measuredAt, voltageV, m_clock.now(), m_options.minimumRestMinutes * 60);
     const QString text = k ? kValueText(*k, m_options.kLimitMvPerDay)
@@ -286,7 +286,7 @@ void CellIdControls::readingJudged(double, double voltageV)
 
 CellTag CellIdControls::counted(const CountedCell &cell)
 {
-    CellRecord record;
+    CellHistoryEntry record;
     record.measuredAt = cell.measuredAt;
     record.bench = m_bench;
     record.resistanceText = cell.resistanceText;
@@ -305,10 +305,10 @@ CellTag CellIdControls::counted(const CountedCell &cell)
 
     QString text = QStringLiteral("Counted without an ID.");
     if (!m_taken.isEmpty()) {
-        std::vector<CellRecord> records = historyOf(m_taken);
+        std::vector<CellHistoryEntry> records = historyOf(m_taken);
         records.push_back(record);
         records = withDerivedMarks(std::move(records), m_options.minimumRestMinutes * 60, m_options.kLimitMvPerDay);
-        const CellRecord &marked = records.back();
+        const CellHistoryEntry &marked = records.back();
         text = QStringLiteral("Cell %1 counted%2.").arg(m_taken, marked.retest ? QStringLiteral(" (re-test)") : QString());
         if (marked.kValue)
             text += QLatin1Char(' ') + kValueText(*marked.kValue, m_options.kLimitMvPerDay) + QLatin1Char('.');
@@ -344,9 +344,9 @@ void CellIdControls::onHistoryRead()
 {
     m_loading = false;
     m_index = m_reader.result();
-    for (const CellRecord &record : m_counted) {
-        const std::vector<CellRecord> known = m_index.recordsOf(record.cellId);
-        if (std::none_of(known.begin(), known.end(), [&record](const CellRecord &k) { return sameRecord(k, record); }))
+    for (const CellHistoryEntry &record : m_counted) {
+        const std::vector<CellHistoryEntry> known = m_index.recordsOf(record.cellId);
+        if (std::none_of(known.begin(), known.end(), [&record](const CellHistoryEntry &k) { return sameRecord(k, record); }))
             m_index.add(record);
     }
     if (m_reloadWanted) {
@@ -359,10 +359,10 @@ void CellIdControls::onHistoryRead()
     Q_EMIT historyLoaded();
 }
 
-std::vector<CellRecord> CellIdControls::historyOf(const QString &cellId) const
+std::vector<CellHistoryEntry> CellIdControls::historyOf(const QString &cellId) const
 {
-    std::vector<CellRecord> records = m_index.recordsOf(cellId);
-    for (CellRecord &record : records) {
+    std::vector<CellHistoryEntry> records = m_index.recordsOf(cellId);
+    for (CellHistoryEntry &record : records) {
         if (record.resistanceBin.isEmpty())
             record.resistanceBin = binOf(m_binTableR, record.resistanceOhm * 1000.0);
         if (record.voltageBin.isEmpty())

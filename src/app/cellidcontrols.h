@@ -64,7 +64,7 @@ public:
     bool historyLoading() const { return m_loading; }
     // Every record of the ID, oldest first, with re-test marks, K-values and
     // (for records read from data files) the BINs the set-up in force gives.
-    std::vector<CellRecord> historyOf(const QString &cellId) const;
+    std::vector<CellHistoryEntry> historyOf(const QString &cellId) const;
 
     void openOptionsDialog();
     void openHistoryWindow();
@@ -134,7 +134,7 @@ private:
 
     CellRecordIndex m_index;
     // Cells counted in this run, kept across a reload of the data files.
-    std::vector<CellRecord> m_counted;
+    std::vector<CellHistoryEntry> m_counted;
     QFutureWatcher<CellRecordIndex> m_reader;
     bool m_loading = false;
     bool m_reloadWanted = false;

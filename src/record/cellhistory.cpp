@@ -31,19 +31,19 @@ QDateTime recordTime(std::string_view date, std::string_view time)
 
 } // namespace
 
-void CellRecordIndex::add(CellRecord record)
+void CellRecordIndex::add(CellHistoryEntry record)
 {
     if (record.cellId.isEmpty())
         return;
-    std::vector<CellRecord> &records = m_records[record.cellId];
+    std::vector<CellHistoryEntry> &records = m_records[record.cellId];
     records.push_back(std::move(record));
 }
 
-std::vector<CellRecord> CellRecordIndex::recordsOf(const QString &cellId) const
+std::vector<CellHistoryEntry> CellRecordIndex::recordsOf(const QString &cellId) const
 {
-    std::vector<CellRecord> records = m_records.value(cellId);
+    std::vector<CellHistoryEntry> records = m_records.value(cellId);
     std::stable_sort(records.begin(), records.end(),
-                     [](const CellRecord &a, const CellRecord &b) { return a.measuredAt < b.measuredAt; });
+                     [](const CellHistoryEntry &a, const CellHistoryEntry &b) { return a.measuredAt < b.measuredAt; });
     return records;
 }
 
@@ -70,7 +70,7 @@ CellRecordIndex readCellRecords(const QStringList &paths, const QString &bench, 
             const QDateTime time = recordTime(fields->date, fields->time);
             if (!ohms || !volts || !time.isValid())
                 continue;
-            CellRecord record;
+            CellHistoryEntry record;
             record.measuredAt = time;
             record.bench = bench;
             record.resistanceText = textOf(fields->resistance);
@@ -94,13 +94,13 @@ QStringList dataFilesBeside(const QString &dataFilePath)
     return paths;
 }
 
-std::vector<CellRecord> withDerivedMarks(std::vector<CellRecord> records, qint64 minimumRestSecs,
+std::vector<CellHistoryEntry> withDerivedMarks(std::vector<CellHistoryEntry> records, qint64 minimumRestSecs,
                                          double limitMvPerDay)
 {
     std::stable_sort(records.begin(), records.end(),
-                     [](const CellRecord &a, const CellRecord &b) { return a.measuredAt < b.measuredAt; });
+                     [](const CellHistoryEntry &a, const CellHistoryEntry &b) { return a.measuredAt < b.measuredAt; });
     for (std::size_t i = 1; i < records.size(); ++i) {
-        CellRecord &record = records[i];
+        CellHistoryEntry &record = records[i];
         record.retest = true;
         if (!record.kValue) {
             record.kValue = kValue(records.front().voltageV, records.front().measuredAt, record.voltageV,
@@ -116,11 +116,11 @@ QString historyTimeText(const QDateTime &time)
     return time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
-QString repeatWarning(const QString &cellId, const std::vector<CellRecord> &records)
+QString repeatWarning(const QString &cellId, const std::vector<CellHistoryEntry> &records)
 {
     if (records.empty())
         return QString();
-    const CellRecord &last = records.back();
+    const CellHistoryEntry &last = records.back();
     const auto withBin = [](const QString &text, const QString &bin) {
         return bin.isEmpty() ? text : QStringLiteral("%1 (BIN %2)").arg(text, bin);
     };

@@ -9,7 +9,7 @@
 #include <vector>
 
 // One record of a cell, as a history source gives it.
-struct CellRecord
+struct CellHistoryEntry
 {
     QDateTime measuredAt;
     QString bench;
@@ -31,7 +31,7 @@ class CellHistorySource
 public:
     virtual ~CellHistorySource() = default;
     // Every record of the ID, oldest first.
-    virtual std::vector<CellRecord> recordsOf(const QString &cellId) const = 0;
+    virtual std::vector<CellHistoryEntry> recordsOf(const QString &cellId) const = 0;
 };
 
 // Records kept in memory by their cell ID: the records of the data files, and
@@ -40,12 +40,12 @@ class CellRecordIndex : public CellHistorySource
 {
 public:
     // A record without an ID is not kept.
-    void add(CellRecord record);
-    std::vector<CellRecord> recordsOf(const QString &cellId) const override;
+    void add(CellHistoryEntry record);
+    std::vector<CellHistoryEntry> recordsOf(const QString &cellId) const override;
     qsizetype cells() const { return m_records.size(); }
 
 private:
-    QHash<QString, std::vector<CellRecord>> m_records;
+    QHash<QString, std::vector<CellHistoryEntry>> m_records;
 };
 
 // The records with a cell ID (five-field lines) in the given data files, read
@@ -59,12 +59,12 @@ QStringList dataFilesBeside(const QString &dataFilePath);
 // The history as shown: sorted by time, every record after the first marked a
 // re-test, and each later record's K-value against the first once it is at
 // least minimumRestSecs old. Marks a source stored itself are kept.
-std::vector<CellRecord> withDerivedMarks(std::vector<CellRecord> records, qint64 minimumRestSecs,
+std::vector<CellHistoryEntry> withDerivedMarks(std::vector<CellHistoryEntry> records, qint64 minimumRestSecs,
                                          double limitMvPerDay);
 
 // The warning shown when a scanned ID already has records: how many, and the
 // latest one's date, bench, readings and BINs.
-QString repeatWarning(const QString &cellId, const std::vector<CellRecord> &records);
+QString repeatWarning(const QString &cellId, const std::vector<CellHistoryEntry> &records);
 
 // "yyyy-MM-dd hh:mm:ss" as the history shows a record's time.
 QString historyTimeText(const QDateTime &time);

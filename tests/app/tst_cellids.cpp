@@ -221,7 +221,7 @@ private Q_SLOTS:
         QVERIFY(countOne(window()));
         QVERIFY2(cellIds().notice()->text().contains(QStringLiteral("(re-test). K 2.00 mV/day OK")),
                  qPrintable(cellIds().notice()->text()));
-        const std::vector<CellRecord> history = cellIds().historyOf(QStringLiteral("C-0042"));
+        const std::vector<CellHistoryEntry> history = cellIds().historyOf(QStringLiteral("C-0042"));
         QCOMPARE(history.size(), std::size_t(2));
         QVERIFY(history[1].retest);
         QVERIFY(history[1].kValue && qAbs(*history[1].kValue - 2.0) < 1e-6);

@@ -127,7 +127,7 @@ private Q_SLOTS:
         const CellRecordIndex index = readCellRecords(files, QStringLiteral("bench-3"));
         QCOMPARE(index.cells(), 2);
         // The unfinished last line is not taken.
-        const std::vector<CellRecord> c1 = withDerivedMarks(index.recordsOf(QStringLiteral("C1")), 7 * 86400, 1.5);
+        const std::vector<CellHistoryEntry> c1 = withDerivedMarks(index.recordsOf(QStringLiteral("C1")), 7 * 86400, 1.5);
         QCOMPARE(c1.size(), std::size_t(2));
         QVERIFY(!c1[0].retest && !c1[0].kValue);
         QVERIFY(c1[1].retest);
