@@ -7,7 +7,7 @@
 
 #include "app/formbatch.h"
 #include "bins/batchsummary.h"
-#include "bins/bintable.h"
+#include "bins/bintables.h"
 #include "record/recordfilereader.h"
 
 #include <QApplication>
@@ -122,7 +122,9 @@ int main(int argc, char **argv)
         longestGap = std::max(longestGap, gapClock.restart());
     });
     timer.restart();
-    FormBatch window(binTableR, binTableV, path);
+    BinTables tables;
+    tables.setTables(binTableR, binTableV);
+    FormBatch window(tables, path);
     window.setAttribute(Qt::WA_DeleteOnClose, false);
     QObject::connect(&window, &FormBatch::readingEnded, &app, [&] {
         std::printf("window shows it after: %.3f s (%lld cells)\n", double(timer.nsecsElapsed()) / 1e9,

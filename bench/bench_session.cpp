@@ -27,7 +27,7 @@
 
 #include "benchsupport.h"
 #include "app/formmain.h"
-#include "bins/bintable.h"
+#include "bins/bintables.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/qtserialport.h"
@@ -174,7 +174,7 @@ struct Program
 {
     explicit Program(const QString &dir) : port(dir)
     {
-        window = std::make_unique<BenchWindow>(port, clock, dialogs, binTableR, binTableV, dataFile, dir);
+        window = std::make_unique<BenchWindow>(port, clock, dialogs, binTables, dataFile, dir);
         window->watchPaints();
     }
     ~Program() { window.reset(); }
@@ -182,8 +182,7 @@ struct Program
     QtSerialPort port;
     SystemClock clock;
     QuietDialogs dialogs;
-    BinTable binTableR;
-    BinTable binTableV;
+    BinTables binTables;
     DataFile dataFile;
     std::unique_ptr<BenchWindow> window;
 };

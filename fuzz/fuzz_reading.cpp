@@ -1,8 +1,8 @@
-// Token and the reply splitting: never a CR or LF in a reading field, never
-// more than ten pieces, and Token's result matches what it stored.
+// splitFields and the reply splitting: never a CR or LF in a reading field, never
+// more than ten pieces, and splitFields's result matches what it stored.
 #include "common/apperror.h"
 #include "link/readingparser.h"
-#include "link/token.h"
+#include "link/fieldsplitter.h"
 
 #include <QVector>
 
@@ -15,14 +15,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     QString rest = text;
     QVector<QString> pieces(11);
-    const qint16 last = Token(rest, pieces, QStringLiteral(","));
+    const qint16 last = splitFields(rest, pieces, QStringLiteral(","));
     if (last < 0 || last > 9)
         std::abort();
 
     QVector<QString> tooSmall(3);
     QString again = text;
     try {
-        Token(again, tooSmall, QStringLiteral(","));
+        splitFields(again, tooSmall, QStringLiteral(","));
     } catch (const AppError &) {
         // More pieces than elements: reported to the caller, never written past the end.
     }

@@ -12,15 +12,8 @@ build="${BUILD_DIR:-$root/build}"
 "$root/scripts/build.sh"
 bin="$build/bin"
 
-# The port the program will open: the number on line 1 of Settings.ini, rounded
-# (halves to even), when it is 1..30; otherwise 1.
-port=1
-if [ -f "$bin/Settings.ini" ]; then
-    first="$(head -n 1 "$bin/Settings.ini" | tr -d '\r' | awk '{ printf "%.0f", $0 + 0 }')"
-    if [[ "$first" =~ ^[0-9]+$ ]] && [ "$first" -ge 1 ] && [ "$first" -le 30 ]; then
-        port="$first"
-    fi
-fi
+# The port the program will open, as the program's own code reads Settings.ini.
+port="$("$bin/tester-sim" --print-port "$bin")"
 
 link="$bin/COM$port"
 use_sim="${TESTER_SIM:-1}"

@@ -11,8 +11,8 @@
 
 using uifonts::twips;
 
-BatchLauncher::BatchLauncher(FormMain &window, const BinTable &binTableR, const BinTable &binTableV)
-    : QObject(&window), m_window(window), m_binTableR(binTableR), m_binTableV(binTableV)
+BatchLauncher::BatchLauncher(FormMain &window, const BinTables &binTables)
+    : QObject(&window), m_window(window), m_binTables(binTables)
 {
     const FormMainUi &ui = window.ui();
     // In the button column, in the free space under DATA, as large as DATA.
@@ -41,7 +41,7 @@ void BatchLauncher::openBatch()
     if (!m_form) {
         // START opens the path with ".csv" added when it has no ".", so that is
         // the file the session writes.
-        m_form = new FormBatch(m_binTableR, m_binTableV, withDefaultExtension(m_window.pathText()), &m_window);
+        m_form = new FormBatch(m_binTables, withDefaultExtension(m_window.pathText()), &m_window);
     }
     m_form->show();
     m_form->raise();

@@ -8,7 +8,7 @@
 class FormMain;
 class QAction;
 class QPushButton;
-struct BinTable;
+class BinTables;
 
 // Opens the batch window from the main window's BATCH button (under DATA) and
 // its File > Batch... item, on the data file named in the path field, and
@@ -17,7 +17,7 @@ class BatchLauncher : public QObject
 {
     Q_OBJECT
 public:
-    BatchLauncher(FormMain &window, const BinTable &binTableR, const BinTable &binTableV);
+    BatchLauncher(FormMain &window, const BinTables &binTables);
 
     // Opens the window, or brings an open one to the front.
     void openBatch();
@@ -27,8 +27,7 @@ public:
 
 private:
     FormMain &m_window;
-    const BinTable &m_binTableR;
-    const BinTable &m_binTableV;
+    const BinTables &m_binTables;
     QPushButton *m_button = nullptr;
     QAction *m_menuItem = nullptr;
     QPointer<FormBatch> m_form;

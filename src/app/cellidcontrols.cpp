@@ -3,12 +3,13 @@
 #include "cellhistorywindow.h"
 #include "cellidoptionsdialog.h"
 
-#include "bins/bintable.h"
+#include "bins/bintables.h"
+#include "common/apperror.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "record/recordfilereader.h"
+#include "link/testernumber.h"
 #include "record/recordline.h"
-#include "session/judge.h"
+#include "bins/judge.h"
 #include "session/measurementsession.h"
 
 #include <QAction>
@@ -36,7 +37,8 @@ QString binOf(const BinTable &table, double value)
 {
     try {
         return recordedBinName(judgeTable(table, float(value), false));
-    } catch (...) {
+    } catch (const AppError &) {
+        // A table the grid cannot show: no BIN to name.
         return QString();
     }
 }
@@ -51,7 +53,7 @@ QString CellIdControls::noIdText()
 
 CellIdControls::CellIdControls(QMainWindow *window, QMenu *settingsMenu, QMenu *fileMenu,
                                MeasurementSession &session, Dialogs &dialogs, Clock &clock,
-                               const BinTable &binTableR, const BinTable &binTableV, QString title,
+                               const BinTables &binTables, QString title,
                                QString settingsFolder, std::function<QString()> dataPath,
                                std::function<void()> pressRecCount)
     : QObject(window),
@@ -59,8 +61,7 @@ CellIdControls::CellIdControls(QMainWindow *window, QMenu *settingsMenu, QMenu *
       m_session(session),
       m_dialogs(dialogs),
       m_clock(clock),
-      m_binTableR(binTableR),
-      m_binTableV(binTableV),
+      m_binTables(binTables),
       m_title(std::move(title)),
       m_settingsFolder(std::move(settingsFolder)),
       m_dataPath(std::move(dataPath)),
@@ -293,10 +294,7 @@ CellTag CellIdControls::counted(const CountedCell &cell)
     record.voltageText = cell.voltageText;
     // The values as the texts hold them, as they are read back from a data
     // file, rather than the rounded ones the BINs were judged with.
-    const auto exact = [](const QString &text, double judged) {
-        const QByteArray latin = text.toLatin1();
-        return recordNumber(std::string_view(latin.constData(), std::size_t(latin.size()))).value_or(judged);
-    };
+    const auto exact = [](const QString &text, double judged) { return testerNumber(text).value_or(judged); };
     record.resistanceOhm = exact(cell.resistanceText, cell.resistanceOhm);
     record.voltageV = exact(cell.voltageText, cell.voltageV);
     record.resistanceBin = cell.resistanceBin;
@@ -364,9 +362,9 @@ std::vector<CellHistoryEntry> CellIdControls::historyOf(const QString &cellId) c
     std::vector<CellHistoryEntry> records = m_index.recordsOf(cellId);
     for (CellHistoryEntry &record : records) {
         if (record.resistanceBin.isEmpty())
-            record.resistanceBin = binOf(m_binTableR, record.resistanceOhm * 1000.0);
+            record.resistanceBin = binOf(m_binTables.resistance(), record.resistanceOhm * 1000.0);
         if (record.voltageBin.isEmpty())
-            record.voltageBin = binOf(m_binTableV, record.voltageV);
+            record.voltageBin = binOf(m_binTables.voltage(), record.voltageV);
     }
     return withDerivedMarks(std::move(records), m_options.minimumRestMinutes * 60, m_options.kLimitMvPerDay);
 }

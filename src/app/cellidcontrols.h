@@ -23,7 +23,7 @@ class QLineEdit;
 class QMainWindow;
 class QMenu;
 class QToolBar;
-struct BinTable;
+class BinTables;
 
 // Cell IDs at the bench: the "Cell IDs..." options (Settings menu), "Cell
 // history..." (File menu) and, while cell IDs are on, a strip below the
@@ -46,9 +46,8 @@ class CellIdControls : public QObject, public CellTagger
     Q_OBJECT
 public:
     CellIdControls(QMainWindow *window, QMenu *settingsMenu, QMenu *fileMenu, MeasurementSession &session,
-                   Dialogs &dialogs, Clock &clock, const BinTable &binTableR, const BinTable &binTableV,
-                   QString title, QString settingsFolder, std::function<QString()> dataPath,
-                   std::function<void()> pressRecCount);
+                   Dialogs &dialogs, Clock &clock, const BinTables &binTables, QString title,
+                   QString settingsFolder, std::function<QString()> dataPath, std::function<void()> pressRecCount);
     ~CellIdControls() override;
 
     const CellIdOptions &options() const { return m_options; }
@@ -107,8 +106,7 @@ private:
     MeasurementSession &m_session;
     Dialogs &m_dialogs;
     Clock &m_clock;
-    const BinTable &m_binTableR;
-    const BinTable &m_binTableV;
+    const BinTables &m_binTables;
     QString m_title;
     QString m_settingsFolder;
     std::function<QString()> m_dataPath;

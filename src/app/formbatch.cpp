@@ -2,7 +2,7 @@
 
 #include "app/batchcharts.h"
 #include "app/programicon.h"
-#include "bins/bintable.h"
+#include "bins/bintables.h"
 
 #include <QChart>
 #include <QChartView>
@@ -38,12 +38,6 @@ const QStringList kColumns{QStringLiteral("Limits"), QStringLiteral("Count"), QS
                            QStringLiteral("Mean"), QStringLiteral("Std dev"), QStringLiteral("Min"),
                            QStringLiteral("Max")};
 
-bool sameLimits(const BinTable &a, const BinTable &b)
-{
-    return a.mode == b.mode && a.numBins == b.numBins && a.lowerLimit == b.lowerLimit
-        && a.upperLimit == b.upperLimit;
-}
-
 QChartView *makeChartView(QWidget *parent, const QString &objectName, const QString &title, QChart *&chart)
 {
     chart = new QChart;
@@ -72,13 +66,12 @@ QString lineCount(qint64 n)
 
 } // namespace
 
-FormBatch::FormBatch(const BinTable &binTableR, const BinTable &binTableV, QString path, QWidget *parent)
+FormBatch::FormBatch(const BinTables &binTables, QString path, QWidget *parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-      m_binTableR(binTableR),
-      m_binTableV(binTableV),
+      m_binTables(binTables),
       m_path(std::move(path)),
       m_readings(std::make_shared<const std::vector<RecordReading>>()),
-      m_summary(binTableR, binTableV),
+      m_summary(binTables.resistance(), binTables.voltage()),
       m_plots(batchcharts::preparePlots(*m_readings, m_summary, kScatterPoints))
 {
     setObjectName(QStringLiteral("FormBatch"));
@@ -88,6 +81,16 @@ FormBatch::FormBatch(const BinTable &binTableR, const BinTable &binTableV, QStri
     buildUi();
     connect(&m_watcher, &QFutureWatcher<Pass>::finished, this, &FormBatch::passEnded);
     connect(&m_watcher, &QFutureWatcher<Pass>::progressValueChanged, m_progressBar, &QProgressBar::setValue);
+    // New limits judge the whole file again, once a running read has ended; a
+    // read the operator cancelled stays cancelled.
+    connect(&binTables, &BinTables::limitsChanged, this, [this] {
+        if (m_stopped)
+            return;
+        if (isReading())
+            m_appendedWaiting = true;
+        else if (limitsChanged())
+            reload();
+    });
     showAll();
     reload();
 }
@@ -186,7 +189,7 @@ void FormBatch::reload()
         connect(&m_watcher, &QFutureWatcher<Pass>::finished, this, &FormBatch::passEnded);
     }
     m_appendedWaiting = false;
-    startPass(0, BatchSummary(m_binTableR, m_binTableV));
+    startPass(0, BatchSummary(m_binTables.resistance(), m_binTables.voltage()));
 }
 
 void FormBatch::takeAppended()
@@ -215,7 +218,8 @@ void FormBatch::cancelReading()
 
 bool FormBatch::limitsChanged() const
 {
-    return !sameLimits(m_summary.table(0), m_binTableR) || !sameLimits(m_summary.table(1), m_binTableV);
+    return !sameLimits(m_summary.table(0), m_binTables.resistance())
+        || !sameLimits(m_summary.table(1), m_binTables.voltage());
 }
 
 void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)

@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-struct BinTable;
+class BinTables;
 class QChart;
 class QChartView;
 class QFileDialog;
@@ -37,7 +37,7 @@ class FormBatch : public QDialog
 public:
     // The two tables are the program-wide ones: their limits are copied at
     // every full read and checked again before every appended read.
-    FormBatch(const BinTable &binTableR, const BinTable &binTableV, QString path, QWidget *parent = nullptr);
+    FormBatch(const BinTables &binTables, QString path, QWidget *parent = nullptr);
     ~FormBatch() override;
 
     const QString &path() const { return m_path; }
@@ -91,8 +91,7 @@ private:
     void exportTo(bool plots, const QString &path);
     void tell(const QString &text);
 
-    const BinTable &m_binTableR;
-    const BinTable &m_binTableV;
+    const BinTables &m_binTables;
     QString m_path;
 
     Readings m_readings;

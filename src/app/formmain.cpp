@@ -9,7 +9,7 @@
 #include "setupstore.h"
 
 #include "bins/binpanellogic.h"
-#include "bins/bintable.h"
+#include "bins/bintables.h"
 #include "app/formoption.h"
 #include "common/apperror.h"
 #include "app/colours.h"
@@ -71,16 +71,15 @@ QString FormMain::applicationTitle()
 }
 
 FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
-                   BinTable &binTableR, BinTable &binTableV, DataFile &dataFile,
+                   BinTables &binTables, DataFile &dataFile,
                    FileLocations locations, QWidget *parent)
     : QMainWindow(parent),
       m_dialogs(dialogs),
       m_clock(clock),
       m_dataFile(dataFile),
-      m_binTableR(binTableR),
-      m_binTableV(binTableV),
+      m_binTables(binTables),
       m_locations(std::move(locations)),
-      m_session(port, clock, binTableR, binTableV, dataFile, *this)
+      m_session(port, clock, binTables, dataFile, *this)
 {
     setObjectName(QStringLiteral("FormMain"));
     m_ui.setupUi(this);
@@ -109,9 +108,9 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     connect(m_portChooser, &PortChooser::portConnected, this, [this](qint16 port) { setComPort(port); });
     connect(m_portChooser, &PortChooser::problem, this, &FormMain::showError);
     // BATCH and File > Batch...; the launcher passes counted cells on.
-    new BatchLauncher(*this, binTableR, binTableV);
+    new BatchLauncher(*this, binTables);
     m_cellIds = new CellIdControls(this, m_ui.settingsMenu, m_ui.fileMenu, m_session, m_dialogs, m_clock,
-                                   binTableR, binTableV, applicationTitle(), settingsFolder(),
+                                   binTables, applicationTitle(), settingsFolder(),
                                    [this] { return pathText(); }, [this] {
                                        if (m_ui.recCountButton->isEnabled())
                                            m_ui.recCountButton->click();
@@ -286,7 +285,7 @@ void FormMain::updateBinTableOf(int t)
 {
     const auto &options = t == 0 ? m_ui.resistanceModes : m_ui.voltageModes;
     const auto &boxes = t == 0 ? m_ui.resistanceEntries : m_ui.voltageEntries;
-    BinTable &table = t == 0 ? m_binTableR : m_binTableV;
+    BinTable table = m_binTables.table(t);
     QString (*const format)(float) = t == 0 ? getFormatR : getFormatV;
     PanelEntries entries;
     for (size_t i = 0; i < 3; ++i)
@@ -296,6 +295,7 @@ void FormMain::updateBinTableOf(int t)
     entries.secondText = boxes[2]->text();
     try {
         const PanelDisplay display = updateBinTable(table, entries, format);
+        m_binTables.setTable(t, table);
         m_entriesInUse[size_t(t)] = entries;
         // Each panel has three box captions (the BIN count's and the two
         // entries') and nine rows of limit boxes, the resistance panel's first.
@@ -327,10 +327,9 @@ void FormMain::tellOperator(const QString &text)
     });
 }
 
-void FormMain::clrBinCountRV()
+void FormMain::clearCounts()
 {
-    clrBinCount(m_binTableR);
-    clrBinCount(m_binTableV);
+    m_binTables.clearCounts();
 }
 
 // --- Data file -------------------------------------------------------------------
@@ -403,7 +402,7 @@ void FormMain::showCounterWindow()
         return;
     }
     // The counter window deletes itself when it closes.
-    m_counterWindow = new FormOption(m_binTableR, m_binTableV, [this] { clrBinCountRV(); }, this);
+    m_counterWindow = new FormOption(m_binTables, this);
     m_counterWindow->setWindowModality(Qt::WindowModal);
     m_counterWindow->open();
 }

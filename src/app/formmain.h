@@ -24,7 +24,7 @@ class HandsFreeControls;
 class PortChooser;
 class QLabel;
 class SerialPort;
-struct BinTable;
+class BinTables;
 
 // The program's main window. It shows the readings and the BIN grid, holds the
 // two BIN set-up panels and the data-file path, and forwards START, STOP and
@@ -63,7 +63,7 @@ public:
     // then the stored set-up: both BIN panels (both tables built), the window
     // position and the port number. Opens nothing.
     FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
-             BinTable &binTableR, BinTable &binTableV, DataFile &dataFile,
+             BinTables &binTables, DataFile &dataFile,
              FileLocations locations, QWidget *parent = nullptr);
     ~FormMain() override;
 
@@ -82,7 +82,7 @@ public:
     PortChooser &portChooser() { return *m_portChooser; }
     void setSerialDeviceList(SerialDeviceList devices);
 
-    // Rebuilds binTableR (binTableV) from its panel and shows its captions and
+    // Rebuilds the resistance (voltage) table from its panel and shows its captions and
     // limits. A number the table cannot hold keeps the previous table and
     // limit texts and tells the operator (one message per refused edit).
     void updateBinTableR();
@@ -94,7 +94,7 @@ public:
     void selectSaveFile();
 
     // Zeroes the counters of both BIN tables (RESET of the BIN counter window).
-    void clrBinCountRV();
+    void clearCounts();
 
     // The serial port number (1 = COM1). setComPort stores it, applies it to the
     // port, which must be closed, and moves the check mark of the COM menu (no
@@ -182,8 +182,7 @@ private:
     Dialogs &m_dialogs;
     Clock &m_clock;
     DataFile &m_dataFile;
-    BinTable &m_binTableR;
-    BinTable &m_binTableV;
+    BinTables &m_binTables;
     FileLocations m_locations;
     PortChooser *m_portChooser = nullptr;
     qint16 m_comPort = 1;

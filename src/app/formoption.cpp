@@ -2,7 +2,7 @@
 
 #include "app/programicon.h"
 #include "app/uifonts.h"
-#include "bins/bintable.h"
+#include "bins/bintables.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -33,13 +33,10 @@ QString binCaption(int bin)
 
 } // namespace
 
-FormOption::FormOption(BinTable &binTableR, BinTable &binTableV, std::function<void()> clrBinCountRV,
-                       QWidget *parent)
+FormOption::FormOption(BinTables &binTables, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                           | Qt::MSWindowsFixedSizeDialogHint),
-      m_binTableR(binTableR),
-      m_binTableV(binTableV),
-      m_clrBinCountRV(std::move(clrBinCountRV))
+      m_binTables(binTables)
 {
     setObjectName(QStringLiteral("FormOption"));
     setWindowTitle(QStringLiteral("BIN COUNTER"));
@@ -59,10 +56,8 @@ FormOption::FormOption(BinTable &binTableR, BinTable &binTableV, std::function<v
     m_resetButton->setObjectName(QStringLiteral("Command2"));
     m_resetButton->setGeometry(2 * kMargin + kFrameWidth + (kFrameWidth - kButtonWidth) / 2, kButtonTop, kButtonWidth,
                             kButtonHeight);
-    connect(m_resetButton, &QPushButton::clicked, this, [this] {
-        m_clrBinCountRV();
-        showBinCount();
-    });
+    connect(m_resetButton, &QPushButton::clicked, &m_binTables, &BinTables::clearCounts);
+    connect(&m_binTables, &BinTables::countsChanged, this, &FormOption::showBinCount);
 
     showBinCount();
 }
@@ -105,16 +100,18 @@ void FormOption::buildGroup(int group)
 
 void FormOption::showBinCount()
 {
+    const BinTable &resistance = m_binTables.resistance();
+    const BinTable &voltage = m_binTables.voltage();
     for (int k = 1; k <= 9; ++k) {
         const size_t r = size_t(k - 1);
         const size_t v = size_t(k + 10);
         m_captions[r]->setText(binCaption(k));
-        m_counts[r]->setText(QString::number(m_binTableR.binCount[r]));
+        m_counts[r]->setText(QString::number(resistance.binCount[r]));
         m_captions[v]->setText(binCaption(k));
-        m_counts[v]->setText(QString::number(m_binTableV.binCount[r]));
+        m_counts[v]->setText(QString::number(voltage.binCount[r]));
     }
-    m_counts[9]->setText(QString::number(m_binTableR.binCount[9]));
-    m_counts[20]->setText(QString::number(m_binTableV.binCount[9]));
-    m_counts[10]->setText(QString::number(m_binTableR.totalCount));
-    m_counts[21]->setText(QString::number(m_binTableV.totalCount));
+    m_counts[9]->setText(QString::number(resistance.binCount[9]));
+    m_counts[20]->setText(QString::number(voltage.binCount[9]));
+    m_counts[10]->setText(QString::number(resistance.totalCount));
+    m_counts[21]->setText(QString::number(voltage.totalCount));
 }

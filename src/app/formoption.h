@@ -3,29 +3,25 @@
 #include <QDialog>
 
 #include <array>
-#include <functional>
 
-struct BinTable;
+class BinTables;
 class QGroupBox;
 class QLabel;
 class QPushButton;
 
 // The BIN counter window: per-BIN, OUT and TOTAL counters of both tables.
 // Captions and counts 0..10 are the resistance rows (BIN 1..9, OUT, TOTAL) in
-// the left frame, 11..21 the voltage rows in the right frame. The values are
-// those of the tables when the window was made or when RESET was last pressed;
-// counts added later show the next time. Each control keeps its inventory name
-// as objectName, set where it is made.
+// the left frame, 11..21 the voltage rows in the right frame. The values follow
+// the tables' counters while the window is open. Each control keeps its
+// inventory name as objectName, set where it is made.
 //
 // The window deletes itself when closed; the caller opens it with open().
 class FormOption : public QDialog
 {
     Q_OBJECT
 public:
-    // `clrBinCountRV` zeroes the counters of both tables; RESET calls it and
-    // then shows the tables again.
-    FormOption(BinTable &binTableR, BinTable &binTableV, std::function<void()> clrBinCountRV,
-               QWidget *parent = nullptr);
+    // RESET zeroes the counters of both tables.
+    explicit FormOption(BinTables &binTables, QWidget *parent = nullptr);
 
     // Fills every caption and value from the two tables.
     void showBinCount();
@@ -33,9 +29,7 @@ public:
 private:
     void buildGroup(int group);
 
-    BinTable &m_binTableR;
-    BinTable &m_binTableV;
-    std::function<void()> m_clrBinCountRV;
+    BinTables &m_binTables;
 
     std::array<QGroupBox *, 2> m_frames{};
     std::array<QLabel *, 22> m_captions{};

@@ -19,7 +19,7 @@ FileLocations detectLocations()
 Program::Program()
     : m_locations(detectLocations())
     , m_port(m_locations.settingsDir)
-    , m_window(m_port, m_clock, m_dialogs, m_binTableR, m_binTableV, m_dataFile, m_locations)
+    , m_window(m_port, m_clock, m_dialogs, m_binTables, m_dataFile, m_locations)
 {
     // Closing the window ends the program.
     m_window.setEndsProgram(true);

@@ -2,7 +2,7 @@
 
 #include "formmain.h"
 
-#include "bins/bintable.h"
+#include "bins/bintables.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/filelocations.h"
@@ -29,8 +29,7 @@ private:
     QtSerialPort m_port;
     SystemClock m_clock;
     QtDialogs m_dialogs;
-    BinTable m_binTableR;
-    BinTable m_binTableV;
+    BinTables m_binTables;
     DataFile m_dataFile;
     FormMain m_window;
     TerminationSignals m_terminationSignals;

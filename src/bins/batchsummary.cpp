@@ -1,7 +1,7 @@
 #include "bins/batchsummary.h"
 
 #include "common/apperror.h"
-#include "session/judge.h"
+#include "bins/judge.h"
 
 #include <QList>
 

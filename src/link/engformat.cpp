@@ -1,26 +1,19 @@
 #include "link/engformat.h"
 
 #include "common/numericvalue.h"
-
-#include <cmath>
-
-namespace {
-constexpr double kNoReading = 1e10;
-constexpr double kOverflow = 1e9;
-constexpr qint16 kVoltage = 1;
-} // namespace
+#include "link/testernumber.h"
 
 Units initUnits()
 {
     return Units{QStringLiteral("Ohm"), QStringLiteral("V")};
 }
 
-QString fmtEngValue(const QString &text, qint16 kind, const Units &units)
+QString fmtEngValue(const QString &text, Quantity quantity, const Units &units)
 {
     const double v = numericValue(text);
-    if (std::fabs(v) >= kNoReading)
+    if (isNoReadingMark(v))
         return QStringLiteral("------");
-    if (std::fabs(v) >= kOverflow)
+    if (isOverflowMark(v))
         return v < 0 ? QStringLiteral("-OF") : QStringLiteral("OF");
 
     // Only a capital "E" starts the exponent part; "1.2e-3" stays whole.
@@ -29,7 +22,7 @@ QString fmtEngValue(const QString &text, qint16 kind, const Units &units)
     const QString exponent = e < 0 ? QString() : text.mid(e);
 
     QString unit;
-    if (kind == kVoltage)
+    if (quantity == Quantity::Voltage)
         unit = units.unitV;
     else if (exponent == QLatin1String("E-3"))
         unit = QLatin1String("m") + units.unitR;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/testernumber.h"
+
 #include <QString>
 
 struct Units
@@ -13,5 +15,5 @@ Units initUnits();
 
 // Display text of one reply field: "------" from 1e10 up, "OF"/"-OF" from 1e9,
 // otherwise the mantissa (before the first capital "E") followed by the unit
-// chosen from the exponent part. kind 1 is voltage, anything else resistance.
-QString fmtEngValue(const QString &text, qint16 kind, const Units &units);
+// chosen from the exponent part.
+QString fmtEngValue(const QString &text, Quantity quantity, const Units &units);

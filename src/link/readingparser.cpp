@@ -1,7 +1,7 @@
 #include "link/readingparser.h"
 
 #include "common/apperror.h"
-#include "link/token.h"
+#include "link/fieldsplitter.h"
 
 #include <QVector>
 
@@ -38,7 +38,7 @@ bool ReadingParser::parseReading(const QString &reply)
 
     QVector<QString> fields(kFieldCount);
     QString rest = line;
-    Token(rest, fields, QStringLiteral(","));
+    splitFields(rest, fields, QStringLiteral(","));
     m_readingFields[0] = fields[0];
     m_readingFields[1] = fields[1];
     return true;
@@ -48,5 +48,5 @@ QString ReadingParser::displayText(int t) const
 {
     if (t < 0 || t >= int(m_readingFields.size()))
         throw AppError(ErrorKind::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
-    return fmtEngValue(m_readingFields[size_t(t)], qint16(t), m_units);
+    return fmtEngValue(m_readingFields[size_t(t)], Quantity(t), m_units);
 }

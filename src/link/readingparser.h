@@ -21,7 +21,7 @@ public:
     // 0: resistance text in ohms, 1: voltage text in volts, exactly as received.
     const std::array<QString, 2> &readingFields() const { return m_readingFields; }
 
-    // Display text of field t (fmtEngValue with kind t).
+    // Display text of field t (0 resistance, 1 voltage).
     QString displayText(int t) const;
 
     const Units &units() const { return m_units; }

@@ -1,5 +1,6 @@
 #include "record/cellhistory.h"
 
+#include "link/testernumber.h"
 #include "record/cellid.h"
 #include "record/recordfilereader.h"
 
@@ -65,8 +66,8 @@ CellRecordIndex readCellRecords(const QStringList &paths, const QString &bench, 
             const std::optional<RecordFields> fields = splitRecordLine(text);
             if (!fields || fields->cellId.empty())
                 continue;
-            const std::optional<double> ohms = recordNumber(fields->resistance);
-            const std::optional<double> volts = recordNumber(fields->voltage);
+            const std::optional<double> ohms = testerNumber(fields->resistance);
+            const std::optional<double> volts = testerNumber(fields->voltage);
             const QDateTime time = recordTime(fields->date, fields->time);
             if (!ohms || !volts || !time.isValid())
                 continue;

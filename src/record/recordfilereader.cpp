@@ -1,18 +1,13 @@
 #include "record/recordfilereader.h"
 
-#include "common/numericvalue.h"
+#include "link/testernumber.h"
 
 #include <QFile>
 
-#include <charconv>
-#include <cmath>
 #include <cstring>
-#include <system_error>
 
 namespace {
 
-// The tester shows a magnitude from here up as an overflow marker, not a value.
-constexpr double kOverflowMagnitude = 1e9;
 constexpr qint64 kChunkSize = qint64(1) << 20;
 // A record line is about 40 bytes; reserving for 36 rarely reallocates.
 constexpr qint64 kShortestLikelyRecord = 36;
@@ -22,11 +17,6 @@ constexpr std::size_t kLongestLine = 4096;
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
 }
 
 // digit groups of the given lengths, each pair joined by one non-digit.
@@ -49,64 +39,7 @@ bool isDigitGroups(std::string_view text, std::initializer_list<int> groups)
     return at == text.size();
 }
 
-std::size_t skipDigits(std::string_view text, std::size_t at)
-{
-    while (at < text.size() && isDigit(text[at]))
-        ++at;
-    return at;
-}
-
 } // namespace
-
-std::optional<double> recordNumber(std::string_view text)
-{
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-
-    // Check the whole text against the number's shape first.
-    std::size_t at = 0;
-    bool plainForm = true; // a form std::from_chars reads the same way
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-        plainForm = text[at] == '-';
-        ++at;
-    }
-    const std::size_t integerEnd = skipDigits(text, at);
-    bool anyDigit = integerEnd > at;
-    at = integerEnd;
-    if (at < text.size() && text[at] == '.') {
-        const std::size_t fractionEnd = skipDigits(text, at + 1);
-        anyDigit = anyDigit || fractionEnd > at + 1;
-        at = fractionEnd;
-    }
-    if (!anyDigit)
-        return std::nullopt;
-    if (at < text.size()) {
-        const char letter = text[at];
-        if (letter != 'E' && letter != 'e' && letter != 'D' && letter != 'd')
-            return std::nullopt;
-        plainForm = plainForm && (letter == 'E' || letter == 'e');
-        ++at;
-        if (at < text.size() && (text[at] == '+' || text[at] == '-'))
-            ++at;
-        const std::size_t exponentEnd = skipDigits(text, at);
-        if (exponentEnd == at || exponentEnd != text.size())
-            return std::nullopt;
-    }
-
-    // Both ways round correctly, so they agree; the program's own rule takes
-    // the forms from_chars does not know and values beyond a double.
-    double value = 0;
-    if (plainForm) {
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (ec != std::errc() || end != text.data() + text.size())
-            plainForm = false;
-    }
-    if (!plainForm)
-        value = numericValue(QString::fromLatin1(text.data(), qsizetype(text.size())));
-    return value == 0 ? 0.0 : value;
-}
 
 std::optional<RecordFields> splitRecordLine(std::string_view line)
 {
@@ -137,13 +70,12 @@ std::optional<RecordReading> parseRecordLine(std::string_view line)
     const std::optional<RecordFields> split = splitRecordLine(line);
     if (!split)
         return std::nullopt;
-    const std::string_view fields[4] = {split->date, split->time, split->resistance, split->voltage};
-    const std::optional<double> ohms = recordNumber(fields[2]);
-    const std::optional<double> volts = recordNumber(fields[3]);
-    if (!ohms || !volts || std::fabs(*ohms) >= kOverflowMagnitude || std::fabs(*volts) >= kOverflowMagnitude)
+    const std::optional<double> ohms = testerNumber(split->resistance);
+    const std::optional<double> volts = testerNumber(split->voltage);
+    if (!ohms || !volts || isOverflowMark(*ohms) || isOverflowMark(*volts))
         return std::nullopt;
-    // The same arithmetic as the measurement cycle's judging.
-    return RecordReading{static_cast<float>(*ohms * 1000.0), static_cast<float>(*volts)};
+    // Below the overflow mark both fit a float: the cycle's own arithmetic.
+    return RecordReading{judgedValue(*ohms, Quantity::Resistance), judgedValue(*volts, Quantity::Voltage)};
 }
 
 RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress)

@@ -35,14 +35,9 @@ std::optional<RecordFields> splitRecordLine(std::string_view line);
 // The reading of one data-file line in either form (see splitRecordLine), or
 // nullopt when the line is not a record: not four or five fields, a date
 // or time that is not "dddd?dd?dd" / "dd?dd?dd", a reading text that is not
-// wholly a number, or a reading the tester marks as overflow (magnitude 1e9
-// or more, shown as "OF" in the window).
+// wholly a number (testerNumber), or a reading the tester marks as overflow
+// (isOverflowMark, shown as "OF" in the window).
 std::optional<RecordReading> parseRecordLine(std::string_view line);
-
-// The value of a reading text as the program's text-to-number rule reads it,
-// for a text that is wholly a number: [blanks] [sign] digits [. digits]
-// [E|D [sign] digits] [blanks]; nullopt for anything else.
-std::optional<double> recordNumber(std::string_view text);
 
 // What one pass over a data file found.
 struct RecordTail

@@ -1,27 +1,27 @@
 #include "session/measurementsession.h"
 
-#include "bins/bintable.h"
+#include "bins/bintables.h"
+#include "bins/judge.h"
 #include "common/apperror.h"
+#include "link/testernumber.h"
 #include "platform/clock.h"
 #include "platform/serialport.h"
 #include "record/datafile.h"
 #include "record/recordline.h"
 #include "record/recordnotices.h"
 #include "session/celltagger.h"
-#include "session/judge.h"
 #include "session/sessionview.h"
 #include "session/settlerule.h"
 
 #include <optional>
 
-MeasurementSession::MeasurementSession(SerialPort &port, Clock &clock, BinTable &binTableR,
-                                       BinTable &binTableV, DataFile &dataFile, SessionView &view,
+MeasurementSession::MeasurementSession(SerialPort &port, Clock &clock, BinTables &binTables,
+                                       DataFile &dataFile, SessionView &view,
                                        QObject *parent)
     : QObject(parent),
       m_port(port),
       m_clock(clock),
-      m_binTableR(binTableR),
-      m_binTableV(binTableV),
+      m_binTables(binTables),
       m_dataFile(dataFile),
       m_view(view),
       m_channel(port)
@@ -199,8 +199,8 @@ void MeasurementSession::judgeReading()
     // next settled reading, once the ID has come.
     if (armed && !m_arming.pressed() && m_tagger && !m_tagger->mayCount(true))
         armed = false;
-    const std::optional<float> valueR = readingValueOf(fields[0], 0);
-    const std::optional<float> valueV = readingValueOf(fields[1], 1);
+    const std::optional<float> valueR = readingValueOf(fields[0], Quantity::Resistance);
+    const std::optional<float> valueV = readingValueOf(fields[1], Quantity::Voltage);
     if (!valueR || !valueV) {
         // Shown as text, but no reading to judge, count or record; an arming
         // waits for a real one.
@@ -212,25 +212,11 @@ void MeasurementSession::judgeReading()
 
     // Both tables are judged before either is written back, so the counters of
     // the two tables and the data file never disagree.
-    std::optional<Judgement> judgedR;
-    std::optional<Judgement> judgedV;
-    bool counted = armed;
-    if (armed) {
-        try {
-            judgedR = judgeTable(m_binTableR, *valueR, true);
-            judgedV = judgeTable(m_binTableV, *valueV, true);
-        } catch (const AppError &error) {
-            if (error.kind() != ErrorKind::Overflow)
-                throw;
-            counted = false;
-        }
-    }
-    if (!counted) {
-        judgedR = judgeTable(m_binTableR, *valueR, false);
-        judgedV = judgeTable(m_binTableV, *valueV, false);
-    }
+    const Judgement judgedR = judgeTable(m_binTables.resistance(), *valueR, armed);
+    const Judgement judgedV = judgeTable(m_binTables.voltage(), *valueV, armed);
+    const bool counted = armed && !judgedR.counterFull && !judgedV.counterFull;
     ReadingJudgement shown;
-    for (const auto &[t, judgement] : {std::pair{0, &*judgedR}, std::pair{1, &*judgedV}})
+    for (const auto &[t, judgement] : {std::pair{0, &judgedR}, std::pair{1, &judgedV}})
         shown.tables[size_t(t)] = ReadingJudgement::Table{judgement->lit, judgement->binsInUse, judgement->out};
 
     if (armed && !counted) {
@@ -249,8 +235,7 @@ void MeasurementSession::judgeReading()
         return;
     }
 
-    m_binTableR = judgedR->table;
-    m_binTableV = judgedV->table;
+    m_binTables.setTables(judgedR.table, judgedV.table);
     shown.counted = true;
     m_view.showJudgement(shown);
     if (m_counterFullTold) {
@@ -261,13 +246,13 @@ void MeasurementSession::judgeReading()
     CellTag tag;
     if (m_tagger) {
         tag = m_tagger->counted(CountedCell{now, fields[0], fields[1], *valueR / 1000.0, *valueV,
-                                            recordedBinName(*judgedR), recordedBinName(*judgedV)});
+                                            recordedBinName(judgedR), recordedBinName(judgedV)});
     }
     const RecordOutcome outcome =
             m_dataFile.writeRecord(now, fields[0], fields[1], tag.toDataFile ? tag.cellId : QString());
     m_arming.recorded(sample);
     Q_EMIT readingCounted();
-    Q_EMIT cellRecorded(judgedR->matched() && judgedV->matched());
+    Q_EMIT cellRecorded(judgedR.matched() && judgedV.matched());
     // What became of the record (not saved, or saved in a data file opened afresh).
     if (const std::optional<QString> notice = m_recordNotices.after(outcome))
         m_view.showRecordNotice(*notice);

@@ -17,7 +17,7 @@ class Clock;
 class DataFile;
 class SerialPort;
 class SessionView;
-struct BinTable;
+class BinTables;
 
 // A measurement session: START and STOP, the 300 ms measurement cycle that
 // shows, judges, counts and records the tester's readings, and "REC - COUNT",
@@ -41,8 +41,7 @@ public:
     static constexpr std::chrono::milliseconds kPollInterval{300};
     static constexpr std::chrono::milliseconds kReconnectInterval{1000};
 
-    MeasurementSession(SerialPort &port, Clock &clock, BinTable &binTableR, BinTable &binTableV,
-                       DataFile &dataFile, SessionView &view, QObject *parent = nullptr);
+    MeasurementSession(SerialPort &port, Clock &clock, BinTables &binTables, DataFile &dataFile, SessionView &view, QObject *parent = nullptr);
 
     // START: disables the set-up, opens the data file for appending (".csv"
     // appended to a path without any "."), opens the port, sets the tester up and
@@ -129,8 +128,7 @@ private:
 
     SerialPort &m_port;
     Clock &m_clock;
-    BinTable &m_binTableR;
-    BinTable &m_binTableV;
+    BinTables &m_binTables;
     DataFile &m_dataFile;
     SessionView &m_view;
 

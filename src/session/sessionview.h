@@ -1,6 +1,6 @@
 #pragma once
 
-#include "session/judge.h"
+#include "bins/judge.h"
 
 #include <QString>
 #include <QtGlobal>

@@ -1,8 +1,6 @@
 #include "session/settlerule.h"
 
-#include "common/numericvalue.h"
-
-#include <QRegularExpression>
+#include "link/testernumber.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,13 +9,8 @@ namespace {
 
 std::optional<double> plainNumber(const QString &field)
 {
-    // The notations the tester writes its numbers in; anything else is no number.
-    static const QRegularExpression number(
-        QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([EeDd][+-]?\\d+)?\\s*$"));
-    if (!number.match(field).hasMatch())
-        return std::nullopt;
-    const double value = numericValue(field);
-    if (!std::isfinite(value))
+    const std::optional<double> value = testerNumber(field);
+    if (!value || !std::isfinite(*value))
         return std::nullopt;
     return value;
 }
@@ -29,7 +22,7 @@ ProbeSample classifyReading(const std::array<QString, 2> &fields)
     const std::optional<double> ohms = plainNumber(fields[0]);
     const std::optional<double> volts = plainNumber(fields[1]);
     // One overflow marker is enough: an open probe rarely reads the same on both.
-    if ((ohms && std::fabs(*ohms) >= kOverflowMagnitude) || (volts && std::fabs(*volts) >= kOverflowMagnitude))
+    if ((ohms && isOverflowMark(*ohms)) || (volts && isOverflowMark(*volts)))
         return ProbeSample::open();
     if (!ohms || !volts)
         return ProbeSample::none();

@@ -23,11 +23,8 @@ struct ProbeSample
     static ProbeSample none() { return {}; }
 };
 
-// The tester writes an overflow or an open circuit as a number of magnitude
-// 1e9 or more in either field.
-inline constexpr double kOverflowMagnitude = 1e9;
-
-// Sorts a reply's two fields (ohms, volts, as the tester sent them).
+// Sorts a reply's two fields (ohms, volts, as the tester sent them). An
+// overflow mark in either field counts as open probes.
 ProbeSample classifyReading(const std::array<QString, 2> &fields);
 
 // When a reading counts as settled, and when the probes count as lifted.

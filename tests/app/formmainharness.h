@@ -5,7 +5,7 @@
 // The serial port is real: it finds the COMn links in the given program folder.
 
 #include "app/formmain.h"
-#include "bins/bintable.h"
+#include "bins/bintables.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/qtserialport.h"
@@ -78,8 +78,7 @@ struct FormMainHarness
     // A folder alone is a portable program: everything lives in it.
     explicit FormMainHarness(const FileLocations &where) : programDir(where.programDir), port(where.settingsDir)
     {
-        window = std::make_unique<FormMain>(port, clock, dialogs, binTableR, binTableV,
-                                            dataFile, where);
+        window = std::make_unique<FormMain>(port, clock, dialogs, binTables, dataFile, where);
     }
 
     ~FormMainHarness()
@@ -88,12 +87,22 @@ struct FormMainHarness
         window.reset();
     }
 
+    // Sets one counter of table t (row 0..8 a BIN, 9 OUT, 10 the total) as if
+    // that many cells had been counted.
+    void setCounter(int t, int row, qint16 count)
+    {
+        BinTable table = binTables.table(t);
+        (row == 10 ? table.totalCount : table.binCount[std::size_t(row)]) = count;
+        binTables.setTable(t, table);
+    }
+
     QString programDir;
     QtSerialPort port;
     FakeClock clock;
     FakeDialogs dialogs;
-    BinTable binTableR;
-    BinTable binTableV;
+    BinTables binTables;
+    const BinTable &binTableR = binTables.resistance();
+    const BinTable &binTableV = binTables.voltage();
     DataFile dataFile;
     std::unique_ptr<FormMain> window;
 };

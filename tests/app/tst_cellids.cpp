@@ -2,7 +2,7 @@
 
 #include "filecontent.h"
 #include "formmainharness.h"
-#include "../link/simtester.h"
+#include "simtester.h"
 
 #include "app/cellhistorywindow.h"
 #include "app/cellidcontrols.h"

@@ -4,7 +4,7 @@
 #include "eventwait.h"
 #include "formmainharness.h"
 #include "specialfiles.h"
-#include "../link/simtester.h"
+#include "simtester.h"
 
 #include "common/numericvalue.h"
 #include "settings/settingscodec.h"

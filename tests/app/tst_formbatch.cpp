@@ -4,7 +4,7 @@
 
 #include "app/formbatch.h"
 #include "bins/batchsummary.h"
-#include "bins/bintable.h"
+#include "bins/bintables.h"
 
 #include <QAction>
 #include <QAreaSeries>
@@ -76,15 +76,14 @@ class TestFormBatch : public QObject
 
 private:
     QTemporaryDir m_dir;
-    BinTable m_binTableR = maxMin(3, 10, 40);
-    BinTable m_binTableV = maxMin(2, 3.0f, 4.0f);
+    BinTables m_tables;
 
     QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
 
     // A window on `file`, once its first read has ended.
     std::unique_ptr<FormBatch> openOn(const QString &file)
     {
-        auto form = std::make_unique<FormBatch>(m_binTableR, m_binTableV, file);
+        auto form = std::make_unique<FormBatch>(m_tables, file);
         form->setAttribute(Qt::WA_DeleteOnClose, false);
         QSignalSpy ended(form.get(), &FormBatch::readingEnded);
         form->show();
@@ -95,6 +94,7 @@ private:
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void init() { m_tables.setTables(maxMin(3, 10, 40), maxMin(2, 3.0f, 4.0f)); }
 
     void showsTheBatchAgainstTheCurrentLimits()
     {
@@ -192,17 +192,15 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(form->summary().count(), qint64(8), kWait);
         QTRY_VERIFY_WITH_TIMEOUT(!form->isReading(), kWait);
 
-        // New limits: the whole file is judged again against them, and a cut
-        // file is read from its start.
-        m_binTableR = maxMin(1, 0, 100);
+        // New limits, with no cell counted: the whole file is judged again
+        // against them, and a cut file is read from its start.
         writeFile(file, kBatch);
         ended.clear();
-        form->takeAppended();
+        m_tables.setTable(0, maxMin(1, 0, 100));
         QTRY_VERIFY_WITH_TIMEOUT(!form->isReading() && !ended.isEmpty(), kWait);
         QCOMPARE(form->summary().count(), qint64(5));
         QCOMPARE(form->summary().row(0, 0).count, qint64(5));
         QCOMPARE(form->linesNotRead(), qint64(2));
-        m_binTableR = maxMin(3, 10, 40);
     }
 
     void aLargeFileShowsProgressAndCanBeCancelled()
@@ -215,7 +213,7 @@ private Q_SLOTS:
             for (int i = 0; i < 6; ++i)
                 out.write(block);
         }
-        FormBatch form(m_binTableR, m_binTableV, file);
+        FormBatch form(m_tables, file);
         form.setAttribute(Qt::WA_DeleteOnClose, false);
         QSignalSpy ended(&form, &FormBatch::readingEnded);
         auto *progress = child<QProgressBar>(&form, "progressBar");

@@ -2,7 +2,7 @@
 
 #include "eventwait.h"
 #include "formmainharness.h"
-#include "../link/simtester.h"
+#include "simtester.h"
 
 #include "app/formoption.h"
 #include "app/colours.h"
@@ -208,12 +208,12 @@ private Q_SLOTS:
         QFETCH(int, bins);
         makeWindow();
         const auto &boxes = panel == 0 ? ui().resistanceEntries : ui().voltageEntries;
-        BinTable &table = panel == 0 ? m_h->binTableR : m_h->binTableV;
-        BinTable &other = panel == 0 ? m_h->binTableV : m_h->binTableR;
+        const BinTable &table = panel == 0 ? m_h->binTableR : m_h->binTableV;
+        const BinTable &other = panel == 0 ? m_h->binTableV : m_h->binTableR;
         QTest::keyClicks(boxes[1], QStringLiteral("0"));
         QTest::keyClicks(boxes[2], QStringLiteral("90"));
-        table.binCount[3] = 7;
-        other.binCount[3] = 7;
+        m_h->setCounter(panel, 3, 7);
+        m_h->setCounter(1 - panel, 3, 7);
 
         QTest::keyClicks(boxes[0], typed);
 
@@ -256,7 +256,7 @@ private Q_SLOTS:
         QTest::keyClicks(ui().resistanceEntries[2], QStringLiteral("20"));
         QCOMPARE(ui().lowerLimits[0]->text(), QStringLiteral("10.0"));
         QCOMPARE(ui().upperLimits[0]->text(), QStringLiteral("20.0"));
-        m_h->binTableR.totalCount = 4;
+        m_h->setCounter(0, 10, 4);
         const BinTable voltageBefore = m_h->binTableV;
 
         QTest::mouseClick(ui().resistanceModes[2], Qt::LeftButton, {}, QPoint(6, ui().resistanceModes[2]->height() / 2));
@@ -370,10 +370,10 @@ private Q_SLOTS:
     void dataShowsTheCounterWindowWhoseResetClearsBothTables()
     {
         makeWindow();
-        m_h->binTableR.binCount[2] = 5;
-        m_h->binTableR.totalCount = 5;
-        m_h->binTableV.binCount[9] = 3;
-        m_h->binTableV.totalCount = 3;
+        m_h->setCounter(0, 2, 5);
+        m_h->setCounter(0, 10, 5);
+        m_h->setCounter(1, 9, 3);
+        m_h->setCounter(1, 10, 3);
 
         QTest::mouseClick(ui().dataButton, Qt::LeftButton);
 

@@ -1,6 +1,6 @@
 #include "testmain.h"
 
-#include "bins/bintable.h"
+#include "bins/bintables.h"
 #include "app/formoption.h"
 
 #include <QGroupBox>
@@ -14,18 +14,12 @@ class TestFormOption : public QObject
     Q_OBJECT
 
 private:
-    BinTable m_r;
-    BinTable m_v;
-    int m_clears = 0;
+    BinTables m_tables;
     QPointer<FormOption> m_window;
 
     void open()
     {
-        m_window = new FormOption(m_r, m_v, [this] {
-            ++m_clears;
-            clrBinCount(m_r);
-            clrBinCount(m_v);
-        });
+        m_window = new FormOption(m_tables);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.data()));
     }
@@ -44,23 +38,24 @@ private:
 
     void countSomeCells()
     {
-        m_r.binCount[0] = 1;
-        m_r.binCount[2] = 17;
-        m_r.binCount[8] = 32767;
-        m_r.binCount[9] = 4;
-        m_r.totalCount = 30000;
-        m_v.binCount[0] = 5;
-        m_v.binCount[4] = 12;
-        m_v.binCount[9] = 2;
-        m_v.totalCount = 19;
+        BinTable r;
+        r.binCount[0] = 1;
+        r.binCount[2] = 17;
+        r.binCount[8] = 32767;
+        r.binCount[9] = 4;
+        r.totalCount = 30000;
+        BinTable v;
+        v.binCount[0] = 5;
+        v.binCount[4] = 12;
+        v.binCount[9] = 2;
+        v.totalCount = 19;
+        m_tables.setTables(r, v);
     }
 
 private Q_SLOTS:
     void init()
     {
-        m_r = BinTable{};
-        m_v = BinTable{};
-        m_clears = 0;
+        m_tables.setTables(BinTable{}, BinTable{});
     }
 
     void cleanup() { delete m_window.data(); }
@@ -119,16 +114,16 @@ private Q_SLOTS:
             QCOMPARE(value(i), expected[i]);
     }
 
-    void laterCountsShowOnlyWhenAskedAgain()
+    void countsFollowTheTablesWhileOpen()
     {
         open();
-        m_r.binCount[3] = 8;
-        m_r.totalCount = 8;
-        QCOMPARE(value(3), QStringLiteral("0"));
-        QCOMPARE(value(10), QStringLiteral("0"));
-        m_window->showBinCount();
+        BinTable r = m_tables.resistance();
+        r.binCount[3] = 8;
+        r.totalCount = 8;
+        m_tables.setTable(0, r);
         QCOMPARE(value(3), QStringLiteral("8"));
         QCOMPARE(value(10), QStringLiteral("8"));
+        QCOMPARE(value(21), QStringLiteral("0"));
     }
 
     void resetClearsBothTablesThenShowsThem()
@@ -137,9 +132,8 @@ private Q_SLOTS:
         open();
         QCOMPARE(value(2), QStringLiteral("17"));
         QTest::mouseClick(button("Command2"), Qt::LeftButton);
-        QCOMPARE(m_clears, 1);
-        QCOMPARE(m_r.totalCount, qint16(0));
-        QCOMPARE(m_v.binCount[9], qint16(0));
+        QCOMPARE(m_tables.resistance().totalCount, qint16(0));
+        QCOMPARE(m_tables.voltage().binCount[9], qint16(0));
         for (int i = 0; i < 22; ++i)
             QCOMPARE(value(i), QStringLiteral("0"));
         for (int i = 0; i < 9; ++i)
@@ -147,15 +141,17 @@ private Q_SLOTS:
         QVERIFY(m_window->isVisible());
 
         // Counting restarts from zero.
-        m_r.binCount[0] = 1;
-        m_r.totalCount = 1;
-        m_window->showBinCount();
+        BinTable r = m_tables.resistance();
+        r.binCount[0] = 1;
+        r.totalCount = 1;
+        m_tables.setTable(0, r);
         QCOMPARE(value(0), QStringLiteral("1"));
         QCOMPARE(value(10), QStringLiteral("1"));
     }
 
     void closeRemovesTheWindow()
     {
+        countSomeCells();
         open();
         QPushButton *close = button("Command1");
         QCOMPARE(close->text(), QStringLiteral("CLOSE"));
@@ -164,7 +160,7 @@ private Q_SLOTS:
         QTest::mouseClick(close, Qt::LeftButton);
         QVERIFY(!m_window->isVisible());
         QTRY_VERIFY(m_window.isNull());
-        QCOMPARE(m_clears, 0);
+        QCOMPARE(m_tables.resistance().totalCount, qint16(30000));
     }
 
     void controlsStayInsideTheirFrames()

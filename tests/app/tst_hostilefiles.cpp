@@ -3,7 +3,7 @@
 
 #include "formmainharness.h"
 #include "specialfiles.h"
-#include "../link/simtester.h"
+#include "simtester.h"
 
 #include "platform/dialogs.h"
 #include "settings/settingscodec.h"

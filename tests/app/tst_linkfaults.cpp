@@ -2,7 +2,7 @@
 
 #include "formmainharness.h"
 #include "processfigures.h"
-#include "../link/simtester.h"
+#include "simtester.h"
 
 #include "app/formabout.h"
 #include "app/formoption.h"

@@ -1,7 +1,7 @@
 #include "testmain.h"
 
 #include "formmainharness.h"
-#include "../link/simtester.h"
+#include "simtester.h"
 
 #include "app/portchooser.h"
 

@@ -1,6 +1,6 @@
 #include "testmain.h"
 
-#include "../platform/ptypair.h"
+#include "ptypair.h"
 #include "simtester.h"
 
 #include "common/apperror.h"
@@ -204,6 +204,31 @@ private Q_SLOTS:
         QCOMPARE(exchange.finishes, 1);
         QVERIFY(!line.channel.awaitingReply());
         QVERIFY(sim.log().contains("rx :fetch?"));
+    }
+
+    void replyLongerThanTheLimitIsABadReply_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("exactly the limit") << int(CommandChannel::kMaxReplyLength) << "reply";
+        QTest::newRow("the limit plus one") << int(CommandChannel::kMaxReplyLength) + 1 << "bad";
+    }
+
+    void replyLongerThanTheLimitIsABadReply()
+    {
+        QFETCH(int, length);
+        QFETCH(QString, outcome);
+
+        const QString text(length, QLatin1Char('7'));
+        SimTester sim;
+        QVERIFY(sim.start({QStringLiteral("--reply"), text}));
+        OpenLine line(sim.folder());
+        Exchange exchange(line.channel);
+        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(exchange.wait());
+        QCOMPARE(exchange.outcome, outcome);
+        if (outcome == QLatin1String("reply"))
+            QCOMPARE(exchange.text, text);
     }
 
     void requestOnAClosedPortFailsAndLeavesNothingOutstanding()

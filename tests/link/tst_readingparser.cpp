@@ -3,7 +3,7 @@
 #include "common/apperror.h"
 #include "link/engformat.h"
 #include "link/readingparser.h"
-#include "link/token.h"
+#include "link/fieldsplitter.h"
 
 #include <QTest>
 
@@ -43,18 +43,18 @@ private Q_SLOTS:
 
         QVector<QString> str(11, QStringLiteral("old"));
         QString strSub = text;
-        QCOMPARE(int(Token(strSub, str, separator)), result);
+        QCOMPARE(int(splitFields(strSub, str, separator)), result);
         QCOMPARE(strSub, rest);
         for (int i = 0; i < str.size(); ++i)
             QCOMPARE(str[i], i < pieces.size() ? pieces[i] : QStringLiteral("old"));
     }
 
-    void tokenThrowsPastTheArray()
+    void splitFieldsThrowsPastTheArray()
     {
         QVector<QString> str(2);
         QString strSub = QStringLiteral("a,b,c");
         try {
-            Token(strSub, str, QStringLiteral(","));
+            splitFields(strSub, str, QStringLiteral(","));
             QFAIL("expected an error");
         } catch (const AppError &e) {
             QCOMPARE(e.kind(), ErrorKind::SubscriptOutOfRange);
@@ -97,7 +97,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(int, kind);
         QFETCH(QString, expected);
-        QCOMPARE(fmtEngValue(text, qint16(kind), initUnits()), expected);
+        QCOMPARE(fmtEngValue(text, Quantity(kind), initUnits()), expected);
     }
 
     void parsesReply_data()

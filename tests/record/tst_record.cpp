@@ -302,6 +302,25 @@ private Q_SLOTS:
             QCOMPARE(contentOf(dir.filePath("kept.csv")), recordAt(0) + recordAt(1));
     }
 
+    // The folder turned into a plain file: the open file is no longer the one
+    // at the path, and writing into it would lose the record unseen.
+    void folderReplacedByAPlainFileIsNotWrittenInto()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("cells");
+        QVERIFY(QDir().mkdir(folder));
+        DataFile file;
+        file.open(folder + "/d.csv");
+        QVERIFY(file.writeRecord(kStamp, "0", "3.7"));
+
+        QVERIFY(QFile::rename(folder, dir.filePath("kept")));
+        writeFile(folder, "a plain file\n");
+        const RecordOutcome outcome = file.writeRecord(kStamp.addSecs(1), "1", "3.7");
+        QVERIFY(!outcome.written);
+        QVERIFY(!outcome.reason.isEmpty());
+        QCOMPARE(contentOf(dir.filePath("kept/d.csv")), recordAt(0));
+    }
+
     void specialFilesAreRefusedWithoutWaiting_data()
     {
         QTest::addColumn<int>("kind");

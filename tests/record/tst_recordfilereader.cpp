@@ -1,7 +1,7 @@
 #include "testmain.h"
 
 #include "record/recordfilereader.h"
-#include "session/judge.h"
+#include "link/testernumber.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -108,8 +108,8 @@ private Q_SLOTS:
             const QByteArray latin = QByteArray("2026/12/07,14:05:09,") + text.toLatin1() + ',' + text.toLatin1();
             const std::optional<RecordReading> reading = parseRecordLine(std::string_view(latin.constData(), std::size_t(latin.size())));
             QVERIFY2(reading, qPrintable(text));
-            QCOMPARE(reading->resistance, judgedValueOf(text, 0));
-            QCOMPARE(reading->voltage, judgedValueOf(text, 1));
+            QCOMPARE(reading->resistance, readingValueOf(text, Quantity::Resistance).value_or(-1));
+            QCOMPARE(reading->voltage, readingValueOf(text, Quantity::Voltage).value_or(-1));
         }
     }
 

@@ -1,6 +1,6 @@
 #include "testmain.h"
 
-#include "bins/bintable.h"
+#include "bins/bintables.h"
 #include "common/apperror.h"
 #include "platform/clock.h"
 #include "platform/serialport.h"
@@ -233,8 +233,17 @@ struct Bench
     {
         view.path = dir.filePath(QStringLiteral("cells.csv"));
         clock.time = QDateTime(QDate(2012, 8, 2), QTime(14, 5, 9));
+        tables.setTables(threeBins(0, 10), threeBins(3, 0.5f)); // milliohms, volts
     }
     ~Bench() { session.stop(); }
+
+    // Sets one counter of table t as if that many cells had been counted.
+    void setCounter(int t, int row, qint16 count)
+    {
+        BinTable table = tables.table(t);
+        (row == 10 ? table.totalCount : table.binCount[std::size_t(row)]) = count;
+        tables.setTable(t, table);
+    }
 
     // Queues the reply to the next ":fetch?", one read per piece.
     void reply(const QList<QByteArray> &pieces) { port.replies << pieces; }
@@ -259,11 +268,12 @@ struct Bench
     QStringList trace;
     FakePort port{trace};
     FakeClock clock;
-    BinTable tableR = threeBins(0, 10);   // milliohms
-    BinTable tableV = threeBins(3, 0.5f); // volts
+    BinTables tables;
+    const BinTable &tableR = tables.resistance();
+    const BinTable &tableV = tables.voltage();
     DataFile dataFile;
     FakeView view{trace};
-    MeasurementSession session{port, clock, tableR, tableV, dataFile, view};
+    MeasurementSession session{port, clock, tables, dataFile, view};
 };
 
 const QStringList kUndone{QStringLiteral("start on"), QStringLiteral("setup on"),
@@ -636,9 +646,9 @@ private Q_SLOTS:
         QFETCH(bool, voltageFull);
         Bench b;
         if (voltageFull)
-            b.tableV.binCount[0] = 32767;
+            b.setCounter(1, 0, 32767);
         else
-            b.tableR.totalCount = 32767;
+            b.setCounter(0, 10, 32767);
         const BinTable resistanceBefore = b.tableR;
         const BinTable voltageBefore = b.tableV;
         b.session.start();
@@ -658,8 +668,7 @@ private Q_SLOTS:
         QVERIFY(b.view.errors.isEmpty());
 
         // RESET in the counter window clears the tables; the arming is taken.
-        clrBinCount(b.tableR);
-        clrBinCount(b.tableV);
+        b.tables.clearCounts();
         b.cycle("5.0E-3,3.2E+0", false);
         QCOMPARE(b.tableR.totalCount, qint16(1));
         QCOMPARE(b.tableV.totalCount, qint16(1));
@@ -786,7 +795,7 @@ private Q_SLOTS:
     void settledCellRefusedByAFullCounterIsCountedAfterReset()
     {
         Bench b;
-        b.tableR.totalCount = 32767;
+        b.setCounter(0, 10, 32767);
         b.session.setAutoRecord(true);
         b.session.start();
         for (int i = 0; i < 5; ++i)
@@ -797,8 +806,7 @@ private Q_SLOTS:
         QVERIFY(b.view.recCountEnabled);
         QCOMPARE(b.trace.count("status " + MeasurementSession::counterFullText()), 1);
 
-        clrBinCount(b.tableR);
-        clrBinCount(b.tableV);
+        b.tables.clearCounts();
         b.cycle("5.0E-3,3.6E+0", false);
         b.cycle("5.0E-3,3.6E+0", false);
         QCOMPARE(b.tableR.totalCount, qint16(1));

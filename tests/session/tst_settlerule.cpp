@@ -112,6 +112,8 @@ private Q_SLOTS:
         QTest::newRow("a cell pressed before auto was on is not recorded again")
             << 3 << "off press 20/3.7 on 20/3.7 20/3.7 20/3.7 open 20/3.7 20/3.7 20/3.7"
             << "..R.......R";
+        QTest::newRow("press on a reading below the lift voltage holds nothing: the next cell records")
+            << 3 << "press 20/0.05 20/3.7 20/3.7 20/3.7" << ".R..R";
         QTest::newRow("auto off: a press still records, settling does not")
             << 3 << "off 20/3.7 20/3.7 20/3.7 press 20/3.7 20/3.7" << ".....R.";
     }

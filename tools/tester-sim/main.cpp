@@ -3,6 +3,8 @@
 
 #include "replies.h"
 #include "platform/filelocations.h"
+#include "settings/settingscodec.h"
+#include "settings/settingsfile.h"
 #include "testersim.h"
 
 #include <QCommandLineParser>
@@ -152,8 +154,16 @@ int main(int argc, char **argv)
         {QStringLiteral("id-cycle"), QStringLiteral("Bring cell 1 back after n cells, then cell 2, ...: the same IDs measured again."), QStringLiteral("n")},
         {QStringLiteral("drift-mv-per-day"), QStringLiteral("Every cell's voltage falls this much per simulated day (default 0)."), QStringLiteral("mV")},
         {QStringLiteral("day-ms"), QStringLiteral("Length of a simulated day in the line's milliseconds (default 86400000)."), QStringLiteral("ms")},
+        {QStringLiteral("print-port"), QStringLiteral("Print n of the COMn bin4870 opens with the Settings.ini in this folder (1 without one), then exit."), QStringLiteral("folder")},
     });
     parser.process(app);
+
+    if (parser.isSet(QStringLiteral("print-port"))) {
+        // The program's own reading of Settings.ini, range check and all.
+        const std::optional<QByteArray> content = readSettingsFile(parser.value(QStringLiteral("print-port")));
+        std::printf("%d\n", content ? int(readSettings(*content).comPort) : 1);
+        return 0;
+    }
 
     SimOptions options;
     // By default the link goes where the program looks for it: beside both

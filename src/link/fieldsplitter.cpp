@@ -1,4 +1,4 @@
-#include "link/token.h"
+#include "link/fieldsplitter.h"
 
 #include "common/apperror.h"
 
@@ -6,21 +6,21 @@ namespace {
 constexpr int kMaxPieces = 10;
 }
 
-qint16 Token(QString &StrSub, QVector<QString> &str, const QString &strSepa)
+qint16 splitFields(QString &text, QVector<QString> &pieces, const QString &separator)
 {
     int i = 0;
     bool found = true;
     while (found && i < kMaxPieces) {
-        if (i >= str.size())
+        if (i >= pieces.size())
             throw AppError(ErrorKind::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
         // An empty separator never matches: the whole text is one piece.
-        const qsizetype p = strSepa.isEmpty() ? -1 : StrSub.indexOf(strSepa, 0, Qt::CaseSensitive);
+        const qsizetype p = separator.isEmpty() ? -1 : text.indexOf(separator, 0, Qt::CaseSensitive);
         found = p >= 0;
         if (found) {
-            str[i] = StrSub.left(p);
-            StrSub.remove(0, p + strSepa.size());
+            pieces[i] = text.left(p);
+            text.remove(0, p + separator.size());
         } else {
-            str[i] = StrSub;
+            pieces[i] = text;
         }
         ++i;
     }

@@ -3,7 +3,7 @@
 // Run it under a display server (xvfb-run -a) for the picture the README shows.
 
 #include "app/formbatch.h"
-#include "bins/bintable.h"
+#include "bins/bintables.h"
 
 #include <QApplication>
 #include <QFile>
@@ -57,7 +57,9 @@ int main(int argc, char **argv)
     v.stepValue = 0.05f;
     calcBinLimits(v);
 
-    FormBatch window(r, v, path);
+    BinTables tables;
+    tables.setTables(r, v);
+    FormBatch window(tables, path);
     window.setAttribute(Qt::WA_DeleteOnClose, false);
     QSignalSpy ended(&window, &FormBatch::readingEnded);
     window.show();

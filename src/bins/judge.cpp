@@ -1,9 +1,6 @@
-#include "session/judge.h"
+#include "bins/judge.h"
 
 #include "common/apperror.h"
-#include "common/numericvalue.h"
-
-#include <QRegularExpression>
 
 #include <cstddef>
 #include <limits>
@@ -15,12 +12,10 @@ constexpr int kBinsPerTable = 9;
 constexpr float kStartMax = -1e10f;
 constexpr float kStartMin = 1e10f;
 
-// Counters are 16-bit: one more past the largest count is an overflow, never a wrap.
-void countOne(qint16 &counter)
+// Counters are 16-bit: a full one stops the count, it never wraps.
+bool isFull(qint16 counter)
 {
-    if (counter == std::numeric_limits<qint16>::max())
-        throw AppError(ErrorKind::Overflow, QStringLiteral("Overflow"));
-    ++counter;
+    return counter == std::numeric_limits<qint16>::max();
 }
 
 } // namespace
@@ -53,11 +48,8 @@ Judgement judgeTable(const BinTable &table, float judgedValue, bool armed)
 
         const bool inBin = lo <= judgedValue && judgedValue < hi;
         // "Ref - %" BINs are nested bands: the first (narrowest) match is the result.
-        if (inBin && !(work.mode == BinMode::RefPercent && result.matched())) {
+        if (inBin && !(work.mode == BinMode::RefPercent && result.matched()))
             result.lit.set(r);
-            if (armed)
-                countOne(work.binCount[r]);
-        }
     }
 
     if (result.matched()) {
@@ -72,37 +64,22 @@ Judgement judgeTable(const BinTable &table, float judgedValue, bool armed)
     }
 
     if (armed) {
+        // Every counter this cell adds to must have room, or none counts it.
+        bool full = isFull(work.totalCount) || (!result.matched() && isFull(work.binCount[9]));
+        for (std::size_t r = 0; r < rowsInUse; ++r)
+            full = full || (result.lit[r] && isFull(work.binCount[r]));
+        if (full) {
+            result.counterFull = true;
+            result.table = table;
+            return result;
+        }
+        for (std::size_t r = 0; r < rowsInUse; ++r) {
+            if (result.lit[r])
+                ++work.binCount[r];
+        }
         if (!result.matched())
-            countOne(work.binCount[9]);
-        countOne(work.totalCount);
+            ++work.binCount[9];
+        ++work.totalCount;
     }
     return result;
-}
-
-float judgedValueOf(const QString &field, int t)
-{
-    switch (t) {
-    case 0:
-        return toSingle(numericValue(field) * 1000.0);
-    case 1:
-        return toSingle(numericValue(field));
-    default:
-        throw AppError(ErrorKind::SubscriptOutOfRange,
-                       QStringLiteral("Subscript out of range: table %1").arg(t));
-    }
-}
-
-std::optional<float> readingValueOf(const QString &field, int t)
-{
-    // Sign, digits with an optional decimal point, optional exponent: the
-    // notations the tester writes its numbers in.
-    static const QRegularExpression number(
-        QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([EeDd][+-]?\\d+)?\\s*$"));
-    if (!number.match(field).hasMatch())
-        return std::nullopt;
-    try {
-        return judgedValueOf(field, t);
-    } catch (const AppError &) {
-        return std::nullopt;
-    }
 }

@@ -1,0 +1,67 @@
+#include "bins/bintables.h"
+
+#include "common/apperror.h"
+
+namespace {
+
+bool sameCounts(const BinTable &a, const BinTable &b)
+{
+    return a.binCount == b.binCount && a.totalCount == b.totalCount;
+}
+
+// Everything but the counters: what the panels set.
+bool sameSetUp(const BinTable &a, const BinTable &b)
+{
+    BinTable withCountsOfA = b;
+    withCountsOfA.binCount = a.binCount;
+    withCountsOfA.totalCount = a.totalCount;
+    return withCountsOfA == a;
+}
+
+} // namespace
+
+bool sameLimits(const BinTable &a, const BinTable &b)
+{
+    return a.mode == b.mode && a.numBins == b.numBins && a.lowerLimit == b.lowerLimit
+        && a.upperLimit == b.upperLimit;
+}
+
+BinTables::BinTables(QObject *parent) : QObject(parent) {}
+
+const BinTable &BinTables::table(int t) const
+{
+    if (t < 0 || t > 1)
+        throw AppError(ErrorKind::SubscriptOutOfRange, QStringLiteral("Subscript out of range: table %1").arg(t));
+    return m_tables[std::size_t(t)];
+}
+
+void BinTables::setTable(int t, const BinTable &table)
+{
+    std::array<BinTable, 2> tables = m_tables;
+    tables[std::size_t(t == 0 ? 0 : 1)] = table;
+    replace(tables);
+}
+
+void BinTables::setTables(const BinTable &resistance, const BinTable &voltage)
+{
+    replace({resistance, voltage});
+}
+
+void BinTables::clearCounts()
+{
+    std::array<BinTable, 2> tables = m_tables;
+    for (BinTable &table : tables)
+        clrBinCount(table);
+    replace(tables);
+}
+
+void BinTables::replace(const std::array<BinTable, 2> &tables)
+{
+    const bool setUp = !sameSetUp(m_tables[0], tables[0]) || !sameSetUp(m_tables[1], tables[1]);
+    const bool counts = !sameCounts(m_tables[0], tables[0]) || !sameCounts(m_tables[1], tables[1]);
+    m_tables = tables;
+    if (setUp)
+        Q_EMIT limitsChanged();
+    if (counts)
+        Q_EMIT countsChanged();
+}
