@@ -341,6 +341,7 @@ void CellIdControls::reloadHistory()
 void CellIdControls::onHistoryRead()
 {
     m_loading = false;
+    m_loadedOnce = true;
     m_index = m_reader.result();
     for (const CellHistoryEntry &record : m_counted) {
         const std::vector<CellHistoryEntry> known = m_index.recordsOf(record.cellId);
@@ -410,10 +411,15 @@ void CellIdControls::openHistoryWindow()
             id = *unframed;
         if (const std::optional<QString> problem = cellIdProblem(id))
             found.problem = *problem;
+        else if (m_loading)
+            found.problem = QStringLiteral("The data files are still being read; press Show again in a moment.");
         else
             found.records = historyOf(normalisedCellId(id));
         return found;
     }, m_window);
+    // With cell IDs off nothing has been read yet.
+    if (!m_loadedOnce)
+        reloadHistory();
     m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
     m_historyWindow->show();
 }

@@ -135,5 +135,6 @@ private:
     std::vector<CellHistoryEntry> m_counted;
     QFutureWatcher<CellRecordIndex> m_reader;
     bool m_loading = false;
+    bool m_loadedOnce = false;
     bool m_reloadWanted = false;
 };
