@@ -301,6 +301,7 @@ CellTag CellIdControls::counted(const CountedCell &cell)
     record.voltageBin = cell.voltageBin;
     record.cellId = m_taken;
 
+    CellTag tag{m_taken, m_options.writeToDataFile};
     QString text = QStringLiteral("Counted without an ID.");
     if (!m_taken.isEmpty()) {
         std::vector<CellHistoryEntry> records = historyOf(m_taken);
@@ -310,10 +311,12 @@ CellTag CellIdControls::counted(const CountedCell &cell)
         text = QStringLiteral("Cell %1 counted%2.").arg(m_taken, marked.retest ? QStringLiteral(" (re-test)") : QString());
         if (marked.kValue)
             text += QLatin1Char(' ') + kValueText(*marked.kValue, m_options.kLimitMvPerDay) + QLatin1Char('.');
+        tag.retest = marked.retest;
+        tag.kValue = marked.kValue;
+        tag.kTooHigh = marked.kTooHigh;
         m_index.add(marked);
         m_counted.push_back(marked);
     }
-    const CellTag tag{m_taken, m_options.writeToDataFile};
     m_taken.clear();
     m_edited = false;
     m_scan.reset();

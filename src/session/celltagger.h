@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <optional>
+
 // The BIN a judged reading goes to, as a record names it: "1".."9", "+Out" or
 // "-Out".
 inline QString recordedBinName(const Judgement &judgement)
@@ -33,6 +35,9 @@ struct CellTag
 {
     QString cellId;           // empty: a cell without an ID
     bool toDataFile = false;  // the ID goes into the data file's line
+    bool retest = false;      // the ID had records already
+    std::optional<double> kValue; // mV/day against the ID's first record, once rested
+    bool kTooHigh = false;    // kValue above the limit
 };
 
 // Gives counted cells their ID. The session asks it before a cell is counted
