@@ -1,5 +1,6 @@
 // Draws the batch window on a generated batch of 3,000 cells (two damaged
-// lines among them) and saves it as a PNG: batch_screenshot <file.png>.
+// lines among them) and saves it as a PNG: batch_screenshot <file.png> [stability]
+// (the second picture shows the stability tab).
 // Run it under a display server (xvfb-run -a) for the picture the README shows.
 
 #include "app/formbatch.h"
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -65,6 +67,8 @@ int main(int argc, char **argv)
     window.show();
     if (!ended.wait(10000))
         return 1;
+    if (argc > 2 && QByteArray(argv[2]) == "stability")
+        window.findChild<QTabWidget *>(QStringLiteral("batchTabs"))->setCurrentIndex(1);
     // Give the charts a moment for their first paint before the grab.
     QTest::qWait(500);
     return window.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;

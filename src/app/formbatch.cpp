@@ -1,11 +1,16 @@
 #include "app/formbatch.h"
 
 #include "app/batchcharts.h"
+#include "app/controlcharts.h"
 #include "app/programicon.h"
+#include "app/shiftreport.h"
+#include "bins/bintable.h"
 #include "bins/bintables.h"
 
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
+#include <QDateTimeEdit>
 #include <QFileDialog>
 #include <QDir>
 #include <QFileInfo>
@@ -16,10 +21,12 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPromise>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -30,6 +37,8 @@ namespace {
 
 // More points than this make the scatter plot slow without showing more.
 constexpr int kScatterPoints = 2000;
+// Points per control chart; more cells are drawn as each stretch's extremes.
+constexpr int kControlChartPoints = 4000;
 // Reads shorter than this finish too soon for a progress bar to mean anything.
 constexpr qint64 kProgressShownFrom = qint64(1) << 20;
 constexpr int kProgressSteps = 1000;
@@ -81,6 +90,19 @@ FormBatch::FormBatch(const BinTables &binTables, QString path, QWidget *parent)
     buildUi();
     connect(&m_watcher, &QFutureWatcher<Pass>::finished, this, &FormBatch::passEnded);
     connect(&m_watcher, &QFutureWatcher<Pass>::progressValueChanged, m_progressBar, &QProgressBar::setValue);
+    connect(&m_analysisWatcher, &QFutureWatcher<ShiftAnalysis>::finished, this, [this] {
+        // Readings replaced meanwhile are analysed afresh.
+        if (m_analysisWatcher.future().resultCount() > 0 && m_analysedReadings == m_readings) {
+            m_analysis = m_analysisWatcher.future().result();
+            showStability();
+        } else {
+            m_rangeWaiting = true;
+        }
+        if (m_rangeWaiting)
+            analyseRange();
+        else
+            Q_EMIT analysisShown();
+    });
     // New limits judge the whole file again, once a running read has ended; a
     // read the operator cancelled stays cancelled.
     connect(&binTables, &BinTables::limitsChanged, this, [this] {
@@ -101,6 +123,8 @@ FormBatch::~FormBatch()
     m_watcher.disconnect(this);
     m_watcher.cancel();
     m_watcher.waitForFinished();
+    m_analysisWatcher.disconnect(this);
+    m_analysisWatcher.waitForFinished();
 }
 
 void FormBatch::buildUi()
@@ -138,6 +162,7 @@ void FormBatch::buildUi()
     m_reloadButton = button("reloadButton", "RELOAD");
     m_exportPlotsButton = button("exportPlotsButton", "PLOTS AS PNG...");
     m_exportTableButton = button("exportTableButton", "TABLE AS CSV...");
+    m_exportReportButton = button("exportReportButton", "REPORT AS PDF...");
     m_cancelButton->setEnabled(false);
     layout->addLayout(bar);
 
@@ -167,13 +192,142 @@ void FormBatch::buildUi()
     m_tableR = makeTable("resistanceTable", "RESISTANCE (mOhm)");
     m_tableV = makeTable("voltageTable", "VOLTAGE (V)");
     grid->addLayout(tables, 1, 1);
-    layout->addLayout(grid, 1);
+    auto *tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("batchTabs"));
+    auto *distribution = new QWidget(tabs);
+    distribution->setLayout(grid);
+    grid->setContentsMargins(0, 0, 0, 0);
+    tabs->addTab(distribution, QStringLiteral("Distribution"));
+    tabs->addTab(buildStabilityTab(), QStringLiteral("Stability and capability"));
+    layout->addWidget(tabs, 1);
 
     connect(m_cancelButton, &QPushButton::clicked, this, &FormBatch::cancelReading);
     connect(m_reloadButton, &QPushButton::clicked, this, &FormBatch::reload);
-    connect(m_exportPlotsButton, &QPushButton::clicked, this, [this] { askExportPath(true); });
-    connect(m_exportTableButton, &QPushButton::clicked, this, [this] { askExportPath(false); });
+    connect(m_exportPlotsButton, &QPushButton::clicked, this, [this] { askExportPath(Export::Plots); });
+    connect(m_exportTableButton, &QPushButton::clicked, this, [this] { askExportPath(Export::Table); });
+    connect(m_exportReportButton, &QPushButton::clicked, this, [this] { askExportPath(Export::Report); });
     resize(1200, 820);
+}
+
+QWidget *FormBatch::buildStabilityTab()
+{
+    auto *tab = new QWidget(this);
+    auto *outer = new QVBoxLayout(tab);
+    auto *rangeBar = new QHBoxLayout;
+    rangeBar->addWidget(new QLabel(QStringLiteral("Cells:"), tab));
+    m_rangeBox = new QComboBox(tab);
+    m_rangeBox->setObjectName(QStringLiteral("rangeBox"));
+    m_rangeBox->addItems({QStringLiteral("All in the file"), QStringLiteral("Today"), QStringLiteral("Last 8 hours"),
+                          QStringLiteral("From - to")});
+    rangeBar->addWidget(m_rangeBox);
+    const QDateTime now = QDateTime::currentDateTime();
+    auto makeEdit = [tab, rangeBar](const char *name, const QDateTime &value) {
+        auto *edit = new QDateTimeEdit(value, tab);
+        edit->setObjectName(QLatin1String(name));
+        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
+        edit->setCalendarPopup(true);
+        edit->setEnabled(false);
+        rangeBar->addWidget(edit);
+        return edit;
+    };
+    m_fromEdit = makeEdit("fromEdit", QDateTime(now.date(), QTime(now.time().hour(), 0)).addSecs(-8 * 3600));
+    rangeBar->addWidget(new QLabel(QStringLiteral("to"), tab));
+    m_toEdit = makeEdit("toEdit", QDateTime(now.date(), QTime(now.time().hour(), 0)).addSecs(3600));
+    rangeBar->addStretch(1);
+    outer->addLayout(rangeBar);
+    connect(m_rangeBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        m_fromEdit->setEnabled(index == int(Range::FromTo));
+        m_toEdit->setEnabled(index == int(Range::FromTo));
+        analyseRange();
+    });
+    for (QDateTimeEdit *edit : {m_fromEdit, m_toEdit})
+        connect(edit, &QDateTimeEdit::dateTimeChanged, this, [this] {
+            if (m_rangeBox->currentIndex() == int(Range::FromTo))
+                analyseRange();
+        });
+
+    auto *grid = new QGridLayout;
+    outer->addLayout(grid, 1);
+    const char *const names[4] = {"individualsR", "movingRangeR", "individualsV", "movingRangeV"};
+    for (int i = 0; i < 4; ++i) {
+        QChartView *view = makeChartView(tab, QLatin1String(names[i]), QString(), m_controlCharts[std::size_t(i)]);
+        view->setMinimumSize(360, 200);
+        m_controlCharts[std::size_t(i)]->legend()->setAlignment(Qt::AlignBottom);
+        grid->addWidget(view, i % 2, i / 2);
+    }
+    grid->setRowStretch(0, 3);
+    grid->setRowStretch(1, 2);
+    m_stabilityText = new QPlainTextEdit(tab);
+    m_stabilityText->setObjectName(QStringLiteral("stabilityText"));
+    m_stabilityText->setReadOnly(true);
+    m_stabilityText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    grid->addWidget(m_stabilityText, 2, 0);
+    m_yieldTable = new QTableWidget(0, 4, tab);
+    m_yieldTable->setObjectName(QStringLiteral("yieldTable"));
+    m_yieldTable->setHorizontalHeaderLabels(
+        {QStringLiteral("Hour"), QStringLiteral("Cells"), QStringLiteral("In BIN"), QStringLiteral("Yield %")});
+    m_yieldTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_yieldTable->verticalHeader()->setVisible(false);
+    m_yieldTable->verticalHeader()->setDefaultSectionSize(20);
+    m_yieldTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->addWidget(m_yieldTable, 2, 1);
+    grid->setRowStretch(2, 2);
+    return tab;
+}
+
+void FormBatch::setRange(Range range)
+{
+    m_rangeBox->setCurrentIndex(int(range));
+}
+
+RecordFilter FormBatch::rangeFilter() const
+{
+    auto seconds = [](const QDateTime &t) {
+        const QDate d = t.date();
+        const QTime h = t.time();
+        return wallClockSeconds(d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second());
+    };
+    RecordFilter filter;
+    const QDateTime now = QDateTime::currentDateTime();
+    switch (Range(m_rangeBox->currentIndex())) {
+    case Range::All:
+        break;
+    case Range::Today:
+        filter.from = seconds(now.date().startOfDay());
+        filter.to = *filter.from + 86400;
+        break;
+    case Range::LastEightHours:
+        filter.from = seconds(now) - 8 * 3600;
+        break;
+    case Range::FromTo:
+        filter.from = seconds(m_fromEdit->dateTime());
+        filter.to = seconds(m_toEdit->dateTime());
+        break;
+    }
+    return filter;
+}
+
+void FormBatch::analyseRange()
+{
+    // A read under way analyses the range when it ends; one analysis at a time.
+    if (isReading() || m_analysisWatcher.isRunning()) {
+        m_rangeWaiting = true;
+        return;
+    }
+    m_rangeWaiting = false;
+    const Readings readings = m_readings;
+    m_analysedReadings = readings;
+    const RecordFilter filter = rangeFilter();
+    const BatchSummary tables(m_summary.table(0), m_summary.table(1));
+    const QString path = m_path;
+    m_analysisWatcher.setFuture(QtConcurrent::run([readings, filter, tables, path] {
+        ReadingsSource source(*readings, QStringLiteral("Data file %1").arg(QDir::toNativeSeparators(path)),
+                              QFileInfo(path).completeBaseName());
+        ShiftAnalysis analysis;
+        QString ignored; // readings in memory cannot fail
+        analyseShift(source, filter, tables.table(0), tables.table(1), kControlChartPoints, &analysis, &ignored);
+        return analysis;
+    }));
 }
 
 // --- Reading ------------------------------------------------------------------------
@@ -228,12 +382,13 @@ void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
     // A pass from the start judges against fresh copies of the tables.
     const BatchSummary fresh(base.table(0), base.table(1));
     const Readings before = m_readings;
+    const RecordFilter range = rangeFilter();
     m_progressBar->setValue(0);
     const qint64 size = QFileInfo(m_path).size();
     m_progressBar->setVisible(size - fromOffset >= kProgressShownFrom);
     m_cancelButton->setEnabled(true);
     m_watcher.setFuture(QtConcurrent::run(
-        [path, fromOffset, base, fresh, before](QPromise<Pass> &promise) {
+        [path, fromOffset, base, fresh, before, range](QPromise<Pass> &promise) {
             promise.setProgressRange(0, kProgressSteps);
             Pass pass;
             pass.tail = readRecordFile(path, fromOffset, [&promise](qint64 done, qint64 total) {
@@ -260,6 +415,11 @@ void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
             }
             pass.tail.readings = {};
             pass.plots = batchcharts::preparePlots(*pass.readings, pass.summary, kScatterPoints);
+            ReadingsSource source(*pass.readings, QStringLiteral("Data file %1").arg(QDir::toNativeSeparators(path)),
+                                  QFileInfo(path).completeBaseName());
+            QString ignored; // the readings are in memory: only CANCEL stops it
+            analyseShift(source, range, pass.summary.table(0), pass.summary.table(1), kControlChartPoints,
+                         &pass.analysis, &ignored, [&promise] { return !promise.isCanceled(); });
             promise.addResult(std::move(pass));
         }));
 }
@@ -286,6 +446,7 @@ void FormBatch::passEnded()
         m_offset = pass.tail.endOffset;
         m_summary = pass.summary;
         m_plots = pass.plots;
+        m_analysis = pass.analysis;
         showAll();
     } else {
         showStatus();
@@ -295,6 +456,8 @@ void FormBatch::passEnded()
         m_appendedWaiting = false;
         takeAppended();
     }
+    if (m_rangeWaiting && !isReading())
+        analyseRange();
     Q_EMIT readingEnded();
 }
 
@@ -313,7 +476,43 @@ void FormBatch::showAll()
         m_scatter->setTitle(QStringLiteral("Resistance against voltage"));
     fillTable(m_tableR, 0);
     fillTable(m_tableV, 1);
+    showStability();
     showStatus();
+}
+
+void FormBatch::showStability()
+{
+    for (int i = 0; i < 4; ++i) {
+        controlcharts::fillControlChart(m_controlCharts[std::size_t(i)], i / 2, i % 2 == 1,
+                                        m_analysis.quantities[std::size_t(i / 2)], m_analysis.pointStep);
+    }
+    QStringList text{QStringLiteral("Capability against the outer BIN limits")};
+    for (int t = 0; t < 2; ++t)
+        text << controlcharts::capabilityText(t, m_analysis.quantities[std::size_t(t)]);
+    text << QString() << QStringLiteral("Control limits and run rules");
+    for (int t = 0; t < 2; ++t)
+        text << controlcharts::limitsText(t, m_analysis.quantities[std::size_t(t)]);
+    text << QString() << QStringLiteral("Marked cells");
+    for (int t = 0; t < 2; ++t) {
+        const QString marks = controlcharts::marksText(t, m_analysis.quantities[std::size_t(t)], 200);
+        if (!marks.isEmpty())
+            text << marks;
+    }
+    m_stabilityText->setPlainText(text.join(QLatin1Char('\n')));
+
+    const auto &hours = m_analysis.yield.hours();
+    m_yieldTable->setRowCount(int(hours.size()) + 1);
+    int row = 0;
+    auto put = [this, &row](const QString &caption, const spc::HourYield &y) {
+        m_yieldTable->setItem(row, 0, cell(caption));
+        m_yieldTable->setItem(row, 1, cell(QString::number(y.cells)));
+        m_yieldTable->setItem(row, 2, cell(QString::number(y.inBins)));
+        m_yieldTable->setItem(row, 3, cell(QString::number(y.percent(), 'f', 2)));
+        ++row;
+    };
+    for (const auto &[start, y] : hours)
+        put(controlcharts::hourCaption(start), y);
+    put(QStringLiteral("Total"), m_analysis.yield.total());
 }
 
 void FormBatch::showStatus()
@@ -405,7 +604,13 @@ bool FormBatch::saveTable(const QString &path, QString *error) const
     return true;
 }
 
-void FormBatch::askExportPath(bool plots)
+bool FormBatch::saveReport(const QString &path, QString *error) const
+{
+    // The analysis is done; drawing a report takes the same time for any number of cells.
+    return writeShiftReport(m_analysis, path, error);
+}
+
+void FormBatch::askExportPath(Export what)
 {
     // One save dialog at a time; an earlier one may still wait for deletion.
     delete m_exportDialog;
@@ -416,24 +621,33 @@ void FormBatch::askExportPath(bool plots)
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     const QFileInfo data(m_path);
-    if (plots) {
-        dialog->setNameFilters({QStringLiteral("PNG picture (*.png)")});
-        dialog->setDefaultSuffix(QStringLiteral("png"));
-        dialog->selectFile(data.dir().filePath(data.completeBaseName() + QStringLiteral("-plots.png")));
-    } else {
-        dialog->setNameFilters({QStringLiteral("CSV table (*.csv)")});
-        dialog->setDefaultSuffix(QStringLiteral("csv"));
-        dialog->selectFile(data.dir().filePath(data.completeBaseName() + QStringLiteral("-bins.csv")));
+    auto offer = [&](const char *filter, const char *suffix, const char *ending) {
+        dialog->setNameFilters({QLatin1String(filter)});
+        dialog->setDefaultSuffix(QLatin1String(suffix));
+        dialog->selectFile(data.dir().filePath(data.completeBaseName() + QLatin1String(ending)));
+    };
+    switch (what) {
+    case Export::Plots:
+        offer("PNG picture (*.png)", "png", "-plots.png");
+        break;
+    case Export::Table:
+        offer("CSV table (*.csv)", "csv", "-bins.csv");
+        break;
+    case Export::Report:
+        offer("PDF document (*.pdf)", "pdf", "-report.pdf");
+        break;
     }
-    connect(dialog, &QFileDialog::fileSelected, this, [this, plots](const QString &path) { exportTo(plots, path); });
+    connect(dialog, &QFileDialog::fileSelected, this, [this, what](const QString &path) { exportTo(what, path); });
     m_exportDialog = dialog;
     dialog->open();
 }
 
-void FormBatch::exportTo(bool plots, const QString &path)
+void FormBatch::exportTo(Export what, const QString &path)
 {
     QString error;
-    const bool saved = plots ? savePlots(path, &error) : saveTable(path, &error);
+    const bool saved = what == Export::Plots ? savePlots(path, &error)
+                       : what == Export::Table ? saveTable(path, &error)
+                                               : saveReport(path, &error);
     if (!saved)
         tell(QStringLiteral("%1 could not be saved: %2").arg(QDir::toNativeSeparators(path), error));
 }

@@ -2,6 +2,7 @@
 
 #include "app/batchcharts.h"
 #include "bins/batchsummary.h"
+#include "bins/shiftanalysis.h"
 #include "record/recordfilereader.h"
 
 #include <QDialog>
@@ -15,8 +16,11 @@
 class BinTables;
 class QChart;
 class QChartView;
+class QComboBox;
+class QDateTimeEdit;
 class QFileDialog;
 class QLabel;
+class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
@@ -25,7 +29,9 @@ class QTableWidget;
 // BIN limits, as two histograms with the BINs drawn as bands, a scatter plot of
 // resistance against voltage coloured by BIN pair, and a table per quantity
 // with count, share, mean, spread and range per BIN. The data file stores no
-// BIN, so the window says that the BINs come from the current limits.
+// BIN, so the window says that the BINs come from the current limits. A second
+// tab shows the cells' stability (I-MR charts with run rules), capability and
+// yield per hour over a chosen time range, which the shift report prints.
 //
 // Reading runs on a worker thread with a progress bar and CANCEL; the file is
 // never changed. takeAppended() reads only what was added since the last read,
@@ -54,6 +60,8 @@ public:
 
     bool isReading() const { return m_watcher.isRunning(); }
     const BatchSummary &summary() const { return m_summary; }
+    // Control limits, run rules, capability and hourly yield of the cells read.
+    const ShiftAnalysis &analysis() const { return m_analysis; }
     const std::vector<RecordReading> &readings() const { return *m_readings; }
     qint64 linesNotRead() const { return m_linesNotRead; }
 
@@ -61,8 +69,17 @@ public:
     // the system's reason in *error when the file cannot be written.
     bool savePlots(const QString &path, QString *error) const;
     bool saveTable(const QString &path, QString *error) const;
+    // The shift report of the cells shown, as one A4 PDF.
+    bool saveReport(const QString &path, QString *error) const;
+
+    // The cells the stability tab takes: all, today's, the last eight hours'
+    // or those from - to (the date-time boxes), by the records' own clock.
+    enum class Range { All, Today, LastEightHours, FromTo };
+    void setRange(Range range);
 
 Q_SIGNALS:
+    // The stability tab shows the analysis of the range chosen.
+    void analysisShown();
     // A read has ended (finished, cancelled or failed) and the window shows its
     // outcome.
     void readingEnded();
@@ -78,6 +95,7 @@ private:
         Readings readings;
         BatchSummary summary;
         batchcharts::Plots plots;
+        ShiftAnalysis analysis;
     };
 
     void buildUi();
@@ -86,9 +104,14 @@ private:
     void showAll();
     void showStatus();
     void fillTable(QTableWidget *table, int t);
+    QWidget *buildStabilityTab();
+    void showStability();
+    RecordFilter rangeFilter() const;
+    void analyseRange();
     bool limitsChanged() const;
-    void askExportPath(bool plots);
-    void exportTo(bool plots, const QString &path);
+    enum class Export { Plots, Table, Report };
+    void askExportPath(Export what);
+    void exportTo(Export what, const QString &path);
     void tell(const QString &text);
 
     const BinTables &m_binTables;
@@ -97,6 +120,10 @@ private:
     Readings m_readings;
     BatchSummary m_summary;
     batchcharts::Plots m_plots;
+    ShiftAnalysis m_analysis;
+    QFutureWatcher<ShiftAnalysis> m_analysisWatcher;
+    Readings m_analysedReadings;
+    bool m_rangeWaiting = false;
     qint64 m_offset = 0;
     qint64 m_linesNotRead = 0;
     bool m_appendedWaiting = false;
@@ -111,6 +138,7 @@ private:
     QPushButton *m_reloadButton = nullptr;
     QPushButton *m_exportPlotsButton = nullptr;
     QPushButton *m_exportTableButton = nullptr;
+    QPushButton *m_exportReportButton = nullptr;
     QChart *m_histogramR = nullptr;
     QChart *m_histogramV = nullptr;
     QChart *m_scatter = nullptr;
@@ -119,5 +147,12 @@ private:
     QChartView *m_scatterView = nullptr;
     QTableWidget *m_tableR = nullptr;
     QTableWidget *m_tableV = nullptr;
+    // Stability: individuals and moving range of resistance and voltage.
+    std::array<QChart *, 4> m_controlCharts{};
+    QPlainTextEdit *m_stabilityText = nullptr;
+    QComboBox *m_rangeBox = nullptr;
+    QDateTimeEdit *m_fromEdit = nullptr;
+    QDateTimeEdit *m_toEdit = nullptr;
+    QTableWidget *m_yieldTable = nullptr;
     QPointer<QFileDialog> m_exportDialog;
 };

@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QStandardPaths>
 
-namespace {
-
 FileLocations detectLocations()
 {
     // The per-user folders are named after the program whatever its file is called.
@@ -13,8 +11,6 @@ FileLocations detectLocations()
     return FileLocations::detect(QCoreApplication::applicationDirPath(),
                                  QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 }
-
-} // namespace
 
 Program::Program()
     : m_locations(detectLocations())

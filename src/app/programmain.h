@@ -10,6 +10,11 @@
 #include "platform/terminationsignals.h"
 #include "record/datafile.h"
 
+// Where this program's user files live (names the application "bin4870"
+// first, so that the per-user folders are the program's whatever its file is
+// called). Needs the Q*Application.
+FileLocations detectLocations();
+
 // The whole program but its event loop: finds where the user's files live,
 // builds the serial port, clock, dialogs, BIN tables and data file, and shows
 // the main window, which ends the program when it closes. SIGTERM, SIGINT and

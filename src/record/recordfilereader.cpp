@@ -3,6 +3,7 @@
 #include "link/testernumber.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstring>
 
@@ -39,7 +40,24 @@ bool isDigitGroups(std::string_view text, std::initializer_list<int> groups)
     return at == text.size();
 }
 
+int twoDigits(std::string_view text, std::size_t at)
+{
+    return (text[at] - '0') * 10 + (text[at + 1] - '0');
+}
+
 } // namespace
+
+qint64 wallClockSeconds(int year, int month, int day, int hour, int minute, int second)
+{
+    // Days from the civil date (H. Hinnant's algorithm), March-based years.
+    const qint64 y = qint64(year) - (month <= 2 ? 1 : 0);
+    const qint64 era = (y >= 0 ? y : y - 399) / 400;
+    const qint64 yearOfEra = y - era * 400;
+    const qint64 dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const qint64 dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const qint64 days = era * 146097 + dayOfEra - 719468;
+    return days * 86400 + hour * 3600 + minute * 60 + second;
+}
 
 std::optional<RecordFields> splitRecordLine(std::string_view line)
 {
@@ -75,10 +93,16 @@ std::optional<RecordReading> parseRecordLine(std::string_view line)
     if (!ohms || !volts || isOverflowMark(*ohms) || isOverflowMark(*volts))
         return std::nullopt;
     // Below the overflow mark both fit a float: the cycle's own arithmetic.
-    return RecordReading{judgedValue(*ohms, Quantity::Resistance), judgedValue(*volts, Quantity::Voltage)};
+    const std::string_view date = split->date;
+    const std::string_view time = split->time;
+    const qint64 stamp = wallClockSeconds(twoDigits(date, 0) * 100 + twoDigits(date, 2), twoDigits(date, 5),
+                                          twoDigits(date, 8), twoDigits(time, 0), twoDigits(time, 3),
+                                          twoDigits(time, 6));
+    return RecordReading{judgedValue(*ohms, Quantity::Resistance), judgedValue(*volts, Quantity::Voltage), stamp};
 }
 
-RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress)
+RecordTail forEachRecord(const QString &path, qint64 fromOffset, const std::function<void(const RecordReading &)> &take,
+                         const ReadProgress &progress)
 {
     RecordTail tail;
     QFile file(path);
@@ -101,7 +125,6 @@ RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProg
     // Only what the file held when the pass began: a file still growing is
     // read on by the next pass.
     const qint64 total = tail.fileSize - fromOffset;
-    tail.readings.reserve(std::size_t(total / kShortestLikelyRecord));
     std::vector<char> buffer(std::size_t(kChunkSize) * 2);
     std::size_t carried = 0; // bytes of an unfinished line at the buffer's start
     bool overlong = false;   // inside a line already too long to be a record
@@ -133,7 +156,7 @@ RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProg
                 continue;
             }
             if (const auto reading = parseRecordLine(std::string_view(line, std::size_t(lf - line))))
-                tail.readings.push_back(*reading);
+                take(*reading);
             else
                 ++tail.linesNotRead;
         }
@@ -151,5 +174,17 @@ RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProg
             break;
         }
     }
+    return tail;
+}
+
+RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress)
+{
+    std::vector<RecordReading> readings;
+    const qint64 size = QFileInfo(path).size();
+    if (size > fromOffset && fromOffset >= 0)
+        readings.reserve(std::size_t((size - fromOffset) / kShortestLikelyRecord));
+    RecordTail tail = forEachRecord(
+        path, fromOffset, [&readings](const RecordReading &reading) { readings.push_back(reading); }, progress);
+    tail.readings = std::move(readings);
     return tail;
 }

@@ -15,7 +15,15 @@ struct RecordReading
 {
     float resistance = 0; // mOhm
     float voltage = 0;    // V
+    // The record's date and time as written (the bench's wall clock, no time
+    // zone), in seconds since 1970-01-01 00:00 of that clock.
+    qint64 stamp = 0;
 };
+
+// Seconds since 1970-01-01 00:00 of a wall-clock date and time, by the
+// proleptic Gregorian calendar; the inverse of nothing else in the program,
+// only a way to order and group record times.
+qint64 wallClockSeconds(int year, int month, int day, int hour, int minute, int second);
 
 // The fields of one data-file line (without its line end; a trailing CR is
 // allowed): date, time, the two reading texts and, in the five-field form
@@ -62,3 +70,8 @@ using ReadProgress = std::function<bool(qint64 done, qint64 total)>;
 // was cut or replaced: the pass reads it from the start and says so. A file
 // that shrinks or grows while it is read ends the pass at what was read.
 RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress = {});
+
+// The same pass, handing each record to `take` in file order instead of
+// keeping it: the returned tail's readings stay empty.
+RecordTail forEachRecord(const QString &path, qint64 fromOffset, const std::function<void(const RecordReading &)> &take,
+                         const ReadProgress &progress = {});

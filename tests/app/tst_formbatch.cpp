@@ -10,11 +10,13 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QDateTimeEdit>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScatterSeries>
@@ -144,6 +146,49 @@ private Q_SLOTS:
         }
         QCOMPARE(groups, QStringList({QStringLiteral("Out:2"), QStringLiteral("R1 V1:1"), QStringLiteral("R1 V2:1"),
                                       QStringLiteral("R2 V2:1")}));
+
+        // Stability: 10 15 25 45 2 mOhm, mean 19.4, moving ranges 5 10 20 43, mean 19.5.
+        const spc::ControlLimits &limits = form->analysis().quantities[0].limits;
+        QCOMPARE(limits.centre, 19.4);
+        QCOMPARE(limits.meanMovingRange, 19.5);
+        QStringList lines;
+        for (QAbstractSeries *series : child<QChartView>(form.get(), "individualsR")->chart()->series()) {
+            if (const auto *line = qobject_cast<QLineSeries *>(series); line && line->count() == 2)
+                lines << QStringLiteral("%1 %2").arg(line->name()).arg(line->at(0).y());
+        }
+        QVERIFY2(lines.contains(QStringLiteral("UCL %1").arg(19.4 + 2.66 * 19.5)), qPrintable(lines.join(QLatin1Char(','))));
+        QVERIFY(child<QPlainTextEdit>(form.get(), "stabilityText")->toPlainText().contains(QStringLiteral("Cpk")));
+        // Three cells are in a BIN of both tables, all in the 14:00 hour.
+        const auto *yield = child<QTableWidget>(form.get(), "yieldTable");
+        QCOMPARE(yield->rowCount(), 2);
+        QCOMPARE(cellText(yield, 0, 0), QStringLiteral("2026-12-07 14:00"));
+        QCOMPARE(cellText(yield, 0, 2), QStringLiteral("3"));
+        QCOMPARE(cellText(yield, 0, 3), QStringLiteral("60.00"));
+    }
+
+    // The stability tab takes the range chosen; the distribution stays whole.
+    void theStabilityTabTakesTheChosenRange()
+    {
+        const QString file = path("range.csv");
+        writeFile(file, "2026/12/06,23:59:59,20E-3,3.5\r\n2026/12/07,06:00:00,30E-3,3.5\r\n"
+                        "2026/12/07,13:59:00,35E-3,3.5\r\n2026/12/07,14:00:00,50E-3,3.5\r\n");
+        const auto form = openOn(file);
+        QVERIFY(form);
+        QCOMPARE(form->analysis().summary.count(), qint64(4));
+        child<QDateTimeEdit>(form.get(), "fromEdit")->setDateTime(QDateTime(QDate(2026, 12, 7), QTime(6, 0)));
+        child<QDateTimeEdit>(form.get(), "toEdit")->setDateTime(QDateTime(QDate(2026, 12, 7), QTime(14, 0)));
+        QSignalSpy shown(form.get(), &FormBatch::analysisShown);
+        form->setRange(FormBatch::Range::FromTo);
+        QVERIFY(shown.wait(kWait));
+        QCOMPARE(form->analysis().summary.count(), qint64(2));
+        QCOMPARE(form->analysis().quantities[0].limits.centre, 32.5);
+        QCOMPARE(cellText(child<QTableWidget>(form.get(), "yieldTable"), 0, 0), QStringLiteral("2026-12-07 06:00"));
+        QCOMPARE(form->summary().count(), qint64(4));
+
+        // Back to every cell of the file.
+        form->setRange(FormBatch::Range::All);
+        QVERIFY(shown.wait(kWait));
+        QCOMPARE(form->analysis().summary.count(), qint64(4));
     }
 
     void readsLinesWithACellIdLikeTheOthers()
@@ -262,6 +307,12 @@ private Q_SLOTS:
         const QImage image(plots);
         QVERIFY(!image.isNull());
         QVERIFY(image.width() >= 2 * 360 && image.height() >= 2 * 260);
+
+        const QString report = path("report.pdf");
+        chooseIn("exportReportButton", report);
+        QFile pdf(report);
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(5) == "%PDF-");
 
         // A folder that does not exist: the operator is told, nothing hangs.
         chooseIn("exportTableButton", path("missing/bins.csv"));

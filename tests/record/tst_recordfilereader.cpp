@@ -3,6 +3,7 @@
 #include "record/recordfilereader.h"
 #include "link/testernumber.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -87,6 +88,18 @@ private Q_SLOTS:
             QFETCH(float, volts);
             QCOMPARE(reading->resistance, milliohms);
             QCOMPARE(reading->voltage, volts);
+            // The date and time as written, whatever separates their groups.
+            QCOMPARE(reading->stamp, QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9), Qt::UTC).toSecsSinceEpoch());
+        }
+    }
+
+    // Against Qt's calendar across leap days, centuries and 1970.
+    void wallClockSecondsFollowTheCalendar()
+    {
+        for (const QDate date : {QDate(1969, 12, 31), QDate(1970, 1, 1), QDate(2000, 2, 29), QDate(2000, 3, 1),
+                                 QDate(2100, 3, 1), QDate(2024, 12, 31), QDate(1600, 1, 1)}) {
+            QCOMPARE(wallClockSeconds(date.year(), date.month(), date.day(), 23, 59, 58),
+                     QDateTime(date, QTime(23, 59, 58), Qt::UTC).toSecsSinceEpoch());
         }
     }
 

@@ -1,0 +1,146 @@
+#include "app/reportcommand.h"
+
+#include "app/programmain.h"
+#include "app/shiftreport.h"
+#include "bins/binpanellogic.h"
+#include "bins/shiftanalysis.h"
+#include "common/apperror.h"
+#include "record/recordline.h"
+#include "record/recordsource.h"
+#include "settings/settingscodec.h"
+#include "settings/settingsfile.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDate>
+#include <QDir>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int kChartPoints = 4000;
+
+int fail(int code, const QString &message)
+{
+    std::fprintf(stderr, "bin4870: %s\n", qUtf8Printable(message));
+    return code;
+}
+
+} // namespace
+
+bool isReportCommand(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--report" || arg.startsWith("--report="))
+            return true;
+    }
+    return false;
+}
+
+bool binTablesFromSettings(const QString &settingsDir, std::array<BinTable, 2> *tables, QString *error)
+{
+    *tables = {};
+    QString refusal;
+    const std::optional<QByteArray> content = readSettingsFile(settingsDir, &refusal);
+    if (!refusal.isEmpty()) {
+        *error = refusal;
+        return false;
+    }
+    if (!content)
+        return true;
+    const StoredSettings stored = readSettings(*content);
+    for (int t = 0; t < 2; ++t) {
+        PanelEntries entries;
+        entries.modeSelected[std::size_t(binModeFromNumber(t == 0 ? stored.modeR : stored.modeV))] = true;
+        const auto &boxes = t == 0 ? stored.boxesR : stored.boxesV;
+        entries.binCountText = binCountNeedsCap(boxes[0]) ? QStringLiteral("9") : boxes[0];
+        entries.firstText = boxes[1];
+        entries.secondText = boxes[2];
+        try {
+            updateBinTable((*tables)[std::size_t(t)], entries, t == 0 ? getFormatR : getFormatV);
+        } catch (const AppError &e) {
+            // The panel keeps its previous (here: empty) table, as the window does.
+            Q_UNUSED(e)
+        }
+    }
+    return true;
+}
+
+int runReportCommand(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const FileLocations locations = detectLocations();
+
+    QCommandLineParser parser;
+    const QCommandLineOption report(QStringLiteral("report"), QStringLiteral("Write the shift report to <file.pdf>."),
+                                    QStringLiteral("file.pdf"));
+    const QCommandLineOption source(QStringLiteral("source"),
+                                    QStringLiteral("Where the cells come from: file:PATH (default: today's data "
+                                                   "file), journal or central."),
+                                    QStringLiteral("source"));
+    const QCommandLineOption bench(QStringLiteral("bench"), QStringLiteral("Only this bench's cells."),
+                                   QStringLiteral("name"));
+    const QCommandLineOption from(QStringLiteral("from"),
+                                  QStringLiteral("Cells from this time on: YYYY-MM-DD HH:MM[:SS], YYYY-MM-DD or HH:MM."),
+                                  QStringLiteral("time"));
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Cells before this time."), QStringLiteral("time"));
+    parser.addOptions({report, source, bench, from, to});
+    if (!parser.parse(QCoreApplication::arguments()))
+        return fail(2, parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return fail(2, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    const QString pdfPath = parser.value(report);
+    if (pdfPath.isEmpty())
+        return fail(2, QStringLiteral("--report needs the PDF file to write"));
+
+    RecordFilter filter;
+    filter.bench = parser.value(bench);
+    const QDate today = QDate::currentDate();
+    for (const auto &[option, field] : {std::pair{&from, &filter.from}, std::pair{&to, &filter.to}}) {
+        if (!parser.isSet(*option))
+            continue;
+        *field = parseWallClock(parser.value(*option), today);
+        if (!*field)
+            return fail(2, QStringLiteral("--%1: '%2' is no time (YYYY-MM-DD HH:MM[:SS], YYYY-MM-DD or HH:MM)")
+                               .arg(option->names().first(), parser.value(*option)));
+    }
+    if (filter.from && filter.to && *filter.from >= *filter.to)
+        return fail(2, QStringLiteral("--from must come before --to"));
+
+    std::unique_ptr<RecordSource> records;
+    const QString sourceText = parser.isSet(source) ? parser.value(source) : QString();
+    if (sourceText.isEmpty()) {
+        records = std::make_unique<DataFileSource>(defaultDataPath(locations.dataDir, today));
+    } else if (sourceText.startsWith(QLatin1String("file:")) && sourceText.size() > 5) {
+        records = std::make_unique<DataFileSource>(sourceText.mid(5));
+    } else if (sourceText == QLatin1String("journal") || sourceText == QLatin1String("central")) {
+        return fail(1, QStringLiteral("the %1 source is not available in this version; use --source file:PATH")
+                           .arg(sourceText));
+    } else {
+        return fail(2, QStringLiteral("--source: '%1' is none of file:PATH, journal, central").arg(sourceText));
+    }
+    if (!filter.bench.isEmpty() && !records->benches().contains(filter.bench)) {
+        return fail(2, QStringLiteral("--bench: '%1' is not in %2 (benches: %3)")
+                           .arg(filter.bench, records->description(), records->benches().join(QStringLiteral(", "))));
+    }
+
+    std::array<BinTable, 2> tables;
+    QString error;
+    if (!binTablesFromSettings(locations.settingsDir, &tables, &error))
+        return fail(1, QStringLiteral("the BIN set-up cannot be read: %1").arg(error));
+
+    ShiftAnalysis analysis;
+    if (!analyseShift(*records, filter, tables[0], tables[1], kChartPoints, &analysis, &error))
+        return fail(1, QStringLiteral("the cells cannot be read: %1").arg(error));
+    if (!writeShiftReport(analysis, pdfPath, &error))
+        return fail(1, QStringLiteral("the report cannot be written: %1: %2")
+                           .arg(QDir::toNativeSeparators(pdfPath), error));
+    std::printf("bin4870: wrote %s: %lld cells\n", qUtf8Printable(QDir::toNativeSeparators(pdfPath)),
+                static_cast<long long>(analysis.summary.count()));
+    return 0;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "bins/bintable.h"
+
+#include <QString>
+
+#include <array>
+
+// bin4870 --report FILE.pdf [--source file:PATH|journal|central] [--bench NAME]
+//         [--from TIME] [--to TIME]
+// writes the shift report without showing a window (for a scheduled job): the
+// BIN set-up comes from Settings.ini, the cells from the source (today's data
+// file when none is named). Exits 0 after writing the report, 2 on a wrong
+// command line, 1 when the set-up, the source or the file fails; every failure
+// is told in one line on standard error.
+
+// True when the command line asks for a report.
+bool isReportCommand(int argc, char **argv);
+// Runs the report command; makes its own QApplication on the offscreen
+// platform unless QT_QPA_PLATFORM names another. Returns the exit code.
+int runReportCommand(int argc, char **argv);
+
+// The two BIN tables a Settings.ini holds, judged as the set-up panels judge
+// them; a file that is missing gives the first-run set-up (no BINs). False
+// with the reason in *error when the file is there but refused.
+bool binTablesFromSettings(const QString &settingsDir, std::array<BinTable, 2> *tables, QString *error);

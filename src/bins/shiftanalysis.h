@@ -1,0 +1,66 @@
+#pragma once
+
+#include "bins/batchsummary.h"
+#include "bins/processstats.h"
+#include "record/recordsource.h"
+
+#include <QPointF>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+// One quantity of a shift: its I-MR limits, the points that break a run rule,
+// its capability against the table's outer limits, and the points to draw.
+struct QuantityAnalysis
+{
+    spc::ControlLimits limits;
+    spc::Capability capability;
+    std::vector<spc::RuleMark> marks; // the first ones, with their values
+    qint64 markedPoints = 0;
+    std::array<qint64, spc::kRuleCount> ruleCounts{};
+    // x: the cell's number in record order from 1, y: the individual / the
+    // moving range ending there.
+    // With more records than points to draw, each stretch of `pointStep`
+    // records is drawn as its lowest and highest value, in the order they came.
+    std::vector<QPointF> individuals;
+    std::vector<QPointF> movingRanges;
+};
+
+// One bench's figures in a shift (the line view's row).
+struct BenchFigures
+{
+    QString bench;
+    qint64 cells = 0;
+    qint64 inBins = 0; // in a BIN of both tables
+    qint64 lastStamp = 0;
+    std::array<spc::Capability, 2> capability{};
+    double yieldPercent() const { return cells > 0 ? 100.0 * double(inBins) / double(cells) : 0.0; }
+};
+
+// Everything the quality views and the shift report show of a set of records.
+struct ShiftAnalysis
+{
+    QString source; // the source's description
+    RecordFilter filter;
+    BatchSummary summary;
+    std::array<QuantityAnalysis, 2> quantities; // 0 resistance in mOhm, 1 voltage in V
+    spc::YieldByHour yield;
+    std::vector<BenchFigures> benches; // those with cells, in the source's order
+    qint64 firstStamp = 0;
+    qint64 lastStamp = 0;
+    qint64 recordsNotRead = 0;
+    qint64 pointStep = 1;
+};
+
+// Returning false stops an analysis; it then fails with "cancelled".
+using KeepGoing = std::function<bool()>;
+
+// Two passes over the source: limits, BIN summary, yields and bench figures
+// first, then run rules and chart points against those limits. At most about
+// `maxPoints` points per chart. False with the reason in *error when the source
+// fails or the analysis is stopped.
+bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTable &binTableR,
+                  const BinTable &binTableV, int maxPoints, ShiftAnalysis *analysis, QString *error,
+                  const KeepGoing &keepGoing = {});

@@ -1,0 +1,89 @@
+#include "record/recordsource.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+bool takesBench(const RecordFilter &filter, const QString &bench)
+{
+    return filter.bench.isEmpty() || filter.bench == bench;
+}
+
+} // namespace
+
+std::optional<qint64> parseWallClock(const QString &text, const QDate &today)
+{
+    const QString trimmed = text.trimmed();
+    for (const char *format : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-ddTHH:mm"}) {
+        const QDateTime t = QDateTime::fromString(trimmed, QLatin1String(format));
+        if (t.isValid()) {
+            const QDate d = t.date();
+            const QTime h = t.time();
+            return wallClockSeconds(d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second());
+        }
+    }
+    const QDate date = QDate::fromString(trimmed, QStringLiteral("yyyy-MM-dd"));
+    if (date.isValid())
+        return wallClockSeconds(date.year(), date.month(), date.day(), 0, 0, 0);
+    for (const char *format : {"HH:mm:ss", "HH:mm"}) {
+        const QTime time = QTime::fromString(trimmed, QLatin1String(format));
+        if (time.isValid() && today.isValid())
+            return wallClockSeconds(today.year(), today.month(), today.day(), time.hour(), time.minute(), time.second());
+    }
+    return std::nullopt;
+}
+
+DataFileSource::DataFileSource(QString path, QString bench)
+    : m_path(std::move(path)), m_bench(bench.isEmpty() ? QFileInfo(m_path).completeBaseName() : std::move(bench))
+{
+}
+
+QString DataFileSource::description() const
+{
+    return QStringLiteral("Data file %1").arg(QDir::toNativeSeparators(m_path));
+}
+
+bool DataFileSource::read(const RecordFilter &filter, const RecordVisitor &visit, QString *error)
+{
+    m_linesNotRead = 0;
+    if (!takesBench(filter, m_bench))
+        return true;
+    if (!QFileInfo(m_path).isFile()) {
+        if (error)
+            *error = QStringLiteral("%1: no such data file").arg(QDir::toNativeSeparators(m_path));
+        return false;
+    }
+    bool stopped = false;
+    const RecordTail tail = forEachRecord(
+        m_path, 0,
+        [&](const RecordReading &reading) {
+            if (!stopped && filter.takesTime(reading.stamp))
+                stopped = !visit(0, reading);
+        },
+        [&stopped](qint64, qint64) { return !stopped; });
+    m_linesNotRead = tail.linesNotRead;
+    if (!tail.error.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), tail.error);
+        return false;
+    }
+    return true;
+}
+
+ReadingsSource::ReadingsSource(const std::vector<RecordReading> &readings, QString description, QString bench)
+    : m_readings(readings), m_description(std::move(description)), m_bench(std::move(bench))
+{
+}
+
+bool ReadingsSource::read(const RecordFilter &filter, const RecordVisitor &visit, QString *)
+{
+    if (!takesBench(filter, m_bench))
+        return true;
+    for (const RecordReading &reading : m_readings) {
+        if (filter.takesTime(reading.stamp) && !visit(0, reading))
+            break;
+    }
+    return true;
+}

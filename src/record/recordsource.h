@@ -1,0 +1,87 @@
+#pragma once
+
+#include "record/recordfilereader.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+// Which records a view or report takes: one bench or all, and a span of
+// wall-clock time, from included, to excluded.
+struct RecordFilter
+{
+    QString bench; // empty: every bench
+    std::optional<qint64> from; // RecordReading::stamp
+    std::optional<qint64> to;
+
+    bool takesTime(qint64 stamp) const { return (!from || stamp >= *from) && (!to || stamp < *to); }
+};
+
+// A wall-clock time as the user types it: "2026-12-07 14:05[:09]" (or with a
+// "T"), "2026-12-07" (its midnight) or "14:05[:09]" (on `today`), as
+// RecordReading::stamp; nullopt for anything else.
+std::optional<qint64> parseWallClock(const QString &text, const QDate &today);
+
+// Called for every record taken, in record order, with the index of its bench
+// in RecordSource::benches(); returning false stops the pass.
+using RecordVisitor = std::function<bool(int bench, const RecordReading &reading)>;
+
+// Where counted cells come from for the quality views: a data file today; the
+// bench's journal or the line's central database are further kinds. A source
+// is read in whole passes, each handing every record the filter takes to the
+// visitor without keeping them, so a pass over any number of cells needs the
+// same memory; an analysis that needs two looks (limits first, then the
+// points against them) makes two passes. Passes may run on any one thread
+// at a time, never the user-interface thread for a file or a database.
+class RecordSource
+{
+public:
+    virtual ~RecordSource() = default;
+
+    // For titles and reports: "Data file /path/2026-12-07.csv".
+    virtual QString description() const = 0;
+    // The benches a pass may name; the filter's bench picks one of them.
+    virtual QStringList benches() const = 0;
+    // One pass. False with a plain reason in *error when the source cannot be
+    // read; a pass the visitor stopped is no failure.
+    virtual bool read(const RecordFilter &filter, const RecordVisitor &visit, QString *error) = 0;
+    // Records passed over as damaged in the last pass.
+    virtual qint64 recordsNotRead() const { return 0; }
+};
+
+// A data file: one bench's records, named after the file.
+class DataFileSource : public RecordSource
+{
+public:
+    explicit DataFileSource(QString path, QString bench = {});
+
+    QString description() const override;
+    QStringList benches() const override { return {m_bench}; }
+    bool read(const RecordFilter &filter, const RecordVisitor &visit, QString *error) override;
+    qint64 recordsNotRead() const override { return m_linesNotRead; }
+
+private:
+    QString m_path;
+    QString m_bench;
+    qint64 m_linesNotRead = 0;
+};
+
+// Records already in memory (the batch window keeps its file's readings).
+class ReadingsSource : public RecordSource
+{
+public:
+    ReadingsSource(const std::vector<RecordReading> &readings, QString description, QString bench);
+
+    QString description() const override { return m_description; }
+    QStringList benches() const override { return {m_bench}; }
+    bool read(const RecordFilter &filter, const RecordVisitor &visit, QString *error) override;
+
+private:
+    const std::vector<RecordReading> &m_readings;
+    QString m_description;
+    QString m_bench;
+};

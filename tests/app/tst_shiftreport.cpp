@@ -1,0 +1,159 @@
+#include "testmain.h"
+
+#include "filecontent.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+
+namespace {
+
+// Resistance "Max - Min" 3 BINs over 0..15 mOhm, voltage 2 BINs over 3..4 V.
+const QByteArray kSettings = " 1 \r\n 0 \r\n3\r\n0\r\n15\r\n 0 \r\n2\r\n3\r\n4\r\n 1000 \r\n 500 \r\n";
+
+// Inside 07:00..09:00 the resistances are 5 7 6 8 4 mOhm: mean 6, mean moving
+// range 2.25, sigma 2.25 / 1.128, so Cp = 15 / (6 sigma) = 1.25 and
+// Cpk = (6 - 0) / (3 sigma) = 1.00. One voltage (4.2 V) is above the BINs:
+// 07:00 hour 3 of 3 in BIN, 08:00 hour 1 of 2, the range 4 of 5 (80 %).
+const QByteArray kData = "2026/12/07,06:59:59,99.0E-3,3.60E+0\r\n"
+                         "2026/12/07,07:00:00,5.0E-3,3.50E+0\r\n"
+                         "2026/12/07,07:10:00,7.0E-3,3.60E+0\r\n"
+                         "2026/12/07,07:15,damaged\r\n"
+                         "2026/12/07,07:20:00,6.0E-3,3.40E+0\r\n"
+                         "2026/12/07,08:00:00,8.0E-3,4.20E+0\r\n"
+                         "2026/12/07,08:30:00,4.0E-3,3.55E+0\r\n"
+                         "2026/12/07,09:00:00,50.0E-3,3.50E+0\r\n";
+
+} // namespace
+
+class TestShiftReport : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_program;
+
+    // The program as a portable copy in its own folder, so that it reads the
+    // test's Settings.ini; no display at all.
+    int run(const QStringList &arguments, QByteArray *out, QByteArray *err)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        process.setProcessEnvironment(env);
+        process.start(m_program, arguments);
+        if (!process.waitForFinished(60000))
+            return -1;
+        *out = process.readAllStandardOutput();
+        *err = process.readAllStandardError();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+
+    static QByteArray tool(const QString &name, const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(name, arguments);
+        process.waitForFinished(30000);
+        return process.readAllStandardOutput();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        const QString binDir = QProcessEnvironment::systemEnvironment().value(QStringLiteral("BIN4870_BIN_DIR"));
+        m_program = m_dir.filePath(QStringLiteral("bin4870"));
+        QVERIFY(QFile::copy(binDir + QStringLiteral("/bin4870"), m_program));
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("Settings.ini")), kSettings));
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("bench7.csv")), kData));
+    }
+
+    void reportFromTheCommandLine()
+    {
+        const QString pdf = m_dir.filePath(QStringLiteral("shift.pdf"));
+        QByteArray out;
+        QByteArray err;
+        const int code = run({QStringLiteral("--report"), pdf, QStringLiteral("--source"),
+                              QStringLiteral("file:") + m_dir.filePath(QStringLiteral("bench7.csv")),
+                              QStringLiteral("--bench"), QStringLiteral("bench7"), QStringLiteral("--from"),
+                              QStringLiteral("2026-12-07 07:00"), QStringLiteral("--to"),
+                              QStringLiteral("2026-12-07T09:00:00")},
+                             &out, &err);
+        QVERIFY2(code == 0, err.constData());
+        QVERIFY(out.contains("5 cells"));
+
+        const QByteArray info = tool(QStringLiteral("pdfinfo"), {pdf});
+        QVERIFY2(info.contains("(A4)"), info.constData());
+        const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(QString::fromLatin1(info));
+        QVERIFY(pages.hasMatch());
+        QCOMPARE(pages.captured(1).toInt(), 3);
+
+        // Blanks collapsed, so that the checks do not depend on the layout.
+        const QString text = QString::fromUtf8(tool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}))
+                                 .replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+        for (const char *expected :
+             {"BIN4870 shift report", "Bench: bench7", "Cells: 5", "Damaged lines not read: 1",
+              "From 2026-12-07 07:00:00 to 2026-12-07 09:00:00", "Resistance: Cp = 1.25, Cpk = 1.00",
+              "= 2.25 / 1.128 = 1.9947 mOhm", "LSL = 0.0, USL = 15.0 mOhm", "Whole range: 80.00 % of 5 cells",
+              "2026-12-07 07:00 3 3 100.00", "2026-12-07 08:00 2 1 50.00", "bench7 5 4 80.00 1.00",
+              "Stability (I-MR charts)", "\"Max - Min\": max 15.0, min 0.0"}) {
+            QVERIFY2(text.contains(QLatin1String(expected)), expected);
+        }
+        QVERIFY2(!text.contains(QLatin1String("99.0")), "a cell before --from was taken");
+        // The four I-MR charts are pictures in the PDF.
+        const QList<QByteArray> images = tool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).split('\n');
+        QCOMPARE(std::count_if(images.begin(), images.end(), [](const QByteArray &line) { return line.contains(" image "); }),
+                 4);
+    }
+
+    // Every failure: a non-zero exit, one clear line, no PDF.
+    void failuresExitNonZeroWithAMessage()
+    {
+        const QString data = QStringLiteral("file:") + m_dir.filePath(QStringLiteral("bench7.csv"));
+        const QString pdf = m_dir.filePath(QStringLiteral("failed.pdf"));
+        struct Case
+        {
+            QStringList arguments;
+            int code;
+            const char *message;
+        };
+        const Case cases[] = {
+            {{QStringLiteral("--source"), QStringLiteral("file:") + m_dir.filePath(QStringLiteral("none.csv"))}, 1,
+             "no such data file"},
+            {{QStringLiteral("--source"), data, QStringLiteral("--from"), QStringLiteral("yesterday")}, 2,
+             "--from: 'yesterday' is no time"},
+            {{QStringLiteral("--source"), data, QStringLiteral("--from"), QStringLiteral("2026-12-08"),
+              QStringLiteral("--to"), QStringLiteral("2026-12-07")}, 2, "--from must come before --to"},
+            {{QStringLiteral("--source"), data, QStringLiteral("--bench"), QStringLiteral("bench9")}, 2,
+             "'bench9' is not in"},
+            {{QStringLiteral("--source"), QStringLiteral("journal")}, 1, "not available"},
+            {{QStringLiteral("--source"), QStringLiteral("ftp:x")}, 2, "none of file:PATH, journal, central"},
+            {{QStringLiteral("--source"), data, QStringLiteral("--colour")}, 2, "Unknown option 'colour'"},
+        };
+        for (const Case &c : cases) {
+            QByteArray out;
+            QByteArray err;
+            QCOMPARE(run(QStringList{QStringLiteral("--report"), pdf} + c.arguments, &out, &err), c.code);
+            QVERIFY2(err.contains(c.message), err.constData());
+            QVERIFY(!QFile::exists(pdf));
+        }
+        // A folder that is not there.
+        QByteArray out;
+        QByteArray err;
+        QCOMPARE(run({QStringLiteral("--report"), m_dir.filePath(QStringLiteral("missing/shift.pdf")),
+                      QStringLiteral("--source"), data},
+                     &out, &err),
+                 1);
+        QVERIFY2(err.contains("the report cannot be written"), err.constData());
+    }
+};
+
+BIN4870_TEST(TestShiftReport)
+#include "tst_shiftreport.moc"

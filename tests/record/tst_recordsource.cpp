@@ -1,0 +1,112 @@
+#include "testmain.h"
+
+#include "filecontent.h"
+
+#include "bins/bintable.h"
+#include "bins/shiftanalysis.h"
+#include "record/recordsource.h"
+
+#include <QDateTime>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+qint64 at(int day, int hour, int minute, int second = 0)
+{
+    return QDateTime(QDate(2026, 12, day), QTime(hour, minute, second), Qt::UTC).toSecsSinceEpoch();
+}
+
+} // namespace
+
+class TestRecordSource : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void wallClockTimesAsTyped()
+    {
+        const QDate today(2026, 12, 7);
+        QCOMPARE(parseWallClock(QStringLiteral("2026-12-06 22:15"), today), at(6, 22, 15));
+        QCOMPARE(parseWallClock(QStringLiteral(" 2026-12-06T22:15:30 "), today), at(6, 22, 15, 30));
+        QCOMPARE(parseWallClock(QStringLiteral("2026-12-06"), today), at(6, 0, 0));
+        QCOMPARE(parseWallClock(QStringLiteral("06:00"), today), at(7, 6, 0));
+        for (const char *bad : {"", "abc", "2026-13-01", "25:00", "2026-12-06 24:00", "6:00 pm"})
+            QVERIFY2(!parseWallClock(QLatin1String(bad), today), bad);
+    }
+
+    // The file's bench and time range, the damaged lines counted, and a pass the
+    // visitor stops.
+    void aDataFileByBenchAndTime()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("line3.csv"));
+        QVERIFY(writeFile(path, "2026/12/07,05:59:59,1E-3,3.6\r\n"
+                                "2026/12/07,06:00:00,2E-3,3.6\r\n"
+                                "garbage\r\n"
+                                "2026/12/07,13:59:59,3E-3,3.6\r\n"
+                                "2026/12/07,14:00:00,4E-3,3.6\r\n"));
+        DataFileSource source(path);
+        QCOMPARE(source.benches(), QStringList{QStringLiteral("line3")});
+        RecordFilter shift;
+        shift.from = at(7, 6, 0);
+        shift.to = at(7, 14, 0);
+        QList<float> taken;
+        QString error;
+        QVERIFY(source.read(shift, [&](int bench, const RecordReading &r) {
+            taken << r.resistance;
+            return bench == 0;
+        }, &error));
+        QCOMPARE(taken, (QList<float>{2, 3}));
+        QCOMPARE(source.recordsNotRead(), qint64(1));
+
+        taken.clear();
+        QVERIFY(source.read(RecordFilter{}, [&](int, const RecordReading &r) {
+            taken << r.resistance;
+            return taken.size() < 2;
+        }, &error));
+        QCOMPARE(taken.size(), 2);
+
+        RecordFilter other;
+        other.bench = QStringLiteral("line4");
+        QVERIFY(source.read(other, [](int, const RecordReading &) { return true; }, &error));
+
+        DataFileSource missing(dir.filePath(QStringLiteral("none.csv")));
+        QVERIFY(!missing.read(RecordFilter{}, [](int, const RecordReading &) { return true; }, &error));
+        QVERIFY(error.contains(QStringLiteral("no such data file")));
+    }
+
+    // More cells than chart points: each stretch is drawn by its extremes, so a
+    // single spike still shows; the marks still name every cell.
+    void longShiftsAreThinnedToTheirExtremes()
+    {
+        std::vector<RecordReading> readings(10000, RecordReading{20.0f, 3.6f, 0});
+        for (std::size_t i = 0; i < readings.size(); ++i)
+            readings[i].resistance = 20.0f + float(i % 7) * 0.1f;
+        readings[7777].resistance = 90.0f;
+        ReadingsSource source(readings, QStringLiteral("test"), QStringLiteral("b1"));
+        BinTable r;
+        r.numBins = 1;
+        r.minValue = 10;
+        r.maxValue = 30;
+        calcBinLimits(r);
+        ShiftAnalysis a;
+        QString error;
+        QVERIFY(analyseShift(source, RecordFilter{}, r, BinTable{}, 1000, &a, &error));
+        QCOMPARE(a.pointStep, qint64(20));
+        const auto &points = a.quantities[0].individuals;
+        QVERIFY(points.size() <= 1000);
+        QVERIFY(std::any_of(points.begin(), points.end(), [](const QPointF &p) { return p.x() == 7778 && p.y() == 90; }));
+        QCOMPARE(a.quantities[0].marks.front().index, qint64(7777));
+        QCOMPARE(a.benches.size(), std::size_t(1));
+        QCOMPARE(a.benches[0].cells, qint64(10000));
+        QCOMPARE(a.benches[0].inBins, qint64(0)); // voltage has no BINs
+        // Stopped half-way: no analysis, a reason.
+        int calls = 0;
+        QVERIFY(!analyseShift(source, RecordFilter{}, r, BinTable{}, 1000, &a, &error, [&calls] { return ++calls < 5000; }));
+        QCOMPARE(error, QStringLiteral("cancelled"));
+    }
+};
+
+BIN4870_TEST(TestRecordSource)
+#include "tst_recordsource.moc"
