@@ -1,7 +1,7 @@
 // bench_handsfree: a shift of cells at a sorting bench, in simulated time.
 // Prints figures, judges nothing.
 //
-//   bench_handsfree [--cells N] [--seed S] [--latency-ms L] [--press-ms P]
+//   bench_handsfree [--cells N] [--seed S] [--latency-ms L] [--press-ms P] [--bounce-percent B]
 //
 // The cell line of the simulated tester (CellLine: random gaps, readings that
 // settle with noise, random holds, a few cells lifted before they settle and a
@@ -14,6 +14,8 @@
 //   auto:     auto record on with the default settle rule, no presses;
 //   operator: auto record off, the operator presses REC - COUNT P ms (default
 //             800) after each contact, for every cell still on the probes then.
+// With B above 0, B % of the held cells bounce once after settling: the probes
+// lose contact for 50 to 250 ms (less than a poll) and read open meanwhile.
 // A reply is taken L ms (default 25: a reply line at 9600 baud) after its
 // request; the record's time is when the reply is taken.
 //
@@ -52,6 +54,8 @@ struct Figures
     int unsettled = 0;      // records before settling
     int stray = 0;          // records with no cell on the probes
     int late = 0;           // later than one poll after the N-th settled reading
+    int bounced = 0;        // cells that bounce
+    int bouncesSeen = 0;    // bounces that a poll read as open probes
     std::vector<double> latencyMs;
     double hours = 0;
 };
@@ -88,6 +92,8 @@ Figures play(const CellLine::Settings &settings, quint32 seed, const Run &run, d
         }
         const QList<QByteArray> fields = line.replyAt(t).trimmed().split(',');
         const CellLine::Cell *cell = line.cellAt(t);
+        if (cell && t >= cell->bounceMs && t < cell->bounceEndMs)
+            ++figures.bouncesSeen;
         const ProbeSample sample = classifyReading({QString::fromLatin1(fields.value(0)),
                                                     QString::fromLatin1(fields.value(1))});
         const bool fired = arming.fires(sample);
@@ -114,6 +120,7 @@ Figures play(const CellLine::Settings &settings, quint32 seed, const Run &run, d
         const bool held = cell.kind == CellLine::Kind::Held;
         const bool heldLong = held && cell.liftMs - cell.contactMs >= 1500;
         figures.heldLong += heldLong ? 1 : 0;
+        figures.bounced += cell.bounceMs >= 0 ? 1 : 0;
         if (records > 0)
             ++figures.recorded;
         if (records > 1)
@@ -146,13 +153,15 @@ int main(int argc, char **argv)
     const auto seed = static_cast<quint32>(intArgument(arguments, QStringLiteral("--seed"), 4870));
     const double latencyMs = intArgument(arguments, QStringLiteral("--latency-ms"), 25);
     const double pressMs = intArgument(arguments, QStringLiteral("--press-ms"), 800);
+    settings.bounceShare = intArgument(arguments, QStringLiteral("--bounce-percent"), 0) / 100.0;
 
     const Figures autoRun = play(settings, seed, Run{true, -1}, latencyMs);
     const Figures operatorRun = play(settings, seed, Run{false, pressMs}, latencyMs);
 
     std::printf("simulated shift: %d cells (seed %u), poll %.0f ms, reply after %.0f ms, %.2f h\n",
                 autoRun.cells, seed, kPollMs, latencyMs, autoRun.hours);
-    std::printf("held cells held at least 1.5 s: %d\n\n", autoRun.heldLong);
+    std::printf("held cells held at least 1.5 s: %d\n", autoRun.heldLong);
+    std::printf("cells that bounce: %d, bounces read open by a poll: %d\n\n", autoRun.bounced, autoRun.bouncesSeen);
     std::printf("%-44s %12s %12s\n", "", "auto record", "press 0.8 s");
     const auto row = [](const char *name, double a, double b, const char *format) {
         std::printf("%-44s ", name);

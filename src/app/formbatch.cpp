@@ -119,10 +119,10 @@ FormBatch::FormBatch(const BinTables &binTables, QString path, QWidget *parent)
 
 FormBatch::~FormBatch()
 {
-    // The worker reads into its own copies; it only has to stop.
+    // The worker reads into its own copies; it only has to stop, and nothing
+    // here waits for it.
     m_watcher.disconnect(this);
     m_watcher.cancel();
-    m_watcher.waitForFinished();
     m_analysisWatcher.disconnect(this);
     m_analysisWatcher.waitForFinished();
 }
@@ -335,14 +335,15 @@ void FormBatch::analyseRange()
 void FormBatch::reload()
 {
     m_stopped = false;
-    if (isReading()) {
-        // The running read's outcome is dropped; this one starts afresh.
-        disconnect(&m_watcher, &QFutureWatcher<Pass>::finished, this, &FormBatch::passEnded);
-        m_watcher.cancel();
-        m_watcher.waitForFinished();
-        connect(&m_watcher, &QFutureWatcher<Pass>::finished, this, &FormBatch::passEnded);
-    }
     m_appendedWaiting = false;
+    if (isReading()) {
+        // The running read's outcome is dropped and a read from the start
+        // follows it; the window does not wait for it to stop.
+        m_reloadWaiting = true;
+        m_watcher.cancel();
+        return;
+    }
+    m_reloadWaiting = false;
     startPass(0, BatchSummary(m_binTables.resistance(), m_binTables.voltage()));
 }
 
@@ -367,6 +368,7 @@ void FormBatch::cancelReading()
         return;
     m_stopped = true;
     m_appendedWaiting = false;
+    m_reloadWaiting = false;
     m_watcher.cancel();
 }
 
@@ -379,6 +381,9 @@ bool FormBatch::limitsChanged() const
 void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
 {
     const QString path = m_path;
+    // Read on only in the file read so far; another one at the path is read
+    // from its start.
+    const std::optional<regularfile::Identity> readBefore = fromOffset > 0 ? m_fileRead : std::nullopt;
     // A pass from the start judges against fresh copies of the tables.
     const BatchSummary fresh(base.table(0), base.table(1));
     const Readings before = m_readings;
@@ -388,13 +393,13 @@ void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
     m_progressBar->setVisible(size - fromOffset >= kProgressShownFrom);
     m_cancelButton->setEnabled(true);
     m_watcher.setFuture(QtConcurrent::run(
-        [path, fromOffset, base, fresh, before, range](QPromise<Pass> &promise) {
+        [path, fromOffset, readBefore, base, fresh, before, range](QPromise<Pass> &promise) {
             promise.setProgressRange(0, kProgressSteps);
             Pass pass;
             pass.tail = readRecordFile(path, fromOffset, [&promise](qint64 done, qint64 total) {
                 promise.setProgressValue(total > 0 ? int(done * kProgressSteps / total) : kProgressSteps);
                 return !promise.isCanceled();
-            });
+            }, readBefore);
             if (pass.tail.cancelled || !pass.tail.error.isEmpty()) {
                 pass.tail.readings = {};
                 promise.addResult(std::move(pass));
@@ -426,6 +431,11 @@ void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
 
 void FormBatch::passEnded()
 {
+    if (m_reloadWaiting) {
+        m_reloadWaiting = false;
+        startPass(0, BatchSummary(m_binTables.resistance(), m_binTables.voltage()));
+        return;
+    }
     m_progressBar->setVisible(false);
     m_cancelButton->setEnabled(false);
     QFuture<Pass> future = m_watcher.future();
@@ -444,6 +454,7 @@ void FormBatch::passEnded()
         m_readings = pass.readings;
         m_linesNotRead += pass.tail.linesNotRead;
         m_offset = pass.tail.endOffset;
+        m_fileRead = pass.tail.file;
         m_summary = pass.summary;
         m_plots = pass.plots;
         m_analysis = pass.analysis;

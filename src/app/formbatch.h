@@ -126,7 +126,9 @@ private:
     bool m_rangeWaiting = false;
     qint64 m_offset = 0;
     qint64 m_linesNotRead = 0;
+    std::optional<regularfile::Identity> m_fileRead; // the file m_offset is in
     bool m_appendedWaiting = false;
+    bool m_reloadWaiting = false; // a read from the start follows the one being cancelled
     bool m_stopped = false;
     QString m_readError;
     QFutureWatcher<Pass> m_watcher;

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTimer>
 
 HandsFreeControls::HandsFreeControls(QWidget *window, QMenu *settingsMenu, QStatusBar *statusBar,
                                      MeasurementSession &session, Dialogs &dialogs, QString title,
@@ -53,8 +54,16 @@ HandsFreeControls::HandsFreeControls(QWidget *window, QMenu *settingsMenu, QStat
     connect(m_optionsAction, &QAction::triggered, this, &HandsFreeControls::openDialog);
     connect(&m_session, &MeasurementSession::cellRecorded, this, &HandsFreeControls::onCellRecorded);
 
-    m_options = loadHandsFreeOptions(m_settingsFolder);
+    QString refusal;
+    m_options = loadHandsFreeOptions(m_settingsFolder, &refusal);
     apply();
+    if (!refusal.isEmpty()) {
+        // Told once the window is up, as a refused Settings.ini is.
+        const QString text = QStringLiteral("%1. The hands-free options were not read from it and are not "
+                                            "saved to it; the program starts with their defaults.")
+                                     .arg(refusal);
+        QTimer::singleShot(0, this, [this, text] { m_dialogs.showNotice(text, m_title); });
+    }
 }
 
 HandsFreeControls::~HandsFreeControls() = default;

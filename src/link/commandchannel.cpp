@@ -8,6 +8,13 @@ CommandChannel::CommandChannel(SerialPort &port, QObject *parent) : QObject(pare
     m_replyTimer.setSingleShot(true);
     m_replyTimer.setInterval(kReplyTimeout);
     connect(&m_replyTimer, &QTimer::timeout, this, &CommandChannel::onTimeout);
+    m_owedTimer.setSingleShot(true);
+    m_owedTimer.setInterval(kLateReplyWait);
+    connect(&m_owedTimer, &QTimer::timeout, this, [this] {
+        m_owedLines = 0;
+        if (m_state == State::Idle)
+            m_buffer.clear();
+    });
     connect(&m_port, &SerialPort::dataArrived, this, &CommandChannel::onDataArrived);
 }
 
@@ -27,9 +34,10 @@ void CommandChannel::request(const QString &command)
 
 void CommandChannel::cancel()
 {
-    m_state = State::Idle;
-    m_replyTimer.stop();
-    m_buffer.clear();
+    if (m_state == State::AwaitingReply)
+        oweLine();
+    else
+        finish();
 }
 
 QString CommandChannel::replyText(const QByteArray &received)
@@ -48,11 +56,18 @@ void CommandChannel::onDataArrived()
     } catch (const AppError &) {
         return; // the port closed under us; portLost tells the session
     }
-    // Bytes with no request outstanding answer nothing the program asked.
-    if (m_state != State::AwaitingReply)
+    // Bytes with no request outstanding and no line owed answer nothing the
+    // program asked.
+    if (m_state != State::AwaitingReply && m_owedLines == 0)
         return;
 
     m_buffer += arrived;
+    dropOwedLines();
+    if (m_state != State::AwaitingReply) {
+        if (m_owedLines == 0 || m_buffer.size() > kMaxReplyLength)
+            m_buffer.clear();
+        return;
+    }
     const qsizetype lineEnd = m_buffer.lastIndexOf('\n');
     if (lineEnd < 0) {
         if (m_buffer.size() > kMaxReplyLength) {
@@ -70,12 +85,33 @@ void CommandChannel::onDataArrived()
         Q_EMIT replyReceived(replyText(line));
 }
 
+void CommandChannel::dropOwedLines()
+{
+    while (m_owedLines > 0) {
+        const qsizetype lineEnd = m_buffer.indexOf('\n');
+        if (lineEnd < 0)
+            return;
+        m_buffer.remove(0, lineEnd + 1);
+        if (--m_owedLines == 0)
+            m_owedTimer.stop();
+    }
+}
+
 void CommandChannel::onTimeout()
 {
     if (m_state != State::AwaitingReply)
         return;
-    finish();
+    oweLine();
     Q_EMIT timedOut();
+}
+
+void CommandChannel::oweLine()
+{
+    m_state = State::Idle;
+    m_replyTimer.stop();
+    // A part of the late line that has come already is dropped with its rest.
+    ++m_owedLines;
+    m_owedTimer.start();
 }
 
 void CommandChannel::finish()

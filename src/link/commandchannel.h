@@ -14,12 +14,19 @@
 // small state machine (idle / awaiting a reply) driven by the port's
 // dataArrived() and its own time-out timer, and it finishes every request with
 // exactly one of replyReceived, badReply or timedOut.
+//
+// A tester that answers after the time-out still answers: its late line would
+// pass for the reply to the next request. So a request that timed out (or was
+// cancelled while outstanding) is owed one line, which is dropped when it
+// comes; after kLateReplyWait without it, nothing more is owed.
 class CommandChannel : public QObject
 {
     Q_OBJECT
 public:
     // How long a request waits for its complete line.
     static constexpr std::chrono::milliseconds kReplyTimeout{1000};
+    // How long a line is still owed after its request was given up.
+    static constexpr std::chrono::milliseconds kLateReplyWait{1000};
     // The port's receive buffer: a reply line longer than this is not a reading.
     static constexpr qsizetype kMaxReplyLength = SerialPort::kReceiveBufferSize;
 
@@ -38,6 +45,9 @@ public:
     void cancel();
 
     bool awaitingReply() const { return m_state == State::AwaitingReply; }
+    // No request outstanding and no late line owed: the next request's reply
+    // cannot be mistaken for an older one.
+    bool ready() const { return m_state == State::Idle && m_owedLines == 0; }
 
     // The line without the CR and LF characters that end it. When more than
     // one line arrived at once, all of them up to the last line end.
@@ -56,9 +66,15 @@ private:
     void onDataArrived();
     void onTimeout();
     void finish();
+    // The outstanding request is given up; its line, if it comes, is dropped.
+    void oweLine();
+    // Drops owed lines from the front of the buffer.
+    void dropOwedLines();
 
     SerialPort &m_port;
     State m_state = State::Idle;
     QByteArray m_buffer;
     QTimer m_replyTimer;
+    int m_owedLines = 0;
+    QTimer m_owedTimer;
 };

@@ -60,6 +60,8 @@ void QtSerialPort::setCommPort(qint16 port)
         throw AppError(ErrorKind::PortOpenFailed,
                        QStringLiteral("Cannot change the port number while %1 is open")
                            .arg(portLabel()));
+    if (port != m_commPort)
+        m_device.clear(); // another port: reopen() has nothing to go back to
     m_commPort = port;
 }
 
@@ -77,20 +79,29 @@ void QtSerialPort::setPortOpen(bool open)
 {
     if (open) {
         if (!m_serial.isOpen())
-            this->open();
+            this->open(serialDevicePath(m_commPort, m_programDir));
     } else if (m_serial.isOpen()) {
         m_serial.close();
     }
 }
 
-void QtSerialPort::open()
+void QtSerialPort::reopen()
+{
+    // Never opened: nothing to go back to but what the number names.
+    if (m_device.isEmpty())
+        setPortOpen(true);
+    else if (!m_serial.isOpen())
+        open(m_device);
+}
+
+void QtSerialPort::open(const QString &device)
 {
     const QString name = QStringLiteral("COM%1").arg(m_commPort);
     if (m_commPort < 1)
         throw AppError(ErrorKind::PortOpenFailed,
                        QStringLiteral("Cannot open serial port %1: there is no such port").arg(name));
 
-    m_device = serialDevicePath(m_commPort, m_programDir);
+    m_device = device;
     m_closedBecause.clear();
 
     // Open the device behind the link, so that the lock QSerialPort takes is the

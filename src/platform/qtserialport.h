@@ -34,6 +34,7 @@ public:
 
     bool portOpen() const override;
     void setPortOpen(bool open) override;
+    void reopen() override;
 
     void clearInBuffer() override;
     void output(const QByteArray &data) override;
@@ -47,7 +48,8 @@ public:
     QString closedBecause() const { return m_closedBecause; }
 
 private:
-    void open();
+    // Opens device, which names port number m_commPort.
+    void open(const QString &device);
     void onError(QSerialPort::SerialPortError error);
     QString portLabel() const;
     [[noreturn]] void throwNotOpen(const char *operation) const;

@@ -34,6 +34,10 @@ public:
     virtual bool portOpen() const = 0;
     // true opens the port with the fixed configuration, false closes it.
     virtual void setPortOpen(bool open) = 0;
+    // Opens the port again on the device it was last opened on, for a line lost
+    // during a session: the port number is not looked up afresh, so the line
+    // comes back on the same device or not at all. Throws like setPortOpen.
+    virtual void reopen() { setPortOpen(true); }
 
     // Discards every received byte not yet read (InBufferCount = 0).
     virtual void clearInBuffer() = 0;

@@ -1,10 +1,13 @@
 #include "record/recordfilereader.h"
 
 #include "link/testernumber.h"
+#include "platform/regularfile.h"
 
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <cstring>
 
 namespace {
@@ -102,18 +105,26 @@ std::optional<RecordReading> parseRecordLine(std::string_view line)
 }
 
 RecordTail forEachRecord(const QString &path, qint64 fromOffset, const std::function<void(const RecordReading &)> &take,
-                         const ReadProgress &progress)
+                         const ReadProgress &progress, const std::optional<regularfile::Identity> &readBefore)
 {
     RecordTail tail;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        tail.error = file.errorString();
+    // Like the data file itself: a regular file only, and opening never waits
+    // (a named pipe would block here until something wrote to it).
+    const regularfile::Opened opened = regularfile::open(path, O_RDONLY);
+    QFile file;
+    if (opened.fd < 0 || !file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (opened.fd >= 0)
+            ::close(opened.fd);
+        tail.error = opened.fd < 0 ? opened.error : file.errorString();
         tail.startOffset = tail.endOffset = fromOffset;
         return tail;
     }
+    tail.file = regularfile::identityOf(opened.fd);
     tail.fileSize = file.size();
-    if (fromOffset < 0 || fromOffset > tail.fileSize) {
-        tail.restarted = fromOffset > tail.fileSize;
+    // Another file moved to the path is read from its start, however long.
+    const bool otherFile = readBefore && tail.file != readBefore;
+    if (fromOffset < 0 || fromOffset > tail.fileSize || otherFile) {
+        tail.restarted = fromOffset > tail.fileSize || (otherFile && fromOffset > 0);
         fromOffset = 0;
     }
     tail.startOffset = tail.endOffset = fromOffset;
@@ -177,14 +188,16 @@ RecordTail forEachRecord(const QString &path, qint64 fromOffset, const std::func
     return tail;
 }
 
-RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress)
+RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress,
+                          const std::optional<regularfile::Identity> &readBefore)
 {
     std::vector<RecordReading> readings;
     const qint64 size = QFileInfo(path).size();
     if (size > fromOffset && fromOffset >= 0)
         readings.reserve(std::size_t((size - fromOffset) / kShortestLikelyRecord));
     RecordTail tail = forEachRecord(
-        path, fromOffset, [&readings](const RecordReading &reading) { readings.push_back(reading); }, progress);
+        path, fromOffset, [&readings](const RecordReading &reading) { readings.push_back(reading); }, progress,
+        readBefore);
     tail.readings = std::move(readings);
     return tail;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/regularfile.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -55,7 +57,8 @@ struct RecordTail
     qint64 startOffset = 0;    // where this pass began (0 after a restart)
     qint64 endOffset = 0;      // just after the last complete line read
     qint64 fileSize = 0;       // size seen when the pass began
-    bool restarted = false;    // the file was shorter than the offset asked for
+    bool restarted = false;    // the file was shorter than the offset asked for, or another one
+    std::optional<regularfile::Identity> file; // the file read, for the next pass
     bool cancelled = false;    // progress asked to stop; the rest is unread
     QString error;             // the file could not be opened or read
 };
@@ -67,11 +70,16 @@ using ReadProgress = std::function<bool(qint64 done, qint64 total)>;
 // Reads the complete lines of the file from byte `fromOffset` on, never
 // changing the file. A last line without its line end is left for the next
 // pass (it may still be being written). A file now shorter than `fromOffset`
-// was cut or replaced: the pass reads it from the start and says so. A file
-// that shrinks or grows while it is read ends the pass at what was read.
-RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress = {});
+// was cut or replaced: the pass reads it from the start and says so; so is a
+// file that is not `readBefore` (the RecordTail::file of the pass before),
+// such as a file moved over the path. A file that shrinks or grows while it
+// is read ends the pass at what was read. Only a regular file is read: a named
+// pipe, a device or a folder is refused at once with an error.
+RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress = {},
+                          const std::optional<regularfile::Identity> &readBefore = std::nullopt);
 
 // The same pass, handing each record to `take` in file order instead of
 // keeping it: the returned tail's readings stay empty.
 RecordTail forEachRecord(const QString &path, qint64 fromOffset, const std::function<void(const RecordReading &)> &take,
-                         const ReadProgress &progress = {});
+                         const ReadProgress &progress = {},
+                         const std::optional<regularfile::Identity> &readBefore = std::nullopt);

@@ -137,7 +137,9 @@ void MeasurementSession::setAutoRecord(bool enabled)
 
 void MeasurementSession::onPollTick()
 {
-    if (!m_running || m_reconnecting || m_channel.awaitingReply())
+    // A late reply to an earlier request still owed would pass for the
+    // answer to this one.
+    if (!m_running || m_reconnecting || !m_channel.ready())
         return;
     try {
         m_channel.request(QStringLiteral(":fetch?"));
@@ -168,9 +170,11 @@ void MeasurementSession::onReply(const QString &line)
     if (!m_running)
         return;
     if (!m_parser.parseReading(line)) {
-        // An empty line answers the request but carries no reading.
+        // An empty line answers the request but carries no reading: what is
+        // on screen is as old as after a time-out.
         ++m_badReplies;
         m_arming.fires(ProbeSample::none());
+        markStale(badReplyText());
         return;
     }
     if (m_stale) {
@@ -320,7 +324,9 @@ void MeasurementSession::tryReconnect()
         return;
     }
     try {
-        m_port.setPortOpen(true);
+        // The device the session started on, never another one behind the
+        // operator's back.
+        m_port.reopen();
         setUpTester();
     } catch (const AppError &error) {
         if (m_port.portOpen()) {

@@ -72,8 +72,9 @@ public:
     // (the default) counts cells without an ID. Not owned.
     void setCellTagger(CellTagger *tagger) { m_tagger = tagger; }
 
-    // The poll timer's tick: sends ":fetch?" unless a request is outstanding or
-    // the line is being reconnected.
+    // The poll timer's tick: sends ":fetch?" unless a request is outstanding,
+    // the late reply to one that timed out may still come, or the line is
+    // being reconnected.
     void onPollTick();
 
     bool running() const { return m_running; }

@@ -49,6 +49,8 @@ void SettleDetector::reset()
 {
     m_run.clear();
     m_holding = false;
+    m_maybeLifted = false;
+    m_liftsInRow = 0;
 }
 
 bool SettleDetector::lifts(const ProbeSample &sample) const
@@ -57,28 +59,60 @@ bool SettleDetector::lifts(const ProbeSample &sample) const
         || (sample.kind == ProbeSample::Kind::Reading && std::fabs(sample.volts) < m_rule.liftVolts);
 }
 
+bool SettleDetector::sameCell(const ProbeSample &a, const ProbeSample &b) const
+{
+    return std::fabs(a.ohms - b.ohms) <= m_rule.resistanceTolerance(b.ohms)
+        && std::fabs(a.volts - b.volts) <= m_rule.voltageTolerance(b.volts);
+}
+
 bool SettleDetector::feed(const ProbeSample &sample)
 {
     if (lifts(sample)) {
-        m_holding = false;
-        m_run.clear();
+        // One lifting reading may be a bounce; a second in a row is a lift.
+        if (++m_liftsInRow >= kLiftReadings) {
+            m_holding = false;
+            m_maybeLifted = false;
+            m_run.clear();
+        } else if (m_holding && !m_maybeLifted) {
+            m_maybeLifted = true;
+            m_run.clear();
+        }
         return false;
     }
     if (sample.kind != ProbeSample::Kind::Reading) {
         m_run.clear();
         return false;
     }
-    if (m_holding)
+    m_liftsInRow = 0;
+    m_last = sample;
+    if (m_holding && !m_maybeLifted) {
+        m_held = sample;
         return false;
+    }
     m_run.push_back(sample);
     while (int(m_run.size()) > std::max(1, m_rule.settleCount))
         m_run.pop_front();
-    return int(m_run.size()) >= m_rule.settleCount && runSettled();
+    if (int(m_run.size()) < m_rule.settleCount || !runSettled())
+        return false;
+    if (m_holding) {
+        // Settled again after one lifting reading: the held cell after a
+        // bounce, or the next cell.
+        m_maybeLifted = false;
+        if (sameCell(sample, m_held)) {
+            m_held = sample;
+            m_run.clear();
+            return false;
+        }
+        m_holding = false;
+    }
+    return true;
 }
 
 void SettleDetector::recorded()
 {
     m_holding = true;
+    m_maybeLifted = false;
+    m_held = m_last;
     m_run.clear();
 }
 

@@ -56,9 +56,14 @@ struct SettleRule
 // A reading fires once the last settleCount readings, with no gap between
 // them, lie within the rule's tolerances of each other. After a record (by
 // whichever path: a fire or the operator's press) nothing fires until the
-// tester reports an open circuit or the voltage falls below liftVolts. A reply
-// without a reading breaks the run of readings but is no lift: the cell may
-// still be on the probes when the line comes back.
+// probes are lifted. A reply without a reading breaks the run of readings but
+// is no lift: the cell may still be on the probes when the line comes back.
+//
+// The probes count as lifted when the tester reports an open circuit (or a
+// voltage below liftVolts) twice in a row. One such reading alone may be
+// contact bounce: it neither breaks a run nor ends the hold. If the readings
+// after it settle on the held cell's values, that cell is still held; if they
+// settle on other values, the next cell was put on quickly and is recorded.
 class SettleDetector
 {
 public:
@@ -82,10 +87,21 @@ public:
     bool holding() const { return m_holding; }
     int runLength() const { return int(m_run.size()); }
 
+    // Lifting readings in a row that make a lift.
+    static constexpr int kLiftReadings = 2;
+
 private:
     bool runSettled() const;
+    bool sameCell(const ProbeSample &a, const ProbeSample &b) const;
 
     SettleRule m_rule;
     std::deque<ProbeSample> m_run;
     bool m_holding = false;
+    // While holding: the held cell's latest reading, and whether one lifting
+    // reading has come since, so that the next settled run must tell a bounce
+    // from a new cell.
+    ProbeSample m_held;
+    bool m_maybeLifted = false;
+    ProbeSample m_last;     // the latest reading fed
+    int m_liftsInRow = 0;   // lifting readings since the latest reading
 };

@@ -1,5 +1,7 @@
 #include "settings/handsfreeoptions.h"
 
+#include "settings/settingsfile.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -15,6 +17,17 @@ const QString kSoundKey = QStringLiteral("Sound/enabled");
 QString boundText(double value)
 {
     return QLocale::c().toString(value, 'g', 6);
+}
+
+// Refuses a file far larger than any options file: reading or rewriting it
+// whole would hold up the window for seconds.
+QString sizeRefusal(const QFileInfo &info)
+{
+    if (info.size() <= kMaxSetupFileBytes)
+        return QString();
+    return QStringLiteral("%1 is larger than %2 MB")
+        .arg(QDir::toNativeSeparators(info.filePath()))
+        .arg(kMaxSetupFileBytes / (1024 * 1024));
 }
 
 bool inBounds(const SettleParameterInfo &info, double value)
@@ -106,14 +119,21 @@ QString handsFreeOptionsPath(const QString &folder)
     return QDir(folder).filePath(QString::fromLatin1(kHandsFreeFileName));
 }
 
-HandsFreeOptions loadHandsFreeOptions(const QString &folder)
+HandsFreeOptions loadHandsFreeOptions(const QString &folder, QString *refusal)
 {
     HandsFreeOptions options;
     const QString path = handsFreeOptionsPath(folder);
+    if (refusal)
+        refusal->clear();
     // Only a regular file is read: a pipe or device at that name is left alone.
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile())
         return options;
+    if (const QString tooLarge = sizeRefusal(info); !tooLarge.isEmpty()) {
+        if (refusal)
+            *refusal = tooLarge;
+        return options;
+    }
     const QSettings stored(path, QSettings::IniFormat);
     const auto flag = [&stored](const QString &key, bool fallback) {
         const QString text = stored.value(key).toString().trimmed().toLower();
@@ -143,6 +163,12 @@ bool saveHandsFreeOptions(const QString &folder, const HandsFreeOptions &options
     if (info.exists() && !info.isFile()) {
         if (reason)
             *reason = QStringLiteral("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    // Saving reads the file first to keep what it does not know.
+    if (const QString tooLarge = sizeRefusal(info); !tooLarge.isEmpty()) {
+        if (reason)
+            *reason = tooLarge;
         return false;
     }
     QSettings stored(path, QSettings::IniFormat);

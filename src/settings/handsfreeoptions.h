@@ -54,8 +54,10 @@ QString parameterText(const SettleRule &rule, SettleParameter parameter);
 QString handsFreeOptionsPath(const QString &folder);
 
 // The stored options; a missing file or key, or a value that is unreadable or
-// out of bounds, gives that option's default.
-HandsFreeOptions loadHandsFreeOptions(const QString &folder);
+// out of bounds, gives that option's default. A file larger than
+// kMaxSetupFileBytes is not read (nor replaced by a save); refusal (if given)
+// then says so, naming the path, and stays empty otherwise.
+HandsFreeOptions loadHandsFreeOptions(const QString &folder, QString *refusal = nullptr);
 
 // Writes every option; false (and *reason set) when the file cannot be written.
 // The file is replaced as a whole, never left half-written.

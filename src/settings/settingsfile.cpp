@@ -7,15 +7,31 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
+#include <QTemporaryFile>
 
+#include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 // Eleven short lines; anything past this is not a settings file worth reading
 // whole.
-constexpr qint64 kMaxBytes = 1024 * 1024;
+constexpr qint64 kMaxBytes = kMaxSetupFileBytes;
+
+// A save writes "<name>.bin4870-save-XXXXXX" beside the file it replaces and
+// renames it over that file. The marker is what lets start-up tell a save's
+// leftover from a copy the operator made ("Settings.ini.backup").
+const QString kSaveMarker = QStringLiteral(".bin4870-save-");
+
+// The file a save replaces: path itself, or the end of its chain of links.
+QString saveTarget(const QString &path)
+{
+    QString target = path;
+    for (int hop = 0; hop < 32 && regularfile::isSymbolicLink(target); ++hop)
+        target = QFileInfo(target).symLinkTarget();
+    return target;
+}
 
 // Refuses anything at path (or at the end of its links) that is not a regular
 // file or missing.
@@ -71,41 +87,55 @@ bool writeSettingsFile(const QString &programDir, const QByteArray &content, QSt
             *reason = refusal;
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    const QString target = saveTarget(path);
+    QTemporaryFile file(target + kSaveMarker + QStringLiteral("XXXXXX"));
+    if (!file.open())
         return false;
-    // Without commit() the temporary file is discarded and the old one stays.
-    if (file.write(content) != content.size())
+    // The new file keeps the old one's permissions; a first save gets the
+    // usual ones for a new file.
+    struct stat old {};
+    mode_t mode = 0;
+    if (::stat(QFile::encodeName(target).constData(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    // Until the rename the temporary file is removed on any failure and the
+    // old one stays. A full disk must not pass as a truncated file, hence the
+    // checked flush and sync.
+    if (::fchmod(file.handle(), mode) != 0 || file.write(content) != content.size() || !file.flush()
+        || ::fsync(file.handle()) != 0)
         return false;
-    // commit() does not look at the outcome of its own final flush, so a full
-    // disk would slip through as a truncated file; flush first and check.
-    if (!file.flush())
+    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
         return false;
-    return file.commit();
+    file.setAutoRemove(false);
+    return true;
 }
 
 int removeInterruptedSaves(const QString &programDir)
 {
-    // A save leaves "<name>.XXXXXX" beside the file it replaces: Settings.ini
-    // itself, or the file a symbolic Settings.ini leads to.
+    // A save cut short leaves its temporary file beside the file it replaces:
+    // Settings.ini itself, or the file a symbolic Settings.ini leads to. Only
+    // a regular file with the save's marker, owned by this user, is removed.
     const QString path = settingsPath(programDir);
     QList<QFileInfo> savedFiles{QFileInfo(path)};
-    if (regularfile::isSymbolicLink(path)) {
-        const QString target = QFileInfo(path).canonicalFilePath();
-        if (!target.isEmpty())
-            savedFiles << QFileInfo(target);
-    }
+    if (regularfile::isSymbolicLink(path))
+        savedFiles << QFileInfo(saveTarget(path));
     int removed = 0;
     for (const QFileInfo &saved : savedFiles) {
         const QRegularExpression leftover(QRegularExpression::anchoredPattern(
-                QRegularExpression::escape(saved.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+                QRegularExpression::escape(saved.fileName() + kSaveMarker) + QStringLiteral("[A-Za-z0-9]{6}")));
         const QDir dir = saved.absoluteDir();
-        const QStringList names = dir.entryList({saved.fileName() + QStringLiteral(".*")},
+        const QStringList names = dir.entryList({saved.fileName() + kSaveMarker + QStringLiteral("*")},
                                                 QDir::Files | QDir::Hidden | QDir::System);
         for (const QString &name : names) {
             const QString leftoverPath = dir.filePath(name);
-            if (!leftover.match(name).hasMatch() || regularfile::isSymbolicLink(leftoverPath)
-                || regularfile::kindOf(leftoverPath) != regularfile::Kind::Regular)
+            struct stat info {};
+            if (!leftover.match(name).hasMatch()
+                || ::lstat(QFile::encodeName(leftoverPath).constData(), &info) != 0
+                || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
                 continue;
             if (QFile::remove(leftoverPath))
                 ++removed;

@@ -5,6 +5,9 @@
 
 #include <optional>
 
+// The largest set-up file (Settings.ini, HandsFree.ini) the program reads.
+inline constexpr qint64 kMaxSetupFileBytes = 1024 * 1024;
+
 // Settings.ini in the program's folder (settingsPath). Neither call throws or
 // shows anything: loading and saving skip what fails and go on. Only a regular
 // file (or a symbolic link to one) is read or replaced; a named pipe, a device,
@@ -24,8 +27,9 @@ std::optional<QByteArray> readSettingsFile(const QString &programDir, QString *r
 bool writeSettingsFile(const QString &programDir, const QByteArray &content,
                        QString *reason = nullptr);
 
-// Removes the temporary files ("Settings.ini." and six letters or digits) that
-// a save cut short by a crash or kill left in the program's folder, and in the
-// folder a symbolic Settings.ini leads to. Only regular files are removed.
-// Returns how many were removed.
+// Removes the temporary files ("Settings.ini.bin4870-save-" and six letters or
+// digits) that a save cut short by a crash or kill left in the program's
+// folder, and in the folder a symbolic Settings.ini leads to. Only regular
+// files of this user with that name are removed; a file the operator named
+// ("Settings.ini.backup") is never touched. Returns how many were removed.
 int removeInterruptedSaves(const QString &programDir);

@@ -26,6 +26,8 @@
 #include <QTest>
 
 #include <memory>
+#include <sys/stat.h>
+#include <cstdio>
 
 namespace {
 
@@ -246,6 +248,42 @@ private Q_SLOTS:
         QCOMPARE(form->summary().count(), qint64(5));
         QCOMPARE(form->summary().row(0, 0).count, qint64(5));
         QCOMPARE(form->linesNotRead(), qint64(2));
+    }
+
+    void aFileMovedOverTheDataFileIsReadFromItsStart()
+    {
+        const QString file = path("moved.csv");
+        writeFile(file, kBatch);
+        const auto form = openOn(file);
+        QVERIFY(form);
+        QSignalSpy ended(form.get(), &FormBatch::readingEnded);
+
+        // Another file, longer than the first, takes its name.
+        QByteArray other;
+        for (int i = 0; i < 12; ++i)
+            other += record("35E-3", "3.5");
+        const QString replacement = path("moved.csv.new");
+        writeFile(replacement, other);
+        QCOMPARE(::rename(QFile::encodeName(replacement).constData(), QFile::encodeName(file).constData()), 0);
+        form->takeAppended();
+        QVERIFY(ended.wait(kWait));
+        QCOMPARE(form->summary().count(), qint64(12));
+        QCOMPARE(form->linesNotRead(), qint64(0));
+    }
+
+    void aNamedPipeIsRefusedAndNothingWaitsForIt()
+    {
+        const QString fifo = path("pipe.csv");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const auto form = openOn(fifo);
+        QVERIFY(form);
+        const QString status = child<QLabel>(form.get(), "statusLabel")->text();
+        QVERIFY2(status.contains(QStringLiteral("named pipe")), qPrintable(status));
+
+        QSignalSpy ended(form.get(), &FormBatch::readingEnded);
+        child<QPushButton>(form.get(), "reloadButton")->click();
+        QVERIFY(ended.wait(kWait));
+        QVERIFY(!form->isReading());
     }
 
     void aLargeFileShowsProgressAndCanBeCancelled()

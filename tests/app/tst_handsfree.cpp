@@ -296,6 +296,23 @@ private Q_SLOTS:
         QVERIFY(m_h->dialogs.messages.at(0).text.contains(QStringLiteral("not saved")));
     }
 
+    void anOversizedOptionsFileIsToldAndLeftAlone()
+    {
+        QTemporaryDir folder;
+        const QByteArray junk = "[AutoRecord]\nenabled=true\n" + QByteArray(2 * 1024 * 1024, 'j');
+        QFile file(handsFreeOptionsPath(folder.path()));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(junk) == junk.size());
+        file.close();
+        makeWindow(folder.path());
+        QVERIFY(!session().autoRecord());
+        QTRY_COMPARE(m_h->dialogs.messages.size(), 1);
+        QVERIFY(m_h->dialogs.messages.at(0).text.contains(QStringLiteral("larger than 1 MB")));
+        handsFree().autoRecordAction()->trigger();
+        QVERIFY(session().autoRecord());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == junk);
+    }
+
     void cuesWithoutAnAudioDeviceAreSilent()
     {
         // No audio hardware here: playing must neither block nor complain.

@@ -287,7 +287,7 @@ private Q_SLOTS:
         const QString dir = makeDir();
         const QByteArray settings = " 3 \r\n 1 \r\n9\r\n10\r\n2.5\r\n 2 \r\n5\r\n3.7\r\n1\r\n 1200 \r\n 900 \r\n";
         QVERIFY(writeFile(settingsPath(dir), settings));
-        QVERIFY(writeFile(settingsPath(dir) + QStringLiteral(".kQ3xZ9"), " 4 \r\n 0 \r\n"));
+        QVERIFY(writeFile(settingsPath(dir) + QStringLiteral(".bin4870-save-kQ3xZ9"), " 4 \r\n 0 \r\n"));
         makeWindow(dir);
         QCOMPARE(entriesOf(dir), QStringList{QStringLiteral("Settings.ini")});
         QCOMPARE(window().comPort(), qint16(3));

@@ -7,7 +7,9 @@
 #include "app/formabout.h"
 #include "app/formoption.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryFile>
@@ -151,6 +153,38 @@ private Q_SLOTS:
         QVERIFY(records().isEmpty());
     }
 
+    void emptyOrLateRepliesNeverPassForCurrentReadings_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("told");
+        QTest::addColumn<QString>("shown"); // the resistance label throughout
+
+        QTest::newRow("CR LF alone after one reading")
+            << QStringList{"--reply", kReading, "--empty-after", "1"} << MeasurementSession::badReplyText()
+            << "20.000mOhm";
+        QTest::newRow("every reply after the time-out")
+            << QStringList{"--reply", kReading, "--delay", "1250"} << MeasurementSession::noAnswerText() << "";
+    }
+    void emptyOrLateRepliesNeverPassForCurrentReadings()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, told);
+        QFETCH(QString, shown);
+        makeWindowWithTester(options);
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(session().stale(), 5000);
+        // It stays so while the tester goes on answering.
+        const qsizetype before = m_sim->log().count("tx ");
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim->log().count("tx ") >= before + 2, 10000);
+        QVERIFY(session().stale());
+        QVERIFY(notice()->isVisible());
+        QCOMPARE(notice()->text(), told);
+        QVERIFY(!ui().valueLabels[0]->isEnabled());
+        QCOMPARE(ui().valueLabels[0]->text(), shown);
+        stopAndVerifyIdle();
+        QVERIFY(records().isEmpty());
+    }
+
     void stopAndStartInOnePassStartCleanly()
     {
         makeWindowWithTester({QStringLiteral("--reply"), kReading, QStringLiteral("--delay"), QStringLiteral("150")});
@@ -177,14 +211,35 @@ private Q_SLOTS:
         stopAndVerifyIdle();
     }
 
+    void restartedTesterIsReconnectedWithoutStopAndStart_data()
+    {
+        QTest::addColumn<bool>("linkRemoved");
+        QTest::newRow("killed: its link stays") << false;
+        // The retry must not fall back to /dev/ttyS0 meanwhile.
+        QTest::newRow("stopped: its link goes with it") << true;
+    }
     void restartedTesterIsReconnectedWithoutStopAndStart()
     {
+        QFETCH(bool, linkRemoved);
         makeWindowWithTester({QStringLiteral("--reply"), kReading});
         QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QVERIFY(countOne(window()));
 
-        m_sim->process().kill();
+        if (linkRemoved) {
+            m_sim->process().terminate();
+            QVERIFY(m_sim->process().waitForFinished(5000));
+            QVERIFY(!QFileInfo(QDir(m_sim->folder()).filePath(QStringLiteral("COM1"))).isSymLink());
+        } else {
+            m_sim->process().kill();
+        }
         QTRY_VERIFY_WITH_TIMEOUT(session().reconnecting(), 5000);
+        if (linkRemoved) {
+            // Retried on the missing link, and still lost.
+            const QString link = QDir(m_sim->folder()).filePath(QStringLiteral("COM1"));
+            QTRY_VERIFY_WITH_TIMEOUT(statusLine()->text().contains(link), 5000);
+            QVERIFY(session().reconnecting());
+            QVERIFY2(!statusLine()->text().contains(QStringLiteral("/dev/ttyS")), qPrintable(statusLine()->text()));
+        }
         QVERIFY2(statusLine()->text().startsWith(QStringLiteral("line lost, retrying COM1 (")),
                  qPrintable(statusLine()->text()));
         verifyStale(true);

@@ -181,6 +181,39 @@ private Q_SLOTS:
         QCOMPARE(exchange.finishes, 0);
     }
 
+    void lateReplyAnswersNoLaterRequest()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        OpenLine line(pty.folder());
+        QSignalSpy arrived(&line.port, &SerialPort::dataArrived);
+        QSignalSpy timedOut(&line.channel, &CommandChannel::timedOut);
+
+        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(timedOut.wait(5000));
+        // Until the late reply comes (or can no longer be told from the next
+        // one), the channel is not ready for another request.
+        QVERIFY(!line.channel.ready());
+        Exchange exchange(line.channel);
+        line.channel.request(QStringLiteral(":fetch?"));
+        QTRY_COMPARE_WITH_TIMEOUT(pty.sent(), QByteArrayLiteral(":fetch?\r\n:fetch?\r\n"), 5000);
+        QVERIFY(pty.write(QByteArrayLiteral("1.0E-3,3.1E+0\r\n")));
+        QVERIFY(arrived.wait(5000));
+        QCOMPARE(exchange.finishes, 0);
+        QVERIFY(line.channel.awaitingReply());
+        QVERIFY(pty.write(QByteArrayLiteral("2.0E-3,3.2E+0\r\n")));
+        QVERIFY(exchange.wait());
+        QCOMPARE(exchange.text, QStringLiteral("2.0E-3,3.2E+0"));
+        QVERIFY(line.channel.ready());
+
+        // A reply that never comes is given up after a while.
+        timedOut.clear();
+        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(timedOut.wait(5000));
+        QVERIFY(!line.channel.ready());
+        QTRY_VERIFY_WITH_TIMEOUT(line.channel.ready(), int(CommandChannel::kLateReplyWait.count()) + 1000);
+    }
+
     void silentTesterTimesOutAndAFloodIsABadReply_data()
     {
         QTest::addColumn<QString>("mode");

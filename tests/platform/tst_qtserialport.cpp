@@ -236,6 +236,36 @@ private Q_SLOTS:
         QCOMPARE(errorKindOf([&] { (void)serial.input(); }, &description), std::optional<ErrorKind>(ErrorKind::PortNotOpen));
         QVERIFY2(description.contains(QStringLiteral("closed after")), qPrintable(description));
     }
+
+    void lostLineIsReopenedOnlyOnTheDeviceItWasOpenedOn()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        const QString link = QDir(pty.folder()).filePath(QStringLiteral("COM1"));
+        QtSerialPort serial(pty.folder());
+        serial.setPortOpen(true);
+        QSignalSpy lost(&serial, &SerialPort::portLost);
+        // The device goes and its link with it, as when the adapter is pulled.
+        pty.closeMaster();
+        QVERIFY(lost.wait(10000));
+        QVERIFY(QFile::remove(link));
+
+        QString description;
+        QCOMPARE(errorKindOf([&] { serial.reopen(); }, &description),
+                 std::optional<ErrorKind>(ErrorKind::PortOpenFailed));
+        QVERIFY2(description.contains(link) && !description.contains(QStringLiteral("/dev/ttyS")),
+                 qPrintable(description));
+        QVERIFY(!serial.portOpen());
+
+        // The link comes back: the line goes on where it leads now.
+        PtyPair again;
+        QVERIFY(again.isValid());
+        QVERIFY(QFile::link(again.device(), link));
+        serial.reopen();
+        QVERIFY(serial.portOpen());
+        serial.output(QByteArrayLiteral("func rv\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(again.sent(), QByteArrayLiteral("func rv\r\n"), 5000);
+    }
 };
 
 BIN4870_TEST(TestQtSerialPort)

@@ -568,6 +568,15 @@ private Q_SLOTS:
         QCOMPARE(b.view.cells[0], FakeView::kCleared);
         QVERIFY(b.session.recordArmed());
         QVERIFY(!b.session.awaitingReply());
+        // No request goes out while its late reply may still come, and that
+        // reply, when it comes, is dropped.
+        const QString shown = b.view.values[0];
+        b.session.onPollTick();
+        QCOMPARE(b.port.fetches, 2);
+        b.port.arrive("2.5E-2,4.2E+0\r\n");
+        QVERIFY(b.session.stale());
+        QCOMPARE(b.view.values[0], shown);
+        QCOMPARE(b.tableR.totalCount, qint16(0));
 
         b.cycle("1.5E-2,3.7E+0", false); // the arming takes this one
         QVERIFY(!b.session.stale());
@@ -575,6 +584,24 @@ private Q_SLOTS:
         QCOMPARE(b.view.cells[1], FakeView::kLit);
         QCOMPARE(b.tableR.totalCount, qint16(1));
         QCOMPARE(b.port.fetches, 3);
+    }
+
+    void emptyReplyMarksTheReadingStaleUntilTheNextReading()
+    {
+        Bench b;
+        b.session.start();
+        b.cycle("5.0E-3,3.2E+0", false);
+        QCOMPARE(b.view.cells[0], FakeView::kLit);
+        b.cycle("", true); // CR LF alone: answered, but no reading
+        QVERIFY(b.session.stale());
+        QCOMPARE(b.view.notice, MeasurementSession::badReplyText());
+        QCOMPARE(b.view.cells[0], FakeView::kCleared);
+        QCOMPARE(b.tableR.totalCount, qint16(0));
+
+        b.cycle("1.5E-2,3.7E+0", false); // the arming takes this one
+        QVERIFY(!b.session.stale());
+        QVERIFY(b.view.notice.isEmpty());
+        QCOMPARE(b.tableR.binCount[1], qint16(1));
     }
 
     void lostPortIsReopenedAndTheTesterSetUpAgain()

@@ -66,7 +66,7 @@ private Q_SLOTS:
         QTest::newRow("open circuit lifts, the next cell is recorded")
             << 3 << "20/3.7 20/3.7 20/3.7 open 31/3.9 30/3.9 30/3.9 30/3.9" << "..R....R";
         QTest::newRow("voltage below the lift threshold lifts")
-            << 3 << "20/3.7 20/3.7 20/3.7 999/0.05 20/3.7 20/3.7 20/3.7" << "..R...R";
+            << 3 << "20/3.7 20/3.7 20/3.7 999/0.05 999/0.05 20/3.7 20/3.7 20/3.7" << "..R....R";
         QTest::newRow("readings below the lift threshold never record")
             << 3 << "20/0.05 20/0.05 20/0.05 20/0.05" << "....";
         QTest::newRow("voltage at the lift threshold is still a cell")
@@ -91,12 +91,22 @@ private Q_SLOTS:
             << 3 << "20/3.7 20/3.7 none 20/3.7 20/3.7 20/3.7" << ".....R";
         QTest::newRow("a reply without a reading is no lift")
             << 3 << "20/3.7 20/3.7 20/3.7 none none 20/3.7 20/3.7 20/3.7" << "..R.....";
-        QTest::newRow("an overflow in the run is a lift, not a reading")
-            << 3 << "20/3.7 open 20/3.7 20/3.7" << "....";
+        QTest::newRow("two overflows in the run are a lift, not readings")
+            << 3 << "20/3.7 open open 20/3.7 20/3.7" << ".....";
+        QTest::newRow("one overflow in the run is a bounce: the run goes on")
+            << 3 << "20/3.7 open 20/3.7 20/3.7" << "...R";
+        QTest::newRow("a bounce amid a held cell does not record it again")
+            << 3 << "20/3.7 20/3.7 20/3.7 20/3.7 open 20/3.7 20/3.7 20/3.7 20/3.7" << "..R......";
+        QTest::newRow("a bounce whose contact settles again is still the same cell")
+            << 3 << "20/3.7 20/3.7 20/3.7 open 26/3.65 20.3/3.7 20/3.7 20/3.7 20/3.7" << "..R......";
+        QTest::newRow("two open readings lift: the same cell put back is recorded again")
+            << 3 << "20/3.7 20/3.7 20/3.7 open open 20/3.7 20/3.7 20/3.7" << "..R....R";
+        QTest::newRow("a reply without a reading between two opens still lifts")
+            << 3 << "20/3.7 20/3.7 20/3.7 open none open 20/3.7 20/3.7 20/3.7" << "..R.....R";
         QTest::newRow("two readings are enough when asked for")
             << 2 << "20/3.7 20/3.7 20/3.7" << ".R.";
         QTest::newRow("press before it settles records that reading, auto then waits")
-            << 3 << "press 35/3.6 24/3.68 20/3.7 20/3.7 20/3.7 open 20/3.7 20/3.7 20/3.7" << ".R.......R";
+            << 3 << "press 35/3.6 24/3.68 20/3.7 20/3.7 20/3.7 open open 20/3.7 20/3.7 20/3.7" << ".R........R";
         QTest::newRow("press while held records the cell once more, auto still waits")
             << 3 << "20/3.7 20/3.7 20/3.7 press 20/3.7 20/3.7 20/3.7 20/3.7" << "..R.R...";
         QTest::newRow("press on the settling reading: one record")
@@ -110,8 +120,8 @@ private Q_SLOTS:
         QTest::newRow("switched off and on: the run starts again")
             << 3 << "20/3.7 20/3.7 off on 20/3.7 20/3.7 20/3.7" << "......R";
         QTest::newRow("a cell pressed before auto was on is not recorded again")
-            << 3 << "off press 20/3.7 on 20/3.7 20/3.7 20/3.7 open 20/3.7 20/3.7 20/3.7"
-            << "..R.......R";
+            << 3 << "off press 20/3.7 on 20/3.7 20/3.7 20/3.7 open open 20/3.7 20/3.7 20/3.7"
+            << "..R........R";
         QTest::newRow("press on a reading below the lift voltage holds nothing: the next cell records")
             << 3 << "press 20/0.05 20/3.7 20/3.7 20/3.7" << ".R..R";
         QTest::newRow("auto off: a press still records, settling does not")

@@ -158,6 +158,25 @@ private Q_SLOTS:
         QVERIFY(reason.contains(QStringLiteral("not a regular file")));
         QVERIFY(QFileInfo(handsFreeOptionsPath(dir.path())).isDir());
     }
+
+    void anOversizedFileIsNeitherReadNorRewritten()
+    {
+        // Valid options followed by junk past the size any options file has.
+        QTemporaryDir dir;
+        const QString path = handsFreeOptionsPath(dir.path());
+        const QByteArray content = "[AutoRecord]\nenabled=true\n[Sound]\nenabled=true\n"
+            + QByteArray(2 * 1024 * 1024, 'j') + '\n';
+        QVERIFY(writeFile(path, content));
+        QString refusal;
+        QVERIFY(loadHandsFreeOptions(dir.path(), &refusal) == HandsFreeOptions());
+        QCOMPARE(refusal, path + QStringLiteral(" is larger than 1 MB"));
+        QString reason;
+        HandsFreeOptions changed;
+        changed.autoRecord = true;
+        QVERIFY(!saveHandsFreeOptions(dir.path(), changed, &reason));
+        QVERIFY2(reason.contains(QStringLiteral("HandsFree.ini")), qPrintable(reason));
+        QVERIFY(readAll(path) == content);
+    }
 };
 
 BIN4870_TEST(TestHandsFreeOptions)

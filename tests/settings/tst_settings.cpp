@@ -328,26 +328,41 @@ private Q_SLOTS:
             QFile file(path);
             return file.open(QIODevice::WriteOnly) && file.write(" 3 \r\n") == 5;
         };
-        // What a save cut short leaves: the name, a dot and six letters or digits.
-        for (const QString name : {"Settings.ini.sYTZJX", "Settings.ini.0a9Z1b", "kept/bench.ini.hocNID"})
+        // What a save cut short leaves: the name, the save's marker and six letters or digits.
+        for (const QString name : {"Settings.ini.bin4870-save-sYTZJX", "Settings.ini.bin4870-save-0a9Z1b",
+                                   "kept/bench.ini.bin4870-save-hocNID"})
             QVERIFY(touch(dir.filePath(name)));
         QVERIFY(touch(dir.filePath("kept/bench.ini")));
         QVERIFY(QFile::link(dir.filePath("kept/bench.ini"), settingsPath(dir.path())));
-        // Look-alikes that are not the program's and things that are no file.
-        const QStringList others{"Settings.ini.bak", "Settings.ini.abcde", "Settings.ini.abcdefg",
-                                 "Settings.ini.abc-de", "Other.ini.abcdef", "kept/Settings.ini.abcdef"};
+        // The operator's own copies, look-alikes and things that are no file.
+        const QStringList others{"Settings.ini.backup", "Settings.ini.before", "Settings.ini.sYTZJX",
+                                 "Settings.ini.bin4870-save-abcde", "Settings.ini.bin4870-save-abc-de",
+                                 "Other.ini.bin4870-save-abcdef", "kept/Settings.ini.bin4870-save-abcdef",
+                                 "kept/bench.ini.backup"};
         for (const QString &name : others)
             QVERIFY(touch(dir.filePath(name)));
-        QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("Settings.ini.fifo01")).constData(), 0666) == 0);
-        QVERIFY(QFile::link(dir.filePath("kept/bench.ini"), dir.filePath("Settings.ini.link01")));
+        QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("Settings.ini.bin4870-save-fifo01")).constData(), 0666) == 0);
+        QVERIFY(QFile::link(dir.filePath("kept/bench.ini"), dir.filePath("Settings.ini.bin4870-save-link01")));
+        // One that only another user could have left.
+        const bool asRoot = ::geteuid() == 0;
+        if (asRoot) {
+            const QString foreign = dir.filePath("Settings.ini.bin4870-save-nobody");
+            QVERIFY(touch(foreign));
+            QVERIFY(::chown(QFile::encodeName(foreign).constData(), 65534, 65534) == 0);
+        }
 
         QCOMPARE(removeInterruptedSaves(dir.path()), 3);
+        QStringList kept{"kept", "Other.ini.bin4870-save-abcdef", "Settings.ini", "Settings.ini.backup",
+                         "Settings.ini.before", "Settings.ini.bin4870-save-abc-de",
+                         "Settings.ini.bin4870-save-abcde", "Settings.ini.bin4870-save-fifo01",
+                         "Settings.ini.bin4870-save-link01", "Settings.ini.sYTZJX"};
+        if (asRoot)
+            kept << "Settings.ini.bin4870-save-nobody";
+        kept.sort(Qt::CaseInsensitive);
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
-                 (QStringList{"kept", "Other.ini.abcdef", "Settings.ini", "Settings.ini.abc-de",
-                              "Settings.ini.abcde", "Settings.ini.abcdefg", "Settings.ini.bak",
-                              "Settings.ini.fifo01", "Settings.ini.link01"}));
+                 kept);
         QCOMPARE(QDir(dir.filePath("kept")).entryList(QDir::Files),
-                 (QStringList{"bench.ini", "Settings.ini.abcdef"}));
+                 (QStringList{"bench.ini", "bench.ini.backup", "Settings.ini.bin4870-save-abcdef"}));
         QCOMPARE(removeInterruptedSaves(dir.filePath("no such folder")), 0);
     }
 

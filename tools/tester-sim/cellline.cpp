@@ -57,7 +57,11 @@ QByteArray CellLine::truthLine(const Cell &cell)
     return "cell," + QByteArray::number(cell.number) + ',' + kindName(cell.kind).toLatin1()
         + ",contact," + QByteArray::number(cell.contactMs, 'f', 0) + ",settled," + settled
         + ",lift," + QByteArray::number(cell.liftMs, 'f', 0) + ",ohms," + testerNotation(cell.ohms)
-        + ",volts," + testerNotation(cell.volts) + ",id," + cell.id.toLatin1();
+        + ",volts," + testerNotation(cell.volts)
+        + (cell.bounceMs < 0 ? QByteArray()
+                             : ",bounce," + QByteArray::number(cell.bounceMs, 'f', 0) + ','
+                                   + QByteArray::number(cell.bounceEndMs, 'f', 0))
+        + ",id," + cell.id.toLatin1();
 }
 
 void CellLine::makeCell(double after)
@@ -101,6 +105,18 @@ void CellLine::makeCell(double after)
                                                 std::log(cell.voltsDeficit / kSettledVolts));
     if (cell.kind != Kind::Creeping && settle < hold)
         cell.settledMs = cell.contactMs + settle;
+    // Drawn only when asked for, so that a line without bounces stays as it was.
+    const bool bounces = m_settings.bounceShare > 0 && m_random.generateDouble() < m_settings.bounceShare;
+    const double bounceAt = bounces ? m_random.generateDouble() : 0;
+    const double bounceLength = bounces ? uniform(m_settings.bounceMinMs, m_settings.bounceMaxMs) : 0;
+    if (bounces && cell.kind == Kind::Held && cell.settledMs >= 0) {
+        // Somewhere between settling and half a second before the lift.
+        const double latest = cell.liftMs - 500 - bounceLength;
+        if (latest > cell.settledMs) {
+            cell.bounceMs = cell.settledMs + bounceAt * (latest - cell.settledMs);
+            cell.bounceEndMs = cell.bounceMs + bounceLength;
+        }
+    }
     m_cells.push_back(cell);
     if (onCell)
         onCell(m_cells.back());
@@ -132,7 +148,7 @@ bool CellLine::finished(double t)
 bool CellLine::readingAt(double t, double *ohms, double *volts)
 {
     const Cell *cell = cellAt(t);
-    if (!cell)
+    if (!cell || (t >= cell->bounceMs && t < cell->bounceEndMs))
         return false;
     const double since = t - cell->contactMs;
     const double transient = std::exp(-since / cell->tauMs);

@@ -44,6 +44,10 @@ public:
         // simulated day lasts dayMs of the line's time.
         double driftVoltsPerDay = 0;
         double dayMs = 86'400'000.0;
+        // Contact bounce: this share of held cells loses contact once after
+        // settling, for a time shorter than a poll, and reads open meanwhile.
+        double bounceShare = 0;
+        double bounceMinMs = 50, bounceMaxMs = 250;
     };
 
     struct Cell
@@ -54,6 +58,8 @@ public:
         double settledMs = -1; // reading within a tenth of the default tolerance; -1 never
         double liftMs = 0;    // probes off
         QString id;
+        double bounceMs = -1;     // contact lost at this time; -1 never
+        double bounceEndMs = -1;  // and back at this time
         double ohms = 0;      // settled values
         double volts = 0;     // at contact, drift included
         // Shape of this cell's settling.
@@ -84,7 +90,8 @@ public:
 
     static QString kindName(Kind kind);
     // One line of the ground-truth log:
-    // "cell,<n>,<kind>,contact,<ms>,settled,<ms or never>,lift,<ms>,ohms,<text>,volts,<text>,id,<ID>"
+    // "cell,<n>,<kind>,contact,<ms>,settled,<ms or never>,lift,<ms>,ohms,<text>,volts,<text>",
+    // followed by ",bounce,<ms>,<ms>" for a cell that bounces, then ",id,<ID>"
     static QByteArray truthLine(const Cell &cell);
     // Parses a kind list such as "held,brief,creep"; false on an unknown name.
     static bool parsePattern(const QString &text, QList<Kind> *pattern);

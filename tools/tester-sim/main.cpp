@@ -82,6 +82,13 @@ std::unique_ptr<ReplySource> cellLineReplies(const QCommandLineParser &parser, Q
     }
     if (parser.isSet(QStringLiteral("day-ms")))
         settings.dayMs = intOption(parser, QStringLiteral("day-ms"), 1);
+    if (parser.isSet(QStringLiteral("bounce"))) {
+        bool ok = false;
+        settings.bounceShare = parser.value(QStringLiteral("bounce")).toDouble(&ok);
+        if (!ok || settings.bounceShare < 0 || settings.bounceShare > 1)
+            fail(QStringLiteral("--bounce needs a share from 0 to 1"));
+    }
+    rangeOption(parser, QStringLiteral("bounce-ms"), &settings.bounceMinMs, &settings.bounceMaxMs);
 
     // The ground truth, flushed line by line so that a reader sees every cell
     // as soon as it is made.
@@ -133,7 +140,7 @@ int main(int argc, char **argv)
         {QStringLiteral("script"), QStringLiteral("Answer with the lines of this file in turn, starting over at the end."), QStringLiteral("file")},
         {QStringLiteral("no-eol"), QStringLiteral("Do not add CR LF to --reply and --script lines.")},
         {QStringLiteral("garbage"), QStringLiteral("Answer with random printable and binary junk ended by CR LF.")},
-        {QStringLiteral("delay"), QStringLiteral("Wait this long before answering (default 0)."), QStringLiteral("ms"), QStringLiteral("0")},
+        {QStringLiteral("delay"), QStringLiteral("Wait this long before answering (default 0); above 1000 the reply comes after the program's time-out."), QStringLiteral("ms"), QStringLiteral("0")},
         {QStringLiteral("silent"), QStringLiteral("Never answer.")},
         {QStringLiteral("split"), QStringLiteral("Write each reply in pieces of n bytes, 5 ms apart."), QStringLiteral("n"), QStringLiteral("0")},
         {QStringLiteral("double"), QStringLiteral("Write two reply lines in one write.")},
@@ -141,6 +148,7 @@ int main(int argc, char **argv)
         {QStringLiteral("flood-chunk"), QStringLiteral("Bytes per flood write, one write every 16 ms (default 16, about the line's speed)."), QStringLiteral("n"), QStringLiteral("16")},
         {QStringLiteral("drop"), QStringLiteral("Leave the n-th :fetch? unanswered (1 = the first)."), QStringLiteral("n")},
         {QStringLiteral("hangup-after"), QStringLiteral("After n replies, close the line instead of answering and exit."), QStringLiteral("n")},
+        {QStringLiteral("empty-after"), QStringLiteral("After n replies, answer with CR LF alone."), QStringLiteral("n")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the random numbers, for repeatable runs."), QStringLiteral("n")},
         {QStringLiteral("cell-line"), QStringLiteral("Play a line of cells: \"random\" for a mix, or kinds in turn such as "
                                                      "\"held,brief,creep\" (held: settles and is held; brief: lifted before it "
@@ -149,6 +157,8 @@ int main(int argc, char **argv)
         {QStringLiteral("cells"), QStringLiteral("End the cell line after n cells; the probes then stay open."), QStringLiteral("n")},
         {QStringLiteral("gap-ms"), QStringLiteral("Open probes before each cell, a random time in min:max (default 500:2000)."), QStringLiteral("min:max")},
         {QStringLiteral("hold-ms"), QStringLiteral("How long a held or creeping cell stays on, min:max (default 1500:3500)."), QStringLiteral("min:max")},
+        {QStringLiteral("bounce"), QStringLiteral("Share (0 to 1) of held cells that lose contact once after settling and read open meanwhile (default 0)."), QStringLiteral("share")},
+        {QStringLiteral("bounce-ms"), QStringLiteral("How long a bounce reads open, min:max (default 50:250)."), QStringLiteral("min:max")},
         {QStringLiteral("truth"), QStringLiteral("Write the cell line's ground truth to this file, one line per cell."), QStringLiteral("file")},
         {QStringLiteral("id-prefix"), QStringLiteral("Cell IDs are this prefix and the cell's number, 6 digits (default SIM-)."), QStringLiteral("text")},
         {QStringLiteral("id-cycle"), QStringLiteral("Bring cell 1 back after n cells, then cell 2, ...: the same IDs measured again."), QStringLiteral("n")},
@@ -182,6 +192,8 @@ int main(int argc, char **argv)
     options.floodChunk = intOption(parser, QStringLiteral("flood-chunk"), 1);
     if (parser.isSet(QStringLiteral("drop")))
         options.dropReply = intOption(parser, QStringLiteral("drop"), 1);
+    if (parser.isSet(QStringLiteral("empty-after")))
+        options.emptyAfter = intOption(parser, QStringLiteral("empty-after"), 0);
     if (parser.isSet(QStringLiteral("hangup-after")))
         options.hangupAfter = intOption(parser, QStringLiteral("hangup-after"), 0);
 

@@ -165,7 +165,9 @@ void TesterSim::answerFetch()
             m_floodTimer.start();
         return;
     }
-    QByteArray reply = m_replies->next();
+    QByteArray reply = m_options.emptyAfter >= 0 && m_repliesSent >= m_options.emptyAfter
+        ? QByteArrayLiteral("\r\n")
+        : m_replies->next();
     if (m_options.doubled)
         reply += m_replies->next();
     ++m_repliesSent;

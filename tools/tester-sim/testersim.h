@@ -24,6 +24,7 @@ struct SimOptions
     int floodChunk = 16;                 // bytes per flood write, one write every kFloodInterval
     int dropReply = -1;                  // leave request number N (1-based) unanswered
     int hangupAfter = -1;                // hang up instead of giving reply number N + 1
+    int emptyAfter = -1;                 // answer CR LF alone from reply number N + 1 on
 };
 
 // A battery tester on a pseudo-terminal. Reads command lines, logs each one and
