@@ -97,7 +97,6 @@ public:
     {
         done(SaveDialogResult{});
     }
-    bool startEditor(const QString &) override { return false; }
     QStringList messages;
 };
 

@@ -4,15 +4,17 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev
-          qt6-multimedia-dev poppler-utils
+          qt6-multimedia-dev libqt6sql6-sqlite libqt6sql6-psql poppler-utils
           libgl-dev fonts-dejavu-core fonts-dejavu-extra xvfb xauth)
 # Extra groups on request: "fuzz" for clang's libFuzzer and sanitizers,
-# "package" for building and checking the .deb (scripts/package.sh).
+# "package" for building and checking the .deb (scripts/package.sh), "test"
+# for the PostgreSQL server that tests and benchmarks start (scripts/dev-db.sh).
 for extra in "$@"; do
     case "$extra" in
         fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
         screenshot) packages+=(imagemagick) ;;
-        package) packages+=(dpkg-dev file desktop-file-utils appstream) ;;
+        package) packages+=(dpkg-dev file desktop-file-utils appstream lintian) ;;
+        test) packages+=(postgresql) ;;
         *) echo "deps.sh: unknown group '$extra'" >&2; exit 2 ;;
     esac
 done

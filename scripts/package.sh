@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package with CPack into build/ (or $BUILD_DIR) and checks it:
-# the desktop entry, icon and metainfo are inside, no test or benchmark
-# executable is, and the installed desktop entry and metainfo validate.
+# the desktop entry, icon, metainfo, manual pages and copyright are inside, no
+# test or benchmark executable is, the installed desktop entry and metainfo
+# validate, and lintian finds no error or warning.
 #   bash scripts/package.sh        # prints the path of the .deb last
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -14,9 +15,11 @@ deb="$(ls -t "$build"/bin4870_*.deb | head -n 1)"
 contents="$(dpkg-deb --contents "$deb")"
 status=0
 for wanted in ./usr/bin/bin4870 ./usr/bin/tester-sim ./usr/share/doc/bin4870/readmeE.txt \
-        ./usr/share/applications/org.bin4870.BIN4870.desktop \
-        ./usr/share/icons/hicolor/scalable/apps/org.bin4870.BIN4870.svg \
-        ./usr/share/metainfo/org.bin4870.BIN4870.metainfo.xml; do
+        ./usr/share/doc/bin4870/copyright ./usr/share/doc/bin4870/changelog.gz \
+        ./usr/share/man/man1/bin4870.1.gz ./usr/share/man/man1/tester-sim.1.gz \
+        ./usr/share/applications/org.bin4870.bin4870.desktop \
+        ./usr/share/icons/hicolor/scalable/apps/org.bin4870.bin4870.svg \
+        ./usr/share/metainfo/org.bin4870.bin4870.metainfo.xml; do
     if ! grep -q " $wanted\$" <<<"$contents"; then
         echo "package.sh: $wanted is missing from $deb" >&2; status=1
     fi
@@ -26,18 +29,25 @@ if grep -E '/(tst_|bench_|fuzz_)[^/]*$' <<<"$contents"; then
 fi
 depends="$(dpkg-deb --field "$deb" Depends)"
 echo "Depends: $depends"
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6charts6; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6charts6 libqt6sql6-sqlite; do
     grep -q "$lib" <<<"$depends" || { echo "package.sh: Depends lacks $lib" >&2; status=1; }
 done
 if grep -q -- '-dev' <<<"$depends"; then
     echo "package.sh: Depends names a -dev package" >&2; status=1
 fi
+recommends="$(dpkg-deb --field "$deb" Recommends)"
+grep -q libqt6sql6-psql <<<"$recommends" || { echo "package.sh: Recommends lacks libqt6sql6-psql" >&2; status=1; }
+if grep -q postgresql <<<"$depends $recommends"; then
+    echo "package.sh: the package pulls in a PostgreSQL server" >&2; status=1
+fi
 
 unpacked="$(mktemp -d)"
 trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb -x "$deb" "$unpacked"
-desktop-file-validate "$unpacked/usr/share/applications/org.bin4870.BIN4870.desktop" || status=1
-appstreamcli validate --no-net "$unpacked/usr/share/metainfo/org.bin4870.BIN4870.metainfo.xml" || status=1
+desktop-file-validate "$unpacked/usr/share/applications/org.bin4870.bin4870.desktop" || status=1
+appstreamcli validate --no-net "$unpacked/usr/share/metainfo/org.bin4870.bin4870.metainfo.xml" || status=1
+# Debian's package checks: any error or warning fails the package.
+lintian --fail-on error,warning "$deb" || { echo "package.sh: lintian reports errors or warnings" >&2; status=1; }
 
 [ "$status" -eq 0 ] || exit "$status"
 echo "$deb"

@@ -9,7 +9,8 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
 "$root/scripts/deps.sh"
-"$root/scripts/build.sh"
+# Only what runs here: the program and the simulated tester, no test or benchmark.
+BUILD_TARGETS="bin4870 tester-sim" "$root/scripts/build.sh"
 bin="$build/bin"
 
 # The port the program will open, as the program's own code reads Settings.ini.

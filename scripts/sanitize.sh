@@ -4,7 +4,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$root/build-asan}"
-"$root/scripts/deps.sh"
+"$root/scripts/deps.sh" test
 BUILD_TYPE=Debug "$root/scripts/build.sh" -DBIN4870_SANITIZE=ON -DBIN4870_BENCH=OFF
 cd "$BUILD_DIR"
 # Qt keeps some allocations for the life of the process; leaks are not what this run looks for.

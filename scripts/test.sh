@@ -3,7 +3,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-"$root/scripts/deps.sh"
+"$root/scripts/deps.sh" test
 "$root/scripts/build.sh"
 cd "$build"
 ctest --output-on-failure --parallel "$(nproc)"

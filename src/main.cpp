@@ -1,12 +1,25 @@
+#include "app/commandline.h"
 #include "app/programmain.h"
 #include "app/reportcommand.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char **argv)
 {
     if (isReportCommand(argc, argv))
         return runReportCommand(argc, argv);
+    {
+        // --help and --version are answered before any window, so they need
+        // no display.
+        QCoreApplication probe(argc, argv);
+        const CommandLine line = parseCommandLine(QCoreApplication::arguments());
+        if (line.exits) {
+            std::fputs(qPrintable(line.output), line.exitCode == 0 ? stdout : stderr);
+            return line.exitCode;
+        }
+    }
     QApplication app(argc, argv);
     Program program;
     return app.exec();

@@ -115,6 +115,80 @@ QColor outColour()
     return QColor(0xd6, 0x27, 0x28);
 }
 
+QColor pairColour(int r, int v)
+{
+    // The resistance BIN's hue; the voltage BIN's lightness in even steps
+    // from dark to light, so neighbouring shades stay apart.
+    const QColor hue = binColour(r);
+    const int lightness = 60 + std::clamp(v, 0, 8) * 18;
+    return QColor::fromHsl(hue.hslHue(), std::max(hue.hslSaturation(), 90), lightness);
+}
+
+QScatterSeries::MarkerShape pairShape(int v)
+{
+    // The rectangle is the out group's.
+    static const QScatterSeries::MarkerShape kShapes[5] = {
+        QScatterSeries::MarkerShapeCircle, QScatterSeries::MarkerShapeTriangle,
+        QScatterSeries::MarkerShapeRotatedRectangle, QScatterSeries::MarkerShapeStar,
+        QScatterSeries::MarkerShapePentagon};
+    return kShapes[std::clamp(v, 0, 8) % 5];
+}
+
+QString ordinal(qint64 n)
+{
+    const qint64 lastTwo = n % 100;
+    const char *suffix = "th";
+    if (lastTwo < 11 || lastTwo > 13) {
+        switch (n % 10) {
+        case 1:
+            suffix = "st";
+            break;
+        case 2:
+            suffix = "nd";
+            break;
+        case 3:
+            suffix = "rd";
+            break;
+        default:
+            break;
+        }
+    }
+    return QString::number(n) + QLatin1String(suffix);
+}
+
+QString groupName(int key)
+{
+    return key < 0 ? QStringLiteral("Out") : QStringLiteral("R%1 V%2").arg(key / 9 + 1).arg(key % 9 + 1);
+}
+
+QString scatterLegend(const Scatter &scatter)
+{
+    const auto glyph = [](QScatterSeries::MarkerShape shape) {
+        switch (shape) {
+        case QScatterSeries::MarkerShapeTriangle:
+            return QChar(0x25B2);
+        case QScatterSeries::MarkerShapeRotatedRectangle:
+            return QChar(0x25C6);
+        case QScatterSeries::MarkerShapeStar:
+            return QChar(0x2605);
+        case QScatterSeries::MarkerShapePentagon:
+            return QChar(0x2B1F);
+        case QScatterSeries::MarkerShapeRectangle:
+            return QChar(0x25A0);
+        default:
+            return QChar(0x25CF);
+        }
+    };
+    QStringList entries;
+    for (const auto &[key, points] : scatter.groups) {
+        const QColor colour = key < 0 ? outColour() : pairColour(key / 9, key % 9);
+        const QChar mark = glyph(key < 0 ? QScatterSeries::MarkerShapeRectangle : pairShape(key % 9));
+        entries << QStringLiteral("<span style=\"white-space:nowrap\"><span style=\"color:%1\">%2</span> %3</span>")
+                       .arg(colour.name(), mark, groupName(key));
+    }
+    return entries.join(QStringLiteral(" &nbsp; "));
+}
+
 Plots preparePlots(const std::vector<RecordReading> &readings, const BatchSummary &summary, int maxPoints)
 {
     Plots plots;
@@ -218,20 +292,21 @@ void fillScatter(QChart *chart, const Scatter &scatter)
         auto *series = new QScatterSeries(chart);
         series->setMarkerSize(7);
         series->setBorderColor(Qt::transparent);
+        series->setName(groupName(key));
         if (key < 0) {
-            series->setName(QStringLiteral("Out"));
             series->setColor(outColour());
             series->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
         } else {
-            const int r = key / 9;
-            const int v = key % 9;
-            series->setName(QStringLiteral("R%1 V%2").arg(r + 1).arg(v + 1));
-            // The resistance BIN gives the hue, the voltage BIN the shade.
-            series->setColor(binColour(r).darker(100 + 40 * v));
+            // The resistance BIN gives the hue, the voltage BIN the shade and the shape.
+            series->setColor(pairColour(key / 9, key % 9));
+            series->setMarkerShape(pairShape(key % 9));
         }
         series->replace(points);
         chart->addSeries(series);
     }
+    // Up to 82 groups do not fit the chart's own legend: the window shows
+    // scatterLegend() beside the chart instead.
+    chart->legend()->setVisible(false);
     setAxes(chart, QString::fromLatin1(kUnits[0]), QString::fromLatin1(kUnits[1]), scatter.resistance.low,
             scatter.resistance.high, scatter.voltage.low, scatter.voltage.high, false);
 }

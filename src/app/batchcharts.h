@@ -6,6 +6,8 @@
 #include <QColor>
 #include <QList>
 #include <QPointF>
+#include <QScatterSeries>
+#include <QString>
 
 #include <array>
 #include <utility>
@@ -53,6 +55,20 @@ Plots preparePlots(const std::vector<RecordReading> &readings, const BatchSummar
 QColor binColour(int row);
 // The colour of readings outside the BINs.
 QColor outColour();
+
+// Colour and marker shape of the scatter group of BIN pair (r, v): the hue of
+// resistance BIN r, a lightness and a shape per voltage BIN v, so the voltage
+// BINs within one resistance BIN are told apart.
+QColor pairColour(int r, int v);
+QScatterSeries::MarkerShape pairShape(int v);
+// "R3 V2" for a group key, "Out" for -1.
+QString groupName(int key);
+// The scatter plot's legend as rich text: every group with points, each with
+// its mark in its colour.
+QString scatterLegend(const Scatter &scatter);
+
+// 1st, 2nd, 3rd, 4th, 11th, 21st, ...
+QString ordinal(qint64 n);
 
 // Histogram of quantity t (0 resistance in mOhm, 1 voltage in V) with every
 // BIN in use drawn over it as a shaded band labelled with its number.

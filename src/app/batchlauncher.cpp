@@ -6,6 +6,7 @@
 #include "record/recordline.h"
 
 #include <QAction>
+#include <QDir>
 #include <QMenu>
 #include <QPushButton>
 
@@ -16,13 +17,14 @@ BatchLauncher::BatchLauncher(FormMain &window, const BinTables &binTables)
 {
     const FormMainUi &ui = window.ui();
     // In the button column, in the free space under DATA, as large as DATA.
-    m_button = new QPushButton(QStringLiteral("BATCH"), ui.centralWidget);
+    m_button = new QPushButton(tr("&BATCH"), ui.centralWidget);
     m_button->setObjectName(QStringLiteral("batchButton"));
     m_button->setGeometry(QRect(QPoint(twips(8400), twips(3720)), ui.dataButton->size()));
-    uifonts::fitText(m_button, m_button->text());
+    uifonts::fitText(m_button, QStringLiteral("BATCH"));
+    m_button->setAccessibleDescription(tr("Show the cells of the data file against the BIN limits"));
     connect(m_button, &QPushButton::clicked, this, &BatchLauncher::openBatch);
 
-    m_menuItem = new QAction(QStringLiteral("&Batch..."), ui.fileMenu);
+    m_menuItem = new QAction(tr("&Batch..."), ui.fileMenu);
     m_menuItem->setObjectName(QStringLiteral("batchMenuItem"));
     ui.fileMenu->insertAction(ui.exitAction, m_menuItem);
     ui.fileMenu->insertSeparator(ui.exitAction);
@@ -42,6 +44,8 @@ void BatchLauncher::openBatch()
         // START opens the path with ".csv" added when it has no ".", so that is
         // the file the session writes.
         m_form = new FormBatch(m_binTables, withDefaultExtension(m_window.pathText()), &m_window);
+        m_form->setRecordPlaces(QDir(m_window.locations().journalDir).filePath(QStringLiteral("journal.sqlite")),
+                                m_window.settingsFolder());
     }
     m_form->show();
     m_form->raise();

@@ -2,14 +2,12 @@
 
 #include "cellhistorywindow.h"
 #include "cellidoptionsdialog.h"
+#include "centralrecordcontrols.h"
 
-#include "bins/bintables.h"
-#include "common/apperror.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "link/testernumber.h"
-#include "record/recordline.h"
-#include "bins/judge.h"
+#include "record/cellhistory.h"
+#include "record/centraldatabase.h"
 #include "session/measurementsession.h"
 
 #include <QAction>
@@ -20,62 +18,41 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
-#include <QSysInfo>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
-namespace {
-
-bool sameRecord(const CellHistoryEntry &a, const CellHistoryEntry &b)
-{
-    return a.cellId == b.cellId && a.measuredAt == b.measuredAt && a.resistanceText == b.resistanceText
-        && a.voltageText == b.voltageText;
-}
-
-QString binOf(const BinTable &table, double value)
-{
-    try {
-        return recordedBinName(judgeTable(table, float(value), false));
-    } catch (const AppError &) {
-        // A table the grid cannot show: no BIN to name.
-        return QString();
-    }
-}
-
-} // namespace
+#include <atomic>
+#include <utility>
 
 QString CellIdControls::noIdText()
 {
-    return QStringLiteral("No cell ID: scan or type the cell's ID before it is counted. (Settings > Cell IDs "
-                          "can allow cells without an ID.)");
+    return tr("No cell ID: scan or type the cell's ID before it is counted. (Settings > Cell IDs "
+              "can allow cells without an ID.)");
 }
 
 CellIdControls::CellIdControls(QMainWindow *window, QMenu *settingsMenu, QMenu *fileMenu,
-                               MeasurementSession &session, Dialogs &dialogs, Clock &clock,
-                               const BinTables &binTables, QString title,
-                               QString settingsFolder, std::function<QString()> dataPath,
+                               MeasurementSession &session, CentralRecordControls &records, Dialogs &dialogs,
+                               Clock &clock, QString title, QString settingsFolder,
                                std::function<void()> pressRecCount)
     : QObject(window),
       m_window(window),
       m_session(session),
+      m_records(records),
       m_dialogs(dialogs),
       m_clock(clock),
-      m_binTables(binTables),
       m_title(std::move(title)),
       m_settingsFolder(std::move(settingsFolder)),
-      m_dataPath(std::move(dataPath)),
-      m_pressRecCount(std::move(pressRecCount)),
-      m_bench(QSysInfo::machineHostName())
+      m_pressRecCount(std::move(pressRecCount))
 {
     auto timer = std::make_shared<QElapsedTimer>();
     timer->start();
     m_msecs = [timer] { return timer->elapsed(); };
 
-    m_optionsAction = settingsMenu->addAction(QStringLiteral("Cell &IDs..."));
+    m_optionsAction = settingsMenu->addAction(tr("Cell &IDs..."));
     m_optionsAction->setObjectName(QStringLiteral("cellIdOptionsAction"));
     connect(m_optionsAction, &QAction::triggered, this, &CellIdControls::openOptionsDialog);
-    m_historyAction = new QAction(QStringLiteral("Cell &history..."), fileMenu);
+    m_historyAction = new QAction(tr("Cell &history..."), fileMenu);
     m_historyAction->setObjectName(QStringLiteral("cellHistoryAction"));
     // With the other windows' items, before the separator above Exit.
     QAction *before = nullptr;
@@ -89,8 +66,9 @@ CellIdControls::CellIdControls(QMainWindow *window, QMenu *settingsMenu, QMenu *
     connect(m_historyAction, &QAction::triggered, this, &CellIdControls::openHistoryWindow);
 
     // A strip below the client area, so that the window's own layout stays.
-    m_strip = new QToolBar(QStringLiteral("Cell ID"), window);
+    m_strip = new QToolBar(tr("Cell ID"), window);
     m_strip->setObjectName(QStringLiteral("cellIdStrip"));
+    m_strip->setAccessibleName(tr("Cell ID"));
     m_strip->setMovable(false);
     m_strip->setFloatable(false);
     m_strip->toggleViewAction()->setVisible(false);
@@ -98,15 +76,17 @@ CellIdControls::CellIdControls(QMainWindow *window, QMenu *settingsMenu, QMenu *
     auto *rows = new QVBoxLayout(content);
     rows->setContentsMargins(4, 2, 4, 2);
     auto *row = new QHBoxLayout;
-    auto *caption = new QLabel(QStringLiteral("Cell &ID:"), content);
+    auto *caption = new QLabel(tr("Cell &ID:"), content);
     m_field = new QLineEdit(content);
     m_field->setObjectName(QStringLiteral("cellIdField"));
     m_field->setMaxLength(256);
     m_field->setFixedWidth(220);
-    m_field->setAccessibleName(QStringLiteral("Cell ID"));
+    m_field->setAccessibleName(tr("Cell ID"));
+    m_field->setAccessibleDescription(tr("Scan or type the cell's ID; Enter takes it, Enter again counts the cell."));
     caption->setBuddy(m_field);
     m_kValue = new QLabel(content);
     m_kValue->setObjectName(QStringLiteral("kValueLabel"));
+    m_kValue->setAccessibleName(tr("K-value"));
     row->addWidget(caption);
     row->addWidget(m_field);
     row->addSpacing(12);
@@ -114,6 +94,7 @@ CellIdControls::CellIdControls(QMainWindow *window, QMenu *settingsMenu, QMenu *
     rows->addLayout(row);
     m_notice = new QLabel(content);
     m_notice->setObjectName(QStringLiteral("cellIdNotice"));
+    m_notice->setAccessibleName(tr("Cell ID notice"));
     m_notice->setWordWrap(true);
     rows->addWidget(m_notice);
     m_strip->addWidget(content);
@@ -123,35 +104,29 @@ CellIdControls::CellIdControls(QMainWindow *window, QMenu *settingsMenu, QMenu *
     connect(m_field, &QLineEdit::textEdited, this, [this] {
         m_edited = true;
         m_taken.clear();
+        m_takenHistory.clear();
         m_kValue->clear();
     });
-    connect(&m_reader, &QFutureWatcher<CellRecordIndex>::finished, this, &CellIdControls::onHistoryRead);
 
     m_options = loadCellIdOptions(m_settingsFolder);
     apply();
 }
 
 // The window's session is gone by now (a member of the window, this a child):
-// it is not touched here.
-CellIdControls::~CellIdControls()
-{
-    // The worker only reads files; its result is dropped.
-    m_reader.waitForFinished();
-}
+// it is not touched here. A question to the shared database still in flight
+// finishes on its worker; its answer is dropped.
+CellIdControls::~CellIdControls() = default;
 
 void CellIdControls::setOptions(const CellIdOptions &options)
 {
     if (options == m_options)
         return;
-    const bool reread = options.enabled && !m_options.enabled;
     m_options = options;
     apply();
-    if (reread)
-        reloadHistory();
     QString reason;
     if (!saveCellIdOptions(m_settingsFolder, m_options, &reason)) {
-        m_dialogs.showNotice(QStringLiteral("%1. The cell-ID options apply until the program ends "
-                                            "but are not saved.").arg(reason),
+        m_dialogs.showNotice(tr("%1. The cell-ID options apply until the program ends but are not saved.")
+                                     .arg(reason),
                              m_title);
     }
 }
@@ -160,6 +135,7 @@ void CellIdControls::apply()
 {
     m_pattern = cellIdPattern(m_options.pattern);
     m_session.setCellTagger(m_options.enabled ? this : nullptr);
+    m_session.setCellIdsInDataFile(m_options.enabled && m_options.writeToDataFile);
     m_strip->setVisible(m_options.enabled);
 }
 
@@ -204,6 +180,7 @@ bool CellIdControls::takeField()
         text = *unframed;
     m_edited = false;
     m_taken.clear();
+    m_takenHistory.clear();
     m_kValue->clear();
     const QString id = normalisedCellId(text);
     if (id.isEmpty()) {
@@ -219,15 +196,20 @@ bool CellIdControls::takeField()
     m_taken = id;
     m_field->setText(id);
     m_field->selectAll();
-    const std::vector<CellHistoryEntry> records = historyOf(id);
-    if (records.empty()) {
-        showNotice(m_loading ? QStringLiteral("Cell %1: ready (the earlier records are still being read).").arg(id)
-                             : QStringLiteral("Cell %1: ready, no earlier record.").arg(id),
-                   false);
-    } else {
-        showNotice(repeatWarning(id, records), true);
-    }
+    askCentral(id);
+    showTakenNotice();
     return true;
+}
+
+void CellIdControls::showTakenNotice()
+{
+    const History history = historyOf(m_taken);
+    m_takenHistory = history.records;
+    QString text = m_takenHistory.empty() ? tr("Cell %1: ready, no earlier record.").arg(m_taken)
+                                          : repeatWarning(m_taken, m_takenHistory);
+    if (!history.note.isEmpty())
+        text += QLatin1Char(' ') + history.note;
+    showNotice(text, !m_takenHistory.empty());
 }
 
 void CellIdControls::showNotice(const QString &text, bool warning)
@@ -253,7 +235,7 @@ bool CellIdControls::mayCount(bool automatic)
         return true;
     QString why = noIdText();
     if (!typed.isEmpty() && m_edited)
-        why = QStringLiteral("The cell ID \"%1\" is not taken yet: end it with Enter.").arg(typed);
+        why = tr("The cell ID \"%1\" is not taken yet: end it with Enter.").arg(typed);
     else if (!typed.isEmpty())
         why = cellIdProblem(typed, m_pattern).value_or(noIdText());
     if (automatic) {
@@ -271,106 +253,95 @@ bool CellIdControls::mayCount(bool automatic)
 
 void CellIdControls::readingJudged(double, double voltageV)
 {
-    if (m_taken.isEmpty())
+    if (m_taken.isEmpty() || m_takenHistory.empty())
         return;
-    const std::vector<CellHistoryEntry> records = historyOf(m_taken);
-    if (records.empty())
-        return;
-    const CellHistoryEntry &first = records.front();
+    const CellRecord &first = m_takenHistory.front();
     const std::optional<double> k =
         kValue(first.voltageV, first.measuredAt, voltageV, m_clock.now(), m_options.minimumRestMinutes * 60);
     const QString text = k ? kValueText(*k, m_options.kLimitMvPerDay)
-                           : QStringLiteral("K: rest %1 not reached").arg(restText(m_options.minimumRestMinutes));
+                           : tr("K: rest %1 not reached").arg(restText(m_options.minimumRestMinutes));
     if (m_kValue->text() != text)
         m_kValue->setText(text);
 }
 
-CellTag CellIdControls::counted(const CountedCell &cell)
+void CellIdControls::tag(CellRecord &record)
 {
-    CellHistoryEntry record;
-    record.measuredAt = cell.measuredAt;
-    record.bench = m_bench;
-    record.resistanceText = cell.resistanceText;
-    record.voltageText = cell.voltageText;
-    // The values as the texts hold them, as they are read back from a data
-    // file, rather than the rounded ones the BINs were judged with.
-    const auto exact = [](const QString &text, double judged) { return testerNumber(text).value_or(judged); };
-    record.resistanceOhm = exact(cell.resistanceText, cell.resistanceOhm);
-    record.voltageV = exact(cell.voltageText, cell.voltageV);
-    record.resistanceBin = cell.resistanceBin;
-    record.voltageBin = cell.voltageBin;
-    record.cellId = m_taken;
-
-    CellTag tag{m_taken, m_options.writeToDataFile};
-    QString text = QStringLiteral("Counted without an ID.");
+    QString text = tr("Counted without an ID.");
     if (!m_taken.isEmpty()) {
-        std::vector<CellHistoryEntry> records = historyOf(m_taken);
-        records.push_back(record);
-        records = withDerivedMarks(std::move(records), m_options.minimumRestMinutes * 60, m_options.kLimitMvPerDay);
-        const CellHistoryEntry &marked = records.back();
-        text = QStringLiteral("Cell %1 counted%2.").arg(m_taken, marked.retest ? QStringLiteral(" (re-test)") : QString());
-        if (marked.kValue)
-            text += QLatin1Char(' ') + kValueText(*marked.kValue, m_options.kLimitMvPerDay) + QLatin1Char('.');
-        tag.retest = marked.retest;
-        tag.kValue = marked.kValue;
-        tag.kTooHigh = marked.kTooHigh;
-        m_index.add(marked);
-        m_counted.push_back(marked);
+        record.cellId = m_taken;
+        markAgainstHistory(record, m_takenHistory, m_options.minimumRestMinutes * 60, m_options.kLimitMvPerDay);
+        text = tr("Cell %1 counted%2.").arg(m_taken, record.retest ? tr(" (re-test)") : QString());
+        if (record.kValue)
+            text += QLatin1Char(' ') + kValueText(*record.kValue, m_options.kLimitMvPerDay) + QLatin1Char('.');
     }
     m_taken.clear();
+    m_takenHistory.clear();
     m_edited = false;
     m_scan.reset();
     m_field->clear();
     m_kValue->clear();
     showNotice(text, false);
-    return tag;
 }
 
 // --- History ----------------------------------------------------------------------
 
-void CellIdControls::reloadHistory()
+CellIdControls::History CellIdControls::historyOf(const QString &cellId)
 {
-    if (m_loading) {
-        m_reloadWanted = true;
-        return;
+    History history;
+    Journal &journal = m_records.journal();
+    if (const std::optional<std::vector<CellRecord>> local = journal.recordsOfCell(cellId)) {
+        history.records = *local;
+    } else {
+        history.note = tr("The record journal could not be read (%1): its records are not listed.")
+                               .arg(journal.errorString());
     }
-    m_loading = true;
-    m_reloadWanted = false;
-    const QStringList paths = dataFilesBeside(withDefaultExtension(m_dataPath()));
-    const QString bench = m_bench;
-    m_reader.setFuture(QtConcurrent::run([paths, bench] { return readCellRecords(paths, bench); }));
+    if (!m_records.settings().enabled)
+        return history;
+    const auto answer = m_central.constFind(cellId);
+    if (answer == m_central.constEnd())
+        return history;
+    QString note;
+    if (answer->pending) {
+        history.centralPending = true;
+        note = tr("Asking the central record...");
+    } else if (!answer->problem.isEmpty()) {
+        note = tr("The central record could not be read (%1): records of other benches are not listed.")
+                       .arg(answer->problem);
+    }
+    history.note = QStringList{history.note, note}.join(QLatin1Char(' ')).trimmed();
+    history.records = mergedHistory(std::move(history.records), answer->records);
+    return history;
 }
 
-void CellIdControls::onHistoryRead()
+void CellIdControls::askCentral(const QString &cellId)
 {
-    m_loading = false;
-    m_loadedOnce = true;
-    m_index = m_reader.result();
-    for (const CellHistoryEntry &record : m_counted) {
-        const std::vector<CellHistoryEntry> known = m_index.recordsOf(record.cellId);
-        if (std::none_of(known.begin(), known.end(), [&record](const CellHistoryEntry &k) { return sameRecord(k, record); }))
-            m_index.add(record);
-    }
-    if (m_reloadWanted) {
-        reloadHistory();
+    if (!m_records.settings().enabled)
         return;
-    }
-    // A cell taken while the files were read gets its warning now.
-    if (!m_taken.isEmpty() && !historyOf(m_taken).empty())
-        showNotice(repeatWarning(m_taken, historyOf(m_taken)), true);
-    Q_EMIT historyLoaded();
+    // An earlier answer stays listed until the new one comes.
+    CentralAnswer &answer = m_central[cellId];
+    if (answer.pending)
+        return;
+    answer.pending = true;
+    answer.problem.clear();
+    static std::atomic<int> serial{0};
+    const QString connection = QStringLiteral("bin4870-cell-history-%1").arg(++serial);
+    const CentralSettings settings = m_records.settings();
+    QtConcurrent::run([connection, settings, cellId] {
+        CentralAnswer found;
+        const central::Outcome outcome = central::recordsOfCell(connection, settings, cellId, &found.records);
+        central::disconnect(connection);
+        if (!outcome.ok)
+            found.problem = outcome.reason;
+        return found;
+    }).then(this, [this, cellId](const CentralAnswer &found) { onCentralAnswer(cellId, found); });
 }
 
-std::vector<CellHistoryEntry> CellIdControls::historyOf(const QString &cellId) const
+void CellIdControls::onCentralAnswer(const QString &cellId, const CentralAnswer &answer)
 {
-    std::vector<CellHistoryEntry> records = m_index.recordsOf(cellId);
-    for (CellHistoryEntry &record : records) {
-        if (record.resistanceBin.isEmpty())
-            record.resistanceBin = binOf(m_binTables.resistance(), record.resistanceOhm * 1000.0);
-        if (record.voltageBin.isEmpty())
-            record.voltageBin = binOf(m_binTables.voltage(), record.voltageV);
-    }
-    return withDerivedMarks(std::move(records), m_options.minimumRestMinutes * 60, m_options.kLimitMvPerDay);
+    m_central.insert(cellId, answer);
+    if (cellId == m_taken)
+        showTakenNotice();
+    Q_EMIT centralAnswered(cellId);
 }
 
 // --- Windows ------------------------------------------------------------------------
@@ -406,23 +377,27 @@ void CellIdControls::openHistoryWindow()
         m_historyWindow->activateWindow();
         return;
     }
-    m_historyWindow = new CellHistoryWindow([this](const QString &typed) {
+    m_historyWindow = new CellHistoryWindow([this](const QString &typed, bool ask) {
         CellHistoryWindow::LookUp found;
-        found.kLimit = m_options.kLimitMvPerDay;
         QString id = typed;
         if (const std::optional<QString> unframed = unframedScan(id, m_options.prefix, m_options.suffix))
             id = *unframed;
-        if (const std::optional<QString> problem = cellIdProblem(id))
+        id = normalisedCellId(id);
+        if (const std::optional<QString> problem = cellIdProblem(id)) {
             found.problem = *problem;
-        else if (m_loading)
-            found.problem = QStringLiteral("The data files are still being read; press Show again in a moment.");
-        else
-            found.records = historyOf(normalisedCellId(id));
+            return found;
+        }
+        if (ask)
+            askCentral(id);
+        History history = historyOf(id);
+        found.records = std::move(history.records);
+        found.note = history.note;
         return found;
     }, m_window);
-    // With cell IDs off nothing has been read yet.
-    if (!m_loadedOnce)
-        reloadHistory();
+    connect(this, &CellIdControls::centralAnswered, m_historyWindow, [this](const QString &cellId) {
+        if (m_historyWindow && m_historyWindow->shownId() == cellId)
+            m_historyWindow->refresh();
+    });
     m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
     m_historyWindow->show();
 }

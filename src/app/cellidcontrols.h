@@ -1,11 +1,11 @@
 #pragma once
 
-#include "record/cellhistory.h"
+#include "record/cellrecord.h"
 #include "record/cellid.h"
 #include "session/celltagger.h"
 #include "settings/cellidoptions.h"
 
-#include <QFutureWatcher>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 
@@ -14,6 +14,7 @@
 
 class CellHistoryWindow;
 class CellIdOptionsDialog;
+class CentralRecordControls;
 class Clock;
 class Dialogs;
 class MeasurementSession;
@@ -23,12 +24,12 @@ class QLineEdit;
 class QMainWindow;
 class QMenu;
 class QToolBar;
-class BinTables;
 
 // Cell IDs at the bench: the "Cell IDs..." options (Settings menu), "Cell
 // history..." (File menu) and, while cell IDs are on, a strip below the
 // window's client area with the "Cell ID" field, the K-value of the cell and
-// a notice line. It gives the session's counted cells their ID.
+// a notice line. It gives the session's counted cells their ID, re-test mark
+// and K-value.
 //
 // The field has the keyboard focus between counts. Enter in the field:
 // - ends a scan or a typed ID: the ID is checked and, when good, taken for the
@@ -41,13 +42,18 @@ class BinTables;
 // scanner's prefix and suffix; a scanner that ends its codes with Tab ends
 // them here as with Enter. A taken ID is selected, so the next scan replaces
 // it. REC - COUNT takes an ID typed but not yet ended with Enter.
+//
+// A cell's records come from the bench's journal at once and, when the shared
+// database is on, from the database on a worker thread: the warning, the
+// K-value and the history grow when its answer comes. A database that cannot
+// be reached is said in the notice, and the journal's records stand.
 class CellIdControls : public QObject, public CellTagger
 {
     Q_OBJECT
 public:
     CellIdControls(QMainWindow *window, QMenu *settingsMenu, QMenu *fileMenu, MeasurementSession &session,
-                   Dialogs &dialogs, Clock &clock, const BinTables &binTables, QString title,
-                   QString settingsFolder, std::function<QString()> dataPath, std::function<void()> pressRecCount);
+                   CentralRecordControls &records, Dialogs &dialogs, Clock &clock, QString title,
+                   QString settingsFolder, std::function<void()> pressRecCount);
     ~CellIdControls() override;
 
     const CellIdOptions &options() const { return m_options; }
@@ -57,13 +63,19 @@ public:
     // Gives the field the focus when cell IDs are on; false when they are off.
     bool focusField();
 
-    // Reads the records with IDs from the data files beside the data file, on
-    // a worker thread; historyLoaded() tells when they are in.
-    void reloadHistory();
-    bool historyLoading() const { return m_loading; }
-    // Every record of the ID, oldest first, with re-test marks, K-values and
-    // (for records read from data files) the BINs the set-up in force gives.
-    std::vector<CellHistoryEntry> historyOf(const QString &cellId) const;
+    // What is known of a cell: its records (oldest first) from the journal
+    // and, once it has answered, the shared database; and a note on a source
+    // that could not be read or is still being asked.
+    struct History
+    {
+        std::vector<CellRecord> records;
+        QString note;
+        bool centralPending = false;
+    };
+    History historyOf(const QString &cellId);
+    // Asks the shared database (when on) for the cell's records on a worker
+    // thread; centralAnswered() tells when they are in.
+    void askCentral(const QString &cellId);
 
     void openOptionsDialog();
     void openHistoryWindow();
@@ -86,35 +98,41 @@ public:
     // CellTagger
     bool mayCount(bool automatic) override;
     void readingJudged(double resistanceMilliohm, double voltageV) override;
-    CellTag counted(const CountedCell &cell) override;
+    void tag(CellRecord &record) override;
 
 Q_SIGNALS:
-    void historyLoaded();
+    void centralAnswered(const QString &cellId);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    struct CentralAnswer
+    {
+        bool pending = false;
+        std::vector<CellRecord> records;
+        QString problem;
+    };
+
     void apply();
     // Checks the field's text and takes it as the next cell's ID; false (and
     // the notice says why) when it is no good ID.
     bool takeField();
+    void showTakenNotice();
     void showNotice(const QString &text, bool warning);
-    void onHistoryRead();
+    void onCentralAnswer(const QString &cellId, const CentralAnswer &answer);
 
     QMainWindow *m_window;
     MeasurementSession &m_session;
+    CentralRecordControls &m_records;
     Dialogs &m_dialogs;
     Clock &m_clock;
-    const BinTables &m_binTables;
     QString m_title;
     QString m_settingsFolder;
-    std::function<QString()> m_dataPath;
     std::function<void()> m_pressRecCount;
     std::function<qint64()> m_msecs;
     CellIdOptions m_options;
     QRegularExpression m_pattern;
-    QString m_bench;
 
     QToolBar *m_strip = nullptr;
     QLineEdit *m_field = nullptr;
@@ -127,14 +145,10 @@ private:
 
     ScanDetector m_scan;
     QString m_taken;
+    // The taken ID's records, looked up when it was taken and again when the
+    // shared database answers.
+    std::vector<CellRecord> m_takenHistory;
     bool m_edited = false;
     QString m_refusalShown;
-
-    CellRecordIndex m_index;
-    // Cells counted in this run, kept across a reload of the data files.
-    std::vector<CellHistoryEntry> m_counted;
-    QFutureWatcher<CellRecordIndex> m_reader;
-    bool m_loading = false;
-    bool m_loadedOnce = false;
-    bool m_reloadWanted = false;
+    QHash<QString, CentralAnswer> m_central;
 };

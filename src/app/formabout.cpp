@@ -80,6 +80,20 @@ FormAbout::FormAbout(QWidget *parent)
     connect(m_cmdOK, &QPushButton::clicked, this, &QDialog::accept);
 }
 
+void FormAbout::setTesterProfile(const QString &text)
+{
+    if (!m_lblTesterProfile) {
+        // Left of OK, in the room the window definition leaves there.
+        m_lblTesterProfile = makeLabel(this, "lblTesterProfile", QString(),
+                                       QRect(twips(120), twips(1800), twips(1860), twips(345)),
+                                       uifonts::msSerif(8.25), Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    // Two lines; a long name is shortened in the middle and whole on hover.
+    m_lblTesterProfile->setToolTip(QStringLiteral("Tester profile: %1").arg(text));
+    m_lblTesterProfile->setText(QStringLiteral("Tester profile:\n%1").arg(
+        m_lblTesterProfile->fontMetrics().elidedText(text, Qt::ElideMiddle, m_lblTesterProfile->width())));
+}
+
 // Keys reach cmdOK first while it has the focus: only Enter may press it
 // there; Space and every other key go no further.
 bool FormAbout::eventFilter(QObject *watched, QEvent *event)

@@ -20,6 +20,10 @@ public:
 
     explicit FormAbout(QWidget *parent = nullptr);
 
+    // Shows the tester profile in use ("lblTesterProfile", beside OK); the
+    // label is made on the first call.
+    void setTesterProfile(const QString &text);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
@@ -33,4 +37,5 @@ private:
     QLabel *m_lblCopyright1 = nullptr;
     QLabel *m_lblCopyright2 = nullptr;
     QPushButton *m_cmdOK = nullptr;
+    QLabel *m_lblTesterProfile = nullptr;
 };

@@ -6,6 +6,8 @@
 #include "app/shiftreport.h"
 #include "bins/bintable.h"
 #include "bins/bintables.h"
+#include "record/databasesources.h"
+#include "settings/centralsettings.h"
 
 #include <QChart>
 #include <QChartView>
@@ -32,6 +34,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -84,15 +87,17 @@ FormBatch::FormBatch(const BinTables &binTables, QString path, QWidget *parent)
       m_plots(batchcharts::preparePlots(*m_readings, m_summary, kScatterPoints))
 {
     setObjectName(QStringLiteral("FormBatch"));
-    setWindowTitle(QStringLiteral("BATCH - %1").arg(QFileInfo(m_path).fileName()));
+    setWindowTitle(tr("BATCH - %1").arg(QFileInfo(m_path).fileName()));
     setWindowIcon(programIcon());
     setAttribute(Qt::WA_DeleteOnClose);
     buildUi();
     connect(&m_watcher, &QFutureWatcher<Pass>::finished, this, &FormBatch::passEnded);
+    connect(&m_sourceWatcher, &QFutureWatcher<SourceView>::finished, this, &FormBatch::sourceEnded);
     connect(&m_watcher, &QFutureWatcher<Pass>::progressValueChanged, m_progressBar, &QProgressBar::setValue);
     connect(&m_analysisWatcher, &QFutureWatcher<ShiftAnalysis>::finished, this, [this] {
         // Readings replaced meanwhile are analysed afresh.
-        if (m_analysisWatcher.future().resultCount() > 0 && m_analysedReadings == m_readings) {
+        if (m_analysisWatcher.future().resultCount() > 0 && m_analysedReadings == m_readings
+            && Source(m_sourceBox->currentIndex()) == Source::DataFile) {
             m_analysis = m_analysisWatcher.future().result();
             showStability();
         } else {
@@ -125,6 +130,8 @@ FormBatch::~FormBatch()
     m_watcher.cancel();
     m_analysisWatcher.disconnect(this);
     m_analysisWatcher.waitForFinished();
+    m_sourceWatcher.disconnect(this);
+    m_sourceWatcher.waitForFinished();
 }
 
 void FormBatch::buildUi()
@@ -135,7 +142,7 @@ void FormBatch::buildUi()
     m_bannerLabel->setObjectName(QStringLiteral("bannerLabel"));
     m_bannerLabel->setWordWrap(true);
     m_bannerLabel->setTextFormat(Qt::PlainText);
-    m_bannerLabel->setText(QStringLiteral("File: %1\nThe data file stores no BIN: every BIN shown here is worked out "
+    m_bannerLabel->setText(tr("File: %1\nThe data file stores no BIN: every BIN shown here is worked out "
                                           "from the current limits of the BIN set-up panels.")
                                .arg(QDir::toNativeSeparators(m_path)));
     layout->addWidget(m_bannerLabel);
@@ -150,37 +157,52 @@ void FormBatch::buildUi()
     m_progressBar->setRange(0, kProgressSteps);
     m_progressBar->setTextVisible(false);
     m_progressBar->setVisible(false);
+    m_progressBar->setAccessibleName(tr("Reading progress"));
     bar->addWidget(m_progressBar);
-    auto button = [this, bar](const char *name, const char *caption) {
-        auto *b = new QPushButton(QString::fromLatin1(caption), this);
+    auto button = [this, bar](const char *name, const QString &caption) {
+        auto *b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
         b->setAutoDefault(false);
         bar->addWidget(b);
         return b;
     };
-    m_cancelButton = button("cancelButton", "CANCEL");
-    m_reloadButton = button("reloadButton", "RELOAD");
-    m_exportPlotsButton = button("exportPlotsButton", "PLOTS AS PNG...");
-    m_exportTableButton = button("exportTableButton", "TABLE AS CSV...");
-    m_exportReportButton = button("exportReportButton", "REPORT AS PDF...");
+    m_cancelButton = button("cancelButton", tr("&CANCEL"));
+    m_reloadButton = button("reloadButton", tr("R&ELOAD"));
+    m_exportPlotsButton = button("exportPlotsButton", tr("&PLOTS AS PNG..."));
+    m_exportTableButton = button("exportTableButton", tr("&TABLE AS CSV..."));
+    m_exportReportButton = button("exportReportButton", tr("RE&PORT AS PDF..."));
     m_cancelButton->setEnabled(false);
     layout->addLayout(bar);
 
     auto *grid = new QGridLayout;
-    m_histogramRView = makeChartView(this, QStringLiteral("histogramR"), QStringLiteral("Resistance"), m_histogramR);
-    m_histogramVView = makeChartView(this, QStringLiteral("histogramV"), QStringLiteral("Voltage"), m_histogramV);
-    m_scatterView = makeChartView(this, QStringLiteral("scatterPlot"), QStringLiteral("Resistance against voltage"),
+    m_histogramRView = makeChartView(this, QStringLiteral("histogramR"), tr("Resistance"), m_histogramR);
+    m_histogramVView = makeChartView(this, QStringLiteral("histogramV"), tr("Voltage"), m_histogramV);
+    m_scatterView = makeChartView(this, QStringLiteral("scatterPlot"), tr("Resistance against voltage"),
                                   m_scatter);
+    m_histogramRView->setAccessibleName(tr("Resistance histogram"));
+    m_histogramVView->setAccessibleName(tr("Voltage histogram"));
+    m_scatterView->setAccessibleName(tr("Resistance against voltage"));
+    m_scatterLegend = new QLabel(this);
+    m_scatterLegend->setObjectName(QStringLiteral("scatterLegend"));
+    m_scatterLegend->setTextFormat(Qt::RichText);
+    m_scatterLegend->setWordWrap(true);
+    m_scatterLegend->setAccessibleName(tr("Legend of the scatter plot"));
+    auto *scatterColumn = new QVBoxLayout;
+    scatterColumn->addWidget(m_scatterView, 1);
+    scatterColumn->addWidget(m_scatterLegend);
     grid->addWidget(m_histogramRView, 0, 0);
     grid->addWidget(m_histogramVView, 0, 1);
-    grid->addWidget(m_scatterView, 1, 0);
+    grid->addLayout(scatterColumn, 1, 0);
 
     auto *tables = new QVBoxLayout;
-    auto makeTable = [this, tables](const char *name, const char *caption) {
-        auto *label = new QLabel(QString::fromLatin1(caption), this);
+    auto makeTable = [this, tables](const char *name, const QString &caption, const QString &accessibleName) {
+        auto *label = new QLabel(caption, this);
         tables->addWidget(label);
         auto *table = new QTableWidget(0, int(kColumns.size()), this);
         table->setObjectName(QLatin1String(name));
+        label->setBuddy(table);
+        table->setAccessibleName(accessibleName);
+        table->setAccessibleDescription(tr("Count, share, mean, standard deviation, minimum and maximum per BIN"));
         table->setHorizontalHeaderLabels(kColumns);
         table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
         table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
@@ -189,11 +211,12 @@ void FormBatch::buildUi()
         tables->addWidget(table);
         return table;
     };
-    m_tableR = makeTable("resistanceTable", "RESISTANCE (mOhm)");
-    m_tableV = makeTable("voltageTable", "VOLTAGE (V)");
+    m_tableR = makeTable("resistanceTable", tr("&RESISTANCE (mOhm)"), tr("Resistance per BIN"));
+    m_tableV = makeTable("voltageTable", tr("&VOLTAGE (V)"), tr("Voltage per BIN"));
     grid->addLayout(tables, 1, 1);
     auto *tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("batchTabs"));
+    tabs->setAccessibleName(tr("Distribution or stability and capability"));
     auto *distribution = new QWidget(tabs);
     distribution->setLayout(grid);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -214,6 +237,24 @@ QWidget *FormBatch::buildStabilityTab()
     auto *tab = new QWidget(this);
     auto *outer = new QVBoxLayout(tab);
     auto *rangeBar = new QHBoxLayout;
+    rangeBar->addWidget(new QLabel(QStringLiteral("Source:"), tab));
+    m_sourceBox = new QComboBox(tab);
+    m_sourceBox->setObjectName(QStringLiteral("sourceBox"));
+    m_sourceBox->addItems({QStringLiteral("Data file"), QStringLiteral("Local journal"), QStringLiteral("Shared database")});
+    rangeBar->addWidget(m_sourceBox);
+    rangeBar->addWidget(new QLabel(QStringLiteral("Bench:"), tab));
+    m_benchBox = new QComboBox(tab);
+    m_benchBox->setObjectName(QStringLiteral("benchBox"));
+    m_benchBox->setMinimumContentsLength(12);
+    m_benchBox->addItem(QStringLiteral("All benches"), QString());
+    m_benchBox->setEnabled(false);
+    rangeBar->addWidget(m_benchBox);
+    connect(m_sourceBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        m_benchBox->setEnabled(index != int(Source::DataFile));
+        m_lineTable->setVisible(index == int(Source::Central));
+        analyseRange();
+    });
+    connect(m_benchBox, &QComboBox::activated, this, [this] { analyseRange(); });
     rangeBar->addWidget(new QLabel(QStringLiteral("Cells:"), tab));
     m_rangeBox = new QComboBox(tab);
     m_rangeBox->setObjectName(QStringLiteral("rangeBox"));
@@ -231,10 +272,30 @@ QWidget *FormBatch::buildStabilityTab()
         return edit;
     };
     m_fromEdit = makeEdit("fromEdit", QDateTime(now.date(), QTime(now.time().hour(), 0)).addSecs(-8 * 3600));
+    m_fromEdit->setAccessibleName(tr("Cells from"));
     rangeBar->addWidget(new QLabel(QStringLiteral("to"), tab));
     m_toEdit = makeEdit("toEdit", QDateTime(now.date(), QTime(now.time().hour(), 0)).addSecs(3600));
+    m_toEdit->setAccessibleName(tr("Cells up to"));
     rangeBar->addStretch(1);
     outer->addLayout(rangeBar);
+    m_sourceLabel = new QLabel(tab);
+    m_sourceLabel->setObjectName(QStringLiteral("sourceLabel"));
+    m_sourceLabel->setTextFormat(Qt::PlainText);
+    m_sourceLabel->setWordWrap(true);
+    outer->addWidget(m_sourceLabel);
+    m_lineTable = new QTableWidget(0, 6, tab);
+    m_lineTable->setObjectName(QStringLiteral("lineTable"));
+    m_lineTable->setAccessibleName(tr("Line view: one row per bench"));
+    m_lineTable->setHorizontalHeaderLabels({QStringLiteral("Bench"), QStringLiteral("Cells"), QStringLiteral("Yield %"),
+                                            QStringLiteral("Cpk R"), QStringLiteral("Cpk V"),
+                                            QStringLiteral("Last record")});
+    m_lineTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_lineTable->verticalHeader()->setVisible(false);
+    m_lineTable->verticalHeader()->setDefaultSectionSize(20);
+    m_lineTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_lineTable->setMaximumHeight(160);
+    m_lineTable->setVisible(false);
+    outer->addWidget(m_lineTable);
     connect(m_rangeBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         m_fromEdit->setEnabled(index == int(Range::FromTo));
         m_toEdit->setEnabled(index == int(Range::FromTo));
@@ -249,8 +310,11 @@ QWidget *FormBatch::buildStabilityTab()
     auto *grid = new QGridLayout;
     outer->addLayout(grid, 1);
     const char *const names[4] = {"individualsR", "movingRangeR", "individualsV", "movingRangeV"};
+    const QString spoken[4] = {tr("Individuals chart of resistance"), tr("Moving-range chart of resistance"),
+                               tr("Individuals chart of voltage"), tr("Moving-range chart of voltage")};
     for (int i = 0; i < 4; ++i) {
         QChartView *view = makeChartView(tab, QLatin1String(names[i]), QString(), m_controlCharts[std::size_t(i)]);
+        view->setAccessibleName(spoken[i]);
         view->setMinimumSize(360, 200);
         m_controlCharts[std::size_t(i)]->legend()->setAlignment(Qt::AlignBottom);
         grid->addWidget(view, i % 2, i / 2);
@@ -259,11 +323,13 @@ QWidget *FormBatch::buildStabilityTab()
     grid->setRowStretch(1, 2);
     m_stabilityText = new QPlainTextEdit(tab);
     m_stabilityText->setObjectName(QStringLiteral("stabilityText"));
+    m_stabilityText->setAccessibleName(tr("Capability, control limits, run rules and marked cells"));
     m_stabilityText->setReadOnly(true);
     m_stabilityText->setLineWrapMode(QPlainTextEdit::NoWrap);
     grid->addWidget(m_stabilityText, 2, 0);
     m_yieldTable = new QTableWidget(0, 4, tab);
     m_yieldTable->setObjectName(QStringLiteral("yieldTable"));
+    m_yieldTable->setAccessibleName(tr("Yield per hour"));
     m_yieldTable->setHorizontalHeaderLabels(
         {QStringLiteral("Hour"), QStringLiteral("Cells"), QStringLiteral("In BIN"), QStringLiteral("Yield %")});
     m_yieldTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
@@ -278,6 +344,28 @@ QWidget *FormBatch::buildStabilityTab()
 void FormBatch::setRange(Range range)
 {
     m_rangeBox->setCurrentIndex(int(range));
+}
+
+void FormBatch::setRecordPlaces(QString journalPath, QString settingsFolder)
+{
+    m_journalPath = std::move(journalPath);
+    m_settingsFolder = std::move(settingsFolder);
+}
+
+void FormBatch::setSource(Source source)
+{
+    m_sourceBox->setCurrentIndex(int(source));
+}
+
+void FormBatch::setBench(const QString &bench)
+{
+    int index = m_benchBox->findData(bench);
+    if (index < 0) {
+        m_benchBox->addItem(bench, bench);
+        index = m_benchBox->count() - 1;
+    }
+    m_benchBox->setCurrentIndex(index);
+    analyseRange();
 }
 
 RecordFilter FormBatch::rangeFilter() const
@@ -309,8 +397,12 @@ RecordFilter FormBatch::rangeFilter() const
 
 void FormBatch::analyseRange()
 {
+    if (Source(m_sourceBox->currentIndex()) != Source::DataFile) {
+        analyseSource();
+        return;
+    }
     // A read under way analyses the range when it ends; one analysis at a time.
-    if (isReading() || m_analysisWatcher.isRunning()) {
+    if (isReading() || m_analysisWatcher.isRunning() || m_sourceWatcher.isRunning()) {
         m_rangeWaiting = true;
         return;
     }
@@ -328,6 +420,93 @@ void FormBatch::analyseRange()
         analyseShift(source, filter, tables.table(0), tables.table(1), kControlChartPoints, &analysis, &ignored);
         return analysis;
     }));
+}
+
+void FormBatch::analyseSource()
+{
+    if (m_analysisWatcher.isRunning() || m_sourceWatcher.isRunning()) {
+        m_rangeWaiting = true;
+        return;
+    }
+    m_rangeWaiting = false;
+    const Source kind = Source(m_sourceBox->currentIndex());
+    RecordFilter filter = rangeFilter();
+    filter.bench = m_benchBox->currentData().toString();
+    const BatchSummary tables(m_summary.table(0), m_summary.table(1));
+    const QString journalPath = m_journalPath;
+    const CentralSettings settings = loadCentralSettings(m_settingsFolder);
+    m_sourceLabel->setText(QStringLiteral("Reading %1...")
+                               .arg(kind == Source::Journal ? QStringLiteral("the local journal")
+                                                            : QStringLiteral("the shared database")));
+    m_sourceWatcher.setFuture(QtConcurrent::run([kind, filter, tables, journalPath, settings] {
+        SourceView view;
+        std::unique_ptr<RecordSource> source;
+        if (kind == Source::Journal) {
+            auto journal = std::make_unique<JournalSource>(journalPath);
+            if (!journal->load(&view.error))
+                return view;
+            source = std::move(journal);
+        } else {
+            auto central = std::make_unique<CentralSource>(settings);
+            if (!central->load(&view.error))
+                return view;
+            std::vector<LineRow> rows;
+            if (!readLineView(settings, filter, &rows, &view.error))
+                return view;
+            for (const LineRow &row : rows)
+                view.line.push_back(benchFigures(row, tables.table(0), tables.table(1)));
+            source = std::move(central);
+        }
+        view.benches = source->benches();
+        analyseShift(*source, filter, tables.table(0), tables.table(1), kControlChartPoints, &view.analysis,
+                     &view.error);
+        return view;
+    }));
+}
+
+void FormBatch::sourceEnded()
+{
+    const SourceView view = m_sourceWatcher.future().result();
+    const bool dataFile = Source(m_sourceBox->currentIndex()) == Source::DataFile;
+    if (!dataFile) {
+        m_sourceError = view.error;
+        const QString chosen = m_benchBox->currentData().toString();
+        for (const QString &bench : view.benches) {
+            if (m_benchBox->findData(bench) < 0)
+                m_benchBox->addItem(bench, bench);
+        }
+        m_benchBox->setCurrentIndex(std::max(0, m_benchBox->findData(chosen)));
+        if (view.error.isEmpty()) {
+            m_analysis = view.analysis;
+            m_lineView = view.line;
+            m_sourceLabel->setText(QStringLiteral("%1: %2 cells.").arg(m_analysis.source).arg(m_analysis.summary.count()));
+        } else {
+            m_analysis = ShiftAnalysis{};
+            m_lineView.clear();
+            m_sourceLabel->setText(QStringLiteral("The cells cannot be read: %1").arg(view.error));
+        }
+        showStability();
+        showLineView();
+    }
+    if (m_rangeWaiting || dataFile)
+        analyseRange();
+    else
+        Q_EMIT analysisShown();
+}
+
+void FormBatch::showLineView()
+{
+    m_lineTable->setRowCount(int(m_lineView.size()));
+    int row = 0;
+    for (const BenchFigures &b : m_lineView) {
+        m_lineTable->setItem(row, 0, cell(b.bench));
+        m_lineTable->setItem(row, 1, cell(QString::number(b.cells)));
+        m_lineTable->setItem(row, 2, cell(QString::number(b.yieldPercent(), 'f', 2)));
+        m_lineTable->setItem(row, 3, cell(controlcharts::indexText(b.capability[0].cpk)));
+        m_lineTable->setItem(row, 4, cell(controlcharts::indexText(b.capability[1].cpk)));
+        m_lineTable->setItem(row, 5, cell(controlcharts::timeCaption(b.lastStamp)));
+        ++row;
+    }
 }
 
 // --- Reading ------------------------------------------------------------------------
@@ -437,6 +616,7 @@ void FormBatch::passEnded()
         return;
     }
     m_progressBar->setVisible(false);
+    m_progressBar->setAccessibleName(tr("Reading progress"));
     m_cancelButton->setEnabled(false);
     QFuture<Pass> future = m_watcher.future();
     if (future.isCanceled() || future.resultCount() == 0) {
@@ -457,7 +637,8 @@ void FormBatch::passEnded()
         m_fileRead = pass.tail.file;
         m_summary = pass.summary;
         m_plots = pass.plots;
-        m_analysis = pass.analysis;
+        if (Source(m_sourceBox->currentIndex()) == Source::DataFile)
+            m_analysis = pass.analysis;
         showAll();
     } else {
         showStatus();
@@ -480,15 +661,43 @@ void FormBatch::showAll()
     batchcharts::fillHistogram(m_histogramV, 1, m_plots.histograms[1], m_summary);
     batchcharts::fillScatter(m_scatter, m_plots.scatter);
     if (m_plots.scatterStep > 1)
-        m_scatter->setTitle(QStringLiteral("Resistance against voltage (every %1th of %2 cells)")
-                                .arg(m_plots.scatterStep)
+        m_scatter->setTitle(tr("Resistance against voltage (every %1 of %2 cells)")
+                                .arg(batchcharts::ordinal(qint64(m_plots.scatterStep)))
                                 .arg(m_readings->size()));
     else
-        m_scatter->setTitle(QStringLiteral("Resistance against voltage"));
+        m_scatter->setTitle(tr("Resistance against voltage"));
+    m_scatterLegend->setText(batchcharts::scatterLegend(m_plots.scatter));
     fillTable(m_tableR, 0);
     fillTable(m_tableV, 1);
+    describeCharts();
     showStability();
     showStatus();
+}
+
+// What a screen reader says for each chart: what it shows and its main figures.
+void FormBatch::describeCharts()
+{
+    for (int t = 0; t < 2; ++t) {
+        QString (*const format)(float) = t == 0 ? getFormatR : getFormatV;
+        const SpreadStats &total = m_summary.total(t);
+        QStringList parts;
+        parts << tr("%1 cells").arg(total.count);
+        if (total.count > 0) {
+            parts << tr("from %1 to %2, mean %3").arg(format(total.min), format(total.max), format(float(total.mean)));
+        }
+        for (int r = 0; r < m_summary.binsInUse(t); ++r)
+            parts << tr("%1: %2 cells").arg(slotCaption(r)).arg(m_summary.row(t, r).count);
+        parts << tr("+Out: %1 cells").arg(m_summary.row(t, slot::kPlusOut).count);
+        parts << tr("-Out: %1 cells").arg(m_summary.row(t, slot::kMinusOut).count);
+        (t == 0 ? m_histogramRView : m_histogramVView)
+            ->setAccessibleDescription(tr("Histogram of %1 (%2) with the BINs as bands: %3")
+                                           .arg(t == 0 ? tr("resistance") : tr("voltage"),
+                                                QLatin1String(t == 0 ? "mOhm" : "V"), parts.join(QStringLiteral("; "))));
+    }
+    QStringList groups;
+    for (const auto &[key, points] : m_plots.scatter.groups)
+        groups << tr("%1: %2 points").arg(batchcharts::groupName(key)).arg(points.size());
+    m_scatterView->setAccessibleDescription(tr("%1. %2").arg(m_scatter->title(), groups.join(QStringLiteral("; "))));
 }
 
 void FormBatch::showStability()
@@ -530,7 +739,7 @@ void FormBatch::showStatus()
 {
     QString text;
     if (!m_readError.isEmpty())
-        text = QStringLiteral("The data file cannot be read: %1. ").arg(m_readError);
+        text = tr("The data file cannot be read: %1. ").arg(m_readError);
     text += QStringLiteral("%1 cells, %2.").arg(m_summary.count()).arg(lineCount(m_linesNotRead));
     if (isReading())
         text += QStringLiteral(" Reading...");
@@ -557,7 +766,7 @@ void FormBatch::fillTable(QTableWidget *table, int t)
         const bool total = i == int(slots.size());
         const int s = total ? -1 : slots.at(i);
         const SpreadStats &stats = total ? m_summary.total(t) : m_summary.row(t, s);
-        captions << (total ? QStringLiteral("Total") : slotCaption(s));
+        captions << (total ? tr("Total") : slotCaption(s));
         QString range;
         if (!total && s < 9) {
             const float lo = std::min(limits.lowerLimit[std::size_t(s)], limits.upperLimit[std::size_t(s)]);
@@ -632,20 +841,20 @@ void FormBatch::askExportPath(Export what)
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     const QFileInfo data(m_path);
-    auto offer = [&](const char *filter, const char *suffix, const char *ending) {
-        dialog->setNameFilters({QLatin1String(filter)});
+    auto offer = [&](const QString &filter, const char *suffix, const char *ending) {
+        dialog->setNameFilters({filter});
         dialog->setDefaultSuffix(QLatin1String(suffix));
         dialog->selectFile(data.dir().filePath(data.completeBaseName() + QLatin1String(ending)));
     };
     switch (what) {
     case Export::Plots:
-        offer("PNG picture (*.png)", "png", "-plots.png");
+        offer(tr("PNG picture (*.png)"), "png", "-plots.png");
         break;
     case Export::Table:
-        offer("CSV table (*.csv)", "csv", "-bins.csv");
+        offer(tr("CSV table (*.csv)"), "csv", "-bins.csv");
         break;
     case Export::Report:
-        offer("PDF document (*.pdf)", "pdf", "-report.pdf");
+        offer(tr("PDF document (*.pdf)"), "pdf", "-report.pdf");
         break;
     }
     connect(dialog, &QFileDialog::fileSelected, this, [this, what](const QString &path) { exportTo(what, path); });

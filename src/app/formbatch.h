@@ -77,6 +77,20 @@ public:
     enum class Range { All, Today, LastEightHours, FromTo };
     void setRange(Range range);
 
+    // Where the stability tab's cells come from: the data file read here, the
+    // bench's journal, or the line's central database (with the line view:
+    // one row per bench, summed up by the server). The databases are read on a
+    // worker thread, each pass on a connection of its own.
+    enum class Source { DataFile, Journal, Central };
+    // The journal file and the folder of Database.ini.
+    void setRecordPlaces(QString journalPath, QString settingsFolder);
+    void setSource(Source source);
+    // Empty: all benches.
+    void setBench(const QString &bench);
+    // The line view's rows of the last analysis of the central database.
+    const std::vector<BenchFigures> &lineView() const { return m_lineView; }
+    QString sourceError() const { return m_sourceError; }
+
 Q_SIGNALS:
     // The stability tab shows the analysis of the range chosen.
     void analysisShown();
@@ -89,6 +103,15 @@ private:
 
     // What a read hands back: everything the window shows, worked out on the
     // reading thread so that the user-interface thread only draws it.
+    // What a database source's analysis hands back.
+    struct SourceView
+    {
+        ShiftAnalysis analysis;
+        std::vector<BenchFigures> line;
+        QStringList benches;
+        QString error;
+    };
+
     struct Pass
     {
         RecordTail tail; // without its readings, which are in `readings`
@@ -103,11 +126,15 @@ private:
     void passEnded();
     void showAll();
     void showStatus();
+    void describeCharts();
     void fillTable(QTableWidget *table, int t);
     QWidget *buildStabilityTab();
     void showStability();
     RecordFilter rangeFilter() const;
     void analyseRange();
+    void analyseSource();
+    void sourceEnded();
+    void showLineView();
     bool limitsChanged() const;
     enum class Export { Plots, Table, Report };
     void askExportPath(Export what);
@@ -147,6 +174,7 @@ private:
     QChartView *m_histogramRView = nullptr;
     QChartView *m_histogramVView = nullptr;
     QChartView *m_scatterView = nullptr;
+    QLabel *m_scatterLegend = nullptr;
     QTableWidget *m_tableR = nullptr;
     QTableWidget *m_tableV = nullptr;
     // Stability: individuals and moving range of resistance and voltage.
@@ -156,5 +184,14 @@ private:
     QDateTimeEdit *m_fromEdit = nullptr;
     QDateTimeEdit *m_toEdit = nullptr;
     QTableWidget *m_yieldTable = nullptr;
+    QComboBox *m_sourceBox = nullptr;
+    QComboBox *m_benchBox = nullptr;
+    QLabel *m_sourceLabel = nullptr;
+    QTableWidget *m_lineTable = nullptr;
+    QString m_journalPath;
+    QString m_settingsFolder;
+    QFutureWatcher<SourceView> m_sourceWatcher;
+    std::vector<BenchFigures> m_lineView;
+    QString m_sourceError;
     QPointer<QFileDialog> m_exportDialog;
 };

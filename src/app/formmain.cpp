@@ -2,16 +2,22 @@
 
 #include "batchlauncher.h"
 #include "cellidcontrols.h"
+#include "centralrecordcontrols.h"
 #include "formabout.h"
+#include "guidewindow.h"
 #include "handsfreecontrols.h"
 #include "portchooser.h"
+#include "profilecontrols.h"
 #include "programicon.h"
 #include "setupstore.h"
+#include "uifonts.h"
+#include "version.h"
 
 #include "bins/binpanellogic.h"
 #include "bins/bintables.h"
 #include "app/formoption.h"
 #include "common/apperror.h"
+#include "common/logcategories.h"
 #include "app/colours.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -20,12 +26,15 @@
 #include "settings/settingscodec.h"
 #include "settings/settingsfile.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCloseEvent>
 #include <QColor>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFileInfo>
+#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -37,6 +46,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 QColor toColor(quint32 bgr)
@@ -44,7 +55,8 @@ QColor toColor(quint32 bgr)
     return QColor(colours::red(bgr), colours::green(bgr), colours::blue(bgr));
 }
 
-void setBackground(QWidget *widget, quint32 bgr)
+// True when the colour changed.
+bool setBackground(QWidget *widget, quint32 bgr)
 {
     // Every reading sets all 20 colours, and most of them are the ones shown
     // already; setting a palette costs far more than comparing one.
@@ -53,9 +65,10 @@ void setBackground(QWidget *widget, quint32 bgr)
     if (palette.color(QPalette::Active, QPalette::Window) == colour
         && palette.color(QPalette::Inactive, QPalette::Window) == colour
         && palette.color(QPalette::Disabled, QPalette::Window) == colour)
-        return;
+        return false;
     palette.setColor(QPalette::Window, colour);
     widget->setPalette(palette);
+    return true;
 }
 
 bool isEnterKey(const QKeyEvent *event)
@@ -67,7 +80,37 @@ bool isEnterKey(const QKeyEvent *event)
 
 QString FormMain::applicationTitle()
 {
-    return QStringLiteral("BATTERY KELVANO BIN Measurement");
+    return tr("BATTERY KELVANO BIN Measurement");
+}
+
+QString FormMain::spokenJudgement(const ReadingJudgement &judgement)
+{
+    QStringList parts;
+    for (size_t t = 0; t < judgement.tables.size(); ++t) {
+        const ReadingJudgement::Table &table = judgement.tables[t];
+        QStringList bins;
+        for (int row = 0; row < 9; ++row) {
+            if (table.lit[size_t(row)])
+                bins << tr("BIN %1").arg(row + 1);
+        }
+        switch (table.out) {
+        case OutSide::Above:
+            bins << tr("+Out");
+            break;
+        case OutSide::Below:
+            bins << tr("-Out");
+            break;
+        case OutSide::Between:
+            bins << tr("Out");
+            break;
+        case OutSide::None:
+            break;
+        }
+        if (bins.isEmpty())
+            bins << tr("no BIN");
+        parts << tr("%1 %2").arg(t == 0 ? tr("Resistance") : tr("Voltage"), bins.join(tr(" and ")));
+    }
+    return parts.join(QStringLiteral(", "));
 }
 
 FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
@@ -84,8 +127,21 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     setObjectName(QStringLiteral("FormMain"));
     m_ui.setupUi(this);
     buildStateControls();
+    // Settings: COMPort..., Tester profile, then the hands-free items.
+    m_profiles = new ProfileControls(this, m_ui.settingsMenu, statusBar(), m_dialogs, applicationTitle(),
+                                     settingsFolder());
+    m_session.setProfileSource([this] { return m_profiles->load(); });
     m_handsFree = new HandsFreeControls(this, m_ui.settingsMenu, statusBar(), m_session, m_dialogs,
                                         applicationTitle(), settingsFolder());
+    m_centralRecord = new CentralRecordControls(this, m_ui.settingsMenu, statusBar(), m_dialogs, applicationTitle(),
+                                                settingsFolder(),
+                                                QDir(m_locations.journalDir).filePath(QStringLiteral("journal.sqlite")));
+    // Every counted cell goes to the journal after the data file.
+    m_session.addRecordSink(&m_centralRecord->journalSink());
+    m_session.setBenchName(m_centralRecord->settings().benchName());
+    m_session.setProgramVersion(QStringLiteral("%1.%2.%3").arg(version::kMajor).arg(version::kMinor).arg(version::kRevision));
+    connect(m_centralRecord, &CentralRecordControls::benchChanged, this,
+            [this](const QString &bench) { m_session.setBenchName(bench); });
     setWindowTitle(applicationTitle());
     setWindowIcon(programIcon());
 
@@ -109,21 +165,13 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     connect(m_portChooser, &PortChooser::problem, this, &FormMain::showError);
     // BATCH and File > Batch...; the launcher passes counted cells on.
     new BatchLauncher(*this, binTables);
-    m_cellIds = new CellIdControls(this, m_ui.settingsMenu, m_ui.fileMenu, m_session, m_dialogs, m_clock,
-                                   binTables, applicationTitle(), settingsFolder(),
-                                   [this] { return pathText(); }, [this] {
+    m_cellIds = new CellIdControls(this, m_ui.settingsMenu, m_ui.fileMenu, m_session, *m_centralRecord, m_dialogs,
+                                   m_clock, applicationTitle(), settingsFolder(), [this] {
                                        if (m_ui.recCountButton->isEnabled())
                                            m_ui.recCountButton->click();
                                    });
-    // A session may write to another data file: its cells' records are read anew.
-    connect(m_ui.startButton, &QPushButton::clicked, m_cellIds, [this] {
-        if (m_session.running() && m_cellIds->options().enabled)
-            m_cellIds->reloadHistory();
-    });
 
     startUp();
-    if (m_cellIds->options().enabled)
-        m_cellIds->reloadHistory();
 }
 
 FormMain::~FormMain() = default;
@@ -141,17 +189,20 @@ void FormMain::startUp()
         label->setText(QString());
     for (int n = 1; n <= 9; ++n) {
         const size_t i = size_t(n - 1);
-        const QString rowCaption = QStringLiteral("BIN No. %1").arg(n);
+        const QString rowCaption = tr("BIN No. %1").arg(n);
         m_ui.binCells[i]->setText(QString::number(n));
         m_ui.rowCaptions[i]->setText(rowCaption);
         m_ui.binCells[i + 9]->setText(QString::number(n));
         m_ui.rowCaptions[i + 9]->setText(rowCaption);
     }
     for (QLabel *label : m_ui.outLabels)
-        label->setText(QStringLiteral("Out"));
+        label->setText(tr("Out"));
     // The grid and out labels keep the window's background until the first cycle.
 
     loadSettings();
+    // A session started with other limits than these logs the change.
+    m_loggedLimits = limitsInUse();
+    m_recCountDescription = m_ui.recCountButton->accessibleDescription();
 }
 
 // --- Settings and shutdown ---------------------------------------------------------
@@ -210,6 +261,10 @@ void FormMain::shutdown()
 {
     m_session.stop();
     closeSecondaryWindows();
+    // Cells the central database has not confirmed stay in the journal.
+    const QString waiting = m_centralRecord->shutdown();
+    if (!waiting.isEmpty())
+        qWarning("%s", qUtf8Printable(waiting));
     saveSettings();
     if (m_endsProgram)
         QCoreApplication::exit(0);
@@ -302,6 +357,8 @@ void FormMain::updateBinTableOf(int t)
         const size_t caption = size_t(t) * 3;
         m_ui.parameterCaptions[caption + 1]->setText(display.firstCaption);
         m_ui.parameterCaptions[caption + 2]->setText(display.secondCaption);
+        boxes[1]->setAccessibleName(FormMainUi::entryName(t, 1, display.firstCaption));
+        boxes[2]->setAccessibleName(FormMainUi::entryName(t, 2, display.secondCaption));
         const size_t limits = size_t(t) * 9;
         for (size_t row = 0; row < 9; ++row) {
             m_ui.lowerLimits[limits + row]->setText(display.lower[row]);
@@ -338,10 +395,13 @@ void FormMain::selectSaveFile()
 {
     SaveDialogSetup setup;
     setup.initialPath = defaultDataPath(m_locations.dataDir, m_clock.now().date());
-    setup.filters = QStringList{QStringLiteral("text (*.csv *.txt *.dat)"), QStringLiteral("all (*.*)")};
+    setup.filters = QStringList{tr("text (*.csv *.txt *.dat)"), tr("all (*.*)")};
     setup.selectedFilter = 0;
     setup.defaultSuffix = QStringLiteral("csv");
-    setup.confirmOverwrite = true;
+    // Records are appended to a file that exists: nothing is replaced, so
+    // nothing asks whether to replace it.
+    setup.confirmOverwrite = false;
+    setup.note = tr("Data file - records are appended to an existing file");
 
     QPointer<FormMain> self(this);
     m_dialogs.askSavePath(setup, [self](const SaveDialogResult &result) {
@@ -367,8 +427,26 @@ void FormMain::selectSaveFile()
 
 void FormMain::onStartClicked()
 {
+    logChangedLimits();
     // START traps its own failures.
     m_session.start();
+}
+
+void FormMain::logChangedLimits()
+{
+    const std::array<QString, 2> now = limitsInUse();
+    for (size_t t = 0; t < 2; ++t) {
+        if (now[t] != m_loggedLimits[t]) {
+            qCInfo(lcSetup, "%s BIN limits changed from [%s] to [%s]", t == 0 ? "resistance" : "voltage",
+                   qUtf8Printable(m_loggedLimits[t]), qUtf8Printable(now[t]));
+        }
+    }
+    m_loggedLimits = now;
+}
+
+std::array<QString, 2> FormMain::limitsInUse() const
+{
+    return {describeLimits(m_binTables.resistance(), getFormatR), describeLimits(m_binTables.voltage(), getFormatV)};
 }
 
 void FormMain::onStopClicked()
@@ -422,9 +500,23 @@ QString FormMain::readmePath(const QString &programDir)
 
 void FormMain::openReadme()
 {
-    // The editor reports a missing file itself; only a failed start is ours.
-    if (!m_dialogs.startEditor(readmePath(m_locations.docDir)))
-        m_dialogs.showMessage(QStringLiteral("cannot open readme.txt"), applicationTitle(), Dialogs::Icon::Warning);
+    if (m_shutDown)
+        return;
+    const QString path = readmePath(m_locations.docDir);
+    QFile file(path);
+    // A folder opens as a file but reads nothing.
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        const QString reason = QFileInfo(path).isDir() ? tr("it is a folder") : file.errorString();
+        m_dialogs.showMessage(tr("cannot open readme.txt: %1: %2").arg(QDir::toNativeSeparators(path), reason),
+                              applicationTitle(), Dialogs::Icon::Warning);
+        return;
+    }
+    // One guide window: a second Help brings it forward.
+    if (!m_guideWindow)
+        m_guideWindow = new GuideWindow(QDir::toNativeSeparators(path), QString::fromUtf8(file.readAll()), this);
+    m_guideWindow->show();
+    m_guideWindow->raise();
+    m_guideWindow->activateWindow();
 }
 
 void FormMain::showAbout()
@@ -437,6 +529,7 @@ void FormMain::showAbout()
         return;
     }
     m_aboutWindow = new FormAbout(this);
+    m_aboutWindow->setTesterProfile(m_profiles->inUseText());
     m_aboutWindow->setAttribute(Qt::WA_DeleteOnClose);
     m_aboutWindow->setWindowModality(Qt::WindowModal);
     m_aboutWindow->open();
@@ -485,7 +578,11 @@ void FormMain::keyPressEvent(QKeyEvent *event)
 
 void FormMain::showValue(int t, const QString &text)
 {
-    m_ui.valueLabels[size_t(t)]->setText(text);
+    QLabel *label = m_ui.valueLabels[size_t(t)];
+    if (label->text() == text)
+        return;
+    label->setText(text);
+    label->setAccessibleName(FormMainUi::valueName(t, text));
 }
 
 void FormMain::showJudgement(const ReadingJudgement &judgement)
@@ -494,10 +591,16 @@ void FormMain::showJudgement(const ReadingJudgement &judgement)
         const ReadingJudgement::Table &table = judgement.tables[t];
         // The lit BIN light green, the other BINs in use white, the rest grey.
         for (int row = 0; row < 9; ++row) {
-            const quint32 colour = table.lit[size_t(row)]  ? colours::kLit
-                                   : row < table.binsInUse ? colours::kUnlit
-                                                           : colours::kUnused;
-            setBackground(m_ui.binCells[t * 9 + size_t(row)], colour);
+            const bool lit = table.lit[size_t(row)];
+            const bool inUse = row < table.binsInUse;
+            const quint32 colour = lit ? colours::kLit : inUse ? colours::kUnlit : colours::kUnused;
+            QLabel *cell = m_ui.binCells[t * 9 + size_t(row)];
+            // Lighting is colour alone on screen; its name says it.
+            if (setBackground(cell, colour)) {
+                using State = FormMainUi::CellState;
+                cell->setAccessibleName(FormMainUi::cellName(int(t * 9) + row,
+                                                             lit ? State::Lit : inUse ? State::NotLit : State::Unused));
+            }
         }
         QLabel *outLabel = m_ui.outLabels[t];
         switch (table.out) {
@@ -515,18 +618,38 @@ void FormMain::showJudgement(const ReadingJudgement &judgement)
         }
         setBackground(outLabel, table.out == OutSide::None ? colours::kUnused : colours::kLit);
     }
+    announceJudgement(spokenJudgement(judgement));
     // Ready for the next cell: Enter counts it.
     if (judgement.counted)
         focusRecCount();
 }
 
+// A changed judgement is told to assistive technology once, not every cycle.
+void FormMain::announceJudgement(const QString &text)
+{
+    if (text == m_spokenJudgement)
+        return;
+    m_spokenJudgement = text;
+    m_ui.resultFrame->setAccessibleDescription(text);
+    if (text.isEmpty())
+        return;
+    // Sent only while a screen reader listens.
+    QAccessibleEvent alert(m_ui.resultFrame, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
+    Q_EMIT judgementAnnounced(text);
+}
+
 void FormMain::clearJudgement()
 {
     // Back to the window's background, as before the first reading.
-    for (QLabel *cell : m_ui.binCells)
+    for (size_t i = 0; i < m_ui.binCells.size(); ++i) {
+        QLabel *cell = m_ui.binCells[i];
         cell->setPalette(cell->parentWidget()->palette());
+        cell->setAccessibleName(FormMainUi::cellName(int(i), FormMainUi::CellState::NotLit));
+    }
     for (QLabel *label : m_ui.outLabels)
         label->setPalette(label->parentWidget()->palette());
+    announceJudgement(QString());
 }
 
 void FormMain::showStale(const QString &notice)
@@ -544,31 +667,69 @@ void FormMain::showStale(const QString &notice)
 void FormMain::showStatus(const QString &text)
 {
     m_statusLine->setText(text);
+    m_statusLine->setToolTip(text);
+    // The status bar does not ask a wrapped label for its height: it is given.
+    m_statusLine->setMinimumHeight(text.isEmpty() ? 0 : m_statusLine->heightForWidth(std::max(m_statusLine->width(), statusBar()->width() / 2)));
+    // Good news in green, everything else asks for attention.
+    const bool good = text == MeasurementSession::lineBackText(m_comPort);
+    QPalette palette = m_statusLine->palette();
+    palette.setColor(QPalette::WindowText, good ? QColor(0x00, 0x70, 0x00) : QColor(0xB0, 0x00, 0x00));
+    m_statusLine->setPalette(palette);
+    // A full counter greys REC - COUNT: the button says why.
+    const bool full = text == MeasurementSession::counterFullText();
+    m_ui.recCountButton->setToolTip(full ? text : QString());
+    m_ui.recCountButton->setAccessibleDescription(full ? text : m_recCountDescription);
 }
 
 void FormMain::buildStateControls()
 {
-    // Below the two grid rows, inside the result frame.
+    // Over the BIN grid, which shows nothing while the values are old: large,
+    // wrapped, where the operator looks.
     m_replyNotice = new QLabel(m_ui.resultFrame);
     m_replyNotice->setObjectName(QStringLiteral("replyNotice"));
-    const int top = m_ui.voltageHeading->geometry().bottom() + 2;
-    m_replyNotice->setGeometry(m_ui.voltageHeading->x(), top, m_ui.resultFrame->width() - 2 * m_ui.voltageHeading->x(),
-                               m_ui.resultFrame->height() - top - 2);
-    m_replyNotice->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    QFont font = m_replyNotice->font();
-    font.setPointSizeF(8);
-    font.setBold(true);
-    m_replyNotice->setFont(font);
+    const QRect firstCell = m_ui.binCells[0]->geometry();
+    const QRect lastOut = m_ui.outLabels[1]->geometry();
+    m_replyNotice->setGeometry(QRect(firstCell.topLeft(), lastOut.bottomRight()));
+    m_replyNotice->setAlignment(Qt::AlignCenter);
+    m_replyNotice->setWordWrap(true);
+    m_replyNotice->setFrameShape(QFrame::Box);
+    m_replyNotice->setLineWidth(2);
+    m_replyNotice->setAutoFillBackground(true);
+    m_replyNotice->setFont(uifonts::tahoma(14.25, true));
     QPalette palette = m_replyNotice->palette();
     palette.setColor(QPalette::WindowText, QColor(0xB0, 0x00, 0x00));
+    palette.setColor(QPalette::Window, QColor(0xFF, 0xF4, 0xF0));
     m_replyNotice->setPalette(palette);
     m_replyNotice->hide();
 
+    // Below the client area, as wide as the window, wrapped rather than cut.
     m_statusLine = new QLabel(this);
     m_statusLine->setObjectName(QStringLiteral("statusLine"));
+    m_statusLine->setWordWrap(true);
+    m_statusLine->setFont(uifonts::tahoma(12, true));
+    m_statusLine->setTextFormat(Qt::PlainText);
     statusBar()->setObjectName(QStringLiteral("statusBar"));
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(m_statusLine, 1);
+
+    m_testerVerdict = new QLabel(this);
+    m_testerVerdict->setObjectName(QStringLiteral("testerVerdict"));
+    m_testerVerdict->setAutoFillBackground(true);
+    m_testerVerdict->setContentsMargins(4, 0, 4, 0);
+    statusBar()->addPermanentWidget(m_testerVerdict);
+    m_testerVerdict->hide();
+}
+
+void FormMain::showTesterVerdict(const QString &word, TesterVerdict verdict)
+{
+    if (word.isEmpty()) {
+        m_testerVerdict->hide();
+        return;
+    }
+    m_testerVerdict->setText(QStringLiteral("Tester: %1").arg(word));
+    // The grid's colours: lit green for a pass, white for anything else.
+    setBackground(m_testerVerdict, verdict == TesterVerdict::Pass ? colours::kLit : colours::kUnlit);
+    m_testerVerdict->show();
 }
 
 void FormMain::setRecCountEnabled(bool enabled)

@@ -15,13 +15,16 @@
 #include <array>
 
 class CellIdControls;
+class CentralRecordControls;
 class Clock;
 class DataFile;
 class Dialogs;
 class FormAbout;
 class FormOption;
+class GuideWindow;
 class HandsFreeControls;
 class PortChooser;
+class ProfileControls;
 class QLabel;
 class SerialPort;
 class BinTables;
@@ -45,7 +48,8 @@ class BinTables;
 // Besides the inventory controls the window has two of its own: a notice in
 // the result frame (objectName "replyNotice") that says when the reading shown
 // is stale, and a status line below the client area ("statusLine") for the
-// state of the line and for full counters.
+// state of the line and for full counters. Beside it the status bar shows the
+// tester's own pass/fail word when its profile reads one ("testerVerdict").
 //
 // The set-up (port, both panels, window position) is read from Settings.ini in
 // the settings folder when the window is made and written there when it closes. Closing
@@ -57,6 +61,9 @@ class FormMain : public QMainWindow, public SessionView
 public:
     // Title of the window and of every message box.
     static QString applicationTitle();
+    // What a judgement is told to assistive technology as:
+    // "Resistance BIN 3, Voltage -Out".
+    static QString spokenJudgement(const ReadingJudgement &judgement);
 
     // Builds the controls and runs the start-up: unit texts, the dated default
     // path, the captions of the value labels, grid, row labels and out labels,
@@ -73,6 +80,10 @@ public:
     HandsFreeControls &handsFree() { return *m_handsFree; }
     // Cell IDs: their options, the Cell ID field and the cell history.
     CellIdControls &cellIds() { return *m_cellIds; }
+    // Settings > Tester profile and the profile shown in the status bar.
+    ProfileControls &profiles() { return *m_profiles; }
+    // The record journal and the central record (Settings menu, status bar).
+    CentralRecordControls &centralRecord() { return *m_centralRecord; }
     // The folder Settings.ini and the hands-free options live in.
     QString settingsFolder() const { return m_locations.settingsDir; }
     const QString &programDir() const { return m_locations.programDir; }
@@ -117,6 +128,7 @@ public:
     void showJudgement(const ReadingJudgement &judgement) override;
     void clearJudgement() override;
     void showStale(const QString &notice) override;
+    void showTesterVerdict(const QString &word, TesterVerdict verdict) override;
     void showStatus(const QString &text) override;
     void setRecCountEnabled(bool enabled) override;
     void focusRecCount() override;
@@ -127,6 +139,11 @@ public:
     void setPathText(const QString &text) override;
     void showError(const QString &text) override;
     void showRecordNotice(const QString &text) override;
+
+Q_SIGNALS:
+    // A changed judgement was told to assistive technology (an alert from the
+    // result frame, whose description holds the text).
+    void judgementAnnounced(const QString &text);
 
 protected:
     // Enter or Return presses "REC - COUNT" while it is enabled; on another
@@ -167,7 +184,14 @@ private:
     void onDataClicked();
     // COM1..COM4 of Settings > COMPort....
     void onComPortChosen(qint16 comPort);
+    // Help: the operator's guide in the program's own window; a guide that
+    // cannot be read is told with its path and the reason.
     void openReadme();
+    void announceJudgement(const QString &text);
+    // Logs the BIN limits a session starts with when they differ from those
+    // the last session (or the start-up) had.
+    void logChangedLimits();
+    std::array<QString, 2> limitsInUse() const;
     void showAbout();
     void showCounterWindow();
     void buildStateControls();
@@ -177,8 +201,15 @@ private:
     QLabel *m_statusLine = nullptr;
     HandsFreeControls *m_handsFree = nullptr;
     CellIdControls *m_cellIds = nullptr;
+    ProfileControls *m_profiles = nullptr;
+    QLabel *m_testerVerdict = nullptr;
+    CentralRecordControls *m_centralRecord = nullptr;
     QPointer<FormOption> m_counterWindow;
     QPointer<FormAbout> m_aboutWindow;
+    QPointer<GuideWindow> m_guideWindow;
+    QString m_spokenJudgement;
+    QString m_recCountDescription;
+    std::array<QString, 2> m_loggedLimits;
     Dialogs &m_dialogs;
     Clock &m_clock;
     DataFile &m_dataFile;

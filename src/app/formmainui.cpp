@@ -4,6 +4,7 @@
 #include "uifonts.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -62,6 +63,11 @@ const QString kWidestRowCaption = QStringLiteral("BIN No. 9");
 
 using Control = FormMainUi::Control;
 
+QString tableName(int table)
+{
+    return table == 0 ? FormMainUi::tr("Resistance") : FormMainUi::tr("Voltage");
+}
+
 QString name(Control control)
 {
     return QLatin1String(FormMainUi::inventoryName(control));
@@ -88,6 +94,19 @@ QLineEdit *makeBox(QWidget *parent, const QString &objectName, const QString &te
     box->setObjectName(objectName);
     box->setGeometry(geometry);
     box->setFont(font);
+    return box;
+}
+
+// A limit box shows the limit in use: read-only, so nothing typed can pretend
+// to be a limit, and out of the Tab order; a click still selects for copying.
+QLineEdit *makeLimitBox(QWidget *parent, const QString &objectName, const QRect &geometry, const QFont &font,
+                        const QString &accessibleName)
+{
+    QLineEdit *box = makeBox(parent, objectName, QString(), geometry, font);
+    box->setReadOnly(true);
+    box->setFocusPolicy(Qt::ClickFocus);
+    box->setAccessibleName(accessibleName);
+    uifonts::fitText(box, kWidestLimit);
     return box;
 }
 
@@ -154,18 +173,21 @@ void buildPanelTop(int table, Control options, Control boxes, PanelControls &out
     QGroupBox *frame = out.frame;
     const QFont font = uifonts::tahoma(11.25);
 
-    out.modeCaption = make<QLabel>(frame, indexedName(Control::ModeCaptions, table), QStringLiteral("Mode"),
+    out.modeCaption = make<QLabel>(frame, indexedName(Control::ModeCaptions, table), FormMainUi::tr("Mode"),
                                    QRect(kModeLeft, kModeTop, kOptionWidth, kOptionHeight));
     out.modeCaption->setFont(font);
     uifonts::fitText(out.modeCaption, out.modeCaption->text());
 
-    static const char *const kModes[3] = {"Max - Min", "Min - Step", "Ref - %"};
+    static const char *const kModes[3] = {QT_TRANSLATE_NOOP("FormMainUi", "Max - Min"),
+                                          QT_TRANSLATE_NOOP("FormMainUi", "Min - Step"),
+                                          QT_TRANSLATE_NOOP("FormMainUi", "Ref - %")};
     for (int i = 0; i < 3; ++i) {
         auto *option = make<QRadioButton>(
-            frame, indexedName(options, i), QString::fromLatin1(kModes[i]),
+            frame, indexedName(options, i), FormMainUi::tr(kModes[i]),
             QRect(kModeLeft, kOptionTop + i * kOptionHeight, kOptionWidth, kOptionHeight));
         option->setFont(font);
         uifonts::fitText(option, option->text());
+        option->setAccessibleDescription(FormMainUi::tr("%1 BIN mode").arg(tableName(table)));
         out.options[size_t(i)] = option;
     }
 
@@ -184,6 +206,8 @@ void buildPanelTop(int table, Control options, Control boxes, PanelControls &out
         auto *box = makeBox(frame, indexedName(boxes, i), QString(),
                             QRect(kBoxLeft, top, width, kBoxHeight), font);
         uifonts::fitText(box, QStringLiteral("0"));
+        caption->setBuddy(box);
+        box->setAccessibleName(FormMainUi::entryName(table, i, caption->text()));
         out.boxes[size_t(i)] = box;
     }
 
@@ -206,20 +230,21 @@ void buildPanelRows(FormMainUi &ui, int table)
         uifonts::fitText(caption, kWidestRowCaption);
         left += kRowCaptionWidth + kRowCaptionGap;
 
-        ui.lowerLimits[index] = makeBox(frame, indexedName(Control::LowerLimits, int(index)), QString(),
-                                  QRect(left, top, kLimitWidth, kRowHeight), font);
-        uifonts::fitText(ui.lowerLimits[index], kWidestLimit);
+        ui.lowerLimits[index] = makeLimitBox(frame, indexedName(Control::LowerLimits, int(index)),
+                                             QRect(left, top, kLimitWidth, kRowHeight), font,
+                                             FormMainUi::tr("%1 BIN %2 lower limit").arg(tableName(table)).arg(row + 1));
         left += kLimitWidth;
 
         auto *dash = make<QLabel>(frame, indexedName(Control::LimitDashes, int(index)), QStringLiteral("-"),
                                   QRect(left, top, kDashWidth, kRowHeight));
         dash->setFont(font);
         dash->setAlignment(Qt::AlignCenter);
+        dash->setAccessibleName(FormMainUi::tr("to"));
         left += kDashWidth;
 
-        ui.upperLimits[index] = makeBox(frame, indexedName(Control::UpperLimits, int(index)), QString(),
-                                  QRect(left, top, kLimitWidth, kRowHeight), font);
-        uifonts::fitText(ui.upperLimits[index], kWidestLimit);
+        ui.upperLimits[index] = makeLimitBox(frame, indexedName(Control::UpperLimits, int(index)),
+                                             QRect(left, top, kLimitWidth, kRowHeight), font,
+                                             FormMainUi::tr("%1 BIN %2 upper limit").arg(tableName(table)).arg(row + 1));
 
         ui.rowCaptions[index] = caption;
         ui.limitDashes[index] = dash;
@@ -228,9 +253,10 @@ void buildPanelRows(FormMainUi &ui, int table)
 
 void buildPanel(FormMainUi &ui, QWidget *parent, int table)
 {
-    static const char *const kTitles[2] = {"RESISTANCE  Unit : mOhm", "VOLTAGE  Unit : V"};
+    static const char *const kTitles[2] = {QT_TRANSLATE_NOOP("FormMainUi", "RESISTANCE  Unit : mOhm"),
+                                           QT_TRANSLATE_NOOP("FormMainUi", "VOLTAGE  Unit : V")};
     const int left = table == 0 ? 120 : 4320;
-    auto *frame = make<QGroupBox>(parent, indexedName(Control::SetupPanels, table), QString::fromLatin1(kTitles[table]),
+    auto *frame = make<QGroupBox>(parent, indexedName(Control::SetupPanels, table), FormMainUi::tr(kTitles[table]),
                                   QRect(twips(left), twips(2880), panel::kWidth, panel::kHeight));
     frame->setFont(uifonts::tahoma(11.25));
     uifonts::fitText(frame, frame->title());
@@ -258,15 +284,17 @@ void buildPanel(FormMainUi &ui, QWidget *parent, int table)
 void buildResultArea(FormMainUi &ui, QWidget *parent)
 {
     // Repainted beneath the value displays with every reading: from a picture.
-    ui.resultFrame = make<CachedGroupBox>(parent, name(Control::ResultFrame), QStringLiteral("BIN Result - Measurement Value"),
+    ui.resultFrame = make<CachedGroupBox>(parent, name(Control::ResultFrame), FormMainUi::tr("BIN Result - Measurement Value"),
                                 QRect(twips(120), twips(120), twips(9375), twips(1695)));
     ui.resultFrame->setFont(uifonts::tahoma(11.25));
     QGroupBox *frame = ui.resultFrame;
 
     ui.resistanceHeading = makePicture(frame, name(Control::ResistanceHeading), QRect(twips(120), twips(360), twips(750), twips(470)),
                               letterPicture(QLatin1Char('R'), QColor(0x00, 0x90, 0x00)));
+    ui.resistanceHeading->setAccessibleName(FormMainUi::tr("Resistance"));
     ui.voltageHeading = makePicture(frame, name(Control::VoltageHeading), QRect(twips(120), twips(960), twips(750), twips(470)),
                               letterPicture(QLatin1Char('V'), QColor(0x00, 0x00, 0xE0)));
+    ui.voltageHeading->setAccessibleName(FormMainUi::tr("Voltage"));
 
     const QFont gridFont = uifonts::tahoma(15.75, true);
     for (int i = 0; i < 18; ++i) {
@@ -275,6 +303,7 @@ void buildResultArea(FormMainUi &ui, QWidget *parent)
                                   QRect(twips(960 + 540 * (i % 9)), twips(top), twips(500), twips(450)));
         makeCell(cell, gridFont);
         uifonts::fitText(cell, QStringLiteral("9"));
+        cell->setAccessibleName(FormMainUi::cellName(i, FormMainUi::CellState::NotLit));
         ui.binCells[size_t(i)] = cell;
     }
 
@@ -285,6 +314,7 @@ void buildResultArea(FormMainUi &ui, QWidget *parent)
                                  QRect(twips(5880), twips(i == 0 ? 360 : 960), twips(915), twips(450)));
         makeCell(out, outFont);
         uifonts::fitText(out, QStringLiteral("+Out"));
+        out->setAccessibleDescription(FormMainUi::tr("%1 out of every BIN").arg(tableName(i)));
         ui.outLabels[size_t(i)] = out;
 
         auto *value = make<QLabel>(frame, indexedName(Control::ValueLabels, i), QString(),
@@ -294,6 +324,7 @@ void buildResultArea(FormMainUi &ui, QWidget *parent)
         // The tester's text is shown as it came, never read as markup.
         value->setTextFormat(Qt::PlainText);
         uifonts::fitText(value, kWidestValue);
+        value->setAccessibleName(FormMainUi::valueName(i, QString()));
         ui.valueLabels[size_t(i)] = value;
     }
 
@@ -303,7 +334,7 @@ void buildResultArea(FormMainUi &ui, QWidget *parent)
 
 void buildFileArea(FormMainUi &ui, QWidget *parent)
 {
-    ui.dataFileFrame = make<QGroupBox>(parent, name(Control::DataFileFrame), QStringLiteral("Save Measurement Data in File"),
+    ui.dataFileFrame = make<QGroupBox>(parent, name(Control::DataFileFrame), FormMainUi::tr("Save Measurement Data in File"),
                                 QRect(twips(120), twips(1920), twips(8175), twips(780)));
     const QFont font = uifonts::tahoma(11.25);
     ui.dataFileFrame->setFont(font);
@@ -311,33 +342,43 @@ void buildFileArea(FormMainUi &ui, QWidget *parent)
 
     constexpr int kTop = 22;
     constexpr int kHeight = 24;
-    ui.fileNameCaption = make<QLabel>(frame, name(Control::FileNameCaption), QStringLiteral("File Name"), QRect(8, kTop, 78, kHeight));
+    ui.fileNameCaption = make<QLabel>(frame, name(Control::FileNameCaption), FormMainUi::tr("File &Name"), QRect(8, kTop, 78, kHeight));
     ui.fileNameCaption->setFont(font);
-    uifonts::fitText(ui.fileNameCaption, ui.fileNameCaption->text());
+    uifonts::fitText(ui.fileNameCaption, QStringLiteral("File Name"));
 
     ui.dataFilePath = makeBox(frame, name(Control::DataFilePath), QString(),
                               QRect(86, kTop, twips(5655), kHeight), font);
     uifonts::fitText(ui.dataFilePath, QStringLiteral("0"));
+    ui.fileNameCaption->setBuddy(ui.dataFilePath);
+    ui.dataFilePath->setAccessibleName(FormMainUi::tr("Data file name"));
+    ui.dataFilePath->setAccessibleDescription(FormMainUi::tr("Counted cells are appended to this file"));
 
     const int buttonLeft = 86 + twips(5655) + 6;
-    ui.browseButton = make<QPushButton>(frame, name(Control::BrowseButton), QStringLiteral("Browse"),
+    ui.browseButton = make<QPushButton>(frame, name(Control::BrowseButton), FormMainUi::tr("Bro&wse"),
                                     QRect(buttonLeft, kTop - 1, frame->width() - 8 - buttonLeft, kHeight + 2));
-    uifonts::fitText(ui.browseButton, ui.browseButton->text());
+    uifonts::fitText(ui.browseButton, QStringLiteral("Browse"));
+    ui.browseButton->setAccessibleDescription(FormMainUi::tr("Choose the data file"));
 }
 
 void buildButtons(FormMainUi &ui, QWidget *parent)
 {
     const QSize size(twips(1095), twips(615));
-    auto button = [&](Control control, const char *caption, int left, int top) {
-        auto *command = make<QPushButton>(parent, name(control), QLatin1String(caption),
-                                          QRect(QPoint(twips(left), twips(top)), size));
-        uifonts::fitText(command, command->text());
+    // Each caption carries a mnemonic (Alt + the underlined letter); Enter
+    // stays "REC - COUNT".
+    auto button = [&](Control control, const QString &caption, int left, int top, const QString &description) {
+        auto *command = make<QPushButton>(parent, name(control), caption, QRect(QPoint(twips(left), twips(top)), size));
+        uifonts::fitText(command, QString(caption).remove(QLatin1Char('&')));
+        command->setAccessibleDescription(description);
         return command;
     };
-    ui.recCountButton = button(Control::RecCountButton, "REC - COUNT", 8400, 2040);
-    ui.dataButton = button(Control::DataButton, "DATA", 8400, 3000);
-    ui.startButton = button(Control::StartButton, "START", 8400, 6960);
-    ui.stopButton = button(Control::StopButton, "STOP", 8400, 7680);
+    ui.recCountButton = button(Control::RecCountButton, FormMainUi::tr("&REC - COUNT"), 8400, 2040,
+                               FormMainUi::tr("Count and record the cell on the probes (Enter)"));
+    ui.dataButton = button(Control::DataButton, FormMainUi::tr("&DATA"), 8400, 3000,
+                           FormMainUi::tr("Show the BIN counters"));
+    ui.startButton = button(Control::StartButton, FormMainUi::tr("S&TART"), 8400, 6960,
+                            FormMainUi::tr("Start measuring"));
+    ui.stopButton = button(Control::StopButton, FormMainUi::tr("ST&OP"), 8400, 7680,
+                           FormMainUi::tr("Stop measuring"));
 }
 
 void buildMenus(FormMainUi &ui, QMainWindow *window)
@@ -345,14 +386,14 @@ void buildMenus(FormMainUi &ui, QMainWindow *window)
     QMenuBar *bar = window->menuBar();
     bar->setObjectName(QStringLiteral("MenuBar"));
 
-    ui.fileMenu = bar->addMenu(QStringLiteral("&File"));
+    ui.fileMenu = bar->addMenu(FormMainUi::tr("&File"));
     ui.fileMenu->setObjectName(name(Control::FileMenu));
-    ui.exitAction = ui.fileMenu->addAction(QStringLiteral("E&xit"));
+    ui.exitAction = ui.fileMenu->addAction(FormMainUi::tr("E&xit"));
     ui.exitAction->setObjectName(name(Control::ExitAction));
 
-    ui.settingsMenu = bar->addMenu(QStringLiteral("&Settings"));
+    ui.settingsMenu = bar->addMenu(FormMainUi::tr("&Settings"));
     ui.settingsMenu->setObjectName(name(Control::SettingsMenu));
-    ui.comPortMenu = ui.settingsMenu->addMenu(QStringLiteral("&COMPort..."));
+    ui.comPortMenu = ui.settingsMenu->addMenu(FormMainUi::tr("&COMPort..."));
     ui.comPortMenu->setObjectName(name(Control::ComPortMenu));
     for (int i = 0; i < 4; ++i) {
         QAction *item = ui.comPortMenu->addAction(QStringLiteral("COM%1").arg(i + 1));
@@ -361,17 +402,52 @@ void buildMenus(FormMainUi &ui, QMainWindow *window)
         ui.comPortActions[size_t(i)] = item;
     }
 
-    ui.helpMenu = bar->addMenu(QStringLiteral("&Help"));
+    ui.helpMenu = bar->addMenu(FormMainUi::tr("&Help"));
     ui.helpMenu->setObjectName(name(Control::HelpMenu));
-    ui.helpAction = ui.helpMenu->addAction(QStringLiteral("&Help"));
+    ui.helpAction = ui.helpMenu->addAction(FormMainUi::tr("&Help"));
     ui.helpSeparator = ui.helpMenu->addSeparator();
-    ui.versionAction = ui.helpMenu->addAction(QStringLiteral("&Version"));
+    ui.versionAction = ui.helpMenu->addAction(FormMainUi::tr("&Version"));
     const std::array<QAction *, 3> helpItems{ui.helpAction, ui.helpSeparator, ui.versionAction};
     for (int i = 0; i < 3; ++i)
         helpItems[size_t(i)]->setObjectName(indexedName(Control::HelpActions, i));
 }
 
 } // namespace
+
+QString FormMainUi::tr(const char *text)
+{
+    return QCoreApplication::translate("FormMainUi", text);
+}
+
+QString FormMainUi::entryName(int table, int entry, const QString &caption)
+{
+    if (entry == 0)
+        return tr("%1 BIN count").arg(tableName(table));
+    // "MIN =" names the box "Resistance MIN".
+    QString shown = caption;
+    shown.remove(QLatin1Char('=')).remove(QLatin1Char('&'));
+    return QStringLiteral("%1 %2").arg(tableName(table), shown.trimmed());
+}
+
+QString FormMainUi::cellName(int cell, CellState state)
+{
+    const QString bin = tr("%1 BIN %2").arg(tableName(cell / 9)).arg(cell % 9 + 1);
+    switch (state) {
+    case CellState::Lit:
+        return tr("%1, lit").arg(bin);
+    case CellState::NotLit:
+        break;
+    case CellState::Unused:
+        return tr("%1, not in use").arg(bin);
+    }
+    return tr("%1, not lit").arg(bin);
+}
+
+QString FormMainUi::valueName(int table, const QString &shown)
+{
+    return shown.isEmpty() ? tr("%1 reading").arg(tableName(table))
+                           : tr("%1 reading %2").arg(tableName(table), shown);
+}
 
 void FormMainUi::setupUi(QMainWindow *window)
 {

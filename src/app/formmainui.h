@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <QString>
 #include <utility>
 
 class QAction;
@@ -106,6 +107,17 @@ struct FormMainUi
     // Client area: 9615 x 8430 twips.
     static constexpr int kClientWidth = 641;
     static constexpr int kClientHeight = 562;
+
+    // Texts of the window, translatable under the context "FormMainUi".
+    static QString tr(const char *text);
+
+    // Accessible names: the panel entry `entry` (0 the BIN count, 1 and 2 the
+    // parameters under `caption`, e.g. "Voltage MAX"), a grid cell (0..17) in
+    // its state, and a value display with the reading it shows.
+    enum class CellState { Lit, NotLit, Unused };
+    static QString entryName(int table, int entry, const QString &caption);
+    static QString cellName(int cell, CellState state);
+    static QString valueName(int table, const QString &shown);
 
     // Creates every control as a child of `window` and fixes the window's size.
     void setupUi(QMainWindow *window);

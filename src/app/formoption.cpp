@@ -6,6 +6,7 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 
 namespace {
@@ -39,7 +40,7 @@ FormOption::FormOption(BinTables &binTables, QWidget *parent)
       m_binTables(binTables)
 {
     setObjectName(QStringLiteral("FormOption"));
-    setWindowTitle(QStringLiteral("BIN COUNTER"));
+    setWindowTitle(tr("BIN COUNTER"));
     setWindowIcon(programIcon());
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(kWindowWidth, kWindowHeight);
@@ -56,10 +57,30 @@ FormOption::FormOption(BinTables &binTables, QWidget *parent)
     m_resetButton->setObjectName(QStringLiteral("Command2"));
     m_resetButton->setGeometry(2 * kMargin + kFrameWidth + (kFrameWidth - kButtonWidth) / 2, kButtonTop, kButtonWidth,
                             kButtonHeight);
-    connect(m_resetButton, &QPushButton::clicked, &m_binTables, &BinTables::clearCounts);
+    connect(m_resetButton, &QPushButton::clicked, this, &FormOption::askReset);
     connect(&m_binTables, &BinTables::countsChanged, this, &FormOption::showBinCount);
 
     showBinCount();
+}
+
+void FormOption::askReset()
+{
+    // One question at a time; an Enter after a stray Tab answers No.
+    if (m_resetQuestion)
+        return;
+    m_resetQuestion = new QMessageBox(QMessageBox::Question, windowTitle(), tr("Clear all BIN counters?"),
+                                      QMessageBox::Yes | QMessageBox::No, this);
+    m_resetQuestion->setObjectName(QStringLiteral("resetQuestion"));
+    m_resetQuestion->setDefaultButton(QMessageBox::No);
+    m_resetQuestion->setEscapeButton(QMessageBox::No);
+    m_resetQuestion->setAttribute(Qt::WA_DeleteOnClose);
+    m_resetQuestion->setWindowModality(Qt::WindowModal);
+    QMessageBox *question = m_resetQuestion;
+    connect(question, &QMessageBox::finished, this, [this, question] {
+        if (question->standardButton(question->clickedButton()) == QMessageBox::Yes)
+            m_binTables.clearCounts();
+    });
+    m_resetQuestion->open();
 }
 
 void FormOption::buildGroup(int group)
@@ -92,6 +113,9 @@ void FormOption::buildGroup(int group)
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         value->setContentsMargins(0, 0, 4, 0);
         uifonts::fitText(value, QStringLiteral("-32768"));
+        // The count is read out with its caption and table.
+        const QString rowName = row < 9 ? tr("BIN %1").arg(row + 1) : row == 9 ? tr("OUT") : tr("TOTAL");
+        value->setAccessibleName(tr("%1 %2 count").arg(group == 0 ? tr("Resistance") : tr("Voltage"), rowName));
         m_counts[size_t(index)] = value;
     }
     m_captions[size_t(group * kRowsPerGroup + 9)]->setText(QStringLiteral("OUT"));

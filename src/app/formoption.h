@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 #include <array>
 
 class BinTables;
 class QGroupBox;
 class QLabel;
+class QMessageBox;
 class QPushButton;
 
 // The BIN counter window: per-BIN, OUT and TOTAL counters of both tables.
@@ -20,13 +22,17 @@ class FormOption : public QDialog
 {
     Q_OBJECT
 public:
-    // RESET zeroes the counters of both tables.
+    // RESET, once the operator has confirmed, zeroes the counters of both
+    // tables; the counts follow the tables while the window is open.
     explicit FormOption(BinTables &binTables, QWidget *parent = nullptr);
 
     // Fills every caption and value from the two tables.
     void showBinCount();
 
 private:
+    // RESET: asks "Clear all BIN counters?" (window-modal, default No) and
+    // clears only on Yes.
+    void askReset();
     void buildGroup(int group);
 
     BinTables &m_binTables;
@@ -36,4 +42,5 @@ private:
     std::array<QLabel *, 22> m_counts{};
     QPushButton *m_closeButton = nullptr;
     QPushButton *m_resetButton = nullptr;
+    QPointer<QMessageBox> m_resetQuestion;
 };

@@ -24,19 +24,21 @@ HandsFreeControls::HandsFreeControls(QWidget *window, QMenu *settingsMenu, QStat
       m_settingsFolder(std::move(settingsFolder))
 {
     settingsMenu->addSeparator()->setObjectName(QStringLiteral("handsFreeSeparator"));
-    m_autoRecordAction = settingsMenu->addAction(QStringLiteral("&Auto record"));
+    m_autoRecordAction = settingsMenu->addAction(tr("&Auto record"));
     m_autoRecordAction->setObjectName(QStringLiteral("autoRecordAction"));
     m_autoRecordAction->setCheckable(true);
-    m_soundAction = settingsMenu->addAction(QStringLiteral("Sound c&ue"));
+    m_soundAction = settingsMenu->addAction(tr("Sound c&ue"));
     m_soundAction->setObjectName(QStringLiteral("soundCueAction"));
     m_soundAction->setCheckable(true);
-    m_optionsAction = settingsMenu->addAction(QStringLiteral("&Hands-free options..."));
+    m_optionsAction = settingsMenu->addAction(tr("&Hands-free options..."));
     m_optionsAction->setObjectName(QStringLiteral("handsFreeOptionsAction"));
 
-    m_autoRecordToggle = new QCheckBox(QStringLiteral("Auto record"), statusBar);
+    m_autoRecordToggle = new QCheckBox(tr("&Auto record"), statusBar);
     m_autoRecordToggle->setObjectName(QStringLiteral("autoRecordToggle"));
-    // Space and a click switch it; Enter stays "REC - COUNT".
+    // Alt+A and a click switch it, during a session too; it takes no focus, so
+    // Enter stays "REC - COUNT".
     m_autoRecordToggle->setFocusPolicy(Qt::NoFocus);
+    m_autoRecordToggle->setAccessibleDescription(tr("Count and record each cell once its reading has settled"));
     statusBar->addPermanentWidget(m_autoRecordToggle);
 
     const auto switchAuto = [this](bool on) {

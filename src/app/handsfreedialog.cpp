@@ -11,7 +11,7 @@
 HandsFreeDialog::HandsFreeDialog(const HandsFreeOptions &options, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("handsFreeDialog"));
-    setWindowTitle(QStringLiteral("Hands-free options"));
+    setWindowTitle(tr("Hands-free options"));
 
     auto *layout = new QVBoxLayout(this);
     m_autoRecordBox = new QCheckBox(QStringLiteral("&Auto record: count and record a cell once its reading settles"), this);

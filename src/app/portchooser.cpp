@@ -16,7 +16,7 @@ PortChooser::PortChooser(QMenu *comMenu, QString linkDir, SerialDeviceList devic
     }
     comMenu->addSeparator();
     for (int i = 0; i < kPorts; ++i) {
-        QMenu *menu = comMenu->addMenu(QStringLiteral("Connect COM%1 to").arg(i + 1));
+        QMenu *menu = comMenu->addMenu(tr("Connect COM%1 to").arg(i + 1));
         menu->setObjectName(QStringLiteral("connectPort_%1").arg(i));
         m_connectMenus[size_t(i)] = menu;
         connect(menu, &QMenu::aboutToShow, this, [this, i] { listDevices(i); });
@@ -37,7 +37,7 @@ void PortChooser::listDevices(int index)
     menu->clear();
     const QList<SerialDevice> devices = m_devices ? m_devices() : QList<SerialDevice>();
     if (devices.isEmpty()) {
-        QAction *none = menu->addAction(QStringLiteral("No serial device found"));
+        QAction *none = menu->addAction(tr("No serial device found"));
         none->setObjectName(QStringLiteral("noDevice"));
         none->setEnabled(false);
         return;
@@ -55,12 +55,12 @@ void PortChooser::listDevices(int index)
 void PortChooser::connectPort(qint16 port, const QString &device)
 {
     if (m_allowed && !m_allowed()) {
-        Q_EMIT problem(QStringLiteral("COM%1 cannot be connected while a measurement runs: press STOP first.").arg(port));
+        Q_EMIT problem(tr("COM%1 cannot be connected while a measurement runs: press STOP first.").arg(port));
         return;
     }
     QString error;
     if (!linkComPort(port, device, m_linkDir, &error)) {
-        Q_EMIT problem(QStringLiteral("Cannot connect COM%1 to %2: %3").arg(port).arg(device, error));
+        Q_EMIT problem(tr("Cannot connect COM%1 to %2: %3").arg(port).arg(device, error));
         return;
     }
     showTargets();

@@ -1,5 +1,7 @@
 #include "programmain.h"
 
+#include "platform/journallog.h"
+
 #include <QApplication>
 #include <QStandardPaths>
 
@@ -7,7 +9,7 @@ FileLocations detectLocations()
 {
     // The per-user folders are named after the program whatever its file is called.
     QCoreApplication::setApplicationName(QStringLiteral("bin4870"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.bin4870.BIN4870"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.bin4870.bin4870"));
     return FileLocations::detect(QCoreApplication::applicationDirPath(),
                                  QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 }
@@ -17,6 +19,7 @@ Program::Program()
     , m_port(m_locations.settingsDir)
     , m_window(m_port, m_clock, m_dialogs, m_binTables, m_dataFile, m_locations)
 {
+    logProgramEventsToJournal();
     // Closing the window ends the program.
     m_window.setEndsProgram(true);
     m_dialogs.setParent(&m_window);

@@ -3,10 +3,13 @@
 #include "app/programmain.h"
 #include "app/shiftreport.h"
 #include "bins/binpanellogic.h"
+#include "bins/setuptext.h"
 #include "bins/shiftanalysis.h"
 #include "common/apperror.h"
 #include "record/recordline.h"
+#include "record/databasesources.h"
 #include "record/recordsource.h"
+#include "settings/centralsettings.h"
 #include "settings/settingscodec.h"
 #include "settings/settingsfile.h"
 
@@ -14,6 +17,7 @@
 #include <QCommandLineParser>
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <memory>
@@ -118,9 +122,21 @@ int runReportCommand(int argc, char **argv)
         records = std::make_unique<DataFileSource>(defaultDataPath(locations.dataDir, today));
     } else if (sourceText.startsWith(QLatin1String("file:")) && sourceText.size() > 5) {
         records = std::make_unique<DataFileSource>(sourceText.mid(5));
-    } else if (sourceText == QLatin1String("journal") || sourceText == QLatin1String("central")) {
-        return fail(1, QStringLiteral("the %1 source is not available in this version; use --source file:PATH")
-                           .arg(sourceText));
+    } else if (sourceText == QLatin1String("journal")) {
+        auto journal = std::make_unique<JournalSource>(QDir(locations.journalDir).filePath(QStringLiteral("journal.sqlite")));
+        QString error;
+        if (!journal->load(&error))
+            return fail(1, QStringLiteral("the record journal cannot be read: %1").arg(error));
+        records = std::move(journal);
+    } else if (sourceText == QLatin1String("central")) {
+        if (!QFileInfo::exists(centralSettingsPath(locations.settingsDir)))
+            return fail(1, QStringLiteral("no central database is set up (%1 is missing; Settings > Central record...)")
+                               .arg(QDir::toNativeSeparators(centralSettingsPath(locations.settingsDir))));
+        auto central = std::make_unique<CentralSource>(loadCentralSettings(locations.settingsDir));
+        QString error;
+        if (!central->load(&error))
+            return fail(1, QStringLiteral("the central database cannot be read: %1").arg(error));
+        records = std::move(central);
     } else {
         return fail(2, QStringLiteral("--source: '%1' is none of file:PATH, journal, central").arg(sourceText));
     }
@@ -133,6 +149,18 @@ int runReportCommand(int argc, char **argv)
     QString error;
     if (!binTablesFromSettings(locations.settingsDir, &tables, &error))
         return fail(1, QStringLiteral("the BIN set-up cannot be read: %1").arg(error));
+    // A journal or the central database keeps the set-up that judged each
+    // cell: the latest cell's judges the report, not this computer's panels.
+    std::vector<SetupInForce> setups;
+    if (!records->setups(filter, &setups, &error))
+        return fail(1, QStringLiteral("the BIN set-ups cannot be read: %1").arg(error));
+    if (!setups.empty()) {
+        const std::optional<std::array<BinTable, 2>> inForce = tablesOfSetupText(setups.back().text);
+        if (!inForce)
+            return fail(1, QStringLiteral("the BIN set-up %1 of the latest cell is missing or unreadable")
+                               .arg(setups.back().hash));
+        tables = *inForce;
+    }
 
     ShiftAnalysis analysis;
     if (!analyseShift(*records, filter, tables[0], tables[1], kChartPoints, &analysis, &error))

@@ -4,6 +4,7 @@
 #include "app/controlcharts.h"
 #include "app/version.h"
 #include "bins/bintable.h"
+#include "bins/setuptext.h"
 
 #include <QChart>
 #include <QDateTime>
@@ -212,8 +213,25 @@ bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *e
         html += QStringLiteral("<p><b>%1</b></p>").arg(QLatin1String(kQuantities[t])) + binTableHtml(a.summary, t);
 
     html += QStringLiteral("<h3>BIN set-up in force</h3>");
-    for (int t = 0; t < 2; ++t)
-        html += setupHtml(a.summary.table(t), t);
+    if (a.setups.empty()) {
+        for (int t = 0; t < 2; ++t)
+            html += setupHtml(a.summary.table(t), t);
+    }
+    // The set-ups the source recorded with the cells, by hash, the latest last;
+    // the figures above judge every cell against the latest.
+    for (const SetupInForce &setup : a.setups) {
+        html += QStringLiteral("<p><b>Set-up %1</b>: %2 cells, the last at %3</p>")
+                    .arg(escaped(setup.hash.left(16)))
+                    .arg(setup.cells)
+                    .arg(controlcharts::timeCaption(setup.lastStamp));
+        const std::optional<std::array<BinTable, 2>> tables = tablesOfSetupText(setup.text);
+        if (!tables) {
+            html += QStringLiteral("<p>Its text is not in the source.</p>");
+            continue;
+        }
+        for (int t = 0; t < 2; ++t)
+            html += setupHtml((*tables)[std::size_t(t)], t);
+    }
     html += QStringLiteral("</body></html>");
     document.setHtml(html);
 

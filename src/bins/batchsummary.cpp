@@ -88,14 +88,14 @@ QString slotCaption(int slot)
 
 namespace {
 
-QByteArray number(double value)
-{
-    return QByteArray::number(value, 'g', 8);
-}
+// Figures as the batch window's table shows them: the limits' own format, so
+// a limit of 3.6 reads 3.6 and not the 3.5999999 its float holds.
+using Format = QString (*)(float);
 
-void appendRow(QByteArray &csv, const char *quantity, const QString &caption, const SpreadStats &stats,
+void appendRow(QByteArray &csv, const char *quantity, Format format, const QString &caption, const SpreadStats &stats,
                double share, const float *lower, const float *upper)
 {
+    const auto number = [format](double value) { return format(float(value)).toLatin1(); };
     QList<QByteArray> fields{quantity, caption.toLatin1()};
     fields << (lower ? number(*lower) : QByteArray()) << (upper ? number(*upper) : QByteArray());
     fields << QByteArray::number(stats.count) << QByteArray::number(share, 'f', 2);
@@ -113,6 +113,7 @@ void appendRow(QByteArray &csv, const char *quantity, const QString &caption, co
 QByteArray summaryCsv(const BatchSummary &summary)
 {
     static const char *const kQuantities[2] = {"resistance mOhm", "voltage V"};
+    static const Format kFormats[2] = {getFormatR, getFormatV};
     QByteArray csv = "quantity,row,lower limit,upper limit,count,share %,mean,std dev,min,max\r\n";
     for (int t = 0; t < 2; ++t) {
         const BinTable &table = summary.table(t);
@@ -120,15 +121,15 @@ QByteArray summaryCsv(const BatchSummary &summary)
             // Judged with the smaller limit as the lower end.
             const float lower = std::min(table.lowerLimit[std::size_t(r)], table.upperLimit[std::size_t(r)]);
             const float upper = std::max(table.lowerLimit[std::size_t(r)], table.upperLimit[std::size_t(r)]);
-            appendRow(csv, kQuantities[t], slotCaption(r), summary.row(t, r), summary.share(t, r), &lower, &upper);
+            appendRow(csv, kQuantities[t], kFormats[t], slotCaption(r), summary.row(t, r), summary.share(t, r), &lower, &upper);
         }
         for (const int out : {slot::kPlusOut, slot::kMinusOut, slot::kOut}) {
             if (out == slot::kOut && summary.row(t, out).count == 0)
                 continue;
-            appendRow(csv, kQuantities[t], slotCaption(out), summary.row(t, out), summary.share(t, out), nullptr,
+            appendRow(csv, kQuantities[t], kFormats[t], slotCaption(out), summary.row(t, out), summary.share(t, out), nullptr,
                       nullptr);
         }
-        appendRow(csv, kQuantities[t], QStringLiteral("Total"), summary.total(t), summary.count() > 0 ? 100.0 : 0.0,
+        appendRow(csv, kQuantities[t], kFormats[t], QStringLiteral("Total"), summary.total(t), summary.count() > 0 ? 100.0 : 0.0,
                   nullptr, nullptr);
     }
     return csv;

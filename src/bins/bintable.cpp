@@ -4,6 +4,9 @@
 #include "common/numericvalue.h"
 #include "common/patterns.h"
 
+#include <QStringList>
+
+#include <algorithm>
 #include <cstddef>
 
 bool BinTable::operator==(const BinTable &other) const
@@ -113,4 +116,24 @@ QString getFormatV(float value)
     else if (value > 10)
         pattern = "0.0###";
     return formatNumber(value, QLatin1String(pattern));
+}
+
+QString describeLimits(const BinTable &table, QString (*format)(float))
+{
+    QStringList bins;
+    for (int r = 0; r < std::clamp<int>(table.numBins, 0, 9); ++r) {
+        bins << QStringLiteral("%1: %2-%3")
+                    .arg(r + 1)
+                    .arg(format(table.lowerLimit[std::size_t(r)]), format(table.upperLimit[std::size_t(r)]));
+    }
+    return bins.join(QStringLiteral(", "));
+}
+
+QString describeCounts(const BinTable &table)
+{
+    QStringList counts;
+    for (int r = 0; r < 9; ++r)
+        counts << QStringLiteral("%1: %2").arg(r + 1).arg(table.binCount[std::size_t(r)]);
+    counts << QStringLiteral("out: %1").arg(table.binCount[9]);
+    return counts.join(QStringLiteral(", "));
 }

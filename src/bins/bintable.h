@@ -50,6 +50,11 @@ BinMode binModeFromButtons(bool selected0, bool selected1, bool selected2);
 // outside 0..2.
 BinMode binModeFromNumber(int number);
 
+// The BINs in use as "1: 15.0-24.0, 2: 24.0-30.0" with format's limit texts,
+// and the counts as "1: 17, 2: 0, out: 3", for the log.
+QString describeLimits(const BinTable &table, QString (*format)(float));
+QString describeCounts(const BinTable &table);
+
 // Limit texts of the resistance and voltage panels.
 QString getFormatR(float value);
 QString getFormatV(float value);

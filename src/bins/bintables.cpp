@@ -1,6 +1,7 @@
 #include "bins/bintables.h"
 
 #include "common/apperror.h"
+#include "common/logcategories.h"
 
 namespace {
 
@@ -49,6 +50,9 @@ void BinTables::setTables(const BinTable &resistance, const BinTable &voltage)
 
 void BinTables::clearCounts()
 {
+    qCInfo(lcCounters, "BIN counters reset; resistance total was %d (%s), voltage total was %d (%s)",
+           int(m_tables[0].totalCount), qUtf8Printable(describeCounts(m_tables[0])), int(m_tables[1].totalCount),
+           qUtf8Printable(describeCounts(m_tables[1])));
     std::array<BinTable, 2> tables = m_tables;
     for (BinTable &table : tables)
         clrBinCount(table);

@@ -18,16 +18,21 @@ void LimitsAccumulator::add(double value)
 
 ControlLimits LimitsAccumulator::limits() const
 {
+    return limitsFrom(m_count, m_mean, m_rangeSum);
+}
+
+ControlLimits limitsFrom(qint64 count, double mean, double movingRangeSum)
+{
     ControlLimits limits;
-    limits.count = m_count;
-    limits.centre = m_mean;
-    if (m_count < 2) {
-        limits.lower = limits.upper = m_mean;
+    limits.count = count;
+    limits.centre = mean;
+    if (count < 2) {
+        limits.lower = limits.upper = mean;
         return limits;
     }
-    limits.meanMovingRange = m_rangeSum / double(m_count - 1);
-    limits.lower = m_mean - kIndividualsFactor * limits.meanMovingRange;
-    limits.upper = m_mean + kIndividualsFactor * limits.meanMovingRange;
+    limits.meanMovingRange = movingRangeSum / double(count - 1);
+    limits.lower = mean - kIndividualsFactor * limits.meanMovingRange;
+    limits.upper = mean + kIndividualsFactor * limits.meanMovingRange;
     limits.movingRangeUpper = kMovingRangeFactor * limits.meanMovingRange;
     limits.sigma = limits.meanMovingRange / kD2;
     return limits;

@@ -11,7 +11,7 @@ struct BinTable;
 
 // Statistical process control of one quantity in record order: individuals and
 // moving-range (I-MR) control limits, run rules, and capability against a pair
-// of specification limits. Everything is fed one value at a time, so a shift of
+// of outer BIN limits. Everything is fed one value at a time, so a shift of
 // any length needs the same memory.
 namespace spc {
 
@@ -53,6 +53,9 @@ private:
 };
 
 ControlLimits controlLimits(const std::vector<double> &values);
+// The limits of `count` values with this mean and this sum of the count - 1
+// moving ranges (as a database sums them).
+ControlLimits limitsFrom(qint64 count, double mean, double movingRangeSum);
 
 // The run rules a point can break.
 enum Rule : unsigned {
@@ -100,7 +103,7 @@ private:
     std::vector<RuleMark> m_marks;
 };
 
-// Cp and Cpk against the specification limits in use. A missing limit makes
+// Cp and Cpk against the outer BIN limits in use (the lowest lower and highest upper limit). A missing limit makes
 // the index one-sided: Cp is then not defined and Cpk is the one side's index.
 struct Capability
 {

@@ -1,5 +1,7 @@
 #include "bins/shiftanalysis.h"
 
+#include "record/databasesources.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -100,6 +102,8 @@ bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTab
         return false;
     }
     a.recordsNotRead = source.recordsNotRead();
+    if (!source.setups(filter, &a.setups, error))
+        return false;
 
     const qint64 count = limits[0].count();
     a.pointStep = std::max<qint64>(1, (2 * count + maxPoints - 1) / std::max(1, maxPoints));
@@ -166,4 +170,20 @@ bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTab
     }
     *analysis = std::move(a);
     return true;
+}
+
+BenchFigures benchFigures(const LineRow &row, const BinTable &binTableR, const BinTable &binTableV)
+{
+    BenchFigures figures;
+    figures.bench = row.bench;
+    figures.cells = row.cells;
+    figures.inBins = row.inBins;
+    figures.lastStamp = row.lastStamp;
+    for (int t = 0; t < 2; ++t) {
+        const spc::OuterLimits outer = spc::outerLimits(t == 0 ? binTableR : binTableV);
+        const spc::ControlLimits limits =
+            spc::limitsFrom(row.cells, row.mean[std::size_t(t)], row.movingRangeSum[std::size_t(t)]);
+        figures.capability[std::size_t(t)] = spc::capability(limits, outer.lower, outer.upper);
+    }
+    return figures;
 }

@@ -39,6 +39,12 @@ struct BenchFigures
     double yieldPercent() const { return cells > 0 ? 100.0 * double(inBins) / double(cells) : 0.0; }
 };
 
+struct LineRow;
+
+// A bench's figures from the central database's line view, with Cpk against
+// the tables' outer limits.
+BenchFigures benchFigures(const LineRow &row, const BinTable &binTableR, const BinTable &binTableV);
+
 // Everything the quality views and the shift report show of a set of records.
 struct ShiftAnalysis
 {
@@ -48,6 +54,7 @@ struct ShiftAnalysis
     std::array<QuantityAnalysis, 2> quantities; // 0 resistance in mOhm, 1 voltage in V
     spc::YieldByHour yield;
     std::vector<BenchFigures> benches; // those with cells, in the source's order
+    std::vector<SetupInForce> setups;  // the set-ups that judged the cells, when the source keeps them
     qint64 firstStamp = 0;
     qint64 lastStamp = 0;
     qint64 recordsNotRead = 0;

@@ -3,6 +3,8 @@
 #include "common/apperror.h"
 #include "platform/serialport.h"
 
+#include <utility>
+
 CommandChannel::CommandChannel(SerialPort &port, QObject *parent) : QObject(parent), m_port(port)
 {
     m_replyTimer.setSingleShot(true);
@@ -18,10 +20,19 @@ CommandChannel::CommandChannel(SerialPort &port, QObject *parent) : QObject(pare
     connect(&m_port, &SerialPort::dataArrived, this, &CommandChannel::onDataArrived);
 }
 
+void CommandChannel::setFraming(const Framing &framing)
+{
+    cancel();
+    m_framing = framing;
+    m_replyTimer.setInterval(framing.replyTimeout);
+    // A late line is owed as long again as a reply is awaited.
+    m_owedTimer.setInterval(framing.replyTimeout);
+}
+
 void CommandChannel::sendCommand(const QString &command)
 {
     m_port.clearInBuffer();
-    m_port.output((command + QStringLiteral("\r\n")).toLatin1());
+    m_port.output(command.toLatin1() + m_framing.commandEnd);
 }
 
 void CommandChannel::request(const QString &command)
@@ -30,6 +41,22 @@ void CommandChannel::request(const QString &command)
     sendCommand(command);
     m_state = State::AwaitingReply;
     m_replyTimer.start();
+}
+
+void CommandChannel::listen()
+{
+    cancel();
+    // Pushed lines answer no request: nothing is owed while listening.
+    m_owedLines = 0;
+    m_owedTimer.stop();
+    m_state = State::Listening;
+    m_inStep = false;
+    m_replyTimer.start();
+}
+
+std::optional<QString> CommandChannel::takeLatest()
+{
+    return std::exchange(m_latest, std::nullopt);
 }
 
 void CommandChannel::cancel()
@@ -56,6 +83,11 @@ void CommandChannel::onDataArrived()
     } catch (const AppError &) {
         return; // the port closed under us; portLost tells the session
     }
+    if (m_state == State::Listening) {
+        m_buffer += arrived;
+        takeListenedLines();
+        return;
+    }
     // Bytes with no request outstanding and no line owed answer nothing the
     // program asked.
     if (m_state != State::AwaitingReply && m_owedLines == 0)
@@ -68,7 +100,7 @@ void CommandChannel::onDataArrived()
             m_buffer.clear();
         return;
     }
-    const qsizetype lineEnd = m_buffer.lastIndexOf('\n');
+    const qsizetype lineEnd = m_buffer.lastIndexOf(m_framing.replyTerminator);
     if (lineEnd < 0) {
         if (m_buffer.size() > kMaxReplyLength) {
             finish();
@@ -85,10 +117,52 @@ void CommandChannel::onDataArrived()
         Q_EMIT replyReceived(replyText(line));
 }
 
+void CommandChannel::takeListenedLines()
+{
+    const qsizetype lineEnd = m_buffer.lastIndexOf(m_framing.replyTerminator);
+    if (lineEnd < 0) {
+        if (m_buffer.size() > kMaxReplyLength) {
+            // A line that never ends: nothing in it can be read.
+            m_buffer.clear();
+            m_inStep = true;
+            Q_EMIT badReply();
+        }
+        return;
+    }
+    // The newest complete line that holds something; a line begun before the
+    // first line end seen is only its tail.
+    qsizetype end = lineEnd;
+    std::optional<QByteArray> newest;
+    while (end >= 0) {
+        const qsizetype previous = end > 0 ? m_buffer.lastIndexOf(m_framing.replyTerminator, end - 1) : -1;
+        const qsizetype start = previous + 1;
+        if (start == 0 && !m_inStep)
+            break;
+        // A CR LF tester read with a CR line end leaves the LF at the start.
+        QByteArray line = m_buffer.mid(start, end - start);
+        while (line.startsWith('\n') || line.startsWith('\r'))
+            line.remove(0, 1);
+        if (!replyText(line).isEmpty()) {
+            newest = line;
+            break;
+        }
+        end = start - 1;
+    }
+    m_buffer.remove(0, lineEnd + 1);
+    m_inStep = true;
+    if (!newest)
+        return;
+    m_replyTimer.start();
+    if (newest->size() > kMaxReplyLength)
+        Q_EMIT badReply();
+    else
+        m_latest = replyText(*newest);
+}
+
 void CommandChannel::dropOwedLines()
 {
     while (m_owedLines > 0) {
-        const qsizetype lineEnd = m_buffer.indexOf('\n');
+        const qsizetype lineEnd = m_buffer.indexOf(m_framing.replyTerminator);
         if (lineEnd < 0)
             return;
         m_buffer.remove(0, lineEnd + 1);
@@ -99,6 +173,12 @@ void CommandChannel::dropOwedLines()
 
 void CommandChannel::onTimeout()
 {
+    if (m_state == State::Listening) {
+        // Silence: told once per reply time-out while it lasts.
+        m_replyTimer.start();
+        Q_EMIT timedOut();
+        return;
+    }
     if (m_state != State::AwaitingReply)
         return;
     oweLine();
@@ -119,4 +199,5 @@ void CommandChannel::finish()
     m_state = State::Idle;
     m_replyTimer.stop();
     m_buffer.clear();
+    m_latest.reset();
 }

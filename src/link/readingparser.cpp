@@ -1,13 +1,8 @@
 #include "link/readingparser.h"
 
 #include "common/apperror.h"
-#include "link/fieldsplitter.h"
-
-#include <QVector>
 
 namespace {
-
-constexpr int kFieldCount = 11;
 
 // Two replies can arrive in one read; the first one's CR LF then stands
 // inside the text. The last non-empty line is the newest reading.
@@ -28,7 +23,7 @@ QString lastLine(const QString &reply)
 
 } // namespace
 
-ReadingParser::ReadingParser() : m_units(initUnits()) {}
+ReadingParser::ReadingParser() : m_units(initUnits()), m_profile(*builtInProfile(kDefaultProfileName)) {}
 
 bool ReadingParser::parseReading(const QString &reply)
 {
@@ -36,11 +31,10 @@ bool ReadingParser::parseReading(const QString &reply)
     if (line.isEmpty())
         return false;
 
-    QVector<QString> fields(kFieldCount);
-    QString rest = line;
-    splitFields(rest, fields, QStringLiteral(","));
-    m_readingFields[0] = fields[0];
-    m_readingFields[1] = fields[1];
+    DecodedReply decoded = decodeReply(m_profile, line);
+    m_readingFields = std::move(decoded.fields);
+    m_testerWord = std::move(decoded.testerWord);
+    m_verdict = decoded.verdict;
     return true;
 }
 

@@ -118,3 +118,21 @@ std::optional<float> readingValueOf(const QString &field, Quantity quantity)
         return std::nullopt;
     }
 }
+
+QString testerNotation(double value)
+{
+    if (value == 0 || !std::isfinite(value))
+        return QStringLiteral("0.0000E+0");
+    int exponent = int(std::floor(std::log10(std::fabs(value)) / 3.0)) * 3;
+    double mantissa = value / std::pow(10.0, exponent);
+    // Five significant digits: 1.2345, 12.345 or 123.45.
+    const int decimals = 4 - int(std::floor(std::log10(std::fabs(mantissa))));
+    QString text = QString::number(mantissa, 'f', decimals);
+    // Rounding may carry into the next group of three (999.996E-3 -> 1000.0E-3).
+    if (std::fabs(text.toDouble()) >= 1000.0) {
+        exponent += 3;
+        mantissa /= 1000.0;
+        text = QString::number(mantissa, 'f', 4);
+    }
+    return text + QLatin1Char('E') + QLatin1Char(exponent < 0 ? '-' : '+') + QString::number(std::abs(exponent));
+}

@@ -41,3 +41,8 @@ float judgedValue(double value, Quantity quantity);
 // The value a reply field is judged as, or nullopt when the field is no
 // reading: not wholly a number, or a value that leaves the float range.
 std::optional<float> readingValueOf(const QString &field, Quantity quantity);
+
+// A number in the tester's notation: an engineering mantissa with five
+// significant digits, a capital E and a signed exponent that is a multiple of
+// three, e.g. 23.456E-3 or 3.9876E+0. 0 (and what is no number) is 0.0000E+0.
+QString testerNotation(double value);

@@ -2,7 +2,6 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QProcess>
 
 void QtDialogs::showMessage(const QString &text, const QString &title, Icon icon)
 {
@@ -40,6 +39,8 @@ void QtDialogs::askSavePath(const SaveDialogSetup &setup,
         dialog->selectNameFilter(setup.filters.at(setup.selectedFilter));
     dialog->setDefaultSuffix(setup.defaultSuffix);
     dialog->setOption(QFileDialog::DontConfirmOverwrite, !setup.confirmOverwrite);
+    if (!setup.note.isEmpty())
+        dialog->setWindowTitle(setup.note);
     dialog->selectFile(setup.initialPath);
 
     QObject::connect(dialog, &QDialog::finished, dialog, [dialog, done = std::move(done)](int code) {
@@ -60,13 +61,4 @@ void QtDialogs::askSavePath(const SaveDialogSetup &setup,
             done(result);
     });
     dialog->open();
-}
-
-bool QtDialogs::startEditor(const QString &path)
-{
-#ifdef Q_OS_WIN
-    return QProcess::startDetached(QStringLiteral("notepad"), {path});
-#else
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
-#endif
 }

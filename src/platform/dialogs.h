@@ -14,6 +14,8 @@ struct SaveDialogSetup
     int selectedFilter = 0;
     QString defaultSuffix; // without the dot
     bool confirmOverwrite = true;
+    // Shown in the dialog's title: what happens to a file that exists.
+    QString note;
 };
 
 struct SaveDialogResult
@@ -24,7 +26,7 @@ struct SaveDialogResult
     QString error; // when Failed: the platform's description
 };
 
-// Everything the windows show modally or start outside the program. The windows
+// Everything the windows show modally. The windows
 // reach it through this interface so tests never meet a real modal dialog.
 // Nothing here waits for the operator: dialogs open window-modal and return at
 // once, and answers come back through a callback.
@@ -50,10 +52,6 @@ public:
     // answered. done is not called when the dialog's parent goes away first.
     virtual void askSavePath(const SaveDialogSetup &setup,
                              std::function<void(const SaveDialogResult &)> done) = 0;
-
-    // Starts the system's text editor on path without waiting for it.
-    // False when the editor could not be started.
-    virtual bool startEditor(const QString &path) = 0;
 };
 
 class QMessageBox;
@@ -69,7 +67,6 @@ public:
     void showNotice(const QString &text, const QString &title) override;
     void askSavePath(const SaveDialogSetup &setup,
                      std::function<void(const SaveDialogResult &)> done) override;
-    bool startEditor(const QString &path) override;
 
 private:
     QWidget *m_parent;

@@ -15,7 +15,7 @@ const QString kProgramName = QStringLiteral("bin4870");
 
 FileLocations::FileLocations(const QString &programDirectory)
     : programDir(programDirectory), settingsDir(programDirectory), dataDir(programDirectory),
-      docDir(programDirectory)
+      docDir(programDirectory), journalDir(programDirectory)
 {
 }
 
@@ -33,6 +33,7 @@ FileLocations FileLocations::choose(const Facts &facts)
     locations.dataDir = !facts.documentsDir.isEmpty() && facts.documentsDirExists ? facts.documentsDir
                                                                                    : facts.homeDir;
     locations.docDir = facts.installed ? installedDocDir(facts.programDir) : facts.programDir;
+    locations.journalDir = facts.appDataDir.isEmpty() ? facts.configDir : facts.appDataDir;
     return locations;
 }
 
@@ -46,6 +47,7 @@ FileLocations FileLocations::detect(const QString &programDir, const QString &co
     facts.documentsDir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     facts.documentsDirExists = !facts.documentsDir.isEmpty() && QFileInfo(facts.documentsDir).isDir();
     facts.homeDir = QDir::homePath();
+    facts.appDataDir = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).filePath(kProgramName);
     return choose(facts);
 }
 

@@ -3,8 +3,9 @@
 #include <QString>
 
 // Where the program keeps the files a user keeps: Settings.ini and the COMn
-// links (settingsDir), the dated default data file (dataDir), and where it
-// finds its operator's guide readmeE.txt (docDir).
+// links (settingsDir), the dated default data file (dataDir), the record
+// journal (journalDir), and where it finds its operator's guide readmeE.txt
+// (docDir).
 //
 // A program that runs from a folder it may write to and that was not installed
 // (a build tree, a portable copy) keeps everything beside itself. An installed
@@ -18,6 +19,8 @@ struct FileLocations
     QString settingsDir;
     QString dataDir;
     QString docDir;
+    // journal.sqlite: beside the program, or the user's data folder.
+    QString journalDir;
     // True when settingsDir is the user's own folder, which may not exist yet.
     bool perUser = false;
 
@@ -36,6 +39,7 @@ struct FileLocations
         QString documentsDir;        // the user's documents folder, empty when unknown
         bool documentsDirExists = false;
         QString homeDir;
+        QString appDataDir;          // the user's data folder for this program
     };
     static FileLocations choose(const Facts &facts);
 

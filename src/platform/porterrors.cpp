@@ -4,6 +4,9 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -18,6 +21,43 @@ QString deviceBehind(const QString &entry)
 }
 
 } // namespace
+
+std::optional<DeviceRights> deviceRights(const QString &device)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(device).constData(), &info) != 0)
+        return std::nullopt;
+    DeviceRights rights;
+    const passwd *user = ::getpwuid(info.st_uid);
+    rights.owner = user ? QString::fromLocal8Bit(user->pw_name) : QString::number(info.st_uid);
+    const group *owners = ::getgrgid(info.st_gid);
+    rights.group = owners ? QString::fromLocal8Bit(owners->gr_name) : QString::number(info.st_gid);
+    rights.groupIsRoot = info.st_gid == 0;
+    rights.mode = unsigned(info.st_mode) & 07777u;
+    return rights;
+}
+
+QString accessDeniedText(qint16 port, const QString &device, const QString &via, const DeviceRights &rights)
+{
+    const QString name = QStringLiteral("COM%1").arg(port);
+    const QString where = via.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(via);
+    const QString denied = QStringLiteral("Cannot open serial port %1: permission denied on %2%3. ").arg(name, device, where);
+    // Joining the group helps only when the group may read and write the device.
+    const bool groupMayUse = (rights.mode & 060u) == 060u;
+    if (!rights.group.isEmpty() && groupMayUse && !rights.groupIsRoot) {
+        return denied
+               + QStringLiteral("Your user may not use this device: ask for membership of the group \"%1\" "
+                                "(sudo usermod -aG %1 $USER), then log out and log in again.")
+                     .arg(rights.group);
+    }
+    return denied
+           + QStringLiteral("The device belongs to owner %1, group %2, mode %3, so joining a group does not help: "
+                            "ask the administrator to let a group you can join read and write it "
+                            "(mode 0660, for instance with a udev rule).")
+                 .arg(rights.owner.isEmpty() ? QStringLiteral("?") : rights.owner,
+                      rights.group.isEmpty() ? QStringLiteral("?") : rights.group,
+                      QStringLiteral("0%1").arg(rights.mode, 3, 8, QLatin1Char('0')));
+}
 
 PortOpenProblem classifyOpenFailure(QSerialPort::SerialPortError error, const QString &device)
 {
@@ -46,11 +86,8 @@ QString portOpenFailureText(qint16 port, const QString &entry, PortOpenProblem p
             .arg(name, entry, reason);
     case PortOpenProblem::AccessDenied: {
         const QString device = deviceBehind(entry);
-        const QString via = device == entry ? QString() : QStringLiteral(" (%1)").arg(entry);
-        return QStringLiteral("Cannot open serial port %1: permission denied on %2%3. "
-                              "Your user may not use this device: ask for membership of the group \"dialout\" "
-                              "(sudo usermod -aG dialout $USER), then log out and log in again.")
-            .arg(name, device, via);
+        const std::optional<DeviceRights> rights = deviceRights(device);
+        return accessDeniedText(port, device, device == entry ? QString() : entry, rights.value_or(DeviceRights{}));
     }
     case PortOpenProblem::Other:
         break;

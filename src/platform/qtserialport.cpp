@@ -8,7 +8,37 @@
 
 namespace {
 
-constexpr qint32 kBaudRate = 9600;
+QSerialPort::Parity toQt(LineSettings::Parity parity)
+{
+    switch (parity) {
+    case LineSettings::Parity::None: return QSerialPort::NoParity;
+    case LineSettings::Parity::Even: return QSerialPort::EvenParity;
+    case LineSettings::Parity::Odd: return QSerialPort::OddParity;
+    case LineSettings::Parity::Mark: return QSerialPort::MarkParity;
+    case LineSettings::Parity::Space: return QSerialPort::SpaceParity;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits toQt(LineSettings::StopBits stopBits)
+{
+    switch (stopBits) {
+    case LineSettings::StopBits::One: return QSerialPort::OneStop;
+    case LineSettings::StopBits::OneAndHalf: return QSerialPort::OneAndHalfStop;
+    case LineSettings::StopBits::Two: return QSerialPort::TwoStop;
+    }
+    return QSerialPort::OneStop;
+}
+
+QSerialPort::FlowControl toQt(LineSettings::FlowControl flow)
+{
+    switch (flow) {
+    case LineSettings::FlowControl::None: return QSerialPort::NoFlowControl;
+    case LineSettings::FlowControl::Hardware: return QSerialPort::HardwareControl;
+    case LineSettings::FlowControl::Software: return QSerialPort::SoftwareControl;
+    }
+    return QSerialPort::NoFlowControl;
+}
 
 // "COM1 (/opt/bin4870/COM1 -> /dev/ttyUSB0)": the operator sees both the name
 // chosen in the program and the device behind it.
@@ -112,11 +142,11 @@ void QtSerialPort::open(const QString &device)
         target = info.canonicalFilePath();
 
     m_serial.setPortName(target);
-    m_serial.setBaudRate(kBaudRate);
-    m_serial.setDataBits(QSerialPort::Data8);
-    m_serial.setParity(QSerialPort::NoParity);
-    m_serial.setStopBits(QSerialPort::OneStop);
-    m_serial.setFlowControl(QSerialPort::NoFlowControl);
+    m_serial.setBaudRate(m_lineSettings.baudRate);
+    m_serial.setDataBits(static_cast<QSerialPort::DataBits>(m_lineSettings.dataBits));
+    m_serial.setParity(toQt(m_lineSettings.parity));
+    m_serial.setStopBits(toQt(m_lineSettings.stopBits));
+    m_serial.setFlowControl(toQt(m_lineSettings.flowControl));
     m_serial.setReadBufferSize(kReceiveBufferSize);
 
     if (!m_serial.open(QIODevice::ReadWrite)) {

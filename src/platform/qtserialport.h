@@ -10,7 +10,8 @@
 // real device, e.g. COM1 -> /dev/ttyUSB0); without one, /dev/ttyS<n-1>.
 QString serialDevicePath(qint16 port, const QString &programDir);
 
-// The serial line over QSerialPort: 9600 baud, 8N1, no flow control, DTR raised
+// The serial line over QSerialPort with the line settings given (9600 baud, 8N1,
+// no flow control unless told otherwise), DTR raised
 // where the device supports it. Everything runs on the thread that owns it; the
 // received bytes are collected while the event loop runs and announced with
 // dataArrived(); one input() takes at most kReceiveBufferSize of them and the
@@ -31,6 +32,9 @@ public:
 
     void setCommPort(qint16 port) override;
     qint16 commPort() const override;
+
+    void setLineSettings(const LineSettings &settings) override { m_lineSettings = settings; }
+    const LineSettings &lineSettings() const { return m_lineSettings; }
 
     bool portOpen() const override;
     void setPortOpen(bool open) override;
@@ -56,6 +60,7 @@ private:
 
     QString m_programDir;
     qint16 m_commPort = 1;
+    LineSettings m_lineSettings;
     QString m_device;            // what the port number resolved to when last opened
     QString m_closedBecause;
     QString m_ioError;           // the last read or write failure, for output()

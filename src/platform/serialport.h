@@ -4,9 +4,31 @@
 #include <QObject>
 #include <QString>
 
+// How the line is driven: speed and character framing. The default is the
+// program's own tester: 9600 baud, 8 data bits, no parity, 1 stop bit, no flow
+// control.
+struct LineSettings
+{
+    enum class Parity { None, Even, Odd, Mark, Space };
+    enum class StopBits { One, OneAndHalf, Two };
+    enum class FlowControl { None, Hardware, Software };
+
+    qint32 baudRate = 9600;
+    int dataBits = 8; // 5..8
+    Parity parity = Parity::None;
+    StopBits stopBits = StopBits::One;
+    FlowControl flowControl = FlowControl::None;
+
+    bool operator==(const LineSettings &other) const
+    {
+        return baudRate == other.baudRate && dataBits == other.dataBits && parity == other.parity
+            && stopBits == other.stopBits && flowControl == other.flowControl;
+    }
+};
+
 // The serial line to the tester, with the operations the program uses.
-// 9600 baud, 8 data bits, no parity, 1 stop bit, no flow control; a receive
-// buffer of 1024 bytes and a transmit buffer of 512.
+// Line settings as last given to setLineSettings (LineSettings' defaults until
+// then); a receive buffer of 1024 bytes and a transmit buffer of 512.
 // Every failure throws AppError with a number and a description that names the
 // device tried; an operation that needs an open port on a closed one throws
 // ErrorKind::PortNotOpen.
@@ -31,8 +53,12 @@ public:
     virtual void setCommPort(qint16 port) = 0;
     virtual qint16 commPort() const = 0;
 
+    // Applied when the port is opened next. A port that has no settings of its
+    // own (a test's port) ignores them.
+    virtual void setLineSettings(const LineSettings &settings) { Q_UNUSED(settings); }
+
     virtual bool portOpen() const = 0;
-    // true opens the port with the fixed configuration, false closes it.
+    // true opens the port with the line settings, false closes it.
     virtual void setPortOpen(bool open) = 0;
     // Opens the port again on the device it was last opened on, for a line lost
     // during a session: the port number is not looked up afresh, so the line

@@ -1,127 +1,49 @@
 #include "record/cellhistory.h"
 
-#include "link/testernumber.h"
 #include "record/cellid.h"
-#include "record/recordfilereader.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 
-namespace {
-
-QString textOf(std::string_view field)
+std::vector<CellRecord> mergedHistory(std::vector<CellRecord> records, const std::vector<CellRecord> &more)
 {
-    return QString::fromLatin1(field.data(), qsizetype(field.size()));
+    QSet<QUuid> known;
+    for (const CellRecord &record : records)
+        known.insert(record.id);
+    for (const CellRecord &record : more) {
+        if (!known.contains(record.id)) {
+            known.insert(record.id);
+            records.push_back(record);
+        }
+    }
+    std::stable_sort(records.begin(), records.end(),
+                     [](const CellRecord &a, const CellRecord &b) { return a.measuredAt < b.measuredAt; });
+    return records;
 }
 
-// "yyyy?mm?dd" and "hh?nn?ss" as the data file writes them, in local time.
-QDateTime recordTime(std::string_view date, std::string_view time)
+void markAgainstHistory(CellRecord &record, const std::vector<CellRecord> &history, qint64 minimumRestSecs,
+                        double limitMvPerDay)
 {
-    const auto number = [](std::string_view text, std::size_t at, std::size_t length) {
-        int value = 0;
-        for (std::size_t i = at; i < at + length; ++i)
-            value = value * 10 + (text[i] - '0');
-        return value;
-    };
-    return QDateTime(QDate(number(date, 0, 4), number(date, 5, 2), number(date, 8, 2)),
-                     QTime(number(time, 0, 2), number(time, 3, 2), number(time, 6, 2)));
-}
-
-} // namespace
-
-void CellRecordIndex::add(CellHistoryEntry record)
-{
-    if (record.cellId.isEmpty())
+    record.retest = !history.empty();
+    record.kValue.reset();
+    record.kLimit = limitMvPerDay;
+    if (history.empty())
         return;
-    std::vector<CellHistoryEntry> &records = m_records[record.cellId];
-    records.push_back(std::move(record));
-}
-
-std::vector<CellHistoryEntry> CellRecordIndex::recordsOf(const QString &cellId) const
-{
-    std::vector<CellHistoryEntry> records = m_records.value(cellId);
-    std::stable_sort(records.begin(), records.end(),
-                     [](const CellHistoryEntry &a, const CellHistoryEntry &b) { return a.measuredAt < b.measuredAt; });
-    return records;
-}
-
-CellRecordIndex readCellRecords(const QStringList &paths, const QString &bench, QStringList *problems)
-{
-    CellRecordIndex index;
-    for (const QString &path : paths) {
-        QFile file(path);
-        if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-            if (problems)
-                problems->append(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
-            continue;
-        }
-        while (!file.atEnd()) {
-            const QByteArray line = file.readLine(4096);
-            if (!line.endsWith('\n'))
-                continue; // a last line still being written, or an overlong one
-            const std::string_view text(line.constData(), std::size_t(line.size() - 1));
-            const std::optional<RecordFields> fields = splitRecordLine(text);
-            if (!fields || fields->cellId.empty())
-                continue;
-            const std::optional<double> ohms = testerNumber(fields->resistance);
-            const std::optional<double> volts = testerNumber(fields->voltage);
-            const QDateTime time = recordTime(fields->date, fields->time);
-            if (!ohms || !volts || !time.isValid())
-                continue;
-            CellHistoryEntry record;
-            record.measuredAt = time;
-            record.bench = bench;
-            record.resistanceText = textOf(fields->resistance);
-            record.voltageText = textOf(fields->voltage);
-            record.resistanceOhm = *ohms;
-            record.voltageV = *volts;
-            record.cellId = textOf(fields->cellId);
-            index.add(std::move(record));
-        }
-    }
-    return index;
-}
-
-QStringList dataFilesBeside(const QString &dataFilePath)
-{
-    const QDir folder = QFileInfo(dataFilePath).absoluteDir();
-    QStringList paths;
-    const QStringList names = folder.entryList({QStringLiteral("*.csv")}, QDir::Files | QDir::Readable, QDir::Name);
-    for (const QString &name : names)
-        paths.append(folder.filePath(name));
-    return paths;
-}
-
-std::vector<CellHistoryEntry> withDerivedMarks(std::vector<CellHistoryEntry> records, qint64 minimumRestSecs,
-                                         double limitMvPerDay)
-{
-    std::stable_sort(records.begin(), records.end(),
-                     [](const CellHistoryEntry &a, const CellHistoryEntry &b) { return a.measuredAt < b.measuredAt; });
-    for (std::size_t i = 1; i < records.size(); ++i) {
-        CellHistoryEntry &record = records[i];
-        record.retest = true;
-        if (!record.kValue) {
-            record.kValue = kValue(records.front().voltageV, records.front().measuredAt, record.voltageV,
-                                   record.measuredAt, minimumRestSecs);
-            record.kTooHigh = record.kValue && kValueTooHigh(*record.kValue, limitMvPerDay);
-        }
-    }
-    return records;
+    const CellRecord &first = history.front();
+    record.kValue = kValue(first.voltageV, first.measuredAt, record.voltageV, record.measuredAt, minimumRestSecs);
 }
 
 QString historyTimeText(const QDateTime &time)
 {
-    return time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
-QString repeatWarning(const QString &cellId, const std::vector<CellHistoryEntry> &records)
+QString repeatWarning(const QString &cellId, const std::vector<CellRecord> &records)
 {
     if (records.empty())
         return QString();
-    const CellHistoryEntry &last = records.back();
+    const CellRecord &last = records.back();
     const auto withBin = [](const QString &text, const QString &bin) {
         return bin.isEmpty() ? text : QStringLiteral("%1 (BIN %2)").arg(text, bin);
     };

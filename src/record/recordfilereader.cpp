@@ -17,6 +17,8 @@ constexpr qint64 kChunkSize = qint64(1) << 20;
 constexpr qint64 kShortestLikelyRecord = 36;
 // A line longer than this is no record; its bytes are passed over, not kept.
 constexpr std::size_t kLongestLine = 4096;
+// Date, time, resistance, voltage, cell ID, tester's word.
+constexpr int kMostFields = 6;
 
 bool isDigit(char c)
 {
@@ -43,6 +45,32 @@ bool isDigitGroups(std::string_view text, std::initializer_list<int> groups)
     return at == text.size();
 }
 
+// The tester's own pass/fail word: a letter, then letters, digits, "-" or "_".
+bool isTesterWord(std::string_view text)
+{
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (text.empty() || !letter(text.front()))
+        return false;
+    for (const char c : text) {
+        if (!letter(c) && !(c >= '0' && c <= '9') && c != '-' && c != '_')
+            return false;
+    }
+    return true;
+}
+
+// A fifth field: a cell's ID or the tester's word, both printable ASCII
+// without a double quote, 1 to 64 characters.
+bool isFurtherField(std::string_view text)
+{
+    if (text.empty() || text.size() > 64)
+        return false;
+    for (const char c : text) {
+        if (c < 0x20 || c > 0x7E || c == '"')
+            return false;
+    }
+    return true;
+}
+
 int twoDigits(std::string_view text, std::size_t at)
 {
     return (text[at] - '0') * 10 + (text[at + 1] - '0');
@@ -62,42 +90,39 @@ qint64 wallClockSeconds(int year, int month, int day, int hour, int minute, int 
     return days * 86400 + hour * 3600 + minute * 60 + second;
 }
 
-std::optional<RecordFields> splitRecordLine(std::string_view line)
+std::optional<RecordReading> parseRecordLine(std::string_view line)
 {
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
 
-    std::string_view fields[5];
+    // Four fields, then the cell's ID and the tester's word when written.
+    std::string_view fields[kMostFields];
     std::size_t start = 0;
     int count = 0;
-    for (; count < 5; ++count) {
+    while (count < kMostFields) {
         const std::size_t comma = line.find(',', start);
         const std::size_t end = comma == std::string_view::npos ? line.size() : comma;
-        fields[count] = line.substr(start, end - start);
+        fields[count++] = line.substr(start, end - start);
         start = end + 1;
         if (comma == std::string_view::npos)
             break;
     }
-    // Four fields, or five with an ID and no comma after it.
-    if (count < 3 || count > 4 || (count == 4 && fields[4].empty()))
+    if (count < 4 || start <= line.size())
+        return std::nullopt; // fewer than four fields, or more than six
+    if (count >= 5 && !isFurtherField(fields[4]))
+        return std::nullopt;
+    if (count == 6 && !isTesterWord(fields[5]))
         return std::nullopt;
     if (!isDigitGroups(fields[0], {4, 2, 2}) || !isDigitGroups(fields[1], {2, 2, 2}))
         return std::nullopt;
-    return RecordFields{fields[0], fields[1], fields[2], fields[3], fields[4]};
-}
 
-std::optional<RecordReading> parseRecordLine(std::string_view line)
-{
-    const std::optional<RecordFields> split = splitRecordLine(line);
-    if (!split)
-        return std::nullopt;
-    const std::optional<double> ohms = testerNumber(split->resistance);
-    const std::optional<double> volts = testerNumber(split->voltage);
+    const std::optional<double> ohms = testerNumber(fields[2]);
+    const std::optional<double> volts = testerNumber(fields[3]);
     if (!ohms || !volts || isOverflowMark(*ohms) || isOverflowMark(*volts))
         return std::nullopt;
     // Below the overflow mark both fit a float: the cycle's own arithmetic.
-    const std::string_view date = split->date;
-    const std::string_view time = split->time;
+    const std::string_view date = fields[0];
+    const std::string_view time = fields[1];
     const qint64 stamp = wallClockSeconds(twoDigits(date, 0) * 100 + twoDigits(date, 2), twoDigits(date, 5),
                                           twoDigits(date, 8), twoDigits(time, 0), twoDigits(time, 3),
                                           twoDigits(time, 6));

@@ -27,23 +27,13 @@ struct RecordReading
 // only a way to order and group record times.
 qint64 wallClockSeconds(int year, int month, int day, int hour, int minute, int second);
 
-// The fields of one data-file line (without its line end; a trailing CR is
-// allowed): date, time, the two reading texts and, in the five-field form
-// written when cell IDs go to the data file, the cell's ID (empty in the
-// four-field form). nullopt when the line has neither four fields nor five
-// with a non-empty fifth, or its date or time is not "dddd?dd?dd" / "dd?dd?dd".
-struct RecordFields
-{
-    std::string_view date;
-    std::string_view time;
-    std::string_view resistance;
-    std::string_view voltage;
-    std::string_view cellId;
-};
-std::optional<RecordFields> splitRecordLine(std::string_view line);
-
-// The reading of one data-file line in either form (see splitRecordLine), or
-// nullopt when the line is not a record: not four or five fields, a date
+// The reading of one data-file line (without its line end; a trailing CR is
+// allowed), or nullopt when the line is not a record. A record has four
+// fields, and may have a fifth and a sixth: the cell's ID and then the
+// tester's word, either one alone as the fifth (see recordLine). A fifth field
+// must be 1 to 64 printable ASCII characters without a double quote (every ID
+// and every word is), a sixth the tester's word. Not a record: fewer than four
+// fields or more than six, a further field that is not so, a date
 // or time that is not "dddd?dd?dd" / "dd?dd?dd", a reading text that is not
 // wholly a number (testerNumber), or a reading the tester marks as overflow
 // (isOverflowMark, shown as "OF" in the window).

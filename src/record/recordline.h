@@ -6,12 +6,14 @@
 #include <QString>
 
 // One data-file line: "yyyy/mm/dd,hh:nn:ss,<resistance>,<voltage>" + CR LF,
-// the two texts exactly as the tester sent them. With a cell ID (only when the
-// options say so) the ID follows as a fifth field:
-// "yyyy/mm/dd,hh:nn:ss,<resistance>,<voltage>,<cell ID>" + CR LF. An empty ID
-// gives the four-field line.
+// the two texts exactly as the tester sent them. Further fields follow only
+// when there is something to write, in this order:
+// - the cell's ID, when cell IDs go to the data file (a non-empty cellId);
+// - the tester's own pass/fail word, when its profile reads one.
+// So "...,<voltage>,<cell ID>,PASS", "...,<voltage>,<cell ID>",
+// "...,<voltage>,PASS", or the four fields alone, byte for byte as always.
 QByteArray recordLine(const QDateTime &timeStamp, const QString &resistanceText,
-                      const QString &voltageText, const QString &cellId = QString());
+                      const QString &voltageText, const QString &cellId = {}, const QString &testerWord = {});
 
 // <programDir><separator>yyyy-mm-dd.csv
 QString defaultDataPath(const QString &programDir, const QDate &today);

@@ -26,6 +26,17 @@ struct RecordFilter
 // RecordReading::stamp; nullopt for anything else.
 std::optional<qint64> parseWallClock(const QString &text, const QDate &today);
 
+// A BIN set-up that judged some of the records a filter takes: its hash, its
+// canonical text (BinSetup::text; empty when the source does not hold it) and
+// how many of the records it judged, the last of them at lastStamp.
+struct SetupInForce
+{
+    QString hash;
+    QString text;
+    qint64 cells = 0;
+    qint64 lastStamp = 0;
+};
+
 // Called for every record taken, in record order, with the index of its bench
 // in RecordSource::benches(); returning false stops the pass.
 using RecordVisitor = std::function<bool(int bench, const RecordReading &reading)>;
@@ -51,6 +62,15 @@ public:
     virtual bool read(const RecordFilter &filter, const RecordVisitor &visit, QString *error) = 0;
     // Records passed over as damaged in the last pass.
     virtual qint64 recordsNotRead() const { return 0; }
+    // The set-ups that judged the records the filter takes, the one of the
+    // latest record last. A data file keeps no set-up: none.
+    virtual bool setups(const RecordFilter &filter, std::vector<SetupInForce> *found, QString *error)
+    {
+        Q_UNUSED(filter)
+        Q_UNUSED(error)
+        found->clear();
+        return true;
+    }
 };
 
 // A data file: one bench's records, named after the file.

@@ -3,17 +3,49 @@
 #include "bins/bintables.h"
 #include "bins/judge.h"
 #include "common/apperror.h"
+#include "common/logcategories.h"
 #include "link/testernumber.h"
 #include "platform/clock.h"
 #include "platform/serialport.h"
 #include "record/datafile.h"
 #include "record/recordline.h"
-#include "record/recordnotices.h"
+#include "bins/setuphash.h"
+#include "record/binsetup.h"
+#include "record/cellrecord.h"
 #include "session/celltagger.h"
 #include "session/sessionview.h"
 #include "session/settlerule.h"
 
+#include <QStringList>
+#include <QUuid>
+
 #include <optional>
+
+namespace {
+
+// The BIN a counted reading went into: "1".."9" ("2,3" for a reading in two
+// overlapping BINs, each of which counted it), "+Out" or "-Out", and "Out"
+// for a reading between BINs.
+QString countedBin(const Judgement &judgement)
+{
+    QStringList bins;
+    for (size_t row = 0; row < judgement.lit.size(); ++row) {
+        if (judgement.lit.test(row))
+            bins << QString::number(row + 1);
+    }
+    if (!bins.isEmpty())
+        return bins.join(QLatin1Char(','));
+    switch (judgement.out) {
+    case OutSide::Above:
+        return QStringLiteral("+Out");
+    case OutSide::Below:
+        return QStringLiteral("-Out");
+    default:
+        return QStringLiteral("Out");
+    }
+}
+
+} // namespace
 
 MeasurementSession::MeasurementSession(SerialPort &port, Clock &clock, BinTables &binTables,
                                        DataFile &dataFile, SessionView &view,
@@ -24,7 +56,8 @@ MeasurementSession::MeasurementSession(SerialPort &port, Clock &clock, BinTables
       m_binTables(binTables),
       m_dataFile(dataFile),
       m_view(view),
-      m_channel(port)
+      m_channel(port),
+      m_dataFileSink(dataFile)
 {
     m_pollTimer.setObjectName(QStringLiteral("Timer1"));
     m_pollTimer.setInterval(kPollInterval);
@@ -66,6 +99,13 @@ QString MeasurementSession::badReplyText()
 void MeasurementSession::start()
 {
     try {
+        // Before anything is opened: a profile that cannot be read starts nothing.
+        const ProfileLoad load = m_profileSource ? m_profileSource()
+                                                 : ProfileLoad{builtInProfile(kDefaultProfileName), QString()};
+        if (!load.profile)
+            throw AppError(ErrorKind::FileIo, load.error);
+        applyProfile(*load.profile);
+
         m_view.setStartEnabled(false);
         m_view.setSetupEnabled(false);
         // A press left armed by the previous session belongs to a cell of that
@@ -87,13 +127,15 @@ void MeasurementSession::start()
 
         if (!m_port.portOpen())
             m_port.setPortOpen(true);
+        m_channel.cancel();
         setUpTester();
 
-        m_channel.cancel();
         m_running = true;
         m_reconnecting = false;
         m_counterFullTold = false;
-        m_recordNotices.reset();
+        m_dataFileSink.beginSession();
+        for (RecordSink *sink : m_sinks)
+            sink->beginSession();
         m_pollTimer.start();
     } catch (const AppError &error) {
         if (error.kind() != ErrorKind::PortNotOpen)
@@ -135,14 +177,30 @@ void MeasurementSession::setAutoRecord(bool enabled)
     m_arming.setAutoRecord(enabled);
 }
 
+void MeasurementSession::applyProfile(const TesterProfile &profile)
+{
+    m_parser.setProfile(profile);
+    m_port.setLineSettings(profile.line);
+    m_channel.setFraming({profile.requestEnd, profile.replyTerminator(), profile.replyTimeout});
+    m_pollTimer.setInterval(profile.pollInterval);
+    m_view.showTesterVerdict(QString(), TesterVerdict::None);
+}
+
 void MeasurementSession::onPollTick()
 {
+    if (!m_running || m_reconnecting)
+        return;
+    if (profile().pushes()) {
+        if (const std::optional<QString> line = m_channel.takeLatest())
+            onReply(*line);
+        return;
+    }
     // A late reply to an earlier request still owed would pass for the
     // answer to this one.
-    if (!m_running || m_reconnecting || !m_channel.ready())
+    if (!m_channel.ready())
         return;
     try {
-        m_channel.request(QStringLiteral(":fetch?"));
+        m_channel.request(profile().request);
     } catch (const AppError &error) {
         // The port closed or refuses to write: the line is gone.
         loseLine(error.description());
@@ -161,8 +219,10 @@ qint16 MeasurementSession::comPort() const
 
 void MeasurementSession::setUpTester()
 {
-    m_channel.sendCommand(QStringLiteral("func rv"));
-    m_channel.sendCommand(QStringLiteral("trig:sour imm"));
+    for (const QString &command : profile().setupCommands)
+        m_channel.sendCommand(command);
+    if (profile().pushes())
+        m_channel.listen();
 }
 
 void MeasurementSession::onReply(const QString &line)
@@ -183,6 +243,8 @@ void MeasurementSession::onReply(const QString &line)
     }
     m_view.showValue(0, m_parser.displayText(0));
     m_view.showValue(1, m_parser.displayText(1));
+    if (profile().judgement.present())
+        m_view.showTesterVerdict(m_parser.testerWord(), m_parser.testerVerdict());
     try {
         judgeReading();
     } catch (const AppError &) {
@@ -246,20 +308,43 @@ void MeasurementSession::judgeReading()
         m_counterFullTold = false;
         setStatus(QString());
     }
-    const QDateTime now = m_clock.now();
-    CellTag tag;
-    if (m_tagger) {
-        tag = m_tagger->counted(CountedCell{now, fields[0], fields[1], *valueR / 1000.0, *valueV,
-                                            recordedBinName(judgedR), recordedBinName(judgedV)});
-    }
-    const RecordOutcome outcome =
-            m_dataFile.writeRecord(now, fields[0], fields[1], tag.toDataFile ? tag.cellId : QString());
+    recordCell(m_clock.now(), judgedR, judgedV);
     m_arming.recorded(sample);
     Q_EMIT readingCounted();
     Q_EMIT cellRecorded(judgedR.matched() && judgedV.matched());
-    // What became of the record (not saved, or saved in a data file opened afresh).
-    if (const std::optional<QString> notice = m_recordNotices.after(outcome))
-        m_view.showRecordNotice(*notice);
+}
+
+void MeasurementSession::recordCell(const QDateTime &timeStamp, const Judgement &judgedR, const Judgement &judgedV)
+{
+    const auto &fields = m_parser.readingFields();
+    CellRecord record;
+    record.id = QUuid::createUuid();
+    record.bench = m_benchName;
+    record.measuredAt = timeStamp;
+    record.resistanceText = fields[0];
+    record.voltageText = fields[1];
+    record.resistanceOhm = testerNumber(fields[0]).value_or(0.0);
+    record.voltageV = testerNumber(fields[1]).value_or(0.0);
+    record.resistanceBin = countedBin(judgedR);
+    record.voltageBin = countedBin(judgedV);
+    const BinSetup setup = binSetupOf(m_binTables.resistance(), m_binTables.voltage());
+    record.setupHash = setup.hash;
+    record.programVersion = m_programVersion;
+    record.testerWord = m_parser.testerWord();
+    if (m_tagger)
+        m_tagger->tag(record);
+
+    // What became of the record in each sink (not saved, or saved in a data
+    // file opened afresh), told together so no notice hides another.
+    QStringList notices;
+    if (const std::optional<QString> notice = m_dataFileSink.keep(record, setup))
+        notices << *notice;
+    for (RecordSink *sink : m_sinks) {
+        if (const std::optional<QString> notice = sink->keep(record, setup))
+            notices << *notice;
+    }
+    if (!notices.isEmpty())
+        m_view.showRecordNotice(notices.join(QStringLiteral("\n\n")));
 }
 
 void MeasurementSession::onBadReply()
@@ -314,6 +399,7 @@ void MeasurementSession::loseLine(const QString &reason)
     }
     markStale(noAnswerText());
     setStatus(lineLostText(m_port.commPort(), reason));
+    qCWarning(lcLine, "line to the tester lost on COM%d (%s); retrying", int(m_port.commPort()), qUtf8Printable(reason));
     m_reconnectTimer.start();
 }
 
@@ -341,6 +427,7 @@ void MeasurementSession::tryReconnect()
     m_reconnecting = false;
     m_reconnectTimer.stop();
     setStatus(lineBackText(m_port.commPort()));
+    qCInfo(lcLine, "line to the tester back on COM%d", int(m_port.commPort()));
     m_pollTimer.start();
 }
 

@@ -2,7 +2,8 @@
 
 #include "link/commandchannel.h"
 #include "link/readingparser.h"
-#include "record/recordnotices.h"
+#include "link/testerprofile.h"
+#include "record/recordsinks.h"
 #include "session/recordarming.h"
 
 #include <QObject>
@@ -11,6 +12,8 @@
 
 #include <array>
 #include <chrono>
+#include <functional>
+#include <vector>
 
 class CellTagger;
 class Clock;
@@ -18,6 +21,7 @@ class DataFile;
 class SerialPort;
 class SessionView;
 class BinTables;
+struct Judgement;
 
 // A measurement session: START and STOP, the 300 ms measurement cycle that
 // shows, judges, counts and records the tester's readings, and "REC - COUNT",
@@ -25,27 +29,44 @@ class BinTables;
 // forwards the clicks of its buttons here; the session drives the window
 // through SessionView.
 //
-// Everything runs on the user-interface thread and nothing waits: a tick sends
-// ":fetch?" when no request is outstanding, and the reply (or its time-out)
-// arrives later as a signal of the channel. STOP drops the outstanding request,
-// so nothing it brings is shown, counted or recorded.
+// How the tester is talked to comes from its profile (TesterProfile), read
+// afresh at every START: a profile that cannot be read stops START with a
+// message that names the file, the key and the fault.
 //
-// A request left unanswered for CommandChannel::kReplyTimeout marks the reading
-// on screen as stale until the next complete reply. A port lost under a running
+// Everything runs on the user-interface thread and nothing waits: a tick sends
+// the profile's request (":fetch?") when no request is outstanding, and the
+// reply (or its time-out) arrives later as a signal of the channel. STOP drops
+// the outstanding request, so nothing it brings is shown, counted or recorded.
+// A tester that sends readings by itself is listened to instead, and each tick
+// takes the newest complete line that came since the tick before.
+//
+// A request left unanswered for the profile's reply time-out (silence as long
+// in push mode) marks the reading on screen as stale until the next complete
+// reply. A port lost under a running
 // session is reopened every kReconnectInterval, the tester set up again and
 // polling resumed, until STOP.
 class MeasurementSession : public QObject
 {
     Q_OBJECT
 public:
+    // The default profile's poll interval.
     static constexpr std::chrono::milliseconds kPollInterval{300};
     static constexpr std::chrono::milliseconds kReconnectInterval{1000};
 
+    // Gives the profile to use; called at every START.
+    using ProfileSource = std::function<ProfileLoad()>;
+
     MeasurementSession(SerialPort &port, Clock &clock, BinTables &binTables, DataFile &dataFile, SessionView &view, QObject *parent = nullptr);
 
-    // START: disables the set-up, opens the data file for appending (".csv"
-    // appended to a path without any "."), opens the port, sets the tester up and
-    // starts the timer. A failure shows the component's description (silently
+    // Where START takes the tester's profile from; the built-in default until set.
+    void setProfileSource(ProfileSource source) { m_profileSource = std::move(source); }
+    // The profile of the running (or last) session.
+    const TesterProfile &profile() const { return m_parser.profile(); }
+
+    // START: reads the tester's profile, disables the set-up, opens the data
+    // file for appending (".csv" appended to a path without any "."), opens the
+    // port with the profile's line settings, sets the tester up and starts the
+    // timer. A failure shows the component's description (silently
     // for an operation on a closed port), closes file and port and enables the
     // set-up again. A leftover arming of an earlier session is dropped.
     void start();
@@ -71,10 +92,13 @@ public:
     // Cell IDs: asked before each count and given every counted cell; none
     // (the default) counts cells without an ID. Not owned.
     void setCellTagger(CellTagger *tagger) { m_tagger = tagger; }
+    // The counted cell's ID goes into its data-file line (off: the line has
+    // no ID field).
+    void setCellIdsInDataFile(bool on) { m_dataFileSink.setWriteCellIds(on); }
 
-    // The poll timer's tick: sends ":fetch?" unless a request is outstanding,
-    // the late reply to one that timed out may still come, or the line is
-    // being reconnected.
+    // The poll timer's tick: sends the profile's request unless one is
+    // outstanding, the late reply to one that timed out may still come, or the
+    // line is being reconnected; for a pushing tester, takes its newest line.
     void onPollTick();
 
     bool running() const { return m_running; }
@@ -96,6 +120,13 @@ public:
     // last. Throws the port's AppError when it refuses the number.
     void setComPort(qint16 comPort);
     qint16 comPort() const;
+
+    // Counting a cell hands its record to the data file and then to each
+    // sink added here (the journal), in order. Not owned.
+    void addRecordSink(RecordSink *sink) { m_sinks.push_back(sink); }
+    // What every record carries: the bench's name and the program's version.
+    void setBenchName(const QString &bench) { m_benchName = bench; }
+    void setProgramVersion(const QString &version) { m_programVersion = version; }
 
     // The status-line texts.
     static QString lineLostText(qint16 comPort, const QString &reason);
@@ -120,10 +151,14 @@ private:
     void loseLine(const QString &reason);
     void tryReconnect();
     void setUpTester();
+    void applyProfile(const TesterProfile &profile);
     void markStale(const QString &notice);
     void setStatus(const QString &text);
     // Judges the reading in readingFields; counts and records it when armed.
     void judgeReading();
+    // Hands the counted reading's record to every sink; what went wrong, told
+    // in one notice.
+    void recordCell(const QDateTime &timeStamp, const Judgement &judgedR, const Judgement &judgedV);
     void closePort();
     void enableSetup();
 
@@ -132,6 +167,7 @@ private:
     BinTables &m_binTables;
     DataFile &m_dataFile;
     SessionView &m_view;
+    ProfileSource m_profileSource;
 
     CommandChannel m_channel;
     ReadingParser m_parser;
@@ -144,6 +180,9 @@ private:
     bool m_counterFullTold = false;
     int m_badReplies = 0;
     QString m_status;
-    RecordNotices m_recordNotices;
+    DataFileSink m_dataFileSink;
+    std::vector<RecordSink *> m_sinks;
+    QString m_benchName;
+    QString m_programVersion;
     CellTagger *m_tagger = nullptr;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bins/judge.h"
+#include "link/testerprofile.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -44,6 +45,14 @@ public:
     // shown in the result area, the values are greyed and the grid cleared.
     // An empty notice shows the values as current again.
     virtual void showStale(const QString &notice) = 0;
+
+    // The tester's own judgement of the reading, beside the program's: its word
+    // as sent. An empty word hides it (a profile without one, a new session).
+    virtual void showTesterVerdict(const QString &word, TesterVerdict verdict)
+    {
+        Q_UNUSED(word);
+        Q_UNUSED(verdict);
+    }
 
     // The window's status line (link state, full counters); empty hides it.
     virtual void showStatus(const QString &text) = 0;

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QList>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
 #include <QTest>
@@ -52,12 +53,6 @@ public:
         done(saveResults.isEmpty() ? SaveDialogResult{} : saveResults.takeFirst());
     }
 
-    bool startEditor(const QString &path) override
-    {
-        editorPaths.append(path);
-        return editorStarts;
-    }
-
     QStringList messageTexts() const
     {
         QStringList texts;
@@ -69,8 +64,6 @@ public:
     QList<Message> messages;
     QList<SaveDialogSetup> saveSetups;
     QList<SaveDialogResult> saveResults;
-    QStringList editorPaths;
-    bool editorStarts = true;
 };
 
 struct FormMainHarness
@@ -118,6 +111,17 @@ inline QList<QByteArray> fileLines(const QString &path)
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;
+}
+
+// Presses RESET in the counter window `form` and answers Yes to its question.
+inline void resetCounters(QWidget *form)
+{
+    for (QPushButton *button : form->findChildren<QPushButton *>()) {
+        if (button->text() == QStringLiteral("RESET"))
+            button->click();
+    }
+    if (auto *question = form->findChild<QMessageBox *>(QStringLiteral("resetQuestion")))
+        question->button(QMessageBox::Yes)->click();
 }
 
 // Replaces a box's text the way the operator does: cleared, then typed key by key.

@@ -20,7 +20,8 @@ inline QList<QWidget *> placedChildren(const QWidget *parent)
 }
 
 // Problems with the placement of `parent`'s controls: a control that leaves
-// the parent's rectangle, or two controls that cover each other.
+// the parent's rectangle, or two shown controls that cover each other (a
+// hidden notice may lie over controls it is meant to cover when shown).
 inline QStringList placementProblems(const QWidget *parent)
 {
     QStringList problems;
@@ -31,6 +32,8 @@ inline QStringList placementProblems(const QWidget *parent)
         if (!room.contains(here))
             problems << QStringLiteral("%1 leaves %2").arg(children[i]->objectName(), parent->objectName());
         for (int j = i + 1; j < children.size(); ++j) {
+            if (!children[i]->isVisibleTo(parent) || !children[j]->isVisibleTo(parent))
+                continue;
             if (here.intersects(children[j]->geometry()))
                 problems << QStringLiteral("%1 overlaps %2").arg(children[i]->objectName(),
                                                                  children[j]->objectName());

@@ -1,5 +1,6 @@
 #include "testmain.h"
 
+#include "devdb.h"
 #include "filecontent.h"
 #include "formmainharness.h"
 #include "simtester.h"
@@ -9,10 +10,15 @@
 #include "app/cellidoptionsdialog.h"
 #include "app/handsfreecontrols.h"
 #include "cellline.h"
+#include "record/cellhistory.h"
+#include "record/centraldatabase.h"
+#include "record/journal.h"
+#include "settings/centralsettings.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -25,7 +31,8 @@
 
 // Cell IDs in the main window against the simulated tester over a real
 // pseudo-terminal: scanning, counting with an ID, refusals, the repeat warning,
-// the K-value and the cell history.
+// the K-value and the cell history, from the journal and a real PostgreSQL
+// server started by scripts/dev-db.sh.
 
 class TestCellIds : public QObject
 {
@@ -46,14 +53,32 @@ class TestCellIds : public QObject
     {
         m_sim = std::make_unique<SimTester>();
         QVERIFY2(m_sim->start(simOptions), m_sim->log().constData());
+        startBenchWindow(options);
+    }
+    void startBenchWindow(CellIdOptions options)
+    {
         m_h = std::make_unique<FormMainHarness>(m_sim->folder());
         setOneBinPerTable(ui());
         options.enabled = true;
         options.writeToDataFile = true;
         cellIds().setOptions(options);
-        QTRY_VERIFY(!cellIds().historyLoading());
         window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
+    }
+
+    // The harness's clock stands at 2012-08-02 14:05:09.
+    inline static const QDateTime kBenchNow{QDate(2012, 8, 2), QTime(14, 5, 9)};
+
+    // An earlier record of the cell, made at another bench.
+    static CellRecord earlierRecord(const QString &cellId, const QString &bench, const QDateTime &at, double volts)
+    {
+        CellRecord record = cellfixtures::record(bench, 0, cellfixtures::setup());
+        record.measuredAt = at;
+        record.cellId = cellId;
+        record.voltageV = volts;
+        record.voltageText = QStringLiteral("+3.6500E+00");
+        record.voltageBin = QStringLiteral("2");
+        return record;
     }
 
     void start()
@@ -190,41 +215,40 @@ private Q_SLOTS:
 
     void aRepeatIsWarnedAndTheKValueShownAndRecorded()
     {
-        // The cell was recorded 7.5 days before the bench clock's now, at
-        // 3.6500 V; it reads 3.6350 V now: 15 mV in 7.5 days is 2.00 mV/day.
+        // The cell was recorded at bench-A 7.5 days before the bench clock's
+        // now, at 3.6500 V; it reads 3.6350 V now: 15 mV in 7.5 days is 2.00
+        // mV/day.
         m_sim = std::make_unique<SimTester>();
-        const QDateTime now(QDate(2012, 8, 2), QTime(14, 5, 9));
-        const QDateTime earlier = now.addSecs(-qint64(7.5 * 86400));
+        QVERIFY(m_sim->start({QStringLiteral("--reply"), QStringLiteral("+2.1000E-02,+3.6350E+00")}));
+        const QDateTime earlier = kBenchNow.addSecs(-qint64(7.5 * 86400));
+        const CellRecord first = earlierRecord(QStringLiteral("C-0042"), QStringLiteral("bench-A"), earlier, 3.65);
+        {
+            Journal journal(QStringLiteral("seed"));
+            QVERIFY(journal.open(folderFile(QStringLiteral("journal.sqlite"))).ok);
+            QVERIFY(journal.append(first, cellfixtures::setup()).written);
+        }
         CellIdOptions options;
         options.kLimitMvPerDay = 2.0;
-        QVERIFY(m_sim->start({QStringLiteral("--reply"), QStringLiteral("+2.1000E-02,+3.6350E+00")}));
-        QVERIFY(writeFile(QDir(m_sim->folder()).filePath(QStringLiteral("2012-07-26.csv")),
-                          earlier.toString(QStringLiteral("yyyy/MM/dd,hh:mm:ss")).toLatin1()
-                              + ",+2.0000E-02,+3.6500E+00,C-0042\r\n"));
-        m_h = std::make_unique<FormMainHarness>(m_sim->folder());
-        setOneBinPerTable(ui());
-        options.enabled = true;
-        options.writeToDataFile = true;
-        cellIds().setOptions(options);
-        QTRY_VERIFY(!cellIds().historyLoading());
-        window().show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+        startBenchWindow(options);
         start();
         scan(QStringLiteral("C-0042"));
         const QString warning = cellIds().notice()->text();
         QVERIFY2(warning.contains(QStringLiteral("recorded before")), qPrintable(warning));
-        QVERIFY2(warning.contains(historyTimeText(earlier)), qPrintable(warning));
-        QVERIFY2(warning.contains(QStringLiteral("bench ") + QSysInfo::machineHostName()), qPrintable(warning));
-        QVERIFY2(warning.contains(QStringLiteral("+2.0000E-02 (BIN 1)")), qPrintable(warning));
+        QVERIFY2(warning.contains(historyTimeText(earlier) + QStringLiteral(" at bench bench-A")), qPrintable(warning));
+        QVERIFY2(warning.contains(QStringLiteral("+3.6500E+00 (BIN 2)")), qPrintable(warning));
         QTRY_COMPARE(cellIds().kValueLabel()->text(), QStringLiteral("K 2.00 mV/day OK"));
 
         QVERIFY(countOne(window()));
         QVERIFY2(cellIds().notice()->text().contains(QStringLiteral("(re-test). K 2.00 mV/day OK")),
                  qPrintable(cellIds().notice()->text()));
-        const std::vector<CellHistoryEntry> history = cellIds().historyOf(QStringLiteral("C-0042"));
-        QCOMPARE(history.size(), std::size_t(2));
-        QVERIFY(history[1].retest);
-        QVERIFY(history[1].kValue && qAbs(*history[1].kValue - 2.0) < 1e-6);
+        QVERIFY(records().at(0).endsWith(",C-0042\r"));
+        // The journal keeps the ID, the re-test mark and the K-value with its verdict.
+        const std::vector<CellRecord> kept = cellIds().historyOf(QStringLiteral("C-0042")).records;
+        QCOMPARE(kept.size(), std::size_t(2));
+        QCOMPARE(kept[0].id, first.id);
+        QVERIFY(kept[1].retest);
+        QVERIFY(kept[1].kValue && qAbs(*kept[1].kValue - 2.0) < 1e-6);
+        QCOMPARE(kept[1].kVerdict(), QStringLiteral("OK"));
 
         // The history window lists both records.
         QTest::mouseClick(ui().stopButton, Qt::LeftButton);
@@ -234,14 +258,60 @@ private Q_SLOTS:
         QTest::keyClicks(historyWindow->idField(), QStringLiteral("C-0042"));
         QTest::keyClick(historyWindow->idField(), Qt::Key_Return);
         QCOMPARE(historyWindow->table()->rowCount(), 2);
+        QCOMPARE(historyWindow->table()->item(0, 1)->text(), QStringLiteral("bench-A"));
         QCOMPARE(historyWindow->table()->item(1, 5)->text(), QStringLiteral("re-test"));
         QCOMPARE(historyWindow->table()->item(1, 6)->text(), QStringLiteral("K 2.00 mV/day OK"));
-        QCOMPARE(historyWindow->table()->item(0, 4)->text(), QStringLiteral("1 / 1"));
+        QCOMPARE(historyWindow->table()->item(1, 4)->text(), QStringLiteral("1 / 1"));
         historyWindow->idField()->clear();
         QTest::keyClicks(historyWindow->idField(), QStringLiteral("C,1"));
         QTest::keyClick(historyWindow->idField(), Qt::Key_Return);
         QCOMPARE(historyWindow->table()->rowCount(), 0);
         QVERIFY(historyWindow->summary()->text().contains(QStringLiteral("a comma")));
+    }
+
+    // With the shared database on, another bench's record of the cell is
+    // warned about and is the K-value's first record; the count reaches the
+    // database with its marks. A database that is down is said, and the
+    // journal's records stand; the window goes on meanwhile.
+    void theSharedDatabaseAddsOtherBenchesAndItsAbsenceIsTold()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        const QDateTime earlier = kBenchNow.addSecs(-qint64(7.5 * 86400));
+        const CellRecord other = earlierRecord(QStringLiteral("C-7"), QStringLiteral("line-1-bench-9"), earlier, 3.65);
+        const BinSetup setup = cellfixtures::setup();
+        QVERIFY(central::connect(QStringLiteral("seed"), db.settings()).ok);
+        QVERIFY(central::prepareSchema(QStringLiteral("seed"), db.settings()).ok);
+        QVERIFY(central::send(QStringLiteral("seed"), db.settings(), {{1, other}}, {{setup.hash, setup.text}}).ok);
+        central::disconnect(QStringLiteral("seed"));
+
+        m_sim = std::make_unique<SimTester>();
+        QVERIFY(m_sim->start({QStringLiteral("--reply"), QStringLiteral("+2.1000E-02,+3.6350E+00")}));
+        QVERIFY(saveCentralSettings(m_sim->folder(), db.settings(QStringLiteral("line-1-bench-2"))));
+        startBenchWindow({});
+        start();
+        scan(QStringLiteral("C-7"));
+        QTRY_VERIFY_WITH_TIMEOUT(cellIds().notice()->text().contains(QStringLiteral("at bench line-1-bench-9")), 20000);
+        QTRY_COMPARE(cellIds().kValueLabel()->text(), QStringLiteral("K 2.00 mV/day OK"));
+        QVERIFY(countOne(window()));
+        QTRY_COMPARE_WITH_TIMEOUT(
+                db.column(QStringLiteral("SELECT concat_ws(' ', bench, retest, round(k_value::numeric, 2), k_verdict)"
+                                         " FROM cells WHERE cell_id = 'C-7' ORDER BY measured_at")),
+                (QStringList{QStringLiteral("line-1-bench-9 f"), QStringLiteral("line-1-bench-2 t 2.00 OK")}),
+                20000);
+
+        // The server goes away: the next scan warns from the journal at once
+        // and then says the shared database could not be read.
+        QVERIFY(db.stop());
+        QElapsedTimer took;
+        took.start();
+        scan(QStringLiteral("C-7"));
+        QVERIFY2(took.elapsed() < 1000, "the scan does not wait for the database");
+        QVERIFY2(cellIds().notice()->text().contains(QStringLiteral("at bench line-1-bench-2")),
+                 qPrintable(cellIds().notice()->text()));
+        QTRY_VERIFY_WITH_TIMEOUT(cellIds().notice()->text().contains(QStringLiteral("server not reachable")), 20000);
+        QVERIFY2(cellIds().notice()->text().contains(QStringLiteral("recorded before (once)")),
+                 qPrintable(cellIds().notice()->text()));
     }
 
     void theSimulatedLineBringsCellsBackWithTheirDrift()

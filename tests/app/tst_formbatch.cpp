@@ -1,10 +1,13 @@
 #include "testmain.h"
 
+#include "devdb.h"
 #include "formmainharness.h"
 
 #include "app/formbatch.h"
 #include "bins/batchsummary.h"
 #include "bins/bintables.h"
+#include "record/centraldatabase.h"
+#include "record/journal.h"
 
 #include <QAction>
 #include <QAreaSeries>
@@ -195,13 +198,14 @@ private Q_SLOTS:
 
     void readsLinesWithACellIdLikeTheOthers()
     {
-        // The same batch, three of its cells with an ID as a fifth field, and a
-        // line with a sixth field, which is no record.
+        // The same batch, three of its cells with an ID as a fifth field (one
+        // with the tester's word after it), and a line with seven fields,
+        // which is no record.
         QByteArray batch = kBatch;
         batch.replace("15E-3,3.6\r\n", "15E-3,3.6,C-0001\r\n");
         batch.replace("25E-3,3.7\r\n", "25E-3,3.7,C-0002\r\n");
-        batch.replace("2E-3,4.5\r\n", "2E-3,4.5,C-0001\r\n");
-        batch += "2026/12/07,14:05:09,15E-3,3.6,C-3,x\r\n";
+        batch.replace("2E-3,4.5\r\n", "2E-3,4.5,C-0001,FAIL\r\n");
+        batch += "2026/12/07,14:05:09,15E-3,3.6,C-3,PASS,x\r\n";
         const QString file = path("batch-ids.csv");
         writeFile(file, batch);
         const auto form = openOn(file);
@@ -212,6 +216,109 @@ private Q_SLOTS:
                                  QStringLiteral("1"), QStringLiteral("5")};
         for (int row = 0; row < 6; ++row)
             QCOMPARE(cellText(table, row, 1), counts.at(row));
+    }
+
+    void scatterLegendNamesEveryPairAndTellsShadesApart()
+    {
+        // 5 resistance BINs against 4 voltage BINs, one cell in each pair.
+        m_tables.setTables(maxMin(5, 10, 60), maxMin(4, 3.0f, 4.2f));
+        QByteArray content;
+        for (int r = 0; r < 5; ++r) {
+            for (int v = 0; v < 4; ++v)
+                content += record(QByteArray::number(15 + 10 * r) + "E-3", QByteArray::number(3.15 + 0.3 * v));
+        }
+        const QString file = path("pairs.csv");
+        writeFile(file, content);
+        const auto form = openOn(file);
+        QVERIFY(form);
+
+        const QString legend = child<QLabel>(form.get(), "scatterLegend")->text();
+        for (int r = 1; r <= 5; ++r) {
+            for (int v = 1; v <= 4; ++v)
+                QVERIFY2(legend.contains(QStringLiteral("R%1 V%2").arg(r).arg(v)), qPrintable(legend));
+        }
+        QVERIFY2(child<QLabel>(form.get(), "scatterLegend")->isVisible(), "the legend is shown");
+
+        // Within a resistance BIN the voltage BINs differ in shade and in marker shape.
+        for (int r = 0; r < 9; ++r) {
+            for (int v = 1; v < 9; ++v) {
+                const QColor a = batchcharts::pairColour(r, v - 1);
+                const QColor b = batchcharts::pairColour(r, v);
+                QVERIFY(std::abs(a.lightness() - b.lightness()) >= 12);
+                QVERIFY(batchcharts::pairShape(v - 1) != batchcharts::pairShape(v));
+            }
+        }
+        QVERIFY(batchcharts::pairColour(0, 8).lightness() > 40);
+    }
+
+    void scatterTitleCountsInOrdinals()
+    {
+        const QStringList expected{"1st", "2nd", "3rd", "4th", "11th", "12th", "13th", "21st", "22nd", "23rd", "101st",
+                                   "111th"};
+        const int numbers[] = {1, 2, 3, 4, 11, 12, 13, 21, 22, 23, 101, 111};
+        for (int i = 0; i < expected.size(); ++i)
+            QCOMPARE(batchcharts::ordinal(numbers[i]), expected.at(i));
+    }
+
+    // The local journal and the shared database as the stability tab's
+    // source: all benches or one, and with the shared database the line view
+    // of one row per bench; a database that is down is told in the window.
+    void theJournalAndTheSharedDatabaseAsSources()
+    {
+        const auto form = openOn(path("sources.csv"));
+        QVERIFY(form);
+        QTemporaryDir places;
+        const BinSetup setup = cellfixtures::setup();
+        std::vector<Journal::Pending> cells;
+        {
+            Journal journal(QStringLiteral("window-test"));
+            QVERIFY(journal.open(places.filePath(QStringLiteral("journal.sqlite"))).ok);
+            std::vector<CellRecord> records;
+            for (int n = 0; n < 30; ++n) {
+                records.push_back(cellfixtures::record(n < 20 ? QStringLiteral("line-1") : QStringLiteral("line-2"), n, setup));
+                cells.push_back({n + 1, records.back()});
+            }
+            QVERIFY(journal.appendAll(records, setup).written);
+        }
+        DevDatabase db;
+        QVERIFY(db.start());
+        QVERIFY(central::connect(QStringLiteral("window-fill"), db.settings()).ok);
+        QVERIFY(central::prepareSchema(QStringLiteral("window-fill"), db.settings()).ok);
+        QVERIFY(central::send(QStringLiteral("window-fill"), db.settings(), cells, {{setup.hash, setup.text}}).ok);
+        central::disconnect(QStringLiteral("window-fill"));
+        QVERIFY(saveCentralSettings(places.path(), db.settings()));
+        form->setRecordPlaces(places.filePath(QStringLiteral("journal.sqlite")), places.path());
+
+        QSignalSpy shown(form.get(), &FormBatch::analysisShown);
+        form->setSource(FormBatch::Source::Journal);
+        QVERIFY(shown.wait(kWait));
+        QCOMPARE(form->analysis().summary.count(), qint64(30));
+        QVERIFY(child<QTableWidget>(form.get(), "lineTable")->isHidden());
+        form->setBench(QStringLiteral("line-2"));
+        QVERIFY(shown.wait(kWait));
+        QCOMPARE(form->analysis().summary.count(), qint64(10));
+
+        form->setSource(FormBatch::Source::Central);
+        QVERIFY(shown.wait(kWait));
+        QVERIFY2(form->sourceError().isEmpty(), qPrintable(form->sourceError()));
+        QCOMPARE(form->analysis().summary.count(), qint64(10));
+        QCOMPARE(form->lineView().size(), std::size_t(1));
+        form->setBench(QString());
+        QVERIFY(shown.wait(kWait));
+        QCOMPARE(form->analysis().summary.count(), qint64(30));
+        const auto *line = child<QTableWidget>(form.get(), "lineTable");
+        QVERIFY(!line->isHidden());
+        QCOMPARE(line->rowCount(), 2);
+        QCOMPARE(cellText(line, 0, 0), QStringLiteral("line-1"));
+        QCOMPARE(cellText(line, 0, 1), QStringLiteral("20"));
+        QCOMPARE(cellText(line, 1, 1), QStringLiteral("10"));
+
+        QVERIFY(db.stop());
+        form->setRange(FormBatch::Range::Today);
+        QVERIFY(shown.wait(kWait));
+        QVERIFY2(form->sourceError().contains(QLatin1String("cannot be reached")), qPrintable(form->sourceError()));
+        QVERIFY(child<QLabel>(form.get(), "sourceLabel")->text().contains(QLatin1String("cannot be reached")));
+        QCOMPARE(line->rowCount(), 0);
     }
 
     void followsAppendedCellsWithoutReadingTheFileAgain()
@@ -372,7 +479,7 @@ private Q_SLOTS:
 
         auto *button = window.findChild<QPushButton *>(QStringLiteral("batchButton"));
         QVERIFY(button);
-        QCOMPARE(button->text(), QStringLiteral("BATCH"));
+        QCOMPARE(button->text(), QStringLiteral("&BATCH"));
         QTest::mouseClick(button, Qt::LeftButton);
         auto *form = window.findChild<FormBatch *>();
         QVERIFY(form && form->isVisible());

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -40,8 +41,11 @@ QStringList arrayNames(const char *name, int count)
 
 // Whether one line of `text` in the widget's font fits inside the widget with
 // the room its kind needs for frame and margins.
-bool fitsOneLine(const QWidget *widget, const QString &text)
+bool fitsOneLine(const QWidget *widget, const QString &caption)
 {
+    // A mnemonic's "&" is not drawn; "&&" is drawn as one "&".
+    QString text = caption;
+    text.replace(QRegularExpression(QStringLiteral("&(.)")), QStringLiteral("\\1"));
     const QFontMetrics metrics(widget->font());
     int width = widget->width();
     int height = widget->height();
@@ -429,16 +433,19 @@ private Q_SLOTS:
         QCOMPARE(ui.exitAction->text(), QStringLiteral("E&xit"));
 
         QCOMPARE(top[1]->menu(), ui.settingsMenu);
-        // The COMPort submenu first, then the hands-free items after a
-        // separator, then the cell-ID options.
+        // The COMPort and Tester profile submenus first, then the hands-free
+        // items after a separator, then the central record and the cell IDs.
         const QList<QAction *> settingItems = ui.settingsMenu->actions();
-        QCOMPARE(settingItems.size(), 6);
-        QCOMPARE(settingItems[5]->objectName(), QStringLiteral("cellIdOptionsAction"));
+        QCOMPARE(settingItems.size(), 8);
         QCOMPARE(settingItems[0], ui.comPortMenu->menuAction());
-        QVERIFY(settingItems[1]->isSeparator());
-        QCOMPARE(settingItems[2]->objectName(), QStringLiteral("autoRecordAction"));
-        QCOMPARE(settingItems[3]->objectName(), QStringLiteral("soundCueAction"));
-        QCOMPARE(settingItems[4]->objectName(), QStringLiteral("handsFreeOptionsAction"));
+        QCOMPARE(settingItems[1]->menu()->objectName(), QStringLiteral("testerProfileMenu"));
+        QVERIFY(settingItems[2]->isSeparator());
+        QCOMPARE(settingItems[3]->objectName(), QStringLiteral("autoRecordAction"));
+        QCOMPARE(settingItems[4]->objectName(), QStringLiteral("soundCueAction"));
+        QCOMPARE(settingItems[5]->objectName(), QStringLiteral("handsFreeOptionsAction"));
+        QCOMPARE(settingItems[6]->objectName(), QStringLiteral("centralRecordAction"));
+        QCOMPARE(settingItems[6]->text(), QStringLiteral("&Central record..."));
+        QCOMPARE(settingItems[7]->objectName(), QStringLiteral("cellIdOptionsAction"));
         QCOMPARE(ui.comPortMenu->title(), QStringLiteral("&COMPort..."));
         // COM1..COM4 first; the port chooser's lines and submenus follow them.
         const QList<QAction *> ports = ui.comPortMenu->actions();

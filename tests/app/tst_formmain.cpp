@@ -362,7 +362,7 @@ private Q_SLOTS:
         QCOMPARE(setup.filters, (QStringList{"text (*.csv *.txt *.dat)", "all (*.*)"}));
         QCOMPARE(setup.selectedFilter, 0);
         QCOMPARE(setup.defaultSuffix, QStringLiteral("csv"));
-        QVERIFY(setup.confirmOverwrite);
+        QVERIFY(!setup.confirmOverwrite); // records are appended: nothing to replace
         const QStringList expectedMessages = message.isEmpty() ? QStringList() : QStringList{message, message};
         QCOMPARE(m_h->dialogs.messageTexts(), expectedMessages);
     }
@@ -382,10 +382,7 @@ private Q_SLOTS:
         QVERIFY(form);
         QVERIFY(form->isVisible());
         QCOMPARE(form->windowModality(), Qt::WindowModal);
-        for (QPushButton *button : form->findChildren<QPushButton *>()) {
-            if (button->text() == QStringLiteral("RESET"))
-                button->click();
-        }
+        resetCounters(form);
         QCOMPARE(m_h->binTableR.binCount[2], qint16(0));
         QCOMPARE(m_h->binTableR.totalCount, qint16(0));
         QCOMPARE(m_h->binTableV.binCount[9], qint16(0));
@@ -647,10 +644,7 @@ private Q_SLOTS:
                 return;
             shown = valuesOf(form);
             fetchesAtOpen = m_sim->log().count("rx :fetch?");
-            for (QPushButton *button : form->findChildren<QPushButton *>()) {
-                if (button->text() == QStringLiteral("RESET"))
-                    button->click();
-            }
+            resetCounters(form);
             afterReset = valuesOf(form);
             // Measuring goes on underneath while the window is open.
             QTimer::singleShot(900, form, [&, form] {

@@ -5,6 +5,7 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -32,6 +33,16 @@ private:
     QString value(int index) const
     {
         return m_window->findChild<QLabel *>(QStringLiteral("Label2_%1").arg(index))->text();
+    }
+
+    // The open RESET question, if any.
+    QMessageBox *resetQuestion() const
+    {
+        for (QMessageBox *box : m_window->findChildren<QMessageBox *>()) {
+            if (box->isVisible())
+                return box;
+        }
+        return nullptr;
     }
 
     QPushButton *button(const char *name) const { return m_window->findChild<QPushButton *>(QLatin1String(name)); }
@@ -132,6 +143,10 @@ private Q_SLOTS:
         open();
         QCOMPARE(value(2), QStringLiteral("17"));
         QTest::mouseClick(button("Command2"), Qt::LeftButton);
+        QMessageBox *question = resetQuestion();
+        QVERIFY(question);
+        QCOMPARE(m_tables.resistance().binCount[2], qint16(17));
+        question->button(QMessageBox::Yes)->click();
         QCOMPARE(m_tables.resistance().totalCount, qint16(0));
         QCOMPARE(m_tables.voltage().binCount[9], qint16(0));
         for (int i = 0; i < 22; ++i)
@@ -147,6 +162,24 @@ private Q_SLOTS:
         m_tables.setTable(0, r);
         QCOMPARE(value(0), QStringLiteral("1"));
         QCOMPARE(value(10), QStringLiteral("1"));
+    }
+
+    void resetAsksFirstAndEnterKeepsTheCounts()
+    {
+        countSomeCells();
+        open();
+        button("Command2")->setFocus();
+        QTest::keyClick(button("Command2"), Qt::Key_Space);
+        QMessageBox *question = resetQuestion();
+        QVERIFY(question);
+        QCOMPARE(question->text(), QStringLiteral("Clear all BIN counters?"));
+        QCOMPARE(question->defaultButton(), question->button(QMessageBox::No));
+        QCOMPARE(question->windowModality(), Qt::WindowModal);
+        // The operator's Enter after an accidental Tab answers No.
+        QTest::keyClick(question, Qt::Key_Return);
+        QTRY_VERIFY(!resetQuestion());
+        QCOMPARE(m_tables.resistance().binCount[2], qint16(17));
+        QCOMPARE(value(2), QStringLiteral("17"));
     }
 
     void closeRemovesTheWindow()

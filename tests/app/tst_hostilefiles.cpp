@@ -32,7 +32,7 @@ const QDateTime kStamp(QDate(2012, 8, 2), QTime(14, 5, 9));
 
 QStringList entriesOf(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    return withoutJournal(QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 } // namespace

@@ -179,10 +179,14 @@ private Q_SLOTS:
         files.removeOne(QStringLiteral("/bin/bin4870-driven")); // the test's own copy
         files.sort();
         QCOMPARE(files, (QStringList{QStringLiteral("/bin/bin4870"), QStringLiteral("/bin/tester-sim"),
-                                     QStringLiteral("/share/applications/org.bin4870.BIN4870.desktop"),
+                                     QStringLiteral("/share/applications/org.bin4870.bin4870.desktop"),
+                                     QStringLiteral("/share/doc/bin4870/changelog.gz"),
+                                     QStringLiteral("/share/doc/bin4870/copyright"),
                                      QStringLiteral("/share/doc/bin4870/readmeE.txt"),
-                                     QStringLiteral("/share/icons/hicolor/scalable/apps/org.bin4870.BIN4870.svg"),
-                                     QStringLiteral("/share/metainfo/org.bin4870.BIN4870.metainfo.xml")}));
+                                     QStringLiteral("/share/icons/hicolor/scalable/apps/org.bin4870.bin4870.svg"),
+                                     QStringLiteral("/share/man/man1/bin4870.1.gz"),
+                                     QStringLiteral("/share/man/man1/tester-sim.1.gz"),
+                                     QStringLiteral("/share/metainfo/org.bin4870.bin4870.metainfo.xml")}));
     }
 
     void theSetUpIsSavedToAndRestoredFromTheUsersFolder()

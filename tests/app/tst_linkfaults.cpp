@@ -6,6 +6,7 @@
 
 #include "app/formabout.h"
 #include "app/formoption.h"
+#include "app/guidewindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -144,7 +145,8 @@ private Q_SLOTS:
         QVERIFY(about->isVisible());
         about->close();
         ui().helpAction->trigger();
-        QCOMPARE(m_h->dialogs.editorPaths.size(), 1);
+        QVERIFY(window().findChild<GuideWindow *>()
+                || m_h->dialogs.messageTexts().join(QString()).contains(QLatin1String("cannot open readme.txt")));
 
         // An arming survives the stale state.
         QVERIFY(session().recordArmed());

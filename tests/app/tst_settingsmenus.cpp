@@ -1,7 +1,10 @@
 #include "testmain.h"
+#include "filecontent.h"
 
 #include "eventwait.h"
 #include "app/formabout.h"
+#include "app/guidewindow.h"
+#include "link/testerprofile.h"
 
 #include "formmainharness.h"
 
@@ -136,7 +139,7 @@ private Q_SLOTS:
         QVERIFY(window().isShutDown());
         QCOMPARE(fileContent(settingsPath()),
                  QByteArray(" 3 \r\n 1 \r\n9\r\n10\r\n2.5\r\n 2 \r\n5\r\n3.7\r\n1\r\n 1200 \r\n 900 \r\n"));
-        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{kSettingsName});
+        QCOMPARE(withoutJournal(QDir(m_dir->path()).entryList(QDir::Files)), QStringList{kSettingsName});
 
         m_h.reset();
         makeWindow(m_dir->path());
@@ -279,7 +282,7 @@ private Q_SLOTS:
             QVERIFY(!QFileInfo::exists(programDir));
         } else {
             QVERIFY(QFileInfo(settings).isDir());
-            QCOMPARE(QDir(programDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{kSettingsName});
+            QCOMPARE(withoutJournal(QDir(programDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot)), QStringList{kSettingsName});
         }
     }
 
@@ -309,23 +312,29 @@ private Q_SLOTS:
         makeDir();
         makeWindow(m_dir->path() + suffix);
 
+        QFile guide(m_dir->filePath(QStringLiteral("readmeE.txt")));
+        QVERIFY(guide.open(QIODevice::WriteOnly));
+        guide.write("The guide.\n");
+        guide.close();
+
         ui().helpAction->trigger();
 
-        QCOMPARE(m_h->dialogs.editorPaths, QStringList{m_dir->path() + QStringLiteral("/readmeE.txt")});
+        auto *shown = window().findChild<GuideWindow *>();
+        QVERIFY(shown);
+        QVERIFY2(shown->windowTitle().endsWith(m_dir->path() + QStringLiteral("/readmeE.txt")),
+                 qPrintable(shown->windowTitle()));
         QVERIFY(m_h->dialogs.messages.isEmpty());
     }
 
-    void helpTellsWhenTheEditorCannotStart()
+    void helpTellsWhenTheGuideIsMissing()
     {
         makeDir();
         makeWindow(m_dir->path());
-        m_h->dialogs.editorStarts = false;
 
         ui().helpAction->trigger();
 
-        QCOMPARE(m_h->dialogs.editorPaths.size(), 1);
         QCOMPARE(m_h->dialogs.messages.size(), 1);
-        QCOMPARE(m_h->dialogs.messages[0].text, QStringLiteral("cannot open readme.txt"));
+        QVERIFY(m_h->dialogs.messages[0].text.startsWith(QLatin1String("cannot open readme.txt: ")));
         QCOMPARE(m_h->dialogs.messages[0].title, FormMain::applicationTitle());
         QCOMPARE(int(m_h->dialogs.messages[0].icon), int(Dialogs::Icon::Warning));
         QVERIFY(window().isVisible());
@@ -351,6 +360,50 @@ private Q_SLOTS:
         seen->close();
         QTRY_VERIFY(seen.isNull()); // created for this showing only
         QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    // Settings > Tester profile offers the built-in profiles and the files in
+    // the profiles folder; the choice goes to its own file, is kept across
+    // windows and shows in the status bar and the About window.
+    void testerProfileMenuListsAndKeepsTheChoice()
+    {
+        makeDir();
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("profiles")));
+        for (const QString &name : {QStringLiteral("b.json"), QStringLiteral("a.json"), QStringLiteral("notes.txt")}) {
+            QFile file(QDir(m_dir->path()).filePath(QStringLiteral("profiles/") + name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(builtInProfileJson(QStringLiteral("push"))).replace("\"name\": \"push\"", "\"name\": \"line4\""));
+        }
+        makeWindow(m_dir->path());
+        QMenu *menu = window().findChild<QMenu *>(QStringLiteral("testerProfileMenu"));
+        QVERIFY(menu);
+        Q_EMIT menu->aboutToShow();
+        QStringList items;
+        for (const QAction *action : menu->actions()) {
+            if (!action->isSeparator())
+                items << action->text() + (action->isChecked() ? QStringLiteral(" *") : QString());
+        }
+        QCOMPARE(items, (QStringList{"default (built-in) *", "query-judging (built-in)", "push (built-in)", "a.json", "b.json"}));
+        const QLabel *label = window().findChild<QLabel *>(QStringLiteral("testerProfileLabel"));
+        QCOMPARE(label->text(), QStringLiteral("Profile: default (built-in)"));
+
+        menu->actions().at(4)->trigger();
+        QCOMPARE(label->text(), QStringLiteral("Profile: line4 (a.json)"));
+        QVERIFY(m_h->dialogs.messages.isEmpty());
+        ui().versionAction->trigger();
+        const QLabel *about = window().findChild<QLabel *>(QStringLiteral("lblTesterProfile"));
+        QVERIFY(about && about->isVisible());
+        QCOMPARE(about->text(), QStringLiteral("Tester profile:\nline4 (a.json)"));
+        window().findChild<FormAbout *>()->close();
+
+        QVERIFY(window().close());
+        QCOMPARE(fileContent(QDir(m_dir->path()).filePath(QStringLiteral("TesterProfile.ini"))),
+                 QByteArray("[Profile]\nuse=a.json\n"));
+        QCOMPARE(fileContent(settingsPath()).count('\n'), 11);
+        m_h.reset();
+        makeWindow(m_dir->path());
+        QCOMPARE(window().findChild<QLabel *>(QStringLiteral("testerProfileLabel"))->text(),
+                 QStringLiteral("Profile: line4 (a.json)"));
     }
 
     void closingTheWindowTakesItsModalWindowsAlong_data()

@@ -1,6 +1,9 @@
 #include "testmain.h"
 
+#include "devdb.h"
 #include "filecontent.h"
+
+#include "record/journal.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,7 +44,7 @@ class TestShiftReport : public QObject
 
     // The program as a portable copy in its own folder, so that it reads the
     // test's Settings.ini; no display at all.
-    int run(const QStringList &arguments, QByteArray *out, QByteArray *err)
+    int run(const QStringList &arguments, QByteArray *out, QByteArray *err, const QString &program = {})
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -49,7 +52,7 @@ class TestShiftReport : public QObject
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         process.setProcessEnvironment(env);
-        process.start(m_program, arguments);
+        process.start(program.isEmpty() ? m_program : program, arguments);
         if (!process.waitForFinished(60000))
             return -1;
         *out = process.readAllStandardOutput();
@@ -133,7 +136,7 @@ private Q_SLOTS:
               QStringLiteral("--to"), QStringLiteral("2026-12-07")}, 2, "--from must come before --to"},
             {{QStringLiteral("--source"), data, QStringLiteral("--bench"), QStringLiteral("bench9")}, 2,
              "'bench9' is not in"},
-            {{QStringLiteral("--source"), QStringLiteral("journal")}, 1, "not available"},
+            {{QStringLiteral("--source"), QStringLiteral("central")}, 1, "no central database is set up"},
             {{QStringLiteral("--source"), QStringLiteral("ftp:x")}, 2, "none of file:PATH, journal, central"},
             {{QStringLiteral("--source"), data, QStringLiteral("--colour")}, 2, "Unknown option 'colour'"},
         };
@@ -152,6 +155,69 @@ private Q_SLOTS:
                      &out, &err),
                  1);
         QVERIFY2(err.contains("the report cannot be written"), err.constData());
+    }
+
+    // The bench's journal as the source: its benches and times filtered, each
+    // set-up that judged a cell named by its hash, the latest judging them all.
+    void reportFromTheJournal()
+    {
+        QTemporaryDir dir;
+        const QString program = dir.filePath(QStringLiteral("bin4870"));
+        QVERIFY(QFile::copy(m_program, program));
+        QByteArray out;
+        QByteArray err;
+        QCOMPARE(run({QStringLiteral("--report"), dir.filePath(QStringLiteral("none.pdf")), QStringLiteral("--source"),
+                      QStringLiteral("journal")},
+                     &out, &err, program),
+                 1);
+        QVERIFY2(err.contains("no such journal"), err.constData());
+
+        const BinSetup older = cellfixtures::setup(15.0f);
+        const BinSetup latest = cellfixtures::setup(20.0f);
+        {
+            Journal journal(QStringLiteral("report-test"));
+            QVERIFY(journal.open(dir.filePath(QStringLiteral("journal.sqlite"))).ok);
+            // cellfixtures: 08:00+01:00 on, 2.5 s apart; 40 cells of line-2 by
+            // the older set-up, then 20 of line-2 and 20 of line-3 by the latest.
+            std::vector<CellRecord> first;
+            std::vector<CellRecord> second;
+            for (int n = 0; n < 40; ++n)
+                first.push_back(cellfixtures::record(QStringLiteral("line-2"), n, older));
+            for (int n = 40; n < 80; ++n)
+                second.push_back(cellfixtures::record(n % 2 ? QStringLiteral("line-3") : QStringLiteral("line-2"), n, latest));
+            QVERIFY(journal.appendAll(first, older).written);
+            QVERIFY(journal.appendAll(second, latest).written);
+        }
+        const QString pdf = dir.filePath(QStringLiteral("journal.pdf"));
+        // 08:00:10 .. 08:03:00 takes cells 4..71.
+        QCOMPARE(run({QStringLiteral("--report"), pdf, QStringLiteral("--source"), QStringLiteral("journal"),
+                      QStringLiteral("--from"), QStringLiteral("2026-12-07 08:00:10"), QStringLiteral("--to"),
+                      QStringLiteral("2026-12-07 08:03")},
+                     &out, &err, program),
+                 0);
+        QVERIFY2(out.contains("68 cells"), out.constData());
+        const QString text = QString::fromUtf8(tool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}))
+                                 .replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+        for (const QString &expected :
+             {QStringLiteral("Source: Record journal"), QStringLiteral("Bench: all"), QStringLiteral("Cells: 68"),
+              QStringLiteral("line-2 52 "), QStringLiteral("line-3 16 "),
+              QStringLiteral("Set-up %1: 36 cells, the last at 2026-12-07 08:01:37").arg(older.hash.left(16)),
+              QStringLiteral("Set-up %1: 32 cells, the last at 2026-12-07 08:02:57").arg(latest.hash.left(16)),
+              QStringLiteral("\"Max - Min\": max 60.0, min 20.0")}) {
+            QVERIFY2(text.contains(expected), qPrintable(expected));
+        }
+
+        // One bench.
+        QCOMPARE(run({QStringLiteral("--report"), pdf, QStringLiteral("--source"), QStringLiteral("journal"),
+                      QStringLiteral("--bench"), QStringLiteral("line-3")},
+                     &out, &err, program),
+                 0);
+        QVERIFY2(out.contains("20 cells"), out.constData());
+        QCOMPARE(run({QStringLiteral("--report"), pdf, QStringLiteral("--source"), QStringLiteral("journal"),
+                      QStringLiteral("--bench"), QStringLiteral("line-9")},
+                     &out, &err, program),
+                 2);
+        QVERIFY2(err.contains("'line-9' is not in"), err.constData());
     }
 };
 

@@ -60,7 +60,8 @@ private Q_SLOTS:
         QCOMPARE(h->dialogs.saveSetups.size(), 1);
         QCOMPARE(h->dialogs.saveSetups.at(0).initialPath, where.dataDir + QStringLiteral("/2012-08-02.csv"));
         window.ui().helpAction->trigger();
-        QCOMPARE(h->dialogs.editorPaths, QStringList{where.docDir + QStringLiteral("/readmeE.txt")});
+        // No guide in the test's folders: the message names where it was looked for.
+        QVERIFY(h->dialogs.messageTexts().join(QString()).contains(where.docDir + QStringLiteral("/readmeE.txt")));
 
         window.setSerialDeviceList([] {
             return QList<SerialDevice>{{QStringLiteral("/dev/null"), QString(), QString(), QString(), QString()}};

@@ -105,13 +105,24 @@ private Q_SLOTS:
         // The exported table says the same; an empty BIN leaves its figures blank.
         const QList<QByteArray> csv = summaryCsv(summary).split('\n');
         QCOMPARE(csv.at(0), QByteArray("quantity,row,lower limit,upper limit,count,share %,mean,std dev,min,max\r"));
-        QCOMPARE(csv.at(1), QByteArray("resistance mOhm,BIN 1,10,20,2,28.57,12.5,3.5355339,10,15\r"));
-        QCOMPARE(csv.at(3), QByteArray("resistance mOhm,BIN 3,30,40,0,0.00,,,,\r"));
-        QCOMPARE(csv.at(4), QByteArray("resistance mOhm,+Out,,,2,28.57,45,7.0710678,40,50\r"));
-        QCOMPARE(csv.at(5), QByteArray("resistance mOhm,-Out,,,1,14.29,5,,5,5\r"));
-        QCOMPARE(csv.at(6), QByteArray("resistance mOhm,Total,,,7,100.00,23.571429,16.256867,5,50\r"));
-        QCOMPARE(csv.at(7), QByteArray("voltage V,BIN 1,3,3.5,2,28.57,3.125,0.1767767,3,3.25\r"));
+        // Figures as the window's table shows them.
+        QCOMPARE(csv.at(1), QByteArray("resistance mOhm,BIN 1,10.0,20.0,2,28.57,12.5,3.5355,10.0,15.0\r"));
+        QCOMPARE(csv.at(3), QByteArray("resistance mOhm,BIN 3,30.0,40.0,0,0.00,,,,\r"));
+        QCOMPARE(csv.at(4), QByteArray("resistance mOhm,+Out,,,2,28.57,45.0,7.0711,40.0,50.0\r"));
+        QCOMPARE(csv.at(5), QByteArray("resistance mOhm,-Out,,,1,14.29,5.0,,5.0,5.0\r"));
+        QCOMPARE(csv.at(6), QByteArray("resistance mOhm,Total,,,7,100.00,23.5714,16.2569,5.0,50.0\r"));
+        QCOMPARE(csv.at(7), QByteArray("voltage V,BIN 1,3.0,3.5,2,28.57,3.125,0.17678,3.0,3.25\r"));
         QCOMPARE(csv.size(), 13); // header, 6 resistance rows, 5 voltage rows, empty rest
+    }
+
+    void exportedFiguresReadAsShown()
+    {
+        // 3.6 and 4.2 are no exact binary fractions: stored, they print as 3.5999999.
+        BatchSummary summary(table(0, 1, 10.1f, 20.3f), table(0, 1, 3.6f, 4.2f));
+        summary.add(RecordReading{12.3f, 3.7f});
+        const QList<QByteArray> csv = summaryCsv(summary).split('\n');
+        QCOMPARE(csv.at(1), QByteArray("resistance mOhm,BIN 1,10.1,20.3,1,100.00,12.3,,12.3,12.3\r"));
+        QCOMPARE(csv.at(5), QByteArray("voltage V,BIN 1,3.6,4.2,1,100.00,3.7,,3.7,3.7\r"));
     }
 
     // Where a value falls, as the grid would light it.

@@ -7,6 +7,7 @@
 #include "link/commandchannel.h"
 #include "platform/qtserialport.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
@@ -160,6 +161,38 @@ private Q_SLOTS:
         QCOMPARE(exchange.text, QStringLiteral("1.2345E-3,3.9876E+0"));
     }
 
+    // A tester that sends by itself: the newest complete line is taken, the
+    // tail of a line begun before listening is not, and silence times out.
+    void listeningTakesTheNewestCompleteLine()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        OpenLine line(pty.folder());
+        line.channel.setFraming({QByteArrayLiteral("\r"), '\r', 300ms});
+        QSignalSpy arrived(&line.port, &SerialPort::dataArrived);
+        QSignalSpy timedOut(&line.channel, &CommandChannel::timedOut);
+
+        line.channel.sendCommand(QStringLiteral("STREAM ON"));
+        QTRY_COMPARE_WITH_TIMEOUT(pty.sent(), QByteArrayLiteral("STREAM ON\r"), 5000);
+        line.channel.listen();
+        QVERIFY(pty.write(QByteArrayLiteral("E-3\r3.8 21.0E-3\r3.9876 23.456E-3\r3.9 2")));
+        std::optional<QString> latest;
+        QVERIFY(QTest::qWaitFor([&] { return (latest = line.channel.takeLatest()).has_value(); }, 5000));
+        QCOMPARE(*latest, QStringLiteral("3.9876 23.456E-3"));
+        QCOMPARE(line.channel.takeLatest(), std::nullopt);
+        // The rest of the line comes, a CR LF tester's LF included.
+        QVERIFY(pty.write(QByteArrayLiteral("0E-3\r\n\r")));
+        QVERIFY(QTest::qWaitFor([&] { return (latest = line.channel.takeLatest()).has_value(); }, 5000));
+        QCOMPARE(*latest, QStringLiteral("3.9 20E-3"));
+        QCOMPARE(timedOut.size(), 0);
+
+        QVERIFY(timedOut.wait(2000));
+        line.channel.cancel();
+        QVERIFY(pty.write(QByteArrayLiteral("3.9 1\r")));
+        QVERIFY(arrived.wait(5000));
+        QCOMPARE(line.channel.takeLatest(), std::nullopt);
+    }
+
     void cancelledRequestReportsNothing()
     {
         PtyPair pty;
@@ -212,6 +245,34 @@ private Q_SLOTS:
         QVERIFY(timedOut.wait(5000));
         QVERIFY(!line.channel.ready());
         QTRY_VERIFY_WITH_TIMEOUT(line.channel.ready(), int(CommandChannel::kLateReplyWait.count()) + 1000);
+    }
+
+    // A profile's reply line end and time-out hold for the late line too: a
+    // CR-ended late line is dropped, and one that never comes is owed only as
+    // long as the profile's time-out.
+    void lateReplyFollowsTheProfile()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        OpenLine line(pty.folder());
+        line.channel.setFraming({QByteArrayLiteral("\r"), '\r', 300ms});
+        QSignalSpy arrived(&line.port, &SerialPort::dataArrived);
+        QSignalSpy timedOut(&line.channel, &CommandChannel::timedOut);
+
+        line.channel.request(QStringLiteral("READ?"));
+        QVERIFY(timedOut.wait(5000));
+        QVERIFY(!line.channel.ready());
+        QVERIFY(pty.write(QByteArrayLiteral("21.0;3.8;PASS\r")));
+        QVERIFY(arrived.wait(5000));
+        QVERIFY(line.channel.ready());
+
+        timedOut.clear();
+        line.channel.request(QStringLiteral("READ?"));
+        QVERIFY(timedOut.wait(5000));
+        QElapsedTimer owed;
+        owed.start();
+        QTRY_VERIFY_WITH_TIMEOUT(line.channel.ready(), 5000);
+        QVERIFY(owed.elapsed() < CommandChannel::kLateReplyWait.count());
     }
 
     void silentTesterTimesOutAndAFloodIsABadReply_data()

@@ -100,9 +100,9 @@ private Q_SLOTS:
                                                           "Settings > COMPort"};
         QTest::newRow("no UART") << int(PortOpenProblem::Missing) << "/dev/ttyS29"
                                  << QStringList{"COM1", "/dev/ttyS29", "does not exist"};
-        QTest::newRow("not in dialout") << int(PortOpenProblem::AccessDenied) << "/dev/ttyS0"
-                                        << QStringList{"COM1", "/dev/ttyS0", "permission denied", "\"dialout\"",
-                                                       "log in again"};
+        // What it advises depends on the device's rights: accessAdviceFollowsTheDevicesRights.
+        QTest::newRow("access denied") << int(PortOpenProblem::AccessDenied) << "/dev/ttyS0"
+                                       << QStringList{"COM1", "/dev/ttyS0", "permission denied"};
         QTest::newRow("in use") << int(PortOpenProblem::Other) << "/dev/ttyS0"
                                 << QStringList{"COM1", "/dev/ttyS0", "the platform's reason"};
     }
@@ -122,7 +122,57 @@ private Q_SLOTS:
         const QString text = portOpenFailureText(1, entry, PortOpenProblem(problem), QStringLiteral("the platform's reason"));
         for (const QString &part : mentioned)
             QVERIFY2(text.contains(part), qPrintable(text));
-        QCOMPARE(text.contains(QLatin1String("dialout")), PortOpenProblem(problem) == PortOpenProblem::AccessDenied);
+        if (PortOpenProblem(problem) != PortOpenProblem::AccessDenied)
+            QVERIFY(!text.contains(QLatin1String("dialout")));
+    }
+
+    void accessAdviceFollowsTheDevicesRights_data()
+    {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<uint>("mode");
+        QTest::addColumn<bool>("groupHint");
+        QTest::addColumn<QStringList>("mentioned");
+        QTest::newRow("the usual dialout device") << "dialout" << 0660u << true
+                                                  << QStringList{"\"dialout\"", "log in again"};
+        QTest::newRow("another joinable group") << "uucp" << 0660u << true << QStringList{"\"uucp\"", "usermod"};
+        QTest::newRow("root alone (0600)") << "root" << 0600u << false
+                                           << QStringList{"owner root", "group root", "mode 0600"};
+        QTest::newRow("group may only read") << "dialout" << 0640u << false
+                                             << QStringList{"owner root", "group dialout", "mode 0640"};
+    }
+
+    void accessAdviceFollowsTheDevicesRights()
+    {
+        QFETCH(QString, group);
+        QFETCH(uint, mode);
+        QFETCH(bool, groupHint);
+        QFETCH(QStringList, mentioned);
+        DeviceRights rights;
+        rights.owner = QStringLiteral("root");
+        rights.group = group;
+        rights.groupIsRoot = group == QLatin1String("root");
+        rights.mode = mode;
+        const QString text = accessDeniedText(1, QStringLiteral("/dev/ttyS0"), QString(), rights);
+        QVERIFY2(text.contains(QLatin1String("permission denied on /dev/ttyS0")), qPrintable(text));
+        for (const QString &part : mentioned)
+            QVERIFY2(text.contains(part), qPrintable(text));
+        QCOMPARE(text.contains(QLatin1String("usermod")), groupHint);
+        QCOMPARE(text.contains(QLatin1String("dialout")), group == QLatin1String("dialout"));
+    }
+
+    void rightsAreReadFromTheDevice()
+    {
+        QTemporaryDir dir;
+        const QString device = dir.filePath(QStringLiteral("ttyOwnerOnly"));
+        QFile file(device);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        const std::optional<DeviceRights> rights = deviceRights(device);
+        QVERIFY(rights);
+        QCOMPARE(rights->mode, 0600u);
+        QVERIFY(!rights->owner.isEmpty());
+        QVERIFY(!deviceRights(dir.filePath(QStringLiteral("none"))));
     }
 
     void aDeviceTheUserMayNotOpenNamesTheDialoutGroup()

@@ -1,14 +1,13 @@
 #include "testmain.h"
-#include "filecontent.h"
 
 #include "record/cellhistory.h"
 #include "record/cellid.h"
 
-#include <QTemporaryDir>
+#include <QUuid>
 #include <QTest>
 
 // Cell IDs: what an ID may hold, how a scan is told from typing, the K-value,
-// and the history read back from data files.
+// and a cell's history from the journal and the shared database.
 
 class TestCellId : public QObject
 {
@@ -109,37 +108,47 @@ private Q_SLOTS:
         QVERIFY(quick && qAbs(*quick - 144.0) < 1e-6);
     }
 
-    void historyComesFromTheDataFilesWithRetestsAndKValues()
+    // The journal's and the shared database's records of one cell: a record
+    // sent is in both and listed once; a new count is a re-test with its
+    // K-value against the oldest record, wherever that came from.
+    void historyFromTwoSourcesMarksTheNextCount()
     {
-        QTemporaryDir dir;
-        QVERIFY(writeFile(dir.filePath(QStringLiteral("2026-11-30.csv")),
-                          "2026/11/30,08:00:00,+2.1000E-02,+3.6500E+00,C1\r\n"
-                          "2026/11/30,08:00:05,+2.2000E-02,+3.7000E+00\r\n"
-                          "2026/11/30,08:00:09,+2.3000E-02,+3.7100E+00,C2\r\n"
-                          "damaged,line,C1\r\n"));
-        QVERIFY(writeFile(dir.filePath(QStringLiteral("2026-12-07.csv")),
-                          "2026/12/07,20:00:00,+2.1500E-02,+3.6350E+00,C1\r\n"
-                          "2026/12/07,20:00:03,+2.1500E-02,+3.6300E+00,C1"));
-        QVERIFY(writeFile(dir.filePath(QStringLiteral("notes.txt")), "2026/12/07,20:00:00,1,2,C1\r\n"));
+        const auto record = [](const QString &bench, const QDateTime &at, double volts) {
+            CellRecord r;
+            r.id = QUuid::createUuid();
+            r.bench = bench;
+            r.measuredAt = at;
+            r.voltageV = volts;
+            r.voltageText = QString::number(volts, 'f', 4);
+            r.resistanceText = QStringLiteral("+2.1000E-02");
+            r.resistanceBin = QStringLiteral("2");
+            r.voltageBin = QStringLiteral("3");
+            r.cellId = QStringLiteral("C1");
+            return r;
+        };
+        const CellRecord first = record(QStringLiteral("bench-3"), QDateTime(QDate(2026, 11, 30), QTime(8, 0)), 3.65);
+        const CellRecord mine = record(QStringLiteral("bench-1"), QDateTime(QDate(2026, 12, 2), QTime(9, 0)), 3.645);
+        const std::vector<CellRecord> history = mergedHistory({mine}, {mine, first});
+        QCOMPARE(history.size(), std::size_t(2));
+        QCOMPARE(history.front().id, first.id);
 
-        const QStringList files = dataFilesBeside(dir.filePath(QStringLiteral("2026-12-07.csv")));
-        QCOMPARE(files.size(), 2);
-        const CellRecordIndex index = readCellRecords(files, QStringLiteral("bench-3"));
-        QCOMPARE(index.cells(), 2);
-        // The unfinished last line is not taken.
-        const std::vector<CellHistoryEntry> c1 = withDerivedMarks(index.recordsOf(QStringLiteral("C1")), 7 * 86400, 1.5);
-        QCOMPARE(c1.size(), std::size_t(2));
-        QVERIFY(!c1[0].retest && !c1[0].kValue);
-        QVERIFY(c1[1].retest);
-        QVERIFY(c1[1].kValue && qAbs(*c1[1].kValue - 2.0) < 1e-9);
-        QVERIFY(c1[1].kTooHigh);
-        QCOMPARE(c1[1].bench, QStringLiteral("bench-3"));
-        QCOMPARE(c1[1].voltageText, QStringLiteral("+3.6350E+00"));
-        QVERIFY(index.recordsOf(QStringLiteral("C3")).empty());
+        CellRecord now = record(QStringLiteral("bench-1"), QDateTime(QDate(2026, 12, 7), QTime(20, 0)), 3.635);
+        markAgainstHistory(now, history, 7 * 86400, 1.5);
+        QVERIFY(now.retest);
+        QVERIFY(now.kValue && qAbs(*now.kValue - 2.0) < 1e-9);
+        QCOMPARE(now.kVerdict(), QStringLiteral("too high"));
+        // Not rested long enough: a re-test without a K-value.
+        markAgainstHistory(now, history, 8 * 86400, 1.5);
+        QVERIFY(now.retest && !now.kValue);
+        QVERIFY(now.kVerdict().isEmpty());
+        // A first record: neither.
+        markAgainstHistory(now, {}, 60, 1.5);
+        QVERIFY(!now.retest && !now.kValue);
 
-        const QString warning = repeatWarning(QStringLiteral("C1"), c1);
+        const QString warning = repeatWarning(QStringLiteral("C1"), history);
         QVERIFY2(warning.contains(QStringLiteral("2 times")), qPrintable(warning));
-        QVERIFY2(warning.contains(QStringLiteral("2026-12-07 20:00:00 at bench bench-3")), qPrintable(warning));
+        QVERIFY2(warning.contains(QStringLiteral("2026-12-02 09:00:00 at bench bench-1")), qPrintable(warning));
+        QVERIFY2(warning.contains(QStringLiteral("(BIN 3)")), qPrintable(warning));
         QVERIFY(repeatWarning(QStringLiteral("C3"), {}).isEmpty());
     }
 };

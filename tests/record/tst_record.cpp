@@ -110,6 +110,22 @@ private Q_SLOTS:
         QFETCH(QByteArray, line);
         QFETCH(QString, cellId);
         QCOMPARE(recordLine(stamp, resistance, voltage, cellId), line);
+        // Neither an ID nor a word from the tester: the same four fields.
+        if (cellId.isEmpty())
+            QCOMPARE(recordLine(stamp, resistance, voltage, QString(), QString()), line);
+    }
+
+    // The tester's own word is a field of its own, after the cell's ID when
+    // there is one: no comma or line end in it can add a field or split the
+    // record.
+    void testersWordFollowsTheCellId()
+    {
+        QCOMPARE(recordLine(kStamp, "23.456E-3", "3.9876", {}, "PASS"),
+                 QByteArray("2012/08/02,14:05:09,23.456E-3,3.9876,PASS\r\n"));
+        QCOMPARE(recordLine(kStamp, "23.456E-3", "3.9876", "C-7", "PASS"),
+                 QByteArray("2012/08/02,14:05:09,23.456E-3,3.9876,C-7,PASS\r\n"));
+        QCOMPARE(recordLine(kStamp, "1", "2", {}, "NO,GO\r\n"), QByteArray("2012/08/02,14:05:09,1,2,NOGO\r\n"));
+        QCOMPARE(recordLine(kStamp, "1", "2", {}, ",\r\n"), QByteArray("2012/08/02,14:05:09,1,2\r\n"));
     }
 
     void defaultPathIsTodayInTheProgramFolder_data()

@@ -56,8 +56,8 @@ QByteArray CellLine::truthLine(const Cell &cell)
     const QByteArray settled = cell.settledMs < 0 ? QByteArray("never") : QByteArray::number(cell.settledMs, 'f', 0);
     return "cell," + QByteArray::number(cell.number) + ',' + kindName(cell.kind).toLatin1()
         + ",contact," + QByteArray::number(cell.contactMs, 'f', 0) + ",settled," + settled
-        + ",lift," + QByteArray::number(cell.liftMs, 'f', 0) + ",ohms," + testerNotation(cell.ohms)
-        + ",volts," + testerNotation(cell.volts)
+        + ",lift," + QByteArray::number(cell.liftMs, 'f', 0) + ",ohms," + testerNotation(cell.ohms).toLatin1()
+        + ",volts," + testerNotation(cell.volts).toLatin1()
         + (cell.bounceMs < 0 ? QByteArray()
                              : ",bounce," + QByteArray::number(cell.bounceMs, 'f', 0) + ','
                                    + QByteArray::number(cell.bounceEndMs, 'f', 0))
@@ -165,5 +165,5 @@ QByteArray CellLine::replyAt(double t)
     double volts = 0;
     if (!readingAt(t, &ohms, &volts))
         return QByteArray(kOpenReply);
-    return testerNotation(ohms) + ',' + testerNotation(volts) + "\r\n";
+    return testerNotation(ohms).toLatin1() + ',' + testerNotation(volts).toLatin1() + "\r\n";
 }

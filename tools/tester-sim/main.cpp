@@ -125,14 +125,16 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tester-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(BIN4870_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Simulated battery tester on a pseudo-terminal. Links it as COMn in a folder, "
         "logs every command line it receives and answers \":fetch?\" with "
-        "\"<resistance ohms>,<voltage volts>\" followed by CR LF. By default a cell is put on "
+        "\"<resistance ohms>,<voltage volts>\" followed by CR LF (or as --profile says). By default a cell is put on "
         "the probes every few seconds; open probes read +9.9E+37,+9.9E+37."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("dir"), QStringLiteral("Folder for the COMn link (default: where bin4870 beside this program looks: this folder in a build tree, ~/.config/bin4870 when installed)."), QStringLiteral("path")},
         {QStringLiteral("port"), QStringLiteral("n of the COMn link (default 1)."), QStringLiteral("n"), QStringLiteral("1")},
@@ -148,7 +150,7 @@ int main(int argc, char **argv)
         {QStringLiteral("flood-chunk"), QStringLiteral("Bytes per flood write, one write every 16 ms (default 16, about the line's speed)."), QStringLiteral("n"), QStringLiteral("16")},
         {QStringLiteral("drop"), QStringLiteral("Leave the n-th :fetch? unanswered (1 = the first)."), QStringLiteral("n")},
         {QStringLiteral("hangup-after"), QStringLiteral("After n replies, close the line instead of answering and exit."), QStringLiteral("n")},
-        {QStringLiteral("empty-after"), QStringLiteral("After n replies, answer with CR LF alone."), QStringLiteral("n")},
+        {QStringLiteral("empty-after"), QStringLiteral("After n replies, answer with the reply line end alone (CR LF by default)."), QStringLiteral("n")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the random numbers, for repeatable runs."), QStringLiteral("n")},
         {QStringLiteral("cell-line"), QStringLiteral("Play a line of cells: \"random\" for a mix, or kinds in turn such as "
                                                      "\"held,brief,creep\" (held: settles and is held; brief: lifted before it "
@@ -164,6 +166,12 @@ int main(int argc, char **argv)
         {QStringLiteral("id-cycle"), QStringLiteral("Bring cell 1 back after n cells, then cell 2, ...: the same IDs measured again."), QStringLiteral("n")},
         {QStringLiteral("drift-mv-per-day"), QStringLiteral("Every cell's voltage falls this much per simulated day (default 0)."), QStringLiteral("mV")},
         {QStringLiteral("day-ms"), QStringLiteral("Length of a simulated day in the line's milliseconds (default 86400000)."), QStringLiteral("ms")},
+        {QStringLiteral("profile"), QStringLiteral("Be a tester of this profile: a built-in one (default, query-judging, push) "
+                                                   "or a profile file. Its request is answered (a pushing tester writes a "
+                                                   "reading every 100 ms unasked), its set-up commands are logged, and the "
+                                                   "simulated cells are written in its notation; --reply and --script lines "
+                                                   "are sent as given."),
+         QStringLiteral("name|file")},
         {QStringLiteral("print-port"), QStringLiteral("Print n of the COMn bin4870 opens with the Settings.ini in this folder (1 without one), then exit."), QStringLiteral("folder")},
     });
     parser.process(app);
@@ -176,6 +184,14 @@ int main(int argc, char **argv)
     }
 
     SimOptions options;
+    if (parser.isSet(QStringLiteral("profile"))) {
+        const QString wanted = parser.value(QStringLiteral("profile"));
+        std::optional<TesterProfile> builtIn = builtInProfile(wanted);
+        const ProfileLoad load = builtIn ? ProfileLoad{std::move(builtIn), QString()} : readTesterProfileFile(wanted);
+        if (!load)
+            fail(load.error);
+        options.profile = *load.profile;
+    }
     // By default the link goes where the program looks for it: beside both
     // programs in a build tree, in the user's folder for an installed program.
     options.dir = parser.isSet(QStringLiteral("dir"))
@@ -227,6 +243,11 @@ int main(int argc, char **argv)
     } else {
         replies = std::make_unique<BenchScenario>(random);
     }
+    // The simulated cells in the notation of the profile's tester.
+    const bool generated = !parser.isSet(QStringLiteral("reply")) && !parser.isSet(QStringLiteral("script"))
+        && !parser.isSet(QStringLiteral("garbage"));
+    if (generated && options.profile.name != kDefaultProfileName)
+        replies = std::make_unique<ProfileReplies>(std::move(replies), options.profile);
 
     // SIGINT and SIGTERM end the event loop, so the link is removed on the way out.
     if (::pipe(g_signalPipe) != 0)

@@ -2,24 +2,6 @@
 
 #include <cmath>
 
-QByteArray testerNotation(double value)
-{
-    if (value == 0 || !std::isfinite(value))
-        return QByteArrayLiteral("0.0000E+0");
-    int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value)) / 3.0)) * 3;
-    double mantissa = value / std::pow(10.0, exponent);
-    // Five significant digits: 1.2345, 12.345 or 123.45.
-    int decimals = 4 - static_cast<int>(std::floor(std::log10(std::fabs(mantissa))));
-    QByteArray text = QByteArray::number(mantissa, 'f', decimals);
-    // Rounding may carry into the next group of three (999.996E-3 -> 1000.0E-3).
-    if (std::fabs(text.toDouble()) >= 1000.0) {
-        exponent += 3;
-        mantissa /= 1000.0;
-        text = QByteArray::number(mantissa, 'f', 4);
-    }
-    return text + 'E' + (exponent < 0 ? '-' : '+') + QByteArray::number(std::abs(exponent));
-}
-
 QByteArray decodeEscapes(const QByteArray &text)
 {
     QByteArray out;
@@ -104,7 +86,7 @@ QByteArray BenchScenario::next()
         return QByteArray(kOpenProbes);
     const double ohms = m_ohms * (1.0 + 0.004 * (m_random.generateDouble() - 0.5));
     const double volts = m_volts + 0.001 * (m_random.generateDouble() - 0.5);
-    return testerNotation(ohms) + ',' + testerNotation(volts) + "\r\n";
+    return testerNotation(ohms).toLatin1() + ',' + testerNotation(volts).toLatin1() + "\r\n";
 }
 
 CellLineReplies::CellLineReplies(CellLine::Settings settings, quint32 seed,

@@ -8,11 +8,8 @@
 #include <functional>
 
 #include "cellline.h"
+#include "link/testernumber.h"
 
-// A number in the tester's notation: an engineering mantissa with five
-// significant digits, a capital E and a signed exponent that is a multiple of
-// three, e.g. 23.456E-3 or 3.9876E+0.
-QByteArray testerNotation(double value);
 
 // Decodes \r \n \t \\ and \xHH in a text given on the command line.
 QByteArray decodeEscapes(const QByteArray &text);

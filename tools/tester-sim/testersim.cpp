@@ -7,6 +7,8 @@
 #include <QTime>
 
 #include <cerrno>
+#include <cmath>
+#include <limits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -42,6 +44,26 @@ TesterSim::TesterSim(SimOptions options, std::unique_ptr<ReplySource> replies,
     connect(&m_sendTimer, &QTimer::timeout, this, &TesterSim::sendDue);
     m_floodTimer.setInterval(kFloodInterval);
     connect(&m_floodTimer, &QTimer::timeout, this, &TesterSim::sendFlood);
+    m_pushTimer.setInterval(kPushInterval);
+    connect(&m_pushTimer, &QTimer::timeout, this, &TesterSim::answerFetch);
+}
+
+QByteArray ProfileReplies::next()
+{
+    const QByteArray line = m_source->next();
+    static const TesterProfile plain = *builtInProfile(kDefaultProfileName);
+    const DecodedReply reading = decodeReply(plain, QString::fromLatin1(line).trimmed());
+    // From the overflow mark up, the probes are open.
+    const auto value = [](const QString &field) {
+        const double v = field.toDouble();
+        return std::fabs(v) >= 1e9 ? std::numeric_limits<double>::quiet_NaN() : v;
+    };
+    const double ohms = value(reading.fields[0]);
+    const double volts = value(reading.fields[1]);
+    QString word;
+    if (m_profile.judgement.present())
+        word = ohms < kPassBelowOhms ? m_profile.judgement.passWords.first() : m_profile.judgement.failWords.first();
+    return encodeReply(m_profile, ohms, volts, word);
 }
 
 TesterSim::~TesterSim()
@@ -89,6 +111,8 @@ bool TesterSim::start(QString *error)
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &TesterSim::onReadable);
     std::printf("ready %s -> %s\n", qPrintable(m_linkPath), qPrintable(m_devicePath));
     std::fflush(stdout);
+    if (m_options.profile.pushes())
+        m_pushTimer.start();
     return true;
 }
 
@@ -96,6 +120,7 @@ void TesterSim::shutdown()
 {
     m_sendTimer.stop();
     m_floodTimer.stop();
+    m_pushTimer.stop();
     m_notifier.reset();
     if (!m_linkPath.isEmpty()) {
         // Remove the link only while it is still ours.
@@ -122,25 +147,33 @@ void TesterSim::onReadable()
         return;
     }
     m_received.append(chunk, n);
-    for (qsizetype end = m_received.indexOf('\n'); end >= 0; end = m_received.indexOf('\n')) {
-        QByteArray line = m_received.left(end);
+    // A command ends at CR, LF or both, whichever the profile uses.
+    for (qsizetype end = m_received.indexOf('\n'); ; end = m_received.indexOf('\n')) {
+        const qsizetype cr = m_received.indexOf('\r');
+        if (cr >= 0 && (end < 0 || cr < end))
+            end = cr;
+        if (end < 0)
+            break;
+        const QByteArray line = m_received.left(end);
         m_received.remove(0, end + 1);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        handleCommand(line);
+        if (!line.isEmpty())
+            handleCommand(line);
     }
 }
 
 void TesterSim::handleCommand(const QByteArray &line)
 {
     const QByteArray command = line.trimmed().toLower();
-    if (command == ":fetch?") {
+    const TesterProfile &profile = m_options.profile;
+    if (!profile.pushes() && command == profile.request.toLatin1().toLower()) {
         log(QStringLiteral("rx %1").arg(printable(line)));
         answerFetch();
-    } else if (command == "func rv") {
+    } else if (command == "func rv" && profile.name == kDefaultProfileName) {
         log(QStringLiteral("rx %1 (function: resistance and voltage)").arg(printable(line)));
-    } else if (command == "trig:sour imm") {
+    } else if (command == "trig:sour imm" && profile.name == kDefaultProfileName) {
         log(QStringLiteral("rx %1 (trigger: immediate)").arg(printable(line)));
+    } else if (const qsizetype step = profile.setupCommands.indexOf(QString::fromLatin1(line.trimmed())); step >= 0) {
+        log(QStringLiteral("rx %1 (set-up command %2)").arg(printable(line)).arg(step + 1));
     } else {
         log(QStringLiteral("rx %1 (unknown command, ignored)").arg(printable(line)));
     }
@@ -166,7 +199,7 @@ void TesterSim::answerFetch()
         return;
     }
     QByteArray reply = m_options.emptyAfter >= 0 && m_repliesSent >= m_options.emptyAfter
-        ? QByteArrayLiteral("\r\n")
+        ? m_options.profile.replyEnd
         : m_replies->next();
     if (m_options.doubled)
         reply += m_replies->next();

@@ -2,6 +2,8 @@
 
 #include "replies.h"
 
+#include "link/testerprofile.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QSocketNotifier>
@@ -25,16 +27,41 @@ struct SimOptions
     int dropReply = -1;                  // leave request number N (1-based) unanswered
     int hangupAfter = -1;                // hang up instead of giving reply number N + 1
     int emptyAfter = -1;                 // answer CR LF alone from reply number N + 1 on
+    // What the tester understands and how it answers; the built-in default
+    // unless --profile says otherwise.
+    TesterProfile profile = *builtInProfile(kDefaultProfileName);
+};
+
+// Replies of another source, written the way a profile's tester writes them:
+// the source's lines are in the default notation ("<ohms>,<volts>" CR LF).
+// A tester that judges says its pass word for up to kPassBelowOhms.
+class ProfileReplies : public ReplySource
+{
+public:
+    static constexpr double kPassBelowOhms = 0.040;
+
+    ProfileReplies(std::unique_ptr<ReplySource> source, TesterProfile profile)
+        : m_source(std::move(source)), m_profile(std::move(profile))
+    {
+    }
+    QByteArray next() override;
+
+private:
+    std::unique_ptr<ReplySource> m_source;
+    TesterProfile m_profile;
 };
 
 // A battery tester on a pseudo-terminal. Reads command lines, logs each one and
-// answers ":fetch?" from its reply source, shaped by the options.
+// answers the profile's request (":fetch?") from its reply source, shaped by
+// the options. A tester whose profile pushes its readings writes one every
+// kPushInterval without being asked.
 class TesterSim : public QObject
 {
 public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::milliseconds kSplitGap{5};
     static constexpr std::chrono::milliseconds kFloodInterval{16};
+    static constexpr std::chrono::milliseconds kPushInterval{100};
 
     TesterSim(SimOptions options, std::unique_ptr<ReplySource> replies, QRandomGenerator &random);
     ~TesterSim() override;
@@ -80,6 +107,7 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
     QTimer m_sendTimer;
     QTimer m_floodTimer;
+    QTimer m_pushTimer;
 };
 
 QString printable(const QByteArray &bytes);

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "record/forwarder.h"
+#include "record/journal.h"
+#include "record/recordsinks.h"
+#include "settings/centralsettings.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class CentralRecordDialog;
+class Dialogs;
+class QAction;
+class QLabel;
+class QMenu;
+class QStatusBar;
+class QWidget;
+
+// The bench's record beyond the data file: the local journal, always on, and
+// the shared database, on when Database.ini says so. Opens the journal (a
+// damaged one is moved aside and the operator told once the window is up),
+// offers the journal's sink to the counting path, runs the forwarder on a
+// thread of its own while the central record is on, and shows its state in
+// the status bar: "Central record: up to date", "Central record: 37 cells
+// waiting (reason)", nothing when off. Settings > "Central record..." opens the
+// dialog.
+class CentralRecordControls : public QObject
+{
+    Q_OBJECT
+public:
+    CentralRecordControls(QWidget *window, QMenu *settingsMenu, QStatusBar *statusBar, Dialogs &dialogs,
+                          QString title, QString settingsFolder, QString journalPath);
+    ~CentralRecordControls() override;
+
+    RecordSink &journalSink() { return m_sink; }
+    Journal &journal() { return m_journal; }
+    const CentralSettings &settings() const { return m_settings; }
+    // Saves to Database.ini (a file that cannot be written is reported) and
+    // starts or stops forwarding accordingly.
+    void setSettings(const CentralSettings &settings);
+
+    // Opens the dialog window-modal without waiting; a second call brings the
+    // open one forward.
+    void openDialog();
+    CentralRecordDialog *dialog() const;
+    QAction *action() const { return m_action; }
+    QLabel *statusLabel() const { return m_statusLabel; }
+    // The forwarder's last status (disabled when off).
+    CentralStatus status() const;
+
+    // Stops forwarding. With cells waiting, returns "Central record: N cells
+    // waiting; they are sent at the next start."; empty otherwise.
+    QString shutdown();
+
+Q_SIGNALS:
+    // The bench name the records carry changed.
+    void benchChanged(const QString &bench);
+
+private:
+    void startForwarding();
+    void showStatus(const CentralStatus &status);
+
+    QWidget *m_window;
+    Dialogs &m_dialogs;
+    QString m_title;
+    QString m_settingsFolder;
+    QString m_journalPath;
+    CentralSettings m_settings;
+    Journal m_journal;
+    JournalSink m_sink;
+    std::unique_ptr<CentralForwarderThread> m_forwarder;
+    QAction *m_action = nullptr;
+    QLabel *m_statusLabel = nullptr;
+    QPointer<CentralRecordDialog> m_dialog;
+};

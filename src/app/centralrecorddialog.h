@@ -1,0 +1,52 @@
+#pragma once
+
+#include "record/centraldatabase.h"
+#include "settings/centralsettings.h"
+
+#include <QDialog>
+#include <QFutureWatcher>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+// "Central record": where the bench's counted cells go besides its own
+// journal. Opened with open(); OK hands the settings over through chosen()
+// and closes. "Test connection" tries the settings on a worker thread and
+// shows what it found in the dialog, which stays usable meanwhile.
+class CentralRecordDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit CentralRecordDialog(const CentralSettings &settings, QWidget *parent = nullptr);
+    ~CentralRecordDialog() override;
+
+    CentralSettings settings() const;
+    QLabel *testResult() const { return m_testResult; }
+    QPushButton *testButton() const { return m_testButton; }
+    bool testing() const { return m_probe.isRunning(); }
+
+Q_SIGNALS:
+    void chosen(const CentralSettings &settings);
+    // A test of the connection has ended.
+    void tested(const central::Outcome &outcome);
+
+private:
+    void onTest();
+    void onTested();
+    void onOk();
+
+    QCheckBox *m_enabledBox = nullptr;
+    QLineEdit *m_hostEdit = nullptr;
+    QSpinBox *m_portBox = nullptr;
+    QLineEdit *m_databaseEdit = nullptr;
+    QLineEdit *m_userEdit = nullptr;
+    QLineEdit *m_benchEdit = nullptr;
+    QComboBox *m_sslModeBox = nullptr;
+    QPushButton *m_testButton = nullptr;
+    QLabel *m_testResult = nullptr;
+    QFutureWatcher<central::Outcome> m_probe;
+};

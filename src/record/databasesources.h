@@ -1,0 +1,81 @@
+#pragma once
+
+#include "record/recordsource.h"
+#include "record/centralconnection.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <vector>
+
+// Record sources kept in databases: the bench's journal (SQLite) and the
+// line's central database (PostgreSQL). Each pass opens its own connection on
+// the thread that runs it, named after the source and that thread, and closes
+// it at the end, so a source may be read on a worker thread while another
+// thread holds it. load() learns the benches once; a bench that records its
+// first cell after that is left out of the source's passes until the next
+// load.
+//
+// Times: the journal keeps each cell's time with the bench's own UTC offset,
+// and its wall-clock part is the record's stamp, as in the data file. The
+// central database keeps instants; they are read and filtered in this
+// computer's time zone.
+
+// journal.sqlite, read only.
+class JournalSource : public RecordSource
+{
+public:
+    explicit JournalSource(QString path);
+
+    // Reads the bench names; false with the reason when the journal cannot be read.
+    bool load(QString *error);
+
+    QString description() const override;
+    QStringList benches() const override { return m_benches; }
+    bool read(const RecordFilter &filter, const RecordVisitor &visit, QString *error) override;
+    bool setups(const RecordFilter &filter, std::vector<SetupInForce> *found, QString *error) override;
+
+private:
+    QString m_path;
+    QStringList m_benches;
+};
+
+class CentralSource : public RecordSource
+{
+public:
+    explicit CentralSource(CentralSettings settings);
+
+    bool load(QString *error);
+
+    QString description() const override;
+    QStringList benches() const override { return m_benches; }
+    bool read(const RecordFilter &filter, const RecordVisitor &visit, QString *error) override;
+    bool setups(const RecordFilter &filter, std::vector<SetupInForce> *found, QString *error) override;
+
+    const CentralSettings &settings() const { return m_settings; }
+
+private:
+    CentralSettings m_settings;
+    QStringList m_benches;
+};
+
+// One bench's row of the line view, summed up by the server: cells, cells
+// counted in a BIN of both tables (by the BINs recorded), the last record's
+// time, and per quantity (0 resistance in mOhm, 1 voltage in V) the mean and
+// the sum of the moving ranges in the bench's order.
+struct LineRow
+{
+    QString bench;
+    qint64 cells = 0;
+    qint64 inBins = 0;
+    qint64 lastStamp = 0;
+    std::array<double, 2> mean{};
+    std::array<double, 2> movingRangeSum{};
+};
+
+// The line view of the central database over the filter (one bench or all),
+// in bench-name order: one GROUP BY on the server, whatever the number of
+// cells. False with a plain reason when the server cannot be read.
+bool readLineView(const CentralSettings &settings, const RecordFilter &filter, std::vector<LineRow> *rows,
+                  QString *error);

@@ -1,0 +1,256 @@
+#include "record/forwarder.h"
+
+#include "record/centraldatabase.h"
+
+#include <QAtomicInt>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <map>
+
+namespace {
+
+// Each forwarder's connection names are its own.
+QString nextConnectionPrefix()
+{
+    static QAtomicInt counter;
+    return QStringLiteral("bin4870-forwarder-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+} // namespace
+
+CentralStatus CentralStatus::connecting()
+{
+    CentralStatus status;
+    status.enabled = true;
+    status.reason = QStringLiteral("connecting");
+    return status;
+}
+
+QString CentralStatus::text() const
+{
+    if (!enabled)
+        return QString();
+    if (upToDate())
+        return QStringLiteral("Central record: up to date");
+    const QString cells = waiting == 1 ? QStringLiteral("1 cell") : QStringLiteral("%1 cells").arg(waiting);
+    return QStringLiteral("Central record: %1 waiting (%2)")
+            .arg(cells, reason.isEmpty() ? QStringLiteral("sending") : reason);
+}
+
+CentralForwarder::CentralForwarder(QString journalPath, CentralSettings settings, QString connectionPrefix)
+    : m_journalPath(std::move(journalPath)),
+      m_settings(std::move(settings)),
+      m_pgConnection(connectionPrefix + QStringLiteral("-central")),
+      m_journal(std::make_unique<Journal>(connectionPrefix + QStringLiteral("-journal")))
+{
+    m_lastStatus = CentralStatus::connecting();
+}
+
+CentralForwarder::~CentralForwarder()
+{
+    stop();
+}
+
+void CentralForwarder::start()
+{
+    if (!m_timer) {
+        m_timer = new QTimer(this);
+        m_timer->setSingleShot(true);
+        connect(m_timer, &QTimer::timeout, this, &CentralForwarder::step);
+    }
+    m_stopped = false;
+    scheduleNow();
+}
+
+void CentralForwarder::stop()
+{
+    m_stopped = true;
+    if (m_timer)
+        m_timer->stop();
+    if (m_connected)
+        central::disconnect(m_pgConnection);
+    m_connected = false;
+    m_journal->close();
+}
+
+void CentralForwarder::wake()
+{
+    if (m_stopped)
+        return;
+    if (m_retrying) {
+        // The server is still away: only the count changes, read from the
+        // journal itself so that a wake for a cell counted already is no
+        // second cell.
+        const qint64 waiting = m_journal->isOpen() ? m_journal->waitingCount() : -1;
+        if (waiting >= 0)
+            m_waiting = waiting;
+        report(m_lastStatus.reason);
+        return;
+    }
+    ++m_waiting;
+    if (!m_timer->isActive())
+        scheduleNow();
+}
+
+void CentralForwarder::reopenJournal()
+{
+    m_journal->close();
+    if (!m_stopped && !m_retrying)
+        scheduleNow();
+}
+
+void CentralForwarder::scheduleNow()
+{
+    m_timer->start(0);
+}
+
+void CentralForwarder::report(const QString &reason)
+{
+    CentralStatus status;
+    status.enabled = true;
+    status.waiting = m_waiting;
+    status.reason = reason;
+    if (status == m_lastStatus)
+        return;
+    m_lastStatus = status;
+    Q_EMIT statusChanged(status);
+}
+
+void CentralForwarder::fail(const QString &reason)
+{
+    if (m_connected)
+        central::disconnect(m_pgConnection);
+    m_connected = false;
+    m_retrying = true;
+    if (m_journal->isOpen()) {
+        const qint64 waiting = m_journal->waitingCount();
+        if (waiting >= 0)
+            m_waiting = waiting;
+    }
+    report(reason);
+    m_retry = m_retry.count() == 0 ? kFirstRetry : std::min(m_retry * 2, kLongestRetry);
+    m_timer->start(m_retry);
+}
+
+void CentralForwarder::step()
+{
+    if (m_stopped)
+        return;
+    if (!m_journal->isOpen()) {
+        if (!m_journal->openForForwarding(m_journalPath)) {
+            fail(QStringLiteral("journal unreadable: %1").arg(m_journal->errorString()));
+            m_journal->close();
+            return;
+        }
+        const qint64 waiting = m_journal->waitingCount();
+        if (waiting >= 0)
+            m_waiting = waiting;
+    }
+    if (!m_connected) {
+        if (m_lastStatus.reason == CentralStatus::connecting().reason)
+            report(m_lastStatus.reason);
+        central::Outcome outcome = central::connect(m_pgConnection, m_settings);
+        if (outcome.ok)
+            outcome = central::prepareSchema(m_pgConnection, m_settings);
+        if (!outcome.ok) {
+            fail(outcome.reason);
+            return;
+        }
+        m_connected = true;
+    }
+    if (sendBatch())
+        return;
+    m_retrying = false;
+    m_retry = std::chrono::milliseconds(0);
+}
+
+bool CentralForwarder::sendBatch()
+{
+    const std::optional<std::vector<Journal::Pending>> batch = m_journal->pending(kBatchSize);
+    if (!batch) {
+        fail(QStringLiteral("journal unreadable: %1").arg(m_journal->errorString()));
+        m_journal->close();
+        return true;
+    }
+    if (batch->empty()) {
+        m_waiting = 0;
+        report(QString());
+        return false;
+    }
+    std::map<QString, QString> setups;
+    for (const Journal::Pending &row : *batch) {
+        if (setups.count(row.record.setupHash))
+            continue;
+        const std::optional<QString> text = m_journal->setupText(row.record.setupHash);
+        if (!text) {
+            fail(QStringLiteral("journal unreadable: %1").arg(m_journal->errorString()));
+            m_journal->close();
+            return true;
+        }
+        setups.emplace(row.record.setupHash, *text);
+    }
+    const central::Outcome outcome = central::send(m_pgConnection, m_settings, *batch, setups);
+    if (!outcome.ok) {
+        fail(outcome.reason);
+        return true;
+    }
+    // Committed on the server: only now are they sent. A failure here sends
+    // them again later, where ON CONFLICT keeps them once.
+    if (!m_journal->markSent(batch->back().seq)) {
+        fail(QStringLiteral("journal not writable: %1").arg(m_journal->errorString()));
+        m_journal->close();
+        return true;
+    }
+    m_retrying = false;
+    m_retry = std::chrono::milliseconds(0);
+    if (int(batch->size()) < kBatchSize) {
+        const qint64 waiting = m_journal->waitingCount();
+        m_waiting = waiting >= 0 ? waiting : 0;
+    } else {
+        m_waiting = std::max<qint64>(0, m_waiting - qint64(batch->size()));
+    }
+    report(m_waiting == 0 ? QString() : QStringLiteral("sending"));
+    scheduleNow();
+    return true;
+}
+
+CentralForwarderThread::CentralForwarderThread(const QString &journalPath, const CentralSettings &settings,
+                                               QObject *parent)
+    : QObject(parent), m_thread(new QThread)
+{
+    qRegisterMetaType<CentralStatus>();
+    m_thread->setObjectName(QStringLiteral("central record"));
+    m_status = CentralStatus::connecting();
+    m_forwarder = new CentralForwarder(journalPath, settings, nextConnectionPrefix());
+    m_forwarder->moveToThread(m_thread);
+    connect(m_thread, &QThread::started, m_forwarder, &CentralForwarder::start);
+    connect(m_thread, &QThread::finished, m_forwarder, &QObject::deleteLater);
+    connect(m_forwarder, &CentralForwarder::statusChanged, this, [this](const CentralStatus &status) {
+        m_status = status;
+        Q_EMIT statusChanged(status);
+    });
+    m_thread->start();
+}
+
+CentralForwarderThread::~CentralForwarderThread()
+{
+    QMetaObject::invokeMethod(m_forwarder, &CentralForwarder::stop, Qt::QueuedConnection);
+    m_thread->quit();
+    // A statement in flight ends within the connect time-out; a thread that
+    // still hangs on the network is left to the end of the process rather
+    // than holding up the window. Nothing is lost: unconfirmed records are
+    // sent again at the next start.
+    if (m_thread->wait(QDeadlineTimer(8000)))
+        delete m_thread;
+}
+
+void CentralForwarderThread::wake()
+{
+    QMetaObject::invokeMethod(m_forwarder, &CentralForwarder::wake, Qt::QueuedConnection);
+}
+
+void CentralForwarderThread::reopenJournal()
+{
+    QMetaObject::invokeMethod(m_forwarder, &CentralForwarder::reopenJournal, Qt::QueuedConnection);
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "record/journal.h"
+#include "record/centralconnection.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+
+// What the central record looks like from the bench: how many of its cells
+// the central database has not confirmed yet, and why.
+struct CentralStatus
+{
+    bool enabled = false;
+    qint64 waiting = 0;
+    QString reason; // empty when all is well
+
+    bool operator==(const CentralStatus &other) const
+    {
+        return enabled == other.enabled && waiting == other.waiting && reason == other.reason;
+    }
+    // Before the first contact with the server.
+    static CentralStatus connecting();
+    bool upToDate() const { return waiting == 0 && reason.isEmpty(); }
+    // "Central record: up to date", "Central record: 37 cells waiting (reason)",
+    // or empty when the central record is off.
+    QString text() const;
+};
+Q_DECLARE_METATYPE(CentralStatus)
+
+// Sends the journal's unconfirmed records to the central database, oldest
+// first, in batches; a batch is marked sent in the journal only after the
+// server has committed it, so a crash or kill at any point loses nothing and
+// a batch sent again is kept once (ON CONFLICT DO NOTHING). A server that is
+// down, refuses or breaks off is tried again after 1, 2, 4 ... up to 30 s.
+//
+// Lives on a thread of its own (CentralForwarderThread) with its own journal
+// and database connections; every public slot is called through a queued
+// connection or QMetaObject::invokeMethod.
+class CentralForwarder : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kBatchSize = 2000;
+    static constexpr std::chrono::milliseconds kFirstRetry{1000};
+    static constexpr std::chrono::milliseconds kLongestRetry{30000};
+
+    CentralForwarder(QString journalPath, CentralSettings settings, QString connectionPrefix);
+    ~CentralForwarder() override;
+
+public Q_SLOTS:
+    // Opens the journal and starts sending.
+    void start();
+    // New records are in the journal: send them now unless waiting to retry.
+    void wake();
+    // The journal was moved aside and started afresh at the same path.
+    void reopenJournal();
+    // Closes both connections; nothing more is sent.
+    void stop();
+
+Q_SIGNALS:
+    void statusChanged(const CentralStatus &status);
+
+private:
+    void step();
+    void fail(const QString &reason);
+    void report(const QString &reason);
+    void scheduleNow();
+    bool sendBatch();
+
+    QString m_journalPath;
+    CentralSettings m_settings;
+    QString m_pgConnection;
+    std::unique_ptr<Journal> m_journal;
+    QTimer *m_timer = nullptr;
+    std::chrono::milliseconds m_retry{0};
+    bool m_connected = false;
+    bool m_retrying = false;
+    bool m_stopped = false;
+    qint64 m_waiting = 0;
+    CentralStatus m_lastStatus;
+};
+
+class QThread;
+
+// Owns the forwarder and the thread it runs on. Made and destroyed on the
+// user-interface thread; destroying it stops the forwarder, waiting at most
+// a few seconds for a statement in flight.
+class CentralForwarderThread : public QObject
+{
+    Q_OBJECT
+public:
+    CentralForwarderThread(const QString &journalPath, const CentralSettings &settings,
+                           QObject *parent = nullptr);
+    ~CentralForwarderThread() override;
+
+    void wake();
+    void reopenJournal();
+    const CentralStatus &status() const { return m_status; }
+
+Q_SIGNALS:
+    void statusChanged(const CentralStatus &status);
+
+private:
+    QThread *m_thread = nullptr;
+    CentralForwarder *m_forwarder = nullptr;
+    CentralStatus m_status;
+};

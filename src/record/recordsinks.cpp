@@ -1,0 +1,59 @@
+#include "record/recordsinks.h"
+
+#include "common/logcategories.h"
+#include "record/datafile.h"
+#include "record/journal.h"
+
+#include <QDir>
+
+std::optional<QString> DataFileSink::keep(const CellRecord &record, const BinSetup &)
+{
+    const RecordOutcome outcome = m_file.writeRecord(record.measuredAt, record.resistanceText, record.voltageText,
+                                                        m_writeCellIds ? record.cellId : QString(), record.testerWord);
+    if (!outcome.written) {
+        qCWarning(lcRecord, "counted cell %s,%s not saved to %s: %s", qUtf8Printable(record.resistanceText),
+                  qUtf8Printable(record.voltageText), qUtf8Printable(outcome.path), qUtf8Printable(outcome.reason));
+    }
+    return m_notices.after(outcome);
+}
+
+JournalSink::JournalSink(Journal &journal, QObject *parent) : QObject(parent), m_journal(journal) {}
+
+void JournalSink::beginSession()
+{
+    m_lastReason.clear();
+    m_failuresInRow = 0;
+}
+
+QString JournalSink::notSavedText(const QString &path, const QString &reason, int cells)
+{
+    const QString what = cells <= 1
+            ? QStringLiteral("The counted cell was not saved in the record journal")
+            : QStringLiteral("%1 counted cells in a row were not saved in the record journal").arg(cells);
+    return QStringLiteral("%1 %2 (%3). It is in the data file but does not reach the central record.")
+            .arg(what, QDir::toNativeSeparators(path), reason);
+}
+
+std::optional<QString> JournalSink::keep(const CellRecord &record, const BinSetup &setup)
+{
+    const Journal::Appended outcome = m_journal.append(record, setup);
+    if (!outcome.notice.isEmpty())
+        Q_EMIT restarted();
+    if (outcome.written) {
+        m_failuresInRow = 0;
+        Q_EMIT appended();
+        if (!outcome.notice.isEmpty())
+            return outcome.notice;
+        return std::nullopt;
+    }
+    if (m_failuresInRow > 0 && outcome.reason == m_lastReason) {
+        ++m_failuresInRow;
+    } else {
+        m_failuresInRow = 1;
+        m_lastReason = outcome.reason;
+    }
+    QString text = notSavedText(m_journal.path(), m_lastReason, m_failuresInRow);
+    if (!outcome.notice.isEmpty())
+        text = outcome.notice + QLatin1Char(' ') + text;
+    return text;
+}

@@ -1,0 +1,88 @@
+#include "settings/testerprofilechoice.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace {
+
+const QString kChoiceKey = QStringLiteral("Profile/use");
+
+QString choicePath(const QString &settingsFolder)
+{
+    return QDir(settingsFolder).filePath(QLatin1String(kTesterProfileFileName));
+}
+
+} // namespace
+
+QString profilesFolder(const QString &settingsFolder)
+{
+    return QDir(settingsFolder).filePath(QLatin1String(kProfilesFolderName));
+}
+
+QStringList profileFiles(const QString &settingsFolder)
+{
+    const QDir folder(profilesFolder(settingsFolder));
+    QStringList names;
+    for (const QFileInfo &info : folder.entryInfoList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+        // A link to a regular file is fine; anything else is left alone.
+        if (info.isFile())
+            names << info.fileName();
+    }
+    return names;
+}
+
+bool choiceIsFile(const QString &choice)
+{
+    return choice.endsWith(QLatin1String(".json"), Qt::CaseInsensitive);
+}
+
+QString loadProfileChoice(const QString &settingsFolder)
+{
+    const QFileInfo info(choicePath(settingsFolder));
+    if (!info.exists() || !info.isFile() || info.size() > kMaxChoiceFileSize)
+        return kDefaultProfileName;
+    const QSettings stored(info.filePath(), QSettings::IniFormat);
+    const QString choice = stored.value(kChoiceKey).toString().trimmed();
+    return choice.isEmpty() ? kDefaultProfileName : choice;
+}
+
+bool saveProfileChoice(const QString &settingsFolder, const QString &choice, QString *reason)
+{
+    const QString path = choicePath(settingsFolder);
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        if (reason)
+            *reason = QStringLiteral("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    QSettings stored(path, QSettings::IniFormat);
+    stored.setValue(kChoiceKey, choice);
+    stored.sync();
+    if (stored.status() != QSettings::NoError) {
+        if (reason)
+            *reason = QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    return true;
+}
+
+ProfileLoad loadChosenProfile(const QString &settingsFolder, const QString &choice)
+{
+    if (choiceIsFile(choice)) {
+        // Only a plain file name: a choice never leads out of the profiles folder.
+        if (choice.contains(QLatin1Char('/')) || choice.contains(QLatin1Char('\\')))
+            return {std::nullopt, QStringLiteral("Tester profile %1: not a file name in %2 (stored in %3).")
+                                      .arg(choice, QDir::toNativeSeparators(profilesFolder(settingsFolder)),
+                                           QLatin1String(kTesterProfileFileName))};
+        return readTesterProfileFile(QDir::toNativeSeparators(QDir(profilesFolder(settingsFolder)).filePath(choice)));
+    }
+    if (std::optional<TesterProfile> profile = builtInProfile(choice))
+        return {std::move(profile), QString()};
+    QStringList names;
+    for (const TesterProfile &profile : builtInProfiles())
+        names << profile.name;
+    return {std::nullopt, QStringLiteral("Tester profile \"%1\" (stored in %2) is no built-in profile (%3) "
+                                         "and no .json file.")
+                              .arg(choice, QLatin1String(kTesterProfileFileName), names.join(QStringLiteral(", ")))};
+}

@@ -1,0 +1,280 @@
+#include "testmain.h"
+#include "devdb.h"
+
+#include "record/centraldatabase.h"
+#include "record/forwarder.h"
+#include "record/journal.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+constexpr int kArrivalWait = 90000;
+
+// The ids of a bench's cells in the order the server received them.
+QStringList arrivedIds(DevDatabase &db, const QString &bench)
+{
+    return db.column(QStringLiteral("SELECT id FROM cells WHERE bench = '%1' ORDER BY arrival").arg(bench));
+}
+
+QStringList idsOf(const std::vector<CellRecord> &records)
+{
+    QStringList ids;
+    for (const CellRecord &record : records)
+        ids << record.id.toString(QUuid::WithoutBraces);
+    return ids;
+}
+
+// Counts cells into the journal one by one, as the counting path does,
+// waking the forwarder after each.
+void count(Journal &journal, CentralForwarderThread &forwarder, std::vector<CellRecord> &written, int cells,
+           const BinSetup &setup)
+{
+    for (int i = 0; i < cells; ++i) {
+        const CellRecord record = cellfixtures::record(QStringLiteral("bench-1"), int(written.size()), setup);
+        QVERIFY(journal.append(record, setup).written);
+        written.push_back(record);
+        forwarder.wake();
+    }
+}
+
+} // namespace
+
+class TestCentralRecord : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_folder;
+    QString journalPath(const QString &name = QStringLiteral("journal.sqlite")) const
+    {
+        return QDir(m_folder->path()).filePath(name);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_folder = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_folder->isValid());
+    }
+
+    void serverStoppedMidShiftAndStartedAgain()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        Journal journal(QStringLiteral("counting"));
+        QVERIFY(journal.open(journalPath()).ok);
+        CentralForwarderThread forwarder(journalPath(), db.settings());
+        const BinSetup setup = cellfixtures::setup();
+        std::vector<CellRecord> written;
+
+        count(journal, forwarder, written, 150, setup);
+        QTRY_VERIFY_WITH_TIMEOUT(forwarder.status().upToDate() && arrivedIds(db, QStringLiteral("bench-1")).size() == 150, kArrivalWait);
+        QCOMPARE(forwarder.status().text(), QStringLiteral("Central record: up to date"));
+
+        QVERIFY(db.stop());
+        count(journal, forwarder, written, 150, setup);
+        QTRY_COMPARE_WITH_TIMEOUT(forwarder.status().text(),
+                                  QStringLiteral("Central record: 150 cells waiting (server not reachable)"),
+                                  kArrivalWait);
+        QCOMPARE(journal.waitingCount(), 150);
+
+        QVERIFY(db.start());
+        count(journal, forwarder, written, 20, setup);
+        // Texts with the characters that quote and separate arrive as they are.
+        CellRecord odd = cellfixtures::record(QStringLiteral("bench-1"), 999, setup);
+        odd.cellId = QStringLiteral("C \"7\" \\ {x},y 'z' NULL");
+        QVERIFY(journal.append(odd, setup).written);
+        written.push_back(odd);
+        forwarder.wake();
+        QTRY_VERIFY_WITH_TIMEOUT(forwarder.status().upToDate(), kArrivalWait);
+        QCOMPARE(arrivedIds(db, QStringLiteral("bench-1")), idsOf(written));
+        QCOMPARE(db.column(QStringLiteral("SELECT count(DISTINCT id) FROM cells")), QStringList{QStringLiteral("321")});
+        QCOMPARE(db.column(QStringLiteral("SELECT cell_id FROM cells WHERE cell_id IS NOT NULL")), QStringList{odd.cellId});
+        QCOMPARE(db.column(QStringLiteral("SELECT setup FROM bin_setups")), QStringList{setup.text});
+        // The values arrive as the bench kept them.
+        const CellRecord &last = written[written.size() - 2];
+        QCOMPARE(db.column(QStringLiteral("SELECT resistance_text || '|' || voltage_bin || '|' || setup_hash || '|' "
+                                          "|| to_char(measured_at AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS.MS') "
+                                          "|| '|' || (cell_id IS NULL) FROM cells WHERE id = '%1'")
+                                   .arg(last.id.toString(QUuid::WithoutBraces))),
+                 QStringList{QStringLiteral("%1|%2|%3|%4|true")
+                                     .arg(last.resistanceText, last.voltageBin, setup.hash,
+                                          last.measuredAt.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")))});
+        QCOMPARE(journal.waitingCount(), 0);
+    }
+
+    void killedWhileForwardingLosesAndDoublesNothing()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        const BinSetup setup = cellfixtures::setup();
+        std::vector<CellRecord> written;
+        {
+            Journal journal(QStringLiteral("counting"));
+            QVERIFY(journal.open(journalPath()).ok);
+            for (int n = 0; n < 60000; ++n)
+                written.push_back(cellfixtures::record(QStringLiteral("bench-1"), n, setup));
+            QVERIFY(journal.appendAll(written, setup).written);
+        }
+        const QString program = QDir(qEnvironmentVariable("BIN4870_BIN_DIR")).filePath(QStringLiteral("record-forward"));
+        const QStringList arguments{journalPath(), db.folder()};
+
+        QProcess first;
+        first.start(program, arguments);
+        QVERIFY(first.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(db.column(QStringLiteral("SELECT count(*) FROM cells")).value(0).toInt() > 5000,
+                                 kArrivalWait);
+        first.kill(); // SIGKILL
+        QVERIFY(first.waitForFinished());
+        QCOMPARE(first.exitStatus(), QProcess::CrashExit);
+        const int beforeKill = db.column(QStringLiteral("SELECT count(*) FROM cells")).value(0).toInt();
+        QVERIFY2(beforeKill < 60000, "the forwarder finished before it was killed");
+
+        QProcess second;
+        second.start(program, arguments);
+        QVERIFY(second.waitForFinished(kArrivalWait));
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(second.readAllStandardOutput().contains("Central record: up to date"));
+        QCOMPARE(db.column(QStringLiteral("SELECT count(*) || '/' || count(DISTINCT id) FROM cells")),
+                 QStringList{QStringLiteral("60000/60000")});
+        QCOMPARE(arrivedIds(db, QStringLiteral("bench-1")), idsOf(written));
+    }
+
+    void eightBenchesThroughTwoServerRestarts()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        constexpr int kBenches = 8;
+        constexpr int kCells = 5000;
+        const BinSetup setup = cellfixtures::setup();
+        std::vector<std::unique_ptr<CentralForwarderThread>> forwarders;
+        std::vector<std::vector<CellRecord>> written(kBenches);
+        std::atomic<int> counted{0};
+        std::atomic<int> failed{0};
+        std::vector<QThread *> benches;
+        for (int b = 0; b < kBenches; ++b) {
+            const QString bench = QStringLiteral("bench-%1").arg(b + 1);
+            const QString path = journalPath(QStringLiteral("journal-%1.sqlite").arg(b + 1));
+            // The journal exists before its forwarder opens it, as at a bench.
+            { Journal journal(bench); QVERIFY(journal.open(path).ok); }
+            forwarders.push_back(std::make_unique<CentralForwarderThread>(path, db.settings(bench)));
+            CentralForwarderThread *forwarder = forwarders.back().get();
+            std::vector<CellRecord> *records = &written[size_t(b)];
+            // Each bench counts on a thread of its own, with its own connection.
+            benches.push_back(QThread::create([=, &counted, &failed] {
+                Journal journal(bench);
+                if (!journal.open(path).ok) {
+                    ++failed;
+                    return;
+                }
+                for (int n = 0; n < kCells; ++n) {
+                    records->push_back(cellfixtures::record(bench, n, setup));
+                    if (!journal.append(records->back(), setup).written)
+                        ++failed;
+                    forwarder->wake();
+                    ++counted;
+                }
+            }));
+            benches.back()->start();
+        }
+        const int total = kBenches * kCells;
+        for (int restart = 1; restart <= 2; ++restart) {
+            QTRY_VERIFY_WITH_TIMEOUT(counted >= total * restart / 3, 300000);
+            QVERIFY(db.stop());
+            QVERIFY(db.start());
+        }
+        for (QThread *bench : benches) {
+            QTRY_VERIFY_WITH_TIMEOUT(bench->isFinished(), 300000);
+            delete bench;
+        }
+        QCOMPARE(failed.load(), 0);
+        for (const auto &forwarder : forwarders)
+            QTRY_VERIFY_WITH_TIMEOUT(forwarder->status().upToDate(), kArrivalWait);
+        QCOMPARE(db.column(QStringLiteral("SELECT count(*) || '/' || count(DISTINCT id) FROM cells")),
+                 QStringList{QStringLiteral("40000/40000")});
+        for (int b = 0; b < kBenches; ++b)
+            QCOMPARE(arrivedIds(db, QStringLiteral("bench-%1").arg(b + 1)), idsOf(written[size_t(b)]));
+    }
+
+    void refusalsAreToldAndNothingIsLost_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("wrong password") << "password" << "password refused for user bin4870"
+                                        << "refused the password of user \"bin4870\"";
+        QTest::newRow("unknown database") << "database" << "database nosuch does not exist"
+                                          << "has no database \"nosuch\"";
+        QTest::newRow("unreachable host") << "host" << "server not reachable" << "cannot be reached";
+        QTest::newRow("newer schema") << "schema" << "database tables of a newer version 7"
+                                      << "version 7, newer than this program knows (1)";
+    }
+    void refusalsAreToldAndNothingIsLost()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, reason);
+        QFETCH(QString, message);
+        DevDatabase db;
+        QVERIFY(db.start());
+        const QByteArray goodPasswords = qgetenv("PGPASSFILE");
+        CentralSettings settings = db.settings();
+        if (fault == QLatin1String("password")) {
+            const QString wrong = QDir(m_folder->path()).filePath(QStringLiteral("wrongpass"));
+            QFile file(wrong);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("*:*:*:bin4870:not-the-password\n");
+            file.close();
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+            qputenv("PGPASSFILE", wrong.toLocal8Bit());
+        } else if (fault == QLatin1String("database")) {
+            settings.database = QStringLiteral("nosuch");
+        } else if (fault == QLatin1String("host")) {
+            settings.host = m_folder->path(); // a folder with no server's socket
+        } else {
+            QVERIFY(central::connect(QStringLiteral("setup"), settings).ok);
+            QVERIFY(central::prepareSchema(QStringLiteral("setup"), settings).ok);
+            central::disconnect(QStringLiteral("setup"));
+            QVERIFY(db.column(QStringLiteral("UPDATE bin4870_schema SET version = 7")).isEmpty());
+        }
+
+        const central::Outcome probed = central::probe(QStringLiteral("probe"), settings);
+        QVERIFY(!probed.ok);
+        QVERIFY2(probed.message.contains(message), qPrintable(probed.message));
+
+        Journal journal(QStringLiteral("counting"));
+        QVERIFY(journal.open(journalPath()).ok);
+        const BinSetup setup = cellfixtures::setup();
+        std::vector<CellRecord> written;
+        {
+            CentralForwarderThread forwarder(journalPath(), settings);
+            count(journal, forwarder, written, 37, setup);
+            QTRY_COMPARE_WITH_TIMEOUT(forwarder.status().text(),
+                                      QStringLiteral("Central record: 37 cells waiting (%1)").arg(reason), kArrivalWait);
+        }
+        QCOMPARE(journal.waitingCount(), 37);
+        if (fault == QLatin1String("schema")) {
+            // Refused and left alone.
+            QCOMPARE(db.column(QStringLiteral("SELECT version FROM bin4870_schema")), QStringList{QStringLiteral("7")});
+            QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM cells")), QStringList{QStringLiteral("0")});
+            QVERIFY(db.column(QStringLiteral("UPDATE bin4870_schema SET version = 1")).isEmpty());
+        }
+
+        // Put right, the cells that waited arrive.
+        qputenv("PGPASSFILE", goodPasswords);
+        CentralForwarderThread forwarder(journalPath(), db.settings());
+        QTRY_VERIFY_WITH_TIMEOUT(forwarder.status().upToDate(), kArrivalWait);
+        QCOMPARE(arrivedIds(db, QStringLiteral("bench-1")), idsOf(written));
+    }
+};
+
+BIN4870_TEST(TestCentralRecord)
+#include "tst_centralrecord.moc"

@@ -1,0 +1,314 @@
+#include "testmain.h"
+#include "devdb.h"
+#include "filecontent.h"
+
+#include "record/journal.h"
+#include "record/recordsinks.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+class TestJournal : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_folder;
+    QString journalPath() const { return QDir(m_folder->path()).filePath(QStringLiteral("journal.sqlite")); }
+
+    // A second, plain SQLite connection that looks at the file as it is on disk.
+    QStringList rowsOf(const QString &path, const QString &sql)
+    {
+        QStringList rows;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("look"));
+            db.setDatabaseName(path);
+            if (db.open()) {
+                QSqlQuery query(db);
+                if (query.exec(sql))
+                    while (query.next())
+                        rows << query.value(0).toString();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("look"));
+        return rows;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_folder = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_folder->isValid());
+    }
+
+    void setupsAreTheirLimitsNotTheirCounters()
+    {
+        BinTable r;
+        r.numBins = 3;
+        r.minValue = 10;
+        r.maxValue = 40;
+        calcBinLimits(r);
+        BinTable v;
+        v.mode = BinMode::RefPercent;
+        v.numBins = 2;
+        v.refValue = 3.7f;
+        v.percentValue = 0.1f;
+        calcBinLimits(v);
+        const BinSetup base = binSetupOf(r, v);
+
+        BinTable counted = r;
+        counted.binCount[1] = 17;
+        counted.totalCount = 17;
+        QCOMPARE(binSetupOf(counted, v), base);
+
+        BinTable moved = r;
+        moved.upperLimit[2] = std::nextafter(moved.upperLimit[2], 100.0f);
+        QVERIFY(binSetupOf(moved, v).hash != base.hash);
+        // Swapping the tables is another set-up.
+        QVERIFY(binSetupOf(v, r).hash != base.hash);
+        QCOMPARE(base.hash.size(), 64);
+        // Floats written as the short decimals the operator typed.
+        QVERIFY2(base.text.contains(QLatin1String("\"percent\":0.1,")), qPrintable(base.text));
+        QVERIFY2(base.text.contains(QLatin1String("\"lower\":[10,20,30]")), qPrintable(base.text));
+        QVERIFY2(base.text.contains(QLatin1String("\"mode\":\"Ref - %\"")), qPrintable(base.text));
+    }
+
+    void recordsComeBackInOrderWithEachSetupOnce()
+    {
+        Journal journal(QStringLiteral("j"));
+        const Journal::Opened opened = journal.open(journalPath());
+        QVERIFY2(opened.ok, qPrintable(opened.error));
+        QVERIFY(opened.notice.isEmpty());
+
+        const BinSetup first = cellfixtures::setup(15);
+        const BinSetup second = cellfixtures::setup(20);
+        std::vector<CellRecord> written;
+        for (int n = 0; n < 6; ++n) {
+            CellRecord record = cellfixtures::record(QStringLiteral("B7"), n, n < 4 ? first : second);
+            if (n == 2 || n == 4)
+                record.cellId = QStringLiteral("C-0002");
+            if (n == 4) {
+                record.retest = true;
+                record.kValue = 2.5;
+                record.kLimit = 2.0;
+                record.testerWord = QStringLiteral("PASS");
+            }
+            const Journal::Appended appended = journal.append(record, n < 4 ? first : second);
+            QVERIFY2(appended.written, qPrintable(appended.reason));
+            written.push_back(record);
+        }
+        QCOMPARE(rowsOf(journalPath(), QStringLiteral("SELECT hash FROM bin_setups ORDER BY hash")),
+                 (QStringList{qMin(first.hash, second.hash), qMax(first.hash, second.hash)}));
+        QCOMPARE(rowsOf(journalPath(), QStringLiteral("PRAGMA journal_mode")), QStringList{QStringLiteral("wal")});
+        QCOMPARE(journal.waitingCount(), 6);
+
+        const auto pending = journal.pending(4);
+        QVERIFY(pending);
+        QCOMPARE(pending->size(), size_t(4));
+        for (size_t i = 0; i < pending->size(); ++i) {
+            const CellRecord &back = (*pending)[i].record;
+            const CellRecord &sent = written[i];
+            QCOMPARE(back.id, sent.id);
+            QCOMPARE(back.measuredAtText(), sent.measuredAtText());
+            QCOMPARE(back.measuredAt, sent.measuredAt);
+            QCOMPARE(back.resistanceText, sent.resistanceText);
+            QCOMPARE(back.voltageV, sent.voltageV);
+            QCOMPARE(back.voltageBin, sent.voltageBin);
+            QCOMPARE(back.setupHash, sent.setupHash);
+            QCOMPARE(back.cellId, sent.cellId);
+        }
+        QCOMPARE(journal.setupText(second.hash), std::optional<QString>(second.text));
+
+        // Marked sent up to the fourth: the two after it are what is left.
+        QVERIFY(journal.markSent((*pending)[3].seq));
+        QCOMPARE(journal.waitingCount(), 2);
+        const auto rest = journal.pending(10);
+        QVERIFY(rest);
+        QCOMPARE(rest->size(), size_t(2));
+        QCOMPARE(rest->front().record.id, written[4].id);
+        // The marks of a re-test travel with it.
+        QVERIFY(rest->front().record.retest);
+        QCOMPARE(rest->front().record.kValue, std::optional<double>(2.5));
+        QCOMPARE(rest->front().record.kVerdict(), QStringLiteral("too high"));
+        QCOMPARE(rest->front().record.testerWord, QStringLiteral("PASS"));
+        QCOMPARE(rowsOf(journalPath(), QStringLiteral("SELECT k_verdict FROM cells WHERE k_value IS NOT NULL")),
+                 QStringList{QStringLiteral("too high")});
+
+        // A cell's records, oldest first; an unknown ID has none.
+        const auto cell = journal.recordsOfCell(QStringLiteral("C-0002"));
+        QVERIFY(cell);
+        QCOMPARE(cell->size(), size_t(2));
+        QCOMPARE(cell->at(0).id, written[2].id);
+        QVERIFY(!cell->at(0).retest && !cell->at(0).kValue);
+        QCOMPARE(cell->at(1).id, written[4].id);
+        QVERIFY(journal.recordsOfCell(QStringLiteral("C-9")).value().empty());
+
+        // Opened again (the next start): the same records, nothing sent twice.
+        journal.close();
+        QVERIFY(journal.open(journalPath()).ok);
+        QCOMPARE(journal.waitingCount(), 2);
+    }
+
+    // A journal of the first format (before cells carried re-test marks and
+    // K-values) is brought up to date in place, by the counting path and by
+    // the forwarder alike: its rows stay, unsent ones still to be sent.
+    void firstFormatJournalIsUpgradedInPlace()
+    {
+        const BinSetup setup = cellfixtures::setup();
+        const CellRecord old = cellfixtures::record(QStringLiteral("B1"), 1, setup);
+        const auto makeOldJournal = [&](const QString &path) {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            for (const QString &sql : {
+                         QStringLiteral("CREATE TABLE bin_setups (hash TEXT PRIMARY KEY, setup TEXT NOT NULL)"),
+                         QStringLiteral("CREATE TABLE cells (seq INTEGER PRIMARY KEY, id TEXT NOT NULL UNIQUE,"
+                                        " bench TEXT NOT NULL, measured_at TEXT NOT NULL, resistance_text TEXT NOT NULL,"
+                                        " voltage_text TEXT NOT NULL, resistance_ohm REAL, voltage_v REAL,"
+                                        " resistance_bin TEXT, voltage_bin TEXT, setup_hash TEXT NOT NULL"
+                                        " REFERENCES bin_setups(hash), cell_id TEXT, program_version TEXT,"
+                                        " sent INTEGER NOT NULL DEFAULT 0)"),
+                         QStringLiteral("CREATE INDEX cells_unsent ON cells(seq) WHERE sent = 0"),
+                         QStringLiteral("PRAGMA application_id=%1").arg(Journal::kApplicationId),
+                         QStringLiteral("PRAGMA user_version=1"),
+                         QStringLiteral("INSERT INTO bin_setups VALUES ('%1', '%2')").arg(setup.hash, setup.text),
+                         QStringLiteral("INSERT INTO cells (id, bench, measured_at, resistance_text, voltage_text,"
+                                        " resistance_ohm, voltage_v, resistance_bin, voltage_bin, setup_hash, cell_id,"
+                                        " program_version, sent) VALUES ('%1', 'B1', '%2', '%3', '%4', %5, %6, '1',"
+                                        " '2', '%7', 'C-1', '1.1.0', 0)")
+                                 .arg(old.id.toString(QUuid::WithoutBraces), old.measuredAtText(), old.resistanceText,
+                                      old.voltageText)
+                                 .arg(old.resistanceOhm)
+                                 .arg(old.voltageV)
+                                 .arg(setup.hash)}) {
+                QVERIFY2(query.exec(sql), qPrintable(query.lastError().text()));
+            }
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("old"));
+        };
+        const QString other = QDir(m_folder->path()).filePath(QStringLiteral("forwarded.sqlite"));
+        makeOldJournal(journalPath());
+        makeOldJournal(other);
+
+        Journal journal(QStringLiteral("j"));
+        const Journal::Opened opened = journal.open(journalPath());
+        QVERIFY2(opened.ok && opened.notice.isEmpty(), qPrintable(opened.error + opened.notice));
+        Journal forwarding(QStringLiteral("f"));
+        QVERIFY2(forwarding.openForForwarding(other), qPrintable(forwarding.errorString()));
+        for (const QString &path : {journalPath(), other}) {
+            QCOMPARE(rowsOf(path, QStringLiteral("PRAGMA user_version")), QStringList{QString::number(Journal::kFormat)});
+            QCOMPARE(rowsOf(path, QStringLiteral("SELECT id || ' ' || retest || ' ' || (k_value IS NULL) FROM cells")),
+                     QStringList{old.id.toString(QUuid::WithoutBraces) + QStringLiteral(" 0 1")});
+        }
+        CellRecord next = cellfixtures::record(QStringLiteral("B1"), 2, setup);
+        next.cellId = QStringLiteral("C-1");
+        next.retest = true;
+        next.kValue = 1.0;
+        next.kLimit = 2.0;
+        QVERIFY(journal.append(next, setup).written);
+        const auto pending = journal.pending(10);
+        QVERIFY(pending && pending->size() == 2);
+        QCOMPARE(pending->at(0).record.id, old.id);
+        QCOMPARE(pending->at(0).record.programVersion, QStringLiteral("1.1.0"));
+        QVERIFY(!pending->at(0).record.retest);
+        QCOMPARE(journal.recordsOfCell(QStringLiteral("C-1")).value().size(), size_t(2));
+        QCOMPARE(forwarding.pending(10).value().size(), size_t(1));
+    }
+
+    void damagedJournalIsMovedAsideAndANewOneStarted_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("cut short") << "truncate";
+        QTest::newRow("random bytes") << "random";
+        QTest::newRow("another program's database") << "foreign";
+        QTest::newRow("newer format") << "newer";
+    }
+    void damagedJournalIsMovedAsideAndANewOneStarted()
+    {
+        QFETCH(QString, damage);
+        const BinSetup setup = cellfixtures::setup();
+        {
+            Journal journal(QStringLiteral("j"));
+            QVERIFY(journal.open(journalPath()).ok);
+            std::vector<CellRecord> records;
+            for (int n = 0; n < 3000; ++n)
+                records.push_back(cellfixtures::record(QStringLiteral("B1"), n, setup));
+            QVERIFY(journal.appendAll(records, setup).written);
+        }
+        QByteArray content = readAll(journalPath());
+        QVERIFY(content.size() > 100000);
+        if (damage == QLatin1String("truncate")) {
+            content.truncate(content.size() / 2);
+        } else if (damage == QLatin1String("random")) {
+            for (char &c : content)
+                c = char(QRandomGenerator::global()->generate());
+        } else {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("edit"));
+            db.setDatabaseName(journalPath());
+            QVERIFY(db.open());
+            QSqlQuery(db).exec(damage == QLatin1String("foreign") ? QStringLiteral("PRAGMA application_id=7")
+                                                                   : QStringLiteral("PRAGMA user_version=%1").arg(Journal::kFormat + 1));
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("edit"));
+            content = readAll(journalPath());
+        }
+        QVERIFY(writeFile(journalPath(), content));
+
+        Journal journal(QStringLiteral("j"));
+        const Journal::Opened opened = journal.open(journalPath());
+        QVERIFY2(opened.ok, qPrintable(opened.error));
+        QVERIFY2(opened.notice.contains(QDir::toNativeSeparators(journalPath())), qPrintable(opened.notice));
+        QVERIFY2(opened.notice.contains(QLatin1String("moved to")), qPrintable(opened.notice));
+        const QStringList aside = QDir(m_folder->path()).entryList({QStringLiteral("journal.sqlite.damaged-*")},
+                                                               QDir::Files);
+        QCOMPARE(aside.size(), 1);
+        // Moved, not changed: the old file is there to be looked at.
+        QCOMPARE(readAll(QDir(m_folder->path()).filePath(aside.first())), content);
+        QCOMPARE(journal.waitingCount(), 0);
+        QVERIFY(journal.append(cellfixtures::record(QStringLiteral("B1"), 1, setup), setup).written);
+        QCOMPARE(journal.waitingCount(), 1);
+    }
+
+    void failuresAreToldWhileTheCellGoesOn()
+    {
+        // A journal in a folder that cannot hold one: the counting path is
+        // told why, and every record after it says so again, counted.
+        Journal journal(QStringLiteral("j"));
+        const Journal::Opened opened =
+                journal.open(QDir(m_folder->path()).filePath(QStringLiteral("missing/journal.sqlite")));
+        QVERIFY(!opened.ok);
+        QVERIFY2(opened.error.contains(QLatin1String("missing")), qPrintable(opened.error));
+
+        JournalSink sink(journal);
+        QSignalSpy appended(&sink, &JournalSink::appended);
+        const BinSetup setup = cellfixtures::setup();
+        const std::optional<QString> first = sink.keep(cellfixtures::record(QStringLiteral("B1"), 1, setup), setup);
+        const std::optional<QString> second = sink.keep(cellfixtures::record(QStringLiteral("B1"), 2, setup), setup);
+        QVERIFY(first && second);
+        QVERIFY2(first->startsWith(QLatin1String("The counted cell was not saved in the record journal")),
+                 qPrintable(*first));
+        QVERIFY2(second->startsWith(QLatin1String("2 counted cells in a row")), qPrintable(*second));
+        QCOMPARE(appended.count(), 0);
+
+        // The folder is there at the next start: records go in and are signalled.
+        QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("missing")));
+        QVERIFY(journal.open(QDir(m_folder->path()).filePath(QStringLiteral("missing/journal.sqlite"))).ok);
+        QVERIFY(!sink.keep(cellfixtures::record(QStringLiteral("B1"), 3, setup), setup));
+        QCOMPARE(appended.count(), 1);
+    }
+};
+
+BIN4870_TEST(TestJournal)
+#include "tst_journal.moc"

@@ -1,0 +1,190 @@
+#include "testmain.h"
+#include "devdb.h"
+
+#include "bins/shiftanalysis.h"
+#include "record/centraldatabase.h"
+#include "record/databasesources.h"
+
+#include <QTest>
+
+namespace {
+
+struct Cell
+{
+    const char *bench;
+    const char *time; // +01:00
+    double ohms;
+    double volts;
+    const char *voltageBin;
+};
+
+// Bench A inside 08:00..09:00 (+01:00), in its order: 10 12 11 15 mOhm (mean
+// 12, moving ranges 2 1 4, sum 7), 3.6 3.7 3.6 3.8 V (mean 3.675, sum 0.4),
+// one voltage "+Out": 3 of 4 in BIN. Bench B: 20 22 mOhm, 3.9 V twice, both in
+// BIN, and a third cell after the range. B's rows arrive interleaved with A's
+// and one of A's out of time order, which the moving ranges must not follow.
+const Cell kCells[] = {
+    {"B", "2026-12-07T08:00:05+01:00", 0.020, 3.9, "2"},
+    {"A", "2026-12-07T08:00:00+01:00", 0.010, 3.6, "1"},
+    {"A", "2026-12-07T08:10:00+01:00", 0.012, 3.7, "2"},
+    {"A", "2026-12-07T08:30:00+01:00", 0.015, 3.8, "+Out"},
+    {"A", "2026-12-07T08:20:00+01:00", 0.011, 3.6, "1"},
+    {"B", "2026-12-07T08:40:00+01:00", 0.022, 3.9, "2"},
+    {"B", "2026-12-07T09:00:00+01:00", 0.050, 4.1, "3"},
+    {"A", "2026-12-07T07:59:59+01:00", 0.090, 3.0, "-Out"},
+};
+
+std::vector<Journal::Pending> records(const BinSetup &setup)
+{
+    std::vector<Journal::Pending> rows;
+    for (const Cell &c : kCells) {
+        Journal::Pending p;
+        p.seq = qint64(rows.size()) + 1;
+        p.record = cellfixtures::record(QLatin1String(c.bench), int(rows.size()), setup);
+        p.record.measuredAt = QDateTime::fromString(QLatin1String(c.time), Qt::ISODate);
+        p.record.resistanceOhm = c.ohms;
+        p.record.voltageV = c.volts;
+        p.record.resistanceBin = QStringLiteral("1");
+        p.record.voltageBin = QLatin1String(c.voltageBin);
+        rows.push_back(p);
+    }
+    return rows;
+}
+
+qint64 wallClock(int hour, int minute, int second = 0)
+{
+    return wallClockSeconds(2026, 12, 7, hour, minute, second);
+}
+
+} // namespace
+
+class TestLineView : public QObject
+{
+    Q_OBJECT
+
+    DevDatabase m_db;
+    BinSetup m_setup = cellfixtures::setup();
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // The central database's instants are read in this computer's zone.
+        qputenv("TZ", "UTC");
+        QVERIFY(m_db.start());
+        const QString name = QStringLiteral("fill");
+        QVERIFY(central::connect(name, m_db.settings()).ok);
+        QVERIFY(central::prepareSchema(name, m_db.settings()).ok);
+        QVERIFY(central::send(name, m_db.settings(), records(m_setup), {{m_setup.hash, m_setup.text}}).ok);
+        central::disconnect(name);
+    }
+
+    // Each bench's row as the server sums it, against the hand-worked
+    // figures, for all benches and for one; UTC 07:00 is 08:00+01:00.
+    void figuresPerBench()
+    {
+        RecordFilter filter;
+        filter.from = wallClock(7, 0);
+        filter.to = wallClock(8, 0);
+        std::vector<LineRow> rows;
+        QString error;
+        QVERIFY2(readLineView(m_db.settings(), filter, &rows, &error), qPrintable(error));
+        QCOMPARE(rows.size(), std::size_t(2));
+        const LineRow &a = rows[0];
+        QCOMPARE(a.bench, QStringLiteral("A"));
+        QCOMPARE(a.cells, qint64(4));
+        QCOMPARE(a.inBins, qint64(3));
+        QCOMPARE(a.lastStamp, wallClock(7, 30));
+        QCOMPARE(a.mean[0], 12.0);
+        QCOMPARE(a.movingRangeSum[0], 7.0);
+        QVERIFY(qFuzzyCompare(a.mean[1], 3.675));
+        QVERIFY(qFuzzyCompare(a.movingRangeSum[1], 0.4));
+        const LineRow &b = rows[1];
+        QCOMPARE(b.bench, QStringLiteral("B"));
+        QCOMPARE(b.cells, qint64(2));
+        QCOMPARE(b.inBins, qint64(2));
+        QCOMPARE(b.lastStamp, wallClock(7, 40));
+        QCOMPARE(b.movingRangeSum[1], 0.0);
+
+        // Cpk against the outer limits 15..60 mOhm: mean 12, sigma 7 / 3 / 1.128,
+        // below the lower limit: (12 - 15) / (3 sigma) = -0.4834.
+        const BenchFigures figures = benchFigures(a, [] {
+            BinTable r;
+            r.numBins = 5;
+            r.minValue = 15;
+            r.maxValue = 60;
+            calcBinLimits(r);
+            return r;
+        }(), BinTable{});
+        QVERIFY(figures.capability[0].cpk);
+        QVERIFY(std::abs(*figures.capability[0].cpk - (12.0 - 15.0) / (3.0 * 7.0 / 3.0 / 1.128)) < 1e-9);
+        QCOMPARE(figures.yieldPercent(), 75.0);
+
+        filter.bench = QStringLiteral("B");
+        filter.to.reset();
+        QVERIFY2(readLineView(m_db.settings(), filter, &rows, &error), qPrintable(error));
+        QCOMPARE(rows.size(), std::size_t(1));
+        QCOMPARE(rows[0].cells, qint64(3));
+        QCOMPARE(rows[0].inBins, qint64(3));
+        QCOMPARE(rows[0].lastStamp, wallClock(8, 0));
+    }
+
+    // The same cells pulled row by row: in time order per bench, filtered
+    // alike, with the set-up that judged them; the analysis of the rows gives
+    // the server's figures.
+    void centralSourceAgreesWithTheLineView()
+    {
+        CentralSource source(m_db.settings());
+        QString error;
+        QVERIFY2(source.load(&error), qPrintable(error));
+        QCOMPARE(source.benches(), (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
+        RecordFilter filter;
+        filter.from = wallClock(7, 0);
+        filter.to = wallClock(8, 0);
+        QList<float> resistances;
+        QVERIFY(source.read(filter, [&](int bench, const RecordReading &r) {
+            if (bench == 0)
+                resistances << r.resistance;
+            return true;
+        }, &error));
+        QCOMPARE(resistances, (QList<float>{10.0f, 12.0f, 11.0f, 15.0f}));
+
+        std::vector<SetupInForce> setups;
+        QVERIFY(source.setups(filter, &setups, &error));
+        QCOMPARE(setups.size(), std::size_t(1));
+        QCOMPARE(setups[0].hash, m_setup.hash);
+        QCOMPARE(setups[0].text, m_setup.text);
+        QCOMPARE(setups[0].cells, qint64(6));
+
+        ShiftAnalysis analysis;
+        QVERIFY(analyseShift(source, filter, BinTable{}, BinTable{}, 100, &analysis, &error));
+        QCOMPARE(analysis.summary.count(), qint64(6));
+        std::vector<LineRow> rows;
+        QVERIFY(readLineView(m_db.settings(), filter, &rows, &error));
+        QCOMPARE(analysis.benches.size(), rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const BenchFigures fromRows = analysis.benches[i];
+            const BenchFigures fromServer = benchFigures(rows[i], BinTable{}, BinTable{});
+            QCOMPARE(fromServer.bench, fromRows.bench);
+            QCOMPARE(fromServer.cells, fromRows.cells);
+            QCOMPARE(fromServer.lastStamp, fromRows.lastStamp);
+            QVERIFY(std::abs(fromServer.capability[0].sigma - fromRows.capability[0].sigma) < 1e-5);
+        }
+    }
+
+    // A server that is down: a clear message, no crash.
+    void aServerThatIsDown()
+    {
+        CentralSettings settings = m_db.settings();
+        settings.port = 1; // no socket of that number in the folder
+        std::vector<LineRow> rows;
+        QString error;
+        QVERIFY(!readLineView(settings, RecordFilter{}, &rows, &error));
+        QVERIFY2(error.contains(QLatin1String("cannot be reached")), qPrintable(error));
+        CentralSource source(settings);
+        QVERIFY(!source.load(&error));
+        QVERIFY2(error.contains(QLatin1String("cannot be reached")), qPrintable(error));
+    }
+};
+
+BIN4870_TEST(TestLineView)
+#include "tst_lineview.moc"

@@ -1,0 +1,149 @@
+#pragma once
+
+// A real PostgreSQL server for a test, started and stopped by the project's
+// own scripts/dev-db.sh in a temporary folder, and the records tests write to
+// journals and expect in it.
+
+#include "bins/bintable.h"
+#include "bins/setuphash.h"
+#include "record/binsetup.h"
+#include "record/cellrecord.h"
+#include "settings/centralsettings.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <QVariant>
+
+#include <cstdio>
+
+class DevDatabase
+{
+public:
+    DevDatabase()
+    {
+        // libpq finds the role's password here, as a bench finds it in ~/.pgpass.
+        qputenv("PGPASSFILE", QDir(m_dir.path()).filePath(QStringLiteral("pgpass")).toLocal8Bit());
+    }
+    ~DevDatabase()
+    {
+        QSqlDatabase::removeDatabase(kCheckConnection);
+        if (m_started)
+            run(QStringLiteral("stop"));
+    }
+
+    bool start() { return m_started = run(QStringLiteral("start")); }
+    bool stop() { return run(QStringLiteral("stop")); }
+    QString folder() const { return m_dir.path(); }
+
+    CentralSettings settings(const QString &bench = QStringLiteral("bench-1")) const
+    {
+        CentralSettings settings;
+        settings.enabled = true;
+        settings.host = m_dir.path();
+        settings.port = 5432;
+        settings.database = QStringLiteral("bin4870");
+        settings.user = QStringLiteral("bin4870");
+        settings.bench = bench;
+        settings.sslMode = QStringLiteral("disable");
+        return settings;
+    }
+
+    // A query on the test's own connection; the rows of the first column, or
+    // "ERROR: ..." when it fails.
+    QStringList column(const QString &sql)
+    {
+        QSqlDatabase db = QSqlDatabase::contains(kCheckConnection)
+                ? QSqlDatabase::database(kCheckConnection, false)
+                : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kCheckConnection);
+        if (!db.isOpen()) {
+            const CentralSettings s = settings();
+            db.setHostName(s.host);
+            db.setPort(s.port);
+            db.setDatabaseName(s.database);
+            db.setUserName(s.user);
+            if (!db.open())
+                return {QStringLiteral("ERROR: ") + db.lastError().text()};
+        }
+        QSqlQuery query(db);
+        if (!query.exec(sql)) {
+            const QString error = QStringLiteral("ERROR: ") + query.lastError().text();
+            db.close();
+            return {error};
+        }
+        QStringList rows;
+        while (query.next())
+            rows << query.value(0).toString();
+        return rows;
+    }
+    // The test's connection is closed, as a server restart would close it.
+    void disconnectCheck()
+    {
+        if (QSqlDatabase::contains(kCheckConnection))
+            QSqlDatabase::database(kCheckConnection, false).close();
+    }
+
+    static QString script() { return QStringLiteral(BIN4870_SOURCE_DIR "/scripts/dev-db.sh"); }
+
+private:
+    static constexpr const char *kCheckConnection = "devdb-check";
+
+    bool run(const QString &action)
+    {
+        disconnectCheck();
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral("bash"), {script(), action, m_dir.path()});
+        if (!process.waitForFinished(120000) || process.exitCode() != 0) {
+            std::fprintf(stderr, "dev-db.sh %s failed: %s\n", qPrintable(action), process.readAll().constData());
+            return false;
+        }
+        return true;
+    }
+
+    QTemporaryDir m_dir;
+    bool m_started = false;
+};
+
+namespace cellfixtures {
+
+// A BIN set-up of five resistance and four voltage BINs.
+inline BinSetup setup(float firstLimit = 15.0f)
+{
+    BinTable resistance;
+    resistance.numBins = 5;
+    resistance.minValue = firstLimit;
+    resistance.maxValue = 60;
+    calcBinLimits(resistance);
+    BinTable voltage;
+    voltage.numBins = 4;
+    voltage.minValue = 3.0f;
+    voltage.maxValue = 4.2f;
+    calcBinLimits(voltage);
+    return binSetupOf(resistance, voltage);
+}
+
+// Cell n of a bench: texts and values that tell the cells apart.
+inline CellRecord record(const QString &bench, int n, const BinSetup &judgedBy)
+{
+    CellRecord r;
+    r.id = QUuid::createUuid();
+    r.bench = bench;
+    r.measuredAt = QDateTime(QDate(2026, 12, 7), QTime(8, 0), Qt::OffsetFromUTC, 3600).addMSecs(qint64(n) * 2500);
+    r.resistanceOhm = 0.015 + (n % 450) * 0.0001;
+    r.voltageV = 3.0 + (n % 120) * 0.01;
+    r.resistanceText = QString::number(r.resistanceOhm, 'E', 4);
+    r.voltageText = QString::number(r.voltageV, 'E', 4);
+    r.resistanceBin = QString::number(n % 5 + 1);
+    r.voltageBin = n % 7 == 0 ? QStringLiteral("+Out") : QString::number(n % 4 + 1);
+    r.setupHash = judgedBy.hash;
+    r.programVersion = QStringLiteral("1.2.0");
+    return r;
+}
+
+} // namespace cellfixtures
