@@ -39,10 +39,13 @@ const std::vector<QStringList> &upgrades()
             QStringLiteral("CREATE INDEX cells_measured_at ON cells (measured_at)"),
         },
         {
-            QStringLiteral("ALTER TABLE cells ADD COLUMN retest boolean NOT NULL DEFAULT false,"
-                           " ADD COLUMN k_value double precision, ADD COLUMN k_limit double precision,"
-                           " ADD COLUMN k_verdict text, ADD COLUMN tester_word text"),
-            QStringLiteral("CREATE INDEX cells_cell_id ON cells (cell_id) WHERE cell_id IS NOT NULL"),
+            // Also right on tables that have them already (a version number
+            // set back by hand).
+            QStringLiteral("ALTER TABLE cells ADD COLUMN IF NOT EXISTS retest boolean NOT NULL DEFAULT false,"
+                           " ADD COLUMN IF NOT EXISTS k_value double precision,"
+                           " ADD COLUMN IF NOT EXISTS k_limit double precision,"
+                           " ADD COLUMN IF NOT EXISTS k_verdict text, ADD COLUMN IF NOT EXISTS tester_word text"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS cells_cell_id ON cells (cell_id) WHERE cell_id IS NOT NULL"),
         },
     };
     return steps;
