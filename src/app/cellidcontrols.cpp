@@ -302,7 +302,6 @@ CellIdControls::History CellIdControls::historyOf(const QString &cellId)
         return history;
     QString note;
     if (answer->pending) {
-        history.centralPending = true;
         note = tr("Asking the central record...");
     } else if (!answer->problem.isEmpty()) {
         note = tr("The central record could not be read (%1): records of other benches are not listed.")

@@ -70,7 +70,6 @@ public:
     {
         std::vector<CellRecord> records;
         QString note;
-        bool centralPending = false;
     };
     History historyOf(const QString &cellId);
     // Asks the shared database (when on) for the cell's records on a worker

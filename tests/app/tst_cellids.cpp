@@ -299,6 +299,15 @@ private Q_SLOTS:
                                          " FROM cells WHERE cell_id = 'C-7' ORDER BY measured_at")),
                 (QStringList{QStringLiteral("line-1-bench-9 f"), QStringLiteral("line-1-bench-2 t 2.00 OK")}),
                 20000);
+        // The history lists both benches' records, each once.
+        cellIds().historyAction()->trigger();
+        CellHistoryWindow *historyWindow = cellIds().historyWindow();
+        QVERIFY(historyWindow);
+        historyWindow->showCell(QStringLiteral("C-7"));
+        QTRY_COMPARE_WITH_TIMEOUT(historyWindow->table()->rowCount(), 2, 20000);
+        QTRY_VERIFY(!historyWindow->summary()->text().contains(QStringLiteral("Asking")));
+        QCOMPARE(historyWindow->table()->item(0, 1)->text(), QStringLiteral("line-1-bench-9"));
+        QCOMPARE(historyWindow->table()->item(1, 1)->text(), QStringLiteral("line-1-bench-2"));
 
         // The server goes away: the next scan warns from the journal at once
         // and then says the shared database could not be read.
@@ -312,6 +321,10 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(cellIds().notice()->text().contains(QStringLiteral("server not reachable")), 20000);
         QVERIFY2(cellIds().notice()->text().contains(QStringLiteral("recorded before (once)")),
                  qPrintable(cellIds().notice()->text()));
+        historyWindow->showCell(QStringLiteral("C-7"));
+        QTRY_VERIFY_WITH_TIMEOUT(historyWindow->summary()->text().contains(QStringLiteral("server not reachable")),
+                                 20000);
+        QCOMPARE(historyWindow->table()->rowCount(), 1);
     }
 
     void theSimulatedLineBringsCellsBackWithTheirDrift()
