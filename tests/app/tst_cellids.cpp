@@ -22,7 +22,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSysInfo>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolBar>
