@@ -1,13 +1,15 @@
 // The record path's figures: a counted cell's journal commit on the
 // user-interface thread, the forwarding rate into a local PostgreSQL server
 // (started by scripts/dev-db.sh in a temporary folder), and the memory of a
-// forwarder with a large backlog.
+// forwarder with a large backlog, and a cell's history looked up by its ID in
+// the journal and the server.
 //
-//   bench_record [--commits 2000] [--backlog 300000] [--memory 1000000]
+//   bench_record [--commits 2000] [--backlog 300000] [--memory 1000000] [--lookup 200000]
 
 #include "benchsupport.h"
 #include "devdb.h"
 
+#include "record/centraldatabase.h"
 #include "record/forwarder.h"
 #include "record/journal.h"
 #include "record/recordsinks.h"
@@ -40,8 +42,9 @@ bool waitFor(const std::function<bool()> &done, int seconds)
     return true;
 }
 
-// Fills a journal in bulk, as a bench's backlog of unsent cells.
-bool fill(const QString &path, int cells, const BinSetup &setup)
+// Fills a journal in bulk, as a bench's backlog of unsent cells; with
+// idCells, cell n has the ID "C-<n % idCells>".
+bool fill(const QString &path, int cells, const BinSetup &setup, int idCells = 0)
 {
     Journal journal(QStringLiteral("fill"));
     if (!journal.open(path).ok)
@@ -49,8 +52,11 @@ bool fill(const QString &path, int cells, const BinSetup &setup)
     constexpr int kChunk = 20000;
     for (int done = 0; done < cells; done += kChunk) {
         std::vector<CellRecord> records;
-        for (int n = done; n < std::min(cells, done + kChunk); ++n)
+        for (int n = done; n < std::min(cells, done + kChunk); ++n) {
             records.push_back(cellfixtures::record(QStringLiteral("bench-1"), n, setup));
+            if (idCells > 0)
+                records.back().cellId = QStringLiteral("C-%1").arg(n % idCells);
+        }
         if (!journal.appendAll(records, setup).written)
             return false;
     }
@@ -96,6 +102,49 @@ void commits(const QString &folder, int cells, CentralForwarderThread *forwarder
                 cells, percentile(ms, 0.5), percentile(ms, 0.95), *std::max_element(ms.begin(), ms.end()));
 }
 
+// A cell's records by its ID, as the Cell ID field looks them up: in the
+// journal on the user-interface thread's connection, and in the server on a
+// connection of its own per look-up.
+void lookups(const QString &folder, int cells, const DevDatabase &db, const BinSetup &setup)
+{
+    const QString path = QDir(folder).filePath(QStringLiteral("journal-lookup.sqlite"));
+    const int idCells = cells / 2;
+    if (cells <= 0 || !fill(path, cells, setup, idCells))
+        return;
+    {
+        CentralForwarderThread forwarder(path, db.settings(QStringLiteral("bench-lookup")));
+        if (!waitFor([&] { return forwarder.status().upToDate(); }, 1800))
+            std::printf("lookup journal not forwarded\n");
+    }
+    Journal journal(QStringLiteral("lookup"));
+    if (!journal.open(path).ok)
+        return;
+    std::vector<double> local;
+    std::vector<double> central;
+    for (int i = 0; i < 200; ++i) {
+        const QString id = QStringLiteral("C-%1").arg((i * 7919) % idCells);
+        QElapsedTimer timer;
+        timer.start();
+        const auto found = journal.recordsOfCell(id);
+        local.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (!found || found->size() != 2)
+            std::printf("  journal look-up of %s found the wrong records\n", qPrintable(id));
+        if (i % 4 != 0)
+            continue;
+        timer.restart();
+        std::vector<CellRecord> records;
+        const QString connection = QStringLiteral("lookup-%1").arg(i);
+        if (!central::recordsOfCell(connection, db.settings(), id, &records).ok || records.size() != 2)
+            std::printf("  server look-up of %s failed\n", qPrintable(id));
+        central::disconnect(connection);
+        central.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::printf("cell history of one ID (2 records) among %d cells: journal median %.2f ms, p95 %.2f ms; server "
+                "(connect, query, disconnect) median %.1f ms, p95 %.1f ms\n",
+                cells, percentile(local, 0.5), percentile(local, 0.95), percentile(central, 0.5),
+                percentile(central, 0.95));
+}
+
 // The floor under any durable commit here: a 4 KiB write and fdatasync.
 void rawSyncs(const QString &folder, int count)
 {
@@ -127,6 +176,7 @@ int main(int argc, char **argv)
     const int commitCells = intArgument(args, QStringLiteral("--commits"), 2000);
     const int backlog = intArgument(args, QStringLiteral("--backlog"), 300000);
     const int memoryCells = intArgument(args, QStringLiteral("--memory"), 1000000);
+    const int lookupCells = intArgument(args, QStringLiteral("--lookup"), 200000);
 
     QTemporaryDir folder;
     DevDatabase db;
@@ -185,5 +235,7 @@ int main(int argc, char **argv)
         for (const auto &[waiting, kib] : samples)
             std::printf("  %lld waiting: %lld KiB\n", (long long)waiting, (long long)kib);
     }
+
+    lookups(folder.path(), lookupCells, db, setup);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "formmain.h"
 
 #include "batchlauncher.h"
+#include "cellidcontrols.h"
 #include "centralrecordcontrols.h"
 #include "formabout.h"
 #include "guidewindow.h"
@@ -164,6 +165,11 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     connect(m_portChooser, &PortChooser::problem, this, &FormMain::showError);
     // BATCH and File > Batch...; the launcher passes counted cells on.
     new BatchLauncher(*this, binTables);
+    m_cellIds = new CellIdControls(this, m_ui.settingsMenu, m_ui.fileMenu, m_session, *m_centralRecord, m_dialogs,
+                                   m_clock, applicationTitle(), settingsFolder(), [this] {
+                                       if (m_ui.recCountButton->isEnabled())
+                                           m_ui.recCountButton->click();
+                                   });
 
     startUp();
 }
@@ -738,6 +744,9 @@ void FormMain::setRecCountEnabled(bool enabled)
 
 void FormMain::focusRecCount()
 {
+    // With cell IDs on, the Cell ID field waits for the next cell's scan.
+    if (m_cellIds && m_cellIds->focusField())
+        return;
     m_ui.recCountButton->setFocus(Qt::OtherFocusReason);
 }
 

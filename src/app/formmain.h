@@ -14,6 +14,7 @@
 
 #include <array>
 
+class CellIdControls;
 class CentralRecordControls;
 class Clock;
 class DataFile;
@@ -77,6 +78,8 @@ public:
     MeasurementSession &session() { return m_session; }
     // Auto record, the sound cue and their options (Settings menu, status bar).
     HandsFreeControls &handsFree() { return *m_handsFree; }
+    // Cell IDs: their options, the Cell ID field and the cell history.
+    CellIdControls &cellIds() { return *m_cellIds; }
     // Settings > Tester profile and the profile shown in the status bar.
     ProfileControls &profiles() { return *m_profiles; }
     // The record journal and the central record (Settings menu, status bar).
@@ -197,6 +200,7 @@ private:
     QLabel *m_replyNotice = nullptr;
     QLabel *m_statusLine = nullptr;
     HandsFreeControls *m_handsFree = nullptr;
+    CellIdControls *m_cellIds = nullptr;
     ProfileControls *m_profiles = nullptr;
     QLabel *m_testerVerdict = nullptr;
     CentralRecordControls *m_centralRecord = nullptr;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QUuid>
 
+#include <optional>
+
 // One counted cell as every record sink keeps it: the data file, the local
 // journal and, through the journal, the central database.
 struct CellRecord
@@ -19,8 +21,16 @@ struct CellRecord
     QString voltageBin;
     QString setupHash;        // the BIN set-up that judged it (BinSetup::hash)
     QString programVersion;
-    QString cellId;           // empty until cells carry an identity of their own
+    QString cellId;           // the cell's scanned ID; empty for a cell counted without one
     QString testerWord;       // the tester's own pass/fail word, when its profile reads one
+    bool retest = false;      // the ID had records already when this one was counted
+    // The voltage drop per day since the ID's first record (mV/day), once that
+    // record is old enough, and the limit it was judged against.
+    std::optional<double> kValue;
+    double kLimit = 0;
+
+    // "OK" or "too high" for a record with a K-value; empty without one.
+    QString kVerdict() const;
 
     // The time stamp as ISO 8601 with milliseconds and the UTC offset
     // ("2026-12-07T16:05:09.123+01:00"), as the journal and the database keep it.

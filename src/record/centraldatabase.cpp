@@ -2,6 +2,7 @@
 
 #include "record/centralconnection.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -36,6 +37,15 @@ const std::vector<QStringList> &upgrades()
                     " cell_id text, program_version text, arrival bigint GENERATED ALWAYS AS IDENTITY)"),
             QStringLiteral("CREATE INDEX cells_bench_arrival ON cells (bench, arrival)"),
             QStringLiteral("CREATE INDEX cells_measured_at ON cells (measured_at)"),
+        },
+        {
+            // Also right on tables that have them already (a version number
+            // set back by hand).
+            QStringLiteral("ALTER TABLE cells ADD COLUMN IF NOT EXISTS retest boolean NOT NULL DEFAULT false,"
+                           " ADD COLUMN IF NOT EXISTS k_value double precision,"
+                           " ADD COLUMN IF NOT EXISTS k_limit double precision,"
+                           " ADD COLUMN IF NOT EXISTS k_verdict text, ADD COLUMN IF NOT EXISTS tester_word text"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS cells_cell_id ON cells (cell_id) WHERE cell_id IS NOT NULL"),
         },
     };
     return steps;
@@ -273,7 +283,10 @@ Outcome send(const QString &connectionName, const CentralSettings &settings,
     // One statement for the whole batch: each column an array, unnested in
     // the journal's order, so the server's arrival order follows the bench's.
     // The statement is the same for every batch, whatever its size.
-    std::array<QStringList, 12> columns;
+    std::array<QStringList, 17> columns;
+    const auto textOrNull = [](const QString &text) {
+        return text.isEmpty() ? QStringLiteral("NULL") : arrayElement(text);
+    };
     for (QStringList &column : columns)
         column.reserve(int(records.size()));
     for (const Journal::Pending &pending : records) {
@@ -288,14 +301,21 @@ Outcome send(const QString &connectionName, const CentralSettings &settings,
         columns[7] << arrayElement(r.resistanceBin);
         columns[8] << arrayElement(r.voltageBin);
         columns[9] << arrayElement(r.setupHash);
-        columns[10] << (r.cellId.isEmpty() ? QStringLiteral("NULL") : arrayElement(r.cellId));
+        columns[10] << textOrNull(r.cellId);
         columns[11] << arrayElement(r.programVersion);
+        columns[12] << (r.retest ? QStringLiteral("true") : QStringLiteral("false"));
+        columns[13] << (r.kValue ? arrayElement(QString::number(*r.kValue, 'g', 17)) : QStringLiteral("NULL"));
+        columns[14] << (r.kValue ? arrayElement(QString::number(r.kLimit, 'g', 17)) : QStringLiteral("NULL"));
+        columns[15] << textOrNull(r.kVerdict());
+        columns[16] << textOrNull(r.testerWord);
     }
     if (!query.prepare(QStringLiteral(
                 "INSERT INTO cells (id, bench, measured_at, resistance_text, voltage_text, resistance_ohm, voltage_v,"
-                " resistance_bin, voltage_bin, setup_hash, cell_id, program_version)"
+                " resistance_bin, voltage_bin, setup_hash, cell_id, program_version, retest, k_value, k_limit,"
+                " k_verdict, tester_word)"
                 " SELECT * FROM unnest(?::uuid[], ?::text[], ?::timestamptz[], ?::text[], ?::text[],"
-                " ?::float8[], ?::float8[], ?::text[], ?::text[], ?::text[], ?::text[], ?::text[])"
+                " ?::float8[], ?::float8[], ?::text[], ?::text[], ?::text[], ?::text[], ?::text[],"
+                " ?::boolean[], ?::float8[], ?::float8[], ?::text[], ?::text[])"
                 " ON CONFLICT (id) DO NOTHING")))
         return rollback(query.lastError());
     for (const QStringList &column : columns)
@@ -305,6 +325,60 @@ Outcome send(const QString &connectionName, const CentralSettings &settings,
     query.finish();
     if (!db.commit())
         return rollback(db.lastError());
+    return succeeded();
+}
+
+Outcome recordsOfCell(const QString &connectionName, const CentralSettings &settings, const QString &cellId,
+                      std::vector<CellRecord> *records)
+{
+    records->clear();
+    Outcome outcome = connect(connectionName, settings);
+    if (!outcome.ok)
+        return outcome;
+    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    QSqlError error;
+    const int version = schemaVersion(db, &error);
+    if (version < 0)
+        return failed(error, settings);
+    if (version > kSchemaVersion)
+        return newerSchema(version);
+    if (version == 0)
+        return succeeded(); // nothing sent yet
+    // A database still of version 1 has no marks; they read as none.
+    const QString marks = version >= 2 ? QStringLiteral("retest, k_value, k_limit, tester_word")
+                                       : QStringLiteral("false, NULL::float8, NULL::float8, NULL::text");
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral(
+            "SELECT id, bench, (extract(epoch FROM measured_at) * 1000)::bigint, resistance_text, voltage_text,"
+            " resistance_ohm, voltage_v, resistance_bin, voltage_bin, setup_hash, cell_id, program_version, %1"
+            " FROM cells WHERE cell_id = ? ORDER BY measured_at, arrival").arg(marks));
+    query.addBindValue(cellId);
+    if (!query.exec())
+        return failed(query.lastError(), settings);
+    while (query.next()) {
+        CellRecord r;
+        r.id = QUuid::fromString(query.value(0).toString());
+        r.bench = query.value(1).toString();
+        r.measuredAt = QDateTime::fromMSecsSinceEpoch(query.value(2).toLongLong()).toLocalTime();
+        r.resistanceText = query.value(3).toString();
+        r.voltageText = query.value(4).toString();
+        r.resistanceOhm = query.value(5).toDouble();
+        r.voltageV = query.value(6).toDouble();
+        r.resistanceBin = query.value(7).toString();
+        r.voltageBin = query.value(8).toString();
+        r.setupHash = query.value(9).toString();
+        r.cellId = query.value(10).toString();
+        r.programVersion = query.value(11).toString();
+        r.retest = query.value(12).toBool();
+        if (!query.value(13).isNull())
+            r.kValue = query.value(13).toDouble();
+        r.kLimit = query.value(14).toDouble();
+        r.testerWord = query.value(15).toString();
+        records->push_back(std::move(r));
+    }
+    if (query.lastError().isValid())
+        return failed(query.lastError(), settings);
     return succeeded();
 }
 

@@ -14,7 +14,7 @@ struct CentralSettings;
 // SQL's QPSQL driver. Every function works on a connection of the calling
 // thread, named by the caller.
 //
-// Schema 1 (the version is kept in bin4870_schema; a database whose version is
+// Schema 2 (the version is kept in bin4870_schema; a database whose version is
 // newer than kSchemaVersion is refused and never altered):
 //
 //   bin4870_schema(version integer NOT NULL)
@@ -28,14 +28,23 @@ struct CentralSettings;
 //         resistance_ohm double precision, voltage_v double precision,
 //         resistance_bin text, voltage_bin text,  -- "1".."9", "+Out", "-Out"
 //         setup_hash text REFERENCES bin_setups(hash),
-//         cell_id text,                        -- NULL until cells carry an identity
+//         cell_id text,                        -- the scanned ID; NULL for a cell without one
 //         program_version text,
-//         arrival bigint GENERATED ALWAYS AS IDENTITY)  -- the server's order of arrival
+//         arrival bigint GENERATED ALWAYS AS IDENTITY,  -- the server's order of arrival
+//         retest boolean NOT NULL DEFAULT false,       -- the ID had records already
+//         k_value double precision,            -- mV/day since the ID's first record
+//         k_limit double precision,            -- the limit it was judged against
+//         k_verdict text,                      -- "OK" or "too high"; NULL without a K-value
+//         tester_word text)                    -- the tester's own pass/fail word, when read
 //   cells_bench_arrival: index on cells(bench, arrival)
 //   cells_measured_at:   index on cells(measured_at)
+//   cells_cell_id:       index on cells(cell_id) WHERE cell_id IS NOT NULL
+//
+// Version 1 lacked the last five columns; prepareSchema() adds them in place,
+// rows kept.
 namespace central {
 
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 struct Outcome
 {
@@ -63,6 +72,12 @@ Outcome probe(const QString &connectionName, const CentralSettings &settings);
 // setups: hash -> text of every set-up the records name.
 Outcome send(const QString &connectionName, const CentralSettings &settings,
              const std::vector<Journal::Pending> &records, const std::map<QString, QString> &setups);
+
+// Every record of the cell ID, oldest first, on a connection of its own
+// (connected here, left open; disconnect() closes it). A database without
+// tables yet holds none. Never changes the database.
+Outcome recordsOfCell(const QString &connectionName, const CentralSettings &settings, const QString &cellId,
+                      std::vector<CellRecord> *records);
 
 // Closes and removes the connection.
 void disconnect(const QString &connectionName);

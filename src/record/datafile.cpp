@@ -66,7 +66,8 @@ bool DataFile::replacedAtPath() const
 }
 
 RecordOutcome DataFile::writeRecord(const QDateTime &timeStamp, const QString &resistanceText,
-                                    const QString &voltageText, const QString &testerWord)
+                                    const QString &voltageText, const QString &cellId,
+                                    const QString &testerWord)
 {
     RecordOutcome outcome;
     outcome.path = QDir::toNativeSeparators(m_path);
@@ -88,7 +89,7 @@ RecordOutcome DataFile::writeRecord(const QDateTime &timeStamp, const QString &r
         outcome.reopened = true;
     }
 
-    const QByteArray line = recordLine(timeStamp, resistanceText, voltageText, testerWord);
+    const QByteArray line = recordLine(timeStamp, resistanceText, voltageText, cellId, testerWord);
     const qint64 sizeBefore = m_file.size();
     qint64 written = 0;
     // A short write is followed by another attempt, which either finishes the

@@ -42,9 +42,10 @@ public:
     // is no longer the one at its path (deleted, or another file moved there),
     // the path is opened afresh and the record goes there; when that fails the
     // record is not written and the next record tries again. Never throws.
-    // testerWord: the tester's own pass/fail word, when its profile reads one.
+    // cellId and testerWord: the further fields of recordLine(), when given.
     RecordOutcome writeRecord(const QDateTime &timeStamp, const QString &resistanceText,
-                              const QString &voltageText, const QString &testerWord = {});
+                              const QString &voltageText, const QString &cellId = {},
+                              const QString &testerWord = {});
     QString errorString() const { return m_error; }
 
 private:

@@ -12,8 +12,41 @@ namespace {
 
 const QString kInsertCell = QStringLiteral(
         "INSERT INTO cells (id, bench, measured_at, resistance_text, voltage_text, resistance_ohm,"
-        " voltage_v, resistance_bin, voltage_bin, setup_hash, cell_id, program_version)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        " voltage_v, resistance_bin, voltage_bin, setup_hash, cell_id, program_version, retest, k_value,"
+        " k_limit, k_verdict, tester_word)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+
+// The columns a record is read back from, in the order recordAt() takes them.
+const QString kRecordColumns = QStringLiteral(
+        "id, bench, measured_at, resistance_text, voltage_text, resistance_ohm, voltage_v, resistance_bin,"
+        " voltage_bin, setup_hash, cell_id, program_version, retest, k_value, k_limit, tester_word");
+
+// The statements that bring a journal from format n to n + 1; n = 0 is a new
+// file. Every step runs once, in the transaction that sets user_version.
+const std::vector<QStringList> &formatSteps()
+{
+    static const std::vector<QStringList> steps{
+        {
+            QStringLiteral("CREATE TABLE IF NOT EXISTS bin_setups (hash TEXT PRIMARY KEY, setup TEXT NOT NULL)"),
+            QStringLiteral(
+                    "CREATE TABLE IF NOT EXISTS cells (seq INTEGER PRIMARY KEY, id TEXT NOT NULL UNIQUE,"
+                    " bench TEXT NOT NULL, measured_at TEXT NOT NULL, resistance_text TEXT NOT NULL,"
+                    " voltage_text TEXT NOT NULL, resistance_ohm REAL, voltage_v REAL, resistance_bin TEXT,"
+                    " voltage_bin TEXT, setup_hash TEXT NOT NULL REFERENCES bin_setups(hash), cell_id TEXT,"
+                    " program_version TEXT, sent INTEGER NOT NULL DEFAULT 0)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS cells_unsent ON cells(seq) WHERE sent = 0"),
+        },
+        {
+            QStringLiteral("ALTER TABLE cells ADD COLUMN retest INTEGER NOT NULL DEFAULT 0"),
+            QStringLiteral("ALTER TABLE cells ADD COLUMN k_value REAL"),
+            QStringLiteral("ALTER TABLE cells ADD COLUMN k_limit REAL"),
+            QStringLiteral("ALTER TABLE cells ADD COLUMN k_verdict TEXT"),
+            QStringLiteral("ALTER TABLE cells ADD COLUMN tester_word TEXT"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS cells_cell_id ON cells(cell_id) WHERE cell_id IS NOT NULL"),
+        },
+    };
+    return steps;
+}
 
 constexpr int kSqliteCorrupt = 11;
 constexpr int kSqliteNotADatabase = 26;
@@ -27,6 +60,35 @@ QString errorText(const QSqlError &error)
 QVariant textOrNull(const QString &text)
 {
     return text.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(text);
+}
+
+QVariant numberOrNull(const std::optional<double> &number)
+{
+    return number ? QVariant(*number) : QVariant(QMetaType(QMetaType::Double));
+}
+
+// A record from the query's row, its columns those of kRecordColumns from `at` on.
+CellRecord recordAt(const QSqlQuery &query, int at)
+{
+    CellRecord r;
+    r.id = QUuid::fromString(query.value(at).toString());
+    r.bench = query.value(at + 1).toString();
+    r.measuredAt = QDateTime::fromString(query.value(at + 2).toString(), Qt::ISODateWithMs);
+    r.resistanceText = query.value(at + 3).toString();
+    r.voltageText = query.value(at + 4).toString();
+    r.resistanceOhm = query.value(at + 5).toDouble();
+    r.voltageV = query.value(at + 6).toDouble();
+    r.resistanceBin = query.value(at + 7).toString();
+    r.voltageBin = query.value(at + 8).toString();
+    r.setupHash = query.value(at + 9).toString();
+    r.cellId = query.value(at + 10).toString();
+    r.programVersion = query.value(at + 11).toString();
+    r.retest = query.value(at + 12).toInt() != 0;
+    if (!query.value(at + 13).isNull())
+        r.kValue = query.value(at + 13).toDouble();
+    r.kLimit = query.value(at + 14).toDouble();
+    r.testerWord = query.value(at + 15).toString();
+    return r;
 }
 
 } // namespace
@@ -101,16 +163,24 @@ bool Journal::connect(const QString &path)
 
 bool Journal::createTables()
 {
-    return exec(QStringLiteral("BEGIN IMMEDIATE"))
-        && exec(QStringLiteral("CREATE TABLE IF NOT EXISTS bin_setups (hash TEXT PRIMARY KEY, setup TEXT NOT NULL)"))
-        && exec(QStringLiteral(
-                "CREATE TABLE IF NOT EXISTS cells (seq INTEGER PRIMARY KEY, id TEXT NOT NULL UNIQUE,"
-                " bench TEXT NOT NULL, measured_at TEXT NOT NULL, resistance_text TEXT NOT NULL,"
-                " voltage_text TEXT NOT NULL, resistance_ohm REAL, voltage_v REAL, resistance_bin TEXT,"
-                " voltage_bin TEXT, setup_hash TEXT NOT NULL REFERENCES bin_setups(hash), cell_id TEXT,"
-                " program_version TEXT, sent INTEGER NOT NULL DEFAULT 0)"))
-        && exec(QStringLiteral("CREATE INDEX IF NOT EXISTS cells_unsent ON cells(seq) WHERE sent = 0"))
-        && exec(QStringLiteral("PRAGMA application_id=%1").arg(kApplicationId))
+    if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return false;
+    // Read under the write lock: another connection may have brought the
+    // file up to date meanwhile.
+    QSqlQuery query(m_db);
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+        m_error = errorText(query.lastError());
+        return false;
+    }
+    const int format = query.value(0).toInt();
+    query.finish();
+    for (int step = format; step < kFormat; ++step) {
+        for (const QString &statement : formatSteps()[size_t(step)]) {
+            if (!exec(statement))
+                return false;
+        }
+    }
+    return exec(QStringLiteral("PRAGMA application_id=%1").arg(kApplicationId))
         && exec(QStringLiteral("PRAGMA user_version=%1").arg(kFormat))
         && exec(QStringLiteral("COMMIT"));
 }
@@ -239,11 +309,11 @@ bool Journal::openForForwarding(const QString &path)
     if (!exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
         return false;
     QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next()) {
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
         m_error = errorText(query.lastError());
         return false;
     }
-    if (query.value(0).toInt() == 0) {
+    if (query.value(0).toInt() < kFormat) {
         query.finish();
         if (!createTables()) {
             exec(QStringLiteral("ROLLBACK"));
@@ -287,6 +357,11 @@ bool Journal::insert(const std::vector<CellRecord> &records, const BinSetup &set
         query.addBindValue(record.setupHash);
         query.addBindValue(textOrNull(record.cellId));
         query.addBindValue(record.programVersion);
+        query.addBindValue(record.retest ? 1 : 0);
+        query.addBindValue(numberOrNull(record.kValue));
+        query.addBindValue(record.kValue ? QVariant(record.kLimit) : QVariant(QMetaType(QMetaType::Double)));
+        query.addBindValue(textOrNull(record.kVerdict()));
+        query.addBindValue(textOrNull(record.testerWord));
         if (!query.exec())
             return failed(query);
     }
@@ -339,10 +414,7 @@ std::optional<std::vector<Journal::Pending>> Journal::pending(int limit)
 {
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral(
-            "SELECT seq, id, bench, measured_at, resistance_text, voltage_text, resistance_ohm, voltage_v,"
-            " resistance_bin, voltage_bin, setup_hash, cell_id, program_version"
-            " FROM cells WHERE sent = 0 ORDER BY seq LIMIT ?"));
+    query.prepare(QStringLiteral("SELECT seq, %1 FROM cells WHERE sent = 0 ORDER BY seq LIMIT ?").arg(kRecordColumns));
     query.addBindValue(limit);
     if (!query.exec()) {
         m_error = errorText(query.lastError());
@@ -350,29 +422,37 @@ std::optional<std::vector<Journal::Pending>> Journal::pending(int limit)
     }
     std::vector<Pending> rows;
     rows.reserve(size_t(limit));
-    while (query.next()) {
-        Pending row;
-        row.seq = query.value(0).toLongLong();
-        CellRecord &r = row.record;
-        r.id = QUuid::fromString(query.value(1).toString());
-        r.bench = query.value(2).toString();
-        r.measuredAt = QDateTime::fromString(query.value(3).toString(), Qt::ISODateWithMs);
-        r.resistanceText = query.value(4).toString();
-        r.voltageText = query.value(5).toString();
-        r.resistanceOhm = query.value(6).toDouble();
-        r.voltageV = query.value(7).toDouble();
-        r.resistanceBin = query.value(8).toString();
-        r.voltageBin = query.value(9).toString();
-        r.setupHash = query.value(10).toString();
-        r.cellId = query.value(11).toString();
-        r.programVersion = query.value(12).toString();
-        rows.push_back(std::move(row));
-    }
+    while (query.next())
+        rows.push_back(Pending{query.value(0).toLongLong(), recordAt(query, 1)});
     if (query.lastError().isValid()) {
         m_error = errorText(query.lastError());
         return std::nullopt;
     }
     return rows;
+}
+
+std::optional<std::vector<CellRecord>> Journal::recordsOfCell(const QString &cellId)
+{
+    if (!isOpen()) {
+        m_error = m_error.isEmpty() ? QStringLiteral("the journal is not open") : m_error;
+        return std::nullopt;
+    }
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM cells WHERE cell_id = ? ORDER BY seq").arg(kRecordColumns));
+    query.addBindValue(cellId);
+    if (!query.exec()) {
+        m_error = errorText(query.lastError());
+        return std::nullopt;
+    }
+    std::vector<CellRecord> records;
+    while (query.next())
+        records.push_back(recordAt(query, 0));
+    if (query.lastError().isValid()) {
+        m_error = errorText(query.lastError());
+        return std::nullopt;
+    }
+    return records;
 }
 
 std::optional<QString> Journal::setupText(const QString &hash)

@@ -16,7 +16,7 @@
 // every counted cell and each distinct BIN set-up once, and marks the cells
 // the central database has confirmed.
 //
-// Format 1 (PRAGMA application_id 0x42494E34, PRAGMA user_version 1):
+// Format 2 (PRAGMA application_id 0x42494E34, PRAGMA user_version 2):
 //
 //   bin_setups(hash TEXT PRIMARY KEY,      -- BinSetup::hash, SHA-256 hex
 //              setup TEXT NOT NULL)        -- BinSetup::text, canonical JSON
@@ -29,10 +29,18 @@
 //         resistance_ohm REAL, voltage_v REAL,
 //         resistance_bin TEXT, voltage_bin TEXT,   -- "1".."9", "+Out", "-Out"
 //         setup_hash TEXT NOT NULL REFERENCES bin_setups(hash),
-//         cell_id TEXT,                    -- NULL until cells carry an identity
+//         cell_id TEXT,                    -- the scanned ID; NULL for a cell without one
 //         program_version TEXT,
-//         sent INTEGER NOT NULL DEFAULT 0) -- 1 once the central database committed it
+//         sent INTEGER NOT NULL DEFAULT 0, -- 1 once the central database committed it
+//         retest INTEGER NOT NULL DEFAULT 0,  -- 1: the ID had records already
+//         k_value REAL, k_limit REAL,      -- mV/day since the ID's first record, and its limit
+//         k_verdict TEXT,                  -- "OK" or "too high"; NULL without a K-value
+//         tester_word TEXT)                -- the tester's own pass/fail word, when read
 //   cells_unsent: index on cells(seq) WHERE sent = 0
+//   cells_cell_id: index on cells(cell_id) WHERE cell_id IS NOT NULL
+//
+// A journal of format 1 (without the last five columns) is brought to format 2
+// in place when it is opened: its rows stay, with no re-test and no K-value.
 //
 // The columns of cells and bin_setups are those of the central database's
 // tables of the same names (see centraldatabase.h), plus seq and sent.
@@ -42,7 +50,7 @@
 class Journal
 {
 public:
-    static constexpr int kFormat = 1;
+    static constexpr int kFormat = 2;
     static constexpr int kApplicationId = 0x42494E34;
 
     // connectionName must be unique in the process.
@@ -67,7 +75,7 @@ public:
     // moved aside to <path>.damaged-<date>-<time> and a new journal started.
     Opened open(const QString &path);
     // Opens an existing journal for forwarding: no checks, nothing moved, the
-    // tables made when missing.
+    // tables made or brought to this format when older.
     bool openForForwarding(const QString &path);
     void close();
     bool isOpen() const;
@@ -98,6 +106,9 @@ public:
     std::optional<std::vector<Pending>> pending(int limit);
     // The set-up's text, or nullopt when the journal does not hold it.
     std::optional<QString> setupText(const QString &hash);
+    // Every record of the cell ID, in the order they were counted; nullopt
+    // when the journal cannot be read.
+    std::optional<std::vector<CellRecord>> recordsOfCell(const QString &cellId);
     // Marks every unsent record up to seq as sent; false when the journal
     // cannot be written (the records are then sent again later).
     bool markSent(qint64 lastSeq);

@@ -17,6 +17,8 @@ constexpr qint64 kChunkSize = qint64(1) << 20;
 constexpr qint64 kShortestLikelyRecord = 36;
 // A line longer than this is no record; its bytes are passed over, not kept.
 constexpr std::size_t kLongestLine = 4096;
+// Date, time, resistance, voltage, cell ID, tester's word.
+constexpr int kMostFields = 6;
 
 bool isDigit(char c)
 {
@@ -56,6 +58,19 @@ bool isTesterWord(std::string_view text)
     return true;
 }
 
+// A fifth field: a cell's ID or the tester's word, both printable ASCII
+// without a double quote, 1 to 64 characters.
+bool isFurtherField(std::string_view text)
+{
+    if (text.empty() || text.size() > 64)
+        return false;
+    for (const char c : text) {
+        if (c < 0x20 || c > 0x7E || c == '"')
+            return false;
+    }
+    return true;
+}
+
 int twoDigits(std::string_view text, std::size_t at)
 {
     return (text[at] - '0') * 10 + (text[at + 1] - '0');
@@ -80,22 +95,24 @@ std::optional<RecordReading> parseRecordLine(std::string_view line)
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
 
-    // Four fields, and a fifth when the tester judged the cell itself.
-    std::string_view fields[4];
+    // Four fields, then the cell's ID and the tester's word when written.
+    std::string_view fields[kMostFields];
     std::size_t start = 0;
-    for (int f = 0; f < 4; ++f) {
+    int count = 0;
+    while (count < kMostFields) {
         const std::size_t comma = line.find(',', start);
-        if (f < 3 && comma == std::string_view::npos)
-            return std::nullopt; // fewer than four fields
-        std::size_t end = f < 3 ? comma : line.size();
-        if (f == 3 && comma != std::string_view::npos) {
-            if (!isTesterWord(line.substr(comma + 1)))
-                return std::nullopt; // more than five fields, or a fifth that is no word
-            end = comma;
-        }
-        fields[f] = line.substr(start, end - start);
+        const std::size_t end = comma == std::string_view::npos ? line.size() : comma;
+        fields[count++] = line.substr(start, end - start);
         start = end + 1;
+        if (comma == std::string_view::npos)
+            break;
     }
+    if (count < 4 || start <= line.size())
+        return std::nullopt; // fewer than four fields, or more than six
+    if (count >= 5 && !isFurtherField(fields[4]))
+        return std::nullopt;
+    if (count == 6 && !isTesterWord(fields[5]))
+        return std::nullopt;
     if (!isDigitGroups(fields[0], {4, 2, 2}) || !isDigitGroups(fields[1], {2, 2, 2}))
         return std::nullopt;
 

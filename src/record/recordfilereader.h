@@ -28,8 +28,12 @@ struct RecordReading
 qint64 wallClockSeconds(int year, int month, int day, int hour, int minute, int second);
 
 // The reading of one data-file line (without its line end; a trailing CR is
-// allowed), or nullopt when the line is not a record: not four fields (or five,
-// the fifth the tester's own word), a date
+// allowed), or nullopt when the line is not a record. A record has four
+// fields, and may have a fifth and a sixth: the cell's ID and then the
+// tester's word, either one alone as the fifth (see recordLine). A fifth field
+// must be 1 to 64 printable ASCII characters without a double quote (every ID
+// and every word is), a sixth the tester's word. Not a record: fewer than four
+// fields or more than six, a further field that is not so, a date
 // or time that is not "dddd?dd?dd" / "dd?dd?dd", a reading text that is not
 // wholly a number (testerNumber), or a reading the tester marks as overflow
 // (isOverflowMark, shown as "OF" in the window).

@@ -19,16 +19,19 @@ QString withoutLineEnds(QString text)
 } // namespace
 
 QByteArray recordLine(const QDateTime &timeStamp, const QString &resistanceText,
-                      const QString &voltageText, const QString &testerWord)
+                      const QString &voltageText, const QString &cellId, const QString &testerWord)
 {
     QString line = formatDateTime(timeStamp, QStringLiteral("yyyy/mm/dd"))
             + QLatin1Char(',') + formatDateTime(timeStamp, QStringLiteral("hh:nn:ss"))
             + QLatin1Char(',') + withoutLineEnds(resistanceText)
             + QLatin1Char(',') + withoutLineEnds(voltageText);
-    // The word is one field: a comma in it would make a sixth.
-    const QString word = withoutLineEnds(testerWord).remove(QLatin1Char(','));
-    if (!word.isEmpty())
-        line += QLatin1Char(',') + word;
+    // Each is one field: a comma in it would shift the fields after it. A
+    // checked ID holds none; a tester's word is cleaned here.
+    for (const QString &extra : {cellId, testerWord}) {
+        const QString field = withoutLineEnds(extra).remove(QLatin1Char(','));
+        if (!field.isEmpty())
+            line += QLatin1Char(',') + field;
+    }
     line += QLatin1String("\r\n");
     // The tester's bytes arrive as Latin-1 and go back out unchanged; anything
     // beyond Latin-1 becomes "?".

@@ -6,11 +6,14 @@
 #include <QString>
 
 // One data-file line: "yyyy/mm/dd,hh:nn:ss,<resistance>,<voltage>" + CR LF,
-// the two texts exactly as the tester sent them. A tester that judges the cell
-// itself adds its word as a fifth field ("...,<voltage>,PASS"); without a word
-// the line has its four fields.
+// the two texts exactly as the tester sent them. Further fields follow only
+// when there is something to write, in this order:
+// - the cell's ID, when cell IDs go to the data file (a non-empty cellId);
+// - the tester's own pass/fail word, when its profile reads one.
+// So "...,<voltage>,<cell ID>,PASS", "...,<voltage>,<cell ID>",
+// "...,<voltage>,PASS", or the four fields alone, byte for byte as always.
 QByteArray recordLine(const QDateTime &timeStamp, const QString &resistanceText,
-                      const QString &voltageText, const QString &testerWord = {});
+                      const QString &voltageText, const QString &cellId = {}, const QString &testerWord = {});
 
 // <programDir><separator>yyyy-mm-dd.csv
 QString defaultDataPath(const QString &programDir, const QDate &today);

@@ -9,7 +9,7 @@
 std::optional<QString> DataFileSink::keep(const CellRecord &record, const BinSetup &)
 {
     const RecordOutcome outcome = m_file.writeRecord(record.measuredAt, record.resistanceText, record.voltageText,
-                                                        record.testerWord);
+                                                        m_writeCellIds ? record.cellId : QString(), record.testerWord);
     if (!outcome.written) {
         qCWarning(lcRecord, "counted cell %s,%s not saved to %s: %s", qUtf8Printable(record.resistanceText),
                   qUtf8Printable(record.voltageText), qUtf8Printable(outcome.path), qUtf8Printable(outcome.reason));

@@ -34,10 +34,14 @@ public:
     explicit DataFileSink(DataFile &file) : m_file(file) {}
     void beginSession() override { m_notices.reset(); }
     std::optional<QString> keep(const CellRecord &record, const BinSetup &setup) override;
+    // The record's cell ID goes into the line as its fifth field (off by
+    // default: the line carries no ID).
+    void setWriteCellIds(bool on) { m_writeCellIds = on; }
 
 private:
     DataFile &m_file;
     RecordNotices m_notices;
+    bool m_writeCellIds = false;
 };
 
 // The local journal. Emits appended() after every record committed, and

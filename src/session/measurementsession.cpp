@@ -12,6 +12,7 @@
 #include "bins/setuphash.h"
 #include "record/binsetup.h"
 #include "record/cellrecord.h"
+#include "session/celltagger.h"
 #include "session/sessionview.h"
 #include "session/settlerule.h"
 
@@ -165,6 +166,8 @@ void MeasurementSession::recCount()
 {
     if (!m_running)
         return;
+    if (m_tagger && !m_tagger->mayCount(false))
+        return;
     m_arming.press();
     m_view.setRecCountEnabled(false);
 }
@@ -257,7 +260,11 @@ void MeasurementSession::judgeReading()
     const ProbeSample sample = classifyReading(fields);
     // A settled reading arms itself; a press armed already is the same arming.
     const bool fired = m_arming.fires(sample);
-    const bool armed = m_arming.pressed() || fired;
+    bool armed = m_arming.pressed() || fired;
+    // A settled cell without the ID it needs waits; it fires again with its
+    // next settled reading, once the ID has come.
+    if (armed && !m_arming.pressed() && m_tagger && !m_tagger->mayCount(true))
+        armed = false;
     const std::optional<float> valueR = readingValueOf(fields[0], Quantity::Resistance);
     const std::optional<float> valueV = readingValueOf(fields[1], Quantity::Voltage);
     if (!valueR || !valueV) {
@@ -266,6 +273,8 @@ void MeasurementSession::judgeReading()
         m_view.clearJudgement();
         return;
     }
+    if (m_tagger)
+        m_tagger->readingJudged(*valueR, *valueV);
 
     // Both tables are judged before either is written back, so the counters of
     // the two tables and the data file never disagree.
@@ -322,6 +331,8 @@ void MeasurementSession::recordCell(const QDateTime &timeStamp, const Judgement 
     record.setupHash = setup.hash;
     record.programVersion = m_programVersion;
     record.testerWord = m_parser.testerWord();
+    if (m_tagger)
+        m_tagger->tag(record);
 
     // What became of the record in each sink (not saved, or saved in a data
     // file opened afresh), told together so no notice hides another.

@@ -15,6 +15,7 @@
 #include <functional>
 #include <vector>
 
+class CellTagger;
 class Clock;
 class DataFile;
 class SerialPort;
@@ -87,6 +88,13 @@ public:
     bool autoRecord() const { return m_arming.autoRecord(); }
     void setSettleRule(const SettleRule &rule) { m_arming.setRule(rule); }
     const RecordArming &arming() const { return m_arming; }
+
+    // Cell IDs: asked before each count and given every counted cell; none
+    // (the default) counts cells without an ID. Not owned.
+    void setCellTagger(CellTagger *tagger) { m_tagger = tagger; }
+    // The counted cell's ID goes into its data-file line (off: the line has
+    // no ID field).
+    void setCellIdsInDataFile(bool on) { m_dataFileSink.setWriteCellIds(on); }
 
     // The poll timer's tick: sends the profile's request unless one is
     // outstanding, the late reply to one that timed out may still come, or the
@@ -176,4 +184,5 @@ private:
     std::vector<RecordSink *> m_sinks;
     QString m_benchName;
     QString m_programVersion;
+    CellTagger *m_tagger = nullptr;
 };

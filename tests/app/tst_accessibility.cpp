@@ -2,6 +2,9 @@
 
 #include "formmainharness.h"
 
+#include "app/cellhistorywindow.h"
+#include "app/cellidcontrols.h"
+#include "app/cellidoptionsdialog.h"
 #include "app/formbatch.h"
 #include "app/formoption.h"
 #include "bins/bintables.h"
@@ -20,7 +23,7 @@
 #include <memory>
 
 // A screen reader finds a name for every control of the main, counter and
-// batch windows, and hears a changed judgement.
+// batch windows and the cell-ID windows, and hears a changed judgement.
 
 namespace {
 
@@ -137,6 +140,29 @@ private Q_SLOTS:
         QCOMPARE(name(h.window->ui().binCells[0]), QStringLiteral("Resistance BIN 1, lit"));
         QCOMPARE(name(h.window->ui().binCells[9]), QStringLiteral("Voltage BIN 1, not lit"));
         QCOMPARE(name(h.window->ui().binCells[10]), QStringLiteral("Voltage BIN 2, not in use"));
+
+        // With cell IDs on: the strip below the window, its options and the
+        // cell history, a warning and a K-value shown.
+        CellIdControls &cellIds = h.window->cellIds();
+        CellIdOptions options;
+        options.enabled = true;
+        cellIds.setOptions(options);
+        cellIds.kValueLabel()->setText(QStringLiteral("K 1.00 mV/day OK"));
+        cellIds.notice()->setText(QStringLiteral("Cell C-1: ready, no earlier record."));
+        unnamed = unnamedIn(h.window.get(), &visited);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
+        QCOMPARE(name(cellIds.field()), QStringLiteral("Cell ID"));
+        cellIds.openOptionsDialog();
+        QVERIFY(QTest::qWaitForWindowExposed(cellIds.optionsDialog()));
+        unnamed = unnamedIn(cellIds.optionsDialog(), &visited);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
+        cellIds.optionsDialog()->close();
+        cellIds.openHistoryWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(cellIds.historyWindow()));
+        cellIds.historyWindow()->showCell(QStringLiteral("C-1"));
+        unnamed = unnamedIn(cellIds.historyWindow(), &visited);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
+        cellIds.historyWindow()->close();
 
         BinTables tables;
         BinTable counted;

@@ -231,6 +231,28 @@ private Q_SLOTS:
                  qPrintable(child<QLabel>(form.get(), "sourceLabel")->text()));
     }
 
+    void readsLinesWithACellIdLikeTheOthers()
+    {
+        // The same batch, three of its cells with an ID as a fifth field (one
+        // with the tester's word after it), and a line with seven fields,
+        // which is no record.
+        QByteArray batch = kBatch;
+        batch.replace("15E-3,3.6\r\n", "15E-3,3.6,C-0001\r\n");
+        batch.replace("25E-3,3.7\r\n", "25E-3,3.7,C-0002\r\n");
+        batch.replace("2E-3,4.5\r\n", "2E-3,4.5,C-0001,FAIL\r\n");
+        batch += "2026/12/07,14:05:09,15E-3,3.6,C-3,PASS,x\r\n";
+        const QString file = path("batch-ids.csv");
+        writeFile(file, batch);
+        const auto form = openOn(file);
+        QVERIFY(form);
+        QCOMPARE(child<QLabel>(form.get(), "statusLabel")->text(), QStringLiteral("5 cells, 3 lines not read."));
+        const auto *table = child<QTableWidget>(form.get(), "resistanceTable");
+        const QStringList counts{QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1"),
+                                 QStringLiteral("1"), QStringLiteral("5")};
+        for (int row = 0; row < 6; ++row)
+            QCOMPARE(cellText(table, row, 1), counts.at(row));
+    }
+
     void scatterLegendNamesEveryPairAndTellsShadesApart()
     {
         // 5 resistance BINs against 4 voltage BINs, one cell in each pair.

@@ -422,20 +422,21 @@ private Q_SLOTS:
 
         const FormMainUi &ui = m_window->ui();
         QCOMPARE(top[0]->menu(), ui.fileMenu);
-        // The batch window's item, a separator, then Exit.
+        // The batch and cell history windows' items, a separator, then Exit.
         const QList<QAction *> fileItems = ui.fileMenu->actions();
-        QCOMPARE(fileItems.size(), 3);
+        QCOMPARE(fileItems.size(), 4);
         QCOMPARE(fileItems[0]->objectName(), QStringLiteral("batchMenuItem"));
         QCOMPARE(fileItems[0]->text(), QStringLiteral("&Batch..."));
-        QVERIFY(fileItems[1]->isSeparator());
-        QCOMPARE(fileItems[2], ui.exitAction);
+        QCOMPARE(fileItems[1]->objectName(), QStringLiteral("cellHistoryAction"));
+        QVERIFY(fileItems[2]->isSeparator());
+        QCOMPARE(fileItems[3], ui.exitAction);
         QCOMPARE(ui.exitAction->text(), QStringLiteral("E&xit"));
 
         QCOMPARE(top[1]->menu(), ui.settingsMenu);
         // The COMPort and Tester profile submenus first, then the hands-free
-        // items after a separator, then the central record.
+        // items after a separator, then the central record and the cell IDs.
         const QList<QAction *> settingItems = ui.settingsMenu->actions();
-        QCOMPARE(settingItems.size(), 7);
+        QCOMPARE(settingItems.size(), 8);
         QCOMPARE(settingItems[0], ui.comPortMenu->menuAction());
         QCOMPARE(settingItems[1]->menu()->objectName(), QStringLiteral("testerProfileMenu"));
         QVERIFY(settingItems[2]->isSeparator());
@@ -444,6 +445,7 @@ private Q_SLOTS:
         QCOMPARE(settingItems[5]->objectName(), QStringLiteral("handsFreeOptionsAction"));
         QCOMPARE(settingItems[6]->objectName(), QStringLiteral("centralRecordAction"));
         QCOMPARE(settingItems[6]->text(), QStringLiteral("&Central record..."));
+        QCOMPARE(settingItems[7]->objectName(), QStringLiteral("cellIdOptionsAction"));
         QCOMPARE(ui.comPortMenu->title(), QStringLiteral("&COMPort..."));
         // COM1..COM4 first; the port chooser's lines and submenus follow them.
         const QList<QAction *> ports = ui.comPortMenu->actions();

@@ -112,6 +112,75 @@ private Q_SLOTS:
         QCOMPARE(journal.waitingCount(), 0);
     }
 
+    // A database of the first schema, filled by benches of the program before
+    // cells carried marks: a cell is looked up in it as it is, and the next
+    // forwarder adds the columns in place, rows kept; marks and the tester's
+    // word then arrive with the cells.
+    void firstSchemaIsUpgradedInPlaceAndCellsAreLookedUp()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        const BinSetup setup = cellfixtures::setup();
+        CellRecord old = cellfixtures::record(QStringLiteral("bench-9"), 1, setup);
+        old.cellId = QStringLiteral("C-1");
+        for (const QString &sql : {
+                     QStringLiteral("CREATE TABLE bin4870_schema (version integer NOT NULL)"),
+                     QStringLiteral("INSERT INTO bin4870_schema VALUES (1)"),
+                     QStringLiteral("CREATE TABLE bin_setups (hash text PRIMARY KEY, setup text NOT NULL)"),
+                     QStringLiteral("CREATE TABLE cells (id uuid PRIMARY KEY, bench text NOT NULL,"
+                                    " measured_at timestamptz NOT NULL, resistance_text text NOT NULL,"
+                                    " voltage_text text NOT NULL, resistance_ohm double precision,"
+                                    " voltage_v double precision, resistance_bin text, voltage_bin text,"
+                                    " setup_hash text REFERENCES bin_setups(hash), cell_id text,"
+                                    " program_version text, arrival bigint GENERATED ALWAYS AS IDENTITY)"),
+                     QStringLiteral("INSERT INTO bin_setups VALUES ('%1', 'x')").arg(setup.hash),
+                     QStringLiteral("INSERT INTO cells (id, bench, measured_at, resistance_text, voltage_text,"
+                                    " resistance_ohm, voltage_v, resistance_bin, voltage_bin, setup_hash, cell_id,"
+                                    " program_version) VALUES ('%1', 'bench-9', '%2', 'r', 'v', 0.02, %3, '1', '2',"
+                                    " '%4', 'C-1', '1.1.0')")
+                             .arg(old.id.toString(QUuid::WithoutBraces), old.measuredAtText())
+                             .arg(old.voltageV)
+                             .arg(setup.hash)}) {
+            QVERIFY2(!db.column(sql).value(0).startsWith(QLatin1String("ERROR")), qPrintable(sql));
+        }
+
+        std::vector<CellRecord> found;
+        QVERIFY(central::recordsOfCell(QStringLiteral("look"), db.settings(), QStringLiteral("C-1"), &found).ok);
+        central::disconnect(QStringLiteral("look"));
+        QCOMPARE(found.size(), size_t(1));
+        QCOMPARE(found[0].id, old.id);
+        QCOMPARE(found[0].measuredAt, old.measuredAt);
+        QCOMPARE(found[0].voltageV, old.voltageV);
+        QVERIFY(!found[0].retest && !found[0].kValue);
+
+        Journal journal(QStringLiteral("counting"));
+        QVERIFY(journal.open(journalPath()).ok);
+        CentralForwarderThread forwarder(journalPath(), db.settings());
+        CellRecord retest = cellfixtures::record(QStringLiteral("bench-1"), 2, setup);
+        retest.cellId = QStringLiteral("C-1");
+        retest.retest = true;
+        retest.kValue = 3.25;
+        retest.kLimit = 2.0;
+        retest.testerWord = QStringLiteral("FAIL");
+        QVERIFY(journal.append(retest, setup).written);
+        forwarder.wake();
+        QTRY_VERIFY_WITH_TIMEOUT(forwarder.status().upToDate(), kArrivalWait);
+        QCOMPARE(db.column(QStringLiteral("SELECT version FROM bin4870_schema")), QStringList{QStringLiteral("2")});
+        QCOMPARE(db.column(QStringLiteral("SELECT concat_ws(' ', bench, retest, k_value, k_limit, k_verdict, "
+                                          "tester_word) FROM cells ORDER BY arrival")),
+                 (QStringList{QStringLiteral("bench-9 f"), QStringLiteral("bench-1 t 3.25 2 too high FAIL")}));
+
+        QVERIFY(central::recordsOfCell(QStringLiteral("look"), db.settings(), QStringLiteral("C-1"), &found).ok);
+        central::disconnect(QStringLiteral("look"));
+        QCOMPARE(found.size(), size_t(2));
+        QCOMPARE(found[1].id, retest.id);
+        QVERIFY(found[1].retest);
+        QCOMPARE(found[1].kValue, std::optional<double>(3.25));
+        QCOMPARE(found[1].kVerdict(), QStringLiteral("too high"));
+        QCOMPARE(found[1].testerWord, QStringLiteral("FAIL"));
+        QCOMPARE(found[1].measuredAt, retest.measuredAt);
+    }
+
     void killedWhileForwardingLosesAndDoublesNothing()
     {
         DevDatabase db;
@@ -216,7 +285,8 @@ private Q_SLOTS:
                                           << "has no database \"nosuch\"";
         QTest::newRow("unreachable host") << "host" << "server not reachable" << "cannot be reached";
         QTest::newRow("newer schema") << "schema" << "database tables of a newer version 7"
-                                      << "version 7, newer than this program knows (1)";
+                                      << QStringLiteral("version 7, newer than this program knows (%1)")
+                                                 .arg(central::kSchemaVersion);
     }
     void refusalsAreToldAndNothingIsLost()
     {
@@ -265,7 +335,8 @@ private Q_SLOTS:
             // Refused and left alone.
             QCOMPARE(db.column(QStringLiteral("SELECT version FROM bin4870_schema")), QStringList{QStringLiteral("7")});
             QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM cells")), QStringList{QStringLiteral("0")});
-            QVERIFY(db.column(QStringLiteral("UPDATE bin4870_schema SET version = 1")).isEmpty());
+            QVERIFY(db.column(QStringLiteral("UPDATE bin4870_schema SET version = %1").arg(central::kSchemaVersion))
+                            .isEmpty());
         }
 
         // Put right, the cells that waited arrive.

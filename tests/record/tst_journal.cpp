@@ -10,6 +10,7 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -93,8 +94,14 @@ private Q_SLOTS:
         std::vector<CellRecord> written;
         for (int n = 0; n < 6; ++n) {
             CellRecord record = cellfixtures::record(QStringLiteral("B7"), n, n < 4 ? first : second);
-            if (n == 2)
+            if (n == 2 || n == 4)
                 record.cellId = QStringLiteral("C-0002");
+            if (n == 4) {
+                record.retest = true;
+                record.kValue = 2.5;
+                record.kLimit = 2.0;
+                record.testerWord = QStringLiteral("PASS");
+            }
             const Journal::Appended appended = journal.append(record, n < 4 ? first : second);
             QVERIFY2(appended.written, qPrintable(appended.reason));
             written.push_back(record);
@@ -128,11 +135,95 @@ private Q_SLOTS:
         QVERIFY(rest);
         QCOMPARE(rest->size(), size_t(2));
         QCOMPARE(rest->front().record.id, written[4].id);
+        // The marks of a re-test travel with it.
+        QVERIFY(rest->front().record.retest);
+        QCOMPARE(rest->front().record.kValue, std::optional<double>(2.5));
+        QCOMPARE(rest->front().record.kVerdict(), QStringLiteral("too high"));
+        QCOMPARE(rest->front().record.testerWord, QStringLiteral("PASS"));
+        QCOMPARE(rowsOf(journalPath(), QStringLiteral("SELECT k_verdict FROM cells WHERE k_value IS NOT NULL")),
+                 QStringList{QStringLiteral("too high")});
+
+        // A cell's records, oldest first; an unknown ID has none.
+        const auto cell = journal.recordsOfCell(QStringLiteral("C-0002"));
+        QVERIFY(cell);
+        QCOMPARE(cell->size(), size_t(2));
+        QCOMPARE(cell->at(0).id, written[2].id);
+        QVERIFY(!cell->at(0).retest && !cell->at(0).kValue);
+        QCOMPARE(cell->at(1).id, written[4].id);
+        QVERIFY(journal.recordsOfCell(QStringLiteral("C-9")).value().empty());
 
         // Opened again (the next start): the same records, nothing sent twice.
         journal.close();
         QVERIFY(journal.open(journalPath()).ok);
         QCOMPARE(journal.waitingCount(), 2);
+    }
+
+    // A journal of the first format (before cells carried re-test marks and
+    // K-values) is brought up to date in place, by the counting path and by
+    // the forwarder alike: its rows stay, unsent ones still to be sent.
+    void firstFormatJournalIsUpgradedInPlace()
+    {
+        const BinSetup setup = cellfixtures::setup();
+        const CellRecord old = cellfixtures::record(QStringLiteral("B1"), 1, setup);
+        const auto makeOldJournal = [&](const QString &path) {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            for (const QString &sql : {
+                         QStringLiteral("CREATE TABLE bin_setups (hash TEXT PRIMARY KEY, setup TEXT NOT NULL)"),
+                         QStringLiteral("CREATE TABLE cells (seq INTEGER PRIMARY KEY, id TEXT NOT NULL UNIQUE,"
+                                        " bench TEXT NOT NULL, measured_at TEXT NOT NULL, resistance_text TEXT NOT NULL,"
+                                        " voltage_text TEXT NOT NULL, resistance_ohm REAL, voltage_v REAL,"
+                                        " resistance_bin TEXT, voltage_bin TEXT, setup_hash TEXT NOT NULL"
+                                        " REFERENCES bin_setups(hash), cell_id TEXT, program_version TEXT,"
+                                        " sent INTEGER NOT NULL DEFAULT 0)"),
+                         QStringLiteral("CREATE INDEX cells_unsent ON cells(seq) WHERE sent = 0"),
+                         QStringLiteral("PRAGMA application_id=%1").arg(Journal::kApplicationId),
+                         QStringLiteral("PRAGMA user_version=1"),
+                         QStringLiteral("INSERT INTO bin_setups VALUES ('%1', '%2')").arg(setup.hash, setup.text),
+                         QStringLiteral("INSERT INTO cells (id, bench, measured_at, resistance_text, voltage_text,"
+                                        " resistance_ohm, voltage_v, resistance_bin, voltage_bin, setup_hash, cell_id,"
+                                        " program_version, sent) VALUES ('%1', 'B1', '%2', '%3', '%4', %5, %6, '1',"
+                                        " '2', '%7', 'C-1', '1.1.0', 0)")
+                                 .arg(old.id.toString(QUuid::WithoutBraces), old.measuredAtText(), old.resistanceText,
+                                      old.voltageText)
+                                 .arg(old.resistanceOhm)
+                                 .arg(old.voltageV)
+                                 .arg(setup.hash)}) {
+                QVERIFY2(query.exec(sql), qPrintable(query.lastError().text()));
+            }
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("old"));
+        };
+        const QString other = QDir(m_folder->path()).filePath(QStringLiteral("forwarded.sqlite"));
+        makeOldJournal(journalPath());
+        makeOldJournal(other);
+
+        Journal journal(QStringLiteral("j"));
+        const Journal::Opened opened = journal.open(journalPath());
+        QVERIFY2(opened.ok && opened.notice.isEmpty(), qPrintable(opened.error + opened.notice));
+        Journal forwarding(QStringLiteral("f"));
+        QVERIFY2(forwarding.openForForwarding(other), qPrintable(forwarding.errorString()));
+        for (const QString &path : {journalPath(), other}) {
+            QCOMPARE(rowsOf(path, QStringLiteral("PRAGMA user_version")), QStringList{QString::number(Journal::kFormat)});
+            QCOMPARE(rowsOf(path, QStringLiteral("SELECT id || ' ' || retest || ' ' || (k_value IS NULL) FROM cells")),
+                     QStringList{old.id.toString(QUuid::WithoutBraces) + QStringLiteral(" 0 1")});
+        }
+        CellRecord next = cellfixtures::record(QStringLiteral("B1"), 2, setup);
+        next.cellId = QStringLiteral("C-1");
+        next.retest = true;
+        next.kValue = 1.0;
+        next.kLimit = 2.0;
+        QVERIFY(journal.append(next, setup).written);
+        const auto pending = journal.pending(10);
+        QVERIFY(pending && pending->size() == 2);
+        QCOMPARE(pending->at(0).record.id, old.id);
+        QCOMPARE(pending->at(0).record.programVersion, QStringLiteral("1.1.0"));
+        QVERIFY(!pending->at(0).record.retest);
+        QCOMPARE(journal.recordsOfCell(QStringLiteral("C-1")).value().size(), size_t(2));
+        QCOMPARE(forwarding.pending(10).value().size(), size_t(1));
     }
 
     void damagedJournalIsMovedAsideAndANewOneStarted_data()
@@ -167,7 +258,7 @@ private Q_SLOTS:
             db.setDatabaseName(journalPath());
             QVERIFY(db.open());
             QSqlQuery(db).exec(damage == QLatin1String("foreign") ? QStringLiteral("PRAGMA application_id=7")
-                                                                   : QStringLiteral("PRAGMA user_version=2"));
+                                                                   : QStringLiteral("PRAGMA user_version=%1").arg(Journal::kFormat + 1));
             db.close();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(QStringLiteral("edit"));

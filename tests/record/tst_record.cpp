@@ -81,19 +81,26 @@ private Q_SLOTS:
         QTest::addColumn<QString>("resistance");
         QTest::addColumn<QString>("voltage");
         QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("cellId");
 
         QTest::newRow("typical") << kStamp << "+1.2345E-03" << "+3.6789E+00"
-                                 << QByteArray("2012/08/02,14:05:09,+1.2345E-03,+3.6789E+00\r\n");
+                                 << QByteArray("2012/08/02,14:05:09,+1.2345E-03,+3.6789E+00\r\n") << QString();
+        QTest::newRow("with a cell ID: a fifth field")
+                << kStamp << "+1.2345E-03" << "+3.6789E+00"
+                << QByteArray("2012/08/02,14:05:09,+1.2345E-03,+3.6789E+00,C18650 #0042\r\n")
+                << "C18650 #0042";
+        QTest::newRow("an ID cannot add a field or a line")
+                << kStamp << "1" << "2" << QByteArray("2012/08/02,14:05:09,1,2,AB\r\n") << "A,\r\nB";
         QTest::newRow("last second of the year")
                 << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59)) << "1" << "2"
-                << QByteArray("1999/12/31,23:59:59,1,2\r\n");
+                << QByteArray("1999/12/31,23:59:59,1,2\r\n") << QString();
         QTest::newRow("overflow texts kept, nothing trimmed")
-                << kStamp << " 9.9E+37 " << "" << QByteArray("2012/08/02,14:05:09, 9.9E+37 ,\r\n");
+                << kStamp << " 9.9E+37 " << "" << QByteArray("2012/08/02,14:05:09, 9.9E+37 ,\r\n") << QString();
         QTest::newRow("text beyond Latin-1 written as ?")
                 << kStamp << QString::fromUtf8("1\u03a9") << QString::fromUtf8("\u00b5V")
-                << QByteArray("2012/08/02,14:05:09,1?,\xb5V\r\n");
+                << QByteArray("2012/08/02,14:05:09,1?,\xb5V\r\n") << QString();
         QTest::newRow("line ends inside a text do not split the record")
-                << kStamp << "1.0\r\n2.0" << "3\n" << QByteArray("2012/08/02,14:05:09,1.02.0,3\r\n");
+                << kStamp << "1.0\r\n2.0" << "3\n" << QByteArray("2012/08/02,14:05:09,1.02.0,3\r\n") << QString();
     }
     void lineHoldsDateTimeAndRawTexts()
     {
@@ -101,19 +108,24 @@ private Q_SLOTS:
         QFETCH(QString, resistance);
         QFETCH(QString, voltage);
         QFETCH(QByteArray, line);
-        QCOMPARE(recordLine(stamp, resistance, voltage), line);
-        // No word from the tester: the same four fields.
-        QCOMPARE(recordLine(stamp, resistance, voltage, QString()), line);
+        QFETCH(QString, cellId);
+        QCOMPARE(recordLine(stamp, resistance, voltage, cellId), line);
+        // Neither an ID nor a word from the tester: the same four fields.
+        if (cellId.isEmpty())
+            QCOMPARE(recordLine(stamp, resistance, voltage, QString(), QString()), line);
     }
 
-    // The tester's own word is a fifth field of its own: no comma or line end
-    // in it can make a sixth or split the record.
-    void testersWordIsAFifthField()
+    // The tester's own word is a field of its own, after the cell's ID when
+    // there is one: no comma or line end in it can add a field or split the
+    // record.
+    void testersWordFollowsTheCellId()
     {
-        QCOMPARE(recordLine(kStamp, "23.456E-3", "3.9876", "PASS"),
+        QCOMPARE(recordLine(kStamp, "23.456E-3", "3.9876", {}, "PASS"),
                  QByteArray("2012/08/02,14:05:09,23.456E-3,3.9876,PASS\r\n"));
-        QCOMPARE(recordLine(kStamp, "1", "2", "NO,GO\r\n"), QByteArray("2012/08/02,14:05:09,1,2,NOGO\r\n"));
-        QCOMPARE(recordLine(kStamp, "1", "2", ",\r\n"), QByteArray("2012/08/02,14:05:09,1,2\r\n"));
+        QCOMPARE(recordLine(kStamp, "23.456E-3", "3.9876", "C-7", "PASS"),
+                 QByteArray("2012/08/02,14:05:09,23.456E-3,3.9876,C-7,PASS\r\n"));
+        QCOMPARE(recordLine(kStamp, "1", "2", {}, "NO,GO\r\n"), QByteArray("2012/08/02,14:05:09,1,2,NOGO\r\n"));
+        QCOMPARE(recordLine(kStamp, "1", "2", {}, ",\r\n"), QByteArray("2012/08/02,14:05:09,1,2\r\n"));
     }
 
     void defaultPathIsTodayInTheProgramFolder_data()

@@ -60,10 +60,16 @@ private Q_SLOTS:
         QTest::newRow("header") << QByteArray("date,time,resistance,voltage") << false << 0.0f << 0.0f;
         QTest::newRow("empty") << QByteArray("") << false << 0.0f << 0.0f;
         QTest::newRow("three fields") << QByteArray("2026/12/07,14:05:09,12.345E-3") << false << 0.0f << 0.0f;
-        QTest::newRow("five fields") << QByteArray("2026/12/07,14:05:09,1E-3,3.6,7") << false << 0.0f << 0.0f;
-        QTest::newRow("tester's word") << QByteArray("2026/12/07,14:05:09,1E-3,3.6,PASS\r") << true << 1.0f << 3.6f;
-        QTest::newRow("empty word") << QByteArray("2026/12/07,14:05:09,1E-3,3.6,") << false << 0.0f << 0.0f;
-        QTest::newRow("word and more") << QByteArray("2026/12/07,14:05:09,1E-3,3.6,PASS,x") << false << 0.0f << 0.0f;
+        QTest::newRow("five fields: a cell ID")
+                << QByteArray("2026/12/07,14:05:09,1E-3,3.6,CELL-7\r") << true << 1.0f << 3.6f;
+        QTest::newRow("five fields: the tester's word")
+                << QByteArray("2026/12/07,14:05:09,1E-3,3.6,PASS\r") << true << 1.0f << 3.6f;
+        QTest::newRow("six fields: ID and word")
+                << QByteArray("2026/12/07,14:05:09,1E-3,3.6,7,FAIL\r") << true << 1.0f << 3.6f;
+        QTest::newRow("empty fifth field") << QByteArray("2026/12/07,14:05:09,1E-3,3.6,") << false << 0.0f << 0.0f;
+        QTest::newRow("quoted fifth field") << QByteArray("2026/12/07,14:05:09,1E-3,3.6,\"7\"") << false << 0.0f << 0.0f;
+        QTest::newRow("sixth field no word") << QByteArray("2026/12/07,14:05:09,1E-3,3.6,A,B C") << false << 0.0f << 0.0f;
+        QTest::newRow("seven fields") << QByteArray("2026/12/07,14:05:09,1E-3,3.6,A,PASS,x") << false << 0.0f << 0.0f;
         QTest::newRow("cut date") << QByteArray("26/12/07,14:05:09,1E-3,3.6") << false << 0.0f << 0.0f;
         QTest::newRow("cut time") << QByteArray("2026/12/07,4:05:09,1E-3,3.6") << false << 0.0f << 0.0f;
         QTest::newRow("text for resistance") << QByteArray("2026/12/07,14:05:09,abc,3.6") << false << 0.0f << 0.0f;

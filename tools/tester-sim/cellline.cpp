@@ -60,7 +60,8 @@ QByteArray CellLine::truthLine(const Cell &cell)
         + ",volts," + testerNotation(cell.volts).toLatin1()
         + (cell.bounceMs < 0 ? QByteArray()
                              : ",bounce," + QByteArray::number(cell.bounceMs, 'f', 0) + ','
-                                   + QByteArray::number(cell.bounceEndMs, 'f', 0));
+                                   + QByteArray::number(cell.bounceEndMs, 'f', 0))
+        + ",id," + cell.id.toLatin1();
 }
 
 void CellLine::makeCell(double after)
@@ -84,6 +85,17 @@ void CellLine::makeCell(double after)
     cell.tauMs = uniform(m_settings.settleTauMinMs, m_settings.settleTauMaxMs);
     cell.ohmsExcess = uniform(0.2, 0.8);
     cell.voltsDeficit = uniform(0.01, 0.05);
+    const int cycle = m_settings.idCycle;
+    const int identity = cycle > 0 ? (cell.number - 1) % cycle + 1 : cell.number;
+    cell.id = m_settings.idPrefix + QStringLiteral("%1").arg(identity, 6, 10, QLatin1Char('0'));
+    if (identity != cell.number) {
+        // The same cell once more: its own resistance and its first voltage,
+        // less what it lost since.
+        const Cell &earlier = m_cells[size_t(identity - 1)];
+        cell.ohms = earlier.ohms;
+        cell.volts = earlier.volts + m_settings.driftVoltsPerDay * earlier.contactMs / m_settings.dayMs;
+    }
+    cell.volts -= m_settings.driftVoltsPerDay * cell.contactMs / m_settings.dayMs;
     if (cell.kind == Kind::Creeping) {
         // Rising from the first contact on, so that no stretch of it looks flat.
         cell.creepPerSecond = uniform(0.03, 0.06);

@@ -35,6 +35,15 @@ public:
         double holdMinMs = 1500, holdMaxMs = 3500; // a held or creeping cell
         double briefMinMs = 100, briefMaxMs = 400;
         double settleTauMinMs = 30, settleTauMaxMs = 90; // time constant of the settling
+        // Each cell's ID: the prefix and its number, "SIM-000001". With a
+        // cycle of n, cell n + 1 is cell 1 again (same ID, same cell), so a line
+        // measures its cells more than once.
+        QString idPrefix = QStringLiteral("SIM-");
+        int idCycle = 0;
+        // The voltage of every cell falls this much per simulated day, and a
+        // simulated day lasts dayMs of the line's time.
+        double driftVoltsPerDay = 0;
+        double dayMs = 86'400'000.0;
         // Contact bounce: this share of held cells loses contact once after
         // settling, for a time shorter than a poll, and reads open meanwhile.
         double bounceShare = 0;
@@ -48,10 +57,11 @@ public:
         double contactMs = 0; // probes on
         double settledMs = -1; // reading within a tenth of the default tolerance; -1 never
         double liftMs = 0;    // probes off
+        QString id;
         double bounceMs = -1;     // contact lost at this time; -1 never
         double bounceEndMs = -1;  // and back at this time
         double ohms = 0;      // settled values
-        double volts = 0;
+        double volts = 0;     // at contact, drift included
         // Shape of this cell's settling.
         double tauMs = 50;
         double ohmsExcess = 0;  // relative, at contact
@@ -81,7 +91,7 @@ public:
     static QString kindName(Kind kind);
     // One line of the ground-truth log:
     // "cell,<n>,<kind>,contact,<ms>,settled,<ms or never>,lift,<ms>,ohms,<text>,volts,<text>",
-    // followed by ",bounce,<ms>,<ms>" for a cell that bounces
+    // followed by ",bounce,<ms>,<ms>" for a cell that bounces, then ",id,<ID>"
     static QByteArray truthLine(const Cell &cell);
     // Parses a kind list such as "held,brief,creep"; false on an unknown name.
     static bool parsePattern(const QString &text, QList<Kind> *pattern);

@@ -14,6 +14,7 @@
 #include <QSocketNotifier>
 #include <QTime>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -69,6 +70,18 @@ std::unique_ptr<ReplySource> cellLineReplies(const QCommandLineParser &parser, Q
         settings.cells = intOption(parser, QStringLiteral("cells"), 1);
     rangeOption(parser, QStringLiteral("gap-ms"), &settings.gapMinMs, &settings.gapMaxMs);
     rangeOption(parser, QStringLiteral("hold-ms"), &settings.holdMinMs, &settings.holdMaxMs);
+    if (parser.isSet(QStringLiteral("id-prefix")))
+        settings.idPrefix = parser.value(QStringLiteral("id-prefix"));
+    if (parser.isSet(QStringLiteral("id-cycle")))
+        settings.idCycle = intOption(parser, QStringLiteral("id-cycle"), 1);
+    if (parser.isSet(QStringLiteral("drift-mv-per-day"))) {
+        bool ok = false;
+        settings.driftVoltsPerDay = parser.value(QStringLiteral("drift-mv-per-day")).toDouble(&ok) / 1000.0;
+        if (!ok || !std::isfinite(settings.driftVoltsPerDay))
+            fail(QStringLiteral("--drift-mv-per-day needs a number"));
+    }
+    if (parser.isSet(QStringLiteral("day-ms")))
+        settings.dayMs = intOption(parser, QStringLiteral("day-ms"), 1);
     if (parser.isSet(QStringLiteral("bounce"))) {
         bool ok = false;
         settings.bounceShare = parser.value(QStringLiteral("bounce")).toDouble(&ok);
@@ -149,6 +162,10 @@ int main(int argc, char **argv)
         {QStringLiteral("bounce"), QStringLiteral("Share (0 to 1) of held cells that lose contact once after settling and read open meanwhile (default 0)."), QStringLiteral("share")},
         {QStringLiteral("bounce-ms"), QStringLiteral("How long a bounce reads open, min:max (default 50:250)."), QStringLiteral("min:max")},
         {QStringLiteral("truth"), QStringLiteral("Write the cell line's ground truth to this file, one line per cell."), QStringLiteral("file")},
+        {QStringLiteral("id-prefix"), QStringLiteral("Cell IDs are this prefix and the cell's number, 6 digits (default SIM-)."), QStringLiteral("text")},
+        {QStringLiteral("id-cycle"), QStringLiteral("Bring cell 1 back after n cells, then cell 2, ...: the same IDs measured again."), QStringLiteral("n")},
+        {QStringLiteral("drift-mv-per-day"), QStringLiteral("Every cell's voltage falls this much per simulated day (default 0)."), QStringLiteral("mV")},
+        {QStringLiteral("day-ms"), QStringLiteral("Length of a simulated day in the line's milliseconds (default 86400000)."), QStringLiteral("ms")},
         {QStringLiteral("profile"), QStringLiteral("Be a tester of this profile: a built-in one (default, query-judging, push) "
                                                    "or a profile file. Its request is answered (a pushing tester writes a "
                                                    "reading every 100 ms unasked), its set-up commands are logged, and the "

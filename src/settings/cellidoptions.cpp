@@ -1,0 +1,174 @@
+#include "settings/cellidoptions.h"
+
+#include "record/cellid.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSettings>
+
+#include <cmath>
+
+namespace {
+
+const QString kEnabledKey = QStringLiteral("CellId/enabled");
+const QString kAllowKey = QStringLiteral("CellId/allowWithoutId");
+const QString kPatternKey = QStringLiteral("CellId/pattern");
+const QString kPrefixKey = QStringLiteral("Scanner/prefix");
+const QString kSuffixKey = QStringLiteral("Scanner/suffix");
+const QString kRestKey = QStringLiteral("KValue/minimumRest");
+const QString kLimitKey = QStringLiteral("KValue/limit");
+const QString kWriteKey = QStringLiteral("DataFile/writeCellIds");
+
+constexpr double kMaxKLimit = 1000;
+
+} // namespace
+
+bool CellIdOptions::operator==(const CellIdOptions &other) const
+{
+    return enabled == other.enabled && allowWithoutId == other.allowWithoutId && pattern == other.pattern
+        && prefix == other.prefix && suffix == other.suffix && minimumRestMinutes == other.minimumRestMinutes
+        && kLimitMvPerDay == other.kLimitMvPerDay && writeToDataFile == other.writeToDataFile;
+}
+
+QString cellIdOptionsPath(const QString &folder)
+{
+    return QDir(folder).filePath(QString::fromLatin1(kCellIdFileName));
+}
+
+std::optional<qint64> parseRestText(const QString &text, QString *problem)
+{
+    static const QRegularExpression shape(
+            QStringLiteral("^\\s*(\\d+(?:\\.\\d+)?)\\s*(d|h|min)?\\s*$"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = shape.match(text);
+    const auto refuse = [problem, &text](const QString &why) {
+        if (problem)
+            *problem = QStringLiteral("Minimum rest: \"%1\" %2").arg(text.trimmed(), why);
+        return std::nullopt;
+    };
+    if (!match.hasMatch())
+        return refuse(QStringLiteral("is not a time. Write a number and d, h or min, for example 7 d or 30 min."));
+    const QString unit = match.captured(2).toLower();
+    const double perUnit = unit == QLatin1String("min") ? 1 : unit == QLatin1String("h") ? 60 : 24 * 60;
+    const double minutes = match.captured(1).toDouble() * perUnit;
+    if (!std::isfinite(minutes) || minutes < 1 || minutes > double(CellIdOptions::kMaxRestMinutes)
+        || minutes != std::floor(minutes))
+        return refuse(QStringLiteral("must be whole minutes from 1 min to 366 d."));
+    return qint64(minutes);
+}
+
+QString restText(qint64 minutes)
+{
+    if (minutes % (24 * 60) == 0)
+        return QStringLiteral("%1 d").arg(minutes / (24 * 60));
+    if (minutes % 60 == 0)
+        return QStringLiteral("%1 h").arg(minutes / 60);
+    return QStringLiteral("%1 min").arg(minutes);
+}
+
+std::optional<double> parseKLimitText(const QString &text, QString *problem)
+{
+    bool ok = false;
+    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(value) || value < 0 || value > kMaxKLimit) {
+        if (problem)
+            *problem = QStringLiteral("K limit: \"%1\" must be a number from 0 to 1000 (mV/day), with \".\" as "
+                                      "the decimal point.").arg(text.trimmed());
+        return std::nullopt;
+    }
+    return value;
+}
+
+QString kLimitText(double mvPerDay)
+{
+    return QLocale::c().toString(mvPerDay, 'g', 6);
+}
+
+std::optional<QString> patternProblem(const QString &pattern)
+{
+    if (pattern.isEmpty())
+        return std::nullopt;
+    const QRegularExpression expression(pattern);
+    if (!expression.isValid())
+        return QStringLiteral("ID pattern: \"%1\" is not a valid regular expression (%2 at character %3).")
+                .arg(pattern, expression.errorString()).arg(expression.patternErrorOffset() + 1);
+    return std::nullopt;
+}
+
+std::optional<QString> frameProblem(const QString &label, const QString &frame)
+{
+    if (frame.size() > CellIdOptions::kMaxFrameLength)
+        return QStringLiteral("%1: at most %2 characters.").arg(label).arg(CellIdOptions::kMaxFrameLength);
+    for (const QChar c : frame) {
+        if (c.unicode() < 0x21 || c.unicode() > 0x7E)
+            return QStringLiteral("%1: use printable ASCII characters without blanks.").arg(label);
+    }
+    return std::nullopt;
+}
+
+CellIdOptions loadCellIdOptions(const QString &folder)
+{
+    CellIdOptions options;
+    const QString path = cellIdOptionsPath(folder);
+    // Only a regular file is read: a pipe or device at that name is left alone.
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile())
+        return options;
+    const QSettings stored(path, QSettings::IniFormat);
+    const auto flag = [&stored](const QString &key, bool fallback) {
+        const QString text = stored.value(key).toString().trimmed().toLower();
+        if (text == QLatin1String("true") || text == QLatin1String("1"))
+            return true;
+        if (text == QLatin1String("false") || text == QLatin1String("0"))
+            return false;
+        return fallback;
+    };
+    options.enabled = flag(kEnabledKey, options.enabled);
+    options.allowWithoutId = flag(kAllowKey, options.allowWithoutId);
+    options.writeToDataFile = flag(kWriteKey, options.writeToDataFile);
+    const QString pattern = stored.value(kPatternKey).toString();
+    if (!patternProblem(pattern))
+        options.pattern = pattern;
+    for (auto [key, target] : {std::pair{kPrefixKey, &options.prefix}, std::pair{kSuffixKey, &options.suffix}}) {
+        const QString frame = stored.value(key).toString();
+        if (!frameProblem(QString(), frame))
+            *target = frame;
+    }
+    if (stored.contains(kRestKey)) {
+        if (const auto minutes = parseRestText(stored.value(kRestKey).toString(), nullptr))
+            options.minimumRestMinutes = *minutes;
+    }
+    if (stored.contains(kLimitKey)) {
+        if (const auto limit = parseKLimitText(stored.value(kLimitKey).toString(), nullptr))
+            options.kLimitMvPerDay = *limit;
+    }
+    return options;
+}
+
+bool saveCellIdOptions(const QString &folder, const CellIdOptions &options, QString *reason)
+{
+    const QString path = cellIdOptionsPath(folder);
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        if (reason)
+            *reason = QStringLiteral("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    QSettings stored(path, QSettings::IniFormat);
+    stored.setValue(kEnabledKey, options.enabled);
+    stored.setValue(kAllowKey, options.allowWithoutId);
+    stored.setValue(kPatternKey, options.pattern);
+    stored.setValue(kPrefixKey, options.prefix);
+    stored.setValue(kSuffixKey, options.suffix);
+    stored.setValue(kRestKey, restText(options.minimumRestMinutes));
+    stored.setValue(kLimitKey, kLimitText(options.kLimitMvPerDay));
+    stored.setValue(kWriteKey, options.writeToDataFile);
+    stored.sync();
+    if (stored.status() != QSettings::NoError) {
+        if (reason)
+            *reason = QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+
+// The cell-ID options. They live in their own INI file beside Settings.ini
+// (kCellIdFileName), so that Settings.ini stays as it is. Off by default:
+// nothing changes for a bench that does not use cell IDs.
+struct CellIdOptions
+{
+    static constexpr qint64 kDefaultRestMinutes = 7 * 24 * 60;
+    static constexpr qint64 kMaxRestMinutes = 366 * 24 * 60;
+    static constexpr int kMaxFrameLength = 16;
+
+    bool enabled = false;
+    // A count without an ID is recorded (with an empty ID) instead of refused.
+    bool allowWithoutId = false;
+    // A regular expression every ID must match as a whole; empty for none.
+    QString pattern;
+    // Characters the scanner puts before and after each code; empty for none.
+    QString prefix;
+    QString suffix;
+    // The K-value is shown once the cell's first record is this old.
+    qint64 minimumRestMinutes = kDefaultRestMinutes;
+    // A K-value above this (mV/day) is "too high".
+    double kLimitMvPerDay = 2.0;
+    // The data file gets the ID as a fifth field.
+    bool writeToDataFile = false;
+
+    bool operator==(const CellIdOptions &other) const;
+};
+
+inline constexpr const char *kCellIdFileName = "CellId.ini";
+
+// <folder>/CellId.ini
+QString cellIdOptionsPath(const QString &folder);
+
+// The options as stored; a missing file or key, or a value that is unreadable
+// or out of bounds, gives that option's default.
+CellIdOptions loadCellIdOptions(const QString &folder);
+
+// Writes every option; false (and *reason set) when the file cannot be written.
+bool saveCellIdOptions(const QString &folder, const CellIdOptions &options, QString *reason = nullptr);
+
+// The operator's text for the minimum rest: a number with "d", "h" or "min"
+// ("7 d", "12 h", "30 min"; a bare number is days), from one minute to a year.
+// The minutes, or the text of what is wrong.
+std::optional<qint64> parseRestText(const QString &text, QString *problem);
+// The minutes in the largest unit that holds them whole: "7 d", "36 h", "90 min".
+QString restText(qint64 minutes);
+
+// The K limit as typed ("." as decimal point), from 0 to 1000 mV/day.
+std::optional<double> parseKLimitText(const QString &text, QString *problem);
+QString kLimitText(double mvPerDay);
+
+// What is wrong with a pattern, prefix or suffix, or nothing.
+std::optional<QString> patternProblem(const QString &pattern);
+std::optional<QString> frameProblem(const QString &label, const QString &frame);

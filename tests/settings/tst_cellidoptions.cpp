@@ -1,0 +1,92 @@
+#include "testmain.h"
+#include "filecontent.h"
+
+#include "settings/cellidoptions.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The cell-ID options in CellId.ini beside Settings.ini.
+
+class TestCellIdOptions : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void missingFileGivesTheDefaultsAndSavedOptionsComeBack()
+    {
+        QTemporaryDir dir;
+        const CellIdOptions defaults = loadCellIdOptions(dir.path());
+        QVERIFY(!defaults.enabled);
+        QVERIFY(!defaults.writeToDataFile);
+        QVERIFY(!defaults.allowWithoutId);
+        QCOMPARE(defaults.minimumRestMinutes, 7 * 24 * 60);
+
+        CellIdOptions options;
+        options.enabled = true;
+        options.allowWithoutId = true;
+        options.pattern = QStringLiteral("C\\d{5}-\\d{4}");
+        options.prefix = QStringLiteral("[");
+        options.suffix = QStringLiteral("]");
+        options.minimumRestMinutes = 90;
+        options.kLimitMvPerDay = 0.75;
+        options.writeToDataFile = true;
+        QVERIFY(saveCellIdOptions(dir.path(), options));
+        QVERIFY(loadCellIdOptions(dir.path()) == options);
+        QVERIFY(!QFile::exists(QDir(dir.path()).filePath(QStringLiteral("Settings.ini"))));
+    }
+
+    void damagedValuesFallBackToTheirDefaults()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeFile(cellIdOptionsPath(dir.path()),
+                          "[CellId]\nenabled=maybe\npattern=\"(unclosed\"\n"
+                          "[Scanner]\nprefix=\"a b\"\n[KValue]\nminimumRest=0 min\nlimit=-3\n"));
+        const CellIdOptions options = loadCellIdOptions(dir.path());
+        QVERIFY(options == CellIdOptions());
+    }
+
+    void restAndLimitTextsAreChecked_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("minutes"); // -1 when refused
+        QTest::newRow("days") << "7 d" << qint64(7 * 1440);
+        QTest::newRow("bare number is days") << "2" << qint64(2 * 1440);
+        QTest::newRow("hours") << "36h" << qint64(36 * 60);
+        QTest::newRow("minutes") << " 5 MIN " << qint64(5);
+        QTest::newRow("half an hour") << "0.5 h" << qint64(30);
+        QTest::newRow("less than a minute") << "0.5 min" << qint64(-1);
+        QTest::newRow("more than a year") << "400 d" << qint64(-1);
+        QTest::newRow("seconds") << "30 s" << qint64(-1);
+        QTest::newRow("words") << "a week" << qint64(-1);
+    }
+    void restAndLimitTextsAreChecked()
+    {
+        QFETCH(QString, text);
+        QFETCH(qint64, minutes);
+        QString problem;
+        const std::optional<qint64> parsed = parseRestText(text, &problem);
+        if (minutes < 0) {
+            QVERIFY(!parsed);
+            QVERIFY(problem.startsWith(QStringLiteral("Minimum rest:")));
+        } else {
+            QCOMPARE(parsed, std::optional<qint64>(minutes));
+            QCOMPARE(parseRestText(restText(minutes), nullptr), parsed);
+        }
+    }
+
+    void patternAndFramesAreChecked()
+    {
+        QVERIFY(patternProblem(QStringLiteral("(unclosed")));
+        QVERIFY(!patternProblem(QStringLiteral("[A-Z]{2}\\d+")));
+        QVERIFY(frameProblem(QStringLiteral("Prefix"), QStringLiteral("a b")));
+        QVERIFY(frameProblem(QStringLiteral("Prefix"), QString(17, QLatin1Char('x'))));
+        QVERIFY(!frameProblem(QStringLiteral("Suffix"), QStringLiteral("#")));
+        QVERIFY(parseKLimitText(QStringLiteral("1,5"), nullptr) == std::nullopt);
+        QCOMPARE(parseKLimitText(QStringLiteral(" 1.5 "), nullptr), std::optional<double>(1.5));
+    }
+};
+
+BIN4870_TEST(TestCellIdOptions)
+#include "tst_cellidoptions.moc"
