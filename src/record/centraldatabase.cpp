@@ -10,6 +10,7 @@
 #include <QVariant>
 
 #include <array>
+#include <optional>
 
 namespace central {
 
@@ -22,7 +23,9 @@ constexpr int kStatementTimeoutMs = 20000;
 // Held while the tables are made or upgraded.
 constexpr qint64 kSchemaLock = 48704870;
 
-// The statements that bring the schema from version n to n + 1.
+// The statements that bring the schema from version n to n + 1. A new
+// version is one that benches of an older program cannot work with; they
+// refuse it and leave it alone.
 const std::vector<QStringList> &upgrades()
 {
     static const std::vector<QStringList> steps{
@@ -38,9 +41,19 @@ const std::vector<QStringList> &upgrades()
             QStringLiteral("CREATE INDEX cells_bench_arrival ON cells (bench, arrival)"),
             QStringLiteral("CREATE INDEX cells_measured_at ON cells (measured_at)"),
         },
+    };
+    return steps;
+}
+
+// The statements that bring the additions from n to n + 1: columns with a
+// default and indexes that an older program's inserts and queries, which
+// name their columns, never notice. The version stays, so benches not yet
+// updated keep sending to the same tables.
+const std::vector<QStringList> &additions()
+{
+    static const std::vector<QStringList> steps{
         {
-            // Also right on tables that have them already (a version number
-            // set back by hand).
+            QStringLiteral("ALTER TABLE bin4870_schema ADD COLUMN IF NOT EXISTS additions integer NOT NULL DEFAULT 0"),
             QStringLiteral("ALTER TABLE cells ADD COLUMN IF NOT EXISTS retest boolean NOT NULL DEFAULT false,"
                            " ADD COLUMN IF NOT EXISTS k_value double precision,"
                            " ADD COLUMN IF NOT EXISTS k_limit double precision,"
@@ -75,22 +88,39 @@ Outcome succeeded(const QString &message = QString())
     return outcome;
 }
 
-// The schema version in the database: 0 before the first contact, -1 (and
-// *error) when it cannot be read.
-int schemaVersion(QSqlDatabase &db, QSqlError *error)
+struct SchemaLevel
+{
+    int version = 0;   // 0 before the first contact
+    int additions = 0; // compatible additions made to that version
+};
+
+// The schema level in the database; nullopt (and *error) when it cannot be
+// read.
+std::optional<SchemaLevel> schemaLevel(QSqlDatabase &db, QSqlError *error)
 {
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT to_regclass('bin4870_schema') IS NOT NULL")) || !query.next()) {
+    if (!query.exec(QStringLiteral("SELECT to_regclass('bin4870_schema') IS NOT NULL,"
+                                   " EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('bin4870_schema')"
+                                   " AND attname = 'additions' AND NOT attisdropped)"))
+        || !query.next()) {
         *error = query.lastError();
-        return -1;
+        return std::nullopt;
     }
+    SchemaLevel level;
     if (!query.value(0).toBool())
-        return 0;
-    if (!query.exec(QStringLiteral("SELECT coalesce(max(version), 0) FROM bin4870_schema")) || !query.next()) {
+        return level;
+    const bool hasAdditions = query.value(1).toBool();
+    if (!query.exec(hasAdditions
+                            ? QStringLiteral("SELECT coalesce(max(version), 0), coalesce(max(additions), 0)"
+                                             " FROM bin4870_schema")
+                            : QStringLiteral("SELECT coalesce(max(version), 0), 0 FROM bin4870_schema"))
+        || !query.next()) {
         *error = query.lastError();
-        return -1;
+        return std::nullopt;
     }
-    return query.value(0).toInt();
+    level.version = query.value(0).toInt();
+    level.additions = query.value(1).toInt();
+    return level;
 }
 
 Outcome newerSchema(int version)
@@ -210,9 +240,10 @@ Outcome prepareSchema(const QString &connectionName, const CentralSettings &sett
     if (!query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLock)))
         return rollback(query.lastError());
     QSqlError error;
-    const int version = schemaVersion(db, &error);
-    if (version < 0)
+    const std::optional<SchemaLevel> level = schemaLevel(db, &error);
+    if (!level)
         return rollback(error);
+    const int version = level->version;
     if (version > kSchemaVersion) {
         db.rollback();
         return newerSchema(version);
@@ -228,6 +259,16 @@ Outcome prepareSchema(const QString &connectionName, const CentralSettings &sett
             || !query.exec(QStringLiteral("INSERT INTO bin4870_schema (version) VALUES (%1)").arg(kSchemaVersion)))
             return rollback(query.lastError());
     }
+    const int made = version < kSchemaVersion ? 0 : level->additions;
+    for (int step = made; step < kSchemaAdditions; ++step) {
+        for (const QString &statement : additions()[size_t(step)]) {
+            if (!query.exec(statement))
+                return rollback(query.lastError());
+        }
+    }
+    if (made < kSchemaAdditions
+        && !query.exec(QStringLiteral("UPDATE bin4870_schema SET additions = %1").arg(kSchemaAdditions)))
+        return rollback(query.lastError());
     if (!db.commit())
         return rollback(db.lastError());
     return succeeded();
@@ -239,8 +280,9 @@ Outcome probe(const QString &connectionName, const CentralSettings &settings)
     if (outcome.ok) {
         QSqlDatabase db = QSqlDatabase::database(connectionName, false);
         QSqlError error;
-        const int version = schemaVersion(db, &error);
-        if (version < 0) {
+        const std::optional<SchemaLevel> level = schemaLevel(db, &error);
+        const int version = level ? level->version : -1;
+        if (!level) {
             outcome = failed(error, settings);
         } else if (version > kSchemaVersion) {
             outcome = newerSchema(version);
@@ -337,16 +379,17 @@ Outcome recordsOfCell(const QString &connectionName, const CentralSettings &sett
         return outcome;
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
     QSqlError error;
-    const int version = schemaVersion(db, &error);
-    if (version < 0)
+    const std::optional<SchemaLevel> level = schemaLevel(db, &error);
+    if (!level)
         return failed(error, settings);
-    if (version > kSchemaVersion)
-        return newerSchema(version);
-    if (version == 0)
+    if (level->version > kSchemaVersion)
+        return newerSchema(level->version);
+    if (level->version == 0)
         return succeeded(); // nothing sent yet
-    // A database still of version 1 has no marks; they read as none.
-    const QString marks = version >= 2 ? QStringLiteral("retest, k_value, k_limit, tester_word")
-                                       : QStringLiteral("false, NULL::float8, NULL::float8, NULL::text");
+    // Tables not yet given the marks (no bench of this program has sent to
+    // them): their cells read as having none.
+    const QString marks = level->additions >= 1 ? QStringLiteral("retest, k_value, k_limit, tester_word")
+                                                : QStringLiteral("false, NULL::float8, NULL::float8, NULL::text");
     QSqlQuery query(db);
     query.setForwardOnly(true);
     query.prepare(QStringLiteral(
