@@ -12,7 +12,7 @@ packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qt6-charts-d
 for extra in "$@"; do
     case "$extra" in
         fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
-        screenshot) packages+=(imagemagick) ;;
+        screenshot) packages+=(imagemagick xdotool) ;;
         package) packages+=(dpkg-dev file desktop-file-utils appstream lintian) ;;
         test) packages+=(postgresql) ;;
         *) echo "deps.sh: unknown group '$extra'" >&2; exit 2 ;;
