@@ -8,7 +8,8 @@ packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qt6-charts-d
           libgl-dev fonts-dejavu-core fonts-dejavu-extra xvfb xauth)
 # Extra groups on request: "fuzz" for clang's libFuzzer and sanitizers,
 # "package" for building and checking the .deb (scripts/package.sh), "test"
-# for the PostgreSQL server that tests and benchmarks start (scripts/dev-db.sh).
+# for the PostgreSQL server that tests and benchmarks start (scripts/dev-db.sh),
+# "screenshot" for retaking the README's picture (scripts/screenshot.sh).
 for extra in "$@"; do
     case "$extra" in
         fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
