@@ -6,18 +6,10 @@
 #include "record/recordline.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QDir>
 #include <QMenu>
 #include <QPushButton>
 
-namespace {
-// The translation context of the texts this file shows.
-struct LauncherTexts
-{
-    Q_DECLARE_TR_FUNCTIONS(BatchLauncher)
-};
-} // namespace
 
 using uifonts::twips;
 
@@ -29,7 +21,7 @@ BatchLauncher::BatchLauncher(FormMain &window, const BinTables &binTables)
     m_button = new QPushButton(tr("&BATCH"), ui.centralWidget);
     m_button->setObjectName(QStringLiteral("batchButton"));
     m_button->setGeometry(QRect(QPoint(twips(8400), twips(3720)), ui.dataButton->size()));
-    uifonts::fitText(m_button, LauncherTexts::tr("BATCH"));
+    uifonts::fitText(m_button, tr("BATCH"));
     m_button->setAccessibleDescription(tr("Show the cells of the data file against the BIN limits"));
     connect(m_button, &QPushButton::clicked, this, &BatchLauncher::openBatch);
 

@@ -5,7 +5,6 @@
 #include "platform/dialogs.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -14,11 +13,6 @@
 #include <QTimer>
 
 namespace {
-// The translation context of the texts this file shows.
-struct ControlTexts
-{
-    Q_DECLARE_TR_FUNCTIONS(CentralRecordControls)
-};
 
 // Each window's journal connection has a name of its own.
 QString nextJournalConnection()
@@ -41,7 +35,7 @@ CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMen
       m_journal(nextJournalConnection()),
       m_sink(m_journal)
 {
-    m_action = settingsMenu->addAction(ControlTexts::tr("&Central record..."));
+    m_action = settingsMenu->addAction(tr("&Central record..."));
     m_action->setObjectName(QStringLiteral("centralRecordAction"));
     connect(m_action, &QAction::triggered, this, &CentralRecordControls::openDialog);
 
@@ -108,8 +102,8 @@ void CentralRecordControls::setSettings(const CentralSettings &settings)
     m_settings = settings;
     QString reason;
     if (!saveCentralSettings(m_settingsFolder, m_settings, &reason)) {
-        m_dialogs.showNotice(ControlTexts::tr("%1. The central record settings apply until the program ends "
-                                              "but are not saved.").arg(reason),
+        m_dialogs.showNotice(tr("%1. The central record settings apply until the program ends "
+                                "but are not saved.").arg(reason),
                              m_title);
     }
     startForwarding();
@@ -148,6 +142,6 @@ QString CentralRecordControls::shutdown()
     const qint64 waiting = m_journal.waitingCount();
     if (waiting <= 0)
         return QString();
-    return ControlTexts::tr("Central record: %1 waiting; they are sent at the next start.")
-            .arg(waiting == 1 ? ControlTexts::tr("1 cell") : ControlTexts::tr("%1 cells").arg(waiting));
+    return tr("Central record: %1 waiting; they are sent at the next start.")
+            .arg(waiting == 1 ? tr("1 cell") : tr("%1 cells").arg(waiting));
 }

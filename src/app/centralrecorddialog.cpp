@@ -3,7 +3,6 @@
 #include <QAtomicInt>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -15,11 +14,6 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace {
-// The translation context of the texts this file shows.
-struct DialogTexts
-{
-    Q_DECLARE_TR_FUNCTIONS(CentralRecordDialog)
-};
 
 QString nextProbeConnection()
 {
@@ -32,17 +26,17 @@ QString nextProbeConnection()
 CentralRecordDialog::CentralRecordDialog(const CentralSettings &settings, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("centralRecordDialog"));
-    setWindowTitle(DialogTexts::tr("Central record"));
+    setWindowTitle(tr("Central record"));
 
     auto *layout = new QVBoxLayout(this);
-    auto *intro = new QLabel(DialogTexts::tr("Every counted cell is kept in this bench's journal. With the central "
-                                             "record on, it is also sent to a shared PostgreSQL database; cells "
-                                             "wait in the journal while the database cannot be reached."),
+    auto *intro = new QLabel(tr("Every counted cell is kept in this bench's journal. With the central "
+                                "record on, it is also sent to a shared PostgreSQL database; cells "
+                                "wait in the journal while the database cannot be reached."),
                              this);
     intro->setWordWrap(true);
     layout->addWidget(intro);
 
-    m_enabledBox = new QCheckBox(DialogTexts::tr("&Send counted cells to the central database"), this);
+    m_enabledBox = new QCheckBox(tr("&Send counted cells to the central database"), this);
     m_enabledBox->setObjectName(QStringLiteral("enabledBox"));
     layout->addWidget(m_enabledBox);
 
@@ -54,35 +48,35 @@ CentralRecordDialog::CentralRecordDialog(const CentralSettings &settings, QWidge
         return edit;
     };
     m_hostEdit = lineEdit("hostEdit");
-    m_hostEdit->setPlaceholderText(DialogTexts::tr("the local server's socket"));
-    form->addRow(DialogTexts::tr("&Host or socket folder:"), m_hostEdit);
+    m_hostEdit->setPlaceholderText(tr("the local server's socket"));
+    form->addRow(tr("&Host or socket folder:"), m_hostEdit);
     m_portBox = new QSpinBox(this);
     m_portBox->setObjectName(QStringLiteral("portBox"));
     m_portBox->setRange(1, 65535);
-    form->addRow(DialogTexts::tr("&Port:"), m_portBox);
+    form->addRow(tr("&Port:"), m_portBox);
     m_databaseEdit = lineEdit("databaseEdit");
-    form->addRow(DialogTexts::tr("&Database:"), m_databaseEdit);
+    form->addRow(tr("&Database:"), m_databaseEdit);
     m_userEdit = lineEdit("userEdit");
-    form->addRow(DialogTexts::tr("&User:"), m_userEdit);
+    form->addRow(tr("&User:"), m_userEdit);
     m_benchEdit = lineEdit("benchEdit");
     m_benchEdit->setPlaceholderText(QSysInfo::machineHostName());
-    form->addRow(DialogTexts::tr("&Bench name:"), m_benchEdit);
+    form->addRow(tr("&Bench name:"), m_benchEdit);
     m_sslModeBox = new QComboBox(this);
     m_sslModeBox->setObjectName(QStringLiteral("sslModeBox"));
     m_sslModeBox->addItems(sslModes());
-    form->addRow(DialogTexts::tr("&TLS mode (sslmode):"), m_sslModeBox);
+    form->addRow(tr("&TLS mode (sslmode):"), m_sslModeBox);
     layout->addLayout(form);
 
-    auto *password = new QLabel(DialogTexts::tr("No password is stored here. The database client reads it from "
-                                                "~/.pgpass, or from the file the PGPASSFILE variable names: one "
-                                                "line host:port:database:user:password, the file readable by "
-                                                "you alone (chmod 0600)."),
+    auto *password = new QLabel(tr("No password is stored here. The database client reads it from "
+                                   "~/.pgpass, or from the file the PGPASSFILE variable names: one "
+                                   "line host:port:database:user:password, the file readable by "
+                                   "you alone (chmod 0600)."),
                                 this);
     password->setObjectName(QStringLiteral("passwordNote"));
     password->setWordWrap(true);
     layout->addWidget(password);
 
-    m_testButton = new QPushButton(DialogTexts::tr("T&est connection"), this);
+    m_testButton = new QPushButton(tr("T&est connection"), this);
     m_testButton->setObjectName(QStringLiteral("testButton"));
     m_testButton->setAutoDefault(false);
     layout->addWidget(m_testButton, 0, Qt::AlignLeft);
@@ -134,7 +128,7 @@ void CentralRecordDialog::onTest()
         return;
     const CentralSettings tried = settings();
     m_testButton->setEnabled(false);
-    m_testResult->setText(DialogTexts::tr("Connecting..."));
+    m_testResult->setText(tr("Connecting..."));
     m_probe.setFuture(QtConcurrent::run([tried, name = nextProbeConnection()] { return central::probe(name, tried); }));
 }
 
@@ -142,7 +136,7 @@ void CentralRecordDialog::onTested()
 {
     const central::Outcome outcome = m_probe.result();
     m_testButton->setEnabled(true);
-    m_testResult->setText(outcome.ok ? outcome.message : DialogTexts::tr("Not connected: %1").arg(outcome.message));
+    m_testResult->setText(outcome.ok ? outcome.message : tr("Not connected: %1").arg(outcome.message));
     Q_EMIT tested(outcome);
 }
 
@@ -150,7 +144,7 @@ void CentralRecordDialog::onOk()
 {
     const CentralSettings chosenSettings = settings();
     if (chosenSettings.enabled && (chosenSettings.database.isEmpty() || chosenSettings.user.isEmpty())) {
-        m_testResult->setText(DialogTexts::tr("Give the database and the user."));
+        m_testResult->setText(tr("Give the database and the user."));
         (chosenSettings.database.isEmpty() ? m_databaseEdit : m_userEdit)->setFocus();
         return;
     }

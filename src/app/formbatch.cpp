@@ -151,7 +151,7 @@ void FormBatch::buildUi()
     m_bannerLabel->setWordWrap(true);
     m_bannerLabel->setTextFormat(Qt::PlainText);
     m_bannerLabel->setText(tr("File: %1\nThe data file stores no BIN: every BIN shown here is worked out "
-                                          "from the current limits of the BIN set-up panels.")
+                              "from the current limits of the BIN set-up panels.")
                                .arg(QDir::toNativeSeparators(m_path)));
     layout->addWidget(m_bannerLabel);
 
@@ -231,8 +231,8 @@ void FormBatch::buildUi()
     auto *distribution = new QWidget(tabs);
     distribution->setLayout(grid);
     grid->setContentsMargins(0, 0, 0, 0);
-    tabs->addTab(distribution, BatchTexts::tr("Distribution"));
-    tabs->addTab(buildStabilityTab(), BatchTexts::tr("Stability and capability"));
+    tabs->addTab(distribution, tr("Distribution"));
+    tabs->addTab(buildStabilityTab(), tr("Stability and capability"));
     layout->addWidget(tabs, 1);
 
     connect(m_cancelButton, &QPushButton::clicked, this, &FormBatch::cancelReading);
@@ -248,16 +248,16 @@ QWidget *FormBatch::buildStabilityTab()
     auto *tab = new QWidget(this);
     auto *outer = new QVBoxLayout(tab);
     auto *rangeBar = new QHBoxLayout;
-    rangeBar->addWidget(new QLabel(BatchTexts::tr("Source:"), tab));
+    rangeBar->addWidget(new QLabel(tr("Source:"), tab));
     m_sourceBox = new QComboBox(tab);
     m_sourceBox->setObjectName(QStringLiteral("sourceBox"));
-    m_sourceBox->addItems({BatchTexts::tr("Data file"), BatchTexts::tr("Local journal"), BatchTexts::tr("Shared database")});
+    m_sourceBox->addItems({tr("Data file"), tr("Local journal"), tr("Shared database")});
     rangeBar->addWidget(m_sourceBox);
-    rangeBar->addWidget(new QLabel(BatchTexts::tr("Bench:"), tab));
+    rangeBar->addWidget(new QLabel(tr("Bench:"), tab));
     m_benchBox = new QComboBox(tab);
     m_benchBox->setObjectName(QStringLiteral("benchBox"));
     m_benchBox->setMinimumContentsLength(12);
-    m_benchBox->addItem(BatchTexts::tr("All benches"), QString());
+    m_benchBox->addItem(tr("All benches"), QString());
     m_benchBox->setEnabled(false);
     rangeBar->addWidget(m_benchBox);
     connect(m_sourceBox, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -266,11 +266,11 @@ QWidget *FormBatch::buildStabilityTab()
         analyseRange();
     });
     connect(m_benchBox, &QComboBox::activated, this, [this] { analyseRange(); });
-    rangeBar->addWidget(new QLabel(BatchTexts::tr("Cells:"), tab));
+    rangeBar->addWidget(new QLabel(tr("Cells:"), tab));
     m_rangeBox = new QComboBox(tab);
     m_rangeBox->setObjectName(QStringLiteral("rangeBox"));
-    m_rangeBox->addItems({BatchTexts::tr("All in the file"), BatchTexts::tr("Today"), BatchTexts::tr("Last 8 hours"),
-                          BatchTexts::tr("From - to")});
+    m_rangeBox->addItems({tr("All in the file"), tr("Today"), tr("Last 8 hours"),
+                          tr("From - to")});
     rangeBar->addWidget(m_rangeBox);
     const QDateTime now = QDateTime::currentDateTime();
     auto makeEdit = [tab, rangeBar](const char *name, const QDateTime &value) {
@@ -284,7 +284,7 @@ QWidget *FormBatch::buildStabilityTab()
     };
     m_fromEdit = makeEdit("fromEdit", QDateTime(now.date(), QTime(now.time().hour(), 0)).addSecs(-8 * 3600));
     m_fromEdit->setAccessibleName(tr("Cells from"));
-    rangeBar->addWidget(new QLabel(BatchTexts::tr("to"), tab));
+    rangeBar->addWidget(new QLabel(tr("to"), tab));
     m_toEdit = makeEdit("toEdit", QDateTime(now.date(), QTime(now.time().hour(), 0)).addSecs(3600));
     m_toEdit->setAccessibleName(tr("Cells up to"));
     rangeBar->addStretch(1);
@@ -297,9 +297,9 @@ QWidget *FormBatch::buildStabilityTab()
     m_lineTable = new QTableWidget(0, 6, tab);
     m_lineTable->setObjectName(QStringLiteral("lineTable"));
     m_lineTable->setAccessibleName(tr("Line view: one row per bench"));
-    m_lineTable->setHorizontalHeaderLabels({BatchTexts::tr("Bench"), BatchTexts::tr("Cells"), BatchTexts::tr("Yield %"),
-                                            BatchTexts::tr("Cpk R"), BatchTexts::tr("Cpk V"),
-                                            BatchTexts::tr("Last record")});
+    m_lineTable->setHorizontalHeaderLabels({tr("Bench"), tr("Cells"), tr("Yield %"),
+                                            tr("Cpk R"), tr("Cpk V"),
+                                            tr("Last record")});
     m_lineTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_lineTable->verticalHeader()->setVisible(false);
     m_lineTable->verticalHeader()->setDefaultSectionSize(20);
@@ -342,7 +342,7 @@ QWidget *FormBatch::buildStabilityTab()
     m_yieldTable->setObjectName(QStringLiteral("yieldTable"));
     m_yieldTable->setAccessibleName(tr("Yield per hour"));
     m_yieldTable->setHorizontalHeaderLabels(
-        {BatchTexts::tr("Hour"), BatchTexts::tr("Cells"), BatchTexts::tr("In BIN"), BatchTexts::tr("Yield %")});
+        {tr("Hour"), tr("Cells"), tr("In BIN"), tr("Yield %")});
     m_yieldTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_yieldTable->verticalHeader()->setVisible(false);
     m_yieldTable->verticalHeader()->setDefaultSectionSize(20);
@@ -424,7 +424,7 @@ void FormBatch::analyseRange()
     const BatchSummary tables(m_summary.table(0), m_summary.table(1));
     const QString path = m_path;
     m_analysisWatcher.setFuture(QtConcurrent::run([readings, filter, tables, path] {
-        ReadingsSource source(*readings, BatchTexts::tr("Data file %1").arg(QDir::toNativeSeparators(path)),
+        ReadingsSource source(*readings, tr("Data file %1").arg(QDir::toNativeSeparators(path)),
                               QFileInfo(path).completeBaseName());
         ShiftAnalysis analysis;
         QString ignored; // readings in memory cannot fail
@@ -446,9 +446,9 @@ void FormBatch::analyseSource()
     const BatchSummary tables(m_summary.table(0), m_summary.table(1));
     const QString journalPath = m_journalPath;
     const CentralSettings settings = loadCentralSettings(m_settingsFolder);
-    m_sourceLabel->setText(BatchTexts::tr("Reading %1...")
-                               .arg(kind == Source::Journal ? BatchTexts::tr("the local journal")
-                                                            : BatchTexts::tr("the shared database")));
+    m_sourceLabel->setText(tr("Reading %1...")
+                               .arg(kind == Source::Journal ? tr("the local journal")
+                                                            : tr("the shared database")));
     m_sourceWatcher.setFuture(QtConcurrent::run([kind, filter, tables, journalPath, settings] {
         SourceView view;
         std::unique_ptr<RecordSource> source;
@@ -490,11 +490,11 @@ void FormBatch::sourceEnded()
         if (view.error.isEmpty()) {
             m_analysis = view.analysis;
             m_lineView = view.line;
-            m_sourceLabel->setText(BatchTexts::tr("%1: %2 cells.").arg(m_analysis.source).arg(m_analysis.summary.count()));
+            m_sourceLabel->setText(tr("%1: %2 cells.").arg(m_analysis.source).arg(m_analysis.summary.count()));
         } else {
             m_analysis = ShiftAnalysis{};
             m_lineView.clear();
-            m_sourceLabel->setText(BatchTexts::tr("The cells cannot be read: %1").arg(view.error));
+            m_sourceLabel->setText(tr("The cells cannot be read: %1").arg(view.error));
         }
         showStability();
         showLineView();
@@ -610,7 +610,7 @@ void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
             }
             pass.tail.readings = {};
             pass.plots = batchcharts::preparePlots(*pass.readings, pass.summary, kScatterPoints);
-            ReadingsSource source(*pass.readings, BatchTexts::tr("Data file %1").arg(QDir::toNativeSeparators(path)),
+            ReadingsSource source(*pass.readings, tr("Data file %1").arg(QDir::toNativeSeparators(path)),
                                   QFileInfo(path).completeBaseName());
             QString ignored; // the readings are in memory: only CANCEL stops it
             analyseShift(source, range, pass.summary.table(0), pass.summary.table(1), kControlChartPoints,
@@ -717,13 +717,13 @@ void FormBatch::showStability()
         controlcharts::fillControlChart(m_controlCharts[std::size_t(i)], i / 2, i % 2 == 1,
                                         m_analysis.quantities[std::size_t(i / 2)], m_analysis.pointStep);
     }
-    QStringList text{BatchTexts::tr("Capability against the outer BIN limits")};
+    QStringList text{tr("Capability against the outer BIN limits")};
     for (int t = 0; t < 2; ++t)
         text << controlcharts::capabilityText(t, m_analysis.quantities[std::size_t(t)]);
-    text << QString() << BatchTexts::tr("Control limits and run rules");
+    text << QString() << tr("Control limits and run rules");
     for (int t = 0; t < 2; ++t)
         text << controlcharts::limitsText(t, m_analysis.quantities[std::size_t(t)]);
-    text << QString() << BatchTexts::tr("Marked cells");
+    text << QString() << tr("Marked cells");
     for (int t = 0; t < 2; ++t) {
         const QString marks = controlcharts::marksText(t, m_analysis.quantities[std::size_t(t)], 200);
         if (!marks.isEmpty())
@@ -743,7 +743,7 @@ void FormBatch::showStability()
     };
     for (const auto &[start, y] : hours)
         put(controlcharts::hourCaption(start), y);
-    put(BatchTexts::tr("Total"), m_analysis.yield.total());
+    put(tr("Total"), m_analysis.yield.total());
 }
 
 void FormBatch::showStatus()
@@ -751,11 +751,11 @@ void FormBatch::showStatus()
     QString text;
     if (!m_readError.isEmpty())
         text = tr("The data file cannot be read: %1. ").arg(m_readError);
-    text += BatchTexts::tr("%1 cells, %2.").arg(m_summary.count()).arg(lineCount(m_linesNotRead));
+    text += tr("%1 cells, %2.").arg(m_summary.count()).arg(lineCount(m_linesNotRead));
     if (isReading())
-        text += BatchTexts::tr(" Reading...");
+        text += tr(" Reading...");
     else if (m_stopped)
-        text += BatchTexts::tr(" Reading cancelled; RELOAD reads the file again.");
+        text += tr(" Reading cancelled; RELOAD reads the file again.");
     m_statusLabel->setText(text);
 }
 
@@ -880,7 +880,7 @@ void FormBatch::exportTo(Export what, const QString &path)
                        : what == Export::Table ? saveTable(path, &error)
                                                : saveReport(path, &error);
     if (!saved)
-        tell(BatchTexts::tr("%1 could not be saved: %2").arg(QDir::toNativeSeparators(path), error));
+        tell(tr("%1 could not be saved: %2").arg(QDir::toNativeSeparators(path), error));
 }
 
 void FormBatch::tell(const QString &text)

@@ -15,18 +15,12 @@
 #include "session/sessionview.h"
 #include "session/settlerule.h"
 
-#include <QCoreApplication>
 #include <QStringList>
 #include <QUuid>
 
 #include <optional>
 
 namespace {
-// The translation context of the texts this file shows.
-struct SessionTexts
-{
-    Q_DECLARE_TR_FUNCTIONS(MeasurementSession)
-};
 
 // The BIN a counted reading went into: "1".."9" ("2,3" for a reading in two
 // overlapping BINs, each of which counted it), "+Out" or "-Out", and "Out"
@@ -77,28 +71,28 @@ MeasurementSession::MeasurementSession(SerialPort &port, Clock &clock, BinTables
 
 QString MeasurementSession::lineLostText(qint16 comPort, const QString &reason)
 {
-    return SessionTexts::tr("line lost, retrying COM%1 (%2)").arg(comPort).arg(reason);
+    return tr("line lost, retrying COM%1 (%2)").arg(comPort).arg(reason);
 }
 
 QString MeasurementSession::lineBackText(qint16 comPort)
 {
-    return SessionTexts::tr("line back on COM%1, measuring again").arg(comPort);
+    return tr("line back on COM%1, measuring again").arg(comPort);
 }
 
 QString MeasurementSession::counterFullText()
 {
-    return SessionTexts::tr("A BIN counter is full (32767): readings are not counted. "
-                            "Press DATA, then RESET to clear the counters.");
+    return tr("A BIN counter is full (32767): readings are not counted. "
+              "Press DATA, then RESET to clear the counters.");
 }
 
 QString MeasurementSession::noAnswerText()
 {
-    return SessionTexts::tr("The tester does not answer - the values shown are old.");
+    return tr("The tester does not answer - the values shown are old.");
 }
 
 QString MeasurementSession::badReplyText()
 {
-    return SessionTexts::tr("The tester's reply cannot be read - the values shown are old.");
+    return tr("The tester's reply cannot be read - the values shown are old.");
 }
 
 void MeasurementSession::start()
