@@ -174,14 +174,14 @@ void QtSerialPort::open(const QString &device)
 void QtSerialPort::clearInBuffer()
 {
     if (!m_serial.isOpen())
-        throwNotOpen("clear the input of");
+        throwNotOpen(QT_TRANSLATE_NOOP("SerialPort", "clear the input of"));
     m_serial.clear(QSerialPort::Input);
 }
 
 void QtSerialPort::output(const QByteArray &data)
 {
     if (!m_serial.isOpen())
-        throwNotOpen("write to");
+        throwNotOpen(QT_TRANSLATE_NOOP("SerialPort", "write to"));
     if (m_serial.bytesToWrite() + data.size() > kTransmitBufferSize)
         throw AppError(ErrorKind::PortIoFailed,
                        PortTexts::tr("Cannot write to serial port %1: %2 bytes do not fit the transmit buffer "
@@ -207,7 +207,7 @@ void QtSerialPort::output(const QByteArray &data)
 QByteArray QtSerialPort::input()
 {
     if (!m_serial.isOpen())
-        throwNotOpen("read from");
+        throwNotOpen(QT_TRANSLATE_NOOP("SerialPort", "read from"));
     // One read hands over at most a receive buffer's worth; what is left is
     // announced again once the caller is done with this piece.
     QByteArray data = m_serial.read(kReceiveBufferSize);
@@ -262,7 +262,7 @@ QString QtSerialPort::portLabel() const
 void QtSerialPort::throwNotOpen(const char *operation) const
 {
     QString text = PortTexts::tr("Cannot %1 serial port COM%2: the port is not open")
-                       .arg(QLatin1String(operation))
+                       .arg(PortTexts::tr(operation))
                        .arg(m_commPort);
     if (!m_closedBecause.isEmpty())
         text += PortTexts::tr(" (closed after: %1)").arg(m_closedBecause);
