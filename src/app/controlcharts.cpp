@@ -26,7 +26,8 @@ namespace controlcharts {
 
 namespace {
 
-const char *const kNames[2] = {"Resistance", "Voltage"};
+const char *const kNames[2] = {QT_TRANSLATE_NOOP("ControlCharts", "Resistance"),
+                               QT_TRANSLATE_NOOP("ControlCharts", "Voltage")};
 const char *const kUnits[2] = {"mOhm", "V"};
 
 void clearChart(QChart *chart)
@@ -76,7 +77,7 @@ void fillControlChart(QChart *chart, int t, bool movingRange, const QuantityAnal
     clearChart(chart);
     const spc::ControlLimits &l = quantity.limits;
     const std::vector<QPointF> &points = movingRange ? quantity.movingRanges : quantity.individuals;
-    QString title = QStringLiteral("%1 %2").arg(QLatin1String(kNames[t]),
+    QString title = QStringLiteral("%1 %2").arg(ChartTexts::tr(kNames[t]),
                                                 movingRange ? ChartTexts::tr("moving range") : ChartTexts::tr("individuals"));
     if (pointStep > 1)
         title += ChartTexts::tr(" (lowest and highest of every %1 cells)").arg(pointStep);
@@ -178,7 +179,7 @@ QString capabilityText(int t, const QuantityAnalysis &quantity)
 {
     const spc::Capability &c = quantity.capability;
     const QString unit = QLatin1String(kUnits[t]);
-    QString text = QStringLiteral("%1: ").arg(QLatin1String(kNames[t]));
+    QString text = QStringLiteral("%1: ").arg(ChartTexts::tr(kNames[t]));
     switch (c.status) {
     case spc::Capability::Status::TooFewValues:
         return text + ChartTexts::tr("fewer than two cells: no moving range, so no sigma, Cp or Cpk.");
@@ -218,10 +219,10 @@ QString limitsText(int t, const QuantityAnalysis &quantity)
     const spc::ControlLimits &l = quantity.limits;
     const QString unit = QLatin1String(kUnits[t]);
     if (!l.valid())
-        return ChartTexts::tr("%1: fewer than two cells, no control limits.").arg(QLatin1String(kNames[t]));
+        return ChartTexts::tr("%1: fewer than two cells, no control limits.").arg(ChartTexts::tr(kNames[t]));
     QString text = ChartTexts::tr("%1: mean %2, LCL %3, UCL %4 %5 (mean +/- 2.66 x mean MR %6); MR UCL %7 %5 "
                                   "(3.267 x mean MR)")
-                       .arg(QLatin1String(kNames[t]), number(t, l.centre), number(t, l.lower), number(t, l.upper),
+                       .arg(ChartTexts::tr(kNames[t]), number(t, l.centre), number(t, l.lower), number(t, l.upper),
                             unit, number(t, l.meanMovingRange), number(t, l.movingRangeUpper));
     QStringList counts;
     for (int r = 0; r < spc::kRuleCount; ++r)
@@ -242,13 +243,13 @@ QString marksText(int t, const QuantityAnalysis &quantity, int lines)
                 rules << QCoreApplication::translate("ProcessStats", spc::ruleText(spc::Rule(1u << r)));
         }
         out << ChartTexts::tr("%1 cell %2: %3 %4 - %5")
-                   .arg(QLatin1String(kNames[t]))
+                   .arg(ChartTexts::tr(kNames[t]))
                    .arg(mark.index + 1)
                    .arg(number(t, mark.value), QLatin1String(kUnits[t]), rules.join(QStringLiteral(", ")));
     }
     const qint64 more = quantity.markedPoints - qint64(out.size());
     if (more > 0)
-        out << ChartTexts::tr("%1: %2 more marked cells").arg(QLatin1String(kNames[t])).arg(more);
+        out << ChartTexts::tr("%1: %2 more marked cells").arg(ChartTexts::tr(kNames[t])).arg(more);
     return out.join(QLatin1Char('\n'));
 }
 

@@ -28,7 +28,8 @@ struct ReportTexts
     Q_DECLARE_TR_FUNCTIONS(ShiftReport)
 };
 
-const char *const kQuantities[2] = {"Resistance (mOhm)", "Voltage (V)"};
+const char *const kQuantities[2] = {QT_TRANSLATE_NOOP("ShiftReport", "Resistance (mOhm)"),
+                                    QT_TRANSLATE_NOOP("ShiftReport", "Voltage (V)")};
 
 QString escaped(const QString &text)
 {
@@ -126,7 +127,7 @@ QString setupHtml(const BinTable &table, int t)
         break;
     }
     const int bins = std::clamp(int(table.numBins), 0, 9);
-    QString html = QStringLiteral("<p><b>%1</b>: %2 BINs, %3</p>").arg(QLatin1String(kQuantities[t])).arg(bins).arg(escaped(parameters));
+    QString html = QStringLiteral("<p><b>%1</b>: %2 BINs, %3</p>").arg(ReportTexts::tr(kQuantities[t])).arg(bins).arg(escaped(parameters));
     QList<QStringList> rows;
     for (int r = 0; r < bins; ++r)
         rows << QStringList{slotCaption(r), number(table.lowerLimit[std::size_t(r)]), number(table.upperLimit[std::size_t(r)])};
@@ -216,7 +217,7 @@ bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *e
 
     html += ReportTexts::tr("<h3>Per BIN</h3>");
     for (int t = 0; t < 2; ++t)
-        html += QStringLiteral("<p><b>%1</b></p>").arg(QLatin1String(kQuantities[t])) + binTableHtml(a.summary, t);
+        html += QStringLiteral("<p><b>%1</b></p>").arg(ReportTexts::tr(kQuantities[t])) + binTableHtml(a.summary, t);
 
     html += ReportTexts::tr("<h3>BIN set-up in force</h3>");
     if (a.setups.empty()) {
