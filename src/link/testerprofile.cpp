@@ -108,7 +108,7 @@ const BuiltIn kBuiltIns[] = {
 QString typeName(const QJsonValue &value)
 {
     switch (value.type()) {
-    case QJsonValue::Null: return ProfileTexts::tr("null");
+    case QJsonValue::Null: return QStringLiteral("null");
     case QJsonValue::Bool: return ProfileTexts::tr("true or false");
     case QJsonValue::Double: return ProfileTexts::tr("a number");
     case QJsonValue::String: return ProfileTexts::tr("a text");
