@@ -61,7 +61,11 @@ for _ in $(seq 1 100); do [ -e "$config/COM1" ] && break; sleep 0.1; done
 env -i PATH="$PATH" DISPLAY="$DISPLAY" XAUTHORITY="${XAUTHORITY:-}" HOME="$home" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" \
     USER=operator LOGNAME=operator LANG=C.UTF-8 "$bin/bin4870" >/dev/null 2>&1 &
 program=$!
-window="$(xdotool search --sync --onlyvisible --name 'BIN Measurement' | head -n 1)"
+window="$(timeout 30 xdotool search --sync --onlyvisible --name 'BIN Measurement' | head -n 1)" || true
+if [ -z "$window" ]; then
+    echo "screenshot.sh: the program's window did not appear" >&2
+    exit 1
+fi
 sleep 1
 # The buttons keep their fixed places in the window: START, then REC - COUNT
 # three times once readings show.
