@@ -1,12 +1,15 @@
 // Draws the batch window on a generated batch of 3,000 cells (two damaged
-// lines among them) and saves it as a PNG: batch_screenshot <file.png> [stability]
-// (the second picture shows the stability tab).
-// Run it under a display server (xvfb-run -a) for the picture the README shows.
+// lines among them) and saves it as a PNG:
+//   batch_screenshot <file.png> [stability] [--data-dir=FOLDER]
+// (stability: the second picture, the stability tab). The generated data file
+// goes to FOLDER, whose path the window shows, or to a temporary folder.
+// scripts/screenshot.sh runs it under a display server for the README's pictures.
 
 #include "app/formbatch.h"
 #include "bins/bintables.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -20,11 +23,20 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: batch_screenshot <file.png>\n");
+        std::fprintf(stderr, "usage: batch_screenshot <file.png> [stability] [--data-dir=FOLDER]\n");
         return 2;
     }
+    bool stability = false;
+    QString dataDir;
+    for (int i = 2; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "stability")
+            stability = true;
+        else if (argument.startsWith("--data-dir="))
+            dataDir = QString::fromLocal8Bit(argument.mid(int(qstrlen("--data-dir="))));
+    }
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("2026-12-07.csv"));
+    const QString path = QDir(dataDir.isEmpty() ? folder.path() : dataDir).filePath(QStringLiteral("2026-12-07.csv"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return 1;
@@ -67,7 +79,7 @@ int main(int argc, char **argv)
     window.show();
     if (!ended.wait(10000))
         return 1;
-    if (argc > 2 && QByteArray(argv[2]) == "stability")
+    if (stability)
         window.findChild<QTabWidget *>(QStringLiteral("batchTabs"))->setCurrentIndex(1);
     // Give the charts a moment for their first paint before the grab.
     QTest::qWait(500);

@@ -2,6 +2,7 @@
 
 #include "record/centralconnection.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QSqlError>
@@ -11,6 +12,14 @@
 
 #include <array>
 #include <optional>
+
+namespace {
+// The translation context of the texts this file shows.
+struct CentralTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(CentralDatabase)
+};
+} // namespace
 
 namespace central {
 
@@ -66,8 +75,8 @@ const std::vector<QStringList> &additions()
 
 QString where(const CentralSettings &settings)
 {
-    const QString host = settings.host.isEmpty() ? QStringLiteral("the local socket") : settings.host;
-    return QStringLiteral("%1, port %2").arg(QDir::toNativeSeparators(host)).arg(settings.port);
+    const QString host = settings.host.isEmpty() ? CentralTexts::tr("the local socket") : settings.host;
+    return CentralTexts::tr("%1, port %2").arg(QDir::toNativeSeparators(host)).arg(settings.port);
 }
 
 QString driverText(const QSqlError &error)
@@ -126,10 +135,10 @@ std::optional<SchemaLevel> schemaLevel(QSqlDatabase &db, QSqlError *error)
 Outcome newerSchema(int version)
 {
     Outcome outcome;
-    outcome.reason = QStringLiteral("database tables of a newer version %1").arg(version);
-    outcome.message = QStringLiteral("The central database's tables are of version %1, newer than this program "
-                                     "knows (%2). They are left as they are and nothing is sent; update the "
-                                     "program on this bench. Counted cells wait in the journal.")
+    outcome.reason = CentralTexts::tr("database tables of a newer version %1").arg(version);
+    outcome.message = CentralTexts::tr("The central database's tables are of version %1, newer than this program "
+                                       "knows (%2). They are left as they are and nothing is sent; update the "
+                                       "program on this bench. Counted cells wait in the journal.")
                               .arg(version)
                               .arg(kSchemaVersion);
     return outcome;
@@ -159,37 +168,37 @@ Outcome describe(const QString &text, const CentralSettings &settings)
     const QString firstLine = text.section(QLatin1Char('\n'), 0, 0).remove(QStringLiteral("FATAL:")).trimmed();
     const auto has = [&text](const char *part) { return text.contains(QLatin1String(part), Qt::CaseInsensitive); };
     if (has("password authentication failed") || has("authentication failed")) {
-        outcome.reason = QStringLiteral("password refused for user %1").arg(settings.user);
-        outcome.message = QStringLiteral("The server refused the password of user \"%1\". The program keeps no "
-                                         "password: put the right one in ~/.pgpass (or the file PGPASSFILE "
-                                         "names).").arg(settings.user);
+        outcome.reason = CentralTexts::tr("password refused for user %1").arg(settings.user);
+        outcome.message = CentralTexts::tr("The server refused the password of user \"%1\". The program keeps no "
+                                           "password: put the right one in ~/.pgpass (or the file PGPASSFILE "
+                                           "names).").arg(settings.user);
     } else if (has("no password supplied")) {
-        outcome.reason = QStringLiteral("no password for user %1").arg(settings.user);
-        outcome.message = QStringLiteral("The server asks for a password of user \"%1\" and none was found. "
-                                         "The program keeps no password: put it in ~/.pgpass (or the file "
-                                         "PGPASSFILE names), mode 0600.").arg(settings.user);
+        outcome.reason = CentralTexts::tr("no password for user %1").arg(settings.user);
+        outcome.message = CentralTexts::tr("The server asks for a password of user \"%1\" and none was found. "
+                                           "The program keeps no password: put it in ~/.pgpass (or the file "
+                                           "PGPASSFILE names), mode 0600.").arg(settings.user);
     } else if (has("database \"") && has("does not exist")) {
-        outcome.reason = QStringLiteral("database %1 does not exist").arg(settings.database);
-        outcome.message = QStringLiteral("The server at %1 has no database \"%2\". Check the database name, or "
-                                         "ask for the database to be created.")
+        outcome.reason = CentralTexts::tr("database %1 does not exist").arg(settings.database);
+        outcome.message = CentralTexts::tr("The server at %1 has no database \"%2\". Check the database name, or "
+                                           "ask for the database to be created.")
                                   .arg(where(settings), settings.database);
     } else if (has("role \"") && has("does not exist")) {
-        outcome.reason = QStringLiteral("user %1 unknown").arg(settings.user);
-        outcome.message = QStringLiteral("The server at %1 knows no user \"%2\".").arg(where(settings), settings.user);
+        outcome.reason = CentralTexts::tr("user %1 unknown").arg(settings.user);
+        outcome.message = CentralTexts::tr("The server at %1 knows no user \"%2\".").arg(where(settings), settings.user);
     } else if (has("could not connect") || has("connection refused") || has("no such file")
                || has("timeout expired") || has("could not translate host name") || has("network is unreachable")
                || has("no route to host") || has("connection to server") || has("server closed the connection")
                || has("terminating connection") || has("no connection to the server")) {
-        outcome.reason = QStringLiteral("server not reachable");
-        outcome.message = QStringLiteral("The server at %1 cannot be reached (%2). Cells wait in the journal and "
-                                         "are sent once it answers.").arg(where(settings), firstLine);
+        outcome.reason = CentralTexts::tr("server not reachable");
+        outcome.message = CentralTexts::tr("The server at %1 cannot be reached (%2). Cells wait in the journal and "
+                                           "are sent once it answers.").arg(where(settings), firstLine);
     } else if (has("driver not loaded")) {
-        outcome.reason = QStringLiteral("PostgreSQL driver missing");
-        outcome.message = QStringLiteral("Qt's PostgreSQL driver is not installed (Debian package "
-                                         "libqt6sql6-psql).");
+        outcome.reason = CentralTexts::tr("PostgreSQL driver missing");
+        outcome.message = CentralTexts::tr("Qt's PostgreSQL driver is not installed (Debian package "
+                                           "libqt6sql6-psql).");
     } else {
-        outcome.reason = firstLine.isEmpty() ? QStringLiteral("database error") : firstLine;
-        outcome.message = QStringLiteral("The central database at %1 reported: %2").arg(where(settings), firstLine);
+        outcome.reason = firstLine.isEmpty() ? CentralTexts::tr("database error") : firstLine;
+        outcome.message = CentralTexts::tr("The central database at %1 reported: %2").arg(where(settings), firstLine);
     }
     return outcome;
 }
@@ -288,9 +297,9 @@ Outcome probe(const QString &connectionName, const CentralSettings &settings)
             outcome = newerSchema(version);
         } else {
             const QString tables = version == 0
-                    ? QStringLiteral("the tables are made when the first cell is sent")
-                    : QStringLiteral("its tables are ready (version %1)").arg(version);
-            outcome.message = QStringLiteral("Connected to database \"%1\" at %2 as %3; %4.")
+                    ? CentralTexts::tr("the tables are made when the first cell is sent")
+                    : CentralTexts::tr("its tables are ready (version %1)").arg(version);
+            outcome.message = CentralTexts::tr("Connected to database \"%1\" at %2 as %3; %4.")
                                       .arg(settings.database, where(settings), settings.user, tables);
         }
     }

@@ -3,6 +3,7 @@
 #include "link/testernumber.h"
 #include "record/centraldatabase.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -18,6 +19,11 @@
 #include <functional>
 
 namespace {
+// The translation context of the texts this file shows.
+struct SourceTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(RecordSources)
+};
 
 QString driverText(const QSqlError &error)
 {
@@ -134,7 +140,7 @@ public:
         db.setDatabaseName(path);
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
         if (!QFileInfo(path).isFile())
-            m_error = QStringLiteral("%1: no such journal").arg(QDir::toNativeSeparators(path));
+            m_error = SourceTexts::tr("%1: no such journal").arg(QDir::toNativeSeparators(path));
         else if (!db.open())
             m_error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), driverText(db.lastError()));
     }
@@ -257,7 +263,7 @@ JournalSource::JournalSource(QString path) : m_path(std::move(path)) {}
 
 QString JournalSource::description() const
 {
-    return QStringLiteral("Record journal %1").arg(QDir::toNativeSeparators(m_path));
+    return SourceTexts::tr("Record journal %1").arg(QDir::toNativeSeparators(m_path));
 }
 
 bool JournalSource::load(QString *error)
@@ -320,8 +326,8 @@ CentralSource::CentralSource(CentralSettings settings) : m_settings(std::move(se
 
 QString CentralSource::description() const
 {
-    const QString host = m_settings.host.isEmpty() ? QStringLiteral("local socket") : m_settings.host;
-    return QStringLiteral("Central database %1 at %2, port %3")
+    const QString host = m_settings.host.isEmpty() ? SourceTexts::tr("local socket") : m_settings.host;
+    return SourceTexts::tr("Central database %1 at %2, port %3")
             .arg(m_settings.database, QDir::toNativeSeparators(host))
             .arg(m_settings.port);
 }
