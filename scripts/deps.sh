@@ -8,13 +8,15 @@ packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qt6-charts-d
           libgl-dev fonts-dejavu-core fonts-dejavu-extra xvfb xauth)
 # Extra groups on request: "fuzz" for clang's libFuzzer and sanitizers,
 # "package" for building and checking the .deb (scripts/package.sh), "test"
-# for the PostgreSQL server that tests and benchmarks start (scripts/dev-db.sh).
+# for the PostgreSQL server that tests and benchmarks start (scripts/dev-db.sh)
+# and lupdate, which a test runs over the sources,
+# "screenshot" for retaking the README's picture (scripts/screenshot.sh).
 for extra in "$@"; do
     case "$extra" in
         fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
-        screenshot) packages+=(imagemagick) ;;
+        screenshot) packages+=(imagemagick xdotool) ;;
         package) packages+=(dpkg-dev file desktop-file-utils appstream lintian) ;;
-        test) packages+=(postgresql) ;;
+        test) packages+=(postgresql qt6-l10n-tools) ;;
         *) echo "deps.sh: unknown group '$extra'" >&2; exit 2 ;;
     esac
 done

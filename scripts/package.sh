@@ -45,7 +45,20 @@ unpacked="$(mktemp -d)"
 trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb -x "$deb" "$unpacked"
 desktop-file-validate "$unpacked/usr/share/applications/org.bin4870.bin4870.desktop" || status=1
-appstreamcli validate --no-net "$unpacked/usr/share/metainfo/org.bin4870.bin4870.metainfo.xml" || status=1
+metainfo="$unpacked/usr/share/metainfo/org.bin4870.bin4870.metainfo.xml"
+appstreamcli validate --pedantic --no-net "$metainfo" || status=1
+# The screenshots are the README's pictures as published under the project's
+# home page.
+home="$(sed -n 's|.*<url type="homepage">\(.*\)</url>.*|\1|p' "$metainfo")"
+[ "$home" = "$(dpkg-deb --field "$deb" Homepage)" ] || {
+    echo "package.sh: the metainfo's home page is not the package's Homepage" >&2; status=1; }
+while read -r image; do
+    case "$image" in
+        "${home}docs/"*) [ -f "$root/docs/${image#"${home}docs/"}" ] ||
+            { echo "package.sh: screenshot $image is no picture in docs/" >&2; status=1; } ;;
+        *) echo "package.sh: screenshot $image is not under $home" >&2; status=1 ;;
+    esac
+done < <(sed -n 's|.*<image>\(.*\)</image>.*|\1|p' "$metainfo")
 # Debian's package checks: any error or warning fails the package.
 lintian --fail-on error,warning "$deb" || { echo "package.sh: lintian reports errors or warnings" >&2; status=1; }
 

@@ -3,6 +3,7 @@
 #include "app/reportcommand.h"
 
 #include <QApplication>
+#include <QLocale>
 
 #include <cstdio>
 
@@ -14,6 +15,7 @@ int main(int argc, char **argv)
         // --help and --version are answered before any window, so they need
         // no display.
         QCoreApplication probe(argc, argv);
+        installTranslations(probe, QCoreApplication::applicationDirPath(), QLocale());
         const CommandLine line = parseCommandLine(QCoreApplication::arguments());
         if (line.exits) {
             std::fputs(qPrintable(line.output), line.exitCode == 0 ? stdout : stderr);
@@ -21,6 +23,7 @@ int main(int argc, char **argv)
         }
     }
     QApplication app(argc, argv);
+    installTranslations(app, QCoreApplication::applicationDirPath(), QLocale());
     Program program;
     return app.exec();
 }

@@ -1,10 +1,12 @@
 // Draws the batch window on a generated batch of 3,000 cells (two damaged
 // lines among them) and saves it as a PNG:
-//   batch_screenshot <file.png> [stability|line]
-// "stability" shows the stability tab; "line" shows it with the source
-// "Shared database": a PostgreSQL server of its own (scripts/dev-db.sh in a
-// temporary folder) with one shift of six benches, and the line view.
-// Run it under a display server (xvfb-run -a) for the picture the README shows.
+//   batch_screenshot <file.png> [stability|line] [--data-dir=FOLDER]
+// (stability: the second picture, the stability tab; line: that tab with the
+// source "Shared database", a PostgreSQL server of its own started by
+// scripts/dev-db.sh in a temporary folder with one shift of six benches, and
+// the line view). The generated data file goes to FOLDER, whose path the
+// window shows, or to a temporary folder.
+// scripts/screenshot.sh runs it under a display server for the README's pictures.
 
 #include "devdb.h"
 
@@ -16,7 +18,6 @@
 #include <QApplication>
 #include <QDateTimeEdit>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -70,16 +71,23 @@ int main(int argc, char **argv)
     qputenv("TZ", "UTC");
     QApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: batch_screenshot <file.png> [stability|line]\n");
+        std::fprintf(stderr, "usage: batch_screenshot <file.png> [stability|line] [--data-dir=FOLDER]\n");
         return 2;
     }
-    const QString picture = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
-    const QByteArray mode = argc > 2 ? QByteArray(argv[2]) : QByteArray();
-    // The window names its data file as given: a name, with no folder of
-    // this computer's in the picture.
+    bool stability = false;
+    bool line = false;
+    QString dataDir;
+    for (int i = 2; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "stability")
+            stability = true;
+        else if (argument == "line")
+            stability = line = true;
+        else if (argument.startsWith("--data-dir="))
+            dataDir = QString::fromLocal8Bit(argument.mid(int(qstrlen("--data-dir="))));
+    }
     QTemporaryDir folder;
-    QDir::setCurrent(folder.path());
-    const QString path = QStringLiteral("2026-12-07.csv");
+    const QString path = QDir(dataDir.isEmpty() ? folder.path() : dataDir).filePath(QStringLiteral("2026-12-07.csv"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return 1;
@@ -122,10 +130,10 @@ int main(int argc, char **argv)
     window.show();
     if (!ended.wait(10000))
         return 1;
-    if (mode == "stability" || mode == "line")
+    if (stability)
         window.findChild<QTabWidget *>(QStringLiteral("batchTabs"))->setCurrentIndex(1);
     DevDatabase db;
-    if (mode == "line") {
+    if (line) {
         // Reached through PGHOST, so that the window says "local socket"
         // instead of the server's temporary folder.
         if (!db.start() || !fillLine(db, r, v))
@@ -135,7 +143,7 @@ int main(int argc, char **argv)
         settings.host.clear();
         if (!saveCentralSettings(folder.path(), settings))
             return 1;
-        window.setRecordPlaces(folder.filePath(QStringLiteral("journal.sqlite")), folder.path());
+        window.setRecordPlaces(QDir(folder.path()).filePath(QStringLiteral("journal.sqlite")), folder.path());
         window.findChild<QDateTimeEdit *>(QStringLiteral("fromEdit"))->setDateTime(QDateTime(QDate(2026, 12, 7), QTime(6, 0)));
         window.findChild<QDateTimeEdit *>(QStringLiteral("toEdit"))->setDateTime(QDateTime(QDate(2026, 12, 7), QTime(14, 0)));
         QSignalSpy shown(&window, &FormBatch::analysisShown);
@@ -150,5 +158,5 @@ int main(int argc, char **argv)
     }
     // Give the charts a moment for their first paint before the grab.
     QTest::qWait(500);
-    return window.grab().save(picture) ? 0 : 1;
+    return window.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
 }

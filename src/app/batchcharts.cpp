@@ -2,6 +2,7 @@
 
 #include <QAreaSeries>
 #include <QChart>
+#include <QCoreApplication>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QScatterSeries>
@@ -11,13 +12,22 @@
 #include <cmath>
 #include <map>
 
+namespace {
+// The translation context of the texts this file shows.
+struct ChartTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(BatchCharts)
+};
+} // namespace
+
 namespace batchcharts {
 
 namespace {
 
 constexpr int kMinBars = 10;
 constexpr int kMaxBars = 60;
-const char *const kUnits[2] = {"Resistance (mOhm)", "Voltage (V)"};
+const char *const kUnits[2] = {QT_TRANSLATE_NOOP("BatchCharts", "Resistance (mOhm)"),
+                               QT_TRANSLATE_NOOP("BatchCharts", "Voltage (V)")};
 
 // All readings of t and every limit in use, with a small margin.
 Span spanOf(int t, const std::vector<RecordReading> &readings, const BatchSummary &summary)
@@ -158,7 +168,7 @@ QString ordinal(qint64 n)
 
 QString groupName(int key)
 {
-    return key < 0 ? QStringLiteral("Out") : QStringLiteral("R%1 V%2").arg(key / 9 + 1).arg(key % 9 + 1);
+    return key < 0 ? ChartTexts::tr("Out") : QStringLiteral("R%1 V%2").arg(key / 9 + 1).arg(key % 9 + 1);
 }
 
 QString scatterLegend(const Scatter &scatter)
@@ -276,12 +286,12 @@ void fillHistogram(QChart *chart, int t, const Histogram &histogram, const Batch
     auto *area = new QAreaSeries(outline, base);
     outline->setParent(area);
     base->setParent(area);
-    area->setName(QStringLiteral("cells"));
+    area->setName(ChartTexts::tr("cells"));
     area->setBrush(QColor(60, 60, 60, 150));
     area->setPen(QPen(QColor(30, 30, 30), 1));
     chart->addSeries(area);
 
-    setAxes(chart, QString::fromLatin1(kUnits[t]), QStringLiteral("cells"), histogram.span.low, histogram.span.high,
+    setAxes(chart, ChartTexts::tr(kUnits[t]), ChartTexts::tr("cells"), histogram.span.low, histogram.span.high,
             0, top, true);
 }
 
@@ -307,7 +317,7 @@ void fillScatter(QChart *chart, const Scatter &scatter)
     // Up to 82 groups do not fit the chart's own legend: the window shows
     // scatterLegend() beside the chart instead.
     chart->legend()->setVisible(false);
-    setAxes(chart, QString::fromLatin1(kUnits[0]), QString::fromLatin1(kUnits[1]), scatter.resistance.low,
+    setAxes(chart, ChartTexts::tr(kUnits[0]), ChartTexts::tr(kUnits[1]), scatter.resistance.low,
             scatter.resistance.high, scatter.voltage.low, scatter.voltage.high, false);
 }
 

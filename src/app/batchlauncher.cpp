@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPushButton>
 
+
 using uifonts::twips;
 
 BatchLauncher::BatchLauncher(FormMain &window, const BinTables &binTables)
@@ -20,7 +21,7 @@ BatchLauncher::BatchLauncher(FormMain &window, const BinTables &binTables)
     m_button = new QPushButton(tr("&BATCH"), ui.centralWidget);
     m_button->setObjectName(QStringLiteral("batchButton"));
     m_button->setGeometry(QRect(QPoint(twips(8400), twips(3720)), ui.dataButton->size()));
-    uifonts::fitText(m_button, QStringLiteral("BATCH"));
+    uifonts::fitText(m_button, tr("BATCH"));
     m_button->setAccessibleDescription(tr("Show the cells of the data file against the BIN limits"));
     connect(m_button, &QPushButton::clicked, this, &BatchLauncher::openBatch);
 

@@ -35,7 +35,7 @@ CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMen
       m_journal(nextJournalConnection()),
       m_sink(m_journal)
 {
-    m_action = settingsMenu->addAction(QStringLiteral("&Central record..."));
+    m_action = settingsMenu->addAction(tr("&Central record..."));
     m_action->setObjectName(QStringLiteral("centralRecordAction"));
     connect(m_action, &QAction::triggered, this, &CentralRecordControls::openDialog);
 
@@ -102,8 +102,8 @@ void CentralRecordControls::setSettings(const CentralSettings &settings)
     m_settings = settings;
     QString reason;
     if (!saveCentralSettings(m_settingsFolder, m_settings, &reason)) {
-        m_dialogs.showNotice(QStringLiteral("%1. The central record settings apply until the program ends "
-                                            "but are not saved.").arg(reason),
+        m_dialogs.showNotice(tr("%1. The central record settings apply until the program ends "
+                                "but are not saved.").arg(reason),
                              m_title);
     }
     startForwarding();
@@ -142,6 +142,6 @@ QString CentralRecordControls::shutdown()
     const qint64 waiting = m_journal.waitingCount();
     if (waiting <= 0)
         return QString();
-    return QStringLiteral("Central record: %1 waiting; they are sent at the next start.")
-            .arg(waiting == 1 ? QStringLiteral("1 cell") : QStringLiteral("%1 cells").arg(waiting));
+    return tr("Central record: %1 waiting; they are sent at the next start.")
+            .arg(waiting == 1 ? tr("1 cell") : tr("%1 cells").arg(waiting));
 }

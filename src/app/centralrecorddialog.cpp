@@ -26,17 +26,17 @@ QString nextProbeConnection()
 CentralRecordDialog::CentralRecordDialog(const CentralSettings &settings, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("centralRecordDialog"));
-    setWindowTitle(QStringLiteral("Central record"));
+    setWindowTitle(tr("Central record"));
 
     auto *layout = new QVBoxLayout(this);
-    auto *intro = new QLabel(QStringLiteral("Every counted cell is kept in this bench's journal. With the central "
-                                            "record on, it is also sent to a shared PostgreSQL database; cells "
-                                            "wait in the journal while the database cannot be reached."),
+    auto *intro = new QLabel(tr("Every counted cell is kept in this bench's journal. With the central "
+                                "record on, it is also sent to a shared PostgreSQL database; cells "
+                                "wait in the journal while the database cannot be reached."),
                              this);
     intro->setWordWrap(true);
     layout->addWidget(intro);
 
-    m_enabledBox = new QCheckBox(QStringLiteral("&Send counted cells to the central database"), this);
+    m_enabledBox = new QCheckBox(tr("&Send counted cells to the central database"), this);
     m_enabledBox->setObjectName(QStringLiteral("enabledBox"));
     layout->addWidget(m_enabledBox);
 
@@ -48,35 +48,35 @@ CentralRecordDialog::CentralRecordDialog(const CentralSettings &settings, QWidge
         return edit;
     };
     m_hostEdit = lineEdit("hostEdit");
-    m_hostEdit->setPlaceholderText(QStringLiteral("the local server's socket"));
-    form->addRow(QStringLiteral("&Host or socket folder:"), m_hostEdit);
+    m_hostEdit->setPlaceholderText(tr("the local server's socket"));
+    form->addRow(tr("&Host or socket folder:"), m_hostEdit);
     m_portBox = new QSpinBox(this);
     m_portBox->setObjectName(QStringLiteral("portBox"));
     m_portBox->setRange(1, 65535);
-    form->addRow(QStringLiteral("&Port:"), m_portBox);
+    form->addRow(tr("&Port:"), m_portBox);
     m_databaseEdit = lineEdit("databaseEdit");
-    form->addRow(QStringLiteral("&Database:"), m_databaseEdit);
+    form->addRow(tr("&Database:"), m_databaseEdit);
     m_userEdit = lineEdit("userEdit");
-    form->addRow(QStringLiteral("&User:"), m_userEdit);
+    form->addRow(tr("&User:"), m_userEdit);
     m_benchEdit = lineEdit("benchEdit");
     m_benchEdit->setPlaceholderText(QSysInfo::machineHostName());
-    form->addRow(QStringLiteral("&Bench name:"), m_benchEdit);
+    form->addRow(tr("&Bench name:"), m_benchEdit);
     m_sslModeBox = new QComboBox(this);
     m_sslModeBox->setObjectName(QStringLiteral("sslModeBox"));
     m_sslModeBox->addItems(sslModes());
-    form->addRow(QStringLiteral("&TLS mode (sslmode):"), m_sslModeBox);
+    form->addRow(tr("&TLS mode (sslmode):"), m_sslModeBox);
     layout->addLayout(form);
 
-    auto *password = new QLabel(QStringLiteral("No password is stored here. The database client reads it from "
-                                               "~/.pgpass, or from the file the PGPASSFILE variable names: one "
-                                               "line host:port:database:user:password, the file readable by "
-                                               "you alone (chmod 0600)."),
+    auto *password = new QLabel(tr("No password is stored here. The database client reads it from "
+                                   "~/.pgpass, or from the file the PGPASSFILE variable names: one "
+                                   "line host:port:database:user:password, the file readable by "
+                                   "you alone (chmod 0600)."),
                                 this);
     password->setObjectName(QStringLiteral("passwordNote"));
     password->setWordWrap(true);
     layout->addWidget(password);
 
-    m_testButton = new QPushButton(QStringLiteral("T&est connection"), this);
+    m_testButton = new QPushButton(tr("T&est connection"), this);
     m_testButton->setObjectName(QStringLiteral("testButton"));
     m_testButton->setAutoDefault(false);
     layout->addWidget(m_testButton, 0, Qt::AlignLeft);
@@ -128,7 +128,7 @@ void CentralRecordDialog::onTest()
         return;
     const CentralSettings tried = settings();
     m_testButton->setEnabled(false);
-    m_testResult->setText(QStringLiteral("Connecting..."));
+    m_testResult->setText(tr("Connecting..."));
     m_probe.setFuture(QtConcurrent::run([tried, name = nextProbeConnection()] { return central::probe(name, tried); }));
 }
 
@@ -136,7 +136,7 @@ void CentralRecordDialog::onTested()
 {
     const central::Outcome outcome = m_probe.result();
     m_testButton->setEnabled(true);
-    m_testResult->setText(outcome.ok ? outcome.message : QStringLiteral("Not connected: %1").arg(outcome.message));
+    m_testResult->setText(outcome.ok ? outcome.message : tr("Not connected: %1").arg(outcome.message));
     Q_EMIT tested(outcome);
 }
 
@@ -144,7 +144,7 @@ void CentralRecordDialog::onOk()
 {
     const CentralSettings chosenSettings = settings();
     if (chosenSettings.enabled && (chosenSettings.database.isEmpty() || chosenSettings.user.isEmpty())) {
-        m_testResult->setText(QStringLiteral("Give the database and the user."));
+        m_testResult->setText(tr("Give the database and the user."));
         (chosenSettings.database.isEmpty() ? m_databaseEdit : m_userEdit)->setFocus();
         return;
     }

@@ -4,6 +4,7 @@
 #include "bins/bintable.h"
 
 #include <QChart>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -13,11 +14,20 @@
 
 #include <algorithm>
 
+namespace {
+// The translation context of the texts this file shows.
+struct ChartTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(ControlCharts)
+};
+} // namespace
+
 namespace controlcharts {
 
 namespace {
 
-const char *const kNames[2] = {"Resistance", "Voltage"};
+const char *const kNames[2] = {QT_TRANSLATE_NOOP("ControlCharts", "Resistance"),
+                               QT_TRANSLATE_NOOP("ControlCharts", "Voltage")};
 const char *const kUnits[2] = {"mOhm", "V"};
 
 void clearChart(QChart *chart)
@@ -67,16 +77,16 @@ void fillControlChart(QChart *chart, int t, bool movingRange, const QuantityAnal
     clearChart(chart);
     const spc::ControlLimits &l = quantity.limits;
     const std::vector<QPointF> &points = movingRange ? quantity.movingRanges : quantity.individuals;
-    QString title = QStringLiteral("%1 %2").arg(QLatin1String(kNames[t]),
-                                                movingRange ? QStringLiteral("moving range") : QStringLiteral("individuals"));
+    QString title = QStringLiteral("%1 %2").arg(ChartTexts::tr(kNames[t]),
+                                                movingRange ? ChartTexts::tr("moving range") : ChartTexts::tr("individuals"));
     if (pointStep > 1)
-        title += QStringLiteral(" (lowest and highest of every %1 cells)").arg(pointStep);
+        title += ChartTexts::tr(" (lowest and highest of every %1 cells)").arg(pointStep);
     chart->setTitle(title);
 
     const double x0 = 1;
     const double x1 = std::max<double>(2, double(l.count));
     auto *line = new QLineSeries(chart);
-    line->setName(movingRange ? QStringLiteral("moving range") : QStringLiteral("cells"));
+    line->setName(movingRange ? ChartTexts::tr("moving range") : ChartTexts::tr("cells"));
     line->setPen(QPen(QColor(70, 70, 90), 1));
     QList<QPointF> list(points.begin(), points.end());
     line->replace(list);
@@ -94,18 +104,18 @@ void fillControlChart(QChart *chart, int t, bool movingRange, const QuantityAnal
     const QPen centrePen(QColor(30, 140, 60), 1.5);
     if (l.valid()) {
         if (movingRange) {
-            level(chart, QStringLiteral("mean MR"), l.meanMovingRange, x0, x1,
+            level(chart, ChartTexts::tr("mean MR"), l.meanMovingRange, x0, x1,
                   centrePen);
-            level(chart, QStringLiteral("UCL"), l.movingRangeUpper, x0, x1,
+            level(chart, ChartTexts::tr("UCL"), l.movingRangeUpper, x0, x1,
                   limitPen);
             low = 0;
             high = std::max(high, l.movingRangeUpper);
         } else {
-            level(chart, QStringLiteral("mean"), l.centre, x0, x1, centrePen);
-            level(chart, QStringLiteral("UCL"), l.upper, x0, x1, limitPen);
-            level(chart, QStringLiteral("LCL"), l.lower, x0, x1, limitPen);
+            level(chart, ChartTexts::tr("mean"), l.centre, x0, x1, centrePen);
+            level(chart, ChartTexts::tr("UCL"), l.upper, x0, x1, limitPen);
+            level(chart, ChartTexts::tr("LCL"), l.lower, x0, x1, limitPen);
             const QPen zonePen(QColor(200, 140, 40), 1, Qt::DotLine);
-            level(chart, QStringLiteral("2 sigma"), l.centre + 2 * l.sigma, x0, x1, zonePen);
+            level(chart, ChartTexts::tr("2 sigma"), l.centre + 2 * l.sigma, x0, x1, zonePen);
             QLineSeries *lower2 = level(chart, QString(), l.centre - 2 * l.sigma, x0, x1, zonePen);
             for (QLegendMarker *marker : chart->legend()->markers(lower2))
                 marker->setVisible(false);
@@ -116,10 +126,10 @@ void fillControlChart(QChart *chart, int t, bool movingRange, const QuantityAnal
 
     // Marked points: beyond a limit in red, any other rule in orange.
     auto *beyond = new QScatterSeries(chart);
-    beyond->setName(QStringLiteral("beyond a limit"));
+    beyond->setName(ChartTexts::tr("beyond a limit"));
     beyond->setColor(batchcharts::outColour());
     auto *rule = new QScatterSeries(chart);
-    rule->setName(QStringLiteral("run rule"));
+    rule->setName(ChartTexts::tr("run rule"));
     rule->setColor(QColor(240, 150, 20));
     for (QScatterSeries *s : {beyond, rule}) {
         s->setMarkerSize(7);
@@ -149,11 +159,11 @@ void fillControlChart(QChart *chart, int t, bool movingRange, const QuantityAnal
 
     const double margin = std::max((high - low) * 0.05, 1e-6);
     auto *axisX = new QValueAxis(chart);
-    axisX->setTitleText(QStringLiteral("cell in record order"));
+    axisX->setTitleText(ChartTexts::tr("cell in record order"));
     axisX->setRange(x0, x1);
     axisX->setLabelFormat(QStringLiteral("%.0f"));
     auto *axisY = new QValueAxis(chart);
-    axisY->setTitleText(QStringLiteral("%1 (%2)").arg(movingRange ? QStringLiteral("MR") : QString(QLatin1Char(kNames[t][0])),
+    axisY->setTitleText(QStringLiteral("%1 (%2)").arg(movingRange ? ChartTexts::tr("MR") : QString(QLatin1Char(kNames[t][0])),
                                                       QLatin1String(kUnits[t])));
     axisY->setRange(movingRange ? 0.0 : low - margin, high + margin);
     axisY->setLabelFormat(QStringLiteral("%.4g"));
@@ -169,14 +179,14 @@ QString capabilityText(int t, const QuantityAnalysis &quantity)
 {
     const spc::Capability &c = quantity.capability;
     const QString unit = QLatin1String(kUnits[t]);
-    QString text = QStringLiteral("%1: ").arg(QLatin1String(kNames[t]));
+    QString text = QStringLiteral("%1: ").arg(ChartTexts::tr(kNames[t]));
     switch (c.status) {
     case spc::Capability::Status::TooFewValues:
-        return text + QStringLiteral("fewer than two cells: no moving range, so no sigma, Cp or Cpk.");
+        return text + ChartTexts::tr("fewer than two cells: no moving range, so no sigma, Cp or Cpk.");
     case spc::Capability::Status::NoLimits:
-        return text + QStringLiteral("no BINs in use: no limits to hold the cells against.");
+        return text + ChartTexts::tr("no BINs in use: no limits to hold the cells against.");
     case spc::Capability::Status::NoSpread:
-        return text + QStringLiteral("every cell alike (sigma 0): Cp and Cpk are not defined. Mean %1 %2, "
+        return text + ChartTexts::tr("every cell alike (sigma 0): Cp and Cpk are not defined. Mean %1 %2, "
                                      "limits %3 to %4 %2.")
                           .arg(number(t, c.mean), unit, c.lower ? number(t, *c.lower) : QStringLiteral("-"),
                                c.upper ? number(t, *c.upper) : QStringLiteral("-"));
@@ -184,23 +194,23 @@ QString capabilityText(int t, const QuantityAnalysis &quantity)
         break;
     }
     const QString sigma = number(t, c.sigma);
-    text += QStringLiteral("Cp = %1, Cpk = %2\n").arg(indexText(c.cp), indexText(c.cpk));
-    text += QStringLiteral("  sigma (within) = mean moving range / 1.128 = %1 / 1.128 = %2 %3; mean = %4 %3\n")
+    text += ChartTexts::tr("Cp = %1, Cpk = %2\n").arg(indexText(c.cp), indexText(c.cpk));
+    text += ChartTexts::tr("  sigma (within) = mean moving range / 1.128 = %1 / 1.128 = %2 %3; mean = %4 %3\n")
                 .arg(number(t, quantity.limits.meanMovingRange), sigma, unit, number(t, c.mean));
     if (c.lower && c.upper) {
-        text += QStringLiteral("  Cp = (USL - LSL) / (6 sigma) = (%1 - %2) / (6 x %3) = %4\n")
+        text += ChartTexts::tr("  Cp = (USL - LSL) / (6 sigma) = (%1 - %2) / (6 x %3) = %4\n")
                     .arg(number(t, *c.upper), number(t, *c.lower), sigma, indexText(c.cp));
-        text += QStringLiteral("  Cpk = min(USL - mean, mean - LSL) / (3 sigma) = %1").arg(indexText(c.cpk));
+        text += ChartTexts::tr("  Cpk = min(USL - mean, mean - LSL) / (3 sigma) = %1").arg(indexText(c.cpk));
     } else if (c.upper) {
-        text += QStringLiteral("  upper limit only: Cp not defined; Cpk = (USL - mean) / (3 sigma) = %1")
+        text += ChartTexts::tr("  upper limit only: Cp not defined; Cpk = (USL - mean) / (3 sigma) = %1")
                     .arg(indexText(c.cpk));
     } else {
-        text += QStringLiteral("  lower limit only: Cp not defined; Cpk = (mean - LSL) / (3 sigma) = %1")
+        text += ChartTexts::tr("  lower limit only: Cp not defined; Cpk = (mean - LSL) / (3 sigma) = %1")
                     .arg(indexText(c.cpk));
     }
-    text += QStringLiteral("\n  LSL = %1, USL = %2 %3 (the lowest lower and highest upper BIN limit)")
-                .arg(c.lower ? number(t, *c.lower) : QStringLiteral("none"),
-                     c.upper ? number(t, *c.upper) : QStringLiteral("none"), unit);
+    text += ChartTexts::tr("\n  LSL = %1, USL = %2 %3 (the lowest lower and highest upper BIN limit)")
+                .arg(c.lower ? number(t, *c.lower) : ChartTexts::tr("none"),
+                     c.upper ? number(t, *c.upper) : ChartTexts::tr("none"), unit);
     return text;
 }
 
@@ -209,14 +219,14 @@ QString limitsText(int t, const QuantityAnalysis &quantity)
     const spc::ControlLimits &l = quantity.limits;
     const QString unit = QLatin1String(kUnits[t]);
     if (!l.valid())
-        return QStringLiteral("%1: fewer than two cells, no control limits.").arg(QLatin1String(kNames[t]));
-    QString text = QStringLiteral("%1: mean %2, LCL %3, UCL %4 %5 (mean +/- 2.66 x mean MR %6); MR UCL %7 %5 "
+        return ChartTexts::tr("%1: fewer than two cells, no control limits.").arg(ChartTexts::tr(kNames[t]));
+    QString text = ChartTexts::tr("%1: mean %2, LCL %3, UCL %4 %5 (mean +/- 2.66 x mean MR %6); MR UCL %7 %5 "
                                   "(3.267 x mean MR)")
-                       .arg(QLatin1String(kNames[t]), number(t, l.centre), number(t, l.lower), number(t, l.upper),
+                       .arg(ChartTexts::tr(kNames[t]), number(t, l.centre), number(t, l.lower), number(t, l.upper),
                             unit, number(t, l.meanMovingRange), number(t, l.movingRangeUpper));
     QStringList counts;
     for (int r = 0; r < spc::kRuleCount; ++r)
-        counts << QStringLiteral("%1: %2").arg(QLatin1String(spc::ruleText(spc::Rule(1u << r))))
+        counts << QStringLiteral("%1: %2").arg(QCoreApplication::translate("ProcessStats", spc::ruleText(spc::Rule(1u << r))))
                       .arg(quantity.ruleCounts[std::size_t(r)]);
     return text + QStringLiteral("\n  ") + counts.join(QStringLiteral("; "));
 }
@@ -230,16 +240,16 @@ QString marksText(int t, const QuantityAnalysis &quantity, int lines)
         QStringList rules;
         for (int r = 0; r < spc::kRuleCount; ++r) {
             if (mark.rules & (1u << r))
-                rules << QLatin1String(spc::ruleText(spc::Rule(1u << r)));
+                rules << QCoreApplication::translate("ProcessStats", spc::ruleText(spc::Rule(1u << r)));
         }
-        out << QStringLiteral("%1 cell %2: %3 %4 - %5")
-                   .arg(QLatin1String(kNames[t]))
+        out << ChartTexts::tr("%1 cell %2: %3 %4 - %5")
+                   .arg(ChartTexts::tr(kNames[t]))
                    .arg(mark.index + 1)
                    .arg(number(t, mark.value), QLatin1String(kUnits[t]), rules.join(QStringLiteral(", ")));
     }
     const qint64 more = quantity.markedPoints - qint64(out.size());
     if (more > 0)
-        out << QStringLiteral("%1: %2 more marked cells").arg(QLatin1String(kNames[t])).arg(more);
+        out << ChartTexts::tr("%1: %2 more marked cells").arg(ChartTexts::tr(kNames[t])).arg(more);
     return out.join(QLatin1Char('\n'));
 }
 

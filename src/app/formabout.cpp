@@ -14,9 +14,10 @@ using uifonts::twips;
 
 namespace {
 
-const QString kAppName = QStringLiteral("BATTERY KELVANO BIN Measurement");
-const QString kCopyright = QStringLiteral("Copyright (C) 2026 BIN4870 team");
-const QString kNotice = QStringLiteral("Check the BIN limits before each batch of cells.");
+// Translated where the window shows them (FormAbout::tr).
+const char *const kAppName = QT_TRANSLATE_NOOP("FormAbout", "BATTERY KELVANO BIN Measurement");
+const char *const kCopyright = QT_TRANSLATE_NOOP("FormAbout", "Copyright (C) 2026 BIN4870 team");
+const char *const kNotice = QT_TRANSLATE_NOOP("FormAbout", "Check the BIN limits before each batch of cells.");
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry, const QFont &font,
                   Qt::Alignment alignment)
@@ -41,7 +42,7 @@ FormAbout::FormAbout(QWidget *parent)
                           | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("FormAbout"));
-    setWindowTitle(QStringLiteral("BATTERY KELVANO BIN"));
+    setWindowTitle(tr("BATTERY KELVANO BIN"));
     setWindowIcon(programIcon());
     setFixedSize(kClientWidth, kClientHeight);
 
@@ -53,7 +54,7 @@ FormAbout::FormAbout(QWidget *parent)
 
     // The product name takes two lines beside the icon; its label starts under
     // the icon's right edge, the centred text clear of it.
-    m_lblAppName = makeLabel(this, "lblAppName", kAppName, QRect(twips(600), twips(120), twips(4215), twips(615)),
+    m_lblAppName = makeLabel(this, "lblAppName", tr(kAppName), QRect(twips(600), twips(120), twips(4215), twips(615)),
                              uifonts::tahoma(12, true), Qt::AlignCenter);
     m_lblAppName->setWordWrap(true);
 
@@ -63,16 +64,17 @@ FormAbout::FormAbout(QWidget *parent)
     uifonts::fitText(m_lblVersion, versionLine(99, 99, 999));
 
     // One line: the notice is short enough for the label's width.
-    m_lblCopyright1 = makeLabel(this, "lblCopyright1", kCopyright,
+    const QString copyright = tr(kCopyright);
+    m_lblCopyright1 = makeLabel(this, "lblCopyright1", copyright,
                                 QRect(twips(600), twips(1170), twips(3975), twips(255)), uifonts::arial(9.75),
                                 Qt::AlignCenter);
-    uifonts::fitText(m_lblCopyright1, kCopyright);
+    uifonts::fitText(m_lblCopyright1, copyright);
 
-    m_lblCopyright2 = makeLabel(this, "lblCopyright2", kNotice, QRect(twips(360), twips(1440), twips(4695), twips(450)),
+    m_lblCopyright2 = makeLabel(this, "lblCopyright2", tr(kNotice), QRect(twips(360), twips(1440), twips(4695), twips(450)),
                                 uifonts::msSerif(8.25), Qt::AlignLeft | Qt::AlignVCenter);
     m_lblCopyright2->setWordWrap(true);
 
-    m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    m_cmdOK = new QPushButton(tr("OK"), this);
     m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
     m_cmdOK->setGeometry(twips(2040), twips(1800), twips(1155), twips(345));
     m_cmdOK->setDefault(true);
@@ -89,8 +91,8 @@ void FormAbout::setTesterProfile(const QString &text)
                                        uifonts::msSerif(8.25), Qt::AlignLeft | Qt::AlignVCenter);
     }
     // Two lines; a long name is shortened in the middle and whole on hover.
-    m_lblTesterProfile->setToolTip(QStringLiteral("Tester profile: %1").arg(text));
-    m_lblTesterProfile->setText(QStringLiteral("Tester profile:\n%1").arg(
+    m_lblTesterProfile->setToolTip(tr("Tester profile: %1").arg(text));
+    m_lblTesterProfile->setText(tr("Tester profile:\n%1").arg(
         m_lblTesterProfile->fontMetrics().elidedText(text, Qt::ElideMiddle, m_lblTesterProfile->width())));
 }
 

@@ -13,6 +13,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTimeEdit>
 #include <QFileDialog>
 #include <QDir>
@@ -38,6 +39,11 @@
 #include <memory>
 
 namespace {
+// The translation context of the texts this file shows.
+struct BatchTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(FormBatch)
+};
 
 // More points than this make the scatter plot slow without showing more.
 constexpr int kScatterPoints = 2000;
@@ -47,9 +53,11 @@ constexpr int kControlChartPoints = 4000;
 constexpr qint64 kProgressShownFrom = qint64(1) << 20;
 constexpr int kProgressSteps = 1000;
 
-const QStringList kColumns{QStringLiteral("Limits"), QStringLiteral("Count"), QStringLiteral("Share %"),
-                           QStringLiteral("Mean"), QStringLiteral("Std dev"), QStringLiteral("Min"),
-                           QStringLiteral("Max")};
+// Translated where the tables are made (FormBatch::tr).
+const char *const kColumns[] = {QT_TRANSLATE_NOOP("FormBatch", "Limits"),  QT_TRANSLATE_NOOP("FormBatch", "Count"),
+                                QT_TRANSLATE_NOOP("FormBatch", "Share %"), QT_TRANSLATE_NOOP("FormBatch", "Mean"),
+                                QT_TRANSLATE_NOOP("FormBatch", "Std dev"), QT_TRANSLATE_NOOP("FormBatch", "Min"),
+                                QT_TRANSLATE_NOOP("FormBatch", "Max")};
 
 QChartView *makeChartView(QWidget *parent, const QString &objectName, const QString &title, QChart *&chart)
 {
@@ -74,7 +82,7 @@ QTableWidgetItem *cell(const QString &text)
 
 QString lineCount(qint64 n)
 {
-    return n == 1 ? QStringLiteral("1 line not read") : QStringLiteral("%1 lines not read").arg(n);
+    return n == 1 ? BatchTexts::tr("1 line not read") : BatchTexts::tr("%1 lines not read").arg(n);
 }
 
 } // namespace
@@ -145,7 +153,7 @@ void FormBatch::buildUi()
     m_bannerLabel->setWordWrap(true);
     m_bannerLabel->setTextFormat(Qt::PlainText);
     m_bannerLabel->setText(tr("File: %1\nThe data file stores no BIN: every BIN shown here is worked out "
-                                          "from the current limits of the BIN set-up panels.")
+                              "from the current limits of the BIN set-up panels.")
                                .arg(QDir::toNativeSeparators(m_path)));
     layout->addWidget(m_bannerLabel);
 
@@ -200,12 +208,15 @@ void FormBatch::buildUi()
     auto makeTable = [this, tables](const char *name, const QString &caption, const QString &accessibleName) {
         auto *label = new QLabel(caption, this);
         tables->addWidget(label);
-        auto *table = new QTableWidget(0, int(kColumns.size()), this);
+        QStringList columns;
+        for (const char *column : kColumns)
+            columns << tr(column);
+        auto *table = new QTableWidget(0, int(columns.size()), this);
         table->setObjectName(QLatin1String(name));
         label->setBuddy(table);
         table->setAccessibleName(accessibleName);
         table->setAccessibleDescription(tr("Count, share, mean, standard deviation, minimum and maximum per BIN"));
-        table->setHorizontalHeaderLabels(kColumns);
+        table->setHorizontalHeaderLabels(columns);
         table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
         table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
         table->verticalHeader()->setDefaultSectionSize(20);
@@ -222,8 +233,8 @@ void FormBatch::buildUi()
     auto *distribution = new QWidget(tabs);
     distribution->setLayout(grid);
     grid->setContentsMargins(0, 0, 0, 0);
-    tabs->addTab(distribution, QStringLiteral("Distribution"));
-    tabs->addTab(buildStabilityTab(), QStringLiteral("Stability and capability"));
+    tabs->addTab(distribution, tr("Distribution"));
+    tabs->addTab(buildStabilityTab(), tr("Stability and capability"));
     layout->addWidget(tabs, 1);
 
     connect(m_cancelButton, &QPushButton::clicked, this, &FormBatch::cancelReading);
@@ -239,16 +250,16 @@ QWidget *FormBatch::buildStabilityTab()
     auto *tab = new QWidget(this);
     auto *outer = new QVBoxLayout(tab);
     auto *rangeBar = new QHBoxLayout;
-    rangeBar->addWidget(new QLabel(QStringLiteral("Source:"), tab));
+    rangeBar->addWidget(new QLabel(tr("Source:"), tab));
     m_sourceBox = new QComboBox(tab);
     m_sourceBox->setObjectName(QStringLiteral("sourceBox"));
-    m_sourceBox->addItems({QStringLiteral("Data file"), QStringLiteral("Local journal"), QStringLiteral("Shared database")});
+    m_sourceBox->addItems({tr("Data file"), tr("Local journal"), tr("Shared database")});
     rangeBar->addWidget(m_sourceBox);
-    rangeBar->addWidget(new QLabel(QStringLiteral("Bench:"), tab));
+    rangeBar->addWidget(new QLabel(tr("Bench:"), tab));
     m_benchBox = new QComboBox(tab);
     m_benchBox->setObjectName(QStringLiteral("benchBox"));
     m_benchBox->setMinimumContentsLength(12);
-    m_benchBox->addItem(QStringLiteral("All benches"), QString());
+    m_benchBox->addItem(tr("All benches"), QString());
     m_benchBox->setEnabled(false);
     rangeBar->addWidget(m_benchBox);
     connect(m_sourceBox, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -257,11 +268,11 @@ QWidget *FormBatch::buildStabilityTab()
         analyseRange();
     });
     connect(m_benchBox, &QComboBox::activated, this, [this] { analyseRange(); });
-    rangeBar->addWidget(new QLabel(QStringLiteral("Cells:"), tab));
+    rangeBar->addWidget(new QLabel(tr("Cells:"), tab));
     m_rangeBox = new QComboBox(tab);
     m_rangeBox->setObjectName(QStringLiteral("rangeBox"));
-    m_rangeBox->addItems({QStringLiteral("All in the file"), QStringLiteral("This shift"), QStringLiteral("Today"),
-                          QStringLiteral("Last 8 hours"), QStringLiteral("From - to")});
+    m_rangeBox->addItems({tr("All in the file"), tr("This shift"), tr("Today"), tr("Last 8 hours"),
+                          tr("From - to")});
     rangeBar->addWidget(m_rangeBox);
     const QDateTime now = QDateTime::currentDateTime();
     auto makeEdit = [tab, rangeBar](const char *name, const QDateTime &value) {
@@ -275,7 +286,7 @@ QWidget *FormBatch::buildStabilityTab()
     };
     m_fromEdit = makeEdit("fromEdit", QDateTime(now.date(), QTime(now.time().hour(), 0)).addSecs(-8 * 3600));
     m_fromEdit->setAccessibleName(tr("Cells from"));
-    rangeBar->addWidget(new QLabel(QStringLiteral("to"), tab));
+    rangeBar->addWidget(new QLabel(tr("to"), tab));
     m_toEdit = makeEdit("toEdit", QDateTime(now.date(), QTime(now.time().hour(), 0)).addSecs(3600));
     m_toEdit->setAccessibleName(tr("Cells up to"));
     rangeBar->addStretch(1);
@@ -288,9 +299,9 @@ QWidget *FormBatch::buildStabilityTab()
     m_lineTable = new QTableWidget(0, 6, tab);
     m_lineTable->setObjectName(QStringLiteral("lineTable"));
     m_lineTable->setAccessibleName(tr("Line view: one row per bench"));
-    m_lineTable->setHorizontalHeaderLabels({QStringLiteral("Bench"), QStringLiteral("Cells"), QStringLiteral("Yield %"),
-                                            QStringLiteral("Cpk R"), QStringLiteral("Cpk V"),
-                                            QStringLiteral("Last record")});
+    m_lineTable->setHorizontalHeaderLabels({tr("Bench"), tr("Cells"), tr("Yield %"),
+                                            tr("Cpk R"), tr("Cpk V"),
+                                            tr("Last record")});
     m_lineTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_lineTable->verticalHeader()->setVisible(false);
     m_lineTable->verticalHeader()->setDefaultSectionSize(20);
@@ -333,7 +344,7 @@ QWidget *FormBatch::buildStabilityTab()
     m_yieldTable->setObjectName(QStringLiteral("yieldTable"));
     m_yieldTable->setAccessibleName(tr("Yield per hour"));
     m_yieldTable->setHorizontalHeaderLabels(
-        {QStringLiteral("Hour"), QStringLiteral("Cells"), QStringLiteral("In BIN"), QStringLiteral("Yield %")});
+        {tr("Hour"), tr("Cells"), tr("In BIN"), tr("Yield %")});
     m_yieldTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_yieldTable->verticalHeader()->setVisible(false);
     m_yieldTable->verticalHeader()->setDefaultSectionSize(20);
@@ -420,7 +431,7 @@ void FormBatch::analyseRange()
     const BatchSummary tables(m_summary.table(0), m_summary.table(1));
     const QString path = m_path;
     m_analysisWatcher.setFuture(QtConcurrent::run([readings, filter, tables, path] {
-        ReadingsSource source(*readings, QStringLiteral("Data file %1").arg(QDir::toNativeSeparators(path)),
+        ReadingsSource source(*readings, tr("Data file %1").arg(QDir::toNativeSeparators(path)),
                               QFileInfo(path).completeBaseName());
         ShiftAnalysis analysis;
         QString ignored; // readings in memory cannot fail
@@ -443,9 +454,8 @@ void FormBatch::analyseSource()
     const BatchSummary tables(m_summary.table(0), m_summary.table(1));
     const QString journalPath = m_journalPath;
     const CentralSettings settings = loadCentralSettings(m_settingsFolder);
-    showSourceText(QStringLiteral("Reading %1...")
-                       .arg(kind == Source::Journal ? QStringLiteral("the local journal")
-                                                    : QStringLiteral("the shared database")));
+    showSourceText(tr("Reading %1...")
+                       .arg(kind == Source::Journal ? tr("the local journal") : tr("the shared database")));
     m_sourceWatcher.setFuture(QtConcurrent::run([kind, filter, tables, journalPath, settings](
                                                     QPromise<SourceView> &promise) {
         SourceView view;
@@ -487,7 +497,7 @@ void FormBatch::lineViewReady(int index)
         return;
     m_lineView = view.line;
     showLineView();
-    showSourceText(QStringLiteral("Reading the cells for the charts..."));
+    showSourceText(tr("Reading the cells for the charts..."));
     Q_EMIT lineViewShown();
 }
 
@@ -507,11 +517,11 @@ void FormBatch::sourceEnded()
         if (view.error.isEmpty()) {
             m_analysis = view.analysis;
             m_lineView = view.line;
-            showSourceText(QStringLiteral("%1: %2 cells.").arg(m_analysis.source).arg(m_analysis.summary.count()));
+            showSourceText(tr("%1: %2 cells.").arg(m_analysis.source).arg(m_analysis.summary.count()));
         } else {
             m_analysis = ShiftAnalysis{};
             m_lineView.clear();
-            showSourceText(QStringLiteral("The cells cannot be read: %1").arg(view.error));
+            showSourceText(tr("The cells cannot be read: %1").arg(view.error));
         }
         showStability();
         showLineView();
@@ -652,7 +662,7 @@ void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
             }
             pass.tail.readings = {};
             pass.plots = batchcharts::preparePlots(*pass.readings, pass.summary, kScatterPoints);
-            ReadingsSource source(*pass.readings, QStringLiteral("Data file %1").arg(QDir::toNativeSeparators(path)),
+            ReadingsSource source(*pass.readings, tr("Data file %1").arg(QDir::toNativeSeparators(path)),
                                   QFileInfo(path).completeBaseName());
             QString ignored; // the readings are in memory: only CANCEL stops it
             analyseShift(source, range, pass.summary.table(0), pass.summary.table(1), kControlChartPoints,
@@ -759,13 +769,13 @@ void FormBatch::showStability()
         controlcharts::fillControlChart(m_controlCharts[std::size_t(i)], i / 2, i % 2 == 1,
                                         m_analysis.quantities[std::size_t(i / 2)], m_analysis.pointStep);
     }
-    QStringList text{QStringLiteral("Capability against the outer BIN limits")};
+    QStringList text{tr("Capability against the outer BIN limits")};
     for (int t = 0; t < 2; ++t)
         text << controlcharts::capabilityText(t, m_analysis.quantities[std::size_t(t)]);
-    text << QString() << QStringLiteral("Control limits and run rules");
+    text << QString() << tr("Control limits and run rules");
     for (int t = 0; t < 2; ++t)
         text << controlcharts::limitsText(t, m_analysis.quantities[std::size_t(t)]);
-    text << QString() << QStringLiteral("Marked cells");
+    text << QString() << tr("Marked cells");
     for (int t = 0; t < 2; ++t) {
         const QString marks = controlcharts::marksText(t, m_analysis.quantities[std::size_t(t)], 200);
         if (!marks.isEmpty())
@@ -785,7 +795,7 @@ void FormBatch::showStability()
     };
     for (const auto &[start, y] : hours)
         put(controlcharts::hourCaption(start), y);
-    put(QStringLiteral("Total"), m_analysis.yield.total());
+    put(tr("Total"), m_analysis.yield.total());
 }
 
 void FormBatch::showStatus()
@@ -793,11 +803,11 @@ void FormBatch::showStatus()
     QString text;
     if (!m_readError.isEmpty())
         text = tr("The data file cannot be read: %1. ").arg(m_readError);
-    text += QStringLiteral("%1 cells, %2.").arg(m_summary.count()).arg(lineCount(m_linesNotRead));
+    text += tr("%1 cells, %2.").arg(m_summary.count()).arg(lineCount(m_linesNotRead));
     if (isReading())
-        text += QStringLiteral(" Reading...");
+        text += tr(" Reading...");
     else if (m_stopped)
-        text += QStringLiteral(" Reading cancelled; RELOAD reads the file again.");
+        text += tr(" Reading cancelled; RELOAD reads the file again.");
     m_statusLabel->setText(text);
 }
 
@@ -922,7 +932,7 @@ void FormBatch::exportTo(Export what, const QString &path)
                        : what == Export::Table ? saveTable(path, &error)
                                                : saveReport(path, &error);
     if (!saved)
-        tell(QStringLiteral("%1 could not be saved: %2").arg(QDir::toNativeSeparators(path), error));
+        tell(tr("%1 could not be saved: %2").arg(QDir::toNativeSeparators(path), error));
 }
 
 void FormBatch::tell(const QString &text)

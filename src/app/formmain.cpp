@@ -231,8 +231,8 @@ void FormMain::loadSettings()
     setComPort(m_comPort);
     if (!refusal.isEmpty()) {
         // Told once the window is up.
-        const QString text = QStringLiteral("%1. The set-up was not read from it and is not saved "
-                                            "to it; the program starts with the first-run set-up.")
+        const QString text = tr("%1. The set-up was not read from it and is not saved "
+                                "to it; the program starts with the first-run set-up.")
                                      .arg(refusal);
         QTimer::singleShot(0, this, [this, text] {
             if (!m_shutDown)
@@ -726,7 +726,7 @@ void FormMain::showTesterVerdict(const QString &word, TesterVerdict verdict)
         m_testerVerdict->hide();
         return;
     }
-    m_testerVerdict->setText(QStringLiteral("Tester: %1").arg(word));
+    m_testerVerdict->setText(tr("Tester: %1").arg(word));
     // The grid's colours: lit green for a pass, white for anything else.
     setBackground(m_testerVerdict, verdict == TesterVerdict::Pass ? colours::kLit : colours::kUnlit);
     m_testerVerdict->show();

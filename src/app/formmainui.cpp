@@ -191,15 +191,17 @@ void buildPanelTop(int table, Control options, Control boxes, PanelControls &out
         out.options[size_t(i)] = option;
     }
 
-    static const char *const kCaptions[3] = {"BINs =", "MIN =", "MAX ="};
+    static const char *const kCaptions[3] = {QT_TRANSLATE_NOOP("BinPanel", "BINs ="),
+                                            QT_TRANSLATE_NOOP("BinPanel", "MIN ="),
+                                            QT_TRANSLATE_NOOP("BinPanel", "MAX =")};
     for (int i = 0; i < 3; ++i) {
         const int top = kLineTop + i * kLinePitch;
-        auto *caption = make<QLabel>(frame, indexedName(Control::ParameterCaptions, table * 3 + i), QString::fromLatin1(kCaptions[i]),
+        auto *caption = make<QLabel>(frame, indexedName(Control::ParameterCaptions, table * 3 + i), QCoreApplication::translate("BinPanel", kCaptions[i]),
                                      QRect(kCaptionLeft, top, kCaptionWidth, kBoxHeight));
         caption->setFont(font);
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         // "STEP =" is the widest caption a mode gives these lines.
-        uifonts::fitText(caption, QStringLiteral("STEP ="));
+        uifonts::fitText(caption, QCoreApplication::translate("BinPanel", "STEP ="));
         out.captions[size_t(i)] = caption;
 
         const int width = i == 0 ? kCountBoxWidth : kParameterBoxWidth;
@@ -344,7 +346,7 @@ void buildFileArea(FormMainUi &ui, QWidget *parent)
     constexpr int kHeight = 24;
     ui.fileNameCaption = make<QLabel>(frame, name(Control::FileNameCaption), FormMainUi::tr("File &Name"), QRect(8, kTop, 78, kHeight));
     ui.fileNameCaption->setFont(font);
-    uifonts::fitText(ui.fileNameCaption, QStringLiteral("File Name"));
+    uifonts::fitText(ui.fileNameCaption, FormMainUi::tr("File &Name").remove(QLatin1Char('&')));
 
     ui.dataFilePath = makeBox(frame, name(Control::DataFilePath), QString(),
                               QRect(86, kTop, twips(5655), kHeight), font);
@@ -356,7 +358,7 @@ void buildFileArea(FormMainUi &ui, QWidget *parent)
     const int buttonLeft = 86 + twips(5655) + 6;
     ui.browseButton = make<QPushButton>(frame, name(Control::BrowseButton), FormMainUi::tr("Bro&wse"),
                                     QRect(buttonLeft, kTop - 1, frame->width() - 8 - buttonLeft, kHeight + 2));
-    uifonts::fitText(ui.browseButton, QStringLiteral("Browse"));
+    uifonts::fitText(ui.browseButton, FormMainUi::tr("Bro&wse").remove(QLatin1Char('&')));
     ui.browseButton->setAccessibleDescription(FormMainUi::tr("Choose the data file"));
 }
 
@@ -413,11 +415,6 @@ void buildMenus(FormMainUi &ui, QMainWindow *window)
 }
 
 } // namespace
-
-QString FormMainUi::tr(const char *text)
-{
-    return QCoreApplication::translate("FormMainUi", text);
-}
 
 QString FormMainUi::entryName(int table, int entry, const QString &caption)
 {

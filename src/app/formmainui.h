@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <QCoreApplication>
 #include <QString>
 #include <utility>
 
@@ -109,7 +110,8 @@ struct FormMainUi
     static constexpr int kClientHeight = 562;
 
     // Texts of the window, translatable under the context "FormMainUi".
-    static QString tr(const char *text);
+    Q_DECLARE_TR_FUNCTIONS(FormMainUi)
+public:
 
     // Accessible names: the panel entry `entry` (0 the BIN count, 1 and 2 the
     // parameters under `caption`, e.g. "Voltage MAX"), a grid cell (0..17) in

@@ -29,7 +29,7 @@ constexpr int kWindowHeight = kButtonTop + kButtonHeight + 10;
 
 QString binCaption(int bin)
 {
-    return QStringLiteral("BIN %1").arg(bin, 2);
+    return FormOption::tr("BIN %1").arg(bin, 2);
 }
 
 } // namespace
@@ -48,12 +48,12 @@ FormOption::FormOption(BinTables &binTables, QWidget *parent)
     buildGroup(0);
     buildGroup(1);
 
-    m_closeButton = new QPushButton(QStringLiteral("CLOSE"), this);
+    m_closeButton = new QPushButton(tr("CLOSE"), this);
     m_closeButton->setObjectName(QStringLiteral("Command1"));
     m_closeButton->setGeometry(kMargin + (kFrameWidth - kButtonWidth) / 2, kButtonTop, kButtonWidth, kButtonHeight);
     connect(m_closeButton, &QPushButton::clicked, this, &QDialog::close);
 
-    m_resetButton = new QPushButton(QStringLiteral("RESET"), this);
+    m_resetButton = new QPushButton(tr("RESET"), this);
     m_resetButton->setObjectName(QStringLiteral("Command2"));
     m_resetButton->setGeometry(2 * kMargin + kFrameWidth + (kFrameWidth - kButtonWidth) / 2, kButtonTop, kButtonWidth,
                             kButtonHeight);
@@ -85,8 +85,9 @@ void FormOption::askReset()
 
 void FormOption::buildGroup(int group)
 {
-    static const char *const kTitles[2] = {"RESISTANCE BIN NUM", "VOLTAGE BIN NUM"};
-    auto *frame = new QGroupBox(QString::fromLatin1(kTitles[group]), this);
+    static const char *const kTitles[2] = {QT_TRANSLATE_NOOP("FormOption", "RESISTANCE BIN NUM"),
+                                           QT_TRANSLATE_NOOP("FormOption", "VOLTAGE BIN NUM")};
+    auto *frame = new QGroupBox(tr(kTitles[group]), this);
     frame->setObjectName(QStringLiteral("Frame%1").arg(group + 1));
     frame->setGeometry(kMargin + group * (kFrameWidth + kMargin), kMargin, kFrameWidth, kFrameHeight);
     frame->setFont(uifonts::arial(12));
@@ -103,7 +104,7 @@ void FormOption::buildGroup(int group)
         caption->setGeometry(kCaptionLeft, top, kCaptionWidth, kRowHeight);
         caption->setFont(font);
         caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        uifonts::fitText(caption, QStringLiteral("TOTAL"));
+        uifonts::fitText(caption, tr("TOTAL"));
         m_captions[size_t(index)] = caption;
 
         auto *value = new QLabel(frame);
@@ -118,8 +119,8 @@ void FormOption::buildGroup(int group)
         value->setAccessibleName(tr("%1 %2 count").arg(group == 0 ? tr("Resistance") : tr("Voltage"), rowName));
         m_counts[size_t(index)] = value;
     }
-    m_captions[size_t(group * kRowsPerGroup + 9)]->setText(QStringLiteral("OUT"));
-    m_captions[size_t(group * kRowsPerGroup + 10)]->setText(QStringLiteral("TOTAL"));
+    m_captions[size_t(group * kRowsPerGroup + 9)]->setText(tr("OUT"));
+    m_captions[size_t(group * kRowsPerGroup + 10)]->setText(tr("TOTAL"));
 }
 
 void FormOption::showBinCount()

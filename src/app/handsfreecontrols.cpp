@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+
 HandsFreeControls::HandsFreeControls(QWidget *window, QMenu *settingsMenu, QStatusBar *statusBar,
                                      MeasurementSession &session, Dialogs &dialogs, QString title,
                                      QString settingsFolder)
@@ -61,8 +62,8 @@ HandsFreeControls::HandsFreeControls(QWidget *window, QMenu *settingsMenu, QStat
     apply();
     if (!refusal.isEmpty()) {
         // Told once the window is up, as a refused Settings.ini is.
-        const QString text = QStringLiteral("%1. The hands-free options were not read from it and are not "
-                                            "saved to it; the program starts with their defaults.")
+        const QString text = tr("%1. The hands-free options were not read from it and are not "
+                                "saved to it; the program starts with their defaults.")
                                      .arg(refusal);
         QTimer::singleShot(0, this, [this, text] { m_dialogs.showNotice(text, m_title); });
     }
@@ -78,8 +79,8 @@ void HandsFreeControls::setOptions(const HandsFreeOptions &options)
     apply();
     QString reason;
     if (!saveHandsFreeOptions(m_settingsFolder, m_options, &reason)) {
-        m_dialogs.showNotice(QStringLiteral("%1. The hands-free options apply until the program ends "
-                                            "but are not saved.").arg(reason),
+        m_dialogs.showNotice(tr("%1. The hands-free options apply until the program ends "
+                                "but are not saved.").arg(reason),
                              m_title);
     }
 }

@@ -14,7 +14,7 @@ HandsFreeDialog::HandsFreeDialog(const HandsFreeOptions &options, QWidget *paren
     setWindowTitle(tr("Hands-free options"));
 
     auto *layout = new QVBoxLayout(this);
-    m_autoRecordBox = new QCheckBox(QStringLiteral("&Auto record: count and record a cell once its reading settles"), this);
+    m_autoRecordBox = new QCheckBox(tr("&Auto record: count and record a cell once its reading settles"), this);
     m_autoRecordBox->setObjectName(QStringLiteral("autoRecordBox"));
     layout->addWidget(m_autoRecordBox);
 
@@ -32,7 +32,7 @@ HandsFreeDialog::HandsFreeDialog(const HandsFreeOptions &options, QWidget *paren
     }
     layout->addLayout(form);
 
-    m_soundBox = new QCheckBox(QStringLiteral("&Sound cue when a cell is recorded"), this);
+    m_soundBox = new QCheckBox(tr("&Sound cue when a cell is recorded"), this);
     m_soundBox->setObjectName(QStringLiteral("soundCueBox"));
     layout->addWidget(m_soundBox);
 

@@ -5,18 +5,24 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
 
 namespace {
+// The translation context of the texts this file shows.
+struct ControlTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(ProfileControls)
+};
 
 QString inUseTextOf(const TesterProfile &profile, const QString &choice)
 {
     if (choiceIsFile(choice))
         return QStringLiteral("%1 (%2)").arg(profile.name, choice);
-    return QStringLiteral("%1 (built-in)").arg(profile.name);
+    return ControlTexts::tr("%1 (built-in)").arg(profile.name);
 }
 
 } // namespace
@@ -25,7 +31,7 @@ ProfileControls::ProfileControls(QObject *parent, QMenu *settingsMenu, QStatusBa
                                  QString title, QString settingsFolder)
     : QObject(parent), m_dialogs(dialogs), m_title(std::move(title)), m_settingsFolder(std::move(settingsFolder))
 {
-    m_menu = settingsMenu->addMenu(QStringLiteral("&Tester profile"));
+    m_menu = settingsMenu->addMenu(tr("&Tester profile"));
     m_menu->setObjectName(QStringLiteral("testerProfileMenu"));
     m_group = new QActionGroup(m_menu);
     m_group->setExclusive(true);
@@ -56,13 +62,13 @@ void ProfileControls::fillMenu()
         connect(action, &QAction::triggered, this, [this, choice] { choose(choice); });
     };
     for (const TesterProfile &profile : builtInProfiles())
-        add(QStringLiteral("%1 (built-in)").arg(profile.name), profile.name);
+        add(tr("%1 (built-in)").arg(profile.name), profile.name);
     m_menu->addSeparator();
     const QStringList files = profileFiles(m_settingsFolder);
     for (const QString &file : files)
         add(file, file);
     if (files.isEmpty()) {
-        QAction *none = m_menu->addAction(QStringLiteral("No profile files in %1")
+        QAction *none = m_menu->addAction(tr("No profile files in %1")
                                               .arg(QDir::toNativeSeparators(profilesFolder(m_settingsFolder))));
         none->setEnabled(false);
     }
@@ -73,8 +79,8 @@ void ProfileControls::choose(const QString &choice)
     m_choice = choice;
     QString reason;
     if (!saveProfileChoice(m_settingsFolder, m_choice, &reason))
-        m_dialogs.showNotice(QStringLiteral("%1. The tester profile applies until the program ends "
-                                            "but is not saved.").arg(reason),
+        m_dialogs.showNotice(tr("%1. The tester profile applies until the program ends "
+                                "but is not saved.").arg(reason),
                              m_title);
     const ProfileLoad loaded = loadChosenProfile(m_settingsFolder, m_choice);
     if (loaded)
@@ -96,5 +102,5 @@ ProfileLoad ProfileControls::load()
 void ProfileControls::show(const QString &text)
 {
     m_inUse = text;
-    m_label->setText(QStringLiteral("Profile: %1").arg(text));
+    m_label->setText(tr("Profile: %1").arg(text));
 }

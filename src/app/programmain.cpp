@@ -3,7 +3,11 @@
 #include "platform/journallog.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStandardPaths>
+#include <QTranslator>
 
 FileLocations detectLocations()
 {
@@ -12,6 +16,28 @@ FileLocations detectLocations()
     QGuiApplication::setDesktopFileName(QStringLiteral("org.bin4870.bin4870"));
     return FileLocations::detect(QCoreApplication::applicationDirPath(),
                                  QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+}
+
+QString installTranslations(QCoreApplication &app, const QString &programDir, const QLocale &locale)
+{
+    auto *qt = new QTranslator(&app);
+    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qt);
+    else
+        delete qt;
+
+    const QDir program(programDir);
+    for (const QString &folder : {program.filePath(QStringLiteral("translations")),
+                                  program.filePath(QStringLiteral("../share/bin4870/translations"))}) {
+        auto *own = new QTranslator(&app);
+        if (own->load(locale, QStringLiteral("bin4870"), QStringLiteral("_"), QDir::cleanPath(folder))) {
+            QCoreApplication::installTranslator(own);
+            return own->filePath();
+        }
+        delete own;
+    }
+    return QString();
 }
 
 Program::Program()

@@ -10,10 +10,21 @@
 #include "platform/terminationsignals.h"
 #include "record/datafile.h"
 
+class QCoreApplication;
+class QLocale;
+
 // Where this program's user files live (names the application "bin4870"
 // first, so that the per-user folders are the program's whatever its file is
 // called). Needs the Q*Application.
 FileLocations detectLocations();
+
+// Loads the translation of the program's texts into the language of locale
+// when one is there: bin4870_<language>.qm in <programDir>/translations (a
+// build tree, a portable copy) or, installed, in
+// <prefix>/share/bin4870/translations; and Qt's own texts (standard buttons,
+// file dialogs) from Qt's translations. The translators belong to app. Returns
+// the program's translation file loaded, or an empty text when there is none.
+QString installTranslations(QCoreApplication &app, const QString &programDir, const QLocale &locale);
 
 // The whole program but its event loop: finds where the user's files live,
 // builds the serial port, clock, dialogs, BIN tables and data file, and shows

@@ -7,6 +7,7 @@
 #include "bins/setuptext.h"
 
 #include <QChart>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QGraphicsLayout>
@@ -21,8 +22,14 @@
 #include <QUrl>
 
 namespace {
+// The translation context of the texts this file shows.
+struct ReportTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(ShiftReport)
+};
 
-const char *const kQuantities[2] = {"Resistance (mOhm)", "Voltage (V)"};
+const char *const kQuantities[2] = {QT_TRANSLATE_NOOP("ShiftReport", "Resistance (mOhm)"),
+                                    QT_TRANSLATE_NOOP("ShiftReport", "Voltage (V)")};
 
 QString escaped(const QString &text)
 {
@@ -92,15 +99,15 @@ QString binTableHtml(const BatchSummary &summary, int t)
             const float b = limits.upperLimit[std::size_t(s)];
             range = QStringLiteral("%1 - %2").arg(number(std::min(a, b)), number(std::max(a, b)));
         }
-        rows << QStringList{total ? QStringLiteral("Total") : slotCaption(s), range, QString::number(stats.count),
+        rows << QStringList{total ? ReportTexts::tr("Total") : slotCaption(s), range, QString::number(stats.count),
                             QString::number(total ? (stats.count > 0 ? 100.0 : 0.0) : summary.share(t, s), 'f', 2),
                             stats.count > 0 ? number(stats.mean) : QString(),
                             stats.count > 1 ? number(stats.stdDev()) : QString(),
                             stats.count > 0 ? number(stats.min) : QString(),
                             stats.count > 0 ? number(stats.max) : QString()};
     }
-    return htmlTable({QStringLiteral("BIN"), QStringLiteral("Limits"), QStringLiteral("Count"), QStringLiteral("Share %"),
-                  QStringLiteral("Mean"), QStringLiteral("Std dev"), QStringLiteral("Min"), QStringLiteral("Max")},
+    return htmlTable({ReportTexts::tr("BIN"), ReportTexts::tr("Limits"), ReportTexts::tr("Count"), ReportTexts::tr("Share %"),
+                  ReportTexts::tr("Mean"), ReportTexts::tr("Std dev"), ReportTexts::tr("Min"), ReportTexts::tr("Max")},
                  rows);
 }
 
@@ -110,32 +117,32 @@ QString setupHtml(const BinTable &table, int t)
     QString parameters;
     switch (table.mode) {
     case BinMode::MaxMin:
-        parameters = QStringLiteral("\"Max - Min\": max %1, min %2").arg(number(table.maxValue), number(table.minValue));
+        parameters = ReportTexts::tr("\"Max - Min\": max %1, min %2").arg(number(table.maxValue), number(table.minValue));
         break;
     case BinMode::MinStep:
-        parameters = QStringLiteral("\"Min - Step\": min %1, step %2").arg(number(table.minValue), number(table.stepValue));
+        parameters = ReportTexts::tr("\"Min - Step\": min %1, step %2").arg(number(table.minValue), number(table.stepValue));
         break;
     case BinMode::RefPercent:
-        parameters = QStringLiteral("\"Ref - %\": ref %1, %2 %").arg(number(table.refValue)).arg(table.percentValue);
+        parameters = ReportTexts::tr("\"Ref - %\": ref %1, %2 %").arg(number(table.refValue)).arg(table.percentValue);
         break;
     }
     const int bins = std::clamp(int(table.numBins), 0, 9);
-    QString html = QStringLiteral("<p><b>%1</b>: %2 BINs, %3</p>").arg(QLatin1String(kQuantities[t])).arg(bins).arg(escaped(parameters));
+    QString html = QStringLiteral("<p><b>%1</b>: %2 BINs, %3</p>").arg(ReportTexts::tr(kQuantities[t])).arg(bins).arg(escaped(parameters));
     QList<QStringList> rows;
     for (int r = 0; r < bins; ++r)
         rows << QStringList{slotCaption(r), number(table.lowerLimit[std::size_t(r)]), number(table.upperLimit[std::size_t(r)])};
     if (!rows.isEmpty())
-        html += htmlTable({QStringLiteral("BIN"), QStringLiteral("Lower limit"), QStringLiteral("Upper limit")}, rows);
+        html += htmlTable({ReportTexts::tr("BIN"), ReportTexts::tr("Lower limit"), ReportTexts::tr("Upper limit")}, rows);
     return html;
 }
 
 QString rangeText(const ShiftAnalysis &a)
 {
-    const QString from = a.filter.from ? controlcharts::timeCaption(*a.filter.from) : QStringLiteral("the first record");
-    const QString to = a.filter.to ? controlcharts::timeCaption(*a.filter.to) : QStringLiteral("the last record");
-    QString text = QStringLiteral("From %1 to %2").arg(from, to);
+    const QString from = a.filter.from ? controlcharts::timeCaption(*a.filter.from) : ReportTexts::tr("the first record");
+    const QString to = a.filter.to ? controlcharts::timeCaption(*a.filter.to) : ReportTexts::tr("the last record");
+    QString text = ReportTexts::tr("From %1 to %2").arg(from, to);
     if (a.summary.count() > 0)
-        text += QStringLiteral(" (cells from %1 to %2)").arg(controlcharts::timeCaption(a.firstStamp),
+        text += ReportTexts::tr(" (cells from %1 to %2)").arg(controlcharts::timeCaption(a.firstStamp),
                                                             controlcharts::timeCaption(a.lastStamp));
     return text;
 }
@@ -153,21 +160,21 @@ bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *e
     }
 
     QString html = QStringLiteral("<html><body style=\"font-family:'DejaVu Sans'; font-size:9pt\">");
-    html += QStringLiteral("<h2>BIN4870 shift report</h2>");
-    html += QStringLiteral("<p>Source: %1<br>Bench: %2<br>%3<br>Cells: %4").arg(
-        escaped(a.source), escaped(a.filter.bench.isEmpty() ? QStringLiteral("all") : a.filter.bench),
+    html += ReportTexts::tr("<h2>BIN4870 shift report</h2>");
+    html += ReportTexts::tr("<p>Source: %1<br>Bench: %2<br>%3<br>Cells: %4").arg(
+        escaped(a.source), escaped(a.filter.bench.isEmpty() ? ReportTexts::tr("all") : a.filter.bench),
         escaped(rangeText(a)), QString::number(a.summary.count()));
     if (a.recordsNotRead > 0)
-        html += QStringLiteral("<br>Damaged lines not read: %1").arg(a.recordsNotRead);
-    html += QStringLiteral("<br>Made %1 by BIN4870 %2</p>")
+        html += ReportTexts::tr("<br>Damaged lines not read: %1").arg(a.recordsNotRead);
+    html += ReportTexts::tr("<br>Made %1 by BIN4870 %2</p>")
                 .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                      escaped(versionLine(version::kMajor, version::kMinor, version::kRevision)));
 
-    html += QStringLiteral("<h3>Capability</h3>");
+    html += ReportTexts::tr("<h3>Capability</h3>");
     for (int t = 0; t < 2; ++t)
         html += preformatted(controlcharts::capabilityText(t, a.quantities[std::size_t(t)]));
 
-    html += QStringLiteral("<h3>Stability (I-MR charts)</h3>");
+    html += ReportTexts::tr("<h3>Stability (I-MR charts)</h3>");
     // One paragraph per chart: the layout then moves a chart that would cross
     // the end of a page to the next one instead of cutting it in two.
     for (int i = 0; i < 4; ++i) {
@@ -179,7 +186,7 @@ bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *e
     }
     for (int t = 0; t < 2; ++t)
         html += preformatted(controlcharts::limitsText(t, a.quantities[std::size_t(t)]));
-    html += QStringLiteral("<h3>Yield</h3><p>In-BIN share: cells in a BIN of both tables. Whole range: %1 % of %2 cells.</p>")
+    html += ReportTexts::tr("<h3>Yield</h3><p>In-BIN share: cells in a BIN of both tables. Whole range: %1 % of %2 cells.</p>")
                 .arg(QString::number(a.yield.total().percent(), 'f', 2))
                 .arg(a.yield.total().cells);
     QList<QStringList> benchRows;
@@ -189,30 +196,30 @@ bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *e
                                  controlcharts::indexText(b.capability[0].cpk),
                                  controlcharts::indexText(b.capability[1].cpk), controlcharts::timeCaption(b.lastStamp)};
     }
-    html += QStringLiteral("<p><b>Per bench</b></p>");
-    html += htmlTable({QStringLiteral("Bench"), QStringLiteral("Cells"), QStringLiteral("In BIN"), QStringLiteral("Yield %"),
-                   QStringLiteral("Cpk R"), QStringLiteral("Cpk V"), QStringLiteral("Last record")},
+    html += ReportTexts::tr("<p><b>Per bench</b></p>");
+    html += htmlTable({ReportTexts::tr("Bench"), ReportTexts::tr("Cells"), ReportTexts::tr("In BIN"), ReportTexts::tr("Yield %"),
+                   ReportTexts::tr("Cpk R"), ReportTexts::tr("Cpk V"), ReportTexts::tr("Last record")},
                   benchRows);
     QList<QStringList> hourRows;
     for (const auto &[start, y] : a.yield.hours()) {
         hourRows << QStringList{controlcharts::hourCaption(start), QString::number(y.cells), QString::number(y.inBins),
                                 QString::number(y.percent(), 'f', 2)};
     }
-    html += QStringLiteral("<p><b>Per hour</b></p>");
-    html += htmlTable({QStringLiteral("Hour"), QStringLiteral("Cells"), QStringLiteral("In BIN"), QStringLiteral("Yield %")},
+    html += ReportTexts::tr("<p><b>Per hour</b></p>");
+    html += htmlTable({ReportTexts::tr("Hour"), ReportTexts::tr("Cells"), ReportTexts::tr("In BIN"), ReportTexts::tr("Yield %")},
                   hourRows);
 
-    html += QStringLiteral("<p><b>Marked cells</b> (the first 40 of each quantity)</p>");
+    html += ReportTexts::tr("<p><b>Marked cells</b> (the first 40 of each quantity)</p>");
     for (int t = 0; t < 2; ++t) {
         const QString marks = controlcharts::marksText(t, a.quantities[std::size_t(t)], 40);
-        html += preformatted(marks.isEmpty() ? QStringLiteral("none") : marks);
+        html += preformatted(marks.isEmpty() ? ReportTexts::tr("none") : marks);
     }
 
-    html += QStringLiteral("<h3>Per BIN</h3>");
+    html += ReportTexts::tr("<h3>Per BIN</h3>");
     for (int t = 0; t < 2; ++t)
-        html += QStringLiteral("<p><b>%1</b></p>").arg(QLatin1String(kQuantities[t])) + binTableHtml(a.summary, t);
+        html += QStringLiteral("<p><b>%1</b></p>").arg(ReportTexts::tr(kQuantities[t])) + binTableHtml(a.summary, t);
 
-    html += QStringLiteral("<h3>BIN set-up in force</h3>");
+    html += ReportTexts::tr("<h3>BIN set-up in force</h3>");
     if (a.setups.empty()) {
         for (int t = 0; t < 2; ++t)
             html += setupHtml(a.summary.table(t), t);
@@ -220,13 +227,13 @@ bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *e
     // The set-ups the source recorded with the cells, by hash, the latest last;
     // the figures above judge every cell against the latest.
     for (const SetupInForce &setup : a.setups) {
-        html += QStringLiteral("<p><b>Set-up %1</b>: %2 cells, the last at %3</p>")
+        html += ReportTexts::tr("<p><b>Set-up %1</b>: %2 cells, the last at %3</p>")
                     .arg(escaped(setup.hash.left(16)))
                     .arg(setup.cells)
                     .arg(controlcharts::timeCaption(setup.lastStamp));
         const std::optional<std::array<BinTable, 2>> tables = tablesOfSetupText(setup.text);
         if (!tables) {
-            html += QStringLiteral("<p>Its text is not in the source.</p>");
+            html += ReportTexts::tr("<p>Its text is not in the source.</p>");
             continue;
         }
         for (int t = 0; t < 2; ++t)
@@ -246,7 +253,7 @@ bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *e
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 15),
                                          QPageLayout::Millimeter));
         writer.setResolution(300);
-        writer.setTitle(QStringLiteral("BIN4870 shift report"));
+        writer.setTitle(ReportTexts::tr("BIN4870 shift report"));
         writer.setCreator(QStringLiteral("BIN4870"));
         document.print(&writer);
     }

@@ -5,8 +5,14 @@
 
 #include <cmath>
 #include <cstddef>
+#include <QCoreApplication>
 
 namespace {
+// The translation context of the texts this file shows.
+struct PanelTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(BinPanel)
+};
 
 constexpr double kMaxBinsOnPanel = 9;
 
@@ -22,9 +28,12 @@ struct ModeEntries
 
 // Indexed by the mode's number.
 constexpr ModeEntries kModeEntries[3] = {
-    {"MIN =", "MAX =", &BinTable::minValue, &BinTable::maxValue},
-    {"MIN =", "STEP =", &BinTable::minValue, &BinTable::stepValue},
-    {"REF =", "% =", &BinTable::refValue, &BinTable::percentValue},
+    {QT_TRANSLATE_NOOP("BinPanel", "MIN ="), QT_TRANSLATE_NOOP("BinPanel", "MAX ="), &BinTable::minValue,
+     &BinTable::maxValue},
+    {QT_TRANSLATE_NOOP("BinPanel", "MIN ="), QT_TRANSLATE_NOOP("BinPanel", "STEP ="), &BinTable::minValue,
+     &BinTable::stepValue},
+    {QT_TRANSLATE_NOOP("BinPanel", "REF ="), QT_TRANSLATE_NOOP("BinPanel", "% ="), &BinTable::refValue,
+     &BinTable::percentValue},
 };
 
 QString numberForMessage(double value)
@@ -39,11 +48,11 @@ qint16 readBinCount(const QString &text)
     // above 9 would name BINs that have no row on the panel nor a cell in the grid.
     if (std::isnan(count) || count > kMaxBinsOnPanel)
         throw AppError(ErrorKind::SubscriptOutOfRange,
-                       QStringLiteral("The BIN count %1 is too large; at most 9 BINs can be set up.")
+                       PanelTexts::tr("The BIN count %1 is too large; at most 9 BINs can be set up.")
                            .arg(numberForMessage(count)));
     if (count < -32768)
         throw AppError(ErrorKind::Overflow,
-                       QStringLiteral("The BIN count %1 is too small.").arg(numberForMessage(count)));
+                       PanelTexts::tr("The BIN count %1 is too small.").arg(numberForMessage(count)));
     return qint16(count);
 }
 
@@ -55,9 +64,9 @@ float readParameter(const QString &text, const QString &caption)
     } catch (const AppError &) {
         const QString name = caption.chopped(2); // "MIN =" -> "MIN"
         throw AppError(ErrorKind::Overflow,
-                       QStringLiteral("The %1 value %2 is too %3 for a BIN table.")
+                       PanelTexts::tr("The %1 value %2 is too %3 for a BIN table.")
                            .arg(name, numberForMessage(value),
-                                value < 0 ? QStringLiteral("small") : QStringLiteral("large")));
+                                value < 0 ? PanelTexts::tr("small") : PanelTexts::tr("large")));
     }
 }
 
@@ -78,8 +87,8 @@ PanelDisplay updateBinTable(BinTable &table, const PanelEntries &entries, QStrin
     work.numBins = readBinCount(entries.binCountText);
 
     const ModeEntries &mode = kModeEntries[std::size_t(work.mode)];
-    display.firstCaption = QLatin1String(mode.firstCaption);
-    display.secondCaption = QLatin1String(mode.secondCaption);
+    display.firstCaption = PanelTexts::tr(mode.firstCaption);
+    display.secondCaption = PanelTexts::tr(mode.secondCaption);
     work.*mode.firstField = readParameter(entries.firstText, display.firstCaption);
     work.*mode.secondField = readParameter(entries.secondText, display.secondCaption);
 
@@ -87,7 +96,7 @@ PanelDisplay updateBinTable(BinTable &table, const PanelEntries &entries, QStrin
         calcBinLimits(work);
     } catch (const AppError &error) {
         throw AppError(error.kind(),
-                       QStringLiteral("The BIN limits of this set-up lie outside the range of numbers "
+                       PanelTexts::tr("The BIN limits of this set-up lie outside the range of numbers "
                                       "a BIN table can hold."));
     }
     clrBinCount(work);

@@ -4,10 +4,19 @@
 #include "common/numericvalue.h"
 #include "common/patterns.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <algorithm>
 #include <cstddef>
+
+namespace {
+// The translation context of the texts this file shows.
+struct ErrorTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(Errors)
+};
+} // namespace
 
 bool BinTable::operator==(const BinTable &other) const
 {
@@ -23,7 +32,7 @@ void calcBinLimits(BinTable &table)
     const int n = table.numBins;
     if (n > int(table.upperLimit.size()))
         throw AppError(ErrorKind::SubscriptOutOfRange,
-                       QStringLiteral("Subscript out of range: %1 BINs").arg(n));
+                       ErrorTexts::tr("Subscript out of range: %1 BINs").arg(n));
 
     const double minValue = table.minValue;
     switch (table.mode) {

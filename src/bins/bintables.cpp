@@ -2,8 +2,14 @@
 
 #include "common/apperror.h"
 #include "common/logcategories.h"
+#include <QCoreApplication>
 
 namespace {
+// The translation context of the texts this file shows.
+struct ErrorTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(Errors)
+};
 
 bool sameCounts(const BinTable &a, const BinTable &b)
 {
@@ -32,7 +38,7 @@ BinTables::BinTables(QObject *parent) : QObject(parent) {}
 const BinTable &BinTables::table(int t) const
 {
     if (t < 0 || t > 1)
-        throw AppError(ErrorKind::SubscriptOutOfRange, QStringLiteral("Subscript out of range: table %1").arg(t));
+        throw AppError(ErrorKind::SubscriptOutOfRange, ErrorTexts::tr("Subscript out of range: table %1").arg(t));
     return m_tables[std::size_t(t)];
 }
 

@@ -5,8 +5,14 @@
 #include <cstddef>
 #include <limits>
 #include <utility>
+#include <QCoreApplication>
 
 namespace {
+// The translation context of the texts this file shows.
+struct ErrorTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(Errors)
+};
 
 constexpr int kBinsPerTable = 9;
 constexpr float kStartMax = -1e10f;
@@ -27,7 +33,7 @@ Judgement judgeTable(const BinTable &table, float judgedValue, bool armed)
     // OUT counter, so a tenth BIN could be neither shown nor counted.
     if (table.numBins > kBinsPerTable)
         throw AppError(ErrorKind::SubscriptOutOfRange,
-                       QStringLiteral("Subscript out of range: %1 BINs").arg(table.numBins));
+                       ErrorTexts::tr("Subscript out of range: %1 BINs").arg(table.numBins));
 
     result.table = table;
     BinTable &work = result.table;

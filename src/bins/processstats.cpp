@@ -2,6 +2,8 @@
 
 #include "bins/bintable.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cmath>
 
@@ -50,13 +52,13 @@ const char *ruleText(Rule rule)
 {
     switch (rule) {
     case BeyondLimits:
-        return "beyond a control limit";
+        return QT_TRANSLATE_NOOP("ProcessStats", "beyond a control limit");
     case EightOnOneSide:
-        return "eight in a row on one side of the centre line";
+        return QT_TRANSLATE_NOOP("ProcessStats", "eight in a row on one side of the centre line");
     case TwoOfThreeBeyond2Sigma:
-        return "two of three beyond 2 sigma on one side";
+        return QT_TRANSLATE_NOOP("ProcessStats", "two of three beyond 2 sigma on one side");
     case RangeBeyondLimit:
-        return "moving range above its limit";
+        return QT_TRANSLATE_NOOP("ProcessStats", "moving range above its limit");
     }
     return "";
 }

@@ -66,7 +66,7 @@ enum Rule : unsigned {
     RangeBeyondLimit = 1u << 3,  // the moving range ending at this point is above its upper limit
 };
 constexpr int kRuleCount = 4;
-// Short text of each rule, in bit order.
+// Short text of each rule, in bit order; translated in the context "ProcessStats".
 const char *ruleText(Rule rule);
 
 struct RuleMark

@@ -4,8 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <QCoreApplication>
 
 namespace {
+// The translation context of the texts this file shows.
+struct AnalysisTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(ShiftAnalysis)
+};
 
 // Collects the lowest and highest value of each stretch of `step` points, so
 // that a thinned-out line still reaches every extreme.
@@ -98,7 +104,7 @@ bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTab
         return false;
     if (stopped) {
         if (error)
-            *error = QStringLiteral("cancelled");
+            *error = AnalysisTexts::tr("cancelled");
         return false;
     }
     a.recordsNotRead = source.recordsNotRead();
@@ -142,7 +148,7 @@ bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTab
         return false;
     if (stopped) {
         if (error)
-            *error = QStringLiteral("cancelled");
+            *error = AnalysisTexts::tr("cancelled");
         return false;
     }
 

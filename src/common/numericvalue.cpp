@@ -3,6 +3,7 @@
 #include "common/apperror.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 
 #include <clocale>
 #include <cmath>
@@ -10,6 +11,11 @@
 #include <locale.h>
 
 namespace {
+// The translation context of the texts this file shows.
+struct ErrorTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(Errors)
+};
 
 // Blanks, tabs and line feeds may stand anywhere inside a number.
 bool isSkipped(QChar c)
@@ -164,7 +170,7 @@ constexpr double kFloatOverflow = 0x1.ffffffp+127;
 
 [[noreturn]] void throwOverflow()
 {
-    throw AppError(ErrorKind::Overflow, QStringLiteral("Overflow"));
+    throw AppError(ErrorKind::Overflow, ErrorTexts::tr("Overflow"));
 }
 } // namespace
 

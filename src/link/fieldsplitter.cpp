@@ -1,8 +1,14 @@
 #include "link/fieldsplitter.h"
 
 #include "common/apperror.h"
+#include <QCoreApplication>
 
 namespace {
+// The translation context of the texts this file shows.
+struct ErrorTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(Errors)
+};
 constexpr int kMaxPieces = 10;
 }
 
@@ -12,7 +18,7 @@ qint16 splitFields(QString &text, QVector<QString> &pieces, const QString &separ
     bool found = true;
     while (found && i < kMaxPieces) {
         if (i >= pieces.size())
-            throw AppError(ErrorKind::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+            throw AppError(ErrorKind::SubscriptOutOfRange, ErrorTexts::tr("Subscript out of range"));
         // An empty separator never matches: the whole text is one piece.
         const qsizetype p = separator.isEmpty() ? -1 : text.indexOf(separator, 0, Qt::CaseSensitive);
         found = p >= 0;

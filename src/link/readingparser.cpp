@@ -1,8 +1,14 @@
 #include "link/readingparser.h"
 
 #include "common/apperror.h"
+#include <QCoreApplication>
 
 namespace {
+// The translation context of the texts this file shows.
+struct ErrorTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(Errors)
+};
 
 // Two replies can arrive in one read; the first one's CR LF then stands
 // inside the text. The last non-empty line is the newest reading.
@@ -41,6 +47,6 @@ bool ReadingParser::parseReading(const QString &reply)
 QString ReadingParser::displayText(int t) const
 {
     if (t < 0 || t >= int(m_readingFields.size()))
-        throw AppError(ErrorKind::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+        throw AppError(ErrorKind::SubscriptOutOfRange, ErrorTexts::tr("Subscript out of range"));
     return fmtEngValue(m_readingFields[size_t(t)], Quantity(t), m_units);
 }

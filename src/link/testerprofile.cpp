@@ -2,6 +2,7 @@
 
 #include "link/fieldsplitter.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -16,6 +17,11 @@
 #include <limits>
 
 namespace {
+// The translation context of the texts this file shows.
+struct ProfileTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(TesterProfile)
+};
 
 // The program's own overflow and no-reading marks (testernumber.h).
 const QString kOverflowMark = QStringLiteral("+1.0E+9");
@@ -103,14 +109,14 @@ QString typeName(const QJsonValue &value)
 {
     switch (value.type()) {
     case QJsonValue::Null: return QStringLiteral("null");
-    case QJsonValue::Bool: return QStringLiteral("true or false");
-    case QJsonValue::Double: return QStringLiteral("a number");
-    case QJsonValue::String: return QStringLiteral("a text");
-    case QJsonValue::Array: return QStringLiteral("a list");
-    case QJsonValue::Object: return QStringLiteral("an object");
+    case QJsonValue::Bool: return ProfileTexts::tr("true or false");
+    case QJsonValue::Double: return ProfileTexts::tr("a number");
+    case QJsonValue::String: return ProfileTexts::tr("a text");
+    case QJsonValue::Array: return ProfileTexts::tr("a list");
+    case QJsonValue::Object: return ProfileTexts::tr("an object");
     case QJsonValue::Undefined: break;
     }
-    return QStringLiteral("nothing");
+    return ProfileTexts::tr("nothing");
 }
 
 QString quoted(const QString &text)
@@ -143,8 +149,8 @@ public:
         if (failed())
             return;
         m_error = key.isEmpty()
-            ? QStringLiteral("Tester profile %1: %2.").arg(m_origin, what)
-            : QStringLiteral("Tester profile %1: key \"%2\" %3.").arg(m_origin, key, what);
+            ? ProfileTexts::tr("Tester profile %1: %2.").arg(m_origin, what)
+            : ProfileTexts::tr("Tester profile %1: key \"%2\" %3.").arg(m_origin, key, what);
     }
 
     // Refuses keys the level does not know: a misspelt key would otherwise
@@ -153,7 +159,7 @@ public:
     {
         for (auto it = object.begin(); it != object.end(); ++it) {
             if (!known.contains(it.key()))
-                fail(join(path, it.key()), QStringLiteral("is unknown (known here: %1)").arg(known.join(QStringLiteral(", "))));
+                fail(join(path, it.key()), ProfileTexts::tr("is unknown (known here: %1)").arg(known.join(QStringLiteral(", "))));
         }
     }
 
@@ -163,7 +169,7 @@ public:
         const QJsonValue v = object.value(key);
         if (v.isUndefined()) {
             if (required)
-                fail(join(path, key), QStringLiteral("is missing"));
+                fail(join(path, key), ProfileTexts::tr("is missing"));
             return std::nullopt;
         }
         return v;
@@ -176,7 +182,7 @@ public:
         if (!v)
             return std::nullopt;
         if (!v->isObject()) {
-            fail(join(path, key), QStringLiteral("must be an object { ... }, not %1").arg(typeName(*v)));
+            fail(join(path, key), ProfileTexts::tr("must be an object { ... }, not %1").arg(typeName(*v)));
             return std::nullopt;
         }
         return v->toObject();
@@ -188,7 +194,7 @@ public:
         if (!v)
             return std::nullopt;
         if (!v->isString()) {
-            fail(join(path, key), QStringLiteral("must be a text in quotes, not %1").arg(typeName(*v)));
+            fail(join(path, key), ProfileTexts::tr("must be a text in quotes, not %1").arg(typeName(*v)));
             return std::nullopt;
         }
         return v->toString();
@@ -201,16 +207,16 @@ public:
         if (!v)
             return std::nullopt;
         if (!v->isDouble()) {
-            fail(join(path, key), QStringLiteral("must be a number, not %1").arg(typeName(*v)));
+            fail(join(path, key), ProfileTexts::tr("must be a number, not %1").arg(typeName(*v)));
             return std::nullopt;
         }
         const double d = v->toDouble();
         if (whole && d != std::floor(d)) {
-            fail(join(path, key), QStringLiteral("must be a whole number, not %1").arg(numberText(d)));
+            fail(join(path, key), ProfileTexts::tr("must be a whole number, not %1").arg(numberText(d)));
             return std::nullopt;
         }
         if (!(d >= minimum && d <= maximum)) {
-            fail(join(path, key), QStringLiteral("is %1, out of range (%2 to %3)")
+            fail(join(path, key), ProfileTexts::tr("is %1, out of range (%2 to %3)")
                                       .arg(numberText(d), numberText(minimum), numberText(maximum)));
             return std::nullopt;
         }
@@ -229,7 +235,7 @@ public:
             QStringList shown;
             for (const QString &c : choices)
                 shown << quoted(c);
-            fail(join(path, key), QStringLiteral("has an unknown value %1 (one of %2)").arg(quoted(*t), shown.join(QStringLiteral(", "))));
+            fail(join(path, key), ProfileTexts::tr("has an unknown value %1 (one of %2)").arg(quoted(*t), shown.join(QStringLiteral(", "))));
             return std::nullopt;
         }
         return int(at);
@@ -243,7 +249,7 @@ public:
         if (!v)
             return std::nullopt;
         if (!v->isArray()) {
-            fail(join(path, key), QStringLiteral("must be a list [ \"...\", ... ], not %1").arg(typeName(*v)));
+            fail(join(path, key), ProfileTexts::tr("must be a list [ \"...\", ... ], not %1").arg(typeName(*v)));
             return std::nullopt;
         }
         QStringList result;
@@ -251,7 +257,7 @@ public:
         for (qsizetype i = 0; i < array.size(); ++i) {
             const QString itemKey = QStringLiteral("%1[%2]").arg(join(path, key)).arg(i);
             if (!array.at(i).isString()) {
-                fail(itemKey, QStringLiteral("must be a text in quotes, not %1").arg(typeName(array.at(i))));
+                fail(itemKey, ProfileTexts::tr("must be a text in quotes, not %1").arg(typeName(array.at(i))));
                 return std::nullopt;
             }
             const QString item = array.at(i).toString();
@@ -260,7 +266,7 @@ public:
             result << item;
         }
         if (result.isEmpty() && !mayBeEmpty) {
-            fail(join(path, key), QStringLiteral("must hold at least one text"));
+            fail(join(path, key), ProfileTexts::tr("must hold at least one text"));
             return std::nullopt;
         }
         return result;
@@ -270,12 +276,12 @@ public:
     bool isPlainLine(const QString &key, const QString &item)
     {
         if (item.isEmpty()) {
-            fail(key, QStringLiteral("is empty"));
+            fail(key, ProfileTexts::tr("is empty"));
             return false;
         }
         for (const QChar c : item) {
             if (c.unicode() < 0x20 || c.unicode() > 0x7e) {
-                fail(key, QStringLiteral("holds %1, which is not a printable ASCII character").arg(quoted(QString(c))));
+                fail(key, ProfileTexts::tr("holds %1, which is not a printable ASCII character").arg(quoted(QString(c))));
                 return false;
             }
         }
@@ -304,7 +310,7 @@ std::optional<QByteArray> lineEnd(ProfileReader &reader, const QJsonObject &root
         QStringList shown;
         for (const QString &a : allowed)
             shown << quoted(a);
-        reader.fail(key, QStringLiteral("is %1; it must be one of %2").arg(quoted(*t), shown.join(QStringLiteral(", "))));
+        reader.fail(key, ProfileTexts::tr("is %1; it must be one of %2").arg(quoted(*t), shown.join(QStringLiteral(", "))));
         return std::nullopt;
     }
     return t->toLatin1();
@@ -375,7 +381,7 @@ void readSerial(ProfileReader &reader, const QJsonObject &root, LineSettings &li
         else if (*stop == 2)
             line.stopBits = LineSettings::StopBits::Two;
         else
-            reader.fail(QStringLiteral("serial.stopBits"), QStringLiteral("is %1; it must be 1, 1.5 or 2").arg(numberText(*stop)));
+            reader.fail(QStringLiteral("serial.stopBits"), ProfileTexts::tr("is %1; it must be 1, 1.5 or 2").arg(numberText(*stop)));
     }
     if (const auto flow = reader.choice(*serial, path, QStringLiteral("flowControl"),
                                         {QStringLiteral("none"), QStringLiteral("hardware"), QStringLiteral("software")}))
@@ -404,14 +410,14 @@ void readReply(ProfileReader &reader, const QJsonObject &root, TesterProfile &pr
 
     if (profile.voltage.index == profile.resistance.index)
         reader.fail(QStringLiteral("reply.voltage.field"),
-                    QStringLiteral("is %1, the same field as reply.resistance.field").arg(profile.voltage.index));
+                    ProfileTexts::tr("is %1, the same field as reply.resistance.field").arg(profile.voltage.index));
     else if (profile.judgement.present()
              && (profile.judgement.index == profile.resistance.index || profile.judgement.index == profile.voltage.index))
         reader.fail(QStringLiteral("reply.judgement.field"),
-                    QStringLiteral("is %1, the same field as a reading").arg(profile.judgement.index));
+                    ProfileTexts::tr("is %1, the same field as a reading").arg(profile.judgement.index));
     else if (profile.noReading.from <= profile.overflow.from)
         reader.fail(QStringLiteral("reply.noReading.from"),
-                    QStringLiteral("is %1; it must be above reply.overflow.from (%2)")
+                    ProfileTexts::tr("is %1; it must be above reply.overflow.from (%2)")
                         .arg(numberText(profile.noReading.from), numberText(profile.overflow.from)));
 }
 
@@ -469,7 +475,7 @@ QStringList replyFields(const TesterProfile &profile, const QString &line)
 QString TesterProfile::displayName() const
 {
     if (origin.isEmpty() || origin == QLatin1String("built-in"))
-        return QStringLiteral("%1 (built-in)").arg(name);
+        return ProfileTexts::tr("%1 (built-in)").arg(name);
     return QStringLiteral("%1 (%2)").arg(name, origin);
 }
 
@@ -522,11 +528,11 @@ ProfileLoad parseTesterProfile(const QByteArray &json, const QString &origin)
     if (parseError.error != QJsonParseError::NoError) {
         // The line the fault is on helps more than a byte offset.
         const int lineNumber = int(json.left(parseError.offset).count('\n')) + 1;
-        reader.fail(QString(), QStringLiteral("is not valid JSON: %1 on line %2").arg(parseError.errorString()).arg(lineNumber));
+        reader.fail(QString(), ProfileTexts::tr("is not valid JSON: %1 on line %2").arg(parseError.errorString()).arg(lineNumber));
         return {std::nullopt, reader.error()};
     }
     if (!document.isObject()) {
-        reader.fail(QString(), QStringLiteral("must hold one object { ... }"));
+        reader.fail(QString(), ProfileTexts::tr("must hold one object { ... }"));
         return {std::nullopt, reader.error()};
     }
 
@@ -564,16 +570,16 @@ ProfileLoad parseTesterProfile(const QByteArray &json, const QString &origin)
 
     if (profile.pushes()) {
         if (request && !request->isEmpty())
-            reader.fail(QStringLiteral("request"), QStringLiteral("must be empty or left out in mode \"push\": the tester is not asked"));
+            reader.fail(QStringLiteral("request"), ProfileTexts::tr("must be empty or left out in mode \"push\": the tester is not asked"));
     } else if (!request) {
-        reader.fail(QStringLiteral("request"), QStringLiteral("is missing; mode \"query\" needs the text that asks for a reading"));
+        reader.fail(QStringLiteral("request"), ProfileTexts::tr("is missing; mode \"query\" needs the text that asks for a reading"));
     } else if (request->isEmpty()) {
-        reader.fail(QStringLiteral("request"), QStringLiteral("is empty; mode \"query\" needs the text that asks for a reading (or use mode \"push\")"));
+        reader.fail(QStringLiteral("request"), ProfileTexts::tr("is empty; mode \"query\" needs the text that asks for a reading (or use mode \"push\")"));
     } else if (reader.isPlainLine(QStringLiteral("request"), *request)) {
         profile.request = *request;
     }
     if (!profile.pushes() && profile.requestEnd.isEmpty())
-        reader.fail(QStringLiteral("requestEnd"), QStringLiteral("is empty; mode \"query\" needs a line end after the request"));
+        reader.fail(QStringLiteral("requestEnd"), ProfileTexts::tr("is empty; mode \"query\" needs a line end after the request"));
     if (reader.failed())
         return {std::nullopt, reader.error()};
     return {std::move(profile), QString()};
@@ -583,18 +589,18 @@ ProfileLoad readTesterProfileFile(const QString &path)
 {
     const QFileInfo info(path);
     const auto refuse = [&path](const QString &why) {
-        return ProfileLoad{std::nullopt, QStringLiteral("Tester profile %1: %2.").arg(path, why)};
+        return ProfileLoad{std::nullopt, ProfileTexts::tr("Tester profile %1: %2.").arg(path, why)};
     };
     if (!info.exists())
-        return refuse(QStringLiteral("the file is missing"));
+        return refuse(ProfileTexts::tr("the file is missing"));
     if (!info.isFile())
-        return refuse(QStringLiteral("this is not a regular file"));
+        return refuse(ProfileTexts::tr("this is not a regular file"));
     if (info.size() > kMaxProfileFileSize)
-        return refuse(QStringLiteral("the file has %1 bytes, more than a profile may have (%2)")
+        return refuse(ProfileTexts::tr("the file has %1 bytes, more than a profile may have (%2)")
                           .arg(info.size()).arg(kMaxProfileFileSize));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return refuse(QStringLiteral("cannot read it: %1").arg(file.errorString()));
+        return refuse(ProfileTexts::tr("cannot read it: %1").arg(file.errorString()));
     return parseTesterProfile(file.read(kMaxProfileFileSize + 1), path);
 }
 

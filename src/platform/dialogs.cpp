@@ -1,7 +1,16 @@
 #include "platform/dialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+
+namespace {
+// The translation context of the texts this file shows.
+struct DialogTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(Dialogs)
+};
+} // namespace
 
 void QtDialogs::showMessage(const QString &text, const QString &title, Icon icon)
 {
@@ -51,7 +60,7 @@ void QtDialogs::askSavePath(const SaveDialogSetup &setup,
             const QStringList chosen = dialog->selectedFiles();
             if (chosen.isEmpty() || chosen.first().isEmpty()) {
                 result.outcome = SaveDialogResult::Outcome::Failed;
-                result.error = QStringLiteral("The dialog returned no file name.");
+                result.error = DialogTexts::tr("The dialog returned no file name.");
             } else {
                 result.outcome = SaveDialogResult::Outcome::Chosen;
                 result.path = chosen.first();

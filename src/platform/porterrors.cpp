@@ -1,5 +1,6 @@
 #include "platform/porterrors.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -10,6 +11,11 @@
 #include <unistd.h>
 
 namespace {
+// The translation context of the texts this file shows.
+struct PortTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(SerialPort)
+};
 
 QString deviceBehind(const QString &entry)
 {
@@ -41,19 +47,19 @@ QString accessDeniedText(qint16 port, const QString &device, const QString &via,
 {
     const QString name = QStringLiteral("COM%1").arg(port);
     const QString where = via.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(via);
-    const QString denied = QStringLiteral("Cannot open serial port %1: permission denied on %2%3. ").arg(name, device, where);
+    const QString denied = PortTexts::tr("Cannot open serial port %1: permission denied on %2%3. ").arg(name, device, where);
     // Joining the group helps only when the group may read and write the device.
     const bool groupMayUse = (rights.mode & 060u) == 060u;
     if (!rights.group.isEmpty() && groupMayUse && !rights.groupIsRoot) {
         return denied
-               + QStringLiteral("Your user may not use this device: ask for membership of the group \"%1\" "
-                                "(sudo usermod -aG %1 $USER), then log out and log in again.")
+               + PortTexts::tr("Your user may not use this device: ask for membership of the group \"%1\" "
+                               "(sudo usermod -aG %1 $USER), then log out and log in again.")
                      .arg(rights.group);
     }
     return denied
-           + QStringLiteral("The device belongs to owner %1, group %2, mode %3, so joining a group does not help: "
-                            "ask the administrator to let a group you can join read and write it "
-                            "(mode 0660, for instance with a udev rule).")
+           + PortTexts::tr("The device belongs to owner %1, group %2, mode %3, so joining a group does not help: "
+                           "ask the administrator to let a group you can join read and write it "
+                           "(mode 0660, for instance with a udev rule).")
                  .arg(rights.owner.isEmpty() ? QStringLiteral("?") : rights.owner,
                       rights.group.isEmpty() ? QStringLiteral("?") : rights.group,
                       QStringLiteral("0%1").arg(rights.mode, 3, 8, QLatin1Char('0')));
@@ -78,11 +84,11 @@ QString portOpenFailureText(qint16 port, const QString &entry, PortOpenProblem p
     switch (problem) {
     case PortOpenProblem::Missing:
         if (info.isSymLink())
-            return QStringLiteral("Cannot open serial port %1: the link %2 leads to %3, which does not exist (%4). "
-                                  "Plug the adapter in, or connect %1 to a device in Settings > COMPort.")
+            return PortTexts::tr("Cannot open serial port %1: the link %2 leads to %3, which does not exist (%4). "
+                                 "Plug the adapter in, or connect %1 to a device in Settings > COMPort.")
                 .arg(name, entry, info.symLinkTarget(), reason);
-        return QStringLiteral("Cannot open serial port %1: %2 does not exist (%3). "
-                              "Connect %1 to a device in Settings > COMPort.")
+        return PortTexts::tr("Cannot open serial port %1: %2 does not exist (%3). "
+                             "Connect %1 to a device in Settings > COMPort.")
             .arg(name, entry, reason);
     case PortOpenProblem::AccessDenied: {
         const QString device = deviceBehind(entry);
@@ -93,8 +99,8 @@ QString portOpenFailureText(qint16 port, const QString &entry, PortOpenProblem p
         break;
     }
     if (entry.isEmpty() || entry == name)
-        return QStringLiteral("Cannot open serial port %1: %2").arg(name, reason);
+        return PortTexts::tr("Cannot open serial port %1: %2").arg(name, reason);
     if (info.isSymLink())
-        return QStringLiteral("Cannot open serial port %1 (%2 -> %3): %4").arg(name, entry, info.symLinkTarget(), reason);
-    return QStringLiteral("Cannot open serial port %1 (%2): %3").arg(name, entry, reason);
+        return PortTexts::tr("Cannot open serial port %1 (%2 -> %3): %4").arg(name, entry, info.symLinkTarget(), reason);
+    return PortTexts::tr("Cannot open serial port %1 (%2): %3").arg(name, entry, reason);
 }

@@ -3,10 +3,16 @@
 #include "common/apperror.h"
 #include "platform/porterrors.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
 namespace {
+// The translation context of the texts this file shows.
+struct PortTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(SerialPort)
+};
 
 QSerialPort::Parity toQt(LineSettings::Parity parity)
 {
@@ -88,7 +94,7 @@ void QtSerialPort::setCommPort(qint16 port)
 {
     if (m_serial.isOpen())
         throw AppError(ErrorKind::PortOpenFailed,
-                       QStringLiteral("Cannot change the port number while %1 is open")
+                       PortTexts::tr("Cannot change the port number while %1 is open")
                            .arg(portLabel()));
     if (port != m_commPort)
         m_device.clear(); // another port: reopen() has nothing to go back to
@@ -129,7 +135,7 @@ void QtSerialPort::open(const QString &device)
     const QString name = QStringLiteral("COM%1").arg(m_commPort);
     if (m_commPort < 1)
         throw AppError(ErrorKind::PortOpenFailed,
-                       QStringLiteral("Cannot open serial port %1: there is no such port").arg(name));
+                       PortTexts::tr("Cannot open serial port %1: there is no such port").arg(name));
 
     m_device = device;
     m_closedBecause.clear();
@@ -168,18 +174,18 @@ void QtSerialPort::open(const QString &device)
 void QtSerialPort::clearInBuffer()
 {
     if (!m_serial.isOpen())
-        throwNotOpen("clear the input of");
+        throwNotOpen(QT_TRANSLATE_NOOP("SerialPort", "clear the input of"));
     m_serial.clear(QSerialPort::Input);
 }
 
 void QtSerialPort::output(const QByteArray &data)
 {
     if (!m_serial.isOpen())
-        throwNotOpen("write to");
+        throwNotOpen(QT_TRANSLATE_NOOP("SerialPort", "write to"));
     if (m_serial.bytesToWrite() + data.size() > kTransmitBufferSize)
         throw AppError(ErrorKind::PortIoFailed,
-                       QStringLiteral("Cannot write to serial port %1: %2 bytes do not fit the transmit buffer "
-                                      "(%3 bytes, %4 still waiting)")
+                       PortTexts::tr("Cannot write to serial port %1: %2 bytes do not fit the transmit buffer "
+                                     "(%3 bytes, %4 still waiting)")
                            .arg(portLabel())
                            .arg(data.size())
                            .arg(kTransmitBufferSize)
@@ -194,14 +200,14 @@ void QtSerialPort::output(const QByteArray &data)
         const QString reason = m_ioError.isEmpty() ? m_serial.errorString() : m_ioError;
         m_serial.clearError();
         throw AppError(ErrorKind::PortIoFailed,
-                       QStringLiteral("Cannot write to serial port %1: %2").arg(portLabel(), reason));
+                       PortTexts::tr("Cannot write to serial port %1: %2").arg(portLabel(), reason));
     }
 }
 
 QByteArray QtSerialPort::input()
 {
     if (!m_serial.isOpen())
-        throwNotOpen("read from");
+        throwNotOpen(QT_TRANSLATE_NOOP("SerialPort", "read from"));
     // One read hands over at most a receive buffer's worth; what is left is
     // announced again once the caller is done with this piece.
     QByteArray data = m_serial.read(kReceiveBufferSize);
@@ -255,10 +261,10 @@ QString QtSerialPort::portLabel() const
 
 void QtSerialPort::throwNotOpen(const char *operation) const
 {
-    QString text = QStringLiteral("Cannot %1 serial port COM%2: the port is not open")
-                       .arg(QLatin1String(operation))
+    QString text = PortTexts::tr("Cannot %1 serial port COM%2: the port is not open")
+                       .arg(PortTexts::tr(operation))
                        .arg(m_commPort);
     if (!m_closedBecause.isEmpty())
-        text += QStringLiteral(" (closed after: %1)").arg(m_closedBecause);
+        text += PortTexts::tr(" (closed after: %1)").arg(m_closedBecause);
     throw AppError(ErrorKind::PortNotOpen, text);
 }

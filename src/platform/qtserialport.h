@@ -56,6 +56,7 @@ private:
     void open(const QString &device);
     void onError(QSerialPort::SerialPortError error);
     QString portLabel() const;
+    // operation: a verb phrase marked for translation in the context "SerialPort".
     [[noreturn]] void throwNotOpen(const char *operation) const;
 
     QString m_programDir;

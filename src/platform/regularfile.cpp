@@ -1,5 +1,6 @@
 #include "platform/regularfile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -7,6 +8,14 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+// The translation context of the texts this file shows.
+struct FileTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(RegularFile)
+};
+} // namespace
 
 namespace regularfile {
 
@@ -66,29 +75,29 @@ QString describe(Kind kind)
 {
     switch (kind) {
     case Kind::Missing:
-        return QStringLiteral("missing");
+        return FileTexts::tr("missing");
     case Kind::Regular:
-        return QStringLiteral("a regular file");
+        return FileTexts::tr("a regular file");
     case Kind::Directory:
-        return QStringLiteral("a folder");
+        return FileTexts::tr("a folder");
     case Kind::Pipe:
-        return QStringLiteral("a named pipe");
+        return FileTexts::tr("a named pipe");
     case Kind::CharacterDevice:
     case Kind::BlockDevice:
-        return QStringLiteral("a device");
+        return FileTexts::tr("a device");
     case Kind::Socket:
-        return QStringLiteral("a socket");
+        return FileTexts::tr("a socket");
     case Kind::Unknown:
         break;
     }
-    return QStringLiteral("not a file");
+    return FileTexts::tr("not a file");
 }
 
 QString refusalText(const QString &path, Kind kind)
 {
     if (kind == Kind::Missing || kind == Kind::Regular || kind == Kind::Unknown)
         return QString();
-    return QStringLiteral("%1 is %2, not a regular file").arg(shown(path), describe(kind));
+    return FileTexts::tr("%1 is %2, not a regular file").arg(shown(path), describe(kind));
 }
 
 Opened open(const QString &path, int flags)
@@ -118,7 +127,7 @@ Opened open(const QString &path, int flags)
         ::close(fd);
         result.error = refusalText(path, kind == Kind::Regular ? Kind::Unknown : kind);
         if (result.error.isEmpty())
-            result.error = QStringLiteral("%1 is not a regular file").arg(shown(path));
+            result.error = FileTexts::tr("%1 is not a regular file").arg(shown(path));
         return result;
     }
     const int status = ::fcntl(fd, F_GETFL);

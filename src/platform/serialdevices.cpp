@@ -2,6 +2,7 @@
 
 #include "platform/qtserialport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +14,11 @@
 #include <unistd.h>
 
 namespace {
+// The translation context of the texts this file shows.
+struct DeviceTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(SerialDevices)
+};
 const QString kByIdDir = QStringLiteral("/dev/serial/by-id");
 } // namespace
 
@@ -51,7 +57,7 @@ QString deviceCaption(const SerialDevice &device)
     if (!device.manufacturer.isEmpty())
         about << device.manufacturer;
     if (!device.serialNumber.isEmpty())
-        about << QStringLiteral("serial %1").arg(device.serialNumber);
+        about << DeviceTexts::tr("serial %1").arg(device.serialNumber);
     QString caption = device.description.isEmpty() ? QFileInfo(device.systemLocation).fileName()
                                                    : device.description;
     if (!about.isEmpty())
@@ -69,7 +75,7 @@ QString comPortCaption(qint16 port, const QString &linkDir)
         target = info.symLinkTarget();
     QString caption = QStringLiteral("%1 -> %2").arg(name, target);
     if (!info.exists())
-        caption += QStringLiteral(" (missing)");
+        caption += DeviceTexts::tr(" (missing)");
     return caption;
 }
 
@@ -81,9 +87,9 @@ bool linkComPort(qint16 port, const QString &device, const QString &linkDir, QSt
         return false;
     };
     if (device.isEmpty())
-        return fail(QStringLiteral("no device was named"));
+        return fail(DeviceTexts::tr("no device was named"));
     if (!QDir().mkpath(linkDir))
-        return fail(QStringLiteral("cannot create the folder %1").arg(linkDir));
+        return fail(DeviceTexts::tr("cannot create the folder %1").arg(linkDir));
     const QDir dir(linkDir);
     const QString link = dir.filePath(QStringLiteral("COM%1").arg(port));
     const QString staged = dir.filePath(QStringLiteral(".COM%1.new").arg(port));
@@ -91,12 +97,12 @@ bool linkComPort(qint16 port, const QString &device, const QString &linkDir, QSt
     const QByteArray target = QFile::encodeName(device);
     const QByteArray stagedName = QFile::encodeName(staged);
     if (::symlink(target.constData(), stagedName.constData()) != 0)
-        return fail(QStringLiteral("cannot create a link in %1: %2").arg(linkDir, QString::fromLocal8Bit(std::strerror(errno))));
+        return fail(DeviceTexts::tr("cannot create a link in %1: %2").arg(linkDir, QString::fromLocal8Bit(std::strerror(errno))));
     // rename() replaces an existing link or file in one step.
     if (std::rename(stagedName.constData(), QFile::encodeName(link).constData()) != 0) {
         const QString reason = QString::fromLocal8Bit(std::strerror(errno));
         QFile::remove(staged);
-        return fail(QStringLiteral("cannot replace %1: %2").arg(link, reason));
+        return fail(DeviceTexts::tr("cannot replace %1: %2").arg(link, reason));
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "record/centralconnection.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QSqlError>
@@ -10,6 +11,15 @@
 #include <QVariant>
 
 #include <array>
+#include <optional>
+
+namespace {
+// The translation context of the texts this file shows.
+struct CentralTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(CentralDatabase)
+};
+} // namespace
 
 namespace central {
 
@@ -22,7 +32,9 @@ constexpr int kStatementTimeoutMs = 20000;
 // Held while the tables are made or upgraded.
 constexpr qint64 kSchemaLock = 48704870;
 
-// The statements that bring the schema from version n to n + 1.
+// The statements that bring the schema from version n to n + 1. A new
+// version is one that benches of an older program cannot work with; they
+// refuse it and leave it alone.
 const std::vector<QStringList> &upgrades()
 {
     static const std::vector<QStringList> steps{
@@ -38,9 +50,19 @@ const std::vector<QStringList> &upgrades()
             QStringLiteral("CREATE INDEX cells_bench_arrival ON cells (bench, arrival)"),
             QStringLiteral("CREATE INDEX cells_measured_at ON cells (measured_at)"),
         },
+    };
+    return steps;
+}
+
+// The statements that bring the additions from n to n + 1: columns with a
+// default and indexes that an older program's inserts and queries, which
+// name their columns, never notice. The version stays, so benches not yet
+// updated keep sending to the same tables.
+const std::vector<QStringList> &additions()
+{
+    static const std::vector<QStringList> steps{
         {
-            // Also right on tables that have them already (a version number
-            // set back by hand).
+            QStringLiteral("ALTER TABLE bin4870_schema ADD COLUMN IF NOT EXISTS additions integer NOT NULL DEFAULT 0"),
             QStringLiteral("ALTER TABLE cells ADD COLUMN IF NOT EXISTS retest boolean NOT NULL DEFAULT false,"
                            " ADD COLUMN IF NOT EXISTS k_value double precision,"
                            " ADD COLUMN IF NOT EXISTS k_limit double precision,"
@@ -53,8 +75,8 @@ const std::vector<QStringList> &upgrades()
 
 QString where(const CentralSettings &settings)
 {
-    const QString host = settings.host.isEmpty() ? QStringLiteral("the local socket") : settings.host;
-    return QStringLiteral("%1, port %2").arg(QDir::toNativeSeparators(host)).arg(settings.port);
+    const QString host = settings.host.isEmpty() ? CentralTexts::tr("the local socket") : settings.host;
+    return CentralTexts::tr("%1, port %2").arg(QDir::toNativeSeparators(host)).arg(settings.port);
 }
 
 QString driverText(const QSqlError &error)
@@ -75,31 +97,48 @@ Outcome succeeded(const QString &message = QString())
     return outcome;
 }
 
-// The schema version in the database: 0 before the first contact, -1 (and
-// *error) when it cannot be read.
-int schemaVersion(QSqlDatabase &db, QSqlError *error)
+struct SchemaLevel
+{
+    int version = 0;   // 0 before the first contact
+    int additions = 0; // compatible additions made to that version
+};
+
+// The schema level in the database; nullopt (and *error) when it cannot be
+// read.
+std::optional<SchemaLevel> schemaLevel(QSqlDatabase &db, QSqlError *error)
 {
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT to_regclass('bin4870_schema') IS NOT NULL")) || !query.next()) {
+    if (!query.exec(QStringLiteral("SELECT to_regclass('bin4870_schema') IS NOT NULL,"
+                                   " EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('bin4870_schema')"
+                                   " AND attname = 'additions' AND NOT attisdropped)"))
+        || !query.next()) {
         *error = query.lastError();
-        return -1;
+        return std::nullopt;
     }
+    SchemaLevel level;
     if (!query.value(0).toBool())
-        return 0;
-    if (!query.exec(QStringLiteral("SELECT coalesce(max(version), 0) FROM bin4870_schema")) || !query.next()) {
+        return level;
+    const bool hasAdditions = query.value(1).toBool();
+    if (!query.exec(hasAdditions
+                            ? QStringLiteral("SELECT coalesce(max(version), 0), coalesce(max(additions), 0)"
+                                             " FROM bin4870_schema")
+                            : QStringLiteral("SELECT coalesce(max(version), 0), 0 FROM bin4870_schema"))
+        || !query.next()) {
         *error = query.lastError();
-        return -1;
+        return std::nullopt;
     }
-    return query.value(0).toInt();
+    level.version = query.value(0).toInt();
+    level.additions = query.value(1).toInt();
+    return level;
 }
 
 Outcome newerSchema(int version)
 {
     Outcome outcome;
-    outcome.reason = QStringLiteral("database tables of a newer version %1").arg(version);
-    outcome.message = QStringLiteral("The central database's tables are of version %1, newer than this program "
-                                     "knows (%2). They are left as they are and nothing is sent; update the "
-                                     "program on this bench. Counted cells wait in the journal.")
+    outcome.reason = CentralTexts::tr("database tables of a newer version %1").arg(version);
+    outcome.message = CentralTexts::tr("The central database's tables are of version %1, newer than this program "
+                                       "knows (%2). They are left as they are and nothing is sent; update the "
+                                       "program on this bench. Counted cells wait in the journal.")
                               .arg(version)
                               .arg(kSchemaVersion);
     return outcome;
@@ -129,37 +168,37 @@ Outcome describe(const QString &text, const CentralSettings &settings)
     const QString firstLine = text.section(QLatin1Char('\n'), 0, 0).remove(QStringLiteral("FATAL:")).trimmed();
     const auto has = [&text](const char *part) { return text.contains(QLatin1String(part), Qt::CaseInsensitive); };
     if (has("password authentication failed") || has("authentication failed")) {
-        outcome.reason = QStringLiteral("password refused for user %1").arg(settings.user);
-        outcome.message = QStringLiteral("The server refused the password of user \"%1\". The program keeps no "
-                                         "password: put the right one in ~/.pgpass (or the file PGPASSFILE "
-                                         "names).").arg(settings.user);
+        outcome.reason = CentralTexts::tr("password refused for user %1").arg(settings.user);
+        outcome.message = CentralTexts::tr("The server refused the password of user \"%1\". The program keeps no "
+                                           "password: put the right one in ~/.pgpass (or the file PGPASSFILE "
+                                           "names).").arg(settings.user);
     } else if (has("no password supplied")) {
-        outcome.reason = QStringLiteral("no password for user %1").arg(settings.user);
-        outcome.message = QStringLiteral("The server asks for a password of user \"%1\" and none was found. "
-                                         "The program keeps no password: put it in ~/.pgpass (or the file "
-                                         "PGPASSFILE names), mode 0600.").arg(settings.user);
+        outcome.reason = CentralTexts::tr("no password for user %1").arg(settings.user);
+        outcome.message = CentralTexts::tr("The server asks for a password of user \"%1\" and none was found. "
+                                           "The program keeps no password: put it in ~/.pgpass (or the file "
+                                           "PGPASSFILE names), mode 0600.").arg(settings.user);
     } else if (has("database \"") && has("does not exist")) {
-        outcome.reason = QStringLiteral("database %1 does not exist").arg(settings.database);
-        outcome.message = QStringLiteral("The server at %1 has no database \"%2\". Check the database name, or "
-                                         "ask for the database to be created.")
+        outcome.reason = CentralTexts::tr("database %1 does not exist").arg(settings.database);
+        outcome.message = CentralTexts::tr("The server at %1 has no database \"%2\". Check the database name, or "
+                                           "ask for the database to be created.")
                                   .arg(where(settings), settings.database);
     } else if (has("role \"") && has("does not exist")) {
-        outcome.reason = QStringLiteral("user %1 unknown").arg(settings.user);
-        outcome.message = QStringLiteral("The server at %1 knows no user \"%2\".").arg(where(settings), settings.user);
+        outcome.reason = CentralTexts::tr("user %1 unknown").arg(settings.user);
+        outcome.message = CentralTexts::tr("The server at %1 knows no user \"%2\".").arg(where(settings), settings.user);
     } else if (has("could not connect") || has("connection refused") || has("no such file")
                || has("timeout expired") || has("could not translate host name") || has("network is unreachable")
                || has("no route to host") || has("connection to server") || has("server closed the connection")
                || has("terminating connection") || has("no connection to the server")) {
-        outcome.reason = QStringLiteral("server not reachable");
-        outcome.message = QStringLiteral("The server at %1 cannot be reached (%2). Cells wait in the journal and "
-                                         "are sent once it answers.").arg(where(settings), firstLine);
+        outcome.reason = CentralTexts::tr("server not reachable");
+        outcome.message = CentralTexts::tr("The server at %1 cannot be reached (%2). Cells wait in the journal and "
+                                           "are sent once it answers.").arg(where(settings), firstLine);
     } else if (has("driver not loaded")) {
-        outcome.reason = QStringLiteral("PostgreSQL driver missing");
-        outcome.message = QStringLiteral("Qt's PostgreSQL driver is not installed (Debian package "
-                                         "libqt6sql6-psql).");
+        outcome.reason = CentralTexts::tr("PostgreSQL driver missing");
+        outcome.message = CentralTexts::tr("Qt's PostgreSQL driver is not installed (Debian package "
+                                           "libqt6sql6-psql).");
     } else {
-        outcome.reason = firstLine.isEmpty() ? QStringLiteral("database error") : firstLine;
-        outcome.message = QStringLiteral("The central database at %1 reported: %2").arg(where(settings), firstLine);
+        outcome.reason = firstLine.isEmpty() ? CentralTexts::tr("database error") : firstLine;
+        outcome.message = CentralTexts::tr("The central database at %1 reported: %2").arg(where(settings), firstLine);
     }
     return outcome;
 }
@@ -210,9 +249,10 @@ Outcome prepareSchema(const QString &connectionName, const CentralSettings &sett
     if (!query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLock)))
         return rollback(query.lastError());
     QSqlError error;
-    const int version = schemaVersion(db, &error);
-    if (version < 0)
+    const std::optional<SchemaLevel> level = schemaLevel(db, &error);
+    if (!level)
         return rollback(error);
+    const int version = level->version;
     if (version > kSchemaVersion) {
         db.rollback();
         return newerSchema(version);
@@ -228,6 +268,16 @@ Outcome prepareSchema(const QString &connectionName, const CentralSettings &sett
             || !query.exec(QStringLiteral("INSERT INTO bin4870_schema (version) VALUES (%1)").arg(kSchemaVersion)))
             return rollback(query.lastError());
     }
+    const int made = version < kSchemaVersion ? 0 : level->additions;
+    for (int step = made; step < kSchemaAdditions; ++step) {
+        for (const QString &statement : additions()[size_t(step)]) {
+            if (!query.exec(statement))
+                return rollback(query.lastError());
+        }
+    }
+    if (made < kSchemaAdditions
+        && !query.exec(QStringLiteral("UPDATE bin4870_schema SET additions = %1").arg(kSchemaAdditions)))
+        return rollback(query.lastError());
     if (!db.commit())
         return rollback(db.lastError());
     return succeeded();
@@ -239,16 +289,17 @@ Outcome probe(const QString &connectionName, const CentralSettings &settings)
     if (outcome.ok) {
         QSqlDatabase db = QSqlDatabase::database(connectionName, false);
         QSqlError error;
-        const int version = schemaVersion(db, &error);
-        if (version < 0) {
+        const std::optional<SchemaLevel> level = schemaLevel(db, &error);
+        const int version = level ? level->version : -1;
+        if (!level) {
             outcome = failed(error, settings);
         } else if (version > kSchemaVersion) {
             outcome = newerSchema(version);
         } else {
             const QString tables = version == 0
-                    ? QStringLiteral("the tables are made when the first cell is sent")
-                    : QStringLiteral("its tables are ready (version %1)").arg(version);
-            outcome.message = QStringLiteral("Connected to database \"%1\" at %2 as %3; %4.")
+                    ? CentralTexts::tr("the tables are made when the first cell is sent")
+                    : CentralTexts::tr("its tables are ready (version %1)").arg(version);
+            outcome.message = CentralTexts::tr("Connected to database \"%1\" at %2 as %3; %4.")
                                       .arg(settings.database, where(settings), settings.user, tables);
         }
     }
@@ -337,16 +388,17 @@ Outcome recordsOfCell(const QString &connectionName, const CentralSettings &sett
         return outcome;
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
     QSqlError error;
-    const int version = schemaVersion(db, &error);
-    if (version < 0)
+    const std::optional<SchemaLevel> level = schemaLevel(db, &error);
+    if (!level)
         return failed(error, settings);
-    if (version > kSchemaVersion)
-        return newerSchema(version);
-    if (version == 0)
+    if (level->version > kSchemaVersion)
+        return newerSchema(level->version);
+    if (level->version == 0)
         return succeeded(); // nothing sent yet
-    // A database still of version 1 has no marks; they read as none.
-    const QString marks = version >= 2 ? QStringLiteral("retest, k_value, k_limit, tester_word")
-                                       : QStringLiteral("false, NULL::float8, NULL::float8, NULL::text");
+    // Tables not yet given the marks (no bench of this program has sent to
+    // them): their cells read as having none.
+    const QString marks = level->additions >= 1 ? QStringLiteral("retest, k_value, k_limit, tester_word")
+                                                : QStringLiteral("false, NULL::float8, NULL::float8, NULL::text");
     QSqlQuery query(db);
     query.setForwardOnly(true);
     query.prepare(QStringLiteral(

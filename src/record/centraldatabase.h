@@ -14,10 +14,14 @@ struct CentralSettings;
 // SQL's QPSQL driver. Every function works on a connection of the calling
 // thread, named by the caller.
 //
-// Schema 2 (the version is kept in bin4870_schema; a database whose version is
-// newer than kSchemaVersion is refused and never altered):
+// Schema 1 with its first additions. The version is kept in bin4870_schema; a
+// database whose version is newer than kSchemaVersion is refused and never
+// altered. Additions are columns and indexes that programs knowing only the
+// version leave alone (their statements name their columns), so they do not
+// change the version and benches of an older program keep sending.
 //
-//   bin4870_schema(version integer NOT NULL)
+//   bin4870_schema(version integer NOT NULL,
+//                  additions integer NOT NULL DEFAULT 0)
 //   bin_setups(hash text PRIMARY KEY,          -- SHA-256 hex of setup
 //              setup text NOT NULL)            -- both BIN tables as canonical JSON
 //   cells(id uuid PRIMARY KEY,
@@ -40,11 +44,12 @@ struct CentralSettings;
 //   cells_measured_at:   index on cells(measured_at)
 //   cells_cell_id:       index on cells(cell_id) WHERE cell_id IS NOT NULL
 //
-// Version 1 lacked the last five columns; prepareSchema() adds them in place,
-// rows kept.
+// The first addition brought the last five columns and cells_cell_id;
+// prepareSchema() adds them in place, rows kept.
 namespace central {
 
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaAdditions = 1;
 
 struct Outcome
 {

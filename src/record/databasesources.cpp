@@ -3,6 +3,7 @@
 #include "link/testernumber.h"
 #include "record/centraldatabase.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -20,6 +21,11 @@
 #include <functional>
 
 namespace {
+// The translation context of the texts this file shows.
+struct SourceTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(RecordSources)
+};
 
 QString driverText(const QSqlError &error)
 {
@@ -136,7 +142,7 @@ public:
         db.setDatabaseName(path);
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
         if (!QFileInfo(path).isFile())
-            m_error = QStringLiteral("%1: no such journal").arg(QDir::toNativeSeparators(path));
+            m_error = SourceTexts::tr("%1: no such journal").arg(QDir::toNativeSeparators(path));
         else if (!db.open())
             m_error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), driverText(db.lastError()));
     }
@@ -271,7 +277,7 @@ JournalSource::JournalSource(QString path) : m_path(std::move(path)) {}
 
 QString JournalSource::description() const
 {
-    return QStringLiteral("Record journal %1").arg(QDir::toNativeSeparators(m_path));
+    return SourceTexts::tr("Record journal %1").arg(QDir::toNativeSeparators(m_path));
 }
 
 bool JournalSource::load(QString *error)
@@ -334,8 +340,8 @@ CentralSource::CentralSource(CentralSettings settings) : m_settings(std::move(se
 
 QString CentralSource::description() const
 {
-    const QString host = m_settings.host.isEmpty() ? QStringLiteral("local socket") : m_settings.host;
-    return QStringLiteral("Central database %1 at %2, port %3")
+    const QString host = m_settings.host.isEmpty() ? SourceTexts::tr("local socket") : m_settings.host;
+    return SourceTexts::tr("Central database %1 at %2, port %3")
             .arg(m_settings.database, QDir::toNativeSeparators(host))
             .arg(m_settings.port);
 }

@@ -3,11 +3,20 @@
 #include "common/apperror.h"
 #include "record/recordline.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+
+namespace {
+// The translation context of the texts this file shows.
+struct DataFileTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(DataFile)
+};
+} // namespace
 
 void DataFile::open(const QString &path)
 {
@@ -72,7 +81,7 @@ RecordOutcome DataFile::writeRecord(const QDateTime &timeStamp, const QString &r
     RecordOutcome outcome;
     outcome.path = QDir::toNativeSeparators(m_path);
     if (m_path.isEmpty()) {
-        m_error = QStringLiteral("No data file is open");
+        m_error = DataFileTexts::tr("No data file is open");
         outcome.reason = m_error;
         return outcome;
     }
@@ -107,7 +116,7 @@ RecordOutcome DataFile::writeRecord(const QDateTime &timeStamp, const QString &r
     }
     m_error = m_file.errorString();
     if (m_error.isEmpty() || m_file.error() == QFileDevice::NoError)
-        m_error = QStringLiteral("Could not write to %1").arg(outcome.path);
+        m_error = DataFileTexts::tr("Could not write to %1").arg(outcome.path);
     outcome.reason = m_error;
     // Cut a partly written line off again, so the next record starts on a
     // line of its own and the file holds whole records only.

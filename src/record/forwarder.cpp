@@ -3,12 +3,18 @@
 #include "record/centraldatabase.h"
 
 #include <QAtomicInt>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
 
 #include <map>
 
 namespace {
+// The translation context of the texts this file shows.
+struct ForwarderTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(Forwarder)
+};
 
 // Each forwarder's connection names are its own.
 QString nextConnectionPrefix()
@@ -23,7 +29,7 @@ CentralStatus CentralStatus::connecting()
 {
     CentralStatus status;
     status.enabled = true;
-    status.reason = QStringLiteral("connecting");
+    status.reason = ForwarderTexts::tr("connecting");
     return status;
 }
 
@@ -32,10 +38,10 @@ QString CentralStatus::text() const
     if (!enabled)
         return QString();
     if (upToDate())
-        return QStringLiteral("Central record: up to date");
-    const QString cells = waiting == 1 ? QStringLiteral("1 cell") : QStringLiteral("%1 cells").arg(waiting);
-    return QStringLiteral("Central record: %1 waiting (%2)")
-            .arg(cells, reason.isEmpty() ? QStringLiteral("sending") : reason);
+        return ForwarderTexts::tr("Central record: up to date");
+    const QString cells = waiting == 1 ? ForwarderTexts::tr("1 cell") : ForwarderTexts::tr("%1 cells").arg(waiting);
+    return ForwarderTexts::tr("Central record: %1 waiting (%2)")
+            .arg(cells, reason.isEmpty() ? ForwarderTexts::tr("sending") : reason);
 }
 
 CentralForwarder::CentralForwarder(QString journalPath, CentralSettings settings, QString connectionPrefix)
@@ -139,7 +145,7 @@ void CentralForwarder::step()
         return;
     if (!m_journal->isOpen()) {
         if (!m_journal->openForForwarding(m_journalPath)) {
-            fail(QStringLiteral("journal unreadable: %1").arg(m_journal->errorString()));
+            fail(ForwarderTexts::tr("journal unreadable: %1").arg(m_journal->errorString()));
             m_journal->close();
             return;
         }
@@ -169,7 +175,7 @@ bool CentralForwarder::sendBatch()
 {
     const std::optional<std::vector<Journal::Pending>> batch = m_journal->pending(kBatchSize);
     if (!batch) {
-        fail(QStringLiteral("journal unreadable: %1").arg(m_journal->errorString()));
+        fail(ForwarderTexts::tr("journal unreadable: %1").arg(m_journal->errorString()));
         m_journal->close();
         return true;
     }
@@ -184,7 +190,7 @@ bool CentralForwarder::sendBatch()
             continue;
         const std::optional<QString> text = m_journal->setupText(row.record.setupHash);
         if (!text) {
-            fail(QStringLiteral("journal unreadable: %1").arg(m_journal->errorString()));
+            fail(ForwarderTexts::tr("journal unreadable: %1").arg(m_journal->errorString()));
             m_journal->close();
             return true;
         }
@@ -198,7 +204,7 @@ bool CentralForwarder::sendBatch()
     // Committed on the server: only now are they sent. A failure here sends
     // them again later, where ON CONFLICT keeps them once.
     if (!m_journal->markSent(batch->back().seq)) {
-        fail(QStringLiteral("journal not writable: %1").arg(m_journal->errorString()));
+        fail(ForwarderTexts::tr("journal not writable: %1").arg(m_journal->errorString()));
         m_journal->close();
         return true;
     }
@@ -210,7 +216,7 @@ bool CentralForwarder::sendBatch()
     } else {
         m_waiting = std::max<qint64>(0, m_waiting - qint64(batch->size()));
     }
-    report(m_waiting == 0 ? QString() : QStringLiteral("sending"));
+    report(m_waiting == 0 ? QString() : ForwarderTexts::tr("sending"));
     scheduleNow();
     return true;
 }

@@ -1,5 +1,6 @@
 #include "record/journal.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,11 @@
 #include <QVariant>
 
 namespace {
+// The translation context of the texts this file shows.
+struct JournalTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(Journal)
+};
 
 const QString kInsertCell = QStringLiteral(
         "INSERT INTO cells (id, bench, measured_at, resistance_text, voltage_text, resistance_ohm,"
@@ -109,9 +115,9 @@ Journal::~Journal()
 
 QString Journal::movedAsideText(const QString &path, const QString &reason, const QString &movedTo)
 {
-    return QStringLiteral("The record journal %1 could not be read (%2). It was moved to %3 and a new "
-                          "journal was started. Counted cells go to the data file as always; cells "
-                          "of the old journal not yet in the central record are not sent.")
+    return JournalTexts::tr("The record journal %1 could not be read (%2). It was moved to %3 and a new "
+                            "journal was started. Counted cells go to the data file as always; cells "
+                            "of the old journal not yet in the central record are not sent.")
             .arg(QDir::toNativeSeparators(path), reason, QDir::toNativeSeparators(movedTo));
 }
 
@@ -146,7 +152,7 @@ bool Journal::connect(const QString &path)
     m_path = path;
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     if (!m_db.isValid()) {
-        m_error = QStringLiteral("the SQLite driver of Qt SQL is not installed");
+        m_error = JournalTexts::tr("the SQLite driver of Qt SQL is not installed");
         return false;
     }
     m_db.setDatabaseName(path);
@@ -199,9 +205,9 @@ std::optional<QString> Journal::checkAndPrepare()
     const bool empty = query.value(0).toInt() == 0;
 
     if (!empty && applicationId != kApplicationId)
-        return QStringLiteral("it is not a journal of this program");
+        return JournalTexts::tr("it is not a journal of this program");
     if (format > kFormat)
-        return QStringLiteral("it was written by a newer version of the program, format %1").arg(format);
+        return JournalTexts::tr("it was written by a newer version of the program, format %1").arg(format);
     if (!empty) {
         // Reads every page: a file cut short or overwritten shows here rather
         // than when a counted cell is to be written.
@@ -209,7 +215,7 @@ std::optional<QString> Journal::checkAndPrepare()
             return errorText(query.lastError());
         const QString verdict = query.value(0).toString();
         if (verdict != QLatin1String("ok"))
-            return QStringLiteral("it is damaged: %1").arg(verdict);
+            return JournalTexts::tr("it is damaged: %1").arg(verdict);
     }
     query.finish();
     if (!createTables()) {
@@ -229,7 +235,7 @@ std::optional<QString> Journal::moveAside()
     for (int n = 2; QFileInfo::exists(target); ++n)
         target = QStringLiteral("%1.damaged-%2-%3").arg(path, stamp).arg(n);
     if (!QFile::rename(path, target)) {
-        m_error = QStringLiteral("it could not be moved aside to %1").arg(QDir::toNativeSeparators(target));
+        m_error = JournalTexts::tr("it could not be moved aside to %1").arg(QDir::toNativeSeparators(target));
         return std::nullopt;
     }
     // The write-ahead log and its index belong to the file moved; left in
@@ -247,13 +253,13 @@ Journal::Opened Journal::restartAfterDamage(const QString &reason)
     Opened opened;
     const std::optional<QString> movedTo = moveAside();
     if (!movedTo) {
-        opened.error = QStringLiteral("The record journal %1 could not be read (%2), and %3.")
+        opened.error = JournalTexts::tr("The record journal %1 could not be read (%2), and %3.")
                                .arg(QDir::toNativeSeparators(m_path), reason, m_error);
         return opened;
     }
     opened.notice = movedAsideText(m_path, reason, *movedTo);
     if (!connect(m_path) || checkAndPrepare() || !prepareStatements()) {
-        opened.error = QStringLiteral("%1 A new journal could not be started either (%2).").arg(opened.notice, m_error);
+        opened.error = JournalTexts::tr("%1 A new journal could not be started either (%2).").arg(opened.notice, m_error);
         close();
         return opened;
     }
@@ -279,16 +285,16 @@ Journal::Opened Journal::open(const QString &path)
     Opened opened;
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
-        opened.error = QStringLiteral("The record journal %1 is not a regular file; counted cells go to the "
-                                      "data file only.").arg(QDir::toNativeSeparators(path));
+        opened.error = JournalTexts::tr("The record journal %1 is not a regular file; counted cells go to the "
+                                        "data file only.").arg(QDir::toNativeSeparators(path));
         return opened;
     }
     m_lastErrorDamage = false;
     if (!connect(path)) {
         if (info.exists())
             return restartAfterDamage(m_error);
-        opened.error = QStringLiteral("The record journal %1 could not be opened (%2); counted cells go to the "
-                                      "data file only.").arg(QDir::toNativeSeparators(path), m_error);
+        opened.error = JournalTexts::tr("The record journal %1 could not be opened (%2); counted cells go to the "
+                                        "data file only.").arg(QDir::toNativeSeparators(path), m_error);
         close();
         return opened;
     }
@@ -385,7 +391,7 @@ Journal::Appended Journal::appendAll(const std::vector<CellRecord> &records, con
 {
     Appended result;
     if (!isOpen()) {
-        result.reason = m_error.isEmpty() ? QStringLiteral("the journal is not open") : m_error;
+        result.reason = m_error.isEmpty() ? JournalTexts::tr("the journal is not open") : m_error;
         return result;
     }
     m_lastErrorDamage = false;
@@ -462,7 +468,7 @@ std::optional<QString> Journal::setupText(const QString &hash)
     query.addBindValue(hash);
     if (!query.exec() || !query.next()) {
         m_error = query.lastError().isValid() ? errorText(query.lastError())
-                                              : QStringLiteral("set-up %1 is not in the journal").arg(hash);
+                                              : JournalTexts::tr("set-up %1 is not in the journal").arg(hash);
         return std::nullopt;
     }
     return query.value(0).toString();

@@ -1,22 +1,31 @@
 #include "record/recordnotices.h"
 
 #include "record/datafile.h"
+#include <QCoreApplication>
+
+namespace {
+// The translation context of the texts this file shows.
+struct NoticeTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(RecordNotices)
+};
+} // namespace
 
 QString recordNotSavedText(const QString &path, const QString &reason, int cells)
 {
     const QString what = cells <= 1
-            ? QStringLiteral("The counted cell was not saved")
-            : QStringLiteral("%1 counted cells in a row were not saved").arg(cells);
-    return QStringLiteral("%1: the data file %2 could not be written (%3). "
-                          "The cell is in the BIN counters but not in the file.")
+            ? NoticeTexts::tr("The counted cell was not saved")
+            : NoticeTexts::tr("%1 counted cells in a row were not saved").arg(cells);
+    return NoticeTexts::tr("%1: the data file %2 could not be written (%3). "
+                           "The cell is in the BIN counters but not in the file.")
             .arg(what, path, reason);
 }
 
 QString dataFileReplacedText(const QString &path)
 {
-    return QStringLiteral("The data file %1 was deleted or replaced during the session. "
-                          "It has been opened again: this cell and the next ones are saved in %1; "
-                          "earlier records are not in it.")
+    return NoticeTexts::tr("The data file %1 was deleted or replaced during the session. "
+                           "It has been opened again: this cell and the next ones are saved in %1; "
+                           "earlier records are not in it.")
             .arg(path);
 }
 

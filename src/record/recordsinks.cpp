@@ -4,7 +4,16 @@
 #include "record/datafile.h"
 #include "record/journal.h"
 
+#include <QCoreApplication>
 #include <QDir>
+
+namespace {
+// The translation context of the texts this file shows.
+struct SinkTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(RecordSinks)
+};
+} // namespace
 
 std::optional<QString> DataFileSink::keep(const CellRecord &record, const BinSetup &)
 {
@@ -28,9 +37,9 @@ void JournalSink::beginSession()
 QString JournalSink::notSavedText(const QString &path, const QString &reason, int cells)
 {
     const QString what = cells <= 1
-            ? QStringLiteral("The counted cell was not saved in the record journal")
-            : QStringLiteral("%1 counted cells in a row were not saved in the record journal").arg(cells);
-    return QStringLiteral("%1 %2 (%3). It is in the data file but does not reach the central record.")
+            ? SinkTexts::tr("The counted cell was not saved in the record journal")
+            : SinkTexts::tr("%1 counted cells in a row were not saved in the record journal").arg(cells);
+    return SinkTexts::tr("%1 %2 (%3). It is in the data file but does not reach the central record.")
             .arg(what, QDir::toNativeSeparators(path), reason);
 }
 

@@ -1,10 +1,16 @@
 #include "record/recordsource.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
 namespace {
+// The translation context of the texts this file shows.
+struct SourceTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(RecordSources)
+};
 
 bool takesBench(const RecordFilter &filter, const QString &bench)
 {
@@ -46,7 +52,7 @@ DataFileSource::DataFileSource(QString path, QString bench)
 
 QString DataFileSource::description() const
 {
-    return QStringLiteral("Data file %1").arg(QDir::toNativeSeparators(m_path));
+    return SourceTexts::tr("Data file %1").arg(QDir::toNativeSeparators(m_path));
 }
 
 bool DataFileSource::read(const RecordFilter &filter, const RecordVisitor &visit, QString *error)
@@ -56,7 +62,7 @@ bool DataFileSource::read(const RecordFilter &filter, const RecordVisitor &visit
         return true;
     if (!QFileInfo(m_path).isFile()) {
         if (error)
-            *error = QStringLiteral("%1: no such data file").arg(QDir::toNativeSeparators(m_path));
+            *error = SourceTexts::tr("%1: no such data file").arg(QDir::toNativeSeparators(m_path));
         return false;
     }
     bool stopped = false;

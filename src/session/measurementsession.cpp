@@ -72,28 +72,28 @@ MeasurementSession::MeasurementSession(SerialPort &port, Clock &clock, BinTables
 
 QString MeasurementSession::lineLostText(qint16 comPort, const QString &reason)
 {
-    return QStringLiteral("line lost, retrying COM%1 (%2)").arg(comPort).arg(reason);
+    return tr("line lost, retrying COM%1 (%2)").arg(comPort).arg(reason);
 }
 
 QString MeasurementSession::lineBackText(qint16 comPort)
 {
-    return QStringLiteral("line back on COM%1, measuring again").arg(comPort);
+    return tr("line back on COM%1, measuring again").arg(comPort);
 }
 
 QString MeasurementSession::counterFullText()
 {
-    return QStringLiteral("A BIN counter is full (32767): readings are not counted. "
-                          "Press DATA, then RESET to clear the counters.");
+    return tr("A BIN counter is full (32767): readings are not counted. "
+              "Press DATA, then RESET to clear the counters.");
 }
 
 QString MeasurementSession::noAnswerText()
 {
-    return QStringLiteral("The tester does not answer - the values shown are old.");
+    return tr("The tester does not answer - the values shown are old.");
 }
 
 QString MeasurementSession::badReplyText()
 {
-    return QStringLiteral("The tester's reply cannot be read - the values shown are old.");
+    return tr("The tester's reply cannot be read - the values shown are old.");
 }
 
 void MeasurementSession::start()

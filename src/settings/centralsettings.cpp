@@ -1,9 +1,18 @@
 #include "settings/centralsettings.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
+
+namespace {
+// The translation context of the texts this file shows.
+struct SetupTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(SetupFiles)
+};
+} // namespace
 
 QString centralSettingsPath(const QString &folder)
 {
@@ -43,7 +52,7 @@ bool saveCentralSettings(const QString &folder, const CentralSettings &settings,
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
         if (reason)
-            *reason = QStringLiteral("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
+            *reason = SetupTexts::tr("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
         return false;
     }
     QSettings stored(path, QSettings::IniFormat);
@@ -57,7 +66,7 @@ bool saveCentralSettings(const QString &folder, const CentralSettings &settings,
     stored.sync();
     if (stored.status() != QSettings::NoError) {
         if (reason)
-            *reason = QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(path));
+            *reason = SetupTexts::tr("Cannot write %1").arg(QDir::toNativeSeparators(path));
         return false;
     }
     return true;

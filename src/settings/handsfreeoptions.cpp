@@ -2,6 +2,7 @@
 
 #include "settings/settingsfile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -10,6 +11,11 @@
 #include <cmath>
 
 namespace {
+// The translation context of the texts this file shows.
+struct OptionTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(HandsFreeOptions)
+};
 
 const QString kAutoRecordKey = QStringLiteral("AutoRecord/enabled");
 const QString kSoundKey = QStringLiteral("Sound/enabled");
@@ -25,7 +31,7 @@ QString sizeRefusal(const QFileInfo &info)
 {
     if (info.size() <= kMaxSetupFileBytes)
         return QString();
-    return QStringLiteral("%1 is larger than %2 MB")
+    return OptionTexts::tr("%1 is larger than %2 MB")
         .arg(QDir::toNativeSeparators(info.filePath()))
         .arg(kMaxSetupFileBytes / (1024 * 1024));
 }
@@ -46,12 +52,12 @@ bool HandsFreeOptions::operator==(const HandsFreeOptions &other) const
 const std::array<SettleParameterInfo, 6> &settleParameterInfos()
 {
     static const std::array<SettleParameterInfo, 6> infos{{
-        {SettleParameter::SettleCount, "settleReadings", QStringLiteral("Readings to settle"), QString(), 2, 10, true},
-        {SettleParameter::ResistancePercent, "resistanceTolerance", QStringLiteral("Resistance tolerance"), QStringLiteral("%"), 0.01, 20, false},
-        {SettleParameter::ResistanceFloor, "resistanceFloor", QStringLiteral("Resistance tolerance at least"), QStringLiteral("mOhm"), 0, 100, false},
-        {SettleParameter::VoltagePercent, "voltageTolerance", QStringLiteral("Voltage tolerance"), QStringLiteral("%"), 0.01, 10, false},
-        {SettleParameter::VoltageFloor, "voltageFloor", QStringLiteral("Voltage tolerance at least"), QStringLiteral("mV"), 0, 1000, false},
-        {SettleParameter::LiftVolts, "liftVoltage", QStringLiteral("Lifted below"), QStringLiteral("V"), 0.01, 5, false},
+        {SettleParameter::SettleCount, "settleReadings", OptionTexts::tr("Readings to settle"), QString(), 2, 10, true},
+        {SettleParameter::ResistancePercent, "resistanceTolerance", OptionTexts::tr("Resistance tolerance"), QStringLiteral("%"), 0.01, 20, false},
+        {SettleParameter::ResistanceFloor, "resistanceFloor", OptionTexts::tr("Resistance tolerance at least"), QStringLiteral("mOhm"), 0, 100, false},
+        {SettleParameter::VoltagePercent, "voltageTolerance", OptionTexts::tr("Voltage tolerance"), QStringLiteral("%"), 0.01, 10, false},
+        {SettleParameter::VoltageFloor, "voltageFloor", OptionTexts::tr("Voltage tolerance at least"), QStringLiteral("mV"), 0, 1000, false},
+        {SettleParameter::LiftVolts, "liftVoltage", OptionTexts::tr("Lifted below"), QStringLiteral("V"), 0.01, 5, false},
     }};
     return infos;
 }
@@ -96,13 +102,13 @@ std::optional<QString> parseParameter(const QString &text, SettleParameter param
     bool ok = false;
     const double value = QLocale::c().toDouble(text.trimmed(), &ok);
     if (!ok || !std::isfinite(value)) {
-        return QStringLiteral("%1: \"%2\" is not a number. Use digits and \".\" as the decimal point.")
+        return OptionTexts::tr("%1: \"%2\" is not a number. Use digits and \".\" as the decimal point.")
             .arg(info.label, text.trimmed());
     }
     if (!inBounds(info, value)) {
         const QString unit = info.unit.isEmpty() ? QString() : QLatin1Char(' ') + info.unit;
-        return QStringLiteral("%1 must be %2 from %3 to %4%5.")
-            .arg(info.label, info.whole ? QStringLiteral("a whole number") : QStringLiteral("a number"),
+        return OptionTexts::tr("%1 must be %2 from %3 to %4%5.")
+            .arg(info.label, info.whole ? OptionTexts::tr("a whole number") : OptionTexts::tr("a number"),
                  boundText(info.minimum), boundText(info.maximum), unit);
     }
     setParameterValue(rule, parameter, value);
@@ -162,7 +168,7 @@ bool saveHandsFreeOptions(const QString &folder, const HandsFreeOptions &options
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
         if (reason)
-            *reason = QStringLiteral("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
+            *reason = OptionTexts::tr("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
         return false;
     }
     // Saving reads the file first to keep what it does not know.
@@ -181,7 +187,7 @@ bool saveHandsFreeOptions(const QString &folder, const HandsFreeOptions &options
     stored.sync();
     if (stored.status() != QSettings::NoError) {
         if (reason)
-            *reason = QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(path));
+            *reason = OptionTexts::tr("Cannot write %1").arg(QDir::toNativeSeparators(path));
         return false;
     }
     return true;

@@ -1,10 +1,16 @@
 #include "settings/testerprofilechoice.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 
 namespace {
+// The translation context of the texts this file shows.
+struct SetupTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(SetupFiles)
+};
 
 const QString kChoiceKey = QStringLiteral("Profile/use");
 
@@ -53,7 +59,7 @@ bool saveProfileChoice(const QString &settingsFolder, const QString &choice, QSt
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
         if (reason)
-            *reason = QStringLiteral("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
+            *reason = SetupTexts::tr("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
         return false;
     }
     QSettings stored(path, QSettings::IniFormat);
@@ -61,7 +67,7 @@ bool saveProfileChoice(const QString &settingsFolder, const QString &choice, QSt
     stored.sync();
     if (stored.status() != QSettings::NoError) {
         if (reason)
-            *reason = QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(path));
+            *reason = SetupTexts::tr("Cannot write %1").arg(QDir::toNativeSeparators(path));
         return false;
     }
     return true;
@@ -72,7 +78,7 @@ ProfileLoad loadChosenProfile(const QString &settingsFolder, const QString &choi
     if (choiceIsFile(choice)) {
         // Only a plain file name: a choice never leads out of the profiles folder.
         if (choice.contains(QLatin1Char('/')) || choice.contains(QLatin1Char('\\')))
-            return {std::nullopt, QStringLiteral("Tester profile %1: not a file name in %2 (stored in %3).")
+            return {std::nullopt, SetupTexts::tr("Tester profile %1: not a file name in %2 (stored in %3).")
                                       .arg(choice, QDir::toNativeSeparators(profilesFolder(settingsFolder)),
                                            QLatin1String(kTesterProfileFileName))};
         return readTesterProfileFile(QDir::toNativeSeparators(QDir(profilesFolder(settingsFolder)).filePath(choice)));
@@ -82,7 +88,7 @@ ProfileLoad loadChosenProfile(const QString &settingsFolder, const QString &choi
     QStringList names;
     for (const TesterProfile &profile : builtInProfiles())
         names << profile.name;
-    return {std::nullopt, QStringLiteral("Tester profile \"%1\" (stored in %2) is no built-in profile (%3) "
+    return {std::nullopt, SetupTexts::tr("Tester profile \"%1\" (stored in %2) is no built-in profile (%3) "
                                          "and no .json file.")
                               .arg(choice, QLatin1String(kTesterProfileFileName), names.join(QStringLiteral(", ")))};
 }

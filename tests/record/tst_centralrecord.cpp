@@ -115,7 +115,8 @@ private Q_SLOTS:
     // A database of the first schema, filled by benches of the program before
     // cells carried marks: a cell is looked up in it as it is, and the next
     // forwarder adds the columns in place, rows kept; marks and the tester's
-    // word then arrive with the cells.
+    // word then arrive with the cells. The version stays, so a bench still on
+    // the older program keeps sending to the same tables.
     void firstSchemaIsUpgradedInPlaceAndCellsAreLookedUp()
     {
         DevDatabase db;
@@ -123,6 +124,16 @@ private Q_SLOTS:
         const BinSetup setup = cellfixtures::setup();
         CellRecord old = cellfixtures::record(QStringLiteral("bench-9"), 1, setup);
         old.cellId = QStringLiteral("C-1");
+        // What a bench of the older program sends.
+        const auto olderProgramsInsert = [&](const QUuid &id) {
+            return QStringLiteral("INSERT INTO cells (id, bench, measured_at, resistance_text, voltage_text,"
+                                  " resistance_ohm, voltage_v, resistance_bin, voltage_bin, setup_hash, cell_id,"
+                                  " program_version) VALUES ('%1', 'bench-9', '%2', 'r', 'v', 0.02, %3, '1', '2',"
+                                  " '%4', 'C-1', '1.1.0')")
+                    .arg(id.toString(QUuid::WithoutBraces), old.measuredAtText())
+                    .arg(old.voltageV)
+                    .arg(setup.hash);
+        };
         for (const QString &sql : {
                      QStringLiteral("CREATE TABLE bin4870_schema (version integer NOT NULL)"),
                      QStringLiteral("INSERT INTO bin4870_schema VALUES (1)"),
@@ -134,13 +145,7 @@ private Q_SLOTS:
                                     " setup_hash text REFERENCES bin_setups(hash), cell_id text,"
                                     " program_version text, arrival bigint GENERATED ALWAYS AS IDENTITY)"),
                      QStringLiteral("INSERT INTO bin_setups VALUES ('%1', 'x')").arg(setup.hash),
-                     QStringLiteral("INSERT INTO cells (id, bench, measured_at, resistance_text, voltage_text,"
-                                    " resistance_ohm, voltage_v, resistance_bin, voltage_bin, setup_hash, cell_id,"
-                                    " program_version) VALUES ('%1', 'bench-9', '%2', 'r', 'v', 0.02, %3, '1', '2',"
-                                    " '%4', 'C-1', '1.1.0')")
-                             .arg(old.id.toString(QUuid::WithoutBraces), old.measuredAtText())
-                             .arg(old.voltageV)
-                             .arg(setup.hash)}) {
+                     olderProgramsInsert(old.id)}) {
             QVERIFY2(!db.column(sql).value(0).startsWith(QLatin1String("ERROR")), qPrintable(sql));
         }
 
@@ -165,7 +170,8 @@ private Q_SLOTS:
         QVERIFY(journal.append(retest, setup).written);
         forwarder.wake();
         QTRY_VERIFY_WITH_TIMEOUT(forwarder.status().upToDate(), kArrivalWait);
-        QCOMPARE(db.column(QStringLiteral("SELECT version FROM bin4870_schema")), QStringList{QStringLiteral("2")});
+        QCOMPARE(db.column(QStringLiteral("SELECT version || '+' || additions FROM bin4870_schema")),
+                 QStringList{QStringLiteral("1+1")});
         QCOMPARE(db.column(QStringLiteral("SELECT concat_ws(' ', bench, retest, k_value, k_limit, k_verdict, "
                                           "tester_word) FROM cells ORDER BY arrival")),
                  (QStringList{QStringLiteral("bench-9 f"), QStringLiteral("bench-1 t 3.25 2 too high FAIL")}));
@@ -179,6 +185,12 @@ private Q_SLOTS:
         QCOMPARE(found[1].kVerdict(), QStringLiteral("too high"));
         QCOMPARE(found[1].testerWord, QStringLiteral("FAIL"));
         QCOMPARE(found[1].measuredAt, retest.measuredAt);
+
+        // A bench still on the older program sends to the upgraded tables.
+        const QString olderBenchSends = olderProgramsInsert(QUuid::createUuid());
+        QVERIFY2(!db.column(olderBenchSends).value(0).startsWith(QLatin1String("ERROR")), qPrintable(olderBenchSends));
+        QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM cells WHERE NOT retest AND k_value IS NULL")),
+                 QStringList{QStringLiteral("2")});
     }
 
     void killedWhileForwardingLosesAndDoublesNothing()

@@ -1,0 +1,69 @@
+# Fails when Qt's lupdate cannot take a user-visible text of the program for
+# translation: a tr() it cannot place in a context (it warns), or a text of the
+# windows or of the logic library that no longer reaches it through tr(),
+# QCoreApplication::translate or QT_TRANSLATE_NOOP.
+#
+# Run as: cmake -DLUPDATE=<lupdate> -DSOURCE_DIR=<src> -DWORK_DIR=<folder> -P translatabletexts.cmake
+if(NOT LUPDATE OR NOT EXISTS "${LUPDATE}")
+    message(FATAL_ERROR "lupdate not found; bash scripts/deps.sh test installs it (qt6-l10n-tools).")
+endif()
+file(MAKE_DIRECTORY "${WORK_DIR}")
+set(ts "${WORK_DIR}/bin4870.ts")
+file(REMOVE "${ts}")
+execute_process(COMMAND "${LUPDATE}" -silent -locations none "${SOURCE_DIR}" -ts "${ts}"
+                RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+string(STRIP "${out}${err}" said)
+if(NOT status EQUAL 0 OR NOT said STREQUAL "")
+    message(FATAL_ERROR "lupdate (exit ${status}) warns:\n${said}")
+endif()
+file(READ "${ts}" catalogue)
+
+# One text of each kind the operator sees, by its translation context:
+# context|source text (as lupdate writes it into the catalogue).
+set(expected
+    "FormAbout|BATTERY KELVANO BIN Measurement"
+    "FormAbout|Version %1.%2"
+    "FormOption|RESISTANCE BIN NUM"
+    "FormOption|RESET"
+    "FormMainUi|Mode"
+    "BinPanel|STEP ="
+    "FormBatch|Limits"
+    "ControlCharts|moving range"
+    "ShiftReport|From %1 to %2"
+    "ReportCommand|--from must come before --to"
+    "MeasurementSession|The tester does not answer - the values shown are old."
+    "MeasurementSession|line lost, retrying COM%1 (%2)"
+    "SerialPort|Cannot open serial port %1: %2"
+    "TesterProfile|is missing"
+    "Journal|the journal is not open"
+    "RecordNotices|The counted cell was not saved"
+    "Forwarder|Central record: up to date"
+    "RegularFile|a named pipe"
+    "HandsFreeOptions|Readings to settle"
+    "SetupFiles|Cannot write %1"
+    "ProcessStats|beyond a control limit"
+    "Errors|Subscript out of range")
+set(missing "")
+foreach(entry IN LISTS expected)
+    string(FIND "${entry}" "|" bar)
+    string(SUBSTRING "${entry}" 0 ${bar} context)
+    math(EXPR from "${bar} + 1")
+    string(SUBSTRING "${entry}" ${from} -1 text)
+    string(FIND "${catalogue}" "<name>${context}</name>" start)
+    if(start LESS 0)
+        string(APPEND missing "\n  no context ${context}")
+        continue()
+    endif()
+    string(SUBSTRING "${catalogue}" ${start} -1 rest)
+    string(FIND "${rest}" "</context>" end)
+    string(SUBSTRING "${rest}" 0 ${end} block)
+    string(FIND "${block}" "<source>${text}</source>" found)
+    if(found LESS 0)
+        string(APPEND missing "\n  ${context}: \"${text}\"")
+    endif()
+endforeach()
+if(missing)
+    message(FATAL_ERROR "Texts lupdate does not find for translation:${missing}")
+endif()
+list(LENGTH expected count)
+message(STATUS "lupdate takes every checked text (${count}) and warns of nothing")
