@@ -2,6 +2,7 @@
 
 #include "settings/settingsfile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -11,6 +12,12 @@
 #include <algorithm>
 
 namespace {
+
+// The translation context of the texts this file shows.
+struct ShiftTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(ShiftTimes)
+};
 
 constexpr qint64 kDay = 86400;
 constexpr int kShortestShift = 3600;
@@ -48,20 +55,20 @@ std::optional<std::vector<int>> parseStarts(const QVariant &value, QString *wron
             continue;
         const std::optional<int> seconds = timeOfDay(text);
         if (!seconds) {
-            *wrong = QStringLiteral("'%1' is no time of day (HH:MM)").arg(text);
+            *wrong = ShiftTexts::tr("'%1' is no time of day (HH:MM)").arg(text);
             return std::nullopt;
         }
         starts.push_back(*seconds);
     }
     if (starts.empty()) {
-        *wrong = QStringLiteral("it names no shift start (Starts=06:00, 14:00, 22:00)");
+        *wrong = ShiftTexts::tr("it names no shift start (Starts=06:00, 14:00, 22:00)");
         return std::nullopt;
     }
     std::sort(starts.begin(), starts.end());
     for (std::size_t i = 0; i < starts.size(); ++i) {
         const int next = i + 1 < starts.size() ? starts[i + 1] : starts.front() + int(kDay);
         if (starts.size() > 1 && next - starts[i] < kShortestShift) {
-            *wrong = QStringLiteral("the shift from %1 to %2 is shorter than an hour")
+            *wrong = ShiftTexts::tr("the shift from %1 to %2 is shorter than an hour")
                          .arg(clockText(starts[i]), clockText(next % int(kDay)));
             return std::nullopt;
         }
@@ -100,13 +107,13 @@ ShiftTimes loadShiftTimes(const QString &folder, QString *problem)
         return defaults;
     QString wrong;
     if (!info.isFile()) {
-        wrong = QStringLiteral("it is not a regular file");
+        wrong = ShiftTexts::tr("it is not a regular file");
     } else if (info.size() > kMaxSetupFileBytes) {
-        wrong = QStringLiteral("it is larger than %1 MB").arg(kMaxSetupFileBytes / (1024 * 1024));
+        wrong = ShiftTexts::tr("it is larger than %1 MB").arg(kMaxSetupFileBytes / (1024 * 1024));
     } else {
         const QSettings stored(path, QSettings::IniFormat);
         if (stored.status() != QSettings::NoError) {
-            wrong = QStringLiteral("it cannot be read");
+            wrong = ShiftTexts::tr("it cannot be read");
         } else if (const std::optional<std::vector<int>> starts = parseStarts(stored.value(kStartsKey), &wrong)) {
             ShiftTimes times;
             times.starts = *starts;
@@ -114,7 +121,7 @@ ShiftTimes loadShiftTimes(const QString &folder, QString *problem)
         }
     }
     if (problem) {
-        *problem = QStringLiteral("%1: %2; the shifts start at %3.")
+        *problem = ShiftTexts::tr("%1: %2; the shifts start at %3.")
                        .arg(QDir::toNativeSeparators(path), wrong, defaults.text());
     }
     return defaults;
