@@ -42,7 +42,10 @@ set(expected
     "HandsFreeOptions|Readings to settle"
     "SetupFiles|Cannot write %1"
     "ProcessStats|beyond a control limit"
-    "Errors|Subscript out of range")
+    "Errors|Subscript out of range"
+    "CellIds|The cell ID is empty."
+    "CellIdOptions|%1: use printable ASCII characters without blanks."
+    "CellIdOptionsDialog|Cell IDs")
 set(missing "")
 foreach(entry IN LISTS expected)
     string(FIND "${entry}" "|" bar)

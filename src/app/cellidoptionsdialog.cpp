@@ -11,7 +11,7 @@
 CellIdOptionsDialog::CellIdOptionsDialog(const CellIdOptions &options, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("cellIdOptionsDialog"));
-    setWindowTitle(QStringLiteral("Cell IDs"));
+    setWindowTitle(tr("Cell IDs"));
 
     auto *layout = new QVBoxLayout(this);
     const auto box = [this, layout](const QString &text, const char *name) {
@@ -20,9 +20,9 @@ CellIdOptionsDialog::CellIdOptionsDialog(const CellIdOptions &options, QWidget *
         layout->addWidget(check);
         return check;
     };
-    m_enabledBox = box(QStringLiteral("&Use cell IDs: scan or type each cell's ID before it is counted"), "cellIdsBox");
-    m_allowBox = box(QStringLiteral("&Allow cells without an ID"), "allowWithoutIdBox");
-    m_writeBox = box(QStringLiteral("&Write cell IDs to the data file (a fifth field)"), "writeCellIdsBox");
+    m_enabledBox = box(tr("&Use cell IDs: scan or type each cell's ID before it is counted"), "cellIdsBox");
+    m_allowBox = box(tr("&Allow cells without an ID"), "allowWithoutIdBox");
+    m_writeBox = box(tr("&Write cell IDs to the data file (a fifth field)"), "writeCellIdsBox");
 
     auto *form = new QFormLayout;
     const auto field = [this, form](const QString &caption, const char *name, int maxLength) {
@@ -32,11 +32,11 @@ CellIdOptionsDialog::CellIdOptionsDialog(const CellIdOptions &options, QWidget *
         form->addRow(caption, edit);
         return edit;
     };
-    m_pattern = field(QStringLiteral("ID &pattern (regular expression, empty for any):"), "patternField", 200);
-    m_prefix = field(QStringLiteral("Scanner p&refix:"), "prefixField", CellIdOptions::kMaxFrameLength);
-    m_suffix = field(QStringLiteral("Scanner s&uffix:"), "suffixField", CellIdOptions::kMaxFrameLength);
-    m_rest = field(QStringLiteral("Minimum &rest before the K-value (d, h or min):"), "restField", 16);
-    m_limit = field(QStringLiteral("&K limit (mV/day):"), "kLimitField", 16);
+    m_pattern = field(tr("ID &pattern (regular expression, empty for any):"), "patternField", 200);
+    m_prefix = field(tr("Scanner p&refix:"), "prefixField", CellIdOptions::kMaxFrameLength);
+    m_suffix = field(tr("Scanner s&uffix:"), "suffixField", CellIdOptions::kMaxFrameLength);
+    m_rest = field(tr("Minimum &rest before the K-value (d, h or min):"), "restField", 16);
+    m_limit = field(tr("&K limit (mV/day):"), "kLimitField", 16);
     layout->addLayout(form);
 
     m_errorText = new QLabel(this);
@@ -88,9 +88,9 @@ void CellIdOptionsDialog::onOk()
     options.suffix = m_suffix->text();
     if (const auto problem = patternProblem(options.pattern))
         return refuse(m_pattern, *problem);
-    if (const auto problem = frameProblem(QStringLiteral("Scanner prefix"), options.prefix))
+    if (const auto problem = frameProblem(tr("Scanner prefix"), options.prefix))
         return refuse(m_prefix, *problem);
-    if (const auto problem = frameProblem(QStringLiteral("Scanner suffix"), options.suffix))
+    if (const auto problem = frameProblem(tr("Scanner suffix"), options.suffix))
         return refuse(m_suffix, *problem);
     QString problem;
     const std::optional<qint64> rest = parseRestText(m_rest->text(), &problem);

@@ -2,9 +2,18 @@
 
 #include "record/cellid.h"
 
+#include <QCoreApplication>
 #include <QSet>
 
 #include <algorithm>
+
+namespace {
+// The translation context of the texts this file shows.
+struct HistoryTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(CellIds)
+};
+} // namespace
 
 std::vector<CellRecord> mergedHistory(std::vector<CellRecord> records, const std::vector<CellRecord> &more)
 {
@@ -45,13 +54,14 @@ QString repeatWarning(const QString &cellId, const std::vector<CellRecord> &reco
         return QString();
     const CellRecord &last = records.back();
     const auto withBin = [](const QString &text, const QString &bin) {
-        return bin.isEmpty() ? text : QStringLiteral("%1 (BIN %2)").arg(text, bin);
+        return bin.isEmpty() ? text : HistoryTexts::tr("%1 (BIN %2)").arg(text, bin);
     };
-    const QString times = records.size() == 1 ? QStringLiteral("once") : QStringLiteral("%1 times").arg(records.size());
-    return QStringLiteral("Cell %1 was recorded before (%2), last on %3 at bench %4: %5 ohm, %6 V. "
-                          "Recording it again marks a re-test.")
+    const QString times = records.size() == 1 ? HistoryTexts::tr("once")
+                                              : HistoryTexts::tr("%1 times").arg(records.size());
+    return HistoryTexts::tr("Cell %1 was recorded before (%2), last on %3 at bench %4: %5 ohm, %6 V. "
+                            "Recording it again marks a re-test.")
             .arg(cellId, times, historyTimeText(last.measuredAt),
-                 last.bench.isEmpty() ? QStringLiteral("unknown") : last.bench,
+                 last.bench.isEmpty() ? HistoryTexts::tr("unknown") : last.bench,
                  withBin(last.resistanceText.trimmed(), last.resistanceBin),
                  withBin(last.voltageText.trimmed(), last.voltageBin));
 }

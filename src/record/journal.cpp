@@ -440,7 +440,7 @@ std::optional<std::vector<Journal::Pending>> Journal::pending(int limit)
 std::optional<std::vector<CellRecord>> Journal::recordsOfCell(const QString &cellId)
 {
     if (!isOpen()) {
-        m_error = m_error.isEmpty() ? QStringLiteral("the journal is not open") : m_error;
+        m_error = m_error.isEmpty() ? JournalTexts::tr("the journal is not open") : m_error;
         return std::nullopt;
     }
     QSqlQuery query(m_db);

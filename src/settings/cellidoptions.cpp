@@ -2,6 +2,7 @@
 
 #include "record/cellid.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -11,6 +12,11 @@
 #include <cmath>
 
 namespace {
+// The translation context of the texts this file shows.
+struct OptionTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(CellIdOptions)
+};
 
 const QString kEnabledKey = QStringLiteral("CellId/enabled");
 const QString kAllowKey = QStringLiteral("CellId/allowWithoutId");
@@ -44,17 +50,17 @@ std::optional<qint64> parseRestText(const QString &text, QString *problem)
     const QRegularExpressionMatch match = shape.match(text);
     const auto refuse = [problem, &text](const QString &why) {
         if (problem)
-            *problem = QStringLiteral("Minimum rest: \"%1\" %2").arg(text.trimmed(), why);
+            *problem = OptionTexts::tr("Minimum rest: \"%1\" %2").arg(text.trimmed(), why);
         return std::nullopt;
     };
     if (!match.hasMatch())
-        return refuse(QStringLiteral("is not a time. Write a number and d, h or min, for example 7 d or 30 min."));
+        return refuse(OptionTexts::tr("is not a time. Write a number and d, h or min, for example 7 d or 30 min."));
     const QString unit = match.captured(2).toLower();
     const double perUnit = unit == QLatin1String("min") ? 1 : unit == QLatin1String("h") ? 60 : 24 * 60;
     const double minutes = match.captured(1).toDouble() * perUnit;
     if (!std::isfinite(minutes) || minutes < 1 || minutes > double(CellIdOptions::kMaxRestMinutes)
         || minutes != std::floor(minutes))
-        return refuse(QStringLiteral("must be whole minutes from 1 min to 366 d."));
+        return refuse(OptionTexts::tr("must be whole minutes from 1 min to 366 d."));
     return qint64(minutes);
 }
 
@@ -73,8 +79,8 @@ std::optional<double> parseKLimitText(const QString &text, QString *problem)
     const double value = QLocale::c().toDouble(text.trimmed(), &ok);
     if (!ok || !std::isfinite(value) || value < 0 || value > kMaxKLimit) {
         if (problem)
-            *problem = QStringLiteral("K limit: \"%1\" must be a number from 0 to 1000 (mV/day), with \".\" as "
-                                      "the decimal point.").arg(text.trimmed());
+            *problem = OptionTexts::tr("K limit: \"%1\" must be a number from 0 to 1000 (mV/day), with \".\" as "
+                                       "the decimal point.").arg(text.trimmed());
         return std::nullopt;
     }
     return value;
@@ -91,7 +97,7 @@ std::optional<QString> patternProblem(const QString &pattern)
         return std::nullopt;
     const QRegularExpression expression(pattern);
     if (!expression.isValid())
-        return QStringLiteral("ID pattern: \"%1\" is not a valid regular expression (%2 at character %3).")
+        return OptionTexts::tr("ID pattern: \"%1\" is not a valid regular expression (%2 at character %3).")
                 .arg(pattern, expression.errorString()).arg(expression.patternErrorOffset() + 1);
     return std::nullopt;
 }
@@ -99,10 +105,10 @@ std::optional<QString> patternProblem(const QString &pattern)
 std::optional<QString> frameProblem(const QString &label, const QString &frame)
 {
     if (frame.size() > CellIdOptions::kMaxFrameLength)
-        return QStringLiteral("%1: at most %2 characters.").arg(label).arg(CellIdOptions::kMaxFrameLength);
+        return OptionTexts::tr("%1: at most %2 characters.").arg(label).arg(CellIdOptions::kMaxFrameLength);
     for (const QChar c : frame) {
         if (c.unicode() < 0x21 || c.unicode() > 0x7E)
-            return QStringLiteral("%1: use printable ASCII characters without blanks.").arg(label);
+            return OptionTexts::tr("%1: use printable ASCII characters without blanks.").arg(label);
     }
     return std::nullopt;
 }
@@ -152,7 +158,7 @@ bool saveCellIdOptions(const QString &folder, const CellIdOptions &options, QStr
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
         if (reason)
-            *reason = QStringLiteral("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
+            *reason = OptionTexts::tr("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
         return false;
     }
     QSettings stored(path, QSettings::IniFormat);
@@ -167,7 +173,7 @@ bool saveCellIdOptions(const QString &folder, const CellIdOptions &options, QStr
     stored.sync();
     if (stored.status() != QSettings::NoError) {
         if (reason)
-            *reason = QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(path));
+            *reason = OptionTexts::tr("Cannot write %1").arg(QDir::toNativeSeparators(path));
         return false;
     }
     return true;
