@@ -1,6 +1,7 @@
 #include "settings/cellidoptions.h"
 
 #include "record/cellid.h"
+#include "settings/optionsfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -117,19 +118,13 @@ CellIdOptions loadCellIdOptions(const QString &folder)
 {
     CellIdOptions options;
     const QString path = cellIdOptionsPath(folder);
-    // Only a regular file is read: a pipe or device at that name is left alone.
+    // Only a regular file of sane size is read: a pipe or device at that name
+    // is left alone.
     const QFileInfo info(path);
-    if (!info.exists() || !info.isFile())
+    if (!info.isFile() || !optionsFileRefusal(info).isEmpty())
         return options;
     const QSettings stored(path, QSettings::IniFormat);
-    const auto flag = [&stored](const QString &key, bool fallback) {
-        const QString text = stored.value(key).toString().trimmed().toLower();
-        if (text == QLatin1String("true") || text == QLatin1String("1"))
-            return true;
-        if (text == QLatin1String("false") || text == QLatin1String("0"))
-            return false;
-        return fallback;
-    };
+    const auto flag = [&stored](const QString &key, bool fallback) { return optionsFlag(stored, key, fallback); };
     options.enabled = flag(kEnabledKey, options.enabled);
     options.allowWithoutId = flag(kAllowKey, options.allowWithoutId);
     options.writeToDataFile = flag(kWriteKey, options.writeToDataFile);
@@ -154,27 +149,14 @@ CellIdOptions loadCellIdOptions(const QString &folder)
 
 bool saveCellIdOptions(const QString &folder, const CellIdOptions &options, QString *reason)
 {
-    const QString path = cellIdOptionsPath(folder);
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        if (reason)
-            *reason = OptionTexts::tr("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
-        return false;
-    }
-    QSettings stored(path, QSettings::IniFormat);
-    stored.setValue(kEnabledKey, options.enabled);
-    stored.setValue(kAllowKey, options.allowWithoutId);
-    stored.setValue(kPatternKey, options.pattern);
-    stored.setValue(kPrefixKey, options.prefix);
-    stored.setValue(kSuffixKey, options.suffix);
-    stored.setValue(kRestKey, restText(options.minimumRestMinutes));
-    stored.setValue(kLimitKey, kLimitText(options.kLimitMvPerDay));
-    stored.setValue(kWriteKey, options.writeToDataFile);
-    stored.sync();
-    if (stored.status() != QSettings::NoError) {
-        if (reason)
-            *reason = OptionTexts::tr("Cannot write %1").arg(QDir::toNativeSeparators(path));
-        return false;
-    }
-    return true;
+    return saveOptionsFile(cellIdOptionsPath(folder), [&options](QSettings &stored) {
+        stored.setValue(kEnabledKey, options.enabled);
+        stored.setValue(kAllowKey, options.allowWithoutId);
+        stored.setValue(kPatternKey, options.pattern);
+        stored.setValue(kPrefixKey, options.prefix);
+        stored.setValue(kSuffixKey, options.suffix);
+        stored.setValue(kRestKey, restText(options.minimumRestMinutes));
+        stored.setValue(kLimitKey, kLimitText(options.kLimitMvPerDay));
+        stored.setValue(kWriteKey, options.writeToDataFile);
+    }, reason);
 }

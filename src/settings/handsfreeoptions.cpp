@@ -1,5 +1,6 @@
 #include "settings/handsfreeoptions.h"
 
+#include "settings/optionsfile.h"
 #include "settings/settingsfile.h"
 
 #include <QCoreApplication>
@@ -23,17 +24,6 @@ const QString kSoundKey = QStringLiteral("Sound/enabled");
 QString boundText(double value)
 {
     return QLocale::c().toString(value, 'g', 6);
-}
-
-// Refuses a file far larger than any options file: reading or rewriting it
-// whole would hold up the window for seconds.
-QString sizeRefusal(const QFileInfo &info)
-{
-    if (info.size() <= kMaxSetupFileBytes)
-        return QString();
-    return OptionTexts::tr("%1 is larger than %2 MB")
-        .arg(QDir::toNativeSeparators(info.filePath()))
-        .arg(kMaxSetupFileBytes / (1024 * 1024));
 }
 
 bool inBounds(const SettleParameterInfo &info, double value)
@@ -133,24 +123,16 @@ HandsFreeOptions loadHandsFreeOptions(const QString &folder, QString *refusal)
         refusal->clear();
     // Only a regular file is read: a pipe or device at that name is left alone.
     const QFileInfo info(path);
-    if (!info.exists() || !info.isFile())
+    if (!info.isFile())
         return options;
-    if (const QString tooLarge = sizeRefusal(info); !tooLarge.isEmpty()) {
+    if (const QString refused = optionsFileRefusal(info); !refused.isEmpty()) {
         if (refusal)
-            *refusal = tooLarge;
+            *refusal = refused;
         return options;
     }
     const QSettings stored(path, QSettings::IniFormat);
-    const auto flag = [&stored](const QString &key, bool fallback) {
-        const QString text = stored.value(key).toString().trimmed().toLower();
-        if (text == QLatin1String("true") || text == QLatin1String("1"))
-            return true;
-        if (text == QLatin1String("false") || text == QLatin1String("0"))
-            return false;
-        return fallback;
-    };
-    options.autoRecord = flag(kAutoRecordKey, options.autoRecord);
-    options.sound = flag(kSoundKey, options.sound);
+    options.autoRecord = optionsFlag(stored, kAutoRecordKey, options.autoRecord);
+    options.sound = optionsFlag(stored, kSoundKey, options.sound);
     for (const SettleParameterInfo &info : settleParameterInfos()) {
         const QVariant value = stored.value(QStringLiteral("AutoRecord/%1").arg(QLatin1String(info.key)));
         if (!value.isValid())
@@ -164,31 +146,12 @@ HandsFreeOptions loadHandsFreeOptions(const QString &folder, QString *refusal)
 
 bool saveHandsFreeOptions(const QString &folder, const HandsFreeOptions &options, QString *reason)
 {
-    const QString path = handsFreeOptionsPath(folder);
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        if (reason)
-            *reason = OptionTexts::tr("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
-        return false;
-    }
-    // Saving reads the file first to keep what it does not know.
-    if (const QString tooLarge = sizeRefusal(info); !tooLarge.isEmpty()) {
-        if (reason)
-            *reason = tooLarge;
-        return false;
-    }
-    QSettings stored(path, QSettings::IniFormat);
-    stored.setValue(kAutoRecordKey, options.autoRecord);
-    for (const SettleParameterInfo &info : settleParameterInfos()) {
-        stored.setValue(QStringLiteral("AutoRecord/%1").arg(QLatin1String(info.key)),
-                        parameterText(options.rule, info.parameter));
-    }
-    stored.setValue(kSoundKey, options.sound);
-    stored.sync();
-    if (stored.status() != QSettings::NoError) {
-        if (reason)
-            *reason = OptionTexts::tr("Cannot write %1").arg(QDir::toNativeSeparators(path));
-        return false;
-    }
-    return true;
+    return saveOptionsFile(handsFreeOptionsPath(folder), [&options](QSettings &stored) {
+        stored.setValue(kAutoRecordKey, options.autoRecord);
+        for (const SettleParameterInfo &info : settleParameterInfos()) {
+            stored.setValue(QStringLiteral("AutoRecord/%1").arg(QLatin1String(info.key)),
+                            parameterText(options.rule, info.parameter));
+        }
+        stored.setValue(kSoundKey, options.sound);
+    }, reason);
 }

@@ -1,5 +1,7 @@
 #include "settings/testerprofilechoice.h"
 
+#include "settings/optionsfile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -55,22 +57,8 @@ QString loadProfileChoice(const QString &settingsFolder)
 
 bool saveProfileChoice(const QString &settingsFolder, const QString &choice, QString *reason)
 {
-    const QString path = choicePath(settingsFolder);
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        if (reason)
-            *reason = SetupTexts::tr("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
-        return false;
-    }
-    QSettings stored(path, QSettings::IniFormat);
-    stored.setValue(kChoiceKey, choice);
-    stored.sync();
-    if (stored.status() != QSettings::NoError) {
-        if (reason)
-            *reason = SetupTexts::tr("Cannot write %1").arg(QDir::toNativeSeparators(path));
-        return false;
-    }
-    return true;
+    return saveOptionsFile(choicePath(settingsFolder),
+                           [&choice](QSettings &stored) { stored.setValue(kChoiceKey, choice); }, reason);
 }
 
 ProfileLoad loadChosenProfile(const QString &settingsFolder, const QString &choice)

@@ -47,6 +47,19 @@ private Q_SLOTS:
         QVERIFY(options == CellIdOptions());
     }
 
+    void anOversizedFileIsNeitherReadNorRewritten()
+    {
+        QTemporaryDir dir;
+        const QString path = cellIdOptionsPath(dir.path());
+        const QByteArray content = "[CellId]\nenabled=true\n" + QByteArray(2 * 1024 * 1024, 'j') + '\n';
+        QVERIFY(writeFile(path, content));
+        QVERIFY(loadCellIdOptions(dir.path()) == CellIdOptions());
+        QString reason;
+        QVERIFY(!saveCellIdOptions(dir.path(), CellIdOptions(), &reason));
+        QCOMPARE(reason, path + QStringLiteral(" is larger than 1 MB"));
+        QVERIFY(readAll(path) == content);
+    }
+
     void restAndLimitTextsAreChecked_data()
     {
         QTest::addColumn<QString>("text");

@@ -1,0 +1,59 @@
+#include "settings/optionsfile.h"
+
+#include "settings/settingsfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace {
+// The translation context of the texts this file shows.
+struct OptionsFileTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(SetupFiles)
+};
+} // namespace
+
+QString optionsFileRefusal(const QFileInfo &info)
+{
+    if (!info.exists())
+        return QString();
+    const QString path = QDir::toNativeSeparators(info.filePath());
+    if (!info.isFile())
+        return OptionsFileTexts::tr("%1 is not a regular file").arg(path);
+    // Reading or rewriting a file far larger than any options file would hold
+    // up the window for seconds.
+    if (info.size() > kMaxSetupFileBytes)
+        return OptionsFileTexts::tr("%1 is larger than %2 MB").arg(path).arg(kMaxSetupFileBytes / (1024 * 1024));
+    return QString();
+}
+
+bool optionsFlag(const QSettings &stored, const QString &key, bool fallback)
+{
+    const QString text = stored.value(key).toString().trimmed().toLower();
+    if (text == QLatin1String("true") || text == QLatin1String("1"))
+        return true;
+    if (text == QLatin1String("false") || text == QLatin1String("0"))
+        return false;
+    return fallback;
+}
+
+bool saveOptionsFile(const QString &path, const std::function<void(QSettings &)> &write, QString *reason)
+{
+    // Saving reads the file first to keep what it does not know.
+    if (const QString refusal = optionsFileRefusal(QFileInfo(path)); !refusal.isEmpty()) {
+        if (reason)
+            *reason = refusal;
+        return false;
+    }
+    QSettings stored(path, QSettings::IniFormat);
+    write(stored);
+    stored.sync();
+    if (stored.status() != QSettings::NoError) {
+        if (reason)
+            *reason = OptionsFileTexts::tr("Cannot write %1").arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    return true;
+}
