@@ -1,6 +1,6 @@
 #include "settings/shifttimes.h"
 
-#include "settings/settingsfile.h"
+#include "settings/optionsfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -105,12 +105,12 @@ ShiftTimes loadShiftTimes(const QString &folder, QString *problem)
     const QFileInfo info(path);
     if (folder.isEmpty() || !info.exists())
         return defaults;
-    QString wrong;
-    if (!info.isFile()) {
-        wrong = ShiftTexts::tr("it is not a regular file");
-    } else if (info.size() > kMaxSetupFileBytes) {
-        wrong = ShiftTexts::tr("it is larger than %1 MB").arg(kMaxSetupFileBytes / (1024 * 1024));
-    } else {
+    // A folder or a huge file at the name is refused as the other options
+    // files are; a file that QSettings cannot read or that holds no sane
+    // shifts is named with what is wrong.
+    QString reason = optionsFileRefusal(info);
+    if (reason.isEmpty()) {
+        QString wrong;
         const QSettings stored(path, QSettings::IniFormat);
         if (stored.status() != QSettings::NoError) {
             wrong = ShiftTexts::tr("it cannot be read");
@@ -119,11 +119,10 @@ ShiftTimes loadShiftTimes(const QString &folder, QString *problem)
             times.starts = *starts;
             return times;
         }
+        reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), wrong);
     }
-    if (problem) {
-        *problem = ShiftTexts::tr("%1: %2; the shifts start at %3.")
-                       .arg(QDir::toNativeSeparators(path), wrong, defaults.text());
-    }
+    if (problem)
+        *problem = ShiftTexts::tr("%1; the shifts start at %2.").arg(reason, defaults.text());
     return defaults;
 }
 
