@@ -3,6 +3,7 @@
 #include "cellhistorywindow.h"
 #include "cellidoptionsdialog.h"
 #include "centralrecordcontrols.h"
+#include "dialogerror.h"
 
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -215,7 +216,7 @@ void CellIdControls::showTakenNotice()
 void CellIdControls::showNotice(const QString &text, bool warning)
 {
     QPalette palette = m_notice->palette();
-    palette.setColor(QPalette::WindowText, warning ? QColor(0xB0, 0x00, 0x00) : m_window->palette().color(QPalette::WindowText));
+    palette.setColor(QPalette::WindowText, warning ? warningColour() : m_window->palette().color(QPalette::WindowText));
     m_notice->setPalette(palette);
     m_notice->setText(text);
     m_refusalShown.clear();

@@ -1,5 +1,7 @@
 #include "cellidoptionsdialog.h"
 
+#include "dialogerror.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -39,13 +41,7 @@ CellIdOptionsDialog::CellIdOptionsDialog(const CellIdOptions &options, QWidget *
     m_limit = field(tr("&K limit (mV/day):"), "kLimitField", 16);
     layout->addLayout(form);
 
-    m_errorText = new QLabel(this);
-    m_errorText->setObjectName(QStringLiteral("errorText"));
-    m_errorText->setWordWrap(true);
-    QPalette palette = m_errorText->palette();
-    palette.setColor(QPalette::WindowText, QColor(0xB0, 0x00, 0x00));
-    m_errorText->setPalette(palette);
-    m_errorText->hide();
+    m_errorText = newDialogErrorLabel(this);
     layout->addWidget(m_errorText);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

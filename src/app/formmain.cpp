@@ -3,6 +3,7 @@
 #include "batchlauncher.h"
 #include "cellidcontrols.h"
 #include "centralrecordcontrols.h"
+#include "dialogerror.h"
 #include "formabout.h"
 #include "guidewindow.h"
 #include "handsfreecontrols.h"
@@ -673,7 +674,7 @@ void FormMain::showStatus(const QString &text)
     // Good news in green, everything else asks for attention.
     const bool good = text == MeasurementSession::lineBackText(m_comPort);
     QPalette palette = m_statusLine->palette();
-    palette.setColor(QPalette::WindowText, good ? QColor(0x00, 0x70, 0x00) : QColor(0xB0, 0x00, 0x00));
+    palette.setColor(QPalette::WindowText, good ? QColor(0x00, 0x70, 0x00) : warningColour());
     m_statusLine->setPalette(palette);
     // A full counter greys REC - COUNT: the button says why.
     const bool full = text == MeasurementSession::counterFullText();
@@ -697,7 +698,7 @@ void FormMain::buildStateControls()
     m_replyNotice->setAutoFillBackground(true);
     m_replyNotice->setFont(uifonts::tahoma(14.25, true));
     QPalette palette = m_replyNotice->palette();
-    palette.setColor(QPalette::WindowText, QColor(0xB0, 0x00, 0x00));
+    palette.setColor(QPalette::WindowText, warningColour());
     palette.setColor(QPalette::Window, QColor(0xFF, 0xF4, 0xF0));
     m_replyNotice->setPalette(palette);
     m_replyNotice->hide();

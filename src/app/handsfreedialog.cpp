@@ -1,5 +1,7 @@
 #include "handsfreedialog.h"
 
+#include "dialogerror.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -36,13 +38,7 @@ HandsFreeDialog::HandsFreeDialog(const HandsFreeOptions &options, QWidget *paren
     m_soundBox->setObjectName(QStringLiteral("soundCueBox"));
     layout->addWidget(m_soundBox);
 
-    m_errorText = new QLabel(this);
-    m_errorText->setObjectName(QStringLiteral("errorText"));
-    m_errorText->setWordWrap(true);
-    QPalette palette = m_errorText->palette();
-    palette.setColor(QPalette::WindowText, QColor(0xB0, 0x00, 0x00));
-    m_errorText->setPalette(palette);
-    m_errorText->hide();
+    m_errorText = newDialogErrorLabel(this);
     layout->addWidget(m_errorText);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel
