@@ -1,20 +1,35 @@
 // The line view against a large central database: a local PostgreSQL server
 // (started by scripts/dev-db.sh in a temporary folder) filled with 10,000,000
 // cells of ten benches by one generate_series per million, then the line view
-// of one eight-hour shift (one GROUP BY on the server), and the same shift
-// pulled row by row and analysed as the charts and the report do.
+// of one eight-hour shift in the middle of the cells (one GROUP BY on the
+// server), the same shift's cells pulled and analysed as the charts do, and
+// the whole shift report of it (analysis and PDF), then a report of every
+// cell for the memory.
 //
-//   bench_lineview [--cells 10000000] [--runs 5]
+//   bench_lineview [--cells 10000000] [--runs 5] [--db DIR]
+//
+// --db keeps the server's folder: a second run finds the cells there and
+// skips the filling.
 
 #include "benchsupport.h"
 #include "devdb.h"
 
+#include "app/formbatch.h"
+#include "app/shiftreport.h"
+#include "bins/bintables.h"
 #include "bins/shiftanalysis.h"
 #include "record/centraldatabase.h"
 #include "record/databasesources.h"
+#include "settings/centralsettings.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDateTimeEdit>
+#include <QDir>
+#include <QEventLoop>
+#include <QTableWidget>
+#include <QTimer>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -66,14 +81,18 @@ bool fill(DevDatabase &db, qint64 cells, const BinSetup &setup)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // The report's charts need a QApplication, not a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const QStringList args = app.arguments();
     const qint64 cells = intArgument(args, QStringLiteral("--cells"), 10000000);
     const int runs = std::max(1, intArgument(args, QStringLiteral("--runs"), 5));
     qputenv("TZ", "UTC");
 
-    DevDatabase db;
+    const qsizetype dbAt = args.indexOf(QStringLiteral("--db"));
+    DevDatabase db(dbAt >= 0 && dbAt + 1 < args.size() ? args.at(dbAt + 1) : QString());
     if (!db.start()) {
         std::fprintf(stderr, "bench_lineview: the server did not start\n");
         return 1;
@@ -89,17 +108,26 @@ int main(int argc, char **argv)
     }
     QElapsedTimer timer;
     timer.start();
-    if (!fill(db, cells, setup))
+    const qint64 there = db.column(QStringLiteral("SELECT count(*) FROM cells")).value(0).toLongLong();
+    if (there != 0 && there != cells) {
+        std::fprintf(stderr, "bench_lineview: the database holds %lld cells, not %lld\n", static_cast<long long>(there),
+                     static_cast<long long>(cells));
         return 1;
-    std::printf("filled %lld cells in %.0f s; table and indexes %s\n", static_cast<long long>(cells),
-                double(timer.elapsed()) / 1000,
+    }
+    if (there == 0 && !fill(db, cells, setup))
+        return 1;
+    std::printf("%s %lld cells in %.0f s; table and indexes %s\n", there != 0 ? "kept" : "filled",
+                static_cast<long long>(cells), double(timer.elapsed()) / 1000,
                 qPrintable(db.column(QStringLiteral("SELECT pg_size_pretty(pg_total_relation_size('cells'))")).value(0)));
     db.disconnectCheck();
 
-    // The shift 2026-11-16 06:00..14:00, in the middle of the data.
+    // The early shift (06:00..14:00) of the day in the middle of the cells:
+    // 2026-11-18 for 10,000,000 cells.
+    const qint64 start = wallClockSeconds(2026, 11, 1, 0, 0, 0);
+    const qint64 middleDay = (cells / kBenches * 3 / 2) / 86400;
     RecordFilter shift;
-    shift.from = wallClockSeconds(2026, 11, 16, 6, 0, 0);
-    shift.to = wallClockSeconds(2026, 11, 16, 14, 0, 0);
+    shift.from = start + middleDay * 86400 + 6 * 3600;
+    shift.to = *shift.from + 8 * 3600;
     BinTable resistance;
     resistance.numBins = 5;
     resistance.minValue = 15;
@@ -139,15 +167,127 @@ int main(int argc, char **argv)
     CentralSource source(db.settings());
     QString error;
     ShiftAnalysis analysis;
-    QElapsedTimer t;
-    t.start();
-    if (!source.load(&error) || !analyseShift(source, shift, resistance, BinTable{}, 4000, &analysis, &error)) {
+    std::vector<double> pulls;
+    for (int run = 0; run < std::min(runs, 3); ++run) {
+        QElapsedTimer t;
+        t.start();
+        if (!source.load(&error) || !analyseShift(source, shift, resistance, BinTable{}, 4000, &analysis, &error)) {
+            std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
+            return 1;
+        }
+        pulls.push_back(double(t.nsecsElapsed()) / 1e9);
+    }
+    std::printf("the same shift's %lld cells pulled and analysed for the charts (two passes): first %.2f s, "
+                "median %.2f s; resident memory now %.1f MB\n",
+                static_cast<long long>(analysis.summary.count()), pulls.front(), percentile(pulls, 0.5),
+                double(residentKiB()) / 1024);
+
+    // Each kind of pass alone, with a visitor that only counts.
+    for (const bool valuesOnly : {false, true}) {
+        std::vector<double> passes;
+        qint64 taken = 0;
+        for (int run = 0; run < std::min(runs, 3); ++run) {
+            QElapsedTimer t;
+            t.start();
+            taken = 0;
+            const auto count = [&taken](int, const RecordReading &) { return ++taken > 0; };
+            if (!(valuesOnly ? source.readValues(shift, count, &error) : source.read(shift, count, &error))) {
+                std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
+                return 1;
+            }
+            passes.push_back(double(t.nsecsElapsed()) / 1e6);
+        }
+        std::printf("  one pass of %lld cells, %s: first %.0f ms, median %.0f ms\n", static_cast<long long>(taken),
+                    valuesOnly ? "values alone" : "bench, time and values", passes.front(), percentile(passes, 0.5));
+    }
+
+    // The shift report of it, as `bin4870 --report --source central` makes it
+    // once the source is open: set-ups, analysis and PDF.
+    QTemporaryDir folder;
+    std::vector<double> reports;
+    for (int run = 0; run < std::min(runs, 3); ++run) {
+        QElapsedTimer t;
+        t.start();
+        std::vector<SetupInForce> setups;
+        if (!source.setups(shift, &setups, &error)
+            || !analyseShift(source, shift, resistance, BinTable{}, 4000, &analysis, &error)
+            || !writeShiftReport(analysis, QDir(folder.path()).filePath(QStringLiteral("shift.pdf")), &error)) {
+            std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
+            return 1;
+        }
+        reports.push_back(double(t.nsecsElapsed()) / 1e9);
+    }
+    std::printf("shift report of those %lld cells (set-ups, analysis, PDF): first %.2f s, median %.2f s; resident "
+                "memory now %.1f MB\n",
+                static_cast<long long>(analysis.summary.count()), reports.front(), percentile(reports, 0.5),
+                double(residentKiB()) / 1024);
+
+    // Memory against the number of cells: the report of every cell in the
+    // database, ten to a hundred times the shift's. The peak stays where the
+    // shift's reports left it.
+    {
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        const double peakBefore = double(usage.ru_maxrss) / 1024;
+        QElapsedTimer t;
+        t.start();
+        const RecordFilter everything;
+        if (!analyseShift(source, everything, resistance, BinTable{}, 4000, &analysis, &error)
+            || !writeShiftReport(analysis, QDir(folder.path()).filePath(QStringLiteral("all.pdf")), &error)) {
+            std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
+            return 1;
+        }
+        ::getrusage(RUSAGE_SELF, &usage);
+        std::printf("report of all %lld cells (analysis and PDF): %.1f s; peak resident memory before / after it: "
+                    "%.1f / %.1f MB\n",
+                    static_cast<long long>(analysis.summary.count()), double(t.elapsed()) / 1000, peakBefore,
+                    double(usage.ru_maxrss) / 1024);
+    }
+
+    // The batch window: the shift chosen, then "Shared database" as the
+    // source, until the line view and the charts are shown.
+    if (!saveCentralSettings(folder.path(), db.settings(), &error)) {
         std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("the same shift's %lld cells pulled and analysed for the charts (two passes): %.2f s; resident "
-                "memory now %.1f MB\n",
-                static_cast<long long>(analysis.summary.count()), double(t.elapsed()) / 1000,
+    BinTables tables;
+    tables.setTables(resistance, BinTable{});
+    FormBatch window(tables, QDir(folder.path()).filePath(QStringLiteral("none.csv")));
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    window.setRecordPlaces(QDir(folder.path()).filePath(QStringLiteral("journal.sqlite")), folder.path());
+    window.show();
+    auto waitShown = [&window] {
+        QEventLoop loop;
+        QObject::connect(&window, &FormBatch::analysisShown, &loop, &QEventLoop::quit);
+        QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    const auto toDateTime = [](qint64 stamp) { return QDateTime(QDate(1970, 1, 1), QTime(0, 0)).addSecs(stamp); };
+    window.findChild<QDateTimeEdit *>(QStringLiteral("fromEdit"))->setDateTime(toDateTime(*shift.from));
+    window.findChild<QDateTimeEdit *>(QStringLiteral("toEdit"))->setDateTime(toDateTime(*shift.to));
+    window.setRange(FormBatch::Range::FromTo);
+    waitShown();
+    std::vector<double> lineShown;
+    std::vector<double> shown;
+    for (int run = 0; run < std::min(runs, 3); ++run) {
+        if (run > 0) {
+            window.setSource(FormBatch::Source::DataFile);
+            waitShown();
+        }
+        QElapsedTimer t;
+        t.start();
+        QObject::connect(&window, &FormBatch::lineViewShown, &window,
+                         [&] { lineShown.push_back(double(t.nsecsElapsed()) / 1e6); }, Qt::SingleShotConnection);
+        window.setSource(FormBatch::Source::Central);
+        waitShown();
+        shown.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    const auto *line = window.findChild<QTableWidget *>(QStringLiteral("lineTable"));
+    std::printf("batch window, \"Shared database\" chosen: line view (%d rows) shown after first %.0f ms, median "
+                "%.0f ms; charts of %lld cells shown after first %.0f ms, median %.0f ms; resident memory now "
+                "%.1f MB\n",
+                line->rowCount(), lineShown.empty() ? 0.0 : lineShown.front(), percentile(lineShown, 0.5),
+                static_cast<long long>(window.analysis().summary.count()), shown.front(), percentile(shown, 0.5),
                 double(residentKiB()) / 1024);
-    return 0;
+    return window.sourceError().isEmpty() ? 0 : 1;
 }

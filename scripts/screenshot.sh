@@ -3,7 +3,9 @@
 # window during a session (the program as installed, run by a user "operator"
 # against the simulated tester, with three cells counted), and
 # docs/screenshot-batch.png and docs/screenshot-stability.png, the batch window
-# on 3,000 generated cells in that user's documents folder.
+# on 3,000 generated cells in that user's documents folder, and
+# docs/screenshot-line.png, its stability tab on a shared database of six
+# benches (a PostgreSQL server of its own, started by scripts/dev-db.sh).
 #
 #   bash scripts/screenshot.sh [output folder, default docs/]
 #
@@ -21,7 +23,7 @@ if [ "${BIN4870_SCREENSHOT_INNER:-}" != 1 ]; then
         echo "screenshot.sh: run as root (it mounts a scratch /home in its own namespace)." >&2
         exit 1
     fi
-    "$root/scripts/deps.sh" screenshot
+    "$root/scripts/deps.sh" screenshot test
     BUILD_TARGETS="bin4870 tester-sim batch_screenshot" "$root/scripts/build.sh"
     mkdir -p "$out"
     stage="$(mktemp -d)"
@@ -31,7 +33,7 @@ if [ "${BIN4870_SCREENSHOT_INNER:-}" != 1 ]; then
     BIN4870_SCREENSHOT_INNER=1 BIN4870_STAGE="$stage" BIN4870_BUILD_BIN="$build/bin" \
         unshare --mount --propagation private -- \
         xvfb-run -a -s "-screen 0 1280x1024x24" bash "${BASH_SOURCE[0]}" "$out"
-    echo "wrote $out/screenshot.png, screenshot-batch.png and screenshot-stability.png"
+    echo "wrote $out/screenshot.png, screenshot-batch.png, screenshot-stability.png and screenshot-line.png"
     exit 0
 fi
 
@@ -88,3 +90,4 @@ program=""
 
 HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$out/screenshot-batch.png" --data-dir="$home/Documents"
 HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$out/screenshot-stability.png" stability --data-dir="$home/Documents"
+HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$out/screenshot-line.png" line --data-dir="$home/Documents"

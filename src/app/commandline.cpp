@@ -70,6 +70,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
     parser.addOption(QCommandLineOption(
         QStringLiteral("to"), QCoreApplication::translate("CommandLine", "With --report: cells up to this time."),
         QStringLiteral("TIME")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("shift"),
+        QCoreApplication::translate("CommandLine", "With --report, instead of --from and --to: the cells of the "
+                                                   "current or the previous shift, by the start times of "
+                                                   "Shifts.ini (06:00, 14:00, 22:00 unless set)."),
+        QStringLiteral("current|previous")));
     acceptQtOptions(parser);
 
     CommandLine line;

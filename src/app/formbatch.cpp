@@ -8,6 +8,7 @@
 #include "bins/bintables.h"
 #include "record/databasesources.h"
 #include "settings/centralsettings.h"
+#include "settings/shifttimes.h"
 
 #include <QChart>
 #include <QChartView>
@@ -101,6 +102,7 @@ FormBatch::FormBatch(const BinTables &binTables, QString path, QWidget *parent)
     buildUi();
     connect(&m_watcher, &QFutureWatcher<Pass>::finished, this, &FormBatch::passEnded);
     connect(&m_sourceWatcher, &QFutureWatcher<SourceView>::finished, this, &FormBatch::sourceEnded);
+    connect(&m_sourceWatcher, &QFutureWatcher<SourceView>::resultReadyAt, this, &FormBatch::lineViewReady);
     connect(&m_watcher, &QFutureWatcher<Pass>::progressValueChanged, m_progressBar, &QProgressBar::setValue);
     connect(&m_analysisWatcher, &QFutureWatcher<ShiftAnalysis>::finished, this, [this] {
         // Readings replaced meanwhile are analysed afresh.
@@ -269,7 +271,7 @@ QWidget *FormBatch::buildStabilityTab()
     rangeBar->addWidget(new QLabel(tr("Cells:"), tab));
     m_rangeBox = new QComboBox(tab);
     m_rangeBox->setObjectName(QStringLiteral("rangeBox"));
-    m_rangeBox->addItems({tr("All in the file"), tr("Today"), tr("Last 8 hours"),
+    m_rangeBox->addItems({tr("All in the file"), tr("This shift"), tr("Today"), tr("Last 8 hours"),
                           tr("From - to")});
     rangeBar->addWidget(m_rangeBox);
     const QDateTime now = QDateTime::currentDateTime();
@@ -379,18 +381,21 @@ void FormBatch::setBench(const QString &bench)
     analyseRange();
 }
 
-RecordFilter FormBatch::rangeFilter() const
+RecordFilter FormBatch::rangeFilter(QString *notice) const
 {
-    auto seconds = [](const QDateTime &t) {
-        const QDate d = t.date();
-        const QTime h = t.time();
-        return wallClockSeconds(d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second());
-    };
+    auto seconds = [](const QDateTime &t) { return wallClockOf(t); };
     RecordFilter filter;
     const QDateTime now = QDateTime::currentDateTime();
+    notice->clear();
     switch (Range(m_rangeBox->currentIndex())) {
     case Range::All:
         break;
+    case Range::ThisShift: {
+        const ShiftSpan shift = shiftSpan(loadShiftTimes(m_settingsFolder, notice), seconds(now));
+        filter.from = shift.from;
+        filter.to = shift.to;
+        break;
+    }
     case Range::Today:
         filter.from = seconds(now.date().startOfDay());
         filter.to = *filter.from + 86400;
@@ -420,7 +425,9 @@ void FormBatch::analyseRange()
     m_rangeWaiting = false;
     const Readings readings = m_readings;
     m_analysedReadings = readings;
-    const RecordFilter filter = rangeFilter();
+    const RecordFilter filter = rangeFilter(&m_rangeNotice);
+    showRangeBounds(filter);
+    showSourceText(QString());
     const BatchSummary tables(m_summary.table(0), m_summary.table(1));
     const QString path = m_path;
     m_analysisWatcher.setFuture(QtConcurrent::run([readings, filter, tables, path] {
@@ -441,43 +448,63 @@ void FormBatch::analyseSource()
     }
     m_rangeWaiting = false;
     const Source kind = Source(m_sourceBox->currentIndex());
-    RecordFilter filter = rangeFilter();
+    RecordFilter filter = rangeFilter(&m_rangeNotice);
+    showRangeBounds(filter);
     filter.bench = m_benchBox->currentData().toString();
     const BatchSummary tables(m_summary.table(0), m_summary.table(1));
     const QString journalPath = m_journalPath;
     const CentralSettings settings = loadCentralSettings(m_settingsFolder);
-    m_sourceLabel->setText(tr("Reading %1...")
-                               .arg(kind == Source::Journal ? tr("the local journal")
-                                                            : tr("the shared database")));
-    m_sourceWatcher.setFuture(QtConcurrent::run([kind, filter, tables, journalPath, settings] {
+    showSourceText(tr("Reading %1...")
+                       .arg(kind == Source::Journal ? tr("the local journal") : tr("the shared database")));
+    m_sourceWatcher.setFuture(QtConcurrent::run([kind, filter, tables, journalPath, settings](
+                                                    QPromise<SourceView> &promise) {
         SourceView view;
         std::unique_ptr<RecordSource> source;
         if (kind == Source::Journal) {
             auto journal = std::make_unique<JournalSource>(journalPath);
-            if (!journal->load(&view.error))
-                return view;
+            if (!journal->load(&view.error)) {
+                promise.addResult(std::move(view));
+                return;
+            }
             source = std::move(journal);
         } else {
             auto central = std::make_unique<CentralSource>(settings);
-            if (!central->load(&view.error))
-                return view;
             std::vector<LineRow> rows;
-            if (!readLineView(settings, filter, &rows, &view.error))
-                return view;
+            if (!central->load(&view.error) || !readLineView(settings, filter, &rows, &view.error)) {
+                promise.addResult(std::move(view));
+                return;
+            }
             for (const LineRow &row : rows)
                 view.line.push_back(benchFigures(row, tables.table(0), tables.table(1)));
+            // The line view is shown while the charts' cells are read.
+            view.benches = central->benches();
+            SourceView lineOnly = view;
+            lineOnly.lineOnly = true;
+            promise.addResult(std::move(lineOnly));
             source = std::move(central);
         }
         view.benches = source->benches();
         analyseShift(*source, filter, tables.table(0), tables.table(1), kControlChartPoints, &view.analysis,
                      &view.error);
-        return view;
+        promise.addResult(std::move(view));
     }));
+}
+
+void FormBatch::lineViewReady(int index)
+{
+    const SourceView view = m_sourceWatcher.future().resultAt(index);
+    if (!view.lineOnly || m_rangeWaiting || Source(m_sourceBox->currentIndex()) != Source::Central)
+        return;
+    m_lineView = view.line;
+    showLineView();
+    showSourceText(tr("Reading the cells for the charts..."));
+    Q_EMIT lineViewShown();
 }
 
 void FormBatch::sourceEnded()
 {
-    const SourceView view = m_sourceWatcher.future().result();
+    const QFuture<SourceView> future = m_sourceWatcher.future();
+    const SourceView view = future.resultAt(future.resultCount() - 1);
     const bool dataFile = Source(m_sourceBox->currentIndex()) == Source::DataFile;
     if (!dataFile) {
         m_sourceError = view.error;
@@ -490,11 +517,11 @@ void FormBatch::sourceEnded()
         if (view.error.isEmpty()) {
             m_analysis = view.analysis;
             m_lineView = view.line;
-            m_sourceLabel->setText(tr("%1: %2 cells.").arg(m_analysis.source).arg(m_analysis.summary.count()));
+            showSourceText(tr("%1: %2 cells.").arg(m_analysis.source).arg(m_analysis.summary.count()));
         } else {
             m_analysis = ShiftAnalysis{};
             m_lineView.clear();
-            m_sourceLabel->setText(tr("The cells cannot be read: %1").arg(view.error));
+            showSourceText(tr("The cells cannot be read: %1").arg(view.error));
         }
         showStability();
         showLineView();
@@ -503,6 +530,26 @@ void FormBatch::sourceEnded()
         analyseRange();
     else
         Q_EMIT analysisShown();
+}
+
+void FormBatch::showRangeBounds(const RecordFilter &filter)
+{
+    // The boxes, which only "From - to" lets the user change, show which
+    // shift or day is taken.
+    if (Range(m_rangeBox->currentIndex()) == Range::FromTo || !filter.from || !filter.to)
+        return;
+    for (auto [edit, stamp] : {std::pair{m_fromEdit, *filter.from}, std::pair{m_toEdit, *filter.to}}) {
+        const QSignalBlocker quiet(edit);
+        const QDateTime wallClock = QDateTime(QDate(1970, 1, 1), QTime(0, 0), Qt::UTC).addSecs(stamp);
+        edit->setDateTime(QDateTime(wallClock.date(), wallClock.time()));
+    }
+}
+
+void FormBatch::showSourceText(const QString &text)
+{
+    QStringList lines{text, m_rangeNotice};
+    lines.removeAll(QString());
+    m_sourceLabel->setText(lines.join(QLatin1Char('\n')));
 }
 
 void FormBatch::showLineView()
@@ -577,7 +624,12 @@ void FormBatch::startPass(qint64 fromOffset, const BatchSummary &base)
     // A pass from the start judges against fresh copies of the tables.
     const BatchSummary fresh(base.table(0), base.table(1));
     const Readings before = m_readings;
-    const RecordFilter range = rangeFilter();
+    QString notice;
+    const RecordFilter range = rangeFilter(&notice);
+    if (Source(m_sourceBox->currentIndex()) == Source::DataFile) {
+        m_rangeNotice = notice;
+        showSourceText(QString());
+    }
     m_progressBar->setValue(0);
     const qint64 size = QFileInfo(m_path).size();
     m_progressBar->setVisible(size - fromOffset >= kProgressShownFrom);

@@ -72,9 +72,11 @@ public:
     // The shift report of the cells shown, as one A4 PDF.
     bool saveReport(const QString &path, QString *error) const;
 
-    // The cells the stability tab takes: all, today's, the last eight hours'
-    // or those from - to (the date-time boxes), by the records' own clock.
-    enum class Range { All, Today, LastEightHours, FromTo };
+    // The cells the stability tab takes: all, this shift's (by the shift
+    // times of Shifts.ini in the settings folder), today's, the last eight
+    // hours' or those from - to (the date-time boxes), by the records' own
+    // clock.
+    enum class Range { All, ThisShift, Today, LastEightHours, FromTo };
     void setRange(Range range);
 
     // Where the stability tab's cells come from: the data file read here, the
@@ -94,6 +96,9 @@ public:
 Q_SIGNALS:
     // The stability tab shows the analysis of the range chosen.
     void analysisShown();
+    // The line view shows the shared database's rows of the range chosen,
+    // before the charts when they take longer.
+    void lineViewShown();
     // A read has ended (finished, cancelled or failed) and the window shows its
     // outcome.
     void readingEnded();
@@ -110,6 +115,7 @@ private:
         std::vector<BenchFigures> line;
         QStringList benches;
         QString error;
+        bool lineOnly = false; // the line view, before the analysis
     };
 
     struct Pass
@@ -130,11 +136,16 @@ private:
     void fillTable(QTableWidget *table, int t);
     QWidget *buildStabilityTab();
     void showStability();
-    RecordFilter rangeFilter() const;
+    // The range chosen; *notice says when Shifts.ini was refused.
+    RecordFilter rangeFilter(QString *notice) const;
     void analyseRange();
     void analyseSource();
     void sourceEnded();
+    void lineViewReady(int index);
     void showLineView();
+    void showRangeBounds(const RecordFilter &filter);
+    // The source's state in the stability tab, with a refused Shifts.ini below.
+    void showSourceText(const QString &text);
     bool limitsChanged() const;
     enum class Export { Plots, Table, Report };
     void askExportPath(Export what);
@@ -193,5 +204,6 @@ private:
     QFutureWatcher<SourceView> m_sourceWatcher;
     std::vector<BenchFigures> m_lineView;
     QString m_sourceError;
+    QString m_rangeNotice;
     QPointer<QFileDialog> m_exportDialog;
 };

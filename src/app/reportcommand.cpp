@@ -12,11 +12,13 @@
 #include "settings/centralsettings.h"
 #include "settings/settingscodec.h"
 #include "settings/settingsfile.h"
+#include "settings/shifttimes.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
@@ -99,7 +101,10 @@ int runReportCommand(int argc, char **argv)
                                   CommandTexts::tr("Cells from this time on: YYYY-MM-DD HH:MM[:SS], YYYY-MM-DD or HH:MM."),
                                   QStringLiteral("time"));
     const QCommandLineOption to(QStringLiteral("to"), CommandTexts::tr("Cells before this time."), QStringLiteral("time"));
-    parser.addOptions({report, source, bench, from, to});
+    const QCommandLineOption shift(QStringLiteral("shift"),
+                                   CommandTexts::tr("The cells of the current or the previous shift (Shifts.ini)."),
+                                   QStringLiteral("current|previous"));
+    parser.addOptions({report, source, bench, from, to, shift});
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(2, parser.errorText());
     if (!parser.positionalArguments().isEmpty())
@@ -121,6 +126,21 @@ int runReportCommand(int argc, char **argv)
     }
     if (filter.from && filter.to && *filter.from >= *filter.to)
         return fail(2, CommandTexts::tr("--from must come before --to"));
+    if (parser.isSet(shift)) {
+        const std::optional<int> back = shiftsBack(parser.value(shift));
+        if (!back)
+            return fail(2, CommandTexts::tr("--shift: '%1' is neither current nor previous").arg(parser.value(shift)));
+        if (parser.isSet(from) || parser.isSet(to))
+            return fail(2, CommandTexts::tr("--shift goes without --from and --to"));
+        // A damaged Shifts.ini is told, and the usual shifts serve.
+        QString problem;
+        const ShiftTimes shifts = loadShiftTimes(locations.settingsDir, &problem);
+        if (!problem.isEmpty())
+            std::fprintf(stderr, "bin4870: %s\n", qUtf8Printable(problem));
+        const ShiftSpan span = shiftSpan(shifts, wallClockOf(QDateTime::currentDateTime()), *back);
+        filter.from = span.from;
+        filter.to = span.to;
+    }
 
     std::unique_ptr<RecordSource> records;
     const QString sourceText = parser.isSet(source) ? parser.value(source) : QString();

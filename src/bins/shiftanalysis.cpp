@@ -124,11 +124,15 @@ bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTab
         line.reserve(std::size_t(std::min<qint64>(count, 2 * qint64(maxPoints) + 2)));
     qint64 index = 0;
     std::array<double, 2> previous{};
-    const bool secondPass = source.read(filter, [&](int, const RecordReading &reading) {
+    const bool secondPass = source.readValues(filter, [&](int, const RecordReading &reading) {
         if (keepGoing && !keepGoing()) {
             stopped = true;
             return false;
         }
+        // A live source may have gained cells since the first pass; the
+        // charts keep to the cells the limits stand for.
+        if (index == count)
+            return false;
         for (int t = 0; t < 2; ++t) {
             const double value = valueOf(t, reading);
             scanners[std::size_t(t)].add(value);

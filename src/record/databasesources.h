@@ -51,11 +51,14 @@ public:
     QString description() const override;
     QStringList benches() const override { return m_benches; }
     bool read(const RecordFilter &filter, const RecordVisitor &visit, QString *error) override;
+    bool readValues(const RecordFilter &filter, const RecordVisitor &visit, QString *error) override;
     bool setups(const RecordFilter &filter, std::vector<SetupInForce> *found, QString *error) override;
 
     const CentralSettings &settings() const { return m_settings; }
 
 private:
+    bool pass(const RecordFilter &filter, bool valuesOnly, const RecordVisitor &visit, QString *error);
+
     CentralSettings m_settings;
     QStringList m_benches;
 };

@@ -24,11 +24,8 @@ std::optional<qint64> parseWallClock(const QString &text, const QDate &today)
     const QString trimmed = text.trimmed();
     for (const char *format : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-ddTHH:mm"}) {
         const QDateTime t = QDateTime::fromString(trimmed, QLatin1String(format));
-        if (t.isValid()) {
-            const QDate d = t.date();
-            const QTime h = t.time();
-            return wallClockSeconds(d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second());
-        }
+        if (t.isValid())
+            return wallClockOf(t);
     }
     const QDate date = QDate::fromString(trimmed, QStringLiteral("yyyy-MM-dd"));
     if (date.isValid())
@@ -39,6 +36,13 @@ std::optional<qint64> parseWallClock(const QString &text, const QDate &today)
             return wallClockSeconds(today.year(), today.month(), today.day(), time.hour(), time.minute(), time.second());
     }
     return std::nullopt;
+}
+
+qint64 wallClockOf(const QDateTime &time)
+{
+    const QDate d = time.date();
+    const QTime h = time.time();
+    return wallClockSeconds(d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second());
 }
 
 DataFileSource::DataFileSource(QString path, QString bench)

@@ -3,6 +3,7 @@
 #include "record/recordfilereader.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +26,8 @@ struct RecordFilter
 // "T"), "2026-12-07" (its midnight) or "14:05[:09]" (on `today`), as
 // RecordReading::stamp; nullopt for anything else.
 std::optional<qint64> parseWallClock(const QString &text, const QDate &today);
+// The wall-clock time of a QDateTime (its date and time of day), as a stamp.
+qint64 wallClockOf(const QDateTime &time);
 
 // A BIN set-up that judged some of the records a filter takes: its hash, its
 // canonical text (BinSetup::text; empty when the source does not hold it) and
@@ -60,6 +63,12 @@ public:
     // One pass. False with a plain reason in *error when the source cannot be
     // read; a pass the visitor stopped is no failure.
     virtual bool read(const RecordFilter &filter, const RecordVisitor &visit, QString *error) = 0;
+    // A pass for the values alone: a source may hand every record over with
+    // bench -1 and stamp 0 when that is quicker to read.
+    virtual bool readValues(const RecordFilter &filter, const RecordVisitor &visit, QString *error)
+    {
+        return read(filter, visit, error);
+    }
     // Records passed over as damaged in the last pass.
     virtual qint64 recordsNotRead() const { return 0; }
     // The set-ups that judged the records the filter takes, the one of the

@@ -196,6 +196,41 @@ private Q_SLOTS:
         QCOMPARE(form->analysis().summary.count(), qint64(4));
     }
 
+    // "This shift" by the start times of Shifts.ini in the settings folder:
+    // the shift under way began an hour ago; a cell a minute before that
+    // belongs to the one before. A Shifts.ini that cannot be used is told.
+    void theStabilityTabTakesThisShift()
+    {
+        const QDateTime now = QDateTime::currentDateTime();
+        const QDateTime start = QDateTime(now.date(), QTime(now.time().hour(), now.time().minute())).addSecs(-3600);
+        auto line = [](const QDateTime &t) { return t.toString(QStringLiteral("yyyy/MM/dd,HH:mm:ss,")).toLatin1() + "30E-3,3.5\r\n"; };
+        const QString file = path("shift.csv");
+        writeFile(file, line(start.addSecs(-60)) + line(start) + line(start.addSecs(1800)));
+        QTemporaryDir places;
+        writeFile(places.filePath(QStringLiteral("Shifts.ini")),
+                  QStringLiteral("[Shifts]\nStarts=%1, %2\n")
+                      .arg(start.toString(QStringLiteral("HH:mm")), start.addSecs(7200).toString(QStringLiteral("HH:mm")))
+                      .toLatin1());
+        const auto form = openOn(file);
+        QVERIFY(form);
+        form->setRecordPlaces(places.filePath(QStringLiteral("journal.sqlite")), places.path());
+        QSignalSpy shown(form.get(), &FormBatch::analysisShown);
+        form->setRange(FormBatch::Range::ThisShift);
+        QVERIFY(shown.wait(kWait));
+        QCOMPARE(form->analysis().summary.count(), qint64(2));
+        QVERIFY(child<QLabel>(form.get(), "sourceLabel")->text().isEmpty());
+        QCOMPARE(child<QDateTimeEdit>(form.get(), "fromEdit")->dateTime(), start);
+        QCOMPARE(child<QDateTimeEdit>(form.get(), "toEdit")->dateTime(), start.addSecs(7200));
+
+        writeFile(places.filePath(QStringLiteral("Shifts.ini")), "[Shifts]\nStarts=morning\n");
+        form->setRange(FormBatch::Range::All);
+        QVERIFY(shown.wait(kWait));
+        form->setRange(FormBatch::Range::ThisShift);
+        QVERIFY(shown.wait(kWait));
+        QVERIFY2(child<QLabel>(form.get(), "sourceLabel")->text().contains(QLatin1String("'morning' is no time of day")),
+                 qPrintable(child<QLabel>(form.get(), "sourceLabel")->text()));
+    }
+
     void readsLinesWithACellIdLikeTheOthers()
     {
         // The same batch, three of its cells with an ID as a fifth field (one
@@ -298,9 +333,12 @@ private Q_SLOTS:
         QVERIFY(shown.wait(kWait));
         QCOMPARE(form->analysis().summary.count(), qint64(10));
 
+        // The line view comes first, then the charts.
+        QSignalSpy lineShown(form.get(), &FormBatch::lineViewShown);
         form->setSource(FormBatch::Source::Central);
         QVERIFY(shown.wait(kWait));
         QVERIFY2(form->sourceError().isEmpty(), qPrintable(form->sourceError()));
+        QCOMPARE(lineShown.count(), 1);
         QCOMPARE(form->analysis().summary.count(), qint64(10));
         QCOMPARE(form->lineView().size(), std::size_t(1));
         form->setBench(QString());

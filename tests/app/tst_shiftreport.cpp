@@ -5,6 +5,7 @@
 
 #include "record/journal.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -139,6 +140,10 @@ private Q_SLOTS:
             {{QStringLiteral("--source"), QStringLiteral("central")}, 1, "no central database is set up"},
             {{QStringLiteral("--source"), QStringLiteral("ftp:x")}, 2, "none of file:PATH, journal, central"},
             {{QStringLiteral("--source"), data, QStringLiteral("--colour")}, 2, "Unknown option 'colour'"},
+            {{QStringLiteral("--source"), data, QStringLiteral("--shift"), QStringLiteral("last")}, 2,
+             "--shift: 'last' is neither current nor previous"},
+            {{QStringLiteral("--source"), data, QStringLiteral("--shift"), QStringLiteral("current"),
+              QStringLiteral("--to"), QStringLiteral("14:00")}, 2, "--shift goes without --from and --to"},
         };
         for (const Case &c : cases) {
             QByteArray out;
@@ -155,6 +160,60 @@ private Q_SLOTS:
                      &out, &err),
                  1);
         QVERIFY2(err.contains("the report cannot be written"), err.constData());
+    }
+
+    // --shift takes the shift around the time the report is made, by the
+    // start times of Shifts.ini beside the program: the shift now under way
+    // started an hour ago and ends in an hour; the one before it is 22 hours
+    // long and ran past midnight.
+    void reportOfTheCurrentAndThePreviousShift()
+    {
+        QTemporaryDir dir;
+        const QString program = QDir(dir.path()).filePath(QStringLiteral("bin4870"));
+        QVERIFY(QFile::copy(m_program, program));
+        QVERIFY(writeFile(QDir(dir.path()).filePath(QStringLiteral("Settings.ini")), kSettings));
+        const QDateTime now = QDateTime::currentDateTime();
+        const QDateTime start = QDateTime(now.date(), QTime(now.time().hour(), now.time().minute())).addSecs(-3600);
+        const QDateTime end = start.addSecs(2 * 3600);
+        QVERIFY(writeFile(QDir(dir.path()).filePath(QStringLiteral("Shifts.ini")),
+                          QStringLiteral("[Shifts]\nStarts=%1, %2\n")
+                              .arg(end.toString(QStringLiteral("HH:mm")), start.toString(QStringLiteral("HH:mm")))
+                              .toLatin1()));
+        auto line = [](const QDateTime &t, const char *values) {
+            return t.toString(QStringLiteral("yyyy/MM/dd,HH:mm:ss,")).toLatin1() + values + "\r\n";
+        };
+        const QString data = QDir(dir.path()).filePath(QStringLiteral("line.csv"));
+        QVERIFY(writeFile(data, line(start.addSecs(-60), "9.0E-3,3.50E+0") + line(start, "5.0E-3,3.50E+0")
+                                    + line(start.addSecs(1800), "7.0E-3,3.60E+0")));
+        const QString pdf = QDir(dir.path()).filePath(QStringLiteral("shift.pdf"));
+        auto report = [&](const char *which, QByteArray *err) {
+            QByteArray out;
+            const int code = run({QStringLiteral("--report"), pdf, QStringLiteral("--source"),
+                                  QStringLiteral("file:") + data, QStringLiteral("--shift"), QLatin1String(which)},
+                                 &out, err, program);
+            return code == 0 ? QString::fromUtf8(tool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}))
+                                   .replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "))
+                             : QString::fromUtf8(*err);
+        };
+        const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+        QByteArray err;
+        QString text = report("current", &err);
+        QVERIFY2(text.contains(QStringLiteral("Cells: 2 ")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("From %1 to %2").arg(start.toString(format), end.toString(format))),
+                 qPrintable(text));
+        QVERIFY2(!err.contains("Shifts.ini"), err.constData());
+        text = report("previous", &err);
+        QVERIFY2(text.contains(QStringLiteral("Cells: 1 ")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("From %1 to %2")
+                                   .arg(end.addDays(-1).toString(format), start.toString(format))),
+                 qPrintable(text));
+
+        // A Shifts.ini that cannot be used is told; the usual shifts serve.
+        QVERIFY(writeFile(QDir(dir.path()).filePath(QStringLiteral("Shifts.ini")), "[Shifts]\nStarts=6:00, 25:00\n"));
+        text = report("current", &err);
+        QVERIFY2(text.contains(QStringLiteral("Cells: ")), qPrintable(text));
+        QVERIFY2(err.contains("Shifts.ini: '25:00' is no time of day (HH:MM); the shifts start at 06:00, 14:00, 22:00."),
+                 err.constData());
     }
 
     // The bench's journal as the source: its benches and times filtered, each

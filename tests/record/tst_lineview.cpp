@@ -171,6 +171,56 @@ private Q_SLOTS:
         }
     }
 
+    // A pass takes the cells from the server in blocks: more cells than one
+    // block arrive whole and in time order, with the values alone as well;
+    // a pass stopped midway leaves nothing open for the next; a bench's name
+    // is quoted, never run as SQL.
+    void passesTakeManyCellsInBlocks()
+    {
+        const QString bench = QStringLiteral("O'Neil \"7\"?");
+        constexpr int kMany = 25001;
+        const QStringList done = m_db.column(QStringLiteral(
+            "INSERT INTO cells (id, bench, measured_at, resistance_text, voltage_text, resistance_ohm, voltage_v,"
+            " resistance_bin, voltage_bin, setup_hash, program_version)"
+            " SELECT gen_random_uuid(), 'O''Neil \"7\"?', timestamptz '2026-12-08 00:00+00' + g * interval '1 s',"
+            " '', '', g * 1e-6, 3.5, '1', '1', '%1', '1.2.0' FROM generate_series(0, %2) AS g").arg(m_setup.hash).arg(kMany - 1));
+        QVERIFY2(done.isEmpty(), qPrintable(done.join(QLatin1Char(' '))));
+        CentralSource source(m_db.settings());
+        QString error;
+        QVERIFY2(source.load(&error), qPrintable(error));
+        QVERIFY(source.benches().contains(bench));
+        RecordFilter filter;
+        filter.bench = bench;
+        filter.from = wallClockSeconds(2026, 12, 8, 0, 0, 0);
+        std::vector<float> resistances;
+        qint64 misplaced = 0;
+        QVERIFY2(source.read(filter, [&](int b, const RecordReading &r) {
+            misplaced += source.benches().value(b) != bench || r.stamp != *filter.from + qint64(resistances.size());
+            resistances.push_back(r.resistance);
+            return true;
+        }, &error), qPrintable(error));
+        QCOMPARE(qint64(resistances.size()), qint64(kMany));
+        QCOMPARE(misplaced, qint64(0));
+        QCOMPARE(resistances.back(), float((kMany - 1) * 1e-3));
+        std::vector<float> values;
+        QVERIFY(source.readValues(filter, [&](int, const RecordReading &r) {
+            values.push_back(r.resistance);
+            return values.size() < 15000;
+        }, &error));
+        QCOMPARE(values.size(), std::size_t(15000));
+        values.clear();
+        QVERIFY2(source.readValues(filter, [&](int, const RecordReading &r) {
+            values.push_back(r.resistance);
+            return true;
+        }, &error), qPrintable(error));
+        QVERIFY(values == resistances);
+
+        filter.bench = QStringLiteral("x' OR 'a' = 'a");
+        qint64 taken = 0;
+        QVERIFY2(source.read(filter, [&](int, const RecordReading &) { return ++taken > 0; }, &error), qPrintable(error));
+        QCOMPARE(taken, qint64(0));
+    }
+
     // A server that is down: a clear message, no crash.
     void aServerThatIsDown()
     {

@@ -106,6 +106,37 @@ private Q_SLOTS:
         QVERIFY(!analyseShift(source, RecordFilter{}, r, BinTable{}, 1000, &a, &error, [&calls] { return ++calls < 5000; }));
         QCOMPARE(error, QStringLiteral("cancelled"));
     }
+
+    // A live source (a bench counting, a database being filled) gains cells
+    // between the two passes: the charts take the cells the limits were
+    // worked out from, not the newcomers.
+    void cellsCountedBetweenThePassesStayOut()
+    {
+        struct Growing : ReadingsSource
+        {
+            Growing(std::vector<RecordReading> &r) : ReadingsSource(r, QStringLiteral("live"), QStringLiteral("b1")), readings(r) {}
+            bool read(const RecordFilter &filter, const RecordVisitor &visit, QString *error) override
+            {
+                if (passes++ == 1)
+                    readings.push_back(RecordReading{500.0f, 3.6f, at(7, 8, 30)});
+                return ReadingsSource::read(filter, visit, error);
+            }
+            std::vector<RecordReading> &readings;
+            int passes = 0;
+        };
+        std::vector<RecordReading> readings;
+        for (int i = 0; i < 10; ++i)
+            readings.push_back(RecordReading{20.0f + float(i % 3), 3.6f, at(7, 8, i)});
+        Growing source(readings);
+        ShiftAnalysis a;
+        QString error;
+        QVERIFY(analyseShift(source, RecordFilter{}, BinTable{}, BinTable{}, 1000, &a, &error));
+        QCOMPARE(source.passes, 2);
+        QCOMPARE(a.summary.count(), qint64(10));
+        QCOMPARE(a.quantities[0].individuals.size(), std::size_t(10));
+        QCOMPARE(a.quantities[0].individuals.back().x(), 10.0);
+        QCOMPARE(a.quantities[0].markedPoints, qint64(0));
+    }
 };
 
 BIN4870_TEST(TestRecordSource)

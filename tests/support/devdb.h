@@ -25,10 +25,12 @@
 class DevDatabase
 {
 public:
-    DevDatabase()
+    // The server's folder: a temporary one, or `folder`, which outlives the
+    // server so that a benchmark can fill it once and run again.
+    explicit DevDatabase(const QString &folder = {}) : m_path(folder.isEmpty() ? m_dir.path() : folder)
     {
         // libpq finds the role's password here, as a bench finds it in ~/.pgpass.
-        qputenv("PGPASSFILE", QDir(m_dir.path()).filePath(QStringLiteral("pgpass")).toLocal8Bit());
+        qputenv("PGPASSFILE", QDir(m_path).filePath(QStringLiteral("pgpass")).toLocal8Bit());
     }
     ~DevDatabase()
     {
@@ -39,13 +41,13 @@ public:
 
     bool start() { return m_started = run(QStringLiteral("start")); }
     bool stop() { return run(QStringLiteral("stop")); }
-    QString folder() const { return m_dir.path(); }
+    QString folder() const { return m_path; }
 
     CentralSettings settings(const QString &bench = QStringLiteral("bench-1")) const
     {
         CentralSettings settings;
         settings.enabled = true;
-        settings.host = m_dir.path();
+        settings.host = m_path;
         settings.port = 5432;
         settings.database = QStringLiteral("bin4870");
         settings.user = QStringLiteral("bin4870");
@@ -98,7 +100,7 @@ private:
         disconnectCheck();
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QStringLiteral("bash"), {script(), action, m_dir.path()});
+        process.start(QStringLiteral("bash"), {script(), action, m_path});
         if (!process.waitForFinished(120000) || process.exitCode() != 0) {
             std::fprintf(stderr, "dev-db.sh %s failed: %s\n", qPrintable(action), process.readAll().constData());
             return false;
@@ -107,6 +109,7 @@ private:
     }
 
     QTemporaryDir m_dir;
+    QString m_path;
     bool m_started = false;
 };
 

@@ -1,0 +1,156 @@
+#include "settings/shifttimes.h"
+
+#include "settings/optionsfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStringList>
+#include <QTime>
+
+#include <algorithm>
+
+namespace {
+
+// The translation context of the texts this file shows.
+struct ShiftTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(ShiftTimes)
+};
+
+constexpr qint64 kDay = 86400;
+constexpr int kShortestShift = 3600;
+
+const QString kStartsKey = QStringLiteral("Shifts/Starts");
+
+QString clockText(int seconds)
+{
+    return QStringLiteral("%1:%2").arg(seconds / 3600, 2, 10, QLatin1Char('0')).arg(seconds / 60 % 60, 2, 10,
+                                                                                   QLatin1Char('0'));
+}
+
+// "6:00", "06:00" -> seconds after midnight.
+std::optional<int> timeOfDay(const QString &text)
+{
+    for (const char *format : {"H:mm", "HH:mm"}) {
+        const QTime time = QTime::fromString(text, QLatin1String(format));
+        if (time.isValid())
+            return time.msecsSinceStartOfDay() / 1000;
+    }
+    return std::nullopt;
+}
+
+// The start times of the file's value, or what is wrong with them.
+std::optional<std::vector<int>> parseStarts(const QVariant &value, QString *wrong)
+{
+    // QSettings hands "06:00, 14:00" over as a list, a single time as a text.
+    QStringList parts = value.toStringList();
+    if (parts.size() == 1)
+        parts = parts.front().split(QLatin1Char(','));
+    std::vector<int> starts;
+    for (const QString &part : parts) {
+        const QString text = part.trimmed();
+        if (text.isEmpty())
+            continue;
+        const std::optional<int> seconds = timeOfDay(text);
+        if (!seconds) {
+            *wrong = ShiftTexts::tr("'%1' is no time of day (HH:MM)").arg(text);
+            return std::nullopt;
+        }
+        starts.push_back(*seconds);
+    }
+    if (starts.empty()) {
+        *wrong = ShiftTexts::tr("it names no shift start (Starts=06:00, 14:00, 22:00)");
+        return std::nullopt;
+    }
+    std::sort(starts.begin(), starts.end());
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        const int next = i + 1 < starts.size() ? starts[i + 1] : starts.front() + int(kDay);
+        if (starts.size() > 1 && next - starts[i] < kShortestShift) {
+            *wrong = ShiftTexts::tr("the shift from %1 to %2 is shorter than an hour")
+                         .arg(clockText(starts[i]), clockText(next % int(kDay)));
+            return std::nullopt;
+        }
+    }
+    return starts;
+}
+
+qint64 floorDiv(qint64 a, qint64 b)
+{
+    return a / b - (a % b < 0 ? 1 : 0);
+}
+
+} // namespace
+
+QString ShiftTimes::text() const
+{
+    QStringList parts;
+    for (int start : starts)
+        parts << clockText(start);
+    return parts.join(QStringLiteral(", "));
+}
+
+QString shiftTimesPath(const QString &folder)
+{
+    return QDir(folder).filePath(QString::fromLatin1(kShiftsFileName));
+}
+
+ShiftTimes loadShiftTimes(const QString &folder, QString *problem)
+{
+    const ShiftTimes defaults;
+    if (problem)
+        problem->clear();
+    const QString path = shiftTimesPath(folder);
+    const QFileInfo info(path);
+    if (folder.isEmpty() || !info.exists())
+        return defaults;
+    // A folder or a huge file at the name is refused as the other options
+    // files are; a file that QSettings cannot read or that holds no sane
+    // shifts is named with what is wrong.
+    QString reason = optionsFileRefusal(info);
+    if (reason.isEmpty()) {
+        QString wrong;
+        const QSettings stored(path, QSettings::IniFormat);
+        if (stored.status() != QSettings::NoError) {
+            wrong = ShiftTexts::tr("it cannot be read");
+        } else if (const std::optional<std::vector<int>> starts = parseStarts(stored.value(kStartsKey), &wrong)) {
+            ShiftTimes times;
+            times.starts = *starts;
+            return times;
+        }
+        reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), wrong);
+    }
+    if (problem)
+        *problem = ShiftTexts::tr("%1; the shifts start at %2.").arg(reason, defaults.text());
+    return defaults;
+}
+
+ShiftSpan shiftSpan(const ShiftTimes &times, qint64 stamp, int back)
+{
+    const std::vector<int> &starts = times.starts.empty() ? ShiftTimes().starts : times.starts;
+    const qint64 count = qint64(starts.size());
+    const qint64 day = floorDiv(stamp, kDay);
+    const qint64 timeOfDay = stamp - day * kDay;
+    // Shifts numbered across days: shift k starts on day floor(k / count) at
+    // starts[k mod count]. The one that contains the stamp is the last start
+    // at or before it, which is yesterday's last when today's first is later.
+    qint64 k = day * count - 1;
+    for (qint64 i = 0; i < count && starts[std::size_t(i)] <= timeOfDay; ++i)
+        k = day * count + i;
+    k -= back;
+    auto startOf = [&](qint64 n) {
+        const qint64 d = floorDiv(n, count);
+        return d * kDay + starts[std::size_t(n - d * count)];
+    };
+    return ShiftSpan{startOf(k), startOf(k + 1)};
+}
+
+std::optional<int> shiftsBack(const QString &word)
+{
+    if (word == QLatin1String("current"))
+        return 0;
+    if (word == QLatin1String("previous"))
+        return 1;
+    return std::nullopt;
+}
