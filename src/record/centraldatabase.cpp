@@ -235,16 +235,33 @@ void disconnect(const QString &connectionName)
     QSqlDatabase::removeDatabase(connectionName);
 }
 
+// Runs the statements of steps[from] up to steps[to - 1] in order; false at
+// the first that fails.
+bool runSteps(QSqlQuery &query, const std::vector<QStringList> &steps, int from, int to)
+{
+    for (int step = from; step < to; ++step) {
+        for (const QString &statement : steps[size_t(step)]) {
+            if (!query.exec(statement))
+                return false;
+        }
+    }
+    return true;
+}
+
+// The failure told, after the transaction is rolled back.
+Outcome rolledBack(QSqlDatabase &db, const QSqlError &error, const CentralSettings &settings)
+{
+    const Outcome outcome = failed(error, settings);
+    db.rollback();
+    return outcome;
+}
+
 Outcome prepareSchema(const QString &connectionName, const CentralSettings &settings)
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
     if (!db.transaction())
         return failed(db.lastError(), settings);
-    const auto rollback = [&db, &settings](const QSqlError &error) {
-        const Outcome outcome = failed(error, settings);
-        db.rollback();
-        return outcome;
-    };
+    const auto rollback = [&db, &settings](const QSqlError &error) { return rolledBack(db, error, settings); };
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLock)))
         return rollback(query.lastError());
@@ -257,24 +274,16 @@ Outcome prepareSchema(const QString &connectionName, const CentralSettings &sett
         db.rollback();
         return newerSchema(version);
     }
-    for (int step = version; step < kSchemaVersion; ++step) {
-        for (const QString &statement : upgrades()[size_t(step)]) {
-            if (!query.exec(statement))
-                return rollback(query.lastError());
-        }
-    }
+    if (!runSteps(query, upgrades(), version, kSchemaVersion))
+        return rollback(query.lastError());
     if (version < kSchemaVersion) {
         if (!query.exec(QStringLiteral("DELETE FROM bin4870_schema"))
             || !query.exec(QStringLiteral("INSERT INTO bin4870_schema (version) VALUES (%1)").arg(kSchemaVersion)))
             return rollback(query.lastError());
     }
     const int made = version < kSchemaVersion ? 0 : level->additions;
-    for (int step = made; step < kSchemaAdditions; ++step) {
-        for (const QString &statement : additions()[size_t(step)]) {
-            if (!query.exec(statement))
-                return rollback(query.lastError());
-        }
-    }
+    if (!runSteps(query, additions(), made, kSchemaAdditions))
+        return rollback(query.lastError());
     if (made < kSchemaAdditions
         && !query.exec(QStringLiteral("UPDATE bin4870_schema SET additions = %1").arg(kSchemaAdditions)))
         return rollback(query.lastError());
@@ -315,11 +324,7 @@ Outcome send(const QString &connectionName, const CentralSettings &settings,
         return succeeded();
     if (!db.transaction())
         return failed(db.lastError(), settings);
-    const auto rollback = [&db, &settings](const QSqlError &error) {
-        const Outcome outcome = failed(error, settings);
-        db.rollback();
-        return outcome;
-    };
+    const auto rollback = [&db, &settings](const QSqlError &error) { return rolledBack(db, error, settings); };
 
     QSqlQuery query(db);
     for (const auto &[hash, text] : setups) {
