@@ -79,12 +79,7 @@ void setAxes(QChart *chart, const QString &xTitle, const QString &yTitle, double
         axisY->applyNiceNumbers();
         axisY->setLabelFormat(QStringLiteral("%.4g"));
     }
-    chart->addAxis(axisX, Qt::AlignBottom);
-    chart->addAxis(axisY, Qt::AlignLeft);
-    for (QAbstractSeries *series : chart->series()) {
-        series->attachAxis(axisX);
-        series->attachAxis(axisY);
-    }
+    attachAxes(chart, axisX, axisY);
 }
 
 // The smallest of 5, 10, 20, 25, 50, 100, 200, 250, ... at or above value, so
@@ -101,6 +96,8 @@ double roundTop(double value)
     }
 }
 
+} // namespace
+
 void clearChart(QChart *chart)
 {
     chart->removeAllSeries();
@@ -110,7 +107,15 @@ void clearChart(QChart *chart)
     }
 }
 
-} // namespace
+void attachAxes(QChart *chart, QAbstractAxis *axisX, QAbstractAxis *axisY)
+{
+    chart->addAxis(axisX, Qt::AlignBottom);
+    chart->addAxis(axisY, Qt::AlignLeft);
+    for (QAbstractSeries *series : chart->series()) {
+        series->attachAxis(axisX);
+        series->attachAxis(axisY);
+    }
+}
 
 QColor binColour(int row)
 {

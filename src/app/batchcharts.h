@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+class QAbstractAxis;
 class QChart;
 
 // The batch window's three plots, drawn by Qt Charts. What they show is worked
@@ -66,6 +67,11 @@ QString groupName(int key);
 // The scatter plot's legend as rich text: every group with points, each with
 // its mark in its colour.
 QString scatterLegend(const Scatter &scatter);
+
+// Takes every series and axis off the chart.
+void clearChart(QChart *chart);
+// Puts x below and y to the left of the chart, on every series it holds.
+void attachAxes(QChart *chart, QAbstractAxis *axisX, QAbstractAxis *axisY);
 
 // 1st, 2nd, 3rd, 4th, 11th, 21st, ...
 QString ordinal(qint64 n);

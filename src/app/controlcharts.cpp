@@ -30,15 +30,6 @@ const char *const kNames[2] = {QT_TRANSLATE_NOOP("ControlCharts", "Resistance"),
                                QT_TRANSLATE_NOOP("ControlCharts", "Voltage")};
 const char *const kUnits[2] = {"mOhm", "V"};
 
-void clearChart(QChart *chart)
-{
-    chart->removeAllSeries();
-    for (QAbstractAxis *axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
-    }
-}
-
 QLineSeries *level(QChart *chart, const QString &name, double y, double x0, double x1, const QPen &pen)
 {
     auto *series = new QLineSeries(chart);
@@ -74,7 +65,7 @@ QString indexText(const std::optional<double> &value)
 
 void fillControlChart(QChart *chart, int t, bool movingRange, const QuantityAnalysis &quantity, qint64 pointStep)
 {
-    clearChart(chart);
+    batchcharts::clearChart(chart);
     const spc::ControlLimits &l = quantity.limits;
     const std::vector<QPointF> &points = movingRange ? quantity.movingRanges : quantity.individuals;
     QString title = QStringLiteral("%1 %2").arg(ChartTexts::tr(kNames[t]),
@@ -167,12 +158,7 @@ void fillControlChart(QChart *chart, int t, bool movingRange, const QuantityAnal
                                                       QLatin1String(kUnits[t])));
     axisY->setRange(movingRange ? 0.0 : low - margin, high + margin);
     axisY->setLabelFormat(QStringLiteral("%.4g"));
-    chart->addAxis(axisX, Qt::AlignBottom);
-    chart->addAxis(axisY, Qt::AlignLeft);
-    for (QAbstractSeries *series : chart->series()) {
-        series->attachAxis(axisX);
-        series->attachAxis(axisY);
-    }
+    batchcharts::attachAxes(chart, axisX, axisY);
 }
 
 QString capabilityText(int t, const QuantityAnalysis &quantity)
