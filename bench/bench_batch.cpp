@@ -5,6 +5,8 @@
 // the time until it shows the batch and the longest the user-interface thread
 // went without serving a 5 ms timer meanwhile.
 
+#include "benchdata.h"
+
 #include "app/formbatch.h"
 #include "bins/batchsummary.h"
 #include "bins/bintables.h"
@@ -18,46 +20,14 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <random>
-#include <sys/resource.h>
 
 namespace {
 
-int intArgument(const QStringList &arguments, const QString &name, int fallback)
-{
-    const auto at = arguments.indexOf(name);
-    return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1).toInt() : fallback;
-}
-
-double peakMegabytes()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
-}
-
-// Records like the tester's: five significant digits, resistance in mOhm
-// written as E-3 ohms, voltage in volts.
+// Records of one time stamp, like a file of a single moment's cells.
 bool writeFile(const QString &path, int records)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    std::mt19937 random(4870);
-    std::normal_distribution<double> resistance(35.0, 6.0);
-    std::normal_distribution<double> voltage(3.65, 0.08);
-    QByteArray chunk;
-    for (int i = 0; i < records; ++i) {
-        chunk += "2026/12/07,14:05:09,";
-        chunk += QByteArray::number(resistance(random), 'f', 3) + "E-3,";
-        chunk += QByteArray::number(voltage(random), 'f', 4) + "E+0\r\n";
-        if (chunk.size() > (1 << 20)) {
-            file.write(chunk);
-            chunk.clear();
-        }
-    }
-    file.write(chunk);
-    return file.error() == QFileDevice::NoError;
+    return writeGeneratedRecords(path, records, {35.0, 6.0, 3.65, 0.08},
+                                 [](int) { return QByteArray("2026/12/07,14:05:09,"); });
 }
 
 BinTable table(qint16 numBins, float min, float max)

@@ -226,9 +226,7 @@ int main(int argc, char **argv)
     // database, ten to a hundred times the shift's. The peak stays where the
     // shift's reports left it.
     {
-        rusage usage{};
-        ::getrusage(RUSAGE_SELF, &usage);
-        const double peakBefore = double(usage.ru_maxrss) / 1024;
+        const double peakBefore = peakMegabytes();
         QElapsedTimer t;
         t.start();
         const RecordFilter everything;
@@ -237,11 +235,10 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
             return 1;
         }
-        ::getrusage(RUSAGE_SELF, &usage);
         std::printf("report of all %lld cells (analysis and PDF): %.1f s; peak resident memory before / after it: "
                     "%.1f / %.1f MB\n",
                     static_cast<long long>(analysis.summary.count()), double(t.elapsed()) / 1000, peakBefore,
-                    double(usage.ru_maxrss) / 1024);
+                    peakMegabytes());
     }
 
     // The batch window: the shift chosen, then "Shared database" as the

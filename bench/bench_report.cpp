@@ -5,6 +5,8 @@
 // memory. The program is a copy beside a Settings.ini of four BINs per table.
 //   bench_report [--cells N]   (one shift of N cells only)
 
+#include "benchdata.h"
+
 #include "app/shiftreport.h"
 #include "bins/bintable.h"
 #include "bins/shiftanalysis.h"
@@ -16,36 +18,21 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <random>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
+// One eight-hour shift from 06:00, the cells evenly spread over it.
 bool writeShift(const QString &path, int cells)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    std::mt19937 random(4870);
-    std::normal_distribution<double> resistance(35.0, 4.0);
-    std::normal_distribution<double> voltage(3.62, 0.04);
-    QByteArray chunk;
-    for (int i = 0; i < cells; ++i) {
+    return writeGeneratedRecords(path, cells, {35.0, 4.0, 3.62, 0.04}, [cells](int i) {
         const int second = int(qint64(i) * 8 * 3600 / cells) + 6 * 3600;
         char stamp[32];
         std::snprintf(stamp, sizeof stamp, "2026/12/07,%02d:%02d:%02d,", second / 3600, second / 60 % 60, second % 60);
-        chunk += stamp;
-        chunk += QByteArray::number(resistance(random), 'f', 3) + "E-3,";
-        chunk += QByteArray::number(voltage(random), 'f', 4) + "E+0\r\n";
-        if (chunk.size() > (1 << 20)) {
-            file.write(chunk);
-            chunk.clear();
-        }
-    }
-    file.write(chunk);
-    return file.error() == QFileDevice::NoError;
+        return QByteArray(stamp);
+    });
 }
 
 BinTable table(float min, float max)

@@ -4,6 +4,7 @@
 // pseudo-terminal, the CPU time of the calling thread, percentiles and
 // command-line numbers.
 
+#include "benchdata.h"
 #include "processfigures.h"
 #include "ptypair.h"
 
@@ -31,13 +32,6 @@ inline double percentile(std::vector<double> values, double fraction)
     std::sort(values.begin(), values.end());
     const auto index = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5);
     return values[index];
-}
-
-// The number after `name` on the command line, or `fallback`.
-inline int intArgument(const QStringList &arguments, const QString &name, int fallback)
-{
-    const auto at = arguments.indexOf(name);
-    return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1).toInt() : fallback;
 }
 
 // A tester on its own thread at the master end of a pseudo-terminal, linked as
