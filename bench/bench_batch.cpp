@@ -7,7 +7,7 @@
 
 #include "benchdata.h"
 
-#include "app/formbatch.h"
+#include "app/quality/qualitywindow.h"
 #include "bins/batchsummary.h"
 #include "bins/bintables.h"
 #include "record/recordfilereader.h"
@@ -94,9 +94,9 @@ int main(int argc, char **argv)
     timer.restart();
     BinTables tables;
     tables.setTables(binTableR, binTableV);
-    FormBatch window(tables, path);
+    QualityWindow window(tables, path);
     window.setAttribute(Qt::WA_DeleteOnClose, false);
-    QObject::connect(&window, &FormBatch::readingEnded, &app, [&] {
+    QObject::connect(&window, &QualityWindow::readingEnded, &app, [&] {
         std::printf("window shows it after: %.3f s (%lld cells)\n", double(timer.nsecsElapsed()) / 1e9,
                     static_cast<long long>(window.summary().count()));
         // Let it paint once more before the figures are taken.

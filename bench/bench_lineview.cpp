@@ -14,8 +14,8 @@
 #include "benchsupport.h"
 #include "devdb.h"
 
-#include "app/formbatch.h"
-#include "app/shiftreport.h"
+#include "app/quality/qualitywindow.h"
+#include "app/quality/shiftreport.h"
 #include "bins/bintables.h"
 #include "bins/shiftanalysis.h"
 #include "record/centraldatabase.h"
@@ -249,33 +249,33 @@ int main(int argc, char **argv)
     }
     BinTables tables;
     tables.setTables(resistance, BinTable{});
-    FormBatch window(tables, QDir(folder.path()).filePath(QStringLiteral("none.csv")));
+    QualityWindow window(tables, QDir(folder.path()).filePath(QStringLiteral("none.csv")));
     window.setAttribute(Qt::WA_DeleteOnClose, false);
     window.setRecordPlaces(QDir(folder.path()).filePath(QStringLiteral("journal.sqlite")), folder.path());
     window.show();
     auto waitShown = [&window] {
         QEventLoop loop;
-        QObject::connect(&window, &FormBatch::analysisShown, &loop, &QEventLoop::quit);
+        QObject::connect(&window, &QualityWindow::analysisShown, &loop, &QEventLoop::quit);
         QTimer::singleShot(120000, &loop, &QEventLoop::quit);
         loop.exec();
     };
     const auto toDateTime = [](qint64 stamp) { return QDateTime(QDate(1970, 1, 1), QTime(0, 0)).addSecs(stamp); };
     window.findChild<QDateTimeEdit *>(QStringLiteral("fromEdit"))->setDateTime(toDateTime(*shift.from));
     window.findChild<QDateTimeEdit *>(QStringLiteral("toEdit"))->setDateTime(toDateTime(*shift.to));
-    window.setRange(FormBatch::Range::FromTo);
+    window.setRange(QualityWindow::Range::FromTo);
     waitShown();
     std::vector<double> lineShown;
     std::vector<double> shown;
     for (int run = 0; run < std::min(runs, 3); ++run) {
         if (run > 0) {
-            window.setSource(FormBatch::Source::DataFile);
+            window.setSource(QualityWindow::Source::DataFile);
             waitShown();
         }
         QElapsedTimer t;
         t.start();
-        QObject::connect(&window, &FormBatch::lineViewShown, &window,
+        QObject::connect(&window, &QualityWindow::lineViewShown, &window,
                          [&] { lineShown.push_back(double(t.nsecsElapsed()) / 1e6); }, Qt::SingleShotConnection);
-        window.setSource(FormBatch::Source::Central);
+        window.setSource(QualityWindow::Source::Central);
         waitShown();
         shown.push_back(double(t.nsecsElapsed()) / 1e6);
     }

@@ -7,7 +7,7 @@
 
 #include "benchdata.h"
 
-#include "app/shiftreport.h"
+#include "app/quality/shiftreport.h"
 #include "bins/bintable.h"
 #include "bins/shiftanalysis.h"
 #include "record/recordsource.h"

@@ -26,7 +26,7 @@
 // that the grid changes in every cycle.
 
 #include "benchsupport.h"
-#include "app/formmain.h"
+#include "app/mainwindow/formmain.h"
 #include "bins/bintables.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"

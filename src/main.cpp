@@ -1,6 +1,6 @@
-#include "app/commandline.h"
-#include "app/programmain.h"
-#include "app/reportcommand.h"
+#include "app/program/commandline.h"
+#include "app/program/programmain.h"
+#include "app/program/reportcommand.h"
 
 #include <QApplication>
 #include <QLocale>

@@ -21,13 +21,13 @@ file(READ "${ts}" catalogue)
 # One text of each kind the operator sees, by its translation context:
 # context|source text (as lupdate writes it into the catalogue).
 set(expected
-    "FormAbout|BATTERY KELVANO BIN Measurement"
-    "FormAbout|Version %1.%2"
-    "FormOption|RESISTANCE BIN NUM"
-    "FormOption|RESET"
+    "AboutWindow|BATTERY KELVANO BIN Measurement"
+    "AboutWindow|Version %1.%2"
+    "CounterWindow|RESISTANCE BIN NUM"
+    "CounterWindow|RESET"
     "FormMainUi|Mode"
     "BinPanel|STEP ="
-    "FormBatch|Limits"
+    "QualityWindow|Limits"
     "ControlCharts|moving range"
     "ShiftReport|From %1 to %2"
     "ReportCommand|--from must come before --to"

@@ -10,7 +10,7 @@
 
 #include "devdb.h"
 
-#include "app/formbatch.h"
+#include "app/quality/qualitywindow.h"
 #include "bins/bintables.h"
 #include "record/centraldatabase.h"
 #include "settings/centralsettings.h"
@@ -124,9 +124,9 @@ int main(int argc, char **argv)
 
     BinTables tables;
     tables.setTables(r, v);
-    FormBatch window(tables, path);
+    QualityWindow window(tables, path);
     window.setAttribute(Qt::WA_DeleteOnClose, false);
-    QSignalSpy ended(&window, &FormBatch::readingEnded);
+    QSignalSpy ended(&window, &QualityWindow::readingEnded);
     window.show();
     if (!ended.wait(10000))
         return 1;
@@ -146,11 +146,11 @@ int main(int argc, char **argv)
         window.setRecordPlaces(QDir(folder.path()).filePath(QStringLiteral("journal.sqlite")), folder.path());
         window.findChild<QDateTimeEdit *>(QStringLiteral("fromEdit"))->setDateTime(QDateTime(QDate(2026, 12, 7), QTime(6, 0)));
         window.findChild<QDateTimeEdit *>(QStringLiteral("toEdit"))->setDateTime(QDateTime(QDate(2026, 12, 7), QTime(14, 0)));
-        QSignalSpy shown(&window, &FormBatch::analysisShown);
-        window.setRange(FormBatch::Range::FromTo);
+        QSignalSpy shown(&window, &QualityWindow::analysisShown);
+        window.setRange(QualityWindow::Range::FromTo);
         if (!shown.wait(10000))
             return 1;
-        window.setSource(FormBatch::Source::Central);
+        window.setSource(QualityWindow::Source::Central);
         if (!shown.wait(30000) || !window.sourceError().isEmpty()) {
             std::fprintf(stderr, "batch_screenshot: %s\n", qPrintable(window.sourceError()));
             return 1;

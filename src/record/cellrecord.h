@@ -28,9 +28,7 @@ struct CellRecord
     // record is old enough, and the limit it was judged against.
     std::optional<double> kValue;
     double kLimit = 0;
-
-    // "OK" or "too high" for a record with a K-value; empty without one.
-    QString kVerdict() const;
+    QString kVerdict;         // "OK" or "too high" for a record with a K-value; empty without one
 
     // The time stamp as ISO 8601 with milliseconds and the UTC offset
     // ("2026-12-07T16:05:09.123+01:00"), as the journal and the database keep it.

@@ -362,7 +362,7 @@ Outcome send(const QString &connectionName, const CentralSettings &settings,
         columns[12] << (r.retest ? QStringLiteral("true") : QStringLiteral("false"));
         columns[13] << (r.kValue ? arrayElement(QString::number(*r.kValue, 'g', 17)) : QStringLiteral("NULL"));
         columns[14] << (r.kValue ? arrayElement(QString::number(r.kLimit, 'g', 17)) : QStringLiteral("NULL"));
-        columns[15] << textOrNull(r.kVerdict());
+        columns[15] << textOrNull(r.kVerdict);
         columns[16] << textOrNull(r.testerWord);
     }
     if (!query.prepare(QStringLiteral(
@@ -402,8 +402,8 @@ Outcome recordsOfCell(const QString &connectionName, const CentralSettings &sett
         return succeeded(); // nothing sent yet
     // Tables not yet given the marks (no bench of this program has sent to
     // them): their cells read as having none.
-    const QString marks = level->additions >= 1 ? QStringLiteral("retest, k_value, k_limit, tester_word")
-                                                : QStringLiteral("false, NULL::float8, NULL::float8, NULL::text");
+    const QString marks = level->additions >= 1 ? QStringLiteral("retest, k_value, k_limit, tester_word, k_verdict")
+                                                : QStringLiteral("false, NULL::float8, NULL::float8, NULL::text, NULL::text");
     QSqlQuery query(db);
     query.setForwardOnly(true);
     query.prepare(QStringLiteral(
@@ -432,6 +432,7 @@ Outcome recordsOfCell(const QString &connectionName, const CentralSettings &sett
             r.kValue = query.value(13).toDouble();
         r.kLimit = query.value(14).toDouble();
         r.testerWord = query.value(15).toString();
+        r.kVerdict = query.value(16).toString();
         records->push_back(std::move(r));
     }
     if (query.lastError().isValid())

@@ -25,7 +25,7 @@ const QString kInsertCell = QStringLiteral(
 // The columns a record is read back from, in the order recordAt() takes them.
 const QString kRecordColumns = QStringLiteral(
         "id, bench, measured_at, resistance_text, voltage_text, resistance_ohm, voltage_v, resistance_bin,"
-        " voltage_bin, setup_hash, cell_id, program_version, retest, k_value, k_limit, tester_word");
+        " voltage_bin, setup_hash, cell_id, program_version, retest, k_value, k_limit, tester_word, k_verdict");
 
 // The statements that bring a journal from format n to n + 1; n = 0 is a new
 // file. Every step runs once, in the transaction that sets user_version.
@@ -94,6 +94,7 @@ CellRecord recordAt(const QSqlQuery &query, int at)
         r.kValue = query.value(at + 13).toDouble();
     r.kLimit = query.value(at + 14).toDouble();
     r.testerWord = query.value(at + 15).toString();
+    r.kVerdict = query.value(at + 16).toString();
     return r;
 }
 
@@ -366,7 +367,7 @@ bool Journal::insert(const std::vector<CellRecord> &records, const BinSetup &set
         query.addBindValue(record.retest ? 1 : 0);
         query.addBindValue(numberOrNull(record.kValue));
         query.addBindValue(record.kValue ? QVariant(record.kLimit) : QVariant(QMetaType(QMetaType::Double)));
-        query.addBindValue(textOrNull(record.kVerdict()));
+        query.addBindValue(textOrNull(record.kVerdict));
         query.addBindValue(textOrNull(record.testerWord));
         if (!query.exec())
             return failed(query);

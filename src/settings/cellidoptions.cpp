@@ -1,6 +1,6 @@
 #include "settings/cellidoptions.h"
 
-#include "record/cellid.h"
+#include "cellid/cellid.h"
 #include "settings/optionsfile.h"
 
 #include <QCoreApplication>

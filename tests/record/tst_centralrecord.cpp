@@ -166,6 +166,7 @@ private Q_SLOTS:
         retest.retest = true;
         retest.kValue = 3.25;
         retest.kLimit = 2.0;
+        retest.kVerdict = QStringLiteral("too high");
         retest.testerWord = QStringLiteral("FAIL");
         QVERIFY(journal.append(retest, setup).written);
         forwarder.wake();
@@ -182,7 +183,7 @@ private Q_SLOTS:
         QCOMPARE(found[1].id, retest.id);
         QVERIFY(found[1].retest);
         QCOMPARE(found[1].kValue, std::optional<double>(3.25));
-        QCOMPARE(found[1].kVerdict(), QStringLiteral("too high"));
+        QCOMPARE(found[1].kVerdict, QStringLiteral("too high"));
         QCOMPARE(found[1].testerWord, QStringLiteral("FAIL"));
         QCOMPARE(found[1].measuredAt, retest.measuredAt);
 

@@ -100,6 +100,7 @@ private Q_SLOTS:
                 record.retest = true;
                 record.kValue = 2.5;
                 record.kLimit = 2.0;
+                record.kVerdict = QStringLiteral("too high");
                 record.testerWord = QStringLiteral("PASS");
             }
             const Journal::Appended appended = journal.append(record, n < 4 ? first : second);
@@ -138,7 +139,7 @@ private Q_SLOTS:
         // The marks of a re-test travel with it.
         QVERIFY(rest->front().record.retest);
         QCOMPARE(rest->front().record.kValue, std::optional<double>(2.5));
-        QCOMPARE(rest->front().record.kVerdict(), QStringLiteral("too high"));
+        QCOMPARE(rest->front().record.kVerdict, QStringLiteral("too high"));
         QCOMPARE(rest->front().record.testerWord, QStringLiteral("PASS"));
         QCOMPARE(rowsOf(journalPath(), QStringLiteral("SELECT k_verdict FROM cells WHERE k_value IS NOT NULL")),
                  QStringList{QStringLiteral("too high")});
@@ -216,6 +217,7 @@ private Q_SLOTS:
         next.retest = true;
         next.kValue = 1.0;
         next.kLimit = 2.0;
+        next.kVerdict = QStringLiteral("OK");
         QVERIFY(journal.append(next, setup).written);
         const auto pending = journal.pending(10);
         QVERIFY(pending && pending->size() == 2);

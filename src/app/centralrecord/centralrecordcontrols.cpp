@@ -1,0 +1,147 @@
+#include "app/centralrecord/centralrecordcontrols.h"
+
+#include "app/centralrecord/centralrecorddialog.h"
+
+#include "platform/dialogs.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+
+// Each window's journal connection has a name of its own.
+QString nextJournalConnection()
+{
+    static int counter = 0;
+    return QStringLiteral("bin4870-journal-%1").arg(++counter);
+}
+
+} // namespace
+
+CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMenu, QStatusBar *statusBar,
+                                             Dialogs &dialogs, QString title, QString settingsFolder,
+                                             QString journalPath)
+    : QObject(window),
+      m_window(window),
+      m_dialogs(dialogs),
+      m_title(std::move(title)),
+      m_settingsFolder(std::move(settingsFolder)),
+      m_journalPath(std::move(journalPath)),
+      m_journal(nextJournalConnection()),
+      m_sink(m_journal)
+{
+    m_action = settingsMenu->addAction(tr("&Central record..."));
+    m_action->setObjectName(QStringLiteral("centralRecordAction"));
+    connect(m_action, &QAction::triggered, this, &CentralRecordControls::openDialog);
+
+    m_statusLabel = new QLabel(statusBar);
+    m_statusLabel->setObjectName(QStringLiteral("centralRecordStatus"));
+    m_statusLabel->hide();
+    statusBar->addPermanentWidget(m_statusLabel);
+
+    connect(&m_sink, &JournalSink::appended, this, [this] {
+        if (m_forwarder)
+            m_forwarder->wake();
+    });
+    connect(&m_sink, &JournalSink::restarted, this, [this] {
+        if (m_forwarder)
+            m_forwarder->reopenJournal();
+    });
+
+    QDir().mkpath(QFileInfo(m_journalPath).absolutePath());
+    const Journal::Opened opened = m_journal.open(m_journalPath);
+    const QString told = opened.ok ? opened.notice : opened.error;
+    if (!told.isEmpty()) {
+        // Told once the window is up.
+        QTimer::singleShot(0, this, [this, told] { m_dialogs.showNotice(told, m_title); });
+    }
+
+    m_settings = loadCentralSettings(m_settingsFolder);
+    startForwarding();
+}
+
+CentralRecordControls::~CentralRecordControls()
+{
+    m_forwarder.reset();
+}
+
+CentralStatus CentralRecordControls::status() const
+{
+    return m_forwarder ? m_forwarder->status() : CentralStatus();
+}
+
+void CentralRecordControls::startForwarding()
+{
+    m_forwarder.reset();
+    if (!m_settings.enabled) {
+        showStatus(CentralStatus());
+        return;
+    }
+    m_forwarder = std::make_unique<CentralForwarderThread>(m_journalPath, m_settings);
+    connect(m_forwarder.get(), &CentralForwarderThread::statusChanged, this, &CentralRecordControls::showStatus);
+    showStatus(m_forwarder->status());
+}
+
+void CentralRecordControls::showStatus(const CentralStatus &status)
+{
+    const QString text = status.text();
+    m_statusLabel->setText(text);
+    m_statusLabel->setVisible(!text.isEmpty());
+}
+
+void CentralRecordControls::setSettings(const CentralSettings &settings)
+{
+    if (settings == m_settings)
+        return;
+    const QString oldBench = m_settings.benchName();
+    m_settings = settings;
+    QString reason;
+    if (!saveCentralSettings(m_settingsFolder, m_settings, &reason)) {
+        m_dialogs.showNotice(tr("%1. The central record settings apply until the program ends "
+                                "but are not saved.").arg(reason),
+                             m_title);
+    }
+    startForwarding();
+    if (m_settings.benchName() != oldBench)
+        Q_EMIT benchChanged(m_settings.benchName());
+}
+
+CentralRecordDialog *CentralRecordControls::dialog() const
+{
+    return m_dialog;
+}
+
+void CentralRecordControls::openDialog()
+{
+    if (m_dialog) {
+        m_dialog->raise();
+        m_dialog->activateWindow();
+        return;
+    }
+    m_dialog = new CentralRecordDialog(m_settings, m_window);
+    m_dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_dialog->setWindowModality(Qt::WindowModal);
+    connect(m_dialog, &CentralRecordDialog::chosen, this, &CentralRecordControls::setSettings);
+    m_dialog->open();
+}
+
+QString CentralRecordControls::shutdown()
+{
+    if (m_dialog)
+        m_dialog->close();
+    const bool enabled = m_forwarder != nullptr;
+    // Stopped first: a batch in flight is either marked sent or still waiting.
+    m_forwarder.reset();
+    if (!enabled || !m_journal.isOpen())
+        return QString();
+    const qint64 waiting = m_journal.waitingCount();
+    if (waiting <= 0)
+        return QString();
+    return tr("Central record: %1 waiting; they are sent at the next start.")
+            .arg(waiting == 1 ? tr("1 cell") : tr("%1 cells").arg(waiting));
+}

@@ -1,0 +1,153 @@
+#include "app/centralrecord/centralrecorddialog.h"
+
+#include <QAtomicInt>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSysInfo>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace {
+
+QString nextProbeConnection()
+{
+    static QAtomicInt counter;
+    return QStringLiteral("bin4870-probe-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+} // namespace
+
+CentralRecordDialog::CentralRecordDialog(const CentralSettings &settings, QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("centralRecordDialog"));
+    setWindowTitle(tr("Central record"));
+
+    auto *layout = new QVBoxLayout(this);
+    auto *intro = new QLabel(tr("Every counted cell is kept in this bench's journal. With the central "
+                                "record on, it is also sent to a shared PostgreSQL database; cells "
+                                "wait in the journal while the database cannot be reached."),
+                             this);
+    intro->setWordWrap(true);
+    layout->addWidget(intro);
+
+    m_enabledBox = new QCheckBox(tr("&Send counted cells to the central database"), this);
+    m_enabledBox->setObjectName(QStringLiteral("enabledBox"));
+    layout->addWidget(m_enabledBox);
+
+    auto *form = new QFormLayout;
+    const auto lineEdit = [this](const char *name) {
+        auto *edit = new QLineEdit(this);
+        edit->setObjectName(QLatin1String(name));
+        edit->setMaxLength(255);
+        return edit;
+    };
+    m_hostEdit = lineEdit("hostEdit");
+    m_hostEdit->setPlaceholderText(tr("the local server's socket"));
+    form->addRow(tr("&Host or socket folder:"), m_hostEdit);
+    m_portBox = new QSpinBox(this);
+    m_portBox->setObjectName(QStringLiteral("portBox"));
+    m_portBox->setRange(1, 65535);
+    form->addRow(tr("&Port:"), m_portBox);
+    m_databaseEdit = lineEdit("databaseEdit");
+    form->addRow(tr("&Database:"), m_databaseEdit);
+    m_userEdit = lineEdit("userEdit");
+    form->addRow(tr("&User:"), m_userEdit);
+    m_benchEdit = lineEdit("benchEdit");
+    m_benchEdit->setPlaceholderText(QSysInfo::machineHostName());
+    form->addRow(tr("&Bench name:"), m_benchEdit);
+    m_sslModeBox = new QComboBox(this);
+    m_sslModeBox->setObjectName(QStringLiteral("sslModeBox"));
+    m_sslModeBox->addItems(sslModes());
+    form->addRow(tr("&TLS mode (sslmode):"), m_sslModeBox);
+    layout->addLayout(form);
+
+    auto *password = new QLabel(tr("No password is stored here. The database client reads it from "
+                                   "~/.pgpass, or from the file the PGPASSFILE variable names: one "
+                                   "line host:port:database:user:password, the file readable by "
+                                   "you alone (chmod 0600)."),
+                                this);
+    password->setObjectName(QStringLiteral("passwordNote"));
+    password->setWordWrap(true);
+    layout->addWidget(password);
+
+    m_testButton = new QPushButton(tr("T&est connection"), this);
+    m_testButton->setObjectName(QStringLiteral("testButton"));
+    m_testButton->setAutoDefault(false);
+    layout->addWidget(m_testButton, 0, Qt::AlignLeft);
+    m_testResult = new QLabel(this);
+    m_testResult->setObjectName(QStringLiteral("testResult"));
+    m_testResult->setWordWrap(true);
+    m_testResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(m_testResult);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->setObjectName(QStringLiteral("buttons"));
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CentralRecordDialog::onOk);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_testButton, &QPushButton::clicked, this, &CentralRecordDialog::onTest);
+    connect(&m_probe, &QFutureWatcher<central::Outcome>::finished, this, &CentralRecordDialog::onTested);
+
+    m_enabledBox->setChecked(settings.enabled);
+    m_hostEdit->setText(settings.host);
+    m_portBox->setValue(settings.port);
+    m_databaseEdit->setText(settings.database);
+    m_userEdit->setText(settings.user);
+    m_benchEdit->setText(settings.bench);
+    m_sslModeBox->setCurrentIndex(qMax(0, int(sslModes().indexOf(settings.sslMode))));
+}
+
+CentralRecordDialog::~CentralRecordDialog()
+{
+    // A test still running finishes on its own thread; its answer is dropped.
+    disconnect(&m_probe, nullptr, this, nullptr);
+}
+
+CentralSettings CentralRecordDialog::settings() const
+{
+    CentralSettings settings;
+    settings.enabled = m_enabledBox->isChecked();
+    settings.host = m_hostEdit->text().trimmed();
+    settings.port = m_portBox->value();
+    settings.database = m_databaseEdit->text().trimmed();
+    settings.user = m_userEdit->text().trimmed();
+    settings.bench = m_benchEdit->text().trimmed();
+    settings.sslMode = m_sslModeBox->currentText();
+    return settings;
+}
+
+void CentralRecordDialog::onTest()
+{
+    if (m_probe.isRunning())
+        return;
+    const CentralSettings tried = settings();
+    m_testButton->setEnabled(false);
+    m_testResult->setText(tr("Connecting..."));
+    m_probe.setFuture(QtConcurrent::run([tried, name = nextProbeConnection()] { return central::probe(name, tried); }));
+}
+
+void CentralRecordDialog::onTested()
+{
+    const central::Outcome outcome = m_probe.result();
+    m_testButton->setEnabled(true);
+    m_testResult->setText(outcome.ok ? outcome.message : tr("Not connected: %1").arg(outcome.message));
+    Q_EMIT tested(outcome);
+}
+
+void CentralRecordDialog::onOk()
+{
+    const CentralSettings chosenSettings = settings();
+    if (chosenSettings.enabled && (chosenSettings.database.isEmpty() || chosenSettings.user.isEmpty())) {
+        m_testResult->setText(tr("Give the database and the user."));
+        (chosenSettings.database.isEmpty() ? m_databaseEdit : m_userEdit)->setFocus();
+        return;
+    }
+    Q_EMIT chosen(chosenSettings);
+    accept();
+}

@@ -1,0 +1,130 @@
+#include "app/handsfree/handsfreecontrols.h"
+
+#include "app/handsfree/handsfreedialog.h"
+
+#include "platform/dialogs.h"
+#include "platform/qtsoundcue.h"
+#include "session/measurementsession.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QMenu>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QTimer>
+
+
+HandsFreeControls::HandsFreeControls(QWidget *window, QMenu *settingsMenu, QStatusBar *statusBar,
+                                     MeasurementSession &session, Dialogs &dialogs, QString title,
+                                     QString settingsFolder)
+    : QObject(window),
+      m_window(window),
+      m_session(session),
+      m_dialogs(dialogs),
+      m_title(std::move(title)),
+      m_settingsFolder(std::move(settingsFolder))
+{
+    settingsMenu->addSeparator()->setObjectName(QStringLiteral("handsFreeSeparator"));
+    m_autoRecordAction = settingsMenu->addAction(tr("&Auto record"));
+    m_autoRecordAction->setObjectName(QStringLiteral("autoRecordAction"));
+    m_autoRecordAction->setCheckable(true);
+    m_soundAction = settingsMenu->addAction(tr("Sound c&ue"));
+    m_soundAction->setObjectName(QStringLiteral("soundCueAction"));
+    m_soundAction->setCheckable(true);
+    m_optionsAction = settingsMenu->addAction(tr("&Hands-free options..."));
+    m_optionsAction->setObjectName(QStringLiteral("handsFreeOptionsAction"));
+
+    m_autoRecordToggle = new QCheckBox(tr("&Auto record"), statusBar);
+    m_autoRecordToggle->setObjectName(QStringLiteral("autoRecordToggle"));
+    // Alt+A and a click switch it, during a session too; it takes no focus, so
+    // Enter stays "REC - COUNT".
+    m_autoRecordToggle->setFocusPolicy(Qt::NoFocus);
+    m_autoRecordToggle->setAccessibleDescription(tr("Count and record each cell once its reading has settled"));
+    statusBar->addPermanentWidget(m_autoRecordToggle);
+
+    const auto switchAuto = [this](bool on) {
+        HandsFreeOptions options = m_options;
+        options.autoRecord = on;
+        setOptions(options);
+    };
+    connect(m_autoRecordAction, &QAction::toggled, this, switchAuto);
+    connect(m_autoRecordToggle, &QCheckBox::toggled, this, switchAuto);
+    connect(m_soundAction, &QAction::toggled, this, [this](bool on) {
+        HandsFreeOptions options = m_options;
+        options.sound = on;
+        setOptions(options);
+    });
+    connect(m_optionsAction, &QAction::triggered, this, &HandsFreeControls::openDialog);
+    connect(&m_session, &MeasurementSession::cellRecorded, this, &HandsFreeControls::onCellRecorded);
+
+    QString refusal;
+    m_options = loadHandsFreeOptions(m_settingsFolder, &refusal);
+    apply();
+    if (!refusal.isEmpty()) {
+        // Told once the window is up, as a refused Settings.ini is.
+        const QString text = tr("%1. The hands-free options were not read from it and are not "
+                                "saved to it; the program starts with their defaults.")
+                                     .arg(refusal);
+        QTimer::singleShot(0, this, [this, text] { m_dialogs.showNotice(text, m_title); });
+    }
+}
+
+HandsFreeControls::~HandsFreeControls() = default;
+
+void HandsFreeControls::setOptions(const HandsFreeOptions &options)
+{
+    if (options == m_options)
+        return;
+    m_options = options;
+    apply();
+    QString reason;
+    if (!saveHandsFreeOptions(m_settingsFolder, m_options, &reason)) {
+        m_dialogs.showNotice(tr("%1. The hands-free options apply until the program ends "
+                                "but are not saved.").arg(reason),
+                             m_title);
+    }
+}
+
+void HandsFreeControls::apply()
+{
+    const QSignalBlocker blockAction(m_autoRecordAction);
+    const QSignalBlocker blockToggle(m_autoRecordToggle);
+    const QSignalBlocker blockSound(m_soundAction);
+    m_autoRecordAction->setChecked(m_options.autoRecord);
+    m_autoRecordToggle->setChecked(m_options.autoRecord);
+    m_soundAction->setChecked(m_options.sound);
+    // A changed rule starts the run afresh; an unchanged one keeps it.
+    if (!(m_session.arming().detector().rule() == m_options.rule))
+        m_session.setSettleRule(m_options.rule);
+    m_session.setAutoRecord(m_options.autoRecord);
+}
+
+HandsFreeDialog *HandsFreeControls::dialog() const
+{
+    return m_dialog;
+}
+
+void HandsFreeControls::openDialog()
+{
+    if (m_dialog) {
+        m_dialog->raise();
+        m_dialog->activateWindow();
+        return;
+    }
+    m_dialog = new HandsFreeDialog(m_options, m_window);
+    m_dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_dialog->setWindowModality(Qt::WindowModal);
+    connect(m_dialog, &HandsFreeDialog::chosen, this, &HandsFreeControls::setOptions);
+    m_dialog->open();
+}
+
+void HandsFreeControls::onCellRecorded(bool bothInBin)
+{
+    if (!m_options.sound)
+        return;
+    if (!m_sound) {
+        m_platformSound = std::make_unique<QtSoundCue>();
+        m_sound = m_platformSound.get();
+    }
+    m_sound->play(bothInBin ? SoundCue::Cue::In : SoundCue::Cue::Out);
+}

@@ -1,0 +1,200 @@
+#include "app/program/reportcommand.h"
+
+#include "app/program/programmain.h"
+#include "app/quality/shiftreport.h"
+#include "bins/binpanellogic.h"
+#include "bins/setuptext.h"
+#include "bins/shiftanalysis.h"
+#include "common/apperror.h"
+#include "record/recordline.h"
+#include "record/databasesources.h"
+#include "record/recordsource.h"
+#include "settings/centralsettings.h"
+#include "settings/settingscodec.h"
+#include "settings/settingsfile.h"
+#include "settings/shifttimes.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+// The translation context of the texts this file shows.
+struct CommandTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(ReportCommand)
+};
+
+constexpr int kChartPoints = 4000;
+
+int fail(int code, const QString &message)
+{
+    std::fprintf(stderr, "bin4870: %s\n", qUtf8Printable(message));
+    return code;
+}
+
+} // namespace
+
+bool isReportCommand(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--report" || arg.startsWith("--report="))
+            return true;
+    }
+    return false;
+}
+
+bool binTablesFromSettings(const QString &settingsDir, std::array<BinTable, 2> *tables, QString *error)
+{
+    *tables = {};
+    QString refusal;
+    const std::optional<QByteArray> content = readSettingsFile(settingsDir, &refusal);
+    if (!refusal.isEmpty()) {
+        *error = refusal;
+        return false;
+    }
+    if (!content)
+        return true;
+    const StoredSettings stored = readSettings(*content);
+    for (int t = 0; t < 2; ++t) {
+        PanelEntries entries;
+        entries.modeSelected[std::size_t(binModeFromNumber(t == 0 ? stored.modeR : stored.modeV))] = true;
+        const auto &boxes = t == 0 ? stored.boxesR : stored.boxesV;
+        entries.binCountText = binCountNeedsCap(boxes[0]) ? QStringLiteral("9") : boxes[0];
+        entries.firstText = boxes[1];
+        entries.secondText = boxes[2];
+        try {
+            updateBinTable((*tables)[std::size_t(t)], entries, t == 0 ? getFormatR : getFormatV);
+        } catch (const AppError &e) {
+            // The panel keeps its previous (here: empty) table, as the window does.
+            Q_UNUSED(e)
+        }
+    }
+    return true;
+}
+
+int runReportCommand(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const FileLocations locations = detectLocations();
+
+    QCommandLineParser parser;
+    const QCommandLineOption report(QStringLiteral("report"), CommandTexts::tr("Write the shift report to <file.pdf>."),
+                                    QStringLiteral("file.pdf"));
+    const QCommandLineOption source(QStringLiteral("source"),
+                                    CommandTexts::tr("Where the cells come from: file:PATH (default: today's data "
+                                                     "file), journal or central."),
+                                    QStringLiteral("source"));
+    const QCommandLineOption bench(QStringLiteral("bench"), CommandTexts::tr("Only this bench's cells."),
+                                   QStringLiteral("name"));
+    const QCommandLineOption from(QStringLiteral("from"),
+                                  CommandTexts::tr("Cells from this time on: YYYY-MM-DD HH:MM[:SS], YYYY-MM-DD or HH:MM."),
+                                  QStringLiteral("time"));
+    const QCommandLineOption to(QStringLiteral("to"), CommandTexts::tr("Cells before this time."), QStringLiteral("time"));
+    const QCommandLineOption shift(QStringLiteral("shift"),
+                                   CommandTexts::tr("The cells of the current or the previous shift (Shifts.ini)."),
+                                   QStringLiteral("current|previous"));
+    parser.addOptions({report, source, bench, from, to, shift});
+    if (!parser.parse(QCoreApplication::arguments()))
+        return fail(2, parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return fail(2, CommandTexts::tr("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    const QString pdfPath = parser.value(report);
+    if (pdfPath.isEmpty())
+        return fail(2, CommandTexts::tr("--report needs the PDF file to write"));
+
+    RecordFilter filter;
+    filter.bench = parser.value(bench);
+    const QDate today = QDate::currentDate();
+    for (const auto &[option, field] : {std::pair{&from, &filter.from}, std::pair{&to, &filter.to}}) {
+        if (!parser.isSet(*option))
+            continue;
+        *field = parseWallClock(parser.value(*option), today);
+        if (!*field)
+            return fail(2, CommandTexts::tr("--%1: '%2' is no time (YYYY-MM-DD HH:MM[:SS], YYYY-MM-DD or HH:MM)")
+                               .arg(option->names().first(), parser.value(*option)));
+    }
+    if (filter.from && filter.to && *filter.from >= *filter.to)
+        return fail(2, CommandTexts::tr("--from must come before --to"));
+    if (parser.isSet(shift)) {
+        const std::optional<int> back = shiftsBack(parser.value(shift));
+        if (!back)
+            return fail(2, CommandTexts::tr("--shift: '%1' is neither current nor previous").arg(parser.value(shift)));
+        if (parser.isSet(from) || parser.isSet(to))
+            return fail(2, CommandTexts::tr("--shift goes without --from and --to"));
+        // A damaged Shifts.ini is told, and the usual shifts serve.
+        QString problem;
+        const ShiftTimes shifts = loadShiftTimes(locations.settingsDir, &problem);
+        if (!problem.isEmpty())
+            std::fprintf(stderr, "bin4870: %s\n", qUtf8Printable(problem));
+        const ShiftSpan span = shiftSpan(shifts, wallClockOf(QDateTime::currentDateTime()), *back);
+        filter.from = span.from;
+        filter.to = span.to;
+    }
+
+    std::unique_ptr<RecordSource> records;
+    const QString sourceText = parser.isSet(source) ? parser.value(source) : QString();
+    if (sourceText.isEmpty()) {
+        records = std::make_unique<DataFileSource>(defaultDataPath(locations.dataDir, today));
+    } else if (sourceText.startsWith(QLatin1String("file:")) && sourceText.size() > 5) {
+        records = std::make_unique<DataFileSource>(sourceText.mid(5));
+    } else if (sourceText == QLatin1String("journal")) {
+        auto journal = std::make_unique<JournalSource>(QDir(locations.journalDir).filePath(QStringLiteral("journal.sqlite")));
+        QString error;
+        if (!journal->load(&error))
+            return fail(1, CommandTexts::tr("the record journal cannot be read: %1").arg(error));
+        records = std::move(journal);
+    } else if (sourceText == QLatin1String("central")) {
+        if (!QFileInfo::exists(centralSettingsPath(locations.settingsDir)))
+            return fail(1, CommandTexts::tr("no central database is set up (%1 is missing; Settings > Central record...)")
+                               .arg(QDir::toNativeSeparators(centralSettingsPath(locations.settingsDir))));
+        auto central = std::make_unique<CentralSource>(loadCentralSettings(locations.settingsDir));
+        QString error;
+        if (!central->load(&error))
+            return fail(1, CommandTexts::tr("the central database cannot be read: %1").arg(error));
+        records = std::move(central);
+    } else {
+        return fail(2, CommandTexts::tr("--source: '%1' is none of file:PATH, journal, central").arg(sourceText));
+    }
+    if (!filter.bench.isEmpty() && !records->benches().contains(filter.bench)) {
+        return fail(2, CommandTexts::tr("--bench: '%1' is not in %2 (benches: %3)")
+                           .arg(filter.bench, records->description(), records->benches().join(QStringLiteral(", "))));
+    }
+
+    std::array<BinTable, 2> tables;
+    QString error;
+    if (!binTablesFromSettings(locations.settingsDir, &tables, &error))
+        return fail(1, CommandTexts::tr("the BIN set-up cannot be read: %1").arg(error));
+    // A journal or the central database keeps the set-up that judged each
+    // cell: the latest cell's judges the report, not this computer's panels.
+    std::vector<SetupInForce> setups;
+    if (!records->setups(filter, &setups, &error))
+        return fail(1, CommandTexts::tr("the BIN set-ups cannot be read: %1").arg(error));
+    if (!setups.empty()) {
+        const std::optional<std::array<BinTable, 2>> inForce = tablesOfSetupText(setups.back().text);
+        if (!inForce)
+            return fail(1, CommandTexts::tr("the BIN set-up %1 of the latest cell is missing or unreadable")
+                               .arg(setups.back().hash));
+        tables = *inForce;
+    }
+
+    ShiftAnalysis analysis;
+    if (!analyseShift(*records, filter, tables[0], tables[1], kChartPoints, &analysis, &error))
+        return fail(1, CommandTexts::tr("the cells cannot be read: %1").arg(error));
+    if (!writeShiftReport(analysis, pdfPath, &error))
+        return fail(1, CommandTexts::tr("the report cannot be written: %1: %2")
+                           .arg(QDir::toNativeSeparators(pdfPath), error));
+    std::printf("bin4870: wrote %s: %lld cells\n", qUtf8Printable(QDir::toNativeSeparators(pdfPath)),
+                static_cast<long long>(analysis.summary.count()));
+    return 0;
+}

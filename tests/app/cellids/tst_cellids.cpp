@@ -1,0 +1,382 @@
+#include "testmain.h"
+
+#include "devdb.h"
+#include "filecontent.h"
+#include "formmainharness.h"
+#include "simtester.h"
+
+#include "app/cellids/cellhistorywindow.h"
+#include "app/cellids/cellidcontrols.h"
+#include "app/cellids/cellidoptionsdialog.h"
+#include "app/handsfree/handsfreecontrols.h"
+#include "cellline.h"
+#include "cellid/cellhistory.h"
+#include "record/centraldatabase.h"
+#include "record/journal.h"
+#include "settings/centralsettings.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolBar>
+
+#include <memory>
+
+// Cell IDs in the main window against the simulated tester over a real
+// pseudo-terminal: scanning, counting with an ID, refusals, the repeat warning,
+// the K-value and the cell history, from the journal and a real PostgreSQL
+// server started by scripts/dev-db.sh.
+
+class TestCellIds : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<SimTester> m_sim;
+    std::unique_ptr<FormMainHarness> m_h;
+
+    FormMain &window() { return *m_h->window; }
+    const FormMainUi &ui() { return m_h->window->ui(); }
+    CellIdControls &cellIds() { return m_h->window->cellIds(); }
+    QLineEdit *field() { return cellIds().field(); }
+    QList<QByteArray> records() { return fileLines(ui().dataFilePath->text()); }
+    QString folderFile(const QString &name) { return QDir(m_sim->folder()).filePath(name); }
+
+    // The simulator and the window, with cell IDs on (IDs in the data file).
+    void startBench(const QStringList &simOptions, CellIdOptions options = {})
+    {
+        m_sim = std::make_unique<SimTester>();
+        QVERIFY2(m_sim->start(simOptions), m_sim->log().constData());
+        startBenchWindow(options);
+    }
+    void startBenchWindow(CellIdOptions options)
+    {
+        m_h = std::make_unique<FormMainHarness>(m_sim->folder());
+        setOneBinPerTable(ui());
+        options.enabled = true;
+        options.writeToDataFile = true;
+        cellIds().setOptions(options);
+        window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+    }
+
+    // The harness's clock stands at 2012-08-02 14:05:09.
+    inline static const QDateTime kBenchNow{QDate(2012, 8, 2), QTime(14, 5, 9)};
+
+    // An earlier record of the cell, made at another bench.
+    static CellRecord earlierRecord(const QString &cellId, const QString &bench, const QDateTime &at, double volts)
+    {
+        CellRecord record = cellfixtures::record(bench, 0, cellfixtures::setup());
+        record.measuredAt = at;
+        record.cellId = cellId;
+        record.voltageV = volts;
+        record.voltageText = QStringLiteral("+3.6500E+00");
+        record.voltageBin = QStringLiteral("2");
+        return record;
+    }
+
+    void start()
+    {
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        QVERIFY(window().session().running());
+        QTRY_VERIFY(field()->hasFocus());
+    }
+
+    // A hand scanner: the code as a burst of keys and Enter.
+    void scan(const QString &code)
+    {
+        QTest::keyClicks(field(), code);
+        QTest::keyClick(field(), Qt::Key_Return);
+    }
+
+    // Polls of the tester answered since now, so that "nothing happened" is
+    // seen over a few real cycles.
+    void waitPolls(int polls)
+    {
+        const int before = int(m_sim->log().count("fetch?"));
+        QTRY_VERIFY_WITH_TIMEOUT(int(m_sim->log().count("fetch?")) >= before + polls, 10000);
+    }
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        m_h.reset();
+        m_sim.reset();
+    }
+
+    void offByDefaultTheWindowAndTheDataFileStayAsTheyWere()
+    {
+        m_sim = std::make_unique<SimTester>();
+        QVERIFY(m_sim->start({QStringLiteral("--reply"), QStringLiteral("+2.0000E-02,+3.7000E+00")}));
+        m_h = std::make_unique<FormMainHarness>(m_sim->folder());
+        QVERIFY(!cellIds().options().enabled);
+        window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+        QVERIFY(!cellIds().strip()->isVisible());
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        QVERIFY(ui().recCountButton->hasFocus());
+        QVERIFY(countOne(window()));
+        QCOMPARE(records(), QList<QByteArray>{QByteArray("2012/08/02,14:05:09,+2.0000E-02,+3.7000E+00\r")});
+        QVERIFY(!QFile::exists(folderFile(QStringLiteral("CellId.ini"))));
+    }
+
+    void aScanFollowedByAutoRecordRecordsThatId()
+    {
+        // tester-sim names its first cell SIM-000001 and writes it to the truth.
+        const QString truth = QDir::temp().filePath(QStringLiteral("cellids-truth-%1.txt").arg(QCoreApplication::applicationPid()));
+        startBench({QStringLiteral("--cell-line"), QStringLiteral("held"), QStringLiteral("--cells"), QStringLiteral("1"),
+                    QStringLiteral("--gap-ms"), QStringLiteral("600:600"), QStringLiteral("--hold-ms"),
+                    QStringLiteral("2400:2400"), QStringLiteral("--truth"), truth});
+        window().handsFree().autoRecordToggle()->click();
+        QVERIFY(window().session().autoRecord());
+        start();
+        scan(QStringLiteral("SIM-000001"));
+        QCOMPARE(cellIds().takenId(), QStringLiteral("SIM-000001"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim->log().contains("cell line done"), 30000);
+        const QList<QByteArray> lines = records();
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.at(0).endsWith(",SIM-000001\r"), lines.at(0).constData());
+        const QList<QByteArray> truthLines = fileLines(truth);
+        QFile::remove(truth);
+        QVERIFY(!truthLines.isEmpty());
+        QVERIFY2(truthLines.at(0).endsWith(",id,SIM-000001"), truthLines.at(0).constData());
+        // Ready for the next cell: the field is empty and has the focus.
+        QVERIFY(field()->text().isEmpty());
+        QVERIFY(field()->hasFocus());
+    }
+
+    void aScanAndAManualPressRecordOnce()
+    {
+        startBench({QStringLiteral("--reply"), QStringLiteral("+2.0000E-02,+3.7000E+00")});
+        start();
+        // The scan's own Enter takes the ID and counts nothing.
+        scan(QStringLiteral("C-0001"));
+        waitPolls(3);
+        QVERIFY(records().isEmpty());
+        QVERIFY(!window().session().recordArmed());
+        QVERIFY(countOne(window()));
+        waitPolls(3);
+        QCOMPARE(records(), QList<QByteArray>{QByteArray("2012/08/02,14:05:09,+2.0000E-02,+3.7000E+00,C-0001\r")});
+        QVERIFY(field()->text().isEmpty());
+
+        // Typed by hand: Enter takes the ID, a second Enter counts it.
+        qint64 clock = 0;
+        cellIds().setKeyClock([&clock] { return clock += 200; });
+        QTest::keyClicks(field(), QStringLiteral("C-0002"));
+        QTest::keyClick(field(), Qt::Key_Return);
+        QCOMPARE(cellIds().takenId(), QStringLiteral("C-0002"));
+        QVERIFY(!window().session().recordArmed());
+        QTest::keyClick(field(), Qt::Key_Return);
+        QVERIFY(window().session().recordArmed());
+        QTRY_COMPARE(records().size(), 2);
+        QVERIFY(records().at(1).endsWith(",C-0002\r"));
+        QVERIFY(m_h->dialogs.messages.isEmpty());
+    }
+
+    void refusedIdsAndMissingIdsRecordNothing()
+    {
+        CellIdOptions options;
+        options.pattern = QStringLiteral("C-\\d{4}");
+        startBench({QStringLiteral("--reply"), QStringLiteral("+2.0000E-02,+3.7000E+00")}, options);
+        start();
+        scan(QStringLiteral("C-OO12")); // letters O read for zeros
+        QVERIFY(cellIds().takenId().isEmpty());
+        QVERIFY2(cellIds().notice()->text().contains(QStringLiteral("does not match")),
+                 qPrintable(cellIds().notice()->text()));
+        QTest::mouseClick(ui().recCountButton, Qt::LeftButton);
+        QVERIFY(!window().session().recordArmed());
+        QCOMPARE(m_h->dialogs.messages.size(), 1);
+        QVERIFY(m_h->dialogs.messages.at(0).text.contains(QStringLiteral("does not match")));
+        // A comma never reaches the file either.
+        field()->clear();
+        scan(QStringLiteral("C-00,1"));
+        QVERIFY(cellIds().takenId().isEmpty());
+        // No ID at all.
+        field()->clear();
+        QTest::mouseClick(ui().recCountButton, Qt::LeftButton);
+        QVERIFY(!window().session().recordArmed());
+        QCOMPARE(m_h->dialogs.messages.last().text, CellIdControls::noIdText());
+        waitPolls(2);
+        QVERIFY(records().isEmpty());
+
+        // Allowed without an ID: a four-field line.
+        options = cellIds().options();
+        options.allowWithoutId = true;
+        cellIds().setOptions(options);
+        QVERIFY(countOne(window()));
+        QCOMPARE(records(), QList<QByteArray>{QByteArray("2012/08/02,14:05:09,+2.0000E-02,+3.7000E+00\r")});
+    }
+
+    void aRepeatIsWarnedAndTheKValueShownAndRecorded()
+    {
+        // The cell was recorded at bench-A 7.5 days before the bench clock's
+        // now, at 3.6500 V; it reads 3.6350 V now: 15 mV in 7.5 days is 2.00
+        // mV/day.
+        m_sim = std::make_unique<SimTester>();
+        QVERIFY(m_sim->start({QStringLiteral("--reply"), QStringLiteral("+2.1000E-02,+3.6350E+00")}));
+        const QDateTime earlier = kBenchNow.addSecs(-qint64(7.5 * 86400));
+        const CellRecord first = earlierRecord(QStringLiteral("C-0042"), QStringLiteral("bench-A"), earlier, 3.65);
+        {
+            Journal journal(QStringLiteral("seed"));
+            QVERIFY(journal.open(folderFile(QStringLiteral("journal.sqlite"))).ok);
+            QVERIFY(journal.append(first, cellfixtures::setup()).written);
+        }
+        CellIdOptions options;
+        options.kLimitMvPerDay = 2.0;
+        startBenchWindow(options);
+        start();
+        scan(QStringLiteral("C-0042"));
+        const QString warning = cellIds().notice()->text();
+        QVERIFY2(warning.contains(QStringLiteral("recorded before")), qPrintable(warning));
+        QVERIFY2(warning.contains(historyTimeText(earlier) + QStringLiteral(" at bench bench-A")), qPrintable(warning));
+        QVERIFY2(warning.contains(QStringLiteral("+3.6500E+00 (BIN 2)")), qPrintable(warning));
+        QTRY_COMPARE(cellIds().kValueLabel()->text(), QStringLiteral("K 2.00 mV/day OK"));
+
+        QVERIFY(countOne(window()));
+        QVERIFY2(cellIds().notice()->text().contains(QStringLiteral("(re-test). K 2.00 mV/day OK")),
+                 qPrintable(cellIds().notice()->text()));
+        QVERIFY(records().at(0).endsWith(",C-0042\r"));
+        // The journal keeps the ID, the re-test mark and the K-value with its verdict.
+        const std::vector<CellRecord> kept = cellIds().historyOf(QStringLiteral("C-0042")).records;
+        QCOMPARE(kept.size(), std::size_t(2));
+        QCOMPARE(kept[0].id, first.id);
+        QVERIFY(kept[1].retest);
+        QVERIFY(kept[1].kValue && qAbs(*kept[1].kValue - 2.0) < 1e-6);
+        QCOMPARE(kept[1].kVerdict, QStringLiteral("OK"));
+
+        // The history window lists both records.
+        QTest::mouseClick(ui().stopButton, Qt::LeftButton);
+        cellIds().historyAction()->trigger();
+        CellHistoryWindow *historyWindow = cellIds().historyWindow();
+        QVERIFY(historyWindow);
+        QTest::keyClicks(historyWindow->idField(), QStringLiteral("C-0042"));
+        QTest::keyClick(historyWindow->idField(), Qt::Key_Return);
+        QCOMPARE(historyWindow->table()->rowCount(), 2);
+        QCOMPARE(historyWindow->table()->item(0, 1)->text(), QStringLiteral("bench-A"));
+        QCOMPARE(historyWindow->table()->item(1, 5)->text(), QStringLiteral("re-test"));
+        QCOMPARE(historyWindow->table()->item(1, 6)->text(), QStringLiteral("K 2.00 mV/day OK"));
+        QCOMPARE(historyWindow->table()->item(1, 4)->text(), QStringLiteral("1 / 1"));
+        historyWindow->idField()->clear();
+        QTest::keyClicks(historyWindow->idField(), QStringLiteral("C,1"));
+        QTest::keyClick(historyWindow->idField(), Qt::Key_Return);
+        QCOMPARE(historyWindow->table()->rowCount(), 0);
+        QVERIFY(historyWindow->summary()->text().contains(QStringLiteral("a comma")));
+    }
+
+    // With the shared database on, another bench's record of the cell is
+    // warned about and is the K-value's first record; the count reaches the
+    // database with its marks. A database that is down is said, and the
+    // journal's records stand; the window goes on meanwhile.
+    void theSharedDatabaseAddsOtherBenchesAndItsAbsenceIsTold()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        const QDateTime earlier = kBenchNow.addSecs(-qint64(7.5 * 86400));
+        const CellRecord other = earlierRecord(QStringLiteral("C-7"), QStringLiteral("line-1-bench-9"), earlier, 3.65);
+        const BinSetup setup = cellfixtures::setup();
+        QVERIFY(central::connect(QStringLiteral("seed"), db.settings()).ok);
+        QVERIFY(central::prepareSchema(QStringLiteral("seed"), db.settings()).ok);
+        QVERIFY(central::send(QStringLiteral("seed"), db.settings(), {{1, other}}, {{setup.hash, setup.text}}).ok);
+        central::disconnect(QStringLiteral("seed"));
+
+        m_sim = std::make_unique<SimTester>();
+        QVERIFY(m_sim->start({QStringLiteral("--reply"), QStringLiteral("+2.1000E-02,+3.6350E+00")}));
+        QVERIFY(saveCentralSettings(m_sim->folder(), db.settings(QStringLiteral("line-1-bench-2"))));
+        startBenchWindow({});
+        start();
+        scan(QStringLiteral("C-7"));
+        QTRY_VERIFY_WITH_TIMEOUT(cellIds().notice()->text().contains(QStringLiteral("at bench line-1-bench-9")), 20000);
+        QTRY_COMPARE(cellIds().kValueLabel()->text(), QStringLiteral("K 2.00 mV/day OK"));
+        QVERIFY(countOne(window()));
+        QTRY_COMPARE_WITH_TIMEOUT(
+                db.column(QStringLiteral("SELECT concat_ws(' ', bench, retest, round(k_value::numeric, 2), k_verdict)"
+                                         " FROM cells WHERE cell_id = 'C-7' ORDER BY measured_at")),
+                (QStringList{QStringLiteral("line-1-bench-9 f"), QStringLiteral("line-1-bench-2 t 2.00 OK")}),
+                20000);
+        // The history lists both benches' records, each once.
+        cellIds().historyAction()->trigger();
+        CellHistoryWindow *historyWindow = cellIds().historyWindow();
+        QVERIFY(historyWindow);
+        historyWindow->showCell(QStringLiteral("C-7"));
+        QTRY_COMPARE_WITH_TIMEOUT(historyWindow->table()->rowCount(), 2, 20000);
+        QTRY_VERIFY(!historyWindow->summary()->text().contains(QStringLiteral("Asking")));
+        QCOMPARE(historyWindow->table()->item(0, 1)->text(), QStringLiteral("line-1-bench-9"));
+        QCOMPARE(historyWindow->table()->item(1, 1)->text(), QStringLiteral("line-1-bench-2"));
+
+        // The server goes away: the next scan warns from the journal at once
+        // and then says the shared database could not be read.
+        QVERIFY(db.stop());
+        QElapsedTimer took;
+        took.start();
+        scan(QStringLiteral("C-7"));
+        QVERIFY2(took.elapsed() < 1000, "the scan does not wait for the database");
+        QVERIFY2(cellIds().notice()->text().contains(QStringLiteral("at bench line-1-bench-2")),
+                 qPrintable(cellIds().notice()->text()));
+        QTRY_VERIFY_WITH_TIMEOUT(cellIds().notice()->text().contains(QStringLiteral("server not reachable")), 20000);
+        QVERIFY2(cellIds().notice()->text().contains(QStringLiteral("recorded before (once)")),
+                 qPrintable(cellIds().notice()->text()));
+        historyWindow->showCell(QStringLiteral("C-7"));
+        QTRY_VERIFY_WITH_TIMEOUT(historyWindow->summary()->text().contains(QStringLiteral("server not reachable")),
+                                 20000);
+        QCOMPARE(historyWindow->table()->rowCount(), 1);
+    }
+
+    void theSimulatedLineBringsCellsBackWithTheirDrift()
+    {
+        // Two cells in turn, then both again; 3 mV lost per simulated day, a
+        // day being 10 s of the line's time.
+        CellLine::Settings settings;
+        settings.pattern = {CellLine::Kind::Held};
+        settings.cells = 4;
+        settings.idCycle = 2;
+        settings.driftVoltsPerDay = 0.003;
+        settings.dayMs = 10000;
+        CellLine line(settings, 4870);
+        QVERIFY(!line.finished(0));
+        QVERIFY(line.finished(1e6)); // cells are made as the time passes them
+        const std::vector<CellLine::Cell> &cells = line.cells();
+        QCOMPARE(cells.size(), std::size_t(4));
+        QCOMPARE(cells[0].id, QStringLiteral("SIM-000001"));
+        QCOMPARE(cells[1].id, QStringLiteral("SIM-000002"));
+        QCOMPARE(cells[2].id, cells[0].id);
+        QCOMPARE(cells[3].id, cells[1].id);
+        QCOMPARE(cells[2].ohms, cells[0].ohms);
+        const double lost = 0.003 * (cells[2].contactMs - cells[0].contactMs) / 10000.0;
+        QVERIFY(qAbs((cells[0].volts - cells[2].volts) - lost) < 1e-12);
+        QVERIFY(CellLine::truthLine(cells[2]).endsWith(",id,SIM-000001"));
+    }
+
+    void optionsDialogChecksItsFieldsAndSavesBesideSettings()
+    {
+        m_sim = std::make_unique<SimTester>();
+        QVERIFY(m_sim->start({QStringLiteral("--reply"), QStringLiteral("+2.0000E-02,+3.7000E+00")}));
+        m_h = std::make_unique<FormMainHarness>(m_sim->folder());
+        window().show();
+        cellIds().optionsAction()->trigger();
+        CellIdOptionsDialog *dialog = cellIds().optionsDialog();
+        QVERIFY(dialog);
+        QVERIFY(dialog->isVisible());
+        dialog->findChild<QCheckBox *>(QStringLiteral("cellIdsBox"))->setChecked(true);
+        QLineEdit *rest = dialog->findChild<QLineEdit *>(QStringLiteral("restField"));
+        retype(rest, QStringLiteral("10 s"));
+        QPushButton *ok = dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+        ok->click();
+        QVERIFY(dialog->isVisible());
+        QVERIFY(dialog->errorText()->text().startsWith(QStringLiteral("Minimum rest:")));
+        retype(rest, QStringLiteral("10 min"));
+        ok->click();
+        QTRY_VERIFY(!cellIds().optionsDialog());
+        QVERIFY(cellIds().options().enabled);
+        QCOMPARE(cellIds().options().minimumRestMinutes, qint64(10));
+        QVERIFY(loadCellIdOptions(m_sim->folder()) == cellIds().options());
+        QVERIFY(cellIds().strip()->isVisible());
+    }
+};
+
+BIN4870_TEST(TestCellIds)
+#include "tst_cellids.moc"

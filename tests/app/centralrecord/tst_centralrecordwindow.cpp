@@ -1,0 +1,203 @@
+#include "testmain.h"
+#include "devdb.h"
+#include "filecontent.h"
+
+#include "formmainharness.h"
+#include "simtester.h"
+
+#include "app/centralrecord/centralrecordcontrols.h"
+#include "app/centralrecord/centralrecorddialog.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// The record path through the main window: every counted cell in the data
+// file as always and in the journal, a damaged journal moved aside, and the
+// central record set up in its dialog against a real server.
+
+namespace {
+
+const QDateTime kStamp(QDate(2012, 8, 2), QTime(14, 5, 9));
+const QString kReply = QStringLiteral("20.000E-3,3.6000E+0");
+
+// Rows of the journal in the folder, read on a connection of the test's own.
+QStringList journalRows(const QString &folder, const QString &columns)
+{
+    QStringList rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("look"));
+        db.setDatabaseName(QDir(folder).filePath(QStringLiteral("journal.sqlite")));
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (query.exec(QStringLiteral("SELECT %1 FROM cells ORDER BY seq").arg(columns)))
+                while (query.next())
+                    rows << query.value(0).toString();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("look"));
+    return rows;
+}
+
+} // namespace
+
+class TestCentralRecordWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<SimTester> m_sim;
+    std::unique_ptr<FormMainHarness> m_h;
+
+    FormMain &window() { return *m_h->window; }
+    const FormMainUi &ui() { return m_h->window->ui(); }
+
+    void startSession()
+    {
+        m_sim = std::make_unique<SimTester>();
+        QVERIFY2(m_sim->start({QStringLiteral("--reply"), kReply}), m_sim->log().constData());
+    }
+    void makeWindow()
+    {
+        m_h = std::make_unique<FormMainHarness>(m_sim->folder());
+        m_h->clock.current = kStamp;
+        window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+        setOneBinPerTable(ui());
+        ui().dataFilePath->setText(dataPath());
+    }
+    QString dataPath() const { return m_sim->folder() + QStringLiteral("/data.csv"); }
+    void count(int cells)
+    {
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        QVERIFY(window().session().timerEnabled());
+        for (int i = 0; i < cells; ++i)
+            QVERIFY(countOne(window()));
+        QTest::mouseClick(ui().stopButton, Qt::LeftButton);
+    }
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        m_h.reset();
+        m_sim.reset();
+    }
+
+    void countedCellsGoToTheDataFileAsAlwaysAndToTheJournal()
+    {
+        startSession();
+        makeWindow();
+        count(3);
+        // The data file byte for byte as before.
+        QCOMPARE(readAll(dataPath()), QByteArray("2012/08/02,14:05:09," + kReply.toLatin1() + "\r\n").repeated(3));
+        QVERIFY(m_h->dialogs.messages.isEmpty());
+
+        const QString offset = kStamp.toOffsetFromUtc(kStamp.offsetFromUtc()).toString(Qt::ISODateWithMs);
+        const QString expected = QStringLiteral("%1|%2|20.000E-3|3.6000E+0|0.02|3.6|1|1|%3|1|1.2.0|0")
+                                         .arg(QSysInfo::machineHostName(), offset,
+                                              binSetupOf(m_h->binTableR, m_h->binTableV).hash);
+        const QStringList rows = journalRows(
+                m_sim->folder(), QStringLiteral("bench || '|' || measured_at || '|' || resistance_text || '|' || "
+                                                "voltage_text || '|' || resistance_ohm || '|' || voltage_v || '|' || "
+                                                "resistance_bin || '|' || voltage_bin || '|' || setup_hash || '|' || "
+                                                "(cell_id IS NULL) || '|' || program_version || '|' || sent"));
+        QCOMPARE(rows, QStringList(3, expected));
+        QCOMPARE(journalRows(m_sim->folder(), QStringLiteral("DISTINCT id")).size(), 3);
+        // Off by default: nothing in the status bar.
+        QVERIFY(!window().centralRecord().statusLabel()->isVisible());
+    }
+
+    void damagedJournalIsToldAndEveryCellIsInTheDataFile()
+    {
+        startSession();
+        const QByteArray garbage = QByteArray("not a journal at all ").repeated(400);
+        QVERIFY(writeFile(m_sim->folder() + QStringLiteral("/journal.sqlite"), garbage));
+        makeWindow();
+        QTRY_COMPARE(m_h->dialogs.messages.size(), 1);
+        QVERIFY2(m_h->dialogs.messages[0].text.contains(QLatin1String("could not be read"))
+                         && m_h->dialogs.messages[0].text.contains(QLatin1String("moved to")),
+                 qPrintable(m_h->dialogs.messages[0].text));
+        count(2);
+        QCOMPARE(fileLines(dataPath()).size(), 2);
+        QCOMPARE(journalRows(m_sim->folder(), QStringLiteral("resistance_text")),
+                 QStringList(2, QStringLiteral("20.000E-3")));
+        const QStringList aside = QDir(m_sim->folder()).entryList({QStringLiteral("journal.sqlite.damaged-*")});
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readAll(QDir(m_sim->folder()).filePath(aside.first())), garbage);
+    }
+
+    void centralRecordIsSetUpInItsDialog()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        startSession();
+        makeWindow();
+        CentralRecordControls &central = window().centralRecord();
+        central.action()->trigger();
+        CentralRecordDialog *dialog = central.dialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+
+        dialog->findChild<QCheckBox *>(QStringLiteral("enabledBox"))->setChecked(true);
+        dialog->findChild<QLineEdit *>(QStringLiteral("hostEdit"))->setText(db.folder());
+        dialog->findChild<QLineEdit *>(QStringLiteral("databaseEdit"))->setText(QStringLiteral("nosuch"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("benchEdit"))->setText(QStringLiteral("line-2-bench-4"));
+        QTest::mouseClick(dialog->testButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->testing() && dialog->testButton()->isEnabled(), 20000);
+        QVERIFY2(dialog->testResult()->text().contains(QLatin1String("has no database \"nosuch\"")),
+                 qPrintable(dialog->testResult()->text()));
+
+        // OK with the wrong name: the status bar says why cells wait.
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QTRY_COMPARE_WITH_TIMEOUT(central.statusLabel()->text(),
+                                  QStringLiteral("Central record: 0 cells waiting (database nosuch does not exist)"),
+                                  20000);
+        QVERIFY(central.statusLabel()->isVisible());
+
+        central.action()->trigger();
+        dialog = central.dialog();
+        dialog->findChild<QLineEdit *>(QStringLiteral("databaseEdit"))->setText(QStringLiteral("bin4870"));
+        QTest::mouseClick(dialog->testButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->testResult()->text().startsWith(QLatin1String("Connected")), 20000);
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(!dialog->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(central.statusLabel()->text(), QStringLiteral("Central record: up to date"), 20000);
+
+        const QSettings ini(QDir(m_sim->folder()).filePath(QStringLiteral("Database.ini")), QSettings::IniFormat);
+        QCOMPARE(ini.value(QStringLiteral("Enabled")).toString(), QStringLiteral("true"));
+        QCOMPARE(ini.value(QStringLiteral("Host")).toString(), db.folder());
+        QCOMPARE(ini.value(QStringLiteral("Database")).toString(), QStringLiteral("bin4870"));
+        QCOMPARE(ini.value(QStringLiteral("Bench")).toString(), QStringLiteral("line-2-bench-4"));
+        QVERIFY(!ini.contains(QStringLiteral("Password")));
+
+        count(2);
+        QTRY_COMPARE_WITH_TIMEOUT(db.column(QStringLiteral("SELECT bench || ' ' || resistance_text FROM cells")),
+                                  QStringList(2, QStringLiteral("line-2-bench-4 20.000E-3")), 20000);
+
+        // The server goes away: cells wait, and closing says how many.
+        QVERIFY(db.stop());
+        count(3);
+        QTRY_COMPARE_WITH_TIMEOUT(central.statusLabel()->text(),
+                                  QStringLiteral("Central record: 3 cells waiting (server not reachable)"), 20000);
+        QTest::ignoreMessage(QtWarningMsg, "Central record: 3 cells waiting; they are sent at the next start.");
+        window().close();
+        QCOMPARE(fileLines(dataPath()).size(), 5);
+        QCOMPARE(journalRows(m_sim->folder(), QStringLiteral("sent")),
+                 (QStringList{"1", "1", "0", "0", "0"}));
+    }
+};
+
+BIN4870_TEST(TestCentralRecordWindow)
+#include "tst_centralrecordwindow.moc"

@@ -1,0 +1,81 @@
+#include "testmain.h"
+
+#include "app/program/commandline.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTest>
+
+// --help and --version answer and end before any window or display is needed;
+// anything else goes on to the window.
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void answersBeforeTheWindow_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("exits");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("nothing") << QStringList{} << false << 0 << "";
+        QTest::newRow("--help") << QStringList{"--help"} << true << 0 << "--version";
+        QTest::newRow("-h") << QStringList{"-h"} << true << 0 << "Sorts battery cells";
+        QTest::newRow("--version") << QStringList{"--version"} << true << 0 << programVersionText();
+        QTest::newRow("Qt's -platform") << QStringList{"-platform", "offscreen"} << false << 0 << "";
+        QTest::newRow("Qt's -style=") << QStringList{"-style=fusion"} << false << 0 << "";
+        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << true << 2 << "frobnicate";
+        QTest::newRow("stray argument") << QStringList{"file.csv"} << true << 2 << "file.csv";
+    }
+
+    void answersBeforeTheWindow()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, exits);
+        QFETCH(int, exitCode);
+        QFETCH(QString, printed);
+        const CommandLine line = parseCommandLine(QStringList{QStringLiteral("bin4870")} + arguments);
+        QCOMPARE(line.exits, exits);
+        QCOMPARE(line.exitCode, exitCode);
+        QVERIFY2(line.output.contains(printed), qPrintable(line.output));
+        // Qt's own options are not offered as the program's.
+        QVERIFY(!line.output.contains(QLatin1String("-platform")));
+    }
+
+    // The executables themselves, without a display: print and end at once.
+    void executablesPrintTheirVersionWithoutADisplay_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("bin4870 --version") << "bin4870" << "--version" << programVersionText();
+        QTest::newRow("bin4870 --help") << "bin4870" << "--help" << "--version";
+        QTest::newRow("tester-sim --version") << "tester-sim" << "--version"
+                                              << programVersionText().replace(QLatin1String("bin4870"),
+                                                                              QLatin1String("tester-sim"));
+    }
+
+    void executablesPrintTheirVersionWithoutADisplay()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, option);
+        QFETCH(QString, printed);
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QString::fromLatin1(name));
+        process.setProcessEnvironment(environment);
+        process.start(QCoreApplication::applicationDirPath() + QLatin1Char('/') + program, {option});
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+        QVERIFY2(out.contains(printed), qPrintable(out + QString::fromLocal8Bit(process.readAllStandardError())));
+    }
+};
+
+BIN4870_TEST(TestCommandLine)
+#include "tst_commandline.moc"
