@@ -7,6 +7,8 @@
 // What kind of failure a component raised. The values are the numbers a
 // message may quote; the program itself only tells the kinds apart.
 enum class ErrorKind : int {
+    // A failure that needs no kind of its own: its text says it all.
+    Failed = 0,
     // Arithmetic overflow: a value that leaves its type's range, a counter past 32767.
     Overflow = 6,
     // An index outside an array.
@@ -24,6 +26,7 @@ enum class ErrorKind : int {
 // A failure raised by one of the program's components: its kind and the
 // component's own description. Handlers that trap failures (START, the
 // measurement tick, loading and saving the settings) catch this type.
+// Expected failures are returned as a Result or Status (common/result.h).
 class AppError : public std::exception
 {
 public:
