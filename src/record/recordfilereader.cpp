@@ -76,6 +76,21 @@ int twoDigits(std::string_view text, std::size_t at)
     return (text[at] - '0') * 10 + (text[at + 1] - '0');
 }
 
+int daysInMonth(int year, int month)
+{
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// A date and time that exist: a later day made of an hour 25 or a 45th day
+// would put a damaged line among real cells.
+bool isRealDateTime(int year, int month, int day, int hour, int minute, int second)
+{
+    return month >= 1 && month <= 12 && day >= 1 && day <= daysInMonth(year, month) && hour <= 23 && minute <= 59
+           && second <= 59;
+}
+
 } // namespace
 
 qint64 wallClockSeconds(int year, int month, int day, int hour, int minute, int second)
@@ -123,10 +138,16 @@ std::optional<RecordReading> parseRecordLine(std::string_view line)
     // Below the overflow mark both fit a float: the cycle's own arithmetic.
     const std::string_view date = fields[0];
     const std::string_view time = fields[1];
-    const qint64 stamp = wallClockSeconds(twoDigits(date, 0) * 100 + twoDigits(date, 2), twoDigits(date, 5),
-                                          twoDigits(date, 8), twoDigits(time, 0), twoDigits(time, 3),
-                                          twoDigits(time, 6));
-    return RecordReading{judgedValue(*ohms, Quantity::Resistance), judgedValue(*volts, Quantity::Voltage), stamp};
+    const int year = twoDigits(date, 0) * 100 + twoDigits(date, 2);
+    const int month = twoDigits(date, 5);
+    const int day = twoDigits(date, 8);
+    const int hour = twoDigits(time, 0);
+    const int minute = twoDigits(time, 3);
+    const int second = twoDigits(time, 6);
+    if (!isRealDateTime(year, month, day, hour, minute, second))
+        return std::nullopt;
+    return RecordReading{judgedValue(*ohms, Quantity::Resistance), judgedValue(*volts, Quantity::Voltage),
+                         wallClockSeconds(year, month, day, hour, minute, second)};
 }
 
 RecordTail forEachRecord(const QString &path, qint64 fromOffset, const std::function<void(const RecordReading &)> &take,

@@ -33,8 +33,10 @@ qint64 wallClockSeconds(int year, int month, int day, int hour, int minute, int 
 // tester's word, either one alone as the fifth (see recordLine). A fifth field
 // must be 1 to 64 printable ASCII characters without a double quote (every ID
 // and every word is), a sixth the tester's word. Not a record: fewer than four
-// fields or more than six, a further field that is not so, a date
-// or time that is not "dddd?dd?dd" / "dd?dd?dd", a reading text that is not
+// fields or more than six, a further field that is not so, a date or time
+// that is not "dddd?dd?dd" / "dd?dd?dd" (year, month, day; hour, minute,
+// second), a date or time that does not exist (month 13, 31 April, 29 February
+// of a common year, hour 24, minute or second 60), a reading text that is not
 // wholly a number (testerNumber), or a reading the tester marks as overflow
 // (isOverflowMark, shown as "OF" in the window).
 std::optional<RecordReading> parseRecordLine(std::string_view line);

@@ -99,6 +99,50 @@ private Q_SLOTS:
         }
     }
 
+    // Every date and time field within its range, the day within its month:
+    // a line dated past its range is no record, never a later day.
+    void impossibleDatesAndTimesAreNoRecords_data()
+    {
+        QTest::addColumn<QByteArray>("date");
+        QTest::addColumn<QByteArray>("time");
+        QTest::addColumn<QDateTime>("stamp"); // invalid: no record
+        const auto at = [](int y, int mo, int d, int h, int mi, int s) {
+            return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::UTC);
+        };
+        QTest::newRow("hour 25") << QByteArray("2026/12/07") << QByteArray("25:00:00") << QDateTime();
+        QTest::newRow("hour 24") << QByteArray("2026/12/07") << QByteArray("24:00:00") << QDateTime();
+        QTest::newRow("99:99:99") << QByteArray("2026/12/07") << QByteArray("99:99:99") << QDateTime();
+        QTest::newRow("minute 60") << QByteArray("2026/12/07") << QByteArray("14:60:00") << QDateTime();
+        QTest::newRow("second 60") << QByteArray("2026/12/07") << QByteArray("14:05:60") << QDateTime();
+        QTest::newRow("last second of a day") << QByteArray("2026/12/07") << QByteArray("23:59:59")
+                                              << at(2026, 12, 7, 23, 59, 59);
+        QTest::newRow("midnight") << QByteArray("2026/12/07") << QByteArray("00:00:00") << at(2026, 12, 7, 0, 0, 0);
+        QTest::newRow("month 13 day 45") << QByteArray("2026/13/45") << QByteArray("06:00:00") << QDateTime();
+        QTest::newRow("month 0") << QByteArray("2026/00/10") << QByteArray("06:00:00") << QDateTime();
+        QTest::newRow("day 0") << QByteArray("2026/12/00") << QByteArray("06:00:00") << QDateTime();
+        QTest::newRow("31 April") << QByteArray("2026-04-31") << QByteArray("06:00:00") << QDateTime();
+        QTest::newRow("30 April") << QByteArray("2026-04-30") << QByteArray("06:00:00") << at(2026, 4, 30, 6, 0, 0);
+        QTest::newRow("31 December, other separators") << QByteArray("2026.12.31") << QByteArray("06.00.00")
+                                                       << at(2026, 12, 31, 6, 0, 0);
+        QTest::newRow("29 February, leap year") << QByteArray("2024/02/29") << QByteArray("06:00:00")
+                                                << at(2024, 2, 29, 6, 0, 0);
+        QTest::newRow("29 February, common year") << QByteArray("2026/02/29") << QByteArray("06:00:00") << QDateTime();
+        QTest::newRow("29 February 2000") << QByteArray("2000/02/29") << QByteArray("06:00:00")
+                                          << at(2000, 2, 29, 6, 0, 0);
+        QTest::newRow("29 February 2100") << QByteArray("2100/02/29") << QByteArray("06:00:00") << QDateTime();
+    }
+    void impossibleDatesAndTimesAreNoRecords()
+    {
+        QFETCH(QByteArray, date);
+        QFETCH(QByteArray, time);
+        QFETCH(QDateTime, stamp);
+        const QByteArray line = date + ',' + time + ",12.345E-3,3.6512E+0\r";
+        const std::optional<RecordReading> reading = parseRecordLine(std::string_view(line.constData(), std::size_t(line.size())));
+        QCOMPARE(reading.has_value(), stamp.isValid());
+        if (reading)
+            QCOMPARE(reading->stamp, stamp.toSecsSinceEpoch());
+    }
+
     // Against Qt's calendar across leap days, centuries and 1970.
     void wallClockSecondsFollowTheCalendar()
     {
@@ -138,13 +182,13 @@ private Q_SLOTS:
         const QString path = dir.filePath(QStringLiteral("data.csv"));
         const QByteArray content = "date,time,R,V\r\n" + kRecord + "2026/12/07,14:0\r\n" + kRecord
                                    + "2026/12/07,14:05:09,OF,3.6\r\n\r\n" + QByteArray(10000, 'x') + "\r\n" + kRecord
-                                   + "2026/12/07,14:05:09,1E-3";
+                                   + "2026/13/45,25:00:00,1E-3,3.6\r\n" + "2026/12/07,14:05:09,1E-3";
         writeFile(path, content);
 
         const RecordTail tail = readRecordFile(path, 0);
         QVERIFY(tail.error.isEmpty());
         QCOMPARE(tail.readings.size(), std::size_t(3));
-        QCOMPARE(tail.linesNotRead, qint64(5));
+        QCOMPARE(tail.linesNotRead, qint64(6));
         // The unfinished last line waits for the rest of it.
         QCOMPARE(tail.endOffset, content.lastIndexOf('\n') + 1);
         QCOMPARE(contentOf(path), content);
