@@ -1,15 +1,20 @@
 #include "settings/shifttimes.h"
 
+#include "platform/regularfile.h"
 #include "settings/optionsfile.h"
+#include "settings/settingsfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSettings>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTime>
 
 #include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,8 +26,6 @@ struct ShiftTexts
 
 constexpr qint64 kDay = 86400;
 constexpr int kShortestShift = 3600;
-
-const QString kStartsKey = QStringLiteral("Shifts/Starts");
 
 QString clockText(int seconds)
 {
@@ -41,13 +44,36 @@ std::optional<int> timeOfDay(const QString &text)
     return std::nullopt;
 }
 
-// The start times of the file's value, or what is wrong with them.
-std::optional<std::vector<int>> parseStarts(const QVariant &value, QString *wrong)
+// The value of Starts in the [Shifts] section as written, or nothing when
+// there is none. Read here and not through QSettings, which ends a value at
+// ";", its comment sign, and so would keep only the first of
+// "6:00;14:00;22:00". Quotes around the value, or around its times, are
+// dropped.
+std::optional<QString> writtenStarts(QByteArray content)
 {
-    // QSettings hands "06:00, 14:00" over as a list, a single time as a text.
-    QStringList parts = value.toStringList();
-    if (parts.size() == 1)
-        parts = parts.front().split(QLatin1Char(','));
+    if (content.startsWith("\xEF\xBB\xBF"))
+        content.remove(0, 3);
+    std::optional<QString> value;
+    QString section;
+    for (const QByteArray &bytes : content.split('\n')) {
+        const QString line = QString::fromUtf8(bytes).trimmed();
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            section = line.mid(1, line.size() - 2).trimmed();
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (section == QLatin1String("Shifts") && equals > 0
+            && line.left(equals).trimmed() == QLatin1String("Starts"))
+            value = line.mid(equals + 1).remove(QLatin1Char('"'));
+    }
+    return value;
+}
+
+// The start times of the file's value, or what is wrong with them.
+std::optional<std::vector<int>> parseStarts(const QString &value, QString *wrong)
+{
+    static const QRegularExpression kSeparator(QStringLiteral("[,;]"));
+    const QStringList parts = value.split(kSeparator);
     std::vector<int> starts;
     for (const QString &part : parts) {
         const QString text = part.trimmed();
@@ -111,10 +137,14 @@ ShiftTimes loadShiftTimes(const QString &folder, QString *problem)
     QString reason = optionsFileRefusal(info);
     if (reason.isEmpty()) {
         QString wrong;
-        const QSettings stored(path, QSettings::IniFormat);
-        if (stored.status() != QSettings::NoError) {
+        const regularfile::Opened opened = regularfile::open(path, O_RDONLY);
+        QFile file;
+        if (opened.fd < 0 || !file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            if (opened.fd >= 0)
+                ::close(opened.fd);
             wrong = ShiftTexts::tr("it cannot be read");
-        } else if (const std::optional<std::vector<int>> starts = parseStarts(stored.value(kStartsKey), &wrong)) {
+        } else if (const std::optional<std::vector<int>> starts =
+                           parseStarts(writtenStarts(file.read(kMaxSetupFileBytes)).value_or(QString()), &wrong)) {
             ShiftTimes times;
             times.starts = *starts;
             return times;

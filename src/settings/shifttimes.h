@@ -11,6 +11,7 @@
 //   [Shifts]
 //   Starts=06:00, 14:00, 22:00
 //
+// The times are separated by "," or ";" ("Starts=6:00;14:00;22:00").
 // The last shift of a day runs into the next day up to the first start (with
 // the defaults, 22:00 to 06:00).
 inline constexpr const char *kShiftsFileName = "Shifts.ini";

@@ -85,6 +85,31 @@ private Q_SLOTS:
         QVERIFY(problem.isEmpty());
         QVERIFY(writeFile(shiftTimesPath(dir.path()), "[Shifts]\nStarts=\"05:00,13:00,21:00\"\n"));
         QCOMPARE(loadShiftTimes(dir.path(), &problem).text(), QStringLiteral("05:00, 13:00, 21:00"));
+        QVERIFY(problem.isEmpty());
+    }
+
+    // ";" is the INI files' comment sign, and also what operators put between
+    // times: either separator gives every shift.
+    void startTimesSeparatedBySemicolonsOrCommas_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("semicolons") << QByteArray("[Shifts]\nStarts=6:00;14:00;22:00\n");
+        QTest::newRow("semicolons and blanks") << QByteArray("[Shifts]\r\nStarts = 6:00 ; 14:00 ; 22:00\r\n");
+        QTest::newRow("commas") << QByteArray("[Shifts]\nStarts=6:00,14:00,22:00\n");
+        QTest::newRow("both, quoted") << QByteArray("[Shifts]\nStarts=\"6:00, 14:00; 22:00\"\n");
+        QTest::newRow("among other keys and sections")
+                << QByteArray("; the line's shifts\n[Other]\nStarts=01:00\n[Shifts]\nNote=x\nStarts=6:00;14:00;22:00\n"
+                              "[More]\nStarts=02:00\n");
+    }
+    void startTimesSeparatedBySemicolonsOrCommas()
+    {
+        QFETCH(QByteArray, content);
+        QTemporaryDir dir;
+        QVERIFY(writeFile(shiftTimesPath(dir.path()), content));
+        QString problem;
+        const ShiftTimes times = loadShiftTimes(dir.path(), &problem);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QCOMPARE(times.text(), QStringLiteral("06:00, 14:00, 22:00"));
     }
 
     void damagedOrAbsurdFileGivesTheDefaultsAndSaysWhy_data()
@@ -101,6 +126,8 @@ private Q_SLOTS:
                                         << "the shift from 06:00 to 06:00 is shorter than an hour";
         QTest::newRow("too short over midnight") << QByteArray("[Shifts]\nStarts=12:00, 23:30, 00:10\n")
                                                  << "the shift from 23:30 to 00:10 is shorter than an hour";
+        QTest::newRow("garbled separator") << QByteArray("[Shifts]\nStarts=6:00;14:00|22:00\n")
+                                           << "'14:00|22:00' is no time of day (HH:MM)";
         QTest::newRow("binary") << QByteArray("\x00\xff[Shifts\x01\nStarts=\xfe\xfe\n", 18)
                                 << "it names no shift start (Starts=06:00, 14:00, 22:00)";
     }
