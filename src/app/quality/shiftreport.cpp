@@ -5,6 +5,7 @@
 #include "common/version.h"
 #include "bins/bintable.h"
 #include "bins/setuptext.h"
+#include "platform/regularfile.h"
 
 #include <QChart>
 #include <QCoreApplication>
@@ -30,6 +31,18 @@ struct ReportTexts
 
 const char *const kQuantities[2] = {QT_TRANSLATE_NOOP("ShiftReport", "Resistance (mOhm)"),
                                     QT_TRANSLATE_NOOP("ShiftReport", "Voltage (V)")};
+
+// Why the report may not take the place of what stands at path (through
+// links): a named pipe, a device, a socket or a folder is never replaced by a
+// file. Empty for a regular file or nothing; a path that cannot be looked at
+// is left to the save, which then tells why.
+QString replaceRefusal(const QString &path)
+{
+    const regularfile::Kind kind = regularfile::kindOf(path);
+    if (kind == regularfile::Kind::Missing || kind == regularfile::Kind::Regular || kind == regularfile::Kind::Unknown)
+        return QString();
+    return ReportTexts::tr("it is %1, not a regular file").arg(regularfile::describe(kind));
+}
 
 QString escaped(const QString &text)
 {
@@ -151,6 +164,11 @@ QString rangeText(const ShiftAnalysis &a)
 
 bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *error)
 {
+    if (const QString refusal = replaceRefusal(pdfPath); !refusal.isEmpty()) {
+        if (error)
+            *error = refusal;
+        return false;
+    }
     QTextDocument document;
     const QSize chartSize(600, 250);
     const QSize rangeSize(600, 200);
@@ -256,6 +274,14 @@ bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *e
         writer.setTitle(ReportTexts::tr("BIN4870 shift report"));
         writer.setCreator(QStringLiteral("BIN4870"));
         document.print(&writer);
+    }
+    // Looked at again: something else may have taken the name while the
+    // report was drawn.
+    if (const QString refusal = replaceRefusal(pdfPath); !refusal.isEmpty()) {
+        file.cancelWriting();
+        if (error)
+            *error = refusal;
+        return false;
     }
     if (!file.commit()) {
         if (error)

@@ -10,6 +10,9 @@
 // set-up the cells were judged against. Needs a QApplication (the charts are
 // drawn by Qt Charts) but no display: the offscreen platform serves.
 //
-// False with the system's reason in *error when the file cannot be written; the file
-// is then left as it was (written to a temporary file first).
+// The PDF is written to a temporary file beside the one it replaces and put in
+// its place whole; only a regular file (through links, the file they lead to)
+// or nothing is replaced. False with the reason in *error when the file cannot
+// be written or something else stands at pdfPath (a named pipe, a device, a
+// folder); what is there is then left as it was.
 bool writeShiftReport(const ShiftAnalysis &analysis, const QString &pdfPath, QString *error);

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -15,6 +16,10 @@
 #include <QTest>
 
 #include <algorithm>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -160,6 +165,90 @@ private Q_SLOTS:
                      &out, &err),
                  1);
         QVERIFY2(err.contains("the report cannot be written"), err.constData());
+    }
+
+    // The report replaces only a regular file: a named pipe, a device or a
+    // folder at the name (or at the end of a link) is refused with what it is
+    // and left as it was, and no temporary file stays behind.
+    void aReportReplacesOnlyARegularFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("named pipe") << "pipe" << "a named pipe";
+        QTest::newRow("device") << "device" << "a device";
+        QTest::newRow("folder") << "folder" << "a folder";
+        QTest::newRow("link to a device") << "link to device" << "a device";
+        QTest::newRow("link to a named pipe") << "link to pipe" << "a named pipe";
+    }
+    void aReportReplacesOnlyARegularFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, told);
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("out.pdf"));
+        QString node = target;
+        if (kind.startsWith(QLatin1String("link to "))) {
+            node = dir.filePath(QStringLiteral("node"));
+            QVERIFY(QFile::link(node, target));
+        }
+        const QByteArray nodeName = QFile::encodeName(node);
+        if (kind.endsWith(QLatin1String("pipe"))) {
+            QCOMPARE(::mkfifo(nodeName.constData(), 0600), 0);
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkdir(node));
+        } else {
+            if (::geteuid() != 0)
+                QSKIP("making a device node (mknod) needs root");
+            // The same device as /dev/full, in the test's own folder.
+            QCOMPARE(::mknod(nodeName.constData(), S_IFCHR | 0600, makedev(1, 7)), 0);
+        }
+        struct stat before {};
+        QCOMPARE(::lstat(nodeName.constData(), &before), 0);
+        const QStringList entries = QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden
+                                                               | QDir::NoDotAndDotDot);
+
+        QByteArray out;
+        QByteArray err;
+        QCOMPARE(run({QStringLiteral("--report"), target, QStringLiteral("--source"),
+                      QStringLiteral("file:") + m_dir.filePath(QStringLiteral("bench7.csv"))},
+                     &out, &err),
+                 1);
+        const QString message =
+                QStringLiteral("bin4870: the report cannot be written: %1: it is %2, not a regular file\n").arg(target, told);
+        QVERIFY2(QString::fromUtf8(err).contains(message), err.constData());
+        struct stat after {};
+        QCOMPARE(::lstat(nodeName.constData(), &after), 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_rdev, before.st_rdev);
+        QCOMPARE(QFileInfo(target).isSymLink(), node != target);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+                 entries);
+    }
+
+    // A regular file is replaced whole; through a link, the file the link
+    // leads to is, and the link stays.
+    void aReportReplacesAFileAndWritesThroughALink()
+    {
+        QTemporaryDir dir;
+        const QString data = QStringLiteral("file:") + m_dir.filePath(QStringLiteral("bench7.csv"));
+        const QString file = dir.filePath(QStringLiteral("old.pdf"));
+        const QString link = dir.filePath(QStringLiteral("latest.pdf"));
+        QVERIFY(writeFile(file, "an older report"));
+        QVERIFY(QFile::link(file, link));
+        QByteArray out;
+        QByteArray err;
+        for (const QString &target : {file, link}) {
+            QVERIFY(writeFile(file, "an older report"));
+            QVERIFY2(run({QStringLiteral("--report"), target, QStringLiteral("--source"), data}, &out, &err) == 0,
+                     err.constData());
+            QFile written(file);
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            QVERIFY(written.read(5) == "%PDF-");
+            QVERIFY(QFileInfo(link).isSymLink());
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+                 (QStringList{QStringLiteral("latest.pdf"), QStringLiteral("old.pdf")}));
     }
 
     // --shift takes the shift around the time the report is made, by the
