@@ -1,5 +1,7 @@
 #include "record/recordsource.h"
 
+#include "platform/regularfile.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -60,9 +62,15 @@ bool DataFileSource::read(const RecordFilter &filter, const RecordVisitor &visit
     m_linesNotRead = 0;
     if (!takesBench(filter, m_bench))
         return true;
-    if (!QFileInfo(m_path).isFile()) {
-        if (error)
-            *error = SourceTexts::tr("%1: no such data file").arg(QDir::toNativeSeparators(m_path));
+    QString lookError;
+    const regularfile::Kind kind = regularfile::kindOf(m_path, &lookError);
+    if (kind != regularfile::Kind::Regular) {
+        if (error) {
+            const QString path = QDir::toNativeSeparators(m_path);
+            *error = kind == regularfile::Kind::Missing ? SourceTexts::tr("%1: no such data file").arg(path)
+                     : kind == regularfile::Kind::Unknown ? QStringLiteral("%1: %2").arg(path, lookError)
+                                                          : regularfile::refusalText(m_path, kind);
+        }
         return false;
     }
     bool stopped = false;

@@ -7,8 +7,11 @@
 #include "record/recordsource.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -74,6 +77,19 @@ private Q_SLOTS:
         DataFileSource missing(dir.filePath(QStringLiteral("none.csv")));
         QVERIFY(!missing.read(RecordFilter{}, [](int, const RecordReading &) { return true; }, &error));
         QVERIFY(error.contains(QStringLiteral("no such data file")));
+    }
+
+    // A path that leads to something other than a file says what it is.
+    void aSourceThatIsNoFileSaysWhatItIs()
+    {
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(QStringLiteral("line3.csv"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QString error;
+        QVERIFY(!DataFileSource(fifo).read(RecordFilter{}, [](int, const RecordReading &) { return true; }, &error));
+        QCOMPARE(error, QStringLiteral("%1 is a named pipe, not a regular file").arg(fifo));
+        QVERIFY(!DataFileSource(dir.path()).read(RecordFilter{}, [](int, const RecordReading &) { return true; }, &error));
+        QCOMPARE(error, QStringLiteral("%1 is a folder, not a regular file").arg(dir.path()));
     }
 
     // More cells than chart points: each stretch is drawn by its extremes, so a
