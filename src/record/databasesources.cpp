@@ -32,6 +32,15 @@ QString driverText(const QSqlError &error)
     return (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
 }
 
+// "Central database bin4870 at db1, port 5432"
+QString centralDescription(const CentralSettings &settings)
+{
+    const QString host = settings.host.isEmpty() ? SourceTexts::tr("local socket") : settings.host;
+    return SourceTexts::tr("Central database %1 at %2, port %3")
+            .arg(settings.database, QDir::toNativeSeparators(host))
+            .arg(settings.port);
+}
+
 // A connection name of this pass's own: the source, the thread and a serial
 // number, so that passes on two threads never share one.
 QString passConnectionName(const char *kind)
@@ -188,7 +197,7 @@ public:
     {
         const central::Outcome outcome = central::connect(m_name, settings);
         if (!outcome.ok) {
-            m_error = outcome.message;
+            m_error = readingFailure(outcome, driverText(db().lastError()));
             return;
         }
         // Wall-clock times in and out are this computer's.
@@ -216,10 +225,22 @@ public:
     // A failed statement as the operator reads it.
     QString describe(const QString &driverError) const
     {
-        return central::describe(driverError, m_settings).message;
+        return readingFailure(central::describe(driverError, m_settings), driverError);
     }
 
 private:
+    // The central database's account of a failure, as a pass that only reads
+    // tells it. For a server out of reach that account speaks for the
+    // forwarder (cells wait in the journal and are sent once it answers); a
+    // pass sends nothing, so it names the server and the driver's reason.
+    QString readingFailure(const central::Outcome &outcome, const QString &driverError) const
+    {
+        if (outcome.reason != central::describe(QStringLiteral("could not connect"), m_settings).reason)
+            return outcome.message;
+        return SourceTexts::tr("%1 cannot be reached (%2).")
+                .arg(centralDescription(m_settings), driverError.section(QLatin1Char('\n'), 0, 0).trimmed());
+    }
+
     QString m_name;
     CentralSettings m_settings;
     QString m_error;
@@ -340,10 +361,7 @@ CentralSource::CentralSource(CentralSettings settings) : m_settings(std::move(se
 
 QString CentralSource::description() const
 {
-    const QString host = m_settings.host.isEmpty() ? SourceTexts::tr("local socket") : m_settings.host;
-    return SourceTexts::tr("Central database %1 at %2, port %3")
-            .arg(m_settings.database, QDir::toNativeSeparators(host))
-            .arg(m_settings.port);
+    return centralDescription(m_settings);
 }
 
 bool CentralSource::load(QString *error)

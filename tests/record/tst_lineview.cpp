@@ -233,6 +233,10 @@ private Q_SLOTS:
         CentralSource source(settings);
         QVERIFY(!source.load(&error));
         QVERIFY2(error.contains(QLatin1String("cannot be reached")), qPrintable(error));
+        // Reading sends nothing: no word of cells waiting to be sent.
+        QVERIFY2(!error.contains(QLatin1String("Cells wait")), qPrintable(error));
+        QVERIFY(!readLineView(settings, RecordFilter{}, &rows, &error));
+        QVERIFY2(!error.contains(QLatin1String("Cells wait")), qPrintable(error));
     }
 };
 
