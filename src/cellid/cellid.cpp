@@ -8,6 +8,18 @@ struct CellIdTexts
 {
     Q_DECLARE_TR_FUNCTIONS(CellIds)
 };
+
+// The pattern as the operator typed it: cellIdPattern() wraps it in "\A(?:"
+// and ")\z" (QRegularExpression::anchoredPattern).
+QString typedPattern(const QRegularExpression &pattern)
+{
+    const QString text = pattern.pattern();
+    const QLatin1String before("\\A(?:");
+    const QLatin1String after(")\\z");
+    if (text.size() < before.size() + after.size() || !text.startsWith(before) || !text.endsWith(after))
+        return text;
+    return text.mid(before.size(), text.size() - before.size() - after.size());
+}
 } // namespace
 
 std::optional<QString> cellIdProblem(const QString &rawId, const QRegularExpression &pattern)
@@ -38,7 +50,7 @@ std::optional<QString> cellIdProblem(const QString &rawId, const QRegularExpress
     if (!pattern.pattern().isEmpty() && pattern.isValid() && !pattern.match(id).hasMatch())
         return CellIdTexts::tr("The cell ID \"%1\" does not match the pattern of the options (%2): a misread "
                                "or a label of another kind. Scan it again.")
-                .arg(id, pattern.pattern());
+                .arg(id, typedPattern(pattern));
     return std::nullopt;
 }
 

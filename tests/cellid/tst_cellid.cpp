@@ -35,7 +35,8 @@ private Q_SLOTS:
         QTest::newRow("formula") << "=HYPERLINK(1)" << "" << "formula";
         QTest::newRow("minus first") << "-12" << "" << "formula";
         QTest::newRow("matches the pattern") << "C18650-0042" << "C\\d{5}-\\d{4}" << "";
-        QTest::newRow("pattern matches only part") << "XC18650-0042" << "C\\d{5}-\\d{4}" << "does not match";
+        QTest::newRow("pattern matches only part") << "XC18650-0042" << "C\\d{5}-\\d{4}"
+                                                   << "does not match the pattern of the options (C\\d{5}-\\d{4}):";
         QTest::newRow("misread against the pattern") << "C1865O-0042" << "C\\d{5}-\\d{4}" << "does not match";
     }
     void idsAreCheckedBeforeTheyReachARecord()
