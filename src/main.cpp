@@ -9,11 +9,9 @@
 
 int main(int argc, char **argv)
 {
-    if (isReportCommand(argc, argv))
-        return runReportCommand(argc, argv);
     {
         // --help and --version are answered before any window, so they need
-        // no display.
+        // no display; with --report as well, which then writes nothing.
         QCoreApplication probe(argc, argv);
         installTranslations(probe, QCoreApplication::applicationDirPath(), QLocale());
         const CommandLine line = parseCommandLine(QCoreApplication::arguments());
@@ -22,6 +20,8 @@ int main(int argc, char **argv)
             return line.exitCode;
         }
     }
+    if (isReportCommand(argc, argv))
+        return runReportCommand(argc, argv);
     QApplication app(argc, argv);
     installTranslations(app, QCoreApplication::applicationDirPath(), QLocale());
     Program program;

@@ -4,9 +4,10 @@
 #include <QStringList>
 
 // What the program's command line asks for. --help and --version are answered
-// before any window (or display) is needed; every other run goes on to the
-// window. Qt's own options (-platform, -style, -display, ...) are accepted and
-// left to the application object.
+// before any window (or display) is needed, with --report or without; every
+// other run goes on to the report command or the window. Qt's own options
+// (-platform, -style, -display, ...) are accepted and left to the application
+// object.
 struct CommandLine
 {
     bool exits = false;  // print `output` and end with `exitCode`
