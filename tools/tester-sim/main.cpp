@@ -29,9 +29,26 @@ void onSignal(int)
     [[maybe_unused]] const auto ignored = ::write(g_signalPipe[1], &byte, 1);
 }
 
+// The message with its control characters shown as escapes (a NUL as \0,
+// the rest as \xHH), so that a NUL a profile holds does not end the line
+// early and no byte of a profile reaches the terminal as a control.
+QString visible(const QString &message)
+{
+    QString shown;
+    for (const QChar c : message) {
+        if (c.unicode() == 0)
+            shown += QLatin1String("\\0");
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 [[noreturn]] void fail(const QString &message)
 {
-    std::fprintf(stderr, "tester-sim: %s\n", qPrintable(message));
+    std::fprintf(stderr, "tester-sim: %s\n", qPrintable(visible(message)));
     std::exit(2);
 }
 

@@ -87,6 +87,27 @@ private Q_SLOTS:
         QVERIFY2(out.contains(printed), qPrintable(out + err));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("x.pdf"))));
     }
+
+    // A profile the simulator refuses is told whole, a NUL in it shown as \0
+    // as the profile's own escapes (\r, \n, \t) are, not cut off there.
+    void testerSimTellsARefusedProfileWhole()
+    {
+        QTemporaryDir dir;
+        const QString profile = dir.filePath(QStringLiteral("nul.json"));
+        QFile file(profile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"({"name": "ab\u0000cd", "request": "MEAS?", "requestEnd": "\r\n",)"
+                   R"( "reply": {"resistance": {"field": 0}, "voltage": {"field": 1}}})");
+        file.close();
+        QProcess process;
+        process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tester-sim"),
+                      {QStringLiteral("--profile"), profile, QStringLiteral("--dir"), dir.path()});
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitCode(), 2);
+        QCOMPARE(QString::fromLocal8Bit(process.readAllStandardError()),
+                 QStringLiteral("tester-sim: Tester profile %1: key \"name\" holds \"\\0\", which is not a printable "
+                                "ASCII character.\n").arg(profile));
+    }
 };
 
 BIN4870_TEST(TestCommandLine)
