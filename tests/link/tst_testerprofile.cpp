@@ -51,6 +51,18 @@ QByteArray with(const QString &path, const QJsonValue &value)
     return changed([&](QJsonObject &root) { setAt(root, path, value); });
 }
 
+// The default profile's JSON with the key at a dotted path under another name.
+QByteArray renamed(const QString &path, const QString &newName)
+{
+    return changed([&](QJsonObject &root) {
+        QJsonValue value = root;
+        for (const QString &key : path.split(QLatin1Char('.')))
+            value = value.toObject().value(key);
+        setAt(root, path, QJsonValue::Undefined);
+        setAt(root, path.left(path.lastIndexOf(QLatin1Char('.')) + 1) + newName, value);
+    });
+}
+
 TesterProfile profileOf(const QByteArray &json)
 {
     const ProfileLoad load = parseTesterProfile(json, kOrigin);
@@ -110,6 +122,11 @@ private Q_SLOTS:
         QTest::newRow("request in push mode") << with("mode", "push") << "request" << "must be empty";
         QTest::newRow("unknown mode") << with("mode", "poll") << "mode" << "unknown value";
         QTest::newRow("misspelt key") << with("reply.sepratator", ",") << "reply.sepratator" << "is unknown";
+        // Keys are matched exactly: a key in other letter case is a misspelling.
+        QTest::newRow("key in other case") << renamed("pollMs", "pollms") << "pollms" << "is unknown";
+        QTest::newRow("inner key in other case") << renamed("reply.voltage.field", "Field") << "reply.voltage.Field"
+                                                 << "is unknown";
+        QTest::newRow("key beside its other case") << with("Name", "x") << "Name" << "is unknown";
         QTest::newRow("bad line end") << with("replyEnd", "\n\r") << "replyEnd" << "must be one of";
         QTest::newRow("control character") << changed([](QJsonObject &root) {
             root[QStringLiteral("setup")] = QJsonArray{QStringLiteral("func rv"), QStringLiteral("a\tb")};
