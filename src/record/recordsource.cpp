@@ -55,31 +55,26 @@ QString DataFileSource::description() const
     return SourceTexts::tr("Data file %1").arg(QDir::toNativeSeparators(m_path));
 }
 
-bool DataFileSource::read(const RecordFilter &filter, const RecordVisitor &visit, QString *error)
+Status DataFileSource::read(const RecordFilter &filter, const RecordVisitor &visit)
 {
     m_linesNotRead = 0;
     if (!takesBench(filter, m_bench))
-        return true;
-    if (!QFileInfo(m_path).isFile()) {
-        if (error)
-            *error = SourceTexts::tr("%1: no such data file").arg(QDir::toNativeSeparators(m_path));
-        return false;
-    }
+        return {};
+    if (!QFileInfo(m_path).isFile())
+        return Failure(ErrorKind::FileIo, SourceTexts::tr("%1: no such data file").arg(QDir::toNativeSeparators(m_path)));
     bool stopped = false;
-    const RecordTail tail = forEachRecord(
+    const Result<RecordTail> tail = forEachRecord(
         m_path, 0,
         [&](const RecordReading &reading) {
             if (!stopped && filter.takesTime(reading.stamp))
                 stopped = !visit(0, reading);
         },
         [&stopped](qint64, qint64) { return !stopped; });
-    m_linesNotRead = tail.linesNotRead;
-    if (!tail.error.isEmpty()) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), tail.error);
-        return false;
-    }
-    return true;
+    if (!tail)
+        return Failure(ErrorKind::FileIo,
+                       QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), tail.errorString()));
+    m_linesNotRead = tail->linesNotRead;
+    return {};
 }
 
 ReadingsSource::ReadingsSource(const std::vector<RecordReading> &readings, QString description, QString bench)
@@ -87,13 +82,13 @@ ReadingsSource::ReadingsSource(const std::vector<RecordReading> &readings, QStri
 {
 }
 
-bool ReadingsSource::read(const RecordFilter &filter, const RecordVisitor &visit, QString *)
+Status ReadingsSource::read(const RecordFilter &filter, const RecordVisitor &visit)
 {
     if (!takesBench(filter, m_bench))
-        return true;
+        return {};
     for (const RecordReading &reading : m_readings) {
         if (filter.takesTime(reading.stamp) && !visit(0, reading))
             break;
     }
-    return true;
+    return {};
 }

@@ -42,7 +42,7 @@ std::optional<int> timeOfDay(const QString &text)
 }
 
 // The start times of the file's value, or what is wrong with them.
-std::optional<std::vector<int>> parseStarts(const QVariant &value, QString *wrong)
+Result<std::vector<int>> parseStarts(const QVariant &value)
 {
     // QSettings hands "06:00, 14:00" over as a list, a single time as a text.
     QStringList parts = value.toStringList();
@@ -54,24 +54,18 @@ std::optional<std::vector<int>> parseStarts(const QVariant &value, QString *wron
         if (text.isEmpty())
             continue;
         const std::optional<int> seconds = timeOfDay(text);
-        if (!seconds) {
-            *wrong = ShiftTexts::tr("'%1' is no time of day (HH:MM)").arg(text);
-            return std::nullopt;
-        }
+        if (!seconds)
+            return Failure(ShiftTexts::tr("'%1' is no time of day (HH:MM)").arg(text));
         starts.push_back(*seconds);
     }
-    if (starts.empty()) {
-        *wrong = ShiftTexts::tr("it names no shift start (Starts=06:00, 14:00, 22:00)");
-        return std::nullopt;
-    }
+    if (starts.empty())
+        return Failure(ShiftTexts::tr("it names no shift start (Starts=06:00, 14:00, 22:00)"));
     std::sort(starts.begin(), starts.end());
     for (std::size_t i = 0; i < starts.size(); ++i) {
         const int next = i + 1 < starts.size() ? starts[i + 1] : starts.front() + int(kDay);
-        if (starts.size() > 1 && next - starts[i] < kShortestShift) {
-            *wrong = ShiftTexts::tr("the shift from %1 to %2 is shorter than an hour")
-                         .arg(clockText(starts[i]), clockText(next % int(kDay)));
-            return std::nullopt;
-        }
+        if (starts.size() > 1 && next - starts[i] < kShortestShift)
+            return Failure(ShiftTexts::tr("the shift from %1 to %2 is shorter than an hour")
+                                   .arg(clockText(starts[i]), clockText(next % int(kDay))));
     }
     return starts;
 }
@@ -96,11 +90,9 @@ QString shiftTimesPath(const QString &folder)
     return QDir(folder).filePath(QString::fromLatin1(kShiftsFileName));
 }
 
-ShiftTimes loadShiftTimes(const QString &folder, QString *problem)
+Result<ShiftTimes> loadShiftTimes(const QString &folder)
 {
     const ShiftTimes defaults;
-    if (problem)
-        problem->clear();
     const QString path = shiftTimesPath(folder);
     const QFileInfo info(path);
     if (folder.isEmpty() || !info.exists())
@@ -114,16 +106,16 @@ ShiftTimes loadShiftTimes(const QString &folder, QString *problem)
         const QSettings stored(path, QSettings::IniFormat);
         if (stored.status() != QSettings::NoError) {
             wrong = ShiftTexts::tr("it cannot be read");
-        } else if (const std::optional<std::vector<int>> starts = parseStarts(stored.value(kStartsKey), &wrong)) {
+        } else if (Result<std::vector<int>> starts = parseStarts(stored.value(kStartsKey))) {
             ShiftTimes times;
-            times.starts = *starts;
+            times.starts = std::move(*starts);
             return times;
+        } else {
+            wrong = starts.errorString();
         }
         reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), wrong);
     }
-    if (problem)
-        *problem = ShiftTexts::tr("%1; the shifts start at %2.").arg(reason, defaults.text());
-    return defaults;
+    return Failure(ErrorKind::FileIo, ShiftTexts::tr("%1; the shifts start at %2.").arg(reason, defaults.text()));
 }
 
 ShiftSpan shiftSpan(const ShiftTimes &times, qint64 stamp, int back)
