@@ -209,18 +209,25 @@ int main(int argc, char **argv)
     // The shift report of it, as `bin4870 --report --source central` makes it
     // once the source is open: set-ups, analysis and PDF.
     QTemporaryDir folder;
+    // The analysis of the filter's cells and its PDF.
+    const auto report = [&](const RecordFilter &filter, const QString &fileName) -> Status {
+        Result<ShiftAnalysis> analysed = analyseShift(source, filter, resistance, BinTable{}, 4000);
+        if (!analysed)
+            return analysed.failure();
+        analysis = std::move(*analysed);
+        QString written;
+        if (!writeShiftReport(analysis, QDir(folder.path()).filePath(fileName), &written))
+            return Failure(written);
+        return {};
+    };
     std::vector<double> reports;
     for (int run = 0; run < std::min(runs, 3); ++run) {
         QElapsedTimer t;
         t.start();
         if (const Result<std::vector<SetupInForce>> setups = source.setups(shift); !setups)
             return failed(setups.errorString());
-        Result<ShiftAnalysis> analysed = analyseShift(source, shift, resistance, BinTable{}, 4000);
-        if (!analysed)
-            return failed(analysed.errorString());
-        analysis = std::move(*analysed);
-        if (!writeShiftReport(analysis, QDir(folder.path()).filePath(QStringLiteral("shift.pdf")), &error))
-            return failed(error);
+        if (const Status made = report(shift, QStringLiteral("shift.pdf")); !made)
+            return failed(made.errorString());
         reports.push_back(double(t.nsecsElapsed()) / 1e9);
     }
     std::printf("shift report of those %lld cells (set-ups, analysis, PDF): first %.2f s, median %.2f s; resident "
@@ -235,13 +242,8 @@ int main(int argc, char **argv)
         const double peakBefore = peakMegabytes();
         QElapsedTimer t;
         t.start();
-        const RecordFilter everything;
-        Result<ShiftAnalysis> analysed = analyseShift(source, everything, resistance, BinTable{}, 4000);
-        if (!analysed)
-            return failed(analysed.errorString());
-        analysis = std::move(*analysed);
-        if (!writeShiftReport(analysis, QDir(folder.path()).filePath(QStringLiteral("all.pdf")), &error))
-            return failed(error);
+        if (const Status made = report(RecordFilter{}, QStringLiteral("all.pdf")); !made)
+            return failed(made.errorString());
         std::printf("report of all %lld cells (analysis and PDF): %.1f s; peak resident memory before / after it: "
                     "%.1f / %.1f MB\n",
                     static_cast<long long>(analysis.summary.count()), double(t.elapsed()) / 1000, peakBefore,

@@ -42,7 +42,7 @@ public:
                                       const QString &voltageText, const QString &cellId = {},
                                       const QString &testerWord = {});
     // The path records go to, as the operator typed it (native separators);
-    // empty while no file is open.
+    // empty after close() and after an open that failed.
     QString path() const;
     // Why the last open or record failed.
     QString errorString() const { return m_error; }
