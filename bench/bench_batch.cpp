@@ -6,6 +6,7 @@
 // went without serving a 5 ms timer meanwhile.
 
 #include "benchdata.h"
+#include "bintablefixture.h"
 
 #include "app/quality/qualitywindow.h"
 #include "bins/batchsummary.h"
@@ -37,8 +38,7 @@ BinTable table(qint16 numBins, float min, float max)
     t.numBins = numBins;
     t.minValue = min;
     t.maxValue = max;
-    calcBinLimits(t);
-    return t;
+    return withLimits(t);
 }
 
 } // namespace
@@ -61,16 +61,20 @@ int main(int argc, char **argv)
 
     QElapsedTimer timer;
     timer.start();
-    const RecordTail parsed = readRecordFile(path, 0);
+    const Result<RecordTail> parsed = readRecordFile(path, 0);
     const double parseSeconds = double(timer.nsecsElapsed()) / 1e9;
+    if (!parsed) {
+        std::fprintf(stderr, "cannot read %s: %s\n", qPrintable(path), qPrintable(parsed.errorString()));
+        return 1;
+    }
     std::printf("plain parse:          %.3f s  (%zu records, %lld lines not read)\n", parseSeconds,
-                parsed.readings.size(), static_cast<long long>(parsed.linesNotRead));
+                parsed->readings.size(), static_cast<long long>(parsed->linesNotRead));
 
     timer.restart();
     const BinTable binTableR = table(5, 15, 60);
     const BinTable binTableV = table(4, 3.0f, 4.2f);
     BatchSummary summary(binTableR, binTableV);
-    for (const RecordReading &reading : parsed.readings)
+    for (const RecordReading &reading : parsed->readings)
         summary.add(reading);
     const double judgeSeconds = double(timer.nsecsElapsed()) / 1e9;
     std::printf("judged and summarised: %.3f s\n", judgeSeconds);

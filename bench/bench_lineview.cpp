@@ -12,6 +12,7 @@
 // skips the filling.
 
 #include "benchsupport.h"
+#include "bintablefixture.h"
 #include "devdb.h"
 
 #include "app/quality/qualitywindow.h"
@@ -132,7 +133,7 @@ int main(int argc, char **argv)
     resistance.numBins = 5;
     resistance.minValue = 15;
     resistance.maxValue = 60;
-    calcBinLimits(resistance);
+    resistance = withLimits(resistance);
 
     const qint64 before = residentKiB();
     std::vector<double> times;
@@ -165,16 +166,22 @@ int main(int argc, char **argv)
 
     // The charts' way: every cell of the shift pulled in two passes.
     CentralSource source(db.settings());
+    const auto failed = [](const QString &error) {
+        std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
+        return 1;
+    };
     QString error;
     ShiftAnalysis analysis;
     std::vector<double> pulls;
     for (int run = 0; run < std::min(runs, 3); ++run) {
         QElapsedTimer t;
         t.start();
-        if (!source.load(&error) || !analyseShift(source, shift, resistance, BinTable{}, 4000, &analysis, &error)) {
-            std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
-            return 1;
-        }
+        if (!source.load(&error))
+            return failed(error);
+        Result<ShiftAnalysis> analysed = analyseShift(source, shift, resistance, BinTable{}, 4000);
+        if (!analysed)
+            return failed(analysed.errorString());
+        analysis = std::move(*analysed);
         pulls.push_back(double(t.nsecsElapsed()) / 1e9);
     }
     std::printf("the same shift's %lld cells pulled and analysed for the charts (two passes): first %.2f s, "
@@ -191,10 +198,8 @@ int main(int argc, char **argv)
             t.start();
             taken = 0;
             const auto count = [&taken](int, const RecordReading &) { return ++taken > 0; };
-            if (!(valuesOnly ? source.readValues(shift, count, &error) : source.read(shift, count, &error))) {
-                std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
-                return 1;
-            }
+            if (const Status pass = valuesOnly ? source.readValues(shift, count) : source.read(shift, count); !pass)
+                return failed(pass.errorString());
             passes.push_back(double(t.nsecsElapsed()) / 1e6);
         }
         std::printf("  one pass of %lld cells, %s: first %.0f ms, median %.0f ms\n", static_cast<long long>(taken),
@@ -204,17 +209,25 @@ int main(int argc, char **argv)
     // The shift report of it, as `bin4870 --report --source central` makes it
     // once the source is open: set-ups, analysis and PDF.
     QTemporaryDir folder;
+    // The analysis of the filter's cells and its PDF.
+    const auto report = [&](const RecordFilter &filter, const QString &fileName) -> Status {
+        Result<ShiftAnalysis> analysed = analyseShift(source, filter, resistance, BinTable{}, 4000);
+        if (!analysed)
+            return analysed.failure();
+        analysis = std::move(*analysed);
+        QString written;
+        if (!writeShiftReport(analysis, QDir(folder.path()).filePath(fileName), &written))
+            return Failure(written);
+        return {};
+    };
     std::vector<double> reports;
     for (int run = 0; run < std::min(runs, 3); ++run) {
         QElapsedTimer t;
         t.start();
-        std::vector<SetupInForce> setups;
-        if (!source.setups(shift, &setups, &error)
-            || !analyseShift(source, shift, resistance, BinTable{}, 4000, &analysis, &error)
-            || !writeShiftReport(analysis, QDir(folder.path()).filePath(QStringLiteral("shift.pdf")), &error)) {
-            std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
-            return 1;
-        }
+        if (const Result<std::vector<SetupInForce>> setups = source.setups(shift); !setups)
+            return failed(setups.errorString());
+        if (const Status made = report(shift, QStringLiteral("shift.pdf")); !made)
+            return failed(made.errorString());
         reports.push_back(double(t.nsecsElapsed()) / 1e9);
     }
     std::printf("shift report of those %lld cells (set-ups, analysis, PDF): first %.2f s, median %.2f s; resident "
@@ -229,12 +242,8 @@ int main(int argc, char **argv)
         const double peakBefore = peakMegabytes();
         QElapsedTimer t;
         t.start();
-        const RecordFilter everything;
-        if (!analyseShift(source, everything, resistance, BinTable{}, 4000, &analysis, &error)
-            || !writeShiftReport(analysis, QDir(folder.path()).filePath(QStringLiteral("all.pdf")), &error)) {
-            std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
-            return 1;
-        }
+        if (const Status made = report(RecordFilter{}, QStringLiteral("all.pdf")); !made)
+            return failed(made.errorString());
         std::printf("report of all %lld cells (analysis and PDF): %.1f s; peak resident memory before / after it: "
                     "%.1f / %.1f MB\n",
                     static_cast<long long>(analysis.summary.count()), double(t.elapsed()) / 1000, peakBefore,
@@ -243,10 +252,8 @@ int main(int argc, char **argv)
 
     // The batch window: the shift chosen, then "Shared database" as the
     // source, until the line view and the charts are shown.
-    if (!saveCentralSettings(folder.path(), db.settings(), &error)) {
-        std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
-        return 1;
-    }
+    if (const Status saved = saveCentralSettings(folder.path(), db.settings()); !saved)
+        return failed(saved.errorString());
     BinTables tables;
     tables.setTables(resistance, BinTable{});
     QualityWindow window(tables, QDir(folder.path()).filePath(QStringLiteral("none.csv")));

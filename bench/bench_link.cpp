@@ -44,15 +44,22 @@ void runUntil(const std::function<bool()> &done)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-Figures measure(ThreadTester &tester, int exchanges, std::chrono::seconds silentFor)
+Result<Figures> measure(ThreadTester &tester, int exchanges, std::chrono::seconds silentFor)
 {
     Figures figures;
     QtSerialPort port(tester.folder());
     CommandChannel channel(port);
-    port.setPortOpen(true);
+    if (const Status opened = port.setPortOpen(true); !opened)
+        return opened.failure();
 
     std::vector<double> latencies;
     int answered = 0;
+    // A request the port refuses ends the run: nothing would answer it.
+    Status link;
+    const auto ask = [&] {
+        if (link)
+            link = channel.request(QStringLiteral(":fetch?"));
+    };
     QObject context;
     QObject::connect(&channel, &CommandChannel::replyReceived, &context, [&](const QString &reply) {
         const auto now = Clock::now();
@@ -62,19 +69,19 @@ Figures measure(ThreadTester &tester, int exchanges, std::chrono::seconds silent
         else if (answered > 3) // the first few warm up
             latencies.push_back(std::chrono::duration<double, std::micro>(now - tester.lastByte()).count());
         if (answered < exchanges + 3)
-            channel.request(QStringLiteral(":fetch?"));
+            ask();
     });
     QObject::connect(&channel, &CommandChannel::timedOut, &context, [&] {
         ++figures.timeouts;
         if (tester.silent())
-            channel.request(QStringLiteral(":fetch?"));
+            ask();
     });
 
-    channel.request(QStringLiteral(":fetch?"));
-    runUntil([&] { return answered >= 3; });
+    ask();
+    runUntil([&] { return answered >= 3 || !link; });
     const double cpuStart = threadCpuSeconds();
     const auto wallStart = Clock::now();
-    runUntil([&] { return answered >= exchanges + 3 || figures.timeouts > 0; });
+    runUntil([&] { return answered >= exchanges + 3 || figures.timeouts > 0 || !link; });
     const double scale = 100.0 / exchanges;
     figures.cpuPer100 = (threadCpuSeconds() - cpuStart) * scale;
     figures.wallPer100 = std::chrono::duration<double>(Clock::now() - wallStart).count() * scale;
@@ -84,7 +91,7 @@ Figures measure(ThreadTester &tester, int exchanges, std::chrono::seconds silent
     // A tester that never answers: every request ends in its time-out.
     tester.setSilent(true);
     figures.timeouts = 0;
-    channel.request(QStringLiteral(":fetch?"));
+    ask();
     const double silentCpuStart = threadCpuSeconds();
     const auto silentStart = Clock::now();
     runUntil([&] { return Clock::now() - silentStart >= silentFor; });
@@ -92,7 +99,8 @@ Figures measure(ThreadTester &tester, int exchanges, std::chrono::seconds silent
     figures.silentWall = std::chrono::duration<double>(Clock::now() - silentStart).count();
     channel.cancel();
     tester.setSilent(false);
-    port.setPortOpen(false);
+    if (!link)
+        return link.failure();
     return figures;
 }
 
@@ -113,7 +121,12 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    const Figures f = measure(tester, exchanges, silentFor);
+    const Result<Figures> measured = measure(tester, exchanges, silentFor);
+    if (!measured) {
+        std::fprintf(stderr, "bench_link: %s\n", qPrintable(measured.errorString()));
+        return 1;
+    }
+    const Figures &f = *measured;
 
     std::printf("exchanges: %d, tester answers after %lld ms, silent tester for %lld s\n\n", exchanges,
                 static_cast<long long>(delay.count()), static_cast<long long>(silentFor.count()));

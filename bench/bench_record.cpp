@@ -7,6 +7,7 @@
 //   bench_record [--commits 2000] [--backlog 300000] [--memory 1000000] [--lookup 200000]
 
 #include "benchsupport.h"
+#include "bintablefixture.h"
 #include "devdb.h"
 
 #include "record/centraldatabase.h"
@@ -78,12 +79,12 @@ void commits(const QString &folder, int cells, CentralForwarderThread *forwarder
     r.numBins = 5;
     r.minValue = 15;
     r.maxValue = 60;
-    calcBinLimits(r);
+    r = withLimits(r);
     BinTable v;
     v.numBins = 4;
     v.minValue = 3;
     v.maxValue = 4.2f;
-    calcBinLimits(v);
+    v = withLimits(v);
     std::vector<double> ms;
     for (int n = 0; n < cells; ++n) {
         QElapsedTimer timer;

@@ -6,6 +6,7 @@
 //   bench_report [--cells N]   (one shift of N cells only)
 
 #include "benchdata.h"
+#include "bintablefixture.h"
 
 #include "app/quality/shiftreport.h"
 #include "bins/bintable.h"
@@ -41,8 +42,7 @@ BinTable table(float min, float max)
     t.numBins = 4;
     t.minValue = min;
     t.maxValue = max;
-    calcBinLimits(t);
-    return t;
+    return withLimits(t);
 }
 
 // Runs the program; wall seconds and the child's peak resident memory in MB.
@@ -101,14 +101,15 @@ int main(int argc, char **argv)
         QElapsedTimer clock;
         clock.start();
         DataFileSource source(data);
-        ShiftAnalysis analysis;
-        QString error;
-        if (!analyseShift(source, RecordFilter{}, table(27, 43), table(3.52f, 3.72f), 4000, &analysis, &error)) {
-            std::fprintf(stderr, "bench_report: %s\n", qPrintable(error));
+        const Result<ShiftAnalysis> analysis = analyseShift(source, RecordFilter{}, table(27, 43),
+                                                            table(3.52f, 3.72f), 4000);
+        if (!analysis) {
+            std::fprintf(stderr, "bench_report: %s\n", qPrintable(analysis.errorString()));
             return 1;
         }
         const double analysed = double(clock.nsecsElapsed()) / 1e9;
-        if (!writeShiftReport(analysis, dir.filePath(QStringLiteral("inproc.pdf")), &error))
+        QString error;
+        if (!writeShiftReport(*analysis, dir.filePath(QStringLiteral("inproc.pdf")), &error))
             return 1;
         const double total = double(clock.nsecsElapsed()) / 1e9;
 

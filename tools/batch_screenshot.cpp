@@ -8,6 +8,7 @@
 // window shows, or to a temporary folder.
 // scripts/screenshot.sh runs it under a display server for the README's pictures.
 
+#include "bintablefixture.h"
 #include "devdb.h"
 
 #include "app/quality/qualitywindow.h"
@@ -114,13 +115,13 @@ int main(int argc, char **argv)
     r.numBins = 4;
     r.minValue = 25;
     r.maxValue = 45;
-    calcBinLimits(r);
+    r = withLimits(r);
     BinTable v;
     v.mode = BinMode::MinStep;
     v.numBins = 4;
     v.minValue = 3.5f;
     v.stepValue = 0.05f;
-    calcBinLimits(v);
+    v = withLimits(v);
 
     BinTables tables;
     tables.setTables(r, v);

@@ -1,6 +1,5 @@
 #include "bins/batchsummary.h"
 
-#include "common/apperror.h"
 #include "bins/judge.h"
 
 #include <QList>
@@ -38,19 +37,18 @@ int BatchSummary::binsInUse(int t) const
 
 int BatchSummary::place(int t, float value) const
 {
-    try {
-        const Judgement judgement = judgeTable(table(t), value, false);
-        for (int r = 0; r < 9; ++r) {
-            if (judgement.lit[std::size_t(r)])
-                return r;
-        }
-        if (judgement.out == OutSide::Below)
-            return slot::kMinusOut;
-        if (judgement.out == OutSide::Above)
-            return slot::kPlusOut;
-    } catch (const AppError &) {
-        // A table the grid cannot show lights nothing.
+    const Result<Judgement> judgement = judgeTable(table(t), value, false);
+    // A table the grid cannot show lights nothing.
+    if (!judgement)
+        return slot::kOut;
+    for (int r = 0; r < 9; ++r) {
+        if (judgement->lit[std::size_t(r)])
+            return r;
     }
+    if (judgement->out == OutSide::Below)
+        return slot::kMinusOut;
+    if (judgement->out == OutSide::Above)
+        return slot::kPlusOut;
     return slot::kOut;
 }
 

@@ -1,6 +1,5 @@
 #include "bins/binpanellogic.h"
 
-#include "common/apperror.h"
 #include "common/numericvalue.h"
 
 #include <cmath>
@@ -41,33 +40,31 @@ QString numberForMessage(double value)
     return QString::number(value, 'g', 7);
 }
 
-qint16 readBinCount(const QString &text)
+Result<qint16> readBinCount(const QString &text)
 {
     const double count = roundHalfEven(numericValue(text));
     // The cap to 9 is the panel's own check; a count that still arrives here
     // above 9 would name BINs that have no row on the panel nor a cell in the grid.
     if (std::isnan(count) || count > kMaxBinsOnPanel)
-        throw AppError(ErrorKind::SubscriptOutOfRange,
+        return Failure(ErrorKind::SubscriptOutOfRange,
                        PanelTexts::tr("The BIN count %1 is too large; at most 9 BINs can be set up.")
                            .arg(numberForMessage(count)));
     if (count < -32768)
-        throw AppError(ErrorKind::Overflow,
+        return Failure(ErrorKind::Overflow,
                        PanelTexts::tr("The BIN count %1 is too small.").arg(numberForMessage(count)));
     return qint16(count);
 }
 
-float readParameter(const QString &text, const QString &caption)
+Result<float> readParameter(const QString &text, const QString &caption)
 {
     const double value = numericValue(text);
-    try {
-        return toSingle(value);
-    } catch (const AppError &) {
-        const QString name = caption.chopped(2); // "MIN =" -> "MIN"
-        throw AppError(ErrorKind::Overflow,
-                       PanelTexts::tr("The %1 value %2 is too %3 for a BIN table.")
-                           .arg(name, numberForMessage(value),
-                                value < 0 ? PanelTexts::tr("small") : PanelTexts::tr("large")));
-    }
+    if (const Result<float> single = toSingle(value))
+        return single;
+    const QString name = caption.chopped(2); // "MIN =" -> "MIN"
+    return Failure(ErrorKind::Overflow,
+                   PanelTexts::tr("The %1 value %2 is too %3 for a BIN table.")
+                       .arg(name, numberForMessage(value),
+                            value < 0 ? PanelTexts::tr("small") : PanelTexts::tr("large")));
 }
 
 } // namespace
@@ -77,28 +74,34 @@ bool binCountNeedsCap(const QString &binCountText)
     return numericValue(binCountText) > kMaxBinsOnPanel;
 }
 
-PanelDisplay updateBinTable(BinTable &table, const PanelEntries &entries, QString (*format)(float))
+Result<PanelDisplay> updateBinTable(BinTable &table, const PanelEntries &entries, QString (*format)(float))
 {
     BinTable work = table;
     PanelDisplay display;
 
     work.mode = binModeFromButtons(entries.modeSelected[0], entries.modeSelected[1],
                                    entries.modeSelected[2]);
-    work.numBins = readBinCount(entries.binCountText);
+    const Result<qint16> binCount = readBinCount(entries.binCountText);
+    if (!binCount)
+        return binCount.failure();
+    work.numBins = *binCount;
 
     const ModeEntries &mode = kModeEntries[std::size_t(work.mode)];
     display.firstCaption = PanelTexts::tr(mode.firstCaption);
     display.secondCaption = PanelTexts::tr(mode.secondCaption);
-    work.*mode.firstField = readParameter(entries.firstText, display.firstCaption);
-    work.*mode.secondField = readParameter(entries.secondText, display.secondCaption);
+    const Result<float> first = readParameter(entries.firstText, display.firstCaption);
+    if (!first)
+        return first.failure();
+    work.*mode.firstField = *first;
+    const Result<float> second = readParameter(entries.secondText, display.secondCaption);
+    if (!second)
+        return second.failure();
+    work.*mode.secondField = *second;
 
-    try {
-        calcBinLimits(work);
-    } catch (const AppError &error) {
-        throw AppError(error.kind(),
+    if (const Status limits = calcBinLimits(work); !limits)
+        return Failure(limits.kind(),
                        PanelTexts::tr("The BIN limits of this set-up lie outside the range of numbers "
                                       "a BIN table can hold."));
-    }
     clrBinCount(work);
     table = work;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bins/bintable.h"
+#include "common/result.h"
 
 #include <QString>
 
@@ -36,6 +37,6 @@ bool binCountNeedsCap(const QString &binCountText);
 // the limit texts made by format (getFormatR or getFormatV).
 // A number the table cannot hold (a count outside 16 bits or above 9 BINs, an
 // entry outside the float range, limits leaving the float range) leaves table
-// exactly as it was and throws AppError with a text meant for the operator; the
-// panel then keeps showing the previous limits.
-PanelDisplay updateBinTable(BinTable &table, const PanelEntries &entries, QString (*format)(float));
+// exactly as it was and fails (Overflow or SubscriptOutOfRange) with a text
+// meant for the operator; the panel then keeps showing the previous limits.
+Result<PanelDisplay> updateBinTable(BinTable &table, const PanelEntries &entries, QString (*format)(float));

@@ -1,6 +1,5 @@
 #include "bins/bintable.h"
 
-#include "common/apperror.h"
 #include "common/numericvalue.h"
 #include "common/patterns.h"
 
@@ -27,30 +26,49 @@ bool BinTable::operator==(const BinTable &other) const
         && totalCount == other.totalCount;
 }
 
-void calcBinLimits(BinTable &table)
+Status calcBinLimits(BinTable &table)
 {
     const int n = table.numBins;
     if (n > int(table.upperLimit.size()))
-        throw AppError(ErrorKind::SubscriptOutOfRange,
-                       ErrorTexts::tr("Subscript out of range: %1 BINs").arg(n));
+        return Failure(ErrorKind::SubscriptOutOfRange, ErrorTexts::tr("Subscript out of range: %1 BINs").arg(n));
+
+    // Row i's limits, the lower one first: a limit that leaves the float range
+    // stops the computation there.
+    const auto setRow = [&table](int i, double lower, double upper) -> Status {
+        const Result<float> lowerLimit = toSingle(lower);
+        if (!lowerLimit)
+            return lowerLimit.failure();
+        table.lowerLimit[std::size_t(i)] = *lowerLimit;
+        const Result<float> upperLimit = toSingle(upper);
+        if (!upperLimit)
+            return upperLimit.failure();
+        table.upperLimit[std::size_t(i)] = *upperLimit;
+        return {};
+    };
 
     const double minValue = table.minValue;
     switch (table.mode) {
     case BinMode::MaxMin: {
         // The width is used as the float it would be stored as, so that every
         // row's lower limit repeats the previous row's upper limit exactly.
-        const double width = n > 0 ? double(toSingle((double(table.maxValue) - minValue) / n)) : 0.0;
+        double width = 0.0;
+        if (n > 0) {
+            const Result<float> storedWidth = toSingle((double(table.maxValue) - minValue) / n);
+            if (!storedWidth)
+                return storedWidth.failure();
+            width = double(*storedWidth);
+        }
         for (int i = 0; i < n; ++i) {
-            table.lowerLimit[std::size_t(i)] = toSingle(minValue + i * width);
-            table.upperLimit[std::size_t(i)] = toSingle(minValue + (i + 1) * width);
+            if (Status row = setRow(i, minValue + i * width, minValue + (i + 1) * width); !row)
+                return row;
         }
         break;
     }
     case BinMode::MinStep: {
         const double step = table.stepValue;
         for (int i = 0; i < n; ++i) {
-            table.lowerLimit[std::size_t(i)] = toSingle(minValue + i * step);
-            table.upperLimit[std::size_t(i)] = toSingle(minValue + (i + 1) * step);
+            if (Status row = setRow(i, minValue + i * step, minValue + (i + 1) * step); !row)
+                return row;
         }
         break;
     }
@@ -58,13 +76,13 @@ void calcBinLimits(BinTable &table)
         const double ref = table.refValue;
         for (int i = 0; i < n; ++i) {
             const double p = double(table.percentValue) * 0.01 * (i + 1);
-            table.lowerLimit[std::size_t(i)] = toSingle((1.0 - p) * ref);
-            table.upperLimit[std::size_t(i)] = toSingle((1.0 + p) * ref);
+            if (Status row = setRow(i, (1.0 - p) * ref, (1.0 + p) * ref); !row)
+                return row;
         }
         break;
     }
     default:
-        return;
+        return {};
     }
 
     // Row 9 is never in use and keeps what it holds.
@@ -72,6 +90,7 @@ void calcBinLimits(BinTable &table)
         table.lowerLimit[std::size_t(i)] = 0.0f;
         table.upperLimit[std::size_t(i)] = 0.0f;
     }
+    return {};
 }
 
 void clrBinCount(BinTable &table)

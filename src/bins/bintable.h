@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -34,10 +36,10 @@ struct BinTable
 
 // Recomputes the limits from mode, numBins and the mode's parameters; rows from
 // numBins up to 8 get 0.0, row 9 is never touched. Computed in double, stored as
-// float. Throws AppError(ErrorKind::Overflow) when a width or limit leaves the float
-// range (rows already computed keep their new limits) and
-// AppError(ErrorKind::SubscriptOutOfRange) when numBins exceeds the arrays.
-void calcBinLimits(BinTable &table);
+// float. Fails with ErrorKind::Overflow when a width or limit leaves the float
+// range (rows already computed keep their new limits) and with
+// ErrorKind::SubscriptOutOfRange when numBins exceeds the arrays.
+Status calcBinLimits(BinTable &table);
 
 // binCount 0..9 and totalCount to 0.
 void clrBinCount(BinTable &table);

@@ -37,6 +37,8 @@ BinTables::BinTables(QObject *parent) : QObject(parent) {}
 
 const BinTable &BinTables::table(int t) const
 {
+    // Callers name table 0 or 1 only; another number is a fault in the caller,
+    // never something an operator, a tester or a file can bring about.
     if (t < 0 || t > 1)
         throw AppError(ErrorKind::SubscriptOutOfRange, ErrorTexts::tr("Subscript out of range: table %1").arg(t));
     return m_tables[std::size_t(t)];

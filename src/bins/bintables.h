@@ -15,6 +15,7 @@ class BinTables : public QObject
 public:
     explicit BinTables(QObject *parent = nullptr);
 
+    // Table t, 0 or 1; another t throws AppError(ErrorKind::SubscriptOutOfRange).
     const BinTable &table(int t) const;
     const BinTable &resistance() const { return m_tables[0]; }
     const BinTable &voltage() const { return m_tables[1]; }

@@ -1,7 +1,5 @@
 #include "bins/judge.h"
 
-#include "common/apperror.h"
-
 #include <cstddef>
 #include <limits>
 #include <utility>
@@ -26,13 +24,13 @@ bool isFull(qint16 counter)
 
 } // namespace
 
-Judgement judgeTable(const BinTable &table, float judgedValue, bool armed)
+Result<Judgement> judgeTable(const BinTable &table, float judgedValue, bool armed)
 {
     Judgement result;
     // Every BIN needs its own cell in the grid row, and binCount entry 9 is the
     // OUT counter, so a tenth BIN could be neither shown nor counted.
     if (table.numBins > kBinsPerTable)
-        throw AppError(ErrorKind::SubscriptOutOfRange,
+        return Failure(ErrorKind::SubscriptOutOfRange,
                        ErrorTexts::tr("Subscript out of range: %1 BINs").arg(table.numBins));
 
     result.table = table;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bins/bintable.h"
+#include "common/result.h"
 
 #include <bitset>
 
@@ -28,4 +29,6 @@ struct Judgement
 // excluded, reversed limits exchanged, in "Ref - %" only the first matching row
 // lights. When armed, the lit BIN (or OUT) and the total are counted; when one
 // of them is already at 32767 nothing is counted and counterFull is set.
-Judgement judgeTable(const BinTable &table, float judgedValue, bool armed);
+// A table of more than nine BINs, which the grid cannot show, fails with
+// ErrorKind::SubscriptOutOfRange.
+Result<Judgement> judgeTable(const BinTable &table, float judgedValue, bool armed);

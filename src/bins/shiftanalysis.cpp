@@ -60,9 +60,8 @@ double valueOf(int t, const RecordReading &reading)
 
 } // namespace
 
-bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTable &binTableR,
-                  const BinTable &binTableV, int maxPoints, ShiftAnalysis *analysis, QString *error,
-                  const KeepGoing &keepGoing)
+Result<ShiftAnalysis> analyseShift(RecordSource &source, const RecordFilter &filter, const BinTable &binTableR,
+                                   const BinTable &binTableV, int maxPoints, const KeepGoing &keepGoing)
 {
     ShiftAnalysis a;
     a.source = source.description();
@@ -75,7 +74,7 @@ bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTab
     bool stopped = false;
     bool first = true;
 
-    const bool firstPass = source.read(filter, [&](int bench, const RecordReading &reading) {
+    const Status firstPass = source.read(filter, [&](int bench, const RecordReading &reading) {
         if (keepGoing && !keepGoing()) {
             stopped = true;
             return false;
@@ -99,17 +98,16 @@ bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTab
                 benchLimits[std::size_t(bench)][std::size_t(t)].add(valueOf(t, reading));
         }
         return true;
-    }, error);
+    });
     if (!firstPass)
-        return false;
-    if (stopped) {
-        if (error)
-            *error = AnalysisTexts::tr("cancelled");
-        return false;
-    }
+        return firstPass.failure();
+    if (stopped)
+        return Failure(AnalysisTexts::tr("cancelled"));
     a.recordsNotRead = source.recordsNotRead();
-    if (!source.setups(filter, &a.setups, error))
-        return false;
+    Result<std::vector<SetupInForce>> setups = source.setups(filter);
+    if (!setups)
+        return setups.failure();
+    a.setups = std::move(*setups);
 
     const qint64 count = limits[0].count();
     a.pointStep = std::max<qint64>(1, (2 * count + maxPoints - 1) / std::max(1, maxPoints));
@@ -124,7 +122,7 @@ bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTab
         line.reserve(std::size_t(std::min<qint64>(count, 2 * qint64(maxPoints) + 2)));
     qint64 index = 0;
     std::array<double, 2> previous{};
-    const bool secondPass = source.readValues(filter, [&](int, const RecordReading &reading) {
+    const Status secondPass = source.readValues(filter, [&](int, const RecordReading &reading) {
         if (keepGoing && !keepGoing()) {
             stopped = true;
             return false;
@@ -143,14 +141,11 @@ bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTab
         }
         ++index;
         return true;
-    }, error);
+    });
     if (!secondPass)
-        return false;
-    if (stopped) {
-        if (error)
-            *error = AnalysisTexts::tr("cancelled");
-        return false;
-    }
+        return secondPass.failure();
+    if (stopped)
+        return Failure(AnalysisTexts::tr("cancelled"));
 
     for (auto &thinner : thinners)
         thinner.flush();
@@ -178,8 +173,7 @@ bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTab
         }
         a.benches.push_back(std::move(benches[b]));
     }
-    *analysis = std::move(a);
-    return true;
+    return a;
 }
 
 BenchFigures benchFigures(const LineRow &row, const BinTable &binTableR, const BinTable &binTableV)

@@ -66,8 +66,7 @@ using KeepGoing = std::function<bool()>;
 
 // Two passes over the source: limits, BIN summary, yields and bench figures
 // first, then run rules and chart points against those limits. At most about
-// `maxPoints` points per chart. False with the reason in *error when the source
-// fails or the analysis is stopped.
-bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTable &binTableR,
-                  const BinTable &binTableV, int maxPoints, ShiftAnalysis *analysis, QString *error,
-                  const KeepGoing &keepGoing = {});
+// `maxPoints` points per chart. Fails with the source's reason when the source
+// fails, and with "cancelled" when the analysis is stopped.
+Result<ShiftAnalysis> analyseShift(RecordSource &source, const RecordFilter &filter, const BinTable &binTableR,
+                                   const BinTable &binTableV, int maxPoints, const KeepGoing &keepGoing = {});

@@ -23,10 +23,10 @@ enum class ErrorKind : int {
     PortIoFailed = 8020,
 };
 
-// A failure raised by one of the program's components: its kind and the
-// component's own description. Handlers that trap failures (START, the
-// measurement tick, loading and saving the settings) catch this type.
-// Expected failures are returned as a Result or Status (common/result.h).
+// What should never happen: a broken invariant, such as a caller asking for a
+// table or a field that does not exist. Nothing catches it; the program ends
+// with the description. Every failure that normal use can bring about is
+// returned as a Result or Status (common/result.h) with one of the kinds above.
 class AppError : public std::exception
 {
 public:

@@ -1,7 +1,5 @@
 #include "common/numericvalue.h"
 
-#include "common/apperror.h"
-
 #include <QByteArray>
 #include <QCoreApplication>
 
@@ -168,25 +166,25 @@ namespace {
 // Doubles from here up round to an infinite float (halfway above FLT_MAX).
 constexpr double kFloatOverflow = 0x1.ffffffp+127;
 
-[[noreturn]] void throwOverflow()
+Failure overflow()
 {
-    throw AppError(ErrorKind::Overflow, ErrorTexts::tr("Overflow"));
+    return Failure(ErrorKind::Overflow, ErrorTexts::tr("Overflow"));
 }
 } // namespace
 
-float toSingle(double value)
+Result<float> toSingle(double value)
 {
     if (!std::isfinite(value) || std::fabs(value) >= kFloatOverflow)
-        throwOverflow();
+        return overflow();
     return static_cast<float>(value);
 }
 
-qint16 toInt16(double value)
+Result<qint16> toInt16(double value)
 {
     if (!std::isfinite(value))
-        throwOverflow();
+        return overflow();
     const double rounded = roundHalfEven(value);
     if (rounded < -32768.0 || rounded > 32767.0)
-        throwOverflow();
+        return overflow();
     return static_cast<qint16>(rounded);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -14,10 +16,10 @@ double numericValue(const QString &text);
 // Nearest whole number, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
 double roundHalfEven(double value);
 
-// value rounded to a 32-bit float; throws AppError(ErrorKind::Overflow) when the
-// result leaves the float range (or value is not a number).
-float toSingle(double value);
+// value rounded to a 32-bit float; fails with ErrorKind::Overflow ("Overflow")
+// when the result leaves the float range (or value is not a number).
+Result<float> toSingle(double value);
 
-// value rounded half-even to a 16-bit signed integer; throws
-// AppError(ErrorKind::Overflow) outside -32768..32767.
-qint16 toInt16(double value);
+// value rounded half-even to a 16-bit signed integer; fails with
+// ErrorKind::Overflow ("Overflow") outside -32768..32767.
+Result<qint16> toInt16(double value);

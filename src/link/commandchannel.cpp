@@ -1,6 +1,5 @@
 #include "link/commandchannel.h"
 
-#include "common/apperror.h"
 #include "platform/serialport.h"
 
 #include <utility>
@@ -29,18 +28,21 @@ void CommandChannel::setFraming(const Framing &framing)
     m_owedTimer.setInterval(framing.replyTimeout);
 }
 
-void CommandChannel::sendCommand(const QString &command)
+Status CommandChannel::sendCommand(const QString &command)
 {
-    m_port.clearInBuffer();
-    m_port.output(command.toLatin1() + m_framing.commandEnd);
+    if (Status cleared = m_port.clearInBuffer(); !cleared)
+        return cleared;
+    return m_port.output(command.toLatin1() + m_framing.commandEnd);
 }
 
-void CommandChannel::request(const QString &command)
+Status CommandChannel::request(const QString &command)
 {
     cancel();
-    sendCommand(command);
+    if (Status sent = sendCommand(command); !sent)
+        return sent;
     m_state = State::AwaitingReply;
     m_replyTimer.start();
+    return {};
 }
 
 void CommandChannel::listen()
@@ -77,12 +79,10 @@ QString CommandChannel::replyText(const QByteArray &received)
 
 void CommandChannel::onDataArrived()
 {
-    QByteArray arrived;
-    try {
-        arrived = m_port.input();
-    } catch (const AppError &) {
+    const Result<QByteArray> input = m_port.input();
+    if (!input)
         return; // the port closed under us; portLost tells the session
-    }
+    const QByteArray &arrived = *input;
     if (m_state == State::Listening) {
         m_buffer += arrived;
         takeListenedLines();

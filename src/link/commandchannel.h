@@ -55,13 +55,14 @@ public:
     const Framing &framing() const { return m_framing; }
 
     // Discards unread input, then sends command followed by the command line
-    // end. Expects no reply. Throws the port's AppError (8018 on a closed port).
-    void sendCommand(const QString &command);
+    // end. Expects no reply. Fails with the port's failure (8018 on a closed
+    // port).
+    Status sendCommand(const QString &command);
 
-    // Sends command like sendCommand and waits for its reply line. Throws like
+    // Sends command like sendCommand and waits for its reply line. Fails like
     // sendCommand, and then no request is outstanding. Must not be called while
     // one is.
-    void request(const QString &command);
+    Status request(const QString &command);
 
     // Starts listening to a tester that sends readings by itself. What came
     // before the first line end is the tail of a line begun earlier and is

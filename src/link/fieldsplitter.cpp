@@ -1,6 +1,5 @@
 #include "link/fieldsplitter.h"
 
-#include "common/apperror.h"
 #include <QCoreApplication>
 
 namespace {
@@ -12,13 +11,13 @@ struct ErrorTexts
 constexpr int kMaxPieces = 10;
 }
 
-qint16 splitFields(QString &text, QVector<QString> &pieces, const QString &separator)
+Result<qint16> splitFields(QString &text, QVector<QString> &pieces, const QString &separator)
 {
     int i = 0;
     bool found = true;
     while (found && i < kMaxPieces) {
         if (i >= pieces.size())
-            throw AppError(ErrorKind::SubscriptOutOfRange, ErrorTexts::tr("Subscript out of range"));
+            return Failure(ErrorKind::SubscriptOutOfRange, ErrorTexts::tr("Subscript out of range"));
         // An empty separator never matches: the whole text is one piece.
         const qsizetype p = separator.isEmpty() ? -1 : text.indexOf(separator, 0, Qt::CaseSensitive);
         found = p >= 0;

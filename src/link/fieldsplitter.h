@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QString>
 #include <QVector>
 
@@ -7,5 +9,6 @@
 // consumed: on return it holds the last piece, or the unsplit rest when
 // splitting stopped after 10 pieces. Elements not written keep their contents.
 // Returns the index of the last element written. An index outside pieces
-// throws AppError(ErrorKind::SubscriptOutOfRange).
-qint16 splitFields(QString &text, QVector<QString> &pieces, const QString &separator);
+// fails with ErrorKind::SubscriptOutOfRange ("Subscript out of range"), the
+// pieces before it written.
+Result<qint16> splitFields(QString &text, QVector<QString> &pieces, const QString &separator);

@@ -46,6 +46,8 @@ bool ReadingParser::parseReading(const QString &reply)
 
 QString ReadingParser::displayText(int t) const
 {
+    // The program asks for field 0 or 1 only; another index is a fault in
+    // the caller, not something a tester or an operator can bring about.
     if (t < 0 || t >= int(m_readingFields.size()))
         throw AppError(ErrorKind::SubscriptOutOfRange, ErrorTexts::tr("Subscript out of range"));
     return fmtEngValue(m_readingFields[size_t(t)], Quantity(t), m_units);

@@ -1,6 +1,5 @@
 #include "link/testernumber.h"
 
-#include "common/apperror.h"
 #include "common/numericvalue.h"
 
 #include <QVarLengthArray>
@@ -102,7 +101,7 @@ std::optional<double> testerNumber(const QString &field)
     return testerNumber(std::string_view(latin.constData(), std::size_t(latin.size())));
 }
 
-float judgedValue(double value, Quantity quantity)
+Result<float> judgedValue(double value, Quantity quantity)
 {
     return toSingle(quantity == Quantity::Resistance ? value * 1000.0 : value);
 }
@@ -112,11 +111,10 @@ std::optional<float> readingValueOf(const QString &field, Quantity quantity)
     const std::optional<double> value = testerNumber(field);
     if (!value)
         return std::nullopt;
-    try {
-        return judgedValue(*value, quantity);
-    } catch (const AppError &) {
+    const Result<float> judged = judgedValue(*value, quantity);
+    if (!judged)
         return std::nullopt;
-    }
+    return *judged;
 }
 
 QString testerNotation(double value)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QString>
 
 #include <optional>
@@ -34,9 +36,9 @@ std::optional<double> testerNumber(std::string_view field);
 std::optional<double> testerNumber(const QString &field);
 
 // A field's value in its table's unit (ohms x 1000, volts as they are),
-// rounded to a 32-bit float. Throws AppError(ErrorKind::Overflow) when the
-// result leaves the float range.
-float judgedValue(double value, Quantity quantity);
+// rounded to a 32-bit float. Fails with ErrorKind::Overflow when the result
+// leaves the float range.
+Result<float> judgedValue(double value, Quantity quantity);
 
 // The value a reply field is judged as, or nullopt when the field is no
 // reading: not wholly a number, or a value that leaves the float range.

@@ -465,8 +465,10 @@ QStringList replyFields(const TesterProfile &profile, const QString &line)
         rest = line.trimmed().replace(blanks, QStringLiteral(" "));
         separator = QStringLiteral(" ");
     }
+    // Room for every piece the splitter writes (ten, the rest in the last),
+    // so splitting cannot run out of places.
     QVector<QString> fields(TesterProfile::kMaxFieldIndex + 2);
-    const qint16 last = splitFields(rest, fields, separator);
+    const qint16 last = splitFields(rest, fields, separator).valueOr(qint16(fields.size() - 1));
     return QStringList(fields.begin(), fields.begin() + last + 1);
 }
 
@@ -520,7 +522,7 @@ QByteArray encodeReply(const TesterProfile &profile, double ohms, double volts, 
     return fields.join(profile.separator).toLatin1() + profile.replyEnd;
 }
 
-ProfileLoad parseTesterProfile(const QByteArray &json, const QString &origin)
+Result<TesterProfile> parseTesterProfile(const QByteArray &json, const QString &origin)
 {
     ProfileReader reader(origin);
     QJsonParseError parseError;
@@ -529,11 +531,11 @@ ProfileLoad parseTesterProfile(const QByteArray &json, const QString &origin)
         // The line the fault is on helps more than a byte offset.
         const int lineNumber = int(json.left(parseError.offset).count('\n')) + 1;
         reader.fail(QString(), ProfileTexts::tr("is not valid JSON: %1 on line %2").arg(parseError.errorString()).arg(lineNumber));
-        return {std::nullopt, reader.error()};
+        return Failure(reader.error());
     }
     if (!document.isObject()) {
         reader.fail(QString(), ProfileTexts::tr("must hold one object { ... }"));
-        return {std::nullopt, reader.error()};
+        return Failure(reader.error());
     }
 
     const QJsonObject root = document.object();
@@ -566,7 +568,7 @@ ProfileLoad parseTesterProfile(const QByteArray &json, const QString &origin)
         profile.replyTimeout = std::chrono::milliseconds(qint64(*timeout));
     readReply(reader, root, profile);
     if (reader.failed())
-        return {std::nullopt, reader.error()};
+        return Failure(reader.error());
 
     if (profile.pushes()) {
         if (request && !request->isEmpty())
@@ -581,15 +583,15 @@ ProfileLoad parseTesterProfile(const QByteArray &json, const QString &origin)
     if (!profile.pushes() && profile.requestEnd.isEmpty())
         reader.fail(QStringLiteral("requestEnd"), ProfileTexts::tr("is empty; mode \"query\" needs a line end after the request"));
     if (reader.failed())
-        return {std::nullopt, reader.error()};
-    return {std::move(profile), QString()};
+        return Failure(reader.error());
+    return profile;
 }
 
-ProfileLoad readTesterProfileFile(const QString &path)
+Result<TesterProfile> readTesterProfileFile(const QString &path)
 {
     const QFileInfo info(path);
     const auto refuse = [&path](const QString &why) {
-        return ProfileLoad{std::nullopt, ProfileTexts::tr("Tester profile %1: %2.").arg(path, why)};
+        return Failure(ErrorKind::FileIo, ProfileTexts::tr("Tester profile %1: %2.").arg(path, why));
     };
     if (!info.exists())
         return refuse(ProfileTexts::tr("the file is missing"));
@@ -609,10 +611,10 @@ const QList<TesterProfile> &builtInProfiles()
     static const QList<TesterProfile> profiles = [] {
         QList<TesterProfile> list;
         for (const BuiltIn &builtIn : kBuiltIns) {
-            ProfileLoad load = parseTesterProfile(QByteArray(builtIn.json), QStringLiteral("built-in"));
-            Q_ASSERT_X(load.profile, "builtInProfiles", qPrintable(load.error));
-            if (load.profile)
-                list << *load.profile;
+            const Result<TesterProfile> load = parseTesterProfile(QByteArray(builtIn.json), QStringLiteral("built-in"));
+            Q_ASSERT_X(load, "builtInProfiles", qPrintable(load.errorString()));
+            if (load)
+                list << *load;
         }
         return list;
     }();

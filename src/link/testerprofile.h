@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/result.h"
 #include "link/testernumber.h"
 #include "platform/serialport.h"
 
@@ -107,23 +108,14 @@ DecodedReply decodeReply(const TesterProfile &profile, const QString &line);
 // no-reading value). Used by the simulated tester and the tests.
 QByteArray encodeReply(const TesterProfile &profile, double ohms, double volts, const QString &testerWord = {});
 
-// A profile or what is wrong with it.
-struct ProfileLoad
-{
-    std::optional<TesterProfile> profile;
-    // Names the file, the key and what is wrong with it.
-    QString error;
-
-    explicit operator bool() const { return profile.has_value(); }
-};
-
 // Reads a profile from its JSON text. origin names the file in messages.
 // Every key is checked: a missing or unknown key, a wrong type, a value out of
-// range or keys that contradict each other refuse the whole profile.
-ProfileLoad parseTesterProfile(const QByteArray &json, const QString &origin);
+// range or keys that contradict each other refuse the whole profile, with a
+// text that names the file, the key and what is wrong with it.
+Result<TesterProfile> parseTesterProfile(const QByteArray &json, const QString &origin);
 
 // Reads a profile file (a regular file of at most kMaxProfileFileSize bytes).
-ProfileLoad readTesterProfileFile(const QString &path);
+Result<TesterProfile> readTesterProfileFile(const QString &path);
 inline constexpr qint64 kMaxProfileFileSize = 64 * 1024;
 
 // The profiles the program brings: "default" (today's tester, first),

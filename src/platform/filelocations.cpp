@@ -1,5 +1,6 @@
 #include "platform/filelocations.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -9,6 +10,11 @@
 #endif
 
 namespace {
+struct LocationTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(FileLocations)
+};
+
 const QString kReadme = QStringLiteral("readmeE.txt");
 const QString kProgramName = QStringLiteral("bin4870");
 } // namespace
@@ -51,11 +57,16 @@ FileLocations FileLocations::detect(const QString &programDir, const QString &co
     return choose(facts);
 }
 
-bool FileLocations::makeSettingsDir() const
+Status FileLocations::makeSettingsDir() const
 {
-    if (!perUser)
-        return QFileInfo(settingsDir).isDir();
-    return QDir().mkpath(settingsDir);
+    const QString shown = QDir::toNativeSeparators(settingsDir);
+    if (!perUser) {
+        if (!QFileInfo(settingsDir).isDir())
+            return Failure(ErrorKind::FileIo, LocationTexts::tr("The folder %1 is missing").arg(shown));
+    } else if (!QDir().mkpath(settingsDir)) {
+        return Failure(ErrorKind::FileIo, LocationTexts::tr("The folder %1 cannot be created").arg(shown));
+    }
+    return {};
 }
 
 QString programConfigDir()

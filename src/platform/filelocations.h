@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QString>
 
 // Where the program keeps the files a user keeps: Settings.ini and the COMn
@@ -49,8 +51,8 @@ struct FileLocations
     static FileLocations detect(const QString &programDir, const QString &configDir);
 
     // Creates settingsDir when it is the user's own folder and missing.
-    // A portable program's folder is never re-created. False on failure.
-    bool makeSettingsDir() const;
+    // A portable program's folder is never re-created: it fails when missing.
+    Status makeSettingsDir() const;
 };
 
 // The per-user configuration folder of the main program, for tools that run

@@ -1,6 +1,5 @@
 #include "platform/qtserialport.h"
 
-#include "common/apperror.h"
 #include "platform/porterrors.h"
 
 #include <QCoreApplication>
@@ -90,15 +89,15 @@ QtSerialPort::~QtSerialPort()
         m_serial.close();
 }
 
-void QtSerialPort::setCommPort(qint16 port)
+Status QtSerialPort::setCommPort(qint16 port)
 {
     if (m_serial.isOpen())
-        throw AppError(ErrorKind::PortOpenFailed,
-                       PortTexts::tr("Cannot change the port number while %1 is open")
-                           .arg(portLabel()));
+        return Failure(ErrorKind::PortOpenFailed,
+                       PortTexts::tr("Cannot change the port number while %1 is open").arg(portLabel()));
     if (port != m_commPort)
         m_device.clear(); // another port: reopen() has nothing to go back to
     m_commPort = port;
+    return {};
 }
 
 qint16 QtSerialPort::commPort() const
@@ -111,30 +110,32 @@ bool QtSerialPort::portOpen() const
     return m_serial.isOpen();
 }
 
-void QtSerialPort::setPortOpen(bool open)
+Status QtSerialPort::setPortOpen(bool open)
 {
     if (open) {
         if (!m_serial.isOpen())
-            this->open(serialDevicePath(m_commPort, m_programDir));
+            return this->open(serialDevicePath(m_commPort, m_programDir));
     } else if (m_serial.isOpen()) {
         m_serial.close();
     }
+    return {};
 }
 
-void QtSerialPort::reopen()
+Status QtSerialPort::reopen()
 {
     // Never opened: nothing to go back to but what the number names.
     if (m_device.isEmpty())
-        setPortOpen(true);
-    else if (!m_serial.isOpen())
-        open(m_device);
+        return setPortOpen(true);
+    if (!m_serial.isOpen())
+        return open(m_device);
+    return {};
 }
 
-void QtSerialPort::open(const QString &device)
+Status QtSerialPort::open(const QString &device)
 {
     const QString name = QStringLiteral("COM%1").arg(m_commPort);
     if (m_commPort < 1)
-        throw AppError(ErrorKind::PortOpenFailed,
+        return Failure(ErrorKind::PortOpenFailed,
                        PortTexts::tr("Cannot open serial port %1: there is no such port").arg(name));
 
     m_device = device;
@@ -159,7 +160,7 @@ void QtSerialPort::open(const QString &device)
         const QString reason = m_serial.errorString();
         const PortOpenProblem problem = classifyOpenFailure(m_serial.error(), target);
         m_serial.clearError();
-        throw AppError(ErrorKind::PortOpenFailed, portOpenFailureText(m_commPort, m_device, problem, reason));
+        return Failure(ErrorKind::PortOpenFailed, portOpenFailureText(m_commPort, m_device, problem, reason));
     }
 
     // Some converters and instruments power their line drivers from DTR. A
@@ -169,21 +170,23 @@ void QtSerialPort::open(const QString &device)
     m_serial.setDataTerminalReady(true);
     m_ignoreErrors = false;
     m_serial.clearError();
+    return {};
 }
 
-void QtSerialPort::clearInBuffer()
+Status QtSerialPort::clearInBuffer()
 {
     if (!m_serial.isOpen())
-        throwNotOpen(QT_TRANSLATE_NOOP("SerialPort", "clear the input of"));
+        return notOpen(QT_TRANSLATE_NOOP("SerialPort", "clear the input of"));
     m_serial.clear(QSerialPort::Input);
+    return {};
 }
 
-void QtSerialPort::output(const QByteArray &data)
+Status QtSerialPort::output(const QByteArray &data)
 {
     if (!m_serial.isOpen())
-        throwNotOpen(QT_TRANSLATE_NOOP("SerialPort", "write to"));
+        return notOpen(QT_TRANSLATE_NOOP("SerialPort", "write to"));
     if (m_serial.bytesToWrite() + data.size() > kTransmitBufferSize)
-        throw AppError(ErrorKind::PortIoFailed,
+        return Failure(ErrorKind::PortIoFailed,
                        PortTexts::tr("Cannot write to serial port %1: %2 bytes do not fit the transmit buffer "
                                      "(%3 bytes, %4 still waiting)")
                            .arg(portLabel())
@@ -199,15 +202,16 @@ void QtSerialPort::output(const QByteArray &data)
     if (written != data.size() || !m_ioError.isEmpty()) {
         const QString reason = m_ioError.isEmpty() ? m_serial.errorString() : m_ioError;
         m_serial.clearError();
-        throw AppError(ErrorKind::PortIoFailed,
+        return Failure(ErrorKind::PortIoFailed,
                        PortTexts::tr("Cannot write to serial port %1: %2").arg(portLabel(), reason));
     }
+    return {};
 }
 
-QByteArray QtSerialPort::input()
+Result<QByteArray> QtSerialPort::input()
 {
     if (!m_serial.isOpen())
-        throwNotOpen(QT_TRANSLATE_NOOP("SerialPort", "read from"));
+        return notOpen(QT_TRANSLATE_NOOP("SerialPort", "read from"));
     // One read hands over at most a receive buffer's worth; what is left is
     // announced again once the caller is done with this piece.
     QByteArray data = m_serial.read(kReceiveBufferSize);
@@ -259,12 +263,12 @@ QString QtSerialPort::portLabel() const
     return describeDevice(m_commPort, m_device);
 }
 
-void QtSerialPort::throwNotOpen(const char *operation) const
+Failure QtSerialPort::notOpen(const char *operation) const
 {
     QString text = PortTexts::tr("Cannot %1 serial port COM%2: the port is not open")
                        .arg(PortTexts::tr(operation))
                        .arg(m_commPort);
     if (!m_closedBecause.isEmpty())
         text += PortTexts::tr(" (closed after: %1)").arg(m_closedBecause);
-    throw AppError(ErrorKind::PortNotOpen, text);
+    return Failure(ErrorKind::PortNotOpen, text);
 }

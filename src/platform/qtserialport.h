@@ -30,19 +30,19 @@ public:
     QtSerialPort(const QtSerialPort &) = delete;
     QtSerialPort &operator=(const QtSerialPort &) = delete;
 
-    void setCommPort(qint16 port) override;
+    Status setCommPort(qint16 port) override;
     qint16 commPort() const override;
 
     void setLineSettings(const LineSettings &settings) override { m_lineSettings = settings; }
     const LineSettings &lineSettings() const { return m_lineSettings; }
 
     bool portOpen() const override;
-    void setPortOpen(bool open) override;
-    void reopen() override;
+    Status setPortOpen(bool open) override;
+    Status reopen() override;
 
-    void clearInBuffer() override;
-    void output(const QByteArray &data) override;
-    QByteArray input() override;
+    Status clearInBuffer() override;
+    Status output(const QByteArray &data) override;
+    Result<QByteArray> input() override;
 
     // Bytes received and held for the next input(); lets a caller see that data
     // has arrived without taking it.
@@ -53,11 +53,11 @@ public:
 
 private:
     // Opens device, which names port number m_commPort.
-    void open(const QString &device);
+    Status open(const QString &device);
     void onError(QSerialPort::SerialPortError error);
     QString portLabel() const;
     // operation: a verb phrase marked for translation in the context "SerialPort".
-    [[noreturn]] void throwNotOpen(const char *operation) const;
+    Failure notOpen(const char *operation) const;
 
     QString m_programDir;
     qint16 m_commPort = 1;

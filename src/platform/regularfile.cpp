@@ -50,7 +50,7 @@ QString shown(const QString &path)
 
 } // namespace
 
-Kind kindOf(const QString &path, QString *errorText)
+Result<Kind> kindOf(const QString &path)
 {
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) == 0)
@@ -60,9 +60,7 @@ Kind kindOf(const QString &path, QString *errorText)
     // missing too, opening then says why.
     if (errorNumber == ENOENT || errorNumber == ENOTDIR)
         return Kind::Missing;
-    if (errorText)
-        *errorText = systemText(errorNumber);
-    return Kind::Unknown;
+    return Failure(ErrorKind::FileIo, systemText(errorNumber));
 }
 
 bool isSymbolicLink(const QString &path)
@@ -100,45 +98,37 @@ QString refusalText(const QString &path, Kind kind)
     return FileTexts::tr("%1 is %2, not a regular file").arg(shown(path), describe(kind));
 }
 
-Opened open(const QString &path, int flags)
+Result<int> open(const QString &path, int flags)
 {
-    Opened result;
+    const auto failed = [](const QString &text) { return Failure(ErrorKind::FileIo, text); };
     const QByteArray name = QFile::encodeName(path);
     // Looked at before opening: opening a device can have effects of its own.
-    const Kind before = kindOf(path);
-    if (const QString refusal = refusalText(path, before); !refusal.isEmpty()) {
-        result.error = refusal;
-        return result;
-    }
+    const Kind before = kindOf(path).valueOr(Kind::Unknown);
+    if (const QString refusal = refusalText(path, before); !refusal.isEmpty())
+        return failed(refusal);
     const int fd = ::open(name.constData(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) {
         const int errorNumber = errno;
         // Only a pipe without a reader answers a non-blocking open for writing
         // with ENXIO: it turned up after the look above.
         if (errorNumber == ENXIO)
-            result.error = refusalText(path, Kind::Pipe);
-        else
-            result.error = QStringLiteral("%1: %2").arg(shown(path), systemText(errorNumber));
-        return result;
+            return failed(refusalText(path, Kind::Pipe));
+        return failed(QStringLiteral("%1: %2").arg(shown(path), systemText(errorNumber)));
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         const Kind kind = kindOfMode(info.st_mode);
         ::close(fd);
-        result.error = refusalText(path, kind == Kind::Regular ? Kind::Unknown : kind);
-        if (result.error.isEmpty())
-            result.error = FileTexts::tr("%1 is not a regular file").arg(shown(path));
-        return result;
+        const QString refusal = refusalText(path, kind == Kind::Regular ? Kind::Unknown : kind);
+        return failed(refusal.isEmpty() ? FileTexts::tr("%1 is not a regular file").arg(shown(path)) : refusal);
     }
     const int status = ::fcntl(fd, F_GETFL);
     if (status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) {
         const int errorNumber = errno;
         ::close(fd);
-        result.error = QStringLiteral("%1: %2").arg(shown(path), systemText(errorNumber));
-        return result;
+        return failed(QStringLiteral("%1: %2").arg(shown(path), systemText(errorNumber)));
     }
-    result.fd = fd;
-    return result;
+    return fd;
 }
 
 std::optional<Identity> identityOf(int fd)
@@ -149,17 +139,16 @@ std::optional<Identity> identityOf(int fd)
     return Identity{info.st_dev, info.st_ino};
 }
 
-std::optional<Identity> identityOf(const QString &path, int *errorNumber)
+Result<std::optional<Identity>> identityOf(const QString &path)
 {
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
-        if (errorNumber)
-            *errorNumber = errno;
-        return std::nullopt;
+        const int errorNumber = errno;
+        if (errorNumber == ENOENT || errorNumber == ENOTDIR)
+            return std::optional<Identity>();
+        return Failure(ErrorKind::FileIo, systemText(errorNumber));
     }
-    if (errorNumber)
-        *errorNumber = 0;
-    return Identity{info.st_dev, info.st_ino};
+    return std::optional<Identity>(Identity{info.st_dev, info.st_ino});
 }
 
 } // namespace regularfile

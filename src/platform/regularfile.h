@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QString>
 
 #include <optional>
@@ -15,9 +17,9 @@ namespace regularfile {
 enum class Kind { Missing, Regular, Directory, Pipe, CharacterDevice, BlockDevice, Socket, Unknown };
 
 // What stands at path, following symbolic links. A path that cannot be looked
-// at (no permission on a folder, a name too long) counts as Unknown;
-// errorText then holds the system's reason.
-Kind kindOf(const QString &path, QString *errorText = nullptr);
+// at (no permission on a folder, a name too long) fails with the system's
+// reason; a missing folder on the way counts as Missing.
+Result<Kind> kindOf(const QString &path);
 
 // The same without following a final symbolic link; a link gives Symlink.
 bool isSymbolicLink(const QString &path);
@@ -29,17 +31,12 @@ QString describe(Kind kind);
 // Regular and Unknown; empty otherwise.
 QString refusalText(const QString &path, Kind kind);
 
-struct Opened
-{
-    int fd = -1;   // owned by the caller; -1 when refused or failed
-    QString error; // why, naming the path
-};
-
 // Opens path with the open(2) flags given (O_RDONLY, or O_WRONLY | O_APPEND |
 // O_CREAT, ...), only when it is a regular file or, with O_CREAT, missing.
 // Never blocks: the file is opened non-blocking, checked on its descriptor and
-// only then switched to ordinary blocking I/O.
-Opened open(const QString &path, int flags);
+// only then switched to ordinary blocking I/O. The descriptor is the caller's;
+// a failure (ErrorKind::FileIo) says why and names the path.
+Result<int> open(const QString &path, int flags);
 
 // Device and inode of a file: two names lead to the same file when these match.
 struct Identity
@@ -53,8 +50,10 @@ struct Identity
     bool operator!=(const Identity &other) const { return !(*this == other); }
 };
 
+// Nothing when the descriptor cannot be looked at.
 std::optional<Identity> identityOf(int fd);
-// Nothing when the path leads nowhere. errorNumber (if given) receives errno.
-std::optional<Identity> identityOf(const QString &path, int *errorNumber = nullptr);
+// Nothing when the path leads nowhere (it, or a folder on the way, is
+// missing); fails with the system's reason when it cannot be looked at.
+Result<std::optional<Identity>> identityOf(const QString &path);
 
 } // namespace regularfile

@@ -79,13 +79,9 @@ QString comPortCaption(qint16 port, const QString &linkDir)
     return caption;
 }
 
-bool linkComPort(qint16 port, const QString &device, const QString &linkDir, QString *error)
+Status linkComPort(qint16 port, const QString &device, const QString &linkDir)
 {
-    auto fail = [error](const QString &reason) {
-        if (error)
-            *error = reason;
-        return false;
-    };
+    const auto fail = [](const QString &reason) { return Failure(ErrorKind::FileIo, reason); };
     if (device.isEmpty())
         return fail(DeviceTexts::tr("no device was named"));
     if (!QDir().mkpath(linkDir))
@@ -104,5 +100,5 @@ bool linkComPort(qint16 port, const QString &device, const QString &linkDir, QSt
         QFile::remove(staged);
         return fail(DeviceTexts::tr("cannot replace %1: %2").arg(link, reason));
     }
-    return true;
+    return {};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QList>
 #include <QString>
 
@@ -38,5 +40,5 @@ QString comPortCaption(qint16 port, const QString &linkDir);
 
 // Creates or replaces the link COMn in linkDir so that it leads to device; the
 // folder is created when missing. The link is swapped in one step, so the old
-// one stays when anything fails. On failure returns false with the reason.
-bool linkComPort(qint16 port, const QString &device, const QString &linkDir, QString *error);
+// one stays when anything fails, and the failure gives the reason.
+Status linkComPort(qint16 port, const QString &device, const QString &linkDir);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -29,9 +31,9 @@ struct LineSettings
 // The serial line to the tester, with the operations the program uses.
 // Line settings as last given to setLineSettings (LineSettings' defaults until
 // then); a receive buffer of 1024 bytes and a transmit buffer of 512.
-// Every failure throws AppError with a number and a description that names the
-// device tried; an operation that needs an open port on a closed one throws
-// ErrorKind::PortNotOpen.
+// Every failure is returned with its kind (PortOpenFailed, PortNotOpen,
+// PortIoFailed) and a text that names the device tried; an operation that needs
+// an open port fails on a closed one with ErrorKind::PortNotOpen.
 //
 // Nothing here waits: received bytes are announced by dataArrived() and a port
 // that fails under the program by portLost().
@@ -50,7 +52,7 @@ public:
     ~SerialPort() override = default;
 
     // Port number, 1 = COM1. Only while the port is closed.
-    virtual void setCommPort(qint16 port) = 0;
+    virtual Status setCommPort(qint16 port) = 0;
     virtual qint16 commPort() const = 0;
 
     // Applied when the port is opened next. A port that has no settings of its
@@ -59,21 +61,21 @@ public:
 
     virtual bool portOpen() const = 0;
     // true opens the port with the line settings, false closes it.
-    virtual void setPortOpen(bool open) = 0;
+    virtual Status setPortOpen(bool open) = 0;
     // Opens the port again on the device it was last opened on, for a line lost
     // during a session: the port number is not looked up afresh, so the line
-    // comes back on the same device or not at all. Throws like setPortOpen.
-    virtual void reopen() { setPortOpen(true); }
+    // comes back on the same device or not at all. Fails like setPortOpen.
+    virtual Status reopen() { return setPortOpen(true); }
 
     // Discards every received byte not yet read (InBufferCount = 0).
-    virtual void clearInBuffer() = 0;
-    // Transmits the bytes; throws ErrorKind::PortIoFailed when they do not fit
-    // the transmit buffer beside the bytes still waiting there.
-    virtual void output(const QByteArray &data) = 0;
+    virtual Status clearInBuffer() = 0;
+    // Transmits the bytes; fails with ErrorKind::PortIoFailed when they do not
+    // fit the transmit buffer beside the bytes still waiting there.
+    virtual Status output(const QByteArray &data) = 0;
     // What was received and not yet read, possibly empty, at most
     // kReceiveBufferSize bytes; reading removes it. Bytes left over are
     // announced again with dataArrived().
-    virtual QByteArray input() = 0;
+    virtual Result<QByteArray> input() = 0;
 
 Q_SIGNALS:
     // New bytes wait to be taken with input().

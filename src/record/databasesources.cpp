@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 
 namespace {
 // The translation context of the texts this file shows.
@@ -82,7 +83,10 @@ std::optional<qint64> journalStamp(const QString &text)
 
 RecordReading readingOf(double ohms, double volts, qint64 stamp)
 {
-    return RecordReading{judgedValue(ohms, Quantity::Resistance), judgedValue(volts, Quantity::Voltage), stamp};
+    // A counted cell's values always fit a float; one beyond its range reads as infinite.
+    const float beyond = std::numeric_limits<float>::infinity();
+    return RecordReading{judgedValue(ohms, Quantity::Resistance).valueOr(ohms < 0 ? -beyond : beyond),
+                         judgedValue(volts, Quantity::Voltage).valueOr(volts < 0 ? -beyond : beyond), stamp};
 }
 
 // The WHERE clause of a filter and its values in order; `time` is the column
@@ -307,17 +311,19 @@ bool JournalSource::load(QString *error)
     return connection.ok(error) && readBenches(connection, kJournalBenches, &m_benches, error);
 }
 
-bool JournalSource::read(const RecordFilter &filter, const RecordVisitor &visit, QString *error)
+Status JournalSource::read(const RecordFilter &filter, const RecordVisitor &visit)
 {
+    QString failure;
+    QString *const error = &failure;
     JournalConnection connection(m_path);
     if (!connection.ok(error))
-        return false;
+        return Failure(failure);
     const Condition c = condition(filter, kJournalTime, QStringLiteral("?"), QLatin1Char('T'));
     QSqlQuery query(connection.db());
     if (!run(query,
              QStringLiteral("SELECT bench, measured_at, resistance_ohm, voltage_v FROM cells%1 ORDER BY seq").arg(c.sql),
              c.values, error))
-        return false;
+        return Failure(failure);
     QString lastBench;
     int benchIndex = -1;
     while (query.next()) {
@@ -330,29 +336,31 @@ bool JournalSource::read(const RecordFilter &filter, const RecordVisitor &visit,
         if (!stamp)
             continue;
         if (!visit(benchIndex, readingOf(query.value(2).toDouble(), query.value(3).toDouble(), *stamp)))
-            return true;
+            return {};
     }
-    if (query.lastError().isValid()) {
-        setError(error, driverText(query.lastError()));
-        return false;
-    }
-    return true;
+    if (query.lastError().isValid())
+        return Failure(driverText(query.lastError()));
+    return {};
 }
 
-bool JournalSource::setups(const RecordFilter &filter, std::vector<SetupInForce> *found, QString *error)
+Result<std::vector<SetupInForce>> JournalSource::setups(const RecordFilter &filter)
 {
+    QString failure;
+    std::vector<SetupInForce> found;
     JournalConnection connection(m_path);
-    if (!connection.ok(error))
-        return false;
+    if (!connection.ok(&failure))
+        return Failure(failure);
     const Condition c = condition(filter, kJournalTime, QStringLiteral("?"), QLatin1Char('T'));
     QSqlQuery query(connection.db());
-    return readSetups(query,
+    if (!readSetups(query,
                       QStringLiteral("SELECT c.setup_hash, coalesce(s.setup, ''), c.n, c.last FROM"
                                      " (SELECT setup_hash, count(*) AS n, max(seq) AS latest,"
                                      " max(measured_at) AS last FROM cells%1 GROUP BY setup_hash) c"
                                      " LEFT JOIN bin_setups s ON s.hash = c.setup_hash ORDER BY c.latest")
                               .arg(c.sql),
-                      c.values, [](const QVariant &v) { return journalStamp(v.toString()); }, found, error);
+                      c.values, [](const QVariant &v) { return journalStamp(v.toString()); }, &found, &failure))
+        return Failure(failure);
+    return found;
 }
 
 // --- CentralSource ------------------------------------------------------------------
@@ -377,16 +385,22 @@ bool CentralSource::load(QString *error)
     return true;
 }
 
-bool CentralSource::read(const RecordFilter &filter, const RecordVisitor &visit, QString *error)
+Status CentralSource::read(const RecordFilter &filter, const RecordVisitor &visit)
 {
-    return pass(filter, false, visit, error);
+    QString failure;
+    if (!pass(filter, false, visit, &failure))
+        return Failure(failure);
+    return {};
 }
 
-bool CentralSource::readValues(const RecordFilter &filter, const RecordVisitor &visit, QString *error)
+Status CentralSource::readValues(const RecordFilter &filter, const RecordVisitor &visit)
 {
     // The bench's name and the time cost the server and the driver about as
     // much as the values.
-    return pass(filter, true, visit, error);
+    QString failure;
+    if (!pass(filter, true, visit, &failure))
+        return Failure(failure);
+    return {};
 }
 
 bool CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const RecordVisitor &visit, QString *error)
@@ -445,11 +459,13 @@ bool CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const Reco
     return true;
 }
 
-bool CentralSource::setups(const RecordFilter &filter, std::vector<SetupInForce> *found, QString *error)
+Result<std::vector<SetupInForce>> CentralSource::setups(const RecordFilter &filter)
 {
+    std::vector<SetupInForce> found;
+    QString error;
     CentralConnection connection(m_settings);
-    if (!connection.ok(error))
-        return false;
+    if (!connection.ok(&error))
+        return Failure(error);
     const Condition c = condition(filter, kCentralTime, kCentralTimeValue, QLatin1Char(' '));
     QSqlQuery query(connection.db());
     QString failure;
@@ -460,12 +476,10 @@ bool CentralSource::setups(const RecordFilter &filter, std::vector<SetupInForce>
                                    " FROM cells%1 GROUP BY setup_hash) c"
                                    " LEFT JOIN bin_setups s ON s.hash = c.setup_hash ORDER BY c.last")
                             .arg(c.sql),
-                    c.values, [](const QVariant &v) { return std::optional<qint64>(v.toLongLong()); }, found,
-                    &failure)) {
-        setError(error, connection.describe(failure));
-        return false;
-    }
-    return true;
+                    c.values, [](const QVariant &v) { return std::optional<qint64>(v.toLongLong()); }, &found,
+                    &failure))
+        return Failure(connection.describe(failure));
+    return found;
 }
 
 // --- Line view ----------------------------------------------------------------------

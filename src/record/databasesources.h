@@ -33,8 +33,8 @@ public:
 
     QString description() const override;
     QStringList benches() const override { return m_benches; }
-    bool read(const RecordFilter &filter, const RecordVisitor &visit, QString *error) override;
-    bool setups(const RecordFilter &filter, std::vector<SetupInForce> *found, QString *error) override;
+    Status read(const RecordFilter &filter, const RecordVisitor &visit) override;
+    Result<std::vector<SetupInForce>> setups(const RecordFilter &filter) override;
 
 private:
     QString m_path;
@@ -50,9 +50,9 @@ public:
 
     QString description() const override;
     QStringList benches() const override { return m_benches; }
-    bool read(const RecordFilter &filter, const RecordVisitor &visit, QString *error) override;
-    bool readValues(const RecordFilter &filter, const RecordVisitor &visit, QString *error) override;
-    bool setups(const RecordFilter &filter, std::vector<SetupInForce> *found, QString *error) override;
+    Status read(const RecordFilter &filter, const RecordVisitor &visit) override;
+    Status readValues(const RecordFilter &filter, const RecordVisitor &visit) override;
+    Result<std::vector<SetupInForce>> setups(const RecordFilter &filter) override;
 
     const CentralSettings &settings() const { return m_settings; }
 

@@ -1,12 +1,10 @@
 #include "record/datafile.h"
 
-#include "common/apperror.h"
 #include "record/recordline.h"
 
 #include <QCoreApplication>
 #include <QDir>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -18,34 +16,34 @@ struct DataFileTexts
 };
 } // namespace
 
-void DataFile::open(const QString &path)
+Status DataFile::open(const QString &path)
 {
     close();
     m_path = path;
     if (!openPath()) {
         m_path.clear();
-        throw AppError(ErrorKind::FileIo, m_error);
+        return Failure(ErrorKind::FileIo, m_error);
     }
+    return {};
 }
 
 bool DataFile::openPath()
 {
-    const regularfile::Opened opened =
-            regularfile::open(m_path, O_WRONLY | O_APPEND | O_CREAT);
-    if (opened.fd < 0) {
-        m_error = opened.error;
+    const Result<int> fd = regularfile::open(m_path, O_WRONLY | O_APPEND | O_CREAT);
+    if (!fd) {
+        m_error = fd.errorString();
         return false;
     }
     // Unbuffered: every record goes straight to the operating system, and a
     // failed write leaves nothing behind in a buffer to be written again with
     // the next record. No text mode: the line already ends in CR LF.
-    if (!m_file.open(opened.fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+    if (!m_file.open(*fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
                      QFileDevice::AutoCloseHandle)) {
-        ::close(opened.fd);
+        ::close(*fd);
         m_error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), m_file.errorString());
         return false;
     }
-    m_identity = regularfile::identityOf(opened.fd);
+    m_identity = regularfile::identityOf(*fd);
     m_error.clear();
     return true;
 }
@@ -63,27 +61,33 @@ bool DataFile::isOpen() const
     return m_file.isOpen();
 }
 
-bool DataFile::replacedAtPath() const
+QString DataFile::path() const
 {
-    int errorNumber = 0;
-    const std::optional<regularfile::Identity> atPath = regularfile::identityOf(m_path, &errorNumber);
-    if (!atPath)
-        // Gone (or its folder gone). A path that merely cannot be looked at
-        // right now (no search permission) keeps the open file.
-        return errorNumber == ENOENT || errorNumber == ENOTDIR;
-    return !m_identity || *atPath != *m_identity;
+    return QDir::toNativeSeparators(m_path);
 }
 
-RecordOutcome DataFile::writeRecord(const QDateTime &timeStamp, const QString &resistanceText,
-                                    const QString &voltageText, const QString &cellId,
-                                    const QString &testerWord)
+bool DataFile::replacedAtPath() const
 {
-    RecordOutcome outcome;
-    outcome.path = QDir::toNativeSeparators(m_path);
+    const Result<std::optional<regularfile::Identity>> atPath = regularfile::identityOf(m_path);
+    // A path that merely cannot be looked at right now (no search permission)
+    // keeps the open file.
+    if (!atPath)
+        return false;
+    // Gone (or its folder gone).
+    if (!*atPath)
+        return true;
+    return !m_identity || **atPath != *m_identity;
+}
+
+Result<RecordWritten> DataFile::writeRecord(const QDateTime &timeStamp, const QString &resistanceText,
+                                            const QString &voltageText, const QString &cellId,
+                                            const QString &testerWord)
+{
+    const auto notWritten = [this] { return Failure(ErrorKind::FileIo, m_error); };
+    RecordWritten outcome;
     if (m_path.isEmpty()) {
         m_error = DataFileTexts::tr("No data file is open");
-        outcome.reason = m_error;
-        return outcome;
+        return notWritten();
     }
     if (m_file.isOpen() && replacedAtPath()) {
         m_file.close();
@@ -91,10 +95,8 @@ RecordOutcome DataFile::writeRecord(const QDateTime &timeStamp, const QString &r
     }
     // Closed here or by an earlier reopen that failed: the path is tried again.
     if (!m_file.isOpen()) {
-        if (!openPath()) {
-            outcome.reason = m_error;
-            return outcome;
-        }
+        if (!openPath())
+            return notWritten();
         outcome.reopened = true;
     }
 
@@ -111,17 +113,15 @@ RecordOutcome DataFile::writeRecord(const QDateTime &timeStamp, const QString &r
     }
     if (written == line.size() && m_file.flush()) {
         m_error.clear();
-        outcome.written = true;
         return outcome;
     }
     m_error = m_file.errorString();
     if (m_error.isEmpty() || m_file.error() == QFileDevice::NoError)
-        m_error = DataFileTexts::tr("Could not write to %1").arg(outcome.path);
-    outcome.reason = m_error;
+        m_error = DataFileTexts::tr("Could not write to %1").arg(path());
     // Cut a partly written line off again, so the next record starts on a
     // line of its own and the file holds whole records only.
     if (written > 0)
         m_file.resize(sizeBefore);
     m_file.unsetError();
-    return outcome;
+    return notWritten();
 }

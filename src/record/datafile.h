@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/result.h"
 #include "platform/regularfile.h"
 
 #include <QDateTime>
@@ -8,20 +9,13 @@
 
 #include <optional>
 
-// What became of one record.
-struct RecordOutcome
+// A record that was written.
+struct RecordWritten
 {
-    bool written = false;
     // The file at the path had been deleted or replaced since it was opened:
     // the path was opened afresh (created when missing) for this record and
     // the ones after it.
     bool reopened = false;
-    // The data file's path as the operator typed it (native separators).
-    QString path;
-    // The system's reason when the record was not written.
-    QString reason;
-
-    explicit operator bool() const { return written; }
 };
 
 // The data file of a session: opened for appending (created when missing),
@@ -31,21 +25,26 @@ struct RecordOutcome
 class DataFile
 {
 public:
-    // Closes any open file first. Throws AppError(ErrorKind::FileIo) with a text
-    // that names the path and gives the reason when the file cannot be opened
-    // or is not a regular file.
-    void open(const QString &path);
+    // Closes any open file first. Fails (ErrorKind::FileIo) with a text that
+    // names the path and gives the reason when the file cannot be opened or is
+    // not a regular file.
+    Status open(const QString &path);
     void close();
     bool isOpen() const;
 
     // Appends one record to the file that is at the path now. When the open file
     // is no longer the one at its path (deleted, or another file moved there),
     // the path is opened afresh and the record goes there; when that fails the
-    // record is not written and the next record tries again. Never throws.
+    // record is not written and the next record tries again. A record not
+    // written fails with the system's reason (ErrorKind::FileIo).
     // cellId and testerWord: the further fields of recordLine(), when given.
-    RecordOutcome writeRecord(const QDateTime &timeStamp, const QString &resistanceText,
-                              const QString &voltageText, const QString &cellId = {},
-                              const QString &testerWord = {});
+    Result<RecordWritten> writeRecord(const QDateTime &timeStamp, const QString &resistanceText,
+                                      const QString &voltageText, const QString &cellId = {},
+                                      const QString &testerWord = {});
+    // The path records go to, as the operator typed it (native separators);
+    // empty after close() and after an open that failed.
+    QString path() const;
+    // Why the last open or record failed.
     QString errorString() const { return m_error; }
 
 private:

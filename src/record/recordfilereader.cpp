@@ -135,7 +135,11 @@ std::optional<RecordReading> parseRecordLine(std::string_view line)
     const std::optional<double> volts = testerNumber(fields[3]);
     if (!ohms || !volts || isOverflowMark(*ohms) || isOverflowMark(*volts))
         return std::nullopt;
-    // Below the overflow mark both fit a float: the cycle's own arithmetic.
+    // The cycle's own arithmetic; below the overflow mark both always fit a float.
+    const Result<float> resistance = judgedValue(*ohms, Quantity::Resistance);
+    const Result<float> voltage = judgedValue(*volts, Quantity::Voltage);
+    if (!resistance || !voltage)
+        return std::nullopt;
     const std::string_view date = fields[0];
     const std::string_view time = fields[1];
     const int year = twoDigits(date, 0) * 100 + twoDigits(date, 2);
@@ -146,26 +150,27 @@ std::optional<RecordReading> parseRecordLine(std::string_view line)
     const int second = twoDigits(time, 6);
     if (!isRealDateTime(year, month, day, hour, minute, second))
         return std::nullopt;
-    return RecordReading{judgedValue(*ohms, Quantity::Resistance), judgedValue(*volts, Quantity::Voltage),
-                         wallClockSeconds(year, month, day, hour, minute, second)};
+    return RecordReading{*resistance, *voltage, wallClockSeconds(year, month, day, hour, minute, second)};
 }
 
-RecordTail forEachRecord(const QString &path, qint64 fromOffset, const std::function<void(const RecordReading &)> &take,
-                         const ReadProgress &progress, const std::optional<regularfile::Identity> &readBefore)
+Result<RecordTail> forEachRecord(const QString &path, qint64 fromOffset,
+                                 const std::function<void(const RecordReading &)> &take,
+                                 const ReadProgress &progress,
+                                 const std::optional<regularfile::Identity> &readBefore)
 {
+    const auto failed = [](const QString &reason) { return Failure(ErrorKind::FileIo, reason); };
     RecordTail tail;
     // Like the data file itself: a regular file only, and opening never waits
     // (a named pipe would block here until something wrote to it).
-    const regularfile::Opened opened = regularfile::open(path, O_RDONLY);
+    const Result<int> fd = regularfile::open(path, O_RDONLY);
+    if (!fd)
+        return failed(fd.errorString());
     QFile file;
-    if (opened.fd < 0 || !file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        if (opened.fd >= 0)
-            ::close(opened.fd);
-        tail.error = opened.fd < 0 ? opened.error : file.errorString();
-        tail.startOffset = tail.endOffset = fromOffset;
-        return tail;
+    if (!file.open(*fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(*fd);
+        return failed(file.errorString());
     }
-    tail.file = regularfile::identityOf(opened.fd);
+    tail.file = regularfile::identityOf(*fd);
     tail.fileSize = file.size();
     // Another file moved to the path is read from its start, however long.
     const bool otherFile = readBefore && tail.file != readBefore;
@@ -174,10 +179,8 @@ RecordTail forEachRecord(const QString &path, qint64 fromOffset, const std::func
         fromOffset = 0;
     }
     tail.startOffset = tail.endOffset = fromOffset;
-    if (!file.seek(fromOffset)) {
-        tail.error = file.errorString();
-        return tail;
-    }
+    if (!file.seek(fromOffset))
+        return failed(file.errorString());
 
     // Only what the file held when the pass began: a file still growing is
     // read on by the next pass.
@@ -192,10 +195,8 @@ RecordTail forEachRecord(const QString &path, qint64 fromOffset, const std::func
         if (carried + std::size_t(want) > buffer.size())
             buffer.resize(carried + std::size_t(want));
         const qint64 got = file.read(buffer.data() + carried, want);
-        if (got < 0) {
-            tail.error = file.errorString();
-            break;
-        }
+        if (got < 0)
+            return failed(file.errorString());
         if (got == 0)
             break; // cut while being read
         done += got;
@@ -234,16 +235,17 @@ RecordTail forEachRecord(const QString &path, qint64 fromOffset, const std::func
     return tail;
 }
 
-RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress,
-                          const std::optional<regularfile::Identity> &readBefore)
+Result<RecordTail> readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress,
+                                  const std::optional<regularfile::Identity> &readBefore)
 {
     std::vector<RecordReading> readings;
     const qint64 size = QFileInfo(path).size();
     if (size > fromOffset && fromOffset >= 0)
         readings.reserve(std::size_t((size - fromOffset) / kShortestLikelyRecord));
-    RecordTail tail = forEachRecord(
+    Result<RecordTail> tail = forEachRecord(
         path, fromOffset, [&readings](const RecordReading &reading) { readings.push_back(reading); }, progress,
         readBefore);
-    tail.readings = std::move(readings);
+    if (tail)
+        tail->readings = std::move(readings);
     return tail;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/result.h"
 #include "platform/regularfile.h"
 
 #include <QString>
@@ -52,7 +53,6 @@ struct RecordTail
     bool restarted = false;    // the file was shorter than the offset asked for, or another one
     std::optional<regularfile::Identity> file; // the file read, for the next pass
     bool cancelled = false;    // progress asked to stop; the rest is unread
-    QString error;             // the file could not be opened or read
 };
 
 // Called after every chunk with the bytes read so far and the bytes the pass
@@ -66,12 +66,15 @@ using ReadProgress = std::function<bool(qint64 done, qint64 total)>;
 // file that is not `readBefore` (the RecordTail::file of the pass before),
 // such as a file moved over the path. A file that shrinks or grows while it
 // is read ends the pass at what was read. Only a regular file is read: a named
-// pipe, a device or a folder is refused at once with an error.
-RecordTail readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress = {},
-                          const std::optional<regularfile::Identity> &readBefore = std::nullopt);
+// pipe, a device or a folder is refused at once. A file that cannot be opened
+// or read fails (ErrorKind::FileIo) with the reason.
+Result<RecordTail> readRecordFile(const QString &path, qint64 fromOffset, const ReadProgress &progress = {},
+                                  const std::optional<regularfile::Identity> &readBefore = std::nullopt);
 
 // The same pass, handing each record to `take` in file order instead of
-// keeping it: the returned tail's readings stay empty.
-RecordTail forEachRecord(const QString &path, qint64 fromOffset, const std::function<void(const RecordReading &)> &take,
-                         const ReadProgress &progress = {},
-                         const std::optional<regularfile::Identity> &readBefore = std::nullopt);
+// keeping it: the returned tail's readings stay empty. A read that fails part
+// of the way has handed the records before the failure to `take`.
+Result<RecordTail> forEachRecord(const QString &path, qint64 fromOffset,
+                                 const std::function<void(const RecordReading &)> &take,
+                                 const ReadProgress &progress = {},
+                                 const std::optional<regularfile::Identity> &readBefore = std::nullopt);

@@ -36,20 +36,21 @@ void RecordNotices::reset()
     m_failuresInRow = 0;
 }
 
-std::optional<QString> RecordNotices::after(const RecordOutcome &outcome)
+std::optional<QString> RecordNotices::after(const Result<RecordWritten> &outcome, const QString &path)
 {
-    if (outcome.written) {
+    if (outcome) {
         m_failuresInRow = 0;
-        if (outcome.reopened)
-            return dataFileReplacedText(outcome.path);
+        if (outcome->reopened)
+            return dataFileReplacedText(path);
         return std::nullopt;
     }
-    if (m_failuresInRow > 0 && outcome.path == m_lastPath && outcome.reason == m_lastReason) {
+    const QString reason = outcome.errorString();
+    if (m_failuresInRow > 0 && path == m_lastPath && reason == m_lastReason) {
         ++m_failuresInRow;
     } else {
         m_failuresInRow = 1;
-        m_lastPath = outcome.path;
-        m_lastReason = outcome.reason;
+        m_lastPath = path;
+        m_lastReason = reason;
     }
     return recordNotSavedText(m_lastPath, m_lastReason, m_failuresInRow);
 }

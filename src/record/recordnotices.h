@@ -1,10 +1,12 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QString>
 
 #include <optional>
 
-struct RecordOutcome;
+struct RecordWritten;
 
 // What the operator is told about the records of a session. A counted cell
 // whose record could not be written is always reported, naming the file and
@@ -18,8 +20,9 @@ public:
     // A new session: nothing failed yet.
     void reset();
 
-    // The notice to show after a record, or nothing when all went as it should.
-    std::optional<QString> after(const RecordOutcome &outcome);
+    // The notice to show after a record written to (or not written to) the data
+    // file at path (native separators), or nothing when all went as it should.
+    std::optional<QString> after(const Result<RecordWritten> &outcome, const QString &path);
 
     // The run of identical failures that the last notice counted (0 after a
     // record that was written).

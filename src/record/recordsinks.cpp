@@ -17,13 +17,15 @@ struct SinkTexts
 
 std::optional<QString> DataFileSink::keep(const CellRecord &record, const BinSetup &)
 {
-    const RecordOutcome outcome = m_file.writeRecord(record.measuredAt, record.resistanceText, record.voltageText,
-                                                        m_writeCellIds ? record.cellId : QString(), record.testerWord);
-    if (!outcome.written) {
+    const Result<RecordWritten> outcome = m_file.writeRecord(record.measuredAt, record.resistanceText,
+                                                             record.voltageText,
+                                                             m_writeCellIds ? record.cellId : QString(), record.testerWord);
+    if (!outcome) {
         qCWarning(lcRecord, "counted cell %s,%s not saved to %s: %s", qUtf8Printable(record.resistanceText),
-                  qUtf8Printable(record.voltageText), qUtf8Printable(outcome.path), qUtf8Printable(outcome.reason));
+                  qUtf8Printable(record.voltageText), qUtf8Printable(m_file.path()),
+                  qUtf8Printable(outcome.errorString()));
     }
-    return m_notices.after(outcome);
+    return m_notices.after(outcome, m_file.path());
 }
 
 JournalSink::JournalSink(Journal &journal, QObject *parent) : QObject(parent), m_journal(journal) {}

@@ -57,37 +57,32 @@ QString DataFileSource::description() const
     return SourceTexts::tr("Data file %1").arg(QDir::toNativeSeparators(m_path));
 }
 
-bool DataFileSource::read(const RecordFilter &filter, const RecordVisitor &visit, QString *error)
+Status DataFileSource::read(const RecordFilter &filter, const RecordVisitor &visit)
 {
     m_linesNotRead = 0;
     if (!takesBench(filter, m_bench))
-        return true;
-    QString lookError;
-    const regularfile::Kind kind = regularfile::kindOf(m_path, &lookError);
-    if (kind != regularfile::Kind::Regular) {
-        if (error) {
-            const QString path = QDir::toNativeSeparators(m_path);
-            *error = kind == regularfile::Kind::Missing ? SourceTexts::tr("%1: no such data file").arg(path)
-                     : kind == regularfile::Kind::Unknown ? QStringLiteral("%1: %2").arg(path, lookError)
-                                                          : regularfile::refusalText(m_path, kind);
-        }
-        return false;
-    }
+        return {};
+    const Result<regularfile::Kind> kind = regularfile::kindOf(m_path);
+    const QString path = QDir::toNativeSeparators(m_path);
+    if (!kind)
+        return Failure(ErrorKind::FileIo, QStringLiteral("%1: %2").arg(path, kind.errorString()));
+    if (*kind == regularfile::Kind::Missing)
+        return Failure(ErrorKind::FileIo, SourceTexts::tr("%1: no such data file").arg(path));
+    if (*kind != regularfile::Kind::Regular)
+        return Failure(ErrorKind::FileIo, regularfile::refusalText(m_path, *kind));
     bool stopped = false;
-    const RecordTail tail = forEachRecord(
+    const Result<RecordTail> tail = forEachRecord(
         m_path, 0,
         [&](const RecordReading &reading) {
             if (!stopped && filter.takesTime(reading.stamp))
                 stopped = !visit(0, reading);
         },
         [&stopped](qint64, qint64) { return !stopped; });
-    m_linesNotRead = tail.linesNotRead;
-    if (!tail.error.isEmpty()) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), tail.error);
-        return false;
-    }
-    return true;
+    if (!tail)
+        return Failure(ErrorKind::FileIo,
+                       QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), tail.errorString()));
+    m_linesNotRead = tail->linesNotRead;
+    return {};
 }
 
 ReadingsSource::ReadingsSource(const std::vector<RecordReading> &readings, QString description, QString bench)
@@ -95,13 +90,13 @@ ReadingsSource::ReadingsSource(const std::vector<RecordReading> &readings, QStri
 {
 }
 
-bool ReadingsSource::read(const RecordFilter &filter, const RecordVisitor &visit, QString *)
+Status ReadingsSource::read(const RecordFilter &filter, const RecordVisitor &visit)
 {
     if (!takesBench(filter, m_bench))
-        return true;
+        return {};
     for (const RecordReading &reading : m_readings) {
         if (filter.takesTime(reading.stamp) && !visit(0, reading))
             break;
     }
-    return true;
+    return {};
 }

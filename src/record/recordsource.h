@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/result.h"
 #include "record/recordfilereader.h"
 
 #include <QDate>
@@ -60,25 +61,20 @@ public:
     virtual QString description() const = 0;
     // The benches a pass may name; the filter's bench picks one of them.
     virtual QStringList benches() const = 0;
-    // One pass. False with a plain reason in *error when the source cannot be
-    // read; a pass the visitor stopped is no failure.
-    virtual bool read(const RecordFilter &filter, const RecordVisitor &visit, QString *error) = 0;
+    // One pass. Fails with a plain reason when the source cannot be read; a
+    // pass the visitor stopped is no failure.
+    virtual Status read(const RecordFilter &filter, const RecordVisitor &visit) = 0;
     // A pass for the values alone: a source may hand every record over with
     // bench -1 and stamp 0 when that is quicker to read.
-    virtual bool readValues(const RecordFilter &filter, const RecordVisitor &visit, QString *error)
-    {
-        return read(filter, visit, error);
-    }
+    virtual Status readValues(const RecordFilter &filter, const RecordVisitor &visit) { return read(filter, visit); }
     // Records passed over as damaged in the last pass.
     virtual qint64 recordsNotRead() const { return 0; }
     // The set-ups that judged the records the filter takes, the one of the
     // latest record last. A data file keeps no set-up: none.
-    virtual bool setups(const RecordFilter &filter, std::vector<SetupInForce> *found, QString *error)
+    virtual Result<std::vector<SetupInForce>> setups(const RecordFilter &filter)
     {
         Q_UNUSED(filter)
-        Q_UNUSED(error)
-        found->clear();
-        return true;
+        return std::vector<SetupInForce>();
     }
 };
 
@@ -90,7 +86,7 @@ public:
 
     QString description() const override;
     QStringList benches() const override { return {m_bench}; }
-    bool read(const RecordFilter &filter, const RecordVisitor &visit, QString *error) override;
+    Status read(const RecordFilter &filter, const RecordVisitor &visit) override;
     qint64 recordsNotRead() const override { return m_linesNotRead; }
 
 private:
@@ -107,7 +103,7 @@ public:
 
     QString description() const override { return m_description; }
     QStringList benches() const override { return {m_bench}; }
-    bool read(const RecordFilter &filter, const RecordVisitor &visit, QString *error) override;
+    Status read(const RecordFilter &filter, const RecordVisitor &visit) override;
 
 private:
     const std::vector<RecordReading> &m_readings;

@@ -2,7 +2,6 @@
 
 #include "bins/bintables.h"
 #include "bins/judge.h"
-#include "common/apperror.h"
 #include "common/logcategories.h"
 #include "link/testernumber.h"
 #include "platform/clock.h"
@@ -98,52 +97,61 @@ QString MeasurementSession::badReplyText()
 
 void MeasurementSession::start()
 {
-    try {
-        // Before anything is opened: a profile that cannot be read starts nothing.
-        const ProfileLoad load = m_profileSource ? m_profileSource()
-                                                 : ProfileLoad{builtInProfile(kDefaultProfileName), QString()};
-        if (!load.profile)
-            throw AppError(ErrorKind::FileIo, load.error);
-        applyProfile(*load.profile);
+    const Status started = startSession();
+    if (started)
+        return;
+    if (started.kind() != ErrorKind::PortNotOpen)
+        m_view.showError(started.errorString());
+    m_dataFile.close();
+    closePort();
+    enableSetup();
+}
 
-        m_view.setStartEnabled(false);
-        m_view.setSetupEnabled(false);
-        // A press left armed by the previous session belongs to a cell of that
-        // session; dropping it also makes the button focusable again.
-        m_arming.reset();
-        m_view.setRecCountEnabled(true);
-        m_view.focusRecCount();
-        setStatus(QString());
-        if (m_stale) {
-            m_stale = false;
-            m_view.showStale(QString());
-        }
+Status MeasurementSession::startSession()
+{
+    // Before anything is opened: a profile that cannot be read starts nothing.
+    const Result<TesterProfile> profile =
+            m_profileSource ? m_profileSource() : Result<TesterProfile>(*builtInProfile(kDefaultProfileName));
+    if (!profile)
+        return profile.failure();
+    applyProfile(*profile);
 
-        const QString path = withDefaultExtension(m_view.pathText());
-        if (path != m_view.pathText())
-            m_view.setPathText(path);
-        m_dataFile.close();
-        m_dataFile.open(path);
-
-        if (!m_port.portOpen())
-            m_port.setPortOpen(true);
-        m_channel.cancel();
-        setUpTester();
-
-        m_running = true;
-        m_reconnecting = false;
-        m_counterFullTold = false;
-        m_dataFileSink.beginSession();
-        for (RecordSink *sink : m_sinks)
-            sink->beginSession();
-        m_pollTimer.start();
-    } catch (const AppError &error) {
-        if (error.kind() != ErrorKind::PortNotOpen)
-            m_view.showError(error.description());
-        m_dataFile.close();
-        closePort();
-        enableSetup();
+    m_view.setStartEnabled(false);
+    m_view.setSetupEnabled(false);
+    // A press left armed by the previous session belongs to a cell of that
+    // session; dropping it also makes the button focusable again.
+    m_arming.reset();
+    m_view.setRecCountEnabled(true);
+    m_view.focusRecCount();
+    setStatus(QString());
+    if (m_stale) {
+        m_stale = false;
+        m_view.showStale(QString());
     }
+
+    const QString path = withDefaultExtension(m_view.pathText());
+    if (path != m_view.pathText())
+        m_view.setPathText(path);
+    m_dataFile.close();
+    if (const Status opened = m_dataFile.open(path); !opened)
+        return opened;
+
+    if (!m_port.portOpen()) {
+        if (const Status opened = m_port.setPortOpen(true); !opened)
+            return opened;
+    }
+    m_channel.cancel();
+    if (const Status setUp = setUpTester(); !setUp)
+        return setUp;
+
+    m_running = true;
+    m_reconnecting = false;
+    m_counterFullTold = false;
+    m_dataFileSink.beginSession();
+    for (RecordSink *sink : m_sinks)
+        sink->beginSession();
+    m_pollTimer.start();
+    return {};
 }
 
 void MeasurementSession::stop()
@@ -199,17 +207,14 @@ void MeasurementSession::onPollTick()
     // answer to this one.
     if (!m_channel.ready())
         return;
-    try {
-        m_channel.request(profile().request);
-    } catch (const AppError &error) {
-        // The port closed or refuses to write: the line is gone.
-        loseLine(error.description());
-    }
+    // The port closed or refuses to write: the line is gone.
+    if (const Status sent = m_channel.request(profile().request); !sent)
+        loseLine(sent.errorString());
 }
 
-void MeasurementSession::setComPort(qint16 comPort)
+Status MeasurementSession::setComPort(qint16 comPort)
 {
-    m_port.setCommPort(comPort);
+    return m_port.setCommPort(comPort);
 }
 
 qint16 MeasurementSession::comPort() const
@@ -217,12 +222,15 @@ qint16 MeasurementSession::comPort() const
     return m_port.commPort();
 }
 
-void MeasurementSession::setUpTester()
+Status MeasurementSession::setUpTester()
 {
-    for (const QString &command : profile().setupCommands)
-        m_channel.sendCommand(command);
+    for (const QString &command : profile().setupCommands) {
+        if (const Status sent = m_channel.sendCommand(command); !sent)
+            return sent;
+    }
     if (profile().pushes())
         m_channel.listen();
+    return {};
 }
 
 void MeasurementSession::onReply(const QString &line)
@@ -245,13 +253,7 @@ void MeasurementSession::onReply(const QString &line)
     m_view.showValue(1, m_parser.displayText(1));
     if (profile().judgement.present())
         m_view.showTesterVerdict(m_parser.testerWord(), m_parser.testerVerdict());
-    try {
-        judgeReading();
-    } catch (const AppError &) {
-        // A table the grid cannot show (more BINs than cells): the reading stays
-        // on screen unjudged and an arming waits.
-        m_view.clearJudgement();
-    }
+    judgeReading();
 }
 
 void MeasurementSession::judgeReading()
@@ -278,8 +280,16 @@ void MeasurementSession::judgeReading()
 
     // Both tables are judged before either is written back, so the counters of
     // the two tables and the data file never disagree.
-    const Judgement judgedR = judgeTable(m_binTables.resistance(), *valueR, armed);
-    const Judgement judgedV = judgeTable(m_binTables.voltage(), *valueV, armed);
+    const Result<Judgement> resistance = judgeTable(m_binTables.resistance(), *valueR, armed);
+    const Result<Judgement> voltage = judgeTable(m_binTables.voltage(), *valueV, armed);
+    if (!resistance || !voltage) {
+        // A table the grid cannot show (more BINs than cells): the reading stays
+        // on screen unjudged and an arming waits.
+        m_view.clearJudgement();
+        return;
+    }
+    const Judgement &judgedR = *resistance;
+    const Judgement &judgedV = *voltage;
     const bool counted = armed && !judgedR.counterFull && !judgedV.counterFull;
     ReadingJudgement shown;
     for (const auto &[t, judgement] : {std::pair{0, &judgedR}, std::pair{1, &judgedV}})
@@ -390,13 +400,10 @@ void MeasurementSession::loseLine(const QString &reason)
     m_pollTimer.stop();
     m_reconnecting = true;
     m_arming.fires(ProbeSample::none());
-    if (m_port.portOpen()) {
-        try {
-            m_port.setPortOpen(false);
-        } catch (const AppError &) {
-            // Reopening below tells whether the port can still be used.
-        }
-    }
+    // A port that will not close is no news: reopening below tells whether it
+    // can still be used.
+    if (m_port.portOpen())
+        static_cast<void>(m_port.setPortOpen(false));
     markStale(noAnswerText());
     setStatus(lineLostText(m_port.commPort(), reason));
     qCWarning(lcLine, "line to the tester lost on COM%d (%s); retrying", int(m_port.commPort()), qUtf8Printable(reason));
@@ -409,19 +416,15 @@ void MeasurementSession::tryReconnect()
         m_reconnectTimer.stop();
         return;
     }
-    try {
-        // The device the session started on, never another one behind the
-        // operator's back.
-        m_port.reopen();
-        setUpTester();
-    } catch (const AppError &error) {
-        if (m_port.portOpen()) {
-            try {
-                m_port.setPortOpen(false);
-            } catch (const AppError &) {
-            }
-        }
-        setStatus(lineLostText(m_port.commPort(), error.description()));
+    // The device the session started on, never another one behind the
+    // operator's back.
+    Status back = m_port.reopen();
+    if (back)
+        back = setUpTester();
+    if (!back) {
+        if (m_port.portOpen())
+            static_cast<void>(m_port.setPortOpen(false));
+        setStatus(lineLostText(m_port.commPort(), back.errorString()));
         return;
     }
     m_reconnecting = false;
@@ -435,11 +438,8 @@ void MeasurementSession::closePort()
 {
     if (!m_port.portOpen())
         return;
-    try {
-        m_port.setPortOpen(false);
-    } catch (const AppError &error) {
-        m_view.showError(error.description());
-    }
+    if (const Status closed = m_port.setPortOpen(false); !closed)
+        m_view.showError(closed.errorString());
 }
 
 void MeasurementSession::enableSetup()

@@ -53,8 +53,8 @@ public:
     static constexpr std::chrono::milliseconds kPollInterval{300};
     static constexpr std::chrono::milliseconds kReconnectInterval{1000};
 
-    // Gives the profile to use; called at every START.
-    using ProfileSource = std::function<ProfileLoad()>;
+    // Gives the profile to use, or why there is none; called at every START.
+    using ProfileSource = std::function<Result<TesterProfile>()>;
 
     MeasurementSession(SerialPort &port, Clock &clock, BinTables &binTables, DataFile &dataFile, SessionView &view, QObject *parent = nullptr);
 
@@ -66,9 +66,9 @@ public:
     // START: reads the tester's profile, disables the set-up, opens the data
     // file for appending (".csv" appended to a path without any "."), opens the
     // port with the profile's line settings, sets the tester up and starts the
-    // timer. A failure shows the component's description (silently
-    // for an operation on a closed port), closes file and port and enables the
-    // set-up again. A leftover arming of an earlier session is dropped.
+    // timer. A failure shows the failing step's text (silently for an
+    // operation on a closed port), closes file and port and enables the set-up
+    // again. A leftover arming of an earlier session is dropped.
     void start();
 
     // STOP: drops the outstanding request, stops polling and reconnecting,
@@ -117,8 +117,8 @@ public:
 
     // Applies the port number to the port, which must be closed (the COM menu is
     // disabled during a session). START opens the port with the number applied
-    // last. Throws the port's AppError when it refuses the number.
-    void setComPort(qint16 comPort);
+    // last. Fails with the port's failure when it refuses the number.
+    Status setComPort(qint16 comPort);
     qint16 comPort() const;
 
     // Counting a cell hands its record to the data file and then to each
@@ -150,7 +150,9 @@ private:
     void onPortLost(const QString &reason);
     void loseLine(const QString &reason);
     void tryReconnect();
-    void setUpTester();
+    // START's steps up to the first poll; the first that fails ends them.
+    Status startSession();
+    Status setUpTester();
     void applyProfile(const TesterProfile &profile);
     void markStale(const QString &notice);
     void setStatus(const QString &text);

@@ -44,15 +44,13 @@ QString cellIdOptionsPath(const QString &folder)
     return QDir(folder).filePath(QString::fromLatin1(kCellIdFileName));
 }
 
-std::optional<qint64> parseRestText(const QString &text, QString *problem)
+Result<qint64> parseRestText(const QString &text)
 {
     static const QRegularExpression shape(
             QStringLiteral("^\\s*(\\d+(?:\\.\\d+)?)\\s*(d|h|min)?\\s*$"), QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = shape.match(text);
-    const auto refuse = [problem, &text](const QString &why) {
-        if (problem)
-            *problem = OptionTexts::tr("Minimum rest: \"%1\" %2").arg(text.trimmed(), why);
-        return std::nullopt;
+    const auto refuse = [&text](const QString &why) {
+        return Failure(OptionTexts::tr("Minimum rest: \"%1\" %2").arg(text.trimmed(), why));
     };
     if (!match.hasMatch())
         return refuse(OptionTexts::tr("is not a time. Write a number and d, h or min, for example 7 d or 30 min."));
@@ -74,16 +72,13 @@ QString restText(qint64 minutes)
     return QStringLiteral("%1 min").arg(minutes);
 }
 
-std::optional<double> parseKLimitText(const QString &text, QString *problem)
+Result<double> parseKLimitText(const QString &text)
 {
     bool ok = false;
     const double value = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(value) || value < 0 || value > kMaxKLimit) {
-        if (problem)
-            *problem = OptionTexts::tr("K limit: \"%1\" must be a number from 0 to 1000 (mV/day), with \".\" as "
-                                       "the decimal point.").arg(text.trimmed());
-        return std::nullopt;
-    }
+    if (!ok || !std::isfinite(value) || value < 0 || value > kMaxKLimit)
+        return Failure(OptionTexts::tr("K limit: \"%1\" must be a number from 0 to 1000 (mV/day), with \".\" as "
+                                       "the decimal point.").arg(text.trimmed()));
     return value;
 }
 
@@ -92,26 +87,27 @@ QString kLimitText(double mvPerDay)
     return QLocale::c().toString(mvPerDay, 'g', 6);
 }
 
-std::optional<QString> patternProblem(const QString &pattern)
+Status checkPattern(const QString &pattern)
 {
     if (pattern.isEmpty())
-        return std::nullopt;
+        return {};
     const QRegularExpression expression(pattern);
     if (!expression.isValid())
-        return OptionTexts::tr("ID pattern: \"%1\" is not a valid regular expression (%2 at character %3).")
-                .arg(pattern, expression.errorString()).arg(expression.patternErrorOffset() + 1);
-    return std::nullopt;
+        return Failure(OptionTexts::tr("ID pattern: \"%1\" is not a valid regular expression (%2 at character %3).")
+                               .arg(pattern, expression.errorString())
+                               .arg(expression.patternErrorOffset() + 1));
+    return {};
 }
 
-std::optional<QString> frameProblem(const QString &label, const QString &frame)
+Status checkFrame(const QString &label, const QString &frame)
 {
     if (frame.size() > CellIdOptions::kMaxFrameLength)
-        return OptionTexts::tr("%1: at most %2 characters.").arg(label).arg(CellIdOptions::kMaxFrameLength);
+        return Failure(OptionTexts::tr("%1: at most %2 characters.").arg(label).arg(CellIdOptions::kMaxFrameLength));
     for (const QChar c : frame) {
         if (c.unicode() < 0x21 || c.unicode() > 0x7E)
-            return OptionTexts::tr("%1: use printable ASCII characters without blanks.").arg(label);
+            return Failure(OptionTexts::tr("%1: use printable ASCII characters without blanks.").arg(label));
     }
-    return std::nullopt;
+    return {};
 }
 
 CellIdOptions loadCellIdOptions(const QString &folder)
@@ -129,25 +125,21 @@ CellIdOptions loadCellIdOptions(const QString &folder)
     options.allowWithoutId = flag(kAllowKey, options.allowWithoutId);
     options.writeToDataFile = flag(kWriteKey, options.writeToDataFile);
     const QString pattern = stored.value(kPatternKey).toString();
-    if (!patternProblem(pattern))
+    if (checkPattern(pattern))
         options.pattern = pattern;
     for (auto [key, target] : {std::pair{kPrefixKey, &options.prefix}, std::pair{kSuffixKey, &options.suffix}}) {
         const QString frame = stored.value(key).toString();
-        if (!frameProblem(QString(), frame))
+        if (checkFrame(QString(), frame))
             *target = frame;
     }
-    if (stored.contains(kRestKey)) {
-        if (const auto minutes = parseRestText(stored.value(kRestKey).toString(), nullptr))
-            options.minimumRestMinutes = *minutes;
-    }
-    if (stored.contains(kLimitKey)) {
-        if (const auto limit = parseKLimitText(stored.value(kLimitKey).toString(), nullptr))
-            options.kLimitMvPerDay = *limit;
-    }
+    if (stored.contains(kRestKey))
+        options.minimumRestMinutes = parseRestText(stored.value(kRestKey).toString()).valueOr(options.minimumRestMinutes);
+    if (stored.contains(kLimitKey))
+        options.kLimitMvPerDay = parseKLimitText(stored.value(kLimitKey).toString()).valueOr(options.kLimitMvPerDay);
     return options;
 }
 
-bool saveCellIdOptions(const QString &folder, const CellIdOptions &options, QString *reason)
+Status saveCellIdOptions(const QString &folder, const CellIdOptions &options)
 {
     return saveOptionsFile(cellIdOptionsPath(folder), [&options](QSettings &stored) {
         stored.setValue(kEnabledKey, options.enabled);
@@ -158,5 +150,5 @@ bool saveCellIdOptions(const QString &folder, const CellIdOptions &options, QStr
         stored.setValue(kRestKey, restText(options.minimumRestMinutes));
         stored.setValue(kLimitKey, kLimitText(options.kLimitMvPerDay));
         stored.setValue(kWriteKey, options.writeToDataFile);
-    }, reason);
+    });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -41,20 +43,21 @@ QString cellIdOptionsPath(const QString &folder);
 // or out of bounds, gives that option's default.
 CellIdOptions loadCellIdOptions(const QString &folder);
 
-// Writes every option; false (and *reason set) when the file cannot be written.
-bool saveCellIdOptions(const QString &folder, const CellIdOptions &options, QString *reason = nullptr);
+// Writes every option; fails with the reason when the file cannot be written.
+Status saveCellIdOptions(const QString &folder, const CellIdOptions &options);
 
 // The operator's text for the minimum rest: a number with "d", "h" or "min"
 // ("7 d", "12 h", "30 min"; a bare number is days), from one minute to a year.
-// The minutes, or the text of what is wrong.
-std::optional<qint64> parseRestText(const QString &text, QString *problem);
+// The minutes; a failure's text says what is wrong.
+Result<qint64> parseRestText(const QString &text);
 // The minutes in the largest unit that holds them whole: "7 d", "36 h", "90 min".
 QString restText(qint64 minutes);
 
 // The K limit as typed ("." as decimal point), from 0 to 1000 mV/day.
-std::optional<double> parseKLimitText(const QString &text, QString *problem);
+Result<double> parseKLimitText(const QString &text);
 QString kLimitText(double mvPerDay);
 
-// What is wrong with a pattern, prefix or suffix, or nothing.
-std::optional<QString> patternProblem(const QString &pattern);
-std::optional<QString> frameProblem(const QString &label, const QString &frame);
+// A pattern, prefix or suffix as the options may hold it; a failure's text
+// says what is wrong.
+Status checkPattern(const QString &pattern);
+Status checkFrame(const QString &label, const QString &frame);

@@ -38,7 +38,7 @@ CentralSettings loadCentralSettings(const QString &folder)
     return settings;
 }
 
-bool saveCentralSettings(const QString &folder, const CentralSettings &settings, QString *reason)
+Status saveCentralSettings(const QString &folder, const CentralSettings &settings)
 {
     return saveOptionsFile(centralSettingsPath(folder), [&settings](QSettings &stored) {
         stored.setValue(QStringLiteral("Enabled"), settings.enabled);
@@ -48,5 +48,5 @@ bool saveCentralSettings(const QString &folder, const CentralSettings &settings,
         stored.setValue(QStringLiteral("User"), settings.user);
         stored.setValue(QStringLiteral("Bench"), settings.bench);
         stored.setValue(QStringLiteral("SslMode"), settings.sslMode);
-    }, reason);
+    });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/result.h"
 #include "record/centralconnection.h"
 
 #include <QString>
@@ -14,5 +15,5 @@ QString centralSettingsPath(const QString &folder);
 // that setting's default (off).
 CentralSettings loadCentralSettings(const QString &folder);
 
-// false (and *reason set) when the file cannot be written.
-bool saveCentralSettings(const QString &folder, const CentralSettings &settings, QString *reason = nullptr);
+// Fails with the reason when the file cannot be written.
+Status saveCentralSettings(const QString &folder, const CentralSettings &settings);

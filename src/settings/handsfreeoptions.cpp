@@ -86,23 +86,23 @@ static const SettleParameterInfo &infoOf(SettleParameter parameter)
     return settleParameterInfos().front();
 }
 
-std::optional<QString> parseParameter(const QString &text, SettleParameter parameter, SettleRule &rule)
+Status setParameterFromText(const QString &text, SettleParameter parameter, SettleRule &rule)
 {
     const SettleParameterInfo &info = infoOf(parameter);
     bool ok = false;
     const double value = QLocale::c().toDouble(text.trimmed(), &ok);
     if (!ok || !std::isfinite(value)) {
-        return OptionTexts::tr("%1: \"%2\" is not a number. Use digits and \".\" as the decimal point.")
-            .arg(info.label, text.trimmed());
+        return Failure(OptionTexts::tr("%1: \"%2\" is not a number. Use digits and \".\" as the decimal point.")
+                               .arg(info.label, text.trimmed()));
     }
     if (!inBounds(info, value)) {
         const QString unit = info.unit.isEmpty() ? QString() : QLatin1Char(' ') + info.unit;
-        return OptionTexts::tr("%1 must be %2 from %3 to %4%5.")
-            .arg(info.label, info.whole ? OptionTexts::tr("a whole number") : OptionTexts::tr("a number"),
-                 boundText(info.minimum), boundText(info.maximum), unit);
+        return Failure(OptionTexts::tr("%1 must be %2 from %3 to %4%5.")
+                               .arg(info.label, info.whole ? OptionTexts::tr("a whole number") : OptionTexts::tr("a number"),
+                                    boundText(info.minimum), boundText(info.maximum), unit));
     }
     setParameterValue(rule, parameter, value);
-    return std::nullopt;
+    return {};
 }
 
 QString parameterText(const SettleRule &rule, SettleParameter parameter)
@@ -115,21 +115,16 @@ QString handsFreeOptionsPath(const QString &folder)
     return QDir(folder).filePath(QString::fromLatin1(kHandsFreeFileName));
 }
 
-HandsFreeOptions loadHandsFreeOptions(const QString &folder, QString *refusal)
+Result<HandsFreeOptions> loadHandsFreeOptions(const QString &folder)
 {
     HandsFreeOptions options;
     const QString path = handsFreeOptionsPath(folder);
-    if (refusal)
-        refusal->clear();
     // Only a regular file is read: a pipe or device at that name is left alone.
     const QFileInfo info(path);
     if (!info.isFile())
         return options;
-    if (const QString refused = optionsFileRefusal(info); !refused.isEmpty()) {
-        if (refusal)
-            *refusal = refused;
-        return options;
-    }
+    if (const QString refused = optionsFileRefusal(info); !refused.isEmpty())
+        return Failure(ErrorKind::FileIo, refused);
     const QSettings stored(path, QSettings::IniFormat);
     options.autoRecord = optionsFlag(stored, kAutoRecordKey, options.autoRecord);
     options.sound = optionsFlag(stored, kSoundKey, options.sound);
@@ -138,13 +133,13 @@ HandsFreeOptions loadHandsFreeOptions(const QString &folder, QString *refusal)
         if (!value.isValid())
             continue;
         SettleRule candidate = options.rule;
-        if (!parseParameter(value.toString(), info.parameter, candidate))
+        if (setParameterFromText(value.toString(), info.parameter, candidate))
             options.rule = candidate;
     }
     return options;
 }
 
-bool saveHandsFreeOptions(const QString &folder, const HandsFreeOptions &options, QString *reason)
+Status saveHandsFreeOptions(const QString &folder, const HandsFreeOptions &options)
 {
     return saveOptionsFile(handsFreeOptionsPath(folder), [&options](QSettings &stored) {
         stored.setValue(kAutoRecordKey, options.autoRecord);
@@ -153,5 +148,5 @@ bool saveHandsFreeOptions(const QString &folder, const HandsFreeOptions &options
                             parameterText(options.rule, info.parameter));
         }
         stored.setValue(kSoundKey, options.sound);
-    }, reason);
+    });
 }

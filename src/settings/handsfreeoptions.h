@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/result.h"
 #include "session/settlerule.h"
 
 #include <QString>
@@ -43,9 +44,9 @@ double parameterValue(const SettleRule &rule, SettleParameter parameter);
 void setParameterValue(SettleRule &rule, SettleParameter parameter, double value);
 
 // Reads the operator's text for a parameter ("." as decimal point, blanks
-// around allowed). On success the value goes into rule and nothing is
-// returned; otherwise the text says what is wrong and rule is unchanged.
-std::optional<QString> parseParameter(const QString &text, SettleParameter parameter, SettleRule &rule);
+// around allowed) into rule. A failure's text says what is wrong; rule is then
+// unchanged.
+Status setParameterFromText(const QString &text, SettleParameter parameter, SettleRule &rule);
 
 // Shown in the dialog: the value with no trailing zeros.
 QString parameterText(const SettleRule &rule, SettleParameter parameter);
@@ -55,10 +56,10 @@ QString handsFreeOptionsPath(const QString &folder);
 
 // The stored options; a missing file or key, or a value that is unreadable or
 // out of bounds, gives that option's default. A file larger than
-// kMaxSetupFileBytes is not read (nor replaced by a save); refusal (if given)
-// then says so, naming the path, and stays empty otherwise.
-HandsFreeOptions loadHandsFreeOptions(const QString &folder, QString *refusal = nullptr);
+// kMaxSetupFileBytes is not read (nor replaced by a save): that fails with a
+// text naming the path, and the defaults serve.
+Result<HandsFreeOptions> loadHandsFreeOptions(const QString &folder);
 
-// Writes every option; false (and *reason set) when the file cannot be written.
+// Writes every option; fails with the reason when the file cannot be written.
 // The file is replaced as a whole, never left half-written.
-bool saveHandsFreeOptions(const QString &folder, const HandsFreeOptions &options, QString *reason = nullptr);
+Status saveHandsFreeOptions(const QString &folder, const HandsFreeOptions &options);

@@ -39,21 +39,15 @@ bool optionsFlag(const QSettings &stored, const QString &key, bool fallback)
     return fallback;
 }
 
-bool saveOptionsFile(const QString &path, const std::function<void(QSettings &)> &write, QString *reason)
+Status saveOptionsFile(const QString &path, const std::function<void(QSettings &)> &write)
 {
     // Saving reads the file first to keep what it does not know.
-    if (const QString refusal = optionsFileRefusal(QFileInfo(path)); !refusal.isEmpty()) {
-        if (reason)
-            *reason = refusal;
-        return false;
-    }
+    if (const QString refusal = optionsFileRefusal(QFileInfo(path)); !refusal.isEmpty())
+        return Failure(ErrorKind::FileIo, refusal);
     QSettings stored(path, QSettings::IniFormat);
     write(stored);
     stored.sync();
-    if (stored.status() != QSettings::NoError) {
-        if (reason)
-            *reason = OptionsFileTexts::tr("Cannot write %1").arg(QDir::toNativeSeparators(path));
-        return false;
-    }
-    return true;
+    if (stored.status() != QSettings::NoError)
+        return Failure(ErrorKind::FileIo, OptionsFileTexts::tr("Cannot write %1").arg(QDir::toNativeSeparators(path)));
+    return {};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QString>
 
 #include <functional>
@@ -19,6 +21,7 @@ QString optionsFileRefusal(const QFileInfo &info);
 // (a missing key, a typing error) gives fallback.
 bool optionsFlag(const QSettings &stored, const QString &key, bool fallback);
 
-// Writes the options through write() and syncs them to the file; false and
-// *reason (if given) when the file is refused or cannot be written.
-bool saveOptionsFile(const QString &path, const std::function<void(QSettings &)> &write, QString *reason);
+// Writes the options through write() and syncs them to the file; fails
+// (ErrorKind::FileIo) with the reason when the file is refused or cannot be
+// written.
+Status saveOptionsFile(const QString &path, const std::function<void(QSettings &)> &write);

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,60 +38,60 @@ QString saveTarget(const QString &path)
 // file or missing.
 QString refusalFor(const QString &path)
 {
-    QString error;
-    const regularfile::Kind kind = regularfile::kindOf(path, &error);
-    if (kind == regularfile::Kind::Unknown)
-        return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), error);
-    return regularfile::refusalText(path, kind);
+    const Result<regularfile::Kind> kind = regularfile::kindOf(path);
+    if (!kind)
+        return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), kind.errorString());
+    return regularfile::refusalText(path, *kind);
+}
+
+// What stands at path when it is not a regular file (or missing), named for
+// the operator; empty otherwise, also when the path cannot be looked at.
+QString notRegularText(const QString &path)
+{
+    return regularfile::refusalText(path, regularfile::kindOf(path).valueOr(regularfile::Kind::Unknown));
 }
 
 } // namespace
 
-std::optional<QByteArray> readSettingsFile(const QString &programDir, QString *refusal)
+Result<std::optional<QByteArray>> readSettingsFile(const QString &programDir)
 {
     const QString path = settingsPath(programDir);
-    if (refusal)
-        refusal->clear();
-    const QString notRegular = regularfile::refusalText(path, regularfile::kindOf(path));
-    if (!notRegular.isEmpty()) {
-        if (refusal)
-            *refusal = notRegular;
-        return std::nullopt;
-    }
-    const regularfile::Opened opened = regularfile::open(path, O_RDONLY);
-    if (opened.fd < 0) {
+    const auto refused = [](const QString &text) { return Failure(ErrorKind::FileIo, text); };
+    if (const QString notRegular = notRegularText(path); !notRegular.isEmpty())
+        return refused(notRegular);
+    const Result<int> fd = regularfile::open(path, O_RDONLY);
+    if (!fd) {
         // Only something that turned up between the look and the open is told;
         // a missing or unreadable file is the first run's silent case.
-        const QString late = regularfile::refusalText(path, regularfile::kindOf(path));
-        if (refusal)
-            *refusal = late;
-        return std::nullopt;
+        if (const QString late = notRegularText(path); !late.isEmpty())
+            return refused(late);
+        return std::optional<QByteArray>();
     }
     QFile file;
-    if (!file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(opened.fd);
-        return std::nullopt;
+    if (!file.open(*fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(*fd);
+        return std::optional<QByteArray>();
     }
     QByteArray content = file.read(kMaxBytes);
     if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return content;
+        return std::optional<QByteArray>();
+    return std::optional<QByteArray>(std::move(content));
 }
 
-bool writeSettingsFile(const QString &programDir, const QByteArray &content, QString *reason)
+Status writeSettingsFile(const QString &programDir, const QByteArray &content)
 {
     const QString path = settingsPath(programDir);
+    const auto failed = [&path](const QString &reason) {
+        return Failure(ErrorKind::FileIo, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason));
+    };
     // Checked through the links: the save replaces what they lead to, which
     // must be a regular file or nothing yet.
-    if (const QString refusal = refusalFor(path); !refusal.isEmpty()) {
-        if (reason)
-            *reason = refusal;
-        return false;
-    }
+    if (const QString refusal = refusalFor(path); !refusal.isEmpty())
+        return Failure(ErrorKind::FileIo, refusal);
     const QString target = saveTarget(path);
     QTemporaryFile file(target + kSaveMarker + QStringLiteral("XXXXXX"));
     if (!file.open())
-        return false;
+        return failed(file.errorString());
     // The new file keeps the old one's permissions; a first save gets the
     // usual ones for a new file.
     struct stat old {};
@@ -105,13 +106,16 @@ bool writeSettingsFile(const QString &programDir, const QByteArray &content, QSt
     // Until the rename the temporary file is removed on any failure and the
     // old one stays. A full disk must not pass as a truncated file, hence the
     // checked flush and sync.
-    if (::fchmod(file.handle(), mode) != 0 || file.write(content) != content.size() || !file.flush()
-        || ::fsync(file.handle()) != 0)
-        return false;
+    if (::fchmod(file.handle(), mode) != 0)
+        return failed(qt_error_string(errno));
+    if (file.write(content) != content.size() || !file.flush())
+        return failed(file.errorString());
+    if (::fsync(file.handle()) != 0)
+        return failed(qt_error_string(errno));
     if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
-        return false;
+        return failed(qt_error_string(errno));
     file.setAutoRemove(false);
-    return true;
+    return {};
 }
 
 int removeInterruptedSaves(const QString &programDir)

@@ -70,7 +70,7 @@ std::optional<QString> writtenStarts(QByteArray content)
 }
 
 // The start times of the file's value, or what is wrong with them.
-std::optional<std::vector<int>> parseStarts(const QString &value, QString *wrong)
+Result<std::vector<int>> parseStarts(const QString &value)
 {
     static const QRegularExpression kSeparator(QStringLiteral("[,;]"));
     const QStringList parts = value.split(kSeparator);
@@ -80,24 +80,18 @@ std::optional<std::vector<int>> parseStarts(const QString &value, QString *wrong
         if (text.isEmpty())
             continue;
         const std::optional<int> seconds = timeOfDay(text);
-        if (!seconds) {
-            *wrong = ShiftTexts::tr("'%1' is no time of day (HH:MM)").arg(text);
-            return std::nullopt;
-        }
+        if (!seconds)
+            return Failure(ShiftTexts::tr("'%1' is no time of day (HH:MM)").arg(text));
         starts.push_back(*seconds);
     }
-    if (starts.empty()) {
-        *wrong = ShiftTexts::tr("it names no shift start (Starts=06:00, 14:00, 22:00)");
-        return std::nullopt;
-    }
+    if (starts.empty())
+        return Failure(ShiftTexts::tr("it names no shift start (Starts=06:00, 14:00, 22:00)"));
     std::sort(starts.begin(), starts.end());
     for (std::size_t i = 0; i < starts.size(); ++i) {
         const int next = i + 1 < starts.size() ? starts[i + 1] : starts.front() + int(kDay);
-        if (starts.size() > 1 && next - starts[i] < kShortestShift) {
-            *wrong = ShiftTexts::tr("the shift from %1 to %2 is shorter than an hour")
-                         .arg(clockText(starts[i]), clockText(next % int(kDay)));
-            return std::nullopt;
-        }
+        if (starts.size() > 1 && next - starts[i] < kShortestShift)
+            return Failure(ShiftTexts::tr("the shift from %1 to %2 is shorter than an hour")
+                                   .arg(clockText(starts[i]), clockText(next % int(kDay))));
     }
     return starts;
 }
@@ -122,11 +116,9 @@ QString shiftTimesPath(const QString &folder)
     return QDir(folder).filePath(QString::fromLatin1(kShiftsFileName));
 }
 
-ShiftTimes loadShiftTimes(const QString &folder, QString *problem)
+Result<ShiftTimes> loadShiftTimes(const QString &folder)
 {
     const ShiftTimes defaults;
-    if (problem)
-        problem->clear();
     const QString path = shiftTimesPath(folder);
     const QFileInfo info(path);
     if (folder.isEmpty() || !info.exists())
@@ -137,23 +129,23 @@ ShiftTimes loadShiftTimes(const QString &folder, QString *problem)
     QString reason = optionsFileRefusal(info);
     if (reason.isEmpty()) {
         QString wrong;
-        const regularfile::Opened opened = regularfile::open(path, O_RDONLY);
+        const Result<int> opened = regularfile::open(path, O_RDONLY);
         QFile file;
-        if (opened.fd < 0 || !file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-            if (opened.fd >= 0)
-                ::close(opened.fd);
+        if (!opened || !file.open(*opened, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            if (opened)
+                ::close(*opened);
             wrong = ShiftTexts::tr("it cannot be read");
-        } else if (const std::optional<std::vector<int>> starts =
-                           parseStarts(writtenStarts(file.read(kMaxSetupFileBytes)).value_or(QString()), &wrong)) {
+        } else if (Result<std::vector<int>> starts =
+                           parseStarts(writtenStarts(file.read(kMaxSetupFileBytes)).value_or(QString()))) {
             ShiftTimes times;
-            times.starts = *starts;
+            times.starts = std::move(*starts);
             return times;
+        } else {
+            wrong = starts.errorString();
         }
         reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), wrong);
     }
-    if (problem)
-        *problem = ShiftTexts::tr("%1; the shifts start at %2.").arg(reason, defaults.text());
-    return defaults;
+    return Failure(ErrorKind::FileIo, ShiftTexts::tr("%1; the shifts start at %2.").arg(reason, defaults.text()));
 }
 
 ShiftSpan shiftSpan(const ShiftTimes &times, qint64 stamp, int back)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QString>
 
 #include <optional>
@@ -31,9 +33,9 @@ QString shiftTimesPath(const QString &folder);
 // The stored shift times; a missing file gives the defaults without a word.
 // A file that cannot be read, has no start times, or has a start time that is
 // no time of day, twice the same or less than an hour after the one before,
-// gives the defaults too, and *problem (when given) says what was wrong and
-// that the defaults are used; it stays empty otherwise.
-ShiftTimes loadShiftTimes(const QString &folder, QString *problem = nullptr);
+// fails with a text that says what was wrong and that the defaults are used;
+// the caller then goes on with ShiftTimes' defaults.
+Result<ShiftTimes> loadShiftTimes(const QString &folder);
 
 // One shift as wall-clock seconds (RecordReading::stamp): from included, to
 // excluded.

@@ -55,28 +55,28 @@ QString loadProfileChoice(const QString &settingsFolder)
     return choice.isEmpty() ? kDefaultProfileName : choice;
 }
 
-bool saveProfileChoice(const QString &settingsFolder, const QString &choice, QString *reason)
+Status saveProfileChoice(const QString &settingsFolder, const QString &choice)
 {
     return saveOptionsFile(choicePath(settingsFolder),
-                           [&choice](QSettings &stored) { stored.setValue(kChoiceKey, choice); }, reason);
+                           [&choice](QSettings &stored) { stored.setValue(kChoiceKey, choice); });
 }
 
-ProfileLoad loadChosenProfile(const QString &settingsFolder, const QString &choice)
+Result<TesterProfile> loadChosenProfile(const QString &settingsFolder, const QString &choice)
 {
     if (choiceIsFile(choice)) {
         // Only a plain file name: a choice never leads out of the profiles folder.
         if (choice.contains(QLatin1Char('/')) || choice.contains(QLatin1Char('\\')))
-            return {std::nullopt, SetupTexts::tr("Tester profile %1: not a file name in %2 (stored in %3).")
-                                      .arg(choice, QDir::toNativeSeparators(profilesFolder(settingsFolder)),
-                                           QLatin1String(kTesterProfileFileName))};
+            return Failure(SetupTexts::tr("Tester profile %1: not a file name in %2 (stored in %3).")
+                                   .arg(choice, QDir::toNativeSeparators(profilesFolder(settingsFolder)),
+                                        QLatin1String(kTesterProfileFileName)));
         return readTesterProfileFile(QDir::toNativeSeparators(QDir(profilesFolder(settingsFolder)).filePath(choice)));
     }
     if (std::optional<TesterProfile> profile = builtInProfile(choice))
-        return {std::move(profile), QString()};
+        return std::move(*profile);
     QStringList names;
     for (const TesterProfile &profile : builtInProfiles())
         names << profile.name;
-    return {std::nullopt, SetupTexts::tr("Tester profile \"%1\" (stored in %2) is no built-in profile (%3) "
-                                         "and no .json file.")
-                              .arg(choice, QLatin1String(kTesterProfileFileName), names.join(QStringLiteral(", ")))};
+    return Failure(SetupTexts::tr("Tester profile \"%1\" (stored in %2) is no built-in profile (%3) "
+                                  "and no .json file.")
+                           .arg(choice, QLatin1String(kTesterProfileFileName), names.join(QStringLiteral(", "))));
 }

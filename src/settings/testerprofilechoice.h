@@ -25,13 +25,13 @@ QStringList profileFiles(const QString &settingsFolder);
 // file cannot be read. A stored choice is not checked here: START does that.
 QString loadProfileChoice(const QString &settingsFolder);
 
-// Writes the choice; false (and *reason set) when the file cannot be written.
-bool saveProfileChoice(const QString &settingsFolder, const QString &choice, QString *reason = nullptr);
+// Writes the choice; fails with the reason when the file cannot be written.
+Status saveProfileChoice(const QString &settingsFolder, const QString &choice);
 
 // A choice names a file when it ends in ".json"; otherwise a built-in profile.
 bool choiceIsFile(const QString &choice);
 
 // Reads the chosen profile: a built-in one, or the file checked key by key.
-// An unknown built-in name or a file that is missing or wrong gives the
+// An unknown built-in name or a file that is missing or wrong fails with the
 // reason, naming the file and the key.
-ProfileLoad loadChosenProfile(const QString &settingsFolder, const QString &choice);
+Result<TesterProfile> loadChosenProfile(const QString &settingsFolder, const QString &choice);

@@ -1,5 +1,7 @@
 #include "testmain.h"
 
+#include "bintablefixture.h"
+
 #include "bins/batchsummary.h"
 #include "bins/bintable.h"
 #include "record/recordfilereader.h"
@@ -22,8 +24,7 @@ BinTable table(qint16 mode, qint16 numBins, float first, float second)
     t.maxValue = second;
     t.stepValue = second;
     t.percentValue = second;
-    calcBinLimits(t);
-    return t;
+    return withLimits(t);
 }
 
 // Resistance "Max - Min" 10..40 mOhm in 3 BINs: [10, 20) [20, 30) [30, 40).
@@ -56,10 +57,11 @@ private Q_SLOTS:
         file.write(kBatch);
         file.close();
 
-        const RecordTail tail = readRecordFile(path, 0);
-        QCOMPARE(tail.linesNotRead, qint64(2));
+        const Result<RecordTail> tail = readRecordFile(path, 0);
+        QVERIFY2(tail, qPrintable(tail.errorString()));
+        QCOMPARE(tail->linesNotRead, qint64(2));
         BatchSummary summary(table(0, 3, 10, 40), table(1, 2, 3.0f, 0.5f));
-        for (const RecordReading &reading : tail.readings)
+        for (const RecordReading &reading : tail->readings)
             summary.add(reading);
         QCOMPARE(summary.count(), qint64(7));
 

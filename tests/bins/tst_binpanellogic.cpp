@@ -1,5 +1,7 @@
 #include "testmain.h"
 
+#include "bintablefixture.h"
+
 #include "bins/binpanellogic.h"
 #include "common/apperror.h"
 
@@ -41,7 +43,7 @@ BinTable countedTable()
     table.maxValue = 77;
     table.refValue = 88;
     table.percentValue = 9;
-    calcBinLimits(table);
+    table = withLimits(table);
     table.binCount = {3, 4, 0, 0, 0, 0, 0, 0, 0, 2};
     table.totalCount = 9;
     return table;
@@ -137,7 +139,9 @@ private Q_SLOTS:
         QFETCH(QStringList, upper);
 
         BinTable table = countedTable();
-        const PanelDisplay shown = updateBinTable(table, panel, voltage ? getFormatV : getFormatR);
+        const Result<PanelDisplay> updated = updateBinTable(table, panel, voltage ? getFormatV : getFormatR);
+        QVERIFY2(updated, qPrintable(updated.errorString()));
+        const PanelDisplay &shown = *updated;
 
         QCOMPARE(int(table.numBins), numBins);
         QCOMPARE(shown.firstCaption, firstCaption);
@@ -151,11 +155,13 @@ private Q_SLOTS:
     void switchingModeRereadsTheSameTexts()
     {
         BinTable table;
-        updateBinTable(table, entries(0, "1", "10", "20"), getFormatR);
+        QVERIFY(updateBinTable(table, entries(0, "1", "10", "20"), getFormatR));
         QCOMPARE(table.lowerLimit[0], 10.0f);
         QCOMPARE(table.upperLimit[0], 20.0f);
 
-        const PanelDisplay shown = updateBinTable(table, entries(2, "1", "10", "20"), getFormatR);
+        const Result<PanelDisplay> updated = updateBinTable(table, entries(2, "1", "10", "20"), getFormatR);
+        QVERIFY(updated);
+        const PanelDisplay &shown = *updated;
         QCOMPARE(int(table.mode), 2);
         QCOMPARE(shown.firstCaption, QStringLiteral("REF ="));
         QCOMPARE(shown.secondCaption, QStringLiteral("% ="));
@@ -171,7 +177,7 @@ private Q_SLOTS:
     void onlyTheFieldsOfTheModeAreWritten()
     {
         BinTable table = countedTable();
-        updateBinTable(table, entries(1, "2", "5", "0.5"), getFormatR);
+        QVERIFY(updateBinTable(table, entries(1, "2", "5", "0.5"), getFormatR));
         QCOMPARE(table.minValue, 5.0f);
         QCOMPARE(table.stepValue, 0.5f);
         QCOMPARE(table.maxValue, 77.0f);
@@ -210,13 +216,10 @@ private Q_SLOTS:
 
         BinTable table = countedTable();
         const BinTable before = table;
-        try {
-            updateBinTable(table, panel, getFormatR);
-            QFAIL("the entries were accepted");
-        } catch (const AppError &error) {
-            QCOMPARE(error.kind(), ErrorKind(number));
-            QCOMPARE(error.description(), message);
-        }
+        const Result<PanelDisplay> updated = updateBinTable(table, panel, getFormatR);
+        QVERIFY2(!updated, "the entries were accepted");
+        QCOMPARE(updated.kind(), ErrorKind(number));
+        QCOMPARE(updated.errorString(), message);
         QVERIFY(table == before);
     }
 };

@@ -1,5 +1,7 @@
 #include "testmain.h"
 
+#include "bintablefixture.h"
+
 #include "common/apperror.h"
 #include "bins/judge.h"
 
@@ -20,8 +22,7 @@ BinTable computed(qint16 mode, qint16 numBins, float first, float second)
         table.maxValue = second;
         table.stepValue = second;
     }
-    calcBinLimits(table);
-    return table;
+    return withLimits(table);
 }
 
 // Limits set by hand, for gaps and overlaps that no mode produces.
@@ -136,19 +137,21 @@ private Q_SLOTS:
         QFETCH(bool, outLit);
         QFETCH(QString, armedCounts);
 
-        const Judgement idle = judgeTable(table, value, false);
-        QCOMPARE(cellLetters(idle), cells);
-        QCOMPARE(outCaptionOf(idle.out), outCaption);
-        QCOMPARE(idle.out != OutSide::None, outLit);
-        QCOMPARE(idle.matched(), !outLit);
-        QVERIFY(idle.table == table);
+        const Result<Judgement> idle = judgeTable(table, value, false);
+        QVERIFY(idle);
+        QCOMPARE(cellLetters(*idle), cells);
+        QCOMPARE(outCaptionOf(idle->out), outCaption);
+        QCOMPARE(idle->out != OutSide::None, outLit);
+        QCOMPARE(idle->matched(), !outLit);
+        QVERIFY(idle->table == table);
 
-        const Judgement armed = judgeTable(table, value, true);
-        QCOMPARE(cellLetters(armed), cells);
-        QCOMPARE(armed.out, idle.out);
-        QCOMPARE(countDigits(armed.table), armedCounts);
+        const Result<Judgement> armed = judgeTable(table, value, true);
+        QVERIFY(armed);
+        QCOMPARE(cellLetters(*armed), cells);
+        QCOMPARE(armed->out, idle->out);
+        QCOMPARE(countDigits(armed->table), armedCounts);
         // Only the counters change.
-        BinTable limitsOnly = armed.table;
+        BinTable limitsOnly = armed->table;
         limitsOnly.binCount = table.binCount;
         limitsOnly.totalCount = table.totalCount;
         QVERIFY(limitsOnly == table);
@@ -179,27 +182,27 @@ private Q_SLOTS:
             table.binCount[std::size_t(fullCounter)] = 32767;
         table.totalCount = std::max<qint16>(table.totalCount, 32000);
 
-        const Judgement judged = judgeTable(table, value, true);
-        QCOMPARE(judged.counterFull, refused);
-        QCOMPARE(int(judged.table.totalCount), int(table.totalCount) + (refused ? 0 : 1));
+        const Result<Judgement> judged = judgeTable(table, value, true);
+        QVERIFY(judged);
+        QCOMPARE(judged->counterFull, refused);
+        QCOMPARE(int(judged->table.totalCount), int(table.totalCount) + (refused ? 0 : 1));
         if (refused)
-            QVERIFY(judged.table == table);
+            QVERIFY(judged->table == table);
         // What lights does not depend on the counters.
-        QCOMPARE(judged.lit, judgeTable(table, value, false).lit);
+        const Result<Judgement> idle = judgeTable(table, value, false);
+        QVERIFY(idle);
+        QCOMPARE(judged->lit, idle->lit);
         // A full counter does not matter while nothing is counted.
-        QVERIFY(judgeTable(table, value, false).table == table);
+        QVERIFY(idle->table == table);
     }
 
     void moreBinsThanGridCellsAreRefused()
     {
         BinTable table = computed(1, 9, 0, 1);
         table.numBins = 10;
-        try {
-            judgeTable(table, 0.5f, true);
-            QFAIL("ten BINs were judged");
-        } catch (const AppError &error) {
-            QCOMPARE(error.kind(), ErrorKind::SubscriptOutOfRange);
-        }
+        const Result<Judgement> judged = judgeTable(table, 0.5f, true);
+        QVERIFY2(!judged, "ten BINs were judged");
+        QCOMPARE(judged.kind(), ErrorKind::SubscriptOutOfRange);
     }
 };
 

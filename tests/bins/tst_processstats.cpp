@@ -140,13 +140,13 @@ private Q_SLOTS:
         t.numBins = 2;
         t.refValue = 100;
         t.percentValue = 10;
-        calcBinLimits(t);
+        QVERIFY(calcBinLimits(t));
         QVERIFY(near(*outerLimits(t).lower, 80));
         QVERIFY(near(*outerLimits(t).upper, 120));
         t.mode = BinMode::MaxMin; // reversed: max below min
         t.maxValue = 10;
         t.minValue = 40;
-        calcBinLimits(t);
+        QVERIFY(calcBinLimits(t));
         QVERIFY(near(*outerLimits(t).lower, 10));
         QVERIFY(near(*outerLimits(t).upper, 40));
     }

@@ -32,6 +32,8 @@ private Q_SLOTS:
         QTest::newRow("double quote") << "AB\"12" << "" << "a double quote";
         QTest::newRow("non-ASCII letter") << QString::fromUtf8("ZELLE-\u00c4") << "" << "keyboard layout";
         QTest::newRow("tab inside") << "AB\t12" << "" << "control character";
+        QTest::newRow("DEL inside") << "AB\x7F" "12" << "" << "control character";
+        QTest::newRow("DEL at the end") << "AB12\x7F" << "" << "control character";
         QTest::newRow("formula") << "=HYPERLINK(1)" << "" << "formula";
         QTest::newRow("minus first") << "-12" << "" << "formula";
         QTest::newRow("matches the pattern") << "C18650-0042" << "C\\d{5}-\\d{4}" << "";

@@ -134,14 +134,14 @@ private Q_SLOTS:
     {
         QFETCH(double, value);
         QFETCH(bool, overflows);
-        try {
-            const float f = toSingle(value);
+        const Result<float> f = toSingle(value);
+        if (f) {
             QVERIFY2(!overflows, "expected an overflow");
-            QCOMPARE(f, static_cast<float>(value));
-        } catch (const AppError &e) {
-            QVERIFY2(overflows, qPrintable(e.description()));
-            QCOMPARE(e.kind(), ErrorKind::Overflow);
-            QCOMPARE(e.description(), QStringLiteral("Overflow"));
+            QCOMPARE(*f, static_cast<float>(value));
+        } else {
+            QVERIFY2(overflows, qPrintable(f.errorString()));
+            QCOMPARE(f.kind(), ErrorKind::Overflow);
+            QCOMPARE(f.errorString(), QStringLiteral("Overflow"));
         }
     }
 
@@ -167,13 +167,13 @@ private Q_SLOTS:
         QFETCH(double, value);
         QFETCH(bool, overflows);
         QFETCH(int, expected);
-        try {
-            const qint16 n = toInt16(value);
+        const Result<qint16> n = toInt16(value);
+        if (n) {
             QVERIFY2(!overflows, "expected an overflow");
-            QCOMPARE(int(n), expected);
-        } catch (const AppError &e) {
-            QVERIFY2(overflows, qPrintable(e.description()));
-            QCOMPARE(e.kind(), ErrorKind::Overflow);
+            QCOMPARE(int(*n), expected);
+        } else {
+            QVERIFY2(overflows, qPrintable(n.errorString()));
+            QCOMPARE(n.kind(), ErrorKind::Overflow);
         }
     }
 

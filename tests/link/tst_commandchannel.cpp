@@ -54,10 +54,12 @@ private:
 // opened and a channel on it.
 struct OpenLine
 {
-    explicit OpenLine(const QString &folder) : port(folder), channel(port) { port.setPortOpen(true); }
+    explicit OpenLine(const QString &folder) : port(folder), channel(port), opened(port.setPortOpen(true)) {}
 
     QtSerialPort port;
     CommandChannel channel;
+    // How opening the port went; every request on a port that did not open fails.
+    Status opened;
 };
 
 } // namespace
@@ -100,7 +102,7 @@ private Q_SLOTS:
         OpenLine line(sim.folder());
 
         Exchange exchange(line.channel);
-        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(line.channel.request(QStringLiteral(":fetch?")));
         QVERIFY(line.channel.awaitingReply());
         QVERIFY(exchange.wait());
         QVERIFY2(exchange.outcome == "reply", qPrintable(QString::fromLatin1(sim.log())));
@@ -113,13 +115,13 @@ private Q_SLOTS:
         SimTester sim;
         QVERIFY(sim.start({}));
         OpenLine line(sim.folder());
-        line.channel.sendCommand(QStringLiteral("func rv"));
-        line.channel.sendCommand(QStringLiteral("trig:sour imm"));
+        QVERIFY(line.channel.sendCommand(QStringLiteral("func rv")));
+        QVERIFY(line.channel.sendCommand(QStringLiteral("trig:sour imm")));
 
         const QRegularExpression number(QStringLiteral("^[+-]?\\d+\\.\\d+E[+-]\\d+$"));
         for (int i = 0; i < 5; ++i) {
             Exchange exchange(line.channel);
-            line.channel.request(QStringLiteral(":fetch?"));
+            QVERIFY(line.channel.request(QStringLiteral(":fetch?")));
             QVERIFY(exchange.wait());
             QCOMPARE(exchange.outcome, QStringLiteral("reply"));
             const QString response = exchange.text;
@@ -154,7 +156,7 @@ private Q_SLOTS:
         QVERIFY(pty.write(QByteArrayLiteral("9.9E-3,1.0E+0\r\nstale")));
         QVERIFY(arrived.wait(5000));
         QCOMPARE(exchange.finishes, 0);
-        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(line.channel.request(QStringLiteral(":fetch?")));
         QTRY_COMPARE_WITH_TIMEOUT(pty.sent(), QByteArrayLiteral(":fetch?\r\n"), 5000);
         QVERIFY(pty.write(QByteArrayLiteral("1.2345E-3,3.9876E+0\r\n")));
         QVERIFY(exchange.wait());
@@ -172,7 +174,7 @@ private Q_SLOTS:
         QSignalSpy arrived(&line.port, &SerialPort::dataArrived);
         QSignalSpy timedOut(&line.channel, &CommandChannel::timedOut);
 
-        line.channel.sendCommand(QStringLiteral("STREAM ON"));
+        QVERIFY(line.channel.sendCommand(QStringLiteral("STREAM ON")));
         QTRY_COMPARE_WITH_TIMEOUT(pty.sent(), QByteArrayLiteral("STREAM ON\r"), 5000);
         line.channel.listen();
         QVERIFY(pty.write(QByteArrayLiteral("E-3\r3.8 21.0E-3\r3.9876 23.456E-3\r3.9 2")));
@@ -202,7 +204,7 @@ private Q_SLOTS:
         QSignalSpy arrived(&line.port, &SerialPort::dataArrived);
         QSignalSpy timedOut(&line.channel, &CommandChannel::timedOut);
 
-        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(line.channel.request(QStringLiteral(":fetch?")));
         QVERIFY(pty.write(QByteArrayLiteral("1.2345E-3,3.98")));
         QVERIFY(arrived.wait(5000));
         line.channel.cancel();
@@ -222,13 +224,13 @@ private Q_SLOTS:
         QSignalSpy arrived(&line.port, &SerialPort::dataArrived);
         QSignalSpy timedOut(&line.channel, &CommandChannel::timedOut);
 
-        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(line.channel.request(QStringLiteral(":fetch?")));
         QVERIFY(timedOut.wait(5000));
         // Until the late reply comes (or can no longer be told from the next
         // one), the channel is not ready for another request.
         QVERIFY(!line.channel.ready());
         Exchange exchange(line.channel);
-        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(line.channel.request(QStringLiteral(":fetch?")));
         QTRY_COMPARE_WITH_TIMEOUT(pty.sent(), QByteArrayLiteral(":fetch?\r\n:fetch?\r\n"), 5000);
         QVERIFY(pty.write(QByteArrayLiteral("1.0E-3,3.1E+0\r\n")));
         QVERIFY(arrived.wait(5000));
@@ -241,7 +243,7 @@ private Q_SLOTS:
 
         // A reply that never comes is given up after a while.
         timedOut.clear();
-        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(line.channel.request(QStringLiteral(":fetch?")));
         QVERIFY(timedOut.wait(5000));
         QVERIFY(!line.channel.ready());
         QTRY_VERIFY_WITH_TIMEOUT(line.channel.ready(), int(CommandChannel::kLateReplyWait.count()) + 1000);
@@ -259,7 +261,7 @@ private Q_SLOTS:
         QSignalSpy arrived(&line.port, &SerialPort::dataArrived);
         QSignalSpy timedOut(&line.channel, &CommandChannel::timedOut);
 
-        line.channel.request(QStringLiteral("READ?"));
+        QVERIFY(line.channel.request(QStringLiteral("READ?")));
         QVERIFY(timedOut.wait(5000));
         QVERIFY(!line.channel.ready());
         QVERIFY(pty.write(QByteArrayLiteral("21.0;3.8;PASS\r")));
@@ -267,7 +269,7 @@ private Q_SLOTS:
         QVERIFY(line.channel.ready());
 
         timedOut.clear();
-        line.channel.request(QStringLiteral("READ?"));
+        QVERIFY(line.channel.request(QStringLiteral("READ?")));
         QVERIFY(timedOut.wait(5000));
         QElapsedTimer owed;
         owed.start();
@@ -292,7 +294,7 @@ private Q_SLOTS:
         QVERIFY(sim.start(mode.split(QLatin1Char(' '))));
         OpenLine line(sim.folder());
         Exchange exchange(line.channel);
-        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(line.channel.request(QStringLiteral(":fetch?")));
         QVERIFY(exchange.wait(15000));
         QCOMPARE(exchange.outcome, outcome);
         QCOMPARE(exchange.finishes, 1);
@@ -318,7 +320,7 @@ private Q_SLOTS:
         QVERIFY(sim.start({QStringLiteral("--reply"), text}));
         OpenLine line(sim.folder());
         Exchange exchange(line.channel);
-        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(line.channel.request(QStringLiteral(":fetch?")));
         QVERIFY(exchange.wait());
         QCOMPARE(exchange.outcome, outcome);
         if (outcome == QLatin1String("reply"))
@@ -330,12 +332,9 @@ private Q_SLOTS:
         QTemporaryDir folder;
         QtSerialPort port(folder.path());
         CommandChannel channel(port);
-        try {
-            channel.request(QStringLiteral(":fetch?"));
-            QFAIL("a request on a closed port must fail");
-        } catch (const AppError &error) {
-            QCOMPARE(error.kind(), ErrorKind::PortNotOpen);
-        }
+        const Status sent = channel.request(QStringLiteral(":fetch?"));
+        QVERIFY2(!sent, "a request on a closed port must fail");
+        QCOMPARE(sent.kind(), ErrorKind::PortNotOpen);
         QVERIFY(!channel.awaitingReply());
     }
 
@@ -348,11 +347,11 @@ private Q_SLOTS:
         QSignalSpy lost(&line.port, &SerialPort::portLost);
 
         Exchange first(line.channel);
-        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(line.channel.request(QStringLiteral(":fetch?")));
         QVERIFY(first.wait());
         QCOMPARE(first.outcome, QStringLiteral("reply"));
 
-        line.channel.request(QStringLiteral(":fetch?"));
+        QVERIFY(line.channel.request(QStringLiteral(":fetch?")));
         QVERIFY(lost.wait(10000));
         QVERIFY(!line.port.portOpen());
         QVERIFY(sim.log().contains("hangup after 1 replies"));

@@ -51,12 +51,24 @@ QByteArray with(const QString &path, const QJsonValue &value)
     return changed([&](QJsonObject &root) { setAt(root, path, value); });
 }
 
+// The default profile's JSON with the key at a dotted path under another name.
+QByteArray renamed(const QString &path, const QString &newName)
+{
+    return changed([&](QJsonObject &root) {
+        QJsonValue value = root;
+        for (const QString &key : path.split(QLatin1Char('.')))
+            value = value.toObject().value(key);
+        setAt(root, path, QJsonValue::Undefined);
+        setAt(root, path.left(path.lastIndexOf(QLatin1Char('.')) + 1) + newName, value);
+    });
+}
+
 TesterProfile profileOf(const QByteArray &json)
 {
-    const ProfileLoad load = parseTesterProfile(json, kOrigin);
+    const Result<TesterProfile> load = parseTesterProfile(json, kOrigin);
     if (!load)
-        qFatal("%s", qPrintable(load.error));
-    return *load.profile;
+        qFatal("%s", qPrintable(load.errorString()));
+    return *load;
 }
 
 } // namespace
@@ -110,6 +122,11 @@ private Q_SLOTS:
         QTest::newRow("request in push mode") << with("mode", "push") << "request" << "must be empty";
         QTest::newRow("unknown mode") << with("mode", "poll") << "mode" << "unknown value";
         QTest::newRow("misspelt key") << with("reply.sepratator", ",") << "reply.sepratator" << "is unknown";
+        // Keys are matched exactly: a key in other letter case is a misspelling.
+        QTest::newRow("key in other case") << renamed("pollMs", "pollms") << "pollms" << "is unknown";
+        QTest::newRow("inner key in other case") << renamed("reply.voltage.field", "Field") << "reply.voltage.Field"
+                                                 << "is unknown";
+        QTest::newRow("key beside its other case") << with("Name", "x") << "Name" << "is unknown";
         QTest::newRow("bad line end") << with("replyEnd", "\n\r") << "replyEnd" << "must be one of";
         QTest::newRow("control character") << changed([](QJsonObject &root) {
             root[QStringLiteral("setup")] = QJsonArray{QStringLiteral("func rv"), QStringLiteral("a\tb")};
@@ -126,23 +143,24 @@ private Q_SLOTS:
         QFETCH(QByteArray, json);
         QFETCH(QString, key);
         QFETCH(QString, what);
-        const ProfileLoad load = parseTesterProfile(json, kOrigin);
+        const Result<TesterProfile> load = parseTesterProfile(json, kOrigin);
         QVERIFY(!load);
-        QVERIFY2(load.error.startsWith(QStringLiteral("Tester profile %1: key \"%2\" ").arg(kOrigin, key)),
-                 qPrintable(load.error));
-        QVERIFY2(load.error.contains(what), qPrintable(load.error));
+        QVERIFY2(load.errorString().startsWith(QStringLiteral("Tester profile %1: key \"%2\" ").arg(kOrigin, key)),
+                 qPrintable(load.errorString()));
+        QVERIFY2(load.errorString().contains(what), qPrintable(load.errorString()));
     }
 
     void textThatIsNoProfileIsRefused()
     {
-        ProfileLoad load = parseTesterProfile("{ \"name\": \"x\",\n  \"serial\": }", kOrigin);
+        const Result<TesterProfile> load = parseTesterProfile("{ \"name\": \"x\",\n  \"serial\": }", kOrigin);
         QVERIFY(!load);
-        QVERIFY2(load.error.contains(kOrigin) && load.error.contains(QStringLiteral("not valid JSON"))
-                     && load.error.contains(QStringLiteral("line 2")),
-                 qPrintable(load.error));
-        load = parseTesterProfile("[1, 2]", kOrigin);
-        QVERIFY(!load);
-        QVERIFY(load.error.contains(QStringLiteral("one object")));
+        const QString error = load.errorString();
+        QVERIFY2(error.contains(kOrigin) && error.contains(QStringLiteral("not valid JSON"))
+                     && error.contains(QStringLiteral("line 2")),
+                 qPrintable(error));
+        const Result<TesterProfile> array = parseTesterProfile("[1, 2]", kOrigin);
+        QVERIFY(!array);
+        QVERIFY(array.errorString().contains(QStringLiteral("one object")));
     }
 
     void fileIsReadOnlyWhenItIsASmallRegularFile()
@@ -150,21 +168,21 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("p.json"));
         QVERIFY(!readTesterProfileFile(path));
-        QVERIFY(readTesterProfileFile(path).error.contains(QStringLiteral("missing")));
-        QVERIFY(readTesterProfileFile(dir.path()).error.contains(QStringLiteral("not a regular file")));
+        QVERIFY(readTesterProfileFile(path).errorString().contains(QStringLiteral("missing")));
+        QVERIFY(readTesterProfileFile(dir.path()).errorString().contains(QStringLiteral("not a regular file")));
 
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(builtInProfileJson(QStringLiteral("push")));
         file.close();
-        const ProfileLoad load = readTesterProfileFile(path);
-        QVERIFY2(load, qPrintable(load.error));
-        QCOMPARE(load.profile->origin, path);
+        const Result<TesterProfile> load = readTesterProfileFile(path);
+        QVERIFY2(load, qPrintable(load.errorString()));
+        QCOMPARE(load->origin, path);
 
         QVERIFY(file.open(QIODevice::Append));
         file.write(QByteArray(kMaxProfileFileSize, ' '));
         file.close();
-        QVERIFY(readTesterProfileFile(path).error.contains(QStringLiteral("more than a profile may have")));
+        QVERIFY(readTesterProfileFile(path).errorString().contains(QStringLiteral("more than a profile may have")));
     }
 
     // The default profile hands every field on as the tester wrote it, so the

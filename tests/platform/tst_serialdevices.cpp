@@ -3,7 +3,7 @@
 #include "platform/porterrors.h"
 #include "platform/qtserialport.h"
 #include "platform/serialdevices.h"
-#include "common/apperror.h"
+#include "common/result.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,9 +43,8 @@ private Q_SLOTS:
         else if (before == QLatin1String("file"))
             QVERIFY(QFile(link).open(QIODevice::WriteOnly));
 
-        QString error;
-        QVERIFY2(linkComPort(2, QStringLiteral("/dev/serial/by-id/usb-Maker_Adapter_X1-if00-port0"), dir, &error),
-                 qPrintable(error));
+        const Status linked = linkComPort(2, QStringLiteral("/dev/serial/by-id/usb-Maker_Adapter_X1-if00-port0"), dir);
+        QVERIFY2(linked, qPrintable(linked.errorString()));
         QVERIFY(QFileInfo(link).isSymLink());
         QCOMPARE(QFileInfo(link).symLinkTarget(), QStringLiteral("/dev/serial/by-id/usb-Maker_Adapter_X1-if00-port0"));
         // Nothing else is left behind.
@@ -61,14 +60,14 @@ private Q_SLOTS:
         QVERIFY(root.isValid());
         const QString occupied = root.filePath(QStringLiteral("COM1"));
         QVERIFY(QDir().mkpath(occupied + QStringLiteral("/inside")));
-        QString error;
-        QVERIFY(!linkComPort(1, QStringLiteral("/dev/ttyUSB0"), root.path(), &error));
-        QVERIFY2(error.contains(occupied), qPrintable(error));
+        const Status linked = linkComPort(1, QStringLiteral("/dev/ttyUSB0"), root.path());
+        QVERIFY(!linked);
+        QVERIFY2(linked.errorString().contains(occupied), qPrintable(linked.errorString()));
         QVERIFY(QFileInfo(occupied).isDir());
         QCOMPARE(QDir(root.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{QStringLiteral("COM1")});
 
-        QVERIFY(!linkComPort(1, QString(), root.path(), &error));
+        QVERIFY(!linkComPort(1, QString(), root.path()));
     }
 
     void stableNameIsTheByIdEntryLeadingToTheDevice()
@@ -187,14 +186,11 @@ private Q_SLOTS:
         QVERIFY(file.setPermissions(QFileDevice::Permissions()));
         QVERIFY(QFile::link(device, dir.filePath(QStringLiteral("COM1"))));
         QtSerialPort port(dir.path());
-        port.setCommPort(1);
-        try {
-            port.setPortOpen(true);
-            QFAIL("a device without access rights was opened");
-        } catch (const AppError &error) {
-            QVERIFY2(error.description().contains(device), qPrintable(error.description()));
-            QVERIFY2(error.description().contains(QLatin1String("dialout")), qPrintable(error.description()));
-        }
+        QVERIFY(port.setCommPort(1));
+        const Status opened = port.setPortOpen(true);
+        QVERIFY2(!opened, "a device without access rights was opened");
+        QVERIFY2(opened.errorString().contains(device), qPrintable(opened.errorString()));
+        QVERIFY2(opened.errorString().contains(QLatin1String("dialout")), qPrintable(opened.errorString()));
     }
 };
 

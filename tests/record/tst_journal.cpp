@@ -56,13 +56,13 @@ private Q_SLOTS:
         r.numBins = 3;
         r.minValue = 10;
         r.maxValue = 40;
-        calcBinLimits(r);
+        QVERIFY(calcBinLimits(r));
         BinTable v;
         v.mode = BinMode::RefPercent;
         v.numBins = 2;
         v.refValue = 3.7f;
         v.percentValue = 0.1f;
-        calcBinLimits(v);
+        QVERIFY(calcBinLimits(v));
         const BinSetup base = binSetupOf(r, v);
 
         BinTable counted = r;

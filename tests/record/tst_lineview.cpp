@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "bintablefixture.h"
 #include "devdb.h"
 
 #include "bins/shiftanalysis.h"
@@ -6,6 +7,8 @@
 #include "record/databasesources.h"
 
 #include <QTest>
+
+#include <limits>
 
 namespace {
 
@@ -112,8 +115,7 @@ private Q_SLOTS:
             r.numBins = 5;
             r.minValue = 15;
             r.maxValue = 60;
-            calcBinLimits(r);
-            return r;
+            return withLimits(r);
         }(), BinTable{});
         QVERIFY(figures.capability[0].cpk);
         QVERIFY(std::abs(*figures.capability[0].cpk - (12.0 - 15.0) / (3.0 * 7.0 / 3.0 / 1.128)) < 1e-9);
@@ -145,18 +147,20 @@ private Q_SLOTS:
             if (bench == 0)
                 resistances << r.resistance;
             return true;
-        }, &error));
+        }));
         QCOMPARE(resistances, (QList<float>{10.0f, 12.0f, 11.0f, 15.0f}));
 
-        std::vector<SetupInForce> setups;
-        QVERIFY(source.setups(filter, &setups, &error));
+        const Result<std::vector<SetupInForce>> found = source.setups(filter);
+        QVERIFY(found);
+        const std::vector<SetupInForce> &setups = *found;
         QCOMPARE(setups.size(), std::size_t(1));
         QCOMPARE(setups[0].hash, m_setup.hash);
         QCOMPARE(setups[0].text, m_setup.text);
         QCOMPARE(setups[0].cells, qint64(6));
 
-        ShiftAnalysis analysis;
-        QVERIFY(analyseShift(source, filter, BinTable{}, BinTable{}, 100, &analysis, &error));
+        const Result<ShiftAnalysis> analysed = analyseShift(source, filter, BinTable{}, BinTable{}, 100);
+        QVERIFY(analysed);
+        const ShiftAnalysis &analysis = *analysed;
         QCOMPARE(analysis.summary.count(), qint64(6));
         std::vector<LineRow> rows;
         QVERIFY(readLineView(m_db.settings(), filter, &rows, &error));
@@ -194,11 +198,12 @@ private Q_SLOTS:
         filter.from = wallClockSeconds(2026, 12, 8, 0, 0, 0);
         std::vector<float> resistances;
         qint64 misplaced = 0;
-        QVERIFY2(source.read(filter, [&](int b, const RecordReading &r) {
+        const Status all = source.read(filter, [&](int b, const RecordReading &r) {
             misplaced += source.benches().value(b) != bench || r.stamp != *filter.from + qint64(resistances.size());
             resistances.push_back(r.resistance);
             return true;
-        }, &error), qPrintable(error));
+        });
+        QVERIFY2(all, qPrintable(all.errorString()));
         QCOMPARE(qint64(resistances.size()), qint64(kMany));
         QCOMPARE(misplaced, qint64(0));
         QCOMPARE(resistances.back(), float((kMany - 1) * 1e-3));
@@ -206,18 +211,20 @@ private Q_SLOTS:
         QVERIFY(source.readValues(filter, [&](int, const RecordReading &r) {
             values.push_back(r.resistance);
             return values.size() < 15000;
-        }, &error));
+        }));
         QCOMPARE(values.size(), std::size_t(15000));
         values.clear();
-        QVERIFY2(source.readValues(filter, [&](int, const RecordReading &r) {
+        const Status allValues = source.readValues(filter, [&](int, const RecordReading &r) {
             values.push_back(r.resistance);
             return true;
-        }, &error), qPrintable(error));
+        });
+        QVERIFY2(allValues, qPrintable(allValues.errorString()));
         QVERIFY(values == resistances);
 
         filter.bench = QStringLiteral("x' OR 'a' = 'a");
         qint64 taken = 0;
-        QVERIFY2(source.read(filter, [&](int, const RecordReading &) { return ++taken > 0; }, &error), qPrintable(error));
+        const Status none = source.read(filter, [&](int, const RecordReading &) { return ++taken > 0; });
+        QVERIFY2(none, qPrintable(none.errorString()));
         QCOMPARE(taken, qint64(0));
     }
 
@@ -237,6 +244,31 @@ private Q_SLOTS:
         QVERIFY2(!error.contains(QLatin1String("Cells wait")), qPrintable(error));
         QVERIFY(!readLineView(settings, RecordFilter{}, &rows, &error));
         QVERIFY2(!error.contains(QLatin1String("Cells wait")), qPrintable(error));
+    }
+
+    // Another program's row with values no tester sends: the pass reads it
+    // as infinite and goes on, where a value beyond the float range used to
+    // end the program.
+    void valuesBeyondAnyReadingAreReadAsInfinite()
+    {
+        const QStringList done = m_db.column(QStringLiteral(
+            "INSERT INTO cells (id, bench, measured_at, resistance_text, voltage_text, resistance_ohm, voltage_v,"
+            " resistance_bin, voltage_bin, setup_hash, program_version)"
+            " VALUES (gen_random_uuid(), 'far', timestamptz '2026-12-09 00:00+00', '', '', 1e300, -1e300, '1', '1',"
+            " '%1', '1.2.0')").arg(m_setup.hash));
+        QVERIFY2(done.isEmpty(), qPrintable(done.join(QLatin1Char(' '))));
+        CentralSource source(m_db.settings());
+        RecordFilter filter;
+        filter.bench = QStringLiteral("far");
+        std::vector<RecordReading> taken;
+        const Status read = source.read(filter, [&](int, const RecordReading &r) {
+            taken.push_back(r);
+            return true;
+        });
+        QVERIFY2(read, qPrintable(read.errorString()));
+        QCOMPARE(taken.size(), std::size_t(1));
+        QCOMPARE(taken[0].resistance, std::numeric_limits<float>::infinity());
+        QCOMPARE(taken[0].voltage, -std::numeric_limits<float>::infinity());
     }
 };
 

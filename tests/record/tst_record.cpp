@@ -173,7 +173,7 @@ private Q_SLOTS:
         writeFile(path, "2012/08/01,09:00:00,1,2\r\n");
 
         DataFile file;
-        file.open(path);
+        QVERIFY(file.open(path));
         QVERIFY(file.isOpen());
         QVERIFY(file.writeRecord(kStamp, "0.5", "3.7"));
         // Written through at once: another reader sees it before close.
@@ -183,7 +183,7 @@ private Q_SLOTS:
         QVERIFY(!file.isOpen());
 
         // A later session appends again; nothing before is touched.
-        file.open(path);
+        QVERIFY(file.open(path));
         QVERIFY(file.writeRecord(kStamp.addSecs(60), "x", "y"));
         file.close();
         QCOMPARE(contentOf(path),
@@ -197,8 +197,8 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         DataFile file;
-        file.open(dir.filePath("a.csv"));
-        file.open(dir.filePath("b.csv"));
+        QVERIFY(file.open(dir.filePath("a.csv")));
+        QVERIFY(file.open(dir.filePath("b.csv")));
         QVERIFY(file.writeRecord(kStamp, "1", "2"));
         file.close();
         file.close();
@@ -219,14 +219,10 @@ private Q_SLOTS:
         QVERIFY(QDir(dir.path()).mkdir("folder"));
         const QString path = dir.filePath(relative);
         DataFile file;
-        try {
-            file.open(path);
-            QFAIL("open succeeded");
-        } catch (const AppError &error) {
-            QCOMPARE(error.kind(), ErrorKind::FileIo);
-            QVERIFY2(error.description().contains(QDir::toNativeSeparators(path)),
-                     qPrintable(error.description()));
-        }
+        const Status opened = file.open(path);
+        QVERIFY2(!opened, "open succeeded");
+        QCOMPARE(opened.kind(), ErrorKind::FileIo);
+        QVERIFY2(opened.errorString().contains(QDir::toNativeSeparators(path)), qPrintable(opened.errorString()));
         QVERIFY(!file.isOpen());
         QVERIFY(!file.writeRecord(kStamp, "1", "2"));
         QVERIFY(!file.errorString().isEmpty());
@@ -243,11 +239,11 @@ private Q_SLOTS:
         QVERIFY(tiny.fill());
         const QString path = mountPoint + "/d.csv";
         DataFile file;
-        file.open(path);
-        RecordOutcome outcome = file.writeRecord(kStamp, "1", "2");
+        QVERIFY(file.open(path));
+        const Result<RecordWritten> outcome = file.writeRecord(kStamp, "1", "2");
         QVERIFY(!outcome);
-        QCOMPARE(outcome.reason, QString::fromLocal8Bit(std::strerror(ENOSPC)));
-        QCOMPARE(outcome.path, path);
+        QCOMPARE(outcome.errorString(), QString::fromLocal8Bit(std::strerror(ENOSPC)));
+        QCOMPARE(file.path(), path);
         // Nothing is held back to come out with a later record.
         QVERIFY(!file.writeRecord(kStamp, "3", "4"));
         QVERIFY(QFile::remove(mountPoint + "/filler"));
@@ -256,7 +252,7 @@ private Q_SLOTS:
         QCOMPARE(contentOf(path), QByteArray("2012/08/02,14:05:09,5,6\r\n"));
 
         RecordNotices notices;
-        const std::optional<QString> text = notices.after(outcome);
+        const std::optional<QString> text = notices.after(outcome, path);
         QVERIFY(text);
         QCOMPARE(*text, QStringLiteral("The counted cell was not saved: the data file %1 could not be "
                                        "written (No space left on device). The cell is in the BIN "
@@ -280,11 +276,11 @@ private Q_SLOTS:
         writeFile(dir.filePath("other.csv"), other);
 
         DataFile file;
-        file.open(path);
+        QVERIFY(file.open(path));
         QByteArray expected;
         for (int k = 0; k < 2; ++k) {
-            const RecordOutcome outcome = file.writeRecord(kStamp.addSecs(k), QString::number(k), "3.7");
-            QVERIFY(outcome && !outcome.reopened);
+            const Result<RecordWritten> outcome = file.writeRecord(kStamp.addSecs(k), QString::number(k), "3.7");
+            QVERIFY(outcome && !outcome->reopened);
             expected += recordAt(k);
         }
         QCOMPARE(contentOf(path), expected);
@@ -306,11 +302,11 @@ private Q_SLOTS:
         }
 
         for (int k = 2; k < 5; ++k) {
-            const RecordOutcome outcome = file.writeRecord(kStamp.addSecs(k), QString::number(k), "3.7");
+            const Result<RecordWritten> outcome = file.writeRecord(kStamp.addSecs(k), QString::number(k), "3.7");
             QVERIFY(outcome);
             // Told with the first record after the change, not again.
-            QCOMPARE(outcome.reopened, replaced && k == 2);
-            QCOMPARE(outcome.path, path);
+            QCOMPARE(outcome->reopened, replaced && k == 2);
+            QCOMPARE(file.path(), path);
             expected += recordAt(k);
         }
         QCOMPARE(contentOf(path), expected);
@@ -326,14 +322,14 @@ private Q_SLOTS:
         const QString folder = dir.filePath("cells");
         QVERIFY(QDir().mkdir(folder));
         DataFile file;
-        file.open(folder + "/d.csv");
+        QVERIFY(file.open(folder + "/d.csv"));
         QVERIFY(file.writeRecord(kStamp, "0", "3.7"));
 
         QVERIFY(QFile::rename(folder, dir.filePath("kept")));
         writeFile(folder, "a plain file\n");
-        const RecordOutcome outcome = file.writeRecord(kStamp.addSecs(1), "1", "3.7");
-        QVERIFY(!outcome.written);
-        QVERIFY(!outcome.reason.isEmpty());
+        const Result<RecordWritten> outcome = file.writeRecord(kStamp.addSecs(1), "1", "3.7");
+        QVERIFY(!outcome);
+        QVERIFY(!outcome.errorString().isEmpty());
         QCOMPARE(contentOf(dir.filePath("kept/d.csv")), recordAt(0));
     }
 
@@ -361,13 +357,10 @@ private Q_SLOTS:
         // A pipe without a reader would hold a blocking open for good: getting
         // past open() at all is the point.
         DataFile file;
-        try {
-            file.open(path);
-            QFAIL("a special file was opened for records");
-        } catch (const AppError &error) {
-            QCOMPARE(error.kind(), ErrorKind::FileIo);
-            QCOMPARE(error.description(), QStringLiteral("%1 is %2, not a regular file").arg(path, named));
-        }
+        const Status opened = file.open(path);
+        QVERIFY2(!opened, "a special file was opened for records");
+        QCOMPARE(opened.kind(), ErrorKind::FileIo);
+        QCOMPARE(opened.errorString(), QStringLiteral("%1 is %2, not a regular file").arg(path, named));
         QVERIFY(!file.isOpen());
     }
 
@@ -376,45 +369,38 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath("d.csv");
         DataFile file;
-        file.open(path);
+        QVERIFY(file.open(path));
         QVERIFY(file.writeRecord(kStamp, "0", "3.7"));
         QVERIFY(QFile::remove(path));
         QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0666) == 0);
 
         // Refused at once, for every record while the pipe is there.
         for (int k = 1; k <= 2; ++k) {
-            const RecordOutcome outcome = file.writeRecord(kStamp.addSecs(k), "1", "3.7");
+            const Result<RecordWritten> outcome = file.writeRecord(kStamp.addSecs(k), "1", "3.7");
             QVERIFY(!outcome);
-            QCOMPARE(outcome.reason, QStringLiteral("%1 is a named pipe, not a regular file").arg(path));
+            QCOMPARE(outcome.errorString(), QStringLiteral("%1 is a named pipe, not a regular file").arg(path));
         }
         // Once a file can be made there again, records go to it.
         QVERIFY(QFile::remove(path));
-        const RecordOutcome outcome = file.writeRecord(kStamp.addSecs(3), "3", "3.7");
-        QVERIFY(outcome && outcome.reopened);
+        const Result<RecordWritten> outcome = file.writeRecord(kStamp.addSecs(3), "3", "3.7");
+        QVERIFY(outcome && outcome->reopened);
         QCOMPARE(contentOf(path), recordAt(3));
     }
 
     void noticesTellEachLossAndSummariseRepeats()
     {
-        auto failed = [](const QString &path, const QString &reason) {
-            RecordOutcome outcome;
-            outcome.path = path;
-            outcome.reason = reason;
-            return outcome;
-        };
-        RecordOutcome written;
-        written.written = true;
-        written.path = "/data/d.csv";
-        RecordOutcome reopened = written;
-        reopened.reopened = true;
+        const QString path = "/data/d.csv";
+        const auto failed = [](const QString &reason) { return Result<RecordWritten>(Failure(ErrorKind::FileIo, reason)); };
+        const Result<RecordWritten> written = RecordWritten{false};
+        const Result<RecordWritten> reopened = RecordWritten{true};
 
         RecordNotices notices;
-        QVERIFY(!notices.after(written));
+        QVERIFY(!notices.after(written, path));
         // A run of the same failure is one growing count, each notice naming
         // the file and the reason.
         const QString full = "No space left on device";
         for (int k = 1; k <= 3; ++k) {
-            const std::optional<QString> text = notices.after(failed("/data/d.csv", full));
+            const std::optional<QString> text = notices.after(failed(full), path);
             QVERIFY(text);
             QCOMPARE(notices.failuresInRow(), k);
             QVERIFY2(text->contains("/data/d.csv") && text->contains(full) && text->contains("not saved"),
@@ -422,20 +408,20 @@ private Q_SLOTS:
             QCOMPARE(text->startsWith(QStringLiteral("%1 counted cells in a row").arg(k)), k > 1);
         }
         // Another reason starts a count of its own.
-        std::optional<QString> text = notices.after(failed("/data/d.csv", "Input/output error"));
+        std::optional<QString> text = notices.after(failed("Input/output error"), path);
         QCOMPARE(notices.failuresInRow(), 1);
         QVERIFY(text->startsWith("The counted cell was not saved") && text->contains("Input/output error"));
         // A record written ends the run; a file opened afresh is told once.
-        text = notices.after(reopened);
+        text = notices.after(reopened, path);
         QVERIFY(text);
         QCOMPARE(*text, dataFileReplacedText("/data/d.csv"));
         QVERIFY(text->contains("/data/d.csv"));
         QCOMPARE(notices.failuresInRow(), 0);
-        QVERIFY(!notices.after(written));
-        text = notices.after(failed("/data/d.csv", full));
+        QVERIFY(!notices.after(written, path));
+        text = notices.after(failed(full), path);
         QCOMPARE(notices.failuresInRow(), 1);
         notices.reset();
-        QVERIFY(notices.after(failed("/data/d.csv", full))->startsWith("The counted cell"));
+        QVERIFY(notices.after(failed(full), path)->startsWith("The counted cell"));
     }
 
     void partlyWrittenRecordIsCutBack()
@@ -446,7 +432,7 @@ private Q_SLOTS:
         writeFile(path, earlier);
 
         DataFile file;
-        file.open(path);
+        QVERIFY(file.open(path));
         {
             FileSizeCap cap(earlier.size() + 10);
             if (!cap.active())

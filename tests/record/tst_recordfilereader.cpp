@@ -185,12 +185,12 @@ private Q_SLOTS:
                                    + "2026/13/45,25:00:00,1E-3,3.6\r\n" + "2026/12/07,14:05:09,1E-3";
         writeFile(path, content);
 
-        const RecordTail tail = readRecordFile(path, 0);
-        QVERIFY(tail.error.isEmpty());
-        QCOMPARE(tail.readings.size(), std::size_t(3));
-        QCOMPARE(tail.linesNotRead, qint64(6));
+        const Result<RecordTail> tail = readRecordFile(path, 0);
+        QVERIFY2(tail, qPrintable(tail.errorString()));
+        QCOMPARE(tail->readings.size(), std::size_t(3));
+        QCOMPARE(tail->linesNotRead, qint64(6));
         // The unfinished last line waits for the rest of it.
-        QCOMPARE(tail.endOffset, content.lastIndexOf('\n') + 1);
+        QCOMPARE(tail->endOffset, content.lastIndexOf('\n') + 1);
         QCOMPARE(contentOf(path), content);
     }
 
@@ -199,24 +199,27 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("data.csv"));
         writeFile(path, records(5));
-        const RecordTail first = readRecordFile(path, 0);
-        QCOMPARE(first.readings.size(), std::size_t(5));
+        const Result<RecordTail> first = readRecordFile(path, 0);
+        QVERIFY2(first, qPrintable(first.errorString()));
+        QCOMPARE(first->readings.size(), std::size_t(5));
 
         // Spoil what was read already: a pass from the old end cannot see it.
         QByteArray spoiled = contentOf(path);
         spoiled.replace(0, 20, QByteArray(20, '#'));
         writeFile(path, spoiled + kRecord + "2026/12/07,14:05:09,2");
-        const RecordTail second = readRecordFile(path, first.endOffset);
-        QCOMPARE(second.startOffset, first.endOffset);
-        QVERIFY(!second.restarted);
-        QCOMPARE(second.readings.size(), std::size_t(1));
-        QCOMPARE(second.linesNotRead, qint64(0));
+        const Result<RecordTail> second = readRecordFile(path, first->endOffset);
+        QVERIFY2(second, qPrintable(second.errorString()));
+        QCOMPARE(second->startOffset, first->endOffset);
+        QVERIFY(!second->restarted);
+        QCOMPARE(second->readings.size(), std::size_t(1));
+        QCOMPARE(second->linesNotRead, qint64(0));
 
         writeFile(path, "0E-3,3.7E+0\r\n", QIODevice::Append);
-        const RecordTail third = readRecordFile(path, second.endOffset);
-        QCOMPARE(third.readings.size(), std::size_t(1));
-        QCOMPARE(third.readings[0].resistance, 20.0f);
-        QCOMPARE(third.endOffset, QFile(path).size());
+        const Result<RecordTail> third = readRecordFile(path, second->endOffset);
+        QVERIFY2(third, qPrintable(third.errorString()));
+        QCOMPARE(third->readings.size(), std::size_t(1));
+        QCOMPARE(third->readings[0].resistance, 20.0f);
+        QCOMPARE(third->endOffset, QFile(path).size());
     }
 
     void aCutFileIsReadAgainFromTheStart()
@@ -224,12 +227,14 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("data.csv"));
         writeFile(path, records(10));
-        const RecordTail first = readRecordFile(path, 0);
+        const Result<RecordTail> first = readRecordFile(path, 0);
+        QVERIFY2(first, qPrintable(first.errorString()));
         writeFile(path, records(2));
-        const RecordTail second = readRecordFile(path, first.endOffset);
-        QVERIFY(second.restarted);
-        QCOMPARE(second.startOffset, qint64(0));
-        QCOMPARE(second.readings.size(), std::size_t(2));
+        const Result<RecordTail> second = readRecordFile(path, first->endOffset);
+        QVERIFY2(second, qPrintable(second.errorString()));
+        QVERIFY(second->restarted);
+        QCOMPARE(second->startOffset, qint64(0));
+        QCOMPARE(second->readings.size(), std::size_t(2));
     }
 
     // The progress call runs between chunks, so it can change the file at a
@@ -253,7 +258,7 @@ private Q_SLOTS:
         const int total = 100000;
 
         int calls = 0;
-        const RecordTail tail = readRecordFile(path, 0, [&](qint64, qint64) {
+        const Result<RecordTail> tail = readRecordFile(path, 0, [&](qint64, qint64) {
             if (++calls == 1) {
                 if (change == QLatin1String("cut"))
                     QFile::resize(path, content.size() / 3 + 7);
@@ -266,24 +271,26 @@ private Q_SLOTS:
             }
             return true;
         });
+        QVERIFY2(tail, qPrintable(tail.errorString()));
         QVERIFY(calls >= 1);
-        QVERIFY(tail.readings.size() <= std::size_t(total));
-        QVERIFY(tail.endOffset <= content.size());
+        QVERIFY(tail->readings.size() <= std::size_t(total));
+        QVERIFY(tail->endOffset <= content.size());
         if (change == QLatin1String("append") || change == QLatin1String("remove")) {
             // Growth is left for the next pass; an open file outlives its name.
-            QCOMPARE(tail.readings.size(), std::size_t(total));
-            QCOMPARE(tail.linesNotRead, qint64(0));
+            QCOMPARE(tail->readings.size(), std::size_t(total));
+            QCOMPARE(tail->linesNotRead, qint64(0));
         }
         if (change == QLatin1String("append")) {
-            const RecordTail next = readRecordFile(path, tail.endOffset);
-            QCOMPARE(next.readings.size(), std::size_t(1000));
-            QCOMPARE(next.linesNotRead, qint64(1));
+            const Result<RecordTail> next = readRecordFile(path, tail->endOffset);
+            QVERIFY2(next, qPrintable(next.errorString()));
+            QCOMPARE(next->readings.size(), std::size_t(1000));
+            QCOMPARE(next->linesNotRead, qint64(1));
         }
         if (change == QLatin1String("cut") || change == QLatin1String("empty")) {
-            QVERIFY(tail.readings.size() < std::size_t(total));
-            const RecordTail next = readRecordFile(path, tail.endOffset);
-            QVERIFY(next.error.isEmpty());
-            QVERIFY(next.readings.size() <= std::size_t(total / 3 + 1));
+            QVERIFY(tail->readings.size() < std::size_t(total));
+            const Result<RecordTail> next = readRecordFile(path, tail->endOffset);
+            QVERIFY2(next, qPrintable(next.errorString()));
+            QVERIFY(next->readings.size() <= std::size_t(total / 3 + 1));
         }
     }
 
@@ -292,13 +299,14 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("data.csv"));
         writeFile(path, records(100000));
-        const RecordTail cancelled = readRecordFile(path, 0, [](qint64, qint64) { return false; });
-        QVERIFY(cancelled.cancelled);
-        QVERIFY(cancelled.endOffset < QFile(path).size());
+        const Result<RecordTail> cancelled = readRecordFile(path, 0, [](qint64, qint64) { return false; });
+        QVERIFY2(cancelled, qPrintable(cancelled.errorString()));
+        QVERIFY(cancelled->cancelled);
+        QVERIFY(cancelled->endOffset < QFile(path).size());
 
-        const RecordTail missing = readRecordFile(dir.filePath(QStringLiteral("none.csv")), 0);
-        QVERIFY(!missing.error.isEmpty());
-        QVERIFY(missing.readings.empty());
+        const Result<RecordTail> missing = readRecordFile(dir.filePath(QStringLiteral("none.csv")), 0);
+        QVERIFY(!missing);
+        QVERIFY(!missing.errorString().isEmpty());
     }
 };
 

@@ -1,5 +1,6 @@
 #include "testmain.h"
 
+#include "bintablefixture.h"
 #include "filecontent.h"
 
 #include "bins/bintable.h"
@@ -55,11 +56,10 @@ private Q_SLOTS:
         shift.from = at(7, 6, 0);
         shift.to = at(7, 14, 0);
         QList<float> taken;
-        QString error;
         QVERIFY(source.read(shift, [&](int bench, const RecordReading &r) {
             taken << r.resistance;
             return bench == 0;
-        }, &error));
+        }));
         QCOMPARE(taken, (QList<float>{2, 3}));
         QCOMPARE(source.recordsNotRead(), qint64(1));
 
@@ -67,16 +67,17 @@ private Q_SLOTS:
         QVERIFY(source.read(RecordFilter{}, [&](int, const RecordReading &r) {
             taken << r.resistance;
             return taken.size() < 2;
-        }, &error));
+        }));
         QCOMPARE(taken.size(), 2);
 
         RecordFilter other;
         other.bench = QStringLiteral("line4");
-        QVERIFY(source.read(other, [](int, const RecordReading &) { return true; }, &error));
+        QVERIFY(source.read(other, [](int, const RecordReading &) { return true; }));
 
         DataFileSource missing(dir.filePath(QStringLiteral("none.csv")));
-        QVERIFY(!missing.read(RecordFilter{}, [](int, const RecordReading &) { return true; }, &error));
-        QVERIFY(error.contains(QStringLiteral("no such data file")));
+        const Status read = missing.read(RecordFilter{}, [](int, const RecordReading &) { return true; });
+        QVERIFY(!read);
+        QVERIFY(read.errorString().contains(QStringLiteral("no such data file")));
     }
 
     // A path that leads to something other than a file says what it is.
@@ -85,11 +86,13 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString fifo = dir.filePath(QStringLiteral("line3.csv"));
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        QString error;
-        QVERIFY(!DataFileSource(fifo).read(RecordFilter{}, [](int, const RecordReading &) { return true; }, &error));
-        QCOMPARE(error, QStringLiteral("%1 is a named pipe, not a regular file").arg(fifo));
-        QVERIFY(!DataFileSource(dir.path()).read(RecordFilter{}, [](int, const RecordReading &) { return true; }, &error));
-        QCOMPARE(error, QStringLiteral("%1 is a folder, not a regular file").arg(dir.path()));
+        const auto readAll = [](int, const RecordReading &) { return true; };
+        const Status pipe = DataFileSource(fifo).read(RecordFilter{}, readAll);
+        QVERIFY(!pipe);
+        QCOMPARE(pipe.errorString(), QStringLiteral("%1 is a named pipe, not a regular file").arg(fifo));
+        const Status folder = DataFileSource(dir.path()).read(RecordFilter{}, readAll);
+        QVERIFY(!folder);
+        QCOMPARE(folder.errorString(), QStringLiteral("%1 is a folder, not a regular file").arg(dir.path()));
     }
 
     // More cells than chart points: each stretch is drawn by its extremes, so a
@@ -105,10 +108,10 @@ private Q_SLOTS:
         r.numBins = 1;
         r.minValue = 10;
         r.maxValue = 30;
-        calcBinLimits(r);
-        ShiftAnalysis a;
-        QString error;
-        QVERIFY(analyseShift(source, RecordFilter{}, r, BinTable{}, 1000, &a, &error));
+        r = withLimits(r);
+        const Result<ShiftAnalysis> analysed = analyseShift(source, RecordFilter{}, r, BinTable{}, 1000);
+        QVERIFY2(analysed, qPrintable(analysed.errorString()));
+        const ShiftAnalysis &a = *analysed;
         QCOMPARE(a.pointStep, qint64(20));
         const auto &points = a.quantities[0].individuals;
         QVERIFY(points.size() <= 1000);
@@ -119,8 +122,10 @@ private Q_SLOTS:
         QCOMPARE(a.benches[0].inBins, qint64(0)); // voltage has no BINs
         // Stopped half-way: no analysis, a reason.
         int calls = 0;
-        QVERIFY(!analyseShift(source, RecordFilter{}, r, BinTable{}, 1000, &a, &error, [&calls] { return ++calls < 5000; }));
-        QCOMPARE(error, QStringLiteral("cancelled"));
+        const Result<ShiftAnalysis> stopped = analyseShift(source, RecordFilter{}, r, BinTable{}, 1000,
+                                                           [&calls] { return ++calls < 5000; });
+        QVERIFY(!stopped);
+        QCOMPARE(stopped.errorString(), QStringLiteral("cancelled"));
     }
 
     // A live source (a bench counting, a database being filled) gains cells
@@ -131,11 +136,11 @@ private Q_SLOTS:
         struct Growing : ReadingsSource
         {
             Growing(std::vector<RecordReading> &r) : ReadingsSource(r, QStringLiteral("live"), QStringLiteral("b1")), readings(r) {}
-            bool read(const RecordFilter &filter, const RecordVisitor &visit, QString *error) override
+            Status read(const RecordFilter &filter, const RecordVisitor &visit) override
             {
                 if (passes++ == 1)
                     readings.push_back(RecordReading{500.0f, 3.6f, at(7, 8, 30)});
-                return ReadingsSource::read(filter, visit, error);
+                return ReadingsSource::read(filter, visit);
             }
             std::vector<RecordReading> &readings;
             int passes = 0;
@@ -144,9 +149,9 @@ private Q_SLOTS:
         for (int i = 0; i < 10; ++i)
             readings.push_back(RecordReading{20.0f + float(i % 3), 3.6f, at(7, 8, i)});
         Growing source(readings);
-        ShiftAnalysis a;
-        QString error;
-        QVERIFY(analyseShift(source, RecordFilter{}, BinTable{}, BinTable{}, 1000, &a, &error));
+        const Result<ShiftAnalysis> analysed = analyseShift(source, RecordFilter{}, BinTable{}, BinTable{}, 1000);
+        QVERIFY2(analysed, qPrintable(analysed.errorString()));
+        const ShiftAnalysis &a = *analysed;
         QCOMPARE(source.passes, 2);
         QCOMPARE(a.summary.count(), qint64(10));
         QCOMPARE(a.quantities[0].individuals.size(), std::size_t(10));

@@ -56,40 +56,47 @@ public:
         Q_EMIT portLost(reason);
     }
 
-    void setCommPort(qint16 port) override { m_commPort = port; }
+    Status setCommPort(qint16 port) override
+    {
+        m_commPort = port;
+        return {};
+    }
     qint16 commPort() const override { return m_commPort; }
     bool portOpen() const override { return m_open; }
-    void setPortOpen(bool open) override
+    Status setPortOpen(bool open) override
     {
         if (open)
             ++openAttempts;
         if (open && openError)
-            throw *openError;
+            return *openError;
         m_open = open;
         m_pieces.clear();
         m_ready.clear();
         m_trace << (open ? "port open" : "port close");
+        return {};
     }
-    void clearInBuffer() override
+    Status clearInBuffer() override
     {
         if (!m_open)
-            throw AppError(ErrorKind::PortNotOpen, QStringLiteral("Port not open"));
+            return Failure(ErrorKind::PortNotOpen, QStringLiteral("Port not open"));
         m_ready.clear();
+        return {};
     }
-    void output(const QByteArray &data) override
+    Status output(const QByteArray &data) override
     {
         if (!m_open)
-            throw AppError(ErrorKind::PortNotOpen, QStringLiteral("Port not open"));
+            return Failure(ErrorKind::PortNotOpen, QStringLiteral("Port not open"));
         sent += data;
         if (sent.endsWith(":fetch?\r\n")) {
             ++fetches;
             m_pieces = replies.isEmpty() ? QList<QByteArray>() : replies.takeFirst();
         }
+        return {};
     }
-    QByteArray input() override { return std::exchange(m_ready, QByteArray()); }
+    Result<QByteArray> input() override { return std::exchange(m_ready, QByteArray()); }
 
     QList<QList<QByteArray>> replies;
-    std::optional<AppError> openError;
+    std::optional<Failure> openError;
     QByteArray sent;
     int openAttempts = 0;
     int fetches = 0;
@@ -331,7 +338,7 @@ private Q_SLOTS:
         Bench b;
         b.view.path = b.dir.filePath(path);
         if (openError)
-            b.port.openError = AppError(ErrorKind(openError), "Cannot open COM7: no such device");
+            b.port.openError = Failure(ErrorKind(openError), "Cannot open COM7: no such device");
         if (message == "<system>") {
             QFile probe(b.view.path);
             QVERIFY(!probe.open(QIODevice::Append));
@@ -616,7 +623,7 @@ private Q_SLOTS:
         QVERIFY(b.session.stale());
         QVERIFY(b.view.errors.isEmpty());
 
-        b.port.openError = AppError(ErrorKind::PortOpenFailed, QStringLiteral("no such device"));
+        b.port.openError = Failure(ErrorKind::PortOpenFailed, QStringLiteral("no such device"));
         QTRY_COMPARE_WITH_TIMEOUT(b.port.openAttempts, 2, 5000);
         QVERIFY(b.view.status.contains(QStringLiteral("no such device")));
         b.port.openError.reset();

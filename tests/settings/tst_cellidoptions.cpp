@@ -54,9 +54,9 @@ private Q_SLOTS:
         const QByteArray content = "[CellId]\nenabled=true\n" + QByteArray(2 * 1024 * 1024, 'j') + '\n';
         QVERIFY(writeFile(path, content));
         QVERIFY(loadCellIdOptions(dir.path()) == CellIdOptions());
-        QString reason;
-        QVERIFY(!saveCellIdOptions(dir.path(), CellIdOptions(), &reason));
-        QCOMPARE(reason, path + QStringLiteral(" is larger than 1 MB"));
+        const Status saved = saveCellIdOptions(dir.path(), CellIdOptions());
+        QVERIFY(!saved);
+        QCOMPARE(saved.errorString(), path + QStringLiteral(" is larger than 1 MB"));
         QVERIFY(readAll(path) == content);
     }
 
@@ -78,26 +78,30 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(qint64, minutes);
-        QString problem;
-        const std::optional<qint64> parsed = parseRestText(text, &problem);
+        const Result<qint64> parsed = parseRestText(text);
         if (minutes < 0) {
             QVERIFY(!parsed);
-            QVERIFY(problem.startsWith(QStringLiteral("Minimum rest:")));
+            QVERIFY(parsed.errorString().startsWith(QStringLiteral("Minimum rest:")));
         } else {
-            QCOMPARE(parsed, std::optional<qint64>(minutes));
-            QCOMPARE(parseRestText(restText(minutes), nullptr), parsed);
+            QVERIFY2(parsed, qPrintable(parsed.errorString()));
+            QCOMPARE(*parsed, minutes);
+            const Result<qint64> again = parseRestText(restText(minutes));
+            QVERIFY(again);
+            QCOMPARE(*again, minutes);
         }
     }
 
     void patternAndFramesAreChecked()
     {
-        QVERIFY(patternProblem(QStringLiteral("(unclosed")));
-        QVERIFY(!patternProblem(QStringLiteral("[A-Z]{2}\\d+")));
-        QVERIFY(frameProblem(QStringLiteral("Prefix"), QStringLiteral("a b")));
-        QVERIFY(frameProblem(QStringLiteral("Prefix"), QString(17, QLatin1Char('x'))));
-        QVERIFY(!frameProblem(QStringLiteral("Suffix"), QStringLiteral("#")));
-        QVERIFY(parseKLimitText(QStringLiteral("1,5"), nullptr) == std::nullopt);
-        QCOMPARE(parseKLimitText(QStringLiteral(" 1.5 "), nullptr), std::optional<double>(1.5));
+        QVERIFY(!checkPattern(QStringLiteral("(unclosed")));
+        QVERIFY(checkPattern(QStringLiteral("[A-Z]{2}\\d+")));
+        QVERIFY(!checkFrame(QStringLiteral("Prefix"), QStringLiteral("a b")));
+        QVERIFY(!checkFrame(QStringLiteral("Prefix"), QString(17, QLatin1Char('x'))));
+        QVERIFY(checkFrame(QStringLiteral("Suffix"), QStringLiteral("#")));
+        QVERIFY(!parseKLimitText(QStringLiteral("1,5")));
+        const Result<double> limit = parseKLimitText(QStringLiteral(" 1.5 "));
+        QVERIFY(limit);
+        QCOMPARE(*limit, 1.5);
     }
 };
 

@@ -70,13 +70,13 @@ private Q_SLOTS:
         QFETCH(QString, error);
         SettleRule rule;
         const SettleRule before = rule;
-        const std::optional<QString> result = parseParameter(text, SettleParameter(parameter), rule);
+        const Status result = setParameterFromText(text, SettleParameter(parameter), rule);
         if (qIsNaN(value)) {
-            QVERIFY(result);
-            QCOMPARE(*result, error);
+            QVERIFY(!result);
+            QCOMPARE(result.errorString(), error);
             QVERIFY(rule == before);
         } else {
-            QVERIFY2(!result, qPrintable(result.value_or(QString())));
+            QVERIFY2(result, qPrintable(result.errorString()));
             QCOMPARE(parameterValue(rule, SettleParameter(parameter)), value);
         }
     }
@@ -84,8 +84,8 @@ private Q_SLOTS:
     void unitsAreConvertedToOhmsAndVolts()
     {
         SettleRule rule;
-        QVERIFY(!parseParameter(QStringLiteral("0.5"), SettleParameter::ResistanceFloor, rule));
-        QVERIFY(!parseParameter(QStringLiteral("3"), SettleParameter::VoltageFloor, rule));
+        QVERIFY(setParameterFromText(QStringLiteral("0.5"), SettleParameter::ResistanceFloor, rule));
+        QVERIFY(setParameterFromText(QStringLiteral("3"), SettleParameter::VoltageFloor, rule));
         QCOMPARE(rule.resistanceFloorOhms, 0.0005);
         QCOMPARE(rule.voltageFloorVolts, 0.003);
         QCOMPARE(parameterText(rule, SettleParameter::ResistanceFloor), QStringLiteral("0.5"));
@@ -94,7 +94,9 @@ private Q_SLOTS:
     void missingFileGivesTheDefaults()
     {
         QTemporaryDir dir;
-        const HandsFreeOptions options = loadHandsFreeOptions(dir.path());
+        const Result<HandsFreeOptions> loaded = loadHandsFreeOptions(dir.path());
+        QVERIFY(loaded);
+        const HandsFreeOptions &options = *loaded;
         QVERIFY(options == HandsFreeOptions());
         QVERIFY(!options.autoRecord);
         QVERIFY(!options.sound);
@@ -117,7 +119,8 @@ private Q_SLOTS:
         options.rule.voltageFloorVolts = 0.001;
         options.rule.liftVolts = 0.3;
         QVERIFY(saveHandsFreeOptions(dir.path(), options));
-        QVERIFY(loadHandsFreeOptions(dir.path()) == options);
+        const Result<HandsFreeOptions> loaded = loadHandsFreeOptions(dir.path());
+        QVERIFY(loaded && *loaded == options);
         // Only its own file: Settings.ini is not touched.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("HandsFree.ini")});
     }
@@ -128,7 +131,9 @@ private Q_SLOTS:
         QVERIFY(writeFile(handsFreeOptionsPath(dir.path()),
                           "[AutoRecord]\nenabled=true\nsettleReadings=1\nresistanceTolerance=abc\n"
                           "voltageTolerance=0.5\nliftVoltage=99\n[Sound]\nenabled=maybe\n\x01\xff garbage\n"));
-        const HandsFreeOptions options = loadHandsFreeOptions(dir.path());
+        const Result<HandsFreeOptions> loaded = loadHandsFreeOptions(dir.path());
+        QVERIFY(loaded);
+        const HandsFreeOptions &options = *loaded;
         QVERIFY(options.autoRecord);
         QVERIFY(!options.sound);
         QCOMPARE(options.rule.settleCount, 3);
@@ -143,19 +148,20 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString notAFolder = QDir(dir.path()).filePath(QStringLiteral("plain"));
         QVERIFY(writeFile(notAFolder, "x"));
-        QString reason;
-        QVERIFY(!saveHandsFreeOptions(notAFolder, HandsFreeOptions(), &reason));
-        QVERIFY2(reason.contains(QStringLiteral("HandsFree.ini")), qPrintable(reason));
+        const Status saved = saveHandsFreeOptions(notAFolder, HandsFreeOptions());
+        QVERIFY(!saved);
+        QVERIFY2(saved.errorString().contains(QStringLiteral("HandsFree.ini")), qPrintable(saved.errorString()));
     }
 
     void aFolderInTheFilesPlaceIsNeitherReadNorReplaced()
     {
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("HandsFree.ini")));
-        QVERIFY(loadHandsFreeOptions(dir.path()) == HandsFreeOptions());
-        QString reason;
-        QVERIFY(!saveHandsFreeOptions(dir.path(), HandsFreeOptions(), &reason));
-        QVERIFY(reason.contains(QStringLiteral("not a regular file")));
+        const Result<HandsFreeOptions> loaded = loadHandsFreeOptions(dir.path());
+        QVERIFY(loaded && *loaded == HandsFreeOptions());
+        const Status saved = saveHandsFreeOptions(dir.path(), HandsFreeOptions());
+        QVERIFY(!saved);
+        QVERIFY(saved.errorString().contains(QStringLiteral("not a regular file")));
         QVERIFY(QFileInfo(handsFreeOptionsPath(dir.path())).isDir());
     }
 
@@ -167,14 +173,14 @@ private Q_SLOTS:
         const QByteArray content = "[AutoRecord]\nenabled=true\n[Sound]\nenabled=true\n"
             + QByteArray(2 * 1024 * 1024, 'j') + '\n';
         QVERIFY(writeFile(path, content));
-        QString refusal;
-        QVERIFY(loadHandsFreeOptions(dir.path(), &refusal) == HandsFreeOptions());
-        QCOMPARE(refusal, path + QStringLiteral(" is larger than 1 MB"));
-        QString reason;
+        const Result<HandsFreeOptions> loaded = loadHandsFreeOptions(dir.path());
+        QVERIFY(!loaded);
+        QCOMPARE(loaded.errorString(), path + QStringLiteral(" is larger than 1 MB"));
         HandsFreeOptions changed;
         changed.autoRecord = true;
-        QVERIFY(!saveHandsFreeOptions(dir.path(), changed, &reason));
-        QVERIFY2(reason.contains(QStringLiteral("HandsFree.ini")), qPrintable(reason));
+        const Status saved = saveHandsFreeOptions(dir.path(), changed);
+        QVERIFY(!saved);
+        QVERIFY2(saved.errorString().contains(QStringLiteral("HandsFree.ini")), qPrintable(saved.errorString()));
         QVERIFY(readAll(path) == content);
     }
 };

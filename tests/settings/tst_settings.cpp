@@ -220,14 +220,15 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        QVERIFY(!readSettingsFile(dir.path()).has_value());
+        const Result<std::optional<QByteArray>> missing = readSettingsFile(dir.path());
+        QVERIFY(missing && !missing->has_value());
 
         QVERIFY(writeSettingsFile(dir.path(), "old\r\n"));
         QVERIFY(writeSettingsFile(dir.path(), kExampleFile));
         QCOMPARE(contentOf(dir.filePath("Settings.ini")), kExampleFile);
-        const auto content = readSettingsFile(dir.path());
-        QVERIFY(content.has_value());
-        QCOMPARE(*content, kExampleFile);
+        const Result<std::optional<QByteArray>> content = readSettingsFile(dir.path());
+        QVERIFY(content && content->has_value());
+        QCOMPARE(**content, kExampleFile);
         // Only the settings file is left in the folder.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{"Settings.ini"});
@@ -247,7 +248,8 @@ private Q_SLOTS:
         QVERIFY(plain.open(QIODevice::WriteOnly));
         plain.close();
         QVERIFY(!writeSettingsFile(dir.filePath(relative), kExampleFile));
-        QVERIFY(!readSettingsFile(dir.filePath(relative)).has_value());
+        const Result<std::optional<QByteArray>> read = readSettingsFile(dir.filePath(relative));
+        QVERIFY(read && !read->has_value());
         QCOMPARE(contentOf(dir.filePath("plain")), QByteArray());
     }
 
@@ -277,12 +279,12 @@ private Q_SLOTS:
         // Returning at all is the point for a pipe: a blocking open would wait
         // for a writer for good.
         const QString refusal = QStringLiteral("%1 is %2, not a regular file").arg(path, named);
-        QString told;
-        QVERIFY(!readSettingsFile(dir.path(), &told).has_value());
-        QCOMPARE(told, refusal);
-        QString reason;
-        QVERIFY(!writeSettingsFile(dir.path(), kExampleFile, &reason));
-        QCOMPARE(reason, refusal);
+        const Result<std::optional<QByteArray>> read = readSettingsFile(dir.path());
+        QVERIFY(!read);
+        QCOMPARE(read.errorString(), refusal);
+        const Status written = writeSettingsFile(dir.path(), kExampleFile);
+        QVERIFY(!written);
+        QCOMPARE(written.errorString(), refusal);
         // Neither the name nor what a link leads to was replaced, and no
         // temporary file was left.
         QCOMPARE(typeAt(path), before);
@@ -315,9 +317,9 @@ private Q_SLOTS:
         QVERIFY(writeSettingsFile(dir.path(), kExampleFile));
         QCOMPARE(typeAt(settingsPath(dir.path())), mode_t(S_IFLNK));
         QCOMPARE(contentOf(target), kExampleFile);
-        QString told;
-        QCOMPARE(*readSettingsFile(dir.path(), &told), kExampleFile);
-        QVERIFY(told.isEmpty());
+        const Result<std::optional<QByteArray>> read = readSettingsFile(dir.path());
+        QVERIFY2(read && read->has_value(), qPrintable(read.errorString()));
+        QCOMPARE(**read, kExampleFile);
     }
 
     void interruptedSavesAreRemoved()
@@ -377,13 +379,15 @@ private Q_SLOTS:
         capped.rlim_cur = 16; // the disk "fills up" after 16 bytes
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         const bool capSet = setrlimit(RLIMIT_FSIZE, &capped) == 0;
-        const bool written = writeSettingsFile(dir.path(), QByteArray(200, '7'));
+        const Status written = writeSettingsFile(dir.path(), QByteArray(200, '7'));
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
         if (!capSet)
             QSKIP("file size limit cannot be set");
 
         QVERIFY(!written);
+        // The log line of a failed save names the file.
+        QVERIFY2(written.errorString().contains(settingsPath(dir.path())), qPrintable(written.errorString()));
         QCOMPARE(contentOf(dir.filePath("Settings.ini")), kExampleFile);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{"Settings.ini"});

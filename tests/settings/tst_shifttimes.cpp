@@ -75,17 +75,17 @@ private Q_SLOTS:
     void fileGivesItsShiftsAndDefaultsWhenMissing()
     {
         QTemporaryDir dir;
-        QString problem = QStringLiteral("stale");
-        QCOMPARE(loadShiftTimes(dir.path(), &problem).text(), QStringLiteral("06:00, 14:00, 22:00"));
-        QVERIFY(problem.isEmpty());
+        const auto loadedText = [&dir] {
+            const Result<ShiftTimes> loaded = loadShiftTimes(dir.path());
+            return loaded ? loaded->text() : loaded.errorString();
+        };
+        QCOMPARE(loadedText(), QStringLiteral("06:00, 14:00, 22:00"));
 
         // In any order, with or without a leading zero.
         QVERIFY(writeFile(shiftTimesPath(dir.path()), "[Shifts]\nStarts=19:30, 7:30\n"));
-        QCOMPARE(loadShiftTimes(dir.path(), &problem).text(), QStringLiteral("07:30, 19:30"));
-        QVERIFY(problem.isEmpty());
+        QCOMPARE(loadedText(), QStringLiteral("07:30, 19:30"));
         QVERIFY(writeFile(shiftTimesPath(dir.path()), "[Shifts]\nStarts=\"05:00,13:00,21:00\"\n"));
-        QCOMPARE(loadShiftTimes(dir.path(), &problem).text(), QStringLiteral("05:00, 13:00, 21:00"));
-        QVERIFY(problem.isEmpty());
+        QCOMPARE(loadedText(), QStringLiteral("05:00, 13:00, 21:00"));
     }
 
     // ";" is the INI files' comment sign, and also what operators put between
@@ -106,10 +106,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, content);
         QTemporaryDir dir;
         QVERIFY(writeFile(shiftTimesPath(dir.path()), content));
-        QString problem;
-        const ShiftTimes times = loadShiftTimes(dir.path(), &problem);
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        QCOMPARE(times.text(), QStringLiteral("06:00, 14:00, 22:00"));
+        const Result<ShiftTimes> times = loadShiftTimes(dir.path());
+        QVERIFY2(times, qPrintable(times.errorString()));
+        QCOMPARE(times->text(), QStringLiteral("06:00, 14:00, 22:00"));
     }
 
     void damagedOrAbsurdFileGivesTheDefaultsAndSaysWhy_data()
@@ -138,10 +137,10 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = shiftTimesPath(dir.path());
         QVERIFY(writeFile(path, content));
-        QString problem;
-        QCOMPARE(loadShiftTimes(dir.path(), &problem).starts, ShiftTimes().starts);
-        QCOMPARE(problem, QStringLiteral("%1: %2; the shifts start at 06:00, 14:00, 22:00.")
-                              .arg(QDir::toNativeSeparators(path), reason));
+        const Result<ShiftTimes> loaded = loadShiftTimes(dir.path());
+        QVERIFY(!loaded);
+        QCOMPARE(loaded.errorString(), QStringLiteral("%1: %2; the shifts start at 06:00, 14:00, 22:00.")
+                                           .arg(QDir::toNativeSeparators(path), reason));
     }
 
     // Refused unread, as the other options files are.
@@ -150,15 +149,16 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = shiftTimesPath(dir.path());
         QVERIFY(QDir(dir.path()).mkdir(QString::fromLatin1(kShiftsFileName)));
-        QString problem;
-        QCOMPARE(loadShiftTimes(dir.path(), &problem).starts, ShiftTimes().starts);
-        QCOMPARE(problem, QStringLiteral("%1 is not a regular file; the shifts start at 06:00, 14:00, 22:00.")
-                              .arg(QDir::toNativeSeparators(path)));
+        const Result<ShiftTimes> folder = loadShiftTimes(dir.path());
+        QVERIFY(!folder);
+        QCOMPARE(folder.errorString(), QStringLiteral("%1 is not a regular file; the shifts start at 06:00, 14:00, 22:00.")
+                                           .arg(QDir::toNativeSeparators(path)));
         QVERIFY(QDir(dir.path()).rmdir(QString::fromLatin1(kShiftsFileName)));
         QVERIFY(writeFile(path, QByteArray("[Shifts]\nStarts=07:00\n") + QByteArray(2 * 1024 * 1024, ';')));
-        QCOMPARE(loadShiftTimes(dir.path(), &problem).starts, ShiftTimes().starts);
-        QCOMPARE(problem, QStringLiteral("%1 is larger than 1 MB; the shifts start at 06:00, 14:00, 22:00.")
-                              .arg(QDir::toNativeSeparators(path)));
+        const Result<ShiftTimes> huge = loadShiftTimes(dir.path());
+        QVERIFY(!huge);
+        QCOMPARE(huge.errorString(), QStringLiteral("%1 is larger than 1 MB; the shifts start at 06:00, 14:00, 22:00.")
+                                         .arg(QDir::toNativeSeparators(path)));
     }
 };
 

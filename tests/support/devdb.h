@@ -4,6 +4,8 @@
 // own scripts/dev-db.sh in a temporary folder, and the records tests write to
 // journals and expect in it.
 
+#include "bintablefixture.h"
+
 #include "bins/bintable.h"
 #include "bins/setuphash.h"
 #include "record/binsetup.h"
@@ -122,12 +124,12 @@ inline BinSetup setup(float firstLimit = 15.0f)
     resistance.numBins = 5;
     resistance.minValue = firstLimit;
     resistance.maxValue = 60;
-    calcBinLimits(resistance);
+    resistance = withLimits(resistance);
     BinTable voltage;
     voltage.numBins = 4;
     voltage.minValue = 3.0f;
     voltage.maxValue = 4.2f;
-    calcBinLimits(voltage);
+    voltage = withLimits(voltage);
     return binSetupOf(resistance, voltage);
 }
 

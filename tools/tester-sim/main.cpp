@@ -195,8 +195,8 @@ int main(int argc, char **argv)
 
     if (parser.isSet(QStringLiteral("print-port"))) {
         // The program's own reading of Settings.ini, range check and all.
-        const std::optional<QByteArray> content = readSettingsFile(parser.value(QStringLiteral("print-port")));
-        std::printf("%d\n", content ? int(readSettings(*content).comPort) : 1);
+        const Result<std::optional<QByteArray>> content = readSettingsFile(parser.value(QStringLiteral("print-port")));
+        std::printf("%d\n", content && *content ? int(readSettings(**content).comPort) : 1);
         return 0;
     }
 
@@ -204,10 +204,10 @@ int main(int argc, char **argv)
     if (parser.isSet(QStringLiteral("profile"))) {
         const QString wanted = parser.value(QStringLiteral("profile"));
         std::optional<TesterProfile> builtIn = builtInProfile(wanted);
-        const ProfileLoad load = builtIn ? ProfileLoad{std::move(builtIn), QString()} : readTesterProfileFile(wanted);
+        const Result<TesterProfile> load = builtIn ? Result<TesterProfile>(std::move(*builtIn)) : readTesterProfileFile(wanted);
         if (!load)
-            fail(load.error);
-        options.profile = *load.profile;
+            fail(load.errorString());
+        options.profile = *load;
     }
     // By default the link goes where the program looks for it: beside both
     // programs in a build tree, in the user's folder for an installed program.
@@ -279,9 +279,8 @@ int main(int argc, char **argv)
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::exit(0); });
 
     TesterSim sim(options, std::move(replies), random);
-    QString error;
-    if (!sim.start(&error))
-        fail(error);
+    if (const Status started = sim.start(); !started)
+        fail(started.errorString());
     const int status = QCoreApplication::exec();
     sim.shutdown();
     return status;

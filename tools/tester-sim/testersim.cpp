@@ -15,6 +15,7 @@
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 QString printable(const QByteArray &bytes)
 {
@@ -71,13 +72,11 @@ TesterSim::~TesterSim()
     shutdown();
 }
 
-bool TesterSim::start(QString *error)
+Status TesterSim::start()
 {
     char name[256] = {};
-    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
-        *error = QStringLiteral("Cannot open a pseudo-terminal: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
+    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
+        return Failure(QStringLiteral("Cannot open a pseudo-terminal: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
     m_devicePath = QString::fromLocal8Bit(name);
 
     // Raw, so that nothing is echoed or translated; the program sets its own
@@ -97,14 +96,12 @@ bool TesterSim::start(QString *error)
     if (existing.isSymLink()) {
         QFile::remove(m_linkPath); // left behind by a simulator that was killed
     } else if (existing.exists()) {
-        *error = QStringLiteral("%1 exists and is not a link").arg(m_linkPath);
-        m_linkPath.clear();
-        return false;
+        const QString path = std::exchange(m_linkPath, QString());
+        return Failure(QStringLiteral("%1 exists and is not a link").arg(path));
     }
     if (!QFile::link(m_devicePath, m_linkPath)) {
-        *error = QStringLiteral("Cannot create the link %1 -> %2").arg(m_linkPath, m_devicePath);
-        m_linkPath.clear();
-        return false;
+        const QString path = std::exchange(m_linkPath, QString());
+        return Failure(QStringLiteral("Cannot create the link %1 -> %2").arg(path, m_devicePath));
     }
 
     m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
@@ -113,7 +110,7 @@ bool TesterSim::start(QString *error)
     std::fflush(stdout);
     if (m_options.profile.pushes())
         m_pushTimer.start();
-    return true;
+    return {};
 }
 
 void TesterSim::shutdown()

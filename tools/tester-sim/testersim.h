@@ -2,6 +2,7 @@
 
 #include "replies.h"
 
+#include "common/result.h"
 #include "link/testerprofile.h"
 
 #include <QByteArray>
@@ -66,8 +67,8 @@ public:
     TesterSim(SimOptions options, std::unique_ptr<ReplySource> replies, QRandomGenerator &random);
     ~TesterSim() override;
 
-    // Opens the pseudo-terminal and links it; false with *error set on failure.
-    bool start(QString *error);
+    // Opens the pseudo-terminal and links it; a failure says why.
+    Status start();
     // Removes the link and closes the pseudo-terminal; safe to call twice.
     void shutdown();
 

@@ -125,10 +125,9 @@ void CellIdControls::setOptions(const CellIdOptions &options)
         return;
     m_options = options;
     apply();
-    QString reason;
-    if (!saveCellIdOptions(m_settingsFolder, m_options, &reason)) {
+    if (const Status saved = saveCellIdOptions(m_settingsFolder, m_options); !saved) {
         m_dialogs.showNotice(tr("%1. The cell-ID options apply until the program ends but are not saved.")
-                                     .arg(reason),
+                                     .arg(saved.errorString()),
                              m_title);
     }
 }

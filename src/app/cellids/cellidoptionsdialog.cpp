@@ -82,19 +82,18 @@ void CellIdOptionsDialog::onOk()
     options.pattern = m_pattern->text();
     options.prefix = m_prefix->text();
     options.suffix = m_suffix->text();
-    if (const auto problem = patternProblem(options.pattern))
-        return refuse(m_pattern, *problem);
-    if (const auto problem = frameProblem(tr("Scanner prefix"), options.prefix))
-        return refuse(m_prefix, *problem);
-    if (const auto problem = frameProblem(tr("Scanner suffix"), options.suffix))
-        return refuse(m_suffix, *problem);
-    QString problem;
-    const std::optional<qint64> rest = parseRestText(m_rest->text(), &problem);
+    if (const Status pattern = checkPattern(options.pattern); !pattern)
+        return refuse(m_pattern, pattern.errorString());
+    if (const Status prefix = checkFrame(tr("Scanner prefix"), options.prefix); !prefix)
+        return refuse(m_prefix, prefix.errorString());
+    if (const Status suffix = checkFrame(tr("Scanner suffix"), options.suffix); !suffix)
+        return refuse(m_suffix, suffix.errorString());
+    const Result<qint64> rest = parseRestText(m_rest->text());
     if (!rest)
-        return refuse(m_rest, problem);
-    const std::optional<double> limit = parseKLimitText(m_limit->text(), &problem);
+        return refuse(m_rest, rest.errorString());
+    const Result<double> limit = parseKLimitText(m_limit->text());
     if (!limit)
-        return refuse(m_limit, problem);
+        return refuse(m_limit, limit.errorString());
     options.minimumRestMinutes = *rest;
     options.kLimitMvPerDay = *limit;
     m_errorText->hide();

@@ -100,10 +100,9 @@ void CentralRecordControls::setSettings(const CentralSettings &settings)
         return;
     const QString oldBench = m_settings.benchName();
     m_settings = settings;
-    QString reason;
-    if (!saveCentralSettings(m_settingsFolder, m_settings, &reason)) {
+    if (const Status saved = saveCentralSettings(m_settingsFolder, m_settings); !saved) {
         m_dialogs.showNotice(tr("%1. The central record settings apply until the program ends "
-                                "but are not saved.").arg(reason),
+                                "but are not saved.").arg(saved.errorString()),
                              m_title);
     }
     startForwarding();

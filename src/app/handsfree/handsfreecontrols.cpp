@@ -57,14 +57,14 @@ HandsFreeControls::HandsFreeControls(QWidget *window, QMenu *settingsMenu, QStat
     connect(m_optionsAction, &QAction::triggered, this, &HandsFreeControls::openDialog);
     connect(&m_session, &MeasurementSession::cellRecorded, this, &HandsFreeControls::onCellRecorded);
 
-    QString refusal;
-    m_options = loadHandsFreeOptions(m_settingsFolder, &refusal);
+    const Result<HandsFreeOptions> loaded = loadHandsFreeOptions(m_settingsFolder);
+    m_options = loaded.valueOr(HandsFreeOptions());
     apply();
-    if (!refusal.isEmpty()) {
+    if (!loaded) {
         // Told once the window is up, as a refused Settings.ini is.
         const QString text = tr("%1. The hands-free options were not read from it and are not "
                                 "saved to it; the program starts with their defaults.")
-                                     .arg(refusal);
+                                     .arg(loaded.errorString());
         QTimer::singleShot(0, this, [this, text] { m_dialogs.showNotice(text, m_title); });
     }
 }
@@ -77,10 +77,9 @@ void HandsFreeControls::setOptions(const HandsFreeOptions &options)
         return;
     m_options = options;
     apply();
-    QString reason;
-    if (!saveHandsFreeOptions(m_settingsFolder, m_options, &reason)) {
+    if (const Status saved = saveHandsFreeOptions(m_settingsFolder, m_options); !saved) {
         m_dialogs.showNotice(tr("%1. The hands-free options apply until the program ends "
-                                "but are not saved.").arg(reason),
+                                "but are not saved.").arg(saved.errorString()),
                              m_title);
     }
 }

@@ -87,8 +87,8 @@ void HandsFreeDialog::onOk()
     QLineEdit *firstBad = nullptr;
     const auto &infos = settleParameterInfos();
     for (size_t i = 0; i < infos.size(); ++i) {
-        if (const std::optional<QString> error = parseParameter(m_fields[i]->text(), infos[i].parameter, options.rule)) {
-            errors << *error;
+        if (const Status read = setParameterFromText(m_fields[i]->text(), infos[i].parameter, options.rule); !read) {
+            errors << read.errorString();
             if (!firstBad)
                 firstBad = m_fields[i];
         }

@@ -17,7 +17,6 @@
 #include "bins/binpanellogic.h"
 #include "bins/bintables.h"
 #include "app/mainwindow/counterwindow.h"
-#include "common/apperror.h"
 #include "common/logcategories.h"
 #include "app/style/colours.h"
 #include "platform/clock.h"
@@ -214,10 +213,9 @@ void FormMain::loadSettings()
     // except a Settings.ini that is no file at all.
     m_loadingSettings = true;
     removeInterruptedSaves(m_locations.settingsDir);
-    QString refusal;
-    const std::optional<QByteArray> content = readSettingsFile(m_locations.settingsDir, &refusal);
-    if (content) {
-        const StoredSettings stored = readSettings(*content);
+    const Result<std::optional<QByteArray>> content = readSettingsFile(m_locations.settingsDir);
+    if (content && *content) {
+        const StoredSettings stored = readSettings(**content);
         m_comPort = stored.comPort;
         setupstore::showStoredSetup(m_ui, *this, stored);
     } else {
@@ -230,11 +228,11 @@ void FormMain::loadSettings()
     updateBinTableV();
     m_loadingSettings = false;
     setComPort(m_comPort);
-    if (!refusal.isEmpty()) {
+    if (!content) {
         // Told once the window is up.
         const QString text = tr("%1. The set-up was not read from it and is not saved "
                                 "to it; the program starts with the first-run set-up.")
-                                     .arg(refusal);
+                                     .arg(content.errorString());
         QTimer::singleShot(0, this, [this, text] {
             if (!m_shutDown)
                 m_dialogs.showNotice(text, applicationTitle());
@@ -247,15 +245,14 @@ void FormMain::saveSettings()
     // The data file is the only file the program keeps open.
     m_dataFile.close();
     // The user's own folder may not exist before the first save.
-    m_locations.makeSettingsDir();
+    Status saved = m_locations.makeSettingsDir();
     // Saved as in use: a refused panel entry is saved as the entry its table
     // kept, and the window's position within the range it is read back in.
-    QString refusal;
-    if (!writeSettingsFile(m_locations.settingsDir,
-                           writeSettings(setupstore::setupInUse(m_entriesInUse, *this, m_comPort)),
-                           &refusal)
-        && !refusal.isEmpty())
-        qWarning("%s; the set-up was not saved.", qUtf8Printable(refusal));
+    if (saved)
+        saved = writeSettingsFile(m_locations.settingsDir,
+                                  writeSettings(setupstore::setupInUse(m_entriesInUse, *this, m_comPort)));
+    if (!saved)
+        qWarning("%s; the set-up was not saved.", qUtf8Printable(saved.errorString()));
 }
 
 void FormMain::shutdown()
@@ -349,24 +346,25 @@ void FormMain::updateBinTableOf(int t)
     entries.binCountText = boxes[0]->text();
     entries.firstText = boxes[1]->text();
     entries.secondText = boxes[2]->text();
-    try {
-        const PanelDisplay display = updateBinTable(table, entries, format);
-        m_binTables.setTable(t, table);
-        m_entriesInUse[size_t(t)] = entries;
-        // Each panel has three box captions (the BIN count's and the two
-        // entries') and nine rows of limit boxes, the resistance panel's first.
-        const size_t caption = size_t(t) * 3;
-        m_ui.parameterCaptions[caption + 1]->setText(display.firstCaption);
-        m_ui.parameterCaptions[caption + 2]->setText(display.secondCaption);
-        boxes[1]->setAccessibleName(FormMainUi::entryName(t, 1, display.firstCaption));
-        boxes[2]->setAccessibleName(FormMainUi::entryName(t, 2, display.secondCaption));
-        const size_t limits = size_t(t) * 9;
-        for (size_t row = 0; row < 9; ++row) {
-            m_ui.lowerLimits[limits + row]->setText(display.lower[row]);
-            m_ui.upperLimits[limits + row]->setText(display.upper[row]);
-        }
-    } catch (const AppError &error) {
-        tellOperator(error.description());
+    const Result<PanelDisplay> updated = updateBinTable(table, entries, format);
+    if (!updated) {
+        tellOperator(updated.errorString());
+        return;
+    }
+    const PanelDisplay &display = *updated;
+    m_binTables.setTable(t, table);
+    m_entriesInUse[size_t(t)] = entries;
+    // Each panel has three box captions (the BIN count's and the two
+    // entries') and nine rows of limit boxes, the resistance panel's first.
+    const size_t caption = size_t(t) * 3;
+    m_ui.parameterCaptions[caption + 1]->setText(display.firstCaption);
+    m_ui.parameterCaptions[caption + 2]->setText(display.secondCaption);
+    boxes[1]->setAccessibleName(FormMainUi::entryName(t, 1, display.firstCaption));
+    boxes[2]->setAccessibleName(FormMainUi::entryName(t, 2, display.secondCaption));
+    const size_t limits = size_t(t) * 9;
+    for (size_t row = 0; row < 9; ++row) {
+        m_ui.lowerLimits[limits + row]->setText(display.lower[row]);
+        m_ui.upperLimits[limits + row]->setText(display.upper[row]);
     }
 }
 
@@ -539,15 +537,14 @@ void FormMain::showAbout()
 void FormMain::setComPort(qint16 comPort)
 {
     m_comPort = comPort;
-    try {
-        m_session.setComPort(m_comPort);
-        // COM1..COM4 carry the mark of their number; a number above 4, which
-        // only Settings.ini can bring, marks none.
-        for (size_t i = 0; i < m_ui.comPortActions.size(); ++i)
-            m_ui.comPortActions[i]->setChecked(m_comPort == qint16(i + 1));
-    } catch (const AppError &error) {
-        showError(error.description());
+    if (const Status applied = m_session.setComPort(m_comPort); !applied) {
+        showError(applied.errorString());
+        return;
     }
+    // COM1..COM4 carry the mark of their number; a number above 4, which
+    // only Settings.ini can bring, marks none.
+    for (size_t i = 0; i < m_ui.comPortActions.size(); ++i)
+        m_ui.comPortActions[i]->setChecked(m_comPort == qint16(i + 1));
 }
 
 // --- Keyboard ------------------------------------------------------------------------

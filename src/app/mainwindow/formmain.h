@@ -42,8 +42,8 @@ class BinTables;
 //
 // No handler waits: the counter window, the About window, the save dialog and
 // message boxes open window-modal and return at once, and the measurement
-// ticks go on behind them. No handler lets an AppError escape into the event
-// loop.
+// ticks go on behind them. A failure a handler meets comes back to it as a
+// value and is shown in a window-modal message box or the status line.
 //
 // Besides the inventory controls the window has two of its own: a notice in
 // the result frame (objectName "replyNotice") that says when the reading shown

@@ -58,9 +58,8 @@ void PortChooser::connectPort(qint16 port, const QString &device)
         Q_EMIT problem(tr("COM%1 cannot be connected while a measurement runs: press STOP first.").arg(port));
         return;
     }
-    QString error;
-    if (!linkComPort(port, device, m_linkDir, &error)) {
-        Q_EMIT problem(tr("Cannot connect COM%1 to %2: %3").arg(port).arg(device, error));
+    if (const Status linked = linkComPort(port, device, m_linkDir); !linked) {
+        Q_EMIT problem(tr("Cannot connect COM%1 to %2: %3").arg(port).arg(device, linked.errorString()));
         return;
     }
     showTargets();

@@ -44,8 +44,8 @@ ProfileControls::ProfileControls(QObject *parent, QMenu *settingsMenu, QStatusBa
     m_choice = loadProfileChoice(m_settingsFolder);
     fillMenu();
     // What START will use; a file that cannot be read says so only at START.
-    const ProfileLoad loaded = loadChosenProfile(m_settingsFolder, m_choice);
-    show(loaded ? inUseTextOf(*loaded.profile, m_choice) : m_choice);
+    const Result<TesterProfile> loaded = loadChosenProfile(m_settingsFolder, m_choice);
+    show(loaded ? inUseTextOf(*loaded, m_choice) : m_choice);
 }
 
 void ProfileControls::fillMenu()
@@ -77,25 +77,24 @@ void ProfileControls::fillMenu()
 void ProfileControls::choose(const QString &choice)
 {
     m_choice = choice;
-    QString reason;
-    if (!saveProfileChoice(m_settingsFolder, m_choice, &reason))
+    if (const Status saved = saveProfileChoice(m_settingsFolder, m_choice); !saved)
         m_dialogs.showNotice(tr("%1. The tester profile applies until the program ends "
-                                "but is not saved.").arg(reason),
+                                "but is not saved.").arg(saved.errorString()),
                              m_title);
-    const ProfileLoad loaded = loadChosenProfile(m_settingsFolder, m_choice);
-    if (loaded)
-        show(inUseTextOf(*loaded.profile, m_choice));
-    else {
+    const Result<TesterProfile> loaded = loadChosenProfile(m_settingsFolder, m_choice);
+    if (loaded) {
+        show(inUseTextOf(*loaded, m_choice));
+    } else {
         show(m_choice);
-        m_dialogs.showNotice(loaded.error, m_title);
+        m_dialogs.showNotice(loaded.errorString(), m_title);
     }
 }
 
-ProfileLoad ProfileControls::load()
+Result<TesterProfile> ProfileControls::load()
 {
-    ProfileLoad loaded = loadChosenProfile(m_settingsFolder, m_choice);
+    Result<TesterProfile> loaded = loadChosenProfile(m_settingsFolder, m_choice);
     if (loaded)
-        show(inUseTextOf(*loaded.profile, m_choice));
+        show(inUseTextOf(*loaded, m_choice));
     return loaded;
 }
 

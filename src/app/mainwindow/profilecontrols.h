@@ -30,7 +30,7 @@ public:
     void choose(const QString &choice);
 
     // Reads the chosen profile; on success the status bar shows it.
-    ProfileLoad load();
+    Result<TesterProfile> load();
 
     // The text of the status bar and the About window: "default (built-in)",
     // "bench7 (bench7.json)".

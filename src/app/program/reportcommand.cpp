@@ -5,7 +5,6 @@
 #include "bins/binpanellogic.h"
 #include "bins/setuptext.h"
 #include "bins/shiftanalysis.h"
-#include "common/apperror.h"
 #include "record/recordline.h"
 #include "record/databasesources.h"
 #include "record/recordsource.h"
@@ -52,18 +51,15 @@ bool isReportCommand(int argc, char **argv)
     return false;
 }
 
-bool binTablesFromSettings(const QString &settingsDir, std::array<BinTable, 2> *tables, QString *error)
+Result<std::array<BinTable, 2>> binTablesFromSettings(const QString &settingsDir)
 {
-    *tables = {};
-    QString refusal;
-    const std::optional<QByteArray> content = readSettingsFile(settingsDir, &refusal);
-    if (!refusal.isEmpty()) {
-        *error = refusal;
-        return false;
-    }
+    std::array<BinTable, 2> tables{};
+    const Result<std::optional<QByteArray>> content = readSettingsFile(settingsDir);
     if (!content)
-        return true;
-    const StoredSettings stored = readSettings(*content);
+        return content.failure();
+    if (!*content)
+        return tables;
+    const StoredSettings stored = readSettings(**content);
     for (int t = 0; t < 2; ++t) {
         PanelEntries entries;
         entries.modeSelected[std::size_t(binModeFromNumber(t == 0 ? stored.modeR : stored.modeV))] = true;
@@ -71,14 +67,11 @@ bool binTablesFromSettings(const QString &settingsDir, std::array<BinTable, 2> *
         entries.binCountText = binCountNeedsCap(boxes[0]) ? QStringLiteral("9") : boxes[0];
         entries.firstText = boxes[1];
         entries.secondText = boxes[2];
-        try {
-            updateBinTable((*tables)[std::size_t(t)], entries, t == 0 ? getFormatR : getFormatV);
-        } catch (const AppError &e) {
-            // The panel keeps its previous (here: empty) table, as the window does.
-            Q_UNUSED(e)
-        }
+        // A refused entry leaves the table as it was (here: empty), as the
+        // window's panel does.
+        static_cast<void>(updateBinTable(tables[std::size_t(t)], entries, t == 0 ? getFormatR : getFormatV));
     }
-    return true;
+    return tables;
 }
 
 int runReportCommand(int argc, char **argv)
@@ -133,11 +126,10 @@ int runReportCommand(int argc, char **argv)
         if (parser.isSet(from) || parser.isSet(to))
             return fail(2, CommandTexts::tr("--shift goes without --from and --to"));
         // A damaged Shifts.ini is told, and the usual shifts serve.
-        QString problem;
-        const ShiftTimes shifts = loadShiftTimes(locations.settingsDir, &problem);
-        if (!problem.isEmpty())
-            std::fprintf(stderr, "bin4870: %s\n", qUtf8Printable(problem));
-        const ShiftSpan span = shiftSpan(shifts, wallClockOf(QDateTime::currentDateTime()), *back);
+        const Result<ShiftTimes> shifts = loadShiftTimes(locations.settingsDir);
+        if (!shifts)
+            std::fprintf(stderr, "bin4870: %s\n", qUtf8Printable(shifts.errorString()));
+        const ShiftSpan span = shiftSpan(shifts.valueOr(ShiftTimes()), wallClockOf(QDateTime::currentDateTime()), *back);
         filter.from = span.from;
         filter.to = span.to;
     }
@@ -171,30 +163,31 @@ int runReportCommand(int argc, char **argv)
                            .arg(filter.bench, records->description(), records->benches().join(QStringLiteral(", "))));
     }
 
-    std::array<BinTable, 2> tables;
-    QString error;
-    if (!binTablesFromSettings(locations.settingsDir, &tables, &error))
-        return fail(1, CommandTexts::tr("the BIN set-up cannot be read: %1").arg(error));
+    const Result<std::array<BinTable, 2>> panels = binTablesFromSettings(locations.settingsDir);
+    if (!panels)
+        return fail(1, CommandTexts::tr("the BIN set-up cannot be read: %1").arg(panels.errorString()));
+    std::array<BinTable, 2> tables = *panels;
     // A journal or the central database keeps the set-up that judged each
     // cell: the latest cell's judges the report, not this computer's panels.
-    std::vector<SetupInForce> setups;
-    if (!records->setups(filter, &setups, &error))
-        return fail(1, CommandTexts::tr("the BIN set-ups cannot be read: %1").arg(error));
-    if (!setups.empty()) {
-        const std::optional<std::array<BinTable, 2>> inForce = tablesOfSetupText(setups.back().text);
+    const Result<std::vector<SetupInForce>> setups = records->setups(filter);
+    if (!setups)
+        return fail(1, CommandTexts::tr("the BIN set-ups cannot be read: %1").arg(setups.errorString()));
+    if (!setups->empty()) {
+        const std::optional<std::array<BinTable, 2>> inForce = tablesOfSetupText(setups->back().text);
         if (!inForce)
             return fail(1, CommandTexts::tr("the BIN set-up %1 of the latest cell is missing or unreadable")
-                               .arg(setups.back().hash));
+                               .arg(setups->back().hash));
         tables = *inForce;
     }
 
-    ShiftAnalysis analysis;
-    if (!analyseShift(*records, filter, tables[0], tables[1], kChartPoints, &analysis, &error))
-        return fail(1, CommandTexts::tr("the cells cannot be read: %1").arg(error));
-    if (!writeShiftReport(analysis, pdfPath, &error))
+    const Result<ShiftAnalysis> analysis = analyseShift(*records, filter, tables[0], tables[1], kChartPoints);
+    if (!analysis)
+        return fail(1, CommandTexts::tr("the cells cannot be read: %1").arg(analysis.errorString()));
+    QString error;
+    if (!writeShiftReport(*analysis, pdfPath, &error))
         return fail(1, CommandTexts::tr("the report cannot be written: %1: %2")
                            .arg(QDir::toNativeSeparators(pdfPath), error));
     std::printf("bin4870: wrote %s: %lld cells\n", qUtf8Printable(QDir::toNativeSeparators(pdfPath)),
-                static_cast<long long>(analysis.summary.count()));
+                static_cast<long long>(analysis->summary.count()));
     return 0;
 }

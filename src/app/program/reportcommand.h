@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bins/bintable.h"
+#include "common/result.h"
 
 #include <QString>
 
@@ -21,6 +22,6 @@ bool isReportCommand(int argc, char **argv);
 int runReportCommand(int argc, char **argv);
 
 // The two BIN tables a Settings.ini holds, judged as the set-up panels judge
-// them; a file that is missing gives the first-run set-up (no BINs). False
-// with the reason in *error when the file is there but refused.
-bool binTablesFromSettings(const QString &settingsDir, std::array<BinTable, 2> *tables, QString *error);
+// them; a file that is missing gives the first-run set-up (no BINs). Fails
+// with the reason when the file is there but refused.
+Result<std::array<BinTable, 2>> binTablesFromSettings(const QString &settingsDir);

@@ -391,7 +391,9 @@ RecordFilter QualityWindow::rangeFilter(QString *notice) const
     case Range::All:
         break;
     case Range::ThisShift: {
-        const ShiftSpan shift = shiftSpan(loadShiftTimes(m_settingsFolder, notice), seconds(now));
+        const Result<ShiftTimes> times = loadShiftTimes(m_settingsFolder);
+        *notice = times.errorString();
+        const ShiftSpan shift = shiftSpan(times.valueOr(ShiftTimes()), seconds(now));
         filter.from = shift.from;
         filter.to = shift.to;
         break;
@@ -433,10 +435,9 @@ void QualityWindow::analyseRange()
     m_analysisWatcher.setFuture(QtConcurrent::run([readings, filter, tables, path] {
         ReadingsSource source(*readings, tr("Data file %1").arg(QDir::toNativeSeparators(path)),
                               QFileInfo(path).completeBaseName());
-        ShiftAnalysis analysis;
-        QString ignored; // readings in memory cannot fail
-        analyseShift(source, filter, tables.table(0), tables.table(1), kControlChartPoints, &analysis, &ignored);
-        return analysis;
+        // Readings in memory cannot fail.
+        return analyseShift(source, filter, tables.table(0), tables.table(1), kControlChartPoints)
+                .valueOr(ShiftAnalysis());
     }));
 }
 
@@ -484,8 +485,12 @@ void QualityWindow::analyseSource()
             source = std::move(central);
         }
         view.benches = source->benches();
-        analyseShift(*source, filter, tables.table(0), tables.table(1), kControlChartPoints, &view.analysis,
-                     &view.error);
+        Result<ShiftAnalysis> analysis = analyseShift(*source, filter, tables.table(0), tables.table(1),
+                                                      kControlChartPoints);
+        if (analysis)
+            view.analysis = std::move(*analysis);
+        else
+            view.error = analysis.errorString();
         promise.addResult(std::move(view));
     }));
 }
@@ -638,11 +643,14 @@ void QualityWindow::startPass(qint64 fromOffset, const BatchSummary &base)
         [path, fromOffset, readBefore, base, fresh, before, range](QPromise<Pass> &promise) {
             promise.setProgressRange(0, kProgressSteps);
             Pass pass;
-            pass.tail = readRecordFile(path, fromOffset, [&promise](qint64 done, qint64 total) {
+            Result<RecordTail> tail = readRecordFile(path, fromOffset, [&promise](qint64 done, qint64 total) {
                 promise.setProgressValue(total > 0 ? int(done * kProgressSteps / total) : kProgressSteps);
                 return !promise.isCanceled();
             }, readBefore);
-            if (pass.tail.cancelled || !pass.tail.error.isEmpty()) {
+            pass.error = tail.errorString();
+            if (tail)
+                pass.tail = std::move(*tail);
+            if (!tail || pass.tail.cancelled) {
                 pass.tail.readings = {};
                 promise.addResult(std::move(pass));
                 return;
@@ -664,9 +672,11 @@ void QualityWindow::startPass(qint64 fromOffset, const BatchSummary &base)
             pass.plots = batchcharts::preparePlots(*pass.readings, pass.summary, kScatterPoints);
             ReadingsSource source(*pass.readings, tr("Data file %1").arg(QDir::toNativeSeparators(path)),
                                   QFileInfo(path).completeBaseName());
-            QString ignored; // the readings are in memory: only CANCEL stops it
-            analyseShift(source, range, pass.summary.table(0), pass.summary.table(1), kControlChartPoints,
-                         &pass.analysis, &ignored, [&promise] { return !promise.isCanceled(); });
+            // The readings are in memory: only CANCEL stops it.
+            if (Result<ShiftAnalysis> analysis = analyseShift(source, range, pass.summary.table(0),
+                                                              pass.summary.table(1), kControlChartPoints,
+                                                              [&promise] { return !promise.isCanceled(); }))
+                pass.analysis = std::move(*analysis);
             promise.addResult(std::move(pass));
         }));
 }
@@ -690,8 +700,8 @@ void QualityWindow::passEnded()
     // A copy of the handles only: taking the result out would leave the
     // watcher a future that never reports itself finished again.
     const Pass pass = future.result();
-    m_readError = pass.tail.error;
-    if (pass.tail.error.isEmpty()) {
+    m_readError = pass.error;
+    if (pass.error.isEmpty()) {
         if (pass.tail.startOffset == 0)
             m_linesNotRead = 0;
         m_readings = pass.readings;

@@ -121,6 +121,7 @@ private:
     struct Pass
     {
         RecordTail tail; // without its readings, which are in `readings`
+        QString error;   // the file could not be opened or read
         Readings readings;
         BatchSummary summary;
         batchcharts::Plots plots;

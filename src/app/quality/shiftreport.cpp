@@ -38,10 +38,11 @@ const char *const kQuantities[2] = {QT_TRANSLATE_NOOP("ShiftReport", "Resistance
 // is left to the save, which then tells why.
 QString replaceRefusal(const QString &path)
 {
-    const regularfile::Kind kind = regularfile::kindOf(path);
-    if (kind == regularfile::Kind::Missing || kind == regularfile::Kind::Regular || kind == regularfile::Kind::Unknown)
+    const Result<regularfile::Kind> kind = regularfile::kindOf(path);
+    if (!kind || *kind == regularfile::Kind::Missing || *kind == regularfile::Kind::Regular
+        || *kind == regularfile::Kind::Unknown)
         return QString();
-    return ReportTexts::tr("it is %1, not a regular file").arg(regularfile::describe(kind));
+    return ReportTexts::tr("it is %1, not a regular file").arg(regularfile::describe(*kind));
 }
 
 QString escaped(const QString &text)

@@ -208,7 +208,8 @@ private Q_SLOTS:
         switchAutoRecord(false);
         QTRY_VERIFY_WITH_TIMEOUT(lineDone(), 30000);
         QCOMPARE(records().size(), 1);
-        QVERIFY(!loadHandsFreeOptions(m_sim->folder()).autoRecord);
+        const Result<HandsFreeOptions> stored = loadHandsFreeOptions(m_sim->folder());
+        QVERIFY(stored && !stored->autoRecord);
         QVERIFY(ui().recCountButton->isEnabled());
     }
 
@@ -250,8 +251,8 @@ private Q_SLOTS:
         QVERIFY(session().autoRecord());
         QVERIFY(handsFree().autoRecordAction()->isChecked());
         QVERIFY(window().findChild<QCheckBox *>(QStringLiteral("autoRecordToggle"))->isChecked());
-        const HandsFreeOptions saved = loadHandsFreeOptions(folder.path());
-        QVERIFY(saved == handsFree().options());
+        const Result<HandsFreeOptions> saved = loadHandsFreeOptions(folder.path());
+        QVERIFY(saved && *saved == handsFree().options());
         QVERIFY(m_h->dialogs.messages.isEmpty());
     }
 
@@ -278,7 +279,8 @@ private Q_SLOTS:
         QVERIFY(handsFree().autoRecordAction()->isChecked());
         QVERIFY(handsFree().soundAction()->isChecked());
         handsFree().soundAction()->trigger();
-        QVERIFY(!loadHandsFreeOptions(folder.path()).sound);
+        const Result<HandsFreeOptions> stored = loadHandsFreeOptions(folder.path());
+        QVERIFY(stored && !stored->sound);
         window().close();
         QFile after(QDir(folder.path()).filePath(QStringLiteral("Settings.ini")));
         QVERIFY(after.open(QIODevice::ReadOnly));

@@ -154,10 +154,10 @@ private Q_SLOTS:
     {
         QFETCH(QString, profileFile);
         QFETCH(QString, profileName);
-        const ProfileLoad load = profileFile.isEmpty() ? ProfileLoad{builtInProfile(profileName), QString()}
-                                                       : readTesterProfileFile(profileFile);
-        QVERIFY2(load, qPrintable(load.error));
-        TesterProfile profile = *load.profile;
+        const Result<TesterProfile> load = profileFile.isEmpty() ? loadChosenProfile(QString(), profileName)
+                                                                 : readTesterProfileFile(profileFile);
+        QVERIFY2(load, qPrintable(load.errorString()));
+        TesterProfile profile = *load;
         QByteArray fileText;
         if (!profileFile.isEmpty()) {
             QFile file(profileFile);

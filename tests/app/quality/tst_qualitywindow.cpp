@@ -1,5 +1,6 @@
 #include "testmain.h"
 
+#include "bintablefixture.h"
 #include "devdb.h"
 #include "formmainharness.h"
 
@@ -42,8 +43,7 @@ BinTable maxMin(qint16 numBins, float min, float max)
     t.numBins = numBins;
     t.minValue = min;
     t.maxValue = max;
-    calcBinLimits(t);
-    return t;
+    return withLimits(t);
 }
 
 QByteArray record(const char *ohms, const char *volts)
