@@ -306,6 +306,7 @@ struct Prepared
 {
     std::vector<PoolCell> cells;           // the pool by cell ID
     std::vector<PoolCell> candidates;      // those the plan may choose, by cell ID
+    int withoutId = 0;
     int withoutCapacity = 0;
     int withoutReading = 0;
     VoltageChoice voltage;
@@ -335,7 +336,9 @@ Result<Prepared> prepare(const std::vector<PoolCell> &pool, const PlanSettings &
                                    .arg(p.cells[i].cellId));
     }
     for (const PoolCell &cell : p.cells) {
-        if (!hasUsableReading(cell.resistanceOhm, cell.voltageV))
+        if (cell.cellId.isEmpty())
+            ++p.withoutId;
+        else if (!hasUsableReading(cell.resistanceOhm, cell.voltageV))
             ++p.withoutReading;
         else if (s.balanceCapacity && !(cell.capacityMah && *cell.capacityMah > 0))
             ++p.withoutCapacity;
@@ -389,6 +392,7 @@ Result<Plan> planPack(const std::vector<PoolCell> &pool, const PlanSettings &set
     plan.algorithm = QString::fromLatin1(kPackPlanAlgorithm);
     plan.inputHash = QString::fromLatin1(
             QCryptographicHash::hash(canonicalInput(p.cells, settings), QCryptographicHash::Sha256).toHex());
+    plan.withoutId = p.withoutId;
     plan.withoutCapacity = p.withoutCapacity;
     plan.withoutReading = p.withoutReading;
 
@@ -558,6 +562,9 @@ QStringList Plan::summaryLines() const
                      .arg(ohmsText(f.packResistanceOhm));
     if (withoutCapacity > 0)
         lines << PlanTexts::tr("%n cell(s) of the pool left out for want of a capacity", nullptr, withoutCapacity);
+    if (withoutId > 0)
+        lines << PlanTexts::tr("%n cell(s) of the pool left out for want of a cell ID (a pack is placed by scan)",
+                               nullptr, withoutId);
     if (withoutReading > 0)
         lines << PlanTexts::tr("%n cell(s) of the pool left out for want of a usable reading", nullptr, withoutReading);
     lines << stopText();

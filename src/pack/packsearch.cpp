@@ -313,8 +313,8 @@ private:
     }
 
     // Makes one exchange that lowers the score, from a group at an end of a
-    // range or beyond the window; false at a local optimum or when the budget
-    // is used up.
+    // range or beyond the window; false at a local optimum, when the budget
+    // is used up or when cancelled.
     bool descend(Score &score)
     {
         std::vector<int> ends;
@@ -341,7 +341,7 @@ private:
             for (int partner : partners) {
                 if (partner == a)
                     continue;
-                if (m_weighed >= m_limits.swapBudget)
+                if (m_weighed >= m_limits.swapBudget || (m_limits.cancel && m_limits.cancel->load()))
                     return false;
                 const Exchange found = weigh(a, partner, score);
                 if (found.inA < 0)

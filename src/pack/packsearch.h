@@ -43,10 +43,11 @@ struct SearchOutcome
 };
 
 // Improves an arrangement of cells by exchanging two cells at a time, between
-// groups or with the reserve (indices of cells in no group), keeping every
-// group within the group window; the start must keep it. The objective is
+// groups or with the reserve (indices of cells in no group). The objective is
 // objectiveOf(), the sum of squared deviations of the groups' scaled
-// capacities and resistances breaking its ties. See planPack() for the steps.
-// The same cells, start, reserve and limits give the same outcome.
+// capacities and resistances breaking its ties. The start must keep the group
+// window, and so does the arrangement returned; on the way a group may leave
+// it, weighed far above any range. See planPack() for the steps. The same
+// cells, start, reserve and limits give the same outcome.
 SearchOutcome searchArrangement(const std::vector<SearchCell> &cells, const std::vector<std::vector<int>> &start,
                                 const std::vector<int> &reserve, const SearchLimits &limits);
