@@ -64,6 +64,9 @@ std::optional<QString> settingsProblem(const PlanSettings &s)
 QByteArray canonicalInput(const std::vector<PoolCell> &cells, const PlanSettings &s)
 {
     const auto n = [](double value) { return QByteArray::number(value, 'g', 17); };
+    // Texts percent-encoded, so that no tab or line break inside one can
+    // make two inputs read alike.
+    const auto t = [](const QString &text) { return text.toUtf8().toPercentEncoding(); };
     QByteArray text = QByteArray(kPackPlanAlgorithm) + '\n';
     text += "series=" + QByteArray::number(s.series) + " parallel=" + QByteArray::number(s.parallel)
           + " groupWindow=" + n(s.groupWindow) + (s.groupWindowUnit == SpreadUnit::Percent ? "%" : "ohm")
@@ -71,9 +74,9 @@ QByteArray canonicalInput(const std::vector<PoolCell> &cells, const PlanSettings
           + " budget=" + QByteArray::number(qint64(s.swapBudget)) + " stall=" + QByteArray::number(s.stallRounds)
           + '\n';
     for (const PoolCell &c : cells) {
-        text += c.cellId.toUtf8() + '\t' + c.recordId.toByteArray(QUuid::WithoutBraces) + '\t'
-              + c.resistanceText.toUtf8() + '\t' + n(c.resistanceOhm) + '\t' + c.voltageText.toUtf8() + '\t'
-              + n(c.voltageV) + '\t' + c.capacityText.toUtf8() + '\t'
+        text += t(c.cellId) + '\t' + c.recordId.toByteArray(QUuid::WithoutBraces) + '\t' + t(c.resistanceText)
+              + '\t' + n(c.resistanceOhm) + '\t' + t(c.voltageText) + '\t' + n(c.voltageV) + '\t'
+              + t(c.capacityText) + '\t'
               + (c.capacityMah ? n(*c.capacityMah) : QByteArray("-")) + '\n';
     }
     return text;
@@ -192,9 +195,8 @@ std::vector<int> fittingBlockStarts(const std::vector<double> &resistance, const
     std::vector<int> starts;
     const int p = s.parallel;
     const int count = int(resistance.size());
-    double windowSum = 0;
     for (int k = 0; k + p <= count;) {
-        windowSum = 0;
+        double windowSum = 0;
         for (int i = k; i < k + p; ++i)
             windowSum += resistance[std::size_t(i)];
         if (spreadWithin(resistance[std::size_t(k + p - 1)] - resistance[std::size_t(k)], windowSum / p,

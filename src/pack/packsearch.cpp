@@ -42,6 +42,33 @@ struct Score
     }
 };
 
+// Groups' scaled capacities (x) and resistances (y) gathered: their ends,
+// their deviations from a centre and their window excess.
+struct Tally
+{
+    double maxX = -kInf, minX = kInf, maxY = -kInf, minY = kInf;
+    double sumU = 0, sumU2 = 0, sumV = 0, sumV2 = 0, excess = 0;
+
+    void add(double x, double y, double groupExcess, double centreX, double centreY)
+    {
+        maxX = std::max(maxX, x);
+        minX = std::min(minX, x);
+        maxY = std::max(maxY, y);
+        minY = std::min(minY, y);
+        sumU += x - centreX;
+        sumU2 += (x - centreX) * (x - centreX);
+        sumV += y - centreY;
+        sumV2 += (y - centreY) * (y - centreY);
+        excess += groupExcess;
+    }
+
+    Score score(int groups) const
+    {
+        return {(maxX - minX) + (maxY - minY) + excess,
+                sumU2 - sumU * sumU / groups + sumV2 - sumV * sumV / groups, excess};
+    }
+};
+
 // A group's sums and its two lowest and two highest resistances, so that the
 // group's spread after exchanging one cell is known at once.
 struct GroupState
@@ -198,22 +225,10 @@ private:
 
     Score exactScore() const
     {
-        double maxX = -kInf, minX = kInf, maxY = -kInf, minY = kInf;
-        double sumU = 0, sumU2 = 0, sumV = 0, sumV2 = 0, excessSum = 0;
-        for (int g = 0; g < m_groups; ++g) {
-            const double xg = x(g), yg = y(g);
-            excessSum += m_state[std::size_t(g)].excess;
-            maxX = std::max(maxX, xg);
-            minX = std::min(minX, xg);
-            maxY = std::max(maxY, yg);
-            minY = std::min(minY, yg);
-            sumU += xg - m_centreX;
-            sumU2 += (xg - m_centreX) * (xg - m_centreX);
-            sumV += yg - m_centreY;
-            sumV2 += (yg - m_centreY) * (yg - m_centreY);
-        }
-        return {(maxX - minX) + (maxY - minY) + excessSum,
-                sumU2 - sumU * sumU / m_groups + sumV2 - sumV * sumV / m_groups, excessSum};
+        Tally tally;
+        for (int g = 0; g < m_groups; ++g)
+            tally.add(x(g), y(g), m_state[std::size_t(g)].excess, m_centreX, m_centreY);
+        return tally.score(m_groups);
     }
 
     bool belowResolution() const
@@ -237,21 +252,10 @@ private:
     Exchange weigh(int a, int partner, const Score &current)
     {
         const bool withReserve = partner == m_groups;
-        double maxX = -kInf, minX = kInf, maxY = -kInf, minY = kInf;
-        double sumU = 0, sumU2 = 0, sumV = 0, sumV2 = 0, excessOthers = 0;
+        Tally others;
         for (int g = 0; g < m_groups; ++g) {
-            if (g == a || g == partner)
-                continue;
-            const double xg = x(g), yg = y(g);
-            excessOthers += m_state[std::size_t(g)].excess;
-            maxX = std::max(maxX, xg);
-            minX = std::min(minX, xg);
-            maxY = std::max(maxY, yg);
-            minY = std::min(minY, yg);
-            sumU += xg - m_centreX;
-            sumU2 += (xg - m_centreX) * (xg - m_centreX);
-            sumV += yg - m_centreY;
-            sumV2 += (yg - m_centreY) * (yg - m_centreY);
+            if (g != a && g != partner)
+                others.add(x(g), y(g), m_state[std::size_t(g)].excess, m_centreX, m_centreY);
         }
         const GroupState &sa = m_state[std::size_t(a)];
         const GroupState *sb = withReserve ? nullptr : &m_state[std::size_t(partner)];
@@ -266,33 +270,15 @@ private:
             for (int j = 0; j < partnerSize; ++j) {
                 const SearchCell &cj = withReserve ? m_cells[std::size_t(m_reserve[std::size_t(j)])] : cellAt(partner, j);
                 const double gj = 1 / cj.resistanceOhm;
-                const double xa = m_capacityWeight * (sa.capacity - ci.capacityMah + cj.capacityMah);
-                const double ya = m_resistanceWeight / (sa.conductance - gi + gj);
-                double hiX = std::max(maxX, xa), loX = std::min(minX, xa);
-                double hiY = std::max(maxY, ya), loY = std::min(minY, ya);
-                double xb = 0, yb = 0;
-                if (sb) {
-                    xb = m_capacityWeight * (sb->capacity + ci.capacityMah - cj.capacityMah);
-                    yb = m_resistanceWeight / (sb->conductance + gi - gj);
-                    hiX = std::max(hiX, xb);
-                    loX = std::min(loX, xb);
-                    hiY = std::max(hiY, yb);
-                    loY = std::min(loY, yb);
-                }
-                const double excessSum = excessOthers + excessAfter(a, i, cj.resistanceOhm)
-                        + (sb ? excessAfter(partner, j, ci.resistanceOhm) : 0);
-                const double objective = (hiX - loX) + (hiY - loY) + excessSum;
-                if (objective > best.score.objective + kObjectiveTolerance)
-                    continue;
-                double u = sumU + (xa - m_centreX), u2 = sumU2 + (xa - m_centreX) * (xa - m_centreX);
-                double v = sumV + (ya - m_centreY), v2 = sumV2 + (ya - m_centreY) * (ya - m_centreY);
-                if (sb) {
-                    u += xb - m_centreX;
-                    u2 += (xb - m_centreX) * (xb - m_centreX);
-                    v += yb - m_centreY;
-                    v2 += (yb - m_centreY) * (yb - m_centreY);
-                }
-                const Score score{objective, u2 - u * u / m_groups + v2 - v * v / m_groups, excessSum};
+                Tally tally = others;
+                tally.add(m_capacityWeight * (sa.capacity - ci.capacityMah + cj.capacityMah),
+                          m_resistanceWeight / (sa.conductance - gi + gj), excessAfter(a, i, cj.resistanceOhm),
+                          m_centreX, m_centreY);
+                if (sb)
+                    tally.add(m_capacityWeight * (sb->capacity + ci.capacityMah - cj.capacityMah),
+                              m_resistanceWeight / (sb->conductance + gi - gj),
+                              excessAfter(partner, j, ci.resistanceOhm), m_centreX, m_centreY);
+                const Score score = tally.score(m_groups);
                 if (!score.betterThan(best.score))
                     continue;
                 best = {score, i, j};
