@@ -6,7 +6,10 @@
 #include <QSet>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
+#include <limits>
 
 // Choosing and arranging cells for a pack: against every arrangement on small
 // packs, the windows, the same plan for the same seed, the early stop, what the
