@@ -1,8 +1,8 @@
 # Fails when a file under src/ includes from a folder the layering does not
 # allow. Each folder may include from itself and from the folders before it:
 #
-#   common <- platform <- link <- record <- cellid <- bins <- session <- settings
-#     <- app/style <- app/centralrecord <- app/handsfree <- app/cellids
+#   common <- platform <- link <- record <- cellid <- bins <- pack <- session
+#     <- settings <- app/style <- app/centralrecord <- app/handsfree <- app/cellids
 #     <- app/quality <- app/mainwindow <- app/program
 #
 # The logic folders come first; the program's windows (app/, one folder per
@@ -10,7 +10,7 @@
 # A file directly in src/ (main.cpp) may include anything.
 #
 # Run as: cmake -DSOURCE_DIR=<src> -P includelayering.cmake
-set(layers common platform link record cellid bins session settings
+set(layers common platform link record cellid bins pack session settings
            app/style app/centralrecord app/handsfree app/cellids app/quality app/mainwindow app/program)
 
 get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
