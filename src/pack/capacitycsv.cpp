@@ -272,12 +272,12 @@ Result<CapacityImport> readCapacityCsv(const QByteArray &content, const Capacity
 Result<CapacityImport> readCapacityFile(const QString &path, const CapacityColumns &columns,
                                         const std::set<QString> &knownIds)
 {
-    const regularfile::Opened opened = regularfile::open(path, O_RDONLY);
-    if (opened.fd < 0)
-        return Failure(ErrorKind::FileIo, opened.error);
+    const Result<int> opened = regularfile::open(path, O_RDONLY);
+    if (!opened)
+        return opened.failure();
     QFile file;
-    if (!file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(opened.fd);
+    if (!file.open(*opened, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(*opened);
         return Failure(ErrorKind::FileIo, CsvTexts::tr("Cannot read %1").arg(QDir::toNativeSeparators(path)));
     }
     if (file.size() > kMaxCapacityFileBytes)

@@ -72,18 +72,15 @@ CapacityColumns loadCapacityColumns(const QString &folder)
     return capacityColumnsProblem(columns) ? defaults : columns;
 }
 
-bool saveCapacityColumns(const QString &folder, const CapacityColumns &columns, QString *reason)
+Status saveCapacityColumns(const QString &folder, const CapacityColumns &columns)
 {
-    if (const auto problem = capacityColumnsProblem(columns)) {
-        if (reason)
-            *reason = *problem;
-        return false;
-    }
+    if (const auto problem = capacityColumnsProblem(columns))
+        return Failure(*problem);
     return saveOptionsFile(capacityCsvOptionsPath(folder), [&columns](QSettings &stored) {
         stored.setValue(kIdKey, columns.idColumn);
         stored.setValue(kCapacityKey, columns.capacityColumn);
         stored.setValue(kHeaderKey, columns.headerRow);
         stored.setValue(kSeparatorKey, separatorText(columns.separator));
         stored.setValue(kDecimalCommaKey, columns.decimalComma);
-    }, reason);
+    });
 }

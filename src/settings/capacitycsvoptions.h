@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/result.h"
 #include "pack/capacitycsv.h"
 
 #include <QString>
@@ -16,6 +17,6 @@ QString capacityCsvOptionsPath(const QString &folder);
 // (capacityColumnsProblem()), gives the default one.
 CapacityColumns loadCapacityColumns(const QString &folder);
 
-// Writes the mapping; false (and *reason set) when it has a problem or the
-// file cannot be written.
-bool saveCapacityColumns(const QString &folder, const CapacityColumns &columns, QString *reason = nullptr);
+// Writes the mapping; fails with the reason when it has a problem or the file
+// cannot be written.
+Status saveCapacityColumns(const QString &folder, const CapacityColumns &columns);

@@ -63,9 +63,9 @@ private Q_SLOTS:
 
         CapacityColumns same;
         same.capacityColumn = same.idColumn;
-        QString reason;
-        QVERIFY(!saveCapacityColumns(dir.path(), same, &reason));
-        QCOMPARE(reason, QStringLiteral("The cell ID and the capacity need columns of their own."));
+        const Status saved = saveCapacityColumns(dir.path(), same);
+        QVERIFY(!saved);
+        QCOMPARE(saved.errorString(), QStringLiteral("The cell ID and the capacity need columns of their own."));
         QCOMPARE(readAll(capacityCsvOptionsPath(dir.path())), content);
     }
 };
