@@ -100,15 +100,21 @@ bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTab
         }
         return true;
     }, error);
-    if (!firstPass)
-        return false;
-    if (stopped) {
+    const auto cancelled = [&] {
+        if (!stopped && !(keepGoing && !keepGoing()))
+            return false;
         if (error)
             *error = AnalysisTexts::tr("cancelled");
+        return true;
+    };
+    if (!firstPass)
         return false;
-    }
+    if (cancelled())
+        return false;
     a.recordsNotRead = source.recordsNotRead();
     if (!source.setups(filter, &a.setups, error))
+        return false;
+    if (cancelled())
         return false;
 
     const qint64 count = limits[0].count();
@@ -144,13 +150,8 @@ bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTab
         ++index;
         return true;
     }, error);
-    if (!secondPass)
+    if (!secondPass || cancelled())
         return false;
-    if (stopped) {
-        if (error)
-            *error = AnalysisTexts::tr("cancelled");
-        return false;
-    }
 
     for (auto &thinner : thinners)
         thinner.flush();

@@ -61,13 +61,13 @@ struct ShiftAnalysis
     qint64 pointStep = 1;
 };
 
-// Returning false stops an analysis; it then fails with "cancelled".
-using KeepGoing = std::function<bool()>;
-
 // Two passes over the source: limits, BIN summary, yields and bench figures
 // first, then run rules and chart points against those limits. At most about
 // `maxPoints` points per chart. False with the reason in *error when the source
-// fails or the analysis is stopped.
+// fails or the analysis is stopped: keepGoing, asked between records and
+// between the passes, stops it with "cancelled" when it returns false (give
+// the source the same with RecordSource::setKeepGoing to stop it also among
+// records the filter does not take).
 bool analyseShift(RecordSource &source, const RecordFilter &filter, const BinTable &binTableR,
                   const BinTable &binTableV, int maxPoints, ShiftAnalysis *analysis, QString *error,
                   const KeepGoing &keepGoing = {});

@@ -72,7 +72,7 @@ bool DataFileSource::read(const RecordFilter &filter, const RecordVisitor &visit
             if (!stopped && filter.takesTime(reading.stamp))
                 stopped = !visit(0, reading);
         },
-        [&stopped](qint64, qint64) { return !stopped; });
+        [this, &stopped](qint64, qint64) { return !stopped && keepGoing(); });
     m_linesNotRead = tail.linesNotRead;
     if (!tail.error.isEmpty()) {
         if (error)
@@ -92,7 +92,7 @@ bool ReadingsSource::read(const RecordFilter &filter, const RecordVisitor &visit
     if (!takesBench(filter, m_bench))
         return true;
     for (const RecordReading &reading : m_readings) {
-        if (filter.takesTime(reading.stamp) && !visit(0, reading))
+        if (!keepGoing() || (filter.takesTime(reading.stamp) && !visit(0, reading)))
             break;
     }
     return true;
