@@ -1,6 +1,7 @@
 #include "app/centralrecord/centralrecordcontrols.h"
 
 #include "app/centralrecord/centralrecorddialog.h"
+#include "app/style/singlewindow.h"
 
 #include "platform/dialogs.h"
 
@@ -118,16 +119,13 @@ CentralRecordDialog *CentralRecordControls::dialog() const
 
 void CentralRecordControls::openDialog()
 {
-    if (m_dialog) {
-        m_dialog->raise();
-        m_dialog->activateWindow();
-        return;
-    }
-    m_dialog = new CentralRecordDialog(m_settings, m_window);
-    m_dialog->setAttribute(Qt::WA_DeleteOnClose);
-    m_dialog->setWindowModality(Qt::WindowModal);
-    connect(m_dialog, &CentralRecordDialog::chosen, this, &CentralRecordControls::setSettings);
-    m_dialog->open();
+    openOnce(m_dialog, [this] {
+        auto *dialog = new CentralRecordDialog(m_settings, m_window);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setWindowModality(Qt::WindowModal);
+        connect(dialog, &CentralRecordDialog::chosen, this, &CentralRecordControls::setSettings);
+        return dialog;
+    });
 }
 
 QString CentralRecordControls::shutdown()
