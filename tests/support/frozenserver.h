@@ -14,6 +14,7 @@
 #include "devdb.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -149,3 +150,13 @@ private:
     std::condition_variable m_thawed;
     bool m_thawing = false;
 };
+
+// The milliseconds `close` takes.
+template <typename Close>
+qint64 millisecondsOf(Close close)
+{
+    QElapsedTimer took;
+    took.start();
+    close();
+    return took.elapsed();
+}

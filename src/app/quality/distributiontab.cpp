@@ -135,12 +135,7 @@ void DistributionTab::fillTable(QTableWidget *table, int t, const BatchSummary &
 {
     QString (*const format)(float) = t == 0 ? getFormatR : getFormatV;
     auto number = [format](double value) { return format(float(value)); };
-    QList<int> slots;
-    for (int r = 0; r < summary.binsInUse(t); ++r)
-        slots << r;
-    slots << slot::kPlusOut << slot::kMinusOut;
-    if (summary.row(t, slot::kOut).count > 0)
-        slots << slot::kOut;
+    const QList<int> slots = summary.shownSlots(t);
 
     table->setRowCount(int(slots.size()) + 1);
     QStringList captions;

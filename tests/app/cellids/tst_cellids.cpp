@@ -357,12 +357,11 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(frozen.waitingOnLock(), 1, 20000);
         QVERIFY(frozen.freeze());
 
-        QElapsedTimer took;
-        took.start();
-        historyWindow->close();
-        window().close();
-        m_h.reset();
-        const qint64 closing = took.elapsed();
+        const qint64 closing = millisecondsOf([&] {
+            historyWindow->close();
+            window().close();
+            m_h.reset();
+        });
         QVERIFY2(closing < 500, qPrintable(QStringLiteral("closing took %1 ms").arg(closing)));
         QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), 0);
 

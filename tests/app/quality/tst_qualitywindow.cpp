@@ -16,7 +16,6 @@
 #include <QChart>
 #include <QChartView>
 #include <QDateTimeEdit>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
@@ -390,11 +389,10 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(frozen.waitingOnLock(), 1, kWait);
         QVERIFY(frozen.freeze());
 
-        QElapsedTimer took;
-        took.start();
-        form->close();
-        form.reset();
-        const qint64 closing = took.elapsed();
+        const qint64 closing = millisecondsOf([&] {
+            form->close();
+            form.reset();
+        });
         QVERIFY2(closing < 500, qPrintable(QStringLiteral("closing took %1 ms").arg(closing)));
         QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), 0);
 
