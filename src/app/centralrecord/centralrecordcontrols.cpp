@@ -133,7 +133,9 @@ QString CentralRecordControls::shutdown()
     if (m_dialog)
         m_dialog->close();
     const bool enabled = m_forwarder != nullptr;
-    // Stopped first: a batch in flight is either marked sent or still waiting.
+    // Stopped first, without waiting: a batch still in flight counts as
+    // waiting, and should the server commit it after all, the next start
+    // finds it there and keeps it once.
     m_forwarder.reset();
     if (!enabled || !m_journal.isOpen())
         return QString();

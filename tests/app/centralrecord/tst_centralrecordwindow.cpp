@@ -8,6 +8,7 @@
 
 #include "app/centralrecord/centralrecordcontrols.h"
 #include "app/centralrecord/centralrecorddialog.h"
+#include "common/releasedwork.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -235,6 +236,7 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("2 2")});
         QTRY_COMPARE_WITH_TIMEOUT(journalRows(m_sim->folder(), QStringLiteral("sent")),
                                   (QStringList{"1", "1"}), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(ReleasedWork::running(), 0, 20000);
     }
 };
 
