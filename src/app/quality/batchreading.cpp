@@ -14,7 +14,6 @@ namespace {
 constexpr int kScatterPoints = 2000;
 // Reads shorter than this finish too soon for a progress bar to mean anything.
 constexpr qint64 kProgressShownFrom = qint64(1) << 20;
-constexpr int kProgressSteps = 1000;
 } // namespace
 
 BatchReading::BatchReading(const BinTables &binTables, QString path, BackgroundPool &pool, QObject *parent)

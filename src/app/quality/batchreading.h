@@ -29,6 +29,8 @@ class BatchReading : public QObject
     Q_OBJECT
 public:
     using Readings = std::shared_ptr<const std::vector<RecordReading>>;
+    // The steps of a whole pass, as progressChanged() counts them.
+    static constexpr int kProgressSteps = 1000;
 
     // The two tables are the program-wide ones: their limits are copied at
     // every full read and checked again before every appended read.
@@ -66,8 +68,8 @@ Q_SIGNALS:
     // A pass has started; showsProgress when it reads enough of the file for
     // a progress bar to mean anything.
     void passStarted(bool showsProgress);
-    // Thousandths of the pass read.
-    void progressChanged(int thousandths);
+    // How much of the pass is read, in kProgressSteps for the whole.
+    void progressChanged(int steps);
     // A pass has ended: cancelled, failed (readError() says why) or, with its
     // analysis of the range, read, and the state above holds its outcome.
     // A read asked for meanwhile waits for takeAppendedAskedFor().

@@ -18,8 +18,6 @@
 #include <QVBoxLayout>
 
 namespace {
-// The progress bar's steps, as the reading reports them.
-constexpr int kProgressSteps = 1000;
 
 QString lineCount(qint64 n)
 {
@@ -83,7 +81,7 @@ void QualityWindow::buildUi()
     bar->addWidget(m_statusLabel, 1);
     m_progressBar = new QProgressBar(this);
     m_progressBar->setObjectName(QStringLiteral("progressBar"));
-    m_progressBar->setRange(0, kProgressSteps);
+    m_progressBar->setRange(0, BatchReading::kProgressSteps);
     m_progressBar->setTextVisible(false);
     m_progressBar->setVisible(false);
     m_progressBar->setAccessibleName(tr("Reading progress"));
