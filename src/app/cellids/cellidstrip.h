@@ -14,11 +14,12 @@ class QLineEdit;
 // "Cell ID" field, the K-value of the cell measured and a notice line.
 //
 // The field has the keyboard focus between counts. Enter in it, or a Tab that
-// ends a scan, ends a scan or a typed ID (entered()); Enter pressed again on
-// an ID taken (nothing typed since, and not the fast end of a scan) asks for
-// the cell to be counted (countPressed()). A scan is the field's text typed
-// as a burst (ScanDetector) or framed by the scanner's prefix and suffix; a
-// Tab typed by hand moves on as usual.
+// ends a scan, ends a scan or a typed ID (entered()); such an Enter never
+// counts, so that the repeat warning is seen before the cell is counted.
+// Enter pressed again on an ID taken (nothing typed since, and not the fast
+// end of a scan) asks for the cell to be counted (countPressed()). A scan is
+// the field's text typed as a burst (ScanDetector) or framed by the scanner's
+// prefix and suffix; a Tab typed by hand moves on as usual.
 class CellIdStrip : public QToolBar
 {
     Q_OBJECT
