@@ -57,9 +57,14 @@ QualityWindow::QualityWindow(const BinTables &binTables, QString path, QWidget *
     reload();
 }
 
-// The parts cancel their work as they go; a read or a database that does not
-// answer ends on its thread without them.
-QualityWindow::~QualityWindow() = default;
+QualityWindow::~QualityWindow()
+{
+    // The parts go first and cancel their work; the pool then goes without
+    // waiting for a read or a database that does not answer, which ends on
+    // its thread.
+    delete m_stability;
+    delete m_reading;
+}
 
 void QualityWindow::buildUi()
 {
