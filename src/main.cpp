@@ -1,8 +1,10 @@
 #include "app/program/commandline.h"
 #include "app/program/programmain.h"
 #include "app/program/reportcommand.h"
+#include "common/releasedwork.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QLocale>
 
 #include <cstdio>
@@ -24,6 +26,14 @@ int main(int argc, char **argv)
         return runReportCommand(argc, argv);
     QApplication app(argc, argv);
     installTranslations(app, QCoreApplication::applicationDirPath(), QLocale());
-    Program program;
-    return app.exec();
+    int status = 0;
+    {
+        Program program;
+        status = app.exec();
+    }
+    // The window is gone. Work still finishing a statement gets a short while
+    // to close its connection; one held by a server that hangs is cut off by
+    // the process's end.
+    ReleasedWork::finish(QDeadlineTimer(2000));
+    return status;
 }

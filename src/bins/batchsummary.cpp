@@ -108,6 +108,17 @@ void appendRow(QByteArray &csv, const char *quantity, Format format, const QStri
 
 } // namespace
 
+QList<int> BatchSummary::shownSlots(int t) const
+{
+    QList<int> slots;
+    for (int r = 0; r < binsInUse(t); ++r)
+        slots << r;
+    slots << slot::kPlusOut << slot::kMinusOut;
+    if (row(t, slot::kOut).count > 0)
+        slots << slot::kOut;
+    return slots;
+}
+
 QByteArray summaryCsv(const BatchSummary &summary)
 {
     static const char *const kQuantities[2] = {"resistance mOhm", "voltage V"};

@@ -4,6 +4,7 @@
 #include "record/recordfilereader.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -52,6 +53,9 @@ public:
     const BinTable &table(int t) const { return m_tables[std::size_t(t)]; }
     // BIN rows in use: numBins within 0..9.
     int binsInUse(int t) const;
+    // The rows a table of quantity t shows, in order: its BINs in use, +Out,
+    // -Out, and Out when any reading fell there.
+    QList<int> shownSlots(int t) const;
     const SpreadStats &row(int t, int slot) const { return m_rows[std::size_t(t)][std::size_t(slot)]; }
     const SpreadStats &total(int t) const { return m_totals[std::size_t(t)]; }
     qint64 count() const { return m_totals[0].count; }

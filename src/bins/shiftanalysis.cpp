@@ -99,15 +99,18 @@ Result<ShiftAnalysis> analyseShift(RecordSource &source, const RecordFilter &fil
         }
         return true;
     });
+    const auto cancelled = [&] { return stopped || (keepGoing && !keepGoing()); };
     if (!firstPass)
         return firstPass.failure();
-    if (stopped)
+    if (cancelled())
         return Failure(AnalysisTexts::tr("cancelled"));
     a.recordsNotRead = source.recordsNotRead();
     Result<std::vector<SetupInForce>> setups = source.setups(filter);
     if (!setups)
         return setups.failure();
     a.setups = std::move(*setups);
+    if (cancelled())
+        return Failure(AnalysisTexts::tr("cancelled"));
 
     const qint64 count = limits[0].count();
     a.pointStep = std::max<qint64>(1, (2 * count + maxPoints - 1) / std::max(1, maxPoints));
@@ -144,7 +147,7 @@ Result<ShiftAnalysis> analyseShift(RecordSource &source, const RecordFilter &fil
     });
     if (!secondPass)
         return secondPass.failure();
-    if (stopped)
+    if (cancelled())
         return Failure(AnalysisTexts::tr("cancelled"));
 
     for (auto &thinner : thinners)

@@ -61,12 +61,12 @@ struct ShiftAnalysis
     qint64 pointStep = 1;
 };
 
-// Returning false stops an analysis; it then fails with "cancelled".
-using KeepGoing = std::function<bool()>;
-
 // Two passes over the source: limits, BIN summary, yields and bench figures
 // first, then run rules and chart points against those limits. At most about
 // `maxPoints` points per chart. Fails with the source's reason when the source
-// fails, and with "cancelled" when the analysis is stopped.
+// fails, and with "cancelled" when the analysis is stopped: keepGoing, asked
+// between records and between the passes, stops it when it returns false
+// (give the source the same with RecordSource::setKeepGoing to stop it also
+// among records the filter does not take).
 Result<ShiftAnalysis> analyseShift(RecordSource &source, const RecordFilter &filter, const BinTable &binTableR,
                                    const BinTable &binTableV, int maxPoints, const KeepGoing &keepGoing = {});

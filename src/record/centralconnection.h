@@ -24,5 +24,16 @@ struct CentralSettings
     QString benchName() const;
 };
 
+// The connection options of the settings for Qt's PostgreSQL driver (libpq
+// keywords, ";" between them): the TLS mode, the program's name, and the
+// bounds this end puts on a server or link that stops answering:
+// connect_timeout for making the connection, TCP keepalives and
+// tcp_user_timeout for a link that breaks while a statement waits for its
+// reply, and the server's statement_timeout for a statement it works on too
+// long. Over a local (Unix) socket the TCP bounds do not apply: a server that
+// hangs there holds a statement for as long as it hangs, so nothing on the
+// user-interface thread may wait for one.
+QString connectOptions(const CentralSettings &settings);
+
 // libpq's sslmode values, weakest first.
 const QStringList &sslModes();

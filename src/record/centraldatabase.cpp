@@ -25,10 +25,6 @@ namespace central {
 
 namespace {
 
-// Seconds libpq waits for a server that does not answer, and the longest a
-// statement may run before the server gives up on it.
-constexpr int kConnectTimeout = 5;
-constexpr int kStatementTimeoutMs = 20000;
 // Held while the tables are made or upgraded.
 constexpr qint64 kSchemaLock = 48704870;
 
@@ -214,11 +210,7 @@ Outcome connect(const QString &connectionName, const CentralSettings &settings)
     db.setPort(settings.port);
     db.setDatabaseName(settings.database);
     db.setUserName(settings.user);
-    db.setConnectOptions(QStringLiteral("sslmode=%1;connect_timeout=%2;application_name=bin4870;"
-                                        "options='-c statement_timeout=%3'")
-                                 .arg(settings.sslMode)
-                                 .arg(kConnectTimeout)
-                                 .arg(kStatementTimeoutMs));
+    db.setConnectOptions(connectOptions(settings));
     if (!db.open())
         return failed(db.lastError(), settings);
     return succeeded();

@@ -326,7 +326,7 @@ Status JournalSource::read(const RecordFilter &filter, const RecordVisitor &visi
         return Failure(failure);
     QString lastBench;
     int benchIndex = -1;
-    while (query.next()) {
+    while (keepGoing() && query.next()) {
         const QString bench = query.value(0).toString();
         if (bench != lastBench) {
             lastBench = bench;
@@ -438,10 +438,12 @@ bool CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const Reco
     QString lastBench;
     int benchIndex = -1;
     for (bool more = true; more;) {
+        if (!keepGoing())
+            return true; // the connection's end closes the cursor and the transaction
         if (!query.exec(QStringLiteral("FETCH FORWARD %1 FROM pass").arg(kFetchRows)))
             return failed(query.lastError());
         more = query.size() == kFetchRows;
-        while (query.next()) {
+        while (keepGoing() && query.next()) {
             qint64 stamp = 0;
             if (!valuesOnly) {
                 const QString bench = query.value(2).toString();

@@ -1,10 +1,10 @@
 #include "record/forwarder.h"
 
+#include "common/releasedwork.h"
 #include "record/centraldatabase.h"
 
 #include <QAtomicInt>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QThread>
 
 #include <map>
@@ -139,9 +139,14 @@ void CentralForwarder::fail(const QString &reason)
     m_timer->start(m_retry);
 }
 
+void CentralForwarder::requestStop()
+{
+    m_stopRequested.storeRelease(true);
+}
+
 void CentralForwarder::step()
 {
-    if (m_stopped)
+    if (m_stopped || m_stopRequested.loadAcquire())
         return;
     if (!m_journal->isOpen()) {
         if (!m_journal->openForForwarding(m_journalPath)) {
@@ -241,14 +246,14 @@ CentralForwarderThread::CentralForwarderThread(const QString &journalPath, const
 
 CentralForwarderThread::~CentralForwarderThread()
 {
+    // Nothing here waits for the thread: a statement in flight may hang on a
+    // server that does not answer. The forwarder stops at its next step, the
+    // thread ends with it and deletes itself; nothing is lost, as unconfirmed
+    // records are sent again at the next start.
+    m_forwarder->requestStop();
     QMetaObject::invokeMethod(m_forwarder, &CentralForwarder::stop, Qt::QueuedConnection);
     m_thread->quit();
-    // A statement in flight ends within the connect time-out; a thread that
-    // still hangs on the network is left to the end of the process rather
-    // than holding up the window. Nothing is lost: unconfirmed records are
-    // sent again at the next start.
-    if (m_thread->wait(QDeadlineTimer(8000)))
-        delete m_thread;
+    ReleasedWork::adopt(m_thread);
 }
 
 void CentralForwarderThread::wake()

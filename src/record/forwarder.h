@@ -3,6 +3,7 @@
 #include "record/journal.h"
 #include "record/centralconnection.h"
 
+#include <QAtomicInteger>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -51,6 +52,10 @@ public:
     CentralForwarder(QString journalPath, CentralSettings settings, QString connectionPrefix);
     ~CentralForwarder() override;
 
+    // From any thread: no further step is taken, even while the slot that
+    // stops it waits behind a statement in flight.
+    void requestStop();
+
 public Q_SLOTS:
     // Opens the journal and starts sending.
     void start();
@@ -80,6 +85,7 @@ private:
     bool m_connected = false;
     bool m_retrying = false;
     bool m_stopped = false;
+    QAtomicInteger<bool> m_stopRequested{false};
     qint64 m_waiting = 0;
     CentralStatus m_lastStatus;
 };
@@ -87,8 +93,10 @@ private:
 class QThread;
 
 // Owns the forwarder and the thread it runs on. Made and destroyed on the
-// user-interface thread; destroying it stops the forwarder, waiting at most
-// a few seconds for a statement in flight.
+// user-interface thread; destroying it tells the forwarder to stop and
+// returns at once. A statement still in flight ends on the thread (bounded
+// by the connection's time-outs over TCP, by nothing on a local socket to a
+// server that hangs), and the thread then ends and is freed (ReleasedWork).
 class CentralForwarderThread : public QObject
 {
     Q_OBJECT

@@ -77,7 +77,7 @@ Status DataFileSource::read(const RecordFilter &filter, const RecordVisitor &vis
             if (!stopped && filter.takesTime(reading.stamp))
                 stopped = !visit(0, reading);
         },
-        [&stopped](qint64, qint64) { return !stopped; });
+        [this, &stopped](qint64, qint64) { return !stopped && keepGoing(); });
     if (!tail)
         return Failure(ErrorKind::FileIo,
                        QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), tail.errorString()));
@@ -95,7 +95,7 @@ Status ReadingsSource::read(const RecordFilter &filter, const RecordVisitor &vis
     if (!takesBench(filter, m_bench))
         return {};
     for (const RecordReading &reading : m_readings) {
-        if (filter.takesTime(reading.stamp) && !visit(0, reading))
+        if (!keepGoing() || (filter.takesTime(reading.stamp) && !visit(0, reading)))
             break;
     }
     return {};

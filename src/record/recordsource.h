@@ -45,6 +45,10 @@ struct SetupInForce
 // in RecordSource::benches(); returning false stops the pass.
 using RecordVisitor = std::function<bool(int bench, const RecordReading &reading)>;
 
+// Asked often during long work, from the thread doing it; returning false
+// stops the work (a window that no longer wants it has cancelled it).
+using KeepGoing = std::function<bool()>;
+
 // Where counted cells come from for the quality views: a data file today; the
 // bench's journal or the line's central database are further kinds. A source
 // is read in whole passes, each handing every record the filter takes to the
@@ -76,6 +80,16 @@ public:
         Q_UNUSED(filter)
         return std::vector<SetupInForce>();
     }
+
+    // Asked between records and blocks, whether the filter takes them or
+    // not; once it returns false a pass stops as when its visitor does.
+    void setKeepGoing(KeepGoing keepGoing) { m_keepGoing = std::move(keepGoing); }
+
+protected:
+    bool keepGoing() const { return !m_keepGoing || m_keepGoing(); }
+
+private:
+    KeepGoing m_keepGoing;
 };
 
 // A data file: one bench's records, named after the file.

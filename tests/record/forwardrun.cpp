@@ -4,9 +4,11 @@
 //
 //   record-forward JOURNAL SOCKET_FOLDER [PORT]
 
+#include "common/releasedwork.h"
 #include "record/forwarder.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QStringList>
 
 #include <cstdio>
@@ -25,12 +27,18 @@ int main(int argc, char **argv)
     settings.port = args.size() > 3 ? args.at(3).toInt() : 5432;
     settings.sslMode = QStringLiteral("disable");
     settings.bench = QStringLiteral("bench-1");
-    CentralForwarderThread forwarder(args.at(1), settings);
-    QObject::connect(&forwarder, &CentralForwarderThread::statusChanged, &app, [](const CentralStatus &status) {
-        std::printf("%s\n", qPrintable(status.text()));
-        std::fflush(stdout);
-        if (status.upToDate())
-            QCoreApplication::quit();
-    });
-    return app.exec();
+    int status = 0;
+    {
+        CentralForwarderThread forwarder(args.at(1), settings);
+        QObject::connect(&forwarder, &CentralForwarderThread::statusChanged, &app, [](const CentralStatus &status) {
+            std::printf("%s\n", qPrintable(status.text()));
+            std::fflush(stdout);
+            if (status.upToDate())
+                QCoreApplication::quit();
+        });
+        status = app.exec();
+    }
+    // The forwarder closes its connections before the process ends.
+    ReleasedWork::finish(QDeadlineTimer(10000));
+    return status;
 }

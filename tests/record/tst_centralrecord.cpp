@@ -15,6 +15,12 @@
 #include <atomic>
 #include <memory>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr int kArrivalWait = 90000;
@@ -46,6 +52,51 @@ void count(Journal &journal, CentralForwarderThread &forwarder, std::vector<Cell
     }
 }
 
+// A TCP port on the loopback that takes connections and never answers, as a
+// server whose host has hung does; the kernel completes the handshake.
+class SilentServer
+{
+public:
+    SilentServer()
+    {
+        m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_socket, reinterpret_cast<sockaddr *>(&address), length) == 0 && ::listen(m_socket, 4) == 0
+            && ::getsockname(m_socket, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+            m_port = ntohs(address.sin_port);
+    }
+    ~SilentServer() { ::close(m_socket); }
+    quint16 port() const { return m_port; }
+
+private:
+    int m_socket = -1;
+    quint16 m_port = 0;
+};
+
+// This process's socket connected to the port, or -1.
+int socketTo(quint16 port)
+{
+    for (const QString &entry : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System)) {
+        const int fd = entry.toInt();
+        sockaddr_in peer{};
+        socklen_t length = sizeof peer;
+        if (::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &length) == 0 && peer.sin_family == AF_INET
+            && ntohs(peer.sin_port) == port)
+            return fd;
+    }
+    return -1;
+}
+
+int tcpOption(int fd, int level, int name)
+{
+    int value = -1;
+    socklen_t length = sizeof value;
+    return ::getsockopt(fd, level, name, &value, &length) == 0 ? value : -1;
+}
+
 } // namespace
 
 class TestCentralRecord : public QObject
@@ -64,6 +115,37 @@ private Q_SLOTS:
     {
         m_folder = std::make_unique<QTemporaryDir>();
         QVERIFY(m_folder->isValid());
+    }
+
+    // Over TCP the client bounds a link that stops answering by itself:
+    // keepalives that notice a dead peer within about 25 s, unacknowledged
+    // data given up after 30 s, and a connection never answered given up
+    // after the connect time-out.
+    void aLinkThatStopsAnsweringIsBoundedByTheClient()
+    {
+        SilentServer silent;
+        QVERIFY(silent.port() != 0);
+        CentralSettings settings;
+        settings.enabled = true;
+        settings.host = QStringLiteral("127.0.0.1");
+        settings.port = silent.port();
+        settings.sslMode = QStringLiteral("disable");
+        central::Outcome outcome;
+        std::unique_ptr<QThread> attempt(QThread::create([&outcome, settings] {
+            outcome = central::connect(QStringLiteral("silent"), settings);
+            central::disconnect(QStringLiteral("silent"));
+        }));
+        attempt->start();
+        int fd = -1;
+        QTRY_VERIFY((fd = socketTo(silent.port())) >= 0);
+        QCOMPARE(tcpOption(fd, SOL_SOCKET, SO_KEEPALIVE), 1);
+        QCOMPARE(tcpOption(fd, IPPROTO_TCP, TCP_KEEPIDLE), 10);
+        QCOMPARE(tcpOption(fd, IPPROTO_TCP, TCP_KEEPINTVL), 5);
+        QCOMPARE(tcpOption(fd, IPPROTO_TCP, TCP_KEEPCNT), 3);
+        QCOMPARE(tcpOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT), 30000);
+        QVERIFY2(attempt->wait(QDeadlineTimer(60000)), "the connection attempt ends on its own");
+        QVERIFY(!outcome.ok);
+        QCOMPARE(outcome.reason, QStringLiteral("server not reachable"));
     }
 
     void serverStoppedMidShiftAndStartedAgain()

@@ -128,6 +128,30 @@ private Q_SLOTS:
         QCOMPARE(stopped.errorString(), QStringLiteral("cancelled"));
     }
 
+    // A cancelled analysis stops the source's pass also where its filter
+    // takes no record, and fails as cancelled rather than as empty.
+    void aCancelStopsAPassAmongRecordsTheFilterLeavesOut()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("long.csv"));
+        QVERIFY(writeFile(path, QByteArray("2026/12/06,05:00:00,20E-3,3.6\r\n").repeated(200000))); // 6 MB
+        DataFileSource source(path);
+        RecordFilter nextDay;
+        nextDay.from = at(7, 0, 0);
+        int asked = 0;
+        source.setKeepGoing([&asked] { return ++asked < 2; });
+        int visited = 0;
+        QVERIFY(source.read(nextDay, [&visited](int, const RecordReading &) { return ++visited > 0; }));
+        QCOMPARE(visited, 0);
+        QCOMPARE(asked, 2); // stopped after the second of six blocks
+
+        const KeepGoing cancelled = [] { return false; };
+        source.setKeepGoing(cancelled);
+        const Result<ShiftAnalysis> analysis = analyseShift(source, nextDay, BinTable{}, BinTable{}, 1000, cancelled);
+        QVERIFY(!analysis);
+        QCOMPARE(analysis.errorString(), QStringLiteral("cancelled"));
+    }
+
     // A live source (a bench counting, a database being filled) gains cells
     // between the two passes: the charts take the cells the limits were
     // worked out from, not the newcomers.

@@ -1,6 +1,9 @@
 #include "testmain.h"
 
+#include "common/releasedwork.h"
+
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QTest>
 
 #include <cstdio>
@@ -37,5 +40,10 @@ int main(int argc, char **argv)
         return 2;
     }
     std::unique_ptr<QObject> test(tests.front().second());
-    return QTest::qExec(test.get(), argc, argv);
+    const int failed = QTest::qExec(test.get(), argc, argv);
+    test.reset();
+    // Work the tested code left to finish on its threads ends before the
+    // process does, as the program's main() lets it.
+    ReleasedWork::finish(QDeadlineTimer(30000));
+    return failed;
 }

@@ -1,6 +1,7 @@
 #include "app/centralrecord/centralrecordcontrols.h"
 
 #include "app/centralrecord/centralrecorddialog.h"
+#include "app/style/singlewindow.h"
 
 #include "platform/dialogs.h"
 
@@ -117,16 +118,13 @@ CentralRecordDialog *CentralRecordControls::dialog() const
 
 void CentralRecordControls::openDialog()
 {
-    if (m_dialog) {
-        m_dialog->raise();
-        m_dialog->activateWindow();
-        return;
-    }
-    m_dialog = new CentralRecordDialog(m_settings, m_window);
-    m_dialog->setAttribute(Qt::WA_DeleteOnClose);
-    m_dialog->setWindowModality(Qt::WindowModal);
-    connect(m_dialog, &CentralRecordDialog::chosen, this, &CentralRecordControls::setSettings);
-    m_dialog->open();
+    openOnce(m_dialog, [this] {
+        auto *dialog = new CentralRecordDialog(m_settings, m_window);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setWindowModality(Qt::WindowModal);
+        connect(dialog, &CentralRecordDialog::chosen, this, &CentralRecordControls::setSettings);
+        return dialog;
+    });
 }
 
 QString CentralRecordControls::shutdown()
@@ -134,7 +132,9 @@ QString CentralRecordControls::shutdown()
     if (m_dialog)
         m_dialog->close();
     const bool enabled = m_forwarder != nullptr;
-    // Stopped first: a batch in flight is either marked sent or still waiting.
+    // Stopped first, without waiting: a batch still in flight counts as
+    // waiting, and should the server commit it after all, the next start
+    // finds it there and keeps it once.
     m_forwarder.reset();
     if (!enabled || !m_journal.isOpen())
         return QString();

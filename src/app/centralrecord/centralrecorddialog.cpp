@@ -11,7 +11,6 @@
 #include <QSpinBox>
 #include <QSysInfo>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 
@@ -107,6 +106,7 @@ CentralRecordDialog::~CentralRecordDialog()
 {
     // A test still running finishes on its own thread; its answer is dropped.
     disconnect(&m_probe, nullptr, this, nullptr);
+    m_probe.cancel();
 }
 
 CentralSettings CentralRecordDialog::settings() const
@@ -129,7 +129,10 @@ void CentralRecordDialog::onTest()
     const CentralSettings tried = settings();
     m_testButton->setEnabled(false);
     m_testResult->setText(tr("Connecting..."));
-    m_probe.setFuture(QtConcurrent::run([tried, name = nextProbeConnection()] { return central::probe(name, tried); }));
+    m_probe.setFuture(m_pool.run<central::Outcome>([tried, name = nextProbeConnection()](
+                                                       QPromise<central::Outcome> &promise) {
+        promise.addResult(central::probe(name, tried));
+    }));
 }
 
 void CentralRecordDialog::onTested()

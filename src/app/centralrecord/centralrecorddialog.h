@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/backgroundpool.h"
 #include "record/centraldatabase.h"
 #include "settings/centralsettings.h"
 
@@ -15,8 +16,9 @@ class QSpinBox;
 
 // "Central record": where the bench's counted cells go besides its own
 // journal. Opened with open(); OK hands the settings over through chosen()
-// and closes. "Test connection" tries the settings on a worker thread and
-// shows what it found in the dialog, which stays usable meanwhile.
+// and closes. "Test connection" tries the settings on a thread of the
+// dialog's own and shows what it found in the dialog, which stays usable
+// meanwhile; closing the dialog never waits for a test under way.
 class CentralRecordDialog : public QDialog
 {
     Q_OBJECT
@@ -48,5 +50,6 @@ private:
     QComboBox *m_sslModeBox = nullptr;
     QPushButton *m_testButton = nullptr;
     QLabel *m_testResult = nullptr;
+    BackgroundPool m_pool{1};
     QFutureWatcher<central::Outcome> m_probe;
 };

@@ -1,6 +1,7 @@
 #include "app/handsfree/handsfreecontrols.h"
 
 #include "app/handsfree/handsfreedialog.h"
+#include "app/style/singlewindow.h"
 
 #include "platform/dialogs.h"
 #include "platform/qtsoundcue.h"
@@ -105,16 +106,13 @@ HandsFreeDialog *HandsFreeControls::dialog() const
 
 void HandsFreeControls::openDialog()
 {
-    if (m_dialog) {
-        m_dialog->raise();
-        m_dialog->activateWindow();
-        return;
-    }
-    m_dialog = new HandsFreeDialog(m_options, m_window);
-    m_dialog->setAttribute(Qt::WA_DeleteOnClose);
-    m_dialog->setWindowModality(Qt::WindowModal);
-    connect(m_dialog, &HandsFreeDialog::chosen, this, &HandsFreeControls::setOptions);
-    m_dialog->open();
+    openOnce(m_dialog, [this] {
+        auto *dialog = new HandsFreeDialog(m_options, m_window);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setWindowModality(Qt::WindowModal);
+        connect(dialog, &HandsFreeDialog::chosen, this, &HandsFreeControls::setOptions);
+        return dialog;
+    });
 }
 
 void HandsFreeControls::onCellRecorded(bool bothInBin)

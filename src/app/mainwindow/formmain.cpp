@@ -10,6 +10,7 @@
 #include "app/mainwindow/portchooser.h"
 #include "app/mainwindow/profilecontrols.h"
 #include "app/style/programicon.h"
+#include "app/style/singlewindow.h"
 #include "app/mainwindow/setupstore.h"
 #include "app/style/uifonts.h"
 #include "common/version.h"
@@ -473,15 +474,12 @@ void FormMain::showCounterWindow()
     if (m_shutDown)
         return;
     // One counter window at a time: a second DATA brings the open one forward.
-    if (m_counterWindow) {
-        m_counterWindow->raise();
-        m_counterWindow->activateWindow();
-        return;
-    }
     // The counter window deletes itself when it closes.
-    m_counterWindow = new CounterWindow(m_binTables, this);
-    m_counterWindow->setWindowModality(Qt::WindowModal);
-    m_counterWindow->open();
+    openOnce(m_counterWindow, [this] {
+        auto *window = new CounterWindow(m_binTables, this);
+        window->setWindowModality(Qt::WindowModal);
+        return window;
+    });
 }
 
 void FormMain::onComPortChosen(qint16 comPort)
@@ -511,27 +509,22 @@ void FormMain::openReadme()
         return;
     }
     // One guide window: a second Help brings it forward.
-    if (!m_guideWindow)
-        m_guideWindow = new GuideWindow(QDir::toNativeSeparators(path), QString::fromUtf8(file.readAll()), this);
-    m_guideWindow->show();
-    m_guideWindow->raise();
-    m_guideWindow->activateWindow();
+    openOnce(m_guideWindow, [this, &path, &file] {
+        return new GuideWindow(QDir::toNativeSeparators(path), QString::fromUtf8(file.readAll()), this);
+    });
 }
 
 void FormMain::showAbout()
 {
     if (m_shutDown)
         return;
-    if (m_aboutWindow) {
-        m_aboutWindow->raise();
-        m_aboutWindow->activateWindow();
-        return;
-    }
-    m_aboutWindow = new AboutWindow(this);
-    m_aboutWindow->setTesterProfile(m_profiles->inUseText());
-    m_aboutWindow->setAttribute(Qt::WA_DeleteOnClose);
-    m_aboutWindow->setWindowModality(Qt::WindowModal);
-    m_aboutWindow->open();
+    openOnce(m_aboutWindow, [this] {
+        auto *window = new AboutWindow(this);
+        window->setTesterProfile(m_profiles->inUseText());
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->setWindowModality(Qt::WindowModal);
+        return window;
+    });
 }
 
 void FormMain::setComPort(qint16 comPort)

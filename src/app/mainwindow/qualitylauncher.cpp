@@ -2,6 +2,7 @@
 
 #include "app/quality/qualitywindow.h"
 #include "app/mainwindow/formmain.h"
+#include "app/style/singlewindow.h"
 #include "app/style/uifonts.h"
 #include "record/recordline.h"
 
@@ -41,14 +42,12 @@ void QualityLauncher::openBatch()
 {
     if (m_window.isShutDown())
         return;
-    if (!m_form) {
+    openOnce(m_form, [this] {
         // START opens the path with ".csv" added when it has no ".", so that is
         // the file the session writes.
-        m_form = new QualityWindow(m_binTables, withDefaultExtension(m_window.pathText()), &m_window);
-        m_form->setRecordPlaces(QDir(m_window.locations().journalDir).filePath(QStringLiteral("journal.sqlite")),
+        auto *window = new QualityWindow(m_binTables, withDefaultExtension(m_window.pathText()), &m_window);
+        window->setRecordPlaces(QDir(m_window.locations().journalDir).filePath(QStringLiteral("journal.sqlite")),
                                 m_window.settingsFolder());
-    }
-    m_form->show();
-    m_form->raise();
-    m_form->activateWindow();
+        return window;
+    });
 }

@@ -2,10 +2,13 @@
 
 #include <QAreaSeries>
 #include <QChart>
+#include <QChartView>
 #include <QCoreApplication>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QPainter>
 #include <QScatterSeries>
+#include <QTableWidgetItem>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -97,6 +100,27 @@ double roundTop(double value)
 }
 
 } // namespace
+
+QChartView *makeChartView(QWidget *parent, const QString &objectName, const QString &title, QChart *&chart)
+{
+    chart = new QChart;
+    chart->setTitle(title);
+    chart->legend()->setAlignment(Qt::AlignRight);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    auto *view = new QChartView(chart, parent);
+    view->setObjectName(objectName);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumSize(360, 260);
+    return view;
+}
+
+QTableWidgetItem *figureItem(const QString &text)
+{
+    auto *item = new QTableWidgetItem(text);
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    return item;
+}
 
 void clearChart(QChart *chart)
 {

@@ -15,6 +15,9 @@
 
 class QAbstractAxis;
 class QChart;
+class QChartView;
+class QTableWidgetItem;
+class QWidget;
 
 // The batch window's three plots, drawn by Qt Charts. What they show is worked
 // out first by preparePlots, which touches no widget and so can run on the
@@ -67,6 +70,12 @@ QString groupName(int key);
 // The scatter plot's legend as rich text: every group with points, each with
 // its mark in its colour.
 QString scatterLegend(const Scatter &scatter);
+
+// A chart view of the quality window holding a new chart (returned in
+// `chart`) with the title, its legend on the right.
+QChartView *makeChartView(QWidget *parent, const QString &objectName, const QString &title, QChart *&chart);
+// A figure in one of the quality window's tables: right-aligned, read-only.
+QTableWidgetItem *figureItem(const QString &text);
 
 // Takes every series and axis off the chart.
 void clearChart(QChart *chart);

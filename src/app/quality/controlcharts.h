@@ -10,6 +10,10 @@ class QChart;
 // shift report alike.
 namespace controlcharts {
 
+// Points per chart the quality window asks an analysis for; more cells are
+// drawn as each stretch's extremes.
+inline constexpr int kWindowPoints = 4000;
+
 // The individuals chart (movingRange false) or the moving-range chart of
 // quantity t (0 resistance, 1 voltage): the points, the centre line, the
 // control limits (and 2 sigma on the individuals chart), and the points that

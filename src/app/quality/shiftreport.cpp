@@ -95,12 +95,7 @@ QString htmlTable(const QStringList &header, const QList<QStringList> &rows)
 QString binTableHtml(const BatchSummary &summary, int t)
 {
     auto number = [t](double value) { return controlcharts::number(t, value); };
-    QList<int> slots;
-    for (int r = 0; r < summary.binsInUse(t); ++r)
-        slots << r;
-    slots << slot::kPlusOut << slot::kMinusOut;
-    if (summary.row(t, slot::kOut).count > 0)
-        slots << slot::kOut;
+    const QList<int> slots = summary.shownSlots(t);
     QList<QStringList> rows;
     const BinTable &limits = summary.table(t);
     for (int i = 0; i <= int(slots.size()); ++i) {

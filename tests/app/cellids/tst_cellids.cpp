@@ -3,14 +3,17 @@
 #include "devdb.h"
 #include "filecontent.h"
 #include "formmainharness.h"
+#include "frozenserver.h"
 #include "simtester.h"
 
 #include "app/cellids/cellhistorywindow.h"
 #include "app/cellids/cellidcontrols.h"
 #include "app/cellids/cellidoptionsdialog.h"
+#include "app/centralrecord/centralrecordcontrols.h"
 #include "app/handsfree/handsfreecontrols.h"
 #include "cellline.h"
 #include "cellid/cellhistory.h"
+#include "common/releasedwork.h"
 #include "record/centraldatabase.h"
 #include "record/journal.h"
 #include "settings/centralsettings.h"
@@ -23,7 +26,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 #include <QToolBar>
 
 #include <memory>
@@ -324,6 +329,44 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(historyWindow->summary()->text().contains(QStringLiteral("server not reachable")),
                                  20000);
         QCOMPARE(historyWindow->table()->rowCount(), 1);
+    }
+
+    // A look-up in the shared database hangs on a server that stopped
+    // answering in the middle of it: it holds no thread of Qt's global pool
+    // (which the program's end would wait for), and closing the history
+    // window and the main window returns at once.
+    void closingDuringALookUpOnAHungServerReturnsAtOnce()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        QTemporaryDir folder;
+        QVERIFY(saveCentralSettings(folder.path(), db.settings(QStringLiteral("frozen-bench"))));
+        m_h = std::make_unique<FormMainHarness>(folder.path());
+        window().show();
+        QTRY_COMPARE_WITH_TIMEOUT(window().centralRecord().statusLabel()->text(),
+                                  QStringLiteral("Central record: up to date"), 20000);
+
+        FrozenServer frozen(db);
+        QVERIFY(frozen.lockCells());
+        cellIds().historyAction()->trigger();
+        CellHistoryWindow *historyWindow = cellIds().historyWindow();
+        QVERIFY(historyWindow);
+        historyWindow->showCell(QStringLiteral("C-9"));
+        QVERIFY2(historyWindow->summary()->text().contains(QStringLiteral("Asking the central record")),
+                 qPrintable(historyWindow->summary()->text()));
+        QTRY_COMPARE_WITH_TIMEOUT(frozen.waitingOnLock(), 1, 20000);
+        QVERIFY(frozen.freeze());
+
+        const qint64 closing = millisecondsOf([&] {
+            historyWindow->close();
+            window().close();
+            m_h.reset();
+        });
+        QVERIFY2(closing < 500, qPrintable(QStringLiteral("closing took %1 ms").arg(closing)));
+        QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), 0);
+
+        frozen.thaw();
+        QTRY_COMPARE_WITH_TIMEOUT(ReleasedWork::running(), 0, 20000);
     }
 
     void theSimulatedLineBringsCellsBackWithTheirDrift()

@@ -1,12 +1,14 @@
 #include "testmain.h"
 #include "devdb.h"
 #include "filecontent.h"
+#include "frozenserver.h"
 
 #include "formmainharness.h"
 #include "simtester.h"
 
 #include "app/centralrecord/centralrecordcontrols.h"
 #include "app/centralrecord/centralrecorddialog.h"
+#include "common/releasedwork.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -21,6 +23,7 @@
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 #include <memory>
 
@@ -196,6 +199,44 @@ private Q_SLOTS:
         QCOMPARE(fileLines(dataPath()).size(), 5);
         QCOMPARE(journalRows(m_sim->folder(), QStringLiteral("sent")),
                  (QStringList{"1", "1", "0", "0", "0"}));
+    }
+
+    // The forwarder's statement hangs on a server that stopped answering in
+    // the middle of it: closing the window returns at once all the same, the
+    // cells still waiting are told as ever, and they go at the next start,
+    // each once.
+    void closingWhileTheSharedDatabaseHangsReturnsAtOnce()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        startSession();
+        QVERIFY(saveCentralSettings(m_sim->folder(), db.settings(QStringLiteral("frozen-bench"))));
+        makeWindow();
+        QTRY_COMPARE_WITH_TIMEOUT(window().centralRecord().statusLabel()->text(),
+                                  QStringLiteral("Central record: up to date"), 20000);
+        FrozenServer frozen(db);
+        QVERIFY(frozen.lockCells());
+        count(2);
+        QTRY_COMPARE_WITH_TIMEOUT(frozen.waitingOnLock(), 1, 20000);
+        QVERIFY(frozen.freeze());
+
+        QTest::ignoreMessage(QtWarningMsg, "Central record: 2 cells waiting; they are sent at the next start.");
+        const qint64 closing = millisecondsOf([&] {
+            window().close();
+            m_h.reset();
+        });
+        QVERIFY2(closing < 500, qPrintable(QStringLiteral("closing took %1 ms").arg(closing)));
+        QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), 0);
+
+        frozen.thaw();
+        makeWindow();
+        QTRY_COMPARE_WITH_TIMEOUT(window().centralRecord().statusLabel()->text(),
+                                  QStringLiteral("Central record: up to date"), 20000);
+        QCOMPARE(db.column(QStringLiteral("SELECT count(DISTINCT id) || ' ' || count(*) FROM cells")),
+                 QStringList{QStringLiteral("2 2")});
+        QTRY_COMPARE_WITH_TIMEOUT(journalRows(m_sim->folder(), QStringLiteral("sent")),
+                                  (QStringList{"1", "1"}), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(ReleasedWork::running(), 0, 20000);
     }
 };
 

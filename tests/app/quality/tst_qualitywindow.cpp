@@ -3,10 +3,12 @@
 #include "bintablefixture.h"
 #include "devdb.h"
 #include "formmainharness.h"
+#include "frozenserver.h"
 
 #include "app/quality/qualitywindow.h"
 #include "bins/batchsummary.h"
 #include "bins/bintables.h"
+#include "common/releasedwork.h"
 #include "record/centraldatabase.h"
 #include "record/journal.h"
 
@@ -28,6 +30,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 #include <memory>
 #include <sys/stat.h>
@@ -357,6 +360,44 @@ private Q_SLOTS:
         QVERIFY2(form->sourceError().contains(QLatin1String("cannot be reached")), qPrintable(form->sourceError()));
         QVERIFY(child<QLabel>(form.get(), "sourceLabel")->text().contains(QLatin1String("cannot be reached")));
         QCOMPARE(line->rowCount(), 0);
+    }
+
+    // Reading from the shared database when the server stops answering in
+    // the middle of a statement: closing the window returns at once, and the
+    // analysis left on its thread ends without the window once the server
+    // answers again.
+    void closingWhileTheSharedDatabaseHangsReturnsAtOnce()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        const BinSetup setup = cellfixtures::setup();
+        QVERIFY(central::connect(QStringLiteral("frozen-fill"), db.settings()).ok);
+        QVERIFY(central::prepareSchema(QStringLiteral("frozen-fill"), db.settings()).ok);
+        QVERIFY(central::send(QStringLiteral("frozen-fill"), db.settings(),
+                              {{1, cellfixtures::record(QStringLiteral("line-1"), 1, setup)}},
+                              {{setup.hash, setup.text}}).ok);
+        central::disconnect(QStringLiteral("frozen-fill"));
+        QTemporaryDir places;
+        QVERIFY(saveCentralSettings(places.path(), db.settings()));
+        auto form = openOn(path("frozen.csv"));
+        QVERIFY(form);
+        form->setRecordPlaces(places.filePath(QStringLiteral("journal.sqlite")), places.path());
+
+        FrozenServer frozen(db);
+        QVERIFY(frozen.lockCells());
+        form->setSource(QualityWindow::Source::Central);
+        QTRY_COMPARE_WITH_TIMEOUT(frozen.waitingOnLock(), 1, kWait);
+        QVERIFY(frozen.freeze());
+
+        const qint64 closing = millisecondsOf([&] {
+            form->close();
+            form.reset();
+        });
+        QVERIFY2(closing < 500, qPrintable(QStringLiteral("closing took %1 ms").arg(closing)));
+        QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), 0);
+
+        frozen.thaw();
+        QTRY_COMPARE_WITH_TIMEOUT(ReleasedWork::running(), 0, kWait);
     }
 
     void followsAppendedCellsWithoutReadingTheFileAgain()

@@ -1,0 +1,130 @@
+#include "app/cellids/cellidstrip.h"
+
+#include "app/style/warninglabel.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include <memory>
+
+CellIdStrip::CellIdStrip(QWidget *parent) : QToolBar(tr("Cell ID"), parent)
+{
+    auto timer = std::make_shared<QElapsedTimer>();
+    timer->start();
+    m_msecs = [timer] { return timer->elapsed(); };
+
+    setObjectName(QStringLiteral("cellIdStrip"));
+    setAccessibleName(tr("Cell ID"));
+    setMovable(false);
+    setFloatable(false);
+    toggleViewAction()->setVisible(false);
+    auto *content = new QWidget(this);
+    auto *rows = new QVBoxLayout(content);
+    rows->setContentsMargins(4, 2, 4, 2);
+    auto *row = new QHBoxLayout;
+    auto *caption = new QLabel(tr("Cell &ID:"), content);
+    m_field = new QLineEdit(content);
+    m_field->setObjectName(QStringLiteral("cellIdField"));
+    m_field->setMaxLength(256);
+    m_field->setFixedWidth(220);
+    m_field->setAccessibleName(tr("Cell ID"));
+    m_field->setAccessibleDescription(tr("Scan or type the cell's ID; Enter takes it, Enter again counts the cell."));
+    caption->setBuddy(m_field);
+    m_kValue = new QLabel(content);
+    m_kValue->setObjectName(QStringLiteral("kValueLabel"));
+    m_kValue->setAccessibleName(tr("K-value"));
+    row->addWidget(caption);
+    row->addWidget(m_field);
+    row->addSpacing(12);
+    row->addWidget(m_kValue, 1);
+    rows->addLayout(row);
+    m_notice = new QLabel(content);
+    m_notice->setObjectName(QStringLiteral("cellIdNotice"));
+    m_notice->setAccessibleName(tr("Cell ID notice"));
+    m_notice->setWordWrap(true);
+    rows->addWidget(m_notice);
+    addWidget(content);
+
+    m_field->installEventFilter(this);
+    connect(m_field, &QLineEdit::textEdited, this, [this] {
+        m_edited = true;
+        m_kValue->clear();
+        Q_EMIT edited();
+    });
+}
+
+void CellIdStrip::setFraming(const QString &prefix, const QString &suffix)
+{
+    m_prefix = prefix;
+    m_suffix = suffix;
+}
+
+QString CellIdStrip::enteredText() const
+{
+    return unframedScan(m_field->text(), m_prefix, m_suffix).value_or(m_field->text());
+}
+
+void CellIdStrip::showTaken(const QString &id)
+{
+    m_edited = false;
+    m_field->setText(id);
+    m_field->selectAll();
+}
+
+void CellIdStrip::selectText()
+{
+    m_edited = false;
+    m_field->selectAll();
+}
+
+void CellIdStrip::clearField()
+{
+    m_edited = false;
+    m_scan.reset();
+    m_field->clear();
+    m_kValue->clear();
+}
+
+void CellIdStrip::showNotice(const QString &text, bool warning)
+{
+    const QWidget *window = parentWidget() ? parentWidget() : this;
+    QPalette palette = m_notice->palette();
+    palette.setColor(QPalette::WindowText, warning ? warningColour() : window->palette().color(QPalette::WindowText));
+    m_notice->setPalette(palette);
+    m_notice->setText(text);
+}
+
+void CellIdStrip::showKValue(const QString &text)
+{
+    if (m_kValue->text() != text)
+        m_kValue->setText(text);
+}
+
+bool CellIdStrip::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_field || event->type() != QEvent::KeyPress)
+        return QToolBar::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const qint64 now = m_msecs();
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (enter || key->key() == Qt::Key_Tab) {
+        const bool framed = (!m_prefix.isEmpty() || !m_suffix.isEmpty())
+                         && unframedScan(m_field->text(), m_prefix, m_suffix);
+        const bool scanned = m_scan.ends(now) || framed;
+        if (!enter && !scanned)
+            return false; // Tab typed by hand moves on as usual
+        if (scanned || m_edited)
+            Q_EMIT entered();
+        else
+            Q_EMIT countPressed();
+        return true;
+    }
+    if (!key->text().isEmpty() && key->text().front().isPrint())
+        m_scan.key(now);
+    return false;
+}
