@@ -98,13 +98,9 @@ int main(int argc, char **argv)
         return 1;
     }
     const BinSetup setup = cellfixtures::setup();
-    {
-        const QString name = QStringLiteral("bench-schema");
-        if (!central::connect(name, db.settings()).ok || !central::prepareSchema(name, db.settings()).ok) {
-            std::fprintf(stderr, "bench_lineview: no schema\n");
-            return 1;
-        }
-        central::disconnect(name);
+    if (const Status made = sendCells(db.settings()); !made) {
+        std::fprintf(stderr, "bench_lineview: no schema: %s\n", qPrintable(made.errorString()));
+        return 1;
     }
     QElapsedTimer timer;
     timer.start();
@@ -140,11 +136,12 @@ int main(int argc, char **argv)
     for (int run = 0; run < runs; ++run) {
         QElapsedTimer t;
         t.start();
-        QString error;
-        if (!readLineView(db.settings(), shift, &rows, &error)) {
-            std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
+        Result<std::vector<LineRow>> read = readLineView(db.settings(), shift);
+        if (!read) {
+            std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(read.errorString()));
             return 1;
         }
+        rows = std::move(*read);
         times.push_back(double(t.nsecsElapsed()) / 1e6);
     }
     qint64 shiftCells = 0;
@@ -171,8 +168,9 @@ int main(int argc, char **argv)
     for (int run = 0; run < std::min(runs, 3); ++run) {
         QElapsedTimer t;
         t.start();
-        if (!source.load(&error) || !analyseShift(source, shift, resistance, BinTable{}, 4000, &analysis, &error)) {
-            std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
+        const Status loaded = source.load();
+        if (!loaded || !analyseShift(source, shift, resistance, BinTable{}, 4000, &analysis, &error)) {
+            std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(loaded ? error : loaded.errorString()));
             return 1;
         }
         pulls.push_back(double(t.nsecsElapsed()) / 1e9);

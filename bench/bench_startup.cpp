@@ -83,7 +83,7 @@ bool makeJournal(const QString &path, int cells)
 {
     {
         Journal journal(QStringLiteral("make"));
-        if (!journal.open(path).ok)
+        if (!journal.open(path))
             return false;
     }
     bool ok = true;

@@ -2,6 +2,7 @@
 
 #include "link/testernumber.h"
 #include "record/centraldatabase.h"
+#include "record/sqlsupport.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -12,13 +13,14 @@
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
-#include <QThread>
+#include <QSqlRecord>
 #include <QTimeZone>
 #include <QVariant>
 
-#include <atomic>
+#include <array>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 
 namespace {
 // The translation context of the texts this file shows.
@@ -26,22 +28,6 @@ struct SourceTexts
 {
     Q_DECLARE_TR_FUNCTIONS(RecordSources)
 };
-
-QString driverText(const QSqlError &error)
-{
-    return (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
-}
-
-// A connection name of this pass's own: the source, the thread and a serial
-// number, so that passes on two threads never share one.
-QString passConnectionName(const char *kind)
-{
-    static std::atomic<int> serial{0};
-    return QStringLiteral("%1-source-%2-%3")
-            .arg(QLatin1String(kind))
-            .arg(quintptr(QThread::currentThreadId()))
-            .arg(++serial);
-}
 
 // The wall-clock text of a stamp: "2026-12-07T14:05:09".
 QString wallClockText(qint64 stamp, QChar separator)
@@ -105,20 +91,28 @@ Condition condition(const RecordFilter &filter, const QString &time, const QStri
     return c;
 }
 
-bool run(QSqlQuery &query, const QString &sql, const QVariantList &values, QString *error)
+// Prepares and runs the query; the driver's error when it fails.
+std::optional<QSqlError> run(QSqlQuery &query, const QString &sql, const QVariantList &values)
 {
     query.setForwardOnly(true);
-    if (!query.prepare(sql)) {
-        *error = driverText(query.lastError());
-        return false;
-    }
+    if (!query.prepare(sql))
+        return query.lastError();
     for (const QVariant &value : values)
         query.addBindValue(value);
-    if (!query.exec()) {
-        *error = driverText(query.lastError());
-        return false;
-    }
-    return true;
+    if (!query.exec())
+        return query.lastError();
+    return std::nullopt;
+}
+
+// The positions of the named columns in the query's rows, looked up once.
+template <std::size_t n>
+std::array<int, n> columnsOf(const QSqlQuery &query, const std::array<const char *, n> &names)
+{
+    const QSqlRecord record = query.record();
+    std::array<int, n> at{};
+    for (std::size_t i = 0; i < n; ++i)
+        at[i] = record.indexOf(QLatin1String(names[i]));
+    return at;
 }
 
 void setError(QString *error, const QString &text)
@@ -136,7 +130,7 @@ const QString kJournalTime = QStringLiteral("substr(measured_at, 1, 19)");
 class JournalConnection
 {
 public:
-    explicit JournalConnection(const QString &path) : m_name(passConnectionName("journal"))
+    explicit JournalConnection(const QString &path) : m_name(uniqueConnectionName(QStringLiteral("journal-source")))
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(path);
@@ -144,26 +138,21 @@ public:
         if (!QFileInfo(path).isFile())
             m_error = SourceTexts::tr("%1: no such journal").arg(QDir::toNativeSeparators(path));
         else if (!db.open())
-            m_error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), driverText(db.lastError()));
+            m_error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), sqlErrorText(db.lastError()));
     }
-    ~JournalConnection()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_name, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_name);
-    }
+    ~JournalConnection() { removeConnection(m_name); }
     JournalConnection(const JournalConnection &) = delete;
     JournalConnection &operator=(const JournalConnection &) = delete;
 
-    bool ok(QString *error) const
+    Status opened() const
     {
         if (!m_error.isEmpty())
-            setError(error, m_error);
-        return m_error.isEmpty();
+            return Failure(ErrorKind::FileIo, m_error);
+        return {};
     }
     QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+    // A failed statement as the operator reads it.
+    Failure failure(const QSqlError &error) const { return Failure(ErrorKind::FileIo, sqlErrorText(error)); }
 
 private:
     QString m_name;
@@ -180,17 +169,17 @@ const QString kCentralStamp = QStringLiteral("floor(extract(epoch FROM measured_
 // Rows a pass takes from the server at a time.
 constexpr int kFetchRows = 10000;
 
+// A connection to the central database for one pass, its times in this
+// computer's time zone.
 class CentralConnection
 {
 public:
     explicit CentralConnection(const CentralSettings &settings)
-        : m_name(passConnectionName("central")), m_settings(settings)
+        : m_connection(settings, uniqueConnectionName(QStringLiteral("central-source")))
     {
-        const central::Outcome outcome = central::connect(m_name, settings);
-        if (!outcome.ok) {
-            m_error = outcome.message;
+        m_opened = m_connection.open();
+        if (!m_opened)
             return;
-        }
         // Wall-clock times in and out are this computer's.
         QSqlQuery query(db());
         const QString zone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
@@ -202,27 +191,15 @@ public:
                                .arg(std::abs(offset) % 3600 / 60, 2, 10, QLatin1Char('0')));
         }
     }
-    ~CentralConnection() { central::disconnect(m_name); }
-    CentralConnection(const CentralConnection &) = delete;
-    CentralConnection &operator=(const CentralConnection &) = delete;
 
-    bool ok(QString *error) const
-    {
-        if (!m_error.isEmpty())
-            setError(error, m_error);
-        return m_error.isEmpty();
-    }
-    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+    Status opened() const { return m_opened; }
+    QSqlDatabase db() const { return m_connection.database(); }
     // A failed statement as the operator reads it.
-    QString describe(const QString &driverError) const
-    {
-        return central::describe(driverError, m_settings).message;
-    }
+    Failure failure(const QSqlError &error) { return m_connection.failure(error); }
 
 private:
-    QString m_name;
-    CentralSettings m_settings;
-    QString m_error;
+    central::Connection m_connection;
+    Status m_opened;
 };
 
 // The bench names of a journal, which holds few cells and benches.
@@ -235,35 +212,45 @@ const QString kCentralBenches = QStringLiteral(
         " SELECT (SELECT min(bench) FROM cells WHERE bench > b.bench) FROM b WHERE b.bench IS NOT NULL)"
         " SELECT bench FROM b WHERE bench IS NOT NULL");
 
-// Benches, records and set-ups the same way for both kinds of database.
+// Benches and set-ups the same way for both kinds of database.
 template<typename Connection>
-bool readBenches(const Connection &connection, const QString &sql, QStringList *benches, QString *error)
+Result<QStringList> readBenches(Connection &connection, const QString &sql)
 {
+    if (const Status opened = connection.opened(); !opened)
+        return opened.failure();
     QSqlQuery query(connection.db());
-    QString failure;
-    if (!run(query, sql, {}, &failure)) {
-        setError(error, failure);
-        return false;
-    }
-    benches->clear();
+    if (const std::optional<QSqlError> error = run(query, sql, {}))
+        return connection.failure(*error);
+    QStringList benches;
     while (query.next())
-        *benches << query.value(0).toString();
-    return true;
+        benches << query.value(0).toString();
+    return benches;
 }
 
-bool readSetups(QSqlQuery &query, const QString &sql, const QVariantList &values,
+// The set-ups the query finds: columns setup_hash, setup, cells and last.
+template<typename Connection>
+bool readSetups(Connection &connection, const QString &sql, const QVariantList &values,
                 const std::function<std::optional<qint64>(const QVariant &)> &stampOf, std::vector<SetupInForce> *found,
                 QString *error)
 {
     found->clear();
-    if (!run(query, sql, values, error))
+    if (const Status opened = connection.opened(); !opened) {
+        setError(error, opened.errorString());
         return false;
+    }
+    QSqlQuery query(connection.db());
+    if (const std::optional<QSqlError> failed = run(query, sql, values)) {
+        setError(error, connection.failure(*failed).text);
+        return false;
+    }
+    const auto [hash, text, cells, last] =
+            columnsOf(query, std::array<const char *, 4>{"setup_hash", "setup", "cells", "last"});
     while (query.next()) {
         SetupInForce setup;
-        setup.hash = query.value(0).toString();
-        setup.text = query.value(1).toString();
-        setup.cells = query.value(2).toLongLong();
-        setup.lastStamp = stampOf(query.value(3)).value_or(0);
+        setup.hash = query.value(hash).toString();
+        setup.text = query.value(text).toString();
+        setup.cells = query.value(cells).toLongLong();
+        setup.lastStamp = stampOf(query.value(last)).value_or(0);
         found->push_back(std::move(setup));
     }
     return true;
@@ -280,39 +267,50 @@ QString JournalSource::description() const
     return SourceTexts::tr("Record journal %1").arg(QDir::toNativeSeparators(m_path));
 }
 
-bool JournalSource::load(QString *error)
+Status JournalSource::load()
 {
     JournalConnection connection(m_path);
-    return connection.ok(error) && readBenches(connection, kJournalBenches, &m_benches, error);
+    Result<QStringList> benches = readBenches(connection, kJournalBenches);
+    if (!benches)
+        return benches.failure();
+    m_benches = std::move(*benches);
+    return {};
 }
 
 bool JournalSource::read(const RecordFilter &filter, const RecordVisitor &visit, QString *error)
 {
     JournalConnection connection(m_path);
-    if (!connection.ok(error))
+    if (const Status opened = connection.opened(); !opened) {
+        setError(error, opened.errorString());
         return false;
+    }
     const Condition c = condition(filter, kJournalTime, QStringLiteral("?"), QLatin1Char('T'));
     QSqlQuery query(connection.db());
-    if (!run(query,
-             QStringLiteral("SELECT bench, measured_at, resistance_ohm, voltage_v FROM cells%1 ORDER BY seq").arg(c.sql),
-             c.values, error))
+    if (const std::optional<QSqlError> failed = run(
+                query,
+                QStringLiteral("SELECT bench, measured_at, resistance_ohm, voltage_v FROM cells%1 ORDER BY seq").arg(c.sql),
+                c.values)) {
+        setError(error, connection.failure(*failed).text);
         return false;
+    }
+    const auto [benchAt, timeAt, ohmsAt, voltsAt] =
+            columnsOf(query, std::array<const char *, 4>{"bench", "measured_at", "resistance_ohm", "voltage_v"});
     QString lastBench;
     int benchIndex = -1;
     while (query.next()) {
-        const QString bench = query.value(0).toString();
+        const QString bench = query.value(benchAt).toString();
         if (bench != lastBench) {
             lastBench = bench;
             benchIndex = int(m_benches.indexOf(bench));
         }
-        const std::optional<qint64> stamp = journalStamp(query.value(1).toString());
+        const std::optional<qint64> stamp = journalStamp(query.value(timeAt).toString());
         if (!stamp)
             continue;
-        if (!visit(benchIndex, readingOf(query.value(2).toDouble(), query.value(3).toDouble(), *stamp)))
+        if (!visit(benchIndex, readingOf(query.value(ohmsAt).toDouble(), query.value(voltsAt).toDouble(), *stamp)))
             return true;
     }
     if (query.lastError().isValid()) {
-        setError(error, driverText(query.lastError()));
+        setError(error, connection.failure(query.lastError()).text);
         return false;
     }
     return true;
@@ -321,12 +319,9 @@ bool JournalSource::read(const RecordFilter &filter, const RecordVisitor &visit,
 bool JournalSource::setups(const RecordFilter &filter, std::vector<SetupInForce> *found, QString *error)
 {
     JournalConnection connection(m_path);
-    if (!connection.ok(error))
-        return false;
     const Condition c = condition(filter, kJournalTime, QStringLiteral("?"), QLatin1Char('T'));
-    QSqlQuery query(connection.db());
-    return readSetups(query,
-                      QStringLiteral("SELECT c.setup_hash, coalesce(s.setup, ''), c.n, c.last FROM"
+    return readSetups(connection,
+                      QStringLiteral("SELECT c.setup_hash, coalesce(s.setup, '') AS setup, c.n AS cells, c.last FROM"
                                      " (SELECT setup_hash, count(*) AS n, max(seq) AS latest,"
                                      " max(measured_at) AS last FROM cells%1 GROUP BY setup_hash) c"
                                      " LEFT JOIN bin_setups s ON s.hash = c.setup_hash ORDER BY c.latest")
@@ -346,17 +341,14 @@ QString CentralSource::description() const
             .arg(m_settings.port);
 }
 
-bool CentralSource::load(QString *error)
+Status CentralSource::load()
 {
     CentralConnection connection(m_settings);
-    QString failure;
-    if (!connection.ok(error))
-        return false;
-    if (!readBenches(connection, kCentralBenches, &m_benches, &failure)) {
-        setError(error, connection.describe(failure));
-        return false;
-    }
-    return true;
+    Result<QStringList> benches = readBenches(connection, kCentralBenches);
+    if (!benches)
+        return benches.failure();
+    m_benches = std::move(*benches);
+    return {};
 }
 
 bool CentralSource::read(const RecordFilter &filter, const RecordVisitor &visit, QString *error)
@@ -374,8 +366,10 @@ bool CentralSource::readValues(const RecordFilter &filter, const RecordVisitor &
 bool CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const RecordVisitor &visit, QString *error)
 {
     CentralConnection connection(m_settings);
-    if (!connection.ok(error))
+    if (const Status opened = connection.opened(); !opened) {
+        setError(error, opened.errorString());
         return false;
+    }
     QSqlDatabase db = connection.db();
     const Condition c = condition(filter, kCentralTime, kCentralTimeValue, QLatin1Char(' '));
     // A cursor on the server hands the rows over a block at a time: one round
@@ -383,7 +377,7 @@ bool CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const Reco
     // memory. DECLARE takes no bound values, so the driver quotes them.
     QString sql = QStringLiteral("DECLARE pass NO SCROLL CURSOR FOR SELECT resistance_ohm, voltage_v%1"
                                  " FROM cells%2 ORDER BY measured_at, arrival")
-                          .arg(valuesOnly ? QString() : QStringLiteral(", bench, ") + kCentralStamp, c.sql);
+                          .arg(valuesOnly ? QString() : QStringLiteral(", bench, %1 AS stamp").arg(kCentralStamp), c.sql);
     // Left to right, past each value put in: a bench's name may hold a "?".
     qsizetype at = 0;
     for (const QVariant &value : c.values) {
@@ -395,7 +389,7 @@ bool CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const Reco
         at += quoted.size();
     }
     auto failed = [&](const QSqlError &failure) {
-        setError(error, connection.describe(driverText(failure)));
+        setError(error, connection.failure(failure).text);
         return false;
     };
     if (!db.transaction())
@@ -409,17 +403,19 @@ bool CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const Reco
         if (!query.exec(QStringLiteral("FETCH FORWARD %1 FROM pass").arg(kFetchRows)))
             return failed(query.lastError());
         more = query.size() == kFetchRows;
+        const auto [ohmsAt, voltsAt, benchAt, stampAt] =
+                columnsOf(query, std::array<const char *, 4>{"resistance_ohm", "voltage_v", "bench", "stamp"});
         while (query.next()) {
             qint64 stamp = 0;
             if (!valuesOnly) {
-                const QString bench = query.value(2).toString();
+                const QString bench = query.value(benchAt).toString();
                 if (bench != lastBench) {
                     lastBench = bench;
                     benchIndex = int(m_benches.indexOf(bench));
                 }
-                stamp = query.value(3).toLongLong();
+                stamp = query.value(stampAt).toLongLong();
             }
-            if (!visit(benchIndex, readingOf(query.value(0).toDouble(), query.value(1).toDouble(), stamp)))
+            if (!visit(benchIndex, readingOf(query.value(ohmsAt).toDouble(), query.value(voltsAt).toDouble(), stamp)))
                 return true; // the connection's end closes the cursor and the transaction
         }
     }
@@ -430,43 +426,34 @@ bool CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const Reco
 bool CentralSource::setups(const RecordFilter &filter, std::vector<SetupInForce> *found, QString *error)
 {
     CentralConnection connection(m_settings);
-    if (!connection.ok(error))
-        return false;
     const Condition c = condition(filter, kCentralTime, kCentralTimeValue, QLatin1Char(' '));
-    QSqlQuery query(connection.db());
-    QString failure;
-    if (!readSetups(query,
-                    QStringLiteral("SELECT c.setup_hash, coalesce(s.setup, ''), c.n, c.last FROM"
-                                   " (SELECT setup_hash, count(*) AS n,"
-                                   " floor(extract(epoch FROM max(measured_at)::timestamp))::bigint AS last"
-                                   " FROM cells%1 GROUP BY setup_hash) c"
-                                   " LEFT JOIN bin_setups s ON s.hash = c.setup_hash ORDER BY c.last")
-                            .arg(c.sql),
-                    c.values, [](const QVariant &v) { return std::optional<qint64>(v.toLongLong()); }, found,
-                    &failure)) {
-        setError(error, connection.describe(failure));
-        return false;
-    }
-    return true;
+    return readSetups(connection,
+                      QStringLiteral("SELECT c.setup_hash, coalesce(s.setup, '') AS setup, c.n AS cells, c.last FROM"
+                                     " (SELECT setup_hash, count(*) AS n,"
+                                     " floor(extract(epoch FROM max(measured_at)::timestamp))::bigint AS last"
+                                     " FROM cells%1 GROUP BY setup_hash) c"
+                                     " LEFT JOIN bin_setups s ON s.hash = c.setup_hash ORDER BY c.last")
+                              .arg(c.sql),
+                      c.values, [](const QVariant &v) { return std::optional<qint64>(v.toLongLong()); }, found,
+                      error);
 }
 
 // --- Line view ----------------------------------------------------------------------
 
-bool readLineView(const CentralSettings &settings, const RecordFilter &filter, std::vector<LineRow> *rows,
-                  QString *error)
+Result<std::vector<LineRow>> readLineView(const CentralSettings &settings, const RecordFilter &filter)
 {
     CentralConnection connection(settings);
-    if (!connection.ok(error))
-        return false;
+    if (const Status opened = connection.opened(); !opened)
+        return opened.failure();
     const Condition c = condition(filter, kCentralTime, kCentralTimeValue, QLatin1Char(' '));
     // The moving ranges in each bench's order come from a window function;
     // everything else is summed per bench. Only one row per bench leaves the
     // server.
     const QString sql = QStringLiteral(
-            "SELECT bench, count(*), count(*) FILTER (WHERE resistance_bin NOT LIKE '%Out'"
-            " AND voltage_bin NOT LIKE '%Out'),"
-            " floor(extract(epoch FROM max(measured_at)::timestamp))::bigint,"
-            " avg(r), coalesce(sum(mr_r), 0), avg(v), coalesce(sum(mr_v), 0)"
+            "SELECT bench, count(*) AS cells, count(*) FILTER (WHERE resistance_bin NOT LIKE '%Out'"
+            " AND voltage_bin NOT LIKE '%Out') AS in_bins,"
+            " floor(extract(epoch FROM max(measured_at)::timestamp))::bigint AS last_stamp,"
+            " avg(r) AS mean_r, coalesce(sum(mr_r), 0) AS mr_sum_r, avg(v) AS mean_v, coalesce(sum(mr_v), 0) AS mr_sum_v"
             " FROM (SELECT bench, measured_at, resistance_bin, voltage_bin,"
             " resistance_ohm * 1000 AS r, voltage_v AS v,"
             " abs(resistance_ohm - lag(resistance_ohm) OVER w) * 1000 AS mr_r,"
@@ -474,21 +461,21 @@ bool readLineView(const CentralSettings &settings, const RecordFilter &filter, s
             " FROM cells%1 WINDOW w AS (PARTITION BY bench ORDER BY measured_at, arrival)) AS c"
             " GROUP BY bench ORDER BY bench").arg(c.sql);
     QSqlQuery query(connection.db());
-    QString failure;
-    if (!run(query, sql, c.values, &failure)) {
-        setError(error, connection.describe(failure));
-        return false;
-    }
-    rows->clear();
+    if (const std::optional<QSqlError> failed = run(query, sql, c.values))
+        return connection.failure(*failed);
+    const auto [bench, cells, inBins, lastStamp, meanR, rangesR, meanV, rangesV] = columnsOf(
+            query, std::array<const char *, 8>{"bench", "cells", "in_bins", "last_stamp", "mean_r", "mr_sum_r",
+                                               "mean_v", "mr_sum_v"});
+    std::vector<LineRow> rows;
     while (query.next()) {
         LineRow row;
-        row.bench = query.value(0).toString();
-        row.cells = query.value(1).toLongLong();
-        row.inBins = query.value(2).toLongLong();
-        row.lastStamp = query.value(3).toLongLong();
-        row.mean = {query.value(4).toDouble(), query.value(6).toDouble()};
-        row.movingRangeSum = {query.value(5).toDouble(), query.value(7).toDouble()};
-        rows->push_back(std::move(row));
+        row.bench = query.value(bench).toString();
+        row.cells = query.value(cells).toLongLong();
+        row.inBins = query.value(inBins).toLongLong();
+        row.lastStamp = query.value(lastStamp).toLongLong();
+        row.mean = {query.value(meanR).toDouble(), query.value(meanV).toDouble()};
+        row.movingRangeSum = {query.value(rangesR).toDouble(), query.value(rangesV).toDouble()};
+        rows.push_back(std::move(row));
     }
-    return true;
+    return rows;
 }

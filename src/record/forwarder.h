@@ -1,7 +1,7 @@
 #pragma once
 
+#include "record/centraldatabase.h"
 #include "record/journal.h"
-#include "record/centralconnection.h"
 
 #include <QObject>
 #include <QString>
@@ -72,12 +72,10 @@ private:
     bool sendBatch();
 
     QString m_journalPath;
-    CentralSettings m_settings;
-    QString m_pgConnection;
+    std::unique_ptr<central::Connection> m_central;
     std::unique_ptr<Journal> m_journal;
     QTimer *m_timer = nullptr;
     std::chrono::milliseconds m_retry{0};
-    bool m_connected = false;
     bool m_retrying = false;
     bool m_stopped = false;
     qint64 m_waiting = 0;

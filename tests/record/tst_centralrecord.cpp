@@ -40,7 +40,7 @@ void count(Journal &journal, CentralForwarderThread &forwarder, std::vector<Cell
 {
     for (int i = 0; i < cells; ++i) {
         const CellRecord record = cellfixtures::record(QStringLiteral("bench-1"), int(written.size()), setup);
-        QVERIFY(journal.append(record, setup).written);
+        QVERIFY(journal.append(record, setup));
         written.push_back(record);
         forwarder.wake();
     }
@@ -71,7 +71,7 @@ private Q_SLOTS:
         DevDatabase db;
         QVERIFY(db.start());
         Journal journal(QStringLiteral("counting"));
-        QVERIFY(journal.open(journalPath()).ok);
+        QVERIFY(journal.open(journalPath()));
         CentralForwarderThread forwarder(journalPath(), db.settings());
         const BinSetup setup = cellfixtures::setup();
         std::vector<CellRecord> written;
@@ -85,14 +85,14 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(forwarder.status().text(),
                                   QStringLiteral("Central record: 150 cells waiting (server not reachable)"),
                                   kArrivalWait);
-        QCOMPARE(journal.waitingCount(), 150);
+        QCOMPARE(journal.waitingCount().valueOr(-1), 150);
 
         QVERIFY(db.start());
         count(journal, forwarder, written, 20, setup);
         // Texts with the characters that quote and separate arrive as they are.
         CellRecord odd = cellfixtures::record(QStringLiteral("bench-1"), 999, setup);
         odd.cellId = QStringLiteral("C \"7\" \\ {x},y 'z' NULL");
-        QVERIFY(journal.append(odd, setup).written);
+        QVERIFY(journal.append(odd, setup));
         written.push_back(odd);
         forwarder.wake();
         QTRY_VERIFY_WITH_TIMEOUT(forwarder.status().upToDate(), kArrivalWait);
@@ -109,7 +109,7 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("%1|%2|%3|%4|true")
                                      .arg(last.resistanceText, last.voltageBin, setup.hash,
                                           last.measuredAt.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")))});
-        QCOMPARE(journal.waitingCount(), 0);
+        QCOMPARE(journal.waitingCount().valueOr(-1), 0);
     }
 
     // A database of the first schema, filled by benches of the program before
@@ -149,9 +149,8 @@ private Q_SLOTS:
             QVERIFY2(!db.column(sql).value(0).startsWith(QLatin1String("ERROR")), qPrintable(sql));
         }
 
-        std::vector<CellRecord> found;
-        QVERIFY(central::recordsOfCell(QStringLiteral("look"), db.settings(), QStringLiteral("C-1"), &found).ok);
-        central::disconnect(QStringLiteral("look"));
+        central::Connection look(db.settings());
+        std::vector<CellRecord> found = look.recordsOfCell(QStringLiteral("C-1")).valueOr({});
         QCOMPARE(found.size(), size_t(1));
         QCOMPARE(found[0].id, old.id);
         QCOMPARE(found[0].measuredAt, old.measuredAt);
@@ -159,7 +158,7 @@ private Q_SLOTS:
         QVERIFY(!found[0].retest && !found[0].kValue);
 
         Journal journal(QStringLiteral("counting"));
-        QVERIFY(journal.open(journalPath()).ok);
+        QVERIFY(journal.open(journalPath()));
         CentralForwarderThread forwarder(journalPath(), db.settings());
         CellRecord retest = cellfixtures::record(QStringLiteral("bench-1"), 2, setup);
         retest.cellId = QStringLiteral("C-1");
@@ -168,7 +167,7 @@ private Q_SLOTS:
         retest.kLimit = 2.0;
         retest.kVerdict = QStringLiteral("too high");
         retest.testerWord = QStringLiteral("FAIL");
-        QVERIFY(journal.append(retest, setup).written);
+        QVERIFY(journal.append(retest, setup));
         forwarder.wake();
         QTRY_VERIFY_WITH_TIMEOUT(forwarder.status().upToDate(), kArrivalWait);
         QCOMPARE(db.column(QStringLiteral("SELECT version || '+' || additions FROM bin4870_schema")),
@@ -177,8 +176,8 @@ private Q_SLOTS:
                                           "tester_word) FROM cells ORDER BY arrival")),
                  (QStringList{QStringLiteral("bench-9 f"), QStringLiteral("bench-1 t 3.25 2 too high FAIL")}));
 
-        QVERIFY(central::recordsOfCell(QStringLiteral("look"), db.settings(), QStringLiteral("C-1"), &found).ok);
-        central::disconnect(QStringLiteral("look"));
+        // The same connection, its look-up kept, on the upgraded tables.
+        found = look.recordsOfCell(QStringLiteral("C-1")).valueOr({});
         QCOMPARE(found.size(), size_t(2));
         QCOMPARE(found[1].id, retest.id);
         QVERIFY(found[1].retest);
@@ -202,10 +201,10 @@ private Q_SLOTS:
         std::vector<CellRecord> written;
         {
             Journal journal(QStringLiteral("counting"));
-            QVERIFY(journal.open(journalPath()).ok);
+            QVERIFY(journal.open(journalPath()));
             for (int n = 0; n < 60000; ++n)
                 written.push_back(cellfixtures::record(QStringLiteral("bench-1"), n, setup));
-            QVERIFY(journal.appendAll(written, setup).written);
+            QVERIFY(journal.appendAll(written, setup));
         }
         const QString program = QDir(qEnvironmentVariable("BIN4870_BIN_DIR")).filePath(QStringLiteral("record-forward"));
         const QStringList arguments{journalPath(), db.folder()};
@@ -247,20 +246,20 @@ private Q_SLOTS:
             const QString bench = QStringLiteral("bench-%1").arg(b + 1);
             const QString path = journalPath(QStringLiteral("journal-%1.sqlite").arg(b + 1));
             // The journal exists before its forwarder opens it, as at a bench.
-            { Journal journal(bench); QVERIFY(journal.open(path).ok); }
+            { Journal journal(bench); QVERIFY(journal.open(path)); }
             forwarders.push_back(std::make_unique<CentralForwarderThread>(path, db.settings(bench)));
             CentralForwarderThread *forwarder = forwarders.back().get();
             std::vector<CellRecord> *records = &written[size_t(b)];
             // Each bench counts on a thread of its own, with its own connection.
             benches.push_back(QThread::create([=, &counted, &failed] {
                 Journal journal(bench);
-                if (!journal.open(path).ok) {
+                if (!journal.open(path)) {
                     ++failed;
                     return;
                 }
                 for (int n = 0; n < kCells; ++n) {
                     records->push_back(cellfixtures::record(bench, n, setup));
-                    if (!journal.append(records->back(), setup).written)
+                    if (!journal.append(records->back(), setup))
                         ++failed;
                     forwarder->wake();
                     ++counted;
@@ -323,18 +322,16 @@ private Q_SLOTS:
         } else if (fault == QLatin1String("host")) {
             settings.host = m_folder->path(); // a folder with no server's socket
         } else {
-            QVERIFY(central::connect(QStringLiteral("setup"), settings).ok);
-            QVERIFY(central::prepareSchema(QStringLiteral("setup"), settings).ok);
-            central::disconnect(QStringLiteral("setup"));
+            QVERIFY(sendCells(settings));
             QVERIFY(db.column(QStringLiteral("UPDATE bin4870_schema SET version = 7")).isEmpty());
         }
 
-        const central::Outcome probed = central::probe(QStringLiteral("probe"), settings);
-        QVERIFY(!probed.ok);
-        QVERIFY2(probed.message.contains(message), qPrintable(probed.message));
+        const Result<QString> probed = central::probe(settings);
+        QVERIFY(!probed);
+        QVERIFY2(probed.errorString().contains(message), qPrintable(probed.errorString()));
 
         Journal journal(QStringLiteral("counting"));
-        QVERIFY(journal.open(journalPath()).ok);
+        QVERIFY(journal.open(journalPath()));
         const BinSetup setup = cellfixtures::setup();
         std::vector<CellRecord> written;
         {
@@ -343,7 +340,7 @@ private Q_SLOTS:
             QTRY_COMPARE_WITH_TIMEOUT(forwarder.status().text(),
                                       QStringLiteral("Central record: 37 cells waiting (%1)").arg(reason), kArrivalWait);
         }
-        QCOMPARE(journal.waitingCount(), 37);
+        QCOMPARE(journal.waitingCount().valueOr(-1), 37);
         if (fault == QLatin1String("schema")) {
             // Refused and left alone.
             QCOMPARE(db.column(QStringLiteral("SELECT version FROM bin4870_schema")), QStringList{QStringLiteral("7")});

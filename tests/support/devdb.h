@@ -8,6 +8,7 @@
 #include "bins/setuphash.h"
 #include "record/binsetup.h"
 #include "record/cellrecord.h"
+#include "record/centraldatabase.h"
 #include "settings/centralsettings.h"
 
 #include <QDir>
@@ -21,6 +22,8 @@
 #include <QVariant>
 
 #include <cstdio>
+#include <map>
+#include <vector>
 
 class DevDatabase
 {
@@ -112,6 +115,20 @@ private:
     QString m_path;
     bool m_started = false;
 };
+
+// The server's tables made, as a bench's first contact makes them, and the
+// cells sent as a forwarder sends them (setups: hash -> text).
+inline Status sendCells(const CentralSettings &settings, const std::vector<Journal::Pending> &cells = {},
+                        const std::map<QString, QString> &setups = {})
+{
+    central::Connection connection(settings);
+    Status sent = connection.open();
+    if (sent)
+        sent = connection.prepareSchema();
+    if (sent)
+        sent = connection.send(cells, setups);
+    return sent;
+}
 
 namespace cellfixtures {
 

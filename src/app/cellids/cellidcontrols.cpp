@@ -24,7 +24,6 @@
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include <atomic>
 #include <utility>
 
 QString CellIdControls::noIdText()
@@ -291,11 +290,11 @@ CellIdControls::History CellIdControls::historyOf(const QString &cellId)
 {
     History history;
     Journal &journal = m_records.journal();
-    if (const std::optional<std::vector<CellRecord>> local = journal.recordsOfCell(cellId)) {
+    if (const Result<std::vector<CellRecord>> local = journal.recordsOfCell(cellId)) {
         history.records = *local;
     } else {
         history.note = tr("The record journal could not be read (%1): its records are not listed.")
-                               .arg(journal.errorString());
+                               .arg(local.errorString());
     }
     if (!m_records.settings().enabled)
         return history;
@@ -324,15 +323,14 @@ void CellIdControls::askCentral(const QString &cellId)
         return;
     answer.pending = true;
     answer.problem.clear();
-    static std::atomic<int> serial{0};
-    const QString connection = QStringLiteral("bin4870-cell-history-%1").arg(++serial);
     const CentralSettings settings = m_records.settings();
-    QtConcurrent::run([connection, settings, cellId] {
+    QtConcurrent::run([settings, cellId] {
         CentralAnswer found;
-        const central::Outcome outcome = central::recordsOfCell(connection, settings, cellId, &found.records);
-        central::disconnect(connection);
-        if (!outcome.ok)
-            found.problem = outcome.reason;
+        central::Connection connection(settings);
+        if (Result<std::vector<CellRecord>> records = connection.recordsOfCell(cellId))
+            found.records = std::move(*records);
+        else
+            found.problem = connection.reason();
         return found;
     }).then(this, [this, cellId](const CentralAnswer &found) { onCentralAnswer(cellId, found); });
 }
