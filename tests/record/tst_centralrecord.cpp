@@ -230,6 +230,51 @@ private Q_SLOTS:
         QCOMPARE(arrivedIds(db, QStringLiteral("bench-1")), idsOf(written));
     }
 
+    // A batch the server has committed goes again: the forwarder was killed
+    // after the server's commit and before the journal marked it sent. Sent
+    // twice directly, then once more with new cells by the next start's
+    // forwarder, every cell is kept once, in counting order, and the journal
+    // ends with all of them marked sent.
+    void aBatchTheServerCommittedIsKeptOnceWhenSentAgain()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        const BinSetup setup = cellfixtures::setup();
+        const std::map<QString, QString> setups{{setup.hash, setup.text}};
+        Journal journal(QStringLiteral("counting"));
+        QVERIFY(journal.open(journalPath()));
+        std::vector<CellRecord> written;
+        for (int n = 0; n < 30; ++n)
+            written.push_back(cellfixtures::record(QStringLiteral("bench-1"), n, setup));
+        QVERIFY(journal.appendAll(written, setup));
+        const Result<std::vector<Journal::Pending>> batch = journal.pending(CentralForwarder::kBatchSize);
+        QVERIFY(batch);
+        QCOMPARE(batch->size(), written.size());
+        {
+            central::Connection connection(db.settings());
+            QVERIFY(connection.open());
+            QVERIFY(connection.prepareSchema());
+            for (int sending = 0; sending < 2; ++sending) {
+                const Status sent = connection.send(*batch, setups);
+                QVERIFY2(sent, qPrintable(sent.errorString()));
+            }
+        }
+        QCOMPARE(db.column(QStringLiteral("SELECT count(*) || '/' || count(DISTINCT id) FROM cells")),
+                 QStringList{QStringLiteral("30/30")});
+        QCOMPARE(journal.waitingCount().valueOr(-1), 30);
+
+        for (int n = 30; n < 40; ++n) {
+            written.push_back(cellfixtures::record(QStringLiteral("bench-1"), n, setup));
+            QVERIFY(journal.append(written.back(), setup));
+        }
+        CentralForwarderThread forwarder(journalPath(), db.settings());
+        QTRY_VERIFY_WITH_TIMEOUT(forwarder.status().upToDate(), kArrivalWait);
+        QCOMPARE(journal.waitingCount().valueOr(-1), 0);
+        QCOMPARE(db.column(QStringLiteral("SELECT count(*) || '/' || count(DISTINCT id) FROM cells")),
+                 QStringList{QStringLiteral("40/40")});
+        QCOMPARE(arrivedIds(db, QStringLiteral("bench-1")), idsOf(written));
+    }
+
     void eightBenchesThroughTwoServerRestarts()
     {
         DevDatabase db;
