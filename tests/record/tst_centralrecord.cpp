@@ -1,6 +1,7 @@
 #include "testmain.h"
 #include "devdb.h"
 
+#include "record/cellcolumns.h"
 #include "record/centraldatabase.h"
 #include "record/forwarder.h"
 #include "record/journal.h"
@@ -172,6 +173,13 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(forwarder.status().upToDate(), kArrivalWait);
         QCOMPARE(db.column(QStringLiteral("SELECT version || '+' || additions FROM bin4870_schema")),
                  QStringList{QStringLiteral("1+1")});
+        // The upgrade makes the table a new database has.
+        QStringList described;
+        for (const CellColumn *column : cellcolumns::of(CellStore::Central, central::kSchemaAdditions))
+            described << QLatin1String(column->name);
+        QCOMPARE(db.column(QStringLiteral("SELECT column_name FROM information_schema.columns"
+                                          " WHERE table_name = 'cells' ORDER BY ordinal_position")),
+                 described);
         QCOMPARE(db.column(QStringLiteral("SELECT concat_ws(' ', bench, retest, k_value, k_limit, k_verdict, "
                                           "tester_word) FROM cells ORDER BY arrival")),
                  (QStringList{QStringLiteral("bench-9 f"), QStringLiteral("bench-1 t 3.25 2 too high FAIL")}));

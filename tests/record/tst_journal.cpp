@@ -2,6 +2,7 @@
 #include "devdb.h"
 #include "filecontent.h"
 
+#include "record/cellcolumns.h"
 #include "record/journal.h"
 #include "record/recordsinks.h"
 
@@ -209,8 +210,13 @@ private Q_SLOTS:
         Journal forwarding(QStringLiteral("f"));
         const Status forwardingOpened = forwarding.openForForwarding(other);
         QVERIFY2(forwardingOpened, qPrintable(forwardingOpened.errorString()));
+        QStringList described;
+        for (const CellColumn *column : cellcolumns::of(CellStore::Journal, Journal::kFormat))
+            described << QLatin1String(column->name);
         for (const QString &path : {journalPath(), other}) {
             QCOMPARE(rowsOf(path, QStringLiteral("PRAGMA user_version")), QStringList{QString::number(Journal::kFormat)});
+            // The upgrade makes the table a new journal has.
+            QCOMPARE(rowsOf(path, QStringLiteral("SELECT name FROM pragma_table_info('cells') ORDER BY cid")), described);
             QCOMPARE(rowsOf(path, QStringLiteral("SELECT id || ' ' || retest || ' ' || (k_value IS NULL) FROM cells")),
                      QStringList{old.id.toString(QUuid::WithoutBraces) + QStringLiteral(" 0 1")});
         }
