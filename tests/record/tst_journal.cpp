@@ -4,6 +4,7 @@
 
 #include "record/cellcolumns.h"
 #include "record/journal.h"
+#include "record/journalcheck.h"
 #include "record/recordsinks.h"
 
 #include <QDir>
@@ -290,6 +291,74 @@ private Q_SLOTS:
         QCOMPARE(journal.waitingCount().valueOr(-1), 0);
         QVERIFY(journal.append(cellfixtures::record(QStringLiteral("B1"), 1, setup), setup));
         QCOMPARE(journal.waitingCount().valueOr(-1), 1);
+    }
+
+    // Opened for the window, a journal damaged inside opens at once and takes
+    // cells; the full check, on its own thread, finds the damage afterwards:
+    // the journal is moved aside with the same notice, and the cells counted
+    // meanwhile are in the new one. A sound journal's verdict changes nothing,
+    // and a check replaced by another gives no verdict.
+    void damageFoundByTheLaterCheckKeepsTheCellsCountedMeanwhile()
+    {
+        const BinSetup setup = cellfixtures::setup();
+        {
+            Journal journal;
+            QVERIFY(journal.open(journalPath()));
+            std::vector<CellRecord> records;
+            for (int n = 0; n < 3000; ++n)
+                records.push_back(cellfixtures::record(QStringLiteral("B1"), n, setup));
+            QVERIFY(journal.appendAll(records, setup));
+        }
+        JournalCheck check;
+        std::vector<Status> verdicts;
+        connect(&check, &JournalCheck::finished, this, [&](const Status &verdict) { verdicts.push_back(verdict); });
+        {
+            Journal journal;
+            QVERIFY(journal.open(journalPath(), Journal::FullCheck::Later));
+            QVERIFY(journal.needsCheck());
+            check.start(journalPath());
+            check.start(journalPath());
+            QTRY_COMPARE(verdicts.size(), std::size_t(1));
+            QVERIFY2(verdicts[0], qPrintable(verdicts[0].errorString()));
+            QVERIFY(journal.checked(verdicts[0]));
+            QVERIFY(!journal.needsCheck());
+            QCOMPARE(journal.takeNotice(), QString());
+        }
+        const QByteArray sound = readAll(journalPath());
+        const QByteArray damaged = cellfixtures::damagedInside(sound);
+        QVERIFY(damaged != sound);
+        QVERIFY(writeFile(journalPath(), damaged));
+
+        Journal journal;
+        QVERIFY(journal.open(journalPath(), Journal::FullCheck::Later));
+        QCOMPARE(journal.takeNotice(), QString());
+        std::vector<CellRecord> meanwhile;
+        for (int n = 0; n < 2; ++n) {
+            meanwhile.push_back(cellfixtures::record(QStringLiteral("B1"), 5000 + n, setup));
+            QVERIFY(journal.append(meanwhile.back(), setup));
+        }
+        verdicts.clear();
+        check.start(journalPath());
+        QTRY_COMPARE(verdicts.size(), std::size_t(1));
+        QVERIFY(!verdicts[0]);
+        QVERIFY(journal.checked(verdicts[0]));
+        const QString notice = journal.takeNotice();
+        QVERIFY2(notice.startsWith(QStringLiteral("The record journal %1 could not be read")
+                                           .arg(QDir::toNativeSeparators(journalPath()))),
+                 qPrintable(notice));
+        QVERIFY2(notice.contains(QLatin1String("moved to")), qPrintable(notice));
+        QCOMPARE(QDir(m_folder->path()).entryList({QStringLiteral("journal.sqlite.damaged-*")}, QDir::Files).size(), 1);
+        const Result<std::vector<Journal::Pending>> kept = journal.pending(10);
+        QVERIFY(kept);
+        QCOMPARE(kept->size(), meanwhile.size());
+        for (std::size_t i = 0; i < meanwhile.size(); ++i)
+            QCOMPARE(kept->at(i).record.id, meanwhile[i].id);
+
+        // The new journal needs no check: a verdict still to come is no news.
+        QVERIFY(!journal.needsCheck());
+        QVERIFY(journal.checked(Failure(QStringLiteral("late"))));
+        QCOMPARE(journal.takeNotice(), QString());
+        QCOMPARE(journal.waitingCount().valueOr(-1), 2);
     }
 
     void failuresAreToldWhileTheCellGoesOn()

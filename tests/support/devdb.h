@@ -21,6 +21,7 @@
 #include <QUuid>
 #include <QVariant>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <vector>
@@ -164,6 +165,30 @@ inline CellRecord record(const QString &bench, int n, const BinSetup &judgedBy)
     r.setupHash = judgedBy.hash;
     r.programVersion = QStringLiteral("1.2.0");
     return r;
+}
+
+// The bytes of a SQLite file with one table leaf page past its middle
+// overwritten: its header and schema read as before, the rows counted since
+// go elsewhere, and only a read of every page finds the damage. Unchanged when
+// there is no such page.
+inline QByteArray damagedInside(QByteArray content)
+{
+    constexpr char kTableLeaf = 0x0D;
+    if (content.size() < 100)
+        return content;
+    int pageSize = (uchar(content[16]) << 8) | uchar(content[17]);
+    if (pageSize == 1)
+        pageSize = 65536;
+    const qsizetype pages = content.size() / pageSize;
+    // The last pages hold the table's newest rows, where the next ones go.
+    for (qsizetype page = pages / 2; page < pages - pages / 4; ++page) {
+        const qsizetype at = page * pageSize;
+        if (content[at] == kTableLeaf) {
+            std::fill(content.begin() + at, content.begin() + at + pageSize, char(0x5A));
+            break;
+        }
+    }
+    return content;
 }
 
 } // namespace cellfixtures
