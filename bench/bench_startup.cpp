@@ -7,9 +7,11 @@
 // FOLDER), so that nothing of an earlier start is warm in it but what the
 // system caches. The child builds the main window as the program does, with
 // everything beside it in FOLDER (the journal too), shows it and notes its
-// first paint. The large journal is made directly with SQL; both journals are
-// read once before the first start, and starts with either alternate, so that
-// both meet the same caches. Prints every start and the medians.
+// first paint, then closes it at once and notes how long closing took (with a
+// large journal, the journal's full check is still running then). The large
+// journal is made directly with SQL; both journals are read once before the
+// first start, and starts with either alternate, so that both meet the same
+// caches. Prints every start and the medians.
 
 #include "benchsupport.h"
 #include "formmainharness.h"
@@ -54,10 +56,12 @@ public:
     std::optional<SteadyClock::time_point> at;
 };
 
-// One start: prints "<ms from main()> <ms from process start> <messages>".
+// One start: prints "<ms from main()> <ms from process start> <messages>
+// <ms to close>".
 int runChild(const QString &folder)
 {
     int exitCode = 1;
+    std::optional<SteadyClock::time_point> closing;
     {
         FormMainHarness program{FileLocations(folder)};
         FirstPaint paint;
@@ -69,11 +73,13 @@ int runChild(const QString &folder)
             const double fromMain = std::chrono::duration<double, std::milli>(*paint.at - kMainEntered).count();
             const double fromExec = 1000.0 * secondsSinceExec()
                 - std::chrono::duration<double, std::milli>(SteadyClock::now() - *paint.at).count();
-            std::printf("%.1f %.1f %lld\n", fromMain, fromExec, (long long)program.dialogs.messages.size());
+            std::printf("%.1f %.1f %lld ", fromMain, fromExec, (long long)program.dialogs.messages.size());
             exitCode = 0;
         }
+        closing = SteadyClock::now();
         program.window->close();
     }
+    std::printf("%.1f\n", std::chrono::duration<double, std::milli>(SteadyClock::now() - *closing).count());
     return exitCode;
 }
 
@@ -134,6 +140,7 @@ struct Start
     double fromMain = 0;
     double fromExec = 0;
     int messages = 0;
+    double closing = 0;
 };
 
 std::optional<Start> startChild(const QString &folder)
@@ -145,9 +152,9 @@ std::optional<Start> startChild(const QString &folder)
         return std::nullopt;
     }
     const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
-    if (fields.size() != 3)
+    if (fields.size() != 4)
         return std::nullopt;
-    return Start{fields[0].toDouble(), fields[1].toDouble(), fields[2].toInt()};
+    return Start{fields[0].toDouble(), fields[1].toDouble(), fields[2].toInt(), fields[3].toDouble()};
 }
 
 } // namespace
@@ -182,7 +189,7 @@ int main(int argc, char **argv)
     readThrough(QDir(empty).filePath(QStringLiteral("journal.sqlite")));
     readThrough(QDir(full).filePath(QStringLiteral("journal.sqlite")));
 
-    std::vector<double> emptyMain, emptyExec, fullMain, fullExec;
+    std::vector<double> emptyMain, emptyExec, emptyClose, fullMain, fullExec, fullClose;
     for (int run = 0; run < runs; ++run) {
         for (const QString &folder : {empty, full}) {
             const std::optional<Start> start = startChild(folder);
@@ -193,15 +200,17 @@ int main(int argc, char **argv)
             const bool isEmpty = folder == empty;
             (isEmpty ? emptyMain : fullMain).push_back(start->fromMain);
             (isEmpty ? emptyExec : fullExec).push_back(start->fromExec);
-            std::printf("start %d, %s journal: main() -> painted %.1f ms, process start -> painted %.1f ms%s\n",
-                        run + 1, isEmpty ? "empty" : "full ", start->fromMain, start->fromExec,
+            (isEmpty ? emptyClose : fullClose).push_back(start->closing);
+            std::printf("start %d, %s journal: main() -> painted %.1f ms, process start -> painted %.1f ms, "
+                        "closed in %.1f ms%s\n",
+                        run + 1, isEmpty ? "empty" : "full ", start->fromMain, start->fromExec, start->closing,
                         start->messages > 0 ? ", with a message" : "");
         }
     }
-    std::printf("\nmedian of %d starts             main() -> painted   process start -> painted\n", runs);
-    std::printf("empty journal                   %10.1f ms       %10.1f ms\n", percentile(emptyMain, 0.5),
-                percentile(emptyExec, 0.5));
-    std::printf("journal of %-7d cells         %10.1f ms       %10.1f ms\n", cells, percentile(fullMain, 0.5),
-                percentile(fullExec, 0.5));
+    std::printf("\nmedian of %d starts             main() -> painted   process start -> painted   closing\n", runs);
+    std::printf("empty journal                   %10.1f ms       %10.1f ms              %6.1f ms\n",
+                percentile(emptyMain, 0.5), percentile(emptyExec, 0.5), percentile(emptyClose, 0.5));
+    std::printf("journal of %-7d cells         %10.1f ms       %10.1f ms              %6.1f ms\n", cells,
+                percentile(fullMain, 0.5), percentile(fullExec, 0.5), percentile(fullClose, 0.5));
     return 0;
 }

@@ -36,7 +36,7 @@ QString CentralStatus::text() const
 
 CentralForwarder::CentralForwarder(QString journalPath, CentralSettings settings, QString connectionPrefix)
     : m_journalPath(std::move(journalPath)),
-      m_central(std::make_unique<central::Connection>(std::move(settings), connectionPrefix + QStringLiteral("-central"))),
+      m_central(std::move(settings), connectionPrefix + QStringLiteral("-central")),
       m_journal(std::make_unique<Journal>(connectionPrefix + QStringLiteral("-journal")))
 {
     m_lastStatus = CentralStatus::connecting();
@@ -63,7 +63,7 @@ void CentralForwarder::stop()
     m_stopped = true;
     if (m_timer)
         m_timer->stop();
-    m_central->close();
+    m_central.close();
     m_journal->close();
 }
 
@@ -111,7 +111,7 @@ void CentralForwarder::report(const QString &reason)
 
 void CentralForwarder::fail(const QString &reason)
 {
-    m_central->close();
+    m_central.close();
     m_retrying = true;
     if (const Result<qint64> waiting = m_journal->waitingCount())
         m_waiting = *waiting;
@@ -133,14 +133,14 @@ void CentralForwarder::step()
         if (const Result<qint64> waiting = m_journal->waitingCount())
             m_waiting = *waiting;
     }
-    if (!m_central->isOpen()) {
+    if (!m_central.isOpen()) {
         if (m_lastStatus.reason == CentralStatus::connecting().reason)
             report(m_lastStatus.reason);
-        Status connected = m_central->open();
+        Status connected = m_central.open();
         if (connected)
-            connected = m_central->prepareSchema();
+            connected = m_central.prepareSchema();
         if (!connected) {
-            fail(m_central->reason());
+            fail(m_central.reason());
             return;
         }
     }
@@ -175,8 +175,8 @@ bool CentralForwarder::sendBatch()
         }
         setups.emplace(row.record.setupHash, *text);
     }
-    if (!m_central->send(*batch, setups)) {
-        fail(m_central->reason());
+    if (!m_central.send(*batch, setups)) {
+        fail(m_central.reason());
         return true;
     }
     // Committed on the server: only now are they sent. A failure here sends

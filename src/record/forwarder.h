@@ -72,7 +72,7 @@ private:
     bool sendBatch();
 
     QString m_journalPath;
-    std::unique_ptr<central::Connection> m_central;
+    central::Connection m_central;
     std::unique_ptr<Journal> m_journal;
     QTimer *m_timer = nullptr;
     std::chrono::milliseconds m_retry{0};
