@@ -23,7 +23,8 @@ enum class CellStore { Journal, Central };
 // A new column is one entry at the end of the list (a store's columns keep
 // the order in which its upgrades added them), with the journal format and
 // the central additions level that bring it; raising Journal::kFormat and
-// central::kSchemaAdditions to those levels makes the upgrade steps add it.
+// central::kSchemaAdditions to those levels makes the upgrade steps add it
+// to older tables.
 struct CellColumn
 {
     const char *name;

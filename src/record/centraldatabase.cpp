@@ -10,7 +10,9 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <map>
 #include <optional>
+#include <utility>
 
 namespace {
 struct CentralTexts
@@ -54,11 +56,24 @@ const std::vector<QStringList> &upgrades()
 const std::vector<QStringList> &additions()
 {
     static const std::vector<QStringList> steps = [] {
-        QStringList first{QStringLiteral(
-                "ALTER TABLE bin4870_schema ADD COLUMN IF NOT EXISTS additions integer NOT NULL DEFAULT 0")};
-        first << cellcolumns::addColumns(CellStore::Central, 1);
-        first << QStringLiteral("CREATE INDEX IF NOT EXISTS cells_cell_id ON cells (cell_id) WHERE cell_id IS NOT NULL");
-        return std::vector<QStringList>{first};
+        // What an addition brings before and after the columns of cells.
+        const std::map<int, std::pair<QStringList, QStringList>> around{
+            {1,
+             {{QStringLiteral("ALTER TABLE bin4870_schema ADD COLUMN IF NOT EXISTS additions integer NOT NULL DEFAULT 0")},
+              {QStringLiteral("CREATE INDEX IF NOT EXISTS cells_cell_id ON cells (cell_id) WHERE cell_id IS NOT NULL")}}},
+        };
+        std::vector<QStringList> made;
+        for (int level = 1; level <= kSchemaAdditions; ++level) {
+            const auto extra = around.find(level);
+            QStringList step;
+            if (extra != around.end())
+                step << extra->second.first;
+            step << cellcolumns::addColumns(CellStore::Central, level);
+            if (extra != around.end())
+                step << extra->second.second;
+            made.push_back(step);
+        }
+        return made;
     }();
     return steps;
 }

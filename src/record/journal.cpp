@@ -13,6 +13,7 @@
 #include <QSqlRecord>
 #include <QVariant>
 
+#include <map>
 #include <utility>
 
 namespace {
@@ -27,15 +28,24 @@ struct JournalTexts
 const std::vector<QStringList> &formatSteps()
 {
     static const std::vector<QStringList> steps = [] {
-        std::vector<QStringList> made{
-            {
-                QStringLiteral("CREATE TABLE IF NOT EXISTS bin_setups (hash TEXT PRIMARY KEY, setup TEXT NOT NULL)"),
-                cellcolumns::createTable(CellStore::Journal),
-                QStringLiteral("CREATE INDEX IF NOT EXISTS cells_unsent ON cells(seq) WHERE sent = 0"),
-            },
-            cellcolumns::addColumns(CellStore::Journal, 2),
+        // What a format brings besides the columns of cells.
+        const std::map<int, QStringList> indexes{
+            {1, {QStringLiteral("CREATE INDEX IF NOT EXISTS cells_unsent ON cells(seq) WHERE sent = 0")}},
+            {2, {QStringLiteral("CREATE INDEX IF NOT EXISTS cells_cell_id ON cells(cell_id) WHERE cell_id IS NOT NULL")}},
         };
-        made[1] << QStringLiteral("CREATE INDEX IF NOT EXISTS cells_cell_id ON cells(cell_id) WHERE cell_id IS NOT NULL");
+        std::vector<QStringList> made;
+        for (int format = 1; format <= Journal::kFormat; ++format) {
+            QStringList step;
+            if (format == 1)
+                step << QStringLiteral("CREATE TABLE IF NOT EXISTS bin_setups (hash TEXT PRIMARY KEY, setup TEXT NOT NULL)")
+                     << cellcolumns::createTable(CellStore::Journal);
+            else
+                step << cellcolumns::addColumns(CellStore::Journal, format);
+            const auto extra = indexes.find(format);
+            if (extra != indexes.end())
+                step << extra->second;
+            made.push_back(step);
+        }
         return made;
     }();
     return steps;

@@ -25,11 +25,10 @@ class QWidget;
 // moved aside and the operator told once the window is up or the check has
 // found it), offers the journal's sink to the counting path, runs the
 // forwarder on a thread of its own while the central record is on (from the
-// end of that check, so that it never writes to a journal being moved
-// aside), and shows its state in
-// the status bar: "Central record: up to date", "Central record: 37 cells
-// waiting (reason)", nothing when off. Settings > "Central record..." opens the
-// dialog.
+// end of that check, so that it never writes to a journal being moved aside),
+// and shows its state in the status bar: "Central record: up to date",
+// "Central record: 37 cells waiting (reason)", nothing when off. Settings >
+// "Central record..." opens the dialog.
 class CentralRecordControls : public QObject
 {
     Q_OBJECT

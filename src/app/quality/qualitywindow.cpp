@@ -470,7 +470,7 @@ void QualityWindow::analyseSource()
             source = std::move(journal);
         } else {
             auto central = std::make_unique<CentralSource>(settings);
-            Status loaded = central->load();
+            const Status loaded = central->load();
             const Result<std::vector<LineRow>> rows =
                     loaded ? readLineView(settings, filter) : Result<std::vector<LineRow>>(loaded.failure());
             if (!rows) {
