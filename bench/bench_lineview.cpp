@@ -99,13 +99,9 @@ int main(int argc, char **argv)
         return 1;
     }
     const BinSetup setup = cellfixtures::setup();
-    {
-        const QString name = QStringLiteral("bench-schema");
-        if (!central::connect(name, db.settings()).ok || !central::prepareSchema(name, db.settings()).ok) {
-            std::fprintf(stderr, "bench_lineview: no schema\n");
-            return 1;
-        }
-        central::disconnect(name);
+    if (const Status made = sendCells(db.settings()); !made) {
+        std::fprintf(stderr, "bench_lineview: no schema: %s\n", qPrintable(made.errorString()));
+        return 1;
     }
     QElapsedTimer timer;
     timer.start();
@@ -141,11 +137,12 @@ int main(int argc, char **argv)
     for (int run = 0; run < runs; ++run) {
         QElapsedTimer t;
         t.start();
-        QString error;
-        if (!readLineView(db.settings(), shift, &rows, &error)) {
-            std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(error));
+        Result<std::vector<LineRow>> read = readLineView(db.settings(), shift);
+        if (!read) {
+            std::fprintf(stderr, "bench_lineview: %s\n", qPrintable(read.errorString()));
             return 1;
         }
+        rows = std::move(*read);
         times.push_back(double(t.nsecsElapsed()) / 1e6);
     }
     qint64 shiftCells = 0;
@@ -176,8 +173,8 @@ int main(int argc, char **argv)
     for (int run = 0; run < std::min(runs, 3); ++run) {
         QElapsedTimer t;
         t.start();
-        if (!source.load(&error))
-            return failed(error);
+        if (const Status loaded = source.load(); !loaded)
+            return failed(loaded.errorString());
         Result<ShiftAnalysis> analysed = analyseShift(source, shift, resistance, BinTable{}, 4000);
         if (!analysed)
             return failed(analysed.errorString());

@@ -48,7 +48,7 @@ bool waitFor(const std::function<bool()> &done, int seconds)
 bool fill(const QString &path, int cells, const BinSetup &setup, int idCells = 0)
 {
     Journal journal(QStringLiteral("fill"));
-    if (!journal.open(path).ok)
+    if (!journal.open(path))
         return false;
     constexpr int kChunk = 20000;
     for (int done = 0; done < cells; done += kChunk) {
@@ -58,7 +58,7 @@ bool fill(const QString &path, int cells, const BinSetup &setup, int idCells = 0
             if (idCells > 0)
                 records.back().cellId = QStringLiteral("C-%1").arg(n % idCells);
         }
-        if (!journal.appendAll(records, setup).written)
+        if (!journal.appendAll(records, setup))
             return false;
     }
     return true;
@@ -72,7 +72,7 @@ void commits(const QString &folder, int cells, CentralForwarderThread *forwarder
         return;
     const QString path = QDir(folder).filePath(QStringLiteral("journal-commits.sqlite"));
     Journal journal(QStringLiteral("commits"));
-    if (!journal.open(path).ok)
+    if (!journal.open(path))
         return;
     JournalSink sink(journal);
     BinTable r;
@@ -118,7 +118,7 @@ void lookups(const QString &folder, int cells, const DevDatabase &db, const BinS
             std::printf("lookup journal not forwarded\n");
     }
     Journal journal(QStringLiteral("lookup"));
-    if (!journal.open(path).ok)
+    if (!journal.open(path))
         return;
     std::vector<double> local;
     std::vector<double> central;
@@ -133,11 +133,12 @@ void lookups(const QString &folder, int cells, const DevDatabase &db, const BinS
         if (i % 4 != 0)
             continue;
         timer.restart();
-        std::vector<CellRecord> records;
-        const QString connection = QStringLiteral("lookup-%1").arg(i);
-        if (!central::recordsOfCell(connection, db.settings(), id, &records).ok || records.size() != 2)
-            std::printf("  server look-up of %s failed\n", qPrintable(id));
-        central::disconnect(connection);
+        {
+            central::Connection connection(db.settings());
+            const Result<std::vector<CellRecord>> records = connection.recordsOfCell(id);
+            if (!records || records->size() != 2)
+                std::printf("  server look-up of %s failed\n", qPrintable(id));
+        }
         central.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     std::printf("cell history of one ID (2 records) among %d cells: journal median %.2f ms, p95 %.2f ms; server "

@@ -42,9 +42,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <functional>
-#include <fstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -55,34 +53,6 @@ using namespace std::chrono_literals;
 namespace {
 
 const SteadyClock::time_point kMainEntered = SteadyClock::now();
-
-// Seconds since the kernel started this process, from /proc (clock ticks).
-double secondsSinceExec()
-{
-    std::ifstream stat("/proc/self/stat");
-    std::string content((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    // Fields after the command name, which is in parentheses and may hold blanks.
-    const auto close = content.rfind(')');
-    if (close == std::string::npos)
-        return -1;
-    std::vector<std::string> fields;
-    std::string field;
-    for (const char c : content.substr(close + 2)) {
-        if (c == ' ') {
-            fields.push_back(field);
-            field.clear();
-        } else {
-            field += c;
-        }
-    }
-    // starttime is field 22 of the line, the 20th after the command name.
-    if (fields.size() < 20)
-        return -1;
-    const double started = std::stod(fields[19]) / double(::sysconf(_SC_CLK_TCK));
-    timespec now{};
-    ::clock_gettime(CLOCK_BOOTTIME, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9 - started;
-}
 
 double micros(SteadyClock::duration d)
 {

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev
-          qt6-multimedia-dev libqt6sql6-sqlite libqt6sql6-psql poppler-utils
+          qt6-multimedia-dev libqt6sql6-sqlite libsqlite3-dev libqt6sql6-psql poppler-utils
           libgl-dev fonts-dejavu-core fonts-dejavu-extra xvfb xauth)
 # Extra groups on request: "fuzz" for clang's libFuzzer and sanitizers,
 # "package" for building and checking the .deb (scripts/package.sh), "test"

@@ -36,10 +36,8 @@ namespace {
 bool fillLine(DevDatabase &db, const BinTable &r, const BinTable &v)
 {
     const BinSetup setup = binSetupOf(r, v);
-    const QString name = QStringLiteral("screenshot-fill");
-    if (!central::connect(name, db.settings()).ok || !central::prepareSchema(name, db.settings()).ok)
+    if (!sendCells(db.settings()))
         return false;
-    central::disconnect(name);
     // Bench-specific offsets and spreads; bench-04 drifts upwards in the
     // shift's second half.
     const QStringList result = db.column(QStringLiteral(

@@ -7,7 +7,6 @@
 #include <QFutureWatcher>
 #include <QStringList>
 
-#include <atomic>
 
 CellHistoryLookUp::CellHistoryLookUp(Journal &journal, const CentralSettings &settings, QObject *parent)
     : QObject(parent), m_journal(journal), m_settings(settings)
@@ -26,11 +25,11 @@ CellHistoryLookUp::~CellHistoryLookUp()
 CellHistoryLookUp::History CellHistoryLookUp::historyOf(const QString &cellId) const
 {
     History history;
-    if (const std::optional<std::vector<CellRecord>> local = m_journal.recordsOfCell(cellId)) {
+    if (const Result<std::vector<CellRecord>> local = m_journal.recordsOfCell(cellId)) {
         history.records = *local;
     } else {
         history.note = tr("The record journal could not be read (%1): its records are not listed.")
-                               .arg(m_journal.errorString());
+                               .arg(local.errorString());
     }
     if (!m_settings.enabled)
         return history;
@@ -58,8 +57,6 @@ void CellHistoryLookUp::ask(const QString &cellId)
         return;
     answer.pending = true;
     answer.problem.clear();
-    static std::atomic<int> serial{0};
-    const QString connection = QStringLiteral("bin4870-cell-history-%1").arg(++serial);
     const CentralSettings settings = m_settings;
     auto *watcher = new QFutureWatcher<Answer>(this);
     connect(watcher, &QFutureWatcher<Answer>::finished, this, [this, watcher, cellId] {
@@ -69,12 +66,13 @@ void CellHistoryLookUp::ask(const QString &cellId)
         m_answers.insert(cellId, watcher->result());
         Q_EMIT answered(cellId);
     });
-    watcher->setFuture(m_pool.run<Answer>([connection, settings, cellId](QPromise<Answer> &promise) {
+    watcher->setFuture(m_pool.run<Answer>([settings, cellId](QPromise<Answer> &promise) {
         Answer found;
-        const central::Outcome outcome = central::recordsOfCell(connection, settings, cellId, &found.records);
-        central::disconnect(connection);
-        if (!outcome.ok)
-            found.problem = outcome.reason;
+        central::Connection connection(settings, uniqueConnectionName(QStringLiteral("cell-history")));
+        if (Result<std::vector<CellRecord>> records = connection.recordsOfCell(cellId))
+            found.records = std::move(*records);
+        else
+            found.problem = connection.reason();
         promise.addResult(std::move(found));
     }));
 }

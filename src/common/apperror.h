@@ -21,6 +21,8 @@ enum class ErrorKind : int {
     PortNotOpen = 8018,
     // A serial read or write failed on an open port.
     PortIoFailed = 8020,
+    // A server that does not answer at its address (down, unreachable, gone).
+    Unreachable = 10060,
 };
 
 // What should never happen: a broken invariant, such as a caller asking for a

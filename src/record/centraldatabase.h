@@ -1,18 +1,21 @@
 #pragma once
 
+#include "common/result.h"
+#include "record/centralconnection.h"
 #include "record/journal.h"
+#include "record/sqlsupport.h"
 
 #include <QSqlDatabase>
 #include <QString>
 
 #include <map>
+#include <memory>
 #include <vector>
 
-struct CentralSettings;
+class QSqlError;
 
 // The shared PostgreSQL database of a line of benches, reached through Qt
-// SQL's QPSQL driver. Every function works on a connection of the calling
-// thread, named by the caller.
+// SQL's QPSQL driver.
 //
 // Schema 1 with its first additions. The version is kept in bin4870_schema; a
 // database whose version is newer than kSchemaVersion is refused and never
@@ -45,49 +48,68 @@ struct CentralSettings;
 //   cells_cell_id:       index on cells(cell_id) WHERE cell_id IS NOT NULL
 //
 // The first addition brought the last five columns and cells_cell_id;
-// prepareSchema() adds them in place, rows kept.
+// prepareSchema() adds them in place, rows kept. The columns of cells are
+// described once, for the server and the journal alike, in cellcolumns.h.
 namespace central {
 
 inline constexpr int kSchemaVersion = 1;
 inline constexpr int kSchemaAdditions = 1;
 
-struct Outcome
+// A connection of the calling thread to the central database. It prepares
+// each statement once, when first used, and keeps it until it closes.
+class Connection
 {
-    bool ok = false;
-    // Short, for the status bar: "password refused", "server not reachable", ...
-    QString reason;
-    // Whole sentences for the dialog.
-    QString message;
+public:
+    // name must be unique in the process.
+    explicit Connection(CentralSettings settings, QString name = uniqueConnectionName(QStringLiteral("central")));
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    // Connects with the settings (no password: libpq finds it in ~/.pgpass or
+    // PGPASSFILE). Gives up after a few seconds when nothing answers.
+    Status open();
+    void close();
+    bool isOpen() const;
+    QSqlDatabase database() const;
+    const CentralSettings &settings() const { return m_settings; }
+
+    // Makes the tables at first contact and upgrades older ones, under a lock
+    // so that benches starting together do it once. A newer schema is refused.
+    Status prepareSchema();
+
+    // Sends the records, and the set-ups they refer to, in one transaction:
+    // INSERT ... ON CONFLICT (id) DO NOTHING, so a record sent twice is kept
+    // once. setups: hash -> text of every set-up the records name.
+    Status send(const std::vector<Journal::Pending> &records, const std::map<QString, QString> &setups);
+
+    // Every record of the cell ID, oldest first; connects first when not
+    // connected, and stays connected. A database without tables yet holds
+    // none. Never changes the database.
+    Result<std::vector<CellRecord>> recordsOfCell(const QString &cellId);
+
+    // Why the last call failed, in a few words for a status line ("server not
+    // reachable", "password refused for user bin4870"); the failure it
+    // returned says it in whole sentences, for a dialog.
+    QString reason() const { return m_reason; }
+    // A failed statement of this connection as the operator reads it; sets
+    // reason(). A server out of reach fails as ErrorKind::Unreachable.
+    Failure failure(const QSqlError &error);
+
+private:
+    struct Statements;
+
+    Failure failed(const QString &reason, const QString &message, ErrorKind kind = ErrorKind::Failed);
+    Failure rolledBack(const QSqlError &error);
+
+    CentralSettings m_settings;
+    QString m_name;
+    std::unique_ptr<Statements> m_statements;
+    QString m_reason;
 };
 
-// Opens the connection with the settings (no password: libpq finds it in
-// ~/.pgpass or PGPASSFILE). Gives up after a few seconds when nothing answers.
-Outcome connect(const QString &connectionName, const CentralSettings &settings);
-
-// Makes the tables at first contact and upgrades older ones, under a lock so
-// that benches starting together do it once. A newer schema is refused.
-Outcome prepareSchema(const QString &connectionName, const CentralSettings &settings);
-
-// "Test connection": connects and reads the schema version, changing nothing.
-// Closes and removes the connection.
-Outcome probe(const QString &connectionName, const CentralSettings &settings);
-
-// Sends the records, and the set-ups they refer to, in one transaction:
-// INSERT ... ON CONFLICT (id) DO NOTHING, so a record sent twice is kept once.
-// setups: hash -> text of every set-up the records name.
-Outcome send(const QString &connectionName, const CentralSettings &settings,
-             const std::vector<Journal::Pending> &records, const std::map<QString, QString> &setups);
-
-// Every record of the cell ID, oldest first, on a connection of its own
-// (connected here, left open; disconnect() closes it). A database without
-// tables yet holds none. Never changes the database.
-Outcome recordsOfCell(const QString &connectionName, const CentralSettings &settings, const QString &cellId,
-                      std::vector<CellRecord> *records);
-
-// Closes and removes the connection.
-void disconnect(const QString &connectionName);
-
-// What an error of the driver means for the operator.
-Outcome describe(const QString &driverText, const CentralSettings &settings);
+// "Test connection": connects on a connection of its own and reads the schema
+// version, changing nothing; the sentence that tells how it stands.
+Result<QString> probe(const CentralSettings &settings);
 
 } // namespace central

@@ -2,6 +2,7 @@
 
 #include "link/testernumber.h"
 #include "record/centraldatabase.h"
+#include "record/sqlsupport.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -12,14 +13,15 @@
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
-#include <QThread>
+#include <QSqlRecord>
 #include <QTimeZone>
 #include <QVariant>
 
-#include <atomic>
+#include <array>
 #include <cstdlib>
 #include <functional>
 #include <limits>
+#include <optional>
 
 namespace {
 // The translation context of the texts this file shows.
@@ -27,31 +29,6 @@ struct SourceTexts
 {
     Q_DECLARE_TR_FUNCTIONS(RecordSources)
 };
-
-QString driverText(const QSqlError &error)
-{
-    return (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
-}
-
-// "Central database bin4870 at db1, port 5432"
-QString centralDescription(const CentralSettings &settings)
-{
-    const QString host = settings.host.isEmpty() ? SourceTexts::tr("local socket") : settings.host;
-    return SourceTexts::tr("Central database %1 at %2, port %3")
-            .arg(settings.database, QDir::toNativeSeparators(host))
-            .arg(settings.port);
-}
-
-// A connection name of this pass's own: the source, the thread and a serial
-// number, so that passes on two threads never share one.
-QString passConnectionName(const char *kind)
-{
-    static std::atomic<int> serial{0};
-    return QStringLiteral("%1-source-%2-%3")
-            .arg(QLatin1String(kind))
-            .arg(quintptr(QThread::currentThreadId()))
-            .arg(++serial);
-}
 
 // The wall-clock text of a stamp: "2026-12-07T14:05:09".
 QString wallClockText(qint64 stamp, QChar separator)
@@ -89,6 +66,15 @@ RecordReading readingOf(double ohms, double volts, qint64 stamp)
                          judgedValue(volts, Quantity::Voltage).valueOr(volts < 0 ? -beyond : beyond), stamp};
 }
 
+// "Central database bin4870 at db1, port 5432"
+QString centralDescription(const CentralSettings &settings)
+{
+    const QString host = settings.host.isEmpty() ? SourceTexts::tr("local socket") : settings.host;
+    return SourceTexts::tr("Central database %1 at %2, port %3")
+            .arg(settings.database, QDir::toNativeSeparators(host))
+            .arg(settings.port);
+}
+
 // The WHERE clause of a filter and its values in order; `time` is the column
 // expression compared with the filter's wall-clock texts.
 struct Condition
@@ -118,26 +104,28 @@ Condition condition(const RecordFilter &filter, const QString &time, const QStri
     return c;
 }
 
-bool run(QSqlQuery &query, const QString &sql, const QVariantList &values, QString *error)
+// Prepares and runs the query; the driver's error when it fails.
+std::optional<QSqlError> run(QSqlQuery &query, const QString &sql, const QVariantList &values)
 {
     query.setForwardOnly(true);
-    if (!query.prepare(sql)) {
-        *error = driverText(query.lastError());
-        return false;
-    }
+    if (!query.prepare(sql))
+        return query.lastError();
     for (const QVariant &value : values)
         query.addBindValue(value);
-    if (!query.exec()) {
-        *error = driverText(query.lastError());
-        return false;
-    }
-    return true;
+    if (!query.exec())
+        return query.lastError();
+    return std::nullopt;
 }
 
-void setError(QString *error, const QString &text)
+// The positions of the named columns in the query's rows, looked up once.
+template <std::size_t n>
+std::array<int, n> columnsOf(const QSqlQuery &query, const std::array<const char *, n> &names)
 {
-    if (error)
-        *error = text;
+    const QSqlRecord record = query.record();
+    std::array<int, n> at{};
+    for (std::size_t i = 0; i < n; ++i)
+        at[i] = record.indexOf(QLatin1String(names[i]));
+    return at;
 }
 
 // --- Journal ------------------------------------------------------------------------
@@ -149,7 +137,7 @@ const QString kJournalTime = QStringLiteral("substr(measured_at, 1, 19)");
 class JournalConnection
 {
 public:
-    explicit JournalConnection(const QString &path) : m_name(passConnectionName("journal"))
+    explicit JournalConnection(const QString &path) : m_name(uniqueConnectionName(QStringLiteral("journal-source")))
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(path);
@@ -157,26 +145,21 @@ public:
         if (!QFileInfo(path).isFile())
             m_error = SourceTexts::tr("%1: no such journal").arg(QDir::toNativeSeparators(path));
         else if (!db.open())
-            m_error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), driverText(db.lastError()));
+            m_error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), sqlErrorText(db.lastError()));
     }
-    ~JournalConnection()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_name, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_name);
-    }
+    ~JournalConnection() { removeConnection(m_name); }
     JournalConnection(const JournalConnection &) = delete;
     JournalConnection &operator=(const JournalConnection &) = delete;
 
-    bool ok(QString *error) const
+    Status opened() const
     {
         if (!m_error.isEmpty())
-            setError(error, m_error);
-        return m_error.isEmpty();
+            return Failure(ErrorKind::FileIo, m_error);
+        return {};
     }
     QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+    // A failed statement as the operator reads it.
+    Failure failure(const QSqlError &error) const { return Failure(ErrorKind::FileIo, sqlErrorText(error)); }
 
 private:
     QString m_name;
@@ -193,15 +176,16 @@ const QString kCentralStamp = QStringLiteral("floor(extract(epoch FROM measured_
 // Rows a pass takes from the server at a time.
 constexpr int kFetchRows = 10000;
 
+// A connection to the central database for one pass, its times in this
+// computer's time zone.
 class CentralConnection
 {
 public:
     explicit CentralConnection(const CentralSettings &settings)
-        : m_name(passConnectionName("central")), m_settings(settings)
+        : m_connection(settings, uniqueConnectionName(QStringLiteral("central-source")))
     {
-        const central::Outcome outcome = central::connect(m_name, settings);
-        if (!outcome.ok) {
-            m_error = readingFailure(outcome, driverText(db().lastError()));
+        if (const Status opened = m_connection.open(); !opened) {
+            m_opened = readingFailure(opened.failure(), db().lastError());
             return;
         }
         // Wall-clock times in and out are this computer's.
@@ -215,39 +199,29 @@ public:
                                .arg(std::abs(offset) % 3600 / 60, 2, 10, QLatin1Char('0')));
         }
     }
-    ~CentralConnection() { central::disconnect(m_name); }
-    CentralConnection(const CentralConnection &) = delete;
-    CentralConnection &operator=(const CentralConnection &) = delete;
 
-    bool ok(QString *error) const
-    {
-        if (!m_error.isEmpty())
-            setError(error, m_error);
-        return m_error.isEmpty();
-    }
-    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+    Status opened() const { return m_opened; }
+    QSqlDatabase db() const { return m_connection.database(); }
     // A failed statement as the operator reads it.
-    QString describe(const QString &driverError) const
-    {
-        return readingFailure(central::describe(driverError, m_settings), driverError);
-    }
+    Failure failure(const QSqlError &error) { return readingFailure(m_connection.failure(error), error); }
 
 private:
     // The central database's account of a failure, as a pass that only reads
     // tells it. For a server out of reach that account speaks for the
     // forwarder (cells wait in the journal and are sent once it answers); a
     // pass sends nothing, so it names the server and the driver's reason.
-    QString readingFailure(const central::Outcome &outcome, const QString &driverError) const
+    Failure readingFailure(const Failure &told, const QSqlError &error) const
     {
-        if (outcome.reason != central::describe(QStringLiteral("could not connect"), m_settings).reason)
-            return outcome.message;
-        return SourceTexts::tr("%1 cannot be reached (%2).")
-                .arg(centralDescription(m_settings), driverError.section(QLatin1Char('\n'), 0, 0).trimmed());
+        if (told.kind != ErrorKind::Unreachable)
+            return told;
+        return Failure(ErrorKind::Unreachable,
+                       SourceTexts::tr("%1 cannot be reached (%2).")
+                               .arg(centralDescription(m_connection.settings()),
+                                    sqlErrorText(error).section(QLatin1Char('\n'), 0, 0).trimmed()));
     }
 
-    QString m_name;
-    CentralSettings m_settings;
-    QString m_error;
+    central::Connection m_connection;
+    Status m_opened;
 };
 
 // The bench names of a journal, which holds few cells and benches.
@@ -260,38 +234,43 @@ const QString kCentralBenches = QStringLiteral(
         " SELECT (SELECT min(bench) FROM cells WHERE bench > b.bench) FROM b WHERE b.bench IS NOT NULL)"
         " SELECT bench FROM b WHERE bench IS NOT NULL");
 
-// Benches, records and set-ups the same way for both kinds of database.
+// Benches and set-ups the same way for both kinds of database.
 template<typename Connection>
-bool readBenches(const Connection &connection, const QString &sql, QStringList *benches, QString *error)
+Result<QStringList> readBenches(Connection &connection, const QString &sql)
 {
+    if (const Status opened = connection.opened(); !opened)
+        return opened.failure();
     QSqlQuery query(connection.db());
-    QString failure;
-    if (!run(query, sql, {}, &failure)) {
-        setError(error, failure);
-        return false;
-    }
-    benches->clear();
+    if (const std::optional<QSqlError> error = run(query, sql, {}))
+        return connection.failure(*error);
+    QStringList benches;
     while (query.next())
-        *benches << query.value(0).toString();
-    return true;
+        benches << query.value(0).toString();
+    return benches;
 }
 
-bool readSetups(QSqlQuery &query, const QString &sql, const QVariantList &values,
-                const std::function<std::optional<qint64>(const QVariant &)> &stampOf, std::vector<SetupInForce> *found,
-                QString *error)
+// The set-ups the query finds: columns setup_hash, setup, cells and last.
+template<typename Connection>
+Result<std::vector<SetupInForce>> readSetups(Connection &connection, const QString &sql, const QVariantList &values,
+                                             const std::function<std::optional<qint64>(const QVariant &)> &stampOf)
 {
-    found->clear();
-    if (!run(query, sql, values, error))
-        return false;
+    if (const Status opened = connection.opened(); !opened)
+        return opened.failure();
+    QSqlQuery query(connection.db());
+    if (const std::optional<QSqlError> failed = run(query, sql, values))
+        return connection.failure(*failed);
+    std::vector<SetupInForce> found;
+    const auto [hash, text, cells, last] =
+            columnsOf(query, std::array<const char *, 4>{"setup_hash", "setup", "cells", "last"});
     while (query.next()) {
         SetupInForce setup;
-        setup.hash = query.value(0).toString();
-        setup.text = query.value(1).toString();
-        setup.cells = query.value(2).toLongLong();
-        setup.lastStamp = stampOf(query.value(3)).value_or(0);
-        found->push_back(std::move(setup));
+        setup.hash = query.value(hash).toString();
+        setup.text = query.value(text).toString();
+        setup.cells = query.value(cells).toLongLong();
+        setup.lastStamp = stampOf(query.value(last)).value_or(0);
+        found.push_back(std::move(setup));
     }
-    return true;
+    return found;
 }
 
 } // namespace
@@ -305,62 +284,60 @@ QString JournalSource::description() const
     return SourceTexts::tr("Record journal %1").arg(QDir::toNativeSeparators(m_path));
 }
 
-bool JournalSource::load(QString *error)
+Status JournalSource::load()
 {
     JournalConnection connection(m_path);
-    return connection.ok(error) && readBenches(connection, kJournalBenches, &m_benches, error);
+    Result<QStringList> benches = readBenches(connection, kJournalBenches);
+    if (!benches)
+        return benches.failure();
+    m_benches = std::move(*benches);
+    return {};
 }
 
 Status JournalSource::read(const RecordFilter &filter, const RecordVisitor &visit)
 {
-    QString failure;
-    QString *const error = &failure;
     JournalConnection connection(m_path);
-    if (!connection.ok(error))
-        return Failure(failure);
+    if (const Status opened = connection.opened(); !opened)
+        return opened;
     const Condition c = condition(filter, kJournalTime, QStringLiteral("?"), QLatin1Char('T'));
     QSqlQuery query(connection.db());
-    if (!run(query,
-             QStringLiteral("SELECT bench, measured_at, resistance_ohm, voltage_v FROM cells%1 ORDER BY seq").arg(c.sql),
-             c.values, error))
-        return Failure(failure);
+    if (const std::optional<QSqlError> failed = run(
+                query,
+                QStringLiteral("SELECT bench, measured_at, resistance_ohm, voltage_v FROM cells%1 ORDER BY seq").arg(c.sql),
+                c.values))
+        return connection.failure(*failed);
+    const auto [benchAt, timeAt, ohmsAt, voltsAt] =
+            columnsOf(query, std::array<const char *, 4>{"bench", "measured_at", "resistance_ohm", "voltage_v"});
     QString lastBench;
     int benchIndex = -1;
     while (keepGoing() && query.next()) {
-        const QString bench = query.value(0).toString();
+        const QString bench = query.value(benchAt).toString();
         if (bench != lastBench) {
             lastBench = bench;
             benchIndex = int(m_benches.indexOf(bench));
         }
-        const std::optional<qint64> stamp = journalStamp(query.value(1).toString());
+        const std::optional<qint64> stamp = journalStamp(query.value(timeAt).toString());
         if (!stamp)
             continue;
-        if (!visit(benchIndex, readingOf(query.value(2).toDouble(), query.value(3).toDouble(), *stamp)))
+        if (!visit(benchIndex, readingOf(query.value(ohmsAt).toDouble(), query.value(voltsAt).toDouble(), *stamp)))
             return {};
     }
     if (query.lastError().isValid())
-        return Failure(driverText(query.lastError()));
+        return connection.failure(query.lastError());
     return {};
 }
 
 Result<std::vector<SetupInForce>> JournalSource::setups(const RecordFilter &filter)
 {
-    QString failure;
-    std::vector<SetupInForce> found;
     JournalConnection connection(m_path);
-    if (!connection.ok(&failure))
-        return Failure(failure);
     const Condition c = condition(filter, kJournalTime, QStringLiteral("?"), QLatin1Char('T'));
-    QSqlQuery query(connection.db());
-    if (!readSetups(query,
-                      QStringLiteral("SELECT c.setup_hash, coalesce(s.setup, ''), c.n, c.last FROM"
+    return readSetups(connection,
+                      QStringLiteral("SELECT c.setup_hash, coalesce(s.setup, '') AS setup, c.n AS cells, c.last FROM"
                                      " (SELECT setup_hash, count(*) AS n, max(seq) AS latest,"
                                      " max(measured_at) AS last FROM cells%1 GROUP BY setup_hash) c"
                                      " LEFT JOIN bin_setups s ON s.hash = c.setup_hash ORDER BY c.latest")
                               .arg(c.sql),
-                      c.values, [](const QVariant &v) { return journalStamp(v.toString()); }, &found, &failure))
-        return Failure(failure);
-    return found;
+                      c.values, [](const QVariant &v) { return journalStamp(v.toString()); });
 }
 
 // --- CentralSource ------------------------------------------------------------------
@@ -372,42 +349,33 @@ QString CentralSource::description() const
     return centralDescription(m_settings);
 }
 
-bool CentralSource::load(QString *error)
+Status CentralSource::load()
 {
     CentralConnection connection(m_settings);
-    QString failure;
-    if (!connection.ok(error))
-        return false;
-    if (!readBenches(connection, kCentralBenches, &m_benches, &failure)) {
-        setError(error, connection.describe(failure));
-        return false;
-    }
-    return true;
+    Result<QStringList> benches = readBenches(connection, kCentralBenches);
+    if (!benches)
+        return benches.failure();
+    m_benches = std::move(*benches);
+    return {};
 }
 
 Status CentralSource::read(const RecordFilter &filter, const RecordVisitor &visit)
 {
-    QString failure;
-    if (!pass(filter, false, visit, &failure))
-        return Failure(failure);
-    return {};
+    return pass(filter, false, visit);
 }
 
 Status CentralSource::readValues(const RecordFilter &filter, const RecordVisitor &visit)
 {
     // The bench's name and the time cost the server and the driver about as
     // much as the values.
-    QString failure;
-    if (!pass(filter, true, visit, &failure))
-        return Failure(failure);
-    return {};
+    return pass(filter, true, visit);
 }
 
-bool CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const RecordVisitor &visit, QString *error)
+Status CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const RecordVisitor &visit)
 {
     CentralConnection connection(m_settings);
-    if (!connection.ok(error))
-        return false;
+    if (const Status opened = connection.opened(); !opened)
+        return opened;
     QSqlDatabase db = connection.db();
     const Condition c = condition(filter, kCentralTime, kCentralTimeValue, QLatin1Char(' '));
     // A cursor on the server hands the rows over a block at a time: one round
@@ -415,7 +383,7 @@ bool CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const Reco
     // memory. DECLARE takes no bound values, so the driver quotes them.
     QString sql = QStringLiteral("DECLARE pass NO SCROLL CURSOR FOR SELECT resistance_ohm, voltage_v%1"
                                  " FROM cells%2 ORDER BY measured_at, arrival")
-                          .arg(valuesOnly ? QString() : QStringLiteral(", bench, ") + kCentralStamp, c.sql);
+                          .arg(valuesOnly ? QString() : QStringLiteral(", bench, %1 AS stamp").arg(kCentralStamp), c.sql);
     // Left to right, past each value put in: a bench's name may hold a "?".
     qsizetype at = 0;
     for (const QVariant &value : c.values) {
@@ -426,10 +394,7 @@ bool CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const Reco
         sql.replace(at, 1, quoted);
         at += quoted.size();
     }
-    auto failed = [&](const QSqlError &failure) {
-        setError(error, connection.describe(driverText(failure)));
-        return false;
-    };
+    auto failed = [&](const QSqlError &failure) { return Status(connection.failure(failure)); };
     if (!db.transaction())
         return failed(db.lastError());
     QSqlQuery query(db);
@@ -439,68 +404,60 @@ bool CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const Reco
     int benchIndex = -1;
     for (bool more = true; more;) {
         if (!keepGoing())
-            return true; // the connection's end closes the cursor and the transaction
+            return {}; // the connection's end closes the cursor and the transaction
         if (!query.exec(QStringLiteral("FETCH FORWARD %1 FROM pass").arg(kFetchRows)))
             return failed(query.lastError());
         more = query.size() == kFetchRows;
+        const auto [ohmsAt, voltsAt, benchAt, stampAt] =
+                columnsOf(query, std::array<const char *, 4>{"resistance_ohm", "voltage_v", "bench", "stamp"});
         while (keepGoing() && query.next()) {
             qint64 stamp = 0;
             if (!valuesOnly) {
-                const QString bench = query.value(2).toString();
+                const QString bench = query.value(benchAt).toString();
                 if (bench != lastBench) {
                     lastBench = bench;
                     benchIndex = int(m_benches.indexOf(bench));
                 }
-                stamp = query.value(3).toLongLong();
+                stamp = query.value(stampAt).toLongLong();
             }
-            if (!visit(benchIndex, readingOf(query.value(0).toDouble(), query.value(1).toDouble(), stamp)))
-                return true; // the connection's end closes the cursor and the transaction
+            if (!visit(benchIndex, readingOf(query.value(ohmsAt).toDouble(), query.value(voltsAt).toDouble(), stamp)))
+                return {}; // the connection's end closes the cursor and the transaction
         }
     }
     db.commit();
-    return true;
+    return {};
 }
 
 Result<std::vector<SetupInForce>> CentralSource::setups(const RecordFilter &filter)
 {
-    std::vector<SetupInForce> found;
-    QString error;
     CentralConnection connection(m_settings);
-    if (!connection.ok(&error))
-        return Failure(error);
     const Condition c = condition(filter, kCentralTime, kCentralTimeValue, QLatin1Char(' '));
-    QSqlQuery query(connection.db());
-    QString failure;
-    if (!readSetups(query,
-                    QStringLiteral("SELECT c.setup_hash, coalesce(s.setup, ''), c.n, c.last FROM"
-                                   " (SELECT setup_hash, count(*) AS n,"
-                                   " floor(extract(epoch FROM max(measured_at)::timestamp))::bigint AS last"
-                                   " FROM cells%1 GROUP BY setup_hash) c"
-                                   " LEFT JOIN bin_setups s ON s.hash = c.setup_hash ORDER BY c.last")
-                            .arg(c.sql),
-                    c.values, [](const QVariant &v) { return std::optional<qint64>(v.toLongLong()); }, &found,
-                    &failure))
-        return Failure(connection.describe(failure));
-    return found;
+    return readSetups(connection,
+                      QStringLiteral("SELECT c.setup_hash, coalesce(s.setup, '') AS setup, c.n AS cells, c.last FROM"
+                                     " (SELECT setup_hash, count(*) AS n,"
+                                     " floor(extract(epoch FROM max(measured_at)::timestamp))::bigint AS last"
+                                     " FROM cells%1 GROUP BY setup_hash) c"
+                                     " LEFT JOIN bin_setups s ON s.hash = c.setup_hash ORDER BY c.last")
+                              .arg(c.sql),
+                      c.values, [](const QVariant &v) { return std::optional<qint64>(v.toLongLong()); });
 }
 
 // --- Line view ----------------------------------------------------------------------
 
-bool readLineView(const CentralSettings &settings, const RecordFilter &filter, std::vector<LineRow> *rows,
-                  QString *error)
+Result<std::vector<LineRow>> readLineView(const CentralSettings &settings, const RecordFilter &filter)
 {
     CentralConnection connection(settings);
-    if (!connection.ok(error))
-        return false;
+    if (const Status opened = connection.opened(); !opened)
+        return opened.failure();
     const Condition c = condition(filter, kCentralTime, kCentralTimeValue, QLatin1Char(' '));
     // The moving ranges in each bench's order come from a window function;
     // everything else is summed per bench. Only one row per bench leaves the
     // server.
     const QString sql = QStringLiteral(
-            "SELECT bench, count(*), count(*) FILTER (WHERE resistance_bin NOT LIKE '%Out'"
-            " AND voltage_bin NOT LIKE '%Out'),"
-            " floor(extract(epoch FROM max(measured_at)::timestamp))::bigint,"
-            " avg(r), coalesce(sum(mr_r), 0), avg(v), coalesce(sum(mr_v), 0)"
+            "SELECT bench, count(*) AS cells, count(*) FILTER (WHERE resistance_bin NOT LIKE '%Out'"
+            " AND voltage_bin NOT LIKE '%Out') AS in_bins,"
+            " floor(extract(epoch FROM max(measured_at)::timestamp))::bigint AS last_stamp,"
+            " avg(r) AS mean_r, coalesce(sum(mr_r), 0) AS mr_sum_r, avg(v) AS mean_v, coalesce(sum(mr_v), 0) AS mr_sum_v"
             " FROM (SELECT bench, measured_at, resistance_bin, voltage_bin,"
             " resistance_ohm * 1000 AS r, voltage_v AS v,"
             " abs(resistance_ohm - lag(resistance_ohm) OVER w) * 1000 AS mr_r,"
@@ -508,21 +465,21 @@ bool readLineView(const CentralSettings &settings, const RecordFilter &filter, s
             " FROM cells%1 WINDOW w AS (PARTITION BY bench ORDER BY measured_at, arrival)) AS c"
             " GROUP BY bench ORDER BY bench").arg(c.sql);
     QSqlQuery query(connection.db());
-    QString failure;
-    if (!run(query, sql, c.values, &failure)) {
-        setError(error, connection.describe(failure));
-        return false;
-    }
-    rows->clear();
+    if (const std::optional<QSqlError> failed = run(query, sql, c.values))
+        return connection.failure(*failed);
+    const auto [bench, cells, inBins, lastStamp, meanR, rangesR, meanV, rangesV] = columnsOf(
+            query, std::array<const char *, 8>{"bench", "cells", "in_bins", "last_stamp", "mean_r", "mr_sum_r",
+                                               "mean_v", "mr_sum_v"});
+    std::vector<LineRow> rows;
     while (query.next()) {
         LineRow row;
-        row.bench = query.value(0).toString();
-        row.cells = query.value(1).toLongLong();
-        row.inBins = query.value(2).toLongLong();
-        row.lastStamp = query.value(3).toLongLong();
-        row.mean = {query.value(4).toDouble(), query.value(6).toDouble()};
-        row.movingRangeSum = {query.value(5).toDouble(), query.value(7).toDouble()};
-        rows->push_back(std::move(row));
+        row.bench = query.value(bench).toString();
+        row.cells = query.value(cells).toLongLong();
+        row.inBins = query.value(inBins).toLongLong();
+        row.lastStamp = query.value(lastStamp).toLongLong();
+        row.mean = {query.value(meanR).toDouble(), query.value(meanV).toDouble()};
+        row.movingRangeSum = {query.value(rangesR).toDouble(), query.value(rangesV).toDouble()};
+        rows.push_back(std::move(row));
     }
-    return true;
+    return rows;
 }

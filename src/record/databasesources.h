@@ -1,7 +1,8 @@
 #pragma once
 
-#include "record/recordsource.h"
+#include "common/result.h"
 #include "record/centralconnection.h"
+#include "record/recordsource.h"
 
 #include <QString>
 #include <QStringList>
@@ -28,8 +29,8 @@ class JournalSource : public RecordSource
 public:
     explicit JournalSource(QString path);
 
-    // Reads the bench names; false with the reason when the journal cannot be read.
-    bool load(QString *error);
+    // Reads the bench names; fails with the reason when the journal cannot be read.
+    Status load();
 
     QString description() const override;
     QStringList benches() const override { return m_benches; }
@@ -46,7 +47,8 @@ class CentralSource : public RecordSource
 public:
     explicit CentralSource(CentralSettings settings);
 
-    bool load(QString *error);
+    // Reads the bench names; fails with the reason when the server cannot be read.
+    Status load();
 
     QString description() const override;
     QStringList benches() const override { return m_benches; }
@@ -57,7 +59,7 @@ public:
     const CentralSettings &settings() const { return m_settings; }
 
 private:
-    bool pass(const RecordFilter &filter, bool valuesOnly, const RecordVisitor &visit, QString *error);
+    Status pass(const RecordFilter &filter, bool valuesOnly, const RecordVisitor &visit);
 
     CentralSettings m_settings;
     QStringList m_benches;
@@ -79,6 +81,5 @@ struct LineRow
 
 // The line view of the central database over the filter (one bench or all),
 // in bench-name order: one GROUP BY on the server, whatever the number of
-// cells. False with a plain reason when the server cannot be read.
-bool readLineView(const CentralSettings &settings, const RecordFilter &filter, std::vector<LineRow> *rows,
-                  QString *error);
+// cells. Fails with a plain reason when the server cannot be read.
+Result<std::vector<LineRow>> readLineView(const CentralSettings &settings, const RecordFilter &filter);

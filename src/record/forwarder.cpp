@@ -16,13 +16,6 @@ struct ForwarderTexts
     Q_DECLARE_TR_FUNCTIONS(Forwarder)
 };
 
-// Each forwarder's connection names are its own.
-QString nextConnectionPrefix()
-{
-    static QAtomicInt counter;
-    return QStringLiteral("bin4870-forwarder-%1").arg(counter.fetchAndAddRelaxed(1));
-}
-
 } // namespace
 
 CentralStatus CentralStatus::connecting()
@@ -46,8 +39,7 @@ QString CentralStatus::text() const
 
 CentralForwarder::CentralForwarder(QString journalPath, CentralSettings settings, QString connectionPrefix)
     : m_journalPath(std::move(journalPath)),
-      m_settings(std::move(settings)),
-      m_pgConnection(connectionPrefix + QStringLiteral("-central")),
+      m_central(std::move(settings), connectionPrefix + QStringLiteral("-central")),
       m_journal(std::make_unique<Journal>(connectionPrefix + QStringLiteral("-journal")))
 {
     m_lastStatus = CentralStatus::connecting();
@@ -74,9 +66,7 @@ void CentralForwarder::stop()
     m_stopped = true;
     if (m_timer)
         m_timer->stop();
-    if (m_connected)
-        central::disconnect(m_pgConnection);
-    m_connected = false;
+    m_central.close();
     m_journal->close();
 }
 
@@ -88,9 +78,8 @@ void CentralForwarder::wake()
         // The server is still away: only the count changes, read from the
         // journal itself so that a wake for a cell counted already is no
         // second cell.
-        const qint64 waiting = m_journal->isOpen() ? m_journal->waitingCount() : -1;
-        if (waiting >= 0)
-            m_waiting = waiting;
+        if (const Result<qint64> waiting = m_journal->waitingCount())
+            m_waiting = *waiting;
         report(m_lastStatus.reason);
         return;
     }
@@ -125,15 +114,10 @@ void CentralForwarder::report(const QString &reason)
 
 void CentralForwarder::fail(const QString &reason)
 {
-    if (m_connected)
-        central::disconnect(m_pgConnection);
-    m_connected = false;
+    m_central.close();
     m_retrying = true;
-    if (m_journal->isOpen()) {
-        const qint64 waiting = m_journal->waitingCount();
-        if (waiting >= 0)
-            m_waiting = waiting;
-    }
+    if (const Result<qint64> waiting = m_journal->waitingCount())
+        m_waiting = *waiting;
     report(reason);
     m_retry = m_retry.count() == 0 ? kFirstRetry : std::min(m_retry * 2, kLongestRetry);
     m_timer->start(m_retry);
@@ -149,26 +133,24 @@ void CentralForwarder::step()
     if (m_stopped || m_stopRequested.loadAcquire())
         return;
     if (!m_journal->isOpen()) {
-        if (!m_journal->openForForwarding(m_journalPath)) {
-            fail(ForwarderTexts::tr("journal unreadable: %1").arg(m_journal->errorString()));
+        if (const Status opened = m_journal->openForForwarding(m_journalPath); !opened) {
+            fail(ForwarderTexts::tr("journal unreadable: %1").arg(opened.errorString()));
             m_journal->close();
             return;
         }
-        const qint64 waiting = m_journal->waitingCount();
-        if (waiting >= 0)
-            m_waiting = waiting;
+        if (const Result<qint64> waiting = m_journal->waitingCount())
+            m_waiting = *waiting;
     }
-    if (!m_connected) {
+    if (!m_central.isOpen()) {
         if (m_lastStatus.reason == CentralStatus::connecting().reason)
             report(m_lastStatus.reason);
-        central::Outcome outcome = central::connect(m_pgConnection, m_settings);
-        if (outcome.ok)
-            outcome = central::prepareSchema(m_pgConnection, m_settings);
-        if (!outcome.ok) {
-            fail(outcome.reason);
+        Status connected = m_central.open();
+        if (connected)
+            connected = m_central.prepareSchema();
+        if (!connected) {
+            fail(m_central.reason());
             return;
         }
-        m_connected = true;
     }
     if (sendBatch())
         return;
@@ -178,9 +160,9 @@ void CentralForwarder::step()
 
 bool CentralForwarder::sendBatch()
 {
-    const std::optional<std::vector<Journal::Pending>> batch = m_journal->pending(kBatchSize);
+    const Result<std::vector<Journal::Pending>> batch = m_journal->pending(kBatchSize);
     if (!batch) {
-        fail(ForwarderTexts::tr("journal unreadable: %1").arg(m_journal->errorString()));
+        fail(ForwarderTexts::tr("journal unreadable: %1").arg(batch.errorString()));
         m_journal->close();
         return true;
     }
@@ -193,31 +175,29 @@ bool CentralForwarder::sendBatch()
     for (const Journal::Pending &row : *batch) {
         if (setups.count(row.record.setupHash))
             continue;
-        const std::optional<QString> text = m_journal->setupText(row.record.setupHash);
+        const Result<QString> text = m_journal->setupText(row.record.setupHash);
         if (!text) {
-            fail(ForwarderTexts::tr("journal unreadable: %1").arg(m_journal->errorString()));
+            fail(ForwarderTexts::tr("journal unreadable: %1").arg(text.errorString()));
             m_journal->close();
             return true;
         }
         setups.emplace(row.record.setupHash, *text);
     }
-    const central::Outcome outcome = central::send(m_pgConnection, m_settings, *batch, setups);
-    if (!outcome.ok) {
-        fail(outcome.reason);
+    if (!m_central.send(*batch, setups)) {
+        fail(m_central.reason());
         return true;
     }
     // Committed on the server: only now are they sent. A failure here sends
     // them again later, where ON CONFLICT keeps them once.
-    if (!m_journal->markSent(batch->back().seq)) {
-        fail(ForwarderTexts::tr("journal not writable: %1").arg(m_journal->errorString()));
+    if (const Status marked = m_journal->markSent(batch->back().seq); !marked) {
+        fail(ForwarderTexts::tr("journal not writable: %1").arg(marked.errorString()));
         m_journal->close();
         return true;
     }
     m_retrying = false;
     m_retry = std::chrono::milliseconds(0);
     if (int(batch->size()) < kBatchSize) {
-        const qint64 waiting = m_journal->waitingCount();
-        m_waiting = waiting >= 0 ? waiting : 0;
+        m_waiting = m_journal->waitingCount().valueOr(0);
     } else {
         m_waiting = std::max<qint64>(0, m_waiting - qint64(batch->size()));
     }
@@ -233,7 +213,7 @@ CentralForwarderThread::CentralForwarderThread(const QString &journalPath, const
     qRegisterMetaType<CentralStatus>();
     m_thread->setObjectName(QStringLiteral("central record"));
     m_status = CentralStatus::connecting();
-    m_forwarder = new CentralForwarder(journalPath, settings, nextConnectionPrefix());
+    m_forwarder = new CentralForwarder(journalPath, settings, uniqueConnectionName(QStringLiteral("forwarder")));
     m_forwarder->moveToThread(m_thread);
     connect(m_thread, &QThread::started, m_forwarder, &CentralForwarder::start);
     connect(m_thread, &QThread::finished, m_forwarder, &QObject::deleteLater);

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "record/centraldatabase.h"
 #include "record/journal.h"
-#include "record/centralconnection.h"
 
 #include <QAtomicInteger>
 #include <QObject>
@@ -77,12 +77,10 @@ private:
     bool sendBatch();
 
     QString m_journalPath;
-    CentralSettings m_settings;
-    QString m_pgConnection;
+    central::Connection m_central;
     std::unique_ptr<Journal> m_journal;
     QTimer *m_timer = nullptr;
     std::chrono::milliseconds m_retry{0};
-    bool m_connected = false;
     bool m_retrying = false;
     bool m_stopped = false;
     QAtomicInteger<bool> m_stopRequested{false};

@@ -1,5 +1,8 @@
 #include "record/journal.h"
 
+#include "record/cellcolumns.h"
+#include "record/journalcheck.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -7,98 +10,96 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QVariant>
 
+#include <map>
+#include <utility>
+
 namespace {
-// The translation context of the texts this file shows.
+
 struct JournalTexts
 {
     Q_DECLARE_TR_FUNCTIONS(Journal)
 };
 
-const QString kInsertCell = QStringLiteral(
-        "INSERT INTO cells (id, bench, measured_at, resistance_text, voltage_text, resistance_ohm,"
-        " voltage_v, resistance_bin, voltage_bin, setup_hash, cell_id, program_version, retest, k_value,"
-        " k_limit, k_verdict, tester_word)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-
-// The columns a record is read back from, in the order recordAt() takes them.
-const QString kRecordColumns = QStringLiteral(
-        "id, bench, measured_at, resistance_text, voltage_text, resistance_ohm, voltage_v, resistance_bin,"
-        " voltage_bin, setup_hash, cell_id, program_version, retest, k_value, k_limit, tester_word, k_verdict");
-
 // The statements that bring a journal from format n to n + 1; n = 0 is a new
 // file. Every step runs once, in the transaction that sets user_version.
 const std::vector<QStringList> &formatSteps()
 {
-    static const std::vector<QStringList> steps{
-        {
-            QStringLiteral("CREATE TABLE IF NOT EXISTS bin_setups (hash TEXT PRIMARY KEY, setup TEXT NOT NULL)"),
-            QStringLiteral(
-                    "CREATE TABLE IF NOT EXISTS cells (seq INTEGER PRIMARY KEY, id TEXT NOT NULL UNIQUE,"
-                    " bench TEXT NOT NULL, measured_at TEXT NOT NULL, resistance_text TEXT NOT NULL,"
-                    " voltage_text TEXT NOT NULL, resistance_ohm REAL, voltage_v REAL, resistance_bin TEXT,"
-                    " voltage_bin TEXT, setup_hash TEXT NOT NULL REFERENCES bin_setups(hash), cell_id TEXT,"
-                    " program_version TEXT, sent INTEGER NOT NULL DEFAULT 0)"),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS cells_unsent ON cells(seq) WHERE sent = 0"),
-        },
-        {
-            QStringLiteral("ALTER TABLE cells ADD COLUMN retest INTEGER NOT NULL DEFAULT 0"),
-            QStringLiteral("ALTER TABLE cells ADD COLUMN k_value REAL"),
-            QStringLiteral("ALTER TABLE cells ADD COLUMN k_limit REAL"),
-            QStringLiteral("ALTER TABLE cells ADD COLUMN k_verdict TEXT"),
-            QStringLiteral("ALTER TABLE cells ADD COLUMN tester_word TEXT"),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS cells_cell_id ON cells(cell_id) WHERE cell_id IS NOT NULL"),
-        },
-    };
+    static const std::vector<QStringList> steps = [] {
+        // What a format brings besides the columns of cells.
+        const std::map<int, QStringList> indexes{
+            {1, {QStringLiteral("CREATE INDEX IF NOT EXISTS cells_unsent ON cells(seq) WHERE sent = 0")}},
+            {2, {QStringLiteral("CREATE INDEX IF NOT EXISTS cells_cell_id ON cells(cell_id) WHERE cell_id IS NOT NULL")}},
+        };
+        std::vector<QStringList> made;
+        for (int format = 1; format <= Journal::kFormat; ++format) {
+            QStringList step;
+            if (format == 1)
+                step << QStringLiteral("CREATE TABLE IF NOT EXISTS bin_setups (hash TEXT PRIMARY KEY, setup TEXT NOT NULL)")
+                     << cellcolumns::createTable(CellStore::Journal);
+            else
+                step << cellcolumns::addColumns(CellStore::Journal, format);
+            const auto extra = indexes.find(format);
+            if (extra != indexes.end())
+                step << extra->second;
+            made.push_back(step);
+        }
+        return made;
+    }();
     return steps;
 }
 
 constexpr int kSqliteCorrupt = 11;
 constexpr int kSqliteNotADatabase = 26;
 
-QString errorText(const QSqlError &error)
-{
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    return text.trimmed();
-}
-
-QVariant textOrNull(const QString &text)
-{
-    return text.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(text);
-}
-
-QVariant numberOrNull(const std::optional<double> &number)
-{
-    return number ? QVariant(*number) : QVariant(QMetaType(QMetaType::Double));
-}
-
-// A record from the query's row, its columns those of kRecordColumns from `at` on.
-CellRecord recordAt(const QSqlQuery &query, int at)
-{
-    CellRecord r;
-    r.id = QUuid::fromString(query.value(at).toString());
-    r.bench = query.value(at + 1).toString();
-    r.measuredAt = QDateTime::fromString(query.value(at + 2).toString(), Qt::ISODateWithMs);
-    r.resistanceText = query.value(at + 3).toString();
-    r.voltageText = query.value(at + 4).toString();
-    r.resistanceOhm = query.value(at + 5).toDouble();
-    r.voltageV = query.value(at + 6).toDouble();
-    r.resistanceBin = query.value(at + 7).toString();
-    r.voltageBin = query.value(at + 8).toString();
-    r.setupHash = query.value(at + 9).toString();
-    r.cellId = query.value(at + 10).toString();
-    r.programVersion = query.value(at + 11).toString();
-    r.retest = query.value(at + 12).toInt() != 0;
-    if (!query.value(at + 13).isNull())
-        r.kValue = query.value(at + 13).toDouble();
-    r.kLimit = query.value(at + 14).toDouble();
-    r.testerWord = query.value(at + 15).toString();
-    r.kVerdict = query.value(at + 16).toString();
-    return r;
-}
-
 } // namespace
+
+// The statements a connection prepares once and keeps while it is open.
+struct Journal::Statements
+{
+    explicit Statements(const QSqlDatabase &db)
+        : begin(db), commit(db), rollback(db), insertSetup(db), insertCell(db), pending(db), setupText(db),
+          recordsOfCell(db), markSent(db), waiting(db)
+    {
+    }
+
+    // Prepares them all; false with the first failure's query.
+    const QSqlQuery *prepare()
+    {
+        const QString records = cellcolumns::selectList(CellStore::Journal, kFormat);
+        const std::pair<QSqlQuery *, QString> statements[] = {
+            {&begin, QStringLiteral("BEGIN IMMEDIATE")},
+            {&commit, QStringLiteral("COMMIT")},
+            {&rollback, QStringLiteral("ROLLBACK")},
+            {&insertSetup, QStringLiteral("INSERT OR IGNORE INTO bin_setups (hash, setup) VALUES (?, ?)")},
+            {&insertCell, cellcolumns::journalInsert()},
+            {&pending, QStringLiteral("SELECT seq, %1 FROM cells WHERE sent = 0 ORDER BY seq LIMIT ?").arg(records)},
+            {&setupText, QStringLiteral("SELECT setup FROM bin_setups WHERE hash = ?")},
+            {&recordsOfCell, QStringLiteral("SELECT %1 FROM cells WHERE cell_id = ? ORDER BY seq").arg(records)},
+            {&markSent, QStringLiteral("UPDATE cells SET sent = 1 WHERE sent = 0 AND seq <= ?")},
+            {&waiting, QStringLiteral("SELECT count(*) FROM cells WHERE sent = 0")},
+        };
+        for (const auto &[query, sql] : statements) {
+            query->setForwardOnly(true);
+            if (!query->prepare(sql))
+                return query;
+        }
+        return nullptr;
+    }
+
+    QSqlQuery begin;
+    QSqlQuery commit;
+    QSqlQuery rollback;
+    QSqlQuery insertSetup;
+    QSqlQuery insertCell;
+    QSqlQuery pending;
+    QSqlQuery setupText;
+    QSqlQuery recordsOfCell;
+    QSqlQuery markSent;
+    QSqlQuery waiting;
+};
 
 bool isJournalDamage(const QString &nativeErrorCode)
 {
@@ -129,12 +130,15 @@ bool Journal::isOpen() const
 
 void Journal::close()
 {
+    // The kept statements go before their connection.
+    m_statements.reset();
     if (m_db.isValid()) {
-        m_db.close();
         m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_connectionName);
+        removeConnection(m_connectionName);
     }
     m_knownSetups.clear();
+    m_checkPending = false;
+    m_unchecked.clear();
 }
 
 bool Journal::exec(const QString &sql)
@@ -142,7 +146,16 @@ bool Journal::exec(const QString &sql)
     QSqlQuery query(m_db);
     if (query.exec(sql))
         return true;
-    m_error = errorText(query.lastError());
+    m_error = sqlErrorText(query.lastError());
+    m_lastErrorDamage = isJournalDamage(query.lastError().nativeErrorCode());
+    return false;
+}
+
+bool Journal::run(QSqlQuery &query)
+{
+    if (query.exec())
+        return true;
+    m_error = sqlErrorText(query.lastError());
     m_lastErrorDamage = isJournalDamage(query.lastError().nativeErrorCode());
     return false;
 }
@@ -161,7 +174,7 @@ bool Journal::connect(const QString &path)
     // connections; a short wait for the other's transaction is no failure.
     m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     if (!m_db.open()) {
-        m_error = errorText(m_db.lastError());
+        m_error = sqlErrorText(m_db.lastError());
         m_lastErrorDamage = isJournalDamage(m_db.lastError().nativeErrorCode());
         return false;
     }
@@ -176,7 +189,7 @@ bool Journal::createTables()
     // file up to date meanwhile.
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
-        m_error = errorText(query.lastError());
+        m_error = sqlErrorText(query.lastError());
         return false;
     }
     const int format = query.value(0).toInt();
@@ -192,37 +205,36 @@ bool Journal::createTables()
         && exec(QStringLiteral("COMMIT"));
 }
 
-std::optional<QString> Journal::checkAndPrepare()
+std::optional<QString> Journal::checkAndPrepare(FullCheck check)
 {
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("PRAGMA application_id")) || !query.next())
-        return errorText(query.lastError());
+        return sqlErrorText(query.lastError());
     const int applicationId = query.value(0).toInt();
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
-        return errorText(query.lastError());
+        return sqlErrorText(query.lastError());
     const int format = query.value(0).toInt();
     if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next())
-        return errorText(query.lastError());
+        return sqlErrorText(query.lastError());
     const bool empty = query.value(0).toInt() == 0;
+    query.finish();
 
     if (!empty && applicationId != kApplicationId)
         return JournalTexts::tr("it is not a journal of this program");
     if (format > kFormat)
         return JournalTexts::tr("it was written by a newer version of the program, format %1").arg(format);
-    if (!empty) {
-        // Reads every page: a file cut short or overwritten shows here rather
-        // than when a counted cell is to be written.
-        if (!query.exec(QStringLiteral("PRAGMA quick_check(1)")) || !query.next())
-            return errorText(query.lastError());
-        const QString verdict = query.value(0).toString();
-        if (verdict != QLatin1String("ok"))
-            return JournalTexts::tr("it is damaged: %1").arg(verdict);
+    if (!empty && check == FullCheck::Now) {
+        const Status verdict = checkEveryPage(m_db);
+        if (!verdict)
+            return verdict.errorString();
     }
-    query.finish();
-    if (!createTables()) {
-        exec(QStringLiteral("ROLLBACK"));
-        return m_error;
+    if (empty || format < kFormat) {
+        if (!createTables()) {
+            exec(QStringLiteral("ROLLBACK"));
+            return m_error;
+        }
     }
+    m_checkPending = !empty && check == FullCheck::Later;
     return std::nullopt;
 }
 
@@ -249,23 +261,29 @@ std::optional<QString> Journal::moveAside()
     return target;
 }
 
-Journal::Opened Journal::restartAfterDamage(const QString &reason)
+Status Journal::restartAfterDamage(const QString &reason)
 {
-    Opened opened;
+    // Closing forgets them; the new journal takes them.
+    std::vector<std::pair<CellRecord, BinSetup>> unchecked = std::move(m_unchecked);
     const std::optional<QString> movedTo = moveAside();
     if (!movedTo) {
-        opened.error = JournalTexts::tr("The record journal %1 could not be read (%2), and %3.")
-                               .arg(QDir::toNativeSeparators(m_path), reason, m_error);
-        return opened;
+        return Failure(ErrorKind::FileIo, JournalTexts::tr("The record journal %1 could not be read (%2), and %3.")
+                                                  .arg(QDir::toNativeSeparators(m_path), reason, m_error));
     }
-    opened.notice = movedAsideText(m_path, reason, *movedTo);
-    if (!connect(m_path) || checkAndPrepare() || !prepareStatements()) {
-        opened.error = JournalTexts::tr("%1 A new journal could not be started either (%2).").arg(opened.notice, m_error);
+    const QString notice = movedAsideText(m_path, reason, *movedTo);
+    if (!connect(m_path) || checkAndPrepare(FullCheck::Now) || !prepareStatements()) {
+        const QString error = JournalTexts::tr("%1 A new journal could not be started either (%2).").arg(notice, m_error);
         close();
-        return opened;
+        return Failure(ErrorKind::FileIo, error);
     }
-    opened.ok = true;
-    return opened;
+    m_notice = notice;
+    // In the order they were counted; one that cannot be written is in the
+    // data file as every cell is.
+    for (const auto &[record, setup] : unchecked) {
+        if (!insert({record}, setup))
+            break;
+    }
+    return {};
 }
 
 bool Journal::prepareStatements()
@@ -273,226 +291,236 @@ bool Journal::prepareStatements()
     m_knownSetups.clear();
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("SELECT hash FROM bin_setups"))) {
-        m_error = errorText(query.lastError());
+        m_error = sqlErrorText(query.lastError());
         return false;
     }
     while (query.next())
         m_knownSetups.insert(query.value(0).toString());
+    auto statements = std::make_unique<Statements>(m_db);
+    if (const QSqlQuery *failed = statements->prepare()) {
+        m_error = sqlErrorText(failed->lastError());
+        m_lastErrorDamage = isJournalDamage(failed->lastError().nativeErrorCode());
+        return false;
+    }
+    m_statements = std::move(statements);
     return true;
 }
 
-Journal::Opened Journal::open(const QString &path)
+Status Journal::open(const QString &path, FullCheck check)
 {
-    Opened opened;
+    m_notice.clear();
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
-        opened.error = JournalTexts::tr("The record journal %1 is not a regular file; counted cells go to the "
-                                        "data file only.").arg(QDir::toNativeSeparators(path));
-        return opened;
+        return Failure(ErrorKind::FileIo, JournalTexts::tr("The record journal %1 is not a regular file; counted "
+                                                           "cells go to the data file only.")
+                                                  .arg(QDir::toNativeSeparators(path)));
     }
     m_lastErrorDamage = false;
     if (!connect(path)) {
         if (info.exists())
             return restartAfterDamage(m_error);
-        opened.error = JournalTexts::tr("The record journal %1 could not be opened (%2); counted cells go to the "
-                                        "data file only.").arg(QDir::toNativeSeparators(path), m_error);
+        const QString error = JournalTexts::tr("The record journal %1 could not be opened (%2); counted cells go to "
+                                               "the data file only.").arg(QDir::toNativeSeparators(path), m_error);
         close();
-        return opened;
+        return Failure(ErrorKind::FileIo, error);
     }
-    if (const std::optional<QString> problem = checkAndPrepare())
+    if (const std::optional<QString> problem = checkAndPrepare(check))
         return restartAfterDamage(*problem);
     if (!prepareStatements())
         return restartAfterDamage(m_error);
-    opened.ok = true;
-    return opened;
+    return {};
 }
 
-bool Journal::openForForwarding(const QString &path)
+Status Journal::openForForwarding(const QString &path)
 {
     if (!connect(path))
-        return false;
+        return failure();
     // A mark of "sent" lost to a power cut only sends those cells again, and
     // the server keeps each once: this connection need not wait for the disk.
     if (!exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
-        return false;
+        return failure();
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
-        m_error = errorText(query.lastError());
-        return false;
+        m_error = sqlErrorText(query.lastError());
+        return failure();
     }
     if (query.value(0).toInt() < kFormat) {
         query.finish();
         if (!createTables()) {
             exec(QStringLiteral("ROLLBACK"));
-            return false;
+            return failure();
         }
     }
-    return true;
+    query.finish();
+    if (!prepareStatements())
+        return failure();
+    return {};
+}
+
+Status Journal::checked(const Status &verdict)
+{
+    if (!m_checkPending)
+        return {};
+    m_checkPending = false;
+    if (verdict) {
+        m_unchecked.clear();
+        return {};
+    }
+    return restartAfterDamage(verdict.errorString());
 }
 
 bool Journal::insert(const std::vector<CellRecord> &records, const BinSetup &setup)
 {
-    const auto failed = [this](const QSqlQuery &query) {
-        m_error = errorText(query.lastError());
+    Statements &s = *m_statements;
+    const auto failed = [this, &s](QSqlQuery &query) {
+        m_error = sqlErrorText(query.lastError());
         m_lastErrorDamage = isJournalDamage(query.lastError().nativeErrorCode());
-        const bool damage = m_lastErrorDamage;
-        exec(QStringLiteral("ROLLBACK"));
-        m_lastErrorDamage = damage;
+        query.finish();
+        s.rollback.exec();
         return false;
     };
-    if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
+    if (!run(s.begin))
         return false;
-    QSqlQuery query(m_db);
     if (!m_knownSetups.contains(setup.hash)) {
-        query.prepare(QStringLiteral("INSERT OR IGNORE INTO bin_setups (hash, setup) VALUES (?, ?)"));
-        query.addBindValue(setup.hash);
-        query.addBindValue(setup.text);
-        if (!query.exec())
-            return failed(query);
+        s.insertSetup.addBindValue(setup.hash);
+        s.insertSetup.addBindValue(setup.text);
+        if (!s.insertSetup.exec())
+            return failed(s.insertSetup);
     }
-    query.prepare(kInsertCell);
     for (const CellRecord &record : records) {
-        query.addBindValue(record.id.toString(QUuid::WithoutBraces));
-        query.addBindValue(record.bench);
-        query.addBindValue(record.measuredAtText());
-        query.addBindValue(record.resistanceText);
-        query.addBindValue(record.voltageText);
-        query.addBindValue(record.resistanceOhm);
-        query.addBindValue(record.voltageV);
-        query.addBindValue(record.resistanceBin);
-        query.addBindValue(record.voltageBin);
-        query.addBindValue(record.setupHash);
-        query.addBindValue(textOrNull(record.cellId));
-        query.addBindValue(record.programVersion);
-        query.addBindValue(record.retest ? 1 : 0);
-        query.addBindValue(numberOrNull(record.kValue));
-        query.addBindValue(record.kValue ? QVariant(record.kLimit) : QVariant(QMetaType(QMetaType::Double)));
-        query.addBindValue(textOrNull(record.kVerdict));
-        query.addBindValue(textOrNull(record.testerWord));
-        if (!query.exec())
-            return failed(query);
+        cellcolumns::bindJournal(s.insertCell, record);
+        if (!s.insertCell.exec())
+            return failed(s.insertCell);
     }
-    query.finish();
-    if (!exec(QStringLiteral("COMMIT"))) {
-        const bool damage = m_lastErrorDamage;
-        exec(QStringLiteral("ROLLBACK"));
-        m_lastErrorDamage = damage;
-        return false;
-    }
+    if (!s.commit.exec())
+        return failed(s.commit);
     m_knownSetups.insert(setup.hash);
     return true;
 }
 
-Journal::Appended Journal::append(const CellRecord &record, const BinSetup &setup)
+Status Journal::append(const CellRecord &record, const BinSetup &setup)
 {
     return appendAll({record}, setup);
 }
 
-Journal::Appended Journal::appendAll(const std::vector<CellRecord> &records, const BinSetup &setup)
+Status Journal::appendAll(const std::vector<CellRecord> &records, const BinSetup &setup)
 {
-    Appended result;
+    m_notice.clear();
     if (!isOpen()) {
-        result.reason = m_error.isEmpty() ? JournalTexts::tr("the journal is not open") : m_error;
-        return result;
+        if (m_error.isEmpty())
+            m_error = JournalTexts::tr("the journal is not open");
+        return failure();
     }
     m_lastErrorDamage = false;
     if (insert(records, setup)) {
-        result.written = true;
-        return result;
+        if (m_checkPending) {
+            for (const CellRecord &record : records)
+                m_unchecked.emplace_back(record, setup);
+        }
+        return {};
     }
-    if (!m_lastErrorDamage) {
-        result.reason = m_error;
-        return result;
-    }
+    if (!m_lastErrorDamage)
+        return failure();
     // Damaged under the running program: a new journal takes the records.
-    const Opened restarted = restartAfterDamage(m_error);
-    result.notice = restarted.ok ? restarted.notice : restarted.error;
-    if (!restarted.ok) {
-        result.reason = m_error;
-        return result;
+    const Status restarted = restartAfterDamage(m_error);
+    if (!restarted) {
+        m_notice = restarted.errorString();
+        return failure();
     }
-    result.written = insert(records, setup);
-    if (!result.written)
-        result.reason = m_error;
-    return result;
+    if (!insert(records, setup))
+        return failure();
+    return {};
 }
 
-std::optional<std::vector<Journal::Pending>> Journal::pending(int limit)
+Result<std::vector<Journal::Pending>> Journal::pending(int limit)
 {
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT seq, %1 FROM cells WHERE sent = 0 ORDER BY seq LIMIT ?").arg(kRecordColumns));
+    if (!isOpen())
+        return Failure(ErrorKind::FileIo, JournalTexts::tr("the journal is not open"));
+    QSqlQuery &query = m_statements->pending;
     query.addBindValue(limit);
-    if (!query.exec()) {
-        m_error = errorText(query.lastError());
-        return std::nullopt;
-    }
+    if (!run(query))
+        return failure();
+    const cellcolumns::CellReader reader(query.record());
+    const int seq = query.record().indexOf(QStringLiteral("seq"));
     std::vector<Pending> rows;
     rows.reserve(size_t(limit));
     while (query.next())
-        rows.push_back(Pending{query.value(0).toLongLong(), recordAt(query, 1)});
-    if (query.lastError().isValid()) {
-        m_error = errorText(query.lastError());
-        return std::nullopt;
+        rows.push_back(Pending{query.value(seq).toLongLong(), reader.read(query)});
+    const QSqlError error = query.lastError();
+    query.finish();
+    if (error.isValid()) {
+        m_error = sqlErrorText(error);
+        return failure();
     }
     return rows;
 }
 
-std::optional<std::vector<CellRecord>> Journal::recordsOfCell(const QString &cellId)
+Result<std::vector<CellRecord>> Journal::recordsOfCell(const QString &cellId)
 {
     if (!isOpen()) {
-        m_error = m_error.isEmpty() ? JournalTexts::tr("the journal is not open") : m_error;
-        return std::nullopt;
+        if (m_error.isEmpty())
+            m_error = JournalTexts::tr("the journal is not open");
+        return failure();
     }
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM cells WHERE cell_id = ? ORDER BY seq").arg(kRecordColumns));
+    QSqlQuery &query = m_statements->recordsOfCell;
     query.addBindValue(cellId);
-    if (!query.exec()) {
-        m_error = errorText(query.lastError());
-        return std::nullopt;
-    }
+    if (!run(query))
+        return failure();
+    const cellcolumns::CellReader reader(query.record());
     std::vector<CellRecord> records;
     while (query.next())
-        records.push_back(recordAt(query, 0));
-    if (query.lastError().isValid()) {
-        m_error = errorText(query.lastError());
-        return std::nullopt;
+        records.push_back(reader.read(query));
+    const QSqlError error = query.lastError();
+    query.finish();
+    if (error.isValid()) {
+        m_error = sqlErrorText(error);
+        return failure();
     }
     return records;
 }
 
-std::optional<QString> Journal::setupText(const QString &hash)
+Result<QString> Journal::setupText(const QString &hash)
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT setup FROM bin_setups WHERE hash = ?"));
+    if (!isOpen())
+        return Failure(ErrorKind::FileIo, JournalTexts::tr("the journal is not open"));
+    QSqlQuery &query = m_statements->setupText;
     query.addBindValue(hash);
-    if (!query.exec() || !query.next()) {
-        m_error = query.lastError().isValid() ? errorText(query.lastError())
+    if (!run(query))
+        return failure();
+    if (!query.next()) {
+        m_error = query.lastError().isValid() ? sqlErrorText(query.lastError())
                                               : JournalTexts::tr("set-up %1 is not in the journal").arg(hash);
-        return std::nullopt;
+        query.finish();
+        return failure();
     }
-    return query.value(0).toString();
+    const QString text = query.value(0).toString();
+    query.finish();
+    return text;
 }
 
-bool Journal::markSent(qint64 lastSeq)
+Status Journal::markSent(qint64 lastSeq)
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("UPDATE cells SET sent = 1 WHERE sent = 0 AND seq <= ?"));
+    if (!isOpen())
+        return Failure(ErrorKind::FileIo, JournalTexts::tr("the journal is not open"));
+    QSqlQuery &query = m_statements->markSent;
     query.addBindValue(lastSeq);
-    if (!query.exec()) {
-        m_error = errorText(query.lastError());
-        return false;
-    }
-    return true;
+    if (!run(query))
+        return failure();
+    return {};
 }
 
-qint64 Journal::waitingCount()
+Result<qint64> Journal::waitingCount()
 {
-    QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("SELECT count(*) FROM cells WHERE sent = 0")) || !query.next()) {
-        m_error = errorText(query.lastError());
-        return -1;
+    if (!isOpen())
+        return Failure(ErrorKind::FileIo, JournalTexts::tr("the journal is not open"));
+    QSqlQuery &query = m_statements->waiting;
+    if (!run(query) || !query.next()) {
+        if (query.lastError().isValid())
+            m_error = sqlErrorText(query.lastError());
+        query.finish();
+        return failure();
     }
-    return query.value(0).toLongLong();
+    const qint64 waiting = query.value(0).toLongLong();
+    query.finish();
+    return waiting;
 }

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "common/result.h"
 #include "record/binsetup.h"
 #include "record/cellrecord.h"
+#include "record/sqlsupport.h"
 
 #include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 
+#include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 // The bench's local journal of counted cells: a SQLite database
@@ -42,104 +46,125 @@
 // A journal of format 1 (without the last five columns) is brought to format 2
 // in place when it is opened: its rows stay, with no re-test and no K-value.
 //
-// The columns of cells and bin_setups are those of the central database's
-// tables of the same names (see centraldatabase.h), plus seq and sent.
+// The columns of cells are described once, for this journal and the central
+// database alike, in cellcolumns.h; bin_setups is the central database's
+// table of the same name.
 //
 // A connection belongs to the thread that opened it: the counting path keeps
-// one Journal, the forwarder opens its own on its own thread.
+// one Journal, the forwarder opens its own on its own thread. Each connection
+// prepares its statements once, when it opens, and keeps them.
 class Journal
 {
 public:
     static constexpr int kFormat = 2;
     static constexpr int kApplicationId = 0x42494E34;
 
+    // Whether open() reads every page of an existing journal (PRAGMA
+    // quick_check) before it returns, or leaves that to a JournalCheck.
+    enum class FullCheck { Now, Later };
+
     // connectionName must be unique in the process.
-    explicit Journal(QString connectionName);
+    explicit Journal(QString connectionName = uniqueConnectionName(QStringLiteral("journal")));
     ~Journal();
     Journal(const Journal &) = delete;
     Journal &operator=(const Journal &) = delete;
 
-    struct Opened
-    {
-        bool ok = false;
-        // A damaged or foreign journal was moved aside and a new one started:
-        // the text to tell the operator. Empty otherwise.
-        QString notice;
-        // Why no journal could be opened at all (ok false).
-        QString error;
-    };
-
-    // Opens the journal at path, creating it (and its format) when missing.
-    // A file that cannot be read as a journal of this program's format (cut
-    // short, random bytes, another program's database, a newer format) is
-    // moved aside to <path>.damaged-<date>-<time> and a new journal started.
-    Opened open(const QString &path);
+    // Opens the journal at path, creating it (and its format) when missing,
+    // and writes nothing to a journal already of this format. A file that
+    // cannot be read as a journal of this program's format (cut short, random
+    // bytes, another program's database, a newer format) is moved aside to
+    // <path>.damaged-<date>-<time> and a new journal started; takeNotice()
+    // then has the text to tell the operator. Fails, with that text, only
+    // when no journal could be opened at all.
+    //
+    // FullCheck::Later reads the file's header and schema only, so that
+    // opening takes as long for a million cells as for none. needsCheck() is
+    // then true until checked() is given the verdict of a JournalCheck of
+    // path(); the records appended meanwhile are kept in memory until then.
+    Status open(const QString &path, FullCheck check = FullCheck::Now);
     // Opens an existing journal for forwarding: no checks, nothing moved, the
     // tables made or brought to this format when older.
-    bool openForForwarding(const QString &path);
+    Status openForForwarding(const QString &path);
     void close();
     bool isOpen() const;
     QString path() const { return m_path; }
 
-    struct Appended
-    {
-        bool written = false;
-        QString reason;  // when not written
-        QString notice;  // the journal was found damaged, moved aside and started afresh
-    };
+    // True from an open() with FullCheck::Later of a journal that held tables
+    // until checked().
+    bool needsCheck() const { return m_checkPending; }
+    // The verdict of the full check of path(): a damaged journal is moved
+    // aside and a new one started, as open() does, and the records appended
+    // since open() are written to the new one. Fails when no new journal could
+    // be started, with the text to tell the operator. A verdict that comes
+    // when none is awaited (the journal was started afresh meanwhile) changes
+    // nothing.
+    Status checked(const Status &verdict);
+
+    // The text for the operator when the last open(), append() or checked()
+    // found the journal damaged, moved it aside and started a new one (or
+    // could not start one); empty otherwise. Reading it clears it.
+    QString takeNotice() { return std::exchange(m_notice, QString()); }
+
     // Appends the record, and its set-up when the journal does not hold it
     // yet, in one transaction committed to disk before it returns. A journal
     // found damaged meanwhile is moved aside, a new one started and the record
-    // written there.
-    Appended append(const CellRecord &record, const BinSetup &setup);
+    // written there (see takeNotice()).
+    Status append(const CellRecord &record, const BinSetup &setup);
     // Appends many records judged by one set-up in one transaction (a
     // journal filled in bulk, as benchmarks and tests do).
-    Appended appendAll(const std::vector<CellRecord> &records, const BinSetup &setup);
+    Status appendAll(const std::vector<CellRecord> &records, const BinSetup &setup);
 
     struct Pending
     {
         qint64 seq = 0;
         CellRecord record;
     };
-    // The oldest records not yet sent, at most `limit`, oldest first; nullopt
-    // when the journal cannot be read.
-    std::optional<std::vector<Pending>> pending(int limit);
-    // The set-up's text, or nullopt when the journal does not hold it.
-    std::optional<QString> setupText(const QString &hash);
-    // Every record of the cell ID, in the order they were counted; nullopt
-    // when the journal cannot be read.
-    std::optional<std::vector<CellRecord>> recordsOfCell(const QString &cellId);
-    // Marks every unsent record up to seq as sent; false when the journal
-    // cannot be written (the records are then sent again later).
-    bool markSent(qint64 lastSeq);
-    // Records not yet sent; -1 when the journal cannot be read.
-    qint64 waitingCount();
-
-    QString errorString() const { return m_error; }
+    // The oldest records not yet sent, at most `limit`, oldest first.
+    Result<std::vector<Pending>> pending(int limit);
+    // The set-up's text; a failure when the journal does not hold it.
+    Result<QString> setupText(const QString &hash);
+    // Every record of the cell ID, in the order they were counted.
+    Result<std::vector<CellRecord>> recordsOfCell(const QString &cellId);
+    // Marks every unsent record up to seq as sent; a failure leaves them to
+    // be sent again later.
+    Status markSent(qint64 lastSeq);
+    // Records not yet sent.
+    Result<qint64> waitingCount();
 
     // "The record journal <path> could not be read (<reason>). ..."
     static QString movedAsideText(const QString &path, const QString &reason, const QString &movedTo);
 
 private:
+    struct Statements;
+
     bool connect(const QString &path);
     // The reason the open journal is not a readable journal of this format, or
     // nothing when it is one (empty or fresh files are made one).
-    std::optional<QString> checkAndPrepare();
+    std::optional<QString> checkAndPrepare(FullCheck check);
     bool createTables();
     bool exec(const QString &sql);
+    // Runs a kept statement; false with m_error set.
+    bool run(QSqlQuery &query);
     // Renames the journal and its -wal and -shm files; the new name or nothing.
     std::optional<QString> moveAside();
-    Opened restartAfterDamage(const QString &reason);
+    Status restartAfterDamage(const QString &reason);
     bool prepareStatements();
     // Inserts in one transaction committed to disk; false with m_error set.
     bool insert(const std::vector<CellRecord> &records, const BinSetup &setup);
+    Failure failure() const { return Failure(ErrorKind::FileIo, m_error); }
 
     QString m_connectionName;
     QString m_path;
     QSqlDatabase m_db;
+    std::unique_ptr<Statements> m_statements;
     QSet<QString> m_knownSetups;
     QString m_error;
+    QString m_notice;
     bool m_lastErrorDamage = false;
+    bool m_checkPending = false;
+    // Appended while the full check was pending, to be written again to a new
+    // journal should the check find this one damaged.
+    std::vector<std::pair<CellRecord, BinSetup>> m_unchecked;
 };
 
 // True when a QSQLITE error code (nativeErrorCode) says the file is damaged or

@@ -47,24 +47,25 @@ QString JournalSink::notSavedText(const QString &path, const QString &reason, in
 
 std::optional<QString> JournalSink::keep(const CellRecord &record, const BinSetup &setup)
 {
-    const Journal::Appended outcome = m_journal.append(record, setup);
-    if (!outcome.notice.isEmpty())
+    const Status written = m_journal.append(record, setup);
+    const QString notice = m_journal.takeNotice();
+    if (!notice.isEmpty())
         Q_EMIT restarted();
-    if (outcome.written) {
+    if (written) {
         m_failuresInRow = 0;
         Q_EMIT appended();
-        if (!outcome.notice.isEmpty())
-            return outcome.notice;
+        if (!notice.isEmpty())
+            return notice;
         return std::nullopt;
     }
-    if (m_failuresInRow > 0 && outcome.reason == m_lastReason) {
+    if (m_failuresInRow > 0 && written.errorString() == m_lastReason) {
         ++m_failuresInRow;
     } else {
         m_failuresInRow = 1;
-        m_lastReason = outcome.reason;
+        m_lastReason = written.errorString();
     }
     QString text = notSavedText(m_journal.path(), m_lastReason, m_failuresInRow);
-    if (!outcome.notice.isEmpty())
-        text = outcome.notice + QLatin1Char(' ') + text;
+    if (!notice.isEmpty())
+        text = notice + QLatin1Char(' ') + text;
     return text;
 }

@@ -1,6 +1,7 @@
 #include "testmain.h"
 #include "devdb.h"
 
+#include "record/cellcolumns.h"
 #include "record/centraldatabase.h"
 #include "record/forwarder.h"
 #include "record/journal.h"
@@ -46,7 +47,7 @@ void count(Journal &journal, CentralForwarderThread &forwarder, std::vector<Cell
 {
     for (int i = 0; i < cells; ++i) {
         const CellRecord record = cellfixtures::record(QStringLiteral("bench-1"), int(written.size()), setup);
-        QVERIFY(journal.append(record, setup).written);
+        QVERIFY(journal.append(record, setup));
         written.push_back(record);
         forwarder.wake();
     }
@@ -130,10 +131,12 @@ private Q_SLOTS:
         settings.host = QStringLiteral("127.0.0.1");
         settings.port = silent.port();
         settings.sslMode = QStringLiteral("disable");
-        central::Outcome outcome;
-        std::unique_ptr<QThread> attempt(QThread::create([&outcome, settings] {
-            outcome = central::connect(QStringLiteral("silent"), settings);
-            central::disconnect(QStringLiteral("silent"));
+        bool opened = true;
+        QString reason;
+        std::unique_ptr<QThread> attempt(QThread::create([&opened, &reason, settings] {
+            central::Connection connection(settings, QStringLiteral("silent"));
+            opened = connection.open().ok();
+            reason = connection.reason();
         }));
         attempt->start();
         int fd = -1;
@@ -144,8 +147,8 @@ private Q_SLOTS:
         QCOMPARE(tcpOption(fd, IPPROTO_TCP, TCP_KEEPCNT), 3);
         QCOMPARE(tcpOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT), 30000);
         QVERIFY2(attempt->wait(QDeadlineTimer(60000)), "the connection attempt ends on its own");
-        QVERIFY(!outcome.ok);
-        QCOMPARE(outcome.reason, QStringLiteral("server not reachable"));
+        QVERIFY(!opened);
+        QCOMPARE(reason, QStringLiteral("server not reachable"));
     }
 
     void serverStoppedMidShiftAndStartedAgain()
@@ -153,7 +156,7 @@ private Q_SLOTS:
         DevDatabase db;
         QVERIFY(db.start());
         Journal journal(QStringLiteral("counting"));
-        QVERIFY(journal.open(journalPath()).ok);
+        QVERIFY(journal.open(journalPath()));
         CentralForwarderThread forwarder(journalPath(), db.settings());
         const BinSetup setup = cellfixtures::setup();
         std::vector<CellRecord> written;
@@ -167,14 +170,14 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(forwarder.status().text(),
                                   QStringLiteral("Central record: 150 cells waiting (server not reachable)"),
                                   kArrivalWait);
-        QCOMPARE(journal.waitingCount(), 150);
+        QCOMPARE(journal.waitingCount().valueOr(-1), 150);
 
         QVERIFY(db.start());
         count(journal, forwarder, written, 20, setup);
         // Texts with the characters that quote and separate arrive as they are.
         CellRecord odd = cellfixtures::record(QStringLiteral("bench-1"), 999, setup);
         odd.cellId = QStringLiteral("C \"7\" \\ {x},y 'z' NULL");
-        QVERIFY(journal.append(odd, setup).written);
+        QVERIFY(journal.append(odd, setup));
         written.push_back(odd);
         forwarder.wake();
         QTRY_VERIFY_WITH_TIMEOUT(forwarder.status().upToDate(), kArrivalWait);
@@ -191,7 +194,7 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("%1|%2|%3|%4|true")
                                      .arg(last.resistanceText, last.voltageBin, setup.hash,
                                           last.measuredAt.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")))});
-        QCOMPARE(journal.waitingCount(), 0);
+        QCOMPARE(journal.waitingCount().valueOr(-1), 0);
     }
 
     // A database of the first schema, filled by benches of the program before
@@ -231,9 +234,8 @@ private Q_SLOTS:
             QVERIFY2(!db.column(sql).value(0).startsWith(QLatin1String("ERROR")), qPrintable(sql));
         }
 
-        std::vector<CellRecord> found;
-        QVERIFY(central::recordsOfCell(QStringLiteral("look"), db.settings(), QStringLiteral("C-1"), &found).ok);
-        central::disconnect(QStringLiteral("look"));
+        central::Connection look(db.settings());
+        std::vector<CellRecord> found = look.recordsOfCell(QStringLiteral("C-1")).valueOr({});
         QCOMPARE(found.size(), size_t(1));
         QCOMPARE(found[0].id, old.id);
         QCOMPARE(found[0].measuredAt, old.measuredAt);
@@ -241,7 +243,7 @@ private Q_SLOTS:
         QVERIFY(!found[0].retest && !found[0].kValue);
 
         Journal journal(QStringLiteral("counting"));
-        QVERIFY(journal.open(journalPath()).ok);
+        QVERIFY(journal.open(journalPath()));
         CentralForwarderThread forwarder(journalPath(), db.settings());
         CellRecord retest = cellfixtures::record(QStringLiteral("bench-1"), 2, setup);
         retest.cellId = QStringLiteral("C-1");
@@ -250,17 +252,24 @@ private Q_SLOTS:
         retest.kLimit = 2.0;
         retest.kVerdict = QStringLiteral("too high");
         retest.testerWord = QStringLiteral("FAIL");
-        QVERIFY(journal.append(retest, setup).written);
+        QVERIFY(journal.append(retest, setup));
         forwarder.wake();
         QTRY_VERIFY_WITH_TIMEOUT(forwarder.status().upToDate(), kArrivalWait);
         QCOMPARE(db.column(QStringLiteral("SELECT version || '+' || additions FROM bin4870_schema")),
                  QStringList{QStringLiteral("1+1")});
+        // The upgrade makes the table a new database has.
+        QStringList described;
+        for (const CellColumn *column : cellcolumns::of(CellStore::Central, central::kSchemaAdditions))
+            described << QLatin1String(column->name);
+        QCOMPARE(db.column(QStringLiteral("SELECT column_name FROM information_schema.columns"
+                                          " WHERE table_name = 'cells' ORDER BY ordinal_position")),
+                 described);
         QCOMPARE(db.column(QStringLiteral("SELECT concat_ws(' ', bench, retest, k_value, k_limit, k_verdict, "
                                           "tester_word) FROM cells ORDER BY arrival")),
                  (QStringList{QStringLiteral("bench-9 f"), QStringLiteral("bench-1 t 3.25 2 too high FAIL")}));
 
-        QVERIFY(central::recordsOfCell(QStringLiteral("look"), db.settings(), QStringLiteral("C-1"), &found).ok);
-        central::disconnect(QStringLiteral("look"));
+        // The same connection, its look-up kept, on the upgraded tables.
+        found = look.recordsOfCell(QStringLiteral("C-1")).valueOr({});
         QCOMPARE(found.size(), size_t(2));
         QCOMPARE(found[1].id, retest.id);
         QVERIFY(found[1].retest);
@@ -284,10 +293,10 @@ private Q_SLOTS:
         std::vector<CellRecord> written;
         {
             Journal journal(QStringLiteral("counting"));
-            QVERIFY(journal.open(journalPath()).ok);
+            QVERIFY(journal.open(journalPath()));
             for (int n = 0; n < 60000; ++n)
                 written.push_back(cellfixtures::record(QStringLiteral("bench-1"), n, setup));
-            QVERIFY(journal.appendAll(written, setup).written);
+            QVERIFY(journal.appendAll(written, setup));
         }
         const QString program = QDir(qEnvironmentVariable("BIN4870_BIN_DIR")).filePath(QStringLiteral("record-forward"));
         const QStringList arguments{journalPath(), db.folder()};
@@ -313,6 +322,51 @@ private Q_SLOTS:
         QCOMPARE(arrivedIds(db, QStringLiteral("bench-1")), idsOf(written));
     }
 
+    // A batch the server has committed goes again: the forwarder was killed
+    // after the server's commit and before the journal marked it sent. Sent
+    // twice directly, then once more with new cells by the next start's
+    // forwarder, every cell is kept once, in counting order, and the journal
+    // ends with all of them marked sent.
+    void aBatchTheServerCommittedIsKeptOnceWhenSentAgain()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        const BinSetup setup = cellfixtures::setup();
+        const std::map<QString, QString> setups{{setup.hash, setup.text}};
+        Journal journal(QStringLiteral("counting"));
+        QVERIFY(journal.open(journalPath()));
+        std::vector<CellRecord> written;
+        for (int n = 0; n < 30; ++n)
+            written.push_back(cellfixtures::record(QStringLiteral("bench-1"), n, setup));
+        QVERIFY(journal.appendAll(written, setup));
+        const Result<std::vector<Journal::Pending>> batch = journal.pending(CentralForwarder::kBatchSize);
+        QVERIFY(batch);
+        QCOMPARE(batch->size(), written.size());
+        {
+            central::Connection connection(db.settings());
+            QVERIFY(connection.open());
+            QVERIFY(connection.prepareSchema());
+            for (int sending = 0; sending < 2; ++sending) {
+                const Status sent = connection.send(*batch, setups);
+                QVERIFY2(sent, qPrintable(sent.errorString()));
+            }
+        }
+        QCOMPARE(db.column(QStringLiteral("SELECT count(*) || '/' || count(DISTINCT id) FROM cells")),
+                 QStringList{QStringLiteral("30/30")});
+        QCOMPARE(journal.waitingCount().valueOr(-1), 30);
+
+        for (int n = 30; n < 40; ++n) {
+            written.push_back(cellfixtures::record(QStringLiteral("bench-1"), n, setup));
+            QVERIFY(journal.append(written.back(), setup));
+        }
+        CentralForwarderThread forwarder(journalPath(), db.settings());
+        QTRY_VERIFY_WITH_TIMEOUT(forwarder.status().upToDate(), kArrivalWait);
+        QCOMPARE(journal.waitingCount().valueOr(-1), 0);
+        QCOMPARE(db.column(QStringLiteral("SELECT count(*) || '/' || count(DISTINCT id) FROM cells")),
+                 QStringList{QStringLiteral("40/40")});
+        QCOMPARE(arrivedIds(db, QStringLiteral("bench-1")), idsOf(written));
+    }
+
     void eightBenchesThroughTwoServerRestarts()
     {
         DevDatabase db;
@@ -329,20 +383,20 @@ private Q_SLOTS:
             const QString bench = QStringLiteral("bench-%1").arg(b + 1);
             const QString path = journalPath(QStringLiteral("journal-%1.sqlite").arg(b + 1));
             // The journal exists before its forwarder opens it, as at a bench.
-            { Journal journal(bench); QVERIFY(journal.open(path).ok); }
+            { Journal journal(bench); QVERIFY(journal.open(path)); }
             forwarders.push_back(std::make_unique<CentralForwarderThread>(path, db.settings(bench)));
             CentralForwarderThread *forwarder = forwarders.back().get();
             std::vector<CellRecord> *records = &written[size_t(b)];
             // Each bench counts on a thread of its own, with its own connection.
             benches.push_back(QThread::create([=, &counted, &failed] {
                 Journal journal(bench);
-                if (!journal.open(path).ok) {
+                if (!journal.open(path)) {
                     ++failed;
                     return;
                 }
                 for (int n = 0; n < kCells; ++n) {
                     records->push_back(cellfixtures::record(bench, n, setup));
-                    if (!journal.append(records->back(), setup).written)
+                    if (!journal.append(records->back(), setup))
                         ++failed;
                     forwarder->wake();
                     ++counted;
@@ -405,18 +459,16 @@ private Q_SLOTS:
         } else if (fault == QLatin1String("host")) {
             settings.host = m_folder->path(); // a folder with no server's socket
         } else {
-            QVERIFY(central::connect(QStringLiteral("setup"), settings).ok);
-            QVERIFY(central::prepareSchema(QStringLiteral("setup"), settings).ok);
-            central::disconnect(QStringLiteral("setup"));
+            QVERIFY(sendCells(settings));
             QVERIFY(db.column(QStringLiteral("UPDATE bin4870_schema SET version = 7")).isEmpty());
         }
 
-        const central::Outcome probed = central::probe(QStringLiteral("probe"), settings);
-        QVERIFY(!probed.ok);
-        QVERIFY2(probed.message.contains(message), qPrintable(probed.message));
+        const Result<QString> probed = central::probe(settings);
+        QVERIFY(!probed);
+        QVERIFY2(probed.errorString().contains(message), qPrintable(probed.errorString()));
 
         Journal journal(QStringLiteral("counting"));
-        QVERIFY(journal.open(journalPath()).ok);
+        QVERIFY(journal.open(journalPath()));
         const BinSetup setup = cellfixtures::setup();
         std::vector<CellRecord> written;
         {
@@ -425,7 +477,7 @@ private Q_SLOTS:
             QTRY_COMPARE_WITH_TIMEOUT(forwarder.status().text(),
                                       QStringLiteral("Central record: 37 cells waiting (%1)").arg(reason), kArrivalWait);
         }
-        QCOMPARE(journal.waitingCount(), 37);
+        QCOMPARE(journal.waitingCount().valueOr(-1), 37);
         if (fault == QLatin1String("schema")) {
             // Refused and left alone.
             QCOMPARE(db.column(QStringLiteral("SELECT version FROM bin4870_schema")), QStringList{QStringLiteral("7")});

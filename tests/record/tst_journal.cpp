@@ -2,7 +2,9 @@
 #include "devdb.h"
 #include "filecontent.h"
 
+#include "record/cellcolumns.h"
 #include "record/journal.h"
+#include "record/journalcheck.h"
 #include "record/recordsinks.h"
 
 #include <QDir>
@@ -85,9 +87,9 @@ private Q_SLOTS:
     void recordsComeBackInOrderWithEachSetupOnce()
     {
         Journal journal(QStringLiteral("j"));
-        const Journal::Opened opened = journal.open(journalPath());
-        QVERIFY2(opened.ok, qPrintable(opened.error));
-        QVERIFY(opened.notice.isEmpty());
+        const Status opened = journal.open(journalPath());
+        QVERIFY2(opened, qPrintable(opened.errorString()));
+        QVERIFY(journal.takeNotice().isEmpty());
 
         const BinSetup first = cellfixtures::setup(15);
         const BinSetup second = cellfixtures::setup(20);
@@ -103,14 +105,14 @@ private Q_SLOTS:
                 record.kVerdict = QStringLiteral("too high");
                 record.testerWord = QStringLiteral("PASS");
             }
-            const Journal::Appended appended = journal.append(record, n < 4 ? first : second);
-            QVERIFY2(appended.written, qPrintable(appended.reason));
+            const Status appended = journal.append(record, n < 4 ? first : second);
+            QVERIFY2(appended, qPrintable(appended.errorString()));
             written.push_back(record);
         }
         QCOMPARE(rowsOf(journalPath(), QStringLiteral("SELECT hash FROM bin_setups ORDER BY hash")),
                  (QStringList{qMin(first.hash, second.hash), qMax(first.hash, second.hash)}));
         QCOMPARE(rowsOf(journalPath(), QStringLiteral("PRAGMA journal_mode")), QStringList{QStringLiteral("wal")});
-        QCOMPARE(journal.waitingCount(), 6);
+        QCOMPARE(journal.waitingCount().valueOr(-1), 6);
 
         const auto pending = journal.pending(4);
         QVERIFY(pending);
@@ -127,11 +129,11 @@ private Q_SLOTS:
             QCOMPARE(back.setupHash, sent.setupHash);
             QCOMPARE(back.cellId, sent.cellId);
         }
-        QCOMPARE(journal.setupText(second.hash), std::optional<QString>(second.text));
+        QCOMPARE(journal.setupText(second.hash).valueOr(QString()), second.text);
 
         // Marked sent up to the fourth: the two after it are what is left.
         QVERIFY(journal.markSent((*pending)[3].seq));
-        QCOMPARE(journal.waitingCount(), 2);
+        QCOMPARE(journal.waitingCount().valueOr(-1), 2);
         const auto rest = journal.pending(10);
         QVERIFY(rest);
         QCOMPARE(rest->size(), size_t(2));
@@ -155,8 +157,8 @@ private Q_SLOTS:
 
         // Opened again (the next start): the same records, nothing sent twice.
         journal.close();
-        QVERIFY(journal.open(journalPath()).ok);
-        QCOMPARE(journal.waitingCount(), 2);
+        QVERIFY(journal.open(journalPath()));
+        QCOMPARE(journal.waitingCount().valueOr(-1), 2);
     }
 
     // A journal of the first format (before cells carried re-test marks and
@@ -203,12 +205,19 @@ private Q_SLOTS:
         makeOldJournal(other);
 
         Journal journal(QStringLiteral("j"));
-        const Journal::Opened opened = journal.open(journalPath());
-        QVERIFY2(opened.ok && opened.notice.isEmpty(), qPrintable(opened.error + opened.notice));
+        const Status opened = journal.open(journalPath());
+        QVERIFY2(opened, qPrintable(opened.errorString()));
+        QCOMPARE(journal.takeNotice(), QString());
         Journal forwarding(QStringLiteral("f"));
-        QVERIFY2(forwarding.openForForwarding(other), qPrintable(forwarding.errorString()));
+        const Status forwardingOpened = forwarding.openForForwarding(other);
+        QVERIFY2(forwardingOpened, qPrintable(forwardingOpened.errorString()));
+        QStringList described;
+        for (const CellColumn *column : cellcolumns::of(CellStore::Journal, Journal::kFormat))
+            described << QLatin1String(column->name);
         for (const QString &path : {journalPath(), other}) {
             QCOMPARE(rowsOf(path, QStringLiteral("PRAGMA user_version")), QStringList{QString::number(Journal::kFormat)});
+            // The upgrade makes the table a new journal has.
+            QCOMPARE(rowsOf(path, QStringLiteral("SELECT name FROM pragma_table_info('cells') ORDER BY cid")), described);
             QCOMPARE(rowsOf(path, QStringLiteral("SELECT id || ' ' || retest || ' ' || (k_value IS NULL) FROM cells")),
                      QStringList{old.id.toString(QUuid::WithoutBraces) + QStringLiteral(" 0 1")});
         }
@@ -218,7 +227,7 @@ private Q_SLOTS:
         next.kValue = 1.0;
         next.kLimit = 2.0;
         next.kVerdict = QStringLiteral("OK");
-        QVERIFY(journal.append(next, setup).written);
+        QVERIFY(journal.append(next, setup));
         const auto pending = journal.pending(10);
         QVERIFY(pending && pending->size() == 2);
         QCOMPARE(pending->at(0).record.id, old.id);
@@ -242,11 +251,11 @@ private Q_SLOTS:
         const BinSetup setup = cellfixtures::setup();
         {
             Journal journal(QStringLiteral("j"));
-            QVERIFY(journal.open(journalPath()).ok);
+            QVERIFY(journal.open(journalPath()));
             std::vector<CellRecord> records;
             for (int n = 0; n < 3000; ++n)
                 records.push_back(cellfixtures::record(QStringLiteral("B1"), n, setup));
-            QVERIFY(journal.appendAll(records, setup).written);
+            QVERIFY(journal.appendAll(records, setup));
         }
         QByteArray content = readAll(journalPath());
         QVERIFY(content.size() > 100000);
@@ -269,18 +278,87 @@ private Q_SLOTS:
         QVERIFY(writeFile(journalPath(), content));
 
         Journal journal(QStringLiteral("j"));
-        const Journal::Opened opened = journal.open(journalPath());
-        QVERIFY2(opened.ok, qPrintable(opened.error));
-        QVERIFY2(opened.notice.contains(QDir::toNativeSeparators(journalPath())), qPrintable(opened.notice));
-        QVERIFY2(opened.notice.contains(QLatin1String("moved to")), qPrintable(opened.notice));
+        const Status opened = journal.open(journalPath());
+        QVERIFY2(opened, qPrintable(opened.errorString()));
+        const QString notice = journal.takeNotice();
+        QVERIFY2(notice.contains(QDir::toNativeSeparators(journalPath())), qPrintable(notice));
+        QVERIFY2(notice.contains(QLatin1String("moved to")), qPrintable(notice));
         const QStringList aside = QDir(m_folder->path()).entryList({QStringLiteral("journal.sqlite.damaged-*")},
                                                                QDir::Files);
         QCOMPARE(aside.size(), 1);
         // Moved, not changed: the old file is there to be looked at.
         QCOMPARE(readAll(QDir(m_folder->path()).filePath(aside.first())), content);
-        QCOMPARE(journal.waitingCount(), 0);
-        QVERIFY(journal.append(cellfixtures::record(QStringLiteral("B1"), 1, setup), setup).written);
-        QCOMPARE(journal.waitingCount(), 1);
+        QCOMPARE(journal.waitingCount().valueOr(-1), 0);
+        QVERIFY(journal.append(cellfixtures::record(QStringLiteral("B1"), 1, setup), setup));
+        QCOMPARE(journal.waitingCount().valueOr(-1), 1);
+    }
+
+    // Opened for the window, a journal damaged inside opens at once and takes
+    // cells; the full check, on its own thread, finds the damage afterwards:
+    // the journal is moved aside with the same notice, and the cells counted
+    // meanwhile are in the new one. A sound journal's verdict changes nothing,
+    // and a check replaced by another gives no verdict.
+    void damageFoundByTheLaterCheckKeepsTheCellsCountedMeanwhile()
+    {
+        const BinSetup setup = cellfixtures::setup();
+        {
+            Journal journal;
+            QVERIFY(journal.open(journalPath()));
+            std::vector<CellRecord> records;
+            for (int n = 0; n < 3000; ++n)
+                records.push_back(cellfixtures::record(QStringLiteral("B1"), n, setup));
+            QVERIFY(journal.appendAll(records, setup));
+        }
+        JournalCheck check;
+        std::vector<Status> verdicts;
+        connect(&check, &JournalCheck::finished, this, [&](const Status &verdict) { verdicts.push_back(verdict); });
+        {
+            Journal journal;
+            QVERIFY(journal.open(journalPath(), Journal::FullCheck::Later));
+            QVERIFY(journal.needsCheck());
+            check.start(journalPath());
+            check.start(journalPath());
+            QTRY_COMPARE(verdicts.size(), std::size_t(1));
+            QVERIFY2(verdicts[0], qPrintable(verdicts[0].errorString()));
+            QVERIFY(journal.checked(verdicts[0]));
+            QVERIFY(!journal.needsCheck());
+            QCOMPARE(journal.takeNotice(), QString());
+        }
+        const QByteArray sound = readAll(journalPath());
+        const QByteArray damaged = cellfixtures::damagedInside(sound);
+        QVERIFY(damaged != sound);
+        QVERIFY(writeFile(journalPath(), damaged));
+
+        Journal journal;
+        QVERIFY(journal.open(journalPath(), Journal::FullCheck::Later));
+        QCOMPARE(journal.takeNotice(), QString());
+        std::vector<CellRecord> meanwhile;
+        for (int n = 0; n < 2; ++n) {
+            meanwhile.push_back(cellfixtures::record(QStringLiteral("B1"), 5000 + n, setup));
+            QVERIFY(journal.append(meanwhile.back(), setup));
+        }
+        verdicts.clear();
+        check.start(journalPath());
+        QTRY_COMPARE(verdicts.size(), std::size_t(1));
+        QVERIFY(!verdicts[0]);
+        QVERIFY(journal.checked(verdicts[0]));
+        const QString notice = journal.takeNotice();
+        QVERIFY2(notice.startsWith(QStringLiteral("The record journal %1 could not be read")
+                                           .arg(QDir::toNativeSeparators(journalPath()))),
+                 qPrintable(notice));
+        QVERIFY2(notice.contains(QLatin1String("moved to")), qPrintable(notice));
+        QCOMPARE(QDir(m_folder->path()).entryList({QStringLiteral("journal.sqlite.damaged-*")}, QDir::Files).size(), 1);
+        const Result<std::vector<Journal::Pending>> kept = journal.pending(10);
+        QVERIFY(kept);
+        QCOMPARE(kept->size(), meanwhile.size());
+        for (std::size_t i = 0; i < meanwhile.size(); ++i)
+            QCOMPARE(kept->at(i).record.id, meanwhile[i].id);
+
+        // The new journal needs no check: a verdict still to come is no news.
+        QVERIFY(!journal.needsCheck());
+        QVERIFY(journal.checked(Failure(QStringLiteral("late"))));
+        QCOMPARE(journal.takeNotice(), QString());
+        QCOMPARE(journal.waitingCount().valueOr(-1), 2);
     }
 
     void failuresAreToldWhileTheCellGoesOn()
@@ -288,10 +366,9 @@ private Q_SLOTS:
         // A journal in a folder that cannot hold one: the counting path is
         // told why, and every record after it says so again, counted.
         Journal journal(QStringLiteral("j"));
-        const Journal::Opened opened =
-                journal.open(QDir(m_folder->path()).filePath(QStringLiteral("missing/journal.sqlite")));
-        QVERIFY(!opened.ok);
-        QVERIFY2(opened.error.contains(QLatin1String("missing")), qPrintable(opened.error));
+        const Status opened = journal.open(QDir(m_folder->path()).filePath(QStringLiteral("missing/journal.sqlite")));
+        QVERIFY(!opened);
+        QVERIFY2(opened.errorString().contains(QLatin1String("missing")), qPrintable(opened.errorString()));
 
         JournalSink sink(journal);
         QSignalSpy appended(&sink, &JournalSink::appended);
@@ -306,7 +383,7 @@ private Q_SLOTS:
 
         // The folder is there at the next start: records go in and are signalled.
         QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("missing")));
-        QVERIFY(journal.open(QDir(m_folder->path()).filePath(QStringLiteral("missing/journal.sqlite"))).ok);
+        QVERIFY(journal.open(QDir(m_folder->path()).filePath(QStringLiteral("missing/journal.sqlite"))));
         QVERIFY(!sink.keep(cellfixtures::record(QStringLiteral("B1"), 3, setup), setup));
         QCOMPARE(appended.count(), 1);
     }

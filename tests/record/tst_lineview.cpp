@@ -74,11 +74,8 @@ private Q_SLOTS:
         // The central database's instants are read in this computer's zone.
         qputenv("TZ", "UTC");
         QVERIFY(m_db.start());
-        const QString name = QStringLiteral("fill");
-        QVERIFY(central::connect(name, m_db.settings()).ok);
-        QVERIFY(central::prepareSchema(name, m_db.settings()).ok);
-        QVERIFY(central::send(name, m_db.settings(), records(m_setup), {{m_setup.hash, m_setup.text}}).ok);
-        central::disconnect(name);
+        const Status sent = sendCells(m_db.settings(), records(m_setup), {{m_setup.hash, m_setup.text}});
+        QVERIFY2(sent, qPrintable(sent.errorString()));
     }
 
     // Each bench's row as the server sums it, against the hand-worked
@@ -88,9 +85,9 @@ private Q_SLOTS:
         RecordFilter filter;
         filter.from = wallClock(7, 0);
         filter.to = wallClock(8, 0);
-        std::vector<LineRow> rows;
-        QString error;
-        QVERIFY2(readLineView(m_db.settings(), filter, &rows, &error), qPrintable(error));
+        Result<std::vector<LineRow>> read = readLineView(m_db.settings(), filter);
+        QVERIFY2(read, qPrintable(read.errorString()));
+        std::vector<LineRow> rows = *read;
         QCOMPARE(rows.size(), std::size_t(2));
         const LineRow &a = rows[0];
         QCOMPARE(a.bench, QStringLiteral("A"));
@@ -123,7 +120,9 @@ private Q_SLOTS:
 
         filter.bench = QStringLiteral("B");
         filter.to.reset();
-        QVERIFY2(readLineView(m_db.settings(), filter, &rows, &error), qPrintable(error));
+        read = readLineView(m_db.settings(), filter);
+        QVERIFY2(read, qPrintable(read.errorString()));
+        rows = *read;
         QCOMPARE(rows.size(), std::size_t(1));
         QCOMPARE(rows[0].cells, qint64(3));
         QCOMPARE(rows[0].inBins, qint64(3));
@@ -136,9 +135,10 @@ private Q_SLOTS:
     void centralSourceAgreesWithTheLineView()
     {
         CentralSource source(m_db.settings());
-        QString error;
-        QVERIFY2(source.load(&error), qPrintable(error));
+        const Status loaded = source.load();
+        QVERIFY2(loaded, qPrintable(loaded.errorString()));
         QCOMPARE(source.benches(), (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
+        QString error;
         RecordFilter filter;
         filter.from = wallClock(7, 0);
         filter.to = wallClock(8, 0);
@@ -162,8 +162,9 @@ private Q_SLOTS:
         QVERIFY(analysed);
         const ShiftAnalysis &analysis = *analysed;
         QCOMPARE(analysis.summary.count(), qint64(6));
-        std::vector<LineRow> rows;
-        QVERIFY(readLineView(m_db.settings(), filter, &rows, &error));
+        const Result<std::vector<LineRow>> read = readLineView(m_db.settings(), filter);
+        QVERIFY(read);
+        const std::vector<LineRow> &rows = *read;
         QCOMPARE(analysis.benches.size(), rows.size());
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const BenchFigures fromRows = analysis.benches[i];
@@ -190,9 +191,10 @@ private Q_SLOTS:
             " '', '', g * 1e-6, 3.5, '1', '1', '%1', '1.2.0' FROM generate_series(0, %2) AS g").arg(m_setup.hash).arg(kMany - 1));
         QVERIFY2(done.isEmpty(), qPrintable(done.join(QLatin1Char(' '))));
         CentralSource source(m_db.settings());
-        QString error;
-        QVERIFY2(source.load(&error), qPrintable(error));
+        const Status loaded = source.load();
+        QVERIFY2(loaded, qPrintable(loaded.errorString()));
         QVERIFY(source.benches().contains(bench));
+        QString error;
         RecordFilter filter;
         filter.bench = bench;
         filter.from = wallClockSeconds(2026, 12, 8, 0, 0, 0);
@@ -233,17 +235,16 @@ private Q_SLOTS:
     {
         CentralSettings settings = m_db.settings();
         settings.port = 1; // no socket of that number in the folder
-        std::vector<LineRow> rows;
-        QString error;
-        QVERIFY(!readLineView(settings, RecordFilter{}, &rows, &error));
-        QVERIFY2(error.contains(QLatin1String("cannot be reached")), qPrintable(error));
+        const Result<std::vector<LineRow>> rows = readLineView(settings, RecordFilter{});
+        QVERIFY(!rows);
+        QVERIFY2(rows.errorString().contains(QLatin1String("cannot be reached")), qPrintable(rows.errorString()));
         CentralSource source(settings);
-        QVERIFY(!source.load(&error));
-        QVERIFY2(error.contains(QLatin1String("cannot be reached")), qPrintable(error));
+        const Status loaded = source.load();
+        QVERIFY(!loaded);
+        QVERIFY2(loaded.errorString().contains(QLatin1String("cannot be reached")), qPrintable(loaded.errorString()));
         // Reading sends nothing: no word of cells waiting to be sent.
-        QVERIFY2(!error.contains(QLatin1String("Cells wait")), qPrintable(error));
-        QVERIFY(!readLineView(settings, RecordFilter{}, &rows, &error));
-        QVERIFY2(!error.contains(QLatin1String("Cells wait")), qPrintable(error));
+        QVERIFY2(!loaded.errorString().contains(QLatin1String("Cells wait")), qPrintable(loaded.errorString()));
+        QVERIFY2(!rows.errorString().contains(QLatin1String("Cells wait")), qPrintable(rows.errorString()));
     }
 
     // Another program's row with values no tester sends: the pass reads it

@@ -10,6 +10,7 @@
 #include "bins/setuphash.h"
 #include "record/binsetup.h"
 #include "record/cellrecord.h"
+#include "record/centraldatabase.h"
 #include "settings/centralsettings.h"
 
 #include <QDir>
@@ -22,7 +23,10 @@
 #include <QUuid>
 #include <QVariant>
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
+#include <vector>
 
 class DevDatabase
 {
@@ -115,6 +119,20 @@ private:
     bool m_started = false;
 };
 
+// The server's tables made, as a bench's first contact makes them, and the
+// cells sent as a forwarder sends them (setups: hash -> text).
+inline Status sendCells(const CentralSettings &settings, const std::vector<Journal::Pending> &cells = {},
+                        const std::map<QString, QString> &setups = {})
+{
+    central::Connection connection(settings);
+    Status sent = connection.open();
+    if (sent)
+        sent = connection.prepareSchema();
+    if (sent)
+        sent = connection.send(cells, setups);
+    return sent;
+}
+
 namespace cellfixtures {
 
 // A BIN set-up of five resistance and four voltage BINs.
@@ -149,6 +167,30 @@ inline CellRecord record(const QString &bench, int n, const BinSetup &judgedBy)
     r.setupHash = judgedBy.hash;
     r.programVersion = QStringLiteral("1.2.0");
     return r;
+}
+
+// The bytes of a SQLite file with one table leaf page past its middle
+// overwritten: its header and schema read as before, the rows counted since
+// go elsewhere, and only a read of every page finds the damage. Unchanged when
+// there is no such page.
+inline QByteArray damagedInside(QByteArray content)
+{
+    constexpr char kTableLeaf = 0x0D;
+    if (content.size() < 100)
+        return content;
+    int pageSize = (uchar(content[16]) << 8) | uchar(content[17]);
+    if (pageSize == 1)
+        pageSize = 65536;
+    const qsizetype pages = content.size() / pageSize;
+    // The last pages hold the table's newest rows, where the next ones go.
+    for (qsizetype page = pages / 2; page < pages - pages / 4; ++page) {
+        const qsizetype at = page * pageSize;
+        if (content[at] == kTableLeaf) {
+            std::fill(content.begin() + at, content.begin() + at + pageSize, char(0x5A));
+            break;
+        }
+    }
+    return content;
 }
 
 } // namespace cellfixtures

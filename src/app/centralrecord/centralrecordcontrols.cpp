@@ -13,17 +13,6 @@
 #include <QStatusBar>
 #include <QTimer>
 
-namespace {
-
-// Each window's journal connection has a name of its own.
-QString nextJournalConnection()
-{
-    static int counter = 0;
-    return QStringLiteral("bin4870-journal-%1").arg(++counter);
-}
-
-} // namespace
-
 CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMenu, QStatusBar *statusBar,
                                              Dialogs &dialogs, QString title, QString settingsFolder,
                                              QString journalPath)
@@ -33,7 +22,6 @@ CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMen
       m_title(std::move(title)),
       m_settingsFolder(std::move(settingsFolder)),
       m_journalPath(std::move(journalPath)),
-      m_journal(nextJournalConnection()),
       m_sink(m_journal)
 {
     m_action = settingsMenu->addAction(tr("&Central record..."));
@@ -55,12 +43,12 @@ CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMen
     });
 
     QDir().mkpath(QFileInfo(m_journalPath).absolutePath());
-    const Journal::Opened opened = m_journal.open(m_journalPath);
-    const QString told = opened.ok ? opened.notice : opened.error;
-    if (!told.isEmpty()) {
-        // Told once the window is up.
-        QTimer::singleShot(0, this, [this, told] { m_dialogs.showNotice(told, m_title); });
-    }
+    // Reading every page of a large journal would hold up the window.
+    const Status opened = m_journal.open(m_journalPath, Journal::FullCheck::Later);
+    tell(opened ? m_journal.takeNotice() : opened.errorString());
+    connect(&m_journalCheck, &JournalCheck::finished, this, &CentralRecordControls::journalChecked);
+    if (m_journal.needsCheck())
+        m_journalCheck.start(m_journalPath);
 
     m_settings = loadCentralSettings(m_settingsFolder);
     startForwarding();
@@ -83,9 +71,26 @@ void CentralRecordControls::startForwarding()
         showStatus(CentralStatus());
         return;
     }
+    if (m_journalCheck.isRunning()) {
+        showStatus(CentralStatus::connecting());
+        return;
+    }
     m_forwarder = std::make_unique<CentralForwarderThread>(m_journalPath, m_settings);
     connect(m_forwarder.get(), &CentralForwarderThread::statusChanged, this, &CentralRecordControls::showStatus);
     showStatus(m_forwarder->status());
+}
+
+void CentralRecordControls::tell(const QString &text)
+{
+    if (!text.isEmpty())
+        QTimer::singleShot(0, this, [this, text] { m_dialogs.showNotice(text, m_title); });
+}
+
+void CentralRecordControls::journalChecked(const Status &verdict)
+{
+    const Status applied = m_journal.checked(verdict);
+    tell(applied ? m_journal.takeNotice() : applied.errorString());
+    startForwarding();
 }
 
 void CentralRecordControls::showStatus(const CentralStatus &status)
@@ -131,14 +136,13 @@ QString CentralRecordControls::shutdown()
 {
     if (m_dialog)
         m_dialog->close();
+    m_journalCheck.cancel();
     const bool enabled = m_forwarder != nullptr;
     // Stopped first, without waiting: a batch still in flight counts as
     // waiting, and should the server commit it after all, the next start
     // finds it there and keeps it once.
     m_forwarder.reset();
-    if (!enabled || !m_journal.isOpen())
-        return QString();
-    const qint64 waiting = m_journal.waitingCount();
+    const qint64 waiting = enabled ? m_journal.waitingCount().valueOr(0) : 0;
     if (waiting <= 0)
         return QString();
     return tr("Central record: %1 waiting; they are sent at the next start.")

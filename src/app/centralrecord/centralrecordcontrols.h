@@ -2,6 +2,7 @@
 
 #include "record/forwarder.h"
 #include "record/journal.h"
+#include "record/journalcheck.h"
 #include "record/recordsinks.h"
 #include "settings/centralsettings.h"
 
@@ -19,13 +20,15 @@ class QStatusBar;
 class QWidget;
 
 // The bench's record beyond the data file: the local journal, always on, and
-// the shared database, on when Database.ini says so. Opens the journal (a
-// damaged one is moved aside and the operator told once the window is up),
-// offers the journal's sink to the counting path, runs the forwarder on a
-// thread of its own while the central record is on, and shows its state in
-// the status bar: "Central record: up to date", "Central record: 37 cells
-// waiting (reason)", nothing when off. Settings > "Central record..." opens the
-// dialog.
+// the shared database, on when Database.ini says so. Opens the journal and
+// has every page of it checked on a worker thread meanwhile (a damaged one is
+// moved aside and the operator told once the window is up or the check has
+// found it), offers the journal's sink to the counting path, runs the
+// forwarder on a thread of its own while the central record is on (from the
+// end of that check, so that it never writes to a journal being moved aside),
+// and shows its state in the status bar: "Central record: up to date",
+// "Central record: 37 cells waiting (reason)", nothing when off. Settings >
+// "Central record..." opens the dialog.
 class CentralRecordControls : public QObject
 {
     Q_OBJECT
@@ -61,6 +64,9 @@ Q_SIGNALS:
 private:
     void startForwarding();
     void showStatus(const CentralStatus &status);
+    void journalChecked(const Status &verdict);
+    // Shows the text, when there is one, once the window is up.
+    void tell(const QString &text);
 
     QWidget *m_window;
     Dialogs &m_dialogs;
@@ -70,6 +76,7 @@ private:
     CentralSettings m_settings;
     Journal m_journal;
     JournalSink m_sink;
+    JournalCheck m_journalCheck;
     std::unique_ptr<CentralForwarderThread> m_forwarder;
     QAction *m_action = nullptr;
     QLabel *m_statusLabel = nullptr;

@@ -1,6 +1,5 @@
 #include "app/centralrecord/centralrecorddialog.h"
 
-#include <QAtomicInt>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -11,16 +10,6 @@
 #include <QSpinBox>
 #include <QSysInfo>
 #include <QVBoxLayout>
-
-namespace {
-
-QString nextProbeConnection()
-{
-    static QAtomicInt counter;
-    return QStringLiteral("bin4870-probe-%1").arg(counter.fetchAndAddRelaxed(1));
-}
-
-} // namespace
 
 CentralRecordDialog::CentralRecordDialog(const CentralSettings &settings, QWidget *parent) : QDialog(parent)
 {
@@ -91,7 +80,7 @@ CentralRecordDialog::CentralRecordDialog(const CentralSettings &settings, QWidge
     connect(buttons, &QDialogButtonBox::accepted, this, &CentralRecordDialog::onOk);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_testButton, &QPushButton::clicked, this, &CentralRecordDialog::onTest);
-    connect(&m_probe, &QFutureWatcher<central::Outcome>::finished, this, &CentralRecordDialog::onTested);
+    connect(&m_probe, &QFutureWatcher<Result<QString>>::finished, this, &CentralRecordDialog::onTested);
 
     m_enabledBox->setChecked(settings.enabled);
     m_hostEdit->setText(settings.host);
@@ -129,17 +118,16 @@ void CentralRecordDialog::onTest()
     const CentralSettings tried = settings();
     m_testButton->setEnabled(false);
     m_testResult->setText(tr("Connecting..."));
-    m_probe.setFuture(m_pool.run<central::Outcome>([tried, name = nextProbeConnection()](
-                                                       QPromise<central::Outcome> &promise) {
-        promise.addResult(central::probe(name, tried));
+    m_probe.setFuture(m_pool.run<Result<QString>>([tried](QPromise<Result<QString>> &promise) {
+        promise.addResult(central::probe(tried));
     }));
 }
 
 void CentralRecordDialog::onTested()
 {
-    const central::Outcome outcome = m_probe.result();
+    const Result<QString> outcome = m_probe.result();
     m_testButton->setEnabled(true);
-    m_testResult->setText(outcome.ok ? outcome.message : tr("Not connected: %1").arg(outcome.message));
+    m_testResult->setText(outcome ? *outcome : tr("Not connected: %1").arg(outcome.errorString()));
     Q_EMIT tested(outcome);
 }
 

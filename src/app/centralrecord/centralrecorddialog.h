@@ -33,8 +33,9 @@ public:
 
 Q_SIGNALS:
     void chosen(const CentralSettings &settings);
-    // A test of the connection has ended.
-    void tested(const central::Outcome &outcome);
+    // A test of the connection has ended: how the database stands, or why
+    // it could not be reached.
+    void tested(const Result<QString> &outcome);
 
 private:
     void onTest();
@@ -51,5 +52,5 @@ private:
     QPushButton *m_testButton = nullptr;
     QLabel *m_testResult = nullptr;
     BackgroundPool m_pool{1};
-    QFutureWatcher<central::Outcome> m_probe;
+    QFutureWatcher<Result<QString>> m_probe;
 };

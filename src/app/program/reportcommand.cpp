@@ -142,18 +142,16 @@ int runReportCommand(int argc, char **argv)
         records = std::make_unique<DataFileSource>(sourceText.mid(5));
     } else if (sourceText == QLatin1String("journal")) {
         auto journal = std::make_unique<JournalSource>(QDir(locations.journalDir).filePath(QStringLiteral("journal.sqlite")));
-        QString error;
-        if (!journal->load(&error))
-            return fail(1, CommandTexts::tr("the record journal cannot be read: %1").arg(error));
+        if (const Status loaded = journal->load(); !loaded)
+            return fail(1, CommandTexts::tr("the record journal cannot be read: %1").arg(loaded.errorString()));
         records = std::move(journal);
     } else if (sourceText == QLatin1String("central")) {
         if (!QFileInfo::exists(centralSettingsPath(locations.settingsDir)))
             return fail(1, CommandTexts::tr("no central database is set up (%1 is missing; Settings > Central record...)")
                                .arg(QDir::toNativeSeparators(centralSettingsPath(locations.settingsDir))));
         auto central = std::make_unique<CentralSource>(loadCentralSettings(locations.settingsDir));
-        QString error;
-        if (!central->load(&error))
-            return fail(1, CommandTexts::tr("the central database cannot be read: %1").arg(error));
+        if (const Status loaded = central->load(); !loaded)
+            return fail(1, CommandTexts::tr("the central database cannot be read: %1").arg(loaded.errorString()));
         records = std::move(central);
     } else {
         return fail(2, CommandTexts::tr("--source: '%1' is none of file:PATH, journal, central").arg(sourceText));

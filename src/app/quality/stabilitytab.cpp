@@ -210,19 +210,27 @@ void StabilityTab::analyseSource()
         std::unique_ptr<RecordSource> source;
         if (kind == SourceChoice::Source::Journal) {
             auto journal = std::make_unique<JournalSource>(journalPath);
-            if (!journal->load(&view.error)) {
+            if (const Status loaded = journal->load(); !loaded) {
+                view.error = loaded.errorString();
                 promise.addResult(std::move(view));
                 return;
             }
             source = std::move(journal);
         } else {
             auto central = std::make_unique<CentralSource>(settings);
-            std::vector<LineRow> rows;
-            if (!central->load(&view.error) || !keepGoing() || !readLineView(settings, filter, &rows, &view.error)) {
+            const Status loaded = central->load();
+            if (!loaded || !keepGoing()) {
+                view.error = loaded.errorString();
                 promise.addResult(std::move(view));
                 return;
             }
-            for (const LineRow &row : rows)
+            const Result<std::vector<LineRow>> rows = readLineView(settings, filter);
+            if (!rows) {
+                view.error = rows.errorString();
+                promise.addResult(std::move(view));
+                return;
+            }
+            for (const LineRow &row : *rows)
                 view.line.push_back(benchFigures(row, tables.table(0), tables.table(1)));
             // The line view is shown while the charts' cells are read.
             view.benches = central->benches();

@@ -228,8 +228,8 @@ private Q_SLOTS:
         const CellRecord first = earlierRecord(QStringLiteral("C-0042"), QStringLiteral("bench-A"), earlier, 3.65);
         {
             Journal journal(QStringLiteral("seed"));
-            QVERIFY(journal.open(folderFile(QStringLiteral("journal.sqlite"))).ok);
-            QVERIFY(journal.append(first, cellfixtures::setup()).written);
+            QVERIFY(journal.open(folderFile(QStringLiteral("journal.sqlite"))));
+            QVERIFY(journal.append(first, cellfixtures::setup()));
         }
         CellIdOptions options;
         options.kLimitMvPerDay = 2.0;
@@ -284,10 +284,7 @@ private Q_SLOTS:
         const QDateTime earlier = kBenchNow.addSecs(-qint64(7.5 * 86400));
         const CellRecord other = earlierRecord(QStringLiteral("C-7"), QStringLiteral("line-1-bench-9"), earlier, 3.65);
         const BinSetup setup = cellfixtures::setup();
-        QVERIFY(central::connect(QStringLiteral("seed"), db.settings()).ok);
-        QVERIFY(central::prepareSchema(QStringLiteral("seed"), db.settings()).ok);
-        QVERIFY(central::send(QStringLiteral("seed"), db.settings(), {{1, other}}, {{setup.hash, setup.text}}).ok);
-        central::disconnect(QStringLiteral("seed"));
+        QVERIFY(sendCells(db.settings(), {{1, other}}, {{setup.hash, setup.text}}));
 
         m_sim = std::make_unique<SimTester>();
         QVERIFY(m_sim->start({QStringLiteral("--reply"), QStringLiteral("+2.1000E-02,+3.6350E+00")}));

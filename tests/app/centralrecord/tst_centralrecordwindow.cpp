@@ -9,6 +9,8 @@
 #include "app/centralrecord/centralrecordcontrols.h"
 #include "app/centralrecord/centralrecorddialog.h"
 #include "common/releasedwork.h"
+#include "record/journal.h"
+#include "settings/centralsettings.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -139,6 +141,46 @@ private Q_SLOTS:
         const QStringList aside = QDir(m_sim->folder()).entryList({QStringLiteral("journal.sqlite.damaged-*")});
         QCOMPARE(aside.size(), 1);
         QCOMPARE(readAll(QDir(m_sim->folder()).filePath(aside.first())), garbage);
+    }
+
+    // A journal damaged inside, with the central record on: the window
+    // shows without reading the whole journal, the damage is told when the
+    // check finds it, and the forwarder, started only then, sends the cells
+    // counted afterwards from the new journal.
+    void damageFoundAfterTheWindowShowsIsToldAndCellsGoOn()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        startSession();
+        const QString journalPath = m_sim->folder() + QStringLiteral("/journal.sqlite");
+        {
+            Journal journal;
+            QVERIFY(journal.open(journalPath));
+            const BinSetup setup = cellfixtures::setup();
+            std::vector<CellRecord> records;
+            for (int n = 0; n < 3000; ++n)
+                records.push_back(cellfixtures::record(QStringLiteral("bench-1"), n, setup));
+            QVERIFY(journal.appendAll(records, setup));
+        }
+        const QByteArray damaged = cellfixtures::damagedInside(readAll(journalPath));
+        QVERIFY(writeFile(journalPath, damaged));
+        QVERIFY(saveCentralSettings(m_sim->folder(), db.settings(QStringLiteral("line-2-bench-4"))));
+
+        makeWindow();
+        QTRY_COMPARE_WITH_TIMEOUT(m_h->dialogs.messages.size(), 1, 20000);
+        QVERIFY2(m_h->dialogs.messages[0].text.contains(QLatin1String("moved to")),
+                 qPrintable(m_h->dialogs.messages[0].text));
+        const QStringList aside = QDir(m_sim->folder()).entryList({QStringLiteral("journal.sqlite.damaged-*")});
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readAll(QDir(m_sim->folder()).filePath(aside.first())), damaged);
+        count(2);
+        QCOMPARE(fileLines(dataPath()).size(), 2);
+        QCOMPARE(journalRows(m_sim->folder(), QStringLiteral("resistance_text")),
+                 QStringList(2, QStringLiteral("20.000E-3")));
+        QTRY_COMPARE_WITH_TIMEOUT(db.column(QStringLiteral("SELECT bench || ' ' || resistance_text FROM cells")),
+                                  QStringList(2, QStringLiteral("line-2-bench-4 20.000E-3")), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(window().centralRecord().statusLabel()->text(),
+                                  QStringLiteral("Central record: up to date"), 20000);
     }
 
     void centralRecordIsSetUpInItsDialog()

@@ -310,20 +310,17 @@ private Q_SLOTS:
         std::vector<Journal::Pending> cells;
         {
             Journal journal(QStringLiteral("window-test"));
-            QVERIFY(journal.open(places.filePath(QStringLiteral("journal.sqlite"))).ok);
+            QVERIFY(journal.open(places.filePath(QStringLiteral("journal.sqlite"))));
             std::vector<CellRecord> records;
             for (int n = 0; n < 30; ++n) {
                 records.push_back(cellfixtures::record(n < 20 ? QStringLiteral("line-1") : QStringLiteral("line-2"), n, setup));
                 cells.push_back({n + 1, records.back()});
             }
-            QVERIFY(journal.appendAll(records, setup).written);
+            QVERIFY(journal.appendAll(records, setup));
         }
         DevDatabase db;
         QVERIFY(db.start());
-        QVERIFY(central::connect(QStringLiteral("window-fill"), db.settings()).ok);
-        QVERIFY(central::prepareSchema(QStringLiteral("window-fill"), db.settings()).ok);
-        QVERIFY(central::send(QStringLiteral("window-fill"), db.settings(), cells, {{setup.hash, setup.text}}).ok);
-        central::disconnect(QStringLiteral("window-fill"));
+        QVERIFY(sendCells(db.settings(), cells, {{setup.hash, setup.text}}));
         QVERIFY(saveCentralSettings(places.path(), db.settings()));
         form->setRecordPlaces(places.filePath(QStringLiteral("journal.sqlite")), places.path());
 
@@ -371,12 +368,8 @@ private Q_SLOTS:
         DevDatabase db;
         QVERIFY(db.start());
         const BinSetup setup = cellfixtures::setup();
-        QVERIFY(central::connect(QStringLiteral("frozen-fill"), db.settings()).ok);
-        QVERIFY(central::prepareSchema(QStringLiteral("frozen-fill"), db.settings()).ok);
-        QVERIFY(central::send(QStringLiteral("frozen-fill"), db.settings(),
-                              {{1, cellfixtures::record(QStringLiteral("line-1"), 1, setup)}},
-                              {{setup.hash, setup.text}}).ok);
-        central::disconnect(QStringLiteral("frozen-fill"));
+        QVERIFY(sendCells(db.settings(), {{1, cellfixtures::record(QStringLiteral("line-1"), 1, setup)}},
+                          {{setup.hash, setup.text}}));
         QTemporaryDir places;
         QVERIFY(saveCentralSettings(places.path(), db.settings()));
         auto form = openOn(path("frozen.csv"));

@@ -324,7 +324,7 @@ private Q_SLOTS:
         const BinSetup latest = cellfixtures::setup(20.0f);
         {
             Journal journal(QStringLiteral("report-test"));
-            QVERIFY(journal.open(dir.filePath(QStringLiteral("journal.sqlite"))).ok);
+            QVERIFY(journal.open(dir.filePath(QStringLiteral("journal.sqlite"))));
             // cellfixtures: 08:00+01:00 on, 2.5 s apart; 40 cells of line-2 by
             // the older set-up, then 20 of line-2 and 20 of line-3 by the latest.
             std::vector<CellRecord> first;
@@ -333,8 +333,8 @@ private Q_SLOTS:
                 first.push_back(cellfixtures::record(QStringLiteral("line-2"), n, older));
             for (int n = 40; n < 80; ++n)
                 second.push_back(cellfixtures::record(n % 2 ? QStringLiteral("line-3") : QStringLiteral("line-2"), n, latest));
-            QVERIFY(journal.appendAll(first, older).written);
-            QVERIFY(journal.appendAll(second, latest).written);
+            QVERIFY(journal.appendAll(first, older));
+            QVERIFY(journal.appendAll(second, latest));
         }
         const QString pdf = dir.filePath(QStringLiteral("journal.pdf"));
         // 08:00:10 .. 08:03:00 takes cells 4..71.
