@@ -20,7 +20,7 @@
 // every counted cell and each distinct BIN set-up once, and marks the cells
 // the central database has confirmed.
 //
-// Format 2 (PRAGMA application_id 0x42494E34, PRAGMA user_version 2):
+// Format 3 (PRAGMA application_id 0x42494E34, PRAGMA user_version 3):
 //
 //   bin_setups(hash TEXT PRIMARY KEY,      -- BinSetup::hash, SHA-256 hex
 //              setup TEXT NOT NULL)        -- BinSetup::text, canonical JSON
@@ -38,13 +38,16 @@
 //         sent INTEGER NOT NULL DEFAULT 0, -- 1 once the central database committed it
 //         retest INTEGER NOT NULL DEFAULT 0,  -- 1: the ID had records already
 //         k_value REAL, k_limit REAL,      -- mV/day since the ID's first record, and its limit
-//         k_verdict TEXT,                  -- "OK" or "too high"; NULL without a K-value
-//         tester_word TEXT)                -- the tester's own pass/fail word, when read
+//         k_verdict TEXT,                  -- "OK", "too high", "not yet", "voltage rose"
+//                                          -- beside a K-value; "history not known" or NULL without
+//         tester_word TEXT,                -- the tester's own pass/fail word, when read
+//         k_uncertainty REAL)              -- mV/day, beside a K-value
 //   cells_unsent: index on cells(seq) WHERE sent = 0
 //   cells_cell_id: index on cells(cell_id) WHERE cell_id IS NOT NULL
 //
-// A journal of format 1 (without the last five columns) is brought to format 2
-// in place when it is opened: its rows stay, with no re-test and no K-value.
+// An older journal is brought to format 3 in place when it is opened: format
+// 2 added retest to tester_word, format 3 k_uncertainty. Its rows stay, with
+// no re-test, no K-value and no uncertainty where the format had none.
 //
 // The columns of cells are described once, for this journal and the central
 // database alike, in cellcolumns.h; bin_setups is the central database's
@@ -56,7 +59,7 @@
 class Journal
 {
 public:
-    static constexpr int kFormat = 2;
+    static constexpr int kFormat = 3;
     static constexpr int kApplicationId = 0x42494E34;
 
     // Whether open() reads every page of an existing journal (PRAGMA

@@ -81,6 +81,9 @@ class TestCellIds : public QObject
         record.cellId = cellId;
         record.voltageV = volts;
         record.voltageText = QStringLiteral("+3.6500E+00");
+        // The resistance the simulated cell reads: the same cell.
+        record.resistanceOhm = 0.021;
+        record.resistanceText = QStringLiteral("+2.1000E-02");
         record.voltageBin = QStringLiteral("2");
         return record;
     }
@@ -155,32 +158,41 @@ private Q_SLOTS:
         QVERIFY(field()->hasFocus());
     }
 
+    // A constant reply is one cell that stays on the probes: it is counted
+    // once under its ID, and an ID scanned after that waits for the next cell.
     void aScanAndAManualPressRecordOnce()
     {
         startBench({QStringLiteral("--reply"), QStringLiteral("+2.0000E-02,+3.7000E+00")});
         start();
-        // The scan's own Enter takes the ID and counts nothing.
-        scan(QStringLiteral("C-0001"));
-        waitPolls(3);
-        QVERIFY(records().isEmpty());
-        QVERIFY(!window().session().recordArmed());
-        QVERIFY(countOne(window()));
-        waitPolls(3);
-        QCOMPARE(records(), QList<QByteArray>{QByteArray("2012/08/02,14:05:09,+2.0000E-02,+3.7000E+00,C-0001\r")});
-        QVERIFY(field()->text().isEmpty());
-
         // Typed by hand: Enter takes the ID, a second Enter counts it.
         qint64 clock = 0;
         cellIds().setKeyClock([&clock] { return clock += 200; });
-        QTest::keyClicks(field(), QStringLiteral("C-0002"));
+        QTest::keyClicks(field(), QStringLiteral("C-0001"));
         QTest::keyClick(field(), Qt::Key_Return);
-        QCOMPARE(cellIds().takenId(), QStringLiteral("C-0002"));
+        QCOMPARE(cellIds().takenId(), QStringLiteral("C-0001"));
+        waitPolls(3);
+        QVERIFY(records().isEmpty());
         QVERIFY(!window().session().recordArmed());
         QTest::keyClick(field(), Qt::Key_Return);
         QVERIFY(window().session().recordArmed());
-        QTRY_COMPARE(records().size(), 2);
-        QVERIFY(records().at(1).endsWith(",C-0002\r"));
+        QTRY_COMPARE(records(), QList<QByteArray>{QByteArray("2012/08/02,14:05:09,+2.0000E-02,+3.7000E+00,C-0001\r")});
+        QVERIFY(field()->text().isEmpty());
         QVERIFY(m_h->dialogs.messages.isEmpty());
+
+        // A scan's own Enter takes the ID and counts nothing; the cell on the
+        // probes has its record, so the ID is for the next cell placed, and
+        // REC - COUNT does not count the same cell again under it.
+        cellIds().setKeyClock([&clock] { return clock += 5; });
+        scan(QStringLiteral("C-0002"));
+        QCOMPARE(cellIds().takenId(), QStringLiteral("C-0002"));
+        QVERIFY2(cellIds().notice()->text().contains(QStringLiteral("for the next cell placed")),
+                 qPrintable(cellIds().notice()->text()));
+        QVERIFY(!countOne(window()));
+        QCOMPARE(m_h->dialogs.messages.size(), 1);
+        QVERIFY2(m_h->dialogs.messages.at(0).text.contains(QStringLiteral("counted already")),
+                 qPrintable(m_h->dialogs.messages.at(0).text));
+        waitPolls(3);
+        QCOMPARE(records().size(), 1);
     }
 
     void refusedIdsAndMissingIdsRecordNothing()
@@ -221,7 +233,8 @@ private Q_SLOTS:
     {
         // The cell was recorded at bench-A 7.5 days before the bench clock's
         // now, at 3.6500 V; it reads 3.6350 V now: 15 mV in 7.5 days is 2.00
-        // mV/day.
+        // mV/day, and the 0.1 mV steps of both readings leave 0.1 / 7.5 =
+        // 0.013 mV/day, shown as 0.02: OK against 2.5.
         m_sim = std::make_unique<SimTester>();
         QVERIFY(m_sim->start({QStringLiteral("--reply"), QStringLiteral("+2.1000E-02,+3.6350E+00")}));
         const QDateTime earlier = kBenchNow.addSecs(-qint64(7.5 * 86400));
@@ -232,7 +245,7 @@ private Q_SLOTS:
             QVERIFY(journal.append(first, cellfixtures::setup()));
         }
         CellIdOptions options;
-        options.kLimitMvPerDay = 2.0;
+        options.kLimitMvPerDay = 2.5;
         startBenchWindow(options);
         start();
         scan(QStringLiteral("C-0042"));
@@ -240,10 +253,10 @@ private Q_SLOTS:
         QVERIFY2(warning.contains(QStringLiteral("recorded before")), qPrintable(warning));
         QVERIFY2(warning.contains(historyTimeText(earlier) + QStringLiteral(" at bench bench-A")), qPrintable(warning));
         QVERIFY2(warning.contains(QStringLiteral("+3.6500E+00 (BIN 2)")), qPrintable(warning));
-        QTRY_COMPARE(cellIds().kValueLabel()->text(), QStringLiteral("K 2.00 mV/day OK"));
+        QTRY_COMPARE(cellIds().kValueLabel()->text(), QStringLiteral("K 2.00 +/- 0.02 mV/day (7.5 days) OK"));
 
         QVERIFY(countOne(window()));
-        QVERIFY2(cellIds().notice()->text().contains(QStringLiteral("(re-test). K 2.00 mV/day OK")),
+        QVERIFY2(cellIds().notice()->text().contains(QStringLiteral("(re-test). K 2.00 +/- 0.02 mV/day (7.5 days) OK")),
                  qPrintable(cellIds().notice()->text()));
         QVERIFY(records().at(0).endsWith(",C-0042\r"));
         // The journal keeps the ID, the re-test mark and the K-value with its verdict.
@@ -264,7 +277,7 @@ private Q_SLOTS:
         QCOMPARE(historyWindow->table()->rowCount(), 2);
         QCOMPARE(historyWindow->table()->item(0, 1)->text(), QStringLiteral("bench-A"));
         QCOMPARE(historyWindow->table()->item(1, 5)->text(), QStringLiteral("re-test"));
-        QCOMPARE(historyWindow->table()->item(1, 6)->text(), QStringLiteral("K 2.00 mV/day OK"));
+        QCOMPARE(historyWindow->table()->item(1, 6)->text(), QStringLiteral("K 2.00 +/- 0.02 mV/day OK"));
         QCOMPARE(historyWindow->table()->item(1, 4)->text(), QStringLiteral("1 / 1"));
         historyWindow->idField()->clear();
         QTest::keyClicks(historyWindow->idField(), QStringLiteral("C,1"));
@@ -289,11 +302,13 @@ private Q_SLOTS:
         m_sim = std::make_unique<SimTester>();
         QVERIFY(m_sim->start({QStringLiteral("--reply"), QStringLiteral("+2.1000E-02,+3.6350E+00")}));
         QVERIFY(saveCentralSettings(m_sim->folder(), db.settings(QStringLiteral("line-1-bench-2"))));
-        startBenchWindow({});
+        CellIdOptions options;
+        options.kLimitMvPerDay = 2.5;
+        startBenchWindow(options);
         start();
         scan(QStringLiteral("C-7"));
         QTRY_VERIFY_WITH_TIMEOUT(cellIds().notice()->text().contains(QStringLiteral("at bench line-1-bench-9")), 20000);
-        QTRY_COMPARE(cellIds().kValueLabel()->text(), QStringLiteral("K 2.00 mV/day OK"));
+        QTRY_COMPARE(cellIds().kValueLabel()->text(), QStringLiteral("K 2.00 +/- 0.02 mV/day (7.5 days) OK"));
         QVERIFY(countOne(window()));
         QTRY_COMPARE_WITH_TIMEOUT(
                 db.column(QStringLiteral("SELECT concat_ws(' ', bench, retest, round(k_value::numeric, 2), k_verdict)"
@@ -310,8 +325,9 @@ private Q_SLOTS:
         QCOMPARE(historyWindow->table()->item(0, 1)->text(), QStringLiteral("line-1-bench-9"));
         QCOMPARE(historyWindow->table()->item(1, 1)->text(), QStringLiteral("line-1-bench-2"));
 
-        // The server goes away: the next scan warns from the journal at once
-        // and then says the shared database could not be read.
+        // The server goes away: the next scan warns at once from the journal
+        // and from what the database said before, and then says the history
+        // is not known now; what was known of the cell stays.
         QVERIFY(db.stop());
         QElapsedTimer took;
         took.start();
@@ -320,12 +336,14 @@ private Q_SLOTS:
         QVERIFY2(cellIds().notice()->text().contains(QStringLiteral("at bench line-1-bench-2")),
                  qPrintable(cellIds().notice()->text()));
         QTRY_VERIFY_WITH_TIMEOUT(cellIds().notice()->text().contains(QStringLiteral("server not reachable")), 20000);
-        QVERIFY2(cellIds().notice()->text().contains(QStringLiteral("recorded before (once)")),
+        QVERIFY2(cellIds().notice()->text().contains(QStringLiteral("recorded before (2 times)")),
+                 qPrintable(cellIds().notice()->text()));
+        QVERIFY2(cellIds().notice()->text().contains(QStringLiteral("History not known now (")),
                  qPrintable(cellIds().notice()->text()));
         historyWindow->showCell(QStringLiteral("C-7"));
         QTRY_VERIFY_WITH_TIMEOUT(historyWindow->summary()->text().contains(QStringLiteral("server not reachable")),
                                  20000);
-        QCOMPARE(historyWindow->table()->rowCount(), 1);
+        QCOMPARE(historyWindow->table()->rowCount(), 2);
     }
 
     // A look-up in the shared database hangs on a server that stopped
