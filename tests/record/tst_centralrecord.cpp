@@ -256,7 +256,7 @@ private Q_SLOTS:
         forwarder.wake();
         QTRY_VERIFY_WITH_TIMEOUT(forwarder.status().upToDate(), kArrivalWait);
         QCOMPARE(db.column(QStringLiteral("SELECT version || '+' || additions FROM bin4870_schema")),
-                 QStringList{QStringLiteral("1+1")});
+                 QStringList{QStringLiteral("1+%1").arg(central::kSchemaAdditions)});
         // The upgrade makes the table a new database has.
         QStringList described;
         for (const CellColumn *column : cellcolumns::of(CellStore::Central, central::kSchemaAdditions))
