@@ -31,8 +31,10 @@ CellHistoryLookUp::History CellHistoryLookUp::historyOf(const QString &cellId) c
 {
     History history;
     QStringList reasons;
+    // In time order, as the merged history is: a bench whose clock was set
+    // back keeps its records in the order they were counted.
     if (const Result<std::vector<CellRecord>> local = m_journal.recordsOfCell(cellId))
-        history.records = *local;
+        history.records = mergedHistory(*local, {});
     else
         reasons << tr("the record journal could not be read: %1").arg(local.errorString());
     if (m_settings.enabled) {

@@ -105,6 +105,9 @@ bool CellIdControls::focusField()
     if (!m_options.enabled)
         return false;
     m_strip->field()->setFocus(Qt::OtherFocusReason);
+    // An ID shown is replaced by the next scan, never added to.
+    if (!m_strip->isEdited())
+        m_strip->field()->selectAll();
     return true;
 }
 

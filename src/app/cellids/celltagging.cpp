@@ -189,6 +189,13 @@ void CellTagging::showKValue()
     m_strip.showKValue(text);
 }
 
+void CellTagging::clearFieldShowing(const QString &id)
+{
+    // Never what is being typed or scanned, nor the ID waiting for the next cell.
+    if (!m_strip.isEdited() && normalisedCellId(m_strip.enteredText()) == id && id != m_binding.next())
+        m_strip.clearField();
+}
+
 QString CellTagging::nextIdText() const
 {
     if (m_binding.next().isEmpty())
@@ -221,8 +228,7 @@ void CellTagging::endSession()
                       "after START.")
                            .arg(dropped),
                    true);
-        if (!m_strip.isEdited() && normalisedCellId(m_strip.enteredText()) == dropped)
-            m_strip.clearField();
+        clearFieldShowing(dropped);
     }
     showKValue();
 }
@@ -256,8 +262,7 @@ void CellTagging::lifted()
                            .arg(lift.droppedId)
                        + nextIdText(),
                    true);
-        if (!m_strip.isEdited() && normalisedCellId(m_strip.enteredText()) == lift.droppedId)
-            m_strip.clearField();
+        clearFieldShowing(lift.droppedId);
     } else if (!lift.counted && m_refusedForId) {
         showNotice(liftedWithoutIdText(), true);
     }
@@ -384,8 +389,7 @@ void CellTagging::tag(CellRecord &record)
             text += QLatin1Char(' ') + clock;
         // The journal holds this record now.
         forget(taking.id);
-        if (!m_strip.isEdited() && normalisedCellId(m_strip.enteredText()) == taking.id)
-            m_strip.clearField();
+        clearFieldShowing(taking.id);
     }
     showNotice(text + nextIdText(), false);
     showKValue();
@@ -399,6 +403,7 @@ void CellTagging::heldDropped()
     m_taking.reset();
     m_strip.clearQuestion();
     m_binding.finish(false);
+    clearFieldShowing(id);
     showNotice(tr("The held reading of cell %1 was not recorded.").arg(id) + nextIdText(), true);
 }
 
@@ -415,6 +420,7 @@ void CellTagging::answer(bool keep)
     const QString id = m_taking->id;
     m_taking.reset();
     m_binding.finish(false);
+    clearFieldShowing(id);
     showNotice(tr("Not recorded: the reading is not of cell %1, whose ID is dropped. Scan the ID of the cell on "
                   "the probes.")
                        .arg(id)

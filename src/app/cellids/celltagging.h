@@ -83,6 +83,8 @@ private:
     void showKValue();
     ReadingNow readingNow(const TaggedReading &reading) const;
     PlausibilityLimits limits() const;
+    // Empties the field when it shows the ID, which names no cell any more.
+    void clearFieldShowing(const QString &id);
     // The waiting ID after a count: where it goes now.
     QString nextIdText() const;
 
