@@ -9,7 +9,6 @@
 #include <algorithm>
 
 namespace {
-// The translation context of the texts this file shows.
 struct HistoryTexts
 {
     Q_DECLARE_TR_FUNCTIONS(CellIds)

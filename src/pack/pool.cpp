@@ -10,7 +10,6 @@
 #include <map>
 
 namespace {
-// The translation context of the texts this file shows.
 struct PoolTexts
 {
     Q_DECLARE_TR_FUNCTIONS(PackPool)

@@ -10,7 +10,6 @@
 #include <map>
 
 namespace {
-// The translation context of the texts this file shows.
 struct ForwarderTexts
 {
     Q_DECLARE_TR_FUNCTIONS(Forwarder)

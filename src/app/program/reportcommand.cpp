@@ -25,7 +25,6 @@
 #include <memory>
 
 namespace {
-// The translation context of the texts this file shows.
 struct CommandTexts
 {
     Q_DECLARE_TR_FUNCTIONS(ReportCommand)

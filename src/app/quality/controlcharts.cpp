@@ -15,7 +15,6 @@
 #include <algorithm>
 
 namespace {
-// The translation context of the texts this file shows.
 struct ChartTexts
 {
     Q_DECLARE_TR_FUNCTIONS(ControlCharts)

@@ -23,7 +23,6 @@
 #include <QUrl>
 
 namespace {
-// The translation context of the texts this file shows.
 struct ReportTexts
 {
     Q_DECLARE_TR_FUNCTIONS(ShiftReport)
