@@ -31,9 +31,8 @@ QString CentralStatus::text() const
         return QString();
     if (upToDate())
         return ForwarderTexts::tr("Central record: up to date");
-    const QString cells = waiting == 1 ? ForwarderTexts::tr("1 cell") : ForwarderTexts::tr("%1 cells").arg(waiting);
-    return ForwarderTexts::tr("Central record: %1 waiting (%2)")
-            .arg(cells, reason.isEmpty() ? ForwarderTexts::tr("sending") : reason);
+    return ForwarderTexts::tr("Central record: %n cell(s) waiting (%1)", nullptr, int(waiting))
+            .arg(reason.isEmpty() ? ForwarderTexts::tr("sending") : reason);
 }
 
 CentralForwarder::CentralForwarder(QString journalPath, CentralSettings settings, QString connectionPrefix)

@@ -20,6 +20,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <cstdio>
 #include <memory>
@@ -78,6 +79,7 @@ int runReportCommand(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    installTranslations(app, QCoreApplication::applicationDirPath(), QLocale());
     const FileLocations locations = detectLocations();
 
     QCommandLineParser parser;
