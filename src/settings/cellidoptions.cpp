@@ -14,7 +14,6 @@
 #include <optional>
 
 namespace {
-// The translation context of the texts this file shows.
 struct OptionTexts
 {
     Q_DECLARE_TR_FUNCTIONS(CellIdOptions)
