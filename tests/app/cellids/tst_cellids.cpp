@@ -11,6 +11,7 @@
 #include "app/cellids/cellidcontrols.h"
 #include "app/cellids/cellidoptionsdialog.h"
 #include "app/cellids/cellidstrip.h"
+#include "app/cellids/celltagging.h"
 #include "app/centralrecord/centralrecordcontrols.h"
 #include "app/handsfree/handsfreecontrols.h"
 #include "cellline.h"
@@ -669,10 +670,23 @@ private Q_SLOTS:
         QVERIFY(dialog->isVisible());
         QVERIFY(dialog->errorText()->text().startsWith(QStringLiteral("Minimum rest:")));
         retype(rest, QStringLiteral("10 min"));
+        QLineEdit *share = dialog->findChild<QLineEdit *>(QStringLiteral("resistanceShareField"));
+        QCOMPARE(share->text(), QStringLiteral("20"));
+        retype(share, QStringLiteral("0.5"));
+        ok->click();
+        QVERIFY(dialog->isVisible());
+        QVERIFY(dialog->errorText()->text().startsWith(QStringLiteral("Resistance difference:")));
+        retype(share, QStringLiteral("25"));
+        retype(dialog->findChild<QLineEdit *>(QStringLiteral("voltageMarginField")), QStringLiteral("2.5"));
+        dialog->findChild<QCheckBox *>(QStringLiteral("scanBeforePlacingBox"))->setChecked(true);
         ok->click();
         QTRY_VERIFY(!cellIds().optionsDialog());
         QVERIFY(cellIds().options().enabled);
         QCOMPARE(cellIds().options().minimumRestMinutes, qint64(10));
+        QCOMPARE(cellIds().options().resistancePercent, 25.0);
+        QCOMPARE(cellIds().options().voltageMarginMv, 2.5);
+        QVERIFY(cellIds().options().scanBeforePlacing);
+        QVERIFY(cellIds().tagging()->binding().scanBeforePlacing());
         QVERIFY(loadCellIdOptions(m_sim->folder()) == cellIds().options());
         QVERIFY(cellIds().strip()->isVisible());
     }
