@@ -15,6 +15,18 @@
 
 namespace {
 
+// "20/3.7" a reading in milliohms and volts, "open" an overflow, anything
+// else no reading.
+ProbeSample sampleOf(const QString &event)
+{
+    if (event == QLatin1String("open"))
+        return ProbeSample::open();
+    const QStringList values = event.split(QLatin1Char('/'));
+    if (values.size() != 2)
+        return ProbeSample::none();
+    return ProbeSample::reading(values.at(0).toDouble() / 1000.0, values.at(1).toDouble());
+}
+
 QString play(RecordArming &arming, const QString &events)
 {
     QString result;
@@ -29,13 +41,7 @@ QString play(RecordArming &arming, const QString &events)
             result += QLatin1Char('.');
             continue;
         }
-        ProbeSample sample;
-        if (event == QLatin1String("open")) {
-            sample = ProbeSample::open();
-        } else if (event != QLatin1String("none")) {
-            const QStringList values = event.split(QLatin1Char('/'));
-            sample = ProbeSample::reading(values.at(0).toDouble() / 1000.0, values.at(1).toDouble());
-        }
+        const ProbeSample sample = sampleOf(event);
         // As the session does: a press takes the next reading, a fire takes this one.
         const bool fired = arming.fires(sample);
         const bool take = fired || (arming.pressed() && sample.kind == ProbeSample::Kind::Reading);
@@ -184,13 +190,7 @@ private Q_SLOTS:
         arming.setAutoRecord(true);
         QString told;
         for (const QString &event : events.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            ProbeSample sample;
-            if (event == QLatin1String("open")) {
-                sample = ProbeSample::open();
-            } else if (event != QLatin1String("none")) {
-                const QStringList values = event.split(QLatin1Char('/'));
-                sample = ProbeSample::reading(values.at(0).toDouble() / 1000.0, values.at(1).toDouble());
-            }
+            const ProbeSample sample = sampleOf(event);
             if (arming.fires(sample))
                 arming.recorded(sample);
             switch (arming.detector().change()) {

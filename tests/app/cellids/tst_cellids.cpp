@@ -91,6 +91,13 @@ class TestCellIds : public QObject
         return record;
     }
 
+    // The bench's journal holds the record before the window opens.
+    bool seedJournal(const CellRecord &record)
+    {
+        Journal journal(QStringLiteral("seed"));
+        return journal.open(folderFile(QStringLiteral("journal.sqlite"))) && journal.append(record, cellfixtures::setup());
+    }
+
     void start()
     {
         QTest::mouseClick(ui().startButton, Qt::LeftButton);
@@ -244,11 +251,7 @@ private Q_SLOTS:
         QVERIFY(m_sim->start({QStringLiteral("--reply"), QStringLiteral("+2.1000E-02,+3.6350E+00")}));
         const QDateTime earlier = kBenchNow.addSecs(-qint64(7.5 * 86400));
         const CellRecord first = earlierRecord(QStringLiteral("C-0042"), QStringLiteral("bench-A"), earlier, 3.65);
-        {
-            Journal journal(QStringLiteral("seed"));
-            QVERIFY(journal.open(folderFile(QStringLiteral("journal.sqlite"))));
-            QVERIFY(journal.append(first, cellfixtures::setup()));
-        }
+        QVERIFY(seedJournal(first));
         CellIdOptions options;
         options.kLimitMvPerDay = 2.5;
         startBenchWindow(options);
@@ -415,11 +418,7 @@ private Q_SLOTS:
                                            kBenchNow.addDays(-1), 3.65);
         earlier.resistanceOhm = 0.030;
         earlier.resistanceText = QStringLiteral("+3.0000E-02");
-        {
-            Journal journal(QStringLiteral("seed"));
-            QVERIFY(journal.open(folderFile(QStringLiteral("journal.sqlite"))));
-            QVERIFY(journal.append(earlier, cellfixtures::setup()));
-        }
+        QVERIFY(seedJournal(earlier));
         startBenchWindow({});
         qint64 keyClock = 0;
         cellIds().setKeyClock([&keyClock] { return keyClock += 5; });
@@ -475,11 +474,7 @@ private Q_SLOTS:
         // Recorded a day ago at 3.6200 V: 14.8 mV higher now, more than 5.1 mV.
         const CellRecord earlier = earlierRecord(QStringLiteral("C-43"), QStringLiteral("bench-A"),
                                                  kBenchNow.addDays(-1), 3.62);
-        {
-            Journal journal(QStringLiteral("seed"));
-            QVERIFY(journal.open(folderFile(QStringLiteral("journal.sqlite"))));
-            QVERIFY(journal.append(earlier, cellfixtures::setup()));
-        }
+        QVERIFY(seedJournal(earlier));
         startBenchWindow({});
         qint64 keyClock = 0;
         cellIds().setKeyClock([&keyClock] { return keyClock += 5; });
@@ -511,11 +506,7 @@ private Q_SLOTS:
         QVERIFY(m_sim->start({QStringLiteral("--reply"), QStringLiteral("+2.1000E-02,+3.6350E+00")}));
         const CellRecord future = earlierRecord(QStringLiteral("C-44"), QStringLiteral("benchZ"),
                                                 QDateTime(QDate(2027, 6, 1), QTime(10, 0)), 3.65);
-        {
-            Journal journal(QStringLiteral("seed"));
-            QVERIFY(journal.open(folderFile(QStringLiteral("journal.sqlite"))));
-            QVERIFY(journal.append(future, cellfixtures::setup()));
-        }
+        QVERIFY(seedJournal(future));
         CellIdOptions options;
         options.minimumRestMinutes = 1;
         startBenchWindow(options);
@@ -544,11 +535,7 @@ private Q_SLOTS:
         QVERIFY(m_sim->start({QStringLiteral("--reply"), QStringLiteral("+2.1000E-02,+3.6350E+00")}));
         const CellRecord first = earlierRecord(QStringLiteral("C-42"), QStringLiteral("bench-2"),
                                                kBenchNow.addSecs(-qint64(7.5 * 86400)), 3.65);
-        {
-            Journal journal(QStringLiteral("seed"));
-            QVERIFY(journal.open(folderFile(QStringLiteral("journal.sqlite"))));
-            QVERIFY(journal.append(first, cellfixtures::setup()));
-        }
+        QVERIFY(seedJournal(first));
         QVERIFY(saveCentralSettings(m_sim->folder(), db.settings(QStringLiteral("bench-2"))));
         CellIdOptions options;
         options.kLimitMvPerDay = 2.5;
