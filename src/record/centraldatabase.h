@@ -49,9 +49,10 @@ class QSqlError;
 //   cells_measured_at:   index on cells(measured_at)
 //   cells_cell_id:       index on cells(cell_id) WHERE cell_id IS NOT NULL
 //
-// The first addition brought retest to tester_word and cells_cell_id, the
-// second k_uncertainty; prepareSchema() adds them in place, rows kept. The columns of cells are
-// described once, for the server and the journal alike, in cellcolumns.h.
+// The first addition brought the columns from retest to tester_word and
+// cells_cell_id, the second k_uncertainty; prepareSchema() adds them in
+// place, rows kept. The columns of cells are described once, for the server
+// and the journal alike, in cellcolumns.h.
 namespace central {
 
 inline constexpr int kSchemaVersion = 1;

@@ -46,8 +46,9 @@
 //   cells_cell_id: index on cells(cell_id) WHERE cell_id IS NOT NULL
 //
 // An older journal is brought to format 3 in place when it is opened: format
-// 2 added retest to tester_word, format 3 k_uncertainty. Its rows stay, with
-// no re-test, no K-value and no uncertainty where the format had none.
+// 2 added the columns from retest to tester_word, format 3 k_uncertainty. Its
+// rows stay, with no re-test, no K-value and no uncertainty where the format
+// had none.
 //
 // The columns of cells are described once, for this journal and the central
 // database alike, in cellcolumns.h; bin_setups is the central database's

@@ -365,8 +365,13 @@ void MeasurementSession::answerHeld(bool keep)
     if (!m_held)
         return;
     const HeldReading held = *std::exchange(m_held, std::nullopt);
-    if (!keep || !m_running)
+    if (!keep)
         return;
+    if (!m_running) {
+        if (m_tagger)
+            m_tagger->heldDropped();
+        return;
+    }
     const Result<Judgement> resistance = judgeTable(m_binTables.resistance(), held.valueR, true);
     const Result<Judgement> voltage = judgeTable(m_binTables.voltage(), held.valueV, true);
     if (!resistance || !voltage || resistance->counterFull || voltage->counterFull) {

@@ -82,11 +82,9 @@ CellIdStrip::CellIdStrip(QWidget *parent) : QToolBar(tr("Cell ID"), parent)
     addWidget(content);
 
     m_field->installEventFilter(this);
-    connect(m_field, &QLineEdit::textEdited, this, [this] {
-        m_edited = true;
-        m_kValue->clear();
-        Q_EMIT edited();
-    });
+    // What is typed binds nothing until it is ended: the K-value shown stays
+    // that of the cell on the probes.
+    connect(m_field, &QLineEdit::textEdited, this, [this] { m_edited = true; });
 }
 
 void CellIdStrip::setFraming(const QString &prefix, const QString &suffix)
@@ -118,7 +116,7 @@ void CellIdStrip::clearField()
     m_edited = false;
     m_scan.reset();
     m_field->clear();
-    m_kValue->clear();
+    setLabelText(m_kValue, QString());
 }
 
 void CellIdStrip::setLabelText(QLabel *label, const QString &text)

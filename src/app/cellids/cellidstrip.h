@@ -75,8 +75,6 @@ Q_SIGNALS:
     void entered();
     // Enter was pressed on the ID taken.
     void countPressed();
-    // The operator changed the field's text.
-    void edited();
     // The question was answered.
     void confirmed();
     void declined();

@@ -382,8 +382,11 @@ void CellTagging::tag(CellRecord &record)
         text = tr("Cell %1 counted%2.").arg(taking.id, record.retest ? tr(" (re-test)") : QString());
         if (const std::optional<KEstimate> k = kAgainstHistory(history.records, now, rest, m_options.kLimitMvPerDay))
             text += QLatin1Char(' ') + kEstimateText(*k) + QLatin1Char('.');
-        if (!history.complete && !history.asking)
-            text += QLatin1Char(' ') + history.note;
+        if (!history.complete)
+            text += QLatin1Char(' ')
+                  + (history.asking ? tr("The central record had not answered yet: only this bench's records were "
+                                         "known.")
+                                    : history.note);
         const QString clock = clockWarning(taking.id, history.records, now.at);
         if (!clock.isEmpty())
             text += QLatin1Char(' ') + clock;
