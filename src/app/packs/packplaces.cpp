@@ -17,7 +17,8 @@ struct PlacesTexts
 
 PackPlaces PackPlaces::of(const FileLocations &locations)
 {
-    return PackPlaces{locations.settingsDir, QDir(locations.journalDir).filePath(QStringLiteral("journal.sqlite"))};
+    return PackPlaces{locations.settingsDir, QDir(locations.journalDir).filePath(QStringLiteral("journal.sqlite")),
+                      locations.dataDir};
 }
 
 PoolSource PackPlaces::journal() const

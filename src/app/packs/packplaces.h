@@ -16,6 +16,7 @@ struct PackPlaces
 {
     QString settingsDir;
     QString journalPath;
+    QString dataDir; // where exported sheets are proposed
 
     static PackPlaces of(const FileLocations &locations);
 
