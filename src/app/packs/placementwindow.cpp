@@ -405,7 +405,7 @@ void PlacementWindow::onFinished()
 void PlacementWindow::announce(const QString &text, bool good)
 {
     QPalette palette = m_answer->palette();
-    palette.setColor(QPalette::WindowText, good ? palette.color(QPalette::Active, QPalette::WindowText) : warningColour());
+    palette.setColor(QPalette::WindowText, good ? this->palette().color(QPalette::WindowText) : warningColour());
     m_answer->setPalette(palette);
     m_answer->setText(text);
     m_history->insertItem(0, text);

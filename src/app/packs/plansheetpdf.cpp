@@ -85,7 +85,7 @@ Status writePlanPdf(const PlanSheet &sheet, const QString &pdfPath)
     if (!sheet.trade.empty())
         html += PdfTexts::tr("<h3>Group window</h3>") + paragraphs(sheet.tradeLines());
     html += PdfTexts::tr("<h3>Cells by group and position</h3>");
-    html += QStringLiteral("<table cellspacing=\"0\" cellpadding=\"1\"><tr><th align=\"left\">%1</th>"
+    html += QStringLiteral("<table cellspacing=\"0\" cellpadding=\"3\"><tr><th align=\"left\">%1</th>"
                            "<th align=\"left\">%2</th><th align=\"right\">%3</th><th align=\"right\">%4</th>"
                            "<th align=\"right\">%5</th></tr>")
                     .arg(PdfTexts::tr("Place"), PdfTexts::tr("Cell ID"), PdfTexts::tr("R (mOhm)"),
