@@ -127,6 +127,8 @@ void PlacementWindow::buildUi()
     m_replacement->setObjectName(QStringLiteral("replacementLines"));
     m_replacement->setWordWrap(true);
     m_replacement->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Shown once a cell has failed.
+    m_replacement->hide();
     layout->addWidget(m_replacement);
     auto *historyCaption = new QLabel(tr("Scans, the newest first:"));
     m_history = new QListWidget;
@@ -368,6 +370,7 @@ void PlacementWindow::onFinished()
         } else if (outcome.failed) {
             const FailedCell &f = *outcome.failed;
             m_replacement->setText(f.lines().join(QLatin1Char('\n')));
+            m_replacement->show();
             announce(f.replacement ? tr("%1 failed: %2 takes group %3, position %4")
                                              .arg(f.cellId, f.replacement->cellId)
                                              .arg(f.group)

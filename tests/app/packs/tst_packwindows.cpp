@@ -1,5 +1,6 @@
 #include "testmain.h"
 
+#include "accessiblenames.h"
 #include "filecontent.h"
 #include "packrecords.h"
 
@@ -106,6 +107,9 @@ private Q_SLOTS:
         BuildSheetWindow window(m_places);
         window.show();
         QVERIFY(repeatedMnemonics(window).isEmpty());
+        int visited = 0;
+        QStringList unnamed = accessiblenames::unnamedIn(&window, &visited);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
         QLineEdit *shape = window.choices()->shapeField();
         shape->selectAll();
         QTest::keyClicks(shape, QStringLiteral("3s4p"));
@@ -149,6 +153,9 @@ private Q_SLOTS:
         const QString csv = m_dir->filePath(QStringLiteral("sheet.csv"));
         QVERIFY(window.exportTo(csv, false));
         QCOMPARE(readAll(csv).count('\n'), 13);
+        // With the results shown, every part still has a name.
+        unnamed = accessiblenames::unnamedIn(&window, &visited);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
     }
 
     // Another bench takes cells of the plan shown before it is saved: the
@@ -196,6 +203,9 @@ private Q_SLOTS:
         QVERIFY(listed.wait(kWait));
         window->show();
         QVERIFY(repeatedMnemonics(*window).isEmpty());
+        int visited = 0;
+        const QStringList unnamed = accessiblenames::unnamedIn(window.get(), &visited);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
         QCOMPARE(window->packBox()->count(), 1);
         QCOMPARE(window->packBox()->currentText(), QStringLiteral("pack A"));
 
