@@ -21,7 +21,6 @@
 #include <utility>
 
 namespace {
-// The translation context of the texts this file shows.
 struct StoreTexts
 {
     Q_DECLARE_TR_FUNCTIONS(PackStore)
@@ -247,7 +246,7 @@ const PackCell *StoredPack::find(const QString &cellId) const
 
 QString SavedPlan::refusalText() const
 {
-    return StoreTexts::tr("Not saved: %n cell(s) of the plan are in another pack already: %1. Plan again; the pool "
+    return StoreTexts::tr("Not saved: another pack holds %n cell(s) of the plan already: %1. Plan again; the pool "
                           "leaves them out.", nullptr, int(taken.size()))
             .arg(namedCells(taken));
 }

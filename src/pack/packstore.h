@@ -87,7 +87,7 @@ struct SavedPlan
     QStringList taken;
 
     bool saved() const { return taken.isEmpty(); }
-    // "Not saved: 3 cells of the plan are in another pack already: ..."
+    // "Not saved: another pack holds 3 cells of the plan already: ..."
     QString refusalText() const;
 };
 

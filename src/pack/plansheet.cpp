@@ -11,7 +11,6 @@
 #include <cmath>
 
 namespace {
-// The translation context of the texts this file shows.
 struct SheetTexts
 {
     Q_DECLARE_TR_FUNCTIONS(PlanSheet)

@@ -27,7 +27,6 @@
 #include <optional>
 
 namespace {
-// The translation context of the texts this file shows.
 struct ReaderTexts
 {
     Q_DECLARE_TR_FUNCTIONS(PoolReader)

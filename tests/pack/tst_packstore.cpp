@@ -113,7 +113,7 @@ private Q_SLOTS:
         QVERIFY(again);
         QVERIFY(!again->saved());
         QCOMPARE(again->taken, idsOf(first.groups));
-        QVERIFY(again->refusalText().startsWith(QLatin1String("Not saved: 12 cell(s) of the plan are in another pack")));
+        QVERIFY(again->refusalText().startsWith(QLatin1String("Not saved: another pack holds 12 cell(s) of the plan")));
         QCOMPARE(store.packs(true).valueOr({}).size(), std::size_t(1));
 
         // Planned again, the pool leaves them out.

@@ -307,7 +307,7 @@ void BuildSheetWindow::onSaved()
     } else {
         m_sheet.packName = outcome.name;
         m_view->showText(sheetLines(m_sheet));
-        showStatus(tr("Saved as pack %1: its %n cell(s) are reserved. Pack placement... places them by scan.", nullptr,
+        showStatus(tr("Saved as pack %1, with %n cell(s) reserved; File > Pack placement... places them by scan.", nullptr,
                       m_sheet.plan.settings.cellCount())
                            .arg(outcome.name),
                    false);

@@ -12,7 +12,6 @@
 #include <QTextDocument>
 
 namespace {
-// The translation context of the texts this file shows.
 struct PdfTexts
 {
     Q_DECLARE_TR_FUNCTIONS(PlanSheetPdf)

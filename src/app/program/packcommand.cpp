@@ -15,11 +15,11 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <cstdio>
 
 namespace {
-// The translation context of the texts this file shows.
 struct PackCommandTexts
 {
     Q_DECLARE_TR_FUNCTIONS(PackCommand)
@@ -65,6 +65,7 @@ int runBuildPackCommand(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    installTranslations(app, QCoreApplication::applicationDirPath(), QLocale());
     const FileLocations locations = detectLocations();
     const PackPlaces places = PackPlaces::of(locations);
 
