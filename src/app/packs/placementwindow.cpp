@@ -38,6 +38,7 @@ PlacementWindow::PlacementWindow(PackPlaces places, QWidget *parent)
     const CellIdOptions options = loadCellIdOptions(m_places.settingsDir);
     m_prefix = options.prefix;
     m_suffix = options.suffix;
+    m_bench = m_places.label().bench;
     buildUi();
     connect(&m_watcher, &QFutureWatcher<PlacementOutcome>::finished, this, &PlacementWindow::onFinished);
     resize(900, 640);
@@ -263,8 +264,7 @@ void PlacementWindow::scan(const QString &text)
         return;
     }
     m_lastScanned = text.trimmed();
-    const QString bench = m_places.label().bench;
-    run(tr("Looking up %1...").arg(text.trimmed()), [pack, text, bench](PackStore &store, const std::atomic<bool> *) {
+    run(tr("Looking up %1...").arg(text.trimmed()), [pack, text, bench = m_bench](PackStore &store, const std::atomic<bool> *) {
         PlacementOutcome outcome;
         Result<ScanAnswer> answer = store.place(pack, text, bench);
         if (answer)

@@ -101,6 +101,7 @@ private:
     QUuid chosenPack() const;
 
     PackPlaces m_places;
+    QString m_bench; // the bench the placements are made at
     QComboBox *m_store = nullptr;
     QComboBox *m_pack = nullptr;
     QPushButton *m_refreshButton = nullptr;

@@ -224,11 +224,15 @@ int runBuildPackCommand(int argc, char **argv)
     const Status written = ending == QLatin1String("pdf") ? writePlanPdf(sheet, outPath) : writePlanCsv(sheet, outPath);
     if (!written) {
         // A reservation without its sheet would keep cells nobody was told of.
-        if (saved)
-            static_cast<void>(store.release(*saved));
+        QString reservation;
+        if (saved) {
+            const Status released = store.release(*saved);
+            reservation = released ? PackCommandTexts::tr(" (the reservation was released)")
+                                   : PackCommandTexts::tr(" (pack \"%1\" stays saved: its release failed: %2)")
+                                             .arg(sheet.packName, released.errorString());
+        }
         return fail(1, PackCommandTexts::tr("the build sheet cannot be written: %1%2")
-                               .arg(written.errorString(),
-                                    saved ? PackCommandTexts::tr(" (the reservation was released)") : QString()));
+                               .arg(written.errorString(), reservation));
     }
     const QString shapeText = QStringLiteral("%1s%2p").arg(settings.series).arg(settings.parallel);
     if (saved)
