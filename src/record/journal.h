@@ -44,11 +44,12 @@
 //         k_uncertainty REAL)              -- mV/day, beside a K-value
 //   cells_unsent: index on cells(seq) WHERE sent = 0
 //   cells_cell_id: index on cells(cell_id) WHERE cell_id IS NOT NULL
+//   packs, pack_cells: the pack plans saved on this bench (packtables.h)
 //
-// An older journal is brought to format 3 in place when it is opened: format
-// 2 added the columns from retest to tester_word, format 3 k_uncertainty. Its
-// rows stay, with no re-test, no K-value and no uncertainty where the format
-// had none.
+// A journal of an older format is brought to format 3 in place when it is
+// opened: format 1 (without the columns from retest to tester_word) keeps its
+// rows, with no re-test and no K-value; format 3 adds k_uncertainty (none on
+// the rows before it) and the pack tables.
 //
 // The columns of cells are described once, for this journal and the central
 // database alike, in cellcolumns.h; bin_setups is the central database's
