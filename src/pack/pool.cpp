@@ -1,6 +1,7 @@
 #include "pack/pool.h"
 
 #include "cellid/cellid.h"
+#include "cellid/kvalue.h"
 #include "link/testernumber.h"
 
 #include <QCoreApplication>
@@ -22,10 +23,16 @@ bool isOutBin(const QString &bin)
     return bin == QLatin1String("+Out") || bin == QLatin1String("-Out");
 }
 
+// A K-value judged too high, or a voltage that rose since the first record
+// (another cell under this ID, or a charged one): no cell for a pack either way.
+bool badKVerdict(const QString &verdict)
+{
+    return verdict == kVerdictWord(KVerdict::TooHigh) || verdict == kVerdictWord(KVerdict::VoltageRose);
+}
+
 bool hasFailed(const CellRecord &record, const QStringList &failWords)
 {
-    return isOutBin(record.resistanceBin) || isOutBin(record.voltageBin)
-        || record.kVerdict == QLatin1String("too high")
+    return isOutBin(record.resistanceBin) || isOutBin(record.voltageBin) || badKVerdict(record.kVerdict)
         || (!record.testerWord.isEmpty() && failWords.contains(record.testerWord.trimmed(), Qt::CaseInsensitive));
 }
 
@@ -96,8 +103,8 @@ void PoolBuilder::addCell(const QString &id, const CellRecord &r, int records)
         ++report.resistanceBin;
     else if (!filter.voltageBins.isEmpty() && !filter.voltageBins.contains(r.voltageBin))
         ++report.voltageBin;
-    else if ((filter.kVerdict == KVerdictFilter::NotTooHigh && r.kVerdict == QLatin1String("too high"))
-             || (filter.kVerdict == KVerdictFilter::OkOnly && r.kVerdict != QLatin1String("OK")))
+    else if ((filter.kVerdict == KVerdictFilter::NotTooHigh && badKVerdict(r.kVerdict))
+             || (filter.kVerdict == KVerdictFilter::OkOnly && r.kVerdict != kVerdictWord(KVerdict::Ok)))
         ++report.kVerdict;
     else if (filter.withoutFailedRetest && retest && failed)
         ++report.failedRetest;

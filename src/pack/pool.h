@@ -24,7 +24,7 @@ struct PoolCell
     QString voltageText;
     QString resistanceBin;
     QString voltageBin;
-    QString kVerdict;        // "OK" or "too high"; empty while the K-value is not known
+    QString kVerdict;        // the stored word ("OK", "too high", "not yet", ...; see cellid/kvalue.h)
     bool retest = false;     // the ID has earlier records
     bool failedRetest = false;
     bool inPack = false;
@@ -34,7 +34,7 @@ struct PoolCell
 
 enum class KVerdictFilter {
     Any,
-    NotTooHigh, // a cell whose K-value is not known yet stays in
+    NotTooHigh, // leaves out "too high" and "voltage rose"; a cell whose K-value is not known yet stays in
     OkOnly,     // only cells with a K-value judged OK
 };
 
@@ -89,7 +89,8 @@ struct Pool
 // The pool of the records given (from the journal, the shared database or
 // both; a record held by both counts once, by its UUID). A cell ID's latest
 // record (by time, then by UUID: isLaterRecord()) decides every filter. Its
-// record failed when a BIN is "+Out" or "-Out", its K-value is "too high" or
+// record failed when a BIN is "+Out" or "-Out", its K-value is "too high", its
+// voltage rose since the first record, or
 // its tester word is a fail word; a failed re-test is such a record of an ID
 // that has earlier records. packedIds: the cell IDs already in a pack.
 Pool buildPool(const std::vector<CellRecord> &records, const PoolFilter &filter,

@@ -115,14 +115,15 @@ private Q_SLOTS:
         //   T6  08:30 bench-1 R BIN -Out, first test only
         //   T7  09:30 bench-1 R BIN 3, already in a pack
         //   T8  09:45 bench-1 R BIN 3, V BIN 1, a re-test whose tester word is FAIL
+        //   T9  10:15 bench-1 R BIN 3, a re-test whose voltage rose since the first record
         QTest::newRow("none but the defaults") << "defaults" << QStringList{"T1", "T2", "T5", "T6"} << "";
         QTest::newRow("time range") << "09:00-11:00" << QStringList{"T1"} << "4 cell(s) last measured outside the time range";
-        QTest::newRow("bench") << "bench-2" << QStringList{"T2"} << "7 cell(s) last measured at another bench";
+        QTest::newRow("bench") << "bench-2" << QStringList{"T2"} << "8 cell(s) last measured at another bench";
         QTest::newRow("resistance BIN") << "R 3" << QStringList{"T1", "T5"} << "3 cell(s) in a resistance BIN not chosen";
-        QTest::newRow("voltage BIN") << "V 1" << QStringList{} << "7 cell(s) in a voltage BIN not chosen";
+        QTest::newRow("voltage BIN") << "V 1" << QStringList{} << "8 cell(s) in a voltage BIN not chosen";
         QTest::newRow("K unknown stays") << "K not too high" << QStringList{"T1", "T2", "T5", "T6"}
-                                         << "1 cell(s) left out by their K-value";
-        QTest::newRow("K OK only") << "K OK" << QStringList{"T1"} << "7 cell(s) left out by their K-value";
+                                         << "2 cell(s) left out by their K-value";
+        QTest::newRow("K OK only") << "K OK" << QStringList{"T1"} << "8 cell(s) left out by their K-value";
         QTest::newRow("K any") << "K any" << QStringList{"T1", "T2", "T3", "T5", "T6"} << "";
         QTest::newRow("failed re-tests kept") << "with failed re-tests" << QStringList{"T1", "T2", "T4", "T5", "T6", "T8"}
                                               << "";
@@ -156,6 +157,9 @@ private Q_SLOTS:
         records.back().voltageBin = QStringLiteral("1");
         records.back().retest = true;
         records.back().testerWord = QStringLiteral("fail");
+        records.push_back(at(QStringLiteral("T9"), 10, 15, QStringLiteral("3")));
+        records.back().retest = true;
+        records.back().kVerdict = QStringLiteral("voltage rose");
 
         PoolFilter f;
         f.failWords = QStringList{QStringLiteral("FAIL")};
