@@ -266,7 +266,7 @@ private Q_SLOTS:
         QCOMPARE(m_h->binTableR.totalCount, qint16(2));
         QCOMPARE(m_h->binTableV.totalCount, qint16(2));
         stopAndVerifyIdle();
-        QVERIFY(statusLine()->text().isEmpty() || statusLine()->text() == MeasurementSession::lineBackText(1));
+        QCOMPARE(statusLine()->text(), MeasurementSession::stoppedText());
     }
 
     void stopEndsTheRetrying()
@@ -278,7 +278,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(session().reconnecting(), 5000);
         stopAndVerifyIdle();
         QVERIFY(!session().reconnecting());
-        QVERIFY(statusLine()->text().isEmpty());
+        QCOMPARE(statusLine()->text(), MeasurementSession::stoppedText());
         SimTester again;
         QVERIFY(again.startIn(m_sim->folder(), {QStringLiteral("--reply"), kReading}));
         // Longer than a retry takes: the program neither opens the port nor sends.
