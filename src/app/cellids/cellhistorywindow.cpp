@@ -50,7 +50,9 @@ CellHistoryWindow::CellHistoryWindow(LookUpFunction lookUp, QWidget *parent)
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("historySummary"));
-    m_summary->setAccessibleName(tr("History summary"));
+    // Named by what it says ("Cell C-1: 2 records."), so it is read.
+    m_summary->setTextFormat(Qt::PlainText);
+    m_summary->setAccessibleDescription(tr("History summary"));
     m_summary->setWordWrap(true);
     layout->addWidget(m_summary);
     resize(720, 360);

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class BoundedLabel;
 class QLabel;
 class QLineEdit;
 
@@ -44,7 +45,7 @@ public:
     void showKValue(const QString &text);
 
     QLineEdit *field() const { return m_field; }
-    QLabel *notice() const { return m_notice; }
+    QLabel *notice() const;
     QLabel *kValueLabel() const { return m_kValue; }
     // The monotonic milliseconds key presses are timed with (tests set it).
     void setKeyClock(std::function<qint64()> msecs) { m_msecs = std::move(msecs); }
@@ -63,7 +64,7 @@ protected:
 private:
     QLineEdit *m_field = nullptr;
     QLabel *m_kValue = nullptr;
-    QLabel *m_notice = nullptr;
+    BoundedLabel *m_notice = nullptr;
     QString m_prefix;
     QString m_suffix;
     ScanDetector m_scan;

@@ -187,6 +187,8 @@ void buildPanelTop(int table, Control options, Control boxes, PanelControls &out
             QRect(kModeLeft, kOptionTop + i * kOptionHeight, kOptionWidth, kOptionHeight));
         option->setFont(font);
         uifonts::fitText(option, option->text());
+        // Both panels have the same three options: the name says whose.
+        option->setAccessibleName(QStringLiteral("%1 %2").arg(tableName(table), option->text()));
         option->setAccessibleDescription(FormMainUi::tr("%1 BIN mode").arg(tableName(table)));
         out.options[size_t(i)] = option;
     }

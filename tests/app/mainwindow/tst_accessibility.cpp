@@ -6,15 +6,21 @@
 #include "app/cellids/cellhistorywindow.h"
 #include "app/cellids/cellidcontrols.h"
 #include "app/cellids/cellidoptionsdialog.h"
+#include "app/centralrecord/centralrecordcontrols.h"
+#include "app/centralrecord/centralrecorddialog.h"
 #include "app/quality/qualitywindow.h"
 #include "app/mainwindow/counterwindow.h"
 #include "bins/bintables.h"
 
+#include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QAccessible>
+#include <QChartView>
+#include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -71,25 +77,51 @@ bool isMeaningful(QAccessibleInterface *iface)
     return name.contains(word) && (!object || name != object->objectName());
 }
 
+// What a sighted operator reads on a label, as one line: its text without the
+// mnemonic's "&", blanks and line breaks run together.
+QString shownText(const QLabel *label)
+{
+    QString text = label->text();
+    if (label->buddy())
+        text.replace(QRegularExpression(QStringLiteral("&(.)")), QStringLiteral("\\1"));
+    return text.simplified();
+}
+
 // Every visible control or informative widget below iface without a meaningful
-// name, as "objectName (role): name".
-void collectUnnamed(QAccessibleInterface *iface, QStringList &unnamed, int &visited)
+// name, as "objectName (role): name"; every label whose name leaves out the
+// text it shows (a screen reader then never reads that text), as
+// "objectName hides "text" behind "name"".
+void collectUnnamed(QAccessibleInterface *iface, QStringList &unnamed, int &visited, bool insideView = false)
 {
     if (!iface || !iface->isValid() || iface->state().invisible)
         return;
     ++visited;
     const bool focusable = iface->state().focusable;
-    if ((focusable || isControl(iface->role()) || isInformative(iface)) && !isMeaningful(iface)) {
+    // Inside a chart or text view only what takes the focus is a control.
+    const bool checked = insideView ? focusable : (focusable || isControl(iface->role()) || isInformative(iface));
+    if (checked && !isMeaningful(iface)) {
+        const QObject *object = iface->object();
         unnamed << QStringLiteral("%1 (role %2): \"%3\"")
-                       .arg(iface->object() ? iface->object()->objectName() : QStringLiteral("?"))
+                       .arg(object ? object->objectName() + QLatin1Char(' ') + QLatin1String(object->metaObject()->className())
+                                   : QStringLiteral("?"))
                        .arg(int(iface->role()))
                        .arg(iface->text(QAccessible::Name));
     }
-    // A table's cells and a chart's items are read through their table or chart.
-    if (iface->role() == QAccessible::Table || qobject_cast<QAbstractScrollArea *>(iface->object()))
+    if (const auto *label = qobject_cast<QLabel *>(iface->object())) {
+        const QString shown = shownText(label);
+        const QString name = iface->text(QAccessible::Name).simplified();
+        // A dash between two limits may be read as "to".
+        static const QRegularExpression words(QStringLiteral("\\w"));
+        if (label->textFormat() != Qt::RichText && shown.contains(words) && !name.contains(shown))
+            unnamed << QStringLiteral("%1 hides \"%2\" behind \"%3\"").arg(label->objectName(), shown, name);
+    }
+    // A table's cells are read through their table; a chart's items through
+    // the chart's description.
+    if (iface->role() == QAccessible::Table || qobject_cast<QAbstractItemView *>(iface->object()))
         return;
+    const bool view = insideView || qobject_cast<QAbstractScrollArea *>(iface->object()) != nullptr;
     for (int i = 0; i < iface->childCount(); ++i)
-        collectUnnamed(iface->child(i), unnamed, visited);
+        collectUnnamed(iface->child(i), unnamed, visited, view);
 }
 
 QStringList unnamedIn(QWidget *window, int *visited)
@@ -180,7 +212,7 @@ private Q_SLOTS:
         QVERIFY(visited > 40);
         const auto *count = counter.findChild<QLabel *>(QStringLiteral("Label2_2"));
         QCOMPARE(QAccessible::queryAccessibleInterface(const_cast<QLabel *>(count))->text(QAccessible::Name),
-                 QStringLiteral("Resistance BIN 3 count"));
+                 QStringLiteral("7 cells, Resistance BIN 3"));
 
         const QString path = m_dir.filePath(QStringLiteral("batch.csv"));
         QFile file(path);
@@ -205,6 +237,115 @@ private Q_SLOTS:
         const QString histogram = batch.findChild<QWidget *>(QStringLiteral("histogramR"))->accessibleDescription();
         QVERIFY2(histogram.contains(QLatin1String("2 cells")) && histogram.contains(QLatin1String("BIN 1: 2 cells")),
                  qPrintable(histogram));
+    }
+
+    // What changes on screen reaches a screen reader with the change: the
+    // counts as counted, the cell-ID notice, the K-value and the history
+    // summary; each mode option names its table, each combo its caption, and
+    // every chart has its main figures in words.
+    void everyFigureReadsAsShownAfterItChanges()
+    {
+        QVERIFY(m_dir.isValid());
+        FormMainHarness h(m_dir.path());
+        h.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+        const auto name = [](QWidget *widget) {
+            return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+        };
+        // A combo box is named by the choice it shows; a screen reader reads
+        // its caption from the label it is labelled by.
+        const auto labelOf = [](QWidget *widget) {
+            const auto labels = QAccessible::queryAccessibleInterface(widget)->relations(QAccessible::Label);
+            return labels.isEmpty() ? QString() : labels.first().first->text(QAccessible::Name);
+        };
+        // The counter window open while cells are counted.
+        CounterWindow counter(h.binTables);
+        counter.setAttribute(Qt::WA_DeleteOnClose, false);
+        counter.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&counter));
+        auto *count = counter.findChild<QLabel *>(QStringLiteral("Label2_2"));
+        auto *total = counter.findChild<QLabel *>(QStringLiteral("Label2_21"));
+        h.setCounter(0, 2, 7);
+        h.setCounter(1, 10, 1);
+        QVERIFY2(name(count).startsWith(QLatin1String("7")) && name(count).contains(QLatin1String("Resistance BIN 3")),
+                 qPrintable(name(count)));
+        QVERIFY2(name(total).startsWith(QLatin1String("1")) && name(total).contains(QLatin1String("Voltage TOTAL")),
+                 qPrintable(name(total)));
+        h.setCounter(0, 2, 8);
+        QVERIFY2(name(count).startsWith(QLatin1String("8")), qPrintable(name(count)));
+        int visited = 0;
+        QStringList problems = unnamedIn(&counter, &visited);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+
+        // The cell-ID strip and the history window as their texts change.
+        CellIdControls &cellIds = h.window->cellIds();
+        CellIdOptions options;
+        options.enabled = true;
+        cellIds.setOptions(options);
+        for (const QString &text : {QStringLiteral("Cell C-1: ready, no earlier record."),
+                                    QStringLiteral("Cell C-2 was recorded before (1 time).")}) {
+            cellIds.notice()->setText(text);
+            QVERIFY2(name(cellIds.notice()).contains(text), qPrintable(name(cellIds.notice())));
+        }
+        cellIds.kValueLabel()->setText(QStringLiteral("K 2.50 mV/day too high"));
+        QVERIFY2(name(cellIds.kValueLabel()).contains(QLatin1String("K 2.50 mV/day too high")),
+                 qPrintable(name(cellIds.kValueLabel())));
+        cellIds.openHistoryWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(cellIds.historyWindow()));
+        cellIds.historyWindow()->showCell(QStringLiteral("C-1"));
+        const QString summary = cellIds.historyWindow()->summary()->text();
+        QVERIFY(!summary.isEmpty());
+        QVERIFY2(name(cellIds.historyWindow()->summary()).contains(summary),
+                 qPrintable(name(cellIds.historyWindow()->summary())));
+        cellIds.historyWindow()->close();
+
+        // The central record's combo by its caption.
+        h.window->centralRecord().openDialog();
+        QWidget *central = h.window->centralRecord().dialog();
+        QVERIFY(QTest::qWaitForWindowExposed(central));
+        for (QComboBox *combo : central->findChildren<QComboBox *>())
+            QVERIFY2(labelOf(combo).startsWith(QLatin1String("TLS mode")), qPrintable(labelOf(combo)));
+        problems = unnamedIn(central, &visited);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+        central->close();
+
+        // The batch window's charts and combos, both tabs.
+        const QString path = m_dir.filePath(QStringLiteral("figures.csv"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 30; ++i)
+            file.write(QStringLiteral("2026/12/07,14:%1:09,%2E-3,3.%3\r\n").arg(i, 2, 10, QLatin1Char('0'))
+                           .arg(20 + i % 7).arg(600 + i % 5).toLatin1());
+        file.close();
+        setOneBinPerTable(h.window->ui());
+        QualityWindow batch(h.binTables, path);
+        batch.setAttribute(Qt::WA_DeleteOnClose, false);
+        QSignalSpy ended(&batch, &QualityWindow::readingEnded);
+        batch.show();
+        QVERIFY(ended.wait(60000));
+        auto *tabs = batch.findChild<QTabWidget *>(QStringLiteral("batchTabs"));
+        tabs->setCurrentIndex(1);
+        QCOMPARE(batch.analysis().summary.count(), qint64(30));
+        const QList<QChartView *> charts = batch.findChildren<QChartView *>();
+        QVERIFY(charts.size() >= 7);
+        static const QRegularExpression figure(QStringLiteral("\\d"));
+        for (QChartView *chart : charts) {
+            QVERIFY2(chart->accessibleDescription().contains(figure),
+                     qPrintable(chart->objectName() + QLatin1String(": ") + chart->accessibleDescription()));
+        }
+        for (const char *box : {"sourceBox", "benchBox", "rangeBox"}) {
+            auto *combo = batch.findChild<QComboBox *>(QLatin1String(box));
+            QVERIFY(combo);
+            const QString caption = combo == nullptr ? QString() : labelOf(combo);
+            QVERIFY2(caption.startsWith(QLatin1String("Source")) || caption.startsWith(QLatin1String("Bench"))
+                         || caption.startsWith(QLatin1String("Cells")),
+                     qPrintable(caption));
+        }
+        problems = unnamedIn(&batch, &visited);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+
+        QCOMPARE(name(h.window->ui().resistanceModes[0]), QStringLiteral("Resistance Max - Min"));
+        QCOMPARE(name(h.window->ui().voltageModes[2]), QStringLiteral("Voltage Ref - %"));
     }
 
     void aChangedJudgementIsAnnouncedOnce()
