@@ -102,7 +102,7 @@ void QualityWindow::buildUi()
     m_reloadButton = button("reloadButton", tr("R&ELOAD"));
     QPushButton *exportPlots = button("exportPlotsButton", tr("&PLOTS AS PNG..."));
     QPushButton *exportTable = button("exportTableButton", tr("&TABLE AS CSV..."));
-    QPushButton *exportReport = button("exportReportButton", tr("RE&PORT AS PDF..."));
+    QPushButton *exportReport = button("exportReportButton", tr("REP&ORT AS PDF..."));
     m_cancelButton->setEnabled(false);
     layout->addLayout(bar);
 
