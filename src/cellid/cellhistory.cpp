@@ -2,6 +2,7 @@
 
 #include "cellid/cellid.h"
 #include "cellid/kvalue.h"
+#include "link/engformat.h"
 
 #include <QCoreApplication>
 #include <QSet>
@@ -47,6 +48,18 @@ void markAgainstHistory(CellRecord &record, const std::vector<CellRecord> &histo
         record.kVerdict = kValueTooHigh(*record.kValue, limitMvPerDay) ? QStringLiteral("too high") : QStringLiteral("OK");
 }
 
+QString recordedValueText(const CellRecord &record, Quantity quantity)
+{
+    const bool resistance = quantity == Quantity::Resistance;
+    const QString text = (resistance ? record.resistanceText : record.voltageText).trimmed();
+    // A marker or a text that is no number as the main window shows it.
+    const std::optional<double> value = testerNumber(text);
+    if (!value || isOverflowMark(*value) || isNoReadingMark(*value))
+        return displayEngValue(text, quantity);
+    return resistance ? QStringLiteral("%1 mOhm").arg(*value * 1000.0, 0, 'f', 3)
+                      : QStringLiteral("%1 V").arg(*value, 0, 'f', 4);
+}
+
 QString historyTimeText(const QDateTime &time)
 {
     return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
@@ -61,10 +74,11 @@ QString repeatWarning(const QString &cellId, const std::vector<CellRecord> &reco
         return bin.isEmpty() ? text : HistoryTexts::tr("%1 (BIN %2)").arg(text, bin);
     };
     const QString times = HistoryTexts::tr("%n time(s)", nullptr, int(records.size()));
-    return HistoryTexts::tr("Cell %1 was recorded before (%2), last on %3 at bench %4: %5 ohm, %6 V. "
+    // In the units of the main window's values: "37.352 mOhm", "3.6512 V".
+    return HistoryTexts::tr("Cell %1 was recorded before (%2), last on %3 at bench %4: %5, %6. "
                             "Recording it again marks a re-test.")
             .arg(cellId, times, historyTimeText(last.measuredAt),
                  last.bench.isEmpty() ? HistoryTexts::tr("unknown") : last.bench,
-                 withBin(last.resistanceText.trimmed(), last.resistanceBin),
-                 withBin(last.voltageText.trimmed(), last.voltageBin));
+                 withBin(recordedValueText(last, Quantity::Resistance), last.resistanceBin),
+                 withBin(recordedValueText(last, Quantity::Voltage), last.voltageBin));
 }

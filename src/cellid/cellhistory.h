@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/testernumber.h"
 #include "record/cellrecord.h"
 
 #include <QDateTime>
@@ -24,6 +25,10 @@ void markAgainstHistory(CellRecord &record, const std::vector<CellRecord> &histo
 // The warning shown when a scanned ID already has records: how many, and the
 // latest one's date, bench, readings and BINs. Empty without records.
 QString repeatWarning(const QString &cellId, const std::vector<CellRecord> &records);
+
+// A record's reading in the main window's units: "37.352 mOhm", "3.6500 V"
+// (an overflow or a text that is no number as the main window shows it).
+QString recordedValueText(const CellRecord &record, Quantity quantity);
 
 // "yyyy-MM-dd hh:mm:ss" in this computer's time, as the history shows a record's time.
 QString historyTimeText(const QDateTime &time);

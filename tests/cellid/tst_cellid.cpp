@@ -159,6 +159,37 @@ private Q_SLOTS:
         QVERIFY2(warning.contains(QStringLiteral("(BIN 3)")), qPrintable(warning));
         QVERIFY(repeatWarning(QStringLiteral("C3"), {}).isEmpty());
     }
+
+    // The history and the repeat warning give readings in the main window's
+    // units, whatever notation the tester wrote.
+    void recordedReadingsReadInTheMainWindowsUnits_data()
+    {
+        QTest::addColumn<QString>("resistance");
+        QTest::addColumn<QString>("voltage");
+        QTest::addColumn<QString>("shownR");
+        QTest::addColumn<QString>("shownV");
+        QTest::newRow("default tester") << "37.352E-3" << "3.6512E+0" << "37.352 mOhm" << "3.6512 V";
+        QTest::newRow("exponent of ten") << "+2.1000E-02" << "+3.6500E+00" << "21.000 mOhm" << "3.6500 V";
+        QTest::newRow("plain ohms and blanks") << " 0.0451 " << "4.2" << "45.100 mOhm" << "4.2000 V";
+        QTest::newRow("overflow and no reading") << "+1.0E+9" << "9.9E+37" << "OF" << "------";
+        QTest::newRow("no number") << "ERR" << "" << "ERR" << "V";
+    }
+    void recordedReadingsReadInTheMainWindowsUnits()
+    {
+        QFETCH(QString, resistance);
+        QFETCH(QString, voltage);
+        QFETCH(QString, shownR);
+        QFETCH(QString, shownV);
+        CellRecord record;
+        record.resistanceText = resistance;
+        record.voltageText = voltage;
+        QCOMPARE(recordedValueText(record, Quantity::Resistance), shownR);
+        QCOMPARE(recordedValueText(record, Quantity::Voltage), shownV);
+        record.cellId = QStringLiteral("C-1");
+        record.resistanceBin = QStringLiteral("3");
+        const QString warning = repeatWarning(record.cellId, {record});
+        QVERIFY2(warning.contains(shownR + QStringLiteral(" (BIN 3), ") + shownV), qPrintable(warning));
+    }
 };
 
 BIN4870_TEST(TestCellId)

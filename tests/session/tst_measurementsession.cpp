@@ -393,8 +393,8 @@ private Q_SLOTS:
         QSignalSpy counted(&b.session, &MeasurementSession::readingCounted);
         b.session.start();
         b.cycle("5.0E-3,3.2E+0", true);
-        QCOMPARE(b.view.values[0], QStringLiteral("5.0mOhm"));
-        QCOMPARE(b.view.values[1], QStringLiteral("3.2V"));
+        QCOMPARE(b.view.values[0], QStringLiteral("5.0 mOhm"));
+        QCOMPARE(b.view.values[1], QStringLiteral("3.2 V"));
         const std::array<quint32, 18> lit00{
             FakeView::kLit,    FakeView::kUnlit,  FakeView::kUnlit,  FakeView::kUnused, FakeView::kUnused,
             FakeView::kUnused, FakeView::kUnused, FakeView::kUnused, FakeView::kUnused, FakeView::kLit,

@@ -91,8 +91,8 @@ void CellHistoryWindow::list(const QString &cellId, bool ask)
         const QStringList cells{
             historyTimeText(record.measuredAt),
             record.bench,
-            record.resistanceText.trimmed(),
-            record.voltageText.trimmed(),
+            recordedValueText(record, Quantity::Resistance),
+            recordedValueText(record, Quantity::Voltage),
             QStringLiteral("%1 / %2").arg(bin(record.resistanceBin), bin(record.voltageBin)),
             record.retest ? tr("re-test") : QString(),
             record.kValue ? kValueText(*record.kValue, record.kLimit) : QString(),

@@ -389,6 +389,8 @@ void FormMain::updateBinTableOf(int t)
     for (size_t row = 0; row < 9; ++row) {
         m_ui.lowerLimits[limits + row]->setText(display.lower[row]);
         m_ui.upperLimits[limits + row]->setText(display.upper[row]);
+        // A row without limits is no BIN: no dash between nothing.
+        m_ui.limitDashes[limits + row]->setText(display.lower[row].isEmpty() ? QString() : QStringLiteral("-"));
     }
 }
 

@@ -58,7 +58,7 @@ constexpr int kDashWidth = 12;
 
 // Widest texts the logic puts into the controls; fonts are shrunk until they fit.
 const QString kWidestLimit = QStringLiteral("-12.3457");
-const QString kWidestValue = QStringLiteral("-12.3456mOhm");
+const QString kWidestValue = QStringLiteral("-12.3456 mOhm");
 const QString kWidestRowCaption = QStringLiteral("BIN No. 9");
 
 using Control = FormMainUi::Control;

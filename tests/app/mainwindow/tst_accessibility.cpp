@@ -158,8 +158,8 @@ private Q_SLOTS:
         judgement.tables[0].out = OutSide::None;
         judgement.tables[1].binsInUse = 1;
         judgement.tables[1].out = OutSide::Above;
-        h.window->showValue(0, QStringLiteral("12.5mOhm"));
-        h.window->showValue(1, QStringLiteral("4.31V"));
+        h.window->showValue(0, QStringLiteral("12.5 mOhm"));
+        h.window->showValue(1, QStringLiteral("4.31 V"));
         h.window->showJudgement(judgement);
 
         int visited = 0;

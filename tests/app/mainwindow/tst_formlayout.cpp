@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QImage>
@@ -436,7 +437,7 @@ private Q_SLOTS:
         }
         for (size_t i = 0; i < 2; ++i) {
             check(ui.outLabels[i], QStringLiteral("+Out"));
-            check(ui.valueLabels[i], QStringLiteral("12.3456mOhm"));
+            check(ui.valueLabels[i], QStringLiteral("-12.3456 mOhm"));
             check(ui.modeCaptions[i], QStringLiteral("Mode"));
         }
         for (size_t i = 0; i < 6; ++i) {
@@ -451,6 +452,29 @@ private Q_SLOTS:
             check(button, button->text());
         check(ui.fileNameCaption, ui.fileNameCaption->text());
         QVERIFY2(overflowing.isEmpty(), qPrintable(overflowing.join(QStringLiteral(", "))));
+    }
+
+    // The widest reading the tester's usual figures give, with the blank
+    // before its unit, fits the value displays in each family of their font
+    // that this machine has.
+    void valueDisplaysHoldTheWidestReadingInEveryFamilyPresent()
+    {
+        const QString widest = QStringLiteral("-12.3456 mOhm");
+        int present = 0;
+        for (const QLabel *value : m_window->ui().valueLabels) {
+            QVERIFY(fitsOneLine(value, widest));
+            for (const QString &family : value->font().families()) {
+                if (!QFontDatabase::hasFamily(family))
+                    continue;
+                ++present;
+                QFont font = value->font();
+                font.setFamilies({family});
+                const int width = QFontMetrics(font).horizontalAdvance(widest);
+                QVERIFY2(width <= value->contentsRect().width(),
+                         qPrintable(QStringLiteral("%1: %2 > %3").arg(family).arg(width).arg(value->contentsRect().width())));
+            }
+        }
+        QVERIFY(present > 0);
     }
 
     void fontsKeepTheirFamiliesAndNearlyTheirSizes_data()

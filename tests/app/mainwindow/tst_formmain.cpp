@@ -172,8 +172,10 @@ private Q_SLOTS:
             QCOMPARE(ui().binCells[size_t(i)]->text(), QString::number(i % 9 + 1));
             QCOMPARE(ui().rowCaptions[size_t(i)]->text(), QStringLiteral("BIN No. %1").arg(i % 9 + 1));
             QCOMPARE(background(ui().binCells[size_t(i)]), background(&window()));
-            QCOMPARE(ui().lowerLimits[size_t(i)]->text(), QStringLiteral("0.0"));
-            QCOMPARE(ui().upperLimits[size_t(i)]->text(), QStringLiteral("0.0"));
+            // No BIN is set: no row shows limits ("0.0 - 0.0" would pass for one).
+            QCOMPARE(ui().lowerLimits[size_t(i)]->text(), QString());
+            QCOMPARE(ui().upperLimits[size_t(i)]->text(), QString());
+            QCOMPARE(ui().limitDashes[size_t(i)]->text(), QString());
         }
         QVERIFY(ui().resistanceModes[0]->isChecked());
         QVERIFY(ui().voltageModes[0]->isChecked());
@@ -228,8 +230,9 @@ private Q_SLOTS:
         for (int row = 0; row < 9; ++row) {
             const size_t i = size_t(panel * 9 + row);
             if (row >= bins) {
-                QCOMPARE(ui().lowerLimits[i]->text(), QStringLiteral("0.0"));
-                QCOMPARE(ui().upperLimits[i]->text(), QStringLiteral("0.0"));
+                QCOMPARE(ui().lowerLimits[i]->text(), QString());
+                QCOMPARE(ui().upperLimits[i]->text(), QString());
+                QCOMPARE(ui().limitDashes[i]->text(), QString());
             } else if (row == bins - 1) {
                 QCOMPARE(ui().upperLimits[i]->text(), QStringLiteral("90.0"));
             }
@@ -244,7 +247,7 @@ private Q_SLOTS:
         QTest::keyClick(ui().resistanceEntries[0], Qt::Key_1);
         QCOMPARE(m_h->binTableR.numBins, qint16(1));
         QCOMPARE(ui().upperLimits[0]->text(), QStringLiteral("9.0"));
-        QCOMPARE(ui().upperLimits[1]->text(), QStringLiteral("0.0"));
+        QCOMPARE(ui().upperLimits[1]->text(), QString());
         QTest::keyClick(ui().resistanceEntries[0], Qt::Key_0);
         QCOMPARE(ui().resistanceEntries[0]->text(), QStringLiteral("9"));
         QCOMPARE(m_h->binTableR.numBins, qint16(9));
