@@ -342,6 +342,13 @@
         </translation>
     </message>
     <message numerus="yes">
+        <source>%n cell(s).</source>
+        <translation>
+            <numerusform>%n cell.</numerusform>
+            <numerusform>%n cells.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>%n cell(s), %1.</source>
         <translation>
             <numerusform>%n cell, %1.</numerusform>

@@ -153,8 +153,9 @@ void fillControlChart(QChart *chart, int t, bool movingRange, const QuantityAnal
     axisX->setRange(x0, x1);
     axisX->setLabelFormat(QStringLiteral("%.0f"));
     auto *axisY = new QValueAxis(chart);
-    axisY->setTitleText(QStringLiteral("%1 (%2)").arg(movingRange ? ChartTexts::tr("MR") : QString(QLatin1Char(kNames[t][0])),
-                                                      QLatin1String(kUnits[t])));
+    // The unit alone: the chart's title names the quantity, and a short
+    // title stands whole beside the low moving-range plots.
+    axisY->setTitleText(QLatin1String(kUnits[t]));
     axisY->setRange(movingRange ? 0.0 : low - margin, high + margin);
     axisY->setLabelFormat(QStringLiteral("%.4g"));
     batchcharts::attachAxes(chart, axisX, axisY);

@@ -64,7 +64,10 @@ StabilityTab::StabilityTab(BatchReading &reading, BackgroundPool &pool, QWidget 
     m_stabilityText->setObjectName(QStringLiteral("stabilityText"));
     m_stabilityText->setAccessibleName(tr("Capability, control limits, run rules and marked cells"));
     m_stabilityText->setReadOnly(true);
-    m_stabilityText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Read without scrolling sideways, and tall enough for a quantity's
+    // capability with its formula.
+    m_stabilityText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_stabilityText->setMinimumHeight(8 * m_stabilityText->fontMetrics().lineSpacing());
     grid->addWidget(m_stabilityText, 2, 0);
     m_yieldTable = new QTableWidget(0, 4, this);
     m_yieldTable->setObjectName(QStringLiteral("yieldTable"));
