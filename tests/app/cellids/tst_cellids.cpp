@@ -12,6 +12,7 @@
 #include "app/cellids/cellidoptionsdialog.h"
 #include "app/centralrecord/centralrecordcontrols.h"
 #include "app/handsfree/handsfreecontrols.h"
+#include "app/style/warninglabel.h"
 #include "cellline.h"
 #include "cellid/cellhistory.h"
 #include "common/releasedwork.h"
@@ -244,6 +245,9 @@ private Q_SLOTS:
         QVERIFY2(warning.contains(historyTimeText(earlier) + QStringLiteral(" at bench bench-A")), qPrintable(warning));
         // In the main window's units, not as the tester wrote it.
         QVERIFY2(warning.contains(QStringLiteral("3.6500 V (BIN 2)")), qPrintable(warning));
+        // In bold red, as the guide says.
+        QCOMPARE(cellIds().notice()->palette().color(QPalette::WindowText), warningColour());
+        QVERIFY(cellIds().notice()->font().bold());
         QTRY_COMPARE(cellIds().kValueLabel()->text(), QStringLiteral("K 2.00 mV/day OK"));
 
         QVERIFY(countOne(window()));

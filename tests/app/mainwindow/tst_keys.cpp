@@ -1,17 +1,7 @@
 #include "testmain.h"
 
+#include "everywindow.h"
 #include "formmainharness.h"
-
-#include "app/cellids/cellhistorywindow.h"
-#include "app/cellids/cellidcontrols.h"
-#include "app/cellids/cellidoptionsdialog.h"
-#include "app/centralrecord/centralrecordcontrols.h"
-#include "app/centralrecord/centralrecorddialog.h"
-#include "app/handsfree/handsfreecontrols.h"
-#include "app/handsfree/handsfreedialog.h"
-#include "app/mainwindow/aboutwindow.h"
-#include "app/mainwindow/guidewindow.h"
-#include "app/quality/qualitywindow.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -82,16 +72,6 @@ QStringList clashes(const QStringList &captions)
     return found;
 }
 
-// Every menu below `menu`, itself included.
-void collectMenus(QMenu *menu, QList<QMenu *> &menus)
-{
-    menus << menu;
-    for (QAction *action : menu->actions()) {
-        if (action->menu())
-            collectMenus(action->menu(), menus);
-    }
-}
-
 } // namespace
 
 class TestKeys : public QObject
@@ -122,7 +102,7 @@ private:
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
     }
 
-    // Fails with the clashes of `window` as it shows now, named `what`.
+    // Adds the clashes of `window` as it shows now, named `what`, to found.
     static void verifyNoClash(QWidget *window, const QString &what, QStringList &found)
     {
         for (const QString &clash : clashes(altCaptions(window)))
@@ -142,11 +122,7 @@ private Q_SLOTS:
         QStringList found;
         verifyNoClash(&window(), QStringLiteral("main window"), found);
 
-        QList<QMenu *> menus;
-        for (QAction *top : window().menuBar()->actions()) {
-            if (top->menu())
-                collectMenus(top->menu(), menus);
-        }
+        const QList<QMenu *> menus = everywindow::menus(window());
         QVERIFY(menus.size() >= 4);
         for (QMenu *menu : menus) {
             QStringList items;
@@ -159,38 +135,9 @@ private Q_SLOTS:
         }
 
         // Every window and dialog the main window opens.
-        const auto check = [&found](QWidget *dialog, const QString &what) {
-            QVERIFY2(dialog, qPrintable(what));
-            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QVERIFY(everywindow::visitDialogs(window(), [&found](QWidget *dialog, const QString &what) {
             verifyNoClash(dialog, what, found);
-            dialog->close();
-        };
-        window().handsFree().openDialog();
-        check(window().handsFree().dialog(), QStringLiteral("Hands-free options"));
-        window().centralRecord().openDialog();
-        check(window().centralRecord().dialog(), QStringLiteral("Central record"));
-        window().cellIds().openOptionsDialog();
-        check(window().cellIds().optionsDialog(), QStringLiteral("Cell IDs"));
-        window().cellIds().openHistoryWindow();
-        check(window().cellIds().historyWindow(), QStringLiteral("Cell history"));
-        ui().versionAction->trigger();
-        check(window().findChild<AboutWindow *>(), QStringLiteral("About"));
-        ui().helpAction->trigger();
-        check(window().findChild<GuideWindow *>(), QStringLiteral("guide"));
-        ui().dataButton->click();
-        check(window().findChild<QDialog *>(QStringLiteral("FormOption")), QStringLiteral("BIN COUNTER"));
-
-        window().findChild<QPushButton *>(QStringLiteral("batchButton"))->click();
-        auto *batch = window().findChild<QualityWindow *>();
-        QVERIFY(batch);
-        QVERIFY(QTest::qWaitForWindowExposed(batch));
-        auto *tabs = batch->findChild<QTabWidget *>(QStringLiteral("batchTabs"));
-        QVERIFY(tabs);
-        for (int tab = 0; tab < tabs->count(); ++tab) {
-            tabs->setCurrentIndex(tab);
-            verifyNoClash(batch, QStringLiteral("BATCH, tab %1").arg(tab + 1), found);
-        }
-        batch->close();
+        }));
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
     }
 
