@@ -67,7 +67,7 @@ StabilityTab::StabilityTab(BatchReading &reading, BackgroundPool &pool, QWidget 
     // Read without scrolling sideways, and tall enough for a quantity's
     // capability with its formula.
     m_stabilityText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    m_stabilityText->setMinimumHeight(8 * m_stabilityText->fontMetrics().lineSpacing());
+    m_stabilityText->setMinimumHeight(6 * m_stabilityText->fontMetrics().lineSpacing());
     grid->addWidget(m_stabilityText, 2, 0);
     m_yieldTable = new QTableWidget(0, 4, this);
     m_yieldTable->setObjectName(QStringLiteral("yieldTable"));

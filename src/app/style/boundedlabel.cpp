@@ -5,6 +5,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <cmath>
 
 BoundedLabel::BoundedLabel(int maxLines, QWidget *parent) : QLabel(parent), m_maxLines(std::max(1, maxLines))
 {
@@ -100,10 +101,13 @@ QSize BoundedLabel::sizeHint() const
     const QSize least = minimumSizeHint();
     const QMargins frame = contentsMargins();
     const int extraWidth = frame.left() + frame.right() + 2 * margin();
-    int natural = 0;
+    // Measured as the text is laid out, fractions of a pixel rounded up: a
+    // pixel short would cut it.
+    const QFontMetricsF metrics(font());
+    qreal natural = 0;
     for (const QString &line : text().split(QLatin1Char('\n')))
-        natural = std::max(natural, QFontMetrics(font()).horizontalAdvance(line));
-    const int width = std::min(natural, m_hintWidth) + extraWidth;
+        natural = std::max(natural, metrics.horizontalAdvance(line));
+    const int width = std::min(int(std::ceil(natural)) + 1, m_hintWidth) + extraWidth;
     return QSize(std::max(least.width(), width), least.height());
 }
 
