@@ -14,6 +14,7 @@
 #include "app/handsfree/handsfreedialog.h"
 #include "app/mainwindow/aboutwindow.h"
 #include "app/mainwindow/guidewindow.h"
+#include "app/packs/packlauncher.h"
 #include "app/quality/qualitywindow.h"
 
 #include <QAction>
@@ -30,7 +31,8 @@ namespace everywindow {
 // Calls visit(window, name) for each window in turn while it shows, then
 // closes it: the hands-free options, the central record, the cell-ID options,
 // the cell history, About, the guide (readmeE.txt must be in the harness's
-// documents folder), the BIN counter, and the batch window once per tab.
+// documents folder), the BIN counter, the pack build sheet and placement, and
+// the batch window once per tab.
 // False when one did not open.
 inline bool visitDialogs(FormMain &window, const std::function<void(QWidget *, const QString &)> &visit)
 {
@@ -62,6 +64,12 @@ inline bool visitDialogs(FormMain &window, const std::function<void(QWidget *, c
         return false;
     ui.dataButton->click();
     if (!shown(window.findChild<QDialog *>(QStringLiteral("FormOption")), QStringLiteral("BIN COUNTER")))
+        return false;
+    window.packs().buildItem()->trigger();
+    if (!shown(window.packs().buildSheet(), QStringLiteral("Build a pack")))
+        return false;
+    window.packs().placementItem()->trigger();
+    if (!shown(window.packs().placement(), QStringLiteral("Pack placement")))
         return false;
 
     auto *batchButton = window.findChild<QPushButton *>(QStringLiteral("batchButton"));
