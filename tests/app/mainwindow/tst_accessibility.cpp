@@ -2,6 +2,7 @@
 
 #include "accessiblenames.h"
 #include "englishplurals.h"
+#include "everywindow.h"
 #include "formmainharness.h"
 
 #include "app/cellids/cellhistorywindow.h"
@@ -246,6 +247,29 @@ private Q_SLOTS:
 
         QCOMPARE(name(h.window->ui().resistanceModes[0]), QStringLiteral("Resistance Max - Min"));
         QCOMPARE(name(h.window->ui().voltageModes[2]), QStringLiteral("Voltage Ref - %"));
+    }
+
+    // Every window and dialog the main window opens passes the same walk.
+    void everyWindowHasNamesThatHoldWhatItShows()
+    {
+        QVERIFY(m_dir.isValid());
+        QFile guide(m_dir.filePath(QStringLiteral("readmeE.txt")));
+        QVERIFY(guide.open(QIODevice::WriteOnly));
+        guide.write("The guide.\n");
+        guide.close();
+        FormMainHarness h(m_dir.path());
+        h.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+        QStringList problems;
+        int windows = 0;
+        QVERIFY(everywindow::visitDialogs(*h.window, [&problems, &windows](QWidget *window, const QString &what) {
+            int visited = 0;
+            for (const QString &problem : unnamedIn(window, &visited))
+                problems << QStringLiteral("%1: %2").arg(what, problem);
+            ++windows;
+        }));
+        QVERIFY(windows >= 10);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
     }
 
     void aChangedJudgementIsAnnouncedOnce()
