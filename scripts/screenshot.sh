@@ -8,7 +8,10 @@
 # benches (a PostgreSQL server of its own, started by scripts/dev-db.sh), and
 # docs/screenshot-pack.png and docs/screenshot-placement.png, the build sheet
 # of a 14s40p pack from 700 cells with a capacity file and the placement
-# window answering scans of it.
+# window answering scans of it, and docs/screenshot-status.png, the main
+# window with the longest texts its status area shows: the line lost with the
+# reason a dangling COM1 link gives, and the central record waiting on a
+# server that is not there.
 #
 #   bash scripts/screenshot.sh [output folder, default docs/]
 #
@@ -36,8 +39,8 @@ if [ "${BIN4870_SCREENSHOT_INNER:-}" != 1 ]; then
     BIN4870_SCREENSHOT_INNER=1 BIN4870_STAGE="$stage" BIN4870_BUILD_BIN="$build/bin" \
         unshare --mount --propagation private -- \
         xvfb-run -a -s "-screen 0 1280x1024x24" bash "${BASH_SOURCE[0]}" "$out"
-    echo "wrote $out/screenshot.png, screenshot-batch.png, screenshot-stability.png, screenshot-line.png,"
-    echo "      screenshot-pack.png and screenshot-placement.png"
+    echo "wrote $out/screenshot.png, screenshot-status.png, screenshot-batch.png, screenshot-stability.png,"
+    echo "      screenshot-line.png, screenshot-pack.png and screenshot-placement.png"
     exit 0
 fi
 
@@ -91,6 +94,35 @@ import -window "$window" "$out/screenshot.png"
 kill "$program" 2>/dev/null || true
 wait "$program" 2>/dev/null || true
 program=""
+
+# The longest status texts: the central record on, its server's socket folder
+# missing, and the tester gone mid-session, its COM1 link left dangling.
+printf 'Enabled=true\nHost=/run/bin4870-line-7/postgresql-socket-folder\nPort=5432\nDatabase=bin4870\nUser=bench07\nBench=bench-07\n' \
+    >"$config/Database.ini"
+env -i PATH="$PATH" DISPLAY="$DISPLAY" XAUTHORITY="${XAUTHORITY:-}" HOME="$home" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" \
+    USER=operator LOGNAME=operator LANG=C.UTF-8 "$bin/bin4870" >/dev/null 2>&1 &
+program=$!
+window="$(timeout 30 xdotool search --sync --onlyvisible --name 'BIN Measurement' | head -n 1)" || true
+if [ -z "$window" ]; then
+    echo "screenshot.sh: the program's window did not appear a second time" >&2
+    exit 1
+fi
+sleep 1
+click 596 503
+sleep 2
+click 596 175
+sleep 1
+kill "$sim" 2>/dev/null || true
+wait "$sim" 2>/dev/null || true
+# A few attempts to reopen COM1, each telling why it failed.
+sleep 4
+xdotool mousemove --window "$window" 400 30
+sleep 1
+import -window "$window" "$out/screenshot-status.png"
+kill "$program" 2>/dev/null || true
+wait "$program" 2>/dev/null || true
+program=""
+rm -f "$config/Database.ini"
 
 HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$out/screenshot-batch.png" --data-dir="$home/Documents"
 HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$out/screenshot-stability.png" stability --data-dir="$home/Documents"

@@ -10,6 +10,7 @@
 
 #include "bintablefixture.h"
 #include "devdb.h"
+#include "englishplurals.h"
 
 #include "app/quality/qualitywindow.h"
 #include "bins/bintables.h"
@@ -69,6 +70,11 @@ int main(int argc, char **argv)
     // The shared database's times are shown in this computer's zone.
     qputenv("TZ", "UTC");
     QApplication app(argc, argv);
+    // Counts read as the program shows them ("8 cells", not "8 cell(s)").
+    if (!englishplurals::install()) {
+        std::fprintf(stderr, "batch_screenshot: translations/bin4870_en.qm not found beside it\n");
+        return 1;
+    }
     if (argc < 2) {
         std::fprintf(stderr, "usage: batch_screenshot <file.png> [stability|line] [--data-dir=FOLDER]\n");
         return 2;

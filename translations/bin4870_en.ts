@@ -110,10 +110,48 @@
         </translation>
     </message>
     <message numerus="yes">
+        <source>%n cell(s)</source>
+        <translation>
+            <numerusform>%n cell</numerusform>
+            <numerusform>%n cells</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1; mean moving range %2 %3, UCL %4 %3; %n moving range(s) above the UCL.</source>
+        <translation>
+            <numerusform>%1; mean moving range %2 %3, UCL %4 %3; %n moving range above the UCL.</numerusform>
+            <numerusform>%1; mean moving range %2 %3, UCL %4 %3; %n moving ranges above the UCL.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1; mean %2 %3, LCL %4, UCL %5 %3; %n cell(s) beyond a control limit</source>
+        <translation>
+            <numerusform>%1; mean %2 %3, LCL %4, UCL %5 %3; %n cell beyond a control limit</numerusform>
+            <numerusform>%1; mean %2 %3, LCL %4, UCL %5 %3; %n cells beyond a control limit</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n breaking a run rule.</source>
+        <translation>
+            <numerusform>, %n breaking a run rule.</numerusform>
+            <numerusform>, %n breaking a run rule.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>%1: %n more marked cell(s)</source>
         <translation>
             <numerusform>%1: %n more marked cell</numerusform>
             <numerusform>%1: %n more marked cells</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>CounterWindow</name>
+    <message numerus="yes">
+        <source>%n cell(s), %1</source>
+        <translation>
+            <numerusform>%n cell, %1</numerusform>
+            <numerusform>%n cells, %1</numerusform>
         </translation>
     </message>
 </context>
@@ -393,6 +431,13 @@
         </translation>
     </message>
     <message numerus="yes">
+        <source>%n cell(s).</source>
+        <translation>
+            <numerusform>%n cell.</numerusform>
+            <numerusform>%n cells.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>%n cell(s), %1.</source>
         <translation>
             <numerusform>%n cell, %1.</numerusform>
@@ -431,6 +476,16 @@
         <translation>
             <numerusform>%1: %n cell.</numerusform>
             <numerusform>%1: %n cells.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>StatusArea</name>
+    <message numerus="yes">
+        <source>%n cell(s) counted this session</source>
+        <translation>
+            <numerusform>%n cell counted this session</numerusform>
+            <numerusform>%n cells counted this session</numerusform>
         </translation>
     </message>
 </context>

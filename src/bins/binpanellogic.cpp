@@ -104,9 +104,12 @@ Result<PanelDisplay> updateBinTable(BinTable &table, const PanelEntries &entries
     clrBinCount(work);
     table = work;
 
+    // A row beyond the BIN count is no BIN: it shows no limits, so that no
+    // "0.0 - 0.0" passes for one.
     for (std::size_t i = 0; i < display.lower.size(); ++i) {
-        display.lower[i] = format(table.lowerLimit[i]);
-        display.upper[i] = format(table.upperLimit[i]);
+        const bool inUse = int(i) < table.numBins;
+        display.lower[i] = inUse ? format(table.lowerLimit[i]) : QString();
+        display.upper[i] = inUse ? format(table.upperLimit[i]) : QString();
     }
     return display;
 }

@@ -18,7 +18,8 @@ struct PanelEntries
 };
 
 // What the panel shows after an update: the two parameter captions of the mode
-// and the nine lower and upper limit texts, BIN 1 first.
+// and the nine lower and upper limit texts, BIN 1 first; empty for the rows
+// beyond the BIN count.
 struct PanelDisplay
 {
     QString firstCaption;

@@ -1,6 +1,8 @@
 #include "cellid/cellhistory.h"
 
 #include "cellid/cellid.h"
+#include "cellid/kvalue.h"
+#include "link/engformat.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -114,6 +116,23 @@ void markAgainstHistory(CellRecord &record, const std::vector<CellRecord> &histo
     }
 }
 
+QString recordedValueText(const CellRecord &record, Quantity quantity)
+{
+    return readingText(quantity == Quantity::Resistance ? record.resistanceText : record.voltageText, quantity);
+}
+
+QString readingText(const QString &testerText, Quantity quantity)
+{
+    const bool resistance = quantity == Quantity::Resistance;
+    const QString text = testerText.trimmed();
+    // A marker or a text that is no number as the main window shows it.
+    const std::optional<double> value = testerNumber(text);
+    if (!value || isOverflowMark(*value) || isNoReadingMark(*value))
+        return displayEngValue(text, quantity);
+    return resistance ? QStringLiteral("%1 mOhm").arg(*value * 1000.0, 0, 'f', 3)
+                      : QStringLiteral("%1 V").arg(*value, 0, 'f', 4);
+}
+
 QString historyTimeText(const QDateTime &time)
 {
     return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
@@ -128,11 +147,12 @@ QString repeatWarning(const QString &cellId, const std::vector<CellRecord> &reco
         return bin.isEmpty() ? text : HistoryTexts::tr("%1 (BIN %2)").arg(text, bin);
     };
     const QString times = HistoryTexts::tr("%n time(s)", nullptr, int(records.size()));
-    return HistoryTexts::tr("Cell %1 was recorded before (%2), last on %3 at bench %4: %5 ohm, %6 V. "
+    // In the units of the main window's values: "37.352 mOhm", "3.6512 V".
+    return HistoryTexts::tr("Cell %1 was recorded before (%2), last on %3 at bench %4: %5, %6. "
                             "Recording it again marks a re-test.")
             .arg(cellId, times, historyTimeText(last.measuredAt), benchName(last),
-                 withBin(last.resistanceText.trimmed(), last.resistanceBin),
-                 withBin(last.voltageText.trimmed(), last.voltageBin));
+                 withBin(recordedValueText(last, Quantity::Resistance), last.resistanceBin),
+                 withBin(recordedValueText(last, Quantity::Voltage), last.voltageBin));
 }
 
 QString clockWarning(const QString &cellId, const std::vector<CellRecord> &history, const QDateTime &now)
@@ -171,9 +191,9 @@ std::optional<QString> implausibility(const QString &cellId, const std::vector<C
                                 QLocale::c().toString((step + limits.voltageMarginV) * 1000.0, 'g', 4));
     if (reasons.isEmpty())
         return std::nullopt;
-    return HistoryTexts::tr("Is this cell %1? Its last record (%2, bench %3): %4 ohm, %5 V; now: %6 ohm, %7 V: "
-                            "%8.")
-            .arg(cellId, historyTimeText(last->measuredAt), benchName(*last), last->resistanceText.trimmed(),
-                 last->voltageText.trimmed(), now.resistanceText.trimmed(), now.voltageText.trimmed(),
+    return HistoryTexts::tr("Is this cell %1? Its last record (%2, bench %3): %4, %5; now: %6, %7: %8.")
+            .arg(cellId, historyTimeText(last->measuredAt), benchName(*last),
+                 recordedValueText(*last, Quantity::Resistance), recordedValueText(*last, Quantity::Voltage),
+                 readingText(now.resistanceText, Quantity::Resistance), readingText(now.voltageText, Quantity::Voltage),
                  reasons.join(HistoryTexts::tr(" and ")));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cellid/kvalue.h"
+#include "link/testernumber.h"
 #include "record/cellrecord.h"
 
 #include <QDateTime>
@@ -63,6 +64,12 @@ QString repeatWarning(const QString &cellId, const std::vector<CellRecord> &reco
 // The notice for records dated after now: the latest such date and this
 // computer's time, and that they are not used for the K-value. Empty without.
 QString clockWarning(const QString &cellId, const std::vector<CellRecord> &history, const QDateTime &now);
+
+// A record's reading in the main window's units: "37.352 mOhm", "3.6500 V"
+// (an overflow or a text that is no number as the main window shows it).
+QString recordedValueText(const CellRecord &record, Quantity quantity);
+// The same for a tester's text as it came.
+QString readingText(const QString &testerText, Quantity quantity);
 
 // "yyyy-MM-dd hh:mm:ss" in this computer's time, as the history shows a record's time.
 QString historyTimeText(const QDateTime &time);

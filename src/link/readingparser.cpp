@@ -49,5 +49,5 @@ QString ReadingParser::displayText(int t) const
     // the caller, not something a tester or an operator can bring about.
     if (t < 0 || t >= int(m_readingFields.size()))
         throw AppError(ErrorKind::SubscriptOutOfRange, ErrorTexts::tr("Subscript out of range"));
-    return fmtEngValue(m_readingFields[size_t(t)], Quantity(t), m_units);
+    return displayEngValue(m_readingFields[size_t(t)], Quantity(t), m_units);
 }

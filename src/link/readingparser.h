@@ -33,7 +33,8 @@ public:
     const QString &testerWord() const { return m_testerWord; }
     TesterVerdict testerVerdict() const { return m_verdict; }
 
-    // Display text of field t (0 resistance, 1 voltage); another t throws
+    // Display text of field t (0 resistance, 1 voltage) as the windows show it
+    // (displayEngValue: "57.053 mOhm"); another t throws
     // AppError(ErrorKind::SubscriptOutOfRange).
     QString displayText(int t) const;
 

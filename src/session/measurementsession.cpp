@@ -96,6 +96,43 @@ QString MeasurementSession::badReplyText()
     return tr("The tester's reply cannot be read - the values shown are old.");
 }
 
+QString MeasurementSession::stoppedText()
+{
+    return tr("Stopped");
+}
+
+QString MeasurementSession::countedText(int cell, const QString &resistanceBin, const QString &voltageBin)
+{
+    // "3" or "2,3" is a BIN; "+Out", "-Out" and "Out" stand as they are.
+    const auto shown = [](const QString &bin) {
+        return bin.front().isDigit() ? tr("BIN %1").arg(bin) : bin;
+    };
+    return tr("Cell %1 counted: R %2, V %3").arg(cell).arg(shown(resistanceBin), shown(voltageBin));
+}
+
+QString MeasurementSession::skippedText()
+{
+    return tr("A cell was lifted before its reading settled: not counted. Put it back on the probes, "
+              "or press REC - COUNT while it is on them.");
+}
+
+QString MeasurementSession::waitingForIdText()
+{
+    return tr("The cell on the probes has settled but is not counted yet: it waits for its cell ID.");
+}
+
+QString MeasurementSession::noBinsText(bool resistance, bool voltage)
+{
+    if (resistance && voltage)
+        return tr("No BINs are set: every cell reads Out. To sort, press STOP and set BINs =, MIN = and "
+                  "MAX = in the RESISTANCE and VOLTAGE panels.");
+    if (resistance)
+        return tr("No resistance BINs are set: every resistance reads Out. Press STOP and set BINs =, "
+                  "MIN = and MAX = in the RESISTANCE panel.");
+    return tr("No voltage BINs are set: every voltage reads Out. Press STOP and set BINs =, MIN = and "
+              "MAX = in the VOLTAGE panel.");
+}
+
 void MeasurementSession::start()
 {
     const Status started = startSession();
@@ -106,6 +143,7 @@ void MeasurementSession::start()
     m_dataFile.close();
     closePort();
     enableSetup();
+    m_view.showSessionRunning(false);
 }
 
 Status MeasurementSession::startSession()
@@ -155,6 +193,14 @@ Status MeasurementSession::startSession()
     for (RecordSink *sink : m_sinks)
         sink->beginSession();
     m_pollTimer.start();
+    m_sessionCells = 0;
+    m_view.showCellCount(0);
+    m_view.showSessionRunning(true);
+    // It starts all the same: a reading is shown, judged Out and may be counted.
+    const bool noResistanceBins = m_binTables.resistance().numBins <= 0;
+    const bool noVoltageBins = m_binTables.voltage().numBins <= 0;
+    if (noResistanceBins || noVoltageBins)
+        setStatus(noBinsText(noResistanceBins, noVoltageBins));
     return {};
 }
 
@@ -162,13 +208,11 @@ void MeasurementSession::stop()
 {
     // First, so that nothing the outstanding request brings is taken.
     m_channel.cancel();
+    const bool wasRunning = m_running;
     m_running = false;
     m_pollTimer.stop();
     m_reconnectTimer.stop();
-    if (m_reconnecting) {
-        m_reconnecting = false;
-        setStatus(QString());
-    }
+    m_reconnecting = false;
     m_dataFile.close();
     closePort();
     enableSetup();
@@ -181,6 +225,9 @@ void MeasurementSession::stop()
     }
     if (m_tagger)
         m_tagger->endSession();
+    m_view.showSessionRunning(false);
+    if (wasRunning)
+        setStatus(stoppedText(), StatusKind::Info);
 }
 
 void MeasurementSession::recCount()
@@ -277,13 +324,18 @@ void MeasurementSession::judgeReading()
     const bool fired = m_arming.fires(sample);
     if (m_tagger)
         m_tagger->probesChanged(m_arming.detector().change());
+    // A full counter is the news while it lasts.
+    if (m_arming.skippedCell() && !m_counterFullTold)
+        setStatus(skippedText());
     // While a reading waits for the operator's confirmation, no other is counted.
     bool armed = !m_held && (m_arming.pressed() || fired);
     const bool automatic = armed && !m_arming.pressed();
     // A settled cell without the ID it needs waits; it fires again with its
     // next settled reading, once the ID has come.
-    if (automatic && m_tagger && !m_tagger->mayCount(true))
+    if (automatic && m_tagger && !m_tagger->mayCount(true)) {
         armed = false;
+        setStatus(waitingForIdText());
+    }
     const std::optional<float> valueR = readingValueOf(fields[0], Quantity::Resistance);
     const std::optional<float> valueV = readingValueOf(fields[1], Quantity::Voltage);
     if (!valueR || !valueV) {
@@ -350,10 +402,7 @@ void MeasurementSession::judgeReading()
     m_binTables.setTables(judgedR.table, judgedV.table);
     shown.counted = true;
     m_view.showJudgement(shown);
-    if (m_counterFullTold) {
-        m_counterFullTold = false;
-        setStatus(QString());
-    }
+    m_counterFullTold = false;
     recordCell(m_clock.now(), fields, m_parser.testerWord(), judgedR, judgedV);
     m_arming.recorded(sample);
     Q_EMIT readingCounted();
@@ -436,6 +485,9 @@ void MeasurementSession::recordCell(const QDateTime &timeStamp, const std::array
     }
     if (!notices.isEmpty())
         m_view.showRecordNotice(notices.join(QStringLiteral("\n\n")));
+    ++m_sessionCells;
+    m_view.showCellCount(m_sessionCells);
+    setStatus(countedText(m_sessionCells, record.resistanceBin, record.voltageBin), StatusKind::Good);
 }
 
 void MeasurementSession::onBadReply()
@@ -455,11 +507,12 @@ void MeasurementSession::onTimedOut()
     markStale(noAnswerText());
 }
 
-void MeasurementSession::setStatus(const QString &text)
+void MeasurementSession::setStatus(const QString &text, StatusKind kind)
 {
     if (text == m_status)
         return;
     m_status = text;
+    m_statusKind = kind;
     m_view.showStatus(text);
 }
 
@@ -510,7 +563,7 @@ void MeasurementSession::tryReconnect()
     }
     m_reconnecting = false;
     m_reconnectTimer.stop();
-    setStatus(lineBackText(m_port.commPort()));
+    setStatus(lineBackText(m_port.commPort()), StatusKind::Good);
     qCInfo(lcLine, "line to the tester back on COM%d", int(m_port.commPort()));
     m_pollTimer.start();
 }

@@ -143,6 +143,25 @@ public:
     static QString counterFullText();
     static QString noAnswerText();
     static QString badReplyText();
+    static QString stoppedText();
+    // "Cell 128 counted: R BIN 3, V +Out"; the BINs as the record names them.
+    static QString countedText(int cell, const QString &resistanceBin, const QString &voltageBin);
+    // Auto record: a cell lifted before it was recorded; a settled cell that
+    // waits for its cell ID.
+    static QString skippedText();
+    static QString waitingForIdText();
+    // START with a table of no BINs: which, and where to set them.
+    static QString noBinsText(bool resistance, bool voltage);
+
+    // How the status line's text is to be taken.
+    enum class StatusKind {
+        Problem, // something is wrong or waits for the operator
+        Good,    // a cell counted, the line back
+        Info,    // the session stopped
+    };
+    StatusKind statusKind() const { return m_statusKind; }
+    // Cells counted since START.
+    int sessionCells() const { return m_sessionCells; }
 
 Q_SIGNALS:
     // A reading has been counted (and its record tried); the counters of both
@@ -164,7 +183,7 @@ private:
     Status setUpTester();
     void applyProfile(const TesterProfile &profile);
     void markStale(const QString &notice);
-    void setStatus(const QString &text);
+    void setStatus(const QString &text, StatusKind kind = StatusKind::Problem);
     // Judges the reading in readingFields; counts and records it when armed.
     void judgeReading();
     // Hands the counted reading's record to every sink; what went wrong, told
@@ -193,6 +212,8 @@ private:
     bool m_counterFullTold = false;
     int m_badReplies = 0;
     QString m_status;
+    StatusKind m_statusKind = StatusKind::Problem;
+    int m_sessionCells = 0;
     DataFileSink m_dataFileSink;
     std::vector<RecordSink *> m_sinks;
     QString m_benchName;

@@ -43,8 +43,18 @@ public:
     // run and hold are forgotten.
     void reset();
 
+    // The reply fed last lifted the probes off a cell that auto record was on
+    // for and that was not recorded: its reading never settled (or it was
+    // never let count).
+    bool skippedCell() const { return m_skipped; }
+
 private:
     SettleDetector m_detector;
     bool m_pressed = false;
     bool m_auto = false;
+    // The cell on the probes, as far as telling a skipped one goes.
+    bool m_cellOnProbes = false;
+    bool m_cellRecorded = false;
+    int m_liftsInRow = 0;
+    bool m_skipped = false;
 };

@@ -54,8 +54,18 @@ public:
         Q_UNUSED(verdict);
     }
 
-    // The window's status line (link state, full counters); empty hides it.
+    // The window's status line (link state, counted cells, full counters, a
+    // stopped session); empty hides it.
     virtual void showStatus(const QString &text) = 0;
+
+    // The cells counted since START (0 at START).
+    virtual void showCellCount(int cells) { Q_UNUSED(cells); }
+
+    // Whether a session runs. Stopped (and at a failed START), the reading on
+    // screen is old: shown as a stale one is, and REC - COUNT and STOP are
+    // disabled until the next START. Running, STOP is enabled; the values
+    // are current again with the first reading.
+    virtual void showSessionRunning(bool running) { Q_UNUSED(running); }
 
     // "REC - COUNT"; START gives it the focus.
     virtual void setRecCountEnabled(bool enabled) = 0;

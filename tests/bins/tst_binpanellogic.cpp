@@ -20,10 +20,11 @@ PanelEntries entries(int mode, const QString &count, const QString &first, const
     return e;
 }
 
+// The nine limit texts: those of the BINs in use, then the empty rows.
 QStringList padded(QStringList used)
 {
     while (used.size() < 9)
-        used.append(QStringLiteral("0.0"));
+        used.append(QString());
     return used;
 }
 

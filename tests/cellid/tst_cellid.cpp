@@ -363,13 +363,44 @@ private Q_SLOTS:
         QVERIFY(question);
         QVERIFY2(question->startsWith(QStringLiteral("Is this cell SIM-000001? Its last record (")), qPrintable(*question));
         // Both readings, the earlier one with its date and bench.
-        QVERIFY2(question->contains(historyTimeText(last.measuredAt) + QStringLiteral(", bench bench-A): 27.276E-3 ohm, "
-                                                                                        "3.7604E+0 V; now: ")),
+        QVERIFY2(question->contains(historyTimeText(last.measuredAt) + QStringLiteral(", bench bench-A): 27.276 mOhm, "
+                                                                                        "3.7604 V; now: ")),
                  qPrintable(*question));
-        QVERIFY2(question->contains(reading.voltageText + QStringLiteral(" V")), qPrintable(*question));
+        QVERIFY2(question->contains(readingText(reading.voltageText, Quantity::Voltage)), qPrintable(*question));
         QVERIFY2(question->contains(reason), qPrintable(*question));
         // Without a record there is nothing to compare with.
         QVERIFY(!implausibility(QStringLiteral("SIM-000001"), {}, reading, PlausibilityLimits{}));
+    }
+
+    // The history and the repeat warning give readings in the main window's
+    // units, whatever notation the tester wrote.
+    void recordedReadingsReadInTheMainWindowsUnits_data()
+    {
+        QTest::addColumn<QString>("resistance");
+        QTest::addColumn<QString>("voltage");
+        QTest::addColumn<QString>("shownR");
+        QTest::addColumn<QString>("shownV");
+        QTest::newRow("default tester") << "37.352E-3" << "3.6512E+0" << "37.352 mOhm" << "3.6512 V";
+        QTest::newRow("exponent of ten") << "+2.1000E-02" << "+3.6500E+00" << "21.000 mOhm" << "3.6500 V";
+        QTest::newRow("plain ohms and blanks") << " 0.0451 " << "4.2" << "45.100 mOhm" << "4.2000 V";
+        QTest::newRow("overflow and no reading") << "+1.0E+9" << "9.9E+37" << "OF" << "------";
+        QTest::newRow("no number") << "ERR" << "" << "ERR" << "V";
+    }
+    void recordedReadingsReadInTheMainWindowsUnits()
+    {
+        QFETCH(QString, resistance);
+        QFETCH(QString, voltage);
+        QFETCH(QString, shownR);
+        QFETCH(QString, shownV);
+        CellRecord record;
+        record.resistanceText = resistance;
+        record.voltageText = voltage;
+        QCOMPARE(recordedValueText(record, Quantity::Resistance), shownR);
+        QCOMPARE(recordedValueText(record, Quantity::Voltage), shownV);
+        record.cellId = QStringLiteral("C-1");
+        record.resistanceBin = QStringLiteral("3");
+        const QString warning = repeatWarning(record.cellId, {record});
+        QVERIFY2(warning.contains(shownR + QStringLiteral(" (BIN 3), ") + shownV), qPrintable(warning));
     }
 };
 

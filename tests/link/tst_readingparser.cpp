@@ -68,27 +68,29 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("expected");
+        // As the windows show it: a blank before a unit.
+        QTest::addColumn<QString>("displayed");
 
-        QTest::newRow("milliohms") << "1.2345E-3" << 0 << "1.2345mOhm";
-        QTest::newRow("ohms E+0") << "12.34E+0" << 0 << "12.34Ohm";
-        QTest::newRow("ohms plain") << "12.34" << 0 << "12.34Ohm";
-        QTest::newRow("kilohms") << "1.5E+3" << 0 << "1.5kOhm";
-        QTest::newRow("unknown exponent shown") << "4.7E-6" << 0 << "4.7E-6";
-        QTest::newRow("small e not split") << "1.2e-3" << 0 << "1.2e-3Ohm";
-        QTest::newRow("volts E+0") << "3.9876E+0" << 1 << "3.9876V";
-        QTest::newRow("volts drop exponent") << "3.9E-3" << 1 << "3.9V";
-        QTest::newRow("other kind is resistance") << "1.5E+3" << 7 << "1.5kOhm";
-        QTest::newRow("overflow") << "+1.0000E+9" << 0 << "OF";
-        QTest::newRow("negative overflow") << "-1.5E+9" << 0 << "-OF";
-        QTest::newRow("no reading") << "9.9E+37" << 0 << "------";
-        QTest::newRow("no reading negative") << "-9.9E+37" << 1 << "------";
-        QTest::newRow("no reading threshold") << "1E+10" << 0 << "------";
-        QTest::newRow("beyond double") << "1E+400" << 0 << "------";
-        QTest::newRow("just below overflow ohms") << "999999999" << 0 << "999999999Ohm";
-        QTest::newRow("just below overflow volts") << "999999999" << 1 << "999999999V";
-        QTest::newRow("empty voltage") << "" << 1 << "V";
-        QTest::newRow("not a number") << "ERR" << 0 << "ERR";
-        QTest::newRow("leading blank kept") << " 1.5E+3" << 0 << " 1.5kOhm";
+        QTest::newRow("milliohms") << "1.2345E-3" << 0 << "1.2345mOhm" << "1.2345 mOhm";
+        QTest::newRow("ohms E+0") << "12.34E+0" << 0 << "12.34Ohm" << "12.34 Ohm";
+        QTest::newRow("ohms plain") << "12.34" << 0 << "12.34Ohm" << "12.34 Ohm";
+        QTest::newRow("kilohms") << "1.5E+3" << 0 << "1.5kOhm" << "1.5 kOhm";
+        QTest::newRow("unknown exponent shown") << "4.7E-6" << 0 << "4.7E-6" << "4.7E-6";
+        QTest::newRow("small e not split") << "1.2e-3" << 0 << "1.2e-3Ohm" << "1.2e-3 Ohm";
+        QTest::newRow("volts E+0") << "3.9876E+0" << 1 << "3.9876V" << "3.9876 V";
+        QTest::newRow("volts drop exponent") << "3.9E-3" << 1 << "3.9V" << "3.9 V";
+        QTest::newRow("other kind is resistance") << "1.5E+3" << 7 << "1.5kOhm" << "1.5 kOhm";
+        QTest::newRow("overflow") << "+1.0000E+9" << 0 << "OF" << "OF";
+        QTest::newRow("negative overflow") << "-1.5E+9" << 0 << "-OF" << "-OF";
+        QTest::newRow("no reading") << "9.9E+37" << 0 << "------" << "------";
+        QTest::newRow("no reading negative") << "-9.9E+37" << 1 << "------" << "------";
+        QTest::newRow("no reading threshold") << "1E+10" << 0 << "------" << "------";
+        QTest::newRow("beyond double") << "1E+400" << 0 << "------" << "------";
+        QTest::newRow("just below overflow ohms") << "999999999" << 0 << "999999999Ohm" << "999999999 Ohm";
+        QTest::newRow("just below overflow volts") << "999999999" << 1 << "999999999V" << "999999999 V";
+        QTest::newRow("empty voltage") << "" << 1 << "V" << "V";
+        QTest::newRow("not a number") << "ERR" << 0 << "ERR" << "ERR";
+        QTest::newRow("leading blank kept") << " 1.5E+3" << 0 << " 1.5kOhm" << " 1.5 kOhm";
     }
 
     void formatsFieldForDisplay()
@@ -96,7 +98,9 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(int, kind);
         QFETCH(QString, expected);
+        QFETCH(QString, displayed);
         QCOMPARE(fmtEngValue(text, Quantity(kind), initUnits()), expected);
+        QCOMPARE(displayEngValue(text, Quantity(kind), initUnits()), displayed);
     }
 
     void parsesReply_data()
@@ -109,16 +113,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shownV");
 
         QTest::newRow("typical") << "1.2345E-3,3.9876E+0" << true << "1.2345E-3" << "3.9876E+0"
-                                 << "1.2345mOhm" << "3.9876V";
-        QTest::newRow("plain numbers") << "12.34,3.9" << true << "12.34" << "3.9" << "12.34Ohm" << "3.9V";
-        QTest::newRow("no comma") << "1.2E-3" << true << "1.2E-3" << "" << "1.2mOhm" << "V";
+                                 << "1.2345 mOhm" << "3.9876 V";
+        QTest::newRow("plain numbers") << "12.34,3.9" << true << "12.34" << "3.9" << "12.34 Ohm" << "3.9 V";
+        QTest::newRow("no comma") << "1.2E-3" << true << "1.2E-3" << "" << "1.2 mOhm" << "V";
         QTest::newRow("third field ignored") << "1.2E-3,3.9E+0,5" << true << "1.2E-3" << "3.9E+0"
-                                             << "1.2mOhm" << "3.9V";
-        QTest::newRow("empty keeps previous") << "" << false << "2.5E-3" << "4.1E+0" << "2.5mOhm" << "4.1V";
-        QTest::newRow("two lines read as the last") << "1,2\r\n3,4" << true << "3" << "4" << "3Ohm" << "4V";
-        QTest::newRow("trailing line end") << "1,2\r\n" << true << "1" << "2" << "1Ohm" << "2V";
-        QTest::newRow("lone LF between") << "1,2\n5,6" << true << "5" << "6" << "5Ohm" << "6V";
-        QTest::newRow("line ends only") << "\r\n" << false << "2.5E-3" << "4.1E+0" << "2.5mOhm" << "4.1V";
+                                             << "1.2 mOhm" << "3.9 V";
+        QTest::newRow("empty keeps previous") << "" << false << "2.5E-3" << "4.1E+0" << "2.5 mOhm" << "4.1 V";
+        QTest::newRow("two lines read as the last") << "1,2\r\n3,4" << true << "3" << "4" << "3 Ohm" << "4 V";
+        QTest::newRow("trailing line end") << "1,2\r\n" << true << "1" << "2" << "1 Ohm" << "2 V";
+        QTest::newRow("lone LF between") << "1,2\n5,6" << true << "5" << "6" << "5 Ohm" << "6 V";
+        QTest::newRow("line ends only") << "\r\n" << false << "2.5E-3" << "4.1E+0" << "2.5 mOhm" << "4.1 V";
     }
 
     void parsesReply()

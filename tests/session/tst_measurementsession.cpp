@@ -4,7 +4,9 @@
 #include "common/apperror.h"
 #include "platform/clock.h"
 #include "platform/serialport.h"
+#include "record/cellrecord.h"
 #include "record/datafile.h"
+#include "session/celltagger.h"
 #include "session/measurementsession.h"
 #include "session/sessionview.h"
 
@@ -193,6 +195,8 @@ public:
         errors << text;
         m_trace << "error " + text;
     }
+    void showCellCount(int cells) override { cellCount = cells; }
+    void showSessionRunning(bool on) override { running = on; }
 
     std::array<QString, 2> values;
     std::array<quint32, 18> cells{};
@@ -206,6 +210,8 @@ public:
     QStringList errors;
     QString notice;
     QString status;
+    int cellCount = -1;
+    bool running = false;
     static constexpr quint32 kCleared = 0xFF000000; // no judgement shown
     static constexpr quint32 kLit = 1;
     static constexpr quint32 kUnlit = 2;
@@ -387,8 +393,8 @@ private Q_SLOTS:
         QSignalSpy counted(&b.session, &MeasurementSession::readingCounted);
         b.session.start();
         b.cycle("5.0E-3,3.2E+0", true);
-        QCOMPARE(b.view.values[0], QStringLiteral("5.0mOhm"));
-        QCOMPARE(b.view.values[1], QStringLiteral("3.2V"));
+        QCOMPARE(b.view.values[0], QStringLiteral("5.0 mOhm"));
+        QCOMPARE(b.view.values[1], QStringLiteral("3.2 V"));
         const std::array<quint32, 18> lit00{
             FakeView::kLit,    FakeView::kUnlit,  FakeView::kUnlit,  FakeView::kUnused, FakeView::kUnused,
             FakeView::kUnused, FakeView::kUnused, FakeView::kUnused, FakeView::kUnused, FakeView::kLit,
@@ -495,7 +501,8 @@ private Q_SLOTS:
             QVERIFY(!b.session.timerEnabled());
             QVERIFY(!b.port.portOpen());
             QVERIFY(!b.dataFile.isOpen());
-            QCOMPARE(b.trace.mid(b.trace.size() - 3), kUndone);
+            QCOMPARE(b.trace.mid(b.trace.size() - 4, 3), kUndone);
+            QCOMPARE(b.trace.last(), "status " + MeasurementSession::stoppedText());
         }
         if (then.isEmpty()) { // nothing judged; the arming waits for the next real reading
             QVERIFY(!b.session.awaitingReply());
@@ -645,7 +652,7 @@ private Q_SLOTS:
         QVERIFY(!QTest::qWaitFor([&] { return b.port.openAttempts > attempts; },
                                  int(MeasurementSession::kReconnectInterval.count()) + 300));
         QVERIFY(!b.session.reconnecting());
-        QVERIFY(b.view.status.isEmpty());
+        QCOMPARE(b.view.status, MeasurementSession::stoppedText());
     }
 
     void startDropsAnArmingLeftFromTheLastSession()
@@ -707,7 +714,7 @@ private Q_SLOTS:
         QCOMPARE(b.tableR.totalCount, qint16(1));
         QCOMPARE(b.tableV.totalCount, qint16(1));
         QCOMPARE(b.file().count('\n'), 1);
-        QVERIFY(b.view.status.isEmpty());
+        QCOMPARE(b.view.status, MeasurementSession::countedText(1, QStringLiteral("1"), QStringLiteral("1")));
     }
 
     void unwritableRecordIsReportedAndTheSessionGoesOn_data()
@@ -845,6 +852,123 @@ private Q_SLOTS:
         b.cycle("5.0E-3,3.6E+0", false);
         QCOMPARE(b.tableR.totalCount, qint16(1));
         QCOMPARE(b.file().count('\n'), 1);
+    }
+
+    // Every counted cell is told with its number in the session and its BINs,
+    // and the running count follows; STOP says so, and the next START counts
+    // from nothing again.
+    void theStatusTellsEveryCountedCellAndAStop()
+    {
+        Bench b;
+        b.session.start();
+        QVERIFY(b.view.running);
+        QCOMPARE(b.view.cellCount, 0);
+        QVERIFY(b.view.status.isEmpty());
+        b.cycle("5.0E-3,3.2E+0", true);
+        QCOMPARE(b.view.status, QStringLiteral("Cell 1 counted: R BIN 1, V BIN 1"));
+        QCOMPARE(b.session.statusKind(), MeasurementSession::StatusKind::Good);
+        b.cycle("45.0E-3,3.7E+0", true);
+        QCOMPARE(b.view.status, QStringLiteral("Cell 2 counted: R +Out, V BIN 2"));
+        b.cycle("5.0E-3,3.2E+0", false);
+        QCOMPARE(b.view.cellCount, 2);
+        QCOMPARE(b.session.sessionCells(), 2);
+
+        b.session.stop();
+        QVERIFY(!b.view.running);
+        QCOMPARE(b.view.status, MeasurementSession::stoppedText());
+        QCOMPARE(b.session.statusKind(), MeasurementSession::StatusKind::Info);
+        b.session.start();
+        QCOMPARE(b.view.cellCount, 0);
+        QVERIFY(b.view.status.isEmpty());
+    }
+
+    void startWithATableOfNoBinsSaysWhereToSetThem_data()
+    {
+        QTest::addColumn<bool>("resistanceEmpty");
+        QTest::addColumn<bool>("voltageEmpty");
+        QTest::addColumn<QString>("panels");
+        QTest::newRow("both") << true << true << "RESISTANCE and VOLTAGE panels";
+        QTest::newRow("resistance") << true << false << "RESISTANCE panel";
+        QTest::newRow("voltage") << false << true << "VOLTAGE panel";
+        QTest::newRow("neither") << false << false << QString();
+    }
+    void startWithATableOfNoBinsSaysWhereToSetThem()
+    {
+        QFETCH(bool, resistanceEmpty);
+        QFETCH(bool, voltageEmpty);
+        QFETCH(QString, panels);
+        Bench b;
+        b.tables.setTables(resistanceEmpty ? BinTable() : threeBins(0, 10),
+                           voltageEmpty ? BinTable() : threeBins(3, 0.5f));
+        b.session.start();
+        // It starts all the same.
+        QVERIFY(b.session.running());
+        QVERIFY(b.view.errors.isEmpty());
+        if (panels.isEmpty()) {
+            QVERIFY(b.view.status.isEmpty());
+            return;
+        }
+        QVERIFY2(b.view.status.contains(panels) && b.view.status.contains(QLatin1String("BINs =")),
+                 qPrintable(b.view.status));
+        // Out is counted as usual.
+        b.cycle("5.0E-3,3.2E+0", true);
+        QCOMPARE(b.tableR.totalCount, qint16(1));
+    }
+
+    // Auto record tells a cell that left the probes uncounted; a counted cell,
+    // a cell under auto record off and a bounce tell nothing.
+    void autoRecordTellsACellLiftedBeforeItSettled()
+    {
+        Bench b;
+        b.session.setAutoRecord(true);
+        b.session.start();
+        const QByteArray open = "+9.9E+37,+9.9E+37";
+        for (const char *line : {"5.0E-3,3.2E+0", "9.0E-3,3.4E+0", "6.0E-3,3.3E+0"})
+            b.cycle(line, false);
+        b.cycle(open, false);
+        QVERIFY(b.view.status.isEmpty()); // one lifting reading may be a bounce
+        b.cycle(open, false);
+        QCOMPARE(b.view.status, MeasurementSession::skippedText());
+        QCOMPARE(b.tableR.totalCount, qint16(0));
+
+        for (int i = 0; i < 3; ++i)
+            b.cycle("5.0E-3,3.2E+0", false);
+        QCOMPARE(b.tableR.totalCount, qint16(1));
+        b.cycle(open, false);
+        b.cycle(open, false);
+        QCOMPARE(b.view.status, MeasurementSession::countedText(1, QStringLiteral("1"), QStringLiteral("1")));
+
+        b.session.setAutoRecord(false);
+        b.cycle("9.0E-3,3.4E+0", false);
+        b.cycle(open, false);
+        b.cycle(open, false);
+        QCOMPARE(b.trace.count("status " + MeasurementSession::skippedText()), 1);
+    }
+
+    // A settled cell that a tagger holds for its ID says so in the status line.
+    void aSettledCellWaitingForItsIdIsTold()
+    {
+        struct NoIdYet : CellTagger
+        {
+            void beginSession() override {}
+            void endSession() override {}
+            void probesChanged(SettleDetector::ProbeChange) override {}
+            bool mayCount(bool) override { return false; }
+            void readingJudged(const TaggedReading &) override {}
+            Take takeReading(const TaggedReading &, bool) override { return Take::Record; }
+            void tag(CellRecord &) override {}
+            void heldDropped() override {}
+        } tagger;
+        Bench b;
+        b.session.setCellTagger(&tagger);
+        b.session.setAutoRecord(true);
+        b.session.start();
+        for (int i = 0; i < 5; ++i)
+            b.cycle("5.0E-3,3.2E+0", false);
+        QCOMPARE(b.tableR.totalCount, qint16(0));
+        QCOMPARE(b.view.status, MeasurementSession::waitingForIdText());
+        QCOMPARE(b.trace.count("status " + MeasurementSession::waitingForIdText()), 1);
+        b.session.setCellTagger(nullptr);
     }
 };
 

@@ -2,8 +2,9 @@
 
 // What a screen reader finds in a window: every visible control and every
 // widget that shows something (text, a picture, a figure) must have a name
-// that says something in words.
+// that says something in words, and a label's name holds the text it shows.
 
+#include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QLabel>
@@ -56,25 +57,51 @@ inline bool isMeaningful(QAccessibleInterface *iface)
     return name.contains(word) && (!object || name != object->objectName());
 }
 
+// What a sighted operator reads on a label, as one line: its text without the
+// mnemonic's "&", blanks and line breaks run together.
+inline QString shownText(const QLabel *label)
+{
+    QString text = label->text();
+    if (label->buddy())
+        text.replace(QRegularExpression(QStringLiteral("&(.)")), QStringLiteral("\\1"));
+    return text.simplified();
+}
+
 // Every visible control or informative widget below iface without a meaningful
-// name, as "objectName (role): name".
-inline void collectUnnamed(QAccessibleInterface *iface, QStringList &unnamed, int &visited)
+// name, as "objectName class (role): name"; every label whose name leaves out
+// the text it shows (a screen reader then never reads that text), as
+// "objectName hides "text" behind "name"".
+inline void collectUnnamed(QAccessibleInterface *iface, QStringList &unnamed, int &visited, bool insideView = false)
 {
     if (!iface || !iface->isValid() || iface->state().invisible)
         return;
     ++visited;
     const bool focusable = iface->state().focusable;
-    if ((focusable || isControl(iface->role()) || isInformative(iface)) && !isMeaningful(iface)) {
+    // Inside a chart or text view only what takes the focus is a control.
+    const bool checked = insideView ? focusable : (focusable || isControl(iface->role()) || isInformative(iface));
+    if (checked && !isMeaningful(iface)) {
+        const QObject *object = iface->object();
         unnamed << QStringLiteral("%1 (role %2): \"%3\"")
-                       .arg(iface->object() ? iface->object()->objectName() : QStringLiteral("?"))
+                       .arg(object ? object->objectName() + QLatin1Char(' ') + QLatin1String(object->metaObject()->className())
+                                   : QStringLiteral("?"))
                        .arg(int(iface->role()))
                        .arg(iface->text(QAccessible::Name));
     }
-    // A table's cells and a chart's items are read through their table or chart.
-    if (iface->role() == QAccessible::Table || qobject_cast<QAbstractScrollArea *>(iface->object()))
+    if (const auto *label = qobject_cast<QLabel *>(iface->object())) {
+        const QString shown = shownText(label);
+        const QString name = iface->text(QAccessible::Name).simplified();
+        // A dash between two limits may be read as "to".
+        static const QRegularExpression words(QStringLiteral("\\w"));
+        if (label->textFormat() != Qt::RichText && shown.contains(words) && !name.contains(shown))
+            unnamed << QStringLiteral("%1 hides \"%2\" behind \"%3\"").arg(label->objectName(), shown, name);
+    }
+    // A table's cells are read through their table; a chart's items through
+    // the chart's description.
+    if (iface->role() == QAccessible::Table || qobject_cast<QAbstractItemView *>(iface->object()))
         return;
+    const bool view = insideView || qobject_cast<QAbstractScrollArea *>(iface->object()) != nullptr;
     for (int i = 0; i < iface->childCount(); ++i)
-        collectUnnamed(iface->child(i), unnamed, visited);
+        collectUnnamed(iface->child(i), unnamed, visited, view);
 }
 
 inline QStringList unnamedIn(QWidget *window, int *visited)

@@ -50,7 +50,9 @@ CellHistoryWindow::CellHistoryWindow(LookUpFunction lookUp, QWidget *parent)
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("historySummary"));
-    m_summary->setAccessibleName(tr("History summary"));
+    // Named by what it says ("Cell C-1: 2 records."), so it is read.
+    m_summary->setTextFormat(Qt::PlainText);
+    m_summary->setAccessibleDescription(tr("History summary"));
     m_summary->setWordWrap(true);
     layout->addWidget(m_summary);
     resize(720, 360);
@@ -89,8 +91,8 @@ void CellHistoryWindow::list(const QString &cellId, bool ask)
         const QStringList cells{
             historyTimeText(record.measuredAt),
             record.bench,
-            record.resistanceText.trimmed(),
-            record.voltageText.trimmed(),
+            recordedValueText(record, Quantity::Resistance),
+            recordedValueText(record, Quantity::Voltage),
             QStringLiteral("%1 / %2").arg(bin(record.resistanceBin), bin(record.voltageBin)),
             record.retest ? tr("re-test") : QString(),
             record.kValue ? kRecordText(*record.kValue, record.kUncertainty, record.kVerdict)

@@ -38,8 +38,8 @@ CellIdOptionsDialog::CellIdOptionsDialog(const CellIdOptions &options, QWidget *
         return edit;
     };
     m_pattern = field(tr("ID &pattern (regular expression, empty for any):"), "patternField", 200);
-    m_prefix = field(tr("Scanner p&refix:"), "prefixField", CellIdOptions::kMaxFrameLength);
-    m_suffix = field(tr("Scanner s&uffix:"), "suffixField", CellIdOptions::kMaxFrameLength);
+    m_prefix = field(tr("Scanner pre&fix:"), "prefixField", CellIdOptions::kMaxFrameLength);
+    m_suffix = field(tr("Scanner suffi&x:"), "suffixField", CellIdOptions::kMaxFrameLength);
     m_rest = field(tr("Minimum &rest before the K-value (d, h or min):"), "restField", 16);
     m_limit = field(tr("&K limit (mV/day):"), "kLimitField", 16);
     m_resistanceShare = field(tr("Ask when the resistance differs from the last record by more than (%):"),

@@ -1,5 +1,6 @@
 #include "app/cellids/cellidstrip.h"
 
+#include "app/style/boundedlabel.h"
 #include "app/style/warninglabel.h"
 
 #include <QAction>
@@ -36,18 +37,20 @@ CellIdStrip::CellIdStrip(QWidget *parent) : QToolBar(tr("Cell ID"), parent)
     m_field->setAccessibleName(tr("Cell ID"));
     m_field->setAccessibleDescription(tr("Scan or type the cell's ID; Enter takes it, Enter again counts the cell."));
     caption->setBuddy(m_field);
+    // Named by what it shows ("K 1.00 mV/day OK"), so the verdict is read.
     m_kValue = new QLabel(content);
     m_kValue->setObjectName(QStringLiteral("kValueLabel"));
+    m_kValue->setTextFormat(Qt::PlainText);
     m_kValue->setAccessibleDescription(tr("K-value of the cell on the probes"));
     row->addWidget(caption);
     row->addWidget(m_field);
     row->addSpacing(12);
     row->addWidget(m_kValue, 1);
     rows->addLayout(row);
-    m_notice = new QLabel(content);
+    // Named by what it says, so the repeat warning is read; two lines at
+    // most, so the strip keeps its height.
+    m_notice = new BoundedLabel(2, content);
     m_notice->setObjectName(QStringLiteral("cellIdNotice"));
-    m_notice->setAccessibleDescription(tr("Cell ID notice"));
-    m_notice->setWordWrap(true);
     rows->addWidget(m_notice);
 
     // The question about a reading that does not look like its cell.
@@ -85,6 +88,11 @@ CellIdStrip::CellIdStrip(QWidget *parent) : QToolBar(tr("Cell ID"), parent)
     // What is typed binds nothing until it is ended: the K-value shown stays
     // that of the cell on the probes.
     connect(m_field, &QLineEdit::textEdited, this, [this] { m_edited = true; });
+}
+
+QLabel *CellIdStrip::notice() const
+{
+    return m_notice;
 }
 
 void CellIdStrip::setFraming(const QString &prefix, const QString &suffix)
@@ -133,7 +141,13 @@ void CellIdStrip::showNotice(const QString &text, bool warning)
     QPalette palette = m_notice->palette();
     palette.setColor(QPalette::WindowText, warning ? warningColour() : window->palette().color(QPalette::WindowText));
     m_notice->setPalette(palette);
-    setLabelText(m_notice, text);
+    QFont font = m_notice->font();
+    font.setBold(warning);
+    m_notice->setFont(font);
+    if (m_notice->text() != text) {
+        m_notice->setText(text);
+        m_notice->setAccessibleName(text);
+    }
 }
 
 void CellIdStrip::showKValue(const QString &text)

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class BoundedLabel;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -62,7 +63,7 @@ public:
     bool asking() const;
 
     QLineEdit *field() const { return m_field; }
-    QLabel *notice() const { return m_notice; }
+    QLabel *notice() const;
     QLabel *kValueLabel() const { return m_kValue; }
     QLabel *question() const { return m_question; }
     QPushButton *yesButton() const { return m_yes; }
@@ -88,7 +89,7 @@ private:
 
     QLineEdit *m_field = nullptr;
     QLabel *m_kValue = nullptr;
-    QLabel *m_notice = nullptr;
+    BoundedLabel *m_notice = nullptr;
     QWidget *m_questionRow = nullptr;
     QLabel *m_question = nullptr;
     QPushButton *m_yes = nullptr;

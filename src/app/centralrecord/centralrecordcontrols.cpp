@@ -1,7 +1,9 @@
 #include "app/centralrecord/centralrecordcontrols.h"
 
 #include "app/centralrecord/centralrecorddialog.h"
+#include "app/style/boundedlabel.h"
 #include "app/style/singlewindow.h"
+#include "app/style/statusarea.h"
 
 #include "platform/dialogs.h"
 
@@ -10,10 +12,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
-#include <QStatusBar>
 #include <QTimer>
 
-CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMenu, QStatusBar *statusBar,
+CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMenu, StatusArea &statusArea,
                                              Dialogs &dialogs, QString title, QString settingsFolder,
                                              QString journalPath)
     : QObject(window),
@@ -24,14 +25,13 @@ CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMen
       m_journalPath(std::move(journalPath)),
       m_sink(m_journal)
 {
-    m_action = settingsMenu->addAction(tr("&Central record..."));
+    m_action = settingsMenu->addAction(tr("Central &record..."));
     m_action->setObjectName(QStringLiteral("centralRecordAction"));
     connect(m_action, &QAction::triggered, this, &CentralRecordControls::openDialog);
 
-    m_statusLabel = new QLabel(statusBar);
-    m_statusLabel->setObjectName(QStringLiteral("centralRecordStatus"));
+    // "37 cells waiting" with a long reason is cut; the whole is its tooltip.
+    m_statusLabel = statusArea.addTextIndicator(QStringLiteral("centralRecordStatus"), 260);
     m_statusLabel->hide();
-    statusBar->addPermanentWidget(m_statusLabel);
 
     connect(&m_sink, &JournalSink::appended, this, [this] {
         if (m_forwarder)
@@ -57,6 +57,11 @@ CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMen
 CentralRecordControls::~CentralRecordControls()
 {
     m_forwarder.reset();
+}
+
+QLabel *CentralRecordControls::statusLabel() const
+{
+    return m_statusLabel;
 }
 
 CentralStatus CentralRecordControls::status() const

@@ -11,12 +11,13 @@
 
 #include <memory>
 
+class BoundedLabel;
 class CentralRecordDialog;
 class Dialogs;
 class QAction;
 class QLabel;
 class QMenu;
-class QStatusBar;
+class StatusArea;
 class QWidget;
 
 // The bench's record beyond the data file: the local journal, always on, and
@@ -26,14 +27,14 @@ class QWidget;
 // found it), offers the journal's sink to the counting path, runs the
 // forwarder on a thread of its own while the central record is on (from the
 // end of that check, so that it never writes to a journal being moved aside),
-// and shows its state in the status bar: "Central record: up to date",
+// and shows its state in the status area: "Central record: up to date",
 // "Central record: 37 cells waiting (reason)", nothing when off. Settings >
 // "Central record..." opens the dialog.
 class CentralRecordControls : public QObject
 {
     Q_OBJECT
 public:
-    CentralRecordControls(QWidget *window, QMenu *settingsMenu, QStatusBar *statusBar, Dialogs &dialogs,
+    CentralRecordControls(QWidget *window, QMenu *settingsMenu, StatusArea &statusArea, Dialogs &dialogs,
                           QString title, QString settingsFolder, QString journalPath);
     ~CentralRecordControls() override;
 
@@ -49,7 +50,7 @@ public:
     void openDialog();
     CentralRecordDialog *dialog() const;
     QAction *action() const { return m_action; }
-    QLabel *statusLabel() const { return m_statusLabel; }
+    QLabel *statusLabel() const;
     // The forwarder's last status (disabled when off).
     CentralStatus status() const;
 
@@ -79,6 +80,6 @@ private:
     JournalCheck m_journalCheck;
     std::unique_ptr<CentralForwarderThread> m_forwarder;
     QAction *m_action = nullptr;
-    QLabel *m_statusLabel = nullptr;
+    BoundedLabel *m_statusLabel = nullptr;
     QPointer<CentralRecordDialog> m_dialog;
 };

@@ -72,6 +72,9 @@ CentralRecordDialog::CentralRecordDialog(const CentralSettings &settings, QWidge
     m_testResult->setObjectName(QStringLiteral("testResult"));
     m_testResult->setWordWrap(true);
     m_testResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Hidden until it has something to say: an empty label that takes the
+    // focus would be a stop without a name.
+    m_testResult->hide();
     layout->addWidget(m_testResult);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -111,13 +114,19 @@ CentralSettings CentralRecordDialog::settings() const
     return settings;
 }
 
+void CentralRecordDialog::tellResult(const QString &text)
+{
+    m_testResult->setText(text);
+    m_testResult->show();
+}
+
 void CentralRecordDialog::onTest()
 {
     if (m_probe.isRunning())
         return;
     const CentralSettings tried = settings();
     m_testButton->setEnabled(false);
-    m_testResult->setText(tr("Connecting..."));
+    tellResult(tr("Connecting..."));
     m_probe.setFuture(m_pool.run<Result<QString>>([tried](QPromise<Result<QString>> &promise) {
         promise.addResult(central::probe(tried));
     }));
@@ -127,7 +136,7 @@ void CentralRecordDialog::onTested()
 {
     const Result<QString> outcome = m_probe.result();
     m_testButton->setEnabled(true);
-    m_testResult->setText(outcome ? *outcome : tr("Not connected: %1").arg(outcome.errorString()));
+    tellResult(outcome ? *outcome : tr("Not connected: %1").arg(outcome.errorString()));
     Q_EMIT tested(outcome);
 }
 
@@ -135,7 +144,7 @@ void CentralRecordDialog::onOk()
 {
     const CentralSettings chosenSettings = settings();
     if (chosenSettings.enabled && (chosenSettings.database.isEmpty() || chosenSettings.user.isEmpty())) {
-        m_testResult->setText(tr("Give the database and the user."));
+        tellResult(tr("Give the database and the user."));
         (chosenSettings.database.isEmpty() ? m_databaseEdit : m_userEdit)->setFocus();
         return;
     }

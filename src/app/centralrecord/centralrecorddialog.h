@@ -38,6 +38,7 @@ Q_SIGNALS:
     void tested(const Result<QString> &outcome);
 
 private:
+    void tellResult(const QString &text);
     void onTest();
     void onTested();
     void onOk();

@@ -2,6 +2,7 @@
 
 #include "app/handsfree/handsfreedialog.h"
 #include "app/style/singlewindow.h"
+#include "app/style/statusarea.h"
 
 #include "platform/dialogs.h"
 #include "platform/qtsoundcue.h"
@@ -11,11 +12,10 @@
 #include <QCheckBox>
 #include <QMenu>
 #include <QSignalBlocker>
-#include <QStatusBar>
 #include <QTimer>
 
 
-HandsFreeControls::HandsFreeControls(QWidget *window, QMenu *settingsMenu, QStatusBar *statusBar,
+HandsFreeControls::HandsFreeControls(QWidget *window, QMenu *settingsMenu, StatusArea &statusArea,
                                      MeasurementSession &session, Dialogs &dialogs, QString title,
                                      QString settingsFolder)
     : QObject(window),
@@ -35,13 +35,14 @@ HandsFreeControls::HandsFreeControls(QWidget *window, QMenu *settingsMenu, QStat
     m_optionsAction = settingsMenu->addAction(tr("&Hands-free options..."));
     m_optionsAction->setObjectName(QStringLiteral("handsFreeOptionsAction"));
 
-    m_autoRecordToggle = new QCheckBox(tr("&Auto record"), statusBar);
+    m_autoRecordToggle = new QCheckBox(tr("&Auto record"), &statusArea);
     m_autoRecordToggle->setObjectName(QStringLiteral("autoRecordToggle"));
-    // Alt+A and a click switch it, during a session too; it takes no focus, so
-    // Enter stays "REC - COUNT".
-    m_autoRecordToggle->setFocusPolicy(Qt::NoFocus);
+    // Alt+A, Tab and Space, or a click switch it, during a session too. A click
+    // leaves the focus where it was, and Enter on it still counts the cell:
+    // the check box leaves Enter to the window ("REC - COUNT").
+    m_autoRecordToggle->setFocusPolicy(Qt::TabFocus);
     m_autoRecordToggle->setAccessibleDescription(tr("Count and record each cell once its reading has settled"));
-    statusBar->addPermanentWidget(m_autoRecordToggle);
+    statusArea.addIndicator(m_autoRecordToggle, StatusArea::Place::Last);
 
     const auto switchAuto = [this](bool on) {
         HandsFreeOptions options = m_options;

@@ -13,21 +13,21 @@ class MeasurementSession;
 class QAction;
 class QCheckBox;
 class QMenu;
-class QStatusBar;
+class StatusArea;
 class QWidget;
 class SoundCue;
 
 // The window's hands-free controls: the items "Auto record", "Sound cue" and
 // "Hands-free options..." of the Settings menu, and an "Auto record" check box
-// in the status bar, which stays usable during a session (the Settings menu
-// does not). Loads the options from the folder Settings.ini lives in, applies
+// at the right end of the status area, which stays usable during a session
+// (the Settings menu does not). Loads the options from the folder Settings.ini lives in, applies
 // them to the session, saves every change at once, and plays the cue of each
 // recorded cell when the sound is on.
 class HandsFreeControls : public QObject
 {
     Q_OBJECT
 public:
-    HandsFreeControls(QWidget *window, QMenu *settingsMenu, QStatusBar *statusBar,
+    HandsFreeControls(QWidget *window, QMenu *settingsMenu, StatusArea &statusArea,
                       MeasurementSession &session, Dialogs &dialogs, QString title,
                       QString settingsFolder);
     ~HandsFreeControls() override;

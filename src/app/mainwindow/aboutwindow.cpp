@@ -51,6 +51,7 @@ AboutWindow::AboutWindow(QWidget *parent)
     m_picIcon->setObjectName(QStringLiteral("picIcon"));
     m_picIcon->setGeometry(twips(240), twips(120), twips(480), twips(480));
     m_picIcon->setPixmap(programIcon().pixmap(32, 32));
+    m_picIcon->setAccessibleName(tr("Program icon"));
 
     // The product name takes two lines beside the icon; its label starts under
     // the icon's right edge, the centred text clear of it.

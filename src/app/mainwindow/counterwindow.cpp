@@ -114,9 +114,6 @@ void CounterWindow::buildGroup(int group)
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         value->setContentsMargins(0, 0, 4, 0);
         uifonts::fitText(value, QStringLiteral("-32768"));
-        // The count is read out with its caption and table.
-        const QString rowName = row < 9 ? tr("BIN %1").arg(row + 1) : row == 9 ? tr("OUT") : tr("TOTAL");
-        value->setAccessibleName(tr("%1 %2 count").arg(group == 0 ? tr("Resistance") : tr("Voltage"), rowName));
         m_counts[size_t(index)] = value;
     }
     m_captions[size_t(group * kRowsPerGroup + 9)]->setText(tr("OUT"));
@@ -139,4 +136,15 @@ void CounterWindow::showBinCount()
     m_counts[20]->setText(QString::number(voltage.binCount[9]));
     m_counts[10]->setText(QString::number(resistance.totalCount));
     m_counts[21]->setText(QString::number(voltage.totalCount));
+    // Each count is read as shown, with its row and table: "7 cells,
+    // Resistance BIN 3"; a changed name is told to assistive technology.
+    for (size_t index = 0; index < m_counts.size(); ++index) {
+        const int row = int(index) % kRowsPerGroup;
+        const QString rowName = row < 9 ? tr("BIN %1").arg(row + 1) : row == 9 ? tr("OUT") : tr("TOTAL");
+        const QString table = index < size_t(kRowsPerGroup) ? tr("Resistance") : tr("Voltage");
+        const QString name = tr("%n cell(s), %1", nullptr, m_counts[index]->text().toInt())
+                                 .arg(tr("%1 %2").arg(table, rowName));
+        if (m_counts[index]->accessibleName() != name)
+            m_counts[index]->setAccessibleName(name);
+    }
 }

@@ -12,6 +12,7 @@
 #include "app/mainwindow/profilecontrols.h"
 #include "app/style/programicon.h"
 #include "app/style/singlewindow.h"
+#include "app/style/statusarea.h"
 #include "app/mainwindow/setupstore.h"
 #include "app/style/uifonts.h"
 #include "common/version.h"
@@ -30,6 +31,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QColor>
 #include <QCoreApplication>
@@ -130,12 +132,12 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     m_ui.setupUi(this);
     buildStateControls();
     // Settings: COMPort..., Tester profile, then the hands-free items.
-    m_profiles = new ProfileControls(this, m_ui.settingsMenu, statusBar(), m_dialogs, applicationTitle(),
+    m_profiles = new ProfileControls(this, m_ui.settingsMenu, *m_statusArea, m_dialogs, applicationTitle(),
                                      settingsFolder());
     m_session.setProfileSource([this] { return m_profiles->load(); });
-    m_handsFree = new HandsFreeControls(this, m_ui.settingsMenu, statusBar(), m_session, m_dialogs,
+    m_handsFree = new HandsFreeControls(this, m_ui.settingsMenu, *m_statusArea, m_session, m_dialogs,
                                         applicationTitle(), settingsFolder());
-    m_centralRecord = new CentralRecordControls(this, m_ui.settingsMenu, statusBar(), m_dialogs, applicationTitle(),
+    m_centralRecord = new CentralRecordControls(this, m_ui.settingsMenu, *m_statusArea, m_dialogs, applicationTitle(),
                                                 settingsFolder(),
                                                 QDir(m_locations.journalDir).filePath(QStringLiteral("journal.sqlite")));
     // Every counted cell goes to the journal after the data file.
@@ -174,8 +176,26 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
                                    });
     // File > Build a pack... and Pack placement...
     m_packs = new PackLauncher(this, m_ui.fileMenu, PackPlaces::of(m_locations));
+    orderTabs();
 
     startUp();
+}
+
+void FormMain::orderTabs()
+{
+    QList<QWidget *> order{m_ui.dataFilePath, m_ui.browseButton, m_ui.recCountButton};
+    for (size_t t = 0; t < 2; ++t) {
+        for (QRadioButton *option : t == 0 ? m_ui.resistanceModes : m_ui.voltageModes)
+            order << option;
+        for (QLineEdit *box : t == 0 ? m_ui.resistanceEntries : m_ui.voltageEntries)
+            order << box;
+    }
+    order << m_ui.dataButton;
+    if (auto *batch = findChild<QPushButton *>(QStringLiteral("batchButton")))
+        order << batch;
+    order << m_ui.startButton << m_ui.stopButton << m_cellIds->field() << m_handsFree->autoRecordToggle();
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 FormMain::~FormMain() = default;
@@ -202,6 +222,9 @@ void FormMain::startUp()
     for (QLabel *label : m_ui.outLabels)
         label->setText(tr("Out"));
     // The grid and out labels keep the window's background until the first cycle.
+    // No session runs: REC - COUNT and STOP wait for START.
+    m_ui.recCountButton->setEnabled(false);
+    m_ui.stopButton->setEnabled(false);
 
     loadSettings();
     // A session started with other limits than these logs the change.
@@ -369,6 +392,8 @@ void FormMain::updateBinTableOf(int t)
     for (size_t row = 0; row < 9; ++row) {
         m_ui.lowerLimits[limits + row]->setText(display.lower[row]);
         m_ui.upperLimits[limits + row]->setText(display.upper[row]);
+        // A row without limits is no BIN: no dash between nothing.
+        m_ui.limitDashes[limits + row]->setText(display.lower[row].isEmpty() ? QString() : QStringLiteral("-"));
     }
 }
 
@@ -573,6 +598,9 @@ void FormMain::keyPressEvent(QKeyEvent *event)
 void FormMain::showValue(int t, const QString &text)
 {
     QLabel *label = m_ui.valueLabels[size_t(t)];
+    // A new reading, after a stopped session's greyed one.
+    if (!label->isEnabled() && !m_replyNotice->isVisible())
+        label->setEnabled(true);
     if (label->text() == text)
         return;
     label->setText(text);
@@ -660,19 +688,36 @@ void FormMain::showStale(const QString &notice)
 
 void FormMain::showStatus(const QString &text)
 {
-    m_statusLine->setText(text);
-    m_statusLine->setToolTip(text);
-    // The status bar does not ask a wrapped label for its height: it is given.
-    m_statusLine->setMinimumHeight(text.isEmpty() ? 0 : m_statusLine->heightForWidth(std::max(m_statusLine->width(), statusBar()->width() / 2)));
-    // Good news in green, everything else asks for attention.
-    const bool good = text == MeasurementSession::lineBackText(m_comPort);
-    QPalette palette = m_statusLine->palette();
-    palette.setColor(QPalette::WindowText, good ? QColor(0x00, 0x70, 0x00) : warningColour());
-    m_statusLine->setPalette(palette);
+    // Good news in green, a stopped session plain, everything else asks for
+    // attention.
+    using Kind = MeasurementSession::StatusKind;
+    const Kind kind = m_session.statusKind();
+    m_statusArea->showMessage(text, kind == Kind::Good   ? StatusArea::Tone::Good
+                                    : kind == Kind::Info ? StatusArea::Tone::Plain
+                                                         : StatusArea::Tone::Attention);
     // A full counter greys REC - COUNT: the button says why.
     const bool full = text == MeasurementSession::counterFullText();
     m_ui.recCountButton->setToolTip(full ? text : QString());
     m_ui.recCountButton->setAccessibleDescription(full ? text : m_recCountDescription);
+}
+
+void FormMain::showCellCount(int cells)
+{
+    m_statusArea->showCellCount(cells);
+}
+
+void FormMain::showSessionRunning(bool running)
+{
+    m_ui.stopButton->setEnabled(running);
+    if (running)
+        return;
+    // The last reading stays on screen, old as a stale one: greyed values, a
+    // grid without colours.
+    clearJudgement();
+    for (QLabel *value : m_ui.valueLabels)
+        value->setEnabled(false);
+    m_replyNotice->hide();
+    setRecCountEnabled(false);
 }
 
 void FormMain::buildStateControls()
@@ -696,21 +741,18 @@ void FormMain::buildStateControls()
     m_replyNotice->setPalette(palette);
     m_replyNotice->hide();
 
-    // Below the client area, as wide as the window, wrapped rather than cut.
-    m_statusLine = new QLabel(this);
-    m_statusLine->setObjectName(QStringLiteral("statusLine"));
-    m_statusLine->setWordWrap(true);
-    m_statusLine->setFont(uifonts::tahoma(12, true));
-    m_statusLine->setTextFormat(Qt::PlainText);
+    // Below the client area, as wide as the window, never taller or wider
+    // whatever it shows.
+    m_statusArea = new StatusArea(this);
     statusBar()->setObjectName(QStringLiteral("statusBar"));
     statusBar()->setSizeGripEnabled(false);
-    statusBar()->addWidget(m_statusLine, 1);
+    statusBar()->addWidget(m_statusArea, 1);
 
     m_testerVerdict = new QLabel(this);
     m_testerVerdict->setObjectName(QStringLiteral("testerVerdict"));
     m_testerVerdict->setAutoFillBackground(true);
     m_testerVerdict->setContentsMargins(4, 0, 4, 0);
-    statusBar()->addPermanentWidget(m_testerVerdict);
+    m_statusArea->addIndicator(m_testerVerdict);
     m_testerVerdict->hide();
 }
 

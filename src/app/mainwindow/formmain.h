@@ -28,6 +28,7 @@ class PortChooser;
 class ProfileControls;
 class QLabel;
 class SerialPort;
+class StatusArea;
 class BinTables;
 
 // The program's main window. It shows the readings and the BIN grid, holds the
@@ -48,9 +49,12 @@ class BinTables;
 //
 // Besides the inventory controls the window has two of its own: a notice in
 // the result frame (objectName "replyNotice") that says when the reading shown
-// is stale, and a status line below the client area ("statusLine") for the
-// state of the line and for full counters. Beside it the status bar shows the
-// tester's own pass/fail word when its profile reads one ("testerVerdict").
+// is stale, and the status area below the client area (StatusArea): its
+// message line ("statusLine") tells the state of the line, each counted cell,
+// a cell auto record skipped, full counters and a stopped session; its
+// indicator row the session's running count, the tester's own pass/fail word
+// when its profile reads one ("testerVerdict") and what the window's parts
+// add. Whatever it shows, the window keeps its size.
 //
 // The set-up (port, both panels, window position) is read from Settings.ini in
 // the settings folder when the window is made and written there when it closes. Closing
@@ -91,6 +95,7 @@ public:
     QString settingsFolder() const { return m_locations.settingsDir; }
     const QString &programDir() const { return m_locations.programDir; }
     const FileLocations &locations() const { return m_locations; }
+    StatusArea &statusArea() { return *m_statusArea; }
 
     // Settings > COMPort's list of serial devices; the present ones unless set.
     PortChooser &portChooser() { return *m_portChooser; }
@@ -133,6 +138,8 @@ public:
     void showStale(const QString &notice) override;
     void showTesterVerdict(const QString &word, TesterVerdict verdict) override;
     void showStatus(const QString &text) override;
+    void showCellCount(int cells) override;
+    void showSessionRunning(bool running) override;
     void setRecCountEnabled(bool enabled) override;
     void focusRecCount() override;
     void setStartEnabled(bool enabled) override;
@@ -198,10 +205,14 @@ private:
     void showAbout();
     void showCounterWindow();
     void buildStateControls();
+    // Tab goes as the window is read: the file area, REC - COUNT, the two
+    // panels, the buttons of the right column, then the cell-ID field and
+    // Auto record below.
+    void orderTabs();
 
     FormMainUi m_ui;
     QLabel *m_replyNotice = nullptr;
-    QLabel *m_statusLine = nullptr;
+    StatusArea *m_statusArea = nullptr;
     HandsFreeControls *m_handsFree = nullptr;
     CellIdControls *m_cellIds = nullptr;
     PackLauncher *m_packs = nullptr;

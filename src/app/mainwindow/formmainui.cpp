@@ -58,7 +58,7 @@ constexpr int kDashWidth = 12;
 
 // Widest texts the logic puts into the controls; fonts are shrunk until they fit.
 const QString kWidestLimit = QStringLiteral("-12.3457");
-const QString kWidestValue = QStringLiteral("-12.3456mOhm");
+const QString kWidestValue = QStringLiteral("-12.3456 mOhm");
 const QString kWidestRowCaption = QStringLiteral("BIN No. 9");
 
 using Control = FormMainUi::Control;
@@ -187,6 +187,8 @@ void buildPanelTop(int table, Control options, Control boxes, PanelControls &out
             QRect(kModeLeft, kOptionTop + i * kOptionHeight, kOptionWidth, kOptionHeight));
         option->setFont(font);
         uifonts::fitText(option, option->text());
+        // Both panels have the same three options: the name says whose.
+        option->setAccessibleName(QStringLiteral("%1 %2").arg(tableName(table), option->text()));
         option->setAccessibleDescription(FormMainUi::tr("%1 BIN mode").arg(tableName(table)));
         out.options[size_t(i)] = option;
     }

@@ -1,5 +1,7 @@
 #include "app/mainwindow/profilecontrols.h"
 
+#include "app/style/boundedlabel.h"
+#include "app/style/statusarea.h"
 #include "platform/dialogs.h"
 #include "settings/testerprofilechoice.h"
 
@@ -9,7 +11,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
-#include <QStatusBar>
 
 namespace {
 struct ControlTexts
@@ -26,7 +27,7 @@ QString inUseTextOf(const TesterProfile &profile, const QString &choice)
 
 } // namespace
 
-ProfileControls::ProfileControls(QObject *parent, QMenu *settingsMenu, QStatusBar *statusBar, Dialogs &dialogs,
+ProfileControls::ProfileControls(QObject *parent, QMenu *settingsMenu, StatusArea &statusArea, Dialogs &dialogs,
                                  QString title, QString settingsFolder)
     : QObject(parent), m_dialogs(dialogs), m_title(std::move(title)), m_settingsFolder(std::move(settingsFolder))
 {
@@ -36,9 +37,8 @@ ProfileControls::ProfileControls(QObject *parent, QMenu *settingsMenu, QStatusBa
     m_group->setExclusive(true);
     connect(m_menu, &QMenu::aboutToShow, this, &ProfileControls::fillMenu);
 
-    m_label = new QLabel(statusBar);
-    m_label->setObjectName(QStringLiteral("testerProfileLabel"));
-    statusBar->addPermanentWidget(m_label);
+    // A profile file's long name is cut; the whole is its tooltip.
+    m_label = statusArea.addTextIndicator(QStringLiteral("testerProfileLabel"), 220);
 
     m_choice = loadProfileChoice(m_settingsFolder);
     fillMenu();
@@ -95,6 +95,11 @@ Result<TesterProfile> ProfileControls::load()
     if (loaded)
         show(inUseTextOf(*loaded, m_choice));
     return loaded;
+}
+
+QLabel *ProfileControls::statusLabel() const
+{
+    return m_label;
 }
 
 void ProfileControls::show(const QString &text)

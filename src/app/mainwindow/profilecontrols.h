@@ -5,11 +5,12 @@
 #include <QObject>
 #include <QString>
 
+class BoundedLabel;
 class Dialogs;
 class QActionGroup;
 class QLabel;
 class QMenu;
-class QStatusBar;
+class StatusArea;
 
 // Settings > "Tester profile": lists the built-in profiles and the "*.json"
 // files in the profiles folder beside Settings.ini (read afresh each time the
@@ -20,7 +21,7 @@ class ProfileControls : public QObject
 {
     Q_OBJECT
 public:
-    ProfileControls(QObject *parent, QMenu *settingsMenu, QStatusBar *statusBar, Dialogs &dialogs,
+    ProfileControls(QObject *parent, QMenu *settingsMenu, StatusArea &statusArea, Dialogs &dialogs,
                     QString title, QString settingsFolder);
 
     // The stored choice: a built-in profile's name or a file name.
@@ -37,7 +38,7 @@ public:
     QString inUseText() const { return m_inUse; }
 
     QMenu *menu() const { return m_menu; }
-    QLabel *statusLabel() const { return m_label; }
+    QLabel *statusLabel() const;
 
 private:
     void fillMenu();
@@ -50,5 +51,5 @@ private:
     QString m_inUse;
     QMenu *m_menu = nullptr;
     QActionGroup *m_group = nullptr;
-    QLabel *m_label = nullptr;
+    BoundedLabel *m_label = nullptr;
 };

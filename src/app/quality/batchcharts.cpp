@@ -110,6 +110,9 @@ QChartView *makeChartView(QWidget *parent, const QString &objectName, const QStr
     view->setObjectName(objectName);
     view->setRenderHint(QPainter::Antialiasing);
     view->setMinimumSize(360, 260);
+    // The view is the chart's one stop for the keyboard and a screen reader;
+    // its viewport has no name of its own and is no stop.
+    view->viewport()->setFocusPolicy(Qt::NoFocus);
     return view;
 }
 

@@ -153,11 +153,32 @@ void fillControlChart(QChart *chart, int t, bool movingRange, const QuantityAnal
     axisX->setRange(x0, x1);
     axisX->setLabelFormat(QStringLiteral("%.0f"));
     auto *axisY = new QValueAxis(chart);
-    axisY->setTitleText(QStringLiteral("%1 (%2)").arg(movingRange ? ChartTexts::tr("MR") : QString(QLatin1Char(kNames[t][0])),
-                                                      QLatin1String(kUnits[t])));
+    // The unit alone: the chart's title names the quantity, and a short
+    // title stands whole beside the low moving-range plots.
+    axisY->setTitleText(QLatin1String(kUnits[t]));
     axisY->setRange(movingRange ? 0.0 : low - margin, high + margin);
     axisY->setLabelFormat(QStringLiteral("%.4g"));
     batchcharts::attachAxes(chart, axisX, axisY);
+}
+
+QString chartSummary(int t, bool movingRange, const QuantityAnalysis &quantity)
+{
+    const spc::ControlLimits &l = quantity.limits;
+    const QString unit = QLatin1String(kUnits[t]);
+    const QString cells = ChartTexts::tr("%n cell(s)", nullptr, int(l.count));
+    if (!l.valid())
+        return ChartTexts::tr("%1: fewer than two cells, no control limits.").arg(cells);
+    if (movingRange) {
+        const int above = int(quantity.ruleCounts[3]);
+        return ChartTexts::tr("%1; mean moving range %2 %3, UCL %4 %3; %n moving range(s) above the UCL.", nullptr,
+                              above)
+            .arg(cells, number(t, l.meanMovingRange), unit, number(t, l.movingRangeUpper));
+    }
+    const int beyond = int(quantity.ruleCounts[0]);
+    const int rules = int(quantity.ruleCounts[1] + quantity.ruleCounts[2]);
+    return ChartTexts::tr("%1; mean %2 %3, LCL %4, UCL %5 %3; %n cell(s) beyond a control limit", nullptr, beyond)
+               .arg(cells, number(t, l.centre), unit, number(t, l.lower), number(t, l.upper))
+         + ChartTexts::tr(", %n breaking a run rule.", nullptr, rules);
 }
 
 QString capabilityText(int t, const QuantityAnalysis &quantity)

@@ -21,6 +21,10 @@ inline constexpr int kWindowPoints = 4000;
 void fillControlChart(QChart *chart, int t, bool movingRange, const QuantityAnalysis &quantity,
                       qint64 pointStep);
 
+// What a chart of fillControlChart shows, in words for a screen reader: its
+// cells, centre line and limits, and how many points are marked.
+QString chartSummary(int t, bool movingRange, const QuantityAnalysis &quantity);
+
 // Cp and Cpk with their formula, the sigma used and the limits, as plain text.
 QString capabilityText(int t, const QuantityAnalysis &quantity);
 // The limits and how many points break each rule, as plain text.

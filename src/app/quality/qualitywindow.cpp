@@ -51,6 +51,7 @@ QualityWindow::QualityWindow(const BinTables &binTables, QString path, QWidget *
     connect(m_reading, &BatchReading::passStarted, this, &QualityWindow::onPassStarted);
     connect(m_reading, &BatchReading::progressChanged, m_progressBar, &QProgressBar::setValue);
     connect(m_reading, &BatchReading::passEnded, this, &QualityWindow::onPassEnded);
+    connect(m_stability, &StabilityTab::analysisShown, this, &QualityWindow::showStatus);
     connect(m_stability, &StabilityTab::analysisShown, this, &QualityWindow::analysisShown);
     connect(m_stability, &StabilityTab::lineViewShown, this, &QualityWindow::lineViewShown);
     showBatch();
@@ -74,9 +75,6 @@ void QualityWindow::buildUi()
     m_bannerLabel->setObjectName(QStringLiteral("bannerLabel"));
     m_bannerLabel->setWordWrap(true);
     m_bannerLabel->setTextFormat(Qt::PlainText);
-    m_bannerLabel->setText(tr("File: %1\nThe data file stores no BIN: every BIN shown here is worked out "
-                              "from the current limits of the BIN set-up panels.")
-                               .arg(QDir::toNativeSeparators(m_reading->path())));
     layout->addWidget(m_bannerLabel);
 
     auto *bar = new QHBoxLayout;
@@ -102,18 +100,19 @@ void QualityWindow::buildUi()
     m_reloadButton = button("reloadButton", tr("R&ELOAD"));
     QPushButton *exportPlots = button("exportPlotsButton", tr("&PLOTS AS PNG..."));
     QPushButton *exportTable = button("exportTableButton", tr("&TABLE AS CSV..."));
-    QPushButton *exportReport = button("exportReportButton", tr("RE&PORT AS PDF..."));
+    QPushButton *exportReport = button("exportReportButton", tr("REP&ORT AS PDF..."));
     m_cancelButton->setEnabled(false);
     layout->addLayout(bar);
 
-    auto *tabs = new QTabWidget(this);
-    tabs->setObjectName(QStringLiteral("batchTabs"));
-    tabs->setAccessibleName(tr("Distribution or stability and capability"));
-    m_distribution = new DistributionTab(tabs);
-    m_stability = new StabilityTab(*m_reading, m_pool, tabs);
-    tabs->addTab(m_distribution, tr("Distribution"));
-    tabs->addTab(m_stability, tr("Stability and capability"));
-    layout->addWidget(tabs, 1);
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("batchTabs"));
+    m_tabs->setAccessibleName(tr("Distribution or stability and capability"));
+    m_distribution = new DistributionTab(m_tabs);
+    m_stability = new StabilityTab(*m_reading, m_pool, m_tabs);
+    m_tabs->addTab(m_distribution, tr("Distribution"));
+    m_tabs->addTab(m_stability, tr("Stability and capability"));
+    layout->addWidget(m_tabs, 1);
+    connect(m_tabs, &QTabWidget::currentChanged, this, &QualityWindow::showStatus);
 
     connect(m_cancelButton, &QPushButton::clicked, this, &QualityWindow::cancelReading);
     connect(m_reloadButton, &QPushButton::clicked, this, &QualityWindow::reload);
@@ -241,6 +240,20 @@ void QualityWindow::showBatch()
 
 void QualityWindow::showStatus()
 {
+    const SourceChoice &choice = m_stability->choice();
+    if (m_tabs->currentWidget() == m_stability && choice.source() != Source::DataFile) {
+        const QString source = choice.source() == Source::Journal ? tr("Local journal") : tr("Shared database");
+        const QString bench = choice.bench().isEmpty() ? tr("all benches") : tr("bench %1").arg(choice.bench());
+        m_bannerLabel->setText(tr("Source: %1, %2\nEvery BIN shown here is worked out from the current limits "
+                                  "of the BIN set-up panels.").arg(source, bench));
+        m_statusLabel->setText(m_stability->sourceError().isEmpty()
+                                   ? tr("%n cell(s).", nullptr, int(m_stability->analysis().summary.count()))
+                                   : m_stability->sourceError());
+        return;
+    }
+    m_bannerLabel->setText(tr("File: %1\nThe data file stores no BIN: every BIN shown here is worked out "
+                              "from the current limits of the BIN set-up panels.")
+                               .arg(QDir::toNativeSeparators(m_reading->path())));
     QString text;
     if (!m_reading->readError().isEmpty())
         text = tr("The data file cannot be read: %1. ").arg(m_reading->readError());

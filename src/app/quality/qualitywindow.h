@@ -18,6 +18,7 @@ class DistributionTab;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QTabWidget;
 class QualityExports;
 class StabilityTab;
 
@@ -108,6 +109,9 @@ private:
     void onPassStarted(bool showsProgress);
     void onPassEnded(bool cancelled, const ShiftAnalysis *analysis);
     void showBatch();
+    // The header names what the tab shown shows: the data file with its
+    // count of cells and lines not read, or the stability tab's source (the
+    // local journal or the shared database) with the bench and its count.
     void showStatus();
 
     // The reading's and the stability tab's work; nothing waits for it.
@@ -115,6 +119,7 @@ private:
     BatchReading *m_reading = nullptr;
     QualityExports *m_exports = nullptr;
 
+    QTabWidget *m_tabs = nullptr;
     QLabel *m_bannerLabel = nullptr;
     QLabel *m_statusLabel = nullptr;
     QProgressBar *m_progressBar = nullptr;

@@ -14,29 +14,34 @@ SourceChoice::SourceChoice(QWidget *parent) : QWidget(parent)
 {
     auto *bar = new QHBoxLayout(this);
     bar->setContentsMargins(0, 0, 0, 0);
-    bar->addWidget(new QLabel(tr("Source:"), this));
+    // Each box is labelled by its caption: on Linux a combo box's name is the
+    // choice it shows, and a screen reader takes its label from the buddy.
+    const auto caption = [this, bar](const QString &text, QComboBox *box) {
+        auto *label = new QLabel(text, this);
+        label->setBuddy(box);
+        bar->addWidget(label);
+        bar->addWidget(box);
+    };
     m_sourceBox = new QComboBox(this);
     m_sourceBox->setObjectName(QStringLiteral("sourceBox"));
     m_sourceBox->addItems({tr("Data file"), tr("Local journal"), tr("Shared database")});
-    bar->addWidget(m_sourceBox);
-    bar->addWidget(new QLabel(tr("Bench:"), this));
+    caption(tr("Source:"), m_sourceBox);
     m_benchBox = new QComboBox(this);
     m_benchBox->setObjectName(QStringLiteral("benchBox"));
     m_benchBox->setMinimumContentsLength(12);
     m_benchBox->addItem(tr("All benches"), QString());
     m_benchBox->setEnabled(false);
-    bar->addWidget(m_benchBox);
+    caption(tr("Bench:"), m_benchBox);
     connect(m_sourceBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         m_benchBox->setEnabled(index != int(Source::DataFile));
         Q_EMIT changed();
     });
     connect(m_benchBox, &QComboBox::activated, this, &SourceChoice::changed);
-    bar->addWidget(new QLabel(tr("Cells:"), this));
     m_rangeBox = new QComboBox(this);
     m_rangeBox->setObjectName(QStringLiteral("rangeBox"));
     m_rangeBox->addItems({tr("All in the file"), tr("This shift"), tr("Today"), tr("Last 8 hours"),
                           tr("From - to")});
-    bar->addWidget(m_rangeBox);
+    caption(tr("Cells:"), m_rangeBox);
     const QDateTime now = QDateTime::currentDateTime();
     auto makeEdit = [this, bar](const char *name, const QDateTime &value) {
         auto *edit = new QDateTimeEdit(value, this);

@@ -53,6 +53,7 @@ StabilityTab::StabilityTab(BatchReading &reading, BackgroundPool &pool, QWidget 
         QChartView *view = batchcharts::makeChartView(this, QLatin1String(names[i]), QString(),
                                                       m_controlCharts[std::size_t(i)]);
         view->setAccessibleName(spoken[i]);
+        m_controlViews[std::size_t(i)] = view;
         view->setMinimumSize(360, 200);
         m_controlCharts[std::size_t(i)]->legend()->setAlignment(Qt::AlignBottom);
         grid->addWidget(view, i % 2, i / 2);
@@ -63,7 +64,10 @@ StabilityTab::StabilityTab(BatchReading &reading, BackgroundPool &pool, QWidget 
     m_stabilityText->setObjectName(QStringLiteral("stabilityText"));
     m_stabilityText->setAccessibleName(tr("Capability, control limits, run rules and marked cells"));
     m_stabilityText->setReadOnly(true);
-    m_stabilityText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Read without scrolling sideways, and tall enough for a quantity's
+    // capability with its formula.
+    m_stabilityText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_stabilityText->setMinimumHeight(6 * m_stabilityText->fontMetrics().lineSpacing());
     grid->addWidget(m_stabilityText, 2, 0);
     m_yieldTable = new QTableWidget(0, 4, this);
     m_yieldTable->setObjectName(QStringLiteral("yieldTable"));
@@ -292,8 +296,12 @@ void StabilityTab::onSourceFinished()
 void StabilityTab::showAnalysis()
 {
     for (int i = 0; i < 4; ++i) {
-        controlcharts::fillControlChart(m_controlCharts[std::size_t(i)], i / 2, i % 2 == 1,
-                                        m_analysis.quantities[std::size_t(i / 2)], m_analysis.pointStep);
+        QChart *chart = m_controlCharts[std::size_t(i)];
+        const QuantityAnalysis &quantity = m_analysis.quantities[std::size_t(i / 2)];
+        controlcharts::fillControlChart(chart, i / 2, i % 2 == 1, quantity, m_analysis.pointStep);
+        // The chart's text alternative: its title and main figures.
+        m_controlViews[std::size_t(i)]->setAccessibleDescription(
+            QStringLiteral("%1: %2").arg(chart->title(), controlcharts::chartSummary(i / 2, i % 2 == 1, quantity)));
     }
     QStringList text{tr("Capability against the outer BIN limits")};
     for (int t = 0; t < 2; ++t)

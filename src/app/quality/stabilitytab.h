@@ -15,6 +15,7 @@
 class BackgroundPool;
 class BatchReading;
 class QChart;
+class QChartView;
 class QLabel;
 class QPlainTextEdit;
 class QTableWidget;
@@ -103,6 +104,7 @@ private:
     QLabel *m_sourceLabel = nullptr;
     QTableWidget *m_lineTable = nullptr;
     std::array<QChart *, 4> m_controlCharts{};
+    std::array<QChartView *, 4> m_controlViews{};
     QPlainTextEdit *m_stabilityText = nullptr;
     QTableWidget *m_yieldTable = nullptr;
 };

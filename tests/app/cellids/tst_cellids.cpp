@@ -14,6 +14,7 @@
 #include "app/cellids/celltagging.h"
 #include "app/centralrecord/centralrecordcontrols.h"
 #include "app/handsfree/handsfreecontrols.h"
+#include "app/style/warninglabel.h"
 #include "cellline.h"
 #include "cellid/cellhistory.h"
 #include "common/releasedwork.h"
@@ -260,7 +261,11 @@ private Q_SLOTS:
         const QString warning = cellIds().notice()->text();
         QVERIFY2(warning.contains(QStringLiteral("recorded before")), qPrintable(warning));
         QVERIFY2(warning.contains(historyTimeText(earlier) + QStringLiteral(" at bench bench-A")), qPrintable(warning));
-        QVERIFY2(warning.contains(QStringLiteral("+3.6500E+00 (BIN 2)")), qPrintable(warning));
+        // In the main window's units, not as the tester wrote it.
+        QVERIFY2(warning.contains(QStringLiteral("3.6500 V (BIN 2)")), qPrintable(warning));
+        // In bold red, as the guide says.
+        QCOMPARE(cellIds().notice()->palette().color(QPalette::WindowText), warningColour());
+        QVERIFY(cellIds().notice()->font().bold());
         QTRY_COMPARE(cellIds().kValueLabel()->text(), QStringLiteral("K 2.00 +/- 0.02 mV/day (7.5 days) OK"));
 
         QVERIFY(countOne(window()));
@@ -287,6 +292,8 @@ private Q_SLOTS:
         QCOMPARE(historyWindow->table()->item(1, 5)->text(), QStringLiteral("re-test"));
         QCOMPARE(historyWindow->table()->item(1, 6)->text(), QStringLiteral("K 2.00 +/- 0.02 mV/day OK"));
         QCOMPARE(historyWindow->table()->item(1, 4)->text(), QStringLiteral("1 / 1"));
+        QCOMPARE(historyWindow->table()->item(1, 2)->text(), QStringLiteral("21.000 mOhm"));
+        QCOMPARE(historyWindow->table()->item(0, 3)->text(), QStringLiteral("3.6500 V"));
         historyWindow->idField()->clear();
         QTest::keyClicks(historyWindow->idField(), QStringLiteral("C,1"));
         QTest::keyClick(historyWindow->idField(), Qt::Key_Return);
@@ -431,7 +438,7 @@ private Q_SLOTS:
         QVERIFY(strip->yesButton()->isVisible());
         const QString question = strip->question()->text();
         QVERIFY2(question.startsWith(QStringLiteral("Is this cell C-42? Its last record (")), qPrintable(question));
-        QVERIFY2(question.contains(QStringLiteral("+3.0000E-02 ohm")) && question.contains(QStringLiteral("+2.1000E-02 ohm")),
+        QVERIFY2(question.contains(QStringLiteral("30.000 mOhm")) && question.contains(QStringLiteral("21.000 mOhm")),
                  qPrintable(question));
         QCOMPARE(strip->question()->accessibleName(), question);
         QVERIFY(cellIds().notice()->text().contains(QStringLiteral("Waiting for your answer")));

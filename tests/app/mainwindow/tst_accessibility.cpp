@@ -2,20 +2,26 @@
 
 #include "accessiblenames.h"
 #include "englishplurals.h"
+#include "everywindow.h"
 #include "formmainharness.h"
 
 #include "app/cellids/cellhistorywindow.h"
 #include "app/cellids/cellidcontrols.h"
 #include "app/cellids/cellidoptionsdialog.h"
+#include "app/centralrecord/centralrecordcontrols.h"
+#include "app/centralrecord/centralrecorddialog.h"
 #include "app/quality/qualitywindow.h"
 #include "app/mainwindow/counterwindow.h"
 #include "bins/bintables.h"
 
 #include <QAbstractScrollArea>
 #include <QAccessible>
+#include <QChartView>
+#include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -53,8 +59,8 @@ private Q_SLOTS:
         judgement.tables[0].out = OutSide::None;
         judgement.tables[1].binsInUse = 1;
         judgement.tables[1].out = OutSide::Above;
-        h.window->showValue(0, QStringLiteral("12.5mOhm"));
-        h.window->showValue(1, QStringLiteral("4.31V"));
+        h.window->showValue(0, QStringLiteral("12.5 mOhm"));
+        h.window->showValue(1, QStringLiteral("4.31 V"));
         h.window->showJudgement(judgement);
 
         int visited = 0;
@@ -107,7 +113,7 @@ private Q_SLOTS:
         QVERIFY(visited > 40);
         const auto *count = counter.findChild<QLabel *>(QStringLiteral("Label2_2"));
         QCOMPARE(QAccessible::queryAccessibleInterface(const_cast<QLabel *>(count))->text(QAccessible::Name),
-                 QStringLiteral("Resistance BIN 3 count"));
+                 QStringLiteral("7 cells, Resistance BIN 3"));
 
         const QString path = m_dir.filePath(QStringLiteral("batch.csv"));
         QFile file(path);
@@ -132,6 +138,138 @@ private Q_SLOTS:
         const QString histogram = batch.findChild<QWidget *>(QStringLiteral("histogramR"))->accessibleDescription();
         QVERIFY2(histogram.contains(QLatin1String("2 cells")) && histogram.contains(QLatin1String("BIN 1: 2 cells")),
                  qPrintable(histogram));
+    }
+
+    // What changes on screen reaches a screen reader with the change: the
+    // counts as counted, the cell-ID notice, the K-value and the history
+    // summary; each mode option names its table, each combo its caption, and
+    // every chart has its main figures in words.
+    void everyFigureReadsAsShownAfterItChanges()
+    {
+        QVERIFY(m_dir.isValid());
+        FormMainHarness h(m_dir.path());
+        h.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+        const auto name = [](QWidget *widget) {
+            return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+        };
+        // A combo box is named by the choice it shows; a screen reader reads
+        // its caption from the label it is labelled by.
+        const auto labelOf = [](QWidget *widget) {
+            const auto labels = QAccessible::queryAccessibleInterface(widget)->relations(QAccessible::Label);
+            return labels.isEmpty() ? QString() : labels.first().first->text(QAccessible::Name);
+        };
+        // The counter window open while cells are counted.
+        CounterWindow counter(h.binTables);
+        counter.setAttribute(Qt::WA_DeleteOnClose, false);
+        counter.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&counter));
+        auto *count = counter.findChild<QLabel *>(QStringLiteral("Label2_2"));
+        auto *total = counter.findChild<QLabel *>(QStringLiteral("Label2_21"));
+        h.setCounter(0, 2, 7);
+        h.setCounter(1, 10, 1);
+        QVERIFY2(name(count).startsWith(QLatin1String("7")) && name(count).contains(QLatin1String("Resistance BIN 3")),
+                 qPrintable(name(count)));
+        QVERIFY2(name(total).startsWith(QLatin1String("1")) && name(total).contains(QLatin1String("Voltage TOTAL")),
+                 qPrintable(name(total)));
+        h.setCounter(0, 2, 8);
+        QVERIFY2(name(count).startsWith(QLatin1String("8")), qPrintable(name(count)));
+        int visited = 0;
+        QStringList problems = unnamedIn(&counter, &visited);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+
+        // The cell-ID strip and the history window as their texts change.
+        CellIdControls &cellIds = h.window->cellIds();
+        CellIdOptions options;
+        options.enabled = true;
+        cellIds.setOptions(options);
+        for (const QString &text : {QStringLiteral("Cell C-1: ready, no earlier record."),
+                                    QStringLiteral("Cell C-2 was recorded before (1 time).")}) {
+            cellIds.notice()->setText(text);
+            QVERIFY2(name(cellIds.notice()).contains(text), qPrintable(name(cellIds.notice())));
+        }
+        cellIds.kValueLabel()->setText(QStringLiteral("K 2.50 mV/day too high"));
+        QVERIFY2(name(cellIds.kValueLabel()).contains(QLatin1String("K 2.50 mV/day too high")),
+                 qPrintable(name(cellIds.kValueLabel())));
+        cellIds.openHistoryWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(cellIds.historyWindow()));
+        cellIds.historyWindow()->showCell(QStringLiteral("C-1"));
+        const QString summary = cellIds.historyWindow()->summary()->text();
+        QVERIFY(!summary.isEmpty());
+        QVERIFY2(name(cellIds.historyWindow()->summary()).contains(summary),
+                 qPrintable(name(cellIds.historyWindow()->summary())));
+        cellIds.historyWindow()->close();
+
+        // The central record's combo by its caption.
+        h.window->centralRecord().openDialog();
+        QWidget *central = h.window->centralRecord().dialog();
+        QVERIFY(QTest::qWaitForWindowExposed(central));
+        for (QComboBox *combo : central->findChildren<QComboBox *>())
+            QVERIFY2(labelOf(combo).startsWith(QLatin1String("TLS mode")), qPrintable(labelOf(combo)));
+        problems = unnamedIn(central, &visited);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+        central->close();
+
+        // The batch window's charts and combos, both tabs.
+        const QString path = m_dir.filePath(QStringLiteral("figures.csv"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 30; ++i)
+            file.write(QStringLiteral("2026/12/07,14:%1:09,%2E-3,3.%3\r\n").arg(i, 2, 10, QLatin1Char('0'))
+                           .arg(20 + i % 7).arg(600 + i % 5).toLatin1());
+        file.close();
+        setOneBinPerTable(h.window->ui());
+        QualityWindow batch(h.binTables, path);
+        batch.setAttribute(Qt::WA_DeleteOnClose, false);
+        QSignalSpy ended(&batch, &QualityWindow::readingEnded);
+        batch.show();
+        QVERIFY(ended.wait(60000));
+        auto *tabs = batch.findChild<QTabWidget *>(QStringLiteral("batchTabs"));
+        tabs->setCurrentIndex(1);
+        QCOMPARE(batch.analysis().summary.count(), qint64(30));
+        const QList<QChartView *> charts = batch.findChildren<QChartView *>();
+        QVERIFY(charts.size() >= 7);
+        static const QRegularExpression figure(QStringLiteral("\\d"));
+        for (QChartView *chart : charts) {
+            QVERIFY2(chart->accessibleDescription().contains(figure),
+                     qPrintable(chart->objectName() + QLatin1String(": ") + chart->accessibleDescription()));
+        }
+        for (const char *box : {"sourceBox", "benchBox", "rangeBox"}) {
+            auto *combo = batch.findChild<QComboBox *>(QLatin1String(box));
+            QVERIFY(combo);
+            const QString caption = combo == nullptr ? QString() : labelOf(combo);
+            QVERIFY2(caption.startsWith(QLatin1String("Source")) || caption.startsWith(QLatin1String("Bench"))
+                         || caption.startsWith(QLatin1String("Cells")),
+                     qPrintable(caption));
+        }
+        problems = unnamedIn(&batch, &visited);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+
+        QCOMPARE(name(h.window->ui().resistanceModes[0]), QStringLiteral("Resistance Max - Min"));
+        QCOMPARE(name(h.window->ui().voltageModes[2]), QStringLiteral("Voltage Ref - %"));
+    }
+
+    // Every window and dialog the main window opens passes the same walk.
+    void everyWindowHasNamesThatHoldWhatItShows()
+    {
+        QVERIFY(m_dir.isValid());
+        QFile guide(m_dir.filePath(QStringLiteral("readmeE.txt")));
+        QVERIFY(guide.open(QIODevice::WriteOnly));
+        guide.write("The guide.\n");
+        guide.close();
+        FormMainHarness h(m_dir.path());
+        h.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+        QStringList problems;
+        int windows = 0;
+        QVERIFY(everywindow::visitDialogs(*h.window, [&problems, &windows](QWidget *window, const QString &what) {
+            int visited = 0;
+            for (const QString &problem : unnamedIn(window, &visited))
+                problems << QStringLiteral("%1: %2").arg(what, problem);
+            ++windows;
+        }));
+        QVERIFY(windows >= 10);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
     }
 
     void aChangedJudgementIsAnnouncedOnce()

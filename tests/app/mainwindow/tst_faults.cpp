@@ -180,8 +180,8 @@ private Q_SLOTS:
         QTRY_COMPARE(window().session().readingFields()[0], QStringLiteral("<b>12.5</b>E-3"));
         QTest::mouseClick(ui().stopButton, Qt::LeftButton);
         const QLabel *label = ui().valueLabels[0];
-        QCOMPARE(label->text(), QStringLiteral("<b>12.5</b>mOhm"));
-        // A label left to guess the format renders the tags and shows "12.5mOhm".
+        QCOMPARE(label->text(), QStringLiteral("<b>12.5</b> mOhm"));
+        // A label left to guess the format renders the tags and shows "12.5 mOhm".
         const bool rendersAsMarkup = label->textFormat() == Qt::RichText
             || (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
         QVERIFY(!rendersAsMarkup);

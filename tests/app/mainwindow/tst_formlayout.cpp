@@ -3,10 +3,19 @@
 #include "formmainharness.h"
 #include "geometrycheck.h"
 
+#include "app/cellids/cellidcontrols.h"
+#include "app/centralrecord/centralrecordcontrols.h"
 #include "app/mainwindow/formmain.h"
+#include "app/mainwindow/profilecontrols.h"
+#include "app/style/boundedlabel.h"
+#include "app/style/statusarea.h"
+#include "record/forwarder.h"
+#include "session/measurementsession.h"
 #include "app/style/programicon.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QImage>
@@ -224,6 +233,105 @@ private Q_SLOTS:
         QCOMPARE(m_window->windowTitle(), QStringLiteral("BATTERY KELVANO BIN Measurement"));
     }
 
+    // The longest texts the program shows around the client area, in every
+    // place that shows them, leave every inventory control where it is and
+    // the window as large as it was; a text cut short is whole in its tooltip
+    // and accessible description; the window keeps its size when they go.
+    void longestTextsMoveNoControlAndKeepTheWindowsSize()
+    {
+        CellIdOptions options;
+        options.enabled = true;
+        m_window->cellIds().setOptions(options);
+        QApplication::sendPostedEvents();
+        const auto places = [this] {
+            QMap<QString, QRect> placed;
+            for (const auto &[role, name] : FormMainUi::kInventory) {
+                const QString inventory = QLatin1String(name);
+                for (QWidget *widget : m_window->findChildren<QWidget *>()) {
+                    if (widget->isWindow() || (widget->objectName() != inventory
+                                               && !widget->objectName().startsWith(inventory + QLatin1Char('_'))))
+                        continue;
+                    placed.insert(widget->objectName(), QRect(widget->mapTo(m_window, QPoint(0, 0)), widget->size()));
+                }
+            }
+            placed.insert(QStringLiteral("window"), QRect(QPoint(0, 0), m_window->size()));
+            return placed;
+        };
+        const QMap<QString, QRect> before = places();
+        QCOMPARE(before.size(), 131); // 130 controls and the window
+
+        const QString reason = QStringLiteral(
+            "Cannot open serial port COM1: the link /home/operator/.config/bin4870/COM1 leads to "
+            "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A12345XY-if00-port0, which does not exist");
+        const QStringList messages{MeasurementSession::lineLostText(1, reason),
+                                   MeasurementSession::lineBackText(4),
+                                   MeasurementSession::counterFullText(),
+                                   MeasurementSession::noBinsText(true, true),
+                                   MeasurementSession::skippedText(),
+                                   MeasurementSession::waitingForIdText(),
+                                   MeasurementSession::countedText(32767, QStringLiteral("2,3"), QStringLiteral("+Out"))};
+        CentralStatus central;
+        central.enabled = true;
+        central.waiting = 32767;
+        central.reason = QStringLiteral("connection to server on socket \"/var/run/postgresql/.s.PGSQL.5432\" failed: "
+                                        "FATAL:  password authentication failed for user \"bin4870\"");
+        auto *centralLabel = m_window->centralRecord().statusLabel();
+        auto *profileLabel = m_window->profiles().statusLabel();
+        QLabel *notice = m_window->cellIds().notice();
+        QLabel *kValue = m_window->cellIds().kValueLabel();
+        QStringList problems;
+        const auto check = [&](const QString &what) {
+            QApplication::sendPostedEvents();
+            const QMap<QString, QRect> now = places();
+            for (auto it = before.cbegin(); it != before.cend(); ++it) {
+                if (now.value(it.key()) != it.value())
+                    problems << QStringLiteral("%1 moved from %2,%3 %4x%5 with %6").arg(it.key()).arg(it.value().x())
+                                    .arg(it.value().y()).arg(it.value().width()).arg(it.value().height()).arg(what);
+            }
+            for (QLabel *label : m_window->statusArea().findChildren<QLabel *>() + QList<QLabel *>{notice, kValue}) {
+                if (!label->isVisible() || label->text().isEmpty())
+                    continue;
+                const bool whole = label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width();
+                const auto *bounded = qobject_cast<BoundedLabel *>(label);
+                if (bounded ? bounded->isCut() && (label->toolTip() != label->text()
+                                                   || label->accessibleDescription() != label->text())
+                            : !whole)
+                    problems << QStringLiteral("%1 hides part of \"%2\"").arg(label->objectName(), label->text());
+            }
+        };
+        for (const QString &message : messages) {
+            m_window->showStatus(message);
+            m_window->showCellCount(32767);
+            centralLabel->setText(central.text());
+            centralLabel->show();
+            profileLabel->setText(QStringLiteral("Profile: bench-example-with-a-long-name (bench-example-with-a-long-name.json)"));
+            m_window->showTesterVerdict(QStringLiteral("PASS"), TesterVerdict::Pass);
+            notice->setText(QStringLiteral("Cell C18650-000000000000000000042 was recorded before (12 times), last on "
+                                           "2026-12-07 at 14:05:09 at bench bench-with-a-long-name-07: 37.352 mOhm, "
+                                           "3.6512 V (BIN 3 / BIN 2). Asking the central record..."));
+            kValue->setText(QStringLiteral("K 1000.00 mV/day too high"));
+            check(message);
+        }
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+        // The longest message is cut, and whole in its tooltip.
+        auto *line = m_window->findChild<BoundedLabel *>(QStringLiteral("statusLine"));
+        m_window->showStatus(messages.first());
+        QVERIFY(line->isCut());
+        QCOMPARE(line->toolTip(), messages.first());
+        QCOMPARE(line->accessibleDescription(), messages.first());
+        QCOMPARE(line->shownLines().size(), 2);
+        QVERIFY(line->shownLines().last().endsWith(QChar(0x2026)));
+
+        m_window->showStatus(QString());
+        centralLabel->hide();
+        notice->clear();
+        kValue->clear();
+        m_window->showTesterVerdict(QString(), TesterVerdict::None);
+        check(QStringLiteral("nothing"));
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+        QVERIFY(line->toolTip().isEmpty());
+    }
+
     void noControlLeavesItsParentOrCoversASibling_data()
     {
         QTest::addColumn<QString>("container");
@@ -329,7 +437,7 @@ private Q_SLOTS:
         }
         for (size_t i = 0; i < 2; ++i) {
             check(ui.outLabels[i], QStringLiteral("+Out"));
-            check(ui.valueLabels[i], QStringLiteral("12.3456mOhm"));
+            check(ui.valueLabels[i], QStringLiteral("-12.3456 mOhm"));
             check(ui.modeCaptions[i], QStringLiteral("Mode"));
         }
         for (size_t i = 0; i < 6; ++i) {
@@ -344,6 +452,29 @@ private Q_SLOTS:
             check(button, button->text());
         check(ui.fileNameCaption, ui.fileNameCaption->text());
         QVERIFY2(overflowing.isEmpty(), qPrintable(overflowing.join(QStringLiteral(", "))));
+    }
+
+    // The widest reading the tester's usual figures give, with the blank
+    // before its unit, fits the value displays in each family of their font
+    // that this machine has.
+    void valueDisplaysHoldTheWidestReadingInEveryFamilyPresent()
+    {
+        const QString widest = QStringLiteral("-12.3456 mOhm");
+        int present = 0;
+        for (const QLabel *value : m_window->ui().valueLabels) {
+            QVERIFY(fitsOneLine(value, widest));
+            for (const QString &family : value->font().families()) {
+                if (!QFontDatabase::hasFamily(family))
+                    continue;
+                ++present;
+                QFont font = value->font();
+                font.setFamilies({family});
+                const int width = QFontMetrics(font).horizontalAdvance(widest);
+                QVERIFY2(width <= value->contentsRect().width(),
+                         qPrintable(QStringLiteral("%1: %2 > %3").arg(family).arg(width).arg(value->contentsRect().width())));
+            }
+        }
+        QVERIFY(present > 0);
     }
 
     void fontsKeepTheirFamiliesAndNearlyTheirSizes_data()
@@ -447,7 +578,7 @@ private Q_SLOTS:
         QCOMPARE(settingItems[4]->objectName(), QStringLiteral("soundCueAction"));
         QCOMPARE(settingItems[5]->objectName(), QStringLiteral("handsFreeOptionsAction"));
         QCOMPARE(settingItems[6]->objectName(), QStringLiteral("centralRecordAction"));
-        QCOMPARE(settingItems[6]->text(), QStringLiteral("&Central record..."));
+        QCOMPARE(settingItems[6]->text(), QStringLiteral("Central &record..."));
         QCOMPARE(settingItems[7]->objectName(), QStringLiteral("cellIdOptionsAction"));
         QCOMPARE(ui.comPortMenu->title(), QStringLiteral("&COMPort..."));
         // COM1..COM4 first; the port chooser's lines and submenus follow them.

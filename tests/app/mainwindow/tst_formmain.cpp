@@ -1,11 +1,13 @@
 #include "testmain.h"
 
+#include "englishplurals.h"
 #include "eventwait.h"
 #include "formmainharness.h"
 #include "simtester.h"
 
 #include "app/mainwindow/counterwindow.h"
 #include "app/style/colours.h"
+#include "app/style/statusarea.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -145,6 +147,8 @@ private:
     }
 
 private Q_SLOTS:
+    // Count texts read as the operator sees them ("1 cell", "2 cells").
+    void initTestCase() { QVERIFY(englishplurals::install()); }
     void init() { m_scope = std::make_unique<QObject>(); }
 
     void cleanup()
@@ -168,8 +172,10 @@ private Q_SLOTS:
             QCOMPARE(ui().binCells[size_t(i)]->text(), QString::number(i % 9 + 1));
             QCOMPARE(ui().rowCaptions[size_t(i)]->text(), QStringLiteral("BIN No. %1").arg(i % 9 + 1));
             QCOMPARE(background(ui().binCells[size_t(i)]), background(&window()));
-            QCOMPARE(ui().lowerLimits[size_t(i)]->text(), QStringLiteral("0.0"));
-            QCOMPARE(ui().upperLimits[size_t(i)]->text(), QStringLiteral("0.0"));
+            // No BIN is set: no row shows limits ("0.0 - 0.0" would pass for one).
+            QCOMPARE(ui().lowerLimits[size_t(i)]->text(), QString());
+            QCOMPARE(ui().upperLimits[size_t(i)]->text(), QString());
+            QCOMPARE(ui().limitDashes[size_t(i)]->text(), QString());
         }
         QVERIFY(ui().resistanceModes[0]->isChecked());
         QVERIFY(ui().voltageModes[0]->isChecked());
@@ -224,8 +230,9 @@ private Q_SLOTS:
         for (int row = 0; row < 9; ++row) {
             const size_t i = size_t(panel * 9 + row);
             if (row >= bins) {
-                QCOMPARE(ui().lowerLimits[i]->text(), QStringLiteral("0.0"));
-                QCOMPARE(ui().upperLimits[i]->text(), QStringLiteral("0.0"));
+                QCOMPARE(ui().lowerLimits[i]->text(), QString());
+                QCOMPARE(ui().upperLimits[i]->text(), QString());
+                QCOMPARE(ui().limitDashes[i]->text(), QString());
             } else if (row == bins - 1) {
                 QCOMPARE(ui().upperLimits[i]->text(), QStringLiteral("90.0"));
             }
@@ -240,7 +247,7 @@ private Q_SLOTS:
         QTest::keyClick(ui().resistanceEntries[0], Qt::Key_1);
         QCOMPARE(m_h->binTableR.numBins, qint16(1));
         QCOMPARE(ui().upperLimits[0]->text(), QStringLiteral("9.0"));
-        QCOMPARE(ui().upperLimits[1]->text(), QStringLiteral("0.0"));
+        QCOMPARE(ui().upperLimits[1]->text(), QString());
         QTest::keyClick(ui().resistanceEntries[0], Qt::Key_0);
         QCOMPARE(ui().resistanceEntries[0]->text(), QStringLiteral("9"));
         QCOMPARE(m_h->binTableR.numBins, qint16(9));
@@ -513,6 +520,75 @@ private Q_SLOTS:
         QVERIFY(log.indexOf("rx trig:sour imm", setUp) > setUp);
         QVERIFY(log.indexOf("rx :fetch?", setUp) > log.indexOf("rx trig:sour imm", setUp));
         QVERIFY(m_h->dialogs.messages.isEmpty());
+    }
+
+    // A START with no BINs says where to set them and starts; a counted cell
+    // is confirmed on screen and told to a screen reader, with the session's
+    // running count; STOP greys the reading as a stale one and leaves only
+    // START to press.
+    void aCountIsConfirmedAndStopLooksStopped()
+    {
+        makeWindowWithTester();
+        auto *line = window().findChild<QLabel *>(QStringLiteral("statusLine"));
+        auto *cells = window().findChild<QLabel *>(QStringLiteral("sessionCellCount"));
+        QSignalSpy announced(&window().statusArea(), &StatusArea::announced);
+        QVERIFY(!ui().recCountButton->isEnabled());
+        QVERIFY(!ui().stopButton->isEnabled());
+
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        QVERIFY(window().session().running());
+        QVERIFY(ui().stopButton->isEnabled());
+        QVERIFY2(line->text().startsWith(QLatin1String("No BINs are set"))
+                     && line->text().contains(QLatin1String("RESISTANCE and VOLTAGE panels")),
+                 qPrintable(line->text()));
+        QCOMPARE(announced.last().at(0).toString(), line->text());
+        QTest::mouseClick(ui().stopButton, Qt::LeftButton);
+
+        setUpScriptPanels();
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        QVERIFY(line->text().isEmpty());
+        QCOMPARE(cells->text(), QStringLiteral("0 cells counted this session"));
+        const QDateTime base(QDate(2012, 8, 2), QTime(14, 5, 0));
+        for (int k = 1; k <= 2; ++k) {
+            const int counted = countNextReading(base.addSecs(k));
+            QVERIFY2(counted >= 0, qPrintable(QString::number(counted)));
+            const auto bin = [](int row) {
+                return row == 9 ? QStringLiteral("+Out") : QStringLiteral("BIN %1").arg(row + 1);
+            };
+            const QString confirmation = QStringLiteral("Cell %1 counted: R %2, V %3")
+                                             .arg(k).arg(bin(kRowR[counted]), bin(kRowV[counted]));
+            QCOMPARE(line->text(), confirmation);
+            QCOMPARE(announced.last().at(0).toString(), confirmation);
+            QCOMPARE(cells->text(), k == 1 ? QStringLiteral("1 cell counted this session")
+                                           : QStringLiteral("2 cells counted this session"));
+        }
+        QTRY_VERIFY(ui().recCountButton->isEnabled());
+        for (const QLabel *value : ui().valueLabels)
+            QVERIFY(value->isEnabled() && !value->text().isEmpty());
+
+        QTest::mouseClick(ui().stopButton, Qt::LeftButton);
+        QCOMPARE(line->text(), QStringLiteral("Stopped"));
+        QVERIFY(!ui().recCountButton->isEnabled());
+        QVERIFY(!ui().stopButton->isEnabled());
+        QVERIFY(ui().startButton->isEnabled());
+        QCOMPARE(window().focusWidget(), ui().startButton);
+        // The last reading stays, greyed; no BIN keeps its colour.
+        for (const QLabel *value : ui().valueLabels)
+            QVERIFY(!value->text().isEmpty() && !value->isEnabled());
+        for (const QLabel *cell : ui().binCells) {
+            QCOMPARE(background(cell), background(cell->parentWidget()));
+            QVERIFY2(cell->accessibleName().endsWith(QLatin1String("not lit")), qPrintable(cell->accessibleName()));
+        }
+        for (const QLabel *out : ui().outLabels)
+            QCOMPARE(background(out), background(out->parentWidget()));
+        QCOMPARE(cells->text(), QStringLiteral("2 cells counted this session"));
+
+        // The next START: STOP again, and the values current with the first reading.
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        QVERIFY(ui().stopButton->isEnabled());
+        QCOMPARE(cells->text(), QStringLiteral("0 cells counted this session"));
+        QTRY_VERIFY(ui().valueLabels[0]->isEnabled() && ui().valueLabels[1]->isEnabled());
+        QTest::mouseClick(ui().stopButton, Qt::LeftButton);
     }
 
     void enterCountsAndASecondEnterWaitsForTheReading()

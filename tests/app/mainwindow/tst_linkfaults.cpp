@@ -91,7 +91,7 @@ private Q_SLOTS:
     {
         makeWindowWithTester({QStringLiteral("--reply"), kReading, QStringLiteral("--drop"), QStringLiteral("3")});
         QTest::mouseClick(ui().startButton, Qt::LeftButton);
-        QTRY_COMPARE(ui().valueLabels[0]->text(), QStringLiteral("20.000mOhm"));
+        QTRY_COMPARE(ui().valueLabels[0]->text(), QStringLiteral("20.000 mOhm"));
         verifyStale(false);
         const QColor lit = ui().binCells[0]->palette().color(QPalette::Window);
 
@@ -163,7 +163,7 @@ private Q_SLOTS:
 
         QTest::newRow("CR LF alone after one reading")
             << QStringList{"--reply", kReading, "--empty-after", "1"} << MeasurementSession::badReplyText()
-            << "20.000mOhm";
+            << "20.000 mOhm";
         QTest::newRow("every reply after the time-out")
             << QStringList{"--reply", kReading, "--delay", "1250"} << MeasurementSession::noAnswerText() << "";
     }
@@ -266,7 +266,7 @@ private Q_SLOTS:
         QCOMPARE(m_h->binTableR.totalCount, qint16(2));
         QCOMPARE(m_h->binTableV.totalCount, qint16(2));
         stopAndVerifyIdle();
-        QVERIFY(statusLine()->text().isEmpty() || statusLine()->text() == MeasurementSession::lineBackText(1));
+        QCOMPARE(statusLine()->text(), MeasurementSession::stoppedText());
     }
 
     void stopEndsTheRetrying()
@@ -278,7 +278,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(session().reconnecting(), 5000);
         stopAndVerifyIdle();
         QVERIFY(!session().reconnecting());
-        QVERIFY(statusLine()->text().isEmpty());
+        QCOMPARE(statusLine()->text(), MeasurementSession::stoppedText());
         SimTester again;
         QVERIFY(again.startIn(m_sim->folder(), {QStringLiteral("--reply"), kReading}));
         // Longer than a retry takes: the program neither opens the port nor sends.
@@ -294,9 +294,9 @@ private Q_SLOTS:
 
         QTest::newRow("ERR,ERR") << QStringList{"--reply", "ERR,ERR"} << "ERR" << QByteArray();
         QTest::newRow("voltage beyond float range")
-            << QStringList{"--reply", "20.000E-3,1e39"} << "20.000mOhm" << QByteArray();
+            << QStringList{"--reply", "20.000E-3,1e39"} << "20.000 mOhm" << QByteArray();
         QTest::newRow("LF only keeps every digit")
-            << QStringList{"--reply", "15.000E-3,3.75\\n", "--no-eol"} << "15.000mOhm"
+            << QStringList{"--reply", "15.000E-3,3.75\\n", "--no-eol"} << "15.000 mOhm"
             << QByteArray("15.000E-3,3.75");
     }
     void repliesThatAreNoReadingsAreNeverCounted()

@@ -122,8 +122,8 @@ class TestProfileConformance : public QObject
 
     void verifyReadingShown()
     {
-        QTRY_COMPARE(ui().valueLabels[0]->text(), QStringLiteral("20.000mOhm"));
-        QTRY_COMPARE(ui().valueLabels[1]->text(), QStringLiteral("3.6000V"));
+        QTRY_COMPARE(ui().valueLabels[0]->text(), QStringLiteral("20.000 mOhm"));
+        QTRY_COMPARE(ui().valueLabels[1]->text(), QStringLiteral("3.6000 V"));
         QTRY_VERIFY(!session().stale());
     }
 

@@ -239,7 +239,7 @@ private Q_SLOTS:
         makeWindow(m_dir->path());
         QCOMPARE(ui().lowerLimits[0]->text(), QStringLiteral("10.0"));
         QCOMPARE(ui().upperLimits[2]->text(), QStringLiteral("40.0"));
-        QCOMPARE(ui().upperLimits[3]->text(), QStringLiteral("0.0"));
+        QCOMPARE(ui().upperLimits[3]->text(), QString());
         QCOMPARE(ui().lowerLimits[10]->text(), QStringLiteral("3.5"));
         QCOMPARE(m_h->binTableV.upperLimit[1], 4.0f);
     }

@@ -17,6 +17,7 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QFontMetrics>
 #include <QDateTimeEdit>
 #include <QFileDialog>
 #include <QImage>
@@ -28,6 +29,8 @@
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QSignalSpy>
+#include <QScrollBar>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -180,6 +183,37 @@ private Q_SLOTS:
         QCOMPARE(cellText(yield, 0, 0), QStringLiteral("2026-12-07 14:00"));
         QCOMPARE(cellText(yield, 0, 2), QStringLiteral("3"));
         QCOMPARE(cellText(yield, 0, 3), QStringLiteral("60.00"));
+    }
+
+    // At the window's size the stability tab reads whole: the capability
+    // text wraps instead of scrolling sideways, and every axis title of the
+    // four I-MR charts stands whole beside its plot.
+    void theStabilityTabReadsWholeAtTheWindowsSize()
+    {
+        const QString file = path("whole.csv");
+        writeFile(file, kBatch);
+        const auto form = openOn(file);
+        QVERIFY(form);
+        child<QTabWidget>(form.get(), "batchTabs")->setCurrentIndex(1);
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        const auto *text = child<QPlainTextEdit>(form.get(), "stabilityText");
+        QTRY_VERIFY(text->isVisible());
+        QCOMPARE(text->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(text->height() >= 6 * text->fontMetrics().lineSpacing());
+        QStringList cut;
+        for (const char *name : {"individualsR", "movingRangeR", "individualsV", "movingRangeV"}) {
+            const QChart *chart = child<QChartView>(form.get(), name)->chart();
+            const QRectF plot = chart->plotArea();
+            QVERIFY(plot.height() > 0);
+            for (const QAbstractAxis *axis : chart->axes()) {
+                const int needed = QFontMetrics(axis->titleFont()).horizontalAdvance(axis->titleText());
+                const qreal room = axis->orientation() == Qt::Vertical ? plot.height() : plot.width();
+                if (needed > room)
+                    cut << QStringLiteral("%1: \"%2\" needs %3 of %4").arg(QLatin1String(name), axis->titleText())
+                               .arg(needed).arg(room);
+            }
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1String(", "))));
     }
 
     // One cell, one damaged line: each count in its singular, a zero in the plural.
@@ -345,20 +379,37 @@ private Q_SLOTS:
         QVERIFY(saveCentralSettings(places.path(), db.settings()));
         form->setRecordPlaces(places.filePath(QStringLiteral("journal.sqlite")), places.path());
 
+        // The header names the source the stability tab shows, not the data file.
+        auto *tabs = child<QTabWidget>(form.get(), "batchTabs");
+        const auto *banner = child<QLabel>(form.get(), "bannerLabel");
+        const auto *status = child<QLabel>(form.get(), "statusLabel");
+        tabs->setCurrentIndex(1);
+        QVERIFY(banner->text().startsWith(QLatin1String("File: ")));
         QSignalSpy shown(form.get(), &QualityWindow::analysisShown);
         form->setSource(QualityWindow::Source::Journal);
         QVERIFY(shown.wait(kWait));
         QCOMPARE(form->analysis().summary.count(), qint64(30));
         QVERIFY(child<QTableWidget>(form.get(), "lineTable")->isHidden());
+        QVERIFY2(banner->text().startsWith(QLatin1String("Source: Local journal, all benches")), qPrintable(banner->text()));
+        QCOMPARE(status->text(), QStringLiteral("30 cells."));
         form->setBench(QStringLiteral("line-2"));
         QVERIFY(shown.wait(kWait));
         QCOMPARE(form->analysis().summary.count(), qint64(10));
+        QVERIFY2(banner->text().startsWith(QLatin1String("Source: Local journal, bench line-2")), qPrintable(banner->text()));
+        QCOMPARE(status->text(), QStringLiteral("10 cells."));
+        // The distribution tab shows the data file.
+        tabs->setCurrentIndex(0);
+        QVERIFY(banner->text().startsWith(QLatin1String("File: ")));
+        QVERIFY2(status->text().endsWith(QLatin1String("not read.")), qPrintable(status->text()));
+        tabs->setCurrentIndex(1);
 
         // The line view comes first, then the charts.
         QSignalSpy lineShown(form.get(), &QualityWindow::lineViewShown);
         form->setSource(QualityWindow::Source::Central);
         QVERIFY(shown.wait(kWait));
         QVERIFY2(form->sourceError().isEmpty(), qPrintable(form->sourceError()));
+        QVERIFY2(banner->text().startsWith(QLatin1String("Source: Shared database, bench line-2")),
+                 qPrintable(banner->text()));
         QCOMPARE(lineShown.count(), 1);
         QCOMPARE(form->analysis().summary.count(), qint64(10));
         QCOMPARE(form->lineView().size(), std::size_t(1));
