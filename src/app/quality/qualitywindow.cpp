@@ -173,6 +173,7 @@ void QualityWindow::setRange(Range range)
 void QualityWindow::setRecordPlaces(QString journalPath, QString settingsFolder)
 {
     m_stability->setRecordPlaces(std::move(journalPath), std::move(settingsFolder));
+    m_reading->setTesterWords(m_stability->testerWords());
 }
 
 void QualityWindow::setSource(Source source)
@@ -281,5 +282,5 @@ bool QualityWindow::saveTable(const QString &path, QString *error) const
 bool QualityWindow::saveReport(const QString &path, QString *error) const
 {
     // The analysis is done; drawing a report takes the same time for any number of cells.
-    return writeShiftReport(m_stability->analysis(), path, error);
+    return writeShiftReport(m_stability->analysis(), path, error, ReportMaker{QString(), m_stability->profileText()});
 }

@@ -156,7 +156,7 @@ private Q_SLOTS:
                                       QStringLiteral("R2 V2:1")}));
 
         // Stability: 10 15 25 45 2 mOhm, mean 19.4, moving ranges 5 10 20 43, mean 19.5.
-        const spc::ControlLimits &limits = form->analysis().quantities[0].limits;
+        const spc::ControlLimits &limits = form->analysis().streams.at(0).quantities[0].limits;
         QCOMPARE(limits.centre, 19.4);
         QCOMPARE(limits.meanMovingRange, 19.5);
         QStringList lines;
@@ -165,7 +165,12 @@ private Q_SLOTS:
                 lines << QStringLiteral("%1 %2").arg(line->name()).arg(line->at(0).y());
         }
         QVERIFY2(lines.contains(QStringLiteral("UCL %1").arg(19.4 + 2.66 * 19.5)), qPrintable(lines.join(QLatin1Char(','))));
-        QVERIFY(child<QPlainTextEdit>(form.get(), "stabilityText")->toPlainText().contains(QStringLiteral("Cpk")));
+        // 19.4 - 2.66 x 19.5 is below zero: the chart's LCL stays at 0, and says so.
+        QVERIFY2(lines.contains(QStringLiteral("LCL 0 (below zero) 0")), qPrintable(lines.join(QLatin1Char(','))));
+        // Five cells are too few for capability indices, and the text says so.
+        QVERIFY(child<QPlainTextEdit>(form.get(), "stabilityText")
+                        ->toPlainText()
+                        .contains(QStringLiteral("n = 5: too few cells for capability indices (30 needed).")));
         // Three cells are in a BIN of both tables, all in the 14:00 hour.
         const auto *yield = child<QTableWidget>(form.get(), "yieldTable");
         QCOMPARE(yield->rowCount(), 2);
@@ -189,7 +194,7 @@ private Q_SLOTS:
         form->setRange(QualityWindow::Range::FromTo);
         QVERIFY(shown.wait(kWait));
         QCOMPARE(form->analysis().summary.count(), qint64(2));
-        QCOMPARE(form->analysis().quantities[0].limits.centre, 32.5);
+        QCOMPARE(form->analysis().quantities[0].pooled.centre, 32.5);
         QCOMPARE(cellText(child<QTableWidget>(form.get(), "yieldTable"), 0, 0), QStringLiteral("2026-12-07 06:00"));
         QCOMPARE(form->summary().count(), qint64(4));
 
