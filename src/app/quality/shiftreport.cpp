@@ -715,17 +715,16 @@ bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *e
     const QString version = QStringLiteral("BIN4870 %1.%2.%3").arg(version::kMajor).arg(version::kMinor).arg(version::kRevision);
     const QString user = maker.user.isEmpty() ? currentUserName() : maker.user;
     const QString made = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    QString cells = thousands(a.summary.count());
-    if (a.recordsNotRead > 0)
-        cells += ReportTexts::tr(" (%n damaged line(s) not read)", nullptr, int(std::min<qint64>(a.recordsNotRead, INT_MAX)));
-    const QList<QPair<QString, QString>> facts = {
+    QList<QPair<QString, QString>> facts = {
         {ReportTexts::tr("Source"), a.source},
         {ReportTexts::tr("Bench"), benchText(a)},
         {ReportTexts::tr("Range"), rangeText(a)},
-        {ReportTexts::tr("Cells"), cells},
-        {ReportTexts::tr("Tester profile"), maker.profile.isEmpty() ? ReportTexts::tr("not known") : maker.profile},
-        {ReportTexts::tr("Made"), ReportTexts::tr("%1 by %2 with %3").arg(made, user, version)},
+        {ReportTexts::tr("Cells"), thousands(a.summary.count())},
     };
+    if (a.recordsNotRead > 0)
+        facts.append({ReportTexts::tr("Damaged lines not read"), thousands(a.recordsNotRead)});
+    facts.append({ReportTexts::tr("Tester profile"), maker.profile.isEmpty() ? ReportTexts::tr("not known") : maker.profile});
+    facts.append({ReportTexts::tr("Made"), ReportTexts::tr("%1 by %2 with %3").arg(made, user, version)});
 
     ChartList charts;
     const QString html = reportHtml(a, facts, charts);

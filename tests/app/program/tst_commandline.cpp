@@ -26,6 +26,9 @@ private Q_SLOTS:
         QTest::newRow("nothing") << QStringList{} << false << 0 << "";
         QTest::newRow("--help") << QStringList{"--help"} << true << 0 << "--version";
         QTest::newRow("-h") << QStringList{"-h"} << true << 0 << "Sorts battery cells";
+        QTest::newRow("--help: the specification") << QStringList{"--help"} << true << 0 << "--usl-v <VALUE>";
+        QTest::newRow("--help: no cells, status 3") << QStringList{"--help"} << true << 0
+                                                   << "3 when it is written but the range holds no cell";
         QTest::newRow("--version") << QStringList{"--version"} << true << 0 << programVersionText();
         QTest::newRow("Qt's -platform") << QStringList{"-platform", "offscreen"} << false << 0 << "";
         QTest::newRow("Qt's -style=") << QStringList{"-style=fusion"} << false << 0 << "";
