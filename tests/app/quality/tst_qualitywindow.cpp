@@ -6,6 +6,7 @@
 #include "frozenserver.h"
 
 #include "app/quality/qualitywindow.h"
+#include "app/quality/specificationbar.h"
 #include "bins/batchsummary.h"
 #include "bins/bintables.h"
 #include "common/releasedwork.h"
@@ -16,10 +17,12 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
 #include <QDateTimeEdit>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -362,6 +365,99 @@ private Q_SLOTS:
         QVERIFY2(form->sourceError().contains(QLatin1String("cannot be reached")), qPrintable(form->sourceError()));
         QVERIFY(child<QLabel>(form.get(), "sourceLabel")->text().contains(QLatin1String("cannot be reached")));
         QCOMPARE(line->rowCount(), 0);
+    }
+
+    // Two benches of the local journal: the charts of one bench at a time,
+    // chosen under "Charts of bench"; the marked cells listed with bench,
+    // time and ID; the capability judged again, without reading, against a
+    // specification typed in, which Specification.ini keeps.
+    void theStabilityTabChartsEachBenchAndListsItsMarkedCells()
+    {
+        const auto form = openOn(path("benches.csv"));
+        QVERIFY(form);
+        QTemporaryDir places;
+        const BinSetup setup = cellfixtures::setup();
+        {
+            Journal journal(QStringLiteral("window-benches"));
+            QVERIFY(journal.open(places.filePath(QStringLiteral("journal.sqlite"))));
+            std::vector<CellRecord> records;
+            for (int n = 0; n < 120; ++n) {
+                const bool a = n % 2 == 0;
+                CellRecord r = cellfixtures::record(a ? QStringLiteral("bench-A") : QStringLiteral("bench-B"), n, setup);
+                r.resistanceOhm = n == 60 ? 0.060 : (a ? 0.030 : 0.045) + (n / 2 % 3) * 0.0005;
+                r.voltageV = 3.60 + (n / 2 % 4) * 0.002;
+                r.cellId = n == 60 ? QStringLiteral("A-OUT") : QString();
+                records.push_back(r);
+            }
+            QVERIFY(journal.appendAll(records, setup));
+        }
+        form->setRecordPlaces(places.filePath(QStringLiteral("journal.sqlite")), places.path());
+        QSignalSpy shown(form.get(), &QualityWindow::analysisShown);
+        form->setSource(QualityWindow::Source::Journal);
+        QVERIFY(shown.wait(kWait));
+
+        auto *streams = child<QComboBox>(form.get(), "streamBox");
+        QCOMPARE(streams->count(), 2);
+        QCOMPARE(streams->itemText(1), QStringLiteral("bench-B"));
+        QCOMPARE(streams->accessibleName(), QStringLiteral("Charts of bench"));
+        auto *individuals = child<QChartView>(form.get(), "individualsR");
+        QCOMPARE(individuals->chart()->title(), QStringLiteral("bench-A: Resistance individuals"));
+        streams->setCurrentIndex(1);
+        QCOMPARE(individuals->chart()->title(), QStringLiteral("bench-B: Resistance individuals"));
+        QVERIFY2(individuals->accessibleDescription().startsWith(QLatin1String("bench-B, Resistance of 60 cell(s): mean")),
+                 qPrintable(individuals->accessibleDescription()));
+        QCOMPARE(child<QTableWidget>(form.get(), "streamsTable")->rowCount(), 2);
+
+        // The outlier is bench-A's 31st cell, 08:02:30 on the bench's clock.
+        const auto *marks = child<QTableWidget>(form.get(), "marksTable");
+        QVERIFY(marks->rowCount() > 0);
+        bool found = false;
+        for (int row = 0; row < marks->rowCount(); ++row) {
+            if (cellText(marks, row, 2) == QLatin1String("A-OUT")) {
+                found = true;
+                QCOMPARE(cellText(marks, row, 0), QStringLiteral("2026-12-07 08:02:30"));
+                QCOMPARE(cellText(marks, row, 1), QStringLiteral("bench-A"));
+                QCOMPARE(cellText(marks, row, 3), QStringLiteral("31"));
+                QVERIFY(cellText(marks, row, 6).startsWith(QLatin1String("beyond a control limit")));
+            }
+            QCOMPARE(cellText(marks, row, 1), QStringLiteral("bench-A")); // bench-B's steady cells are not marked
+        }
+        QVERIFY(found);
+
+        // 120 cells: Cpk and Ppk against the outer limits of the window's BINs, 10..40 mOhm ...
+        const QuantityAnalysis &r = form->analysis().quantities[0];
+        QCOMPARE(r.limitsSource, LimitsSource::BinTable);
+        QVERIFY(r.capability.cpk && r.capability.ppk);
+        const double binCpk = *r.capability.cpk;
+        QVERIFY(child<QChartView>(form.get(), "capabilityHistogramR")->accessibleDescription().contains(QLatin1String("LSL 10.0, USL 40.0")));
+        // ... then against a specification typed in.
+        auto *specification = form->findChild<SpecificationBar *>();
+        QVERIFY(specification);
+        shown.clear();
+        child<QLineEdit>(form.get(), "lslREdit")->setText(QStringLiteral("25"));
+        child<QLineEdit>(form.get(), "uslREdit")->setText(QStringLiteral("50"));
+        child<QLineEdit>(form.get(), "targetREdit")->setText(QStringLiteral("37.5"));
+        QTest::mouseClick(child<QPushButton>(form.get(), "applySpecificationButton"), Qt::LeftButton);
+        const QuantityAnalysis &judged = form->analysis().quantities[0];
+        QCOMPARE(judged.limitsSource, LimitsSource::Specification);
+        QCOMPARE(*judged.capability.lower, 25.0);
+        QCOMPARE(*judged.target, 37.5);
+        QVERIFY(*judged.capability.cpk != binCpk);
+        QVERIFY(child<QLabel>(form.get(), "specificationLabel")->text().contains(QLatin1String("Resistance (mOhm) from the specification")));
+        QVERIFY(child<QPlainTextEdit>(form.get(), "stabilityText")->toPlainText().contains(QLatin1String("target 37.5, from the specification")));
+        QVERIFY(QFile::exists(places.filePath(QStringLiteral("Specification.ini"))));
+        // A limit that is no number is refused, and the specification in use stays.
+        child<QLineEdit>(form.get(), "uslREdit")->setText(QStringLiteral("fifty"));
+        QTest::mouseClick(child<QPushButton>(form.get(), "applySpecificationButton"), Qt::LeftButton);
+        QVERIFY(child<QLabel>(form.get(), "specificationLabel")->text().contains(QLatin1String("\"fifty\" is no number")));
+        QCOMPARE(*form->analysis().quantities[0].capability.upper, 50.0);
+
+        // Another window of the same set-up starts from the specification kept.
+        const auto second = openOn(path("benches.csv"));
+        QVERIFY(second);
+        second->setRecordPlaces(places.filePath(QStringLiteral("journal.sqlite")), places.path());
+        QCOMPARE(child<QLineEdit>(second.get(), "lslREdit")->text(), QStringLiteral("25"));
+        QCOMPARE(second->findChild<SpecificationBar *>()->specification().quantities[0].upper, std::optional<double>(50.0));
     }
 
     // Reading from the shared database when the server stops answering in
