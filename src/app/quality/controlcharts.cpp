@@ -306,7 +306,7 @@ void fillCapabilityHistogram(QChart *chart, int t, const QuantityAnalysis &quant
     if (sigma > 0 && h.total() > 0) {
         // The normal curve of the cells' mean and overall sigma, scaled to the bars.
         auto *curve = new QLineSeries(chart);
-        curve->setName(ChartTexts::tr("normal curve"));
+        curve->setName(ChartTexts::tr("normal"));
         curve->setPen(QPen(QColor(30, 140, 60), 1.5));
         const double from = std::min(low, mean - 4 * sigma);
         const double to = std::max(high, mean + 4 * sigma);
@@ -338,8 +338,14 @@ void fillCapabilityHistogram(QChart *chart, int t, const QuantityAnalysis &quant
     QValueAxis *axisY = roundAxis(chart, ChartTexts::tr("cells"), 0, top, 5, true);
     batchcharts::attachAxes(chart, axisX, axisY);
     styleFor(chart, style);
-    if (style == Style::Report)
+    if (style == Style::Report) {
+        // The limits are named in the legend: a small one below the chart.
         chart->legend()->setVisible(true);
+        QFont small = chart->legend()->font();
+        small.setPointSizeF(6.5);
+        chart->legend()->setFont(small);
+        chart->legend()->setMarkerShape(QLegend::MarkerShapeRectangle);
+    }
 }
 
 QString controlChartDescription(int t, bool movingRange, const StreamAnalysis &stream)

@@ -579,8 +579,11 @@ QString reportHtml(const ShiftAnalysis &a, const QList<QPair<QString, QString>> 
                                                  QSizeF(kHalfWidth, movingRange ? 165 : 200)}));
             grid += QStringLiteral("</tr>");
         }
-        html += grid + QStringLiteral("</table>");
-        html += preformatted(controlcharts::limitsText(0, stream) + QLatin1Char('\n') + controlcharts::limitsText(1, stream));
+        // The limits in words stay on the page of their charts.
+        grid += QStringLiteral("<tr><td colspan=\"2\">%1</td></tr></table>")
+                        .arg(preformatted(controlcharts::limitsText(0, stream) + QLatin1Char('\n')
+                                          + controlcharts::limitsText(1, stream)));
+        html += grid;
     }
 
     html += ReportTexts::tr("<h3>Per bench</h3>");

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -22,8 +23,11 @@ const char *const kNames[2][3] = {{"lslREdit", "uslREdit", "targetREdit"}, {"lsl
 
 SpecificationBar::SpecificationBar(QWidget *parent) : QWidget(parent)
 {
-    auto *row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
+    auto *rows = new QVBoxLayout(this);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(2);
+    auto *row = new QHBoxLayout;
+    rows->addLayout(row);
     row->addWidget(new QLabel(tr("Specification:"), this));
     for (int t = 0; t < 2; ++t) {
         auto *quantity = new QLabel(tr(kQuantities[t]), this);
@@ -56,7 +60,7 @@ SpecificationBar::SpecificationBar(QWidget *parent) : QWidget(parent)
     m_stateLabel->setObjectName(QStringLiteral("specificationLabel"));
     m_stateLabel->setTextFormat(Qt::PlainText);
     m_stateLabel->setWordWrap(true);
-    row->addWidget(m_stateLabel, 2);
+    rows->addWidget(m_stateLabel);
     connect(m_applyButton, &QPushButton::clicked, this, &SpecificationBar::apply);
     connect(m_clearButton, &QPushButton::clicked, this, [this] {
         for (auto &edits : m_edits) {
