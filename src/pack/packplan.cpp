@@ -10,7 +10,6 @@
 #include <numeric>
 
 namespace {
-// The translation context of the texts this file shows.
 struct PlanTexts
 {
     Q_DECLARE_TR_FUNCTIONS(PackPlan)

@@ -10,7 +10,6 @@
 #include <map>
 
 namespace {
-// The translation context of the texts this file shows.
 struct PoolTexts
 {
     Q_DECLARE_TR_FUNCTIONS(PackPool)
@@ -130,18 +129,18 @@ QStringList PoolReport::lines() const
     lines << PoolTexts::tr("%n record(s) read", nullptr, records);
     lines << PoolTexts::tr("%n cell(s) in the pool", nullptr, taken);
     const std::pair<int, const char *> counts[] = {
-        {withoutId, QT_TRANSLATE_NOOP("PackPool", "%n record(s) without a valid cell ID (a pack is placed by "
-                                                  "scanning IDs)")},
-        {superseded, QT_TRANSLATE_NOOP("PackPool", "%n earlier record(s) of a cell measured again (the latest "
-                                                   "counts)")},
-        {noReading, QT_TRANSLATE_NOOP("PackPool", "%n cell(s) without a usable resistance or voltage")},
-        {outsideTime, QT_TRANSLATE_NOOP("PackPool", "%n cell(s) last measured outside the time range")},
-        {otherBench, QT_TRANSLATE_NOOP("PackPool", "%n cell(s) last measured at another bench")},
-        {resistanceBin, QT_TRANSLATE_NOOP("PackPool", "%n cell(s) in a resistance BIN not chosen")},
-        {voltageBin, QT_TRANSLATE_NOOP("PackPool", "%n cell(s) in a voltage BIN not chosen")},
-        {kVerdict, QT_TRANSLATE_NOOP("PackPool", "%n cell(s) left out by their K-value")},
-        {failedRetest, QT_TRANSLATE_NOOP("PackPool", "%n cell(s) whose latest re-test failed")},
-        {inPack, QT_TRANSLATE_NOOP("PackPool", "%n cell(s) already in a pack")},
+        {withoutId, QT_TRANSLATE_N_NOOP("PackPool", "%n record(s) without a valid cell ID (a pack is placed by "
+                                                    "scanning IDs)")},
+        {superseded, QT_TRANSLATE_N_NOOP("PackPool", "%n earlier record(s) of a cell measured again (the latest "
+                                                     "counts)")},
+        {noReading, QT_TRANSLATE_N_NOOP("PackPool", "%n cell(s) without a usable resistance or voltage")},
+        {outsideTime, QT_TRANSLATE_N_NOOP("PackPool", "%n cell(s) last measured outside the time range")},
+        {otherBench, QT_TRANSLATE_N_NOOP("PackPool", "%n cell(s) last measured at another bench")},
+        {resistanceBin, QT_TRANSLATE_N_NOOP("PackPool", "%n cell(s) in a resistance BIN not chosen")},
+        {voltageBin, QT_TRANSLATE_N_NOOP("PackPool", "%n cell(s) in a voltage BIN not chosen")},
+        {kVerdict, QT_TRANSLATE_N_NOOP("PackPool", "%n cell(s) left out by their K-value")},
+        {failedRetest, QT_TRANSLATE_N_NOOP("PackPool", "%n cell(s) whose latest re-test failed")},
+        {inPack, QT_TRANSLATE_N_NOOP("PackPool", "%n cell(s) already in a pack")},
     };
     for (const auto &[count, text] : counts) {
         if (count > 0)

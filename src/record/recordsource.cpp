@@ -10,7 +10,6 @@
 #include <algorithm>
 
 namespace {
-// The translation context of the texts this file shows.
 struct SourceTexts
 {
     Q_DECLARE_TR_FUNCTIONS(RecordSources)

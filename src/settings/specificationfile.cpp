@@ -11,7 +11,6 @@
 #include <cmath>
 
 namespace {
-// The translation context of the texts this file shows.
 struct SpecificationTexts
 {
     Q_DECLARE_TR_FUNCTIONS(Specification)

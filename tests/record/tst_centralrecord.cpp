@@ -1,5 +1,6 @@
 #include "testmain.h"
 #include "devdb.h"
+#include "englishplurals.h"
 
 #include "record/cellcolumns.h"
 #include "record/centraldatabase.h"
@@ -112,6 +113,8 @@ private:
     }
 
 private Q_SLOTS:
+    // Count texts read as the operator sees them ("1 cell", "2 cells").
+    void initTestCase() { QVERIFY(englishplurals::install()); }
     void init()
     {
         m_folder = std::make_unique<QTemporaryDir>();

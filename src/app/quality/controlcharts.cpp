@@ -22,7 +22,6 @@
 #include <tuple>
 
 namespace {
-// The translation context of the texts this file shows.
 struct ChartTexts
 {
     Q_DECLARE_TR_FUNCTIONS(ControlCharts)
@@ -185,7 +184,7 @@ void fillControlChart(QChart *chart, int t, bool movingRange, const StreamAnalys
                                                     movingRange ? ChartTexts::tr("moving range")
                                                                 : ChartTexts::tr("individuals"));
     if (stream.pointStep > 1)
-        title += ChartTexts::tr(" (lowest and highest of every %1 cells)").arg(stream.pointStep);
+        title += ChartTexts::tr(" (lowest and highest of every %n cell(s))", nullptr, int(stream.pointStep));
     chart->setTitle(title);
 
     const double x0 = 1;
@@ -431,9 +430,9 @@ QString pooledSigmaText(const QuantityAnalysis &quantity, int streams)
 {
     if (streams < 2 || !quantity.pooled.valid())
         return QString();
-    return ChartTexts::tr("The within sigma pools each bench's moving ranges in its own time order (%1 ranges of %2 "
-                          "benches; none spans two benches).")
-            .arg(thousands(quantity.pooled.ranges))
+    return ChartTexts::tr("The within sigma pools each bench's moving ranges in its own time order (%n moving "
+                          "range(s) of %1 benches; none spans two benches).",
+                          nullptr, int(std::min<qint64>(quantity.pooled.ranges, INT_MAX)))
             .arg(streams);
 }
 

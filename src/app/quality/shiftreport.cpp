@@ -42,7 +42,6 @@
 #endif
 
 namespace {
-// The translation context of the texts this file shows.
 struct ReportTexts
 {
     Q_DECLARE_TR_FUNCTIONS(ShiftReport)
@@ -386,7 +385,8 @@ QString setupHtml(const BinTable &table, int t)
         break;
     }
     const int bins = std::clamp(int(table.numBins), 0, 9);
-    QString html = QStringLiteral("<h4>%1: %2 BINs, %3</h4>").arg(ReportTexts::tr(kQuantities[t])).arg(bins).arg(escaped(parameters));
+    QString html = ReportTexts::tr("<h4>%1: %n BIN(s), %2</h4>", nullptr, bins)
+                           .arg(ReportTexts::tr(kQuantities[t]), escaped(parameters));
     QList<QStringList> rows;
     for (int r = 0; r < bins; ++r)
         rows << QStringList{slotCaption(r), number(table.lowerLimit[std::size_t(r)]), number(table.upperLimit[std::size_t(r)])};
@@ -566,9 +566,9 @@ QString reportHtml(const ShiftAnalysis &a, const QList<QPair<QString, QString>> 
     for (int s = 0; s < charted; ++s) {
         const StreamAnalysis &stream = a.streams[std::size_t(s)];
         html += QStringLiteral("<h4>%1</h4>")
-                        .arg(escaped(ReportTexts::tr("%1: %2 cells, %3 to %4")
-                                             .arg(stream.name, thousands(stream.cells),
-                                                  controlcharts::timeCaption(stream.firstStamp),
+                        .arg(escaped(ReportTexts::tr("%1: %n cell(s), %2 to %3", nullptr,
+                                                     int(std::min<qint64>(stream.cells, INT_MAX)))
+                                             .arg(stream.name, controlcharts::timeCaption(stream.firstStamp),
                                                   controlcharts::timeCaption(stream.lastStamp))));
         QString grid = QStringLiteral("<table cellspacing=\"4\" cellpadding=\"0\">");
         for (const bool movingRange : {false, true}) {
@@ -611,9 +611,9 @@ QString reportHtml(const ShiftAnalysis &a, const QList<QPair<QString, QString>> 
 
     html += ReportTexts::tr("<h3>Yield per hour</h3>");
     html += QStringLiteral("<p>%1</p>").arg(escaped(ReportTexts::tr("In-BIN share: cells in a BIN of both tables. Whole "
-                                                                    "range: %1 % of %2 cells.")
-                                                            .arg(QString::number(a.yield.total().percent(), 'f', 2))
-                                                            .arg(a.yield.total().cells)));
+                                                                    "range: %1 % of %n cell(s).",
+                                                                    nullptr, int(std::min<qint64>(a.yield.total().cells, INT_MAX)))
+                                                            .arg(QString::number(a.yield.total().percent(), 'f', 2))));
     QList<QStringList> hourRows;
     for (const auto &[start, y] : a.yield.hours()) {
         hourRows << QStringList{unbroken(controlcharts::hourCaption(start)), QString::number(y.cells), QString::number(y.inBins),
@@ -641,10 +641,10 @@ QString reportHtml(const ShiftAnalysis &a, const QList<QPair<QString, QString>> 
                                     controlcharts::ruleNames(m.rules).replace(QStringLiteral(", "), QStringLiteral("\n"))};
         }
         if (marked > qint64(markRows.size()))
-            html += QStringLiteral("<p>%1</p>").arg(escaped(ReportTexts::tr("The earliest %1 of %2 marked cells; the "
-                                                                            "quality window lists more.")
-                                                                    .arg(markRows.size())
-                                                                    .arg(marked)));
+            html += QStringLiteral("<p>%1</p>").arg(escaped(ReportTexts::tr("The earliest %1 of %n marked cell(s); the "
+                                                                            "quality window lists more.",
+                                                                            nullptr, int(std::min<qint64>(marked, INT_MAX)))
+                                                                    .arg(markRows.size())));
         html += htmlTable({ReportTexts::tr("Time"), ReportTexts::tr("Bench"), ReportTexts::tr("Cell ID"),
                            ReportTexts::tr("Cell"), ReportTexts::tr("Value"), ReportTexts::tr("Rule broken")},
                           markRows, 7);
@@ -662,11 +662,8 @@ QString reportHtml(const ShiftAnalysis &a, const QList<QPair<QString, QString>> 
     // The set-ups the source recorded with the cells, by hash, the latest last;
     // the figures above judge every cell against the latest.
     for (const SetupInForce &setup : a.setups) {
-        html += QStringLiteral("<p>%1</p>")
-                        .arg(ReportTexts::tr("<b>Set-up %1</b>: %2 cells, the last at %3")
-                                     .arg(escaped(setup.hash.left(16)))
-                                     .arg(setup.cells)
-                                     .arg(controlcharts::timeCaption(setup.lastStamp)));
+        html += ReportTexts::tr("<p><b>Set-up %1</b>: %n cell(s), the last at %2</p>", nullptr, int(setup.cells))
+                        .arg(escaped(setup.hash.left(16)), controlcharts::timeCaption(setup.lastStamp));
         const std::optional<std::array<BinTable, 2>> tables = tablesOfSetupText(setup.text);
         if (!tables) {
             html += ReportTexts::tr("<p>Its text is not in the source.</p>");

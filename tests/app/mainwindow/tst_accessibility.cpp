@@ -1,5 +1,6 @@
 #include "testmain.h"
 
+#include "englishplurals.h"
 #include "formmainharness.h"
 
 #include "app/cellids/cellhistorywindow.h"
@@ -109,6 +110,8 @@ private:
     QTemporaryDir m_dir;
 
 private Q_SLOTS:
+    // Count texts read as the operator sees them ("1 cell", "2 cells").
+    void initTestCase() { QVERIFY(englishplurals::install()); }
     void everyControlOfTheThreeWindowsHasAName()
     {
         QVERIFY(m_dir.isValid());
