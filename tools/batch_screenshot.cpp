@@ -15,6 +15,7 @@
 #include "bintablefixture.h"
 #include "devdb.h"
 
+#include "app/program/programmain.h"
 #include "app/quality/qualitywindow.h"
 #include "app/quality/shiftreport.h"
 #include "app/quality/specificationbar.h"
@@ -29,6 +30,7 @@
 #include <QDateTimeEdit>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -149,6 +151,8 @@ int main(int argc, char **argv)
     // The shared database's times are shown in this computer's zone.
     qputenv("TZ", "UTC");
     QApplication app(argc, argv);
+    // The counts' English forms, as the program shows them ("3,000 cells").
+    installTranslations(app, QCoreApplication::applicationDirPath(), QLocale());
     if (argc < 2) {
         std::fprintf(stderr, "usage: batch_screenshot <file.png> [stability|line] [--data-dir=FOLDER]\n");
         return 2;

@@ -260,10 +260,11 @@ void fillControlChart(QChart *chart, int t, bool movingRange, const StreamAnalys
         delete rule;
 
     const double margin = std::max((high - low) * 0.05, 1e-6);
-    const int ticks = style == Style::Report ? 4 : 6;
+    const int ticks = style == Style::Report || movingRange ? 4 : 6;
     QValueAxis *axisX = roundAxis(chart, ChartTexts::tr("cell of %1 in time order").arg(stream.name), x0, x1, 6, true);
-    const QString yTitle = movingRange ? ChartTexts::tr("MR (%1)").arg(unit(t))
-                                       : QStringLiteral("%1 (%2)").arg(quantityName(t), unit(t));
+    // The window's charts may be low: a short title there, which stays whole.
+    const QString name = style == Style::Report ? quantityName(t) : quantityName(t).left(1);
+    const QString yTitle = movingRange ? ChartTexts::tr("MR (%1)").arg(unit(t)) : QStringLiteral("%1 (%2)").arg(name, unit(t));
     // Neither quantity nor its moving range can be negative.
     QValueAxis *axisY = roundAxis(chart, yTitle, movingRange ? 0.0 : std::max(0.0, low - margin), high + margin,
                                   ticks, false);

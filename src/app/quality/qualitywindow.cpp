@@ -120,7 +120,7 @@ void QualityWindow::buildUi()
     connect(exportPlots, &QPushButton::clicked, this, [this] { m_exports->ask(QualityExports::Kind::Plots); });
     connect(exportTable, &QPushButton::clicked, this, [this] { m_exports->ask(QualityExports::Kind::Table); });
     connect(exportReport, &QPushButton::clicked, this, [this] { m_exports->ask(QualityExports::Kind::Report); });
-    resize(1200, 820);
+    resize(1200, 900);
 }
 
 // --- The parts' state -------------------------------------------------------------

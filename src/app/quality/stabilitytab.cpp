@@ -64,7 +64,7 @@ StabilityTab::StabilityTab(BatchReading &reading, BackgroundPool &pool, QWidget 
     outer->addWidget(m_sourceLabel);
     m_lineTable = figureTable(this, "lineTable", tr("Line view: one row per bench"),
                               {tr("Bench"), tr("Cells"), tr("Yield %"), tr("Cpk R"), tr("Cpk V"), tr("Last record")});
-    m_lineTable->setMaximumHeight(160);
+    m_lineTable->setMaximumHeight(130);
     m_lineTable->setVisible(false);
     outer->addWidget(m_lineTable);
 
@@ -86,6 +86,7 @@ StabilityTab::StabilityTab(BatchReading &reading, BackgroundPool &pool, QWidget 
 
     connect(m_choice, &SourceChoice::changed, this, [this] {
         m_lineTable->setVisible(m_choice->source() == SourceChoice::Source::Central);
+        showStreamsTable();
         analyseRange();
     });
     connect(m_specification, &SpecificationBar::changed, this, [this] {
@@ -135,8 +136,10 @@ QWidget *StabilityTab::buildChartsPage()
         m_controlCharts[std::size_t(i)]->legend()->setAlignment(Qt::AlignBottom);
         grid->addWidget(m_controlViews[std::size_t(i)], i % 2, i / 2);
     }
-    grid->setRowStretch(0, 3);
-    grid->setRowStretch(1, 2);
+    // Alike heights: a moving-range chart kept lower has no room for its
+    // axis title and labels.
+    grid->setRowStretch(0, 1);
+    grid->setRowStretch(1, 1);
     connect(m_streamBox, &QComboBox::currentIndexChanged, this, &StabilityTab::showStreamCharts);
     return page;
 }
@@ -454,6 +457,9 @@ void StabilityTab::showStreamCharts()
 
 void StabilityTab::showStreamsTable()
 {
+    // One bench needs no table, and the line view above lists the shared
+    // database's benches: the charts keep the room.
+    m_streamsTable->setVisible(m_analysis.streams.size() > 1 && m_choice->source() != SourceChoice::Source::Central);
     m_streamsTable->setRowCount(int(m_analysis.streams.size()));
     int row = 0;
     for (const StreamAnalysis &s : m_analysis.streams) {
