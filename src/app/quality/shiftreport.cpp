@@ -188,69 +188,65 @@ int pageOf(double y)
 }
 
 // Moves to the next page every heading that would end a page alone and every
-// table that fits on a page but would be cut (its heading with it), until
-// nothing moves; tables longer than a page repeat their header row.
+// table that fits on a page but would be cut (the heading that leads to it
+// with it). One pass in document order: a page break moves only what follows
+// it, so every place is asked afresh after the breaks before it. A table
+// longer than a page is left to repeat its header row.
 void keepTogether(QTextDocument &document)
 {
+    struct Item
+    {
+        QTextBlock block; // a top-level paragraph, or
+        QTextTable *table = nullptr;
+    };
+    std::vector<Item> items;
+    for (QTextFrame::iterator it = document.rootFrame()->begin(); !it.atEnd(); ++it) {
+        if (auto *table = qobject_cast<QTextTable *>(it.currentFrame()))
+            items.push_back(Item{QTextBlock(), table});
+        else if (it.currentBlock().isValid())
+            items.push_back(Item{it.currentBlock(), nullptr});
+    }
     QAbstractTextDocumentLayout *layout = document.documentLayout();
-    for (int round = 0; round < 64; ++round) {
-        struct Item
-        {
-            QTextBlock block; // a top-level paragraph, or
-            QTextTable *table = nullptr;
-            QRectF rect;
-        };
-        std::vector<Item> items;
-        for (QTextFrame::iterator it = document.rootFrame()->begin(); !it.atEnd(); ++it) {
-            if (auto *table = qobject_cast<QTextTable *>(it.currentFrame()))
-                items.push_back(Item{QTextBlock(), table, layout->frameBoundingRect(table)});
-            else if (it.currentBlock().isValid())
-                items.push_back(Item{it.currentBlock(), nullptr, layout->blockBoundingRect(it.currentBlock())});
-        }
-        const auto breakBefore = [&document](const Item &item) {
-            QTextCursor cursor(&document);
-            if (item.table) {
-                QTextTableFormat format = item.table->format();
-                format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-                item.table->setFormat(format);
-                return;
-            }
-            cursor = QTextCursor(item.block);
-            QTextBlockFormat format = item.block.blockFormat();
+    const auto rectOf = [layout](const Item &item) {
+        return item.table ? layout->frameBoundingRect(item.table) : layout->blockBoundingRect(item.block);
+    };
+    const auto atPageTop = [](const QRectF &rect) { return std::fmod(rect.top(), kBodyHeight) < 2; };
+    const auto isHeading = [](const Item &item) { return !item.table && item.block.blockFormat().headingLevel() > 0; };
+    const auto breakBefore = [](const Item &item) {
+        if (item.table) {
+            QTextTableFormat format = item.table->format();
             format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-            cursor.setBlockFormat(format);
-        };
-        const auto isHeading = [](const Item &item) {
-            return !item.table && item.block.blockFormat().headingLevel() > 0;
-        };
-        bool moved = false;
-        for (std::size_t i = 0; i < items.size() && !moved; ++i) {
-            const Item &item = items[i];
-            // The heading that leads to this item, with up to two paragraphs
-            // between them, moves with it.
-            std::size_t lead = i;
-            for (std::size_t back = 1; back <= 3 && back <= i; ++back) {
-                if (items[i - back].table)
-                    break;
-                if (isHeading(items[i - back])) {
-                    lead = i - back;
-                    break;
-                }
-            }
-            const Item &first = items[lead];
-            const bool atPageTop = std::fmod(first.rect.top(), kBodyHeight) < 2;
-            if (isHeading(item) && i + 1 < items.size() && pageOf(items[i + 1].rect.top()) != pageOf(item.rect.top())
-                && !atPageTop) {
+            item.table->setFormat(format);
+            return;
+        }
+        QTextBlockFormat format = item.block.blockFormat();
+        format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        QTextCursor(item.block).setBlockFormat(format);
+    };
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const Item &item = items[i];
+        if (isHeading(item)) {
+            const QRectF heading = rectOf(item);
+            if (i + 1 < items.size() && !atPageTop(heading) && pageOf(rectOf(items[i + 1]).top()) != pageOf(heading.top()))
                 breakBefore(item);
-                moved = true;
-            } else if (item.table && item.rect.height() <= kBodyHeight - 4 && pageOf(item.rect.top()) != pageOf(item.rect.bottom() - 1)
-                       && !atPageTop) {
-                breakBefore(first);
-                moved = true;
+            continue;
+        }
+        if (!item.table)
+            continue;
+        const QRectF table = rectOf(item);
+        if (table.height() > kBodyHeight - 4 || pageOf(table.top()) == pageOf(table.bottom() - 1))
+            continue;
+        // The heading that leads to the table, with up to two paragraphs
+        // between them, moves with it.
+        std::size_t lead = i;
+        for (std::size_t back = 1; back <= 3 && back <= i && !items[i - back].table; ++back) {
+            if (isHeading(items[i - back])) {
+                lead = i - back;
+                break;
             }
         }
-        if (!moved)
-            return;
+        if (!atPageTop(rectOf(items[lead])))
+            breakBefore(items[lead]);
     }
 }
 
