@@ -67,15 +67,6 @@ private:
     std::vector<Row> m_rows;
 };
 
-BinTable maxMin(qint16 numBins, float min, float max)
-{
-    BinTable t;
-    t.numBins = numBins;
-    t.minValue = min;
-    t.maxValue = max;
-    return withLimits(t);
-}
-
 } // namespace
 
 class TestShiftAnalysis : public QObject

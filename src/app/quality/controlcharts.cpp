@@ -36,26 +36,21 @@ const char *const kNames[2] = {QT_TRANSLATE_NOOP("ControlCharts", "Resistance"),
                                QT_TRANSLATE_NOOP("ControlCharts", "Voltage")};
 const char *const kUnits[2] = {"mOhm", "V"};
 
-QLineSeries *level(QChart *chart, const QString &name, double y, double x0, double x1, const QPen &pen)
+// A straight line from one point to another, named in the legend.
+QLineSeries *segment(QChart *chart, const QString &name, QPointF from, QPointF to, const QPen &pen)
 {
     auto *series = new QLineSeries(chart);
     series->setName(name);
-    series->append(x0, y);
-    series->append(x1, y);
+    series->append(from);
+    series->append(to);
     series->setPen(pen);
     chart->addSeries(series);
     return series;
 }
 
-QLineSeries *upright(QChart *chart, const QString &name, double x, double y0, double y1, const QPen &pen)
+QLineSeries *level(QChart *chart, const QString &name, double y, double x0, double x1, const QPen &pen)
 {
-    auto *series = new QLineSeries(chart);
-    series->setName(name);
-    series->append(x, y0);
-    series->append(x, y1);
-    series->setPen(pen);
-    chart->addSeries(series);
-    return series;
+    return segment(chart, name, QPointF(x0, y), QPointF(x1, y), pen);
 }
 
 void hideFromLegend(QChart *chart, QAbstractSeries *series)
@@ -328,7 +323,7 @@ void fillCapabilityHistogram(QChart *chart, int t, const QuantityAnalysis &quant
           std::tuple{quantity.target, ChartTexts::tr("target"), QPen(QColor(30, 110, 200), 1.5, Qt::DashDotLine)}}) {
         if (!value)
             continue;
-        upright(chart, QStringLiteral("%1 %2").arg(name, number(t, *value)), *value, 0, top, pen);
+        segment(chart, QStringLiteral("%1 %2").arg(name, number(t, *value)), QPointF(*value, 0), QPointF(*value, top), pen);
         low = std::min(low, *value);
         high = std::max(high, *value);
     }
@@ -508,6 +503,16 @@ QString limitsText(int t, const StreamAnalysis &stream)
                           .arg(QCoreApplication::translate("ProcessStats", spc::ruleText(spc::Rule(1u << r))))
                           .arg(q.ruleCounts[std::size_t(r)]);
     return text + QStringLiteral("\n  ") + counts.join(QStringLiteral("; "));
+}
+
+QStringList streamFigures(const StreamAnalysis &stream)
+{
+    return {QString::number(stream.yieldPercent(), 'f', 2),
+            number(0, stream.quantities[0].limits.centre),
+            indexText(stream.quantities[0].capability.cpk),
+            number(1, stream.quantities[1].limits.centre),
+            indexText(stream.quantities[1].capability.cpk),
+            QString::number(stream.quantities[0].markedPoints + stream.quantities[1].markedPoints)};
 }
 
 std::vector<MarkRow> markRows(const ShiftAnalysis &analysis)

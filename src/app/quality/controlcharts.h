@@ -71,6 +71,10 @@ QString limitsText(int t, const StreamAnalysis &stream);
 // The names of the rules a point breaks, joined.
 QString ruleNames(unsigned rules);
 
+// A bench's figures as the window's and the report's tables list them:
+// yield %, mean and Cpk of resistance, mean and Cpk of voltage, marked points.
+QStringList streamFigures(const StreamAnalysis &stream);
+
 // A marked cell as the window and the report list it.
 struct MarkRow
 {

@@ -585,16 +585,8 @@ QString reportHtml(const ShiftAnalysis &a, const QList<QPair<QString, QString>> 
     html += ReportTexts::tr("<h3>Per bench</h3>");
     QList<QStringList> benchRows;
     for (const StreamAnalysis &s : a.streams) {
-        benchRows << QStringList{s.name,
-                                 QString::number(s.cells),
-                                 QString::number(s.inBins),
-                                 QString::number(s.yieldPercent(), 'f', 2),
-                                 controlcharts::number(0, s.quantities[0].limits.centre),
-                                 controlcharts::indexText(s.quantities[0].capability.cpk),
-                                 controlcharts::number(1, s.quantities[1].limits.centre),
-                                 controlcharts::indexText(s.quantities[1].capability.cpk),
-                                 QString::number(s.quantities[0].markedPoints + s.quantities[1].markedPoints),
-                                 unbroken(controlcharts::timeCaption(s.lastStamp))};
+        benchRows << (QStringList{s.name, QString::number(s.cells), QString::number(s.inBins)}
+                      + controlcharts::streamFigures(s) + QStringList{unbroken(controlcharts::timeCaption(s.lastStamp))});
     }
     html += htmlTable({ReportTexts::tr("Bench"), ReportTexts::tr("Cells"), ReportTexts::tr("In BIN"), ReportTexts::tr("Yield %"),
                        ReportTexts::tr("Mean R"), ReportTexts::tr("Cpk R"), ReportTexts::tr("Mean V"),

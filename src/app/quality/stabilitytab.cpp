@@ -463,16 +463,9 @@ void StabilityTab::showStreamsTable()
     m_streamsTable->setRowCount(int(m_analysis.streams.size()));
     int row = 0;
     for (const StreamAnalysis &s : m_analysis.streams) {
-        const QString cells[8] = {s.name,
-                                  QString::number(s.cells),
-                                  QString::number(s.yieldPercent(), 'f', 2),
-                                  controlcharts::number(0, s.quantities[0].limits.centre),
-                                  controlcharts::indexText(s.quantities[0].capability.cpk),
-                                  controlcharts::number(1, s.quantities[1].limits.centre),
-                                  controlcharts::indexText(s.quantities[1].capability.cpk),
-                                  QString::number(s.quantities[0].markedPoints + s.quantities[1].markedPoints)};
-        for (int c = 0; c < 8; ++c)
-            m_streamsTable->setItem(row, c, c == 0 ? textItem(cells[c]) : batchcharts::figureItem(cells[c]));
+        const QStringList cells = QStringList{s.name, QString::number(s.cells)} + controlcharts::streamFigures(s);
+        for (int c = 0; c < int(cells.size()); ++c)
+            m_streamsTable->setItem(row, c, c == 0 ? textItem(cells.at(c)) : batchcharts::figureItem(cells.at(c)));
         ++row;
     }
 }

@@ -46,15 +46,6 @@ namespace {
 // progress test in well over ten seconds.
 constexpr int kWait = 60000;
 
-BinTable maxMin(qint16 numBins, float min, float max)
-{
-    BinTable t;
-    t.numBins = numBins;
-    t.minValue = min;
-    t.maxValue = max;
-    return withLimits(t);
-}
-
 QByteArray record(const char *ohms, const char *volts)
 {
     return QByteArray("2026/12/07,14:05:09,") + ohms + ',' + volts + "\r\n";
@@ -401,16 +392,7 @@ private Q_SLOTS:
         {
             Journal journal(QStringLiteral("window-benches"));
             QVERIFY(journal.open(places.filePath(QStringLiteral("journal.sqlite"))));
-            std::vector<CellRecord> records;
-            for (int n = 0; n < 120; ++n) {
-                const bool a = n % 2 == 0;
-                CellRecord r = cellfixtures::record(a ? QStringLiteral("bench-A") : QStringLiteral("bench-B"), n, setup);
-                r.resistanceOhm = n == 60 ? 0.060 : (a ? 0.030 : 0.045) + (n / 2 % 3) * 0.0005;
-                r.voltageV = 3.60 + (n / 2 % 4) * 0.002;
-                r.cellId = n == 60 ? QStringLiteral("A-OUT") : QString();
-                records.push_back(r);
-            }
-            QVERIFY(journal.appendAll(records, setup));
+            QVERIFY(journal.appendAll(cellfixtures::twoBenchShift(setup), setup));
         }
         form->setRecordPlaces(places.filePath(QStringLiteral("journal.sqlite")), places.path());
         QSignalSpy shown(form.get(), &QualityWindow::analysisShown);

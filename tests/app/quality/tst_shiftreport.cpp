@@ -262,20 +262,9 @@ private Q_SLOTS:
         {
             Journal journal(QStringLiteral("two-benches"));
             QVERIFY(journal.open(dir.filePath(QStringLiteral("journal.sqlite"))));
-            std::vector<CellRecord> records;
-            // 08:00:00 on (+01:00), 2.5 s apart; bench-A about 30 mOhm,
-            // bench-B about 45; bench-A's 31st cell (08:02:30) reads 60.
-            for (int n = 0; n < 120; ++n) {
-                const bool a = n % 2 == 0;
-                CellRecord r = cellfixtures::record(a ? QStringLiteral("bench-A") : QStringLiteral("bench-B"), n, setup);
-                r.resistanceOhm = (a ? 0.030 : 0.045) + (n / 2 % 3) * 0.0005;
-                r.voltageV = 3.60 + (n / 2 % 4) * 0.002;
-                r.cellId = n == 60 ? QStringLiteral("A-OUT") : QStringLiteral("%1-%2").arg(a ? 'A' : 'B').arg(n, 3, 10, QLatin1Char('0'));
-                if (n == 60)
-                    r.resistanceOhm = 0.060;
-                records.push_back(r);
-            }
-            QVERIFY(journal.appendAll(records, setup));
+            // bench-A about 30 mOhm, bench-B about 45, alternating;
+            // bench-A's 31st cell (08:02:30), A-OUT, reads 60.
+            QVERIFY(journal.appendAll(cellfixtures::twoBenchShift(setup), setup));
         }
         const QString pdf = dir.filePath(QStringLiteral("two.pdf"));
         QByteArray out;
