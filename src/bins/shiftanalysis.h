@@ -136,8 +136,9 @@ struct ShiftAnalysis
 // Streams whose chart points an analysis keeps; the others have their
 // figures only.
 constexpr int kChartedStreams = 12;
-// Marked cells kept per stream and quantity, with time and cell ID.
-constexpr std::size_t kKeptMarks = 100;
+// Marked cells kept per stream and quantity, drawn and listed with time and
+// cell ID.
+constexpr std::size_t kKeptMarks = 1000;
 // The most values the normality test is taken over.
 constexpr std::size_t kNormalitySample = 5000;
 

@@ -465,7 +465,8 @@ QStringList capabilityLines(int t, const QuantityAnalysis &quantity, int streams
         else
             lines << ChartTexts::tr("  one limit only: Cp and Pp are not defined; Cpk = %1 / (3 sigma)")
                              .arg(c.upper ? ChartTexts::tr("(USL - mean)") : ChartTexts::tr("(mean - LSL)"));
-        lines << ChartTexts::tr("  95 % bounds by Bissell's normal approximation (1990).");
+        lines << ChartTexts::tr("  95 % bounds by Bissell's normal approximation (1990) with n cells; the within "
+                                "sigma rests on moving ranges, so Cpk's bounds are somewhat narrow.");
     }
     lines << QStringLiteral("  ") + normalityText(quantity);
     return lines;

@@ -501,8 +501,9 @@ QString capabilityHtml(const ShiftAnalysis &a)
     html += QStringLiteral("<p style=\"font-size:8pt\">%1</p>")
                     .arg(escaped(ReportTexts::tr("Cp = (USL - LSL) / (6 sigma), Cpk = min(USL - mean, mean - LSL) / "
                                                  "(3 sigma) with the within sigma; Pp and Ppk alike with the overall "
-                                                 "sigma. 95 % bounds by Bissell's normal approximation (1990); "
-                                                 "indices need at least %1 cells.")
+                                                 "sigma. 95 % bounds by Bissell's normal approximation (1990) with n "
+                                                 "cells; the within sigma rests on moving ranges, so Cpk's bounds are "
+                                                 "somewhat narrow. Indices need at least %1 cells.")
                                          .arg(spc::kMinCapabilityCells)));
     return html;
 }

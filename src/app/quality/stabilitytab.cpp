@@ -27,6 +27,9 @@
 
 namespace {
 
+// Marked cells the window lists, the earliest first.
+constexpr std::size_t kListedMarks = 2000;
+
 QTableWidget *figureTable(QWidget *parent, const char *name, const QString &accessibleName, const QStringList &columns)
 {
     auto *table = new QTableWidget(0, int(columns.size()), parent);
@@ -490,7 +493,10 @@ void StabilityTab::showCapability()
 
 void StabilityTab::showMarks()
 {
-    const std::vector<controlcharts::MarkRow> rows = controlcharts::markRows(m_analysis);
+    std::vector<controlcharts::MarkRow> rows = controlcharts::markRows(m_analysis);
+    // The earliest ones; a table of tens of thousands of rows helps nobody.
+    if (rows.size() > kListedMarks)
+        rows.resize(kListedMarks);
     m_marksTable->setRowCount(int(rows.size()));
     int row = 0;
     for (const controlcharts::MarkRow &mark : rows) {
