@@ -6,8 +6,11 @@
 # on 3,000 generated cells in that user's documents folder (the second its
 # capability page), docs/screenshot-line.png, its stability tab on a shared
 # database of six benches (a PostgreSQL server of its own, started by
-# scripts/dev-db.sh), and docs/screenshot-report-two-benches.png, the first two
-# pages of the shift report of a shift of two benches, side by side.
+# scripts/dev-db.sh), docs/screenshot-report-two-benches.png, the first two
+# pages of the shift report of a shift of two benches, side by side, and
+# docs/screenshot-pack.png and docs/screenshot-placement.png, the build sheet
+# of a 14s40p pack from 700 cells with a capacity file and the placement
+# window answering scans of it.
 #
 #   bash scripts/screenshot.sh [output folder, default docs/]
 #
@@ -26,7 +29,7 @@ if [ "${BIN4870_SCREENSHOT_INNER:-}" != 1 ]; then
         exit 1
     fi
     "$root/scripts/deps.sh" screenshot test
-    BUILD_TARGETS="bin4870 tester-sim batch_screenshot" "$root/scripts/build.sh"
+    BUILD_TARGETS="bin4870 tester-sim batch_screenshot pack_screenshot" "$root/scripts/build.sh"
     mkdir -p "$out"
     stage="$(mktemp -d)"
     trap 'rm -rf "$stage"' EXIT
@@ -35,8 +38,8 @@ if [ "${BIN4870_SCREENSHOT_INNER:-}" != 1 ]; then
     BIN4870_SCREENSHOT_INNER=1 BIN4870_STAGE="$stage" BIN4870_BUILD_BIN="$build/bin" \
         unshare --mount --propagation private -- \
         xvfb-run -a -s "-screen 0 1280x1024x24" bash "${BASH_SOURCE[0]}" "$out"
-    echo "wrote $out/screenshot.png, screenshot-batch.png, screenshot-stability.png, screenshot-line.png" \
-         "and screenshot-report-two-benches.png"
+    echo "wrote $out/screenshot.png, screenshot-batch.png, screenshot-stability.png, screenshot-line.png,"
+    echo "      screenshot-report-two-benches.png, screenshot-pack.png and screenshot-placement.png"
     exit 0
 fi
 
@@ -98,3 +101,5 @@ HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$out/screenshot-line.png" li
 HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$home/two-benches.pdf" report
 pdftoppm -r 80 -png -f 1 -l 2 "$home/two-benches.pdf" "$home/report"
 montage "$home"/report-*.png -tile 2x1 -geometry +6+6 -background '#d0d0d0' "$out/screenshot-report-two-benches.png"
+HOME="$home" "$BIN4870_BUILD_BIN/pack_screenshot" "$out/screenshot-pack.png" "$out/screenshot-placement.png" \
+    --data-dir="$home/Documents" --journal-dir="$home/.local/share/bin4870"

@@ -2,6 +2,30 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>BuildSheetWindow</name>
+    <message numerus="yes">
+        <source>%1: %n cell(s) of the pool with a capacity</source>
+        <translation>
+            <numerusform>%1: %n cell of the pool with a capacity</numerusform>
+            <numerusform>%1: %n cells of the pool with a capacity</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n row(s) gave no capacity (listed row by row)</source>
+        <translation>
+            <numerusform>%n row gave no capacity (listed row by row)</numerusform>
+            <numerusform>%n rows gave no capacity (listed row by row)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Saved as pack %1, with %n cell(s) reserved; File &gt; Pack placement... places them by scan.</source>
+        <translation>
+            <numerusform>Saved as pack %1, with %n cell reserved; File &gt; Pack placement... places them by scan.</numerusform>
+            <numerusform>Saved as pack %1, with %n cells reserved; File &gt; Pack placement... places them by scan.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>CapacityCsv</name>
     <message numerus="yes">
         <source>The header has %n field(s); there is no column %1.</source>
@@ -170,6 +194,23 @@
     </message>
 </context>
 <context>
+    <name>PackCommand</name>
+    <message numerus="yes">
+        <source>%1: %n cell(s) of the pool with a capacity</source>
+        <translation>
+            <numerusform>%1: %n cell of the pool with a capacity</numerusform>
+            <numerusform>%1: %n cells of the pool with a capacity</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n row(s) gave no capacity</source>
+        <translation>
+            <numerusform>%n row gave no capacity</numerusform>
+            <numerusform>%n rows gave no capacity</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>PackPlan</name>
     <message numerus="yes">
         <source>With a group window of %1, only %n group(s) of %2 cells keep within it among the cells of the voltage window; the pack needs %3.</source>
@@ -319,6 +360,47 @@
         <translation>
             <numerusform>%n cell already in a pack</numerusform>
             <numerusform>%n cells already in a pack</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>PackStore</name>
+    <message numerus="yes">
+        <source> and %n more</source>
+        <translation>
+            <numerusform> and %n more</numerusform>
+            <numerusform> and %n more</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n cell(s), %1 mOhm, spread %2 mOhm</source>
+        <translation>
+            <numerusform>%n cell, %1 mOhm, spread %2 mOhm</numerusform>
+            <numerusform>%n cells, %1 mOhm, spread %2 mOhm</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Not saved: another pack holds %n cell(s) of the plan already: %1. Plan again; the pool leaves them out.</source>
+        <translation>
+            <numerusform>Not saved: another pack holds %n cell of the plan already: %1. Plan again; the pool leaves them out.</numerusform>
+            <numerusform>Not saved: another pack holds %n cells of the plan already: %1. Plan again; the pool leaves them out.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>PlanSheet</name>
+    <message numerus="yes">
+        <source>Group window %1: %n cell(s) within it; %2</source>
+        <translation>
+            <numerusform>Group window %1: %n cell within it; %2</numerusform>
+            <numerusform>Group window %1: %n cells within it; %2</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Group window %1: %n cell(s) within it; group resistance range %2 %</source>
+        <translation>
+            <numerusform>Group window %1: %n cell within it; group resistance range %2 %</numerusform>
+            <numerusform>Group window %1: %n cells within it; group resistance range %2 %</numerusform>
         </translation>
     </message>
 </context>
