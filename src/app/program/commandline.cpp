@@ -8,12 +8,13 @@
 namespace {
 
 // Options a Qt application takes for itself: known here so that they are not
-// refused, hidden from --help.
+// refused, hidden from --help. Qt's -name is the program's --name as well,
+// which takes a value alike: listed once, with the program's.
 void acceptQtOptions(QCommandLineParser &parser)
 {
     static const char *const kWithValue[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
                                              "qwindowgeometry", "qwindowtitle", "qwindowicon", "display",
-                                             "style", "stylesheet", "session", "geometry", "title", "name"};
+                                             "style", "stylesheet", "session", "geometry", "title"};
     static const char *const kFlags[] = {"reverse", "nograb", "dograb", "sync", "widgetcount"};
     for (const char *name : kWithValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
