@@ -82,6 +82,13 @@
             <numerusform>%n times</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>Clock problem: %n record(s) of cell %1 dated after this computer&apos;s time (%2), the latest on %3 at bench %4. Check the clocks of both benches; such records are not used for the K-value.</source>
+        <translation>
+            <numerusform>Clock problem: %n record of cell %1 dated after this computer&apos;s time (%2), the latest on %3 at bench %4. Check the clocks of both benches; such records are not used for the K-value.</numerusform>
+            <numerusform>Clock problem: %n records of cell %1 dated after this computer&apos;s time (%2), the latest on %3 at bench %4. Check the clocks of both benches; such records are not used for the K-value.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>CentralRecordControls</name>

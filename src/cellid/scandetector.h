@@ -22,6 +22,9 @@ public:
     bool ends(qint64 msecs);
     // The field was emptied or its text replaced: forget the keys so far.
     void reset();
+    // A burst is coming in: fast keys so far, the last one at most kScanGapMs
+    // before msecs, and no ending key yet.
+    bool inBurst(qint64 msecs) const { return m_keys > 0 && m_fast && msecs - m_last <= kScanGapMs; }
 
 private:
     qint64 m_last = -1;

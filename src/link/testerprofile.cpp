@@ -315,17 +315,26 @@ std::optional<QByteArray> lineEnd(ProfileReader &reader, const QJsonObject &root
     return t->toLatin1();
 }
 
-void readField(ProfileReader &reader, const QJsonObject &reply, const QString &key, TesterProfile::Field &field)
+// withResolution: the field may state the tester's resolution ("resolution").
+void readField(ProfileReader &reader, const QJsonObject &reply, const QString &key, TesterProfile::Field &field,
+               bool withResolution)
 {
     const QString path = QStringLiteral("reply.") + key;
     const std::optional<QJsonObject> object = reader.object(reply, QStringLiteral("reply"), key, true);
     if (!object)
         return;
-    reader.onlyKeys(*object, path, {QStringLiteral("field"), QStringLiteral("scale")});
+    QStringList keys{QStringLiteral("field"), QStringLiteral("scale")};
+    if (withResolution)
+        keys << QStringLiteral("resolution");
+    reader.onlyKeys(*object, path, keys);
     if (const auto index = reader.number(*object, path, QStringLiteral("field"), true, 0, TesterProfile::kMaxFieldIndex, true))
         field.index = int(*index);
     if (const auto scale = reader.number(*object, path, QStringLiteral("scale"), false, 1e-12, 1e12, false))
         field.scale = *scale;
+    if (withResolution) {
+        if (const auto step = reader.number(*object, path, QStringLiteral("resolution"), false, 1e-9, 1, false))
+            field.resolution = *step;
+    }
 }
 
 void readMark(ProfileReader &reader, const QJsonObject &reply, const QString &key, TesterProfile::Mark &mark)
@@ -399,8 +408,8 @@ void readReply(ProfileReader &reader, const QJsonObject &root, TesterProfile &pr
         if (reader.isPlainLine(QStringLiteral("reply.separator"), *separator))
             profile.separator = *separator;
     }
-    readField(reader, *reply, QStringLiteral("resistance"), profile.resistance);
-    readField(reader, *reply, QStringLiteral("voltage"), profile.voltage);
+    readField(reader, *reply, QStringLiteral("resistance"), profile.resistance, false);
+    readField(reader, *reply, QStringLiteral("voltage"), profile.voltage, true);
     readMark(reader, *reply, QStringLiteral("overflow"), profile.overflow);
     readMark(reader, *reply, QStringLiteral("noReading"), profile.noReading);
     readJudgement(reader, *reply, profile.judgement);

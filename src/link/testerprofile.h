@@ -30,6 +30,10 @@ struct TesterProfile
     {
         int index = 0;
         double scale = 1.0;
+        // The tester's step of this quantity in ohms or volts, when the
+        // profile states it (the voltage only: it bounds the K-value's
+        // uncertainty); otherwise the last digit of each reading tells it.
+        std::optional<double> resolution;
     };
 
     // When a field means overflow or that there is no reading: from a value
@@ -70,8 +74,8 @@ struct TesterProfile
     std::chrono::milliseconds replyTimeout{1000};
 
     QString separator = QStringLiteral(",");
-    Field resistance{0, 1.0};
-    Field voltage{1, 1.0};
+    Field resistance{0, 1.0, std::nullopt};
+    Field voltage{1, 1.0, std::nullopt};
     // The program's own number rules unless the profile says otherwise.
     Mark overflow{kOverflowFrom, {}};
     Mark noReading{kNoReadingFrom, {}};

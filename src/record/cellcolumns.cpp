@@ -95,6 +95,13 @@ const std::vector<CellColumn> &columnList()
         {"tester_word", "TEXT", 2, "text", 1, "text", nullptr, nullptr,
          [](const CellRecord &r) { return textOrNull(r.testerWord); },
          [](CellRecord &r, const QVariant &v) { r.testerWord = v.toString(); }},
+        // Beside a K-value: its uncertainty from the tester's voltage resolution (mV/day).
+        {"k_uncertainty", "REAL", 3, "double precision", 2, "float8", nullptr, nullptr,
+         [](const CellRecord &r) { return numberOrNull(r.kValue ? r.kUncertainty : std::nullopt); },
+         [](CellRecord &r, const QVariant &v) {
+             if (!v.isNull())
+                 r.kUncertainty = v.toDouble();
+         }},
     };
     return list;
 }

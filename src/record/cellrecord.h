@@ -25,10 +25,15 @@ struct CellRecord
     QString testerWord;       // the tester's own pass/fail word, when its profile reads one
     bool retest = false;      // the ID had records already when this one was counted
     // The voltage drop per day since the ID's first record (mV/day), once that
-    // record is old enough, and the limit it was judged against.
+    // record is old enough, its uncertainty from the tester's voltage
+    // resolution, and the limit it was judged against.
     std::optional<double> kValue;
+    std::optional<double> kUncertainty;
     double kLimit = 0;
-    QString kVerdict;         // "OK" or "too high" for a record with a K-value; empty without one
+    // Beside a K-value: "OK", "too high", "not yet" (too uncertain for a
+    // verdict) or "voltage rose"; without one: empty, or "history not known"
+    // when the cell's history could not be looked up and nothing was known.
+    QString kVerdict;
 
     // The time stamp as ISO 8601 with milliseconds and the UTC offset
     // ("2026-12-07T16:05:09.123+01:00"), as the journal and the database keep it.

@@ -18,7 +18,7 @@ class QSqlError;
 // The shared PostgreSQL database of a line of benches, reached through Qt
 // SQL's QPSQL driver.
 //
-// Schema 1 with its first additions. The version is kept in bin4870_schema; a
+// Schema 1 with its additions. The version is kept in bin4870_schema; a
 // database whose version is newer than kSchemaVersion is refused and never
 // altered. Additions are columns and indexes that programs knowing only the
 // version leave alone (their statements name their columns), so they do not
@@ -42,15 +42,18 @@ class QSqlError;
 //         retest boolean NOT NULL DEFAULT false,       -- the ID had records already
 //         k_value double precision,            -- mV/day since the ID's first record
 //         k_limit double precision,            -- the limit it was judged against
-//         k_verdict text,                      -- "OK" or "too high"; NULL without a K-value
-//         tester_word text)                    -- the tester's own pass/fail word, when read
+//         k_verdict text,                      -- "OK", "too high", "not yet", "voltage rose"
+//                                              -- beside a K-value; "history not known" or NULL without
+//         tester_word text,                    -- the tester's own pass/fail word, when read
+//         k_uncertainty double precision)      -- mV/day, beside a K-value
 //   cells_bench_arrival: index on cells(bench, arrival)
 //   cells_measured_at:   index on cells(measured_at)
 //   cells_cell_id:       index on cells(cell_id) WHERE cell_id IS NOT NULL
 //   packs, pack_cells:   the pack plans of the line's benches (packtables.h)
 //
-// The first addition brought the last five columns and cells_cell_id, the
-// second the pack tables; prepareSchema() adds them in place, rows kept. The columns of cells are
+// The first addition brought the columns from retest to tester_word and
+// cells_cell_id, the second k_uncertainty and the pack tables;
+// prepareSchema() adds them in place, rows kept. The columns of cells are
 // described once, for the server and the journal alike, in cellcolumns.h.
 namespace central {
 

@@ -38,15 +38,18 @@
 //         sent INTEGER NOT NULL DEFAULT 0, -- 1 once the central database committed it
 //         retest INTEGER NOT NULL DEFAULT 0,  -- 1: the ID had records already
 //         k_value REAL, k_limit REAL,      -- mV/day since the ID's first record, and its limit
-//         k_verdict TEXT,                  -- "OK" or "too high"; NULL without a K-value
-//         tester_word TEXT)                -- the tester's own pass/fail word, when read
+//         k_verdict TEXT,                  -- "OK", "too high", "not yet", "voltage rose"
+//                                          -- beside a K-value; "history not known" or NULL without
+//         tester_word TEXT,                -- the tester's own pass/fail word, when read
+//         k_uncertainty REAL)              -- mV/day, beside a K-value
 //   cells_unsent: index on cells(seq) WHERE sent = 0
 //   cells_cell_id: index on cells(cell_id) WHERE cell_id IS NOT NULL
 //   packs, pack_cells: the pack plans saved on this bench (packtables.h)
 //
 // A journal of an older format is brought to format 3 in place when it is
-// opened: format 1 (without the last five columns of cells) keeps its rows,
-// with no re-test and no K-value; format 2 gets the pack tables.
+// opened: format 1 (without the columns from retest to tester_word) keeps its
+// rows, with no re-test and no K-value; format 3 adds k_uncertainty (none on
+// the rows before it) and the pack tables.
 //
 // The columns of cells are described once, for this journal and the central
 // database alike, in cellcolumns.h; bin_setups is the central database's

@@ -19,6 +19,7 @@
 #include <QUuid>
 
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -121,6 +122,9 @@ Status MeasurementSession::startSession()
     // A press left armed by the previous session belongs to a cell of that
     // session; dropping it also makes the button focusable again.
     m_arming.reset();
+    m_held.reset();
+    if (m_tagger)
+        m_tagger->beginSession();
     m_view.setRecCountEnabled(true);
     m_view.focusRecCount();
     setStatus(QString());
@@ -168,11 +172,20 @@ void MeasurementSession::stop()
     m_dataFile.close();
     closePort();
     enableSetup();
+    // The data file is closed: a reading still waiting for its confirmation
+    // can no longer be recorded.
+    if (m_held) {
+        m_held.reset();
+        if (m_tagger)
+            m_tagger->heldDropped();
+    }
+    if (m_tagger)
+        m_tagger->endSession();
 }
 
 void MeasurementSession::recCount()
 {
-    if (!m_running)
+    if (!m_running || m_arming.pressed())
         return;
     if (m_tagger && !m_tagger->mayCount(false))
         return;
@@ -262,10 +275,14 @@ void MeasurementSession::judgeReading()
     const ProbeSample sample = classifyReading(fields);
     // A settled reading arms itself; a press armed already is the same arming.
     const bool fired = m_arming.fires(sample);
-    bool armed = m_arming.pressed() || fired;
+    if (m_tagger)
+        m_tagger->probesChanged(m_arming.detector().change());
+    // While a reading waits for the operator's confirmation, no other is counted.
+    bool armed = !m_held && (m_arming.pressed() || fired);
+    const bool automatic = armed && !m_arming.pressed();
     // A settled cell without the ID it needs waits; it fires again with its
     // next settled reading, once the ID has come.
-    if (armed && !m_arming.pressed() && m_tagger && !m_tagger->mayCount(true))
+    if (automatic && m_tagger && !m_tagger->mayCount(true))
         armed = false;
     const std::optional<float> valueR = readingValueOf(fields[0], Quantity::Resistance);
     const std::optional<float> valueV = readingValueOf(fields[1], Quantity::Voltage);
@@ -275,8 +292,9 @@ void MeasurementSession::judgeReading()
         m_view.clearJudgement();
         return;
     }
+    const TaggedReading tagged = taggedReading(fields, sample);
     if (m_tagger)
-        m_tagger->readingJudged(*valueR, *valueV);
+        m_tagger->readingJudged(tagged);
 
     // Both tables are judged before either is written back, so the counters of
     // the two tables and the data file never disagree.
@@ -305,6 +323,24 @@ void MeasurementSession::judgeReading()
         }
         return;
     }
+    if (counted && m_tagger) {
+        switch (m_tagger->takeReading(tagged, automatic)) {
+        case CellTagger::Take::Record:
+            break;
+        case CellTagger::Take::Wait:
+            m_view.showJudgement(shown);
+            return;
+        case CellTagger::Take::Hold:
+            m_held = HeldReading{fields, *valueR, *valueV, m_parser.testerWord(), m_clock.now(), sample,
+                                 m_arming.detector().placements()};
+            [[fallthrough]];
+        case CellTagger::Take::Drop:
+            m_arming.cancelPress();
+            m_view.setRecCountEnabled(true);
+            m_view.showJudgement(shown);
+            return;
+        }
+    }
     m_view.setRecCountEnabled(true);
     if (!counted) {
         m_view.showJudgement(shown);
@@ -318,15 +354,60 @@ void MeasurementSession::judgeReading()
         m_counterFullTold = false;
         setStatus(QString());
     }
-    recordCell(m_clock.now(), judgedR, judgedV);
+    recordCell(m_clock.now(), fields, m_parser.testerWord(), judgedR, judgedV);
     m_arming.recorded(sample);
     Q_EMIT readingCounted();
     Q_EMIT cellRecorded(judgedR.matched() && judgedV.matched());
 }
 
-void MeasurementSession::recordCell(const QDateTime &timeStamp, const Judgement &judgedR, const Judgement &judgedV)
+void MeasurementSession::answerHeld(bool keep)
 {
-    const auto &fields = m_parser.readingFields();
+    if (!m_held)
+        return;
+    const HeldReading held = *std::exchange(m_held, std::nullopt);
+    if (!keep)
+        return;
+    if (!m_running) {
+        if (m_tagger)
+            m_tagger->heldDropped();
+        return;
+    }
+    const Result<Judgement> resistance = judgeTable(m_binTables.resistance(), held.valueR, true);
+    const Result<Judgement> voltage = judgeTable(m_binTables.voltage(), held.valueV, true);
+    if (!resistance || !voltage || resistance->counterFull || voltage->counterFull) {
+        // Confirmed, but a counter filled up meanwhile: not counted, as any
+        // reading while a counter is full.
+        setStatus(counterFullText());
+        m_counterFullTold = true;
+        if (m_tagger)
+            m_tagger->heldDropped();
+        return;
+    }
+    m_binTables.setTables(resistance->table, voltage->table);
+    recordCell(held.readAt, held.fields, held.testerWord, *resistance, *voltage);
+    // Still on the probes: auto record waits for its lift, as after any record.
+    const SettleDetector &probes = m_arming.detector();
+    if (probes.onCell() && probes.placements() == held.placement)
+        m_arming.recorded(held.sample);
+    Q_EMIT readingCounted();
+    Q_EMIT cellRecorded(resistance->matched() && voltage->matched());
+}
+
+TaggedReading MeasurementSession::taggedReading(const std::array<QString, 2> &fields, const ProbeSample &sample) const
+{
+    TaggedReading reading;
+    reading.ohms = testerNumber(fields[0]).value_or(0.0);
+    reading.volts = testerNumber(fields[1]).value_or(0.0);
+    reading.resistanceText = fields[0];
+    reading.voltageText = fields[1];
+    reading.statedVoltageResolution = profile().voltage.resolution;
+    reading.ofCell = sample.kind == ProbeSample::Kind::Reading && !m_arming.detector().lifts(sample);
+    return reading;
+}
+
+void MeasurementSession::recordCell(const QDateTime &timeStamp, const std::array<QString, 2> &fields,
+                                    const QString &testerWord, const Judgement &judgedR, const Judgement &judgedV)
+{
     CellRecord record;
     record.id = QUuid::createUuid();
     record.bench = m_benchName;
@@ -340,7 +421,7 @@ void MeasurementSession::recordCell(const QDateTime &timeStamp, const Judgement 
     const BinSetup setup = binSetupOf(m_binTables.resistance(), m_binTables.voltage());
     record.setupHash = setup.hash;
     record.programVersion = m_programVersion;
-    record.testerWord = m_parser.testerWord();
+    record.testerWord = testerWord;
     if (m_tagger)
         m_tagger->tag(record);
 

@@ -4,8 +4,10 @@
 #include "link/readingparser.h"
 #include "link/testerprofile.h"
 #include "record/recordsinks.h"
+#include "session/celltagger.h"
 #include "session/recordarming.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -13,9 +15,9 @@
 #include <array>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <vector>
 
-class CellTagger;
 class Clock;
 class DataFile;
 class SerialPort;
@@ -89,9 +91,16 @@ public:
     void setSettleRule(const SettleRule &rule) { m_arming.setRule(rule); }
     const RecordArming &arming() const { return m_arming; }
 
-    // Cell IDs: asked before each count and given every counted cell; none
-    // (the default) counts cells without an ID. Not owned.
+    // Cell IDs: told the probes' changes, asked before each count and before
+    // a count takes its reading, and given every counted cell; none (the
+    // default) counts cells without an ID. Not owned.
     void setCellTagger(CellTagger *tagger) { m_tagger = tagger; }
+    // The tagger held a count's reading for the operator's confirmation:
+    // keep counts and records it as it was read (its time, its fields), no
+    // further reading being counted meanwhile; otherwise it is dropped. STOP
+    // drops it as well.
+    void answerHeld(bool keep);
+    bool holdingReading() const { return m_held.has_value(); }
     // The counted cell's ID goes into its data-file line (off: the line has
     // no ID field).
     void setCellIdsInDataFile(bool on) { m_dataFileSink.setWriteCellIds(on); }
@@ -160,7 +169,9 @@ private:
     void judgeReading();
     // Hands the counted reading's record to every sink; what went wrong, told
     // in one notice.
-    void recordCell(const QDateTime &timeStamp, const Judgement &judgedR, const Judgement &judgedV);
+    void recordCell(const QDateTime &timeStamp, const std::array<QString, 2> &fields, const QString &testerWord,
+                    const Judgement &judgedR, const Judgement &judgedV);
+    TaggedReading taggedReading(const std::array<QString, 2> &fields, const ProbeSample &sample) const;
     void closePort();
     void enableSetup();
 
@@ -187,4 +198,16 @@ private:
     QString m_benchName;
     QString m_programVersion;
     CellTagger *m_tagger = nullptr;
+    // A count's reading the tagger holds for the operator's confirmation.
+    struct HeldReading
+    {
+        std::array<QString, 2> fields;
+        float valueR = 0; // as judged
+        float valueV = 0;
+        QString testerWord;
+        QDateTime readAt;
+        ProbeSample sample;
+        int placement = 0; // the cell it was read of (SettleDetector::placements)
+    };
+    std::optional<HeldReading> m_held;
 };

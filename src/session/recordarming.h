@@ -18,6 +18,9 @@ class RecordArming
 public:
     void press() { m_pressed = true; }
     bool pressed() const { return m_pressed; }
+    // The press is given up without a record (its reading belongs to another
+    // cell, or waits for the operator's confirmation instead).
+    void cancelPress() { m_pressed = false; }
 
     void setAutoRecord(bool enabled);
     bool autoRecord() const { return m_auto; }

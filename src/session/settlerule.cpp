@@ -42,7 +42,10 @@ double SettleRule::voltageTolerance(double volts) const
 void SettleDetector::setRule(const SettleRule &rule)
 {
     m_rule = rule;
+    // The cell on the probes stays where it is.
+    const bool onCell = m_onCell;
     reset();
+    m_onCell = onCell;
 }
 
 void SettleDetector::reset()
@@ -51,6 +54,8 @@ void SettleDetector::reset()
     m_holding = false;
     m_maybeLifted = false;
     m_liftsInRow = 0;
+    m_onCell = false;
+    m_change = ProbeChange::None;
 }
 
 bool SettleDetector::lifts(const ProbeSample &sample) const
@@ -67,9 +72,13 @@ bool SettleDetector::sameCell(const ProbeSample &a, const ProbeSample &b) const
 
 bool SettleDetector::feed(const ProbeSample &sample)
 {
+    m_change = ProbeChange::None;
     if (lifts(sample)) {
         // One lifting reading may be a bounce; a second in a row is a lift.
         if (++m_liftsInRow >= kLiftReadings) {
+            if (m_onCell)
+                m_change = ProbeChange::Lifted;
+            m_onCell = false;
             m_holding = false;
             m_maybeLifted = false;
             m_run.clear();
@@ -85,6 +94,11 @@ bool SettleDetector::feed(const ProbeSample &sample)
     }
     m_liftsInRow = 0;
     m_last = sample;
+    if (!m_onCell) {
+        m_onCell = true;
+        ++m_placements;
+        m_change = ProbeChange::Placed;
+    }
     if (m_holding && !m_maybeLifted) {
         m_held = sample;
         return false;
@@ -104,6 +118,8 @@ bool SettleDetector::feed(const ProbeSample &sample)
             return false;
         }
         m_holding = false;
+        ++m_placements;
+        m_change = ProbeChange::Replaced;
     }
     return true;
 }

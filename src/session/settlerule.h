@@ -64,13 +64,25 @@ struct SettleRule
 // contact bounce: it neither breaks a run nor ends the hold. If the readings
 // after it settle on the held cell's values, that cell is still held; if they
 // settle on other values, the next cell was put on quickly and is recorded.
+//
+// It also tells when a cell comes on the probes (the first reading after a
+// lift, or the first of a session) and when it goes, whether auto record is on
+// or not, so that whatever belongs to one cell (its ID) is not given another.
 class SettleDetector
 {
 public:
+    // What the sample fed last changed on the probes.
+    enum class ProbeChange {
+        None,
+        Placed,   // a cell came on the open probes
+        Lifted,   // the cell was lifted
+        Replaced, // after one lifting reading, readings settled on another cell
+    };
+
     explicit SettleDetector(SettleRule rule = {}) : m_rule(rule) {}
 
     const SettleRule &rule() const { return m_rule; }
-    // A new rule starts afresh (as reset()).
+    // A new rule starts the run and the hold afresh; the cell on the probes stays.
     void setRule(const SettleRule &rule);
 
     // True when this reading is the one to record now.
@@ -86,6 +98,11 @@ public:
 
     bool holding() const { return m_holding; }
     int runLength() const { return int(m_run.size()); }
+    ProbeChange change() const { return m_change; }
+    // A cell is on the probes: a reading came and no lift since.
+    bool onCell() const { return m_onCell; }
+    // Cells placed so far (Placed and Replaced), which tells one cell from the next.
+    int placements() const { return m_placements; }
 
     // Lifting readings in a row that make a lift.
     static constexpr int kLiftReadings = 2;
@@ -104,4 +121,7 @@ private:
     bool m_maybeLifted = false;
     ProbeSample m_last;     // the latest reading fed
     int m_liftsInRow = 0;   // lifting readings since the latest reading
+    bool m_onCell = false;
+    int m_placements = 0;
+    ProbeChange m_change = ProbeChange::None;
 };

@@ -11,6 +11,7 @@
 #include <QSettings>
 
 #include <cmath>
+#include <optional>
 
 namespace {
 struct OptionTexts
@@ -26,8 +27,21 @@ const QString kSuffixKey = QStringLiteral("Scanner/suffix");
 const QString kRestKey = QStringLiteral("KValue/minimumRest");
 const QString kLimitKey = QStringLiteral("KValue/limit");
 const QString kWriteKey = QStringLiteral("DataFile/writeCellIds");
+const QString kScanBeforePlacingKey = QStringLiteral("CellId/scanBeforePlacing");
+const QString kResistancePercentKey = QStringLiteral("Plausibility/resistancePercent");
+const QString kVoltageMarginKey = QStringLiteral("Plausibility/voltageMarginMv");
 
 constexpr double kMaxKLimit = 1000;
+
+// A number typed with "." as decimal point, within [minimum, maximum].
+std::optional<double> boundedNumber(const QString &text, double minimum, double maximum)
+{
+    bool ok = false;
+    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(value) || value < minimum || value > maximum)
+        return std::nullopt;
+    return value;
+}
 
 } // namespace
 
@@ -35,7 +49,9 @@ bool CellIdOptions::operator==(const CellIdOptions &other) const
 {
     return enabled == other.enabled && allowWithoutId == other.allowWithoutId && pattern == other.pattern
         && prefix == other.prefix && suffix == other.suffix && minimumRestMinutes == other.minimumRestMinutes
-        && kLimitMvPerDay == other.kLimitMvPerDay && writeToDataFile == other.writeToDataFile;
+        && kLimitMvPerDay == other.kLimitMvPerDay && writeToDataFile == other.writeToDataFile
+        && scanBeforePlacing == other.scanBeforePlacing && resistancePercent == other.resistancePercent
+        && voltageMarginMv == other.voltageMarginMv;
 }
 
 QString cellIdOptionsPath(const QString &folder)
@@ -84,6 +100,27 @@ Result<double> parseKLimitText(const QString &text)
 QString kLimitText(double mvPerDay)
 {
     return QLocale::c().toString(mvPerDay, 'g', 6);
+}
+
+Result<double> parseResistancePercentText(const QString &text)
+{
+    if (const std::optional<double> value = boundedNumber(text, 1, 1000))
+        return *value;
+    return Failure(OptionTexts::tr("Resistance difference: \"%1\" must be a number from 1 to 1000 (%), with \".\" "
+                                   "as the decimal point.").arg(text.trimmed()));
+}
+
+Result<double> parseVoltageMarginText(const QString &text)
+{
+    if (const std::optional<double> value = boundedNumber(text, 0, 1000))
+        return *value;
+    return Failure(OptionTexts::tr("Voltage margin: \"%1\" must be a number from 0 to 1000 (mV), with \".\" as "
+                                   "the decimal point.").arg(text.trimmed()));
+}
+
+QString thresholdText(double value)
+{
+    return QLocale::c().toString(value, 'g', 6);
 }
 
 Status checkPattern(const QString &pattern)
@@ -135,6 +172,13 @@ CellIdOptions loadCellIdOptions(const QString &folder)
         options.minimumRestMinutes = parseRestText(stored.value(kRestKey).toString()).valueOr(options.minimumRestMinutes);
     if (stored.contains(kLimitKey))
         options.kLimitMvPerDay = parseKLimitText(stored.value(kLimitKey).toString()).valueOr(options.kLimitMvPerDay);
+    options.scanBeforePlacing = flag(kScanBeforePlacingKey, options.scanBeforePlacing);
+    if (stored.contains(kResistancePercentKey))
+        options.resistancePercent = parseResistancePercentText(stored.value(kResistancePercentKey).toString())
+                                            .valueOr(options.resistancePercent);
+    if (stored.contains(kVoltageMarginKey))
+        options.voltageMarginMv = parseVoltageMarginText(stored.value(kVoltageMarginKey).toString())
+                                          .valueOr(options.voltageMarginMv);
     return options;
 }
 
@@ -149,5 +193,8 @@ Status saveCellIdOptions(const QString &folder, const CellIdOptions &options)
         stored.setValue(kRestKey, restText(options.minimumRestMinutes));
         stored.setValue(kLimitKey, kLimitText(options.kLimitMvPerDay));
         stored.setValue(kWriteKey, options.writeToDataFile);
+        stored.setValue(kScanBeforePlacingKey, options.scanBeforePlacing);
+        stored.setValue(kResistancePercentKey, thresholdText(options.resistancePercent));
+        stored.setValue(kVoltageMarginKey, thresholdText(options.voltageMarginMv));
     });
 }

@@ -30,6 +30,16 @@ struct CellIdOptions
     double kLimitMvPerDay = 2.0;
     // The data file gets the ID as a fifth field.
     bool writeToDataFile = false;
+    // A scan while a cell is on the probes is refused: for lines where the
+    // scanner sits before the fixture, so that a late scan never names the
+    // cell on the probes.
+    bool scanBeforePlacing = false;
+    // A reading of an ID with records is held for the operator's word when its
+    // resistance differs from the last record's by more than this share (%),
+    // or its voltage is higher by more than the tester's resolution and this
+    // margin (mV).
+    double resistancePercent = 20.0;
+    double voltageMarginMv = 5.0;
 
     bool operator==(const CellIdOptions &other) const;
 };
@@ -56,6 +66,13 @@ QString restText(qint64 minutes);
 // The K limit as typed ("." as decimal point), from 0 to 1000 mV/day.
 Result<double> parseKLimitText(const QString &text);
 QString kLimitText(double mvPerDay);
+
+// The plausibility thresholds as typed ("." as decimal point): the
+// resistance share from 1 to 1000 %, the voltage margin from 0 to 1000 mV.
+Result<double> parseResistancePercentText(const QString &text);
+Result<double> parseVoltageMarginText(const QString &text);
+// Either threshold as the dialog and the file show it.
+QString thresholdText(double value);
 
 // A pattern, prefix or suffix as the options may hold it; a failure's text
 // says what is wrong.

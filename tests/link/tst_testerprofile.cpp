@@ -136,6 +136,20 @@ private Q_SLOTS:
         QTest::newRow("no reading below overflow") << with("reply.noReading.from", 1e8) << "reply.noReading.from"
                                                    << "must be above";
         QTest::newRow("scale zero") << with("reply.resistance.scale", 0) << "reply.resistance.scale" << "out of range";
+        QTest::newRow("resolution of zero") << with("reply.voltage.resolution", 0) << "reply.voltage.resolution"
+                                            << "out of range";
+        QTest::newRow("resolution as a text") << with("reply.voltage.resolution", "1 mV") << "reply.voltage.resolution"
+                                              << "must be a number";
+        // Only the voltage's resolution is used (for the K-value's uncertainty).
+        QTest::newRow("resolution of the resistance") << with("reply.resistance.resolution", 1e-6)
+                                                      << "reply.resistance.resolution" << "is unknown";
+    }
+
+    void aStatedVoltageResolutionIsRead()
+    {
+        QVERIFY(!builtInProfile(kDefaultProfileName)->voltage.resolution);
+        const TesterProfile stated = profileOf(with("reply.voltage.resolution", 0.0005));
+        QCOMPARE(stated.voltage.resolution, std::optional<double>(0.0005));
     }
 
     void brokenProfileIsRefusedNamingFileAndKey()

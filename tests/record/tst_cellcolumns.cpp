@@ -53,6 +53,7 @@ CellRecord everyFieldSet(const BinSetup &setup)
     r.testerWord = QStringLiteral("PASS");
     r.retest = true;
     r.kValue = 2.625;
+    r.kUncertainty = 0.125;
     r.kLimit = 2.0;
     r.kVerdict = QStringLiteral("too high");
     return r;

@@ -15,6 +15,18 @@
 
 namespace {
 
+// "20/3.7" a reading in milliohms and volts, "open" an overflow, anything
+// else no reading.
+ProbeSample sampleOf(const QString &event)
+{
+    if (event == QLatin1String("open"))
+        return ProbeSample::open();
+    const QStringList values = event.split(QLatin1Char('/'));
+    if (values.size() != 2)
+        return ProbeSample::none();
+    return ProbeSample::reading(values.at(0).toDouble() / 1000.0, values.at(1).toDouble());
+}
+
 QString play(RecordArming &arming, const QString &events)
 {
     QString result;
@@ -29,13 +41,7 @@ QString play(RecordArming &arming, const QString &events)
             result += QLatin1Char('.');
             continue;
         }
-        ProbeSample sample;
-        if (event == QLatin1String("open")) {
-            sample = ProbeSample::open();
-        } else if (event != QLatin1String("none")) {
-            const QStringList values = event.split(QLatin1Char('/'));
-            sample = ProbeSample::reading(values.at(0).toDouble() / 1000.0, values.at(1).toDouble());
-        }
+        const ProbeSample sample = sampleOf(event);
         // As the session does: a press takes the next reading, a fire takes this one.
         const bool fired = arming.fires(sample);
         const bool take = fired || (arming.pressed() && sample.kind == ProbeSample::Kind::Reading);
@@ -151,6 +157,56 @@ private Q_SLOTS:
         arming.reset();
         QVERIFY(!arming.pressed());
         QCOMPARE(play(arming, QStringLiteral("20/3.7 20/3.7 20/3.7")), QStringLiteral("..R"));
+    }
+
+    // What each reply changed on the probes, auto record on: P a cell placed,
+    // L lifted, X replaced by another (after one lifting reading, readings
+    // settled on other values than the recorded cell's), . nothing.
+    void eachCellIsPlacedAndLiftedOnce_data()
+    {
+        QTest::addColumn<QString>("events");
+        QTest::addColumn<QString>("changes");
+
+        QTest::newRow("placed, settled, lifted")
+            << "open 20/3.7 20/3.7 20/3.7 open open open" << ".P...L.";
+        QTest::newRow("a bounce is no lift")
+            << "20/3.7 20/3.7 20/3.7 open 20/3.7 20/3.7 20/3.7" << "P......";
+        QTest::newRow("replies without a reading change nothing")
+            << "20/3.7 none none 20/3.7 open none open" << "P.....L";
+        QTest::newRow("the next cell put on within one reading")
+            << "20/3.7 20/3.7 20/3.7 open 30/3.9 30/3.9 30/3.9" << "P.....X";
+        QTest::newRow("the same cell put back within one reading")
+            << "20/3.7 20/3.7 20/3.7 open 20/3.7 20/3.7 20/3.7" << "P......";
+        QTest::newRow("a voltage below the lift threshold lifts")
+            << "20/3.7 20/3.7 20/0.05 20/0.05 30/3.9" << "P..LP";
+        QTest::newRow("lifted before it settles")
+            << "35/3.6 24/3.68 open open 20/3.7" << "P..LP";
+    }
+    void eachCellIsPlacedAndLiftedOnce()
+    {
+        QFETCH(QString, events);
+        QFETCH(QString, changes);
+        RecordArming arming;
+        arming.setAutoRecord(true);
+        QString told;
+        for (const QString &event : events.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const ProbeSample sample = sampleOf(event);
+            if (arming.fires(sample))
+                arming.recorded(sample);
+            switch (arming.detector().change()) {
+            case SettleDetector::ProbeChange::None: told += QLatin1Char('.'); break;
+            case SettleDetector::ProbeChange::Placed: told += QLatin1Char('P'); break;
+            case SettleDetector::ProbeChange::Lifted: told += QLatin1Char('L'); break;
+            case SettleDetector::ProbeChange::Replaced: told += QLatin1Char('X'); break;
+            }
+        }
+        QCOMPARE(told, changes);
+        // A new rule keeps the cell on the probes where it is.
+        const bool onCell = arming.detector().onCell();
+        SettleRule rule;
+        rule.settleCount = 2;
+        arming.setRule(rule);
+        QCOMPARE(arming.detector().onCell(), onCell);
     }
 
     void repliesAreSortedIntoReadingsOverflowsAndNothing_data()

@@ -22,6 +22,9 @@ private Q_SLOTS:
         QVERIFY(!defaults.writeToDataFile);
         QVERIFY(!defaults.allowWithoutId);
         QCOMPARE(defaults.minimumRestMinutes, 7 * 24 * 60);
+        QVERIFY(!defaults.scanBeforePlacing);
+        QCOMPARE(defaults.resistancePercent, 20.0);
+        QCOMPARE(defaults.voltageMarginMv, 5.0);
 
         CellIdOptions options;
         options.enabled = true;
@@ -32,6 +35,9 @@ private Q_SLOTS:
         options.minimumRestMinutes = 90;
         options.kLimitMvPerDay = 0.75;
         options.writeToDataFile = true;
+        options.scanBeforePlacing = true;
+        options.resistancePercent = 12.5;
+        options.voltageMarginMv = 0;
         QVERIFY(saveCellIdOptions(dir.path(), options));
         QVERIFY(loadCellIdOptions(dir.path()) == options);
         QVERIFY(!QFile::exists(QDir(dir.path()).filePath(QStringLiteral("Settings.ini"))));
@@ -42,7 +48,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(writeFile(cellIdOptionsPath(dir.path()),
                           "[CellId]\nenabled=maybe\npattern=\"(unclosed\"\n"
-                          "[Scanner]\nprefix=\"a b\"\n[KValue]\nminimumRest=0 min\nlimit=-3\n"));
+                          "[Scanner]\nprefix=\"a b\"\n[KValue]\nminimumRest=0 min\nlimit=-3\n"
+                          "[Plausibility]\nresistancePercent=0.5\nvoltageMarginMv=abc\n"));
         const CellIdOptions options = loadCellIdOptions(dir.path());
         QVERIFY(options == CellIdOptions());
     }
@@ -99,6 +106,12 @@ private Q_SLOTS:
         QVERIFY(!checkFrame(QStringLiteral("Prefix"), QString(17, QLatin1Char('x'))));
         QVERIFY(checkFrame(QStringLiteral("Suffix"), QStringLiteral("#")));
         QVERIFY(!parseKLimitText(QStringLiteral("1,5")));
+        QVERIFY(!parseResistancePercentText(QStringLiteral("0.9")));
+        QVERIFY(!parseResistancePercentText(QStringLiteral("20 %")));
+        QCOMPARE(parseResistancePercentText(QStringLiteral("1000")).valueOr(0), 1000.0);
+        QVERIFY(!parseVoltageMarginText(QStringLiteral("-1")));
+        QCOMPARE(parseVoltageMarginText(QStringLiteral("0")).valueOr(-1), 0.0);
+        QVERIFY(parseVoltageMarginText(QStringLiteral("x")).errorString().startsWith(QStringLiteral("Voltage margin:")));
         const Result<double> limit = parseKLimitText(QStringLiteral(" 1.5 "));
         QVERIFY(limit);
         QCOMPARE(*limit, 1.5);

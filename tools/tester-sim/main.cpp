@@ -133,7 +133,8 @@ std::unique_ptr<ReplySource> cellLineReplies(const QCommandLineParser &parser, Q
             truth.flush();
         }
     };
-    return std::make_unique<CellLineReplies>(settings, random.generate(), announce, done);
+    const int step = parser.isSet(QStringLiteral("step-ms")) ? intOption(parser, QStringLiteral("step-ms"), 1) : 0;
+    return std::make_unique<CellLineReplies>(settings, random.generate(), announce, done, step);
 }
 
 } // namespace
@@ -179,6 +180,7 @@ int main(int argc, char **argv)
         {QStringLiteral("bounce"), QStringLiteral("Share (0 to 1) of held cells that lose contact once after settling and read open meanwhile (default 0)."), QStringLiteral("share")},
         {QStringLiteral("bounce-ms"), QStringLiteral("How long a bounce reads open, min:max (default 50:250)."), QStringLiteral("min:max")},
         {QStringLiteral("truth"), QStringLiteral("Write the cell line's ground truth to this file, one line per cell."), QStringLiteral("file")},
+        {QStringLiteral("step-ms"), QStringLiteral("Simulated time: the cell line's time advances n ms with each request instead of with the clock (the first request reads it at 0)."), QStringLiteral("n")},
         {QStringLiteral("id-prefix"), QStringLiteral("Cell IDs are this prefix and the cell's number, 6 digits (default SIM-)."), QStringLiteral("text")},
         {QStringLiteral("id-cycle"), QStringLiteral("Bring cell 1 back after n cells, then cell 2, ...: the same IDs measured again."), QStringLiteral("n")},
         {QStringLiteral("drift-mv-per-day"), QStringLiteral("Every cell's voltage falls this much per simulated day (default 0)."), QStringLiteral("mV")},

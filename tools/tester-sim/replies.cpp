@@ -91,8 +91,8 @@ QByteArray BenchScenario::next()
 
 CellLineReplies::CellLineReplies(CellLine::Settings settings, quint32 seed,
                                  std::function<void(const CellLine::Cell &)> announce,
-                                 std::function<void()> done)
-    : m_line(std::move(settings), seed), m_done(std::move(done))
+                                 std::function<void()> done, double stepMs)
+    : m_line(std::move(settings), seed), m_done(std::move(done)), m_stepMs(stepMs)
 {
     m_line.onCell = std::move(announce);
 }
@@ -104,7 +104,8 @@ QByteArray CellLineReplies::next()
         m_started = true;
         m_start = now;
     }
-    const double t = std::chrono::duration<double, std::milli>(now - m_start).count();
+    const double t = m_stepMs > 0 ? double(m_requests++) * m_stepMs
+                                  : std::chrono::duration<double, std::milli>(now - m_start).count();
     const QByteArray reply = m_line.replyAt(t);
     if (!m_doneTold && m_line.finished(t)) {
         m_doneTold = true;

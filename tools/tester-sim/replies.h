@@ -81,9 +81,11 @@ private:
 };
 
 // The cell line (CellLine) in real time from the first request: every reply
-// reads the cell on the probes at that moment. Each cell is handed to
-// `announce` as it is made, and `done` is called once after the last cell of
-// a finite line has been lifted.
+// reads the cell on the probes at that moment. With a step, the line's time
+// is simulated instead: the first request reads it at 0 ms, each further
+// request `step` ms later, however fast the requests come. Each cell is
+// handed to `announce` as it is made, and `done` is called once after the
+// last cell of a finite line has been lifted.
 class CellLineReplies : public ReplySource
 {
 public:
@@ -91,12 +93,14 @@ public:
 
     CellLineReplies(CellLine::Settings settings, quint32 seed,
                     std::function<void(const CellLine::Cell &)> announce,
-                    std::function<void()> done);
+                    std::function<void()> done, double stepMs = 0);
     QByteArray next() override;
 
 private:
     CellLine m_line;
     std::function<void()> m_done;
+    double m_stepMs = 0;
+    qint64 m_requests = 0;
     bool m_started = false;
     bool m_doneTold = false;
     Clock::time_point m_start;

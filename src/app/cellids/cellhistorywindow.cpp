@@ -93,7 +93,8 @@ void CellHistoryWindow::list(const QString &cellId, bool ask)
             record.voltageText.trimmed(),
             QStringLiteral("%1 / %2").arg(bin(record.resistanceBin), bin(record.voltageBin)),
             record.retest ? tr("re-test") : QString(),
-            record.kValue ? kValueText(*record.kValue, record.kLimit) : QString(),
+            record.kValue ? kRecordText(*record.kValue, record.kUncertainty, record.kVerdict)
+                          : kVerdictTextOfWord(record.kVerdict),
         };
         for (int c = 0; c < cells.size(); ++c)
             m_table->setItem(r, c, new QTableWidgetItem(cells[c]));
@@ -103,5 +104,7 @@ void CellHistoryWindow::list(const QString &cellId, bool ask)
                                             : tr("Cell %1: %n record(s).", nullptr, int(found.records.size())).arg(id);
     if (!found.note.isEmpty())
         summary += QLatin1Char(' ') + found.note;
+    if (const QString clock = clockWarning(id, found.records, found.now); !clock.isEmpty())
+        summary += QLatin1Char(' ') + clock;
     m_summary->setText(summary);
 }

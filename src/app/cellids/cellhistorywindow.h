@@ -2,6 +2,7 @@
 
 #include "record/cellrecord.h"
 
+#include <QDateTime>
 #include <QDialog>
 
 #include <functional>
@@ -25,6 +26,7 @@ public:
         std::vector<CellRecord> records;
         QString problem; // the ID cannot be looked up; empty otherwise
         QString note;    // about the sources: one that failed, one still asked
+        QDateTime now;   // the bench's time, for records dated after it
     };
     // ask: ask the sources afresh (a new look-up), rather than list what they
     // said last (refresh()).

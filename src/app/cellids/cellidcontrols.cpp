@@ -9,6 +9,7 @@
 
 #include "cellid/cellid.h"
 #include "cellid/scandetector.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "session/measurementsession.h"
 
@@ -30,6 +31,7 @@ CellIdControls::CellIdControls(QMainWindow *window, QMenu *settingsMenu, QMenu *
       m_window(window),
       m_session(session),
       m_dialogs(dialogs),
+      m_clock(clock),
       m_title(std::move(title)),
       m_settingsFolder(std::move(settingsFolder))
 {
@@ -56,7 +58,9 @@ CellIdControls::CellIdControls(QMainWindow *window, QMenu *settingsMenu, QMenu *
     m_tagging = new CellTagging(*m_strip, *m_lookUp, m_dialogs, clock, m_title, this);
 
     connect(m_strip, &CellIdStrip::entered, m_tagging, &CellTagging::takeField);
-    connect(m_strip, &CellIdStrip::edited, m_tagging, &CellTagging::dropTaken);
+    connect(m_strip, &CellIdStrip::confirmed, m_tagging, [this] { m_tagging->answer(true); });
+    connect(m_strip, &CellIdStrip::declined, m_tagging, [this] { m_tagging->answer(false); });
+    connect(m_tagging, &CellTagging::heldAnswered, this, [this](bool keep) { m_session.answerHeld(keep); });
     connect(m_strip, &CellIdStrip::countPressed, this, [pressRecCount = std::move(pressRecCount)] {
         if (pressRecCount)
             pressRecCount();
@@ -101,6 +105,9 @@ bool CellIdControls::focusField()
     if (!m_options.enabled)
         return false;
     m_strip->field()->setFocus(Qt::OtherFocusReason);
+    // An ID shown is replaced by the next scan, never added to.
+    if (!m_strip->isEdited())
+        m_strip->field()->selectAll();
     return true;
 }
 
@@ -114,9 +121,19 @@ void CellIdControls::askCentral(const QString &cellId)
     m_lookUp->ask(cellId);
 }
 
-const QString &CellIdControls::takenId() const
+QString CellIdControls::takenId() const
 {
     return m_tagging->takenId();
+}
+
+CellIdStrip *CellIdControls::cellIdStrip() const
+{
+    return m_strip;
+}
+
+CellTagging *CellIdControls::tagging() const
+{
+    return m_tagging;
 }
 
 QLineEdit *CellIdControls::field() const
@@ -182,6 +199,7 @@ void CellIdControls::openHistoryWindow()
             History history = historyOf(id);
             found.records = std::move(history.records);
             found.note = history.note;
+            found.now = m_clock.now();
             return found;
         }, m_window);
         connect(this, &CellIdControls::centralAnswered, window, [window](const QString &cellId) {

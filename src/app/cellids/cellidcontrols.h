@@ -27,10 +27,12 @@ class QToolBar;
 // history..." (File menu) and, while cell IDs are on, the strip below the
 // window's client area (CellIdStrip) with the "Cell ID" field, the K-value of
 // the cell and a notice line. It wires the strip to the session's tagger
-// (CellTagging), which gives counted cells their ID, re-test mark and
-// K-value, and to the look-up of cells' records (CellHistoryLookUp): from the
-// bench's journal at once and, when the shared database is on, from the
-// database on a pool of the look-up's own, which nothing waits for.
+// (CellTagging), which binds scanned IDs to cells, gives counted cells their
+// ID, re-test mark and K-value and holds a reading that does not look like
+// its cell until the operator has answered, and to the look-up of cells'
+// records (CellHistoryLookUp): from the bench's journal at once and, when the
+// shared database is on, from the database on a pool of the look-up's own,
+// which nothing waits for.
 class CellIdControls : public QObject
 {
     Q_OBJECT
@@ -61,8 +63,11 @@ public:
     CellIdOptionsDialog *optionsDialog() const;
     CellHistoryWindow *historyWindow() const;
 
-    // The ID taken for the next count; empty when none.
-    const QString &takenId() const;
+    // The ID taken for the cell on the probes, or else for the next cell;
+    // empty when none.
+    QString takenId() const;
+    CellIdStrip *cellIdStrip() const;
+    CellTagging *tagging() const;
     QLineEdit *field() const;
     QLabel *notice() const;
     QLabel *kValueLabel() const;
@@ -83,6 +88,7 @@ private:
     QMainWindow *m_window;
     MeasurementSession &m_session;
     Dialogs &m_dialogs;
+    Clock &m_clock;
     QString m_title;
     QString m_settingsFolder;
     CellIdOptions m_options;

@@ -25,6 +25,9 @@ CellIdOptionsDialog::CellIdOptionsDialog(const CellIdOptions &options, QWidget *
     m_enabledBox = box(tr("&Use cell IDs: scan or type each cell's ID before it is counted"), "cellIdsBox");
     m_allowBox = box(tr("&Allow cells without an ID"), "allowWithoutIdBox");
     m_writeBox = box(tr("&Write cell IDs to the data file (a fifth field)"), "writeCellIdsBox");
+    m_scanFirstBox = box(tr("Scan &before placing: refuse a scan while a cell is on the probes"),
+                         "scanBeforePlacingBox");
+    m_scanFirstBox->setAccessibleName(m_scanFirstBox->text().remove(QLatin1Char('&')));
 
     auto *form = new QFormLayout;
     const auto field = [this, form](const QString &caption, const char *name, int maxLength) {
@@ -39,6 +42,13 @@ CellIdOptionsDialog::CellIdOptionsDialog(const CellIdOptions &options, QWidget *
     m_suffix = field(tr("Scanner s&uffix:"), "suffixField", CellIdOptions::kMaxFrameLength);
     m_rest = field(tr("Minimum &rest before the K-value (d, h or min):"), "restField", 16);
     m_limit = field(tr("&K limit (mV/day):"), "kLimitField", 16);
+    m_resistanceShare = field(tr("Ask when the resistance differs from the last record by more than (%):"),
+                              "resistanceShareField", 16);
+    m_resistanceShare->setAccessibleName(tr("Ask when the resistance differs from the last record by more than (%)"));
+    m_voltageMargin = field(tr("Ask when the voltage is higher than the last record by the resolution and (mV):"),
+                            "voltageMarginField", 16);
+    m_voltageMargin->setAccessibleName(
+            tr("Ask when the voltage is higher than the last record by the resolution and (mV)"));
     layout->addLayout(form);
 
     m_errorText = newDialogErrorLabel(this);
@@ -63,6 +73,9 @@ void CellIdOptionsDialog::showOptions(const CellIdOptions &options)
     m_suffix->setText(options.suffix);
     m_rest->setText(restText(options.minimumRestMinutes));
     m_limit->setText(kLimitText(options.kLimitMvPerDay));
+    m_scanFirstBox->setChecked(options.scanBeforePlacing);
+    m_resistanceShare->setText(thresholdText(options.resistancePercent));
+    m_voltageMargin->setText(thresholdText(options.voltageMarginMv));
 }
 
 void CellIdOptionsDialog::refuse(QLineEdit *field, const QString &text)
@@ -94,8 +107,17 @@ void CellIdOptionsDialog::onOk()
     const Result<double> limit = parseKLimitText(m_limit->text());
     if (!limit)
         return refuse(m_limit, limit.errorString());
+    const Result<double> share = parseResistancePercentText(m_resistanceShare->text());
+    if (!share)
+        return refuse(m_resistanceShare, share.errorString());
+    const Result<double> margin = parseVoltageMarginText(m_voltageMargin->text());
+    if (!margin)
+        return refuse(m_voltageMargin, margin.errorString());
+    options.scanBeforePlacing = m_scanFirstBox->isChecked();
     options.minimumRestMinutes = *rest;
     options.kLimitMvPerDay = *limit;
+    options.resistancePercent = *share;
+    options.voltageMarginMv = *margin;
     m_errorText->hide();
     Q_EMIT chosen(options);
     accept();

@@ -31,10 +31,13 @@ private:
     QCheckBox *m_enabledBox = nullptr;
     QCheckBox *m_allowBox = nullptr;
     QCheckBox *m_writeBox = nullptr;
+    QCheckBox *m_scanFirstBox = nullptr;
     QLineEdit *m_pattern = nullptr;
     QLineEdit *m_prefix = nullptr;
     QLineEdit *m_suffix = nullptr;
     QLineEdit *m_rest = nullptr;
     QLineEdit *m_limit = nullptr;
+    QLineEdit *m_resistanceShare = nullptr;
+    QLineEdit *m_voltageMargin = nullptr;
     QLabel *m_errorText = nullptr;
 };

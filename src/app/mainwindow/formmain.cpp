@@ -730,8 +730,10 @@ void FormMain::setRecCountEnabled(bool enabled)
 {
     // A disabled button hands its focus to the next control, which would make a
     // second Enter press that one (DATA); the window keeps the focus instead, so
-    // Enter does nothing until the armed reading has been counted.
-    if (!enabled && focusWidget() == m_ui.recCountButton)
+    // Enter does nothing until the armed reading has been counted. With cell
+    // IDs on, the Cell ID field takes it: a scan right after the press must
+    // reach the field whole, not lose its first keys.
+    if (!enabled && focusWidget() == m_ui.recCountButton && !(m_cellIds && m_cellIds->focusField()))
         m_ui.centralWidget->setFocus(Qt::OtherFocusReason);
     m_ui.recCountButton->setEnabled(enabled);
 }
