@@ -194,7 +194,7 @@ int main(int argc, char **argv)
             QElapsedTimer t;
             t.start();
             taken = 0;
-            const auto count = [&taken](int, const RecordReading &) { return ++taken > 0; };
+            const auto count = [&taken](int, const RecordReading &, qint64) { return ++taken > 0; };
             if (const Status pass = valuesOnly ? source.readValues(shift, count) : source.read(shift, count); !pass)
                 return failed(pass.errorString());
             passes.push_back(double(t.nsecsElapsed()) / 1e6);

@@ -3,9 +3,11 @@
 # window during a session (the program as installed, run by a user "operator"
 # against the simulated tester, with three cells counted), and
 # docs/screenshot-batch.png and docs/screenshot-stability.png, the batch window
-# on 3,000 generated cells in that user's documents folder, and
-# docs/screenshot-line.png, its stability tab on a shared database of six
-# benches (a PostgreSQL server of its own, started by scripts/dev-db.sh), and
+# on 3,000 generated cells in that user's documents folder (the second its
+# capability page), docs/screenshot-line.png, its stability tab on a shared
+# database of six benches (a PostgreSQL server of its own, started by
+# scripts/dev-db.sh), docs/screenshot-report-two-benches.png, the first two
+# pages of the shift report of a shift of two benches, side by side, and
 # docs/screenshot-pack.png and docs/screenshot-placement.png, the build sheet
 # of a 14s40p pack from 700 cells with a capacity file and the placement
 # window answering scans of it, and docs/screenshot-status.png, the main
@@ -40,7 +42,7 @@ if [ "${BIN4870_SCREENSHOT_INNER:-}" != 1 ]; then
         unshare --mount --propagation private -- \
         xvfb-run -a -s "-screen 0 1280x1024x24" bash "${BASH_SOURCE[0]}" "$out"
     echo "wrote $out/screenshot.png, screenshot-status.png, screenshot-batch.png, screenshot-stability.png,"
-    echo "      screenshot-line.png, screenshot-pack.png and screenshot-placement.png"
+    echo "      screenshot-line.png, screenshot-report-two-benches.png, screenshot-pack.png and screenshot-placement.png"
     exit 0
 fi
 
@@ -127,5 +129,9 @@ rm -f "$config/Database.ini"
 HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$out/screenshot-batch.png" --data-dir="$home/Documents"
 HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$out/screenshot-stability.png" stability --data-dir="$home/Documents"
 HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$out/screenshot-line.png" line --data-dir="$home/Documents"
+# The report: its first two pages at 80 dpi, side by side.
+HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$home/two-benches.pdf" report
+pdftoppm -r 80 -png -f 1 -l 2 "$home/two-benches.pdf" "$home/report"
+montage "$home"/report-*.png -tile 2x1 -geometry +6+6 -background '#d0d0d0' "$out/screenshot-report-two-benches.png"
 HOME="$home" "$BIN4870_BUILD_BIN/pack_screenshot" "$out/screenshot-pack.png" "$out/screenshot-placement.png" \
     --data-dir="$home/Documents" --journal-dir="$home/.local/share/bin4870"

@@ -1,30 +1,41 @@
 // Draws the batch window on a generated batch of 3,000 cells (two damaged
 // lines among them) and saves it as a PNG:
 //   batch_screenshot <file.png> [stability|line] [--data-dir=FOLDER]
-// (stability: the second picture, the stability tab; line: that tab with the
-// source "Shared database", a PostgreSQL server of its own started by
-// scripts/dev-db.sh in a temporary folder with one shift of six benches, and
-// the line view). The generated data file goes to FOLDER, whose path the
-// window shows, or to a temporary folder.
+// (stability: the second picture, the stability tab's capability page with a
+// specification of resistance; line: that tab with the source "Shared
+// database", a PostgreSQL server of its own started by scripts/dev-db.sh in a
+// temporary folder with one shift of six benches, and the line view). The
+// generated data file goes to FOLDER, whose path the window shows, or to a
+// temporary folder.
+//   batch_screenshot <file.pdf> report
+// writes the shift report of one shift of two benches (a journal of 4,800
+// generated cells with IDs) instead.
 // scripts/screenshot.sh runs it under a display server for the README's pictures.
 
 #include "bintablefixture.h"
 #include "devdb.h"
-#include "englishplurals.h"
 
+#include "app/program/programmain.h"
 #include "app/quality/qualitywindow.h"
+#include "app/quality/shiftreport.h"
+#include "app/quality/specificationbar.h"
 #include "bins/bintables.h"
+#include "bins/shiftanalysis.h"
 #include "record/centraldatabase.h"
+#include "record/databasesources.h"
+#include "record/journal.h"
 #include "settings/centralsettings.h"
 
 #include <QApplication>
 #include <QDateTimeEdit>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUuid>
 
 #include <cstdio>
 #include <random>
@@ -63,6 +74,76 @@ bool fillLine(DevDatabase &db, const BinTable &r, const BinTable &v)
     return true;
 }
 
+// One shift, 06:00 to 14:00 (+01:00), of two benches with a cell every 12 s
+// each, every cell with its ID: bench-01 steady about 33 mOhm, bench-02
+// about 36 mOhm and drifting up in the shift's last two hours, with a few
+// cells far off. The report of it goes to pdfPath.
+int twoBenchReport(const QString &pdfPath, const BinTable &r, const BinTable &v)
+{
+    QTemporaryDir folder;
+    const QString journalPath = QDir(folder.path()).filePath(QStringLiteral("journal.sqlite"));
+    const BinSetup setup = binSetupOf(r, v);
+    {
+        Journal journal(QStringLiteral("report-screenshot"));
+        if (!journal.open(journalPath))
+            return 1;
+        std::mt19937 random(5);
+        std::normal_distribution<double> spread(0.0, 1.0);
+        std::vector<CellRecord> records;
+        const QDateTime start(QDate(2026, 12, 7), QTime(6, 0), Qt::OffsetFromUTC, 3600);
+        for (int n = 0; n < 4800; ++n) {
+            const int bench = n % 2;
+            const int i = n / 2;
+            CellRecord c;
+            c.id = QUuid::createUuid();
+            c.bench = QStringLiteral("bench-0%1").arg(bench + 1);
+            c.measuredAt = start.addSecs(qint64(i) * 12 + bench * 5);
+            double mOhm = bench == 0 ? 33.0 + 1.6 * spread(random) : 36.0 + 2.0 * spread(random);
+            if (bench == 1 && i > 1800)
+                mOhm += (i - 1800) / 150.0;
+            if (i == 700 + 900 * bench)
+                mOhm += 12;
+            c.resistanceOhm = mOhm / 1000.0;
+            c.voltageV = 3.62 + bench * 0.006 + 0.018 * spread(random);
+            c.resistanceText = QString::number(c.resistanceOhm, 'E', 4);
+            c.voltageText = QString::number(c.voltageV, 'E', 4);
+            c.resistanceBin = QStringLiteral("1");
+            c.voltageBin = QStringLiteral("1");
+            c.setupHash = setup.hash;
+            c.programVersion = QStringLiteral("1.2.0");
+            c.cellId = QStringLiteral("SIM-%1").arg(n + 1, 6, 10, QLatin1Char('0'));
+            records.push_back(std::move(c));
+        }
+        if (!journal.appendAll(records, setup))
+            return 1;
+    }
+    JournalSource source(journalPath);
+    if (const Status loaded = source.load(); !loaded) {
+        std::fprintf(stderr, "batch_screenshot: %s\n", qPrintable(loaded.errorString()));
+        return 1;
+    }
+    RecordFilter shift;
+    shift.from = wallClockSeconds(2026, 12, 7, 6, 0, 0);
+    shift.to = wallClockSeconds(2026, 12, 7, 14, 0, 0);
+    Result<ShiftAnalysis> analysis = analyseShift(source, shift, r, v, 4000);
+    if (!analysis) {
+        std::fprintf(stderr, "batch_screenshot: %s\n", qPrintable(analysis.errorString()));
+        return 1;
+    }
+    // The source's description names this machine's scratch folder; the
+    // picture names the journal as an installed program keeps it.
+    analysis->source = QStringLiteral("Record journal /home/operator/.config/bin4870/journal.sqlite");
+    spc::Specification specification;
+    specification.quantities[0] = spc::SpecLimits{25.0, 45.0, 35.0};
+    judgeCapability(*analysis, specification);
+    QString error;
+    if (!writeShiftReport(*analysis, pdfPath, &error, ReportMaker{QStringLiteral("operator"), QStringLiteral("default (built-in)")})) {
+        std::fprintf(stderr, "batch_screenshot: %s\n", qPrintable(error));
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -70,21 +151,21 @@ int main(int argc, char **argv)
     // The shared database's times are shown in this computer's zone.
     qputenv("TZ", "UTC");
     QApplication app(argc, argv);
-    // Counts read as the program shows them ("8 cells", not "8 cell(s)").
-    if (!englishplurals::install()) {
-        std::fprintf(stderr, "batch_screenshot: translations/bin4870_en.qm not found beside it\n");
-        return 1;
-    }
+    // The counts' English forms, as the program shows them ("3,000 cells").
+    installTranslations(app, QCoreApplication::applicationDirPath(), QLocale());
     if (argc < 2) {
         std::fprintf(stderr, "usage: batch_screenshot <file.png> [stability|line] [--data-dir=FOLDER]\n");
         return 2;
     }
     bool stability = false;
     bool line = false;
+    bool report = false;
     QString dataDir;
     for (int i = 2; i < argc; ++i) {
         const QByteArray argument(argv[i]);
-        if (argument == "stability")
+        if (argument == "report")
+            report = true;
+        else if (argument == "stability")
             stability = true;
         else if (argument == "line")
             stability = line = true;
@@ -127,6 +208,9 @@ int main(int argc, char **argv)
     v.stepValue = 0.05f;
     v = withLimits(v);
 
+    if (report)
+        return twoBenchReport(QString::fromLocal8Bit(argv[1]), r, v);
+
     BinTables tables;
     tables.setTables(r, v);
     QualityWindow window(tables, path);
@@ -135,8 +219,14 @@ int main(int argc, char **argv)
     window.show();
     if (!ended.wait(10000))
         return 1;
-    if (stability)
+    if (stability) {
         window.findChild<QTabWidget *>(QStringLiteral("batchTabs"))->setCurrentIndex(1);
+        if (!line) {
+            // The capability page, against a specification of resistance.
+            window.findChild<QTabWidget *>(QStringLiteral("stabilityPages"))->setCurrentIndex(1);
+            window.findChild<SpecificationBar *>()->enter(0, QStringLiteral("22"), QStringLiteral("46"), QStringLiteral("34"));
+        }
+    }
     DevDatabase db;
     if (line) {
         // Reached through PGHOST, so that the window says "local socket"

@@ -110,38 +110,38 @@
         </translation>
     </message>
     <message numerus="yes">
-        <source>%n cell(s)</source>
+        <source>%1: %n cell(s), too few for control limits.</source>
         <translation>
-            <numerusform>%n cell</numerusform>
-            <numerusform>%n cells</numerusform>
+            <numerusform>%1: %n cell, too few for control limits.</numerusform>
+            <numerusform>%1: %n cells, too few for control limits.</numerusform>
         </translation>
     </message>
     <message numerus="yes">
-        <source>%1; mean moving range %2 %3, UCL %4 %3; %n moving range(s) above the UCL.</source>
+        <source>%1, %2 moving range: mean %3, upper limit %4 %5; %n point(s) above the limit.</source>
         <translation>
-            <numerusform>%1; mean moving range %2 %3, UCL %4 %3; %n moving range above the UCL.</numerusform>
-            <numerusform>%1; mean moving range %2 %3, UCL %4 %3; %n moving ranges above the UCL.</numerusform>
+            <numerusform>%1, %2 moving range: mean %3, upper limit %4 %5; %n point above the limit.</numerusform>
+            <numerusform>%1, %2 moving range: mean %3, upper limit %4 %5; %n points above the limit.</numerusform>
         </translation>
     </message>
     <message numerus="yes">
-        <source>%1; mean %2 %3, LCL %4, UCL %5 %3; %n cell(s) beyond a control limit</source>
+        <source>%1, %2 of %n cell(s): mean %3, control limits %4 to %5 %6; %7 marked.</source>
         <translation>
-            <numerusform>%1; mean %2 %3, LCL %4, UCL %5 %3; %n cell beyond a control limit</numerusform>
-            <numerusform>%1; mean %2 %3, LCL %4, UCL %5 %3; %n cells beyond a control limit</numerusform>
+            <numerusform>%1, %2 of %n cell: mean %3, control limits %4 to %5 %6; %7 marked.</numerusform>
+            <numerusform>%1, %2 of %n cells: mean %3, control limits %4 to %5 %6; %7 marked.</numerusform>
         </translation>
     </message>
     <message numerus="yes">
-        <source>, %n breaking a run rule.</source>
+        <source>Histogram of %1: %n cell(s), mean %2 %3, overall sigma %4.</source>
         <translation>
-            <numerusform>, %n breaking a run rule.</numerusform>
-            <numerusform>, %n breaking a run rule.</numerusform>
+            <numerusform>Histogram of %1: %n cell, mean %2 %3, overall sigma %4.</numerusform>
+            <numerusform>Histogram of %1: %n cells, mean %2 %3, overall sigma %4.</numerusform>
         </translation>
     </message>
     <message numerus="yes">
-        <source>%1: %n more marked cell(s)</source>
+        <source>The within sigma pools each bench&apos;s moving ranges in its own time order (%n moving range(s) of %1 benches; none spans two benches).</source>
         <translation>
-            <numerusform>%1: %n more marked cell</numerusform>
-            <numerusform>%1: %n more marked cells</numerusform>
+            <numerusform>The within sigma pools each bench&apos;s moving ranges in its own time order (%n moving range of %1 benches; none spans two benches).</numerusform>
+            <numerusform>The within sigma pools each bench&apos;s moving ranges in its own time order (%n moving ranges of %1 benches; none spans two benches).</numerusform>
         </translation>
     </message>
 </context>
@@ -448,17 +448,31 @@
 <context>
     <name>ShiftReport</name>
     <message numerus="yes">
-        <source>&lt;p&gt;&lt;b&gt;%1&lt;/b&gt;: %n BIN(s), %2&lt;/p&gt;</source>
+        <source>&lt;h4&gt;%1: %n BIN(s), %2&lt;/h4&gt;</source>
         <translation>
-            <numerusform>&lt;p&gt;&lt;b&gt;%1&lt;/b&gt;: %n BIN, %2&lt;/p&gt;</numerusform>
-            <numerusform>&lt;p&gt;&lt;b&gt;%1&lt;/b&gt;: %n BINs, %2&lt;/p&gt;</numerusform>
+            <numerusform>&lt;h4&gt;%1: %n BIN, %2&lt;/h4&gt;</numerusform>
+            <numerusform>&lt;h4&gt;%1: %n BINs, %2&lt;/h4&gt;</numerusform>
         </translation>
     </message>
     <message numerus="yes">
-        <source>&lt;h3&gt;Yield&lt;/h3&gt;&lt;p&gt;In-BIN share: cells in a BIN of both tables. Whole range: %1 % of %n cell(s).&lt;/p&gt;</source>
+        <source>%1: %n cell(s), %2 to %3</source>
         <translation>
-            <numerusform>&lt;h3&gt;Yield&lt;/h3&gt;&lt;p&gt;In-BIN share: cells in a BIN of both tables. Whole range: %1 % of %n cell.&lt;/p&gt;</numerusform>
-            <numerusform>&lt;h3&gt;Yield&lt;/h3&gt;&lt;p&gt;In-BIN share: cells in a BIN of both tables. Whole range: %1 % of %n cells.&lt;/p&gt;</numerusform>
+            <numerusform>%1: %n cell, %2 to %3</numerusform>
+            <numerusform>%1: %n cells, %2 to %3</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>In-BIN share: cells in a BIN of both tables. Whole range: %1 % of %n cell(s).</source>
+        <translation>
+            <numerusform>In-BIN share: cells in a BIN of both tables. Whole range: %1 % of %n cell.</numerusform>
+            <numerusform>In-BIN share: cells in a BIN of both tables. Whole range: %1 % of %n cells.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>The earliest %1 of %n marked cell(s); the quality window lists more.</source>
+        <translation>
+            <numerusform>The earliest %1 of %n marked cell; the quality window lists more.</numerusform>
+            <numerusform>The earliest %1 of %n marked cells; the quality window lists more.</numerusform>
         </translation>
     </message>
     <message numerus="yes">

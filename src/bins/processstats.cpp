@@ -23,16 +23,17 @@ ControlLimits LimitsAccumulator::limits() const
     return limitsFrom(m_count, m_mean, m_rangeSum);
 }
 
-ControlLimits limitsFrom(qint64 count, double mean, double movingRangeSum)
+ControlLimits limitsFrom(qint64 count, double mean, double movingRangeSum, qint64 ranges)
 {
     ControlLimits limits;
     limits.count = count;
     limits.centre = mean;
-    if (count < 2) {
+    if (ranges < 1 || count < 2) {
         limits.lower = limits.upper = mean;
         return limits;
     }
-    limits.meanMovingRange = movingRangeSum / double(count - 1);
+    limits.ranges = ranges;
+    limits.meanMovingRange = movingRangeSum / double(ranges);
     limits.lower = mean - kIndividualsFactor * limits.meanMovingRange;
     limits.upper = mean + kIndividualsFactor * limits.meanMovingRange;
     limits.movingRangeUpper = kMovingRangeFactor * limits.meanMovingRange;
@@ -46,6 +47,34 @@ ControlLimits controlLimits(const std::vector<double> &values)
     for (const double value : values)
         accumulator.add(value);
     return accumulator.limits();
+}
+
+ShownLimit shownLowerLimit(double lower)
+{
+    if (lower < 0)
+        return ShownLimit{0.0, true};
+    return ShownLimit{lower, false};
+}
+
+void Moments::add(double value)
+{
+    ++m_count;
+    if (m_count == 1) {
+        m_lowest = m_highest = value;
+    } else {
+        m_lowest = std::min(m_lowest, value);
+        m_highest = std::max(m_highest, value);
+    }
+    const double delta = value - m_mean;
+    m_mean += delta / double(m_count);
+    m_squares += delta * (value - m_mean);
+}
+
+double Moments::standardDeviation() const
+{
+    if (m_count < 2)
+        return 0;
+    return std::sqrt(std::max(0.0, m_squares / double(m_count - 1)));
 }
 
 const char *ruleText(Rule rule)
@@ -117,14 +146,63 @@ qint64 RuleScanner::count(Rule rule) const
     return 0;
 }
 
-Capability capability(const ControlLimits &limits, std::optional<double> lower, std::optional<double> upper)
+bool Specification::operator==(const Specification &other) const
+{
+    for (std::size_t t = 0; t < 2; ++t) {
+        const SpecLimits &a = quantities[t];
+        const SpecLimits &b = other.quantities[t];
+        if (a.lower != b.lower || a.upper != b.upper || a.target != b.target)
+            return false;
+    }
+    return true;
+}
+
+QString specificationProblem(const SpecLimits &limits)
+{
+    if (limits.lower && limits.upper && !(*limits.lower < *limits.upper))
+        return QCoreApplication::translate("ProcessStats", "the lower limit must be below the upper limit");
+    if (limits.target && ((limits.lower && *limits.target < *limits.lower)
+                          || (limits.upper && *limits.target > *limits.upper)))
+        return QCoreApplication::translate("ProcessStats", "the target must lie within the limits");
+    return QString();
+}
+
+IndexPair processIndices(double mean, double sigma, std::optional<double> lower, std::optional<double> upper)
+{
+    IndexPair pair;
+    if (!(sigma > 0) || !std::isfinite(sigma) || (!lower && !upper))
+        return pair;
+    const double threeSigma = 3.0 * sigma;
+    if (lower && upper)
+        pair.potential = (*upper - *lower) / (2.0 * threeSigma);
+    if (upper)
+        pair.nearest = (*upper - mean) / threeSigma;
+    if (lower) {
+        const double lowerIndex = (mean - *lower) / threeSigma;
+        pair.nearest = pair.nearest ? std::min(*pair.nearest, lowerIndex) : lowerIndex;
+    }
+    return pair;
+}
+
+Bounds bissellBounds(double index, qint64 n, double z)
+{
+    if (n < 2)
+        return Bounds{index, index};
+    const double half = z * std::sqrt(1.0 / (9.0 * double(n)) + index * index / (2.0 * double(n - 1)));
+    return Bounds{index - half, index + half};
+}
+
+Capability capability(const ControlLimits &limits, std::optional<double> lower, std::optional<double> upper,
+                      double overallSigma)
 {
     Capability c;
+    c.count = limits.count;
     c.mean = limits.centre;
     c.sigma = limits.sigma;
+    c.overallSigma = overallSigma;
     c.lower = lower;
     c.upper = upper;
-    if (!limits.valid()) {
+    if (limits.count < kMinCapabilityCells || !limits.valid()) {
         c.status = Capability::Status::TooFewValues;
         return c;
     }
@@ -132,22 +210,21 @@ Capability capability(const ControlLimits &limits, std::optional<double> lower, 
         c.status = Capability::Status::NoLimits;
         return c;
     }
-    if (!(limits.sigma > 0)) {
+    const IndexPair within = processIndices(c.mean, c.sigma, lower, upper);
+    const IndexPair overall = processIndices(c.mean, overallSigma, lower, upper);
+    if (!within.nearest && !overall.nearest) {
         c.status = Capability::Status::NoSpread;
         return c;
     }
     c.status = Capability::Status::Ok;
-    const double threeSigma = 3.0 * limits.sigma;
-    if (lower && upper)
-        c.cp = (*upper - *lower) / (2.0 * threeSigma);
-    std::optional<double> cpk;
-    if (upper)
-        cpk = (*upper - limits.centre) / threeSigma;
-    if (lower) {
-        const double cpl = (limits.centre - *lower) / threeSigma;
-        cpk = cpk ? std::min(*cpk, cpl) : cpl;
-    }
-    c.cpk = cpk;
+    c.cp = within.potential;
+    c.cpk = within.nearest;
+    c.pp = overall.potential;
+    c.ppk = overall.nearest;
+    if (c.cpk)
+        c.cpkBounds = bissellBounds(*c.cpk, c.count);
+    if (c.ppk)
+        c.ppkBounds = bissellBounds(*c.ppk, c.count);
     return c;
 }
 
@@ -162,6 +239,33 @@ OuterLimits outerLimits(const BinTable &table)
         outer.upper = std::max(outer.upper.value_or(std::max(a, b)), std::max(a, b));
     }
     return outer;
+}
+
+Histogram::Histogram(double lowest, double highest, qint64 count)
+{
+    const int bars = std::clamp(int(std::ceil(2.0 * std::cbrt(double(std::max<qint64>(count, 1))) - 1e-9)), 5, 40);
+    m_counts.assign(std::size_t(bars), 0);
+    if (!std::isfinite(lowest) || !std::isfinite(highest) || !(highest > lowest)) {
+        // Every value alike: one bar in the middle, a little wide of it.
+        const double centre = std::isfinite(lowest) ? lowest : 0.0;
+        const double half = std::max(std::fabs(centre) * 1e-3, 1e-6);
+        m_low = centre - half;
+        m_width = 2 * half / double(bars);
+        return;
+    }
+    m_low = lowest;
+    m_width = (highest - lowest) / double(bars);
+}
+
+void Histogram::add(double value)
+{
+    if (m_counts.empty() || !std::isfinite(value))
+        return;
+    const double at = (value - m_low) / m_width;
+    // The highest value belongs to the last bar.
+    const auto bar = std::size_t(std::clamp(at, 0.0, double(m_counts.size() - 1)));
+    ++m_counts[bar];
+    ++m_total;
 }
 
 void YieldByHour::add(qint64 stamp, bool inBins)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 struct BinTable;
@@ -9,10 +10,11 @@ struct BinTable;
 #include <optional>
 #include <vector>
 
-// Statistical process control of one quantity in record order: individuals and
-// moving-range (I-MR) control limits, run rules, and capability against a pair
-// of outer BIN limits. Everything is fed one value at a time, so a shift of
-// any length needs the same memory.
+// Statistical process control of one quantity of one stream (one bench's
+// cells in time order): individuals and moving-range (I-MR) control limits,
+// run rules, and capability against a specification or the outer BIN limits.
+// Everything is fed one value at a time, so a shift of any length needs the
+// same memory.
 namespace spc {
 
 // The moving-range constants for subgroups of two.
@@ -24,6 +26,7 @@ constexpr double kD2 = 1.128;
 struct ControlLimits
 {
     qint64 count = 0;
+    qint64 ranges = 0;          // moving ranges the mean moving range is taken over
     double centre = 0;          // mean of the individuals
     double meanMovingRange = 0; // mean of |x(i) - x(i-1)|
     double lower = 0;           // centre - 2.66 x mean moving range
@@ -33,17 +36,19 @@ struct ControlLimits
     // the control limits are centre +/- 3 sigma.
     double sigma = 0;
 
-    // Limits need at least two values (one moving range).
-    bool valid() const { return count >= 2; }
+    // Limits need at least one moving range.
+    bool valid() const { return ranges >= 1; }
 };
 
-// First pass: mean and mean moving range.
+// First pass: mean and mean moving range of one stream in its order.
 class LimitsAccumulator
 {
 public:
     void add(double value);
     ControlLimits limits() const;
     qint64 count() const { return m_count; }
+    double mean() const { return m_mean; }
+    double movingRangeSum() const { return m_rangeSum; }
 
 private:
     qint64 m_count = 0;
@@ -53,9 +58,46 @@ private:
 };
 
 ControlLimits controlLimits(const std::vector<double> &values);
-// The limits of `count` values with this mean and this sum of the count - 1
-// moving ranges (as a database sums them).
-ControlLimits limitsFrom(qint64 count, double mean, double movingRangeSum);
+// The limits of `count` values with this mean and this sum of their moving
+// ranges, `ranges` of them: count - 1 for one stream (as a database sums
+// them), fewer when the ranges of several streams are pooled, each stream's
+// ranges taken in its own order and none across two streams.
+ControlLimits limitsFrom(qint64 count, double mean, double movingRangeSum, qint64 ranges);
+inline ControlLimits limitsFrom(qint64 count, double mean, double movingRangeSum)
+{
+    return limitsFrom(count, mean, movingRangeSum, count - 1);
+}
+
+// A lower control limit as a chart and a report show it for a quantity that
+// cannot be negative (resistance, voltage): one below zero is shown as 0 and
+// said so.
+struct ShownLimit
+{
+    double value = 0;
+    bool clipped = false; // the limit worked out is below zero
+};
+ShownLimit shownLowerLimit(double lower);
+
+// Mean, sample standard deviation (divisor n - 1) and range, one value at a
+// time (Welford's method), so that any number of values needs the same memory.
+class Moments
+{
+public:
+    void add(double value);
+    qint64 count() const { return m_count; }
+    double mean() const { return m_mean; }
+    // 0 below two values.
+    double standardDeviation() const;
+    double lowest() const { return m_lowest; }
+    double highest() const { return m_highest; }
+
+private:
+    qint64 m_count = 0;
+    double m_mean = 0;
+    double m_squares = 0;
+    double m_lowest = 0;
+    double m_highest = 0;
+};
 
 // The run rules a point can break.
 enum Rule : unsigned {
@@ -103,26 +145,91 @@ private:
     std::vector<RuleMark> m_marks;
 };
 
-// Cp and Cpk against the outer BIN limits in use (the lowest lower and highest upper limit). A missing limit makes
-// the index one-sided: Cp is then not defined and Cpk is the one side's index.
+// The limits capability is judged against for one quantity: the
+// specification's when it gives them, else the outer limits of the BIN table
+// in use. A missing limit makes the indices one-sided.
+struct SpecLimits
+{
+    std::optional<double> lower;
+    std::optional<double> upper;
+    std::optional<double> target; // drawn and named; no index uses it
+};
+
+// The engineer's specification of both quantities (0 resistance in mOhm,
+// 1 voltage in V); a quantity without lower and upper limit falls back on the
+// BIN table's outer limits.
+struct Specification
+{
+    std::array<SpecLimits, 2> quantities{};
+
+    bool givesLimits(int t) const
+    {
+        return quantities[std::size_t(t)].lower || quantities[std::size_t(t)].upper;
+    }
+    bool operator==(const Specification &other) const;
+};
+
+// Why a specification cannot be used: the lower limit not below the upper
+// one, or a target outside the limits; empty when it can.
+QString specificationProblem(const SpecLimits &limits);
+
+// A process index pair for one sigma: the potential index (USL - LSL) / 6
+// sigma, both limits only, and the index of the nearer limit, min(USL - mean,
+// mean - LSL) / 3 sigma over the limits given. Cp/Cpk with the within sigma,
+// Pp/Ppk with the overall sigma. Both empty without a limit or for sigma 0.
+struct IndexPair
+{
+    std::optional<double> potential; // Cp or Pp
+    std::optional<double> nearest;   // Cpk or Ppk
+};
+IndexPair processIndices(double mean, double sigma, std::optional<double> lower, std::optional<double> upper);
+
+// Approximate two-sided confidence bounds of a Cpk (or Ppk, or a one-sided
+// Cpu/Cpl) estimated from n values, by Bissell's normal approximation:
+//   index +/- z sqrt(1 / (9 n) + index^2 / (2 (n - 1)))
+// (A. F. Bissell, "How reliable is your capability index?", Applied
+// Statistics 39 (1990) 331-340), z = 1.96 for 95 %.
+struct Bounds
+{
+    double low = 0;
+    double high = 0;
+};
+Bounds bissellBounds(double index, qint64 n, double z = 1.959963984540054);
+
+// Below this many cells no capability index is given: the indices and their
+// bounds would say more than so few cells support.
+constexpr qint64 kMinCapabilityCells = 30;
+
+// Capability of one quantity: Cp/Cpk with the within sigma (mean moving
+// range / d2), Pp/Ppk with the overall sigma (sample standard deviation),
+// and 95 % bounds on Cpk and Ppk.
 struct Capability
 {
     enum class Status {
         Ok,
-        TooFewValues, // fewer than two values: no moving range, no sigma
+        TooFewValues, // fewer than kMinCapabilityCells cells
         NoLimits,     // neither limit given
-        NoSpread,     // sigma is 0: every value alike; the indices are not defined
+        NoSpread,     // both sigmas 0 (or unknown): every value alike; the indices are not defined
     };
     Status status = Status::TooFewValues;
+    qint64 count = 0;
     double mean = 0;
-    double sigma = 0; // within sigma, mean moving range / d2
+    double sigma = 0;        // within sigma, mean moving range / d2
+    double overallSigma = 0; // sample standard deviation; 0 when not known
     std::optional<double> lower;
     std::optional<double> upper;
     std::optional<double> cp;  // (USL - LSL) / 6 sigma, both limits only
     std::optional<double> cpk; // min(USL - mean, mean - LSL) / 3 sigma over the limits given
+    std::optional<double> pp;  // as Cp with the overall sigma
+    std::optional<double> ppk; // as Cpk with the overall sigma
+    std::optional<Bounds> cpkBounds;
+    std::optional<Bounds> ppkBounds;
 };
 
-Capability capability(const ControlLimits &limits, std::optional<double> lower, std::optional<double> upper);
+// overallSigma 0: not known (a database's summary that kept no squares):
+// Pp and Ppk stay empty.
+Capability capability(const ControlLimits &limits, std::optional<double> lower, std::optional<double> upper,
+                      double overallSigma = 0);
 
 // The outer limits of a table's BINs in use: the lowest lower and the highest
 // upper limit (each BIN's limits taken in either order); both empty for a
@@ -133,6 +240,27 @@ struct OuterLimits
     std::optional<double> upper;
 };
 OuterLimits outerLimits(const BinTable &table);
+
+// Counts in equal bars over the range of the values (Rice's rule, 2 n^(1/3)
+// bars, 5 to 40), for a histogram drawn against the limits.
+class Histogram
+{
+public:
+    Histogram() = default;
+    Histogram(double lowest, double highest, qint64 count);
+
+    void add(double value);
+    double low() const { return m_low; }
+    double width() const { return m_width; }
+    const std::vector<qint64> &counts() const { return m_counts; }
+    qint64 total() const { return m_total; }
+
+private:
+    double m_low = 0;
+    double m_width = 1;
+    std::vector<qint64> m_counts;
+    qint64 m_total = 0;
+};
 
 // Cells and cells in a BIN of both tables, per wall-clock hour.
 struct HourYield

@@ -272,6 +272,42 @@ Result<std::vector<SetupInForce>> readSetups(Connection &connection, const QStri
     return found;
 }
 
+// The time and cell ID of the records at the places, asked in blocks of a few
+// hundred: `sql` has columns place, at and cell_id and "%1" for the list of
+// placeholders.
+template<typename Connection>
+Result<std::map<qint64, RecordDetail>> readDetails(Connection &connection, const QString &sql,
+                                                   const std::vector<qint64> &places,
+                                                   const std::function<std::optional<qint64>(const QVariant &)> &stampOf)
+{
+    std::map<qint64, RecordDetail> found;
+    if (places.empty())
+        return found;
+    if (const Status opened = connection.opened(); !opened)
+        return opened.failure();
+    constexpr std::size_t kBlock = 500;
+    for (std::size_t from = 0; from < places.size(); from += kBlock) {
+        const std::size_t to = std::min(places.size(), from + kBlock);
+        QVariantList values;
+        QStringList marks;
+        for (std::size_t i = from; i < to; ++i) {
+            values << QVariant(places[i]);
+            marks << QStringLiteral("?");
+        }
+        QSqlQuery query(connection.db());
+        if (const std::optional<QSqlError> failed = run(query, sql.arg(marks.join(QLatin1Char(','))), values))
+            return connection.failure(*failed);
+        const auto [placeAt, timeAt, idAt] = columnsOf(query, std::array<const char *, 3>{"place", "at", "cell_id"});
+        while (query.next()) {
+            RecordDetail detail;
+            detail.stamp = stampOf(query.value(timeAt)).value_or(0);
+            detail.cellId = query.value(idAt).toString();
+            found[query.value(placeAt).toLongLong()] = std::move(detail);
+        }
+    }
+    return found;
+}
+
 } // namespace
 
 // --- JournalSource ------------------------------------------------------------------
@@ -302,11 +338,12 @@ Status JournalSource::read(const RecordFilter &filter, const RecordVisitor &visi
     QSqlQuery query(connection.db());
     if (const std::optional<QSqlError> failed = run(
                 query,
-                QStringLiteral("SELECT bench, measured_at, resistance_ohm, voltage_v FROM cells%1 ORDER BY seq").arg(c.sql),
+                QStringLiteral("SELECT seq, bench, measured_at, resistance_ohm, voltage_v FROM cells%1 ORDER BY seq")
+                        .arg(c.sql),
                 c.values))
         return connection.failure(*failed);
-    const auto [benchAt, timeAt, ohmsAt, voltsAt] =
-            columnsOf(query, std::array<const char *, 4>{"bench", "measured_at", "resistance_ohm", "voltage_v"});
+    const auto [seqAt, benchAt, timeAt, ohmsAt, voltsAt] = columnsOf(
+            query, std::array<const char *, 5>{"seq", "bench", "measured_at", "resistance_ohm", "voltage_v"});
     QString lastBench;
     int benchIndex = -1;
     while (keepGoing() && query.next()) {
@@ -318,12 +355,20 @@ Status JournalSource::read(const RecordFilter &filter, const RecordVisitor &visi
         const std::optional<qint64> stamp = journalStamp(query.value(timeAt).toString());
         if (!stamp)
             continue;
-        if (!visit(benchIndex, readingOf(query.value(ohmsAt).toDouble(), query.value(voltsAt).toDouble(), *stamp)))
+        if (!visit(benchIndex, readingOf(query.value(ohmsAt).toDouble(), query.value(voltsAt).toDouble(), *stamp),
+                   query.value(seqAt).toLongLong()))
             return {};
     }
     if (query.lastError().isValid())
         return connection.failure(query.lastError());
     return {};
+}
+
+Result<std::map<qint64, RecordDetail>> JournalSource::details(const std::vector<qint64> &places)
+{
+    JournalConnection connection(m_path);
+    return readDetails(connection, QStringLiteral("SELECT seq AS place, measured_at AS at, cell_id FROM cells WHERE seq IN (%1)"),
+                       places, [](const QVariant &v) { return journalStamp(v.toString()); });
 }
 
 Result<std::vector<SetupInForce>> JournalSource::setups(const RecordFilter &filter)
@@ -365,9 +410,18 @@ Status CentralSource::read(const RecordFilter &filter, const RecordVisitor &visi
 
 Status CentralSource::readValues(const RecordFilter &filter, const RecordVisitor &visit)
 {
-    // The bench's name and the time cost the server and the driver about as
-    // much as the values.
+    // The time costs the server and the driver about as much as the values;
+    // the few cells that are listed have theirs read by details().
     return pass(filter, true, visit);
+}
+
+Result<std::map<qint64, RecordDetail>> CentralSource::details(const std::vector<qint64> &places)
+{
+    CentralConnection connection(m_settings);
+    return readDetails(connection,
+                       QStringLiteral("SELECT arrival AS place, %1 AS at, cell_id FROM cells WHERE arrival IN (%2)")
+                               .arg(kCentralStamp, QStringLiteral("%1")),
+                       places, [](const QVariant &v) { return std::optional<qint64>(v.toLongLong()); });
 }
 
 Status CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const RecordVisitor &visit)
@@ -380,9 +434,9 @@ Status CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const Re
     // A cursor on the server hands the rows over a block at a time: one round
     // trip per block instead of one per row, and never more than a block in
     // memory. DECLARE takes no bound values, so the driver quotes them.
-    QString sql = QStringLiteral("DECLARE pass NO SCROLL CURSOR FOR SELECT resistance_ohm, voltage_v%1"
+    QString sql = QStringLiteral("DECLARE pass NO SCROLL CURSOR FOR SELECT resistance_ohm, voltage_v, bench, arrival%1"
                                  " FROM cells%2 ORDER BY measured_at, arrival")
-                          .arg(valuesOnly ? QString() : QStringLiteral(", bench, %1 AS stamp").arg(kCentralStamp), c.sql);
+                          .arg(valuesOnly ? QString() : QStringLiteral(", %1 AS stamp").arg(kCentralStamp), c.sql);
     // Left to right, past each value put in: a bench's name may hold a "?".
     qsizetype at = 0;
     for (const QVariant &value : c.values) {
@@ -407,19 +461,17 @@ Status CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const Re
         if (!query.exec(QStringLiteral("FETCH FORWARD %1 FROM pass").arg(kFetchRows)))
             return failed(query.lastError());
         more = query.size() == kFetchRows;
-        const auto [ohmsAt, voltsAt, benchAt, stampAt] =
-                columnsOf(query, std::array<const char *, 4>{"resistance_ohm", "voltage_v", "bench", "stamp"});
+        const auto [ohmsAt, voltsAt, benchAt, arrivalAt, stampAt] = columnsOf(
+                query, std::array<const char *, 5>{"resistance_ohm", "voltage_v", "bench", "arrival", "stamp"});
         while (keepGoing() && query.next()) {
-            qint64 stamp = 0;
-            if (!valuesOnly) {
-                const QString bench = query.value(benchAt).toString();
-                if (bench != lastBench) {
-                    lastBench = bench;
-                    benchIndex = int(m_benches.indexOf(bench));
-                }
-                stamp = query.value(stampAt).toLongLong();
+            const QString bench = query.value(benchAt).toString();
+            if (bench != lastBench) {
+                lastBench = bench;
+                benchIndex = int(m_benches.indexOf(bench));
             }
-            if (!visit(benchIndex, readingOf(query.value(ohmsAt).toDouble(), query.value(voltsAt).toDouble(), stamp)))
+            const qint64 stamp = valuesOnly ? 0 : query.value(stampAt).toLongLong();
+            if (!visit(benchIndex, readingOf(query.value(ohmsAt).toDouble(), query.value(voltsAt).toDouble(), stamp),
+                       query.value(arrivalAt).toLongLong()))
                 return {}; // the connection's end closes the cursor and the transaction
         }
     }

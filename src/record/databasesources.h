@@ -36,6 +36,7 @@ public:
     QStringList benches() const override { return m_benches; }
     Status read(const RecordFilter &filter, const RecordVisitor &visit) override;
     Result<std::vector<SetupInForce>> setups(const RecordFilter &filter) override;
+    Result<std::map<qint64, RecordDetail>> details(const std::vector<qint64> &places) override;
 
 private:
     QString m_path;
@@ -55,6 +56,7 @@ public:
     Status read(const RecordFilter &filter, const RecordVisitor &visit) override;
     Status readValues(const RecordFilter &filter, const RecordVisitor &visit) override;
     Result<std::vector<SetupInForce>> setups(const RecordFilter &filter) override;
+    Result<std::map<qint64, RecordDetail>> details(const std::vector<qint64> &places) override;
 
     const CentralSettings &settings() const { return m_settings; }
 

@@ -105,29 +105,58 @@ qint64 wallClockSeconds(int year, int month, int day, int hour, int minute, int 
     return days * 86400 + hour * 3600 + minute * 60 + second;
 }
 
-std::optional<RecordReading> parseRecordLine(std::string_view line)
+namespace {
+
+// A line's fields: four, then the cell's ID and the tester's word when
+// written. 0 fields for fewer than four or more than six, or a further field
+// that is not one.
+struct LineFields
+{
+    std::string_view at[kMostFields];
+    int count = 0;
+};
+
+LineFields splitFields(std::string_view line)
 {
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
-
-    // Four fields, then the cell's ID and the tester's word when written.
-    std::string_view fields[kMostFields];
+    LineFields f;
     std::size_t start = 0;
-    int count = 0;
-    while (count < kMostFields) {
+    while (f.count < kMostFields) {
         const std::size_t comma = line.find(',', start);
         const std::size_t end = comma == std::string_view::npos ? line.size() : comma;
-        fields[count++] = line.substr(start, end - start);
+        f.at[f.count++] = line.substr(start, end - start);
         start = end + 1;
         if (comma == std::string_view::npos)
             break;
     }
-    if (count < 4 || start <= line.size())
-        return std::nullopt; // fewer than four fields, or more than six
-    if (count >= 5 && !isFurtherField(fields[4]))
+    if (f.count < 4 || start <= line.size()      // fewer than four fields, or more than six
+        || (f.count >= 5 && !isFurtherField(f.at[4])) || (f.count == 6 && !isTesterWord(f.at[5])))
+        f.count = 0;
+    return f;
+}
+
+} // namespace
+
+QString recordCellId(std::string_view line, const QStringList &testerWords)
+{
+    if (!parseRecordLine(line))
+        return QString();
+    const LineFields f = splitFields(line);
+    if (f.count < 5)
+        return QString();
+    const QString fifth = QString::fromLatin1(f.at[4].data(), qsizetype(f.at[4].size()));
+    if (f.count == 5 && isTesterWord(f.at[4]) && testerWords.contains(fifth))
+        return QString();
+    return fifth;
+}
+
+std::optional<RecordReading> parseRecordLine(std::string_view line)
+{
+    const LineFields split = splitFields(line);
+    if (split.count == 0)
         return std::nullopt;
-    if (count == 6 && !isTesterWord(fields[5]))
-        return std::nullopt;
+    const auto &fields = split.at;
     if (!isDigitGroups(fields[0], {4, 2, 2}) || !isDigitGroups(fields[1], {2, 2, 2}))
         return std::nullopt;
 
@@ -157,6 +186,15 @@ Result<RecordTail> forEachRecord(const QString &path, qint64 fromOffset,
                                  const std::function<void(const RecordReading &)> &take,
                                  const ReadProgress &progress,
                                  const std::optional<regularfile::Identity> &readBefore)
+{
+    return forEachRecordLine(
+            path, fromOffset, [&take](const RecordReading &reading, std::string_view) { take(reading); }, progress,
+            readBefore);
+}
+
+Result<RecordTail> forEachRecordLine(const QString &path, qint64 fromOffset, const RecordLineTaker &take,
+                                     const ReadProgress &progress,
+                                     const std::optional<regularfile::Identity> &readBefore)
 {
     const auto failed = [](const QString &reason) { return Failure(ErrorKind::FileIo, reason); };
     RecordTail tail;
@@ -213,8 +251,11 @@ Result<RecordTail> forEachRecord(const QString &path, qint64 fromOffset,
                 overlongBytes = 0;
                 continue;
             }
-            if (const auto reading = parseRecordLine(std::string_view(line, std::size_t(lf - line))))
-                take(*reading);
+            std::string_view text(line, std::size_t(lf - line));
+            if (!text.empty() && text.back() == '\r')
+                text.remove_suffix(1);
+            if (const auto reading = parseRecordLine(text))
+                take(*reading, text);
             else
                 ++tail.linesNotRead;
         }

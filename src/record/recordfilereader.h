@@ -4,6 +4,7 @@
 #include "platform/regularfile.h"
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <functional>
@@ -42,6 +43,12 @@ qint64 wallClockSeconds(int year, int month, int day, int hour, int minute, int 
 // (isOverflowMark, shown as "OF" in the window).
 std::optional<RecordReading> parseRecordLine(std::string_view line);
 
+// The cell ID a record line (see parseRecordLine) carries, empty for none:
+// with six fields the fifth; with five the fifth unless it is one of
+// testerWords (the pass and fail words of the tester's profile, which a line
+// without an ID carries there), and never a line that is no record.
+QString recordCellId(std::string_view line, const QStringList &testerWords);
+
 // What one pass over a data file found.
 struct RecordTail
 {
@@ -78,3 +85,10 @@ Result<RecordTail> forEachRecord(const QString &path, qint64 fromOffset,
                                  const std::function<void(const RecordReading &)> &take,
                                  const ReadProgress &progress = {},
                                  const std::optional<regularfile::Identity> &readBefore = std::nullopt);
+
+// The same again, handing each record with its line's text (without the line
+// end), which is valid only during the call.
+using RecordLineTaker = std::function<void(const RecordReading &reading, std::string_view line)>;
+Result<RecordTail> forEachRecordLine(const QString &path, qint64 fromOffset, const RecordLineTaker &take,
+                                     const ReadProgress &progress = {},
+                                     const std::optional<regularfile::Identity> &readBefore = std::nullopt);

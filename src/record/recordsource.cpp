@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 struct SourceTexts
 {
@@ -46,8 +48,36 @@ qint64 wallClockOf(const QDateTime &time)
     return wallClockSeconds(d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second());
 }
 
-DataFileSource::DataFileSource(QString path, QString bench)
-    : m_path(std::move(path)), m_bench(bench.isEmpty() ? QFileInfo(m_path).completeBaseName() : std::move(bench))
+Result<std::map<qint64, RecordDetail>> dataFileDetails(const QString &path, const std::vector<qint64> &places,
+                                                       const QStringList &testerWords)
+{
+    std::map<qint64, RecordDetail> found;
+    if (places.empty())
+        return found;
+    std::vector<qint64> wanted = places;
+    std::sort(wanted.begin(), wanted.end());
+    const qint64 last = wanted.back();
+    qint64 number = 0;
+    auto next = wanted.begin();
+    const Result<RecordTail> tail = forEachRecordLine(
+            path, 0,
+            [&](const RecordReading &reading, std::string_view line) {
+                while (next != wanted.end() && *next < number)
+                    ++next;
+                if (next != wanted.end() && *next == number)
+                    found[number] = RecordDetail{reading.stamp, recordCellId(line, testerWords)};
+                ++number;
+            },
+            // The pass ends once the last record wanted is read.
+            [&number, last](qint64, qint64) { return number <= last; });
+    if (!tail)
+        return Failure(ErrorKind::FileIo, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), tail.errorString()));
+    return found;
+}
+
+DataFileSource::DataFileSource(QString path, QString bench, QStringList testerWords)
+    : m_path(std::move(path)), m_bench(bench.isEmpty() ? QFileInfo(m_path).completeBaseName() : std::move(bench)),
+      m_testerWords(std::move(testerWords))
 {
 }
 
@@ -70,11 +100,13 @@ Status DataFileSource::read(const RecordFilter &filter, const RecordVisitor &vis
     if (*kind != regularfile::Kind::Regular)
         return Failure(ErrorKind::FileIo, regularfile::refusalText(m_path, *kind));
     bool stopped = false;
+    qint64 number = 0;
     const Result<RecordTail> tail = forEachRecord(
         m_path, 0,
         [&](const RecordReading &reading) {
             if (!stopped && filter.takesTime(reading.stamp))
-                stopped = !visit(0, reading);
+                stopped = !visit(0, reading, number);
+            ++number;
         },
         [this, &stopped](qint64, qint64) { return !stopped && keepGoing(); });
     if (!tail)
@@ -84,8 +116,15 @@ Status DataFileSource::read(const RecordFilter &filter, const RecordVisitor &vis
     return {};
 }
 
-ReadingsSource::ReadingsSource(const std::vector<RecordReading> &readings, QString description, QString bench)
-    : m_readings(readings), m_description(std::move(description)), m_bench(std::move(bench))
+Result<std::map<qint64, RecordDetail>> DataFileSource::details(const std::vector<qint64> &places)
+{
+    return dataFileDetails(m_path, places, m_testerWords);
+}
+
+ReadingsSource::ReadingsSource(const std::vector<RecordReading> &readings, QString description, QString bench,
+                               QString path, QStringList testerWords)
+    : m_readings(readings), m_description(std::move(description)), m_bench(std::move(bench)), m_path(std::move(path)),
+      m_testerWords(std::move(testerWords))
 {
 }
 
@@ -93,9 +132,33 @@ Status ReadingsSource::read(const RecordFilter &filter, const RecordVisitor &vis
 {
     if (!takesBench(filter, m_bench))
         return {};
-    for (const RecordReading &reading : m_readings) {
-        if (!keepGoing() || (filter.takesTime(reading.stamp) && !visit(0, reading)))
+    for (std::size_t i = 0; i < m_readings.size(); ++i) {
+        const RecordReading &reading = m_readings[i];
+        if (!keepGoing() || (filter.takesTime(reading.stamp) && !visit(0, reading, qint64(i))))
             break;
     }
     return {};
+}
+
+Result<std::map<qint64, RecordDetail>> ReadingsSource::details(const std::vector<qint64> &places)
+{
+    std::map<qint64, RecordDetail> found;
+    if (!m_path.isEmpty()) {
+        Result<std::map<qint64, RecordDetail>> fromFile = dataFileDetails(m_path, places, m_testerWords);
+        if (!fromFile)
+            return fromFile;
+        found = std::move(*fromFile);
+    }
+    // The file may have been replaced since it was read: the times in memory
+    // are those of the cells analysed, and an ID is kept only from a line of
+    // that very time.
+    for (const qint64 place : places) {
+        if (place < 0 || place >= qint64(m_readings.size()))
+            continue;
+        const qint64 stamp = m_readings[std::size_t(place)].stamp;
+        const auto it = found.find(place);
+        if (it == found.end() || it->second.stamp != stamp)
+            found[place] = RecordDetail{stamp, QString()};
+    }
+    return found;
 }

@@ -105,18 +105,26 @@ private Q_SLOTS:
         QCOMPARE(b.lastStamp, wallClock(7, 40));
         QCOMPARE(b.movingRangeSum[1], 0.0);
 
-        // Cpk against the outer limits 15..60 mOhm: mean 12, sigma 7 / 3 / 1.128,
+        // Four cells are too few for a Cpk; with 40 of the same mean and mean
+        // moving range 7 / 3 the Cpk against the outer limits 15..60 mOhm is
         // below the lower limit: (12 - 15) / (3 sigma) = -0.4834.
-        const BenchFigures figures = benchFigures(a, [] {
+        const BinTable outer = [] {
             BinTable r;
             r.numBins = 5;
             r.minValue = 15;
             r.maxValue = 60;
             return withLimits(r);
-        }(), BinTable{});
-        QVERIFY(figures.capability[0].cpk);
-        QVERIFY(std::abs(*figures.capability[0].cpk - (12.0 - 15.0) / (3.0 * 7.0 / 3.0 / 1.128)) < 1e-9);
+        }();
+        const BenchFigures figures = benchFigures(a, outer, BinTable{});
+        QCOMPARE(figures.capability[0].status, spc::Capability::Status::TooFewValues);
+        QVERIFY(!figures.capability[0].cpk);
         QCOMPARE(figures.yieldPercent(), 75.0);
+        LineRow forty = a;
+        forty.cells = 40;
+        forty.movingRangeSum[0] = 39 * 7.0 / 3.0;
+        const BenchFigures enough = benchFigures(forty, outer, BinTable{});
+        QVERIFY(enough.capability[0].cpk);
+        QVERIFY(std::abs(*enough.capability[0].cpk - (12.0 - 15.0) / (3.0 * 7.0 / 3.0 / 1.128)) < 1e-9);
 
         filter.bench = QStringLiteral("B");
         filter.to.reset();
@@ -143,7 +151,7 @@ private Q_SLOTS:
         filter.from = wallClock(7, 0);
         filter.to = wallClock(8, 0);
         QList<float> resistances;
-        QVERIFY(source.read(filter, [&](int bench, const RecordReading &r) {
+        QVERIFY(source.read(filter, [&](int bench, const RecordReading &r, qint64) {
             if (bench == 0)
                 resistances << r.resistance;
             return true;
@@ -165,14 +173,14 @@ private Q_SLOTS:
         const Result<std::vector<LineRow>> read = readLineView(m_db.settings(), filter);
         QVERIFY(read);
         const std::vector<LineRow> &rows = *read;
-        QCOMPARE(analysis.benches.size(), rows.size());
+        QCOMPARE(analysis.streams.size(), rows.size());
         for (std::size_t i = 0; i < rows.size(); ++i) {
-            const BenchFigures fromRows = analysis.benches[i];
+            const StreamAnalysis &fromRows = analysis.streams[i];
             const BenchFigures fromServer = benchFigures(rows[i], BinTable{}, BinTable{});
-            QCOMPARE(fromServer.bench, fromRows.bench);
+            QCOMPARE(fromServer.bench, fromRows.name);
             QCOMPARE(fromServer.cells, fromRows.cells);
             QCOMPARE(fromServer.lastStamp, fromRows.lastStamp);
-            QVERIFY(std::abs(fromServer.capability[0].sigma - fromRows.capability[0].sigma) < 1e-5);
+            QVERIFY(std::abs(fromServer.capability[0].sigma - fromRows.quantities[0].limits.sigma) < 1e-5);
         }
     }
 
@@ -200,7 +208,7 @@ private Q_SLOTS:
         filter.from = wallClockSeconds(2026, 12, 8, 0, 0, 0);
         std::vector<float> resistances;
         qint64 misplaced = 0;
-        const Status all = source.read(filter, [&](int b, const RecordReading &r) {
+        const Status all = source.read(filter, [&](int b, const RecordReading &r, qint64) {
             misplaced += source.benches().value(b) != bench || r.stamp != *filter.from + qint64(resistances.size());
             resistances.push_back(r.resistance);
             return true;
@@ -210,13 +218,29 @@ private Q_SLOTS:
         QCOMPARE(misplaced, qint64(0));
         QCOMPARE(resistances.back(), float((kMany - 1) * 1e-3));
         std::vector<float> values;
-        QVERIFY(source.readValues(filter, [&](int, const RecordReading &r) {
+        std::vector<qint64> places;
+        QVERIFY(source.readValues(filter, [&](int b, const RecordReading &r, qint64 place) {
+            misplaced += source.benches().value(b) != bench;
             values.push_back(r.resistance);
+            places.push_back(place);
             return values.size() < 15000;
         }));
+        QCOMPARE(misplaced, qint64(0));
+        // The values' pass names each cell's place; details() finds its time
+        // and cell ID by it, a few hundred places at a time.
+        const QStringList tagged = m_db.column(
+                QStringLiteral("UPDATE cells SET cell_id = 'ID-' || arrival WHERE resistance_text = ''"));
+        QVERIFY2(tagged.isEmpty(), qPrintable(tagged.join(QLatin1Char(' '))));
+        const std::vector<qint64> wanted(places.begin() + 100, places.begin() + 1300);
+        const Result<std::map<qint64, RecordDetail>> found = source.details(wanted);
+        QVERIFY2(found, qPrintable(found.errorString()));
+        QCOMPARE(found->size(), wanted.size());
+        QCOMPARE(found->at(wanted.front()).cellId, QStringLiteral("ID-%1").arg(wanted.front()));
+        QCOMPARE(found->at(wanted.front()).stamp, *filter.from + 100);
+        QCOMPARE(found->at(wanted.back()).stamp, *filter.from + 1299);
         QCOMPARE(values.size(), std::size_t(15000));
         values.clear();
-        const Status allValues = source.readValues(filter, [&](int, const RecordReading &r) {
+        const Status allValues = source.readValues(filter, [&](int, const RecordReading &r, qint64) {
             values.push_back(r.resistance);
             return true;
         });
@@ -225,7 +249,7 @@ private Q_SLOTS:
 
         filter.bench = QStringLiteral("x' OR 'a' = 'a");
         qint64 taken = 0;
-        const Status none = source.read(filter, [&](int, const RecordReading &) { return ++taken > 0; });
+        const Status none = source.read(filter, [&](int, const RecordReading &, qint64) { return ++taken > 0; });
         QVERIFY2(none, qPrintable(none.errorString()));
         QCOMPARE(taken, qint64(0));
     }
@@ -262,7 +286,7 @@ private Q_SLOTS:
         RecordFilter filter;
         filter.bench = QStringLiteral("far");
         std::vector<RecordReading> taken;
-        const Status read = source.read(filter, [&](int, const RecordReading &r) {
+        const Status read = source.read(filter, [&](int, const RecordReading &r, qint64) {
             taken.push_back(r);
             return true;
         });

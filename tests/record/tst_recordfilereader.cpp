@@ -99,6 +99,32 @@ private Q_SLOTS:
         }
     }
 
+    // The cell ID of a line: the fifth of six fields, or the fifth of five
+    // unless it is one of the tester's words; none for four fields or for a
+    // line that is no record.
+    void theCellIdOfALine_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("id");
+        const QByteArray base = "2026/12/07,14:05:09,1E-3,3.6";
+        QTest::newRow("four fields") << base << QString();
+        QTest::newRow("an ID") << base + ",SIM-000001\r" << QStringLiteral("SIM-000001");
+        QTest::newRow("an ID and the word") << base + ",SIM-000001,PASS" << QStringLiteral("SIM-000001");
+        QTest::newRow("the word alone") << base + ",PASS" << QString();
+        QTest::newRow("the other word alone") << base + ",FAIL" << QString();
+        QTest::newRow("an ID shaped like no word") << base + ",8650-0003" << QStringLiteral("8650-0003");
+        QTest::newRow("a word of another tester is an ID") << base + ",GOOD" << QStringLiteral("GOOD");
+        QTest::newRow("an ID that is a word, and the word") << base + ",PASS,FAIL" << QStringLiteral("PASS");
+        QTest::newRow("no record") << QByteArray("2026/12/07,14:05:09,OF,3.6,SIM-1") << QString();
+    }
+    void theCellIdOfALine()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, id);
+        const QStringList words{QStringLiteral("PASS"), QStringLiteral("FAIL")};
+        QCOMPARE(recordCellId(std::string_view(line.constData(), std::size_t(line.size())), words), id);
+    }
+
     // Every date and time field within its range, the day within its month:
     // a line dated past its range is no record, never a later day.
     void impossibleDatesAndTimesAreNoRecords_data()

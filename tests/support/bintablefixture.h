@@ -14,3 +14,13 @@ inline BinTable withLimits(BinTable table)
         qFatal("BIN table fixture refused: %s", qPrintable(limits.errorString()));
     return table;
 }
+
+// A "Max - Min" table of numBins equal BINs from min to max.
+inline BinTable maxMin(qint16 numBins, float min, float max)
+{
+    BinTable t;
+    t.numBins = numBins;
+    t.minValue = min;
+    t.maxValue = max;
+    return withLimits(t);
+}

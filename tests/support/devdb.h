@@ -169,6 +169,25 @@ inline CellRecord record(const QString &bench, int n, const BinSetup &judgedBy)
     return r;
 }
 
+// A shift of two benches whose cells alternate, 120 in all from 08:00:00
+// (+01:00), 2.5 s apart: bench-A steady about 30 mOhm, bench-B about 45,
+// each cell with an ID ("A-000", "B-001", ...) but bench-A's 31st (08:02:30),
+// which reads 60 mOhm and is "A-OUT".
+inline std::vector<CellRecord> twoBenchShift(const BinSetup &judgedBy)
+{
+    std::vector<CellRecord> records;
+    for (int n = 0; n < 120; ++n) {
+        const bool a = n % 2 == 0;
+        CellRecord r = record(a ? QStringLiteral("bench-A") : QStringLiteral("bench-B"), n, judgedBy);
+        r.resistanceOhm = n == 60 ? 0.060 : (a ? 0.030 : 0.045) + (n / 2 % 3) * 0.0005;
+        r.voltageV = 3.60 + (n / 2 % 4) * 0.002;
+        r.cellId = n == 60 ? QStringLiteral("A-OUT")
+                           : QStringLiteral("%1-%2").arg(a ? QLatin1Char('A') : QLatin1Char('B')).arg(n, 3, 10, QLatin1Char('0'));
+        records.push_back(r);
+    }
+    return records;
+}
+
 // The bytes of a SQLite file with one table leaf page past its middle
 // overwritten: its header and schema read as before, the rows counted since
 // go elsewhere, and only a read of every page finds the damage. Unchanged when

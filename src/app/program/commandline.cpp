@@ -8,12 +8,13 @@
 namespace {
 
 // Options a Qt application takes for itself: known here so that they are not
-// refused, hidden from --help.
+// refused, hidden from --help. Qt's -name is the program's --name as well,
+// which takes a value alike: listed once, with the program's.
 void acceptQtOptions(QCommandLineParser &parser)
 {
     static const char *const kWithValue[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
                                              "qwindowgeometry", "qwindowtitle", "qwindowicon", "display",
-                                             "style", "stylesheet", "session", "geometry", "title", "name"};
+                                             "style", "stylesheet", "session", "geometry", "title"};
     static const char *const kFlags[] = {"reverse", "nograb", "dograb", "sync", "widgetcount"};
     for (const char *name : kWithValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
@@ -42,7 +43,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
     parser.setApplicationDescription(QCoreApplication::translate(
         "CommandLine", "Sorts battery cells into BINs by internal resistance and voltage: drives a battery "
                        "tester over a serial line, judges each reading against two BIN tables, counts the cells "
-                       "the operator keeps and appends one CSV line per counted cell to the data file."));
+                       "the operator keeps and appends one CSV line per counted cell to the data file.\n\n"
+                       "With --report the exit status is 0 when the report is written, 3 when it is written but the "
+                       "range holds no cell (one page that says so), 2 for a wrong command line and 1 when the "
+                       "set-up, the specification, the cells or the PDF fail."));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QCoreApplication::translate("CommandLine", "Displays this help and exits."));
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
@@ -86,6 +90,29 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                                    "current or the previous shift, by the start times of "
                                                    "Shifts.ini (06:00, 14:00, 22:00 unless set)."),
         QStringLiteral("current|previous")));
+    const char *const kQuantities[2] = {QT_TRANSLATE_NOOP("CommandLine", "resistance, in mOhm"),
+                                        QT_TRANSLATE_NOOP("CommandLine", "voltage, in V")};
+    const char *const kSuffixes[2] = {"r", "v"};
+    for (int t = 0; t < 2; ++t) {
+        const QString quantity = QCoreApplication::translate("CommandLine", kQuantities[t]);
+        const QString suffix = QLatin1String(kSuffixes[t]);
+        parser.addOption(QCommandLineOption(
+            QStringLiteral("lsl-") + suffix,
+            QCoreApplication::translate("CommandLine", "With --report: the lower specification limit of %1. Any of "
+                                                       "--lsl-%2, --usl-%2, --target-%2 replaces what "
+                                                       "Specification.ini gives; without them the outer BIN limits "
+                                                       "serve.")
+                .arg(quantity, suffix),
+            QStringLiteral("VALUE")));
+        parser.addOption(QCommandLineOption(
+            QStringLiteral("usl-") + suffix,
+            QCoreApplication::translate("CommandLine", "With --report: the upper specification limit of %1.").arg(quantity),
+            QStringLiteral("VALUE")));
+        parser.addOption(QCommandLineOption(
+            QStringLiteral("target-") + suffix,
+            QCoreApplication::translate("CommandLine", "With --report: the target of %1 (drawn, not judged).").arg(quantity),
+            QStringLiteral("VALUE")));
+    }
     parser.addOption(QCommandLineOption(
         QStringLiteral("out"),
         QCoreApplication::translate("CommandLine", "With --build-pack: the build sheet to write, a .pdf or a .csv "

@@ -12,6 +12,7 @@
 #include "settings/settingscodec.h"
 #include "settings/settingsfile.h"
 #include "settings/shifttimes.h"
+#include "settings/specificationfile.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -24,6 +25,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 namespace {
 struct CommandTexts
@@ -98,7 +100,18 @@ int runReportCommand(int argc, char **argv)
     const QCommandLineOption shift(QStringLiteral("shift"),
                                    CommandTexts::tr("The cells of the current or the previous shift (Shifts.ini)."),
                                    QStringLiteral("current|previous"));
+    // The specification, per quantity: any of a quantity's three replaces
+    // what Specification.ini gives for it.
+    const char *const kSpecOptions[2][3] = {{"lsl-r", "usl-r", "target-r"}, {"lsl-v", "usl-v", "target-v"}};
+    std::vector<QCommandLineOption> specOptions;
+    for (const auto &names : kSpecOptions) {
+        for (const char *name : names)
+            specOptions.emplace_back(QString::fromLatin1(name), CommandTexts::tr("A specification limit."),
+                                     QStringLiteral("value"));
+    }
     parser.addOptions({report, source, bench, from, to, shift});
+    for (const QCommandLineOption &option : specOptions)
+        parser.addOption(option);
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(2, parser.errorText());
     if (!parser.positionalArguments().isEmpty())
@@ -135,12 +148,42 @@ int runReportCommand(int argc, char **argv)
         filter.to = span.to;
     }
 
+    Result<spc::Specification> stored = loadSpecification(locations.settingsDir);
+    if (!stored)
+        return fail(1, CommandTexts::tr("the specification cannot be read: %1").arg(stored.errorString()));
+    spc::Specification specification = *stored;
+    for (int t = 0; t < 2; ++t) {
+        const QCommandLineOption *const options[3] = {&specOptions[std::size_t(3 * t)], &specOptions[std::size_t(3 * t + 1)],
+                                                      &specOptions[std::size_t(3 * t + 2)]};
+        if (!parser.isSet(*options[0]) && !parser.isSet(*options[1]) && !parser.isSet(*options[2]))
+            continue;
+        spc::SpecLimits &limits = specification.quantities[std::size_t(t)];
+        std::optional<double> *fields[3] = {&limits.lower, &limits.upper, &limits.target};
+        for (int f = 0; f < 3; ++f) {
+            const QString name = QStringLiteral("--") + options[f]->names().first();
+            const Result<std::optional<double>> value =
+                    parser.isSet(*options[f]) ? parseSpecLimit(parser.value(*options[f]), name)
+                                              : Result<std::optional<double>>(std::optional<double>());
+            if (!value)
+                return fail(2, value.errorString());
+            if (parser.isSet(*options[f]) && !*value)
+                return fail(2, CommandTexts::tr("%1 needs a number").arg(name));
+            *fields[f] = *value;
+        }
+        if (const QString problem = spc::specificationProblem(limits); !problem.isEmpty())
+            return fail(2, CommandTexts::tr("--%1, --%2, --%3: %4")
+                                   .arg(options[0]->names().first(), options[1]->names().first(),
+                                        options[2]->names().first(), problem));
+    }
+    const ProfileInUse profile = profileInUse(locations.settingsDir);
+
     std::unique_ptr<RecordSource> records;
     const QString sourceText = parser.isSet(source) ? parser.value(source) : QString();
     if (sourceText.isEmpty()) {
-        records = std::make_unique<DataFileSource>(defaultDataPath(locations.dataDir, today));
+        records = std::make_unique<DataFileSource>(defaultDataPath(locations.dataDir, today), QString(),
+                                                   profile.testerWords);
     } else if (sourceText.startsWith(QLatin1String("file:")) && sourceText.size() > 5) {
-        records = std::make_unique<DataFileSource>(sourceText.mid(5));
+        records = std::make_unique<DataFileSource>(sourceText.mid(5), QString(), profile.testerWords);
     } else if (sourceText == QLatin1String("journal")) {
         auto journal = std::make_unique<JournalSource>(QDir(locations.journalDir).filePath(QStringLiteral("journal.sqlite")));
         if (const Status loaded = journal->load(); !loaded)
@@ -179,13 +222,19 @@ int runReportCommand(int argc, char **argv)
         tables = *inForce;
     }
 
-    const Result<ShiftAnalysis> analysis = analyseShift(*records, filter, tables[0], tables[1], kChartPoints);
+    Result<ShiftAnalysis> analysis = analyseShift(*records, filter, tables[0], tables[1], kChartPoints);
     if (!analysis)
         return fail(1, CommandTexts::tr("the cells cannot be read: %1").arg(analysis.errorString()));
+    judgeCapability(*analysis, specification);
     QString error;
-    if (!writeShiftReport(*analysis, pdfPath, &error))
+    if (!writeShiftReport(*analysis, pdfPath, &error, ReportMaker{QString(), profile.text}))
         return fail(1, CommandTexts::tr("the report cannot be written: %1: %2")
                            .arg(QDir::toNativeSeparators(pdfPath), error));
+    if (analysis->summary.count() == 0) {
+        // A job that reports each shift learns that this one had no cells.
+        std::printf("bin4870: wrote %s: no cells in the range\n", qUtf8Printable(QDir::toNativeSeparators(pdfPath)));
+        return kNoCellsExit;
+    }
     std::printf("bin4870: wrote %s: %lld cells\n", qUtf8Printable(QDir::toNativeSeparators(pdfPath)),
                 static_cast<long long>(analysis->summary.count()));
     return 0;

@@ -8,12 +8,19 @@
 #include <array>
 
 // bin4870 --report FILE.pdf [--source file:PATH|journal|central] [--bench NAME]
-//         [--from TIME] [--to TIME]
+//         [--from TIME] [--to TIME] [--shift current|previous]
+//         [--lsl-r V] [--usl-r V] [--target-r V] [--lsl-v V] [--usl-v V] [--target-v V]
 // writes the shift report without showing a window (for a scheduled job): the
-// BIN set-up comes from Settings.ini, the cells from the source (today's data
-// file when none is named). Exits 0 after writing the report, 2 on a wrong
-// command line, 1 when the set-up, the source or the file fails; every failure
-// is told in one line on standard error.
+// BIN set-up comes from Settings.ini, the specification from Specification.ini
+// (a quantity given on the command line takes those values instead), the
+// cells from the source (today's data file when none is named). Exits 0 after
+// writing the report, 3 after writing the one page that says the range holds
+// no cell, 2 on a wrong command line, 1 when the set-up, the specification,
+// the source or the file fails; every failure is told in one line on standard
+// error.
+
+// The exit status of a report of a range without cells.
+inline constexpr int kNoCellsExit = 3;
 
 // True when the command line asks for a report.
 bool isReportCommand(int argc, char **argv);

@@ -102,9 +102,10 @@ void BatchReading::startPass(qint64 fromOffset, const BatchSummary &base)
     const BatchSummary fresh(base.table(0), base.table(1));
     const Readings before = m_readings;
     const RecordFilter range = m_rangeOfPass ? m_rangeOfPass() : RecordFilter{};
+    const QStringList words = m_testerWords;
     const qint64 size = QFileInfo(m_path).size();
     Q_EMIT passStarted(size - fromOffset >= kProgressShownFrom);
-    m_watcher.setFuture(m_pool.run<Pass>([path, fromOffset, readBefore, base, fresh, before, range](
+    m_watcher.setFuture(m_pool.run<Pass>([path, fromOffset, readBefore, base, fresh, before, range, words](
                                                  QPromise<Pass> &promise) {
         promise.setProgressRange(0, kProgressSteps);
         const KeepGoing keepGoing = [&promise] { return !promise.isCanceled(); };
@@ -139,7 +140,7 @@ void BatchReading::startPass(qint64 fromOffset, const BatchSummary &base)
             return;
         pass.plots = batchcharts::preparePlots(*pass.readings, pass.summary, kScatterPoints);
         ReadingsSource source(*pass.readings, tr("Data file %1").arg(QDir::toNativeSeparators(path)),
-                              QFileInfo(path).completeBaseName());
+                              QFileInfo(path).completeBaseName(), path, words);
         source.setKeepGoing(keepGoing);
         // The readings are in memory: only a cancel stops it.
         if (Result<ShiftAnalysis> analysis = analyseShift(source, range, pass.summary.table(0), pass.summary.table(1),

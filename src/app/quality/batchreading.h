@@ -8,6 +8,7 @@
 #include <QFutureWatcher>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -40,6 +41,9 @@ public:
     const QString &path() const { return m_path; }
     // The range a pass analyses along with the file, asked when it starts.
     void setRangeOfPass(std::function<RecordFilter()> range) { m_rangeOfPass = std::move(range); }
+    // The tester's pass and fail words, which a fifth field may hold instead
+    // of a cell ID (see recordCellId).
+    void setTesterWords(QStringList words) { m_testerWords = std::move(words); }
 
     // Reads what was appended since the last read and adds it. When the
     // limits have changed meanwhile, the whole file is judged again; when the
@@ -95,6 +99,7 @@ private:
     QString m_path;
     BackgroundPool &m_pool;
     std::function<RecordFilter()> m_rangeOfPass;
+    QStringList m_testerWords;
 
     Readings m_readings;
     BatchSummary m_summary;

@@ -119,7 +119,7 @@ void QualityWindow::buildUi()
     connect(exportPlots, &QPushButton::clicked, this, [this] { m_exports->ask(QualityExports::Kind::Plots); });
     connect(exportTable, &QPushButton::clicked, this, [this] { m_exports->ask(QualityExports::Kind::Table); });
     connect(exportReport, &QPushButton::clicked, this, [this] { m_exports->ask(QualityExports::Kind::Report); });
-    resize(1200, 820);
+    resize(1200, 900);
 }
 
 // --- The parts' state -------------------------------------------------------------
@@ -172,6 +172,7 @@ void QualityWindow::setRange(Range range)
 void QualityWindow::setRecordPlaces(QString journalPath, QString settingsFolder)
 {
     m_stability->setRecordPlaces(std::move(journalPath), std::move(settingsFolder));
+    m_reading->setTesterWords(m_stability->testerWords());
 }
 
 void QualityWindow::setSource(Source source)
@@ -294,5 +295,5 @@ bool QualityWindow::saveTable(const QString &path, QString *error) const
 bool QualityWindow::saveReport(const QString &path, QString *error) const
 {
     // The analysis is done; drawing a report takes the same time for any number of cells.
-    return writeShiftReport(m_stability->analysis(), path, error);
+    return writeShiftReport(m_stability->analysis(), path, error, ReportMaker{QString(), m_stability->profileText()});
 }

@@ -7,6 +7,7 @@
 #include "frozenserver.h"
 
 #include "app/quality/qualitywindow.h"
+#include "app/quality/specificationbar.h"
 #include "bins/batchsummary.h"
 #include "bins/bintables.h"
 #include "common/releasedwork.h"
@@ -17,11 +18,13 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
-#include <QFontMetrics>
+#include <QComboBox>
 #include <QDateTimeEdit>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -45,15 +48,6 @@ namespace {
 // Generous: a sanitizer build on a busy machine reads the 30 MB file of the
 // progress test in well over ten seconds.
 constexpr int kWait = 60000;
-
-BinTable maxMin(qint16 numBins, float min, float max)
-{
-    BinTable t;
-    t.numBins = numBins;
-    t.minValue = min;
-    t.maxValue = max;
-    return withLimits(t);
-}
 
 QByteArray record(const char *ohms, const char *volts)
 {
@@ -167,7 +161,7 @@ private Q_SLOTS:
                                       QStringLiteral("R2 V2:1")}));
 
         // Stability: 10 15 25 45 2 mOhm, mean 19.4, moving ranges 5 10 20 43, mean 19.5.
-        const spc::ControlLimits &limits = form->analysis().quantities[0].limits;
+        const spc::ControlLimits &limits = form->analysis().streams.at(0).quantities[0].limits;
         QCOMPARE(limits.centre, 19.4);
         QCOMPARE(limits.meanMovingRange, 19.5);
         QStringList lines;
@@ -176,7 +170,12 @@ private Q_SLOTS:
                 lines << QStringLiteral("%1 %2").arg(line->name()).arg(line->at(0).y());
         }
         QVERIFY2(lines.contains(QStringLiteral("UCL %1").arg(19.4 + 2.66 * 19.5)), qPrintable(lines.join(QLatin1Char(','))));
-        QVERIFY(child<QPlainTextEdit>(form.get(), "stabilityText")->toPlainText().contains(QStringLiteral("Cpk")));
+        // 19.4 - 2.66 x 19.5 is below zero: the chart's LCL stays at 0, and says so.
+        QVERIFY2(lines.contains(QStringLiteral("LCL 0 (below zero) 0")), qPrintable(lines.join(QLatin1Char(','))));
+        // Five cells are too few for capability indices, and the text says so.
+        QVERIFY(child<QPlainTextEdit>(form.get(), "stabilityText")
+                        ->toPlainText()
+                        .contains(QStringLiteral("n = 5: too few cells for capability indices (30 needed).")));
         // Three cells are in a BIN of both tables, all in the 14:00 hour.
         const auto *yield = child<QTableWidget>(form.get(), "yieldTable");
         QCOMPARE(yield->rowCount(), 2);
@@ -196,10 +195,6 @@ private Q_SLOTS:
         QVERIFY(form);
         child<QTabWidget>(form.get(), "batchTabs")->setCurrentIndex(1);
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        const auto *text = child<QPlainTextEdit>(form.get(), "stabilityText");
-        QTRY_VERIFY(text->isVisible());
-        QCOMPARE(text->horizontalScrollBar()->maximum(), 0);
-        QVERIFY(text->height() >= 6 * text->fontMetrics().lineSpacing());
         QStringList cut;
         for (const char *name : {"individualsR", "movingRangeR", "individualsV", "movingRangeV"}) {
             const QChart *chart = child<QChartView>(form.get(), name)->chart();
@@ -214,6 +209,12 @@ private Q_SLOTS:
             }
         }
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1String(", "))));
+
+        child<QTabWidget>(form.get(), "stabilityPages")->setCurrentIndex(1);
+        const auto *text = child<QPlainTextEdit>(form.get(), "stabilityText");
+        QTRY_VERIFY(text->isVisible());
+        QCOMPARE(text->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(text->height() >= 6 * text->fontMetrics().lineSpacing());
     }
 
     // One cell, one damaged line: each count in its singular, a zero in the plural.
@@ -244,7 +245,7 @@ private Q_SLOTS:
         form->setRange(QualityWindow::Range::FromTo);
         QVERIFY(shown.wait(kWait));
         QCOMPARE(form->analysis().summary.count(), qint64(2));
-        QCOMPARE(form->analysis().quantities[0].limits.centre, 32.5);
+        QCOMPARE(form->analysis().quantities[0].pooled.centre, 32.5);
         QCOMPARE(cellText(child<QTableWidget>(form.get(), "yieldTable"), 0, 0), QStringLiteral("2026-12-07 06:00"));
         QCOMPARE(form->summary().count(), qint64(4));
 
@@ -429,6 +430,90 @@ private Q_SLOTS:
         QVERIFY2(form->sourceError().contains(QLatin1String("cannot be reached")), qPrintable(form->sourceError()));
         QVERIFY(child<QLabel>(form.get(), "sourceLabel")->text().contains(QLatin1String("cannot be reached")));
         QCOMPARE(line->rowCount(), 0);
+    }
+
+    // Two benches of the local journal: the charts of one bench at a time,
+    // chosen under "Charts of bench"; the marked cells listed with bench,
+    // time and ID; the capability judged again, without reading, against a
+    // specification typed in, which Specification.ini keeps.
+    void theStabilityTabChartsEachBenchAndListsItsMarkedCells()
+    {
+        const auto form = openOn(path("benches.csv"));
+        QVERIFY(form);
+        QTemporaryDir places;
+        const BinSetup setup = cellfixtures::setup();
+        {
+            Journal journal(QStringLiteral("window-benches"));
+            QVERIFY(journal.open(places.filePath(QStringLiteral("journal.sqlite"))));
+            QVERIFY(journal.appendAll(cellfixtures::twoBenchShift(setup), setup));
+        }
+        form->setRecordPlaces(places.filePath(QStringLiteral("journal.sqlite")), places.path());
+        QSignalSpy shown(form.get(), &QualityWindow::analysisShown);
+        form->setSource(QualityWindow::Source::Journal);
+        QVERIFY(shown.wait(kWait));
+
+        auto *streams = child<QComboBox>(form.get(), "streamBox");
+        QCOMPARE(streams->count(), 2);
+        QCOMPARE(streams->itemText(1), QStringLiteral("bench-B"));
+        QCOMPARE(streams->accessibleName(), QStringLiteral("Charts of bench"));
+        auto *individuals = child<QChartView>(form.get(), "individualsR");
+        QCOMPARE(individuals->chart()->title(), QStringLiteral("bench-A: Resistance individuals"));
+        streams->setCurrentIndex(1);
+        QCOMPARE(individuals->chart()->title(), QStringLiteral("bench-B: Resistance individuals"));
+        QVERIFY2(individuals->accessibleDescription().startsWith(QLatin1String("bench-B, Resistance of 60 cells: mean")),
+                 qPrintable(individuals->accessibleDescription()));
+        QCOMPARE(child<QTableWidget>(form.get(), "streamsTable")->rowCount(), 2);
+
+        // The outlier is bench-A's 31st cell, 08:02:30 on the bench's clock.
+        const auto *marks = child<QTableWidget>(form.get(), "marksTable");
+        QVERIFY(marks->rowCount() > 0);
+        bool found = false;
+        for (int row = 0; row < marks->rowCount(); ++row) {
+            if (cellText(marks, row, 2) == QLatin1String("A-OUT")) {
+                found = true;
+                QCOMPARE(cellText(marks, row, 0), QStringLiteral("2026-12-07 08:02:30"));
+                QCOMPARE(cellText(marks, row, 1), QStringLiteral("bench-A"));
+                QCOMPARE(cellText(marks, row, 3), QStringLiteral("31"));
+                QVERIFY(cellText(marks, row, 6).startsWith(QLatin1String("beyond a control limit")));
+            }
+            QCOMPARE(cellText(marks, row, 1), QStringLiteral("bench-A")); // bench-B's steady cells are not marked
+        }
+        QVERIFY(found);
+
+        // 120 cells: Cpk and Ppk against the outer limits of the window's BINs, 10..40 mOhm ...
+        const QuantityAnalysis &r = form->analysis().quantities[0];
+        QCOMPARE(r.limitsSource, LimitsSource::BinTable);
+        QVERIFY(r.capability.cpk && r.capability.ppk);
+        const double binCpk = *r.capability.cpk;
+        QVERIFY(child<QChartView>(form.get(), "capabilityHistogramR")->accessibleDescription().contains(QLatin1String("LSL 10.0, USL 40.0")));
+        // ... then against a specification typed in.
+        auto *specification = form->findChild<SpecificationBar *>();
+        QVERIFY(specification);
+        shown.clear();
+        child<QLineEdit>(form.get(), "lslREdit")->setText(QStringLiteral("25"));
+        child<QLineEdit>(form.get(), "uslREdit")->setText(QStringLiteral("50"));
+        child<QLineEdit>(form.get(), "targetREdit")->setText(QStringLiteral("37.5"));
+        QTest::mouseClick(child<QPushButton>(form.get(), "applySpecificationButton"), Qt::LeftButton);
+        const QuantityAnalysis &judged = form->analysis().quantities[0];
+        QCOMPARE(judged.limitsSource, LimitsSource::Specification);
+        QCOMPARE(*judged.capability.lower, 25.0);
+        QCOMPARE(*judged.target, 37.5);
+        QVERIFY(*judged.capability.cpk != binCpk);
+        QVERIFY(child<QLabel>(form.get(), "specificationLabel")->text().contains(QLatin1String("Resistance (mOhm) from the specification")));
+        QVERIFY(child<QPlainTextEdit>(form.get(), "stabilityText")->toPlainText().contains(QLatin1String("target 37.5, from the specification")));
+        QVERIFY(QFile::exists(places.filePath(QStringLiteral("Specification.ini"))));
+        // A limit that is no number is refused, and the specification in use stays.
+        child<QLineEdit>(form.get(), "uslREdit")->setText(QStringLiteral("fifty"));
+        QTest::mouseClick(child<QPushButton>(form.get(), "applySpecificationButton"), Qt::LeftButton);
+        QVERIFY(child<QLabel>(form.get(), "specificationLabel")->text().contains(QLatin1String("\"fifty\" is no number")));
+        QCOMPARE(*form->analysis().quantities[0].capability.upper, 50.0);
+
+        // Another window of the same set-up starts from the specification kept.
+        const auto second = openOn(path("benches.csv"));
+        QVERIFY(second);
+        second->setRecordPlaces(places.filePath(QStringLiteral("journal.sqlite")), places.path());
+        QCOMPARE(child<QLineEdit>(second.get(), "lslREdit")->text(), QStringLiteral("25"));
+        QCOMPARE(second->findChild<SpecificationBar *>()->specification().quantities[0].upper, std::optional<double>(50.0));
     }
 
     // Reading from the shared database when the server stops answering in

@@ -84,6 +84,40 @@ class TestShiftReport : public QObject
         return process.readAllStandardOutput();
     }
 
+    // The PDF's text (one page, or all from page 0), its rows as laid out,
+    // blanks collapsed and ligatures ("ﬁ") spelt out, so that the checks do
+    // not depend on the spacing or the font.
+    static QString pdfText(const QString &pdf, int page = 0)
+    {
+        QStringList arguments{QStringLiteral("-layout")};
+        if (page > 0)
+            arguments << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
+        return QString::fromUtf8(tool(QStringLiteral("pdftotext"), arguments << pdf << QStringLiteral("-")))
+                .normalized(QString::NormalizationForm_KC)
+                .replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+    }
+
+    static int pageCount(const QString &pdf)
+    {
+        const QByteArray info = tool(QStringLiteral("pdfinfo"), {pdf});
+        const QRegularExpressionMatch pages =
+                QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(QString::fromLatin1(info));
+        return pages.hasMatch() ? pages.captured(1).toInt() : -1;
+    }
+
+    // Every page: the running header, and "Page k of N" with N the pages
+    // the PDF has.
+    void checkEveryPage(const QString &pdf, const QString &header)
+    {
+        const int pages = pageCount(pdf);
+        QVERIFY(pages > 0);
+        for (int page = 1; page <= pages; ++page) {
+            const QString text = pdfText(pdf, page);
+            QVERIFY2(text.contains(QStringLiteral("Page %1 of %2").arg(page).arg(pages)), qPrintable(text));
+            QVERIFY2(text.startsWith(QStringLiteral(" ") + header) || text.startsWith(header), qPrintable(text));
+        }
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -107,29 +141,156 @@ private Q_SLOTS:
                              &out, &err);
         QVERIFY2(code == 0, err.constData());
         QVERIFY(out.contains("5 cells"));
+        QVERIFY2(tool(QStringLiteral("pdfinfo"), {pdf}).contains("(A4)"), "not A4");
 
-        const QByteArray info = tool(QStringLiteral("pdfinfo"), {pdf});
-        QVERIFY2(info.contains("(A4)"), info.constData());
-        const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(QString::fromLatin1(info));
-        QVERIFY(pages.hasMatch());
-        QCOMPARE(pages.captured(1).toInt(), 3);
+        // The version as --version prints it, nowhere "Version 1.02".
+        QByteArray version;
+        QCOMPARE(run({QStringLiteral("--version")}, &version, &err), 0);
+        const QString number = QString::fromLatin1(version).trimmed().section(QLatin1Char(' '), 1);
+        QVERIFY(!number.isEmpty());
+        const QString text = pdfText(pdf);
+        QVERIFY2(text.contains(QStringLiteral("with BIN4870 %1").arg(number)), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("BIN4870 %1 - made ").arg(number)), qPrintable(text));
+        QVERIFY(!text.contains(QLatin1String("Version 1.")));
+        checkEveryPage(pdf, QStringLiteral("BIN4870 shift report - Data file %1 - 2026-12-07 07:00 to 2026-12-07 09:00 "
+                                           "- Bench: bench7")
+                                    .arg(m_dir.filePath(QStringLiteral("bench7.csv"))));
 
-        // Blanks collapsed, so that the checks do not depend on the layout.
-        const QString text = QString::fromUtf8(tool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}))
-                                 .replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+        // 07:00..09:00: 5 7 6 8 4 mOhm, mean 6, mean moving range 2.25, within
+        // sigma 2.25 / 1.128; five cells are too few for the indices.
         for (const char *expected :
-             {"BIN4870 shift report", "Bench: bench7", "Cells: 5", "Damaged lines not read: 1",
-              "From 2026-12-07 07:00:00 to 2026-12-07 09:00:00", "Resistance: Cp = 1.25, Cpk = 1.00",
-              "= 2.25 / 1.128 = 1.9947 mOhm", "LSL = 0.0, USL = 15.0 mOhm", "Whole range: 80.00 % of 5 cells",
-              "2026-12-07 07:00 3 3 100.00", "2026-12-07 08:00 2 1 50.00", "bench7 5 4 80.00 1.00",
-              "Stability (I-MR charts)", "\"Max - Min\": max 15.0, min 0.0"}) {
+             {"BIN4870 shift report", "Bench bench7", "Cells 5 Damaged lines not read 1", "Tester profile default (built-in)",
+              "From 2026-12-07 07:00:00 to 2026-12-07 09:00:00", "LSL / USL 0.0 / 15.0 3.0 / 4.0",
+              "Limits from the outer BIN limits the outer BIN limits", "n (cells) 5 5", "Mean 6.0",
+              "Within sigma (mean MR / 1.128) 1.9947", "Cpk (within), 95 % bounds - -",
+              "Resistance: n = 5: too few cells for capability indices (30 needed). Normality not tested: fewer "
+              "than 8 cells.", "Whole range: 80.00 % of 5 cells", "2026-12-07 07:00 3 3 100.00",
+              "2026-12-07 08:00 2 1 50.00", "bench7 5 4 80.00 6.0 - 3.65 - ",
+              "Stability: I-MR charts per bench", "\"Max - Min\": max 15.0, min 0.0",
+              // The charts are drawn as text and lines: their titles and whole axis titles.
+              "bench7: Resistance individuals", "bench7: Voltage moving range", "MR (mOhm)", "MR (V)",
+              "cell of bench7 in time order", "bench7, Resistance: mean 6.0, LCL 0.015"}) {
             QVERIFY2(text.contains(QLatin1String(expected)), expected);
         }
+        // Who made it: the login name the system gives.
+        const QString user = QString::fromLocal8Bit(tool(QStringLiteral("id"), {QStringLiteral("-un")})).trimmed();
+        QVERIFY(!user.isEmpty());
+        QVERIFY2(text.contains(QStringLiteral(" by %1 with BIN4870 ").arg(user)), qPrintable(user));
         QVERIFY2(!text.contains(QLatin1String("99.0")), "a cell before --from was taken");
-        // The four I-MR charts are pictures in the PDF.
-        const QList<QByteArray> images = tool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).split('\n');
-        QCOMPARE(std::count_if(images.begin(), images.end(), [](const QByteArray &line) { return line.contains(" image "); }),
-                 4);
+    }
+
+    // A range without cells: one page that says so, and exit status 3 for a
+    // job to see; no charts, no tables of nothing.
+    void anEmptyRangeGivesOnePageAndStatus3()
+    {
+        const QString pdf = m_dir.filePath(QStringLiteral("empty.pdf"));
+        QByteArray out;
+        QByteArray err;
+        QCOMPARE(run({QStringLiteral("--report"), pdf, QStringLiteral("--source"),
+                      QStringLiteral("file:") + m_dir.filePath(QStringLiteral("bench7.csv")), QStringLiteral("--from"),
+                      QStringLiteral("2026-12-08 06:00"), QStringLiteral("--to"), QStringLiteral("2026-12-08 14:00")},
+                     &out, &err),
+                 3);
+        QVERIFY2(out.contains("no cells in the range"), out.constData());
+        QCOMPARE(pageCount(pdf), 1);
+        const QString text = pdfText(pdf);
+        QVERIFY2(text.contains(QLatin1String("No cells in this range")), qPrintable(text));
+        QVERIFY2(text.contains(QLatin1String("Page 1 of 1")), qPrintable(text));
+        for (const char *absent : {"Capability", "individuals", "Per BIN", "Marked cells"})
+            QVERIFY2(!text.contains(QLatin1String(absent)), absent);
+    }
+
+    // The specification: from the command line per quantity, else from
+    // Specification.ini beside the program, else the BIN limits; the report
+    // says which. A specification that makes no sense is refused.
+    void theSpecificationTheReportJudgesAgainst()
+    {
+        QTemporaryDir dir;
+        const QString program = dir.filePath(QStringLiteral("bin4870"));
+        QVERIFY(copyProgram(m_dir.path(), dir.path()));
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("Settings.ini")), kSettings));
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("Specification.ini")), "[Voltage]\nLSL=3.3\nUSL=3.9\nTarget=3.6\n"));
+        const QString data = QStringLiteral("file:") + m_dir.filePath(QStringLiteral("bench7.csv"));
+        const QString pdf = dir.filePath(QStringLiteral("spec.pdf"));
+        QByteArray out;
+        QByteArray err;
+        QVERIFY2(run({QStringLiteral("--report"), pdf, QStringLiteral("--source"), data, QStringLiteral("--lsl-r"),
+                      QStringLiteral("2"), QStringLiteral("--usl-r"), QStringLiteral("12.5"), QStringLiteral("--target-r"),
+                      QStringLiteral("6")},
+                     &out, &err, program)
+                         == 0,
+                 err.constData());
+        const QString text = pdfText(pdf);
+        for (const char *expected : {"Limits from the specification the specification", "LSL / USL 2.0 / 12.5 3.3 / 3.9",
+                                     "Target 6.0 3.6"})
+            QVERIFY2(text.contains(QLatin1String(expected)), qPrintable(text));
+
+        struct Case
+        {
+            QStringList arguments;
+            const char *message;
+        };
+        const Case refused[] = {
+            {{QStringLiteral("--lsl-r"), QStringLiteral("2,5")}, "--lsl-r: \"2,5\" is no number"},
+            {{QStringLiteral("--lsl-v"), QStringLiteral("4"), QStringLiteral("--usl-v"), QStringLiteral("3")},
+             "the lower limit must be below the upper limit"},
+            {{QStringLiteral("--usl-r"), QStringLiteral("10"), QStringLiteral("--target-r"), QStringLiteral("11")},
+             "the target must lie within the limits"},
+        };
+        for (const Case &c : refused) {
+            QCOMPARE(run(QStringList{QStringLiteral("--report"), pdf, QStringLiteral("--source"), data} + c.arguments,
+                         &out, &err, program),
+                     2);
+            QVERIFY2(err.contains(c.message), err.constData());
+        }
+        // A Specification.ini that cannot be used is no reason to judge against
+        // other limits in silence.
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("Specification.ini")), "[Voltage]\nLSL=low\n"));
+        QCOMPARE(run({QStringLiteral("--report"), pdf, QStringLiteral("--source"), data}, &out, &err, program), 1);
+        QVERIFY2(err.contains("the specification cannot be read") && err.contains("Voltage/LSL"), err.constData());
+    }
+
+    // A shift of two benches whose cells arrive interleaved: a chart pair per
+    // bench, each bench's moving ranges its own and pooled for the within
+    // sigma, and the cell that breaks a rule named by bench, time and ID.
+    void aTwoBenchShiftChartsEachBenchAndNamesItsMarkedCells()
+    {
+        QTemporaryDir dir;
+        const QString program = dir.filePath(QStringLiteral("bin4870"));
+        QVERIFY(copyProgram(m_dir.path(), dir.path()));
+        const BinSetup setup = cellfixtures::setup();
+        {
+            Journal journal(QStringLiteral("two-benches"));
+            QVERIFY(journal.open(dir.filePath(QStringLiteral("journal.sqlite"))));
+            // bench-A about 30 mOhm, bench-B about 45, alternating;
+            // bench-A's 31st cell (08:02:30), A-OUT, reads 60.
+            QVERIFY(journal.appendAll(cellfixtures::twoBenchShift(setup), setup));
+        }
+        const QString pdf = dir.filePath(QStringLiteral("two.pdf"));
+        QByteArray out;
+        QByteArray err;
+        QVERIFY2(run({QStringLiteral("--report"), pdf, QStringLiteral("--source"), QStringLiteral("journal")}, &out, &err,
+                     program)
+                         == 0,
+                 err.constData());
+        const QString text = pdfText(pdf);
+        for (const char *expected :
+             {"Bench all: bench-A, bench-B", "bench-A: 60 cells", "bench-B: 60 cells", "bench-A: Resistance individuals",
+              "bench-B: Voltage moving range", "(118 moving ranges of 2 benches; none spans two benches)"}) {
+            QVERIFY2(text.contains(QLatin1String(expected)), expected);
+        }
+        const QRegularExpression marked(QStringLiteral(
+                "2026-12-07 08:02:30 bench-A A-OUT 31 Resistance 60\\.0 mOhm beyond a control limit"));
+        QVERIFY2(text.contains(marked), qPrintable(text));
+        // bench-B's cells are steady: none of them is marked, though its level
+        // is far from bench-A's.
+        QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("\\d bench-B B-\\d{3} "))), qPrintable(text));
+        // The marked cells' heading stays with its table.
+        for (int page = 1; page <= pageCount(pdf); ++page) {
+            const QString onPage = pdfText(pdf, page);
+            if (onPage.contains(QLatin1String("Marked cells")))
+                QVERIFY2(onPage.contains(QLatin1String("Time Bench Cell ID Cell Value Rule broken")), qPrintable(onPage));
+        }
     }
 
     // Every failure: a non-zero exit, one clear line, no PDF.
@@ -290,19 +451,17 @@ private Q_SLOTS:
             const int code = run({QStringLiteral("--report"), pdf, QStringLiteral("--source"),
                                   QStringLiteral("file:") + data, QStringLiteral("--shift"), QLatin1String(which)},
                                  &out, err, program);
-            return code == 0 ? QString::fromUtf8(tool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}))
-                                   .replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "))
-                             : QString::fromUtf8(*err);
+            return code == 0 ? pdfText(pdf) : QString::fromUtf8(*err);
         };
         const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
         QByteArray err;
         QString text = report("current", &err);
-        QVERIFY2(text.contains(QStringLiteral("Cells: 2 ")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Cells 2 ")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("From %1 to %2").arg(start.toString(format), end.toString(format))),
                  qPrintable(text));
         QVERIFY2(!err.contains("Shifts.ini"), err.constData());
         text = report("previous", &err);
-        QVERIFY2(text.contains(QStringLiteral("Cells: 1 ")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Cells 1 ")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("From %1 to %2")
                                    .arg(end.addDays(-1).toString(format), start.toString(format))),
                  qPrintable(text));
@@ -310,7 +469,7 @@ private Q_SLOTS:
         // A Shifts.ini that cannot be used is told; the usual shifts serve.
         QVERIFY(writeFile(QDir(dir.path()).filePath(QStringLiteral("Shifts.ini")), "[Shifts]\nStarts=6:00, 25:00\n"));
         text = report("current", &err);
-        QVERIFY2(text.contains(QStringLiteral("Cells: ")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Cells ")), qPrintable(text));
         QVERIFY2(err.contains("Shifts.ini: '25:00' is no time of day (HH:MM); the shifts start at 06:00, 14:00, 22:00."),
                  err.constData());
     }
@@ -354,10 +513,9 @@ private Q_SLOTS:
                      &out, &err, program),
                  0);
         QVERIFY2(out.contains("68 cells"), out.constData());
-        const QString text = QString::fromUtf8(tool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}))
-                                 .replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+        const QString text = pdfText(pdf);
         for (const QString &expected :
-             {QStringLiteral("Source: Record journal"), QStringLiteral("Bench: all"), QStringLiteral("Cells: 68"),
+             {QStringLiteral("Source Record journal"), QStringLiteral("Bench all: line-2, line-3"), QStringLiteral("Cells 68"),
               QStringLiteral("line-2 52 "), QStringLiteral("line-3 16 "),
               QStringLiteral("Set-up %1: 36 cells, the last at 2026-12-07 08:01:37").arg(older.hash.left(16)),
               QStringLiteral("Set-up %1: 32 cells, the last at 2026-12-07 08:02:57").arg(latest.hash.left(16)),
