@@ -95,6 +95,11 @@ const std::vector<CellColumn> &columnList()
         {"tester_word", "TEXT", 2, "text", 1, "text", nullptr, nullptr,
          [](const CellRecord &r) { return textOrNull(r.testerWord); },
          [](CellRecord &r, const QVariant &v) { r.testerWord = v.toString(); }},
+        // The test head that measured the cell; cells from before the column
+        // come from a bench's only one.
+        {"channel", "INTEGER NOT NULL DEFAULT 1", 3, "smallint NOT NULL DEFAULT 1", 2, "int2", nullptr, "1::int2",
+         [](const CellRecord &r) { return QVariant(r.channel); },
+         [](CellRecord &r, const QVariant &v) { r.channel = v.isNull() ? 1 : v.toInt(); }},
     };
     return list;
 }

@@ -29,6 +29,7 @@ struct CellRecord
     std::optional<double> kValue;
     double kLimit = 0;
     QString kVerdict;         // "OK" or "too high" for a record with a K-value; empty without one
+    int channel = 1;          // the bench's channel (test head) that measured it, 1 to 4
 
     // The time stamp as ISO 8601 with milliseconds and the UTC offset
     // ("2026-12-07T16:05:09.123+01:00"), as the journal and the database keep it.

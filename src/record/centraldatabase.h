@@ -42,18 +42,20 @@ class QSqlError;
 //         k_value double precision,            -- mV/day since the ID's first record
 //         k_limit double precision,            -- the limit it was judged against
 //         k_verdict text,                      -- "OK" or "too high"; NULL without a K-value
-//         tester_word text)                    -- the tester's own pass/fail word, when read
+//         tester_word text,                    -- the tester's own pass/fail word, when read
+//         channel smallint NOT NULL DEFAULT 1) -- the bench's test head, 1 to 4
 //   cells_bench_arrival: index on cells(bench, arrival)
 //   cells_measured_at:   index on cells(measured_at)
 //   cells_cell_id:       index on cells(cell_id) WHERE cell_id IS NOT NULL
 //
-// The first addition brought the last five columns and cells_cell_id;
+// The first addition brought the five columns from retest to tester_word and
+// cells_cell_id, the second the channel;
 // prepareSchema() adds them in place, rows kept. The columns of cells are
 // described once, for the server and the journal alike, in cellcolumns.h.
 namespace central {
 
 inline constexpr int kSchemaVersion = 1;
-inline constexpr int kSchemaAdditions = 1;
+inline constexpr int kSchemaAdditions = 2;
 
 // A connection of the calling thread to the central database. It prepares
 // each statement once, when first used, and keeps it until it closes.

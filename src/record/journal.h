@@ -39,12 +39,14 @@
 //         retest INTEGER NOT NULL DEFAULT 0,  -- 1: the ID had records already
 //         k_value REAL, k_limit REAL,      -- mV/day since the ID's first record, and its limit
 //         k_verdict TEXT,                  -- "OK" or "too high"; NULL without a K-value
-//         tester_word TEXT)                -- the tester's own pass/fail word, when read
+//         tester_word TEXT,                -- the tester's own pass/fail word, when read
+//         channel INTEGER NOT NULL DEFAULT 1)  -- the bench's test head, 1 to 4
 //   cells_unsent: index on cells(seq) WHERE sent = 0
 //   cells_cell_id: index on cells(cell_id) WHERE cell_id IS NOT NULL
 //
-// A journal of format 1 (without the last five columns) is brought to format 2
-// in place when it is opened: its rows stay, with no re-test and no K-value.
+// A journal of format 1 (without the last six columns) or 2 (without the
+// last) is brought to format 3 in place when it is opened: its rows stay, with
+// no re-test and no K-value, measured on channel 1.
 //
 // The columns of cells are described once, for this journal and the central
 // database alike, in cellcolumns.h; bin_setups is the central database's
@@ -56,7 +58,7 @@
 class Journal
 {
 public:
-    static constexpr int kFormat = 2;
+    static constexpr int kFormat = 3;
     static constexpr int kApplicationId = 0x42494E34;
 
     // Whether open() reads every page of an existing journal (PRAGMA

@@ -123,7 +123,8 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
       m_dataFile(dataFile),
       m_binTables(binTables),
       m_locations(std::move(locations)),
-      m_session(port, clock, binTables, dataFile, *this)
+      m_wirePort(port),
+      m_session(m_wirePort, clock, binTables, dataFile, *this)
 {
     setObjectName(QStringLiteral("FormMain"));
     m_ui.setupUi(this);
@@ -662,7 +663,7 @@ void FormMain::showStatus(const QString &text)
     // The status bar does not ask a wrapped label for its height: it is given.
     m_statusLine->setMinimumHeight(text.isEmpty() ? 0 : m_statusLine->heightForWidth(std::max(m_statusLine->width(), statusBar()->width() / 2)));
     // Good news in green, everything else asks for attention.
-    const bool good = text == MeasurementSession::lineBackText(m_comPort);
+    const bool good = text == MeasurementSession::lineBackText(m_session.portName());
     QPalette palette = m_statusLine->palette();
     palette.setColor(QPalette::WindowText, good ? QColor(0x00, 0x70, 0x00) : warningColour());
     m_statusLine->setPalette(palette);

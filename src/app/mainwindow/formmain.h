@@ -5,6 +5,7 @@
 #include "bins/binpanellogic.h"
 #include "platform/filelocations.h"
 #include "platform/serialdevices.h"
+#include "platform/wireport.h"
 #include "session/measurementsession.h"
 #include "session/sessionview.h"
 
@@ -223,5 +224,7 @@ private:
     bool m_loadingSettings = false;
     bool m_shutDown = false;
     bool m_endsProgram = false;
+    // Channel 1's line: the serial port handed in, or a LAN or USB-TMC tester.
+    WirePort m_wirePort;
     MeasurementSession m_session;
 };
