@@ -183,8 +183,10 @@ BenchFigures benchFigures(const LineRow &row, const BinTable &binTableR, const B
 {
     BenchFigures figures;
     figures.bench = row.bench;
+    figures.channel = row.channel;
     figures.cells = row.cells;
     figures.inBins = row.inBins;
+    figures.firstStamp = row.firstStamp;
     figures.lastStamp = row.lastStamp;
     for (int t = 0; t < 2; ++t) {
         const spc::OuterLimits outer = spc::outerLimits(t == 0 ? binTableR : binTableV);

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 #include <functional>
 #include <vector>
 
@@ -28,15 +29,25 @@ struct QuantityAnalysis
     std::vector<QPointF> movingRanges;
 };
 
-// One bench's figures in a shift (the line view's row).
+// One bench's figures in a shift (the line view's row: one per channel).
 struct BenchFigures
 {
     QString bench;
+    int channel = 1;
     qint64 cells = 0;
     qint64 inBins = 0; // in a BIN of both tables
+    qint64 firstStamp = 0;
     qint64 lastStamp = 0;
     std::array<spc::Capability, 2> capability{};
     double yieldPercent() const { return cells > 0 ? 100.0 * double(inBins) / double(cells) : 0.0; }
+    // The pace between the first and the last record: (cells - 1) per hour
+    // of that span; none for fewer than two cells or records of one second.
+    std::optional<double> cellsPerHour() const
+    {
+        if (cells < 2 || lastStamp <= firstStamp)
+            return std::nullopt;
+        return double(cells - 1) * 3600.0 / double(lastStamp - firstStamp);
+    }
 };
 
 struct LineRow;

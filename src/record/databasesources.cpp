@@ -449,33 +449,45 @@ Result<std::vector<LineRow>> readLineView(const CentralSettings &settings, const
     CentralConnection connection(settings);
     if (const Status opened = connection.opened(); !opened)
         return opened.failure();
+    // Tables no bench of a program with channels has sent to yet have no
+    // channel column: their cells are all a bench's only channel.
+    QSqlQuery probe(connection.db());
+    if (const std::optional<QSqlError> failed =
+                run(probe, QStringLiteral("SELECT count(*) FROM information_schema.columns"
+                                          " WHERE table_name = 'cells' AND column_name = 'channel'"), {}))
+        return connection.failure(*failed);
+    const bool channels = probe.next() && probe.value(0).toInt() > 0;
+    const QString channel = channels ? QStringLiteral("channel") : QStringLiteral("1");
     const Condition c = condition(filter, kCentralTime, kCentralTimeValue, QLatin1Char(' '));
-    // The moving ranges in each bench's order come from a window function;
-    // everything else is summed per bench. Only one row per bench leaves the
-    // server.
+    // The moving ranges in each stream's order (a bench's channel) come from a
+    // window function; everything else is summed per stream. Only one row per
+    // bench and channel leaves the server.
     const QString sql = QStringLiteral(
-            "SELECT bench, count(*) AS cells, count(*) FILTER (WHERE resistance_bin NOT LIKE '%Out'"
+            "SELECT bench, channel, count(*) AS cells, count(*) FILTER (WHERE resistance_bin NOT LIKE '%Out'"
             " AND voltage_bin NOT LIKE '%Out') AS in_bins,"
+            " floor(extract(epoch FROM min(measured_at)::timestamp))::bigint AS first_stamp,"
             " floor(extract(epoch FROM max(measured_at)::timestamp))::bigint AS last_stamp,"
             " avg(r) AS mean_r, coalesce(sum(mr_r), 0) AS mr_sum_r, avg(v) AS mean_v, coalesce(sum(mr_v), 0) AS mr_sum_v"
-            " FROM (SELECT bench, measured_at, resistance_bin, voltage_bin,"
+            " FROM (SELECT bench, %2 AS channel, measured_at, resistance_bin, voltage_bin,"
             " resistance_ohm * 1000 AS r, voltage_v AS v,"
             " abs(resistance_ohm - lag(resistance_ohm) OVER w) * 1000 AS mr_r,"
             " abs(voltage_v - lag(voltage_v) OVER w) AS mr_v"
-            " FROM cells%1 WINDOW w AS (PARTITION BY bench ORDER BY measured_at, arrival)) AS c"
-            " GROUP BY bench ORDER BY bench").arg(c.sql);
+            " FROM cells%1 WINDOW w AS (PARTITION BY bench, %2 ORDER BY measured_at, arrival)) AS c"
+            " GROUP BY bench, channel ORDER BY bench, channel").arg(c.sql, channel);
     QSqlQuery query(connection.db());
     if (const std::optional<QSqlError> failed = run(query, sql, c.values))
         return connection.failure(*failed);
-    const auto [bench, cells, inBins, lastStamp, meanR, rangesR, meanV, rangesV] = columnsOf(
-            query, std::array<const char *, 8>{"bench", "cells", "in_bins", "last_stamp", "mean_r", "mr_sum_r",
-                                               "mean_v", "mr_sum_v"});
+    const auto [bench, channelAt, cells, inBins, firstStamp, lastStamp, meanR, rangesR, meanV, rangesV] = columnsOf(
+            query, std::array<const char *, 10>{"bench", "channel", "cells", "in_bins", "first_stamp", "last_stamp",
+                                                "mean_r", "mr_sum_r", "mean_v", "mr_sum_v"});
     std::vector<LineRow> rows;
     while (query.next()) {
         LineRow row;
         row.bench = query.value(bench).toString();
+        row.channel = query.value(channelAt).toInt();
         row.cells = query.value(cells).toLongLong();
         row.inBins = query.value(inBins).toLongLong();
+        row.firstStamp = query.value(firstStamp).toLongLong();
         row.lastStamp = query.value(lastStamp).toLongLong();
         row.mean = {query.value(meanR).toDouble(), query.value(meanV).toDouble()};
         row.movingRangeSum = {query.value(rangesR).toDouble(), query.value(rangesV).toDouble()};
