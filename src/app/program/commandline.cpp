@@ -40,9 +40,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
     // Qt's options come with one dash: -platform, not -p -l -a ...
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(QCoreApplication::translate(
-        "CommandLine", "Sorts battery cells into BINs by internal resistance and voltage: drives a battery "
-                       "tester over a serial line, judges each reading against two BIN tables, counts the cells "
-                       "the operator keeps and appends one CSV line per counted cell to the data file."));
+        "CommandLine", "Sorts battery cells into BINs by internal resistance and voltage: drives one to four "
+                       "battery testers (the bench's channels) over a serial line, the LAN or USB-TMC, judges each "
+                       "reading against two BIN tables, counts the cells the operator keeps and appends one CSV "
+                       "line per counted cell to the data file of its channel."));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QCoreApplication::translate("CommandLine", "Displays this help and exits."));
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
