@@ -1,7 +1,7 @@
 // bench_channels: one test head against two on one bench, in one run.
 // Prints figures, judges nothing.
 //
-//   bench_channels [--minutes M] [--seed S] [--cycles N] [--delay-ms MS]
+//   bench_channels [--minutes M] [--seed S] [--cycles N] [--delay-ms MS] [--phase one|two]
 //
 // Part 1, cells per hour, in simulated time (the model of bench_handsfree):
 // the cell line's handling gaps (500 to 2000 ms, the operator lifting a cell
@@ -22,9 +22,13 @@
 // N cycles (default 200), then both channels together until each has N more:
 // the CPU seconds of the UI thread per 100 cycles of one channel, and the time
 // from a reply's last byte to its judgement set on that channel's grid,
-// median and 95th percentile.
+// median and 95th percentile. --phase one measures channel 1 alone only,
+// --phase two both channels only, so that an instruction count of the UI
+// thread (valgrind --tool=callgrind, two runs of different N) can be taken
+// for each.
 
 #include "benchsupport.h"
+#include "benchwindow.h"
 
 #include "app/channels/channelpanel.h"
 #include "app/mainwindow/formmain.h"
@@ -146,17 +150,6 @@ LineFigures playHead(const std::vector<CellLine::Placement> &placements, quint32
 
 // --- Part 2: the user-interface thread ---------------------------------------------------
 
-class QuietDialogs : public Dialogs
-{
-public:
-    void showMessage(const QString &text, const QString &, Icon) override { messages << text; }
-    void askSavePath(const SaveDialogSetup &, std::function<void(const SaveDialogResult &)> done) override
-    {
-        done(SaveDialogResult{});
-    }
-    QStringList messages;
-};
-
 // Notes when a channel's judgement has been set on its grid.
 struct Judged
 {
@@ -192,17 +185,6 @@ public:
     }
     Judged judged;
 };
-
-void waitUntil(const std::function<bool()> &done, std::chrono::seconds limit)
-{
-    bool expired = false;
-    QTimer wake;
-    wake.setSingleShot(true);
-    QObject::connect(&wake, &QTimer::timeout, &wake, [&expired] { expired = true; });
-    wake.start(limit);
-    while (!done() && !expired)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
 
 double micros(SteadyClock::duration d)
 {
@@ -283,6 +265,8 @@ int main(int argc, char **argv)
     const auto seed = static_cast<quint32>(intArgument(arguments, QStringLiteral("--seed"), 4870));
     const int cycles = std::max(1, intArgument(arguments, QStringLiteral("--cycles"), 200));
     const auto delay = std::chrono::milliseconds(std::max(0, intArgument(arguments, QStringLiteral("--delay-ms"), 10)));
+    const qsizetype phaseAt = arguments.indexOf(QStringLiteral("--phase"));
+    const QString phase = phaseAt >= 0 ? arguments.value(phaseAt + 1) : QString();
 
     // Part 1.
     double busyOne = 0;
@@ -346,10 +330,13 @@ int main(int argc, char **argv)
 
         window.session().start();
         waitUntil([&] { return window.judged.count >= 3; }, 10s);
-        cpuAlone = measure({{&window.judged, &tester1}}, cycles, aloneFigures);
-        session2.start();
-        waitUntil([&] { return panel->judged.count >= 3; }, 10s);
-        cpuBoth = measure({{&window.judged, &tester1}, {&panel->judged, &tester2}}, cycles, bothFigures);
+        if (phase != QLatin1String("two"))
+            cpuAlone = measure({{&window.judged, &tester1}}, cycles, aloneFigures);
+        if (phase != QLatin1String("one")) {
+            session2.start();
+            waitUntil([&] { return panel->judged.count >= 3; }, 10s);
+            cpuBoth = measure({{&window.judged, &tester1}, {&panel->judged, &tester2}}, cycles, bothFigures);
+        }
         session2.stop();
         window.session().stop();
         messages = dialogs.messages;

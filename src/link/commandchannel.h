@@ -60,9 +60,8 @@ public:
     Status sendCommand(const QString &command);
 
     // Sends command like sendCommand, as a query (SerialPort::query), and
-    // waits for its reply line. Fails like
-    // sendCommand, and then no request is outstanding. Must not be called while
-    // one is.
+    // waits for its reply line. Fails like sendCommand, and then no request
+    // is outstanding. Must not be called while one is.
     Status request(const QString &command);
 
     // Starts listening to a tester that sends readings by itself. What came

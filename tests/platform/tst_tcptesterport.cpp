@@ -1,5 +1,7 @@
 #include "testmain.h"
 
+#include "freeport.h"
+
 #include "platform/tcptesterport.h"
 
 #include <QSignalSpy>
@@ -17,18 +19,6 @@
 // this process plays the tester.
 
 namespace {
-
-// A port on localhost where nothing listens: one the system gave out and that
-// was closed again.
-quint16 closedPort()
-{
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
-}
 
 int intOption(const QTcpSocket &socket, int level, int name)
 {
@@ -133,7 +123,7 @@ private Q_SLOTS:
         QFETCH(QString, how);
         if (how == QLatin1String("refused")) {
             m_port = std::make_unique<TcpTesterPort>();
-            QVERIFY(m_port->setHost(QStringLiteral("127.0.0.1"), closedPort()));
+            QVERIFY(m_port->setHost(QStringLiteral("127.0.0.1"), closedTcpPort()));
             QVERIFY(m_port->setPortOpen(true));
         } else {
             connectPort();

@@ -1,5 +1,7 @@
 #include "testmain.h"
 
+#include "freeport.h"
+
 #include "formmainharness.h"
 #include "simtester.h"
 
@@ -32,16 +34,6 @@ namespace {
 const QDateTime kStamp(QDate(2012, 8, 2), QTime(14, 5, 9));
 const QString kReading = QStringLiteral("20.000E-3,3.6000E+0");
 const QByteArray kRecord = "2012/08/02,14:05:09,20.000E-3,3.6000E+0\r";
-
-quint16 closedPort()
-{
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
-}
 
 PortAddress lanAddress(quint16 port)
 {
@@ -135,7 +127,7 @@ private Q_SLOTS:
 
     void refusedConnectionIsALostLineUntilTheTesterComes()
     {
-        const quint16 port = closedPort();
+        const quint16 port = closedTcpPort();
         makeWindow(m_folder->path());
         window().setPortAddress(lanAddress(port));
         QTest::mouseClick(ui().startButton, Qt::LeftButton);
