@@ -6,8 +6,11 @@
 # on 3,000 generated cells in that user's documents folder, and
 # docs/screenshot-line.png, its stability tab on a shared database of six
 # benches (a PostgreSQL server of its own, started by scripts/dev-db.sh), and
-# docs/screenshot-channels.png, a bench of two channels: channel 1 on COM1 as
-# above, channel 2 on a simulated LAN tester, cells counted on both.
+# docs/screenshot-pack.png and docs/screenshot-placement.png, the build sheet
+# of a 14s40p pack from 700 cells with a capacity file and the placement
+# window answering scans of it, and docs/screenshot-channels.png, a bench of
+# two channels: channel 1 on COM1 as above, channel 2 on a simulated LAN
+# tester, cells counted on both.
 #
 #   bash scripts/screenshot.sh [output folder, default docs/]
 #
@@ -26,7 +29,7 @@ if [ "${BIN4870_SCREENSHOT_INNER:-}" != 1 ]; then
         exit 1
     fi
     "$root/scripts/deps.sh" screenshot test
-    BUILD_TARGETS="bin4870 tester-sim batch_screenshot" "$root/scripts/build.sh"
+    BUILD_TARGETS="bin4870 tester-sim batch_screenshot pack_screenshot" "$root/scripts/build.sh"
     mkdir -p "$out"
     stage="$(mktemp -d)"
     trap 'rm -rf "$stage"' EXIT
@@ -35,7 +38,8 @@ if [ "${BIN4870_SCREENSHOT_INNER:-}" != 1 ]; then
     BIN4870_SCREENSHOT_INNER=1 BIN4870_STAGE="$stage" BIN4870_BUILD_BIN="$build/bin" \
         unshare --mount --propagation private -- \
         xvfb-run -a -s "-screen 0 1280x1024x24" bash "${BASH_SOURCE[0]}" "$out"
-    echo "wrote $out/screenshot.png, screenshot-channels.png, screenshot-batch.png, screenshot-stability.png and screenshot-line.png"
+    echo "wrote $out/screenshot.png, screenshot-channels.png, screenshot-batch.png, screenshot-stability.png,"
+    echo "      screenshot-line.png, screenshot-pack.png and screenshot-placement.png"
     exit 0
 fi
 
@@ -125,3 +129,5 @@ lan=""
 HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$out/screenshot-batch.png" --data-dir="$home/Documents"
 HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$out/screenshot-stability.png" stability --data-dir="$home/Documents"
 HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$out/screenshot-line.png" line --data-dir="$home/Documents"
+HOME="$home" "$BIN4870_BUILD_BIN/pack_screenshot" "$out/screenshot-pack.png" "$out/screenshot-placement.png" \
+    --data-dir="$home/Documents" --journal-dir="$home/.local/share/bin4870"

@@ -10,7 +10,6 @@
 #include <map>
 
 namespace {
-// The translation context of the texts this file shows.
 struct ForwarderTexts
 {
     Q_DECLARE_TR_FUNCTIONS(Forwarder)
@@ -32,9 +31,8 @@ QString CentralStatus::text() const
         return QString();
     if (upToDate())
         return ForwarderTexts::tr("Central record: up to date");
-    const QString cells = waiting == 1 ? ForwarderTexts::tr("1 cell") : ForwarderTexts::tr("%1 cells").arg(waiting);
-    return ForwarderTexts::tr("Central record: %1 waiting (%2)")
-            .arg(cells, reason.isEmpty() ? ForwarderTexts::tr("sending") : reason);
+    return ForwarderTexts::tr("Central record: %n cell(s) waiting (%1)", nullptr, int(waiting))
+            .arg(reason.isEmpty() ? ForwarderTexts::tr("sending") : reason);
 }
 
 CentralForwarder::CentralForwarder(QString journalPath, CentralSettings settings, QString connectionPrefix)

@@ -2,6 +2,7 @@
 
 #include "record/cellcolumns.h"
 #include "record/journalcheck.h"
+#include "record/packtables.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -32,6 +33,7 @@ const std::vector<QStringList> &formatSteps()
         const std::map<int, QStringList> indexes{
             {1, {QStringLiteral("CREATE INDEX IF NOT EXISTS cells_unsent ON cells(seq) WHERE sent = 0")}},
             {2, {QStringLiteral("CREATE INDEX IF NOT EXISTS cells_cell_id ON cells(cell_id) WHERE cell_id IS NOT NULL")}},
+            {packtables::kJournalFormat, packtables::create(CellStore::Journal)},
         };
         std::vector<QStringList> made;
         for (int format = 1; format <= Journal::kFormat; ++format) {

@@ -20,7 +20,7 @@
 // every counted cell and each distinct BIN set-up once, and marks the cells
 // the central database has confirmed.
 //
-// Format 2 (PRAGMA application_id 0x42494E34, PRAGMA user_version 2):
+// Format 3 (PRAGMA application_id 0x42494E34, PRAGMA user_version 3):
 //
 //   bin_setups(hash TEXT PRIMARY KEY,      -- BinSetup::hash, SHA-256 hex
 //              setup TEXT NOT NULL)        -- BinSetup::text, canonical JSON
@@ -43,10 +43,12 @@
 //         channel INTEGER NOT NULL DEFAULT 1)  -- the bench's test head, 1 to 4
 //   cells_unsent: index on cells(seq) WHERE sent = 0
 //   cells_cell_id: index on cells(cell_id) WHERE cell_id IS NOT NULL
+//   packs, pack_cells: the pack plans saved on this bench (packtables.h)
 //
-// A journal of format 1 (without the last six columns) or 2 (without the
-// last) is brought to format 3 in place when it is opened: its rows stay, with
-// no re-test and no K-value, measured on channel 1.
+// A journal of an older format is brought to format 3 in place when it is
+// opened: format 1 (without the five columns from retest to tester_word)
+// keeps its rows, with no re-test and no K-value; format 2 gets the pack
+// tables; both get the channel column, their cells on channel 1.
 //
 // The columns of cells are described once, for this journal and the central
 // database alike, in cellcolumns.h; bin_setups is the central database's

@@ -1,5 +1,6 @@
 #include "testmain.h"
 #include "devdb.h"
+#include "englishplurals.h"
 
 #include "record/cellcolumns.h"
 #include "record/centraldatabase.h"
@@ -112,6 +113,8 @@ private:
     }
 
 private Q_SLOTS:
+    // Count texts read as the operator sees them ("1 cell", "2 cells").
+    void initTestCase() { QVERIFY(englishplurals::install()); }
     void init()
     {
         m_folder = std::make_unique<QTemporaryDir>();
@@ -278,6 +281,8 @@ private Q_SLOTS:
         QCOMPARE(found[1].testerWord, QStringLiteral("FAIL"));
         QCOMPARE(found[1].measuredAt, retest.measuredAt);
 
+        QCOMPARE(db.column(QStringLiteral("SELECT tablename FROM pg_tables WHERE tablename LIKE 'pack%' ORDER BY 1")),
+                 (QStringList{QStringLiteral("pack_cells"), QStringLiteral("packs")}));
         // A bench still on the older program sends to the upgraded tables.
         const QString olderBenchSends = olderProgramsInsert(QUuid::createUuid());
         QVERIFY2(!db.column(olderBenchSends).value(0).startsWith(QLatin1String("ERROR")), qPrintable(olderBenchSends));

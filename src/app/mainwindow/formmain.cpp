@@ -1,6 +1,7 @@
 #include "app/mainwindow/formmain.h"
 
 #include "app/mainwindow/qualitylauncher.h"
+#include "app/packs/packlauncher.h"
 #include "app/cellids/cellidcontrols.h"
 #include "app/channels/channelscontrols.h"
 #include "app/centralrecord/centralrecordcontrols.h"
@@ -180,6 +181,8 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
              QStringLiteral("%1.%2.%3").arg(version::kMajor).arg(version::kMinor).arg(version::kRevision),
              [this] { return m_ui.dataFilePath->text(); }},
             this);
+    // File > Build a pack... and Pack placement...
+    m_packs = new PackLauncher(this, m_ui.fileMenu, PackPlaces::of(m_locations));
 
     startUp();
 }
