@@ -6,6 +6,7 @@
 #include "platform/dialogs.h"
 #include "record/recordline.h"
 
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QKeySequence>
 #include <QLabel>
@@ -55,7 +56,11 @@ ChannelPanel::ChannelPanel(int channel, Dialogs &dialogs, QString title, std::fu
         value->setObjectName(QStringLiteral("channelValue_%1_%2").arg(channel).arg(t));
         value->setFont(uifonts::arial(14.25, true));
         value->setAlignment(Qt::AlignCenter);
-        value->setMinimumWidth(110);
+        // A fixed size: a new reading repaints the label alone instead of
+        // laying out the whole panel again.
+        const QFontMetrics valueMetrics(value->font());
+        value->setFixedSize(valueMetrics.horizontalAdvance(QStringLiteral("-88.888mOhm")) + 8,
+                            valueMetrics.height() + 4);
         value->setAccessibleName(tr("Channel %1 %2 reading").arg(channel).arg(rowName(t)));
         grid->addWidget(value, 0, t * 5, 1, 5);
         m_values[size_t(t)] = value;
@@ -71,6 +76,9 @@ ChannelPanel::ChannelPanel(int channel, Dialogs &dialogs, QString title, std::fu
             cell->setAlignment(Qt::AlignCenter);
             cell->setFrameShape(QFrame::Box);
             cell->setMinimumSize(i < 9 ? 16 : 30, 18);
+            // The out label's word changes; its size does not.
+            if (i == 9)
+                cell->setFixedSize(QFontMetrics(cell->font()).horizontalAdvance(QStringLiteral("+Out")) + 24, 18);
             cell->setAccessibleName(i < 9 ? tr("Channel %1 %2 BIN %3").arg(channel).arg(rowName(t)).arg(i + 1)
                                           : tr("Channel %1 %2 Out").arg(channel).arg(rowName(t)));
             // The grid of channel 1 is above; these follow it column by column.
