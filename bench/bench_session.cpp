@@ -26,6 +26,7 @@
 // that the grid changes in every cycle.
 
 #include "benchsupport.h"
+#include "benchwindow.h"
 #include "app/mainwindow/formmain.h"
 #include "bins/bintables.h"
 #include "platform/clock.h"
@@ -58,17 +59,6 @@ double micros(SteadyClock::duration d)
 {
     return std::chrono::duration<double, std::micro>(d).count();
 }
-
-class QuietDialogs : public Dialogs
-{
-public:
-    void showMessage(const QString &text, const QString &, Icon) override { messages << text; }
-    void askSavePath(const SaveDialogSetup &, std::function<void(const SaveDialogResult &)> done) override
-    {
-        done(SaveDialogResult{});
-    }
-    QStringList messages;
-};
 
 // The program's window, noting when a reading's judgement reaches the grid.
 class BenchWindow : public FormMain
@@ -155,20 +145,6 @@ struct Program
     DataFile dataFile;
     std::unique_ptr<BenchWindow> window;
 };
-
-// Runs the event loop until `done` or the limit. The loop wakes only for
-// the program's own events and once at the limit, so that the figures hold
-// no wake-ups of the measuring itself.
-void waitUntil(const std::function<bool()> &done, std::chrono::seconds limit)
-{
-    bool expired = false;
-    QTimer wake;
-    wake.setSingleShot(true);
-    QObject::connect(&wake, &QTimer::timeout, &wake, [&expired] { expired = true; });
-    wake.start(limit);
-    while (!done() && !expired)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
 
 Figures measure(Program &program, ThreadTester &tester, int cycles, std::chrono::seconds silentFor)
 {

@@ -35,7 +35,7 @@ inline double percentile(std::vector<double> values, double fraction)
 }
 
 // A tester on its own thread at the master end of a pseudo-terminal, linked as
-// COM1 in a folder of its own. It answers every ":fetch?" line after `delay`
+// COM1 (or COMn) in a folder of its own. It answers every ":fetch?" line after `delay`
 // with the next of `replies` in turn. Paced, it writes all but the last byte at
 // the pace of a 9600 baud line (about 1.04 ms a byte); unpaced, the whole reply
 // at once. It notes the time just before it writes the last byte, so figures
@@ -45,8 +45,9 @@ class ThreadTester
 public:
     using SteadyClock = std::chrono::steady_clock;
 
-    ThreadTester(std::chrono::milliseconds delay, bool paced, std::vector<std::string> replies)
-        : m_delay(delay), m_paced(paced), m_replies(std::move(replies))
+    // port: the n of the COMn link.
+    ThreadTester(std::chrono::milliseconds delay, bool paced, std::vector<std::string> replies, int port = 1)
+        : m_pty(port), m_delay(delay), m_paced(paced), m_replies(std::move(replies))
     {
         if (m_pty.isValid() && !m_replies.empty())
             m_thread = std::thread([this] { run(); });
@@ -64,6 +65,7 @@ public:
 
     bool isValid() const { return m_thread.joinable(); }
     QString folder() const { return m_pty.folder(); }
+    int answered() const { return m_answered; }
     void setSilent(bool silent) { m_silent = silent; }
     bool silent() const { return m_silent; }
     SteadyClock::time_point lastByte() const { return SteadyClock::time_point(SteadyClock::duration(m_lastByte.load())); }

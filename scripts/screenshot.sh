@@ -10,10 +10,12 @@
 # pages of the shift report of a shift of two benches, side by side, and
 # docs/screenshot-pack.png and docs/screenshot-placement.png, the build sheet
 # of a 14s40p pack from 700 cells with a capacity file and the placement
-# window answering scans of it, and docs/screenshot-status.png, the main
-# window with the longest texts its status area shows: the line lost with the
-# reason a dangling COM1 link gives, and the central record waiting on a
-# server that is not there.
+# window answering scans of it, docs/screenshot-channels.png, a bench of two
+# channels: channel 1 on COM1 as above, channel 2 on a simulated LAN tester,
+# cells counted on both, and docs/screenshot-status.png, the main window with
+# the longest texts its status area shows: the line lost with the reason a
+# dangling COM1 link gives, and the central record waiting on a server that
+# is not there.
 #
 #   bash scripts/screenshot.sh [output folder, default docs/]
 #
@@ -41,8 +43,9 @@ if [ "${BIN4870_SCREENSHOT_INNER:-}" != 1 ]; then
     BIN4870_SCREENSHOT_INNER=1 BIN4870_STAGE="$stage" BIN4870_BUILD_BIN="$build/bin" \
         unshare --mount --propagation private -- \
         xvfb-run -a -s "-screen 0 1280x1024x24" bash "${BASH_SOURCE[0]}" "$out"
-    echo "wrote $out/screenshot.png, screenshot-status.png, screenshot-batch.png, screenshot-stability.png,"
-    echo "      screenshot-line.png, screenshot-report-two-benches.png, screenshot-pack.png and screenshot-placement.png"
+    echo "wrote $out/screenshot.png, screenshot-channels.png, screenshot-status.png, screenshot-batch.png,"
+    echo "      screenshot-stability.png, screenshot-line.png, screenshot-report-two-benches.png,"
+    echo "      screenshot-pack.png and screenshot-placement.png"
     exit 0
 fi
 
@@ -61,23 +64,33 @@ bin="$BIN4870_STAGE/usr/bin"
 "$bin/tester-sim" --dir "$config" --port 1 --reply '0.0553,3.652' >/dev/null 2>&1 &
 sim=$!
 program=""
+lan=""
 cleanup() {
     [ -n "$program" ] && kill "$program" 2>/dev/null || true
+    [ -n "$lan" ] && kill "$lan" 2>/dev/null || true
     kill "$sim" 2>/dev/null || true
     wait 2>/dev/null || true
 }
 trap cleanup EXIT
 for _ in $(seq 1 100); do [ -e "$config/COM1" ] && break; sleep 0.1; done
 
-env -i PATH="$PATH" DISPLAY="$DISPLAY" XAUTHORITY="${XAUTHORITY:-}" HOME="$home" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" \
-    USER=operator LOGNAME=operator LANG=C.UTF-8 "$bin/bin4870" >/dev/null 2>&1 &
-program=$!
-window="$(timeout 30 xdotool search --sync --onlyvisible --name 'BIN Measurement' | head -n 1)" || true
-if [ -z "$window" ]; then
-    echo "screenshot.sh: the program's window did not appear" >&2
-    exit 1
-fi
-sleep 1
+startProgram() {
+    env -i PATH="$PATH" DISPLAY="$DISPLAY" XAUTHORITY="${XAUTHORITY:-}" HOME="$home" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" \
+        USER=operator LOGNAME=operator LANG=C.UTF-8 "$bin/bin4870" >/dev/null 2>&1 &
+    program=$!
+    window="$(timeout 30 xdotool search --sync --onlyvisible --name 'BIN Measurement' | head -n 1)" || true
+    if [ -z "$window" ]; then
+        echo "screenshot.sh: the program's window did not appear" >&2
+        exit 1
+    fi
+    sleep 1
+}
+stopProgram() {
+    kill "$program" 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
+    program=""
+}
+startProgram
 # The buttons keep their fixed places in the window: START, then REC - COUNT
 # three times once readings show.
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
@@ -93,23 +106,38 @@ fi
 xdotool mousemove --window "$window" 400 30
 sleep 1
 import -window "$window" "$out/screenshot.png"
-kill "$program" 2>/dev/null || true
-wait "$program" 2>/dev/null || true
-program=""
+stopProgram
+
+# Two channels: channel 2 on a LAN tester with a cell of its own, counted
+# with F2 while channel 1 counts with REC - COUNT.
+"$bin/tester-sim" --dir "$config" --tcp 127.0.0.1:5025 --reply '0.0291,3.941' >/dev/null 2>&1 &
+lan=$!
+printf '[Channels]\nCount=2\nPort2=127.0.0.1:5025\nProfile2=default\n' >"$config/Channels.ini"
+sleep 1
+startProgram
+click 596 503
+sleep 2
+for _ in 1 2; do click 596 175; sleep 0.5; xdotool key --window "$window" F2; sleep 0.5; done
+xdotool key --window "$window" F2
+sleep 0.7
+data2="$home/Documents/$(date +%Y-%m-%d)-ch2.csv"
+if [ "$(wc -l <"$data2" 2>/dev/null || echo 0)" -lt 3 ]; then
+    echo "screenshot.sh: the three cells of channel 2 were not recorded in $data2" >&2
+    exit 1
+fi
+xdotool mousemove --window "$window" 400 30
+sleep 1
+import -window "$window" "$out/screenshot-channels.png"
+stopProgram
+kill "$lan" 2>/dev/null || true
+lan=""
+rm -f "$config/Channels.ini"
 
 # The longest status texts: the central record on, its server's socket folder
 # missing, and the tester gone mid-session, its COM1 link left dangling.
 printf 'Enabled=true\nHost=/run/bin4870-line-7/postgresql-socket-folder\nPort=5432\nDatabase=bin4870\nUser=bench07\nBench=bench-07\n' \
     >"$config/Database.ini"
-env -i PATH="$PATH" DISPLAY="$DISPLAY" XAUTHORITY="${XAUTHORITY:-}" HOME="$home" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" \
-    USER=operator LOGNAME=operator LANG=C.UTF-8 "$bin/bin4870" >/dev/null 2>&1 &
-program=$!
-window="$(timeout 30 xdotool search --sync --onlyvisible --name 'BIN Measurement' | head -n 1)" || true
-if [ -z "$window" ]; then
-    echo "screenshot.sh: the program's window did not appear a second time" >&2
-    exit 1
-fi
-sleep 1
+startProgram
 click 596 503
 sleep 2
 click 596 175
@@ -121,9 +149,7 @@ sleep 4
 xdotool mousemove --window "$window" 400 30
 sleep 1
 import -window "$window" "$out/screenshot-status.png"
-kill "$program" 2>/dev/null || true
-wait "$program" 2>/dev/null || true
-program=""
+stopProgram
 rm -f "$config/Database.ini"
 
 HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$out/screenshot-batch.png" --data-dir="$home/Documents"

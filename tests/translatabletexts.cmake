@@ -33,7 +33,7 @@ set(expected
     "ShiftReport|From %1 to %2"
     "ReportCommand|--from must come before --to"
     "MeasurementSession|The tester does not answer - the values shown are old."
-    "MeasurementSession|line lost, retrying COM%1 (%2)"
+    "MeasurementSession|line lost, retrying %1 (%2)"
     "SerialPort|Cannot open serial port %1: %2"
     "TesterProfile|is missing"
     "Journal|the journal is not open"

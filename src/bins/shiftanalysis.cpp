@@ -83,9 +83,10 @@ struct SecondLook
 
 QString streamName(const StreamKey &key, const QStringList &benches)
 {
-    if (key.bench >= 0 && key.bench < benches.size())
-        return benches.at(key.bench);
-    return QStringLiteral("?");
+    const QString bench = key.bench >= 0 && key.bench < benches.size() ? benches.at(key.bench) : QStringLiteral("?");
+    if (key.channel == 1)
+        return bench;
+    return QCoreApplication::translate("ShiftAnalysis", "%1 channel %2").arg(bench).arg(key.channel);
 }
 
 Result<ShiftAnalysis> analyseShift(RecordSource &source, const RecordFilter &filter, const BinTable &binTableR,
@@ -324,8 +325,10 @@ BenchFigures benchFigures(const LineRow &row, const BinTable &binTableR, const B
 {
     BenchFigures figures;
     figures.bench = row.bench;
+    figures.channel = row.channel;
     figures.cells = row.cells;
     figures.inBins = row.inBins;
+    figures.firstStamp = row.firstStamp;
     figures.lastStamp = row.lastStamp;
     for (int t = 0; t < 2; ++t) {
         const spc::OuterLimits outer = spc::outerLimits(t == 0 ? binTableR : binTableV);

@@ -14,24 +14,28 @@
 #include <optional>
 #include <vector>
 
-// Which stream a record belongs to. A stream is charted on its own, its
-// cells in time order; its moving ranges and run rules never reach into
-// another stream. Today a stream is one bench; a channel, once records carry
-// one, is added here and in streamOf() (and named in streamName()).
+// Which stream a record belongs to: one channel (test head) of one bench. A
+// stream is charted on its own, its cells in time order; its moving ranges
+// and run rules never reach into another stream.
 struct StreamKey
 {
     int bench = -1; // index in RecordSource::benches(); -1 when the source names none
+    int channel = 1;
 
-    bool operator<(const StreamKey &other) const { return bench < other.bench; }
-    bool operator==(const StreamKey &other) const { return bench == other.bench; }
+    bool operator<(const StreamKey &other) const
+    {
+        return bench != other.bench ? bench < other.bench : channel < other.channel;
+    }
+    bool operator==(const StreamKey &other) const { return bench == other.bench && channel == other.channel; }
 };
 
-inline StreamKey streamOf(int bench, const RecordReading &)
+inline StreamKey streamOf(int bench, const RecordReading &reading)
 {
-    return StreamKey{bench};
+    return StreamKey{bench, reading.channel};
 }
 
-// "bench-04"; "?" for a record whose bench the source does not name.
+// "bench-04", or "bench-04 channel 2" for a channel other than the first; "?"
+// for a record whose bench the source does not name.
 QString streamName(const StreamKey &key, const QStringList &benches);
 
 // A point that breaks a run rule, with what finds the cell at the bench.
@@ -101,16 +105,27 @@ struct QuantityAnalysis
     std::array<qint64, spc::kRuleCount> ruleCounts{};
 };
 
-// A bench's figures from the central database's line view, with Cpk against
-// the tables' outer limits (within sigma only: the server keeps no squares).
+// One bench's channel's figures from the central database's line view (the
+// line view's row), with Cpk against the tables' outer limits (within sigma
+// only: the server keeps no squares).
 struct BenchFigures
 {
     QString bench;
+    int channel = 1;
     qint64 cells = 0;
     qint64 inBins = 0; // in a BIN of both tables
+    qint64 firstStamp = 0;
     qint64 lastStamp = 0;
     std::array<spc::Capability, 2> capability{};
     double yieldPercent() const { return cells > 0 ? 100.0 * double(inBins) / double(cells) : 0.0; }
+    // The pace between the first and the last record: (cells - 1) per hour
+    // of that span; none for fewer than two cells or records of one second.
+    std::optional<double> cellsPerHour() const
+    {
+        if (cells < 2 || lastStamp <= firstStamp)
+            return std::nullopt;
+        return double(cells - 1) * 3600.0 / double(lastStamp - firstStamp);
+    }
 };
 
 struct LineRow;

@@ -38,7 +38,9 @@ Status CommandChannel::sendCommand(const QString &command)
 Status CommandChannel::request(const QString &command)
 {
     cancel();
-    if (Status sent = sendCommand(command); !sent)
+    if (Status cleared = m_port.clearInBuffer(); !cleared)
+        return cleared;
+    if (Status sent = m_port.query(command.toLatin1() + m_framing.commandEnd); !sent)
         return sent;
     m_state = State::AwaitingReply;
     m_replyTimer.start();

@@ -59,9 +59,9 @@ public:
     // port).
     Status sendCommand(const QString &command);
 
-    // Sends command like sendCommand and waits for its reply line. Fails like
-    // sendCommand, and then no request is outstanding. Must not be called while
-    // one is.
+    // Sends command like sendCommand, as a query (SerialPort::query), and
+    // waits for its reply line. Fails like sendCommand, and then no request
+    // is outstanding. Must not be called while one is.
     Status request(const QString &command);
 
     // Starts listening to a tester that sends readings by itself. What came

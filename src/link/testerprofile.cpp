@@ -365,10 +365,10 @@ void readJudgement(ProfileReader &reader, const QJsonObject &reply, TesterProfil
         judgement.failWords = *words;
 }
 
-void readSerial(ProfileReader &reader, const QJsonObject &root, LineSettings &line)
+void readSerial(ProfileReader &reader, const QJsonObject &root, LineSettings &line, bool required)
 {
     const QString path = QStringLiteral("serial");
-    const std::optional<QJsonObject> serial = reader.object(root, QString(), path, true);
+    const std::optional<QJsonObject> serial = reader.object(root, QString(), path, required);
     if (!serial)
         return;
     reader.onlyKeys(*serial, path, {QStringLiteral("baud"), QStringLiteral("dataBits"), QStringLiteral("parity"),
@@ -394,6 +394,39 @@ void readSerial(ProfileReader &reader, const QJsonObject &root, LineSettings &li
     if (const auto flow = reader.choice(*serial, path, QStringLiteral("flowControl"),
                                         {QStringLiteral("none"), QStringLiteral("hardware"), QStringLiteral("software")}))
         line.flowControl = LineSettings::FlowControl(*flow);
+}
+
+void readTransport(ProfileReader &reader, const QJsonObject &root, TesterProfile::Transport &transport)
+{
+    const QString path = QStringLiteral("transport");
+    const std::optional<QJsonObject> object = reader.object(root, QString(), path, false);
+    if (!object)
+        return;
+    reader.onlyKeys(*object, path, {QStringLiteral("wire"), QStringLiteral("port"), QStringLiteral("connectTimeoutMs"),
+                                    QStringLiteral("keepAliveMs")});
+    const std::optional<int> wire = reader.choice(*object, path, QStringLiteral("wire"),
+                                                  {QStringLiteral("serial"), QStringLiteral("tcp"), QStringLiteral("usbtmc")});
+    if (!wire)
+        return;
+    transport.wire = Wire(*wire);
+    // The LAN's keys mean nothing on another wire: a profile that gives them
+    // there was meant for another tester.
+    for (const QString &key : {QStringLiteral("port"), QStringLiteral("connectTimeoutMs"), QStringLiteral("keepAliveMs")}) {
+        if (transport.wire != Wire::Tcp && object->contains(key))
+            reader.fail(QStringLiteral("transport.%1").arg(key),
+                        ProfileTexts::tr("is for wire \"tcp\" only, not \"%1\"").arg(wireKey(*transport.wire)));
+    }
+    if (const auto port = reader.number(*object, path, QStringLiteral("port"), false, 1, 65535, true))
+        transport.settings.tcpPort = quint16(*port);
+    if (const auto timeout = reader.number(*object, path, QStringLiteral("connectTimeoutMs"), false, 100, 60000, true))
+        transport.settings.connectTimeout = std::chrono::milliseconds(qint64(*timeout));
+    if (const auto keepAlive = reader.number(*object, path, QStringLiteral("keepAliveMs"), false, 0, 3600000, true)) {
+        if (*keepAlive != 0 && *keepAlive < 1000)
+            reader.fail(QStringLiteral("transport.keepAliveMs"),
+                        ProfileTexts::tr("is %1; it must be 0 (no probes) or at least 1000").arg(numberText(*keepAlive)));
+        else
+            transport.settings.keepAlive = std::chrono::milliseconds(qint64(*keepAlive));
+    }
 }
 
 void readReply(ProfileReader &reader, const QJsonObject &root, TesterProfile &profile)
@@ -489,6 +522,33 @@ QString TesterProfile::displayName() const
     return QStringLiteral("%1 (%2)").arg(name, origin);
 }
 
+WireSettings TesterProfile::wireSettings() const
+{
+    WireSettings settings = transport.settings;
+    settings.replyTimeout = replyTimeout;
+    return settings;
+}
+
+QString wireKey(Wire wire)
+{
+    switch (wire) {
+    case Wire::Serial: return QStringLiteral("serial");
+    case Wire::Tcp: return QStringLiteral("tcp");
+    case Wire::UsbTmc: return QStringLiteral("usbtmc");
+    }
+    return QString();
+}
+
+QString wireName(Wire wire)
+{
+    switch (wire) {
+    case Wire::Serial: return ProfileTexts::tr("serial line");
+    case Wire::Tcp: return ProfileTexts::tr("LAN");
+    case Wire::UsbTmc: return ProfileTexts::tr("USB-TMC");
+    }
+    return QString();
+}
+
 DecodedReply decodeReply(const TesterProfile &profile, const QString &line)
 {
     const QStringList parts = replyFields(profile, line);
@@ -553,14 +613,17 @@ Result<TesterProfile> parseTesterProfile(const QByteArray &json, const QString &
                     {QStringLiteral("name"), QStringLiteral("description"), QStringLiteral("serial"),
                      QStringLiteral("requestEnd"), QStringLiteral("replyEnd"), QStringLiteral("setup"),
                      QStringLiteral("mode"), QStringLiteral("request"), QStringLiteral("pollMs"),
-                     QStringLiteral("replyTimeoutMs"), QStringLiteral("reply")});
+                     QStringLiteral("replyTimeoutMs"), QStringLiteral("reply"), QStringLiteral("transport")});
     if (const auto name = reader.text(root, QString(), QStringLiteral("name"), true)) {
         if (reader.isPlainLine(QStringLiteral("name"), *name))
             profile.name = *name;
     }
     if (const auto description = reader.text(root, QString(), QStringLiteral("description"), false))
         profile.description = *description;
-    readSerial(reader, root, profile.line);
+    readTransport(reader, root, profile.transport);
+    // A tester on another wire has no line settings to give.
+    const bool serialWire = !profile.transport.wire || *profile.transport.wire == Wire::Serial;
+    readSerial(reader, root, profile.line, serialWire);
     if (const auto end = lineEnd(reader, root, QStringLiteral("requestEnd"), true))
         profile.requestEnd = *end;
     if (const auto end = lineEnd(reader, root, QStringLiteral("replyEnd"), false))
@@ -590,6 +653,8 @@ Result<TesterProfile> parseTesterProfile(const QByteArray &json, const QString &
     }
     if (!profile.pushes() && profile.requestEnd.isEmpty())
         reader.fail(QStringLiteral("requestEnd"), ProfileTexts::tr("is empty; mode \"query\" needs a line end after the request"));
+    if (profile.pushes() && profile.transport.wire == Wire::UsbTmc)
+        reader.fail(QStringLiteral("mode"), ProfileTexts::tr("is \"push\", but a USB-TMC tester only answers when asked"));
     if (reader.failed())
         return Failure(reader.error());
     return profile;

@@ -56,6 +56,15 @@ struct TesterProfile
 
     enum class Mode { Query, Push };
 
+    // The wire the tester is on, and how that wire is driven. Without a wire
+    // the tester is reached over whichever wire the port chosen names (a
+    // serial port unless the operator chose otherwise).
+    struct Transport
+    {
+        std::optional<Wire> wire;
+        WireSettings settings; // its replyTimeout is the profile's
+    };
+
     // Field indexes run from 0 to kMaxFieldIndex: a reply is read as ten fields.
     static constexpr int kMaxFieldIndex = 9;
 
@@ -65,6 +74,7 @@ struct TesterProfile
     QString origin;
 
     LineSettings line;
+    Transport transport;
     QByteArray requestEnd = QByteArrayLiteral("\r\n");
     QByteArray replyEnd = QByteArrayLiteral("\r\n");
     QStringList setupCommands;
@@ -86,6 +96,8 @@ struct TesterProfile
     char replyTerminator() const { return replyEnd.back(); }
     // "default (built-in)" or "bench7.json (/path/profiles/bench7.json)".
     QString displayName() const;
+    // The wire settings in force: the transport's, with the reply time-out.
+    WireSettings wireSettings() const;
 };
 
 // What the tester said about the cell in its own words.
@@ -101,6 +113,11 @@ struct DecodedReply
     QString testerWord;
     TesterVerdict verdict = TesterVerdict::None;
 };
+
+// "serial", "tcp" or "usbtmc", as a profile names a wire.
+QString wireKey(Wire wire);
+// What the operator calls a wire: "serial line", "LAN", "USB-TMC".
+QString wireName(Wire wire);
 
 // Reads one reply line (without its line end) with the profile.
 DecodedReply decodeReply(const TesterProfile &profile, const QString &line);

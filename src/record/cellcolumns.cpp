@@ -102,6 +102,11 @@ const std::vector<CellColumn> &columnList()
              if (!v.isNull())
                  r.kUncertainty = v.toDouble();
          }},
+        // The test head that measured the cell; cells from before the column
+        // come from a bench's only one.
+        {"channel", "INTEGER NOT NULL DEFAULT 1", 3, "smallint NOT NULL DEFAULT 1", 2, "int2", nullptr, "1::int2",
+         [](const CellRecord &r) { return QVariant(r.channel); },
+         [](CellRecord &r, const QVariant &v) { r.channel = v.isNull() ? 1 : v.toInt(); }},
     };
     return list;
 }

@@ -34,6 +34,7 @@ struct CellRecord
     // verdict) or "voltage rose"; without one: empty, or "history not known"
     // when the cell's history could not be looked up and nothing was known.
     QString kVerdict;
+    int channel = 1;          // the bench's channel (test head) that measured it, 1 to 4
 
     // The time stamp as ISO 8601 with milliseconds and the UTC offset
     // ("2026-12-07T16:05:09.123+01:00"), as the journal and the database keep it.

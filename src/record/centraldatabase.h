@@ -45,15 +45,16 @@ class QSqlError;
 //         k_verdict text,                      -- "OK", "too high", "not yet", "voltage rose"
 //                                              -- beside a K-value; "history not known" or NULL without
 //         tester_word text,                    -- the tester's own pass/fail word, when read
-//         k_uncertainty double precision)      -- mV/day, beside a K-value
+//         k_uncertainty double precision,      -- mV/day, beside a K-value
+//         channel smallint NOT NULL DEFAULT 1) -- the bench's test head, 1 to 4
 //   cells_bench_arrival: index on cells(bench, arrival)
 //   cells_measured_at:   index on cells(measured_at)
 //   cells_cell_id:       index on cells(cell_id) WHERE cell_id IS NOT NULL
 //   packs, pack_cells:   the pack plans of the line's benches (packtables.h)
 //
 // The first addition brought the columns from retest to tester_word and
-// cells_cell_id, the second k_uncertainty and the pack tables;
-// prepareSchema() adds them in place, rows kept. The columns of cells are
+// cells_cell_id, the second k_uncertainty, the channel column and the pack
+// tables; prepareSchema() adds them in place, rows kept. The columns of cells are
 // described once, for the server and the journal alike, in cellcolumns.h.
 namespace central {
 

@@ -57,12 +57,13 @@ std::optional<qint64> journalStamp(const QString &text)
                             digits(text, 14, 2), digits(text, 17, 2));
 }
 
-RecordReading readingOf(double ohms, double volts, qint64 stamp)
+RecordReading readingOf(double ohms, double volts, qint64 stamp, int channel)
 {
     // A counted cell's values always fit a float; one beyond its range reads as infinite.
     const float beyond = std::numeric_limits<float>::infinity();
     return RecordReading{judgedValue(ohms, Quantity::Resistance).valueOr(ohms < 0 ? -beyond : beyond),
-                         judgedValue(volts, Quantity::Voltage).valueOr(volts < 0 ? -beyond : beyond), stamp};
+                         judgedValue(volts, Quantity::Voltage).valueOr(volts < 0 ? -beyond : beyond), stamp,
+                         channel};
 }
 
 // "Central database bin4870 at db1, port 5432"
@@ -223,6 +224,19 @@ private:
     Status m_opened;
 };
 
+// What names a cell's channel on the server: its column, or 1 on tables no
+// bench with channels has sent to yet (their cells are all a bench's only
+// channel).
+Result<QString> channelColumn(CentralConnection &connection)
+{
+    QSqlQuery probe(connection.db());
+    if (const std::optional<QSqlError> failed =
+                run(probe, QStringLiteral("SELECT count(*) FROM information_schema.columns"
+                                          " WHERE table_name = 'cells' AND column_name = 'channel'"), {}))
+        return connection.failure(*failed);
+    return probe.next() && probe.value(0).toInt() > 0 ? QStringLiteral("channel") : QStringLiteral("1");
+}
+
 // The bench names of a journal, which holds few cells and benches.
 const QString kJournalBenches = QStringLiteral("SELECT DISTINCT bench FROM cells ORDER BY bench");
 // The central database's, from its index on (bench, arrival) one bench after
@@ -338,12 +352,14 @@ Status JournalSource::read(const RecordFilter &filter, const RecordVisitor &visi
     QSqlQuery query(connection.db());
     if (const std::optional<QSqlError> failed = run(
                 query,
-                QStringLiteral("SELECT seq, bench, measured_at, resistance_ohm, voltage_v FROM cells%1 ORDER BY seq")
+                QStringLiteral("SELECT seq, bench, channel, measured_at, resistance_ohm, voltage_v FROM cells%1"
+                               " ORDER BY seq")
                         .arg(c.sql),
                 c.values))
         return connection.failure(*failed);
-    const auto [seqAt, benchAt, timeAt, ohmsAt, voltsAt] = columnsOf(
-            query, std::array<const char *, 5>{"seq", "bench", "measured_at", "resistance_ohm", "voltage_v"});
+    const auto [seqAt, benchAt, channelAt, timeAt, ohmsAt, voltsAt] = columnsOf(
+            query,
+            std::array<const char *, 6>{"seq", "bench", "channel", "measured_at", "resistance_ohm", "voltage_v"});
     QString lastBench;
     int benchIndex = -1;
     while (keepGoing() && query.next()) {
@@ -355,7 +371,9 @@ Status JournalSource::read(const RecordFilter &filter, const RecordVisitor &visi
         const std::optional<qint64> stamp = journalStamp(query.value(timeAt).toString());
         if (!stamp)
             continue;
-        if (!visit(benchIndex, readingOf(query.value(ohmsAt).toDouble(), query.value(voltsAt).toDouble(), *stamp),
+        if (!visit(benchIndex,
+                   readingOf(query.value(ohmsAt).toDouble(), query.value(voltsAt).toDouble(), *stamp,
+                             query.value(channelAt).toInt()),
                    query.value(seqAt).toLongLong()))
             return {};
     }
@@ -434,9 +452,13 @@ Status CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const Re
     // A cursor on the server hands the rows over a block at a time: one round
     // trip per block instead of one per row, and never more than a block in
     // memory. DECLARE takes no bound values, so the driver quotes them.
-    QString sql = QStringLiteral("DECLARE pass NO SCROLL CURSOR FOR SELECT resistance_ohm, voltage_v, bench, arrival%1"
-                                 " FROM cells%2 ORDER BY measured_at, arrival")
-                          .arg(valuesOnly ? QString() : QStringLiteral(", %1 AS stamp").arg(kCentralStamp), c.sql);
+    const Result<QString> channel = channelColumn(connection);
+    if (!channel)
+        return channel.failure();
+    QString sql = QStringLiteral("DECLARE pass NO SCROLL CURSOR FOR SELECT resistance_ohm, voltage_v, bench, arrival,"
+                                 " %3 AS channel%1 FROM cells%2 ORDER BY measured_at, arrival")
+                          .arg(valuesOnly ? QString() : QStringLiteral(", %1 AS stamp").arg(kCentralStamp), c.sql,
+                               *channel);
     // Left to right, past each value put in: a bench's name may hold a "?".
     qsizetype at = 0;
     for (const QVariant &value : c.values) {
@@ -461,8 +483,9 @@ Status CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const Re
         if (!query.exec(QStringLiteral("FETCH FORWARD %1 FROM pass").arg(kFetchRows)))
             return failed(query.lastError());
         more = query.size() == kFetchRows;
-        const auto [ohmsAt, voltsAt, benchAt, arrivalAt, stampAt] = columnsOf(
-                query, std::array<const char *, 5>{"resistance_ohm", "voltage_v", "bench", "arrival", "stamp"});
+        const auto [ohmsAt, voltsAt, benchAt, arrivalAt, channelAt, stampAt] = columnsOf(
+                query,
+                std::array<const char *, 6>{"resistance_ohm", "voltage_v", "bench", "arrival", "channel", "stamp"});
         while (keepGoing() && query.next()) {
             const QString bench = query.value(benchAt).toString();
             if (bench != lastBench) {
@@ -470,7 +493,9 @@ Status CentralSource::pass(const RecordFilter &filter, bool valuesOnly, const Re
                 benchIndex = int(m_benches.indexOf(bench));
             }
             const qint64 stamp = valuesOnly ? 0 : query.value(stampAt).toLongLong();
-            if (!visit(benchIndex, readingOf(query.value(ohmsAt).toDouble(), query.value(voltsAt).toDouble(), stamp),
+            if (!visit(benchIndex,
+                       readingOf(query.value(ohmsAt).toDouble(), query.value(voltsAt).toDouble(), stamp,
+                                 query.value(channelAt).toInt()),
                        query.value(arrivalAt).toLongLong()))
                 return {}; // the connection's end closes the cursor and the transaction
         }
@@ -500,33 +525,40 @@ Result<std::vector<LineRow>> readLineView(const CentralSettings &settings, const
     CentralConnection connection(settings);
     if (const Status opened = connection.opened(); !opened)
         return opened.failure();
+    const Result<QString> channelOrNone = channelColumn(connection);
+    if (!channelOrNone)
+        return channelOrNone.failure();
+    const QString channel = *channelOrNone;
     const Condition c = condition(filter, kCentralTime, kCentralTimeValue, QLatin1Char(' '));
-    // The moving ranges in each bench's order come from a window function;
-    // everything else is summed per bench. Only one row per bench leaves the
-    // server.
+    // The moving ranges in each stream's order (a bench's channel) come from a
+    // window function; everything else is summed per stream. Only one row per
+    // bench and channel leaves the server.
     const QString sql = QStringLiteral(
-            "SELECT bench, count(*) AS cells, count(*) FILTER (WHERE resistance_bin NOT LIKE '%Out'"
+            "SELECT bench, channel, count(*) AS cells, count(*) FILTER (WHERE resistance_bin NOT LIKE '%Out'"
             " AND voltage_bin NOT LIKE '%Out') AS in_bins,"
+            " floor(extract(epoch FROM min(measured_at)::timestamp))::bigint AS first_stamp,"
             " floor(extract(epoch FROM max(measured_at)::timestamp))::bigint AS last_stamp,"
             " avg(r) AS mean_r, coalesce(sum(mr_r), 0) AS mr_sum_r, avg(v) AS mean_v, coalesce(sum(mr_v), 0) AS mr_sum_v"
-            " FROM (SELECT bench, measured_at, resistance_bin, voltage_bin,"
+            " FROM (SELECT bench, %2 AS channel, measured_at, resistance_bin, voltage_bin,"
             " resistance_ohm * 1000 AS r, voltage_v AS v,"
             " abs(resistance_ohm - lag(resistance_ohm) OVER w) * 1000 AS mr_r,"
             " abs(voltage_v - lag(voltage_v) OVER w) AS mr_v"
-            " FROM cells%1 WINDOW w AS (PARTITION BY bench ORDER BY measured_at, arrival)) AS c"
-            " GROUP BY bench ORDER BY bench").arg(c.sql);
+            " FROM cells%1 WINDOW w AS (PARTITION BY bench, %2 ORDER BY measured_at, arrival)) AS c"
+            " GROUP BY bench, channel ORDER BY bench, channel").arg(c.sql, channel);
     QSqlQuery query(connection.db());
     if (const std::optional<QSqlError> failed = run(query, sql, c.values))
         return connection.failure(*failed);
-    const auto [bench, cells, inBins, lastStamp, meanR, rangesR, meanV, rangesV] = columnsOf(
-            query, std::array<const char *, 8>{"bench", "cells", "in_bins", "last_stamp", "mean_r", "mr_sum_r",
-                                               "mean_v", "mr_sum_v"});
+    const auto [bench, channelAt, cells, inBins, firstStamp, lastStamp, meanR, rangesR, meanV, rangesV] = columnsOf(
+            query, std::array<const char *, 10>{"bench", "channel", "cells", "in_bins", "first_stamp", "last_stamp",
+                                                "mean_r", "mr_sum_r", "mean_v", "mr_sum_v"});
     std::vector<LineRow> rows;
     while (query.next()) {
         LineRow row;
         row.bench = query.value(bench).toString();
+        row.channel = query.value(channelAt).toInt();
         row.cells = query.value(cells).toLongLong();
         row.inBins = query.value(inBins).toLongLong();
+        row.firstStamp = query.value(firstStamp).toLongLong();
         row.lastStamp = query.value(lastStamp).toLongLong();
         row.mean = {query.value(meanR).toDouble(), query.value(meanV).toDouble()};
         row.movingRangeSum = {query.value(rangesR).toDouble(), query.value(rangesV).toDouble()};

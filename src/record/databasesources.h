@@ -67,21 +67,24 @@ private:
     QStringList m_benches;
 };
 
-// One bench's row of the line view, summed up by the server: cells, cells
-// counted in a BIN of both tables (by the BINs recorded), the last record's
-// time, and per quantity (0 resistance in mOhm, 1 voltage in V) the mean and
-// the sum of the moving ranges in the bench's order.
+// One row of the line view for a bench's channel, summed up by the server:
+// cells, cells counted in a BIN of both tables (by the BINs recorded), the
+// first and the last record's time, and per quantity (0 resistance in mOhm,
+// 1 voltage in V) the mean and the sum of the moving ranges in the channel's
+// order.
 struct LineRow
 {
     QString bench;
+    int channel = 1;
     qint64 cells = 0;
     qint64 inBins = 0;
+    qint64 firstStamp = 0;
     qint64 lastStamp = 0;
     std::array<double, 2> mean{};
     std::array<double, 2> movingRangeSum{};
 };
 
 // The line view of the central database over the filter (one bench or all),
-// in bench-name order: one GROUP BY on the server, whatever the number of
-// cells. Fails with a plain reason when the server cannot be read.
+// in bench-name and channel order: one GROUP BY on the server, whatever the
+// number of cells. Fails with a plain reason when the server cannot be read.
 Result<std::vector<LineRow>> readLineView(const CentralSettings &settings, const RecordFilter &filter);

@@ -41,7 +41,8 @@
 //         k_verdict TEXT,                  -- "OK", "too high", "not yet", "voltage rose"
 //                                          -- beside a K-value; "history not known" or NULL without
 //         tester_word TEXT,                -- the tester's own pass/fail word, when read
-//         k_uncertainty REAL)              -- mV/day, beside a K-value
+//         k_uncertainty REAL,              -- mV/day, beside a K-value
+//         channel INTEGER NOT NULL DEFAULT 1)  -- the bench's test head, 1 to 4
 //   cells_unsent: index on cells(seq) WHERE sent = 0
 //   cells_cell_id: index on cells(cell_id) WHERE cell_id IS NOT NULL
 //   packs, pack_cells: the pack plans saved on this bench (packtables.h)
@@ -49,7 +50,8 @@
 // A journal of an older format is brought to format 3 in place when it is
 // opened: format 1 (without the columns from retest to tester_word) keeps its
 // rows, with no re-test and no K-value; format 3 adds k_uncertainty (none on
-// the rows before it) and the pack tables.
+// the rows before it), the channel column (their cells on channel 1) and the
+// pack tables.
 //
 // The columns of cells are described once, for this journal and the central
 // database alike, in cellcolumns.h; bin_setups is the central database's

@@ -22,6 +22,7 @@ struct RecordReading
     // The record's date and time as written (the bench's wall clock, no time
     // zone), in seconds since 1970-01-01 00:00 of that clock.
     qint64 stamp = 0;
+    int channel = 1; // the bench's test head; a data file holds one channel's cells
 };
 
 // Seconds since 1970-01-01 00:00 of a wall-clock date and time, by the

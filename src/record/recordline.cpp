@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QTime>
 
+#include <algorithm>
+
 namespace {
 
 // A reading text never legitimately holds a line end; one that slipped in
@@ -57,4 +59,18 @@ QString withDefaultExtension(const QString &path)
     if (path.contains(QLatin1Char('.')))
         return path;
     return path + QLatin1String(".csv");
+}
+
+QString channelDataPath(const QString &path, int channel)
+{
+    if (channel <= 1)
+        return path;
+    const QString full = withDefaultExtension(path);
+    const QString suffix = QStringLiteral("-ch%1").arg(channel);
+    // The extension is what follows the last "." of the file's own name.
+    const qsizetype nameStart = std::max(full.lastIndexOf(QLatin1Char('/')), full.lastIndexOf(QLatin1Char('\\'))) + 1;
+    const qsizetype dot = full.lastIndexOf(QLatin1Char('.'));
+    if (dot <= nameStart)
+        return full + suffix;
+    return full.left(dot) + suffix + full.mid(dot);
 }

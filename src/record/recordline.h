@@ -20,3 +20,9 @@ QString defaultDataPath(const QString &programDir, const QDate &today);
 
 // path with ".csv" appended when it holds no "." anywhere.
 QString withDefaultExtension(const QString &path);
+
+// The data file of channel n of a bench whose channel 1 writes to path: the
+// same name with "-ch<n>" before its extension ("2026-12-07.csv" gives
+// "2026-12-07-ch2.csv"); path itself for channel 1. Each channel's cells are
+// one stream of their own, and its file keeps the four-field line.
+QString channelDataPath(const QString &path, int channel);

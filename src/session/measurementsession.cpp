@@ -68,16 +68,32 @@ MeasurementSession::MeasurementSession(SerialPort &port, Clock &clock, BinTables
     connect(&m_channel, &CommandChannel::badReply, this, &MeasurementSession::onBadReply);
     connect(&m_channel, &CommandChannel::timedOut, this, &MeasurementSession::onTimedOut);
     connect(&m_port, &SerialPort::portLost, this, &MeasurementSession::onPortLost);
+    connect(&m_port, &SerialPort::portOpened, this, &MeasurementSession::onPortOpened);
 }
 
 QString MeasurementSession::lineLostText(qint16 comPort, const QString &reason)
 {
-    return tr("line lost, retrying COM%1 (%2)").arg(comPort).arg(reason);
+    return lineLostText(QStringLiteral("COM%1").arg(comPort), reason);
 }
 
 QString MeasurementSession::lineBackText(qint16 comPort)
 {
-    return tr("line back on COM%1, measuring again").arg(comPort);
+    return lineBackText(QStringLiteral("COM%1").arg(comPort));
+}
+
+QString MeasurementSession::lineLostText(const QString &portName, const QString &reason)
+{
+    return tr("line lost, retrying %1 (%2)").arg(portName, reason);
+}
+
+QString MeasurementSession::lineBackText(const QString &portName)
+{
+    return tr("line back on %1, measuring again").arg(portName);
+}
+
+QString MeasurementSession::connectingText(const QString &portName)
+{
+    return tr("connecting to the tester at %1").arg(portName);
 }
 
 QString MeasurementSession::counterFullText()
@@ -153,6 +169,15 @@ Status MeasurementSession::startSession()
             m_profileSource ? m_profileSource() : Result<TesterProfile>(*builtInProfile(kDefaultProfileName));
     if (!profile)
         return profile.failure();
+    if (const std::optional<Wire> wire = profile->transport.wire; wire && *wire != m_port.wire())
+        return Failure(tr("The tester of profile %1 is on the %2 (transport.wire \"%3\"), but the port chosen is %4 "
+                          "on the %5: choose the tester's port in Settings > COMPort, or another profile.")
+                               .arg(profile->displayName(), wireName(*wire), wireKey(*wire), m_port.portName(),
+                                    wireName(m_port.wire())));
+    if (profile->pushes() && !m_port.canListen())
+        return Failure(tr("The tester of profile %1 sends its readings unasked, which a tester on %2 (%3) "
+                          "cannot: choose a profile that asks for each reading.")
+                               .arg(profile->displayName(), m_port.portName(), wireName(m_port.wire())));
     applyProfile(*profile);
 
     m_view.setStartEnabled(false);
@@ -183,8 +208,11 @@ Status MeasurementSession::startSession()
             return opened;
     }
     m_channel.cancel();
-    if (const Status setUp = setUpTester(); !setUp)
-        return setUp;
+    m_connecting = m_port.portPending();
+    if (!m_connecting) {
+        if (const Status setUp = setUpTester(); !setUp)
+            return setUp;
+    }
 
     m_running = true;
     m_reconnecting = false;
@@ -192,10 +220,13 @@ Status MeasurementSession::startSession()
     m_dataFileSink.beginSession();
     for (RecordSink *sink : m_sinks)
         sink->beginSession();
-    m_pollTimer.start();
     m_sessionCells = 0;
     m_view.showCellCount(0);
     m_view.showSessionRunning(true);
+    if (m_connecting)
+        setStatus(connectingText(m_port.portName()));
+    else
+        m_pollTimer.start();
     // It starts all the same: a reading is shown, judged Out and may be counted.
     const bool noResistanceBins = m_binTables.resistance().numBins <= 0;
     const bool noVoltageBins = m_binTables.voltage().numBins <= 0;
@@ -210,6 +241,7 @@ void MeasurementSession::stop()
     m_channel.cancel();
     const bool wasRunning = m_running;
     m_running = false;
+    m_connecting = false;
     m_pollTimer.stop();
     m_reconnectTimer.stop();
     m_reconnecting = false;
@@ -249,6 +281,7 @@ void MeasurementSession::applyProfile(const TesterProfile &profile)
 {
     m_parser.setProfile(profile);
     m_port.setLineSettings(profile.line);
+    m_port.setWireSettings(profile.wireSettings());
     m_channel.setFraming({profile.requestEnd, profile.replyTerminator(), profile.replyTimeout});
     m_pollTimer.setInterval(profile.pollInterval);
     m_view.showTesterVerdict(QString(), TesterVerdict::None);
@@ -256,7 +289,7 @@ void MeasurementSession::applyProfile(const TesterProfile &profile)
 
 void MeasurementSession::onPollTick()
 {
-    if (!m_running || m_reconnecting)
+    if (!m_running || m_reconnecting || m_connecting)
         return;
     if (profile().pushes()) {
         if (const std::optional<QString> line = m_channel.takeLatest())
@@ -280,6 +313,11 @@ Status MeasurementSession::setComPort(qint16 comPort)
 qint16 MeasurementSession::comPort() const
 {
     return m_port.commPort();
+}
+
+QString MeasurementSession::portName() const
+{
+    return m_port.portName();
 }
 
 Status MeasurementSession::setUpTester()
@@ -471,6 +509,7 @@ void MeasurementSession::recordCell(const QDateTime &timeStamp, const std::array
     record.setupHash = setup.hash;
     record.programVersion = m_programVersion;
     record.testerWord = testerWord;
+    record.channel = m_channelNumber;
     if (m_tagger)
         m_tagger->tag(record);
 
@@ -524,12 +563,54 @@ void MeasurementSession::markStale(const QString &notice)
 
 void MeasurementSession::onPortLost(const QString &reason)
 {
-    if (m_running && !m_reconnecting)
+    if (!m_running)
+        return;
+    if (m_reconnecting && m_connecting) {
+        // The attempt to connect again failed: the next one comes later.
+        m_connecting = false;
+        setStatus(lineLostText(m_port.portName(), reason));
+        m_reconnectTimer.start();
+        return;
+    }
+    if (!m_reconnecting)
         loseLine(reason);
+}
+
+void MeasurementSession::onPortOpened()
+{
+    if (!m_running || !m_connecting)
+        return;
+    m_connecting = false;
+    if (const Status setUp = setUpTester(); !setUp) {
+        if (m_reconnecting) {
+            if (m_port.portOpen())
+                static_cast<void>(m_port.setPortOpen(false));
+            setStatus(lineLostText(m_port.portName(), setUp.errorString()));
+            m_reconnectTimer.start();
+        } else {
+            loseLine(setUp.errorString());
+        }
+        return;
+    }
+    beginMeasuring();
+}
+
+void MeasurementSession::beginMeasuring()
+{
+    if (m_reconnecting) {
+        m_reconnecting = false;
+        m_reconnectTimer.stop();
+        setStatus(lineBackText(m_port.portName()), StatusKind::Good);
+        qCInfo(lcLine, "line to the tester back on %s", qUtf8Printable(m_port.portName()));
+    } else if (m_status == connectingText(m_port.portName())) {
+        setStatus(QString());
+    }
+    m_pollTimer.start();
 }
 
 void MeasurementSession::loseLine(const QString &reason)
 {
+    m_connecting = false;
     m_channel.cancel();
     m_pollTimer.stop();
     m_reconnecting = true;
@@ -539,8 +620,9 @@ void MeasurementSession::loseLine(const QString &reason)
     if (m_port.portOpen())
         static_cast<void>(m_port.setPortOpen(false));
     markStale(noAnswerText());
-    setStatus(lineLostText(m_port.commPort(), reason));
-    qCWarning(lcLine, "line to the tester lost on COM%d (%s); retrying", int(m_port.commPort()), qUtf8Printable(reason));
+    setStatus(lineLostText(m_port.portName(), reason));
+    qCWarning(lcLine, "line to the tester lost on %s (%s); retrying", qUtf8Printable(m_port.portName()),
+              qUtf8Printable(reason));
     m_reconnectTimer.start();
 }
 
@@ -553,19 +635,21 @@ void MeasurementSession::tryReconnect()
     // The device the session started on, never another one behind the
     // operator's back.
     Status back = m_port.reopen();
+    if (back && m_port.portPending()) {
+        // The connection is being made: portOpened() or portLost() tells.
+        m_connecting = true;
+        m_reconnectTimer.stop();
+        return;
+    }
     if (back)
         back = setUpTester();
     if (!back) {
         if (m_port.portOpen())
             static_cast<void>(m_port.setPortOpen(false));
-        setStatus(lineLostText(m_port.commPort(), back.errorString()));
+        setStatus(lineLostText(m_port.portName(), back.errorString()));
         return;
     }
-    m_reconnecting = false;
-    m_reconnectTimer.stop();
-    setStatus(lineBackText(m_port.commPort()), StatusKind::Good);
-    qCInfo(lcLine, "line to the tester back on COM%d", int(m_port.commPort()));
-    m_pollTimer.start();
+    beginMeasuring();
 }
 
 void MeasurementSession::closePort()

@@ -46,7 +46,9 @@ struct Judgement;
 // in push mode) marks the reading on screen as stale until the next complete
 // reply. A port lost under a running
 // session is reopened every kReconnectInterval, the tester set up again and
-// polling resumed, until STOP.
+// polling resumed, until STOP. A port whose connection is made after it opens
+// (a LAN tester) is set up once the connection is there; one that cannot be
+// made is a lost line like any other, retried after kReconnectInterval.
 class MeasurementSession : public QObject
 {
     Q_OBJECT
@@ -129,6 +131,15 @@ public:
     // last. Fails with the port's failure when it refuses the number.
     Status setComPort(qint16 comPort);
     qint16 comPort() const;
+    // What the operator knows the port by ("COM1", "lab7:5025").
+    QString portName() const;
+
+    // The bench's channel this session measures (1 to 4); every record
+    // carries it. 1 unless set.
+    void setChannel(int channel) { m_channelNumber = channel; }
+    int channel() const { return m_channelNumber; }
+    // The connection to the tester is being made: nothing is sent until it is.
+    bool connecting() const { return m_connecting; }
 
     // Counting a cell hands its record to the data file and then to each
     // sink added here (the journal), in order. Not owned.
@@ -140,6 +151,9 @@ public:
     // The status-line texts.
     static QString lineLostText(qint16 comPort, const QString &reason);
     static QString lineBackText(qint16 comPort);
+    static QString lineLostText(const QString &portName, const QString &reason);
+    static QString lineBackText(const QString &portName);
+    static QString connectingText(const QString &portName);
     static QString counterFullText();
     static QString noAnswerText();
     static QString badReplyText();
@@ -176,6 +190,9 @@ private:
     void onBadReply();
     void onTimedOut();
     void onPortLost(const QString &reason);
+    void onPortOpened();
+    // The tester is set up and polled: at START, or when the line is back.
+    void beginMeasuring();
     void loseLine(const QString &reason);
     void tryReconnect();
     // START's steps up to the first poll; the first that fails ends them.
@@ -209,6 +226,8 @@ private:
     RecordArming m_arming;
     bool m_stale = false;
     bool m_reconnecting = false;
+    bool m_connecting = false;
+    int m_channelNumber = 1;
     bool m_counterFullTold = false;
     int m_badReplies = 0;
     QString m_status;

@@ -25,6 +25,7 @@ public:
         int bench;
         float resistance;
         float voltage;
+        int channel = 1;
     };
 
     Benches(QStringList benches, std::vector<Row> rows) : m_benches(std::move(benches)), m_rows(std::move(rows)) {}
@@ -37,7 +38,7 @@ public:
             const Row &r = m_rows[i];
             if (!filter.bench.isEmpty() && m_benches.value(r.bench) != filter.bench)
                 continue;
-            if (!visit(r.bench, RecordReading{r.resistance, r.voltage, stampOf(i)}, qint64(i)))
+            if (!visit(r.bench, RecordReading{r.resistance, r.voltage, stampOf(i), r.channel}, qint64(i)))
                 break;
         }
         return {};
@@ -46,7 +47,7 @@ public:
     Status readValues(const RecordFilter &filter, const RecordVisitor &visit) override
     {
         return read(filter, [&visit](int bench, const RecordReading &reading, qint64 place) {
-            return visit(bench, RecordReading{reading.resistance, reading.voltage, 0}, place);
+            return visit(bench, RecordReading{reading.resistance, reading.voltage, 0, reading.channel}, place);
         });
     }
     Result<std::map<qint64, RecordDetail>> details(const std::vector<qint64> &places) override
@@ -112,6 +113,26 @@ private Q_SLOTS:
                 + (20 - 111.0 / 7) * (20 - 111.0 / 7) + (22 - 111.0 / 7) * (22 - 111.0 / 7) + (21 - 111.0 / 7) * (21 - 111.0 / 7)) / 6)));
         // A jump from one bench's level to the other's is no moving range:
         // nothing is marked.
+        QCOMPARE(a.quantities[0].markedPoints, qint64(0));
+    }
+
+    // Two test heads of one bench are two streams, as two benches are: the
+    // same cells as above on channels 1 and 2 of bench A give the same
+    // ranges, and a stream named by its channel.
+    void channelsOfOneBenchAreStreamsOfTheirOwn()
+    {
+        Benches source({QStringLiteral("A")},
+                       {{0, 10, 3.6f, 1}, {0, 20, 3.6f, 2}, {0, 12, 3.6f, 1}, {0, 22, 3.6f, 2}, {0, 11, 3.6f, 1},
+                        {0, 21, 3.6f, 2}, {0, 15, 3.6f, 1}});
+        const Result<ShiftAnalysis> analysed = analyseShift(source, RecordFilter{}, maxMin(3, 0, 30), BinTable{}, 100);
+        QVERIFY2(analysed, qPrintable(analysed.errorString()));
+        const ShiftAnalysis &a = *analysed;
+        QCOMPARE(a.streams.size(), std::size_t(2));
+        QCOMPARE(a.streams[0].name, QStringLiteral("A"));
+        QVERIFY(near(a.streams[0].quantities[0].limits.meanMovingRange, 7.0 / 3.0));
+        QCOMPARE(a.streams[1].name, QStringLiteral("A channel 2"));
+        QCOMPARE(a.streams[1].quantities[0].movingRanges, (std::vector<QPointF>{QPointF(2, 2), QPointF(3, 1)}));
+        QVERIFY(near(a.quantities[0].pooled.meanMovingRange, 2.0));
         QCOMPARE(a.quantities[0].markedPoints, qint64(0));
     }
 

@@ -164,6 +164,75 @@ private Q_SLOTS:
         QVERIFY2(load.errorString().contains(what), qPrintable(load.errorString()));
     }
 
+    // The wire a tester is on: none said is whichever the port names, the
+    // LAN's settings with their defaults, and a profile on another wire needs
+    // no line settings.
+    void transportNamesTheWireAndItsSettings()
+    {
+        const TesterProfile plain = *builtInProfile(kDefaultProfileName);
+        QVERIFY(!plain.transport.wire);
+        QCOMPARE(plain.wireSettings().tcpPort, quint16(5025));
+        QCOMPARE(plain.wireSettings().connectTimeout.count(), 3000);
+        QCOMPARE(plain.wireSettings().keepAlive.count(), 5000);
+        QCOMPARE(plain.wireSettings().replyTimeout.count(), 1000);
+
+        const TesterProfile lan = profileOf(changed([](QJsonObject &root) {
+            root.remove(QStringLiteral("serial"));
+            root[QStringLiteral("replyTimeoutMs")] = 800;
+            root[QStringLiteral("transport")] = QJsonObject{{"wire", "tcp"}, {"port", 5026}, {"connectTimeoutMs", 1500},
+                                                            {"keepAliveMs", 0}};
+        }));
+        QCOMPARE(lan.transport.wire, std::optional<Wire>(Wire::Tcp));
+        QCOMPARE(lan.wireSettings().tcpPort, quint16(5026));
+        QCOMPARE(lan.wireSettings().connectTimeout.count(), 1500);
+        QCOMPARE(lan.wireSettings().keepAlive.count(), 0);
+        QCOMPARE(lan.wireSettings().replyTimeout.count(), 800);
+        QCOMPARE(lan.line, LineSettings{});
+
+        const TesterProfile usb = profileOf(with("transport", QJsonObject{{"wire", "usbtmc"}}));
+        QCOMPARE(usb.transport.wire, std::optional<Wire>(Wire::UsbTmc));
+        QCOMPARE(profileOf(with("transport", QJsonObject{{"wire", "SERIAL"}})).transport.wire, std::optional<Wire>(Wire::Serial));
+    }
+
+    void transportIsCheckedKeyByKey_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("no wire") << with("transport", QJsonObject{{"port", 5025}}) << "transport.wire" << "is missing";
+        QTest::newRow("unknown wire") << with("transport", QJsonObject{{"wire", "gpib"}}) << "transport.wire"
+                                      << "unknown value \"gpib\"";
+        QTest::newRow("port on a serial wire") << with("transport", QJsonObject{{"wire", "serial"}, {"port", 5025}})
+                                               << "transport.port" << "for wire \"tcp\" only";
+        QTest::newRow("port 0") << with("transport", QJsonObject{{"wire", "tcp"}, {"port", 0}}) << "transport.port"
+                                << "out of range";
+        QTest::newRow("port too high") << with("transport", QJsonObject{{"wire", "tcp"}, {"port", 70000}})
+                                       << "transport.port" << "out of range";
+        QTest::newRow("connect time-out too short")
+            << with("transport", QJsonObject{{"wire", "tcp"}, {"connectTimeoutMs", 10}}) << "transport.connectTimeoutMs"
+            << "out of range";
+        QTest::newRow("keepalive of half a second")
+            << with("transport", QJsonObject{{"wire", "tcp"}, {"keepAliveMs", 500}}) << "transport.keepAliveMs" << "at least 1000";
+        QTest::newRow("misspelt key") << with("transport", QJsonObject{{"wire", "tcp"}, {"prot", 5025}}) << "transport.prot"
+                                      << "is unknown";
+        QTest::newRow("serial wire needs line settings")
+            << changed([](QJsonObject &root) {
+                   root.remove(QStringLiteral("serial"));
+                   root[QStringLiteral("transport")] = QJsonObject{{"wire", "serial"}};
+               })
+            << "serial" << "is missing";
+        QTest::newRow("pushing USB-TMC tester") << changed([](QJsonObject &root) {
+            root[QStringLiteral("mode")] = QStringLiteral("push");
+            root.remove(QStringLiteral("request"));
+            root[QStringLiteral("transport")] = QJsonObject{{"wire", "usbtmc"}};
+        }) << "mode" << "only answers when asked";
+    }
+
+    void transportIsCheckedKeyByKey()
+    {
+        brokenProfileIsRefusedNamingFileAndKey();
+    }
+
     void textThatIsNoProfileIsRefused()
     {
         const Result<TesterProfile> load = parseTesterProfile("{ \"name\": \"x\",\n  \"serial\": }", kOrigin);

@@ -290,6 +290,34 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("2")});
     }
 
+    // Each record reaches the server with its channel; the cells a bench of
+    // the program before channels sent read as channel 1.
+    void channelTravelsToTheServer()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        const BinSetup setup = cellfixtures::setup();
+        Journal journal(QStringLiteral("counting"));
+        QVERIFY(journal.open(journalPath()));
+        CentralForwarderThread forwarder(journalPath(), db.settings());
+        std::vector<CellRecord> written;
+        for (const int channel : {2, 1, 4}) {
+            CellRecord record = cellfixtures::record(QStringLiteral("bench-1"), int(written.size()) + 1, setup);
+            record.channel = channel;
+            QVERIFY(journal.append(record, setup));
+            written.push_back(record);
+        }
+        forwarder.wake();
+        QTRY_VERIFY_WITH_TIMEOUT(forwarder.status().upToDate(), kArrivalWait);
+        QCOMPARE(db.column(QStringLiteral("SELECT channel FROM cells ORDER BY arrival")),
+                 (QStringList{QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("4")}));
+        const QString olderBench = QStringLiteral("INSERT INTO cells (id, bench, measured_at, resistance_text, voltage_text,"
+                                                  " setup_hash) VALUES ('%1', 'bench-9', now(), 'r', 'v', '%2')")
+                                           .arg(QUuid::createUuid().toString(QUuid::WithoutBraces), setup.hash);
+        QVERIFY2(!db.column(olderBench).value(0).startsWith(QLatin1String("ERROR")), qPrintable(olderBench));
+        QCOMPARE(db.column(QStringLiteral("SELECT channel FROM cells WHERE bench = 'bench-9'")), QStringList{QStringLiteral("1")});
+    }
+
     void killedWhileForwardingLosesAndDoublesNothing()
     {
         DevDatabase db;

@@ -241,6 +241,45 @@ private Q_SLOTS:
         QCOMPARE(forwarding.pending(10).value().size(), size_t(1));
     }
 
+    // A journal of the format before channels gets the column in place: its
+    // cells were all measured on channel 1.
+    void secondFormatJournalGetsTheChannelInPlace()
+    {
+        const BinSetup setup = cellfixtures::setup();
+        {
+            Journal journal(QStringLiteral("made"));
+            QVERIFY(journal.open(journalPath()));
+            QVERIFY(journal.append(cellfixtures::record(QStringLiteral("B1"), 1, setup), setup));
+        }
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("older"));
+            db.setDatabaseName(journalPath());
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            // As format 2 was: without the columns format 3 brings.
+            for (const char *column : {"channel", "k_uncertainty"})
+                QVERIFY2(query.exec(QStringLiteral("ALTER TABLE cells DROP COLUMN %1").arg(QLatin1String(column))),
+                         qPrintable(query.lastError().text()));
+            QVERIFY(query.exec(QStringLiteral("PRAGMA user_version=2")));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("older"));
+
+        Journal journal(QStringLiteral("j"));
+        const Status opened = journal.open(journalPath());
+        QVERIFY2(opened, qPrintable(opened.errorString()));
+        QCOMPARE(rowsOf(journalPath(), QStringLiteral("PRAGMA user_version")), QStringList{QStringLiteral("3")});
+        CellRecord next = cellfixtures::record(QStringLiteral("B1"), 2, setup);
+        next.channel = 3;
+        QVERIFY(journal.append(next, setup));
+        QCOMPARE(rowsOf(journalPath(), QStringLiteral("SELECT channel FROM cells ORDER BY seq")),
+                 (QStringList{QStringLiteral("1"), QStringLiteral("3")}));
+        const auto pending = journal.pending(10);
+        QVERIFY(pending && pending->size() == 2);
+        QCOMPARE(pending->at(0).record.channel, 1);
+        QCOMPARE(pending->at(1).record.channel, 3);
+    }
+
     void damagedJournalIsMovedAsideAndANewOneStarted_data()
     {
         QTest::addColumn<QString>("damage");

@@ -295,6 +295,74 @@ private Q_SLOTS:
         QCOMPARE(taken[0].resistance, std::numeric_limits<float>::infinity());
         QCOMPARE(taken[0].voltage, -std::numeric_limits<float>::infinity());
     }
+    // A bench of two channels is two rows: each channel's moving ranges in
+    // its own order, and its pace between its first and last cell. Tables of
+    // a server no bench with channels has sent to read as channel 1.
+    void eachChannelIsARowOfItsOwn()
+    {
+        // Bench C, 2026-12-09 (UTC): channel 1 every 30 s, 10 12 14 mOhm;
+        // channel 2 every 20 s, 30 20 mOhm, between them in time.
+        struct Timed
+        {
+            int channel;
+            int second;
+            double ohms;
+        };
+        const Timed cells[] = {{1, 0, 0.010}, {2, 5, 0.030}, {1, 30, 0.012}, {2, 25, 0.020}, {1, 60, 0.014}};
+        std::vector<Journal::Pending> rows;
+        for (const Timed &t : cells) {
+            Journal::Pending p;
+            p.seq = qint64(rows.size()) + 1;
+            p.record = cellfixtures::record(QStringLiteral("C"), int(rows.size()), m_setup);
+            p.record.measuredAt = QDateTime(QDate(2026, 12, 9), QTime(6, 0).addSecs(t.second), Qt::UTC);
+            p.record.resistanceOhm = t.ohms;
+            p.record.channel = t.channel;
+            rows.push_back(p);
+        }
+        const Status sent = sendCells(m_db.settings(), rows, {{m_setup.hash, m_setup.text}});
+        QVERIFY2(sent, qPrintable(sent.errorString()));
+        RecordFilter filter;
+        filter.bench = QStringLiteral("C");
+        Result<std::vector<LineRow>> read = readLineView(m_db.settings(), filter);
+        QVERIFY2(read, qPrintable(read.errorString()));
+        QCOMPARE(read->size(), std::size_t(2));
+        const LineRow &first = read->at(0);
+        const LineRow &second = read->at(1);
+        QCOMPARE(first.channel, 1);
+        QCOMPARE(first.cells, qint64(3));
+        QCOMPARE(first.mean[0], 12.0);
+        QCOMPARE(first.movingRangeSum[0], 4.0);
+        QCOMPARE(second.channel, 2);
+        QCOMPARE(second.cells, qint64(2));
+        QCOMPARE(second.movingRangeSum[0], 10.0);
+        // 2 cells after the first in 60 s: 120 an hour; 1 in 20 s: 180.
+        QCOMPARE(benchFigures(first, BinTable{}, BinTable{}).cellsPerHour(), std::optional<double>(120.0));
+        QCOMPARE(benchFigures(second, BinTable{}, BinTable{}).cellsPerHour(), std::optional<double>(180.0));
+        BenchFigures one;
+        one.cells = 1;
+        QVERIFY(!one.cellsPerHour());
+        // The charts' passes take each cell's channel too, in time order.
+        const auto channelsRead = [&filter, this] {
+            CentralSource source(m_db.settings());
+            QList<int> channels;
+            const Status passed = source.readValues(filter, [&channels](int, const RecordReading &r, qint64) {
+                channels << r.channel;
+                return true;
+            });
+            return passed ? channels : QList<int>{-1};
+        };
+        QCOMPARE(channelsRead(), (QList<int>{1, 2, 2, 1, 1}));
+
+        const QStringList dropped = m_db.column(QStringLiteral("ALTER TABLE cells DROP COLUMN channel"));
+        QVERIFY2(dropped.isEmpty(), qPrintable(dropped.join(QLatin1Char(' '))));
+        read = readLineView(m_db.settings(), filter);
+        QVERIFY2(read, qPrintable(read.errorString()));
+        QCOMPARE(read->size(), std::size_t(1));
+        QCOMPARE(read->at(0).channel, 1);
+        QCOMPARE(read->at(0).cells, qint64(5));
+        QCOMPARE(channelsRead(), (QList<int>{1, 1, 1, 1, 1}));
+    }
+
 };
 
 BIN4870_TEST(TestLineView)

@@ -165,6 +165,27 @@ private Q_SLOTS:
         QCOMPARE(withDefaultExtension(path), expected);
     }
 
+    void channelDataFileIsNamedAfterChannelOnes_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("channel 1 keeps the path") << "/data/2026-12-07.csv" << 1 << "/data/2026-12-07.csv";
+        QTest::newRow("before the extension") << "/data/2026-12-07.csv" << 2 << "/data/2026-12-07-ch2.csv";
+        QTest::newRow("the last dot of the name") << "/data/lot.7.txt" << 4 << "/data/lot.7-ch4.txt";
+        QTest::newRow("no dot: .csv as START adds it") << "/data/shift" << 3 << "/data/shift-ch3.csv";
+        QTest::newRow("dot only in a folder") << "/data.d/shift" << 2 << "/data.d/shift-ch2";
+        QTest::newRow("hidden file") << "/data/.cells" << 2 << "/data/.cells-ch2";
+    }
+
+    void channelDataFileIsNamedAfterChannelOnes()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, channel);
+        QFETCH(QString, expected);
+        QCOMPARE(channelDataPath(path, channel), expected);
+    }
+
     void recordsAreAppendedToAnExistingFile()
     {
         QTemporaryDir dir;

@@ -145,6 +145,7 @@ private Q_SLOTS:
             for (int n = 0; n < 1200; ++n) {
                 records.push_back(cellfixtures::record(n % 2 ? QStringLiteral("b") : QStringLiteral("a"), n, setup));
                 records.back().cellId = n % 3 ? QStringLiteral("C-%1").arg(n) : QString();
+                records.back().channel = n % 4 == 0 ? 2 : 1;
             }
             QVERIFY(journal.appendAll(records, setup));
         }
@@ -152,12 +153,15 @@ private Q_SLOTS:
         QVERIFY(source.load());
         std::vector<qint64> places;
         std::vector<qint64> stamps;
+        int onChannel2 = 0;
         QVERIFY(source.read(RecordFilter{}, [&](int, const RecordReading &r, qint64 place) {
             places.push_back(place);
             stamps.push_back(r.stamp);
+            onChannel2 += r.channel == 2 ? 1 : 0;
             return true;
         }));
         QCOMPARE(places.size(), std::size_t(1200));
+        QCOMPARE(onChannel2, 300);
         const Result<std::map<qint64, RecordDetail>> found = source.details(places);
         QVERIFY2(found, qPrintable(found.errorString()));
         QCOMPARE(found->size(), std::size_t(1200));

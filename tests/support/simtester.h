@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QList>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,6 +44,22 @@ public:
     }
 
     QString folder() const { return m_folder.path(); }
+
+    // The TCP port of the n-th tester served with --tcp (the first unless
+    // told), from its "ready tcp host:port" line; 0 when there is none.
+    quint16 tcpPort(int n = 1)
+    {
+        const QList<QByteArray> lines = log().split('\n');
+        int seen = 0;
+        for (const QByteArray &line : lines) {
+            const qsizetype at = line.indexOf("ready tcp ");
+            if (at < 0)
+                continue;
+            if (++seen == n)
+                return quint16(line.mid(line.lastIndexOf(':') + 1).trimmed().toUInt());
+        }
+        return 0;
+    }
     QProcess &process() { return m_process; }
 
     // Everything the simulator has logged so far.

@@ -68,7 +68,10 @@ void CellLine::makeCell(double after)
 {
     Cell cell;
     cell.number = int(m_cells.size()) + 1;
-    if (!m_settings.pattern.isEmpty()) {
+    const bool placed = !m_settings.placements.empty();
+    if (placed) {
+        cell.kind = m_settings.placements[size_t(cell.number - 1)].kind;
+    } else if (!m_settings.pattern.isEmpty()) {
         cell.kind = m_settings.pattern.at((cell.number - 1) % m_settings.pattern.size());
     } else {
         const double draw = m_random.generateDouble();
@@ -76,10 +79,16 @@ void CellLine::makeCell(double after)
             : draw < m_settings.briefShare + m_settings.creepShare ? Kind::Creeping
                                                                     : Kind::Held;
     }
-    cell.contactMs = after + uniform(m_settings.gapMinMs, m_settings.gapMaxMs);
-    const double hold = cell.kind == Kind::Brief ? uniform(m_settings.briefMinMs, m_settings.briefMaxMs)
-                                                 : uniform(m_settings.holdMinMs, m_settings.holdMaxMs);
-    cell.liftMs = cell.contactMs + hold;
+    if (placed) {
+        cell.contactMs = m_settings.placements[size_t(cell.number - 1)].contactMs;
+        cell.liftMs = m_settings.placements[size_t(cell.number - 1)].liftMs;
+    } else {
+        cell.contactMs = after + uniform(m_settings.gapMinMs, m_settings.gapMaxMs);
+        const double drawn = cell.kind == Kind::Brief ? uniform(m_settings.briefMinMs, m_settings.briefMaxMs)
+                                                      : uniform(m_settings.holdMinMs, m_settings.holdMaxMs);
+        cell.liftMs = cell.contactMs + drawn;
+    }
+    const double hold = cell.liftMs - cell.contactMs;
     cell.ohms = uniform(15.0, 60.0) / 1000.0;
     cell.volts = uniform(3.0, 4.2);
     cell.tauMs = uniform(m_settings.settleTauMinMs, m_settings.settleTauMaxMs);
@@ -127,8 +136,8 @@ void CellLine::advanceTo(double t)
     m_lastT = std::max(m_lastT, t);
     if (m_cells.empty())
         makeCell(0);
-    while (m_lastT >= m_cells.back().liftMs
-           && (m_settings.cells <= 0 || int(m_cells.size()) < m_settings.cells))
+    while (m_lastT >= m_cells.back().liftMs && (m_settings.cells <= 0 || int(m_cells.size()) < m_settings.cells)
+           && (m_settings.placements.empty() || m_cells.size() < m_settings.placements.size()))
         makeCell(m_cells.back().liftMs);
 }
 
@@ -142,7 +151,9 @@ const CellLine::Cell *CellLine::cellAt(double t)
 bool CellLine::finished(double t)
 {
     advanceTo(t);
-    return m_settings.cells > 0 && int(m_cells.size()) >= m_settings.cells && t >= m_cells.back().liftMs;
+    const bool lastMade = (m_settings.cells > 0 && int(m_cells.size()) >= m_settings.cells)
+        || (!m_settings.placements.empty() && m_cells.size() >= m_settings.placements.size());
+    return lastMade && t >= m_cells.back().liftMs;
 }
 
 bool CellLine::readingAt(double t, double *ohms, double *volts)

@@ -25,6 +25,15 @@ public:
         Creeping, // the resistance keeps drifting: it never settles
     };
 
+    // When a cell goes on the probes and comes off, decided elsewhere (by a
+    // model of an operator who serves several test heads).
+    struct Placement
+    {
+        Kind kind = Kind::Held;
+        double contactMs = 0;
+        double liftMs = 0;
+    };
+
     struct Settings
     {
         QList<Kind> pattern;       // kinds in turn; empty: a random mix
@@ -48,6 +57,9 @@ public:
         // settling, for a time shorter than a poll, and reads open meanwhile.
         double bounceShare = 0;
         double bounceMinMs = 50, bounceMaxMs = 250;
+        // Cells at these times and of these kinds, instead of drawn gaps and
+        // holds; the line ends after the last.
+        std::vector<Placement> placements;
     };
 
     struct Cell

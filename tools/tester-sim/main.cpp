@@ -77,7 +77,8 @@ void rangeOption(const QCommandLineParser &parser, const QString &name, double *
     *high = second;
 }
 
-std::unique_ptr<ReplySource> cellLineReplies(const QCommandLineParser &parser, QRandomGenerator &random)
+std::unique_ptr<ReplySource> cellLineReplies(const QCommandLineParser &parser, QRandomGenerator &random,
+                                             const QString &truthSuffix)
 {
     CellLine::Settings settings;
     const QString kinds = parser.value(QStringLiteral("cell-line"));
@@ -108,29 +109,30 @@ std::unique_ptr<ReplySource> cellLineReplies(const QCommandLineParser &parser, Q
     rangeOption(parser, QStringLiteral("bounce-ms"), &settings.bounceMinMs, &settings.bounceMaxMs);
 
     // The ground truth, flushed line by line so that a reader sees every cell
-    // as soon as it is made.
-    static QFile truth;
+    // as soon as it is made; each tester of several has a file of its own.
+    auto truth = std::make_shared<QFile>();
     if (parser.isSet(QStringLiteral("truth"))) {
-        truth.setFileName(parser.value(QStringLiteral("truth")));
-        if (!truth.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-            fail(QStringLiteral("cannot write %1: %2").arg(truth.fileName(), truth.errorString()));
+        truth->setFileName(parser.value(QStringLiteral("truth")) + truthSuffix);
+        if (!truth->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+            fail(QStringLiteral("cannot write %1: %2").arg(truth->fileName(), truth->errorString()));
     }
-    const auto stamp = [] { return QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")); };
-    auto announce = [stamp](const CellLine::Cell &cell) {
+    const QString prefix = truthSuffix.isEmpty() ? QString() : QStringLiteral("[%1] ").arg(truthSuffix.mid(1));
+    const auto stamp = [prefix] { return prefix + QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")); };
+    auto announce = [stamp, truth](const CellLine::Cell &cell) {
         const QByteArray line = CellLine::truthLine(cell);
         std::printf("%s %s\n", qPrintable(stamp()), line.constData());
         std::fflush(stdout);
-        if (truth.isOpen()) {
-            truth.write(line + '\n');
-            truth.flush();
+        if (truth->isOpen()) {
+            truth->write(line + '\n');
+            truth->flush();
         }
     };
-    auto done = [stamp] {
+    auto done = [stamp, truth] {
         std::printf("%s cell line done\n", qPrintable(stamp()));
         std::fflush(stdout);
-        if (truth.isOpen()) {
-            truth.write("done\n");
-            truth.flush();
+        if (truth->isOpen()) {
+            truth->write("done\n");
+            truth->flush();
         }
     };
     const int step = parser.isSet(QStringLiteral("step-ms")) ? intOption(parser, QStringLiteral("step-ms"), 1) : 0;
@@ -147,7 +149,7 @@ int main(int argc, char **argv)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Simulated battery tester on a pseudo-terminal. Links it as COMn in a folder, "
+        "Simulated battery tester on a pseudo-terminal, a TCP socket or a USB-TMC stand-in. Links it as COMn in a folder, "
         "logs every command line it receives and answers \":fetch?\" with "
         "\"<resistance ohms>,<voltage volts>\" followed by CR LF (or as --profile says). By default a cell is put on "
         "the probes every few seconds; open probes read +9.9E+37,+9.9E+37."));
@@ -191,6 +193,21 @@ int main(int argc, char **argv)
                                                    "simulated cells are written in its notation; --reply and --script lines "
                                                    "are sent as given."),
          QStringLiteral("name|file")},
+        {QStringLiteral("tcp"), QStringLiteral("Serve the tester on a TCP socket instead of a pseudo-terminal, as a tester "
+                                               "on the LAN: [HOST:]PORT (host 127.0.0.1 unless given, port 0 for one the "
+                                               "system chooses, printed in the \"ready\" line). Give it again for "
+                                               "another tester on another port."),
+         QStringLiteral("[host:]port")},
+        {QStringLiteral("usbtmc"), QStringLiteral("Stand in for a USB-TMC device file: a pseudo-terminal linked at this path "
+                                                  "that writes each reply in one piece, as one read of the usbtmc driver "
+                                                  "returns it."),
+         QStringLiteral("path")},
+        {QStringLiteral("channels"), QStringLiteral("Serve n testers at once, each with its own cells: COMn links from --port "
+                                                    "on, or TCP ports from the --tcp port on (each its own with port 0)."),
+         QStringLiteral("n"), QStringLiteral("1")},
+        {QStringLiteral("reset-after"), QStringLiteral("On TCP, after n replies send half of the next one and reset the "
+                                                       "connection (once); the tester goes on listening."),
+         QStringLiteral("n")},
         {QStringLiteral("print-port"), QStringLiteral("Print n of the COMn bin4870 opens with the Settings.ini in this folder (1 without one), then exit."), QStringLiteral("folder")},
     });
     parser.process(app);
@@ -232,41 +249,91 @@ int main(int argc, char **argv)
     if (parser.isSet(QStringLiteral("hangup-after")))
         options.hangupAfter = intOption(parser, QStringLiteral("hangup-after"), 0);
 
-    QRandomGenerator random = parser.isSet(QStringLiteral("seed"))
-        ? QRandomGenerator(static_cast<quint32>(intOption(parser, QStringLiteral("seed"), 0)))
-        : QRandomGenerator(QRandomGenerator::global()->generate());
+    if (parser.isSet(QStringLiteral("reset-after")))
+        options.resetAfter = intOption(parser, QStringLiteral("reset-after"), 0);
+    const int channels = intOption(parser, QStringLiteral("channels"), 1);
+    // The endpoints, one per tester.
+    QList<SimOptions> testers;
+    const QStringList tcp = parser.values(QStringLiteral("tcp"));
+    if (!tcp.isEmpty() && parser.isSet(QStringLiteral("usbtmc")))
+        fail(QStringLiteral("--tcp and --usbtmc exclude each other"));
+    for (const QString &given : tcp) {
+        SimOptions tester = options;
+        tester.endpoint = SimOptions::Endpoint::Tcp;
+        const qsizetype colon = given.lastIndexOf(QLatin1Char(':'));
+        if (colon >= 0)
+            tester.tcpHost = given.left(colon);
+        bool ok = false;
+        const uint port = given.mid(colon + 1).toUInt(&ok);
+        if (!ok || port > 65535 || tester.tcpHost.isEmpty())
+            fail(QStringLiteral("--tcp needs [HOST:]PORT, PORT from 0 to 65535"));
+        tester.tcpPort = quint16(port);
+        testers << tester;
+    }
+    if (parser.isSet(QStringLiteral("usbtmc"))) {
+        if (options.profile.pushes())
+            fail(QStringLiteral("a USB-TMC tester only answers when asked: --usbtmc takes no pushing profile"));
+        SimOptions tester = options;
+        tester.endpoint = SimOptions::Endpoint::UsbTmc;
+        tester.usbTmcPath = parser.value(QStringLiteral("usbtmc"));
+        testers << tester;
+    }
+    if (testers.isEmpty())
+        testers << options;
+    while (testers.size() < channels) {
+        SimOptions next = testers.last();
+        if (next.endpoint == SimOptions::Endpoint::Pty)
+            ++next.port;
+        else if (next.endpoint == SimOptions::Endpoint::Tcp && next.tcpPort != 0)
+            ++next.tcpPort;
+        else if (next.endpoint == SimOptions::Endpoint::UsbTmc)
+            fail(QStringLiteral("--channels takes one USB-TMC stand-in only"));
+        testers << next;
+    }
+    if (testers.size() > 1) {
+        for (qsizetype i = 0; i < testers.size(); ++i)
+            testers[i].logPrefix = QStringLiteral("[%1] ").arg(i + 1);
+    }
+
+    const quint32 seed = parser.isSet(QStringLiteral("seed"))
+        ? static_cast<quint32>(intOption(parser, QStringLiteral("seed"), 0))
+        : QRandomGenerator::global()->generate();
 
     const QByteArray lineEnd = parser.isSet(QStringLiteral("no-eol")) ? QByteArray() : QByteArrayLiteral("\r\n");
-    std::unique_ptr<ReplySource> replies;
-    if (parser.isSet(QStringLiteral("reply"))) {
-        replies = std::make_unique<FixedReplies>(decodeEscapes(parser.value(QStringLiteral("reply")).toLatin1()) + lineEnd);
-    } else if (parser.isSet(QStringLiteral("script"))) {
-        QFile file(parser.value(QStringLiteral("script")));
-        if (!file.open(QIODevice::ReadOnly))
-            fail(QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()));
-        QList<QByteArray> lines;
-        for (QByteArray line : file.readAll().split('\n')) {
-            if (line.endsWith('\r'))
-                line.chop(1);
-            lines.append(line + lineEnd);
+    // Each tester has its own replies, from random numbers of its own.
+    const auto makeReplies = [&](QRandomGenerator &random, const QString &truthSuffix) {
+        std::unique_ptr<ReplySource> replies;
+        if (parser.isSet(QStringLiteral("reply"))) {
+            replies = std::make_unique<FixedReplies>(decodeEscapes(parser.value(QStringLiteral("reply")).toLatin1()) + lineEnd);
+        } else if (parser.isSet(QStringLiteral("script"))) {
+            QFile file(parser.value(QStringLiteral("script")));
+            if (!file.open(QIODevice::ReadOnly))
+                fail(QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()));
+            QList<QByteArray> lines;
+            for (QByteArray line : file.readAll().split('\n')) {
+                if (line.endsWith('\r'))
+                    line.chop(1);
+                lines.append(line + lineEnd);
+            }
+            if (!lines.isEmpty() && lines.back() == lineEnd)
+                lines.removeLast(); // the file's own final line end
+            if (lines.isEmpty())
+                fail(QStringLiteral("%1 holds no lines").arg(file.fileName()));
+            replies = std::make_unique<ScriptReplies>(lines);
+        } else if (parser.isSet(QStringLiteral("cell-line"))) {
+            replies = cellLineReplies(parser, random, truthSuffix);
+        } else if (parser.isSet(QStringLiteral("garbage"))) {
+            replies = std::make_unique<GarbageReplies>(random);
+        } else {
+            replies = std::make_unique<BenchScenario>(random);
         }
-        if (!lines.isEmpty() && lines.back() == lineEnd)
-            lines.removeLast(); // the file's own final line end
-        if (lines.isEmpty())
-            fail(QStringLiteral("%1 holds no lines").arg(file.fileName()));
-        replies = std::make_unique<ScriptReplies>(lines);
-    } else if (parser.isSet(QStringLiteral("cell-line"))) {
-        replies = cellLineReplies(parser, random);
-    } else if (parser.isSet(QStringLiteral("garbage"))) {
-        replies = std::make_unique<GarbageReplies>(random);
-    } else {
-        replies = std::make_unique<BenchScenario>(random);
-    }
-    // The simulated cells in the notation of the profile's tester.
-    const bool generated = !parser.isSet(QStringLiteral("reply")) && !parser.isSet(QStringLiteral("script"))
-        && !parser.isSet(QStringLiteral("garbage"));
-    if (generated && options.profile.name != kDefaultProfileName)
-        replies = std::make_unique<ProfileReplies>(std::move(replies), options.profile);
+        // The simulated cells in the notation of the profile's tester.
+        const bool generated = !parser.isSet(QStringLiteral("reply")) && !parser.isSet(QStringLiteral("script"))
+            && !parser.isSet(QStringLiteral("garbage"));
+        if (generated && options.profile.name != kDefaultProfileName)
+            replies = std::make_unique<ProfileReplies>(std::move(replies), options.profile);
+        return replies;
+    };
 
     // SIGINT and SIGTERM end the event loop, so the link is removed on the way out.
     if (::pipe(g_signalPipe) != 0)
@@ -280,10 +347,17 @@ int main(int argc, char **argv)
     QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::exit(0); });
 
-    TesterSim sim(options, std::move(replies), random);
-    if (const Status started = sim.start(); !started)
-        fail(started.errorString());
+    std::vector<std::unique_ptr<QRandomGenerator>> randoms;
+    std::vector<std::unique_ptr<TesterSim>> sims;
+    for (qsizetype i = 0; i < testers.size(); ++i) {
+        randoms.push_back(std::make_unique<QRandomGenerator>(seed + quint32(i)));
+        const QString truthSuffix = testers.size() > 1 ? QStringLiteral(".%1").arg(i + 1) : QString();
+        sims.push_back(std::make_unique<TesterSim>(testers[i], makeReplies(*randoms.back(), truthSuffix), *randoms.back()));
+        if (const Status started = sims.back()->start(); !started)
+            fail(started.errorString());
+    }
     const int status = QCoreApplication::exec();
-    sim.shutdown();
+    for (const auto &sim : sims)
+        sim->shutdown();
     return status;
 }

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
@@ -74,6 +75,54 @@ TesterSim::~TesterSim()
 
 Status TesterSim::start()
 {
+    const Status started = m_options.endpoint == SimOptions::Endpoint::Tcp ? startTcp() : startPty();
+    if (started && m_options.profile.pushes())
+        m_pushTimer.start();
+    return started;
+}
+
+Status TesterSim::startTcp()
+{
+    QHostAddress address;
+    if (!address.setAddress(m_options.tcpHost))
+        return Failure(QStringLiteral("%1 is no IP address to listen on").arg(m_options.tcpHost));
+    if (!m_server.listen(address, m_options.tcpPort))
+        return Failure(QStringLiteral("Cannot listen on %1:%2: %3").arg(m_options.tcpHost).arg(m_options.tcpPort)
+                               .arg(m_server.errorString()));
+    connect(&m_server, &QTcpServer::newConnection, this, &TesterSim::onConnection);
+    std::printf("%sready tcp %s:%u\n", qPrintable(m_options.logPrefix), qPrintable(m_options.tcpHost),
+                unsigned(m_server.serverPort()));
+    std::fflush(stdout);
+    return {};
+}
+
+void TesterSim::onConnection()
+{
+    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        if (m_client) {
+            log(QStringLiteral("connection replaced"));
+            m_client->disconnect(this);
+            m_client->abort();
+            m_client->deleteLater();
+        }
+        m_client = socket;
+        m_client->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        log(QStringLiteral("connection from %1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort()));
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onBytes(socket->readAll()); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            if (m_client != socket)
+                return;
+            log(QStringLiteral("connection closed"));
+            m_client = nullptr;
+            socket->deleteLater();
+            m_outbox.clear();
+            m_received.clear();
+        });
+    }
+}
+
+Status TesterSim::startPty()
+{
     char name[256] = {};
     if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
         return Failure(QStringLiteral("Cannot open a pseudo-terminal: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
@@ -91,7 +140,9 @@ Status TesterSim::start()
     // read of the master fails until the program opens the port.
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
 
-    m_linkPath = QDir(m_options.dir).absoluteFilePath(QStringLiteral("COM%1").arg(m_options.port));
+    m_linkPath = m_options.endpoint == SimOptions::Endpoint::UsbTmc
+        ? QFileInfo(m_options.usbTmcPath).absoluteFilePath()
+        : QDir(m_options.dir).absoluteFilePath(QStringLiteral("COM%1").arg(m_options.port));
     const QFileInfo existing(m_linkPath);
     if (existing.isSymLink()) {
         QFile::remove(m_linkPath); // left behind by a simulator that was killed
@@ -106,10 +157,8 @@ Status TesterSim::start()
 
     m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &TesterSim::onReadable);
-    std::printf("ready %s -> %s\n", qPrintable(m_linkPath), qPrintable(m_devicePath));
+    std::printf("%sready %s -> %s\n", qPrintable(m_options.logPrefix), qPrintable(m_linkPath), qPrintable(m_devicePath));
     std::fflush(stdout);
-    if (m_options.profile.pushes())
-        m_pushTimer.start();
     return {};
 }
 
@@ -119,6 +168,13 @@ void TesterSim::shutdown()
     m_floodTimer.stop();
     m_pushTimer.stop();
     m_notifier.reset();
+    if (m_client) {
+        m_client->disconnect(this);
+        m_client->abort();
+        delete m_client;
+        m_client = nullptr;
+    }
+    m_server.close();
     if (!m_linkPath.isEmpty()) {
         // Remove the link only while it is still ours.
         if (QFileInfo(m_linkPath).symLinkTarget() == m_devicePath)
@@ -143,7 +199,12 @@ void TesterSim::onReadable()
         m_notifier->setEnabled(false);
         return;
     }
-    m_received.append(chunk, n);
+    onBytes(QByteArray(chunk, n));
+}
+
+void TesterSim::onBytes(const QByteArray &bytes)
+{
+    m_received.append(bytes);
     // A command ends at CR, LF or both, whichever the profile uses.
     for (qsizetype end = m_received.indexOf('\n'); ; end = m_received.indexOf('\n')) {
         const qsizetype cr = m_received.indexOf('\r');
@@ -188,6 +249,12 @@ void TesterSim::answerFetch()
     if (m_options.hangupAfter >= 0 && m_repliesSent >= m_options.hangupAfter) {
         m_hungUp = true;
         schedule({due, {}, true});
+        return;
+    }
+    if (m_client && !m_resetDone && m_options.resetAfter >= 0 && m_repliesSent >= m_options.resetAfter) {
+        m_resetDone = true;
+        const QByteArray reply = m_replies->next();
+        schedule({due, reply.left(reply.size() / 2), false, true});
         return;
     }
     if (m_options.flood) {
@@ -235,6 +302,11 @@ void TesterSim::sendDue()
             hangup();
             return;
         }
+        if (front.reset) {
+            resetConnection(front.bytes);
+            m_outbox.pop_front();
+            continue;
+        }
         writeBytes(front.bytes);
         m_outbox.pop_front();
     }
@@ -248,8 +320,36 @@ void TesterSim::sendFlood()
     writeBytes(bytes);
 }
 
+void TesterSim::resetConnection(const QByteArray &half)
+{
+    if (!m_client)
+        return;
+    writeBytes(half);
+    m_client->flush();
+    // No lingering: closing sends a reset instead of an orderly end.
+    const linger abrupt{1, 0};
+    ::setsockopt(int(m_client->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abrupt, sizeof abrupt);
+    log(QStringLiteral("connection reset after %1 of %2 reply bytes").arg(half.size()).arg(half.size() * 2));
+    QTcpSocket *client = std::exchange(m_client, nullptr);
+    client->disconnect(this);
+    client->abort();
+    client->deleteLater();
+    m_received.clear();
+}
+
 void TesterSim::writeBytes(const QByteArray &bytes)
 {
+    if (m_options.endpoint == SimOptions::Endpoint::Tcp) {
+        if (!m_client) {
+            log(QStringLiteral("tx dropped %1 bytes: no connection").arg(bytes.size()));
+            return;
+        }
+        m_client->write(bytes);
+        m_client->flush();
+        if (!m_floodTimer.isActive())
+            log(QStringLiteral("tx %1").arg(printable(bytes)));
+        return;
+    }
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(m_master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
@@ -277,9 +377,9 @@ void TesterSim::hangup()
     QCoreApplication::exit(0);
 }
 
-void TesterSim::log(const QString &text)
+void TesterSim::log(const QString &text) const
 {
-    std::printf("%s %s\n", qPrintable(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"))),
-                qPrintable(text));
+    std::printf("%s%s %s\n", qPrintable(m_options.logPrefix),
+                qPrintable(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"))), qPrintable(text));
     std::fflush(stdout);
 }

@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 
 #include <chrono>
@@ -17,8 +19,18 @@
 
 struct SimOptions
 {
+    // Where the program finds the tester: a pseudo-terminal linked as COMn,
+    // a TCP socket, or a pseudo-terminal that stands in for a USB-TMC device
+    // file (each reply in one write, as one read of the driver returns it).
+    enum class Endpoint { Pty, Tcp, UsbTmc };
+
+    Endpoint endpoint = Endpoint::Pty;
     QString dir;                         // where the COMn link goes
     int port = 1;                        // n of COMn
+    QString tcpHost = QStringLiteral("127.0.0.1");
+    quint16 tcpPort = 0;                 // 0: one the system chooses
+    QString usbTmcPath;                  // where the USB-TMC stand-in's link goes
+    QString logPrefix;                   // before every log line, for several testers in one process
     std::chrono::milliseconds delay{0};  // from ":fetch?" to the first byte of the reply
     int split = 0;                       // write replies in pieces of this many bytes
     bool silent = false;                 // never answer
@@ -28,6 +40,7 @@ struct SimOptions
     int dropReply = -1;                  // leave request number N (1-based) unanswered
     int hangupAfter = -1;                // hang up instead of giving reply number N + 1
     int emptyAfter = -1;                 // answer CR LF alone from reply number N + 1 on
+    int resetAfter = -1;                 // TCP: send half of reply N + 1, then reset the connection
     // What the tester understands and how it answers; the built-in default
     // unless --profile says otherwise.
     TesterProfile profile = *builtInProfile(kDefaultProfileName);
@@ -52,10 +65,12 @@ private:
     TesterProfile m_profile;
 };
 
-// A battery tester on a pseudo-terminal. Reads command lines, logs each one and
-// answers the profile's request (":fetch?") from its reply source, shaped by
-// the options. A tester whose profile pushes its readings writes one every
-// kPushInterval without being asked.
+// A battery tester on a pseudo-terminal or a TCP socket. Reads command lines,
+// logs each one and answers the profile's request (":fetch?") from its reply
+// source, shaped by the options. A tester whose profile pushes its readings
+// writes one every kPushInterval without being asked. On TCP it serves one
+// connection at a time: a new one replaces the one before, as a tester whose
+// old connection died unseen.
 class TesterSim : public QObject
 {
 public:
@@ -67,8 +82,10 @@ public:
     TesterSim(SimOptions options, std::unique_ptr<ReplySource> replies, QRandomGenerator &random);
     ~TesterSim() override;
 
-    // Opens the pseudo-terminal and links it; a failure says why.
+    // Opens the pseudo-terminal and links it, or listens; a failure says why.
     Status start();
+    // The TCP port listened on (the chosen one when asked for 0).
+    quint16 tcpPort() const { return m_server.serverPort(); }
     // Removes the link and closes the pseudo-terminal; safe to call twice.
     void shutdown();
 
@@ -81,17 +98,23 @@ private:
         Clock::time_point due;
         QByteArray bytes;
         bool hangup = false;
+        bool reset = false; // write the bytes, then reset the connection
     };
 
+    Status startPty();
+    Status startTcp();
     void onReadable();
+    void onConnection();
+    void onBytes(const QByteArray &bytes);
     void handleCommand(const QByteArray &line);
+    void resetConnection(const QByteArray &half);
     void answerFetch();
     void schedule(Piece piece);
     void sendDue();
     void sendFlood();
     void writeBytes(const QByteArray &bytes);
     void hangup();
-    static void log(const QString &text);
+    void log(const QString &text) const;
 
     SimOptions m_options;
     std::unique_ptr<ReplySource> m_replies;
@@ -104,6 +127,9 @@ private:
     int m_repliesSent = 0;
     int m_fetches = 0;
     bool m_hungUp = false;
+    bool m_resetDone = false;
+    QTcpServer m_server;
+    QTcpSocket *m_client = nullptr;
     std::deque<Piece> m_outbox;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QTimer m_sendTimer;

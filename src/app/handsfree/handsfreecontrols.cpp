@@ -94,10 +94,26 @@ void HandsFreeControls::apply()
     m_autoRecordAction->setChecked(m_options.autoRecord);
     m_autoRecordToggle->setChecked(m_options.autoRecord);
     m_soundAction->setChecked(m_options.sound);
+    applyTo(m_session);
+    m_otherSessions.removeAll(nullptr);
+    for (MeasurementSession *session : std::as_const(m_otherSessions))
+        applyTo(*session);
+}
+
+void HandsFreeControls::applyTo(MeasurementSession &session)
+{
     // A changed rule starts the run afresh; an unchanged one keeps it.
-    if (!(m_session.arming().detector().rule() == m_options.rule))
-        m_session.setSettleRule(m_options.rule);
-    m_session.setAutoRecord(m_options.autoRecord);
+    if (!(session.arming().detector().rule() == m_options.rule))
+        session.setSettleRule(m_options.rule);
+    session.setAutoRecord(m_options.autoRecord);
+}
+
+void HandsFreeControls::addSession(MeasurementSession &session)
+{
+    m_otherSessions.removeAll(nullptr);
+    m_otherSessions.append(&session);
+    connect(&session, &MeasurementSession::cellRecorded, this, &HandsFreeControls::onCellRecorded);
+    applyTo(session);
 }
 
 HandsFreeDialog *HandsFreeControls::dialog() const

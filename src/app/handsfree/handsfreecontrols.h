@@ -3,6 +3,7 @@
 #include "settings/handsfreeoptions.h"
 
 #include <QObject>
+#include <QList>
 #include <QPointer>
 
 #include <memory>
@@ -33,6 +34,10 @@ public:
     ~HandsFreeControls() override;
 
     const HandsFreeOptions &options() const { return m_options; }
+
+    // Another channel's session: the options apply to it as well, and its
+    // recorded cells sound the cue. Forgotten when the session is destroyed.
+    void addSession(MeasurementSession &session);
     // Applies and saves; a file that cannot be written is reported.
     void setOptions(const HandsFreeOptions &options);
 
@@ -52,10 +57,12 @@ public:
 
 private:
     void apply();
+    void applyTo(MeasurementSession &session);
     void onCellRecorded(bool bothInBin);
 
     QWidget *m_window;
     MeasurementSession &m_session;
+    QList<QPointer<MeasurementSession>> m_otherSessions;
     Dialogs &m_dialogs;
     QString m_title;
     QString m_settingsFolder;

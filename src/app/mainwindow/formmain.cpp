@@ -3,6 +3,7 @@
 #include "app/mainwindow/qualitylauncher.h"
 #include "app/packs/packlauncher.h"
 #include "app/cellids/cellidcontrols.h"
+#include "app/channels/channelscontrols.h"
 #include "app/centralrecord/centralrecordcontrols.h"
 #include "app/style/warninglabel.h"
 #include "app/mainwindow/aboutwindow.h"
@@ -126,7 +127,8 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
       m_dataFile(dataFile),
       m_binTables(binTables),
       m_locations(std::move(locations)),
-      m_session(port, clock, binTables, dataFile, *this)
+      m_wirePort(port),
+      m_session(m_wirePort, clock, binTables, dataFile, *this)
 {
     setObjectName(QStringLiteral("FormMain"));
     m_ui.setupUi(this);
@@ -164,8 +166,9 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
     connectPanels();
     // The chooser refuses while the Settings menu is disabled, i.e. during a session.
     m_portChooser = new PortChooser(m_ui.comPortMenu, m_locations.settingsDir, presentSerialDevices,
-                                    [this] { return m_ui.settingsMenu->isEnabled(); }, this);
-    connect(m_portChooser, &PortChooser::portConnected, this, [this](qint16 port) { setComPort(port); });
+                                    [this] { return m_ui.settingsMenu->isEnabled(); }, this, this);
+    connect(m_portChooser, &PortChooser::portConnected, this, &FormMain::onComPortChosen);
+    connect(m_portChooser, &PortChooser::addressChosen, this, &FormMain::setPortAddress);
     connect(m_portChooser, &PortChooser::problem, this, &FormMain::showError);
     // BATCH and File > Batch...; the launcher passes counted cells on.
     new QualityLauncher(*this, binTables);
@@ -174,6 +177,12 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
                                        if (m_ui.recCountButton->isEnabled())
                                            m_ui.recCountButton->click();
                                    });
+    m_channels = new ChannelsControls(
+            {this, m_ui.settingsMenu, *m_handsFree, *m_centralRecord, m_dialogs, m_clock, m_binTables,
+             applicationTitle(), settingsFolder(),
+             QStringLiteral("%1.%2.%3").arg(version::kMajor).arg(version::kMinor).arg(version::kRevision),
+             [this] { return m_ui.dataFilePath->text(); }},
+            this);
     // File > Build a pack... and Pack placement...
     m_packs = new PackLauncher(this, m_ui.fileMenu, PackPlaces::of(m_locations));
     orderTabs();
@@ -227,6 +236,10 @@ void FormMain::startUp()
     m_ui.stopButton->setEnabled(false);
 
     loadSettings();
+    // Channel 1 on the LAN or USB-TMC: Settings.ini keeps its serial port,
+    // Channels.ini the address in use.
+    if (const std::optional<PortAddress> first = m_channels->firstPort())
+        applyPortAddress(*first);
     // A session started with other limits than these logs the change.
     m_loggedLimits = limitsInUse();
     m_recCountDescription = m_ui.recCountButton->accessibleDescription();
@@ -284,6 +297,7 @@ void FormMain::saveSettings()
 
 void FormMain::shutdown()
 {
+    m_channels->stop();
     m_session.stop();
     closeSecondaryWindows();
     // Cells the central database has not confirmed stay in the journal.
@@ -456,8 +470,10 @@ void FormMain::selectSaveFile()
 void FormMain::onStartClicked()
 {
     logChangedLimits();
-    // START traps its own failures.
+    // START traps its own failures. The other channels start with channel 1.
     m_session.start();
+    if (m_session.running())
+        m_channels->start();
 }
 
 void FormMain::logChangedLimits()
@@ -479,6 +495,7 @@ std::array<QString, 2> FormMain::limitsInUse() const
 
 void FormMain::onStopClicked()
 {
+    m_channels->stop();
     m_session.stop();
 }
 
@@ -512,7 +529,30 @@ void FormMain::showCounterWindow()
 
 void FormMain::onComPortChosen(qint16 comPort)
 {
+    m_channels->setFirstPort(std::nullopt);
     setComPort(comPort);
+}
+
+void FormMain::setPortAddress(const PortAddress &address)
+{
+    if (address.wire == Wire::Serial) {
+        onComPortChosen(address.comPort);
+        return;
+    }
+    if (applyPortAddress(address))
+        m_channels->setFirstPort(address);
+}
+
+bool FormMain::applyPortAddress(const PortAddress &address)
+{
+    if (const Status applied = m_wirePort.setAddress(address); !applied) {
+        showError(applied.errorString());
+        return false;
+    }
+    for (QAction *action : m_ui.comPortActions)
+        action->setChecked(false);
+    m_portChooser->showAddress(address);
+    return true;
 }
 
 QString FormMain::readmePath(const QString &programDir)
@@ -566,6 +606,7 @@ void FormMain::setComPort(qint16 comPort)
     // only Settings.ini can bring, marks none.
     for (size_t i = 0; i < m_ui.comPortActions.size(); ++i)
         m_ui.comPortActions[i]->setChecked(m_comPort == qint16(i + 1));
+    m_portChooser->showAddress(m_wirePort.address());
 }
 
 // --- Keyboard ------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "bins/binpanellogic.h"
 #include "platform/filelocations.h"
 #include "platform/serialdevices.h"
+#include "platform/wireport.h"
 #include "session/measurementsession.h"
 #include "session/sessionview.h"
 
@@ -15,6 +16,7 @@
 #include <array>
 
 class CellIdControls;
+class ChannelsControls;
 class CentralRecordControls;
 class Clock;
 class DataFile;
@@ -99,6 +101,14 @@ public:
 
     // Settings > COMPort's list of serial devices; the present ones unless set.
     PortChooser &portChooser() { return *m_portChooser; }
+    // The bench's channels beyond the first (Settings > Channels...).
+    ChannelsControls &channels() { return *m_channels; }
+
+    // Channel 1's port: a serial port (setComPort), a LAN tester or a USB-TMC
+    // device, which is kept in Channels.ini. The port must be closed; one
+    // that refuses the address is reported.
+    void setPortAddress(const PortAddress &address);
+    const PortAddress &portAddress() const { return m_wirePort.address(); }
     void setSerialDeviceList(SerialDeviceList devices);
 
     // Rebuilds the resistance (voltage) table from its panel and shows its captions and
@@ -194,6 +204,8 @@ private:
     void onDataClicked();
     // COM1..COM4 of Settings > COMPort....
     void onComPortChosen(qint16 comPort);
+    // Applies channel 1's address; false when the port refused it (reported).
+    bool applyPortAddress(const PortAddress &address);
     // Help: the operator's guide in the program's own window; a guide that
     // cannot be read is told with its path and the reason.
     void openReadme();
@@ -231,6 +243,7 @@ private:
     BinTables &m_binTables;
     FileLocations m_locations;
     PortChooser *m_portChooser = nullptr;
+    ChannelsControls *m_channels = nullptr;
     qint16 m_comPort = 1;
     // The panel entries each BIN table was last built from (resistance first).
     std::array<PanelEntries, 2> m_entriesInUse;
@@ -238,5 +251,7 @@ private:
     bool m_loadingSettings = false;
     bool m_shutDown = false;
     bool m_endsProgram = false;
+    // Channel 1's line: the serial port handed in, or a LAN or USB-TMC tester.
+    WirePort m_wirePort;
     MeasurementSession m_session;
 };

@@ -1,11 +1,15 @@
 #include "app/mainwindow/portchooser.h"
 
+#include "app/style/singlewindow.h"
+
 #include <QAction>
+#include <QInputDialog>
 #include <QMenu>
 
 PortChooser::PortChooser(QMenu *comMenu, QString linkDir, SerialDeviceList devices, std::function<bool()> allowed,
-                         QObject *parent)
-    : QObject(parent), m_linkDir(std::move(linkDir)), m_devices(std::move(devices)), m_allowed(std::move(allowed))
+                         QWidget *dialogParent, QObject *parent)
+    : QObject(parent), m_linkDir(std::move(linkDir)), m_devices(std::move(devices)), m_allowed(std::move(allowed)),
+      m_usbTmcDevices([] { return presentUsbTmcDevices(); }), m_dialogParent(dialogParent)
 {
     comMenu->addSeparator();
     for (int i = 0; i < kPorts; ++i) {
@@ -21,8 +25,102 @@ PortChooser::PortChooser(QMenu *comMenu, QString linkDir, SerialDeviceList devic
         m_connectMenus[size_t(i)] = menu;
         connect(menu, &QMenu::aboutToShow, this, [this, i] { listDevices(i); });
     }
+    comMenu->addSeparator();
+    m_lanItem = comMenu->addAction(QString());
+    m_lanItem->setObjectName(QStringLiteral("lanTesterAction"));
+    m_lanItem->setCheckable(true);
+    connect(m_lanItem, &QAction::triggered, this, [this] {
+        // The mark follows the port in use, not the click.
+        showAddress(m_address);
+        askLanAddress();
+    });
+    m_usbTmcMenu = comMenu->addMenu(tr("USB-TMC device"));
+    m_usbTmcMenu->setObjectName(QStringLiteral("usbTmcMenu"));
+    connect(m_usbTmcMenu, &QMenu::aboutToShow, this, &PortChooser::listUsbTmcDevices);
     connect(comMenu, &QMenu::aboutToShow, this, &PortChooser::showTargets);
     showTargets();
+    showAddress(m_address);
+}
+
+void PortChooser::showAddress(const PortAddress &address)
+{
+    m_address = address;
+    const bool lan = address.wire == Wire::Tcp;
+    m_lanItem->setChecked(lan);
+    m_lanItem->setText(lan ? tr("LAN tester: %1...").arg(address.text()) : tr("LAN tester (host:port)..."));
+    m_usbTmcMenu->setTitle(address.wire == Wire::UsbTmc ? tr("USB-TMC device: %1").arg(address.device)
+                                                        : tr("USB-TMC device"));
+}
+
+void PortChooser::listUsbTmcDevices()
+{
+    m_usbTmcMenu->clear();
+    const QStringList devices = m_usbTmcDevices ? m_usbTmcDevices() : QStringList();
+    if (devices.isEmpty()) {
+        QAction *none = m_usbTmcMenu->addAction(tr("No USB-TMC device found"));
+        none->setObjectName(QStringLiteral("noUsbTmcDevice"));
+        none->setEnabled(false);
+        return;
+    }
+    for (int d = 0; d < devices.size(); ++d) {
+        QAction *item = m_usbTmcMenu->addAction(devices.at(d));
+        item->setObjectName(QStringLiteral("usbTmcDevice_%1").arg(d));
+        item->setCheckable(true);
+        item->setChecked(m_address.wire == Wire::UsbTmc && m_address.device == devices.at(d));
+        const QString device = devices.at(d);
+        connect(item, &QAction::triggered, this, [this, device] {
+            PortAddress address;
+            address.wire = Wire::UsbTmc;
+            address.device = device;
+            chooseAddress(address);
+        });
+    }
+}
+
+QInputDialog *PortChooser::lanDialog() const
+{
+    return m_lanDialog;
+}
+
+void PortChooser::askLanAddress()
+{
+    if (m_allowed && !m_allowed()) {
+        Q_EMIT problem(tr("The port cannot be changed while a measurement runs: press STOP first."));
+        return;
+    }
+    openOnce(m_lanDialog, [this] {
+        auto *dialog = new QInputDialog(m_dialogParent);
+        dialog->setObjectName(QStringLiteral("lanAddressDialog"));
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setWindowModality(Qt::WindowModal);
+        dialog->setWindowTitle(tr("LAN tester"));
+        dialog->setLabelText(tr("The tester's host name or IP address, and its port when not the profile's "
+                                "(5025 unless it says otherwise):"));
+        dialog->setTextValue(m_address.wire == Wire::Tcp ? m_address.text() : QString());
+        connect(dialog, &QInputDialog::textValueSelected, this, [this](const QString &text) {
+            const Result<PortAddress> address = PortAddress::parse(text);
+            if (!address) {
+                Q_EMIT problem(address.errorString());
+                return;
+            }
+            if (address->wire != Wire::Tcp) {
+                Q_EMIT problem(tr("%1 is no LAN address: a serial port is chosen above, a USB-TMC device below.")
+                                       .arg(text.trimmed()));
+                return;
+            }
+            chooseAddress(*address);
+        });
+        return dialog;
+    });
+}
+
+void PortChooser::chooseAddress(const PortAddress &address)
+{
+    if (m_allowed && !m_allowed()) {
+        Q_EMIT problem(tr("The port cannot be changed while a measurement runs: press STOP first."));
+        return;
+    }
+    Q_EMIT addressChosen(address);
 }
 
 void PortChooser::showTargets()

@@ -41,9 +41,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
     // Qt's options come with one dash: -platform, not -p -l -a ...
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(QCoreApplication::translate(
-        "CommandLine", "Sorts battery cells into BINs by internal resistance and voltage: drives a battery "
-                       "tester over a serial line, judges each reading against two BIN tables, counts the cells "
-                       "the operator keeps and appends one CSV line per counted cell to the data file.\n\n"
+        "CommandLine", "Sorts battery cells into BINs by internal resistance and voltage: drives one to four "
+                       "battery testers (the bench's channels) over a serial line, the LAN or USB-TMC, judges each "
+                       "reading against two BIN tables, counts the cells the operator keeps and appends one CSV "
+                       "line per counted cell to the data file of its channel.\n\n"
                        "With --report the exit status is 0 when the report is written, 3 when it is written but the "
                        "range holds no cell (one page that says so), 2 for a wrong command line and 1 when the "
                        "set-up, the specification, the cells or the PDF fail."));

@@ -65,9 +65,10 @@ StabilityTab::StabilityTab(BatchReading &reading, BackgroundPool &pool, QWidget 
     m_sourceLabel->setTextFormat(Qt::PlainText);
     m_sourceLabel->setWordWrap(true);
     outer->addWidget(m_sourceLabel);
-    m_lineTable = figureTable(this, "lineTable", tr("Line view: one row per bench"),
-                              {tr("Bench"), tr("Cells"), tr("Yield %"), tr("Cpk R"), tr("Cpk V"), tr("Last record")});
-    m_lineTable->setMaximumHeight(130);
+    m_lineTable = figureTable(this, "lineTable", tr("Line view: one row per bench and channel"),
+                              {tr("Bench"), tr("Cells"), tr("Channel"), tr("Cells/h"), tr("Yield %"), tr("Cpk R"),
+                               tr("Cpk V"), tr("Last record")});
+    m_lineTable->setMaximumHeight(160);
     m_lineTable->setVisible(false);
     outer->addWidget(m_lineTable);
 
@@ -531,12 +532,15 @@ void StabilityTab::showLineView()
     m_lineTable->setRowCount(int(m_lineView.size()));
     int row = 0;
     for (const BenchFigures &b : m_lineView) {
+        const std::optional<double> pace = b.cellsPerHour();
         m_lineTable->setItem(row, 0, batchcharts::figureItem(b.bench));
         m_lineTable->setItem(row, 1, batchcharts::figureItem(QString::number(b.cells)));
-        m_lineTable->setItem(row, 2, batchcharts::figureItem(QString::number(b.yieldPercent(), 'f', 2)));
-        m_lineTable->setItem(row, 3, batchcharts::figureItem(controlcharts::indexText(b.capability[0].cpk)));
-        m_lineTable->setItem(row, 4, batchcharts::figureItem(controlcharts::indexText(b.capability[1].cpk)));
-        m_lineTable->setItem(row, 5, batchcharts::figureItem(controlcharts::timeCaption(b.lastStamp)));
+        m_lineTable->setItem(row, 2, batchcharts::figureItem(QString::number(b.channel)));
+        m_lineTable->setItem(row, 3, batchcharts::figureItem(pace ? QString::number(*pace, 'f', 0) : tr("-")));
+        m_lineTable->setItem(row, 4, batchcharts::figureItem(QString::number(b.yieldPercent(), 'f', 2)));
+        m_lineTable->setItem(row, 5, batchcharts::figureItem(controlcharts::indexText(b.capability[0].cpk)));
+        m_lineTable->setItem(row, 6, batchcharts::figureItem(controlcharts::indexText(b.capability[1].cpk)));
+        m_lineTable->setItem(row, 7, batchcharts::figureItem(controlcharts::timeCaption(b.lastStamp)));
         ++row;
     }
 }

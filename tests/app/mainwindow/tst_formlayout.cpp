@@ -568,9 +568,10 @@ private Q_SLOTS:
 
         QCOMPARE(top[1]->menu(), ui.settingsMenu);
         // The COMPort and Tester profile submenus first, then the hands-free
-        // items after a separator, then the central record and the cell IDs.
+        // items after a separator, then the central record, the cell IDs and
+        // the channels.
         const QList<QAction *> settingItems = ui.settingsMenu->actions();
-        QCOMPARE(settingItems.size(), 8);
+        QCOMPARE(settingItems.size(), 9);
         QCOMPARE(settingItems[0], ui.comPortMenu->menuAction());
         QCOMPARE(settingItems[1]->menu()->objectName(), QStringLiteral("testerProfileMenu"));
         QVERIFY(settingItems[2]->isSeparator());
@@ -580,10 +581,15 @@ private Q_SLOTS:
         QCOMPARE(settingItems[6]->objectName(), QStringLiteral("centralRecordAction"));
         QCOMPARE(settingItems[6]->text(), QStringLiteral("Central &record..."));
         QCOMPARE(settingItems[7]->objectName(), QStringLiteral("cellIdOptionsAction"));
+        QCOMPARE(settingItems[8]->objectName(), QStringLiteral("channelsAction"));
         QCOMPARE(ui.comPortMenu->title(), QStringLiteral("&COMPort..."));
-        // COM1..COM4 first; the port chooser's lines and submenus follow them.
+        // COM1..COM4 first; the port chooser's lines and submenus follow them,
+        // then the LAN tester and the USB-TMC devices.
         const QList<QAction *> ports = ui.comPortMenu->actions();
-        QCOMPARE(ports.size(), 4 + 1 + 4 + 1 + 4);
+        QCOMPARE(ports.size(), 4 + 1 + 4 + 1 + 4 + 1 + 2);
+        QCOMPARE(ports[15]->objectName(), QStringLiteral("lanTesterAction"));
+        QVERIFY(!ports[15]->isChecked());
+        QCOMPARE(ports[16]->menu()->objectName(), QStringLiteral("usbTmcMenu"));
         QVERIFY(ports[4]->isSeparator());
         for (int i = 0; i < 4; ++i) {
             QVERIFY(ports[5 + i]->text().startsWith(QStringLiteral("COM%1 -> ").arg(i + 1)));

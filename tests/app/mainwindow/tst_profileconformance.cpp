@@ -21,11 +21,12 @@
 #include <termios.h>
 
 // Every tester profile through a real session: the main window against the
-// simulated tester speaking that profile over a pseudo-terminal. Runs the
-// built-in profiles, the example profiles in docs/profiles and every "*.json"
-// file in the folder named by BIN4870_PROFILE_DIR.
+// simulated tester speaking that profile over a pseudo-terminal, and again
+// over a TCP socket on localhost (a LAN tester). Runs the built-in profiles,
+// the example profiles in docs/profiles and every "*.json" file in the folder
+// named by BIN4870_PROFILE_DIR.
 //
-// A row checks: the line settings on the terminal, the set-up commands in
+// A row checks: the line settings on the terminal (pseudo-terminal only), the set-up commands in
 // order before the first reading, the reading shown, judged, counted and
 // recorded (with the tester's own word when the profile reads one), the
 // time-out while the tester is silent, and the reconnect when it comes back.
@@ -138,15 +139,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("profileFile"); // empty for a built-in profile
         QTest::addColumn<QString>("profileName");
-        for (const TesterProfile &profile : builtInProfiles())
-            QTest::newRow(qPrintable(profile.name)) << QString() << profile.name;
-        QStringList folders{QStringLiteral(BIN4870_EXAMPLE_PROFILES)};
-        const QString given = QProcessEnvironment::systemEnvironment().value(QStringLiteral("BIN4870_PROFILE_DIR"));
-        if (!given.isEmpty())
-            folders << given;
-        for (const QString &folder : folders) {
-            for (const QFileInfo &file : QDir(folder).entryInfoList({QStringLiteral("*.json")}, QDir::Files, QDir::Name))
-                QTest::newRow(qPrintable(file.filePath())) << file.absoluteFilePath() << file.fileName();
+        QTest::addColumn<bool>("lan");            // over TCP instead of the pseudo-terminal
+        for (const bool lan : {false, true}) {
+            const QString wire = lan ? QStringLiteral(" over TCP") : QString();
+            for (const TesterProfile &profile : builtInProfiles())
+                QTest::newRow(qPrintable(profile.name + wire)) << QString() << profile.name << lan;
+            QStringList folders{QStringLiteral(BIN4870_EXAMPLE_PROFILES)};
+            const QString given = QProcessEnvironment::systemEnvironment().value(QStringLiteral("BIN4870_PROFILE_DIR"));
+            if (!given.isEmpty())
+                folders << given;
+            for (const QString &folder : folders) {
+                for (const QFileInfo &file : QDir(folder).entryInfoList({QStringLiteral("*.json")}, QDir::Files, QDir::Name))
+                    QTest::newRow(qPrintable(file.filePath() + wire)) << file.absoluteFilePath() << file.fileName() << lan;
+            }
         }
     }
 
@@ -154,6 +159,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, profileFile);
         QFETCH(QString, profileName);
+        QFETCH(bool, lan);
         const Result<TesterProfile> load = profileFile.isEmpty() ? loadChosenProfile(QString(), profileName)
                                                                  : readTesterProfileFile(profileFile);
         QVERIFY2(load, qPrintable(load.errorString()));
@@ -189,9 +195,17 @@ private Q_SLOTS:
             QVERIFY(simCopy.open(QIODevice::WriteOnly));
             simCopy.write(fileText);
         }
-        const QStringList simOptions{QStringLiteral("--profile"), profileFile.isEmpty() ? profileName : simProfile,
-                                     QStringLiteral("--reply"), escaped(reply), QStringLiteral("--no-eol")};
+        QStringList simOptions{QStringLiteral("--profile"), profileFile.isEmpty() ? profileName : simProfile,
+                               QStringLiteral("--reply"), escaped(reply), QStringLiteral("--no-eol")};
+        if (lan)
+            simOptions << QStringLiteral("--tcp") << QStringLiteral("127.0.0.1:0");
         QVERIFY2(m_sim->start(simOptions), m_sim->log().constData());
+        if (lan) {
+            // The tester comes back on the same port.
+            const quint16 port = m_sim->tcpPort();
+            QVERIFY(port != 0);
+            simOptions.last() = QStringLiteral("127.0.0.1:%1").arg(port);
+        }
         if (!profileFile.isEmpty()) {
             QVERIFY(QDir(m_sim->folder()).mkpath(QLatin1String(kProfilesFolderName)));
             QFile copy(QDir(profilesFolder(m_sim->folder())).filePath(profileName));
@@ -200,6 +214,8 @@ private Q_SLOTS:
         }
         m_h = std::make_unique<FormMainHarness>(m_sim->folder());
         m_h->window->profiles().choose(profileName);
+        if (lan)
+            m_h->window->setPortAddress(*PortAddress::parse(simOptions.last()));
         QVERIFY(m_h->dialogs.messages.isEmpty());
         setOneBinPerTable(ui());
         m_h->window->show();
@@ -208,7 +224,8 @@ private Q_SLOTS:
         QTest::mouseClick(ui().startButton, Qt::LeftButton);
         QVERIFY2(session().running(), qPrintable(m_h->dialogs.messageTexts().join(QLatin1Char('\n'))));
         QCOMPARE(session().profile().name, profile.name);
-        verifyLineSettings(QDir(m_sim->folder()).filePath(QStringLiteral("COM1")), profile.line);
+        if (!lan)
+            verifyLineSettings(QDir(m_sim->folder()).filePath(QStringLiteral("COM1")), profile.line);
         verifySetupInOrder(profile);
         verifyReadingShown();
         const QLabel *verdict = m_h->window->findChild<QLabel *>(QStringLiteral("testerVerdict"));
