@@ -56,6 +56,13 @@ void CentralForwarder::start()
         m_timer = new QTimer(this);
         m_timer->setSingleShot(true);
         connect(m_timer, &QTimer::timeout, this, &CentralForwarder::step);
+        m_markTimer = new QTimer(this);
+        m_markTimer->setSingleShot(true);
+        m_markTimer->setInterval(kLongestRetry);
+        connect(m_markTimer, &QTimer::timeout, this, [this] {
+            if (!m_stopped && !m_retrying && !m_timer->isActive())
+                scheduleNow();
+        });
     }
     m_stopped = false;
     scheduleNow();
@@ -64,8 +71,10 @@ void CentralForwarder::start()
 void CentralForwarder::stop()
 {
     m_stopped = true;
-    if (m_timer)
+    if (m_timer) {
         m_timer->stop();
+        m_markTimer->stop();
+    }
     m_central.close();
     m_journal->close();
 }
@@ -78,8 +87,7 @@ void CentralForwarder::wake()
         // The server is still away: only the count changes, read from the
         // journal itself so that a wake for a cell counted already is no
         // second cell.
-        if (const Result<qint64> waiting = m_journal->waitingCount())
-            m_waiting = *waiting;
+        m_waiting = waitingInJournal();
         report(m_lastStatus.reason);
         return;
     }
@@ -90,6 +98,9 @@ void CentralForwarder::wake()
 
 void CentralForwarder::reopenJournal()
 {
+    // A journal started afresh: the marks owed were the old one's.
+    m_sentNotMarkedUpTo = 0;
+    m_sentNotMarked = 0;
     m_journal->close();
     if (!m_stopped && !m_retrying)
         scheduleNow();
@@ -106,6 +117,7 @@ void CentralForwarder::report(const QString &reason)
     status.enabled = true;
     status.waiting = m_waiting;
     status.reason = reason;
+    status.sentNotMarked = m_sentNotMarked;
     if (status == m_lastStatus)
         return;
     m_lastStatus = status;
@@ -116,8 +128,7 @@ void CentralForwarder::fail(const QString &reason)
 {
     m_central.close();
     m_retrying = true;
-    if (const Result<qint64> waiting = m_journal->waitingCount())
-        m_waiting = *waiting;
+    m_waiting = waitingInJournal();
     report(reason);
     m_retry = m_retry.count() == 0 ? kFirstRetry : std::min(m_retry * 2, kLongestRetry);
     m_timer->start(m_retry);
@@ -132,14 +143,9 @@ void CentralForwarder::step()
 {
     if (m_stopped || m_stopRequested.loadAcquire())
         return;
-    if (!m_journal->isOpen()) {
-        if (const Status opened = m_journal->openForForwarding(m_journalPath); !opened) {
-            fail(ForwarderTexts::tr("journal unreadable: %1").arg(opened.errorString()));
-            m_journal->close();
-            return;
-        }
-        if (const Result<qint64> waiting = m_journal->waitingCount())
-            m_waiting = *waiting;
+    if (const Status ready = prepareJournal(); !ready) {
+        fail(ForwarderTexts::tr("journal unreadable: %1").arg(ready.errorString()));
+        return;
     }
     if (!m_central.isOpen()) {
         if (m_lastStatus.reason == CentralStatus::connecting().reason)
@@ -158,9 +164,38 @@ void CentralForwarder::step()
     m_retry = std::chrono::milliseconds(0);
 }
 
+qint64 CentralForwarder::waitingInJournal()
+{
+    const Result<qint64> waiting = m_journal->waitingCount();
+    return waiting ? std::max<qint64>(0, *waiting - m_sentNotMarked) : m_waiting;
+}
+
+Status CentralForwarder::prepareJournal()
+{
+    // A read-only journal that owes marks is opened afresh: it may be
+    // writable by now.
+    if (m_sentNotMarked > 0 && m_journal->isOpen() && m_journal->isReadOnly())
+        m_journal->close();
+    const bool opening = !m_journal->isOpen();
+    if (opening) {
+        if (const Status opened = m_journal->openForForwarding(m_journalPath); !opened) {
+            m_journal->close();
+            return opened;
+        }
+    }
+    if (m_sentNotMarked > 0 && !m_journal->isReadOnly() && m_journal->markSent(m_sentNotMarkedUpTo)) {
+        m_sentNotMarkedUpTo = 0;
+        m_sentNotMarked = 0;
+        m_markTimer->stop();
+    }
+    if (opening)
+        m_waiting = waitingInJournal();
+    return {};
+}
+
 bool CentralForwarder::sendBatch()
 {
-    const Result<std::vector<Journal::Pending>> batch = m_journal->pending(kBatchSize);
+    const Result<std::vector<Journal::Pending>> batch = m_journal->pending(kBatchSize, m_sentNotMarkedUpTo);
     if (!batch) {
         fail(ForwarderTexts::tr("journal unreadable: %1").arg(batch.errorString()));
         m_journal->close();
@@ -169,6 +204,8 @@ bool CentralForwarder::sendBatch()
     if (batch->empty()) {
         m_waiting = 0;
         report(QString());
+        if (m_sentNotMarked > 0 && !m_markTimer->isActive())
+            m_markTimer->start();
         return false;
     }
     std::map<QString, QString> setups;
@@ -187,17 +224,18 @@ bool CentralForwarder::sendBatch()
         fail(m_central.reason());
         return true;
     }
-    // Committed on the server: only now are they sent. A failure here sends
-    // them again later, where ON CONFLICT keeps them once.
-    if (const Status marked = m_journal->markSent(batch->back().seq); !marked) {
-        fail(ForwarderTexts::tr("journal not writable: %1").arg(marked.errorString()));
-        m_journal->close();
-        return true;
+    // Committed on the server: only now are they sent. A journal that cannot
+    // record it has them remembered, so that they are not sent again; should
+    // the program end first, the next start sends them once more and ON
+    // CONFLICT keeps them once.
+    if (!m_journal->markSent(batch->back().seq)) {
+        m_sentNotMarkedUpTo = batch->back().seq;
+        m_sentNotMarked += qint64(batch->size());
     }
     m_retrying = false;
     m_retry = std::chrono::milliseconds(0);
     if (int(batch->size()) < kBatchSize) {
-        m_waiting = m_journal->waitingCount().valueOr(0);
+        m_waiting = waitingInJournal();
     } else {
         m_waiting = std::max<qint64>(0, m_waiting - qint64(batch->size()));
     }

@@ -18,10 +18,15 @@ struct CentralStatus
     bool enabled = false;
     qint64 waiting = 0;
     QString reason; // empty when all is well
+    // Sent and kept by the server, but not yet marked sent in the journal,
+    // which may not be written: they are among the journal's unsent cells
+    // and are not waiting.
+    qint64 sentNotMarked = 0;
 
     bool operator==(const CentralStatus &other) const
     {
-        return enabled == other.enabled && waiting == other.waiting && reason == other.reason;
+        return enabled == other.enabled && waiting == other.waiting && reason == other.reason
+            && sentNotMarked == other.sentNotMarked;
     }
     // Before the first contact with the server.
     static CentralStatus connecting();
@@ -37,6 +42,12 @@ Q_DECLARE_METATYPE(CentralStatus)
 // server has committed it, so a crash or kill at any point loses nothing and
 // a batch sent again is kept once (ON CONFLICT DO NOTHING). A server that is
 // down, refuses or breaks off is tried again after 1, 2, 4 ... up to 30 s.
+//
+// A batch the server committed but the journal could not mark (a journal
+// this user may not write) is remembered instead: the batches after it are
+// read and sent, none is sent again while the program runs, and the marks
+// are made as soon as the journal may be written (the next wake, or every
+// kLongestRetry). A restart meanwhile sends those cells once more.
 //
 // Lives on a thread of its own (CentralForwarderThread) with its own journal
 // and database connections; every public slot is called through a queued
@@ -75,16 +86,26 @@ private:
     void report(const QString &reason);
     void scheduleNow();
     bool sendBatch();
+    // Opens the journal when it is closed (again when it is read-only and
+    // owes marks, as it may be writable by now), and marks what was sent but
+    // not marked once it may be written.
+    Status prepareJournal();
+    qint64 waitingInJournal();
 
     QString m_journalPath;
     central::Connection m_central;
     std::unique_ptr<Journal> m_journal;
     QTimer *m_timer = nullptr;
+    // Tries again to mark what was sent while the journal may not be written.
+    QTimer *m_markTimer = nullptr;
     std::chrono::milliseconds m_retry{0};
     bool m_retrying = false;
     bool m_stopped = false;
     QAtomicInteger<bool> m_stopRequested{false};
     qint64 m_waiting = 0;
+    // The last record sent, and how many, that the journal has not marked.
+    qint64 m_sentNotMarkedUpTo = 0;
+    qint64 m_sentNotMarked = 0;
     CentralStatus m_lastStatus;
 };
 

@@ -1,5 +1,6 @@
 #include "testmain.h"
 #include "devdb.h"
+#include "withoutfileprivileges.h"
 
 #include "record/cellcolumns.h"
 #include "record/centraldatabase.h"
@@ -7,6 +8,8 @@
 #include "record/journal.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -195,6 +198,58 @@ private Q_SLOTS:
                                      .arg(last.resistanceText, last.voltageBin, setup.hash,
                                           last.measuredAt.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")))});
         QCOMPARE(journal.waitingCount().valueOr(-1), 0);
+    }
+
+    // A journal the program's user may not write still has its waiting cells
+    // sent: each once, although it cannot be marked sent (the server's
+    // arrival numbers count every row offered, kept or not), and marked once
+    // it may be written again.
+    void cellsOfAJournalThatCannotBeWrittenAreSentOnceAndMarkedLater()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        const BinSetup setup = cellfixtures::setup();
+        std::vector<CellRecord> written;
+        {
+            Journal journal(QStringLiteral("counting"));
+            QVERIFY(journal.open(journalPath()));
+            for (int n = 0; n < 6; ++n) {
+                written.push_back(cellfixtures::record(QStringLiteral("bench-1"), n, setup));
+                QVERIFY(journal.append(written.back(), setup));
+            }
+        }
+        const auto setWritable = [this](bool writable) {
+            for (const char *suffix : {"", "-wal", "-shm"}) {
+                const QString path = journalPath() + QLatin1String(suffix);
+                QFile::Permissions mode = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+                if (writable)
+                    mode |= QFile::WriteOwner;
+                if (QFileInfo::exists(path) && !QFile::setPermissions(path, mode))
+                    return false;
+            }
+            return true;
+        };
+        QVERIFY(setWritable(false));
+        const QString offered = QStringLiteral("SELECT coalesce(last_value, 0) FROM pg_sequences WHERE sequencename LIKE 'cells_arrival%'");
+        {
+            WithoutFilePrivileges ordinaryUser;
+            QVERIFY(ordinaryUser.isValid());
+            CentralForwarderThread forwarder(journalPath(), db.settings());
+            QTRY_VERIFY_WITH_TIMEOUT(arrivedIds(db, QStringLiteral("bench-1")).size() == 6, kArrivalWait);
+            QTRY_COMPARE_WITH_TIMEOUT(forwarder.status().text(), QStringLiteral("Central record: up to date"), 30000);
+            QCOMPARE(arrivedIds(db, QStringLiteral("bench-1")), idsOf(written));
+
+            // Written again: the next cell goes in, all are marked, none offered twice.
+            QVERIFY(setWritable(true));
+            Journal journal(QStringLiteral("counting"));
+            QVERIFY(journal.open(journalPath()));
+            written.push_back(cellfixtures::record(QStringLiteral("bench-1"), 6, setup));
+            QVERIFY(journal.append(written.back(), setup));
+            forwarder.wake();
+            QTRY_COMPARE_WITH_TIMEOUT(journal.waitingCount().valueOr(-1), 0, kArrivalWait);
+            QCOMPARE(arrivedIds(db, QStringLiteral("bench-1")), idsOf(written));
+            QCOMPARE(db.column(offered), QStringList{QStringLiteral("7")});
+        }
     }
 
     // A database of the first schema, filled by benches of the program before
