@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <climits>
 #include <map>
 
 namespace {
@@ -32,9 +33,19 @@ QString CentralStatus::text() const
         return QString();
     if (upToDate())
         return ForwarderTexts::tr("Central record: up to date");
-    const QString cells = waiting == 1 ? ForwarderTexts::tr("1 cell") : ForwarderTexts::tr("%1 cells").arg(waiting);
-    return ForwarderTexts::tr("Central record: %1 waiting (%2)")
-            .arg(cells, reason.isEmpty() ? ForwarderTexts::tr("sending") : reason);
+    QString text;
+    if (waiting > 0 || !reason.isEmpty() || notKept == 0) {
+        const QString cells = waiting == 1 ? ForwarderTexts::tr("1 cell") : ForwarderTexts::tr("%1 cells").arg(waiting);
+        text = ForwarderTexts::tr("Central record: %1 waiting (%2)")
+                       .arg(cells, reason.isEmpty() ? ForwarderTexts::tr("sending") : reason);
+    }
+    if (notKept > 0) {
+        const QString lost = ForwarderTexts::tr("%n counted cell(s) not in the journal, never sent (%1)", nullptr,
+                                                int(qMin<qint64>(notKept, INT_MAX)))
+                                     .arg(notKeptReason);
+        text = text.isEmpty() ? ForwarderTexts::tr("Central record: %1").arg(lost) : text + QStringLiteral("; ") + lost;
+    }
+    return text;
 }
 
 CentralForwarder::CentralForwarder(QString journalPath, CentralSettings settings, QString connectionPrefix)
@@ -240,6 +251,7 @@ bool CentralForwarder::sendBatch()
         m_waiting = std::max<qint64>(0, m_waiting - qint64(batch->size()));
     }
     report(m_waiting == 0 ? QString() : ForwarderTexts::tr("sending"));
+    Q_EMIT batchSent();
     scheduleNow();
     return true;
 }
@@ -259,6 +271,7 @@ CentralForwarderThread::CentralForwarderThread(const QString &journalPath, const
         m_status = status;
         Q_EMIT statusChanged(status);
     });
+    connect(m_forwarder, &CentralForwarder::batchSent, this, &CentralForwarderThread::batchSent);
     m_thread->start();
 }
 

@@ -22,17 +22,23 @@ struct CentralStatus
     // which may not be written: they are among the journal's unsent cells
     // and are not waiting.
     qint64 sentNotMarked = 0;
+    // Counted cells the journal could not keep, which therefore never reach
+    // the server, and the journal's reason.
+    qint64 notKept = 0;
+    QString notKeptReason;
 
     bool operator==(const CentralStatus &other) const
     {
         return enabled == other.enabled && waiting == other.waiting && reason == other.reason
-            && sentNotMarked == other.sentNotMarked;
+            && sentNotMarked == other.sentNotMarked && notKept == other.notKept
+            && notKeptReason == other.notKeptReason;
     }
     // Before the first contact with the server.
     static CentralStatus connecting();
-    bool upToDate() const { return waiting == 0 && reason.isEmpty(); }
+    bool upToDate() const { return waiting == 0 && reason.isEmpty() && notKept == 0; }
     // "Central record: up to date", "Central record: 37 cells waiting (reason)",
-    // or empty when the central record is off.
+    // followed by "; 2 counted cell(s) not in the journal, never sent
+    // (reason)" when there are such, or empty when the central record is off.
     QString text() const;
 };
 Q_DECLARE_METATYPE(CentralStatus)
@@ -79,6 +85,8 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void statusChanged(const CentralStatus &status);
+    // The server committed a batch, whether or not the status changed.
+    void batchSent();
 
 private:
     void step();
@@ -130,6 +138,7 @@ public:
 
 Q_SIGNALS:
     void statusChanged(const CentralStatus &status);
+    void batchSent();
 
 private:
     QThread *m_thread = nullptr;

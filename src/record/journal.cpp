@@ -17,6 +17,7 @@
 
 #include <sqlite3.h>
 
+#include <climits>
 #include <map>
 #include <utility>
 
@@ -495,7 +496,8 @@ bool Journal::reopenForWriting()
 {
     const QString path = m_path;
     // A check under way keeps the connection it was started for.
-    if (m_checkPending || path.isEmpty() || !QFileInfo(path).isFile())
+    const QFileInfo info(path);
+    if (m_checkPending || path.isEmpty() || (info.exists() ? !info.isFile() : !info.dir().exists()))
         return false;
     const Status opened = open(path, FullCheck::Later);
     // Checked when it was first opened, or never readable until now: a

@@ -95,6 +95,12 @@ QString MeasurementSession::badReplyText()
     return tr("The tester's reply cannot be read - the values shown are old.");
 }
 
+QString MeasurementSession::autoRecordStoppedText()
+{
+    return tr("Auto record was switched off, so that no more cells are counted unsaved: switch it on again "
+              "once they can be saved.");
+}
+
 void MeasurementSession::start()
 {
     const Status started = startSession();
@@ -147,6 +153,7 @@ Status MeasurementSession::startSession()
     m_running = true;
     m_reconnecting = false;
     m_counterFullTold = false;
+    m_notices.reset();
     m_dataFileSink.beginSession();
     for (RecordSink *sink : m_sinks)
         sink->beginSession();
@@ -318,13 +325,14 @@ void MeasurementSession::judgeReading()
         m_counterFullTold = false;
         setStatus(QString());
     }
-    recordCell(m_clock.now(), judgedR, judgedV);
+    const bool kept = recordCell(m_clock.now(), judgedR, judgedV);
     m_arming.recorded(sample);
     Q_EMIT readingCounted();
-    Q_EMIT cellRecorded(judgedR.matched() && judgedV.matched());
+    if (kept)
+        Q_EMIT cellRecorded(judgedR.matched() && judgedV.matched());
 }
 
-void MeasurementSession::recordCell(const QDateTime &timeStamp, const Judgement &judgedR, const Judgement &judgedV)
+bool MeasurementSession::recordCell(const QDateTime &timeStamp, const Judgement &judgedR, const Judgement &judgedV)
 {
     const auto &fields = m_parser.readingFields();
     CellRecord record;
@@ -344,17 +352,22 @@ void MeasurementSession::recordCell(const QDateTime &timeStamp, const Judgement 
     if (m_tagger)
         m_tagger->tag(record);
 
-    // What became of the record in each sink (not saved, or saved in a data
-    // file opened afresh), told together so no notice hides another.
-    QStringList notices;
-    if (const std::optional<QString> notice = m_dataFileSink.keep(record, setup))
-        notices << *notice;
-    for (RecordSink *sink : m_sinks) {
-        if (const std::optional<QString> notice = sink->keep(record, setup))
-            notices << *notice;
+    // What became of the record in each store, told together in one story.
+    std::vector<StoreOutcome> outcomes;
+    outcomes.push_back(m_dataFileSink.keep(record, setup));
+    for (RecordSink *sink : m_sinks)
+        outcomes.push_back(sink->keep(record, setup));
+    std::optional<QString> notice = m_notices.after(outcomes);
+    const bool kept = !RecordNotices::keptNowhere(outcomes);
+    if (!kept && m_arming.autoRecord()) {
+        // Counting on by itself would count cells that nothing keeps.
+        m_arming.setAutoRecord(false);
+        notice = notice.value_or(QString()) + QLatin1Char(' ') + autoRecordStoppedText();
+        Q_EMIT autoRecordStopped();
     }
-    if (!notices.isEmpty())
-        m_view.showRecordNotice(notices.join(QStringLiteral("\n\n")));
+    if (notice)
+        m_view.showRecordNotice(*notice);
+    return kept;
 }
 
 void MeasurementSession::onBadReply()

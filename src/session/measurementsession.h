@@ -134,14 +134,19 @@ public:
     static QString counterFullText();
     static QString noAnswerText();
     static QString badReplyText();
+    static QString autoRecordStoppedText();
 
 Q_SIGNALS:
     // A reading has been counted (and its record tried); the counters of both
     // tables changed.
     void readingCounted();
-    // A cell was counted and recorded (by a press or automatically); bothInBin
-    // when each reading lit a BIN of its table, false when either was Out.
+    // A cell was counted and recorded (by a press or automatically) in the
+    // data file or the journal; bothInBin when each reading lit a BIN of its
+    // table, false when either was Out.
     void cellRecorded(bool bothInBin);
+    // A cell counted by auto record was kept nowhere, and auto record was
+    // switched off (the notice says so).
+    void autoRecordStopped();
 
 private:
     void onReply(const QString &line);
@@ -158,9 +163,10 @@ private:
     void setStatus(const QString &text);
     // Judges the reading in readingFields; counts and records it when armed.
     void judgeReading();
-    // Hands the counted reading's record to every sink; what went wrong, told
-    // in one notice.
-    void recordCell(const QDateTime &timeStamp, const Judgement &judgedR, const Judgement &judgedV);
+    // Hands the counted reading's record to every sink; what became of it,
+    // told in one notice. False when no sink kept it: auto record is then
+    // switched off.
+    bool recordCell(const QDateTime &timeStamp, const Judgement &judgedR, const Judgement &judgedV);
     void closePort();
     void enableSetup();
 
@@ -183,6 +189,7 @@ private:
     int m_badReplies = 0;
     QString m_status;
     DataFileSink m_dataFileSink;
+    RecordNotices m_notices;
     std::vector<RecordSink *> m_sinks;
     QString m_benchName;
     QString m_programVersion;

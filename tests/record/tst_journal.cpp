@@ -498,20 +498,30 @@ private Q_SLOTS:
 
         JournalSink sink(journal);
         QSignalSpy appended(&sink, &JournalSink::appended);
+        QSignalSpy notKept(&sink, &JournalSink::notKept);
         const BinSetup setup = cellfixtures::setup();
-        const std::optional<QString> first = sink.keep(cellfixtures::record(QStringLiteral("B1"), 1, setup), setup);
-        const std::optional<QString> second = sink.keep(cellfixtures::record(QStringLiteral("B1"), 2, setup), setup);
-        QVERIFY(first && second);
-        QVERIFY2(first->startsWith(QLatin1String("The counted cell was not saved in the record journal")),
-                 qPrintable(*first));
-        QVERIFY2(second->startsWith(QLatin1String("2 counted cells in a row")), qPrintable(*second));
+        RecordNotices notices;
+        for (int n = 1; n <= 2; ++n) {
+            const StoreOutcome outcome = sink.keep(cellfixtures::record(QStringLiteral("B1"), n, setup), setup);
+            QVERIFY(!outcome.kept);
+            QCOMPARE(outcome.store, QStringLiteral("the record journal %1")
+                                            .arg(QDir::toNativeSeparators(journal.path())));
+            QVERIFY(!outcome.reason.isEmpty());
+            const std::optional<QString> told = notices.after({outcome});
+            QVERIFY(told);
+            QVERIFY2(told->startsWith(n == 1 ? QStringLiteral("The counted cell was saved nowhere: the record journal")
+                                             : QStringLiteral("2 counted cells in a row were saved nowhere")),
+                     qPrintable(*told));
+        }
         QCOMPARE(appended.count(), 0);
+        QCOMPARE(notKept.count(), 2);
 
-        // The folder is there at the next start: records go in and are signalled.
+        // Once the folder is there, the next record makes the journal and goes in.
         QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("missing")));
-        QVERIFY(journal.open(QDir(m_folder->path()).filePath(QStringLiteral("missing/journal.sqlite"))));
-        QVERIFY(!sink.keep(cellfixtures::record(QStringLiteral("B1"), 3, setup), setup));
+        const StoreOutcome kept = sink.keep(cellfixtures::record(QStringLiteral("B1"), 3, setup), setup);
+        QVERIFY2(kept.kept, qPrintable(kept.reason));
         QCOMPARE(appended.count(), 1);
+        QCOMPARE(journal.waitingCount().valueOr(-1), 1);
     }
 };
 

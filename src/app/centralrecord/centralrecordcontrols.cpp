@@ -13,6 +13,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <algorithm>
+
 CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMenu, QStatusBar *statusBar,
                                              Dialogs &dialogs, QString title, QString settingsFolder,
                                              QString journalPath)
@@ -36,6 +38,12 @@ CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMen
     connect(&m_sink, &JournalSink::appended, this, [this] {
         if (m_forwarder)
             m_forwarder->wake();
+        refreshStatus();
+    });
+    connect(&m_sink, &JournalSink::notKept, this, [this](const QString &reason) {
+        ++m_notKept;
+        m_notKeptReason = reason;
+        refreshStatus();
     });
     connect(&m_sink, &JournalSink::restarted, this, [this] {
         if (m_forwarder)
@@ -59,9 +67,23 @@ CentralRecordControls::~CentralRecordControls()
     m_forwarder.reset();
 }
 
-CentralStatus CentralRecordControls::status() const
+CentralStatus CentralRecordControls::status()
 {
-    return m_forwarder ? m_forwarder->status() : CentralStatus();
+    if (!m_forwarder)
+        return CentralStatus();
+    // The forwarder's reason, and the journal's own count of what waits:
+    // the forwarder may be held up in a statement while cells are counted.
+    CentralStatus status = m_forwarder->status();
+    if (const Result<qint64> waiting = m_journal.waitingCount())
+        status.waiting = std::max<qint64>(0, *waiting - status.sentNotMarked);
+    status.notKept = m_notKept;
+    status.notKeptReason = m_notKeptReason;
+    return status;
+}
+
+void CentralRecordControls::refreshStatus()
+{
+    showStatus(status());
 }
 
 void CentralRecordControls::startForwarding()
@@ -76,8 +98,9 @@ void CentralRecordControls::startForwarding()
         return;
     }
     m_forwarder = std::make_unique<CentralForwarderThread>(m_journalPath, m_settings);
-    connect(m_forwarder.get(), &CentralForwarderThread::statusChanged, this, &CentralRecordControls::showStatus);
-    showStatus(m_forwarder->status());
+    connect(m_forwarder.get(), &CentralForwarderThread::statusChanged, this, &CentralRecordControls::refreshStatus);
+    connect(m_forwarder.get(), &CentralForwarderThread::batchSent, this, &CentralRecordControls::refreshStatus);
+    refreshStatus();
 }
 
 void CentralRecordControls::tell(const QString &text)
@@ -141,8 +164,8 @@ QString CentralRecordControls::shutdown()
     // Stopped first, without waiting: a batch still in flight counts as
     // waiting, and should the server commit it after all, the next start
     // finds it there and keeps it once.
+    const qint64 waiting = enabled ? status().waiting : 0;
     m_forwarder.reset();
-    const qint64 waiting = enabled ? m_journal.waitingCount().valueOr(0) : 0;
     if (waiting <= 0)
         return QString();
     return tr("Central record: %1 waiting; they are sent at the next start.")

@@ -50,8 +50,10 @@ public:
     CentralRecordDialog *dialog() const;
     QAction *action() const { return m_action; }
     QLabel *statusLabel() const { return m_statusLabel; }
-    // The forwarder's last status (disabled when off).
-    CentralStatus status() const;
+    // How the central record stands (disabled when off): the forwarder's
+    // last word on the server, with the cells waiting counted in the journal
+    // itself and the counted cells the journal could not keep.
+    CentralStatus status();
 
     // Stops forwarding. With cells waiting, returns "Central record: N cells
     // waiting; they are sent at the next start."; empty otherwise.
@@ -63,6 +65,7 @@ Q_SIGNALS:
 
 private:
     void startForwarding();
+    void refreshStatus();
     void showStatus(const CentralStatus &status);
     void journalChecked(const Status &verdict);
     // Shows the text, when there is one, once the window is up.
@@ -81,4 +84,6 @@ private:
     QAction *m_action = nullptr;
     QLabel *m_statusLabel = nullptr;
     QPointer<CentralRecordDialog> m_dialog;
+    qint64 m_notKept = 0;
+    QString m_notKeptReason;
 };
