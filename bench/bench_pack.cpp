@@ -6,14 +6,23 @@
 // the search stopped and the process's peak memory so far; then what
 // narrowing the group window does to the 700-cell plan with capacity.
 // --budget N sets the search budget to N million exchanges weighed.
+// First, before any plan, a journal of the large pool's cells (every 10th
+// measured twice) is written and its pool read back as the build sheet
+// reads it, and a 14s40p plan of it saved with its 560 cells reserved:
+// times and peak memory.
 
 #include "benchdata.h"
 #include "packcells.h"
+#include "packrecords.h"
 
 #include "pack/packplan.h"
+#include "pack/packstore.h"
+#include "pack/poolreader.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -98,6 +107,83 @@ void runCase(const char *name, const std::vector<PoolCell> &pool, bool capacity,
     }
 }
 
+// The pool of `count` cells read back from a journal, and a plan of it saved.
+void readAndSave(int count)
+{
+    std::printf("\nthe pool read from a journal of %d cells (every 10th measured twice)\n", count);
+    QTemporaryDir folder;
+    const QString path = QDir(folder.path()).filePath(QStringLiteral("journal.sqlite"));
+    const BinSetup setup = cellfixtures::setup();
+    // Written a thousand records at a time, so that writing adds little to
+    // the peak memory the read is measured by.
+    QElapsedTimer timer;
+    timer.start();
+    std::size_t written = 0;
+    {
+        const std::vector<PoolCell> cells = generatedPool(count, 4871, false);
+        Journal journal(QStringLiteral("bench-journal"));
+        if (!journal.open(path)) {
+            std::printf("  the journal could not be written\n");
+            return;
+        }
+        std::vector<CellRecord> records;
+        for (int i = 0; i < count; ++i) {
+            const QDateTime at = packrecords::kFirstCount.addSecs(qint64(i) * 3);
+            records.push_back(packrecords::recordOf(cells[std::size_t(i)], QStringLiteral("bench-1"), at, setup));
+            if (i % 10 == 0)
+                records.push_back(packrecords::recordOf(cells[std::size_t(i)], QStringLiteral("bench-2"), at.addDays(2), setup));
+            if (records.size() >= 1000 || i + 1 == count) {
+                if (!journal.appendAll(records, setup)) {
+                    std::printf("  the journal could not be written\n");
+                    return;
+                }
+                written += records.size();
+                records.clear();
+            }
+        }
+    }
+    std::printf("  %zu records written in %.2f s\n", written, double(timer.nsecsElapsed()) / 1e9);
+    const double before = peakMegabytes();
+    PoolSource source;
+    source.path = path;
+    std::vector<double> times;
+    Result<Pool> pool = Failure(QString());
+    for (int run = 0; run < 3; ++run) {
+        timer.restart();
+        pool = readPool(source, PoolFilter());
+        times.push_back(double(timer.nsecsElapsed()) / 1e9);
+        if (!pool) {
+            std::printf("  failed: %s\n", qPrintable(pool.errorString()));
+            return;
+        }
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("  read: %d cells of %d records, min %.3f s, median %.3f s, max %.3f s; peak memory %.1f MB before, "
+                "%.1f MB after\n",
+                pool->report.taken, pool->report.records, times.front(), times[1], times.back(), before,
+                peakMegabytes());
+    const Result<Plan> plan = planPack(pool->cells, packSettings(false));
+    if (!plan) {
+        std::printf("  no plan: %s\n", qPrintable(plan.errorString()));
+        return;
+    }
+    PackStore store(source);
+    timer.restart();
+    const Status opened = store.open();
+    const Result<SavedPlan> saved = opened ? store.save(*plan, PlanOrigin(), PackLabel{QStringLiteral("bench"), {}, {}})
+                                           : Result<SavedPlan>(opened.failure());
+    const double saving = double(timer.nsecsElapsed()) / 1e9;
+    if (!saved || !saved->saved()) {
+        std::printf("  not saved: %s\n", qPrintable(saved ? saved->refusalText() : saved.errorString()));
+        return;
+    }
+    timer.restart();
+    const Result<Pool> after = readPool(source, PoolFilter());
+    std::printf("  14s40p saved and its 560 cells reserved (store opened, synchronous commit): %.3f s; the pool read "
+                "again without them: %d cells, %.3f s\n",
+                saving, after ? after->report.taken : -1, double(timer.nsecsElapsed()) / 1e9);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -108,6 +194,7 @@ int main(int argc, char **argv)
     if (const int millions = intArgument(app.arguments(), QStringLiteral("--budget"), 0); millions > 0)
         g_budget = std::int64_t(millions) * 1000000;
     std::printf("peak memory before: %.1f MB\n", peakMegabytes());
+    readAndSave(large);
 
     const std::vector<PoolCell> small = generatedPool(700, 4870, true);
     runCase("14s40p from 700 cells, without capacity", withoutCapacity(small), false, runs);

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package with CPack into build/ (or $BUILD_DIR) and checks it:
-# the desktop entry, icon, metainfo, manual pages and copyright are inside, no
-# test or benchmark executable is, the installed desktop entry and metainfo
-# validate, and lintian finds no error or warning.
+# the desktop entry, icon, metainfo, translations, manual pages and copyright
+# are inside, no test or benchmark executable is, the installed desktop entry
+# and metainfo validate, and lintian finds no error or warning.
 #   bash scripts/package.sh        # prints the path of the .deb last
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -19,7 +19,8 @@ for wanted in ./usr/bin/bin4870 ./usr/bin/tester-sim ./usr/share/doc/bin4870/rea
         ./usr/share/man/man1/bin4870.1.gz ./usr/share/man/man1/tester-sim.1.gz \
         ./usr/share/applications/org.bin4870.bin4870.desktop \
         ./usr/share/icons/hicolor/scalable/apps/org.bin4870.bin4870.svg \
-        ./usr/share/metainfo/org.bin4870.bin4870.metainfo.xml; do
+        ./usr/share/metainfo/org.bin4870.bin4870.metainfo.xml \
+        ./usr/share/bin4870/translations/bin4870_en.qm; do
     if ! grep -q " $wanted\$" <<<"$contents"; then
         echo "package.sh: $wanted is missing from $deb" >&2; status=1
     fi

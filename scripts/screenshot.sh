@@ -5,7 +5,10 @@
 # docs/screenshot-batch.png and docs/screenshot-stability.png, the batch window
 # on 3,000 generated cells in that user's documents folder, and
 # docs/screenshot-line.png, its stability tab on a shared database of six
-# benches (a PostgreSQL server of its own, started by scripts/dev-db.sh).
+# benches (a PostgreSQL server of its own, started by scripts/dev-db.sh), and
+# docs/screenshot-pack.png and docs/screenshot-placement.png, the build sheet
+# of a 14s40p pack from 700 cells with a capacity file and the placement
+# window answering scans of it.
 #
 #   bash scripts/screenshot.sh [output folder, default docs/]
 #
@@ -24,7 +27,7 @@ if [ "${BIN4870_SCREENSHOT_INNER:-}" != 1 ]; then
         exit 1
     fi
     "$root/scripts/deps.sh" screenshot test
-    BUILD_TARGETS="bin4870 tester-sim batch_screenshot" "$root/scripts/build.sh"
+    BUILD_TARGETS="bin4870 tester-sim batch_screenshot pack_screenshot" "$root/scripts/build.sh"
     mkdir -p "$out"
     stage="$(mktemp -d)"
     trap 'rm -rf "$stage"' EXIT
@@ -33,7 +36,8 @@ if [ "${BIN4870_SCREENSHOT_INNER:-}" != 1 ]; then
     BIN4870_SCREENSHOT_INNER=1 BIN4870_STAGE="$stage" BIN4870_BUILD_BIN="$build/bin" \
         unshare --mount --propagation private -- \
         xvfb-run -a -s "-screen 0 1280x1024x24" bash "${BASH_SOURCE[0]}" "$out"
-    echo "wrote $out/screenshot.png, screenshot-batch.png, screenshot-stability.png and screenshot-line.png"
+    echo "wrote $out/screenshot.png, screenshot-batch.png, screenshot-stability.png, screenshot-line.png,"
+    echo "      screenshot-pack.png and screenshot-placement.png"
     exit 0
 fi
 
@@ -91,3 +95,5 @@ program=""
 HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$out/screenshot-batch.png" --data-dir="$home/Documents"
 HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$out/screenshot-stability.png" stability --data-dir="$home/Documents"
 HOME="$home" "$BIN4870_BUILD_BIN/batch_screenshot" "$out/screenshot-line.png" line --data-dir="$home/Documents"
+HOME="$home" "$BIN4870_BUILD_BIN/pack_screenshot" "$out/screenshot-pack.png" "$out/screenshot-placement.png" \
+    --data-dir="$home/Documents" --journal-dir="$home/.local/share/bin4870"

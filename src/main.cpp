@@ -1,4 +1,5 @@
 #include "app/program/commandline.h"
+#include "app/program/packcommand.h"
 #include "app/program/programmain.h"
 #include "app/program/reportcommand.h"
 #include "common/releasedwork.h"
@@ -13,7 +14,8 @@ int main(int argc, char **argv)
 {
     {
         // --help and --version are answered before any window, so they need
-        // no display; with --report as well, which then writes nothing.
+        // no display; with --report or --build-pack as well, which then write
+        // nothing.
         QCoreApplication probe(argc, argv);
         installTranslations(probe, QCoreApplication::applicationDirPath(), QLocale());
         const CommandLine line = parseCommandLine(QCoreApplication::arguments());
@@ -24,6 +26,8 @@ int main(int argc, char **argv)
     }
     if (isReportCommand(argc, argv))
         return runReportCommand(argc, argv);
+    if (isBuildPackCommand(argc, argv))
+        return runBuildPackCommand(argc, argv);
     QApplication app(argc, argv);
     installTranslations(app, QCoreApplication::applicationDirPath(), QLocale());
     int status = 0;

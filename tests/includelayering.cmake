@@ -3,7 +3,7 @@
 #
 #   common <- platform <- link <- record <- cellid <- bins <- pack <- session
 #     <- settings <- app/style <- app/centralrecord <- app/handsfree <- app/cellids
-#     <- app/quality <- app/mainwindow <- app/program
+#     <- app/quality <- app/packs <- app/mainwindow <- app/program
 #
 # The logic folders come first; the program's windows (app/, one folder per
 # feature) may use all of them, and a feature only the features before it.
@@ -11,7 +11,8 @@
 #
 # Run as: cmake -DSOURCE_DIR=<src> -P includelayering.cmake
 set(layers common platform link record cellid bins pack session settings
-           app/style app/centralrecord app/handsfree app/cellids app/quality app/mainwindow app/program)
+           app/style app/centralrecord app/handsfree app/cellids app/quality app/packs app/mainwindow
+           app/program)
 
 get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
 if(NOT IS_DIRECTORY "${SOURCE_DIR}")

@@ -1,11 +1,12 @@
 # Fails when Qt's lupdate cannot take a user-visible text of the program for
-# translation: a tr() it cannot place in a context (it warns), or a text of the
+# translation: a tr() it cannot place in a context (it warns), a text of the
 # windows or of the logic library that no longer reaches it through tr(),
-# QCoreApplication::translate or QT_TRANSLATE_NOOP.
+# QCoreApplication::translate or QT_TRANSLATE_NOOP, or a text with a count (%n)
+# given no count, which then never gets its plural forms.
 #
 # Run as: cmake -DLUPDATE=<lupdate> -DSOURCE_DIR=<src> -DWORK_DIR=<folder> -P translatabletexts.cmake
 if(NOT LUPDATE OR NOT EXISTS "${LUPDATE}")
-    message(FATAL_ERROR "lupdate not found; bash scripts/deps.sh test installs it (qt6-l10n-tools).")
+    message(FATAL_ERROR "lupdate not found; bash scripts/deps.sh installs it (qt6-l10n-tools).")
 endif()
 file(MAKE_DIRECTORY "${WORK_DIR}")
 set(ts "${WORK_DIR}/bin4870.ts")
@@ -67,6 +68,18 @@ foreach(entry IN LISTS expected)
 endforeach()
 if(missing)
     message(FATAL_ERROR "Texts lupdate does not find for translation:${missing}")
+endif()
+
+# lupdate marks a text numerus="yes" when it is given its count: tr(text,
+# nullptr, n), QCoreApplication::translate(context, text, nullptr, n) or
+# QT_TRANSLATE_N_NOOP. Semicolons would split CMake's list of matches.
+string(REPLACE ";" "@SEMICOLON@" plain "${catalogue}")
+string(REGEX MATCHALL "<message>[ \n]*<source>[^<]*%L?n[^<]*</source>" uncounted "${plain}")
+if(uncounted)
+    string(REGEX REPLACE "<message>[ \n]*<source>([^<]*)</source>" "\n  \\1" listed "${uncounted}")
+    string(REPLACE ";" "" listed "${listed}")
+    string(REPLACE "@SEMICOLON@" ";" listed "${listed}")
+    message(FATAL_ERROR "Texts with %n but no count (use tr(text, nullptr, n) or QT_TRANSLATE_N_NOOP):${listed}")
 endif()
 list(LENGTH expected count)
 message(STATUS "lupdate takes every checked text (${count}) and warns of nothing")

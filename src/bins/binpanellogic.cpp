@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 
 namespace {
-// The translation context of the texts this file shows.
 struct PanelTexts
 {
     Q_DECLARE_TR_FUNCTIONS(BinPanel)

@@ -10,7 +10,6 @@
 #include <cstddef>
 
 namespace {
-// The translation context of the texts this file shows.
 struct ErrorTexts
 {
     Q_DECLARE_TR_FUNCTIONS(Errors)

@@ -9,7 +9,6 @@
 #include <algorithm>
 
 namespace {
-// The translation context of the texts this file shows.
 struct HistoryTexts
 {
     Q_DECLARE_TR_FUNCTIONS(CellIds)
@@ -61,8 +60,7 @@ QString repeatWarning(const QString &cellId, const std::vector<CellRecord> &reco
     const auto withBin = [](const QString &text, const QString &bin) {
         return bin.isEmpty() ? text : HistoryTexts::tr("%1 (BIN %2)").arg(text, bin);
     };
-    const QString times = records.size() == 1 ? HistoryTexts::tr("once")
-                                              : HistoryTexts::tr("%1 times").arg(records.size());
+    const QString times = HistoryTexts::tr("%n time(s)", nullptr, int(records.size()));
     return HistoryTexts::tr("Cell %1 was recorded before (%2), last on %3 at bench %4: %5 ohm, %6 V. "
                             "Recording it again marks a re-test.")
             .arg(cellId, times, historyTimeText(last.measuredAt),

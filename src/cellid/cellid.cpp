@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 
 namespace {
-// The translation context of the texts this file shows.
 struct CellIdTexts
 {
     Q_DECLARE_TR_FUNCTIONS(CellIds)

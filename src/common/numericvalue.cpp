@@ -9,7 +9,6 @@
 #include <locale.h>
 
 namespace {
-// The translation context of the texts this file shows.
 struct ErrorTexts
 {
     Q_DECLARE_TR_FUNCTIONS(Errors)

@@ -2,7 +2,6 @@
 #include <QCoreApplication>
 
 namespace {
-// The translation context of the texts this file shows.
 struct VersionTexts
 {
     Q_DECLARE_TR_FUNCTIONS(AboutWindow)

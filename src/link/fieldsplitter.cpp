@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 
 namespace {
-// The translation context of the texts this file shows.
 struct ErrorTexts
 {
     Q_DECLARE_TR_FUNCTIONS(Errors)

@@ -17,7 +17,6 @@
 #include <limits>
 
 namespace {
-// The translation context of the texts this file shows.
 struct ProfileTexts
 {
     Q_DECLARE_TR_FUNCTIONS(TesterProfile)

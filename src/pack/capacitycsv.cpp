@@ -15,7 +15,6 @@
 #include <unistd.h>
 
 namespace {
-// The translation context of the texts this file shows.
 struct CsvTexts
 {
     Q_DECLARE_TR_FUNCTIONS(CapacityCsv)

@@ -55,6 +55,31 @@ PackFigures figuresOf(const PackGroups &groups)
     return figures;
 }
 
+GroupFigures groupFiguresOf(const std::vector<PoolCell> &group)
+{
+    GroupFigures figures;
+    if (group.empty())
+        return figures;
+    figures.cells = int(group.size());
+    figures.hasCapacity = true;
+    double conductance = 0, low = std::numeric_limits<double>::infinity(), high = -low, sum = 0;
+    for (const PoolCell &cell : group) {
+        conductance += 1 / cell.resistanceOhm;
+        low = std::min(low, cell.resistanceOhm);
+        high = std::max(high, cell.resistanceOhm);
+        sum += cell.resistanceOhm;
+        figures.hasCapacity = figures.hasCapacity && cell.capacityMah.has_value();
+        figures.capacityMah += cell.capacityMah.value_or(0);
+    }
+    if (!figures.hasCapacity)
+        figures.capacityMah = 0;
+    figures.resistanceOhm = 1 / conductance;
+    figures.meanOhm = sum / double(group.size());
+    figures.spreadOhm = high - low;
+    figures.spreadPercent = 100 * figures.spreadOhm / figures.meanOhm;
+    return figures;
+}
+
 bool spreadWithin(double spanOhm, double meanOhm, double window, SpreadUnit unit)
 {
     // A nano-ohm is far below any tester's last digit and far above the

@@ -42,6 +42,22 @@ struct PackFigures
 // The figures of groups; all 0 for no groups or empty ones.
 PackFigures figuresOf(const PackGroups &groups);
 
+// One group's figures: its parallel resistance, its capacity (every cell has
+// one, or hasCapacity is false) and the spread of its cells' resistances.
+struct GroupFigures
+{
+    int cells = 0;
+    double resistanceOhm = 0;
+    bool hasCapacity = false;
+    double capacityMah = 0;
+    double spreadOhm = 0;     // max R - min R
+    double spreadPercent = 0; // of the cells' mean R
+    double meanOhm = 0;
+};
+
+// All 0 for an empty group.
+GroupFigures groupFiguresOf(const std::vector<PoolCell> &group);
+
 // What the plan search makes small: the capacity range and the group
 // resistance range, each divided by a fixed scale, and added. The scales come
 // from the cells the plan may choose (P times their mean capacity, their mean

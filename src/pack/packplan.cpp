@@ -10,7 +10,6 @@
 #include <numeric>
 
 namespace {
-// The translation context of the texts this file shows.
 struct PlanTexts
 {
     Q_DECLARE_TR_FUNCTIONS(PackPlan)
@@ -493,11 +492,18 @@ Result<Plan> planPack(const std::vector<PoolCell> &pool, const PlanSettings &set
     return plan;
 }
 
+std::vector<double> tradeWindowsAround(double window)
+{
+    return {window / 4, window / 2, window, window * 2, window * 4};
+}
+
 std::vector<WindowTradeRow> windowTrade(const std::vector<PoolCell> &pool, const PlanSettings &settings,
-                                        const std::vector<double> &windows)
+                                        const std::vector<double> &windows, const std::atomic<bool> *cancel)
 {
     std::vector<WindowTradeRow> rows;
     for (double window : windows) {
+        if (cancel && cancel->load())
+            break;
         WindowTradeRow row;
         row.groupWindow = window;
         PlanSettings s = settings;
@@ -505,7 +511,9 @@ std::vector<WindowTradeRow> windowTrade(const std::vector<PoolCell> &pool, const
         if (const Result<Prepared> prepared = prepare(pool, s))
             row.choosableCells = mostWithinWindow(resistancesOf(*prepared, prepared->voltage.windows.front()), window,
                                                   s.groupWindowUnit);
-        const Result<Plan> plan = planPack(pool, s);
+        const Result<Plan> plan = planPack(pool, s, cancel);
+        if (plan && plan->stop == PlanStop::Cancelled)
+            break;
         if (plan) {
             row.planned = true;
             row.figures = plan->figures;

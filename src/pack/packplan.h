@@ -124,6 +124,11 @@ struct WindowTradeRow
     QString failure;     // when not
 };
 
-// A plan (with the settings given, but the group window) for each window.
+// A plan (with the settings given, but the group window) for each window;
+// the windows not yet planned when *cancel is set are left out.
 std::vector<WindowTradeRow> windowTrade(const std::vector<PoolCell> &pool, const PlanSettings &settings,
-                                        const std::vector<double> &windows);
+                                        const std::vector<double> &windows, const std::atomic<bool> *cancel = nullptr);
+
+// The windows the trade shows around a group window: a quarter, a half, the
+// window itself, twice and four times it.
+std::vector<double> tradeWindowsAround(double window);

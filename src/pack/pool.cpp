@@ -6,11 +6,12 @@
 #include <QCoreApplication>
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
+#include <utility>
 
 namespace {
-// The translation context of the texts this file shows.
 struct PoolTexts
 {
     Q_DECLARE_TR_FUNCTIONS(PackPool)
@@ -19,15 +20,6 @@ struct PoolTexts
 bool isOutBin(const QString &bin)
 {
     return bin == QLatin1String("+Out") || bin == QLatin1String("-Out");
-}
-
-// The later of two records of one ID: by time, then by UUID, so that the
-// choice never depends on the order the records came in.
-bool isLater(const CellRecord &a, const CellRecord &b)
-{
-    if (a.measuredAt != b.measuredAt)
-        return b.measuredAt < a.measuredAt;
-    return b.id.toString() < a.id.toString();
 }
 
 bool hasFailed(const CellRecord &record, const QStringList &failWords)
@@ -65,10 +57,68 @@ bool hasUsableReading(double resistanceOhm, double voltageV)
         && std::isfinite(voltageV) && !isOverflowMark(voltageV);
 }
 
+bool isLaterRecord(const CellRecord &a, const CellRecord &b)
+{
+    if (a.measuredAt != b.measuredAt)
+        return b.measuredAt < a.measuredAt;
+    return b.id.toString() < a.id.toString();
+}
+
+PoolBuilder::PoolBuilder(PoolFilter filter, std::set<QString> packedIds)
+    : m_filter(std::move(filter)), m_packedIds(std::move(packedIds))
+{
+}
+
+void PoolBuilder::addWithoutId(int records)
+{
+    m_pool.report.records += records;
+    m_pool.report.withoutId += records;
+}
+
+void PoolBuilder::addCell(const QString &id, const CellRecord &r, int records)
+{
+    PoolReport &report = m_pool.report;
+    const PoolFilter &filter = m_filter;
+    m_pool.knownIds.insert(id);
+    report.records += records;
+    report.superseded += records - 1;
+    const bool retest = r.retest || records > 1;
+    const bool failed = hasFailed(r, filter.failWords);
+    const bool packed = m_packedIds.count(id) > 0;
+
+    if (!hasUsableReading(r.resistanceOhm, r.voltageV))
+        ++report.noReading;
+    else if ((filter.from && r.measuredAt < *filter.from) || (filter.to && !(r.measuredAt < *filter.to)))
+        ++report.outsideTime;
+    else if (!filter.benches.isEmpty() && !filter.benches.contains(r.bench))
+        ++report.otherBench;
+    else if (!filter.resistanceBins.isEmpty() && !filter.resistanceBins.contains(r.resistanceBin))
+        ++report.resistanceBin;
+    else if (!filter.voltageBins.isEmpty() && !filter.voltageBins.contains(r.voltageBin))
+        ++report.voltageBin;
+    else if ((filter.kVerdict == KVerdictFilter::NotTooHigh && r.kVerdict == QLatin1String("too high"))
+             || (filter.kVerdict == KVerdictFilter::OkOnly && r.kVerdict != QLatin1String("OK")))
+        ++report.kVerdict;
+    else if (filter.withoutFailedRetest && retest && failed)
+        ++report.failedRetest;
+    else if (filter.withoutPacked && packed)
+        ++report.inPack;
+    else
+        m_pool.cells.push_back(poolCellOf(r, id, retest, failed, packed));
+}
+
+Pool PoolBuilder::take()
+{
+    // In cell-ID order, whatever order the IDs came in.
+    std::sort(m_pool.cells.begin(), m_pool.cells.end(),
+              [](const PoolCell &a, const PoolCell &b) { return a.cellId < b.cellId; });
+    m_pool.report.taken = int(m_pool.cells.size());
+    return std::exchange(m_pool, Pool());
+}
+
 Pool buildPool(const std::vector<CellRecord> &records, const PoolFilter &filter, const std::set<QString> &packedIds)
 {
-    Pool pool;
-    PoolReport &report = pool.report;
+    PoolBuilder builder(filter, packedIds);
     // Each ID's records, a record held twice (journal and database) once.
     std::map<QString, std::vector<const CellRecord *>> byId;
     QSet<QUuid> seen;
@@ -78,50 +128,22 @@ Pool buildPool(const std::vector<CellRecord> &records, const PoolFilter &filter,
                 continue;
             seen.insert(record.id);
         }
-        ++report.records;
         const QString id = normalisedCellId(record.cellId);
         if (id.isEmpty() || cellIdProblem(id)) {
-            ++report.withoutId;
+            builder.addWithoutId();
             continue;
         }
         byId[id].push_back(&record);
     }
-
     for (const auto &[id, history] : byId) {
-        pool.knownIds.insert(id);
         const CellRecord *latest = history.front();
         for (const CellRecord *record : history) {
-            if (isLater(*record, *latest))
+            if (isLaterRecord(*record, *latest))
                 latest = record;
         }
-        report.superseded += int(history.size()) - 1;
-        const CellRecord &r = *latest;
-        const bool retest = r.retest || history.size() > 1;
-        const bool failed = hasFailed(r, filter.failWords);
-        const bool packed = packedIds.count(id) > 0;
-
-        if (!hasUsableReading(r.resistanceOhm, r.voltageV))
-            ++report.noReading;
-        else if ((filter.from && r.measuredAt < *filter.from) || (filter.to && !(r.measuredAt < *filter.to)))
-            ++report.outsideTime;
-        else if (!filter.benches.isEmpty() && !filter.benches.contains(r.bench))
-            ++report.otherBench;
-        else if (!filter.resistanceBins.isEmpty() && !filter.resistanceBins.contains(r.resistanceBin))
-            ++report.resistanceBin;
-        else if (!filter.voltageBins.isEmpty() && !filter.voltageBins.contains(r.voltageBin))
-            ++report.voltageBin;
-        else if ((filter.kVerdict == KVerdictFilter::NotTooHigh && r.kVerdict == QLatin1String("too high"))
-                 || (filter.kVerdict == KVerdictFilter::OkOnly && r.kVerdict != QLatin1String("OK")))
-            ++report.kVerdict;
-        else if (filter.withoutFailedRetest && retest && failed)
-            ++report.failedRetest;
-        else if (filter.withoutPacked && packed)
-            ++report.inPack;
-        else
-            pool.cells.push_back(poolCellOf(r, id, retest, failed, packed));
+        builder.addCell(id, *latest, int(history.size()));
     }
-    report.taken = int(pool.cells.size());
-    return pool;
+    return builder.take();
 }
 
 QStringList PoolReport::lines() const
@@ -130,18 +152,18 @@ QStringList PoolReport::lines() const
     lines << PoolTexts::tr("%n record(s) read", nullptr, records);
     lines << PoolTexts::tr("%n cell(s) in the pool", nullptr, taken);
     const std::pair<int, const char *> counts[] = {
-        {withoutId, QT_TRANSLATE_NOOP("PackPool", "%n record(s) without a valid cell ID (a pack is placed by "
-                                                  "scanning IDs)")},
-        {superseded, QT_TRANSLATE_NOOP("PackPool", "%n earlier record(s) of a cell measured again (the latest "
-                                                   "counts)")},
-        {noReading, QT_TRANSLATE_NOOP("PackPool", "%n cell(s) without a usable resistance or voltage")},
-        {outsideTime, QT_TRANSLATE_NOOP("PackPool", "%n cell(s) last measured outside the time range")},
-        {otherBench, QT_TRANSLATE_NOOP("PackPool", "%n cell(s) last measured at another bench")},
-        {resistanceBin, QT_TRANSLATE_NOOP("PackPool", "%n cell(s) in a resistance BIN not chosen")},
-        {voltageBin, QT_TRANSLATE_NOOP("PackPool", "%n cell(s) in a voltage BIN not chosen")},
-        {kVerdict, QT_TRANSLATE_NOOP("PackPool", "%n cell(s) left out by their K-value")},
-        {failedRetest, QT_TRANSLATE_NOOP("PackPool", "%n cell(s) whose latest re-test failed")},
-        {inPack, QT_TRANSLATE_NOOP("PackPool", "%n cell(s) already in a pack")},
+        {withoutId, QT_TRANSLATE_N_NOOP("PackPool", "%n record(s) without a valid cell ID (a pack is placed by "
+                                                    "scanning IDs)")},
+        {superseded, QT_TRANSLATE_N_NOOP("PackPool", "%n earlier record(s) of a cell measured again (the latest "
+                                                     "counts)")},
+        {noReading, QT_TRANSLATE_N_NOOP("PackPool", "%n cell(s) without a usable resistance or voltage")},
+        {outsideTime, QT_TRANSLATE_N_NOOP("PackPool", "%n cell(s) last measured outside the time range")},
+        {otherBench, QT_TRANSLATE_N_NOOP("PackPool", "%n cell(s) last measured at another bench")},
+        {resistanceBin, QT_TRANSLATE_N_NOOP("PackPool", "%n cell(s) in a resistance BIN not chosen")},
+        {voltageBin, QT_TRANSLATE_N_NOOP("PackPool", "%n cell(s) in a voltage BIN not chosen")},
+        {kVerdict, QT_TRANSLATE_N_NOOP("PackPool", "%n cell(s) left out by their K-value")},
+        {failedRetest, QT_TRANSLATE_N_NOOP("PackPool", "%n cell(s) whose latest re-test failed")},
+        {inPack, QT_TRANSLATE_N_NOOP("PackPool", "%n cell(s) already in a pack")},
     };
     for (const auto &[count, text] : counts) {
         if (count > 0)

@@ -88,12 +88,37 @@ struct Pool
 
 // The pool of the records given (from the journal, the shared database or
 // both; a record held by both counts once, by its UUID). A cell ID's latest
-// record (by time, then by UUID) decides every filter. Its record failed when
-// a BIN is "+Out" or "-Out", its K-value is "too high" or its tester word is
-// a fail word; a failed re-test is such a record of an ID that has earlier
-// records. packedIds: the cell IDs already in a pack.
+// record (by time, then by UUID: isLaterRecord()) decides every filter. Its
+// record failed when a BIN is "+Out" or "-Out", its K-value is "too high" or
+// its tester word is a fail word; a failed re-test is such a record of an ID
+// that has earlier records. packedIds: the cell IDs already in a pack.
 Pool buildPool(const std::vector<CellRecord> &records, const PoolFilter &filter,
                const std::set<QString> &packedIds = {});
+
+// Whether record a is later than b: by time, then by UUID, so that the choice
+// never depends on the order the records came in.
+bool isLaterRecord(const CellRecord &a, const CellRecord &b);
+
+// buildPool() one cell ID at a time, for a reader that hands over each ID's
+// latest record as it meets it and keeps no more: the pool is the same as
+// buildPool() makes of the same records.
+class PoolBuilder
+{
+public:
+    PoolBuilder(PoolFilter filter, std::set<QString> packedIds);
+
+    // Records without a cell ID, or with one that is no valid ID.
+    void addWithoutId(int records = 1);
+    // The latest record of a cell ID (normalised and valid) and how many
+    // records the ID has; each ID once.
+    void addCell(const QString &id, const CellRecord &latest, int records);
+    Pool take();
+
+private:
+    PoolFilter m_filter;
+    std::set<QString> m_packedIds;
+    Pool m_pool;
+};
 
 // A reading fit to plan with: a resistance above 0 and a voltage, both finite
 // and below the tester's overflow marks.

@@ -5,7 +5,6 @@
 #include <QMessageBox>
 
 namespace {
-// The translation context of the texts this file shows.
 struct DialogTexts
 {
     Q_DECLARE_TR_FUNCTIONS(Dialogs)

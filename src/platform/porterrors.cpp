@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 namespace {
-// The translation context of the texts this file shows.
 struct PortTexts
 {
     Q_DECLARE_TR_FUNCTIONS(SerialPort)

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 
 namespace {
-// The translation context of the texts this file shows.
 struct PortTexts
 {
     Q_DECLARE_TR_FUNCTIONS(SerialPort)

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 namespace {
-// The translation context of the texts this file shows.
 struct FileTexts
 {
     Q_DECLARE_TR_FUNCTIONS(RegularFile)

@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 namespace {
-// The translation context of the texts this file shows.
 struct DeviceTexts
 {
     Q_DECLARE_TR_FUNCTIONS(SerialDevices)

@@ -1,6 +1,7 @@
 #include "record/centraldatabase.h"
 
 #include "record/cellcolumns.h"
+#include "record/packtables.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -57,6 +58,7 @@ const std::vector<QStringList> &additions()
             {1,
              {{QStringLiteral("ALTER TABLE bin4870_schema ADD COLUMN IF NOT EXISTS additions integer NOT NULL DEFAULT 0")},
               {QStringLiteral("CREATE INDEX IF NOT EXISTS cells_cell_id ON cells (cell_id) WHERE cell_id IS NOT NULL")}}},
+            {packtables::kCentralAdditions, {packtables::create(CellStore::Central), {}}},
         };
         std::vector<QStringList> made;
         for (int level = 1; level <= kSchemaAdditions; ++level) {
@@ -379,7 +381,7 @@ Status Connection::send(const std::vector<Journal::Pending> &records, const std:
     return {};
 }
 
-Result<std::vector<CellRecord>> Connection::recordsOfCell(const QString &cellId)
+Result<std::optional<int>> Connection::readableLevel()
 {
     if (!isOpen()) {
         if (const Status opened = open(); !opened)
@@ -395,16 +397,28 @@ Result<std::vector<CellRecord>> Connection::recordsOfCell(const QString &cellId)
         return failed(reason, message);
     }
     if (level->version == 0)
+        return std::optional<int>();
+    return std::optional<int>(level->additions);
+}
+
+Result<std::vector<CellRecord>> Connection::recordsOfCell(const QString &cellId)
+{
+    const Result<std::optional<int>> level = readableLevel();
+    if (!level)
+        return level.failure();
+    if (!*level)
         return std::vector<CellRecord>(); // nothing sent yet
+    const int additions = **level;
+    QSqlDatabase db = database();
     // Tables not yet given the additions (no bench of this program has sent
     // to them): their cells read as having none of the added columns.
     Statements &s = *m_statements;
-    if (!s.lookUp || s.lookUpAdditions != level->additions) {
+    if (!s.lookUp || s.lookUpAdditions != additions) {
         s.lookUp.emplace(db);
         s.lookUp->setForwardOnly(true);
-        s.lookUpAdditions = level->additions;
+        s.lookUpAdditions = additions;
         if (!s.lookUp->prepare(QStringLiteral("SELECT %1 FROM cells WHERE cell_id = ? ORDER BY measured_at, arrival")
-                                       .arg(cellcolumns::selectList(CellStore::Central, level->additions)))) {
+                                       .arg(cellcolumns::selectList(CellStore::Central, additions)))) {
             const QSqlError failed = s.lookUp->lastError();
             s.lookUp.reset();
             return failure(failed);

@@ -10,6 +10,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QSqlError;
@@ -46,14 +47,15 @@ class QSqlError;
 //   cells_bench_arrival: index on cells(bench, arrival)
 //   cells_measured_at:   index on cells(measured_at)
 //   cells_cell_id:       index on cells(cell_id) WHERE cell_id IS NOT NULL
+//   packs, pack_cells:   the pack plans of the line's benches (packtables.h)
 //
-// The first addition brought the last five columns and cells_cell_id;
-// prepareSchema() adds them in place, rows kept. The columns of cells are
+// The first addition brought the last five columns and cells_cell_id, the
+// second the pack tables; prepareSchema() adds them in place, rows kept. The columns of cells are
 // described once, for the server and the journal alike, in cellcolumns.h.
 namespace central {
 
 inline constexpr int kSchemaVersion = 1;
-inline constexpr int kSchemaAdditions = 1;
+inline constexpr int kSchemaAdditions = 2;
 
 // A connection of the calling thread to the central database. It prepares
 // each statement once, when first used, and keeps it until it closes.
@@ -87,6 +89,11 @@ public:
     // connected, and stays connected. A database without tables yet holds
     // none. Never changes the database.
     Result<std::vector<CellRecord>> recordsOfCell(const QString &cellId);
+
+    // The additions level of the tables, to read them with; nothing while the
+    // database has no tables. Connects first when not connected. Fails for
+    // tables of a newer version. Never changes the database.
+    Result<std::optional<int>> readableLevel();
 
     // Why the last call failed, in a few words for a status line ("server not
     // reachable", "password refused for user bin4870"); the failure it

@@ -24,7 +24,6 @@
 #include <optional>
 
 namespace {
-// The translation context of the texts this file shows.
 struct SourceTexts
 {
     Q_DECLARE_TR_FUNCTIONS(RecordSources)

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 namespace {
-// The translation context of the texts this file shows.
 struct DataFileTexts
 {
     Q_DECLARE_TR_FUNCTIONS(DataFile)

@@ -11,7 +11,6 @@
 #include <map>
 
 namespace {
-// The translation context of the texts this file shows.
 struct ForwarderTexts
 {
     Q_DECLARE_TR_FUNCTIONS(Forwarder)
@@ -35,9 +34,8 @@ QString CentralStatus::text() const
         return ForwarderTexts::tr("Central record: up to date");
     QString text;
     if (waiting > 0 || !reason.isEmpty() || notKept == 0) {
-        const QString cells = waiting == 1 ? ForwarderTexts::tr("1 cell") : ForwarderTexts::tr("%1 cells").arg(waiting);
-        text = ForwarderTexts::tr("Central record: %1 waiting (%2)")
-                       .arg(cells, reason.isEmpty() ? ForwarderTexts::tr("sending") : reason);
+        text = ForwarderTexts::tr("Central record: %n cell(s) waiting (%1)", nullptr, int(qMin<qint64>(waiting, INT_MAX)))
+                       .arg(reason.isEmpty() ? ForwarderTexts::tr("sending") : reason);
     }
     if (notKept > 0) {
         const QString lost = ForwarderTexts::tr("%n counted cell(s) not in the journal, never sent (%1)", nullptr,

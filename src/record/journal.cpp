@@ -2,6 +2,7 @@
 
 #include "record/cellcolumns.h"
 #include "record/journalcheck.h"
+#include "record/packtables.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -37,6 +38,7 @@ const std::vector<QStringList> &formatSteps()
         const std::map<int, QStringList> indexes{
             {1, {QStringLiteral("CREATE INDEX IF NOT EXISTS cells_unsent ON cells(seq) WHERE sent = 0")}},
             {2, {QStringLiteral("CREATE INDEX IF NOT EXISTS cells_cell_id ON cells(cell_id) WHERE cell_id IS NOT NULL")}},
+            {packtables::kJournalFormat, packtables::create(CellStore::Journal)},
         };
         std::vector<QStringList> made;
         for (int format = 1; format <= Journal::kFormat; ++format) {
@@ -182,8 +184,8 @@ QString Journal::leftInPlaceText(const QString &path, const Failure &problem, qi
     parts << (problem.kind == ErrorKind::FileIo
                       ? JournalTexts::tr("The record journal %1 cannot be opened (%2).").arg(file, problem.text)
                       : JournalTexts::tr("The record journal %1 cannot be written (%2).").arg(file, problem.text));
-    parts << (waiting >= 0 ? JournalTexts::tr("It is left as it is, with the %n cell(s) in it not yet sent, which are "
-                                              "sent from it while the central record is on.",
+    parts << (waiting >= 0 ? JournalTexts::tr("It is left as it is, and the central record, while on, still gets the "
+                                              "%n cell(s) in it not yet sent.",
                                               nullptr, int(qMin<qint64>(waiting, INT_MAX)))
                            : JournalTexts::tr("It is left as it is."));
     switch (problem.kind) {

@@ -20,7 +20,7 @@
 // every counted cell and each distinct BIN set-up once, and marks the cells
 // the central database has confirmed.
 //
-// Format 2 (PRAGMA application_id 0x42494E34, PRAGMA user_version 2):
+// Format 3 (PRAGMA application_id 0x42494E34, PRAGMA user_version 3):
 //
 //   bin_setups(hash TEXT PRIMARY KEY,      -- BinSetup::hash, SHA-256 hex
 //              setup TEXT NOT NULL)        -- BinSetup::text, canonical JSON
@@ -42,9 +42,11 @@
 //         tester_word TEXT)                -- the tester's own pass/fail word, when read
 //   cells_unsent: index on cells(seq) WHERE sent = 0
 //   cells_cell_id: index on cells(cell_id) WHERE cell_id IS NOT NULL
+//   packs, pack_cells: the pack plans saved on this bench (packtables.h)
 //
-// A journal of format 1 (without the last five columns) is brought to format 2
-// in place when it is opened: its rows stay, with no re-test and no K-value.
+// A journal of an older format is brought to format 3 in place when it is
+// opened: format 1 (without the last five columns of cells) keeps its rows,
+// with no re-test and no K-value; format 2 gets the pack tables.
 //
 // The columns of cells are described once, for this journal and the central
 // database alike, in cellcolumns.h; bin_setups is the central database's
@@ -56,7 +58,7 @@
 class Journal
 {
 public:
-    static constexpr int kFormat = 2;
+    static constexpr int kFormat = 3;
     static constexpr int kApplicationId = 0x42494E34;
 
     // Whether open() reads every page of an existing journal (PRAGMA

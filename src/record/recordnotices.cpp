@@ -4,7 +4,6 @@
 #include <QStringList>
 
 namespace {
-// The translation context of the texts this file shows.
 struct NoticeTexts
 {
     Q_DECLARE_TR_FUNCTIONS(RecordNotices)

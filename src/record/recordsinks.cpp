@@ -8,7 +8,6 @@
 #include <QDir>
 
 namespace {
-// The translation context of the texts this file shows.
 struct SinkTexts
 {
     Q_DECLARE_TR_FUNCTIONS(RecordSinks)

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 
 namespace {
-// The translation context of the texts this file shows.
 struct SourceTexts
 {
     Q_DECLARE_TR_FUNCTIONS(RecordSources)

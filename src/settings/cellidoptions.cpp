@@ -13,7 +13,6 @@
 #include <cmath>
 
 namespace {
-// The translation context of the texts this file shows.
 struct OptionTexts
 {
     Q_DECLARE_TR_FUNCTIONS(CellIdOptions)

@@ -8,7 +8,6 @@
 #include <QSettings>
 
 namespace {
-// The translation context of the texts this file shows.
 struct OptionsFileTexts
 {
     Q_DECLARE_TR_FUNCTIONS(SetupFiles)

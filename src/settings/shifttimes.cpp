@@ -18,7 +18,6 @@
 
 namespace {
 
-// The translation context of the texts this file shows.
 struct ShiftTexts
 {
     Q_DECLARE_TR_FUNCTIONS(ShiftTimes)

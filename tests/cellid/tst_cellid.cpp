@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "englishplurals.h"
 
 #include "cellid/cellhistory.h"
 #include "cellid/cellid.h"
@@ -16,6 +17,8 @@ class TestCellId : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Count texts read as the operator sees them ("1 cell", "2 cells").
+    void initTestCase() { QVERIFY(englishplurals::install()); }
     void idsAreCheckedBeforeTheyReachARecord_data()
     {
         QTest::addColumn<QString>("id");

@@ -1,5 +1,6 @@
 #include "testmain.h"
 #include "devdb.h"
+#include "englishplurals.h"
 #include "withoutfileprivileges.h"
 
 #include "record/cellcolumns.h"
@@ -115,6 +116,8 @@ private:
     }
 
 private Q_SLOTS:
+    // Count texts read as the operator sees them ("1 cell", "2 cells").
+    void initTestCase() { QVERIFY(englishplurals::install()); }
     void init()
     {
         m_folder = std::make_unique<QTemporaryDir>();
@@ -311,7 +314,7 @@ private Q_SLOTS:
         forwarder.wake();
         QTRY_VERIFY_WITH_TIMEOUT(forwarder.status().upToDate(), kArrivalWait);
         QCOMPARE(db.column(QStringLiteral("SELECT version || '+' || additions FROM bin4870_schema")),
-                 QStringList{QStringLiteral("1+1")});
+                 QStringList{QStringLiteral("1+%1").arg(central::kSchemaAdditions)});
         // The upgrade makes the table a new database has.
         QStringList described;
         for (const CellColumn *column : cellcolumns::of(CellStore::Central, central::kSchemaAdditions))
@@ -333,6 +336,8 @@ private Q_SLOTS:
         QCOMPARE(found[1].testerWord, QStringLiteral("FAIL"));
         QCOMPARE(found[1].measuredAt, retest.measuredAt);
 
+        QCOMPARE(db.column(QStringLiteral("SELECT tablename FROM pg_tables WHERE tablename LIKE 'pack%' ORDER BY 1")),
+                 (QStringList{QStringLiteral("pack_cells"), QStringLiteral("packs")}));
         // A bench still on the older program sends to the upgraded tables.
         const QString olderBenchSends = olderProgramsInsert(QUuid::createUuid());
         QVERIFY2(!db.column(olderBenchSends).value(0).startsWith(QLatin1String("ERROR")), qPrintable(olderBenchSends));

@@ -222,6 +222,10 @@ private Q_SLOTS:
             QCOMPARE(rowsOf(path, QStringLiteral("PRAGMA user_version")), QStringList{QString::number(Journal::kFormat)});
             // The upgrade makes the table a new journal has.
             QCOMPARE(rowsOf(path, QStringLiteral("SELECT name FROM pragma_table_info('cells') ORDER BY cid")), described);
+            // ... and the pack tables with their indexes.
+            QCOMPARE(rowsOf(path, QStringLiteral("SELECT name FROM sqlite_master WHERE name LIKE 'pack%' ORDER BY name")),
+                     (QStringList{QStringLiteral("pack_cells"), QStringLiteral("pack_cells_reserved"),
+                                  QStringLiteral("pack_cells_slot"), QStringLiteral("packs")}));
             QCOMPARE(rowsOf(path, QStringLiteral("SELECT id || ' ' || retest || ' ' || (k_value IS NULL) FROM cells")),
                      QStringList{old.id.toString(QUuid::WithoutBraces) + QStringLiteral(" 0 1")});
         }

@@ -168,6 +168,5 @@ QString CentralRecordControls::shutdown()
     m_forwarder.reset();
     if (waiting <= 0)
         return QString();
-    return tr("Central record: %1 waiting; they are sent at the next start.")
-            .arg(waiting == 1 ? tr("1 cell") : tr("%1 cells").arg(waiting));
+    return tr("Central record: %n cell(s) waiting; they are sent at the next start.", nullptr, int(waiting));
 }

@@ -1,6 +1,7 @@
 #include "app/mainwindow/formmain.h"
 
 #include "app/mainwindow/qualitylauncher.h"
+#include "app/packs/packlauncher.h"
 #include "app/cellids/cellidcontrols.h"
 #include "app/centralrecord/centralrecordcontrols.h"
 #include "app/style/warninglabel.h"
@@ -171,6 +172,8 @@ FormMain::FormMain(SerialPort &port, Clock &clock, Dialogs &dialogs,
                                        if (m_ui.recCountButton->isEnabled())
                                            m_ui.recCountButton->click();
                                    });
+    // File > Build a pack... and Pack placement...
+    m_packs = new PackLauncher(this, m_ui.fileMenu, PackPlaces::of(m_locations));
 
     startUp();
 }

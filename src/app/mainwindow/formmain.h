@@ -23,6 +23,7 @@ class AboutWindow;
 class CounterWindow;
 class GuideWindow;
 class HandsFreeControls;
+class PackLauncher;
 class PortChooser;
 class ProfileControls;
 class QLabel;
@@ -82,6 +83,8 @@ public:
     CellIdControls &cellIds() { return *m_cellIds; }
     // Settings > Tester profile and the profile shown in the status bar.
     ProfileControls &profiles() { return *m_profiles; }
+    // File > Build a pack... and Pack placement...
+    PackLauncher &packs() { return *m_packs; }
     // The record journal and the central record (Settings menu, status bar).
     CentralRecordControls &centralRecord() { return *m_centralRecord; }
     // The folder Settings.ini and the hands-free options live in.
@@ -201,6 +204,7 @@ private:
     QLabel *m_statusLine = nullptr;
     HandsFreeControls *m_handsFree = nullptr;
     CellIdControls *m_cellIds = nullptr;
+    PackLauncher *m_packs = nullptr;
     ProfileControls *m_profiles = nullptr;
     QLabel *m_testerVerdict = nullptr;
     CentralRecordControls *m_centralRecord = nullptr;

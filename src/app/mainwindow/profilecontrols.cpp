@@ -12,7 +12,6 @@
 #include <QStatusBar>
 
 namespace {
-// The translation context of the texts this file shows.
 struct ControlTexts
 {
     Q_DECLARE_TR_FUNCTIONS(ProfileControls)

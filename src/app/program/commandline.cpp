@@ -57,18 +57,28 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                                    "window."),
         QStringLiteral("FILE.pdf")));
     parser.addOption(QCommandLineOption(
+        QStringLiteral("build-pack"),
+        QCoreApplication::translate("CommandLine", "Plans a pack of this shape (e.g. 14s40p) from the cells with IDs, "
+                                                   "writes its build sheet (--out) and exits, without a window."),
+        QStringLiteral("SHAPE")));
+    parser.addOption(QCommandLineOption(
         QStringLiteral("source"),
-        QCoreApplication::translate("CommandLine", "With --report: the cells to report, file:PATH (a data file), "
-                                                   "journal or central."),
+        QCoreApplication::translate("CommandLine", "With --report or --build-pack: the cells, file:PATH (a data "
+                                                   "file; for a pack its fifth field is the cell ID), journal or "
+                                                   "central. --build-pack reads the journal when none is named."),
         QStringLiteral("SOURCE")));
     parser.addOption(QCommandLineOption(
-        QStringLiteral("bench"), QCoreApplication::translate("CommandLine", "With --report: one bench only."),
+        QStringLiteral("bench"),
+        QCoreApplication::translate("CommandLine", "With --report: one bench only; with --build-pack: the cells "
+                                                   "last measured at this bench."),
         QStringLiteral("NAME")));
     parser.addOption(QCommandLineOption(
-        QStringLiteral("from"), QCoreApplication::translate("CommandLine", "With --report: cells from this time on."),
+        QStringLiteral("from"),
+        QCoreApplication::translate("CommandLine", "With --report or --build-pack: cells from this time on."),
         QStringLiteral("TIME")));
     parser.addOption(QCommandLineOption(
-        QStringLiteral("to"), QCoreApplication::translate("CommandLine", "With --report: cells up to this time."),
+        QStringLiteral("to"),
+        QCoreApplication::translate("CommandLine", "With --report or --build-pack: cells up to this time."),
         QStringLiteral("TIME")));
     parser.addOption(QCommandLineOption(
         QStringLiteral("shift"),
@@ -76,6 +86,56 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                                    "current or the previous shift, by the start times of "
                                                    "Shifts.ini (06:00, 14:00, 22:00 unless set)."),
         QStringLiteral("current|previous")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("out"),
+        QCoreApplication::translate("CommandLine", "With --build-pack: the build sheet to write, a .pdf or a .csv "
+                                                   "file."),
+        QStringLiteral("FILE")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("capacity"),
+        QCoreApplication::translate("CommandLine", "With --build-pack: a capacity file (cell ID and capacity per "
+                                                   "row, its columns as CapacityCsv.ini says); the groups' "
+                                                   "capacities are balanced too."),
+        QStringLiteral("FILE.csv")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("seed"),
+        QCoreApplication::translate("CommandLine", "With --build-pack: the plan's seed (1 unless given); the same "
+                                                   "cells, settings and seed give the same plan."),
+        QStringLiteral("N")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("group-window"),
+        QCoreApplication::translate("CommandLine", "With --build-pack: the most the resistances inside a group may "
+                                                   "span, in % of its mean or in mOhm (10% unless given)."),
+        QStringLiteral("WINDOW")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("voltage-window"),
+        QCoreApplication::translate("CommandLine", "With --build-pack: the most the pack's voltages may span, in V "
+                                                   "(0.05 unless given)."),
+        QStringLiteral("V")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("resistance-bins"),
+        QCoreApplication::translate("CommandLine", "With --build-pack: only cells in these resistance BINs, e.g. "
+                                                   "2,3,4."),
+        QStringLiteral("LIST")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("voltage-bins"),
+        QCoreApplication::translate("CommandLine", "With --build-pack: only cells in these voltage BINs."),
+        QStringLiteral("LIST")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("k-verdict"),
+        QCoreApplication::translate("CommandLine", "With --build-pack: any, not-too-high (the default: a cell whose "
+                                                   "K-value is not known yet stays in) or ok."),
+        QStringLiteral("VERDICT")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("reserve"),
+        QCoreApplication::translate("CommandLine", "With --build-pack and the journal or central: save the plan and "
+                                                   "reserve its cells, so that no other pack takes them. Without it "
+                                                   "nothing is reserved.")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("name"),
+        QCoreApplication::translate("CommandLine", "With --reserve: the pack's name (shape, date and bench unless "
+                                                   "given)."),
+        QStringLiteral("NAME")));
     acceptQtOptions(parser);
 
     CommandLine line;

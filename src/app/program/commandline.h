@@ -4,8 +4,9 @@
 #include <QStringList>
 
 // What the program's command line asks for. --help and --version are answered
-// before any window (or display) is needed, with --report or without; every
-// other run goes on to the report command or the window. Qt's own options
+// before any window (or display) is needed, with --report or --build-pack or
+// without; every other run goes on to the report command, the build-pack
+// command or the window. Qt's own options
 // (-platform, -style, -display, ...) are accepted and left to the application
 // object.
 struct CommandLine

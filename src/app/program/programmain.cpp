@@ -7,7 +7,24 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStandardPaths>
+#include <QStringList>
 #include <QTranslator>
+
+namespace {
+
+// The first file that load(translator, folder) accepts, folder by folder.
+template <typename Load>
+QString firstFile(const QStringList &folders, Load load)
+{
+    for (const QString &folder : folders) {
+        QTranslator translator;
+        if (load(translator, folder))
+            return translator.filePath();
+    }
+    return QString();
+}
+
+} // namespace
 
 FileLocations detectLocations()
 {
@@ -18,7 +35,7 @@ FileLocations detectLocations()
                                  QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 }
 
-QString installTranslations(QCoreApplication &app, const QString &programDir, const QLocale &locale)
+QStringList installTranslations(QCoreApplication &app, const QString &programDir, const QLocale &locale)
 {
     auto *qt = new QTranslator(&app);
     if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -28,16 +45,29 @@ QString installTranslations(QCoreApplication &app, const QString &programDir, co
         delete qt;
 
     const QDir program(programDir);
-    for (const QString &folder : {program.filePath(QStringLiteral("translations")),
-                                  program.filePath(QStringLiteral("../share/bin4870/translations"))}) {
-        auto *own = new QTranslator(&app);
-        if (own->load(locale, QStringLiteral("bin4870"), QStringLiteral("_"), QDir::cleanPath(folder))) {
-            QCoreApplication::installTranslator(own);
-            return own->filePath();
+    const QStringList folders{QDir::cleanPath(program.filePath(QStringLiteral("translations"))),
+                              QDir::cleanPath(program.filePath(QStringLiteral("../share/bin4870/translations")))};
+    const QString english = firstFile(folders, [](QTranslator &t, const QString &folder) {
+        return t.load(QStringLiteral("bin4870_en"), folder);
+    });
+    const QString own = firstFile(folders, [&locale](QTranslator &t, const QString &folder) {
+        return t.load(locale, QStringLiteral("bin4870"), QStringLiteral("_"), folder);
+    });
+    // Qt asks the translator installed last first: the English forms answer
+    // only what the language's own translation leaves out.
+    QStringList loaded;
+    for (const QString &file : {english, own}) {
+        if (file.isEmpty() || loaded.contains(file))
+            continue;
+        auto *translator = new QTranslator(&app);
+        if (translator->load(file)) {
+            QCoreApplication::installTranslator(translator);
+            loaded << file;
+        } else {
+            delete translator;
         }
-        delete own;
     }
-    return QString();
+    return loaded;
 }
 
 Program::Program()

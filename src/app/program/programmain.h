@@ -10,6 +10,8 @@
 #include "platform/terminationsignals.h"
 #include "record/datafile.h"
 
+#include <QStringList>
+
 class QCoreApplication;
 class QLocale;
 
@@ -22,9 +24,13 @@ FileLocations detectLocations();
 // when one is there: bin4870_<language>.qm in <programDir>/translations (a
 // build tree, a portable copy) or, installed, in
 // <prefix>/share/bin4870/translations; and Qt's own texts (standard buttons,
-// file dialogs) from Qt's translations. The translators belong to app. Returns
-// the program's translation file loaded, or an empty text when there is none.
-QString installTranslations(QCoreApplication &app, const QString &programDir, const QLocale &locale);
+// file dialogs) from Qt's translations. Under it, for every language, the
+// English singular and plural of the texts with a count (bin4870_en.qm), so
+// that "%n cell(s)" reads "1 cell", "2 cells" wherever the language's own
+// translation has no such text. The translators belong to app. Returns the
+// program's translation files loaded, the English forms first; none when
+// there are none.
+QStringList installTranslations(QCoreApplication &app, const QString &programDir, const QLocale &locale);
 
 // The whole program but its event loop: finds where the user's files live,
 // builds the serial port, clock, dialogs, BIN tables and data file, and shows

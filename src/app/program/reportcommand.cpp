@@ -20,12 +20,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <cstdio>
 #include <memory>
 
 namespace {
-// The translation context of the texts this file shows.
 struct CommandTexts
 {
     Q_DECLARE_TR_FUNCTIONS(ReportCommand)
@@ -79,6 +79,7 @@ int runReportCommand(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    installTranslations(app, QCoreApplication::applicationDirPath(), QLocale());
     const FileLocations locations = detectLocations();
 
     QCommandLineParser parser;

@@ -16,7 +16,6 @@
 #include <map>
 
 namespace {
-// The translation context of the texts this file shows.
 struct ChartTexts
 {
     Q_DECLARE_TR_FUNCTIONS(BatchCharts)

@@ -15,7 +15,6 @@
 #include <algorithm>
 
 namespace {
-// The translation context of the texts this file shows.
 struct ChartTexts
 {
     Q_DECLARE_TR_FUNCTIONS(ControlCharts)
@@ -71,7 +70,7 @@ void fillControlChart(QChart *chart, int t, bool movingRange, const QuantityAnal
     QString title = QStringLiteral("%1 %2").arg(ChartTexts::tr(kNames[t]),
                                                 movingRange ? ChartTexts::tr("moving range") : ChartTexts::tr("individuals"));
     if (pointStep > 1)
-        title += ChartTexts::tr(" (lowest and highest of every %1 cells)").arg(pointStep);
+        title += ChartTexts::tr(" (lowest and highest of every %n cell(s))", nullptr, int(pointStep));
     chart->setTitle(title);
 
     const double x0 = 1;
@@ -235,7 +234,7 @@ QString marksText(int t, const QuantityAnalysis &quantity, int lines)
     }
     const qint64 more = quantity.markedPoints - qint64(out.size());
     if (more > 0)
-        out << ChartTexts::tr("%1: %2 more marked cells").arg(ChartTexts::tr(kNames[t])).arg(more);
+        out << ChartTexts::tr("%1: %n more marked cell(s)", nullptr, int(more)).arg(ChartTexts::tr(kNames[t]));
     return out.join(QLatin1Char('\n'));
 }
 

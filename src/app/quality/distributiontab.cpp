@@ -79,9 +79,8 @@ void DistributionTab::showBatch(const BatchSummary &summary, const batchcharts::
     batchcharts::fillHistogram(m_histogramV, 1, plots.histograms[1], summary);
     batchcharts::fillScatter(m_scatter, plots.scatter);
     if (plots.scatterStep > 1)
-        m_scatter->setTitle(tr("Resistance against voltage (every %1 of %2 cells)")
-                                .arg(batchcharts::ordinal(qint64(plots.scatterStep)))
-                                .arg(cells));
+        m_scatter->setTitle(tr("Resistance against voltage (every %1 of %n cell(s))", nullptr, int(cells))
+                                .arg(batchcharts::ordinal(qint64(plots.scatterStep))));
     else
         m_scatter->setTitle(tr("Resistance against voltage"));
     m_scatterLegend->setText(batchcharts::scatterLegend(plots.scatter));
@@ -112,14 +111,14 @@ void DistributionTab::describeCharts(const BatchSummary &summary, const batchcha
         QString (*const format)(float) = t == 0 ? getFormatR : getFormatV;
         const SpreadStats &total = summary.total(t);
         QStringList parts;
-        parts << tr("%1 cells").arg(total.count);
+        parts << tr("%n cell(s)", nullptr, int(total.count));
         if (total.count > 0) {
             parts << tr("from %1 to %2, mean %3").arg(format(total.min), format(total.max), format(float(total.mean)));
         }
         for (int r = 0; r < summary.binsInUse(t); ++r)
-            parts << tr("%1: %2 cells").arg(slotCaption(r)).arg(summary.row(t, r).count);
-        parts << tr("+Out: %1 cells").arg(summary.row(t, slot::kPlusOut).count);
-        parts << tr("-Out: %1 cells").arg(summary.row(t, slot::kMinusOut).count);
+            parts << tr("%1: %n cell(s)", nullptr, int(summary.row(t, r).count)).arg(slotCaption(r));
+        parts << tr("+Out: %n cell(s)", nullptr, int(summary.row(t, slot::kPlusOut).count));
+        parts << tr("-Out: %n cell(s)", nullptr, int(summary.row(t, slot::kMinusOut).count));
         (t == 0 ? m_histogramRView : m_histogramVView)
             ->setAccessibleDescription(tr("Histogram of %1 (%2) with the BINs as bands: %3")
                                            .arg(t == 0 ? tr("resistance") : tr("voltage"),
@@ -127,7 +126,7 @@ void DistributionTab::describeCharts(const BatchSummary &summary, const batchcha
     }
     QStringList groups;
     for (const auto &[key, points] : plots.scatter.groups)
-        groups << tr("%1: %2 points").arg(batchcharts::groupName(key)).arg(points.size());
+        groups << tr("%1: %n point(s)", nullptr, int(points.size())).arg(batchcharts::groupName(key));
     m_scatterView->setAccessibleDescription(tr("%1. %2").arg(m_scatter->title(), groups.join(QStringLiteral("; "))));
 }
 

@@ -21,7 +21,7 @@ namespace {
 
 QString lineCount(qint64 n)
 {
-    return n == 1 ? QualityWindow::tr("1 line not read") : QualityWindow::tr("%1 lines not read").arg(n);
+    return QualityWindow::tr("%n line(s) not read", nullptr, int(n));
 }
 
 } // namespace
@@ -244,7 +244,7 @@ void QualityWindow::showStatus()
     QString text;
     if (!m_reading->readError().isEmpty())
         text = tr("The data file cannot be read: %1. ").arg(m_reading->readError());
-    text += tr("%1 cells, %2.").arg(m_reading->summary().count()).arg(lineCount(m_reading->linesNotRead()));
+    text += tr("%n cell(s), %1.", nullptr, int(m_reading->summary().count())).arg(lineCount(m_reading->linesNotRead()));
     if (isReading())
         text += tr(" Reading...");
     else if (m_reading->isStopped())

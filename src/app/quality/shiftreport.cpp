@@ -23,7 +23,6 @@
 #include <QUrl>
 
 namespace {
-// The translation context of the texts this file shows.
 struct ReportTexts
 {
     Q_DECLARE_TR_FUNCTIONS(ShiftReport)
@@ -136,7 +135,8 @@ QString setupHtml(const BinTable &table, int t)
         break;
     }
     const int bins = std::clamp(int(table.numBins), 0, 9);
-    QString html = QStringLiteral("<p><b>%1</b>: %2 BINs, %3</p>").arg(ReportTexts::tr(kQuantities[t])).arg(bins).arg(escaped(parameters));
+    QString html = ReportTexts::tr("<p><b>%1</b>: %n BIN(s), %2</p>", nullptr, bins)
+                           .arg(ReportTexts::tr(kQuantities[t]), escaped(parameters));
     QList<QStringList> rows;
     for (int r = 0; r < bins; ++r)
         rows << QStringList{slotCaption(r), number(table.lowerLimit[std::size_t(r)]), number(table.upperLimit[std::size_t(r)])};
@@ -200,9 +200,9 @@ bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *e
     }
     for (int t = 0; t < 2; ++t)
         html += preformatted(controlcharts::limitsText(t, a.quantities[std::size_t(t)]));
-    html += ReportTexts::tr("<h3>Yield</h3><p>In-BIN share: cells in a BIN of both tables. Whole range: %1 % of %2 cells.</p>")
-                .arg(QString::number(a.yield.total().percent(), 'f', 2))
-                .arg(a.yield.total().cells);
+    html += ReportTexts::tr("<h3>Yield</h3><p>In-BIN share: cells in a BIN of both tables. Whole range: %1 % of %n "
+                            "cell(s).</p>", nullptr, int(a.yield.total().cells))
+                .arg(QString::number(a.yield.total().percent(), 'f', 2));
     QList<QStringList> benchRows;
     for (const BenchFigures &b : a.benches) {
         benchRows << QStringList{b.bench, QString::number(b.cells), QString::number(b.inBins),
@@ -241,10 +241,8 @@ bool writeShiftReport(const ShiftAnalysis &a, const QString &pdfPath, QString *e
     // The set-ups the source recorded with the cells, by hash, the latest last;
     // the figures above judge every cell against the latest.
     for (const SetupInForce &setup : a.setups) {
-        html += ReportTexts::tr("<p><b>Set-up %1</b>: %2 cells, the last at %3</p>")
-                    .arg(escaped(setup.hash.left(16)))
-                    .arg(setup.cells)
-                    .arg(controlcharts::timeCaption(setup.lastStamp));
+        html += ReportTexts::tr("<p><b>Set-up %1</b>: %n cell(s), the last at %2</p>", nullptr, int(setup.cells))
+                    .arg(escaped(setup.hash.left(16)), controlcharts::timeCaption(setup.lastStamp));
         const std::optional<std::array<BinTable, 2>> tables = tablesOfSetupText(setup.text);
         if (!tables) {
             html += ReportTexts::tr("<p>Its text is not in the source.</p>");

@@ -274,7 +274,7 @@ void StabilityTab::onSourceFinished()
         if (view.error.isEmpty()) {
             m_analysis = view.analysis;
             m_lineView = view.line;
-            showSourceText(tr("%1: %2 cells.").arg(m_analysis.source).arg(m_analysis.summary.count()));
+            showSourceText(tr("%1: %n cell(s).", nullptr, int(m_analysis.summary.count())).arg(m_analysis.source));
         } else {
             m_analysis = ShiftAnalysis{};
             m_lineView.clear();

@@ -1,6 +1,7 @@
 #include "testmain.h"
 
 #include "devdb.h"
+#include "englishplurals.h"
 #include "filecontent.h"
 #include "formmainharness.h"
 #include "frozenserver.h"
@@ -108,6 +109,8 @@ class TestCellIds : public QObject
     }
 
 private Q_SLOTS:
+    // Count texts read as the operator sees them ("1 cell", "2 cells").
+    void initTestCase() { QVERIFY(englishplurals::install()); }
     void cleanup()
     {
         m_h.reset();

@@ -1,5 +1,6 @@
 #include "testmain.h"
 #include "devdb.h"
+#include "englishplurals.h"
 #include "filecontent.h"
 #include "frozenserver.h"
 #include "withoutfileprivileges.h"
@@ -95,6 +96,8 @@ private:
     }
 
 private Q_SLOTS:
+    // Count texts read as the operator sees them ("1 cell", "2 cells").
+    void initTestCase() { QVERIFY(englishplurals::install()); }
     void cleanup()
     {
         m_h.reset();

@@ -422,14 +422,17 @@ private Q_SLOTS:
 
         const FormMainUi &ui = m_window->ui();
         QCOMPARE(top[0]->menu(), ui.fileMenu);
-        // The batch and cell history windows' items, a separator, then Exit.
+        // The batch, cell history, build sheet and placement windows' items,
+        // a separator, then Exit.
         const QList<QAction *> fileItems = ui.fileMenu->actions();
-        QCOMPARE(fileItems.size(), 4);
+        QCOMPARE(fileItems.size(), 6);
         QCOMPARE(fileItems[0]->objectName(), QStringLiteral("batchMenuItem"));
         QCOMPARE(fileItems[0]->text(), QStringLiteral("&Batch..."));
         QCOMPARE(fileItems[1]->objectName(), QStringLiteral("cellHistoryAction"));
-        QVERIFY(fileItems[2]->isSeparator());
-        QCOMPARE(fileItems[3], ui.exitAction);
+        QCOMPARE(fileItems[2]->text(), QStringLiteral("Build a &pack..."));
+        QCOMPARE(fileItems[3]->text(), QStringLiteral("Pack p&lacement..."));
+        QVERIFY(fileItems[4]->isSeparator());
+        QCOMPARE(fileItems[5], ui.exitAction);
         QCOMPARE(ui.exitAction->text(), QStringLiteral("E&xit"));
 
         QCOMPARE(top[1]->menu(), ui.settingsMenu);

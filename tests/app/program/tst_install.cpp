@@ -180,6 +180,7 @@ private Q_SLOTS:
         files.sort();
         QCOMPARE(files, (QStringList{QStringLiteral("/bin/bin4870"), QStringLiteral("/bin/tester-sim"),
                                      QStringLiteral("/share/applications/org.bin4870.bin4870.desktop"),
+                                     QStringLiteral("/share/bin4870/translations/bin4870_en.qm"),
                                      QStringLiteral("/share/doc/bin4870/changelog.gz"),
                                      QStringLiteral("/share/doc/bin4870/copyright"),
                                      QStringLiteral("/share/doc/bin4870/readmeE.txt"),

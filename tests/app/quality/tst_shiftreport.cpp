@@ -66,6 +66,16 @@ class TestShiftReport : public QObject
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
 
+    // The program and its translations (the counts' English forms) from one
+    // folder into another.
+    static bool copyProgram(const QString &from, const QString &to)
+    {
+        const QString translations = QStringLiteral("/translations/bin4870_en.qm");
+        return QFile::copy(from + QStringLiteral("/bin4870"), to + QStringLiteral("/bin4870"))
+               && QDir(to).mkpath(QStringLiteral("translations"))
+               && QFile::copy(from + translations, to + translations);
+    }
+
     static QByteArray tool(const QString &name, const QStringList &arguments)
     {
         QProcess process;
@@ -79,7 +89,7 @@ private Q_SLOTS:
     {
         const QString binDir = QProcessEnvironment::systemEnvironment().value(QStringLiteral("BIN4870_BIN_DIR"));
         m_program = m_dir.filePath(QStringLiteral("bin4870"));
-        QVERIFY(QFile::copy(binDir + QStringLiteral("/bin4870"), m_program));
+        QVERIFY(copyProgram(binDir, m_dir.path()));
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("Settings.ini")), kSettings));
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("bench7.csv")), kData));
     }
@@ -259,7 +269,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString program = QDir(dir.path()).filePath(QStringLiteral("bin4870"));
-        QVERIFY(QFile::copy(m_program, program));
+        QVERIFY(copyProgram(m_dir.path(), dir.path()));
         QVERIFY(writeFile(QDir(dir.path()).filePath(QStringLiteral("Settings.ini")), kSettings));
         const QDateTime now = QDateTime::currentDateTime();
         const QDateTime start = QDateTime(now.date(), QTime(now.time().hour(), now.time().minute())).addSecs(-3600);
@@ -311,7 +321,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString program = dir.filePath(QStringLiteral("bin4870"));
-        QVERIFY(QFile::copy(m_program, program));
+        QVERIFY(copyProgram(m_dir.path(), dir.path()));
         QByteArray out;
         QByteArray err;
         QCOMPARE(run({QStringLiteral("--report"), dir.filePath(QStringLiteral("none.pdf")), QStringLiteral("--source"),
