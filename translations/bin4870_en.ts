@@ -164,6 +164,23 @@
             <numerusform>Central record: %n cells waiting (%1)</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%n counted cell(s) not in the journal, never sent (%1)</source>
+        <translation>
+            <numerusform>%n counted cell not in the journal, never sent (%1)</numerusform>
+            <numerusform>%n counted cells not in the journal, never sent (%1)</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>Journal</name>
+    <message numerus="yes">
+        <source>It is left as it is, and the central record, while on, still gets the %n cell(s) in it not yet sent.</source>
+        <translation>
+            <numerusform>It is left as it is, and the central record, while on, still gets the %n cell in it not yet sent.</numerusform>
+            <numerusform>It is left as it is, and the central record, while on, still gets the %n cells in it not yet sent.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>PackCommand</name>
@@ -390,6 +407,30 @@
         <translation>
             <numerusform>%n cell, %1.</numerusform>
             <numerusform>%n cells, %1.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>RecordNotices</name>
+    <message numerus="yes">
+        <source>%n counted cells in a row were saved nowhere: %1. They are in the BIN counters only.</source>
+        <translation>
+            <numerusform>%n counted cells in a row were saved nowhere: %1. They are in the BIN counters only.</numerusform>
+            <numerusform>%n counted cells in a row were saved nowhere: %1. They are in the BIN counters only.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n counted cells in a row were not saved: %1. They are in the BIN counters and in %2.</source>
+        <translation>
+            <numerusform>%n counted cells in a row were not saved: %1. They are in the BIN counters and in %2.</numerusform>
+            <numerusform>%n counted cells in a row were not saved: %1. They are in the BIN counters and in %2.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n counted cells in a row were not saved: %1. They are in the BIN counters and in %2, but not in %3.</source>
+        <translation>
+            <numerusform>%n counted cells in a row were not saved: %1. They are in the BIN counters and in %2, but not in %3.</numerusform>
+            <numerusform>%n counted cells in a row were not saved: %1. They are in the BIN counters and in %2, but not in %3.</numerusform>
         </translation>
     </message>
 </context>
