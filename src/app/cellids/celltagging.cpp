@@ -30,6 +30,13 @@ void CellTagging::setOptions(const CellIdOptions &options)
     m_strip.setFraming(m_options.prefix, m_options.suffix);
 }
 
+void CellTagging::refuseEveryCount(const QString &why)
+{
+    m_refuseEvery = why;
+    if (!why.isEmpty())
+        showNotice(why, true);
+}
+
 bool CellTagging::takeField()
 {
     const QString text = m_strip.enteredText();
@@ -85,15 +92,17 @@ void CellTagging::showNotice(const QString &text, bool warning)
 bool CellTagging::mayCount(bool automatic)
 {
     // A press takes what was typed without Enter; auto record waits for Enter.
-    if (!automatic && m_strip.isEdited())
+    if (m_refuseEvery.isEmpty() && !automatic && m_strip.isEdited())
         takeField();
-    if (!m_taken.isEmpty())
+    if (m_refuseEvery.isEmpty() && !m_taken.isEmpty())
         return true;
     const QString typed = normalisedCellId(m_strip.field()->text());
-    if (typed.isEmpty() && m_options.allowWithoutId)
+    if (m_refuseEvery.isEmpty() && typed.isEmpty() && m_options.allowWithoutId)
         return true;
     QString why = noIdText();
-    if (!typed.isEmpty() && m_strip.isEdited())
+    if (!m_refuseEvery.isEmpty())
+        why = m_refuseEvery;
+    else if (!typed.isEmpty() && m_strip.isEdited())
         why = tr("The cell ID \"%1\" is not taken yet: end it with Enter.").arg(typed);
     else if (!typed.isEmpty())
         why = cellIdProblem(typed, m_pattern).value_or(noIdText());

@@ -32,6 +32,9 @@ public:
                 QObject *parent = nullptr);
 
     void setOptions(const CellIdOptions &options);
+    // Every count is refused with this text while it is not empty: the
+    // options could not be read, so whether IDs are required is unknown.
+    void refuseEveryCount(const QString &why);
     // Checks the field's text and takes it as the next cell's ID; false (and
     // the notice says why) when it is no good ID.
     bool takeField();
@@ -68,4 +71,5 @@ private:
     // shared database answers.
     std::vector<CellRecord> m_takenHistory;
     QString m_refusalShown;
+    QString m_refuseEvery;
 };

@@ -58,7 +58,12 @@ CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMen
     if (m_journal.needsCheck())
         m_journalCheck.start(m_journalPath);
 
-    m_settings = loadCentralSettings(m_settingsFolder);
+    const StoredCentralSettings stored = loadCentralSettings(m_settingsFolder);
+    m_settings = stored.settings;
+    m_settingsProblem = stored.problem;
+    if (!m_settingsProblem.isEmpty())
+        tell(tr("%1. The central record is not started until the file is mended or the settings are "
+                "saved again in Settings > Central record....").arg(m_settingsProblem));
     startForwarding();
 }
 
@@ -89,7 +94,7 @@ void CentralRecordControls::refreshStatus()
 void CentralRecordControls::startForwarding()
 {
     m_forwarder.reset();
-    if (!m_settings.enabled) {
+    if (!m_settings.enabled || !m_settingsProblem.isEmpty()) {
         showStatus(CentralStatus());
         return;
     }
@@ -118,17 +123,21 @@ void CentralRecordControls::journalChecked(const Status &verdict)
 
 void CentralRecordControls::showStatus(const CentralStatus &status)
 {
-    const QString text = status.text();
+    const QString text = m_settingsProblem.isEmpty()
+            ? status.text()
+            : tr("Central record: not started (%1)").arg(m_settingsProblem);
     m_statusLabel->setText(text);
     m_statusLabel->setVisible(!text.isEmpty());
 }
 
 void CentralRecordControls::setSettings(const CentralSettings &settings)
 {
-    if (settings == m_settings)
+    if (settings == m_settings && m_settingsProblem.isEmpty())
         return;
     const QString oldBench = m_settings.benchName();
     m_settings = settings;
+    // Chosen in the dialog: what the file held no longer matters.
+    m_settingsProblem.clear();
     if (const Status saved = saveCentralSettings(m_settingsFolder, m_settings); !saved) {
         m_dialogs.showNotice(tr("%1. The central record settings apply until the program ends "
                                 "but are not saved.").arg(saved.errorString()),

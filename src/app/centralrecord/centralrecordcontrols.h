@@ -27,7 +27,8 @@ class QWidget;
 // forwarder on a thread of its own while the central record is on (from the
 // end of that check, so that it never writes to a journal being moved aside),
 // and shows its state in the status bar: "Central record: up to date",
-// "Central record: 37 cells waiting (reason)", nothing when off. Settings >
+// "Central record: 37 cells waiting (reason)", why Database.ini cannot be
+// used, nothing when off. Settings >
 // "Central record..." opens the dialog.
 class CentralRecordControls : public QObject
 {
@@ -77,6 +78,10 @@ private:
     QString m_settingsFolder;
     QString m_journalPath;
     CentralSettings m_settings;
+    // Why Database.ini could not be used (see StoredCentralSettings); the
+    // central record stays off and the status says so until it is mended
+    // or the dialog's settings are saved.
+    QString m_settingsProblem;
     Journal m_journal;
     JournalSink m_sink;
     JournalCheck m_journalCheck;

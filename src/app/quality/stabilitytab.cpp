@@ -199,12 +199,14 @@ void StabilityTab::analyseSource()
     filter.bench = m_choice->bench();
     const BatchSummary tables(m_reading.summary().table(0), m_reading.summary().table(1));
     const QString journalPath = m_journalPath;
-    const CentralSettings settings = loadCentralSettings(m_settingsFolder);
+    const StoredCentralSettings stored = loadCentralSettings(m_settingsFolder);
+    const CentralSettings settings = stored.settings;
+    const QString settingsProblem = stored.problem;
     showSourceText(tr("Reading %1...")
                        .arg(kind == SourceChoice::Source::Journal ? tr("the local journal")
                                                                   : tr("the shared database")));
     m_sourceWatcher.setFuture(m_pool.run<SourceView>([kind, filter, tables, journalPath,
-                                                      settings](QPromise<SourceView> &promise) {
+                                                      settings, settingsProblem](QPromise<SourceView> &promise) {
         const KeepGoing keepGoing = [&promise] { return !promise.isCanceled(); };
         SourceView view;
         std::unique_ptr<RecordSource> source;
@@ -217,6 +219,11 @@ void StabilityTab::analyseSource()
             }
             source = std::move(journal);
         } else {
+            if (!settingsProblem.isEmpty()) {
+                view.error = settingsProblem;
+                promise.addResult(std::move(view));
+                return;
+            }
             auto central = std::make_unique<CentralSource>(settings);
             const Status loaded = central->load();
             if (!loaded || !keepGoing()) {

@@ -234,6 +234,36 @@ private Q_SLOTS:
         QCOMPARE(QDir(m_sim->folder()).entryList({QStringLiteral("journal.sqlite.damaged-*")}), QStringList());
     }
 
+    // A Database.ini that cannot be used is told in the status and a notice;
+    // no server is tried with a guessed setting, and counting goes on.
+    void aDatabaseIniThatCannotBeUsedIsTold_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("port abc") << QByteArray("[General]\nEnabled=true\nHost=localhost\nPort=abc\n")
+                                  << QStringLiteral(": Port \"abc\" is not a port number (1 to 65535)");
+        QTest::newRow("larger than 1 MB") << "[General]\nEnabled=true\n" + QByteArray(2 * 1024 * 1024, 'x') + '\n'
+                                          << QStringLiteral(" is larger than 1 MB");
+    }
+    void aDatabaseIniThatCannotBeUsedIsTold()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, why);
+        startSession();
+        const QString ini = QDir(m_sim->folder()).filePath(QStringLiteral("Database.ini"));
+        QVERIFY(writeFile(ini, content));
+        makeWindow();
+        const QString problem = QDir::toNativeSeparators(ini) + why;
+        QLabel *status = window().centralRecord().statusLabel();
+        QCOMPARE(status->text(), QStringLiteral("Central record: not started (%1)").arg(problem));
+        QVERIFY(status->isVisible());
+        QTRY_COMPARE(m_h->dialogs.messages.size(), 1);
+        QVERIFY2(m_h->dialogs.messages.at(0).text.startsWith(problem), qPrintable(m_h->dialogs.messages.at(0).text));
+        count(1);
+        QCOMPARE(fileLines(dataPath()).size(), 1);
+        QCOMPARE(status->text(), QStringLiteral("Central record: not started (%1)").arg(problem));
+    }
+
     void centralRecordIsSetUpInItsDialog()
     {
         DevDatabase db;
