@@ -84,6 +84,16 @@
     </message>
 </context>
 <context>
+    <name>CentralDatabase</name>
+    <message numerus="yes">
+        <source>the bench name &quot;%1&quot; is used by %n other machine(s) too, and their cells are mixed with this bench&apos;s: give this bench a name of its own (Settings &gt; Central record...)</source>
+        <translation>
+            <numerusform>the bench name &quot;%1&quot; is used by %n other machine too, and their cells are mixed with this bench&apos;s: give this bench a name of its own (Settings &gt; Central record...)</numerusform>
+            <numerusform>the bench name &quot;%1&quot; is used by %n other machines too, and their cells are mixed with this bench&apos;s: give this bench a name of its own (Settings &gt; Central record...)</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>CentralRecordControls</name>
     <message numerus="yes">
         <source>Central record: %n cell(s) waiting; they are sent at the next start.</source>

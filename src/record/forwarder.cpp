@@ -30,10 +30,10 @@ QString CentralStatus::text() const
 {
     if (!enabled)
         return QString();
-    if (upToDate())
-        return ForwarderTexts::tr("Central record: up to date");
     QString text;
-    if (waiting > 0 || !reason.isEmpty() || notKept == 0) {
+    if (upToDate()) {
+        text = ForwarderTexts::tr("Central record: up to date");
+    } else if (waiting > 0 || !reason.isEmpty() || notKept == 0) {
         text = ForwarderTexts::tr("Central record: %n cell(s) waiting (%1)", nullptr, int(qMin<qint64>(waiting, INT_MAX)))
                        .arg(reason.isEmpty() ? ForwarderTexts::tr("sending") : reason);
     }
@@ -43,6 +43,8 @@ QString CentralStatus::text() const
                                      .arg(notKeptReason);
         text = text.isEmpty() ? ForwarderTexts::tr("Central record: %1").arg(lost) : text + QStringLiteral("; ") + lost;
     }
+    if (otherMachines > 0)
+        text += QStringLiteral("; ") + central::sharedBenchNameText(bench, otherMachines);
     return text;
 }
 
@@ -127,6 +129,8 @@ void CentralForwarder::report(const QString &reason)
     status.waiting = m_waiting;
     status.reason = reason;
     status.sentNotMarked = m_sentNotMarked;
+    status.otherMachines = m_otherMachines;
+    status.bench = m_central.settings().benchName();
     if (status == m_lastStatus)
         return;
     m_lastStatus = status;
@@ -162,6 +166,8 @@ void CentralForwarder::step()
         Status connected = m_central.open();
         if (connected)
             connected = m_central.prepareSchema();
+        if (connected)
+            connected = claimBench();
         if (!connected) {
             fail(m_central.reason());
             return;
@@ -171,6 +177,20 @@ void CentralForwarder::step()
         return;
     m_retrying = false;
     m_retry = std::chrono::milliseconds(0);
+}
+
+Status CentralForwarder::claimBench()
+{
+    // A journal that holds no identity yet and may not be written makes no
+    // claim; its cells are sent all the same.
+    const Result<QString> machine = m_journal->machineIdentity();
+    if (!machine)
+        return {};
+    const Result<int> others = m_central.claimBench(*machine);
+    if (!others)
+        return others.failure();
+    m_otherMachines = *others;
+    return {};
 }
 
 qint64 CentralForwarder::waitingInJournal()

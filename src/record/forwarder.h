@@ -26,19 +26,25 @@ struct CentralStatus
     // the server, and the journal's reason.
     qint64 notKept = 0;
     QString notKeptReason;
+    // Other machines that have claimed this bench's name on the server,
+    // and the name.
+    int otherMachines = 0;
+    QString bench;
 
     bool operator==(const CentralStatus &other) const
     {
         return enabled == other.enabled && waiting == other.waiting && reason == other.reason
             && sentNotMarked == other.sentNotMarked && notKept == other.notKept
-            && notKeptReason == other.notKeptReason;
+            && notKeptReason == other.notKeptReason && otherMachines == other.otherMachines
+            && bench == other.bench;
     }
     // Before the first contact with the server.
     static CentralStatus connecting();
     bool upToDate() const { return waiting == 0 && reason.isEmpty() && notKept == 0; }
     // "Central record: up to date", "Central record: 37 cells waiting (reason)",
     // followed by "; 2 counted cell(s) not in the journal, never sent
-    // (reason)" when there are such, or empty when the central record is off.
+    // (reason)" when there are such, and "; the bench name ... is used by
+    // 1 other machine too ..." when it is; empty when the central record is off.
     QString text() const;
 };
 Q_DECLARE_METATYPE(CentralStatus)
@@ -98,6 +104,9 @@ private:
     // owes marks, as it may be writable by now), and marks what was sent but
     // not marked once it may be written.
     Status prepareJournal();
+    // Claims the bench name for the journal's machine on the server just
+    // connected, and notes how many other machines claim it.
+    Status claimBench();
     qint64 waitingInJournal();
 
     QString m_journalPath;
@@ -114,6 +123,7 @@ private:
     // The last record sent, and how many, that the journal has not marked.
     qint64 m_sentNotMarkedUpTo = 0;
     qint64 m_sentNotMarked = 0;
+    int m_otherMachines = 0;
     CentralStatus m_lastStatus;
 };
 

@@ -14,6 +14,7 @@
 #include <QSqlDriver>
 #include <QSqlRecord>
 #include <QUrl>
+#include <QUuid>
 #include <QVariant>
 
 #include <sqlite3.h>
@@ -29,6 +30,13 @@ struct JournalTexts
     Q_DECLARE_TR_FUNCTIONS(Journal)
 };
 
+// The identity of the machine the journal lives on (machineIdentity()): one
+// row, made once.
+QString machineTable()
+{
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS machine (identity TEXT NOT NULL)");
+}
+
 // The statements that bring a journal from format n to n + 1; n = 0 is a new
 // file. Every step runs once, in the transaction that sets user_version.
 const std::vector<QStringList> &formatSteps()
@@ -38,7 +46,7 @@ const std::vector<QStringList> &formatSteps()
         const std::map<int, QStringList> indexes{
             {1, {QStringLiteral("CREATE INDEX IF NOT EXISTS cells_unsent ON cells(seq) WHERE sent = 0")}},
             {2, {QStringLiteral("CREATE INDEX IF NOT EXISTS cells_cell_id ON cells(cell_id) WHERE cell_id IS NOT NULL")}},
-            {packtables::kJournalFormat, packtables::create(CellStore::Journal)},
+            {packtables::kJournalFormat, packtables::create(CellStore::Journal) << machineTable()},
         };
         std::vector<QStringList> made;
         for (int format = 1; format <= Journal::kFormat; ++format) {
@@ -720,4 +728,40 @@ Result<qint64> Journal::waitingCount()
     const qint64 waiting = query.value(0).toLongLong();
     query.finish();
     return waiting;
+}
+
+Result<QString> Journal::machineIdentity()
+{
+    if (!isOpen())
+        return Failure(ErrorKind::FileIo, JournalTexts::tr("the journal is not open"));
+    const auto stored = [this]() -> std::optional<QString> {
+        QSqlQuery query(m_db);
+        // A journal of this format made before the table has none yet.
+        if (query.exec(QStringLiteral("SELECT identity FROM machine LIMIT 1")) && query.next())
+            return query.value(0).toString();
+        return std::nullopt;
+    };
+    if (const std::optional<QString> known = stored())
+        return *known;
+    if (m_readOnly)
+        return Failure(ErrorKind::ReadOnly, JournalTexts::tr("the journal holds no machine identity yet and may "
+                                                             "not be written"));
+    if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return failure();
+    // Read again under the write lock: another connection to the journal
+    // may have made it meanwhile.
+    std::optional<QString> identity = stored();
+    if (!identity) {
+        identity = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        if (!exec(machineTable())
+            || !exec(QStringLiteral("INSERT INTO machine (identity) VALUES ('%1')").arg(*identity))) {
+            rollback();
+            return failure();
+        }
+    }
+    if (!exec(QStringLiteral("COMMIT"))) {
+        rollback();
+        return failure();
+    }
+    return *identity;
 }

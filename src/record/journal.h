@@ -148,6 +148,12 @@ public:
     Status markSent(qint64 lastSeq);
     // Records not yet sent.
     Result<qint64> waitingCount();
+    // The identity of the machine this journal belongs to (a UUID), made
+    // the first time it is asked for and kept in the journal from then on:
+    // with the bench name, it tells this bench from another machine that
+    // was given the same name. Fails when the journal holds none and may
+    // not be written.
+    Result<QString> machineIdentity();
 
     // "The record journal <path> could not be read (<reason>). ..."
     static QString movedAsideText(const QString &path, const QString &reason, const QString &movedTo);

@@ -483,6 +483,63 @@ private Q_SLOTS:
             QCOMPARE(arrivedIds(db, QStringLiteral("bench-%1").arg(b + 1)), idsOf(written[size_t(b)]));
     }
 
+    // Two program folders, two journals, one bench name: each journal is a
+    // machine of its own, the server keeps both pairs and every cell, and
+    // the machine that claims a name in use is told, in its status and by
+    // "Test connection".
+    void twoMachinesWithOneBenchNameAreToldAndBothAreKept()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        const BinSetup setup = cellfixtures::setup();
+        const QString bench = QStringLiteral("benchA");
+        const CentralSettings settings = db.settings(bench);
+        QStringList machines;
+        QStringList paths;
+        std::vector<std::unique_ptr<CentralForwarderThread>> forwarders;
+        for (int m = 0; m < 2; ++m) {
+            const QString folder = QDir(m_folder->path()).filePath(QStringLiteral("program-%1").arg(m + 1));
+            QVERIFY(QDir().mkpath(folder));
+            paths << QDir(folder).filePath(QStringLiteral("journal.sqlite"));
+            Journal journal(QStringLiteral("machine-%1").arg(m + 1));
+            QVERIFY(journal.open(paths.last()));
+            const Result<QString> machine = journal.machineIdentity();
+            QVERIFY2(machine, qPrintable(machine.errorString()));
+            machines << *machine;
+            forwarders.push_back(std::make_unique<CentralForwarderThread>(paths.last(), settings));
+            for (int n = 0; n < 3; ++n) {
+                QVERIFY(journal.append(cellfixtures::record(bench, m * 3 + n, setup), setup));
+                forwarders.back()->wake();
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(forwarders.back()->status().upToDate(), kArrivalWait);
+        }
+        QVERIFY(machines[0] != machines[1]);
+        QCOMPARE(forwarders[0]->status().text(), QStringLiteral("Central record: up to date"));
+        QCOMPARE(forwarders[1]->status().text(),
+                 QStringLiteral("Central record: up to date; the bench name \"benchA\" is used by 1 other machine "
+                                "too, and their cells are mixed with this bench's: give this bench a name of its own "
+                                "(Settings > Central record...)"));
+        QCOMPARE(db.column(QStringLiteral("SELECT machine || '|' || named FROM benches ORDER BY first_seen")),
+                 (QStringList{machines[0] + QStringLiteral("|true"), machines[1] + QStringLiteral("|true")}));
+        QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM cells WHERE bench = 'benchA'")), QStringList{QStringLiteral("6")});
+
+        for (const QString &machine : machines) {
+            const Result<QString> tested = central::probe(settings, machine);
+            QVERIFY2(tested && tested->endsWith(QStringLiteral(" The bench name \"benchA\" is used by 1 other machine too, "
+                                                                "and their cells are mixed with this bench's: give this "
+                                                                "bench a name of its own (Settings > Central record...).")),
+                     qPrintable(tested ? *tested : tested.errorString()));
+        }
+        const Result<QString> ownName = central::probe(db.settings(QStringLiteral("benchB")), machines[1]);
+        QVERIFY2(ownName && !ownName->contains(QStringLiteral("other machine")), qPrintable(ownName.errorString()));
+
+        // The identity stays with the journal.
+        forwarders.clear();
+        Journal again(QStringLiteral("again"));
+        QVERIFY(again.open(paths[0]));
+        QCOMPARE(again.machineIdentity().valueOr(QString()), machines[0]);
+    }
+
     void refusalsAreToldAndNothingIsLost_data()
     {
         QTest::addColumn<QString>("fault");

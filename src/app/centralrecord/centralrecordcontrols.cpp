@@ -156,7 +156,10 @@ CentralRecordDialog *CentralRecordControls::dialog() const
 void CentralRecordControls::openDialog()
 {
     openOnce(m_dialog, [this] {
-        auto *dialog = new CentralRecordDialog(m_settings, m_window);
+        // Made now when the journal has none yet, so that "Test connection"
+        // checks the name for this machine.
+        const QString machine = m_journal.machineIdentity().valueOr(QString());
+        auto *dialog = new CentralRecordDialog(m_settings, machine, m_window);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->setWindowModality(Qt::WindowModal);
         connect(dialog, &CentralRecordDialog::chosen, this, &CentralRecordControls::setSettings);

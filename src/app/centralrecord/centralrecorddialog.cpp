@@ -11,7 +11,8 @@
 #include <QSysInfo>
 #include <QVBoxLayout>
 
-CentralRecordDialog::CentralRecordDialog(const CentralSettings &settings, QWidget *parent) : QDialog(parent)
+CentralRecordDialog::CentralRecordDialog(const CentralSettings &settings, QString machine, QWidget *parent)
+    : QDialog(parent), m_machine(std::move(machine))
 {
     setObjectName(QStringLiteral("centralRecordDialog"));
     setWindowTitle(tr("Central record"));
@@ -118,8 +119,8 @@ void CentralRecordDialog::onTest()
     const CentralSettings tried = settings();
     m_testButton->setEnabled(false);
     m_testResult->setText(tr("Connecting..."));
-    m_probe.setFuture(m_pool.run<Result<QString>>([tried](QPromise<Result<QString>> &promise) {
-        promise.addResult(central::probe(tried));
+    m_probe.setFuture(m_pool.run<Result<QString>>([tried, machine = m_machine](QPromise<Result<QString>> &promise) {
+        promise.addResult(central::probe(tried, machine));
     }));
 }
 

@@ -23,7 +23,11 @@ class CentralRecordDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit CentralRecordDialog(const CentralSettings &settings, QWidget *parent = nullptr);
+    // machine: the journal's Journal::machineIdentity(), for "Test
+    // connection" to tell whether other machines use the bench name; empty
+    // when the journal has none.
+    explicit CentralRecordDialog(const CentralSettings &settings, QString machine = QString(),
+                                 QWidget *parent = nullptr);
     ~CentralRecordDialog() override;
 
     CentralSettings settings() const;
@@ -51,6 +55,7 @@ private:
     QComboBox *m_sslModeBox = nullptr;
     QPushButton *m_testButton = nullptr;
     QLabel *m_testResult = nullptr;
+    QString m_machine;
     BackgroundPool m_pool{1};
     QFutureWatcher<Result<QString>> m_probe;
 };
