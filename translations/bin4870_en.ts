@@ -104,6 +104,16 @@
     </message>
 </context>
 <context>
+    <name>CentralRecordDialog</name>
+    <message numerus="yes">
+        <source>The journal holds %n cell(s) counted without a bench name; they keep the host name &quot;%1&quot; in the central record.</source>
+        <translation>
+            <numerusform>The journal holds %n cell counted without a bench name; they keep the host name &quot;%1&quot; in the central record.</numerusform>
+            <numerusform>The journal holds %n cells counted without a bench name; they keep the host name &quot;%1&quot; in the central record.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>ControlCharts</name>
     <message numerus="yes">
         <source> (lowest and highest of every %n cell(s))</source>

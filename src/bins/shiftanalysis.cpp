@@ -185,6 +185,7 @@ BenchFigures benchFigures(const LineRow &row, const BinTable &binTableR, const B
     figures.cells = row.cells;
     figures.inBins = row.inBins;
     figures.lastStamp = row.lastStamp;
+    figures.unnamed = row.unnamed;
     for (int t = 0; t < 2; ++t) {
         const spc::OuterLimits outer = spc::outerLimits(t == 0 ? binTableR : binTableV);
         const spc::ControlLimits limits =

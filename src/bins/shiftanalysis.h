@@ -36,6 +36,8 @@ struct BenchFigures
     qint64 inBins = 0; // in a BIN of both tables
     qint64 lastStamp = 0;
     std::array<spc::Capability, 2> capability{};
+    // No bench name was set: the name is a machine's host name.
+    bool unnamed = false;
     double yieldPercent() const { return cells > 0 ? 100.0 * double(inBins) / double(cells) : 0.0; }
 };
 

@@ -730,6 +730,18 @@ Result<qint64> Journal::waitingCount()
     return waiting;
 }
 
+Result<qint64> Journal::waitingCountOf(const QString &bench)
+{
+    if (!isOpen())
+        return Failure(ErrorKind::FileIo, JournalTexts::tr("the journal is not open"));
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT count(*) FROM cells WHERE sent = 0 AND bench = ?"));
+    query.addBindValue(bench);
+    if (!run(query) || !query.next())
+        return failure();
+    return query.value(0).toLongLong();
+}
+
 Result<QString> Journal::machineIdentity()
 {
     if (!isOpen())

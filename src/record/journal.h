@@ -148,6 +148,8 @@ public:
     Status markSent(qint64 lastSeq);
     // Records not yet sent.
     Result<qint64> waitingCount();
+    // Records not yet sent that were counted under the bench name.
+    Result<qint64> waitingCountOf(const QString &bench);
     // The identity of the machine this journal belongs to (a UUID), made
     // the first time it is asked for and kept in the journal from then on:
     // with the bench name, it tells this bench from another machine that

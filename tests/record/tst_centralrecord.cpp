@@ -5,6 +5,7 @@
 
 #include "record/cellcolumns.h"
 #include "record/centraldatabase.h"
+#include "record/databasesources.h"
 #include "record/forwarder.h"
 #include "record/journal.h"
 
@@ -13,11 +14,13 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
 #include <atomic>
+#include <map>
 #include <memory>
 
 #include <arpa/inet.h>
@@ -538,6 +541,40 @@ private Q_SLOTS:
         Journal again(QStringLiteral("again"));
         QVERIFY(again.open(paths[0]));
         QCOMPARE(again.machineIdentity().valueOr(QString()), machines[0]);
+    }
+
+    // Cells keep the bench name they were counted under, whatever the name
+    // when they are sent, and a bench that ran without a name set is marked
+    // in the line view.
+    void cellsKeepTheirBenchNameAndABenchWithoutOneIsMarked()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        const BinSetup setup = cellfixtures::setup();
+        const QString host = QSysInfo::machineHostName();
+        Journal journal(QStringLiteral("counting"));
+        QVERIFY(journal.open(journalPath()));
+        QVERIFY(journal.append(cellfixtures::record(host, 0, setup), setup));
+        {
+            CentralForwarderThread unnamed(journalPath(), db.settings(QString()));
+            QTRY_VERIFY_WITH_TIMEOUT(unnamed.status().upToDate(), kArrivalWait);
+        }
+        // Counted without a name while nothing is sent, then named.
+        QVERIFY(journal.append(cellfixtures::record(host, 1, setup), setup));
+        QCOMPARE(journal.waitingCountOf(host).valueOr(-1), qint64(1));
+        CentralForwarderThread named(journalPath(), db.settings(QStringLiteral("benchA")));
+        QVERIFY(journal.append(cellfixtures::record(QStringLiteral("benchA"), 2, setup), setup));
+        named.wake();
+        QTRY_VERIFY_WITH_TIMEOUT(named.status().upToDate() && journal.waitingCount().valueOr(-1) == 0, kArrivalWait);
+        QCOMPARE(db.column(QStringLiteral("SELECT bench || ':' || count(*) FROM cells GROUP BY bench ORDER BY bench = 'benchA'")),
+                 (QStringList{host + QStringLiteral(":2"), QStringLiteral("benchA:1")}));
+
+        const Result<std::vector<LineRow>> line = readLineView(db.settings(), RecordFilter());
+        QVERIFY2(line, qPrintable(line.errorString()));
+        std::map<QString, bool> unnamedOf;
+        for (const LineRow &row : *line)
+            unnamedOf[row.bench] = row.unnamed;
+        QCOMPARE(unnamedOf, (std::map<QString, bool>{{host, true}, {QStringLiteral("benchA"), false}}));
     }
 
     void refusalsAreToldAndNothingIsLost_data()

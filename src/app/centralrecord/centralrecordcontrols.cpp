@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -159,7 +160,8 @@ void CentralRecordControls::openDialog()
         // Made now when the journal has none yet, so that "Test connection"
         // checks the name for this machine.
         const QString machine = m_journal.machineIdentity().valueOr(QString());
-        auto *dialog = new CentralRecordDialog(m_settings, machine, m_window);
+        const qint64 hostNamed = m_journal.waitingCountOf(QSysInfo::machineHostName()).valueOr(0);
+        auto *dialog = new CentralRecordDialog(m_settings, machine, hostNamed, m_window);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->setWindowModality(Qt::WindowModal);
         connect(dialog, &CentralRecordDialog::chosen, this, &CentralRecordControls::setSettings);

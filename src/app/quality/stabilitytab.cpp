@@ -343,7 +343,11 @@ void StabilityTab::showLineView()
     m_lineTable->setRowCount(int(m_lineView.size()));
     int row = 0;
     for (const BenchFigures &b : m_lineView) {
-        m_lineTable->setItem(row, 0, batchcharts::figureItem(b.bench));
+        QTableWidgetItem *bench = batchcharts::figureItem(b.unnamed ? tr("%1 (no bench name set)").arg(b.bench) : b.bench);
+        if (b.unnamed)
+            bench->setToolTip(tr("This bench's cells carry its host name: no bench name was set in Settings > "
+                                 "Central record..."));
+        m_lineTable->setItem(row, 0, bench);
         m_lineTable->setItem(row, 1, batchcharts::figureItem(QString::number(b.cells)));
         m_lineTable->setItem(row, 2, batchcharts::figureItem(QString::number(b.yieldPercent(), 'f', 2)));
         m_lineTable->setItem(row, 3, batchcharts::figureItem(controlcharts::indexText(b.capability[0].cpk)));

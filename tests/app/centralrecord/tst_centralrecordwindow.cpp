@@ -264,6 +264,35 @@ private Q_SLOTS:
         QCOMPARE(status->text(), QStringLiteral("Central record: not started (%1)").arg(problem));
     }
 
+    // The name cells will carry, shown as it is typed, and the journal's
+    // cells counted without a name, which keep the host name.
+    void theDialogShowsTheNameCellsWillCarry()
+    {
+        startSession();
+        makeWindow();
+        count(2);
+        window().centralRecord().openDialog();
+        CentralRecordDialog *dialog = window().centralRecord().dialog();
+        QVERIFY(dialog);
+        const QString host = QSysInfo::machineHostName();
+        const QString kept = QStringLiteral(" The journal holds 2 cells counted without a bench name; they keep the host "
+                                            "name \"%1\" in the central record.").arg(host);
+        QLabel *note = dialog->benchNameLabel();
+        QCOMPARE(note->text(),
+                 QStringLiteral("No bench name is set: cells counted from now on carry this machine's host name "
+                                "\"%1\".").arg(host) + kept);
+        auto *bench = dialog->findChild<QLineEdit *>(QStringLiteral("benchEdit"));
+        QTest::keyClicks(bench, QStringLiteral("benchA"));
+        QCOMPARE(note->text(), QStringLiteral("Cells counted from now on carry the bench name \"benchA\".") + kept);
+        QCOMPARE(CentralRecordDialog::benchNameNote(QStringLiteral(" "), QStringLiteral("h"), 1),
+                 QStringLiteral("No bench name is set: cells counted from now on carry this machine's host name \"h\". "
+                                "The journal holds 1 cell counted without a bench name; they keep the host name \"h\" in "
+                                "the central record."));
+        QCOMPARE(CentralRecordDialog::benchNameNote(QStringLiteral("B-2"), QStringLiteral("h"), 0),
+                 QStringLiteral("Cells counted from now on carry the bench name \"B-2\"."));
+        dialog->reject();
+    }
+
     void centralRecordIsSetUpInItsDialog()
     {
         DevDatabase db;
