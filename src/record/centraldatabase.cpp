@@ -48,11 +48,13 @@ const std::vector<QStringList> &upgrades()
 
 // The benches that have sent cells, each a bench name with the identity of
 // the machine that claimed it (Journal::machineIdentity()); named is false
-// while the name is the machine's host name because none was set.
+// while the name is the machine's host name because none was set, current
+// false once the machine has claimed another name.
 QString benchesTable()
 {
     return QStringLiteral("CREATE TABLE IF NOT EXISTS benches (bench text NOT NULL, machine uuid NOT NULL,"
-                          " named boolean NOT NULL DEFAULT true, first_seen timestamptz NOT NULL DEFAULT now(),"
+                          " named boolean NOT NULL DEFAULT true, current boolean NOT NULL DEFAULT true,"
+                          " first_seen timestamptz NOT NULL DEFAULT now(),"
                           " last_seen timestamptz NOT NULL DEFAULT now(), PRIMARY KEY (bench, machine))");
 }
 
@@ -344,7 +346,8 @@ Result<int> otherMachines(QSqlDatabase db, const QString &bench, const QString &
     }
     if (!query.value(0).toBool())
         return 0;
-    query.prepare(QStringLiteral("SELECT count(*) FROM benches WHERE bench = ? AND machine <> CAST(? AS uuid)"));
+    query.prepare(QStringLiteral("SELECT count(*) FROM benches WHERE bench = ? AND machine <> CAST(? AS uuid)"
+                                 " AND current"));
     query.addBindValue(withoutNul(bench));
     query.addBindValue(machine);
     if (!query.exec() || !query.next()) {
@@ -368,8 +371,16 @@ Result<int> Connection::claimBench(const QString &machine)
 {
     QSqlDatabase db = database();
     QSqlQuery query(db);
+    // A machine that was renamed no longer holds its old name.
+    query.prepare(QStringLiteral("UPDATE benches SET current = false WHERE machine = CAST(? AS uuid) AND bench <> ?"
+                                 " AND current"));
+    query.addBindValue(machine);
+    query.addBindValue(withoutNul(m_settings.benchName()));
+    if (!query.exec())
+        return failure(query.lastError());
     query.prepare(QStringLiteral("INSERT INTO benches (bench, machine, named) VALUES (?, CAST(? AS uuid), ?)"
-                                 " ON CONFLICT (bench, machine) DO UPDATE SET last_seen = now(), named = EXCLUDED.named"));
+                                 " ON CONFLICT (bench, machine) DO UPDATE SET last_seen = now(), named = EXCLUDED.named,"
+                                 " current = true"));
     query.addBindValue(withoutNul(m_settings.benchName()));
     query.addBindValue(machine);
     query.addBindValue(!m_settings.bench.trimmed().isEmpty());

@@ -50,6 +50,7 @@ class QSqlError;
 //   packs, pack_cells:   the pack plans of the line's benches (packtables.h)
 //   benches(bench text, machine uuid,          -- a bench name and the machine that claimed it
 //           named boolean,                     -- false: the name is the host name, none was set
+//           current boolean,                   -- false once the machine claims another name
 //           first_seen, last_seen timestamptz,
 //           PRIMARY KEY (bench, machine))
 //
@@ -91,7 +92,7 @@ public:
 
     // Claims the settings' bench name for the machine (a journal's
     // Journal::machineIdentity()), or notes that it is still in use, and
-    // gives how many other machines have claimed the same name: their cells
+    // gives how many other machines hold the same name now: their cells
     // and this one's fall into one series. Needs prepareSchema() first.
     Result<int> claimBench(const QString &machine);
 

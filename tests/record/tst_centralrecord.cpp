@@ -536,6 +536,13 @@ private Q_SLOTS:
         const Result<QString> ownName = central::probe(db.settings(QStringLiteral("benchB")), machines[1]);
         QVERIFY2(ownName && !ownName->contains(QStringLiteral("other machine")), qPrintable(ownName.errorString()));
 
+        // Renamed, the second machine no longer holds the first one's name.
+        forwarders.push_back(std::make_unique<CentralForwarderThread>(paths[1], db.settings(QStringLiteral("benchB"))));
+        QTRY_VERIFY_WITH_TIMEOUT(forwarders.back()->status().text() == QStringLiteral("Central record: up to date"),
+                                 kArrivalWait);
+        const Result<QString> renamed = central::probe(settings, machines[0]);
+        QVERIFY2(renamed && !renamed->contains(QStringLiteral("other machine")), qPrintable(renamed.errorString()));
+
         // The identity stays with the journal.
         forwarders.clear();
         Journal again(QStringLiteral("again"));
