@@ -71,7 +71,7 @@ CellIdControls::CellIdControls(QMainWindow *window, QMenu *settingsMenu, QMenu *
     m_options = loaded.valueOr(CellIdOptions());
     if (!loaded) {
         m_optionsProblem = tr("%1: the cell-ID options cannot be read. No cell is counted until the file is "
-                              "mended or cell IDs are switched off in Settings > Cell IDs....")
+                              "mended or cell IDs are switched off in Settings > Cell IDs...")
                                    .arg(loaded.errorString());
         // Told once the window is up, as a refused Settings.ini is.
         QTimer::singleShot(0, this, [this, text = m_optionsProblem] { m_dialogs.showNotice(text, m_title); });

@@ -64,7 +64,7 @@ CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMen
     m_settingsProblem = stored.problem;
     if (!m_settingsProblem.isEmpty())
         tell(tr("%1. The central record is not started until the file is mended or the settings are "
-                "saved again in Settings > Central record....").arg(m_settingsProblem));
+                "saved again in Settings > Central record...").arg(m_settingsProblem));
     startForwarding();
 }
 
