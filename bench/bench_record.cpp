@@ -91,7 +91,7 @@ void commits(const QString &folder, int cells, CentralForwarderThread *forwarder
         timer.start();
         const BinSetup setup = binSetupOf(r, v);
         CellRecord record = cellfixtures::record(QStringLiteral("bench-1"), n, setup);
-        if (sink.keep(record, setup))
+        if (!sink.keep(record, setup).kept)
             std::printf("  journal write failed at cell %d\n", n);
         if (forwarder)
             forwarder->wake();

@@ -37,7 +37,7 @@ set(expected
     "SerialPort|Cannot open serial port %1: %2"
     "TesterProfile|is missing"
     "Journal|the journal is not open"
-    "RecordNotices|The counted cell was not saved"
+    "RecordNotices|%1 could not be written (%2)"
     "Forwarder|Central record: up to date"
     "RegularFile|a named pipe"
     "HandsFreeOptions|Readings to settle"

@@ -91,12 +91,32 @@
     </message>
 </context>
 <context>
+    <name>CentralDatabase</name>
+    <message numerus="yes">
+        <source>the bench name &quot;%1&quot; is used by %n other machine(s) too, and their cells are mixed with this bench&apos;s: give this bench a name of its own (Settings &gt; Central record...)</source>
+        <translation>
+            <numerusform>the bench name &quot;%1&quot; is used by %n other machine too, and their cells are mixed with this bench&apos;s: give this bench a name of its own (Settings &gt; Central record...)</numerusform>
+            <numerusform>the bench name &quot;%1&quot; is used by %n other machines too, and their cells are mixed with this bench&apos;s: give this bench a name of its own (Settings &gt; Central record...)</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>CentralRecordControls</name>
     <message numerus="yes">
         <source>Central record: %n cell(s) waiting; they are sent at the next start.</source>
         <translation>
             <numerusform>Central record: %n cell waiting; they are sent at the next start.</numerusform>
             <numerusform>Central record: %n cells waiting; they are sent at the next start.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>CentralRecordDialog</name>
+    <message numerus="yes">
+        <source>The journal holds %n cell(s) counted without a bench name; they keep the host name &quot;%1&quot; in the central record.</source>
+        <translation>
+            <numerusform>The journal holds %n cell counted without a bench name; they keep the host name &quot;%1&quot; in the central record.</numerusform>
+            <numerusform>The journal holds %n cells counted without a bench name; they keep the host name &quot;%1&quot; in the central record.</numerusform>
         </translation>
     </message>
 </context>
@@ -207,6 +227,23 @@
         <translation>
             <numerusform>Central record: %n cell waiting (%1)</numerusform>
             <numerusform>Central record: %n cells waiting (%1)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n counted cell(s) not in the journal, never sent (%1)</source>
+        <translation>
+            <numerusform>%n counted cell not in the journal, never sent (%1)</numerusform>
+            <numerusform>%n counted cells not in the journal, never sent (%1)</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>Journal</name>
+    <message numerus="yes">
+        <source>It is left as it is, and the central record, while on, still gets the %n cell(s) in it not yet sent.</source>
+        <translation>
+            <numerusform>It is left as it is, and the central record, while on, still gets the %n cell in it not yet sent.</numerusform>
+            <numerusform>It is left as it is, and the central record, while on, still gets the %n cells in it not yet sent.</numerusform>
         </translation>
     </message>
 </context>
@@ -442,6 +479,30 @@
         <translation>
             <numerusform>%n cell, %1.</numerusform>
             <numerusform>%n cells, %1.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>RecordNotices</name>
+    <message numerus="yes">
+        <source>%n counted cells in a row were saved nowhere: %1. They are in the BIN counters only.</source>
+        <translation>
+            <numerusform>%n counted cells in a row were saved nowhere: %1. They are in the BIN counters only.</numerusform>
+            <numerusform>%n counted cells in a row were saved nowhere: %1. They are in the BIN counters only.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n counted cells in a row were not saved: %1. They are in the BIN counters and in %2.</source>
+        <translation>
+            <numerusform>%n counted cells in a row were not saved: %1. They are in the BIN counters and in %2.</numerusform>
+            <numerusform>%n counted cells in a row were not saved: %1. They are in the BIN counters and in %2.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n counted cells in a row were not saved: %1. They are in the BIN counters and in %2, but not in %3.</source>
+        <translation>
+            <numerusform>%n counted cells in a row were not saved: %1. They are in the BIN counters and in %2, but not in %3.</numerusform>
+            <numerusform>%n counted cells in a row were not saved: %1. They are in the BIN counters and in %2, but not in %3.</numerusform>
         </translation>
     </message>
 </context>

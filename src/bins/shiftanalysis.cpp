@@ -330,6 +330,7 @@ BenchFigures benchFigures(const LineRow &row, const BinTable &binTableR, const B
     figures.inBins = row.inBins;
     figures.firstStamp = row.firstStamp;
     figures.lastStamp = row.lastStamp;
+    figures.unnamed = row.unnamed;
     for (int t = 0; t < 2; ++t) {
         const spc::OuterLimits outer = spc::outerLimits(t == 0 ? binTableR : binTableV);
         const spc::ControlLimits limits =

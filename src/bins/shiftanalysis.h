@@ -117,6 +117,8 @@ struct BenchFigures
     qint64 firstStamp = 0;
     qint64 lastStamp = 0;
     std::array<spc::Capability, 2> capability{};
+    // No bench name was set: the name is a machine's host name.
+    bool unnamed = false;
     double yieldPercent() const { return cells > 0 ? 100.0 * double(inBins) / double(cells) : 0.0; }
     // The pace between the first and the last record: (cells - 1) per hour
     // of that span; none for fewer than two cells or records of one second.

@@ -13,6 +13,10 @@ enum class ErrorKind : int {
     Overflow = 6,
     // An index outside an array.
     SubscriptOutOfRange = 9,
+    // A disk or file system with no room left for what was to be written.
+    DiskFull = 61,
+    // A file or database that the program's user may read but not write.
+    ReadOnly = 70,
     // File could not be opened, read or written.
     FileIo = 75,
     // The serial port could not be opened (no such device, in use, no permission).
@@ -23,6 +27,8 @@ enum class ErrorKind : int {
     PortIoFailed = 8020,
     // A server that does not answer at its address (down, unreachable, gone).
     Unreachable = 10060,
+    // A database file that is damaged or not a database of the program.
+    Damaged = 3049,
 };
 
 // What should never happen: a broken invariant, such as a caller asking for a

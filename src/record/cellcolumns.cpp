@@ -259,7 +259,7 @@ QString selectList(CellStore store, int level)
     for (const CellColumn *column : recordColumns(store, kAnyLevel)) {
         const QString name = QLatin1String(column->name);
         if (store == CellStore::Journal)
-            list << name;
+            list << (column->journalFormat > level ? QStringLiteral("NULL AS %1").arg(name) : name);
         else if (column->centralAdditions > level)
             list << QStringLiteral("%1 AS %2")
                             .arg(column->centralBefore ? QLatin1String(column->centralBefore)

@@ -85,7 +85,8 @@ QString centralInsert();
 QVariantList centralArrays(const std::vector<const CellRecord *> &records);
 
 // The columns a record is read from, for "SELECT <list> FROM cells", on a
-// table of `level`.
+// table of `level`; a column the level does not have yet reads as NULL (the
+// server's as its centralBefore).
 QString selectList(CellStore store, int level);
 
 // Reads records from a query's rows by column name. The names are looked up

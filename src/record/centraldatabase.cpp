@@ -46,6 +46,18 @@ const std::vector<QStringList> &upgrades()
     return steps;
 }
 
+// The benches that have sent cells, each a bench name with the identity of
+// the machine that claimed it (Journal::machineIdentity()); named is false
+// while the name is the machine's host name because none was set, current
+// false once the machine has claimed another name.
+QString benchesTable()
+{
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS benches (bench text NOT NULL, machine uuid NOT NULL,"
+                          " named boolean NOT NULL DEFAULT true, current boolean NOT NULL DEFAULT true,"
+                          " first_seen timestamptz NOT NULL DEFAULT now(),"
+                          " last_seen timestamptz NOT NULL DEFAULT now(), PRIMARY KEY (bench, machine))");
+}
+
 // The statements that bring the additions from n to n + 1: columns with a
 // default and indexes that an older program's inserts and queries, which
 // name their columns, never notice. The version stays, so benches not yet
@@ -58,7 +70,7 @@ const std::vector<QStringList> &additions()
             {1,
              {{QStringLiteral("ALTER TABLE bin4870_schema ADD COLUMN IF NOT EXISTS additions integer NOT NULL DEFAULT 0")},
               {QStringLiteral("CREATE INDEX IF NOT EXISTS cells_cell_id ON cells (cell_id) WHERE cell_id IS NOT NULL")}}},
-            {packtables::kCentralAdditions, {packtables::create(CellStore::Central), {}}},
+            {packtables::kCentralAdditions, {packtables::create(CellStore::Central) << benchesTable(), {}}},
         };
         std::vector<QStringList> made;
         for (int level = 1; level <= kSchemaAdditions; ++level) {
@@ -310,12 +322,78 @@ Status Connection::prepareSchema()
     if (made < kSchemaAdditions
         && !query.exec(QStringLiteral("UPDATE bin4870_schema SET additions = %1").arg(kSchemaAdditions)))
         return rolledBack(query.lastError());
+    // Tables of this additions level made before the benches table was
+    // part of it.
+    if (!query.exec(QStringLiteral("SELECT to_regclass('benches') IS NULL")) || !query.next())
+        return rolledBack(query.lastError());
+    if (query.value(0).toBool() && !query.exec(benchesTable()))
+        return rolledBack(query.lastError());
     if (!db.commit())
         return rolledBack(db.lastError());
     return {};
 }
 
-Result<QString> probe(const CentralSettings &settings)
+namespace {
+
+// How many machines other than `machine` have claimed the bench name; 0
+// while the database has no benches table.
+Result<int> otherMachines(QSqlDatabase db, const QString &bench, const QString &machine, QSqlError *error)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT to_regclass('benches') IS NOT NULL")) || !query.next()) {
+        *error = query.lastError();
+        return Failure(QString());
+    }
+    if (!query.value(0).toBool())
+        return 0;
+    query.prepare(QStringLiteral("SELECT count(*) FROM benches WHERE bench = ? AND machine <> CAST(? AS uuid)"
+                                 " AND current"));
+    query.addBindValue(withoutNul(bench));
+    query.addBindValue(machine);
+    if (!query.exec() || !query.next()) {
+        *error = query.lastError();
+        return Failure(QString());
+    }
+    return query.value(0).toInt();
+}
+
+} // namespace
+
+QString sharedBenchNameText(const QString &bench, int others)
+{
+    return CentralTexts::tr("the bench name \"%1\" is used by %n other machine(s) too, and their cells are mixed "
+                            "with this bench's: give this bench a name of its own (Settings > Central record...)",
+                            nullptr, others)
+            .arg(bench);
+}
+
+Result<int> Connection::claimBench(const QString &machine)
+{
+    QSqlDatabase db = database();
+    QSqlQuery query(db);
+    // A machine that was renamed no longer holds its old name.
+    query.prepare(QStringLiteral("UPDATE benches SET current = false WHERE machine = CAST(? AS uuid) AND bench <> ?"
+                                 " AND current"));
+    query.addBindValue(machine);
+    query.addBindValue(withoutNul(m_settings.benchName()));
+    if (!query.exec())
+        return failure(query.lastError());
+    query.prepare(QStringLiteral("INSERT INTO benches (bench, machine, named) VALUES (?, CAST(? AS uuid), ?)"
+                                 " ON CONFLICT (bench, machine) DO UPDATE SET last_seen = now(), named = EXCLUDED.named,"
+                                 " current = true"));
+    query.addBindValue(withoutNul(m_settings.benchName()));
+    query.addBindValue(machine);
+    query.addBindValue(!m_settings.bench.trimmed().isEmpty());
+    if (!query.exec())
+        return failure(query.lastError());
+    QSqlError error;
+    const Result<int> others = otherMachines(db, m_settings.benchName(), machine, &error);
+    if (!others)
+        return failure(error);
+    return *others;
+}
+
+Result<QString> probe(const CentralSettings &settings, const QString &machine)
 {
     Connection connection(settings, uniqueConnectionName(QStringLiteral("probe")));
     if (const Status opened = connection.open(); !opened)
@@ -330,8 +408,19 @@ Result<QString> probe(const CentralSettings &settings)
         return Failure(newerSchema(version).second);
     const QString tables = version == 0 ? CentralTexts::tr("the tables are made when the first cell is sent")
                                         : CentralTexts::tr("its tables are ready (version %1)").arg(version);
-    return CentralTexts::tr("Connected to database \"%1\" at %2 as %3; %4.")
-            .arg(settings.database, where(settings), settings.user, tables);
+    QString text = CentralTexts::tr("Connected to database \"%1\" at %2 as %3; %4.")
+                           .arg(settings.database, where(settings), settings.user, tables);
+    if (machine.isEmpty())
+        return text;
+    const Result<int> others = otherMachines(db, settings.benchName(), machine, &error);
+    if (!others)
+        return connection.failure(error);
+    if (*others > 0) {
+        QString shared = sharedBenchNameText(settings.benchName(), *others);
+        shared[0] = shared[0].toUpper();
+        text += QLatin1Char(' ') + shared + QLatin1Char('.');
+    }
+    return text;
 }
 
 Status Connection::send(const std::vector<Journal::Pending> &records, const std::map<QString, QString> &setups)

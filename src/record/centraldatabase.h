@@ -51,10 +51,15 @@ class QSqlError;
 //   cells_measured_at:   index on cells(measured_at)
 //   cells_cell_id:       index on cells(cell_id) WHERE cell_id IS NOT NULL
 //   packs, pack_cells:   the pack plans of the line's benches (packtables.h)
+//   benches(bench text, machine uuid,          -- a bench name and the machine that claimed it
+//           named boolean,                     -- false: the name is the host name, none was set
+//           current boolean,                   -- false once the machine claims another name
+//           first_seen, last_seen timestamptz,
+//           PRIMARY KEY (bench, machine))
 //
 // The first addition brought the columns from retest to tester_word and
-// cells_cell_id, the second k_uncertainty, the channel column and the pack
-// tables; prepareSchema() adds them in place, rows kept. The columns of cells are
+// cells_cell_id, the second k_uncertainty, the channel column, the pack
+// tables and benches; prepareSchema() adds them in place, rows kept. The columns of cells are
 // described once, for the server and the journal alike, in cellcolumns.h.
 namespace central {
 
@@ -89,6 +94,12 @@ public:
     // once. setups: hash -> text of every set-up the records name.
     Status send(const std::vector<Journal::Pending> &records, const std::map<QString, QString> &setups);
 
+    // Claims the settings' bench name for the machine (a journal's
+    // Journal::machineIdentity()), or notes that it is still in use, and
+    // gives how many other machines hold the same name now: their cells
+    // and this one's fall into one series. Needs prepareSchema() first.
+    Result<int> claimBench(const QString &machine);
+
     // Every record of the cell ID, oldest first; connects first when not
     // connected, and stays connected. A database without tables yet holds
     // none. Never changes the database.
@@ -120,7 +131,13 @@ private:
 };
 
 // "Test connection": connects on a connection of its own and reads the schema
-// version, changing nothing; the sentence that tells how it stands.
-Result<QString> probe(const CentralSettings &settings);
+// version, changing nothing; the sentence that tells how it stands, and
+// whether machines other than `machine` (empty: not asked) have claimed the
+// settings' bench name.
+Result<QString> probe(const CentralSettings &settings, const QString &machine = QString());
+
+// "the bench name "B" is used by 2 other machines too, ...": for the status
+// and "Test connection".
+QString sharedBenchNameText(const QString &bench, int others);
 
 } // namespace central

@@ -564,5 +564,19 @@ Result<std::vector<LineRow>> readLineView(const CentralSettings &settings, const
         row.movingRangeSum = {query.value(rangesR).toDouble(), query.value(rangesV).toDouble()};
         rows.push_back(std::move(row));
     }
+    // A server without the benches table knows of no bench without a name.
+    QSqlQuery unnamed(connection.db());
+    if (const std::optional<QSqlError> failed =
+                run(unnamed, QStringLiteral("SELECT to_regclass('benches') IS NOT NULL"), {}))
+        return connection.failure(*failed);
+    if (!unnamed.next() || !unnamed.value(0).toBool())
+        return rows;
+    if (const std::optional<QSqlError> failed =
+                run(unnamed, QStringLiteral("SELECT DISTINCT bench FROM benches WHERE NOT named"), {}))
+        return connection.failure(*failed);
+    while (unnamed.next()) {
+        for (LineRow &row : rows)
+            row.unnamed = row.unnamed || row.bench == unnamed.value(0).toString();
+    }
     return rows;
 }

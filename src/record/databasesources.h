@@ -82,6 +82,9 @@ struct LineRow
     qint64 lastStamp = 0;
     std::array<double, 2> mean{};
     std::array<double, 2> movingRangeSum{};
+    // The bench had no name set: it is a machine's host name (the server's
+    // benches table says so).
+    bool unnamed = false;
 };
 
 // The line view of the central database over the filter (one bench or all),

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <climits>
 #include <map>
 
 namespace {
@@ -29,10 +30,22 @@ QString CentralStatus::text() const
 {
     if (!enabled)
         return QString();
-    if (upToDate())
-        return ForwarderTexts::tr("Central record: up to date");
-    return ForwarderTexts::tr("Central record: %n cell(s) waiting (%1)", nullptr, int(waiting))
-            .arg(reason.isEmpty() ? ForwarderTexts::tr("sending") : reason);
+    QString text;
+    if (upToDate()) {
+        text = ForwarderTexts::tr("Central record: up to date");
+    } else if (waiting > 0 || !reason.isEmpty() || notKept == 0) {
+        text = ForwarderTexts::tr("Central record: %n cell(s) waiting (%1)", nullptr, int(qMin<qint64>(waiting, INT_MAX)))
+                       .arg(reason.isEmpty() ? ForwarderTexts::tr("sending") : reason);
+    }
+    if (notKept > 0) {
+        const QString lost = ForwarderTexts::tr("%n counted cell(s) not in the journal, never sent (%1)", nullptr,
+                                                int(qMin<qint64>(notKept, INT_MAX)))
+                                     .arg(notKeptReason);
+        text = text.isEmpty() ? ForwarderTexts::tr("Central record: %1").arg(lost) : text + QStringLiteral("; ") + lost;
+    }
+    if (otherMachines > 0)
+        text += QStringLiteral("; ") + central::sharedBenchNameText(bench, otherMachines);
+    return text;
 }
 
 CentralForwarder::CentralForwarder(QString journalPath, CentralSettings settings, QString connectionPrefix)
@@ -54,6 +67,13 @@ void CentralForwarder::start()
         m_timer = new QTimer(this);
         m_timer->setSingleShot(true);
         connect(m_timer, &QTimer::timeout, this, &CentralForwarder::step);
+        m_markTimer = new QTimer(this);
+        m_markTimer->setSingleShot(true);
+        m_markTimer->setInterval(kLongestRetry);
+        connect(m_markTimer, &QTimer::timeout, this, [this] {
+            if (!m_stopped && !m_retrying && !m_timer->isActive())
+                scheduleNow();
+        });
     }
     m_stopped = false;
     scheduleNow();
@@ -62,8 +82,10 @@ void CentralForwarder::start()
 void CentralForwarder::stop()
 {
     m_stopped = true;
-    if (m_timer)
+    if (m_timer) {
         m_timer->stop();
+        m_markTimer->stop();
+    }
     m_central.close();
     m_journal->close();
 }
@@ -76,8 +98,7 @@ void CentralForwarder::wake()
         // The server is still away: only the count changes, read from the
         // journal itself so that a wake for a cell counted already is no
         // second cell.
-        if (const Result<qint64> waiting = m_journal->waitingCount())
-            m_waiting = *waiting;
+        m_waiting = waitingInJournal();
         report(m_lastStatus.reason);
         return;
     }
@@ -88,6 +109,9 @@ void CentralForwarder::wake()
 
 void CentralForwarder::reopenJournal()
 {
+    // A journal started afresh: the marks owed were the old one's.
+    m_sentNotMarkedUpTo = 0;
+    m_sentNotMarked = 0;
     m_journal->close();
     if (!m_stopped && !m_retrying)
         scheduleNow();
@@ -104,6 +128,9 @@ void CentralForwarder::report(const QString &reason)
     status.enabled = true;
     status.waiting = m_waiting;
     status.reason = reason;
+    status.sentNotMarked = m_sentNotMarked;
+    status.otherMachines = m_otherMachines;
+    status.bench = m_central.settings().benchName();
     if (status == m_lastStatus)
         return;
     m_lastStatus = status;
@@ -114,8 +141,7 @@ void CentralForwarder::fail(const QString &reason)
 {
     m_central.close();
     m_retrying = true;
-    if (const Result<qint64> waiting = m_journal->waitingCount())
-        m_waiting = *waiting;
+    m_waiting = waitingInJournal();
     report(reason);
     m_retry = m_retry.count() == 0 ? kFirstRetry : std::min(m_retry * 2, kLongestRetry);
     m_timer->start(m_retry);
@@ -130,14 +156,9 @@ void CentralForwarder::step()
 {
     if (m_stopped || m_stopRequested.loadAcquire())
         return;
-    if (!m_journal->isOpen()) {
-        if (const Status opened = m_journal->openForForwarding(m_journalPath); !opened) {
-            fail(ForwarderTexts::tr("journal unreadable: %1").arg(opened.errorString()));
-            m_journal->close();
-            return;
-        }
-        if (const Result<qint64> waiting = m_journal->waitingCount())
-            m_waiting = *waiting;
+    if (const Status ready = prepareJournal(); !ready) {
+        fail(ForwarderTexts::tr("journal unreadable: %1").arg(ready.errorString()));
+        return;
     }
     if (!m_central.isOpen()) {
         if (m_lastStatus.reason == CentralStatus::connecting().reason)
@@ -145,6 +166,8 @@ void CentralForwarder::step()
         Status connected = m_central.open();
         if (connected)
             connected = m_central.prepareSchema();
+        if (connected)
+            connected = claimBench();
         if (!connected) {
             fail(m_central.reason());
             return;
@@ -156,9 +179,52 @@ void CentralForwarder::step()
     m_retry = std::chrono::milliseconds(0);
 }
 
+Status CentralForwarder::claimBench()
+{
+    // A journal that holds no identity yet and may not be written makes no
+    // claim; its cells are sent all the same.
+    const Result<QString> machine = m_journal->machineIdentity();
+    if (!machine)
+        return {};
+    const Result<int> others = m_central.claimBench(*machine);
+    if (!others)
+        return others.failure();
+    m_otherMachines = *others;
+    return {};
+}
+
+qint64 CentralForwarder::waitingInJournal()
+{
+    const Result<qint64> waiting = m_journal->waitingCount();
+    return waiting ? std::max<qint64>(0, *waiting - m_sentNotMarked) : m_waiting;
+}
+
+Status CentralForwarder::prepareJournal()
+{
+    // A read-only journal that owes marks is opened afresh: it may be
+    // writable by now.
+    if (m_sentNotMarked > 0 && m_journal->isOpen() && m_journal->isReadOnly())
+        m_journal->close();
+    const bool opening = !m_journal->isOpen();
+    if (opening) {
+        if (const Status opened = m_journal->openForForwarding(m_journalPath); !opened) {
+            m_journal->close();
+            return opened;
+        }
+    }
+    if (m_sentNotMarked > 0 && !m_journal->isReadOnly() && m_journal->markSent(m_sentNotMarkedUpTo)) {
+        m_sentNotMarkedUpTo = 0;
+        m_sentNotMarked = 0;
+        m_markTimer->stop();
+    }
+    if (opening)
+        m_waiting = waitingInJournal();
+    return {};
+}
+
 bool CentralForwarder::sendBatch()
 {
-    const Result<std::vector<Journal::Pending>> batch = m_journal->pending(kBatchSize);
+    const Result<std::vector<Journal::Pending>> batch = m_journal->pending(kBatchSize, m_sentNotMarkedUpTo);
     if (!batch) {
         fail(ForwarderTexts::tr("journal unreadable: %1").arg(batch.errorString()));
         m_journal->close();
@@ -167,6 +233,8 @@ bool CentralForwarder::sendBatch()
     if (batch->empty()) {
         m_waiting = 0;
         report(QString());
+        if (m_sentNotMarked > 0 && !m_markTimer->isActive())
+            m_markTimer->start();
         return false;
     }
     std::map<QString, QString> setups;
@@ -185,21 +253,23 @@ bool CentralForwarder::sendBatch()
         fail(m_central.reason());
         return true;
     }
-    // Committed on the server: only now are they sent. A failure here sends
-    // them again later, where ON CONFLICT keeps them once.
-    if (const Status marked = m_journal->markSent(batch->back().seq); !marked) {
-        fail(ForwarderTexts::tr("journal not writable: %1").arg(marked.errorString()));
-        m_journal->close();
-        return true;
+    // Committed on the server: only now are they sent. A journal that cannot
+    // record it has them remembered, so that they are not sent again; should
+    // the program end first, the next start sends them once more and ON
+    // CONFLICT keeps them once.
+    if (!m_journal->markSent(batch->back().seq)) {
+        m_sentNotMarkedUpTo = batch->back().seq;
+        m_sentNotMarked += qint64(batch->size());
     }
     m_retrying = false;
     m_retry = std::chrono::milliseconds(0);
     if (int(batch->size()) < kBatchSize) {
-        m_waiting = m_journal->waitingCount().valueOr(0);
+        m_waiting = waitingInJournal();
     } else {
         m_waiting = std::max<qint64>(0, m_waiting - qint64(batch->size()));
     }
     report(m_waiting == 0 ? QString() : ForwarderTexts::tr("sending"));
+    Q_EMIT batchSent();
     scheduleNow();
     return true;
 }
@@ -219,6 +289,7 @@ CentralForwarderThread::CentralForwarderThread(const QString &journalPath, const
         m_status = status;
         Q_EMIT statusChanged(status);
     });
+    connect(m_forwarder, &CentralForwarder::batchSent, this, &CentralForwarderThread::batchSent);
     m_thread->start();
 }
 

@@ -18,16 +18,33 @@ struct CentralStatus
     bool enabled = false;
     qint64 waiting = 0;
     QString reason; // empty when all is well
+    // Sent and kept by the server, but not yet marked sent in the journal,
+    // which may not be written: they are among the journal's unsent cells
+    // and are not waiting.
+    qint64 sentNotMarked = 0;
+    // Counted cells the journal could not keep, which therefore never reach
+    // the server, and the journal's reason.
+    qint64 notKept = 0;
+    QString notKeptReason;
+    // Other machines that have claimed this bench's name on the server,
+    // and the name.
+    int otherMachines = 0;
+    QString bench;
 
     bool operator==(const CentralStatus &other) const
     {
-        return enabled == other.enabled && waiting == other.waiting && reason == other.reason;
+        return enabled == other.enabled && waiting == other.waiting && reason == other.reason
+            && sentNotMarked == other.sentNotMarked && notKept == other.notKept
+            && notKeptReason == other.notKeptReason && otherMachines == other.otherMachines
+            && bench == other.bench;
     }
     // Before the first contact with the server.
     static CentralStatus connecting();
-    bool upToDate() const { return waiting == 0 && reason.isEmpty(); }
+    bool upToDate() const { return waiting == 0 && reason.isEmpty() && notKept == 0; }
     // "Central record: up to date", "Central record: 37 cells waiting (reason)",
-    // or empty when the central record is off.
+    // followed by "; 2 counted cell(s) not in the journal, never sent
+    // (reason)" when there are such, and "; the bench name ... is used by
+    // 1 other machine too ..." when it is; empty when the central record is off.
     QString text() const;
 };
 Q_DECLARE_METATYPE(CentralStatus)
@@ -37,6 +54,12 @@ Q_DECLARE_METATYPE(CentralStatus)
 // server has committed it, so a crash or kill at any point loses nothing and
 // a batch sent again is kept once (ON CONFLICT DO NOTHING). A server that is
 // down, refuses or breaks off is tried again after 1, 2, 4 ... up to 30 s.
+//
+// A batch the server committed but the journal could not mark (a journal
+// this user may not write) is remembered instead: the batches after it are
+// read and sent, none is sent again while the program runs, and the marks
+// are made as soon as the journal may be written (the next wake, or every
+// kLongestRetry). A restart meanwhile sends those cells once more.
 //
 // Lives on a thread of its own (CentralForwarderThread) with its own journal
 // and database connections; every public slot is called through a queued
@@ -68,6 +91,8 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void statusChanged(const CentralStatus &status);
+    // The server committed a batch, whether or not the status changed.
+    void batchSent();
 
 private:
     void step();
@@ -75,16 +100,30 @@ private:
     void report(const QString &reason);
     void scheduleNow();
     bool sendBatch();
+    // Opens the journal when it is closed (again when it is read-only and
+    // owes marks, as it may be writable by now), and marks what was sent but
+    // not marked once it may be written.
+    Status prepareJournal();
+    // Claims the bench name for the journal's machine on the server just
+    // connected, and notes how many other machines claim it.
+    Status claimBench();
+    qint64 waitingInJournal();
 
     QString m_journalPath;
     central::Connection m_central;
     std::unique_ptr<Journal> m_journal;
     QTimer *m_timer = nullptr;
+    // Tries again to mark what was sent while the journal may not be written.
+    QTimer *m_markTimer = nullptr;
     std::chrono::milliseconds m_retry{0};
     bool m_retrying = false;
     bool m_stopped = false;
     QAtomicInteger<bool> m_stopRequested{false};
     qint64 m_waiting = 0;
+    // The last record sent, and how many, that the journal has not marked.
+    qint64 m_sentNotMarkedUpTo = 0;
+    qint64 m_sentNotMarked = 0;
+    int m_otherMachines = 0;
     CentralStatus m_lastStatus;
 };
 
@@ -109,6 +148,7 @@ public:
 
 Q_SIGNALS:
     void statusChanged(const CentralStatus &status);
+    void batchSent();
 
 private:
     QThread *m_thread = nullptr;

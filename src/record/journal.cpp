@@ -11,9 +11,15 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlDriver>
 #include <QSqlRecord>
+#include <QUrl>
+#include <QUuid>
 #include <QVariant>
 
+#include <sqlite3.h>
+
+#include <climits>
 #include <map>
 #include <utility>
 
@@ -24,6 +30,13 @@ struct JournalTexts
     Q_DECLARE_TR_FUNCTIONS(Journal)
 };
 
+// The identity of the machine the journal lives on (machineIdentity()): one
+// row, made once.
+QString machineTable()
+{
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS machine (identity TEXT NOT NULL)");
+}
+
 // The statements that bring a journal from format n to n + 1; n = 0 is a new
 // file. Every step runs once, in the transaction that sets user_version.
 const std::vector<QStringList> &formatSteps()
@@ -33,7 +46,7 @@ const std::vector<QStringList> &formatSteps()
         const std::map<int, QStringList> indexes{
             {1, {QStringLiteral("CREATE INDEX IF NOT EXISTS cells_unsent ON cells(seq) WHERE sent = 0")}},
             {2, {QStringLiteral("CREATE INDEX IF NOT EXISTS cells_cell_id ON cells(cell_id) WHERE cell_id IS NOT NULL")}},
-            {packtables::kJournalFormat, packtables::create(CellStore::Journal)},
+            {packtables::kJournalFormat, packtables::create(CellStore::Journal) << machineTable()},
         };
         std::vector<QStringList> made;
         for (int format = 1; format <= Journal::kFormat; ++format) {
@@ -53,8 +66,47 @@ const std::vector<QStringList> &formatSteps()
     return steps;
 }
 
+constexpr int kSqlitePerm = 3;
+constexpr int kSqliteReadOnly = 8;
 constexpr int kSqliteCorrupt = 11;
+constexpr int kSqliteFull = 13;
 constexpr int kSqliteNotADatabase = 26;
+
+// SQLite's primary result code in a QSQLITE error code (the extended code as
+// text); 0 when there is none.
+int primaryCode(const QString &nativeErrorCode)
+{
+    bool ok = false;
+    const int code = nativeErrorCode.toInt(&ok);
+    return ok ? code & 0xff : 0;
+}
+
+ErrorKind kindOfCode(int code)
+{
+    switch (code) {
+    case kSqliteCorrupt:
+    case kSqliteNotADatabase:
+        return ErrorKind::Damaged;
+    case kSqlitePerm:
+    case kSqliteReadOnly:
+        return ErrorKind::ReadOnly;
+    case kSqliteFull:
+        return ErrorKind::DiskFull;
+    default:
+        return ErrorKind::FileIo;
+    }
+}
+
+// SQLite opens a file this user may not write for reading alone, and says so
+// only here.
+bool isReadOnlyConnection(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3 *own = *static_cast<sqlite3 *const *>(handle.constData());
+    return own && sqlite3_db_readonly(own, "main") == 1;
+}
 
 } // namespace
 
@@ -67,23 +119,28 @@ struct Journal::Statements
     {
     }
 
-    // Prepares them all; false with the first failure's query.
-    const QSqlQuery *prepare()
+    // Prepares them all for a file of `format`; the first failure's query,
+    // or nothing.
+    const QSqlQuery *prepare(int format)
     {
-        const QString records = cellcolumns::selectList(CellStore::Journal, kFormat);
+        const QString records = cellcolumns::selectList(CellStore::Journal, format);
         const std::pair<QSqlQuery *, QString> statements[] = {
             {&begin, QStringLiteral("BEGIN IMMEDIATE")},
             {&commit, QStringLiteral("COMMIT")},
             {&rollback, QStringLiteral("ROLLBACK")},
             {&insertSetup, QStringLiteral("INSERT OR IGNORE INTO bin_setups (hash, setup) VALUES (?, ?)")},
             {&insertCell, cellcolumns::journalInsert()},
-            {&pending, QStringLiteral("SELECT seq, %1 FROM cells WHERE sent = 0 ORDER BY seq LIMIT ?").arg(records)},
+            {&pending, QStringLiteral("SELECT seq, %1 FROM cells WHERE sent = 0 AND seq > ? ORDER BY seq LIMIT ?")
+                                  .arg(records)},
             {&setupText, QStringLiteral("SELECT setup FROM bin_setups WHERE hash = ?")},
             {&recordsOfCell, QStringLiteral("SELECT %1 FROM cells WHERE cell_id = ? ORDER BY seq").arg(records)},
             {&markSent, QStringLiteral("UPDATE cells SET sent = 1 WHERE sent = 0 AND seq <= ?")},
             {&waiting, QStringLiteral("SELECT count(*) FROM cells WHERE sent = 0")},
         };
         for (const auto &[query, sql] : statements) {
+            // A file of an older format is only read (it is read-only).
+            if (query == &insertCell && format < kFormat)
+                continue;
             query->setForwardOnly(true);
             if (!query->prepare(sql))
                 return query;
@@ -105,9 +162,12 @@ struct Journal::Statements
 
 bool isJournalDamage(const QString &nativeErrorCode)
 {
-    bool ok = false;
-    const int code = nativeErrorCode.toInt(&ok) & 0xff;
-    return ok && (code == kSqliteCorrupt || code == kSqliteNotADatabase);
+    return journalErrorKind(nativeErrorCode) == ErrorKind::Damaged;
+}
+
+ErrorKind journalErrorKind(const QString &nativeErrorCode)
+{
+    return kindOfCode(primaryCode(nativeErrorCode));
 }
 
 Journal::Journal(QString connectionName) : m_connectionName(std::move(connectionName)) {}
@@ -123,6 +183,51 @@ QString Journal::movedAsideText(const QString &path, const QString &reason, cons
                             "journal was started. Counted cells go to the data file as always; cells "
                             "of the old journal not yet in the central record are not sent.")
             .arg(QDir::toNativeSeparators(path), reason, QDir::toNativeSeparators(movedTo));
+}
+
+QString Journal::leftInPlaceText(const QString &path, const Failure &problem, qint64 waiting)
+{
+    const QString file = QDir::toNativeSeparators(path);
+    QStringList parts;
+    parts << (problem.kind == ErrorKind::FileIo
+                      ? JournalTexts::tr("The record journal %1 cannot be opened (%2).").arg(file, problem.text)
+                      : JournalTexts::tr("The record journal %1 cannot be written (%2).").arg(file, problem.text));
+    parts << (waiting >= 0 ? JournalTexts::tr("It is left as it is, and the central record, while on, still gets the "
+                                              "%n cell(s) in it not yet sent.",
+                                              nullptr, int(qMin<qint64>(waiting, INT_MAX)))
+                           : JournalTexts::tr("It is left as it is."));
+    switch (problem.kind) {
+    case ErrorKind::ReadOnly:
+        parts << JournalTexts::tr("Counted cells go to the data file only until the journal can be written "
+                                  "again: give the program's user write permission on it, on its -wal and -shm "
+                                  "files beside it and on its folder.");
+        break;
+    case ErrorKind::DiskFull:
+        parts << JournalTexts::tr("Counted cells are not kept in it until there is room on its disk again.");
+        break;
+    default:
+        parts << JournalTexts::tr("Counted cells go to the data file only until it can be opened again.");
+        break;
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+Failure Journal::failure() const
+{
+    const ErrorKind kind = kindOfCode(m_errorCode);
+    return Failure(kind == ErrorKind::Damaged ? ErrorKind::FileIo : kind, m_error);
+}
+
+bool Journal::noteError(const QSqlError &error)
+{
+    m_error = sqlErrorText(error);
+    m_errorCode = primaryCode(error.nativeErrorCode());
+    return false;
+}
+
+bool Journal::lastErrorIsDamage() const
+{
+    return kindOfCode(m_errorCode) == ErrorKind::Damaged;
 }
 
 bool Journal::isOpen() const
@@ -141,6 +246,8 @@ void Journal::close()
     m_knownSetups.clear();
     m_checkPending = false;
     m_unchecked.clear();
+    m_readOnly = false;
+    m_closedInPlace = false;
 }
 
 bool Journal::exec(const QString &sql)
@@ -148,38 +255,68 @@ bool Journal::exec(const QString &sql)
     QSqlQuery query(m_db);
     if (query.exec(sql))
         return true;
-    m_error = sqlErrorText(query.lastError());
-    m_lastErrorDamage = isJournalDamage(query.lastError().nativeErrorCode());
-    return false;
+    return noteError(query.lastError());
+}
+
+void Journal::rollback()
+{
+    // SQLite has rolled back already after some failures (a full disk): the
+    // ROLLBACK then fails too, and says nothing worth keeping.
+    QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
 }
 
 bool Journal::run(QSqlQuery &query)
 {
     if (query.exec())
         return true;
-    m_error = sqlErrorText(query.lastError());
-    m_lastErrorDamage = isJournalDamage(query.lastError().nativeErrorCode());
-    return false;
+    return noteError(query.lastError());
 }
 
-bool Journal::connect(const QString &path)
+bool Journal::connect(const QString &path, Access access)
 {
     close();
     m_path = path;
+    m_error.clear();
+    m_errorCode = 0;
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     if (!m_db.isValid()) {
         m_error = JournalTexts::tr("the SQLite driver of Qt SQL is not installed");
         return false;
     }
-    m_db.setDatabaseName(path);
     // The counting path and the forwarder write the same file from two
     // connections; a short wait for the other's transaction is no failure.
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!m_db.open()) {
-        m_error = sqlErrorText(m_db.lastError());
-        m_lastErrorDamage = isJournalDamage(m_db.lastError().nativeErrorCode());
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
+    if (access == Access::ReadOnly) {
+        // Read as it stands, without its -wal and -shm files: SQLite shares
+        // one map of the -shm file among a process's connections, and one
+        // opened read-only would keep the journal read-only for all of them
+        // after it may be written again. A -wal file left by a run that ended
+        // without closing the journal is read once the journal is writable.
+        QUrl url = QUrl::fromLocalFile(path);
+        url.setQuery(QStringLiteral("immutable=1"));
+        m_db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI");
+    } else {
+        m_db.setDatabaseName(path);
+    }
+    m_db.setConnectOptions(options);
+    if (!m_db.open())
+        return noteError(m_db.lastError());
+    m_readOnly = access == Access::ReadOnly;
+    if (!m_readOnly && isReadOnlyConnection(m_db)) {
+        // SQLite opens a file it may not write for reading, before it reads
+        // anything: closed again, to be opened as a read-only journal.
+        m_error = JournalTexts::tr("this user may read it but not write it");
+        m_errorCode = kSqliteReadOnly;
+        const QString error = m_error;
+        close();
+        m_path = path;
+        m_error = error;
+        m_errorCode = kSqliteReadOnly;
         return false;
     }
+    if (m_readOnly)
+        return true;
     return exec(QStringLiteral("PRAGMA journal_mode=WAL")) && exec(QStringLiteral("PRAGMA synchronous=FULL"));
 }
 
@@ -190,10 +327,8 @@ bool Journal::createTables()
     // Read under the write lock: another connection may have brought the
     // file up to date meanwhile.
     QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
-        m_error = sqlErrorText(query.lastError());
-        return false;
-    }
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        return noteError(query.lastError());
     const int format = query.value(0).toInt();
     query.finish();
     for (int step = format; step < kFormat; ++step) {
@@ -207,36 +342,52 @@ bool Journal::createTables()
         && exec(QStringLiteral("COMMIT"));
 }
 
-std::optional<QString> Journal::checkAndPrepare(FullCheck check)
+std::optional<Failure> Journal::checkAndPrepare(FullCheck check)
 {
+    const auto failed = [this](const QSqlQuery &query) {
+        noteError(query.lastError());
+        return std::optional<Failure>(Failure(kindOfCode(m_errorCode), m_error));
+    };
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("PRAGMA application_id")) || !query.next())
-        return sqlErrorText(query.lastError());
+        return failed(query);
     const int applicationId = query.value(0).toInt();
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
-        return sqlErrorText(query.lastError());
+        return failed(query);
     const int format = query.value(0).toInt();
     if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next())
-        return sqlErrorText(query.lastError());
+        return failed(query);
     const bool empty = query.value(0).toInt() == 0;
     query.finish();
 
     if (!empty && applicationId != kApplicationId)
-        return JournalTexts::tr("it is not a journal of this program");
+        return Failure(ErrorKind::Damaged, JournalTexts::tr("it is not a journal of this program"));
     if (format > kFormat)
-        return JournalTexts::tr("it was written by a newer version of the program, format %1").arg(format);
+        return Failure(ErrorKind::Damaged,
+                       JournalTexts::tr("it was written by a newer version of the program, format %1").arg(format));
     if (!empty && check == FullCheck::Now) {
         const Status verdict = checkEveryPage(m_db);
         if (!verdict)
-            return verdict.errorString();
+            return verdict.failure();
     }
-    if (empty || format < kFormat) {
-        if (!createTables()) {
-            exec(QStringLiteral("ROLLBACK"));
-            return m_error;
+    m_format = empty ? kFormat : format;
+    if (m_readOnly) {
+        // Read as it is; a file without tables has nothing to read.
+        if (empty) {
+            m_error = JournalTexts::tr("it is empty and may not be written");
+            m_errorCode = kSqliteReadOnly;
+            return Failure(ErrorKind::ReadOnly, m_error);
         }
+    } else if (empty || format < kFormat) {
+        if (!createTables()) {
+            rollback();
+            return Failure(kindOfCode(m_errorCode), m_error);
+        }
+        m_format = kFormat;
     }
-    m_checkPending = !empty && check == FullCheck::Later;
+    // A journal read as it stands is never written: damage matters once it is
+    // opened for writing, where records that meet it start a new journal.
+    m_checkPending = !empty && check == FullCheck::Later && !m_readOnly;
     return std::nullopt;
 }
 
@@ -292,18 +443,13 @@ bool Journal::prepareStatements()
 {
     m_knownSetups.clear();
     QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("SELECT hash FROM bin_setups"))) {
-        m_error = sqlErrorText(query.lastError());
-        return false;
-    }
+    if (!query.exec(QStringLiteral("SELECT hash FROM bin_setups")))
+        return noteError(query.lastError());
     while (query.next())
         m_knownSetups.insert(query.value(0).toString());
     auto statements = std::make_unique<Statements>(m_db);
-    if (const QSqlQuery *failed = statements->prepare()) {
-        m_error = sqlErrorText(failed->lastError());
-        m_lastErrorDamage = isJournalDamage(failed->lastError().nativeErrorCode());
-        return false;
-    }
+    if (const QSqlQuery *failed = statements->prepare(m_format))
+        return noteError(failed->lastError());
     m_statements = std::move(statements);
     return true;
 }
@@ -317,43 +463,92 @@ Status Journal::open(const QString &path, FullCheck check)
                                                            "cells go to the data file only.")
                                                   .arg(QDir::toNativeSeparators(path)));
     }
-    m_lastErrorDamage = false;
-    if (!connect(path)) {
-        if (info.exists())
-            return restartAfterDamage(m_error);
-        const QString error = JournalTexts::tr("The record journal %1 could not be opened (%2); counted cells go to "
-                                               "the data file only.").arg(QDir::toNativeSeparators(path), m_error);
+    std::optional<Failure> problem;
+    if (!connect(path))
+        problem = Failure(kindOfCode(m_errorCode), m_error);
+    else if (problem = checkAndPrepare(check); !problem && !prepareStatements())
+        problem = Failure(kindOfCode(m_errorCode), m_error);
+    if (!problem)
+        return {};
+    if (!info.exists()) {
+        // Not made (a missing folder, a full disk): tried again with the next record.
+        const Failure failed(problem->kind == ErrorKind::Damaged ? ErrorKind::FileIo : problem->kind,
+                             JournalTexts::tr("The record journal %1 could not be opened (%2); counted cells go "
+                                              "to the data file only.")
+                                     .arg(QDir::toNativeSeparators(path), problem->text));
         close();
-        return Failure(ErrorKind::FileIo, error);
+        m_path = path;
+        m_error = problem->text;
+        m_closedInPlace = true;
+        return failed;
     }
-    if (const std::optional<QString> problem = checkAndPrepare(check))
-        return restartAfterDamage(*problem);
-    if (!prepareStatements())
-        return restartAfterDamage(m_error);
-    return {};
+    if (problem->kind == ErrorKind::Damaged)
+        return restartAfterDamage(problem->text);
+    return openInPlace(*problem, check);
+}
+
+Status Journal::openInPlace(const Failure &problem, FullCheck check)
+{
+    const QString path = m_path;
+    if (connect(path, Access::ReadOnly) && !checkAndPrepare(check) && prepareStatements()) {
+        m_notice = leftInPlaceText(path, problem, waitingCount().valueOr(-1));
+        return {};
+    }
+    // Not even readable: left closed, and tried again with the next record.
+    close();
+    m_path = path;
+    m_error = problem.text;
+    m_closedInPlace = true;
+    return Failure(problem.kind, leftInPlaceText(path, problem, -1));
+}
+
+bool Journal::reopenForWriting()
+{
+    const QString path = m_path;
+    // A check under way keeps the connection it was started for.
+    const QFileInfo info(path);
+    if (m_checkPending || path.isEmpty() || (info.exists() ? !info.isFile() : !info.dir().exists()))
+        return false;
+    const Status opened = open(path, FullCheck::Later);
+    // Checked when it was first opened, or never readable until now: a
+    // damage shows as the records are written, as in any journal.
+    m_checkPending = false;
+    m_unchecked.clear();
+    if (!opened)
+        m_closedInPlace = true;
+    // Told when it was first found; a damage found meanwhile is news.
+    if (!opened || m_readOnly)
+        m_notice.clear();
+    return opened && !m_readOnly;
 }
 
 Status Journal::openForForwarding(const QString &path)
 {
-    if (!connect(path))
-        return failure();
-    // A mark of "sent" lost to a power cut only sends those cells again, and
-    // the server keeps each once: this connection need not wait for the disk.
-    if (!exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
-        return failure();
+    if (!connect(path)) {
+        if (lastErrorIsDamage() || !connect(path, Access::ReadOnly))
+            return failure();
+    }
+    if (!m_readOnly) {
+        // A mark of "sent" lost to a power cut only sends those cells again,
+        // and the server keeps each once: this connection need not wait for
+        // the disk.
+        if (!exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
+            return failure();
+    }
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
-        m_error = sqlErrorText(query.lastError());
+        noteError(query.lastError());
         return failure();
     }
-    if (query.value(0).toInt() < kFormat) {
-        query.finish();
+    m_format = qMin(query.value(0).toInt(), kFormat);
+    query.finish();
+    if (m_format < kFormat && !m_readOnly) {
         if (!createTables()) {
-            exec(QStringLiteral("ROLLBACK"));
+            rollback();
             return failure();
         }
+        m_format = kFormat;
     }
-    query.finish();
     if (!prepareStatements())
         return failure();
     return {};
@@ -364,7 +559,9 @@ Status Journal::checked(const Status &verdict)
     if (!m_checkPending)
         return {};
     m_checkPending = false;
-    if (verdict) {
+    // Only a file found damaged is moved aside; a check that could not read
+    // it (its folder, a full disk) leaves it as it is.
+    if (verdict || verdict.kind() != ErrorKind::Damaged) {
         m_unchecked.clear();
         return {};
     }
@@ -375,8 +572,7 @@ bool Journal::insert(const std::vector<CellRecord> &records, const BinSetup &set
 {
     Statements &s = *m_statements;
     const auto failed = [this, &s](QSqlQuery &query) {
-        m_error = sqlErrorText(query.lastError());
-        m_lastErrorDamage = isJournalDamage(query.lastError().nativeErrorCode());
+        noteError(query.lastError());
         query.finish();
         s.rollback.exec();
         return false;
@@ -408,12 +604,16 @@ Status Journal::append(const CellRecord &record, const BinSetup &setup)
 Status Journal::appendAll(const std::vector<CellRecord> &records, const BinSetup &setup)
 {
     m_notice.clear();
+    if (m_readOnly || m_closedInPlace) {
+        // Written again as soon as it may be; until then the record fails
+        // with the reason the journal gives.
+        reopenForWriting();
+    }
     if (!isOpen()) {
         if (m_error.isEmpty())
             m_error = JournalTexts::tr("the journal is not open");
         return failure();
     }
-    m_lastErrorDamage = false;
     if (insert(records, setup)) {
         if (m_checkPending) {
             for (const CellRecord &record : records)
@@ -421,7 +621,7 @@ Status Journal::appendAll(const std::vector<CellRecord> &records, const BinSetup
         }
         return {};
     }
-    if (!m_lastErrorDamage)
+    if (!lastErrorIsDamage())
         return failure();
     // Damaged under the running program: a new journal takes the records.
     const Status restarted = restartAfterDamage(m_error);
@@ -434,11 +634,12 @@ Status Journal::appendAll(const std::vector<CellRecord> &records, const BinSetup
     return {};
 }
 
-Result<std::vector<Journal::Pending>> Journal::pending(int limit)
+Result<std::vector<Journal::Pending>> Journal::pending(int limit, qint64 afterSeq)
 {
     if (!isOpen())
         return Failure(ErrorKind::FileIo, JournalTexts::tr("the journal is not open"));
     QSqlQuery &query = m_statements->pending;
+    query.addBindValue(afterSeq);
     query.addBindValue(limit);
     if (!run(query))
         return failure();
@@ -451,7 +652,7 @@ Result<std::vector<Journal::Pending>> Journal::pending(int limit)
     const QSqlError error = query.lastError();
     query.finish();
     if (error.isValid()) {
-        m_error = sqlErrorText(error);
+        noteError(error);
         return failure();
     }
     return rows;
@@ -475,7 +676,7 @@ Result<std::vector<CellRecord>> Journal::recordsOfCell(const QString &cellId)
     const QSqlError error = query.lastError();
     query.finish();
     if (error.isValid()) {
-        m_error = sqlErrorText(error);
+        noteError(error);
         return failure();
     }
     return records;
@@ -490,8 +691,10 @@ Result<QString> Journal::setupText(const QString &hash)
     if (!run(query))
         return failure();
     if (!query.next()) {
-        m_error = query.lastError().isValid() ? sqlErrorText(query.lastError())
-                                              : JournalTexts::tr("set-up %1 is not in the journal").arg(hash);
+        if (query.lastError().isValid())
+            noteError(query.lastError());
+        else
+            m_error = JournalTexts::tr("set-up %1 is not in the journal").arg(hash);
         query.finish();
         return failure();
     }
@@ -518,11 +721,59 @@ Result<qint64> Journal::waitingCount()
     QSqlQuery &query = m_statements->waiting;
     if (!run(query) || !query.next()) {
         if (query.lastError().isValid())
-            m_error = sqlErrorText(query.lastError());
+            noteError(query.lastError());
         query.finish();
         return failure();
     }
     const qint64 waiting = query.value(0).toLongLong();
     query.finish();
     return waiting;
+}
+
+Result<qint64> Journal::waitingCountOf(const QString &bench)
+{
+    if (!isOpen())
+        return Failure(ErrorKind::FileIo, JournalTexts::tr("the journal is not open"));
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT count(*) FROM cells WHERE sent = 0 AND bench = ?"));
+    query.addBindValue(bench);
+    if (!run(query) || !query.next())
+        return failure();
+    return query.value(0).toLongLong();
+}
+
+Result<QString> Journal::machineIdentity()
+{
+    if (!isOpen())
+        return Failure(ErrorKind::FileIo, JournalTexts::tr("the journal is not open"));
+    const auto stored = [this]() -> std::optional<QString> {
+        QSqlQuery query(m_db);
+        // A journal of this format made before the table has none yet.
+        if (query.exec(QStringLiteral("SELECT identity FROM machine LIMIT 1")) && query.next())
+            return query.value(0).toString();
+        return std::nullopt;
+    };
+    if (const std::optional<QString> known = stored())
+        return *known;
+    if (m_readOnly)
+        return Failure(ErrorKind::ReadOnly, JournalTexts::tr("the journal holds no machine identity yet and may "
+                                                             "not be written"));
+    if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return failure();
+    // Read again under the write lock: another connection to the journal
+    // may have made it meanwhile.
+    std::optional<QString> identity = stored();
+    if (!identity) {
+        identity = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        if (!exec(machineTable())
+            || !exec(QStringLiteral("INSERT INTO machine (identity) VALUES ('%1')").arg(*identity))) {
+            rollback();
+            return failure();
+        }
+    }
+    if (!exec(QStringLiteral("COMMIT"))) {
+        rollback();
+        return failure();
+    }
+    return *identity;
 }

@@ -81,8 +81,17 @@ public:
     // cannot be read as a journal of this program's format (cut short, random
     // bytes, another program's database, a newer format) is moved aside to
     // <path>.damaged-<date>-<time> and a new journal started; takeNotice()
-    // then has the text to tell the operator. Fails, with that text, only
-    // when no journal could be opened at all.
+    // then has the text to tell the operator.
+    //
+    // A journal that cannot be written for any other reason (this user may
+    // not write it or its folder, the disk is full or failing) is not
+    // damaged and stays where it is: it is opened read-only when it can be
+    // read, so that its waiting cells can still be sent (isReadOnly(), and
+    // takeNotice() tells it), and left closed otherwise. Each append() then
+    // tries to open it for writing again first.
+    //
+    // Fails, with the text to tell the operator, when no journal could be
+    // opened at all.
     //
     // FullCheck::Later reads the file's header and schema only, so that
     // opening takes as long for a million cells as for none. needsCheck() is
@@ -90,11 +99,15 @@ public:
     // path(); the records appended meanwhile are kept in memory until then.
     Status open(const QString &path, FullCheck check = FullCheck::Now);
     // Opens an existing journal for forwarding: no checks, nothing moved, the
-    // tables made or brought to this format when older.
+    // tables made or brought to this format when older. A journal that cannot
+    // be written is opened read-only (isReadOnly()): its cells are read and
+    // sent, and markSent() fails until it is opened again writable.
     Status openForForwarding(const QString &path);
     void close();
     bool isOpen() const;
     QString path() const { return m_path; }
+    // Open for reading alone: the file (or its folder) may not be written.
+    bool isReadOnly() const { return m_readOnly; }
 
     // True from an open() with FullCheck::Later of a journal that held tables
     // until checked().
@@ -115,7 +128,9 @@ public:
     // Appends the record, and its set-up when the journal does not hold it
     // yet, in one transaction committed to disk before it returns. A journal
     // found damaged meanwhile is moved aside, a new one started and the record
-    // written there (see takeNotice()).
+    // written there (see takeNotice()). A record that cannot be written fails
+    // with the first error met: ErrorKind::ReadOnly when the journal may not
+    // be written, ErrorKind::DiskFull when there is no room, FileIo otherwise.
     Status append(const CellRecord &record, const BinSetup &setup);
     // Appends many records judged by one set-up in one transaction (a
     // journal filled in bulk, as benchmarks and tests do).
@@ -126,8 +141,9 @@ public:
         qint64 seq = 0;
         CellRecord record;
     };
-    // The oldest records not yet sent, at most `limit`, oldest first.
-    Result<std::vector<Pending>> pending(int limit);
+    // The oldest records not yet sent and counted after afterSeq, at most
+    // `limit`, oldest first.
+    Result<std::vector<Pending>> pending(int limit, qint64 afterSeq = 0);
     // The set-up's text; a failure when the journal does not hold it.
     Result<QString> setupText(const QString &hash);
     // Every record of the cell ID, in the order they were counted.
@@ -137,28 +153,55 @@ public:
     Status markSent(qint64 lastSeq);
     // Records not yet sent.
     Result<qint64> waitingCount();
+    // Records not yet sent that were counted under the bench name.
+    Result<qint64> waitingCountOf(const QString &bench);
+    // The identity of the machine this journal belongs to (a UUID), made
+    // the first time it is asked for and kept in the journal from then on:
+    // with the bench name, it tells this bench from another machine that
+    // was given the same name. Fails when the journal holds none and may
+    // not be written.
+    Result<QString> machineIdentity();
 
     // "The record journal <path> could not be read (<reason>). ..."
     static QString movedAsideText(const QString &path, const QString &reason, const QString &movedTo);
+    // "The record journal <path> cannot be written (<reason>). It is left as
+    // it is, ..." and what to do, by the problem's kind; waiting < 0 when its
+    // cells could not be counted.
+    static QString leftInPlaceText(const QString &path, const Failure &problem, qint64 waiting);
 
 private:
     struct Statements;
 
-    bool connect(const QString &path);
-    // The reason the open journal is not a readable journal of this format, or
-    // nothing when it is one (empty or fresh files are made one).
-    std::optional<QString> checkAndPrepare(FullCheck check);
+    enum class Access { ReadWrite, ReadOnly };
+    bool connect(const QString &path, Access access = Access::ReadWrite);
+    // Why the open journal is not a readable journal of this format, or
+    // nothing when it is one (empty or fresh files are made one, unless
+    // read-only). ErrorKind::Damaged when the file itself is at fault.
+    std::optional<Failure> checkAndPrepare(FullCheck check);
     bool createTables();
+    // Runs a statement; false with m_error set.
     bool exec(const QString &sql);
+    // Ends a failed transaction, keeping m_error: the first error is the one
+    // to tell.
+    void rollback();
     // Runs a kept statement; false with m_error set.
     bool run(QSqlQuery &query);
+    // Keeps the error's text and code; false.
+    bool noteError(const QSqlError &error);
+    bool lastErrorIsDamage() const;
     // Renames the journal and its -wal and -shm files; the new name or nothing.
     std::optional<QString> moveAside();
     Status restartAfterDamage(const QString &reason);
+    // The journal could not be opened for writing for a reason other than
+    // damage: opens it read-only where it is, or leaves it closed.
+    Status openInPlace(const Failure &problem, FullCheck check);
+    // A journal opened read-only or not at all is tried for writing again;
+    // true when it is now open for writing.
+    bool reopenForWriting();
     bool prepareStatements();
     // Inserts in one transaction committed to disk; false with m_error set.
     bool insert(const std::vector<CellRecord> &records, const BinSetup &setup);
-    Failure failure() const { return Failure(ErrorKind::FileIo, m_error); }
+    Failure failure() const;
 
     QString m_connectionName;
     QString m_path;
@@ -166,9 +209,13 @@ private:
     std::unique_ptr<Statements> m_statements;
     QSet<QString> m_knownSetups;
     QString m_error;
+    int m_errorCode = 0; // SQLite's primary result code of m_error; 0 for none
     QString m_notice;
-    bool m_lastErrorDamage = false;
     bool m_checkPending = false;
+    bool m_readOnly = false;
+    // Left closed where it is (openInPlace): appends try to open it again.
+    bool m_closedInPlace = false;
+    int m_format = kFormat; // the open file's format
     // Appended while the full check was pending, to be written again to a new
     // journal should the check find this one damaged.
     std::vector<std::pair<CellRecord, BinSetup>> m_unchecked;
@@ -177,3 +224,8 @@ private:
 // True when a QSQLITE error code (nativeErrorCode) says the file is damaged or
 // not a database.
 bool isJournalDamage(const QString &nativeErrorCode);
+
+// What a QSQLITE error code means for the journal: ErrorKind::Damaged for a
+// file damaged or not a database, ReadOnly for one that may not be written,
+// DiskFull for no room, FileIo for anything else.
+ErrorKind journalErrorKind(const QString &nativeErrorCode);

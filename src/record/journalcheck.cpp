@@ -6,6 +6,7 @@
 
 #include "record/journalcheck.h"
 
+#include "record/journal.h"
 #include "record/sqlsupport.h"
 
 #include <QCoreApplication>
@@ -48,10 +49,10 @@ Status checkEveryPage(QSqlDatabase &db)
 {
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("PRAGMA quick_check(1)")) || !query.next())
-        return Failure(ErrorKind::FileIo, sqlErrorText(query.lastError()));
+        return Failure(journalErrorKind(query.lastError().nativeErrorCode()), sqlErrorText(query.lastError()));
     const QString verdict = query.value(0).toString();
     if (verdict != QLatin1String("ok"))
-        return Failure(ErrorKind::FileIo, CheckTexts::tr("it is damaged: %1").arg(verdict));
+        return Failure(ErrorKind::Damaged, CheckTexts::tr("it is damaged: %1").arg(verdict));
     return {};
 }
 
@@ -80,7 +81,7 @@ struct JournalCheck::State
             db.setDatabaseName(path);
             db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
             if (!db.open()) {
-                verdict = Failure(ErrorKind::FileIo, sqlErrorText(db.lastError()));
+                verdict = Failure(journalErrorKind(db.lastError().nativeErrorCode()), sqlErrorText(db.lastError()));
             } else {
                 sqlite3 *own = handleOf(db);
                 if (own)

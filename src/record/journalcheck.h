@@ -12,7 +12,9 @@ class QSqlDatabase;
 
 // Reads every page of the journal's file (PRAGMA quick_check): a journal cut
 // short or overwritten shows here rather than when a counted cell is to be
-// written. A failure's text is the reason for Journal::movedAsideText().
+// written. A failure's text is the reason for Journal::movedAsideText(); its
+// kind is ErrorKind::Damaged when the file is damaged, another when it could
+// not be read through (journalErrorKind()).
 Status checkEveryPage(QSqlDatabase &db);
 
 // The full check of a journal on a worker thread of its own, so that the

@@ -1,23 +1,26 @@
 #include "record/recordnotices.h"
 
-#include "record/datafile.h"
 #include <QCoreApplication>
+#include <QStringList>
 
 namespace {
 struct NoticeTexts
 {
     Q_DECLARE_TR_FUNCTIONS(RecordNotices)
 };
+
+QString joined(const QStringList &parts, const QString &last)
+{
+    if (parts.size() < 2)
+        return parts.value(0);
+    return QStringList(parts.mid(0, parts.size() - 1)).join(QStringLiteral(", ")) + last + parts.last();
+}
+
 } // namespace
 
-QString recordNotSavedText(const QString &path, const QString &reason, int cells)
+QString notWrittenText(const StoreOutcome &outcome)
 {
-    const QString what = cells <= 1
-            ? NoticeTexts::tr("The counted cell was not saved")
-            : NoticeTexts::tr("%1 counted cells in a row were not saved").arg(cells);
-    return NoticeTexts::tr("%1: the data file %2 could not be written (%3). "
-                           "The cell is in the BIN counters but not in the file.")
-            .arg(what, path, reason);
+    return NoticeTexts::tr("%1 could not be written (%2)").arg(outcome.store, outcome.reason);
 }
 
 QString dataFileReplacedText(const QString &path)
@@ -30,26 +33,76 @@ QString dataFileReplacedText(const QString &path)
 
 void RecordNotices::reset()
 {
-    m_lastPath.clear();
-    m_lastReason.clear();
+    m_lastFailures.clear();
     m_failuresInRow = 0;
 }
 
-std::optional<QString> RecordNotices::after(const Result<RecordWritten> &outcome, const QString &path)
+bool RecordNotices::keptNowhere(const std::vector<StoreOutcome> &outcomes)
 {
-    if (outcome) {
-        m_failuresInRow = 0;
-        if (outcome->reopened)
-            return dataFileReplacedText(path);
-        return std::nullopt;
+    if (outcomes.empty())
+        return false;
+    for (const StoreOutcome &outcome : outcomes) {
+        if (outcome.kept)
+            return false;
     }
-    const QString reason = outcome.errorString();
-    if (m_failuresInRow > 0 && path == m_lastPath && reason == m_lastReason) {
+    return true;
+}
+
+std::optional<QString> RecordNotices::after(const std::vector<StoreOutcome> &outcomes)
+{
+    QStringList parts;
+    QStringList failures;
+    QStringList keptIn;
+    QStringList alsoMissing;
+    for (const StoreOutcome &outcome : outcomes) {
+        if (!outcome.news.isEmpty())
+            parts << outcome.news;
+        if (outcome.kept) {
+            keptIn << outcome.store;
+        } else {
+            failures << notWrittenText(outcome);
+            if (!outcome.alsoMissingFrom.isEmpty())
+                alsoMissing << outcome.alsoMissingFrom;
+        }
+    }
+    if (failures.isEmpty()) {
+        m_failuresInRow = 0;
+        m_lastFailures.clear();
+        if (parts.isEmpty())
+            return std::nullopt;
+        return parts.join(QStringLiteral("\n\n"));
+    }
+
+    const QString and_ = NoticeTexts::tr(", and ");
+    const QString what = joined(failures, and_);
+    if (m_failuresInRow > 0 && what == m_lastFailures) {
         ++m_failuresInRow;
     } else {
         m_failuresInRow = 1;
-        m_lastPath = path;
-        m_lastReason = reason;
+        m_lastFailures = what;
     }
-    return recordNotSavedText(m_lastPath, m_lastReason, m_failuresInRow);
+    const int n = m_failuresInRow;
+    const bool nowhere = keptIn.isEmpty();
+    QString story;
+    if (nowhere) {
+        story = n == 1 ? NoticeTexts::tr("The counted cell was saved nowhere: %1. It is in the BIN counters only.").arg(what)
+                       : NoticeTexts::tr("%n counted cells in a row were saved nowhere: %1. They are in the BIN "
+                                         "counters only.", nullptr, n).arg(what);
+    } else {
+        const QString in = joined(keptIn, NoticeTexts::tr(" and in "));
+        if (alsoMissing.isEmpty()) {
+            story = n == 1 ? NoticeTexts::tr("The counted cell was not saved: %1. It is in the BIN counters and in %2.")
+                                     .arg(what, in)
+                           : NoticeTexts::tr("%n counted cells in a row were not saved: %1. They are in the BIN "
+                                             "counters and in %2.", nullptr, n).arg(what, in);
+        } else {
+            const QString missing = joined(alsoMissing, NoticeTexts::tr(" or in "));
+            story = n == 1 ? NoticeTexts::tr("The counted cell was not saved: %1. It is in the BIN counters and in %2, "
+                                             "but not in %3.").arg(what, in, missing)
+                           : NoticeTexts::tr("%n counted cells in a row were not saved: %1. They are in the BIN "
+                                             "counters and in %2, but not in %3.", nullptr, n).arg(what, in, missing);
+        }
+    }
+    parts << story;
+    return parts.join(QStringLiteral("\n\n"));
 }

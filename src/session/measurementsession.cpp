@@ -149,6 +149,12 @@ QString MeasurementSession::noBinsText(bool resistance, bool voltage)
               "MAX = in the VOLTAGE panel.");
 }
 
+QString MeasurementSession::autoRecordStoppedText()
+{
+    return tr("Auto record was switched off, so that no more cells are counted unsaved: switch it on again "
+              "once they can be saved.");
+}
+
 void MeasurementSession::start()
 {
     const Status started = startSession();
@@ -217,6 +223,7 @@ Status MeasurementSession::startSession()
     m_running = true;
     m_reconnecting = false;
     m_counterFullTold = false;
+    m_notices.reset();
     m_dataFileSink.beginSession();
     for (RecordSink *sink : m_sinks)
         sink->beginSession();
@@ -441,10 +448,11 @@ void MeasurementSession::judgeReading()
     shown.counted = true;
     m_view.showJudgement(shown);
     m_counterFullTold = false;
-    recordCell(m_clock.now(), fields, m_parser.testerWord(), judgedR, judgedV);
+    const bool kept = recordCell(m_clock.now(), fields, m_parser.testerWord(), judgedR, judgedV);
     m_arming.recorded(sample);
     Q_EMIT readingCounted();
-    Q_EMIT cellRecorded(judgedR.matched() && judgedV.matched());
+    if (kept)
+        Q_EMIT cellRecorded(judgedR.matched() && judgedV.matched());
 }
 
 void MeasurementSession::answerHeld(bool keep)
@@ -471,13 +479,14 @@ void MeasurementSession::answerHeld(bool keep)
         return;
     }
     m_binTables.setTables(resistance->table, voltage->table);
-    recordCell(held.readAt, held.fields, held.testerWord, *resistance, *voltage);
+    const bool kept = recordCell(held.readAt, held.fields, held.testerWord, *resistance, *voltage);
     // Still on the probes: auto record waits for its lift, as after any record.
     const SettleDetector &probes = m_arming.detector();
     if (probes.onCell() && probes.placements() == held.placement)
         m_arming.recorded(held.sample);
     Q_EMIT readingCounted();
-    Q_EMIT cellRecorded(resistance->matched() && voltage->matched());
+    if (kept)
+        Q_EMIT cellRecorded(resistance->matched() && voltage->matched());
 }
 
 TaggedReading MeasurementSession::taggedReading(const std::array<QString, 2> &fields, const ProbeSample &sample) const
@@ -492,7 +501,7 @@ TaggedReading MeasurementSession::taggedReading(const std::array<QString, 2> &fi
     return reading;
 }
 
-void MeasurementSession::recordCell(const QDateTime &timeStamp, const std::array<QString, 2> &fields,
+bool MeasurementSession::recordCell(const QDateTime &timeStamp, const std::array<QString, 2> &fields,
                                     const QString &testerWord, const Judgement &judgedR, const Judgement &judgedV)
 {
     CellRecord record;
@@ -513,20 +522,27 @@ void MeasurementSession::recordCell(const QDateTime &timeStamp, const std::array
     if (m_tagger)
         m_tagger->tag(record);
 
-    // What became of the record in each sink (not saved, or saved in a data
-    // file opened afresh), told together so no notice hides another.
-    QStringList notices;
-    if (const std::optional<QString> notice = m_dataFileSink.keep(record, setup))
-        notices << *notice;
-    for (RecordSink *sink : m_sinks) {
-        if (const std::optional<QString> notice = sink->keep(record, setup))
-            notices << *notice;
+    // What became of the record in each store, told together in one story.
+    std::vector<StoreOutcome> outcomes;
+    outcomes.push_back(m_dataFileSink.keep(record, setup));
+    for (RecordSink *sink : m_sinks)
+        outcomes.push_back(sink->keep(record, setup));
+    std::optional<QString> notice = m_notices.after(outcomes);
+    const bool kept = !RecordNotices::keptNowhere(outcomes);
+    if (!kept && m_arming.autoRecord()) {
+        // Counting on by itself would count cells that nothing keeps.
+        m_arming.setAutoRecord(false);
+        notice = notice.value_or(QString()) + QLatin1Char(' ') + autoRecordStoppedText();
+        Q_EMIT autoRecordStopped();
     }
-    if (!notices.isEmpty())
-        m_view.showRecordNotice(notices.join(QStringLiteral("\n\n")));
-    ++m_sessionCells;
-    m_view.showCellCount(m_sessionCells);
-    setStatus(countedText(m_sessionCells, record.resistanceBin, record.voltageBin), StatusKind::Good);
+    if (notice)
+        m_view.showRecordNotice(*notice);
+    if (kept) {
+        ++m_sessionCells;
+        m_view.showCellCount(m_sessionCells);
+        setStatus(countedText(m_sessionCells, record.resistanceBin, record.voltageBin), StatusKind::Good);
+    }
+    return kept;
 }
 
 void MeasurementSession::onBadReply()

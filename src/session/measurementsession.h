@@ -158,6 +158,7 @@ public:
     static QString noAnswerText();
     static QString badReplyText();
     static QString stoppedText();
+    static QString autoRecordStoppedText();
     // "Cell 128 counted: R BIN 3, V +Out"; the BINs as the record names them.
     static QString countedText(int cell, const QString &resistanceBin, const QString &voltageBin);
     // Auto record: a cell lifted before it was recorded; a settled cell that
@@ -181,9 +182,13 @@ Q_SIGNALS:
     // A reading has been counted (and its record tried); the counters of both
     // tables changed.
     void readingCounted();
-    // A cell was counted and recorded (by a press or automatically); bothInBin
-    // when each reading lit a BIN of its table, false when either was Out.
+    // A cell was counted and recorded (by a press or automatically) in the
+    // data file or the journal; bothInBin when each reading lit a BIN of its
+    // table, false when either was Out.
     void cellRecorded(bool bothInBin);
+    // A cell counted by auto record was kept nowhere, and auto record was
+    // switched off (the notice says so).
+    void autoRecordStopped();
 
 private:
     void onReply(const QString &line);
@@ -203,9 +208,10 @@ private:
     void setStatus(const QString &text, StatusKind kind = StatusKind::Problem);
     // Judges the reading in readingFields; counts and records it when armed.
     void judgeReading();
-    // Hands the counted reading's record to every sink; what went wrong, told
-    // in one notice.
-    void recordCell(const QDateTime &timeStamp, const std::array<QString, 2> &fields, const QString &testerWord,
+    // Hands the counted reading's record to every sink; what became of it,
+    // told in one notice. False when no sink kept it: auto record is then
+    // switched off.
+    bool recordCell(const QDateTime &timeStamp, const std::array<QString, 2> &fields, const QString &testerWord,
                     const Judgement &judgedR, const Judgement &judgedV);
     TaggedReading taggedReading(const std::array<QString, 2> &fields, const ProbeSample &sample) const;
     void closePort();
@@ -234,6 +240,7 @@ private:
     StatusKind m_statusKind = StatusKind::Problem;
     int m_sessionCells = 0;
     DataFileSink m_dataFileSink;
+    RecordNotices m_notices;
     std::vector<RecordSink *> m_sinks;
     QString m_benchName;
     QString m_programVersion;

@@ -47,13 +47,15 @@ QString capacityCsvOptionsPath(const QString &folder)
     return QDir(folder).filePath(QString::fromLatin1(kCapacityCsvFileName));
 }
 
-CapacityColumns loadCapacityColumns(const QString &folder)
+Result<CapacityColumns> loadCapacityColumns(const QString &folder)
 {
     const CapacityColumns defaults;
     const QString path = capacityCsvOptionsPath(folder);
     const QFileInfo info(path);
-    if (!info.isFile() || !optionsFileRefusal(info).isEmpty())
+    if (!info.exists())
         return defaults;
+    if (const QString refused = optionsFileRefusal(info); !refused.isEmpty())
+        return Failure(ErrorKind::FileIo, refused);
     const QSettings stored(path, QSettings::IniFormat);
     CapacityColumns columns;
     bool ok = false;

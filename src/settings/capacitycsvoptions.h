@@ -14,8 +14,10 @@ inline constexpr const char *kCapacityCsvFileName = "CapacityCsv.ini";
 QString capacityCsvOptionsPath(const QString &folder);
 
 // The mapping as stored; a missing file or key, or a mapping with a problem
-// (capacityColumnsProblem()), gives the default one.
-CapacityColumns loadCapacityColumns(const QString &folder);
+// (capacityColumnsProblem()), gives the default one. A file that is there
+// but refused (optionsFileRefusal()) fails with the reason: a capacity file
+// read with columns other than the chosen ones gives wrong capacities.
+Result<CapacityColumns> loadCapacityColumns(const QString &folder);
 
 // Writes the mapping; fails with the reason when it has a problem or the file
 // cannot be written.

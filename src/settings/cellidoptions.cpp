@@ -146,15 +146,17 @@ Status checkFrame(const QString &label, const QString &frame)
     return {};
 }
 
-CellIdOptions loadCellIdOptions(const QString &folder)
+Result<CellIdOptions> loadCellIdOptions(const QString &folder)
 {
     CellIdOptions options;
     const QString path = cellIdOptionsPath(folder);
     // Only a regular file of sane size is read: a pipe or device at that name
     // is left alone.
     const QFileInfo info(path);
-    if (!info.isFile() || !optionsFileRefusal(info).isEmpty())
+    if (!info.exists())
         return options;
+    if (const QString refused = optionsFileRefusal(info); !refused.isEmpty())
+        return Failure(ErrorKind::FileIo, refused);
     const QSettings stored(path, QSettings::IniFormat);
     const auto flag = [&stored](const QString &key, bool fallback) { return optionsFlag(stored, key, fallback); };
     options.enabled = flag(kEnabledKey, options.enabled);

@@ -50,8 +50,11 @@ inline constexpr const char *kCellIdFileName = "CellId.ini";
 QString cellIdOptionsPath(const QString &folder);
 
 // The options as stored; a missing file or key, or a value that is unreadable
-// or out of bounds, gives that option's default.
-CellIdOptions loadCellIdOptions(const QString &folder);
+// or out of bounds, gives that option's default. A file that is there but
+// refused (optionsFileRefusal()) fails with the reason: whether IDs were
+// required is then unknown, and a caller must not count cells as if they
+// were not.
+Result<CellIdOptions> loadCellIdOptions(const QString &folder);
 
 // Writes every option; fails with the reason when the file cannot be written.
 Status saveCellIdOptions(const QString &folder, const CellIdOptions &options);

@@ -2,40 +2,68 @@
 
 #include "settings/optionsfile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
+
+namespace {
+struct SettingsTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(SetupFiles)
+};
+} // namespace
 
 QString centralSettingsPath(const QString &folder)
 {
     return QDir(folder).filePath(QString::fromLatin1(kCentralSettingsFileName));
 }
 
-CentralSettings loadCentralSettings(const QString &folder)
+StoredCentralSettings loadCentralSettings(const QString &folder)
 {
-    CentralSettings settings;
+    StoredCentralSettings stored;
+    CentralSettings &settings = stored.settings;
     const QString path = centralSettingsPath(folder);
     const QFileInfo info(path);
-    if (!info.isFile() || !optionsFileRefusal(info).isEmpty())
-        return settings;
-    const QSettings stored(path, QSettings::IniFormat);
-    settings.enabled = optionsFlag(stored, QStringLiteral("Enabled"), false);
-    settings.host = stored.value(QStringLiteral("Host"), settings.host).toString().trimmed();
-    bool ok = false;
-    const int port = stored.value(QStringLiteral("Port")).toString().trimmed().toInt(&ok);
-    if (ok && port > 0 && port < 65536)
-        settings.port = port;
+    if (!info.exists())
+        return stored;
+    if (const QString refusal = optionsFileRefusal(info); !refusal.isEmpty()) {
+        stored.problem = refusal;
+        return stored;
+    }
+    const QSettings file(path, QSettings::IniFormat);
+    QStringList wrong;
+    const auto valueOf = [&file](const char *key) { return file.value(QLatin1String(key)).toString().trimmed(); };
+    settings.enabled = optionsFlag(file, QStringLiteral("Enabled"), false);
+    if (file.contains(QStringLiteral("Enabled")) && optionsFlag(file, QStringLiteral("Enabled"), true) != settings.enabled)
+        wrong << SettingsTexts::tr("Enabled \"%1\" is neither true nor false").arg(valueOf("Enabled"));
+    settings.host = file.value(QStringLiteral("Host"), settings.host).toString().trimmed();
+    if (file.contains(QStringLiteral("Port"))) {
+        bool ok = false;
+        const int port = valueOf("Port").toInt(&ok);
+        if (ok && port > 0 && port < 65536)
+            settings.port = port;
+        else
+            wrong << SettingsTexts::tr("Port \"%1\" is not a port number (1 to 65535)").arg(valueOf("Port"));
+    }
     for (auto [key, target] : {std::pair{"Database", &settings.database}, std::pair{"User", &settings.user},
                                std::pair{"Bench", &settings.bench}}) {
-        const QString value = stored.value(QLatin1String(key)).toString().trimmed();
+        const QString value = valueOf(key);
         if (!value.isEmpty())
             *target = value;
     }
-    const QString mode = stored.value(QStringLiteral("SslMode")).toString().trimmed().toLower();
-    if (sslModes().contains(mode))
-        settings.sslMode = mode;
-    return settings;
+    if (file.contains(QStringLiteral("SslMode"))) {
+        const QString mode = valueOf("SslMode").toLower();
+        if (sslModes().contains(mode))
+            settings.sslMode = mode;
+        else
+            wrong << SettingsTexts::tr("SslMode \"%1\" is none of %2")
+                             .arg(valueOf("SslMode"), sslModes().join(QStringLiteral(", ")));
+    }
+    if (!wrong.isEmpty())
+        stored.problem = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), wrong.join(QStringLiteral("; ")));
+    return stored;
 }
 
 Status saveCentralSettings(const QString &folder, const CentralSettings &settings)

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -25,6 +26,12 @@ QString optionsFileRefusal(const QFileInfo &info)
     // up the window for seconds.
     if (info.size() > kMaxSetupFileBytes)
         return OptionsFileTexts::tr("%1 is larger than %2 MB").arg(path).arg(kMaxSetupFileBytes / (1024 * 1024));
+    QFile file(info.filePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return OptionsFileTexts::tr("%1 cannot be read (%2)").arg(path, file.errorString());
+    // QSettings reads binary data as keys of garbage and finds none it knows.
+    if (file.read(kMaxSetupFileBytes).contains('\0'))
+        return OptionsFileTexts::tr("%1 is not a text file").arg(path);
     return QString();
 }
 

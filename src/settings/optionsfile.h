@@ -13,8 +13,11 @@ class QSettings;
 // CellId.ini, Database.ini). Each is read and rewritten whole through
 // QSettings, so only a regular file of sane size is touched.
 
-// Why the file may be neither read nor replaced: not a regular file, or
-// larger than kMaxSetupFileBytes. Empty when it may (a missing file may).
+// Why the file may be neither read nor replaced: not a regular file, larger
+// than kMaxSetupFileBytes, unreadable, or not text (it holds NUL bytes).
+// Empty when it may (a missing file may). A caller whose file is refused
+// tells the operator, naming the file: a feature must never go off in
+// silence because its options could not be read.
 QString optionsFileRefusal(const QFileInfo &info);
 
 // A yes/no option: "true"/"1" or "false"/"0" in any case; anything else

@@ -1,20 +1,26 @@
 #include "testmain.h"
 #include "devdb.h"
 #include "englishplurals.h"
+#include "withoutfileprivileges.h"
 
 #include "record/cellcolumns.h"
 #include "record/centraldatabase.h"
+#include "record/databasesources.h"
 #include "record/forwarder.h"
 #include "record/journal.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
 #include <atomic>
+#include <map>
 #include <memory>
 
 #include <arpa/inet.h>
@@ -198,6 +204,58 @@ private Q_SLOTS:
                                      .arg(last.resistanceText, last.voltageBin, setup.hash,
                                           last.measuredAt.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")))});
         QCOMPARE(journal.waitingCount().valueOr(-1), 0);
+    }
+
+    // A journal the program's user may not write still has its waiting cells
+    // sent: each once, although it cannot be marked sent (the server's
+    // arrival numbers count every row offered, kept or not), and marked once
+    // it may be written again.
+    void cellsOfAJournalThatCannotBeWrittenAreSentOnceAndMarkedLater()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        const BinSetup setup = cellfixtures::setup();
+        std::vector<CellRecord> written;
+        {
+            Journal journal(QStringLiteral("counting"));
+            QVERIFY(journal.open(journalPath()));
+            for (int n = 0; n < 6; ++n) {
+                written.push_back(cellfixtures::record(QStringLiteral("bench-1"), n, setup));
+                QVERIFY(journal.append(written.back(), setup));
+            }
+        }
+        const auto setWritable = [this](bool writable) {
+            for (const char *suffix : {"", "-wal", "-shm"}) {
+                const QString path = journalPath() + QLatin1String(suffix);
+                QFile::Permissions mode = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+                if (writable)
+                    mode |= QFile::WriteOwner;
+                if (QFileInfo::exists(path) && !QFile::setPermissions(path, mode))
+                    return false;
+            }
+            return true;
+        };
+        QVERIFY(setWritable(false));
+        const QString offered = QStringLiteral("SELECT coalesce(last_value, 0) FROM pg_sequences WHERE sequencename LIKE 'cells_arrival%'");
+        {
+            WithoutFilePrivileges ordinaryUser;
+            QVERIFY(ordinaryUser.isValid());
+            CentralForwarderThread forwarder(journalPath(), db.settings());
+            QTRY_VERIFY_WITH_TIMEOUT(arrivedIds(db, QStringLiteral("bench-1")).size() == 6, kArrivalWait);
+            QTRY_COMPARE_WITH_TIMEOUT(forwarder.status().text(), QStringLiteral("Central record: up to date"), 30000);
+            QCOMPARE(arrivedIds(db, QStringLiteral("bench-1")), idsOf(written));
+
+            // Written again: the next cell goes in, all are marked, none offered twice.
+            QVERIFY(setWritable(true));
+            Journal journal(QStringLiteral("counting"));
+            QVERIFY(journal.open(journalPath()));
+            written.push_back(cellfixtures::record(QStringLiteral("bench-1"), 6, setup));
+            QVERIFY(journal.append(written.back(), setup));
+            forwarder.wake();
+            QTRY_COMPARE_WITH_TIMEOUT(journal.waitingCount().valueOr(-1), 0, kArrivalWait);
+            QCOMPARE(arrivedIds(db, QStringLiteral("bench-1")), idsOf(written));
+            QCOMPARE(db.column(offered), QStringList{QStringLiteral("7")});
+        }
     }
 
     // A database of the first schema, filled by benches of the program before
@@ -454,6 +512,104 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("40000/40000")});
         for (int b = 0; b < kBenches; ++b)
             QCOMPARE(arrivedIds(db, QStringLiteral("bench-%1").arg(b + 1)), idsOf(written[size_t(b)]));
+    }
+
+    // Two program folders, two journals, one bench name: each journal is a
+    // machine of its own, the server keeps both pairs and every cell, and
+    // the machine that claims a name in use is told, in its status and by
+    // "Test connection".
+    void twoMachinesWithOneBenchNameAreToldAndBothAreKept()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        const BinSetup setup = cellfixtures::setup();
+        const QString bench = QStringLiteral("benchA");
+        const CentralSettings settings = db.settings(bench);
+        QStringList machines;
+        QStringList paths;
+        std::vector<std::unique_ptr<CentralForwarderThread>> forwarders;
+        for (int m = 0; m < 2; ++m) {
+            const QString folder = QDir(m_folder->path()).filePath(QStringLiteral("program-%1").arg(m + 1));
+            QVERIFY(QDir().mkpath(folder));
+            paths << QDir(folder).filePath(QStringLiteral("journal.sqlite"));
+            Journal journal(QStringLiteral("machine-%1").arg(m + 1));
+            QVERIFY(journal.open(paths.last()));
+            const Result<QString> machine = journal.machineIdentity();
+            QVERIFY2(machine, qPrintable(machine.errorString()));
+            machines << *machine;
+            forwarders.push_back(std::make_unique<CentralForwarderThread>(paths.last(), settings));
+            for (int n = 0; n < 3; ++n) {
+                QVERIFY(journal.append(cellfixtures::record(bench, m * 3 + n, setup), setup));
+                forwarders.back()->wake();
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(forwarders.back()->status().upToDate(), kArrivalWait);
+        }
+        QVERIFY(machines[0] != machines[1]);
+        QCOMPARE(forwarders[0]->status().text(), QStringLiteral("Central record: up to date"));
+        QCOMPARE(forwarders[1]->status().text(),
+                 QStringLiteral("Central record: up to date; the bench name \"benchA\" is used by 1 other machine "
+                                "too, and their cells are mixed with this bench's: give this bench a name of its own "
+                                "(Settings > Central record...)"));
+        QCOMPARE(db.column(QStringLiteral("SELECT machine || '|' || named FROM benches ORDER BY first_seen")),
+                 (QStringList{machines[0] + QStringLiteral("|true"), machines[1] + QStringLiteral("|true")}));
+        QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM cells WHERE bench = 'benchA'")), QStringList{QStringLiteral("6")});
+
+        for (const QString &machine : machines) {
+            const Result<QString> tested = central::probe(settings, machine);
+            QVERIFY2(tested && tested->endsWith(QStringLiteral(" The bench name \"benchA\" is used by 1 other machine too, "
+                                                                "and their cells are mixed with this bench's: give this "
+                                                                "bench a name of its own (Settings > Central record...).")),
+                     qPrintable(tested ? *tested : tested.errorString()));
+        }
+        const Result<QString> ownName = central::probe(db.settings(QStringLiteral("benchB")), machines[1]);
+        QVERIFY2(ownName && !ownName->contains(QStringLiteral("other machine")), qPrintable(ownName.errorString()));
+
+        // Renamed, the second machine no longer holds the first one's name.
+        forwarders.push_back(std::make_unique<CentralForwarderThread>(paths[1], db.settings(QStringLiteral("benchB"))));
+        QTRY_VERIFY_WITH_TIMEOUT(forwarders.back()->status().text() == QStringLiteral("Central record: up to date"),
+                                 kArrivalWait);
+        const Result<QString> renamed = central::probe(settings, machines[0]);
+        QVERIFY2(renamed && !renamed->contains(QStringLiteral("other machine")), qPrintable(renamed.errorString()));
+
+        // The identity stays with the journal.
+        forwarders.clear();
+        Journal again(QStringLiteral("again"));
+        QVERIFY(again.open(paths[0]));
+        QCOMPARE(again.machineIdentity().valueOr(QString()), machines[0]);
+    }
+
+    // Cells keep the bench name they were counted under, whatever the name
+    // when they are sent, and a bench that ran without a name set is marked
+    // in the line view.
+    void cellsKeepTheirBenchNameAndABenchWithoutOneIsMarked()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        const BinSetup setup = cellfixtures::setup();
+        const QString host = QSysInfo::machineHostName();
+        Journal journal(QStringLiteral("counting"));
+        QVERIFY(journal.open(journalPath()));
+        QVERIFY(journal.append(cellfixtures::record(host, 0, setup), setup));
+        {
+            CentralForwarderThread unnamed(journalPath(), db.settings(QString()));
+            QTRY_VERIFY_WITH_TIMEOUT(unnamed.status().upToDate(), kArrivalWait);
+        }
+        // Counted without a name while nothing is sent, then named.
+        QVERIFY(journal.append(cellfixtures::record(host, 1, setup), setup));
+        QCOMPARE(journal.waitingCountOf(host).valueOr(-1), qint64(1));
+        CentralForwarderThread named(journalPath(), db.settings(QStringLiteral("benchA")));
+        QVERIFY(journal.append(cellfixtures::record(QStringLiteral("benchA"), 2, setup), setup));
+        named.wake();
+        QTRY_VERIFY_WITH_TIMEOUT(named.status().upToDate() && journal.waitingCount().valueOr(-1) == 0, kArrivalWait);
+        QCOMPARE(db.column(QStringLiteral("SELECT bench || ':' || count(*) FROM cells GROUP BY bench ORDER BY bench = 'benchA'")),
+                 (QStringList{host + QStringLiteral(":2"), QStringLiteral("benchA:1")}));
+
+        const Result<std::vector<LineRow>> line = readLineView(db.settings(), RecordFilter());
+        QVERIFY2(line, qPrintable(line.errorString()));
+        std::map<QString, bool> unnamedOf;
+        for (const LineRow &row : *line)
+            unnamedOf[row.bench] = row.unnamed;
+        QCOMPARE(unnamedOf, (std::map<QString, bool>{{host, true}, {QStringLiteral("benchA"), false}}));
     }
 
     void refusalsAreToldAndNothingIsLost_data()

@@ -1,6 +1,8 @@
 #include "testmain.h"
 #include "devdb.h"
 #include "filecontent.h"
+#include "smallfilesystem.h"
+#include "withoutfileprivileges.h"
 
 #include "record/cellcolumns.h"
 #include "record/journal.h"
@@ -9,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -18,6 +21,7 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 class TestJournal : public QObject
 {
@@ -404,6 +408,128 @@ private Q_SLOTS:
         QCOMPARE(journal.waitingCount().valueOr(-1), 2);
     }
 
+    // A journal the program's user may not write (left read-only, or owned by
+    // another user after a run as root, in their folder or in one the user
+    // may not write either) is not damaged: it stays where it is, its cells
+    // are read when it can be read, a record is refused as read-only, and
+    // once it may be written again the next record goes in.
+    void journalThatCannotBeWrittenIsLeftInPlace_data()
+    {
+        QTest::addColumn<bool>("folderWritable");
+        QTest::newRow("journal read-only") << true;
+        QTest::newRow("journal and its folder read-only") << false;
+    }
+    void journalThatCannotBeWrittenIsLeftInPlace()
+    {
+        QFETCH(bool, folderWritable);
+        const BinSetup setup = cellfixtures::setup();
+        {
+            Journal journal;
+            QVERIFY(journal.open(journalPath()));
+            for (int n = 0; n < 6; ++n)
+                QVERIFY(journal.append(cellfixtures::record(QStringLiteral("B1"), n, setup), setup));
+        }
+        const QByteArray before = readAll(journalPath());
+        const QFile::Permissions readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+        const QFile::Permissions folderMode = readable | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+        const auto setWritable = [&](bool writable) {
+            for (const char *suffix : {"", "-wal", "-shm"}) {
+                const QString path = journalPath() + QLatin1String(suffix);
+                if (QFileInfo::exists(path) && !QFile::setPermissions(path, writable ? readable | QFile::WriteOwner : readable))
+                    return false;
+            }
+            return folderWritable || QFile::setPermissions(m_folder->path(), writable ? folderMode | QFile::WriteOwner : folderMode);
+        };
+        QVERIFY(setWritable(false));
+        WithoutFilePrivileges ordinaryUser;
+        QVERIFY(ordinaryUser.isValid());
+
+        // Opened as the window opens it, its full check on a thread of its own.
+        Journal journal;
+        const Status opened = journal.open(journalPath(), Journal::FullCheck::Later);
+        QString notice = opened ? journal.takeNotice() : opened.errorString();
+        if (journal.needsCheck()) {
+            JournalCheck check;
+            std::optional<Status> verdict;
+            connect(&check, &JournalCheck::finished, this, [&verdict](const Status &found) { verdict = found; });
+            check.start(journalPath());
+            QTRY_VERIFY_WITH_TIMEOUT(verdict.has_value(), 20000);
+            const Status applied = journal.checked(*verdict);
+            notice += applied ? journal.takeNotice() : applied.errorString();
+        }
+        QVERIFY2(notice.startsWith(QStringLiteral("The record journal %1 cannot be written")
+                                           .arg(QDir::toNativeSeparators(journalPath())))
+                         && !notice.contains(QLatin1String("moved")) && !notice.contains(QLatin1String("could not be read")),
+                 qPrintable(notice));
+        QCOMPARE(QDir(m_folder->path()).entryList({QStringLiteral("journal.sqlite.damaged-*")}, QDir::Files),
+                 QStringList());
+        QCOMPARE(readAll(journalPath()), before);
+        // Read as ever, and nothing made beside it: its cells wait to be sent from it.
+        QVERIFY2(notice.contains(QLatin1String("6 cell(s)")), qPrintable(notice));
+        QVERIFY(journal.isReadOnly());
+        QCOMPARE(journal.waitingCount().valueOr(-1), 6);
+        QCOMPARE(journal.pending(10).valueOr({}).size(), std::size_t(6));
+        QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList{QStringLiteral("journal.sqlite")});
+
+        const Status refused = journal.append(cellfixtures::record(QStringLiteral("B1"), 6, setup), setup);
+        QVERIFY(!refused);
+        QCOMPARE(refused.kind(), ErrorKind::ReadOnly);
+        QVERIFY2(refused.errorString().contains(QLatin1String("readonly")), qPrintable(refused.errorString()));
+        QCOMPARE(journal.takeNotice(), QString());
+        QCOMPARE(readAll(journalPath()), before);
+
+        // Given write permission again: the next record goes in.
+        QVERIFY(setWritable(true));
+        const Status appended = journal.append(cellfixtures::record(QStringLiteral("B1"), 7, setup), setup);
+        QVERIFY2(appended, qPrintable(appended.errorString()));
+        QVERIFY(!journal.isReadOnly());
+        QCOMPARE(journal.waitingCount().valueOr(-1), 7);
+    }
+
+    // A disk that fills: a journal that cannot be made, or a record that
+    // cannot be written, is told with the reason SQLite first gave, not with
+    // what the clean-up after it said; nothing is moved aside, and with room
+    // again the journal is made and takes records.
+    void fullDiskIsToldWithTheFirstError()
+    {
+        if (smallFileSystem().isEmpty()) {
+            const SmallFileSystemRun child = runOnSmallFileSystem(QStringLiteral("256k"));
+            if (child.skipped)
+                QSKIP("cannot mount a small file system in a namespace of its own here");
+            QVERIFY2(child.passed, child.output.constData());
+            return;
+        }
+        const QString path = smallFileSystem() + QStringLiteral("/journal.sqlite");
+        const QString full = QStringLiteral("database or disk is full");
+        const BinSetup setup = cellfixtures::setup();
+        Journal journal;
+        QVERIFY(journal.open(path));
+        QVERIFY(journal.append(cellfixtures::record(QStringLiteral("B1"), 0, setup), setup));
+        QVERIFY(fillSmallFileSystem());
+        for (int n = 1; n <= 2; ++n) {
+            const Status appended = journal.append(cellfixtures::record(QStringLiteral("B1"), n, setup), setup);
+            QVERIFY(!appended);
+            QVERIFY2(appended.errorString() == full, qPrintable(appended.errorString()));
+            QCOMPARE(appended.kind(), ErrorKind::DiskFull);
+            QCOMPARE(journal.takeNotice(), QString());
+        }
+        // Opened again on the full disk (the next start): told the same way.
+        journal.close();
+        const Status reopened = journal.open(path, Journal::FullCheck::Later);
+        QVERIFY2(reopened && journal.takeNotice().isEmpty(), qPrintable(reopened.errorString()));
+        const Status appended = journal.append(cellfixtures::record(QStringLiteral("B1"), 3, setup), setup);
+        QVERIFY2(appended.errorString() == full, qPrintable(appended.errorString()));
+        // A journal that cannot be made at all.
+        Journal second;
+        const Status made = second.open(smallFileSystem() + QStringLiteral("/second.sqlite"));
+        QVERIFY(!made);
+        QVERIFY2(made.errorString().contains(full), qPrintable(made.errorString()));
+        QCOMPARE(QDir(smallFileSystem()).entryList({QStringLiteral("*damaged*")}, QDir::Files), QStringList());
+        QVERIFY(makeRoomOnSmallFileSystem());
+        QVERIFY(journal.append(cellfixtures::record(QStringLiteral("B1"), 4, setup), setup));
+        QCOMPARE(journal.waitingCount().valueOr(-1), 2);
+    }
+
     void failuresAreToldWhileTheCellGoesOn()
     {
         // A journal in a folder that cannot hold one: the counting path is
@@ -415,20 +541,30 @@ private Q_SLOTS:
 
         JournalSink sink(journal);
         QSignalSpy appended(&sink, &JournalSink::appended);
+        QSignalSpy notKept(&sink, &JournalSink::notKept);
         const BinSetup setup = cellfixtures::setup();
-        const std::optional<QString> first = sink.keep(cellfixtures::record(QStringLiteral("B1"), 1, setup), setup);
-        const std::optional<QString> second = sink.keep(cellfixtures::record(QStringLiteral("B1"), 2, setup), setup);
-        QVERIFY(first && second);
-        QVERIFY2(first->startsWith(QLatin1String("The counted cell was not saved in the record journal")),
-                 qPrintable(*first));
-        QVERIFY2(second->startsWith(QLatin1String("2 counted cells in a row")), qPrintable(*second));
+        RecordNotices notices;
+        for (int n = 1; n <= 2; ++n) {
+            const StoreOutcome outcome = sink.keep(cellfixtures::record(QStringLiteral("B1"), n, setup), setup);
+            QVERIFY(!outcome.kept);
+            QCOMPARE(outcome.store, QStringLiteral("the record journal %1")
+                                            .arg(QDir::toNativeSeparators(journal.path())));
+            QVERIFY(!outcome.reason.isEmpty());
+            const std::optional<QString> told = notices.after({outcome});
+            QVERIFY(told);
+            QVERIFY2(told->startsWith(n == 1 ? QStringLiteral("The counted cell was saved nowhere: the record journal")
+                                             : QStringLiteral("2 counted cells in a row were saved nowhere")),
+                     qPrintable(*told));
+        }
         QCOMPARE(appended.count(), 0);
+        QCOMPARE(notKept.count(), 2);
 
-        // The folder is there at the next start: records go in and are signalled.
+        // Once the folder is there, the next record makes the journal and goes in.
         QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("missing")));
-        QVERIFY(journal.open(QDir(m_folder->path()).filePath(QStringLiteral("missing/journal.sqlite"))));
-        QVERIFY(!sink.keep(cellfixtures::record(QStringLiteral("B1"), 3, setup), setup));
+        const StoreOutcome kept = sink.keep(cellfixtures::record(QStringLiteral("B1"), 3, setup), setup);
+        QVERIFY2(kept.kept, qPrintable(kept.reason));
         QCOMPARE(appended.count(), 1);
+        QCOMPARE(journal.waitingCount().valueOr(-1), 1);
     }
 };
 

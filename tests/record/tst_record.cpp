@@ -273,11 +273,15 @@ private Q_SLOTS:
         QCOMPARE(contentOf(path), QByteArray("2012/08/02,14:05:09,5,6\r\n"));
 
         RecordNotices notices;
-        const std::optional<QString> text = notices.after(outcome, path);
+        StoreOutcome lost;
+        lost.store = QStringLiteral("the data file %1").arg(path);
+        lost.kept = false;
+        lost.reason = outcome.errorString();
+        const std::optional<QString> text = notices.after({lost});
         QVERIFY(text);
-        QCOMPARE(*text, QStringLiteral("The counted cell was not saved: the data file %1 could not be "
-                                       "written (No space left on device). The cell is in the BIN "
-                                       "counters but not in the file.").arg(path));
+        QCOMPARE(*text, QStringLiteral("The counted cell was saved nowhere: the data file %1 could not be "
+                                       "written (No space left on device). It is in the BIN counters only.")
+                                .arg(path));
     }
 
     void deletedOrReplacedFileIsOpenedAgainAtItsPath_data()
@@ -410,39 +414,88 @@ private Q_SLOTS:
 
     void noticesTellEachLossAndSummariseRepeats()
     {
-        const QString path = "/data/d.csv";
-        const auto failed = [](const QString &reason) { return Result<RecordWritten>(Failure(ErrorKind::FileIo, reason)); };
-        const Result<RecordWritten> written = RecordWritten{false};
-        const Result<RecordWritten> reopened = RecordWritten{true};
+        StoreOutcome written;
+        written.store = QStringLiteral("the data file /data/d.csv");
+        StoreOutcome reopened = written;
+        reopened.news = dataFileReplacedText(QStringLiteral("/data/d.csv"));
+        const auto failed = [&written](const QString &reason) {
+            StoreOutcome outcome = written;
+            outcome.kept = false;
+            outcome.reason = reason;
+            return std::vector<StoreOutcome>{outcome};
+        };
 
         RecordNotices notices;
-        QVERIFY(!notices.after(written, path));
+        QVERIFY(!notices.after({written}));
         // A run of the same failure is one growing count, each notice naming
         // the file and the reason.
         const QString full = "No space left on device";
         for (int k = 1; k <= 3; ++k) {
-            const std::optional<QString> text = notices.after(failed(full), path);
+            const std::optional<QString> text = notices.after(failed(full));
             QVERIFY(text);
             QCOMPARE(notices.failuresInRow(), k);
-            QVERIFY2(text->contains("/data/d.csv") && text->contains(full) && text->contains("not saved"),
+            QVERIFY2(text->contains("/data/d.csv") && text->contains(full) && text->contains("saved nowhere"),
                      qPrintable(*text));
             QCOMPARE(text->startsWith(QStringLiteral("%1 counted cells in a row").arg(k)), k > 1);
         }
         // Another reason starts a count of its own.
-        std::optional<QString> text = notices.after(failed("Input/output error"), path);
+        std::optional<QString> text = notices.after(failed("Input/output error"));
         QCOMPARE(notices.failuresInRow(), 1);
-        QVERIFY(text->startsWith("The counted cell was not saved") && text->contains("Input/output error"));
+        QVERIFY(text->startsWith("The counted cell was saved nowhere") && text->contains("Input/output error"));
         // A record written ends the run; a file opened afresh is told once.
-        text = notices.after(reopened, path);
+        text = notices.after({reopened});
         QVERIFY(text);
         QCOMPARE(*text, dataFileReplacedText("/data/d.csv"));
-        QVERIFY(text->contains("/data/d.csv"));
         QCOMPARE(notices.failuresInRow(), 0);
-        QVERIFY(!notices.after(written, path));
-        text = notices.after(failed(full), path);
+        QVERIFY(!notices.after({written}));
+        text = notices.after(failed(full));
         QCOMPARE(notices.failuresInRow(), 1);
         notices.reset();
-        QVERIFY(notices.after(failed(full), path)->startsWith("The counted cell"));
+        QVERIFY(notices.after(failed(full))->startsWith("The counted cell"));
+    }
+
+    // One notice per cell says where the cell is and where it is not; never
+    // "not in the file" beside "it is in the data file".
+    void noticeTellsWhichStoresHaveTheCell_data()
+    {
+        QTest::addColumn<bool>("fileKept");
+        QTest::addColumn<bool>("journalKept");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("both kept") << true << true << QString();
+        QTest::newRow("data file failed")
+                << false << true
+                << "The counted cell was not saved: the data file /d.csv could not be written (No space left on "
+                   "device). It is in the BIN counters and in the record journal /j.sqlite.";
+        QTest::newRow("journal failed")
+                << true << false
+                << "The counted cell was not saved: the record journal /j.sqlite could not be written (database or "
+                   "disk is full). It is in the BIN counters and in the data file /d.csv, but not in the central "
+                   "record.";
+        QTest::newRow("both failed")
+                << false << false
+                << "The counted cell was saved nowhere: the data file /d.csv could not be written (No space left on "
+                   "device), and the record journal /j.sqlite could not be written (database or disk is full). It "
+                   "is in the BIN counters only.";
+    }
+    void noticeTellsWhichStoresHaveTheCell()
+    {
+        QFETCH(bool, fileKept);
+        QFETCH(bool, journalKept);
+        QFETCH(QString, told);
+        StoreOutcome file;
+        file.store = QStringLiteral("the data file /d.csv");
+        file.kept = fileKept;
+        if (!fileKept)
+            file.reason = QStringLiteral("No space left on device");
+        StoreOutcome journal;
+        journal.store = QStringLiteral("the record journal /j.sqlite");
+        journal.kept = journalKept;
+        journal.alsoMissingFrom = QStringLiteral("the central record");
+        if (!journalKept)
+            journal.reason = QStringLiteral("database or disk is full");
+        RecordNotices notices;
+        QCOMPARE(notices.after({file, journal}).value_or(QString()), told);
+        QCOMPARE(RecordNotices::keptNowhere({file, journal}), !fileKept && !journalKept);
     }
 
     void partlyWrittenRecordIsCutBack()

@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "smallfilesystem.h"
 
 #include "bins/bintables.h"
 #include "common/apperror.h"
@@ -6,6 +7,8 @@
 #include "platform/serialport.h"
 #include "record/cellrecord.h"
 #include "record/datafile.h"
+#include "record/journal.h"
+#include "record/recordsinks.h"
 #include "session/celltagger.h"
 #include "session/measurementsession.h"
 #include "session/sessionview.h"
@@ -16,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -742,7 +747,7 @@ private Q_SLOTS:
 
         b.cycle("5.0E-3,3.2E+0", true);
         QCOMPARE(b.view.errors.size(), 1);
-        QVERIFY2(b.view.errors[0].startsWith(QStringLiteral("The counted cell was not saved"))
+        QVERIFY2(b.view.errors[0].startsWith(QStringLiteral("The counted cell was saved nowhere"))
                      && b.view.errors[0].contains(reason),
                  qPrintable(b.view.errors[0]));
         if (removeFolder)
@@ -758,7 +763,7 @@ private Q_SLOTS:
         // The next loss is told as the second in a row.
         b.cycle("1.5E-2,3.7E+0", true);
         QCOMPARE(b.view.errors.size(), 2);
-        QVERIFY2(b.view.errors[1].startsWith(QStringLiteral("2 counted cells in a row were not saved")),
+        QVERIFY2(b.view.errors[1].startsWith(QStringLiteral("2 counted cells in a row were saved nowhere")),
                  qPrintable(b.view.errors[1]));
         // A new session counts afresh.
         b.session.stop();
@@ -769,7 +774,7 @@ private Q_SLOTS:
         b.cycle("1.5E-2,3.7E+0", true);
         QCOMPARE(b.view.errors.size(), removeFolder ? 2 : 3);
         if (!removeFolder)
-            QVERIFY(b.view.errors[2].startsWith(QStringLiteral("The counted cell was not saved")));
+            QVERIFY(b.view.errors[2].startsWith(QStringLiteral("The counted cell was saved nowhere")));
     }
 
     void deletedFileMidSessionKeepsEveryCellAndIsToldOnce()
@@ -831,6 +836,92 @@ private Q_SLOTS:
             b.cycle("5.0E-3,3.6E+0", false);
         QCOMPARE(b.tableR.totalCount, qint16(2));
         QVERIFY(b.view.errors.isEmpty());
+    }
+
+    // A disk that fills under hands-free counting: each counted cell gets one
+    // notice that says where the cell is and where it is not, and a cell that
+    // reached neither the data file nor the journal stops auto record, so that
+    // no more cells are counted unsaved.
+    void fullDiskTellsOneStoryAndAStoreLessCellStopsAutoRecord_data()
+    {
+        QTest::addColumn<bool>("dataFileFull");
+        QTest::addColumn<bool>("journalFull");
+        QTest::newRow("data file and journal") << true << true;
+        QTest::newRow("data file") << true << false;
+        QTest::newRow("journal") << false << true;
+    }
+    void fullDiskTellsOneStoryAndAStoreLessCellStopsAutoRecord()
+    {
+        QFETCH(bool, dataFileFull);
+        QFETCH(bool, journalFull);
+        if (smallFileSystem().isEmpty()) {
+            const SmallFileSystemRun child = runOnSmallFileSystem(QStringLiteral("256k"));
+            if (child.skipped)
+                QSKIP("cannot mount a small file system in a namespace of its own here");
+            QVERIFY2(child.passed, child.output.constData());
+            return;
+        }
+        Bench b;
+        const QString full = smallFileSystem();
+        b.view.path = QDir(dataFileFull ? full : b.dir.path()).filePath(QStringLiteral("cells.csv"));
+        const QString journalPath = QDir(journalFull ? full : b.dir.path()).filePath(QStringLiteral("journal.sqlite"));
+        Journal journal;
+        QVERIFY(journal.open(journalPath));
+        JournalSink sink(journal);
+        b.session.addRecordSink(&sink);
+        b.session.setBenchName(QStringLiteral("B1"));
+        QSignalSpy recorded(&b.session, &MeasurementSession::cellRecorded);
+        b.session.setAutoRecord(true);
+        b.session.start();
+        int cells = 0;
+        const auto nextCell = [&b, &cells] {
+            b.cycle("+9.9E+37,+9.9E+37", false);
+            const QByteArray reading = QByteArray::number(5 + cells++) + "E-3,3.6E+0";
+            for (int i = 0; i < 4; ++i)
+                b.cycle(reading, false);
+        };
+        // The data file is still empty: its first line needs room.
+        QVERIFY(fillSmallFileSystem());
+        nextCell();
+        QCOMPARE(b.tableR.totalCount, qint16(1));
+        QCOMPARE(b.view.errors.size(), 1);
+        const QString told = b.view.errors.last();
+        const QString dataFile = QStringLiteral("the data file %1").arg(b.view.path);
+        const QString inJournal = QStringLiteral("the record journal %1").arg(journalPath);
+        const bool nowhere = dataFileFull && journalFull;
+        if (nowhere) {
+            QVERIFY2(told.startsWith(QStringLiteral("The counted cell was saved nowhere: %1 could not be written (%2), "
+                                                    "and %3 could not be written (database or disk is full). It is "
+                                                    "in the BIN counters only.")
+                                             .arg(dataFile, QString::fromLocal8Bit(std::strerror(ENOSPC)), inJournal)),
+                     qPrintable(told));
+            QVERIFY2(told.contains(QLatin1String("Auto record was switched off")), qPrintable(told));
+            QVERIFY(!b.session.autoRecord());
+            QCOMPARE(recorded.size(), 0);
+            // Nothing more is counted by itself.
+            nextCell();
+            QCOMPARE(b.tableR.totalCount, qint16(1));
+        } else if (dataFileFull) {
+            QCOMPARE(told, QStringLiteral("The counted cell was not saved: %1 could not be written (%2). It is in the "
+                                          "BIN counters and in %3.")
+                                   .arg(dataFile, QString::fromLocal8Bit(std::strerror(ENOSPC)), inJournal));
+        } else {
+            QCOMPARE(told, QStringLiteral("The counted cell was not saved: %1 could not be written (database or disk "
+                                          "is full). It is in the BIN counters and in %2, but not in the central "
+                                          "record.")
+                                   .arg(inJournal, dataFile));
+        }
+        QCOMPARE(b.session.autoRecord(), !nowhere);
+        QCOMPARE(b.view.errors.size(), 1);
+
+        // With room again, the next cell is kept in both and nothing is told.
+        QVERIFY(makeRoomOnSmallFileSystem());
+        b.session.setAutoRecord(true);
+        nextCell();
+        QCOMPARE(b.tableR.totalCount, qint16(2));
+        QCOMPARE(b.view.errors.size(), 1);
+        QCOMPARE(b.file().count('\n'), dataFileFull ? 1 : 2);
+        QCOMPARE(journal.waitingCount().valueOr(-1), qint64(journalFull ? 1 : 2));
     }
 
     void settledCellRefusedByAFullCounterIsCountedAfterReset()

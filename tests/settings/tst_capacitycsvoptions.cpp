@@ -17,7 +17,7 @@ private Q_SLOTS:
     void aSavedMappingComesBackAndSettingsIniIsLeftAlone()
     {
         QTemporaryDir dir;
-        QVERIFY(loadCapacityColumns(dir.path()) == CapacityColumns());
+        QVERIFY(*loadCapacityColumns(dir.path()) == CapacityColumns());
         for (const QChar separator : {QLatin1Char(';'), QLatin1Char('\t'), QLatin1Char('|'), QLatin1Char(',')}) {
             CapacityColumns columns;
             columns.idColumn = 3;
@@ -26,7 +26,7 @@ private Q_SLOTS:
             columns.separator = separator;
             columns.decimalComma = separator != QLatin1Char(',');
             QVERIFY(saveCapacityColumns(dir.path(), columns));
-            QVERIFY(loadCapacityColumns(dir.path()) == columns);
+            QVERIFY(*loadCapacityColumns(dir.path()) == columns);
         }
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("CapacityCsv.ini")});
     }
@@ -36,7 +36,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(writeFile(capacityCsvOptionsPath(dir.path()),
                           "[Columns]\ncellId=2\ncapacity=5\nheaderRow=false\nseparator=Semicolon\ndecimalComma=true\n"));
-        const CapacityColumns columns = loadCapacityColumns(dir.path());
+        const CapacityColumns columns = *loadCapacityColumns(dir.path());
         QCOMPARE(columns.idColumn, 2);
         QCOMPARE(columns.capacityColumn, 5);
         QVERIFY(!columns.headerRow);
@@ -59,7 +59,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, content);
         QTemporaryDir dir;
         QVERIFY(writeFile(capacityCsvOptionsPath(dir.path()), content));
-        QVERIFY(loadCapacityColumns(dir.path()) == CapacityColumns());
+        QVERIFY(*loadCapacityColumns(dir.path()) == CapacityColumns());
 
         CapacityColumns same;
         same.capacityColumn = same.idColumn;
@@ -67,6 +67,16 @@ private Q_SLOTS:
         QVERIFY(!saved);
         QCOMPARE(saved.errorString(), QStringLiteral("The cell ID and the capacity need columns of their own."));
         QCOMPARE(readAll(capacityCsvOptionsPath(dir.path())), content);
+    }
+
+    void aFileThatCannotBeReadIsToldNotTakenForTheDefaults()
+    {
+        QTemporaryDir dir;
+        const QString path = capacityCsvOptionsPath(dir.path());
+        QVERIFY(writeFile(path, QByteArray("[Columns]\ncellId=3\n\0\xfe", 21)));
+        const Result<CapacityColumns> loaded = loadCapacityColumns(dir.path());
+        QVERIFY(!loaded);
+        QCOMPARE(loaded.errorString(), QDir::toNativeSeparators(path) + QStringLiteral(" is not a text file"));
     }
 };
 

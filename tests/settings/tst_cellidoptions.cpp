@@ -17,7 +17,7 @@ private Q_SLOTS:
     void missingFileGivesTheDefaultsAndSavedOptionsComeBack()
     {
         QTemporaryDir dir;
-        const CellIdOptions defaults = loadCellIdOptions(dir.path());
+        const CellIdOptions defaults = *loadCellIdOptions(dir.path());
         QVERIFY(!defaults.enabled);
         QVERIFY(!defaults.writeToDataFile);
         QVERIFY(!defaults.allowWithoutId);
@@ -39,7 +39,7 @@ private Q_SLOTS:
         options.resistancePercent = 12.5;
         options.voltageMarginMv = 0;
         QVERIFY(saveCellIdOptions(dir.path(), options));
-        QVERIFY(loadCellIdOptions(dir.path()) == options);
+        QVERIFY(*loadCellIdOptions(dir.path()) == options);
         QVERIFY(!QFile::exists(QDir(dir.path()).filePath(QStringLiteral("Settings.ini"))));
     }
 
@@ -50,20 +50,33 @@ private Q_SLOTS:
                           "[CellId]\nenabled=maybe\npattern=\"(unclosed\"\n"
                           "[Scanner]\nprefix=\"a b\"\n[KValue]\nminimumRest=0 min\nlimit=-3\n"
                           "[Plausibility]\nresistancePercent=0.5\nvoltageMarginMv=abc\n"));
-        const CellIdOptions options = loadCellIdOptions(dir.path());
+        const CellIdOptions options = *loadCellIdOptions(dir.path());
         QVERIFY(options == CellIdOptions());
     }
 
-    void anOversizedFileIsNeitherReadNorRewritten()
+    // Whether IDs were required is unknown: the load fails, naming the file,
+    // and the file is left as it is.
+    void aRefusedFileFailsAndIsNotRewritten_data()
     {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("larger than 1 MB") << "[CellId]\nenabled=true\n" + QByteArray(2 * 1024 * 1024, 'j') + '\n'
+                                          << QStringLiteral(" is larger than 1 MB");
+        QTest::newRow("binary") << QByteArray("[CellId]\nenabled=true\n\0\xff\x01", 25) << QStringLiteral(" is not a text file");
+    }
+    void aRefusedFileFailsAndIsNotRewritten()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, why);
         QTemporaryDir dir;
         const QString path = cellIdOptionsPath(dir.path());
-        const QByteArray content = "[CellId]\nenabled=true\n" + QByteArray(2 * 1024 * 1024, 'j') + '\n';
         QVERIFY(writeFile(path, content));
-        QVERIFY(loadCellIdOptions(dir.path()) == CellIdOptions());
+        const Result<CellIdOptions> loaded = loadCellIdOptions(dir.path());
+        QVERIFY(!loaded);
+        QCOMPARE(loaded.errorString(), path + why);
         const Status saved = saveCellIdOptions(dir.path(), CellIdOptions());
         QVERIFY(!saved);
-        QCOMPARE(saved.errorString(), path + QStringLiteral(" is larger than 1 MB"));
+        QCOMPARE(saved.errorString(), path + why);
         QVERIFY(readAll(path) == content);
     }
 

@@ -127,8 +127,6 @@ private Q_SLOTS:
                                                  << "the shift from 23:30 to 00:10 is shorter than an hour";
         QTest::newRow("garbled separator") << QByteArray("[Shifts]\nStarts=6:00;14:00|22:00\n")
                                            << "'14:00|22:00' is no time of day (HH:MM)";
-        QTest::newRow("binary") << QByteArray("\x00\xff[Shifts\x01\nStarts=\xfe\xfe\n", 18)
-                                << "it names no shift start (Starts=06:00, 14:00, 22:00)";
     }
     void damagedOrAbsurdFileGivesTheDefaultsAndSaysWhy()
     {
@@ -144,7 +142,7 @@ private Q_SLOTS:
     }
 
     // Refused unread, as the other options files are.
-    void folderOrHugeFileAtTheFilesNameGivesTheDefaults()
+    void folderHugeOrBinaryFileAtTheFilesNameGivesTheDefaults()
     {
         QTemporaryDir dir;
         const QString path = shiftTimesPath(dir.path());
@@ -159,6 +157,11 @@ private Q_SLOTS:
         QVERIFY(!huge);
         QCOMPARE(huge.errorString(), QStringLiteral("%1 is larger than 1 MB; the shifts start at 06:00, 14:00, 22:00.")
                                          .arg(QDir::toNativeSeparators(path)));
+        QVERIFY(writeFile(path, QByteArray("\x00\xff[Shifts\x01\nStarts=\xfe\xfe\n", 18)));
+        const Result<ShiftTimes> binary = loadShiftTimes(dir.path());
+        QVERIFY(!binary);
+        QCOMPARE(binary.errorString(), QStringLiteral("%1 is not a text file; the shifts start at 06:00, 14:00, 22:00.")
+                                           .arg(QDir::toNativeSeparators(path)));
     }
 };
 

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
+#include <QTimer>
 
 QString CellIdControls::noIdText()
 {
@@ -70,7 +71,15 @@ CellIdControls::CellIdControls(QMainWindow *window, QMenu *settingsMenu, QMenu *
         Q_EMIT centralAnswered(cellId);
     });
 
-    m_options = loadCellIdOptions(m_settingsFolder);
+    const Result<CellIdOptions> loaded = loadCellIdOptions(m_settingsFolder);
+    m_options = loaded.valueOr(CellIdOptions());
+    if (!loaded) {
+        m_optionsProblem = tr("%1: the cell-ID options cannot be read. No cell is counted until the file is "
+                              "mended or cell IDs are switched off in Settings > Cell IDs...")
+                                   .arg(loaded.errorString());
+        // Told once the window is up, as a refused Settings.ini is.
+        QTimer::singleShot(0, this, [this, text = m_optionsProblem] { m_dialogs.showNotice(text, m_title); });
+    }
     apply();
 }
 
@@ -81,9 +90,11 @@ CellIdControls::~CellIdControls() = default;
 
 void CellIdControls::setOptions(const CellIdOptions &options)
 {
-    if (options == m_options)
+    if (options == m_options && m_optionsProblem.isEmpty())
         return;
     m_options = options;
+    // Chosen in the dialog: counting follows these options from now on.
+    m_optionsProblem.clear();
     apply();
     if (const Status saved = saveCellIdOptions(m_settingsFolder, m_options); !saved) {
         m_dialogs.showNotice(tr("%1. The cell-ID options apply until the program ends but are not saved.")
@@ -94,10 +105,12 @@ void CellIdControls::setOptions(const CellIdOptions &options)
 
 void CellIdControls::apply()
 {
+    const bool refused = !m_optionsProblem.isEmpty();
     m_tagging->setOptions(m_options);
-    m_session.setCellTagger(m_options.enabled ? m_tagging : nullptr);
+    m_tagging->refuseEveryCount(m_optionsProblem);
+    m_session.setCellTagger(m_options.enabled || refused ? m_tagging : nullptr);
     m_session.setCellIdsInDataFile(m_options.enabled && m_options.writeToDataFile);
-    m_strip->setVisible(m_options.enabled);
+    m_strip->setVisible(m_options.enabled || refused);
 }
 
 bool CellIdControls::focusField()

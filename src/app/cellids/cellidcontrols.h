@@ -92,6 +92,9 @@ private:
     QString m_title;
     QString m_settingsFolder;
     CellIdOptions m_options;
+    // Why CellId.ini could not be read; while there is one every count is
+    // refused, until the dialog's options are chosen.
+    QString m_optionsProblem;
 
     CellHistoryLookUp *m_lookUp = nullptr;
     CellIdStrip *m_strip = nullptr;

@@ -68,6 +68,13 @@ void CellTagging::forget(const QString &cellId)
     }
 }
 
+void CellTagging::refuseEveryCount(const QString &why)
+{
+    m_refuseEvery = why;
+    if (!why.isEmpty())
+        showNotice(why, true);
+}
+
 bool CellTagging::takeField()
 {
     const QString id = normalisedCellId(m_strip.enteredText());
@@ -273,7 +280,9 @@ void CellTagging::lifted()
 bool CellTagging::mayCount(bool automatic)
 {
     QString why;
-    if (m_strip.asking() && m_taking) {
+    if (!m_refuseEvery.isEmpty()) {
+        why = m_refuseEvery;
+    } else if (m_strip.asking() && m_taking) {
         why = tr("The reading of cell %1 waits for your answer: is it that cell? Answer Yes or No in the strip "
                  "first.")
                       .arg(m_taking->id);

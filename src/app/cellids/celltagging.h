@@ -40,6 +40,9 @@ public:
                 QObject *parent = nullptr);
 
     void setOptions(const CellIdOptions &options);
+    // Every count is refused with this text while it is not empty: the
+    // options could not be read, so whether IDs are required is unknown.
+    void refuseEveryCount(const QString &why);
     // Checks the field's text and binds it as a scan; false (and the notice
     // says why) when it is no good ID or the scan is refused.
     bool takeField();
@@ -110,4 +113,5 @@ private:
     // Auto record refused the cell on the probes for want of an ID.
     bool m_refusedForId = false;
     QString m_refusalShown;
+    QString m_refuseEvery;
 };

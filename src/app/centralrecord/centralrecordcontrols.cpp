@@ -12,7 +12,10 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+#include <QSysInfo>
 #include <QTimer>
+
+#include <algorithm>
 
 CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMenu, StatusArea &statusArea,
                                              Dialogs &dialogs, QString title, QString settingsFolder,
@@ -36,6 +39,12 @@ CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMen
     connect(&m_sink, &JournalSink::appended, this, [this] {
         if (m_forwarder)
             m_forwarder->wake();
+        refreshStatus();
+    });
+    connect(&m_sink, &JournalSink::notKept, this, [this](const QString &reason) {
+        ++m_notKept;
+        m_notKeptReason = reason;
+        refreshStatus();
     });
     connect(&m_sink, &JournalSink::restarted, this, [this] {
         if (m_forwarder)
@@ -50,7 +59,12 @@ CentralRecordControls::CentralRecordControls(QWidget *window, QMenu *settingsMen
     if (m_journal.needsCheck())
         m_journalCheck.start(m_journalPath);
 
-    m_settings = loadCentralSettings(m_settingsFolder);
+    const StoredCentralSettings stored = loadCentralSettings(m_settingsFolder);
+    m_settings = stored.settings;
+    m_settingsProblem = stored.problem;
+    if (!m_settingsProblem.isEmpty())
+        tell(tr("%1. The central record is not started until the file is mended or the settings are "
+                "saved again in Settings > Central record...").arg(m_settingsProblem));
     startForwarding();
 }
 
@@ -64,15 +78,29 @@ QLabel *CentralRecordControls::statusLabel() const
     return m_statusLabel;
 }
 
-CentralStatus CentralRecordControls::status() const
+CentralStatus CentralRecordControls::status()
 {
-    return m_forwarder ? m_forwarder->status() : CentralStatus();
+    if (!m_forwarder)
+        return CentralStatus();
+    // The forwarder's reason, and the journal's own count of what waits:
+    // the forwarder may be held up in a statement while cells are counted.
+    CentralStatus status = m_forwarder->status();
+    if (const Result<qint64> waiting = m_journal.waitingCount())
+        status.waiting = std::max<qint64>(0, *waiting - status.sentNotMarked);
+    status.notKept = m_notKept;
+    status.notKeptReason = m_notKeptReason;
+    return status;
+}
+
+void CentralRecordControls::refreshStatus()
+{
+    showStatus(status());
 }
 
 void CentralRecordControls::startForwarding()
 {
     m_forwarder.reset();
-    if (!m_settings.enabled) {
+    if (!m_settings.enabled || !m_settingsProblem.isEmpty()) {
         showStatus(CentralStatus());
         return;
     }
@@ -81,8 +109,9 @@ void CentralRecordControls::startForwarding()
         return;
     }
     m_forwarder = std::make_unique<CentralForwarderThread>(m_journalPath, m_settings);
-    connect(m_forwarder.get(), &CentralForwarderThread::statusChanged, this, &CentralRecordControls::showStatus);
-    showStatus(m_forwarder->status());
+    connect(m_forwarder.get(), &CentralForwarderThread::statusChanged, this, &CentralRecordControls::refreshStatus);
+    connect(m_forwarder.get(), &CentralForwarderThread::batchSent, this, &CentralRecordControls::refreshStatus);
+    refreshStatus();
 }
 
 void CentralRecordControls::tell(const QString &text)
@@ -100,17 +129,21 @@ void CentralRecordControls::journalChecked(const Status &verdict)
 
 void CentralRecordControls::showStatus(const CentralStatus &status)
 {
-    const QString text = status.text();
+    const QString text = m_settingsProblem.isEmpty()
+            ? status.text()
+            : tr("Central record: not started (%1)").arg(m_settingsProblem);
     m_statusLabel->setText(text);
     m_statusLabel->setVisible(!text.isEmpty());
 }
 
 void CentralRecordControls::setSettings(const CentralSettings &settings)
 {
-    if (settings == m_settings)
+    if (settings == m_settings && m_settingsProblem.isEmpty())
         return;
     const QString oldBench = m_settings.benchName();
     m_settings = settings;
+    // Chosen in the dialog: what the file held no longer matters.
+    m_settingsProblem.clear();
     if (const Status saved = saveCentralSettings(m_settingsFolder, m_settings); !saved) {
         m_dialogs.showNotice(tr("%1. The central record settings apply until the program ends "
                                 "but are not saved.").arg(saved.errorString()),
@@ -129,7 +162,11 @@ CentralRecordDialog *CentralRecordControls::dialog() const
 void CentralRecordControls::openDialog()
 {
     openOnce(m_dialog, [this] {
-        auto *dialog = new CentralRecordDialog(m_settings, m_window);
+        // Made now when the journal has none yet, so that "Test connection"
+        // checks the name for this machine.
+        const QString machine = m_journal.machineIdentity().valueOr(QString());
+        const qint64 hostNamed = m_journal.waitingCountOf(QSysInfo::machineHostName()).valueOr(0);
+        auto *dialog = new CentralRecordDialog(m_settings, machine, hostNamed, m_window);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->setWindowModality(Qt::WindowModal);
         connect(dialog, &CentralRecordDialog::chosen, this, &CentralRecordControls::setSettings);
@@ -146,8 +183,8 @@ QString CentralRecordControls::shutdown()
     // Stopped first, without waiting: a batch still in flight counts as
     // waiting, and should the server commit it after all, the next start
     // finds it there and keeps it once.
+    const qint64 waiting = enabled ? status().waiting : 0;
     m_forwarder.reset();
-    const qint64 waiting = enabled ? m_journal.waitingCount().valueOr(0) : 0;
     if (waiting <= 0)
         return QString();
     return tr("Central record: %n cell(s) waiting; they are sent at the next start.", nullptr, int(waiting));

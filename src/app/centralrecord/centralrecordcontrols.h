@@ -28,7 +28,8 @@ class QWidget;
 // forwarder on a thread of its own while the central record is on (from the
 // end of that check, so that it never writes to a journal being moved aside),
 // and shows its state in the status area: "Central record: up to date",
-// "Central record: 37 cells waiting (reason)", nothing when off. Settings >
+// "Central record: 37 cells waiting (reason)", why Database.ini cannot be
+// used, nothing when off. Settings >
 // "Central record..." opens the dialog.
 class CentralRecordControls : public QObject
 {
@@ -51,8 +52,10 @@ public:
     CentralRecordDialog *dialog() const;
     QAction *action() const { return m_action; }
     QLabel *statusLabel() const;
-    // The forwarder's last status (disabled when off).
-    CentralStatus status() const;
+    // How the central record stands (disabled when off): the forwarder's
+    // last word on the server, with the cells waiting counted in the journal
+    // itself and the counted cells the journal could not keep.
+    CentralStatus status();
 
     // Stops forwarding. With cells waiting, returns "Central record: N cells
     // waiting; they are sent at the next start."; empty otherwise.
@@ -64,6 +67,7 @@ Q_SIGNALS:
 
 private:
     void startForwarding();
+    void refreshStatus();
     void showStatus(const CentralStatus &status);
     void journalChecked(const Status &verdict);
     // Shows the text, when there is one, once the window is up.
@@ -75,6 +79,10 @@ private:
     QString m_settingsFolder;
     QString m_journalPath;
     CentralSettings m_settings;
+    // Why Database.ini could not be used (see StoredCentralSettings); the
+    // central record stays off and the status says so until it is mended
+    // or the dialog's settings are saved.
+    QString m_settingsProblem;
     Journal m_journal;
     JournalSink m_sink;
     JournalCheck m_journalCheck;
@@ -82,4 +90,6 @@ private:
     QAction *m_action = nullptr;
     BoundedLabel *m_statusLabel = nullptr;
     QPointer<CentralRecordDialog> m_dialog;
+    qint64 m_notKept = 0;
+    QString m_notKeptReason;
 };

@@ -11,7 +11,26 @@
 #include <QSysInfo>
 #include <QVBoxLayout>
 
-CentralRecordDialog::CentralRecordDialog(const CentralSettings &settings, QWidget *parent) : QDialog(parent)
+#include <climits>
+
+QString CentralRecordDialog::benchNameNote(const QString &typed, const QString &hostName, qint64 hostNamed)
+{
+    const QString name = typed.trimmed();
+    QString note = name.isEmpty()
+            ? tr("No bench name is set: cells counted from now on carry this machine's host name \"%1\".").arg(hostName)
+            : tr("Cells counted from now on carry the bench name \"%1\".").arg(name);
+    if (hostNamed > 0) {
+        note += QLatin1Char(' ')
+              + tr("The journal holds %n cell(s) counted without a bench name; they keep the host name \"%1\" "
+                   "in the central record.", nullptr, int(qMin<qint64>(hostNamed, INT_MAX)))
+                        .arg(hostName);
+    }
+    return note;
+}
+
+CentralRecordDialog::CentralRecordDialog(const CentralSettings &settings, QString machine, qint64 hostNamed,
+                                         QWidget *parent)
+    : QDialog(parent), m_machine(std::move(machine)), m_hostNamed(hostNamed)
 {
     setObjectName(QStringLiteral("centralRecordDialog"));
     setWindowTitle(tr("Central record"));
@@ -49,6 +68,13 @@ CentralRecordDialog::CentralRecordDialog(const CentralSettings &settings, QWidge
     m_benchEdit = lineEdit("benchEdit");
     m_benchEdit->setPlaceholderText(QSysInfo::machineHostName());
     form->addRow(tr("&Bench name:"), m_benchEdit);
+    m_benchNote = new QLabel(this);
+    m_benchNote->setObjectName(QStringLiteral("benchNameNote"));
+    m_benchNote->setWordWrap(true);
+    form->addRow(QString(), m_benchNote);
+    connect(m_benchEdit, &QLineEdit::textChanged, this, [this](const QString &typed) {
+        m_benchNote->setText(benchNameNote(typed, QSysInfo::machineHostName(), m_hostNamed));
+    });
     m_sslModeBox = new QComboBox(this);
     m_sslModeBox->setObjectName(QStringLiteral("sslModeBox"));
     m_sslModeBox->addItems(sslModes());
@@ -91,6 +117,7 @@ CentralRecordDialog::CentralRecordDialog(const CentralSettings &settings, QWidge
     m_databaseEdit->setText(settings.database);
     m_userEdit->setText(settings.user);
     m_benchEdit->setText(settings.bench);
+    m_benchNote->setText(benchNameNote(settings.bench, QSysInfo::machineHostName(), m_hostNamed));
     m_sslModeBox->setCurrentIndex(qMax(0, int(sslModes().indexOf(settings.sslMode))));
 }
 
@@ -127,8 +154,8 @@ void CentralRecordDialog::onTest()
     const CentralSettings tried = settings();
     m_testButton->setEnabled(false);
     tellResult(tr("Connecting..."));
-    m_probe.setFuture(m_pool.run<Result<QString>>([tried](QPromise<Result<QString>> &promise) {
-        promise.addResult(central::probe(tried));
+    m_probe.setFuture(m_pool.run<Result<QString>>([tried, machine = m_machine](QPromise<Result<QString>> &promise) {
+        promise.addResult(central::probe(tried, machine));
     }));
 }
 

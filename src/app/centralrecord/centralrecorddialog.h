@@ -23,7 +23,18 @@ class CentralRecordDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit CentralRecordDialog(const CentralSettings &settings, QWidget *parent = nullptr);
+    // machine: the journal's Journal::machineIdentity(), for "Test
+    // connection" to tell whether other machines use the bench name; empty
+    // when the journal has none. hostNamed: the journal's cells not yet sent
+    // that were counted under the host name, no bench name being set.
+    explicit CentralRecordDialog(const CentralSettings &settings, QString machine = QString(), qint64 hostNamed = 0,
+                                 QWidget *parent = nullptr);
+
+    // What the cells will carry with the bench name field as typed: the
+    // name, or the host name when it is blank, and the journal's cells that
+    // carry the host name already.
+    static QString benchNameNote(const QString &typed, const QString &hostName, qint64 hostNamed);
+    QLabel *benchNameLabel() const { return m_benchNote; }
     ~CentralRecordDialog() override;
 
     CentralSettings settings() const;
@@ -49,9 +60,12 @@ private:
     QLineEdit *m_databaseEdit = nullptr;
     QLineEdit *m_userEdit = nullptr;
     QLineEdit *m_benchEdit = nullptr;
+    QLabel *m_benchNote = nullptr;
     QComboBox *m_sslModeBox = nullptr;
     QPushButton *m_testButton = nullptr;
     QLabel *m_testResult = nullptr;
+    QString m_machine;
+    qint64 m_hostNamed = 0;
     BackgroundPool m_pool{1};
     QFutureWatcher<Result<QString>> m_probe;
 };

@@ -58,6 +58,12 @@ HandsFreeControls::HandsFreeControls(QWidget *window, QMenu *settingsMenu, Statu
     });
     connect(m_optionsAction, &QAction::triggered, this, &HandsFreeControls::openDialog);
     connect(&m_session, &MeasurementSession::cellRecorded, this, &HandsFreeControls::onCellRecorded);
+    connect(&m_session, &MeasurementSession::autoRecordStopped, this, [this] {
+        // Stopped for this run by a cell nothing could keep, not by the
+        // operator: the stored option stays as it was.
+        m_options.autoRecord = false;
+        apply();
+    });
 
     const Result<HandsFreeOptions> loaded = loadHandsFreeOptions(m_settingsFolder);
     m_options = loaded.valueOr(HandsFreeOptions());

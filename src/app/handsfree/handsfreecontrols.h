@@ -23,7 +23,8 @@ class SoundCue;
 // at the right end of the status area, which stays usable during a session
 // (the Settings menu does not). Loads the options from the folder Settings.ini lives in, applies
 // them to the session, saves every change at once, and plays the cue of each
-// recorded cell when the sound is on.
+// recorded cell when the sound is on. Auto record stopped by the session (a
+// cell that nothing could keep) shows as off, without being saved so.
 class HandsFreeControls : public QObject
 {
     Q_OBJECT

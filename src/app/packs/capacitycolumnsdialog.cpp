@@ -17,7 +17,8 @@ CapacityColumnsDialog::CapacityColumnsDialog(QString settingsFolder, QWidget *pa
     setObjectName(QStringLiteral("capacityColumnsDialog"));
     setWindowTitle(tr("Columns of the capacity file"));
     setWindowModality(Qt::WindowModal);
-    const CapacityColumns stored = loadCapacityColumns(m_folder);
+    const Result<CapacityColumns> loaded = loadCapacityColumns(m_folder);
+    const CapacityColumns stored = loaded.valueOr(CapacityColumns());
 
     auto *layout = new QVBoxLayout(this);
     auto *form = new QFormLayout;
@@ -66,7 +67,9 @@ CapacityColumnsDialog::CapacityColumnsDialog(QString settingsFolder, QWidget *pa
     QPalette palette = m_problem->palette();
     palette.setColor(QPalette::WindowText, warningColour());
     m_problem->setPalette(palette);
-    m_problem->hide();
+    m_problem->setText(loaded.errorString());
+    m_problem->setAccessibleName(loaded.errorString());
+    m_problem->setVisible(!loaded);
     layout->addWidget(m_problem);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &CapacityColumnsDialog::accept);

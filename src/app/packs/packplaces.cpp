@@ -34,9 +34,12 @@ Result<PoolSource> PackPlaces::central() const
     if (!QFileInfo::exists(path))
         return Failure(PlacesTexts::tr("No shared database is set up (%1 is missing; Settings > Central record...).")
                                .arg(QDir::toNativeSeparators(path)));
+    const StoredCentralSettings stored = loadCentralSettings(settingsDir);
+    if (!stored.problem.isEmpty())
+        return Failure(PlacesTexts::tr("The shared database is not set up: %1.").arg(stored.problem));
     PoolSource source;
     source.kind = PoolSource::Kind::Central;
-    source.central = loadCentralSettings(settingsDir);
+    source.central = stored.settings;
     return source;
 }
 
@@ -52,7 +55,7 @@ PoolSource PackPlaces::dataFile(const QString &path, const QString &bench) const
 PackLabel PackPlaces::label() const
 {
     PackLabel label;
-    label.bench = loadCentralSettings(settingsDir).benchName();
+    label.bench = loadCentralSettings(settingsDir).settings.benchName();
     label.madeBy = qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME"));
     return label;
 }

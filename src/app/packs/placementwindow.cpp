@@ -35,7 +35,8 @@ PlacementWindow::PlacementWindow(PackPlaces places, QWidget *parent)
     auto timer = std::make_shared<QElapsedTimer>();
     timer->start();
     m_msecs = [timer] { return timer->elapsed(); };
-    const CellIdOptions options = loadCellIdOptions(m_places.settingsDir);
+    // The scanner's frame only; the main window tells of a refused file.
+    const CellIdOptions options = loadCellIdOptions(m_places.settingsDir).valueOr(CellIdOptions());
     m_prefix = options.prefix;
     m_suffix = options.suffix;
     m_bench = m_places.label().bench;

@@ -246,6 +246,11 @@ Result<PlanRequest> PlanChoices::request() const
         return Failure(tr("Seed: \"%1\" is no whole number from 0 up.").arg(m_seed->text()));
     request.capacityFile = m_capacityFile->text().trimmed();
     s.balanceCapacity = !request.capacityFile.isEmpty();
-    request.columns = loadCapacityColumns(m_places.settingsDir);
+    if (s.balanceCapacity) {
+        const Result<CapacityColumns> columns = loadCapacityColumns(m_places.settingsDir);
+        if (!columns)
+            return Failure(tr("Columns of the capacity file: %1").arg(columns.errorString()));
+        request.columns = *columns;
+    }
     return request;
 }

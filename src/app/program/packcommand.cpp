@@ -181,7 +181,10 @@ int runBuildPackCommand(int argc, char **argv)
     origin.filter = filter;
     if (parser.isSet(capacity)) {
         origin.capacityFile = QFileInfo(parser.value(capacity)).absoluteFilePath();
-        origin.capacityColumns = loadCapacityColumns(locations.settingsDir);
+        const Result<CapacityColumns> columns = loadCapacityColumns(locations.settingsDir);
+        if (!columns)
+            return fail(1, PackCommandTexts::tr("the capacity file's columns cannot be read: %1").arg(columns.errorString()));
+        origin.capacityColumns = *columns;
         const Result<CapacityImport> import =
                 readCapacityFile(origin.capacityFile, origin.capacityColumns, read->knownIds);
         if (!import)

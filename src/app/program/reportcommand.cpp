@@ -193,7 +193,10 @@ int runReportCommand(int argc, char **argv)
         if (!QFileInfo::exists(centralSettingsPath(locations.settingsDir)))
             return fail(1, CommandTexts::tr("no central database is set up (%1 is missing; Settings > Central record...)")
                                .arg(QDir::toNativeSeparators(centralSettingsPath(locations.settingsDir))));
-        auto central = std::make_unique<CentralSource>(loadCentralSettings(locations.settingsDir));
+        const StoredCentralSettings stored = loadCentralSettings(locations.settingsDir);
+        if (!stored.problem.isEmpty())
+            return fail(1, CommandTexts::tr("the central database is not set up: %1").arg(stored.problem));
+        auto central = std::make_unique<CentralSource>(stored.settings);
         if (const Status loaded = central->load(); !loaded)
             return fail(1, CommandTexts::tr("the central database cannot be read: %1").arg(loaded.errorString()));
         records = std::move(central);

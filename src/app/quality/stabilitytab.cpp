@@ -306,12 +306,14 @@ void StabilityTab::analyseSource()
     filter.bench = m_choice->bench();
     const BatchSummary tables(m_reading.summary().table(0), m_reading.summary().table(1));
     const QString journalPath = m_journalPath;
-    const CentralSettings settings = loadCentralSettings(m_settingsFolder);
+    const StoredCentralSettings stored = loadCentralSettings(m_settingsFolder);
+    const CentralSettings settings = stored.settings;
+    const QString settingsProblem = stored.problem;
     showSourceText(tr("Reading %1...")
                        .arg(kind == SourceChoice::Source::Journal ? tr("the local journal")
                                                                   : tr("the shared database")));
     m_sourceWatcher.setFuture(m_pool.run<SourceView>([kind, filter, tables, journalPath,
-                                                      settings](QPromise<SourceView> &promise) {
+                                                      settings, settingsProblem](QPromise<SourceView> &promise) {
         const KeepGoing keepGoing = [&promise] { return !promise.isCanceled(); };
         SourceView view;
         std::unique_ptr<RecordSource> source;
@@ -324,6 +326,11 @@ void StabilityTab::analyseSource()
             }
             source = std::move(journal);
         } else {
+            if (!settingsProblem.isEmpty()) {
+                view.error = settingsProblem;
+                promise.addResult(std::move(view));
+                return;
+            }
             auto central = std::make_unique<CentralSource>(settings);
             const Status loaded = central->load();
             if (!loaded || !keepGoing()) {
@@ -533,7 +540,11 @@ void StabilityTab::showLineView()
     int row = 0;
     for (const BenchFigures &b : m_lineView) {
         const std::optional<double> pace = b.cellsPerHour();
-        m_lineTable->setItem(row, 0, batchcharts::figureItem(b.bench));
+        QTableWidgetItem *bench = batchcharts::figureItem(b.unnamed ? tr("%1 (no bench name set)").arg(b.bench) : b.bench);
+        if (b.unnamed)
+            bench->setToolTip(tr("This bench's cells carry its host name: no bench name was set in Settings > "
+                                 "Central record..."));
+        m_lineTable->setItem(row, 0, bench);
         m_lineTable->setItem(row, 1, batchcharts::figureItem(QString::number(b.cells)));
         m_lineTable->setItem(row, 2, batchcharts::figureItem(QString::number(b.channel)));
         m_lineTable->setItem(row, 3, batchcharts::figureItem(pace ? QString::number(*pace, 'f', 0) : tr("-")));

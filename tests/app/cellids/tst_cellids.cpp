@@ -242,6 +242,44 @@ private Q_SLOTS:
         QCOMPARE(records(), QList<QByteArray>{QByteArray("2012/08/02,14:05:09,+2.0000E-02,+3.7000E+00\r")});
     }
 
+    // Whether IDs were required cannot be known: no cell is counted, with or
+    // without an ID, until IDs are chosen again on purpose.
+    void aCellIdFileThatCannotBeReadRefusesEveryCount()
+    {
+        m_sim = std::make_unique<SimTester>();
+        QVERIFY(m_sim->start({QStringLiteral("--reply"), QStringLiteral("+2.0000E-02,+3.7000E+00")}));
+        const QString ini = folderFile(QStringLiteral("CellId.ini"));
+        const QByteArray content = "[CellId]\nenabled=true\n" + QByteArray(2 * 1024 * 1024, 'j') + '\n';
+        QVERIFY(writeFile(ini, content));
+        m_h = std::make_unique<FormMainHarness>(m_sim->folder());
+        setOneBinPerTable(ui());
+        window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+        const QString why = QDir::toNativeSeparators(ini) + QStringLiteral(" is larger than 1 MB: the cell-ID options cannot be read");
+        QTRY_COMPARE(m_h->dialogs.messages.size(), 1);
+        QVERIFY2(m_h->dialogs.messages.at(0).text.startsWith(why), qPrintable(m_h->dialogs.messages.at(0).text));
+        QVERIFY(cellIds().strip()->isVisible());
+        QVERIFY(cellIds().notice()->text().startsWith(why));
+
+        QTest::mouseClick(ui().startButton, Qt::LeftButton);
+        scan(QStringLiteral("C-0001"));
+        QTest::mouseClick(ui().recCountButton, Qt::LeftButton);
+        QVERIFY(!window().session().recordArmed());
+        QCOMPARE(m_h->dialogs.messages.size(), 2);
+        QVERIFY(m_h->dialogs.messages.at(1).text.contains(QStringLiteral("No cell is counted until the file is mended")));
+        window().handsFree().autoRecordToggle()->click();
+        waitPolls(4);
+        QVERIFY(records().isEmpty());
+        QCOMPARE(readAll(ini), content);
+
+        // Switched off on purpose: cells are counted without an ID.
+        window().handsFree().autoRecordToggle()->click();
+        cellIds().setOptions(CellIdOptions());
+        QVERIFY(!cellIds().strip()->isVisible());
+        QVERIFY(countOne(window()));
+        QCOMPARE(records(), QList<QByteArray>{QByteArray("2012/08/02,14:05:09,+2.0000E-02,+3.7000E+00\r")});
+    }
+
     void aRepeatIsWarnedAndTheKValueShownAndRecorded()
     {
         // The cell was recorded at bench-A 7.5 days before the bench clock's
@@ -681,7 +719,7 @@ private Q_SLOTS:
         QCOMPARE(cellIds().options().voltageMarginMv, 2.5);
         QVERIFY(cellIds().options().scanBeforePlacing);
         QVERIFY(cellIds().tagging()->binding().scanBeforePlacing());
-        QVERIFY(loadCellIdOptions(m_sim->folder()) == cellIds().options());
+        QVERIFY(*loadCellIdOptions(m_sim->folder()) == cellIds().options());
         QVERIFY(cellIds().strip()->isVisible());
     }
 };

@@ -3,6 +3,7 @@
 #include "englishplurals.h"
 #include "filecontent.h"
 #include "frozenserver.h"
+#include "withoutfileprivileges.h"
 
 #include "formmainharness.h"
 #include "simtester.h"
@@ -186,6 +187,112 @@ private Q_SLOTS:
                                   QStringLiteral("Central record: up to date"), 20000);
     }
 
+    // A journal this user may not write is told when the window opens, left
+    // where it is, and its waiting cells still reach the server; the cells
+    // counted meanwhile are in the data file, each told once, and the status
+    // bar counts them as never sent.
+    void journalThatCannotBeWrittenIsToldAndItsWaitingCellsStillGo()
+    {
+        DevDatabase db;
+        QVERIFY(db.start());
+        startSession();
+        const QString journalPath = m_sim->folder() + QStringLiteral("/journal.sqlite");
+        {
+            Journal journal;
+            QVERIFY(journal.open(journalPath));
+            const BinSetup setup = cellfixtures::setup();
+            for (int n = 0; n < 3; ++n)
+                QVERIFY(journal.append(cellfixtures::record(QStringLiteral("earlier"), n, setup), setup));
+        }
+        QVERIFY(QFile::setPermissions(journalPath, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(saveCentralSettings(m_sim->folder(), db.settings(QStringLiteral("line-2-bench-4"))));
+        WithoutFilePrivileges ordinaryUser;
+        QVERIFY(ordinaryUser.isValid());
+
+        makeWindow();
+        QTRY_COMPARE(m_h->dialogs.messages.size(), 1);
+        const QString told = m_h->dialogs.messages[0].text;
+        QVERIFY2(told.startsWith(QStringLiteral("The record journal %1 cannot be written").arg(journalPath))
+                         && told.contains(QLatin1String("3 cells")),
+                 qPrintable(told));
+        QTRY_COMPARE_WITH_TIMEOUT(db.column(QStringLiteral("SELECT count(*) FROM cells WHERE bench = 'earlier'")),
+                                  QStringList{QStringLiteral("3")}, 20000);
+
+        count(2);
+        QCOMPARE(fileLines(dataPath()).size(), 2);
+        QCOMPARE(m_h->dialogs.messages.size(), 3);
+        QVERIFY2(m_h->dialogs.messages[2].text.startsWith(
+                         QStringLiteral("2 counted cells in a row were not saved: the record journal %1 could not be "
+                                        "written").arg(journalPath))
+                         && m_h->dialogs.messages[2].text.endsWith(
+                                 QStringLiteral("They are in the BIN counters and in the data file %1, but not in the "
+                                                "central record.").arg(dataPath())),
+                 qPrintable(m_h->dialogs.messages[2].text));
+        QTRY_VERIFY2_WITH_TIMEOUT(window().centralRecord().statusLabel()->text().startsWith(
+                                          QLatin1String("Central record: 2 counted cells not in the journal, never sent")),
+                                  qPrintable(window().centralRecord().statusLabel()->text()), 20000);
+        QCOMPARE(QDir(m_sim->folder()).entryList({QStringLiteral("journal.sqlite.damaged-*")}), QStringList());
+    }
+
+    // A Database.ini that cannot be used is told in the status and a notice;
+    // no server is tried with a guessed setting, and counting goes on.
+    void aDatabaseIniThatCannotBeUsedIsTold_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("port abc") << QByteArray("[General]\nEnabled=true\nHost=localhost\nPort=abc\n")
+                                  << QStringLiteral(": Port \"abc\" is not a port number (1 to 65535)");
+        QTest::newRow("larger than 1 MB") << "[General]\nEnabled=true\n" + QByteArray(2 * 1024 * 1024, 'x') + '\n'
+                                          << QStringLiteral(" is larger than 1 MB");
+    }
+    void aDatabaseIniThatCannotBeUsedIsTold()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, why);
+        startSession();
+        const QString ini = QDir(m_sim->folder()).filePath(QStringLiteral("Database.ini"));
+        QVERIFY(writeFile(ini, content));
+        makeWindow();
+        const QString problem = QDir::toNativeSeparators(ini) + why;
+        QLabel *status = window().centralRecord().statusLabel();
+        QCOMPARE(status->text(), QStringLiteral("Central record: not started (%1)").arg(problem));
+        QVERIFY(status->isVisible());
+        QTRY_COMPARE(m_h->dialogs.messages.size(), 1);
+        QVERIFY2(m_h->dialogs.messages.at(0).text.startsWith(problem), qPrintable(m_h->dialogs.messages.at(0).text));
+        count(1);
+        QCOMPARE(fileLines(dataPath()).size(), 1);
+        QCOMPARE(status->text(), QStringLiteral("Central record: not started (%1)").arg(problem));
+    }
+
+    // The name cells will carry, shown as it is typed, and the journal's
+    // cells counted without a name, which keep the host name.
+    void theDialogShowsTheNameCellsWillCarry()
+    {
+        startSession();
+        makeWindow();
+        count(2);
+        window().centralRecord().openDialog();
+        CentralRecordDialog *dialog = window().centralRecord().dialog();
+        QVERIFY(dialog);
+        const QString host = QSysInfo::machineHostName();
+        const QString kept = QStringLiteral(" The journal holds 2 cells counted without a bench name; they keep the host "
+                                            "name \"%1\" in the central record.").arg(host);
+        QLabel *note = dialog->benchNameLabel();
+        QCOMPARE(note->text(),
+                 QStringLiteral("No bench name is set: cells counted from now on carry this machine's host name "
+                                "\"%1\".").arg(host) + kept);
+        auto *bench = dialog->findChild<QLineEdit *>(QStringLiteral("benchEdit"));
+        QTest::keyClicks(bench, QStringLiteral("benchA"));
+        QCOMPARE(note->text(), QStringLiteral("Cells counted from now on carry the bench name \"benchA\".") + kept);
+        QCOMPARE(CentralRecordDialog::benchNameNote(QStringLiteral(" "), QStringLiteral("h"), 1),
+                 QStringLiteral("No bench name is set: cells counted from now on carry this machine's host name \"h\". "
+                                "The journal holds 1 cell counted without a bench name; they keep the host name \"h\" in "
+                                "the central record."));
+        QCOMPARE(CentralRecordDialog::benchNameNote(QStringLiteral("B-2"), QStringLiteral("h"), 0),
+                 QStringLiteral("Cells counted from now on carry the bench name \"B-2\"."));
+        dialog->reject();
+    }
+
     void centralRecordIsSetUpInItsDialog()
     {
         DevDatabase db;
@@ -244,6 +351,42 @@ private Q_SLOTS:
         QCOMPARE(fileLines(dataPath()).size(), 5);
         QCOMPARE(journalRows(m_sim->folder(), QStringLiteral("sent")),
                  (QStringList{"1", "1", "0", "0", "0"}));
+    }
+
+    // A counted cell that has not reached the server is never "up to date":
+    // the status counts the journal's unsent cells when each cell is counted,
+    // whatever the forwarder, stuck in a statement, last said.
+    void cellsCountedWhileTheServerHangsAreNeverUpToDate_data()
+    {
+        QTest::addColumn<bool>("frozen");
+        QTest::newRow("server stopped (SIGSTOP)") << true;
+        QTest::newRow("cells table locked") << false;
+    }
+    void cellsCountedWhileTheServerHangsAreNeverUpToDate()
+    {
+        QFETCH(bool, frozen);
+        DevDatabase db;
+        QVERIFY(db.start());
+        startSession();
+        QVERIFY(saveCentralSettings(m_sim->folder(), db.settings(QStringLiteral("hung-bench"))));
+        makeWindow();
+        QLabel *status = window().centralRecord().statusLabel();
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("Central record: up to date"), 20000);
+        FrozenServer server(db);
+        QVERIFY(server.lockCells());
+        if (frozen)
+            QVERIFY(server.freeze());
+
+        count(1);
+        QCOMPARE(status->text(), QStringLiteral("Central record: 1 cell waiting (sending)"));
+        if (!frozen)
+            QTRY_COMPARE_WITH_TIMEOUT(server.waitingOnLock(), 1, 20000);
+        count(3);
+        QCOMPARE(status->text(), QStringLiteral("Central record: 4 cells waiting (sending)"));
+
+        server.thaw();
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("Central record: up to date"), 60000);
+        QCOMPARE(db.column(QStringLiteral("SELECT count(*) FROM cells")), QStringList{QStringLiteral("4")});
     }
 
     // The forwarder's statement hangs on a server that stopped answering in

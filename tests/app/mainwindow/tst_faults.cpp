@@ -412,8 +412,7 @@ private Q_SLOTS:
         }
 
         const QString systemText = QString::fromLocal8Bit(std::strerror(realDevice ? ENOSPC : EFBIG));
-        const QString loss = QStringLiteral("not saved: the data file %1 could not be written (%2).")
-                                     .arg(path, systemText);
+        const QString loss = QStringLiteral("the data file %1 could not be written (%2)").arg(path, systemText);
         for (int k = 1; k <= 3; ++k) {
             QVERIFY(countOne(window()));
             QTRY_COMPARE(messages().size(), k);

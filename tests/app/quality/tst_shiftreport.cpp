@@ -451,7 +451,9 @@ private Q_SLOTS:
             const int code = run({QStringLiteral("--report"), pdf, QStringLiteral("--source"),
                                   QStringLiteral("file:") + data, QStringLiteral("--shift"), QLatin1String(which)},
                                  &out, err, program);
-            return code == 0 ? pdfText(pdf) : QString::fromUtf8(*err);
+            // 3: written, but the range holds no cell (the usual shifts below
+            // may miss the cells, whatever the time of day).
+            return code == 0 || code == 3 ? pdfText(pdf) : QString::fromUtf8(*err);
         };
         const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
         QByteArray err;
@@ -469,7 +471,8 @@ private Q_SLOTS:
         // A Shifts.ini that cannot be used is told; the usual shifts serve.
         QVERIFY(writeFile(QDir(dir.path()).filePath(QStringLiteral("Shifts.ini")), "[Shifts]\nStarts=6:00, 25:00\n"));
         text = report("current", &err);
-        QVERIFY2(text.contains(QStringLiteral("Cells ")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Cells ")) || text.contains(QStringLiteral("No cells in this range")),
+                 qPrintable(text));
         QVERIFY2(err.contains("Shifts.ini: '25:00' is no time of day (HH:MM); the shifts start at 06:00, 14:00, 22:00."),
                  err.constData());
     }
