@@ -62,7 +62,9 @@ QualityWindow::~QualityWindow()
 {
     // The parts go first and cancel their work; the pool then goes without
     // waiting for a read or a database that does not answer, which ends on
-    // its thread.
+    // its thread. A tab deleted changes the current tab: nothing here may
+    // answer that any more.
+    m_tabs->disconnect(this);
     delete m_stability;
     delete m_reading;
 }
