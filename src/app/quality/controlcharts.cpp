@@ -255,7 +255,8 @@ void fillControlChart(QChart *chart, int t, bool movingRange, const StreamAnalys
         delete rule;
 
     const double margin = std::max((high - low) * 0.05, 1e-6);
-    const int ticks = style == Style::Report || movingRange ? 4 : 6;
+    // Few ticks: a low chart has no room for more labels, which Qt then cuts to "...".
+    const int ticks = 4;
     QValueAxis *axisX = roundAxis(chart, ChartTexts::tr("cell of %1 in time order").arg(stream.name), x0, x1, 6, true);
     // The window's charts may be low: a short title there, which stays whole.
     const QString name = style == Style::Report ? quantityName(t) : quantityName(t).left(1);
